@@ -1,0 +1,59 @@
+#!/usr/bin/env bash
+# Tolvane's two entry points on a fresh Debian 12 machine:
+#   ./quickstart.sh run [FILE.cas]   install what is missing, build, start the IDE
+#   ./quickstart.sh test             install what is missing, build, run every test
+# Both are idempotent.
+set -euo pipefail
+cd "$(dirname "$0")"
+
+PACKAGES=(g++ clang cmake ninja-build pkg-config libgtest-dev libgmock-dev libbenchmark-dev
+          libclang-rt-14-dev qt6-base-dev xvfb xauth fonts-ipafont-gothic)
+
+install_missing() {
+  local missing=()
+  for p in "${PACKAGES[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  local sudo=""
+  [ "$(id -u)" -ne 0 ] && sudo="sudo"
+  echo "Installing: ${missing[*]}"
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}"
+}
+
+build() {  # build DIR [cmake options...]
+  local dir=$1; shift
+  cmake -S . -B "$dir" -G Ninja "$@" >/dev/null
+  cmake --build "$dir"
+}
+
+case "${1:-run}" in
+  run)
+    install_missing
+    build build
+    shift || true
+    if [ -x build/tolvane ] && { [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; }; then
+      exec build/tolvane "$@"
+    fi
+    if [ -x build/tolvane ]; then
+      echo "No display: the IDE needs one. Try 'xvfb-run build/tolvane', or the terminal tool:" >&2
+    fi
+    example=${1:-examples/hello.cas}
+    echo "build/tolvane-cli go $example" >&2
+    exec build/tolvane-cli go "$example"
+    ;;
+  test)
+    install_missing
+    export QT_QPA_PLATFORM=offscreen
+    build build
+    ctest --test-dir build --output-on-failure -j2
+    # The core once more under AddressSanitizer and UndefinedBehaviorSanitizer.
+    build build-asan -DTOLVANE_SANITIZE=ON -DTOLVANE_GUI=OFF -DTOLVANE_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug
+    ctest --test-dir build-asan --output-on-failure -j2 -L core
+    ;;
+  *)
+    echo "usage: $0 run [FILE.cas] | test" >&2
+    exit 2
+    ;;
+esac

@@ -1,0 +1,90 @@
+#include "common/BinaryIo.h"
+
+#include <sys/stat.h>
+
+namespace tolvane {
+
+BinaryWriter::~BinaryWriter() {
+  if (file_) std::fclose(file_);
+}
+
+bool BinaryWriter::Open(const std::string& path) {
+  file_ = std::fopen(path.c_str(), "wb");
+  failed_ = false;
+  return file_ != nullptr;
+}
+
+void BinaryWriter::PutWord(Word w) {
+  if (!file_) return;
+  unsigned char b[2] = {static_cast<unsigned char>(w >> 8), static_cast<unsigned char>(w & 0xFF)};
+  if (std::fwrite(b, 1, 2, file_) != 2) failed_ = true;
+}
+
+void BinaryWriter::PutString(const std::string& s) {
+  if (!file_) return;
+  if (!s.empty() && std::fwrite(s.data(), 1, s.size(), file_) != s.size()) failed_ = true;
+  if (std::fputc(0, file_) == EOF) failed_ = true;
+}
+
+bool BinaryWriter::Close() {
+  if (!file_) return false;
+  bool ok = std::fclose(file_) == 0;
+  file_ = nullptr;
+  return ok && !failed_;
+}
+
+BinaryReader::LoadResult BinaryReader::Load(const std::string& path) {
+  data_.clear();
+  pos_ = 0;
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return LoadResult::CannotOpen;
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  if (!f) return LoadResult::CannotOpen;
+  unsigned char buf[65536];
+  std::size_t n;
+  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) data_.insert(data_.end(), buf, buf + n);
+  bool err = std::ferror(f) != 0;
+  std::fclose(f);
+  if (err) {
+    data_.clear();
+    return LoadResult::CannotOpen;
+  }
+  return LoadResult::Ok;
+}
+
+void BinaryReader::SetBytes(const std::uint8_t* data, std::size_t size) {
+  data_.assign(data, data + size);
+  pos_ = 0;
+}
+
+bool BinaryReader::GetWord(Word& w) {
+  if (data_.size() - pos_ < 2) {
+    pos_ = data_.size();
+    return false;
+  }
+  w = static_cast<Word>((data_[pos_] << 8) | data_[pos_ + 1]);
+  pos_ += 2;
+  return true;
+}
+
+bool BinaryReader::GetString(std::string& s, std::size_t maxLength) {
+  s.clear();
+  while (pos_ < data_.size()) {
+    std::uint8_t c = data_[pos_++];
+    if (c == 0) return true;
+    if (s.size() >= maxLength) return false;
+    s.push_back(static_cast<char>(c));
+  }
+  return false;
+}
+
+bool BinaryReader::SkipWords(std::size_t count) {
+  if ((data_.size() - pos_) / 2 < count) {
+    pos_ = data_.size();
+    return false;
+  }
+  pos_ += count * 2;
+  return true;
+}
+
+}  // namespace tolvane

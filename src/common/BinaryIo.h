@@ -1,0 +1,57 @@
+#pragma once
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+#include "common/Word.h"
+
+namespace tolvane {
+
+// Writes the primitives shared by .obj, .exe and .sym: big-endian words and
+// 0-terminated CP932 strings.
+class BinaryWriter {
+ public:
+  BinaryWriter() = default;
+  BinaryWriter(const BinaryWriter&) = delete;
+  BinaryWriter& operator=(const BinaryWriter&) = delete;
+  ~BinaryWriter();
+
+  bool Open(const std::string& path);  // "wb"
+  void PutWord(Word w);
+  void PutString(const std::string& s);  // bytes then one 0 byte
+  // True when every write reached the file and the close succeeded.
+  bool Close();
+  bool WriteFailed() const { return failed_; }
+
+ private:
+  std::FILE* file_ = nullptr;
+  bool failed_ = false;
+};
+
+// Reads the same primitives from a whole file held in memory, never past its end.
+class BinaryReader {
+ public:
+  enum class LoadResult { Ok, CannotOpen };
+  // Fails for a missing, unreadable or non-regular file.
+  LoadResult Load(const std::string& path);
+  void SetBytes(const std::uint8_t* data, std::size_t size);
+
+  // Each returns false (and leaves the position at the end) when the data ends early.
+  bool GetWord(Word& w);
+  // Reads up to the 0 byte. False when the data ends first or more than
+  // `maxLength` bytes come before the terminator.
+  bool GetString(std::string& s, std::size_t maxLength = 255);
+  // Skips `count` words; false if fewer remain.
+  bool SkipWords(std::size_t count);
+
+  std::size_t Position() const { return pos_; }
+  std::size_t Size() const { return data_.size(); }
+  std::size_t Remaining() const { return data_.size() - pos_; }
+  bool AtEnd() const { return pos_ >= data_.size(); }
+
+ private:
+  std::vector<std::uint8_t> data_;
+  std::size_t pos_ = 0;
+};
+
+}  // namespace tolvane

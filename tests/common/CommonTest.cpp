@@ -1,0 +1,80 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+
+#include "common/BinaryIo.h"
+#include "common/ChangeExtension.h"
+#include "common/Cp932.h"
+
+using namespace tolvane;
+
+TEST(ChangeExtension, Table) {
+  struct Case {
+    const char* path;
+    const char* ext;
+    const char* want;
+  } cases[] = {
+      {"prog.cas", ".obj", "prog.obj"},
+      {"prog", ".obj", "prog.obj"},
+      {"dir.v2/prog", ".lst", "dir.lst"},  // the scan does not stop at separators
+      {".hidden", ".exe", ".hidden.exe"},  // a leading dot is not an extension
+      {"a..b", ".sym", "a.sym"},           // a dot after a dot does not count; the one before it does
+      {"a./b", ".obj", "a./b.obj"},        // nor one followed by a separator
+      {"a.\\b", ".obj", "a.\\b.obj"},
+      {"x.y.z", ".obj", "x.y.obj"},
+      {"", ".obj", ".obj"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(ChangeExtension(c.path, c.ext), c.want) << c.path;
+}
+
+TEST(Cp932, RoundTripAndSpecialBytes) {
+  EXPECT_EQ(J(u8"エラー"), "\x83\x47\x83\x89\x81\x5B");
+  // Control bytes that some tables map elsewhere must stay themselves.
+  std::string ctl = "\x1A\x1C\x7F";
+  EXPECT_EQ(Cp932ToUtf8(ctl), ctl);
+  std::string back;
+  ASSERT_TRUE(Utf8ToCp932(Cp932ToUtf8("\x82\xA0 abc \xB1"), back));  // あ abc ｱ
+  EXPECT_EQ(back, "\x82\xA0 abc \xB1");
+}
+
+TEST(Cp932, UnencodableCharacterIsReportedNotReplaced) {
+  std::string out;
+  std::size_t bad = 0;
+  EXPECT_FALSE(Utf8ToCp932("ab\xF0\x9F\x98\x80" "c", out, &bad));
+  EXPECT_EQ(bad, 2u);
+  EXPECT_EQ(Cp932ToUtf8("a\x80z"), "a\xEF\xBF\xBDz");
+}
+
+TEST(BinaryIo, WordsAreBigEndianAndReadsStopAtTheEnd) {
+  auto path = std::filesystem::temp_directory_path() / "tolvane_binio_test.bin";
+  {
+    BinaryWriter w;
+    ASSERT_TRUE(w.Open(path.string()));
+    w.PutString("x.obj");
+    w.PutWord(0x0100);
+    ASSERT_TRUE(w.Close());
+  }
+  BinaryReader r;
+  ASSERT_EQ(r.Load(path.string()), BinaryReader::LoadResult::Ok);
+  ASSERT_EQ(r.Size(), 8u);
+  std::string s;
+  Word v = 0;
+  ASSERT_TRUE(r.GetString(s));
+  EXPECT_EQ(s, "x.obj");
+  ASSERT_TRUE(r.GetWord(v));
+  EXPECT_EQ(v, 0x0100);
+  EXPECT_FALSE(r.GetWord(v));
+  EXPECT_FALSE(r.GetString(s));
+  std::filesystem::remove(path);
+
+  const std::uint8_t odd[] = {'a', 'b', 1};
+  r.SetBytes(odd, sizeof odd);
+  EXPECT_FALSE(r.GetString(s));  // no terminator
+  r.SetBytes(odd, sizeof odd);
+  EXPECT_FALSE(r.GetString(s, 1));  // longer than allowed
+  r.SetBytes(odd, sizeof odd);
+  EXPECT_FALSE(r.SkipWords(2));
+  EXPECT_EQ(r.Load("/nonexistent/file"), BinaryReader::LoadResult::CannotOpen);
+  EXPECT_EQ(r.Load("/tmp"), BinaryReader::LoadResult::CannotOpen);
+}
