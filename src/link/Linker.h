@@ -1,0 +1,20 @@
+#pragma once
+// The linker: joins object files into one load module (.exe) and, when the
+// options ask for it, a symbol file (.sym).
+#include <string>
+#include <vector>
+
+#include "common/BuildOptions.h"
+#include "common/MessageSink.h"
+
+namespace tolvane {
+
+// Links `objectNames` in order. Each name's extension is replaced by ".obj"
+// (so source names work too); the outputs are named after the first one with
+// ".exe" and ".sym". Uses options.origin, options.stackSize and
+// options.symbolFile. Progress ("LINK[...]", "   0 Errors") and every error
+// line go to `sink`. Returns true when the .exe (and the .sym, if wanted) was
+// written. Any number of inputs, paths of any length.
+bool Link(const std::vector<std::string>& objectNames, BuildOptions options, MessageSink& sink);
+
+}  // namespace tolvane
