@@ -1,7 +1,169 @@
 #include "link/Linker.h"
 
+#include <cstdint>
+#include <cstdio>
+#include <new>
+#include <unordered_map>
+
+#include "common/ChangeExtension.h"
+#include "common/Cp932.h"
+#include "link/LoadModule.h"
+#include "link/ObjectFile.h"
+
 namespace tolvane {
 
-bool Link(const std::vector<std::string>&, BuildOptions, MessageSink&) { return false; }
+namespace {
+
+// Everything from F000H up is the system area; programs and stack stay below.
+constexpr std::uint32_t kSystemArea = 0xF000;
+constexpr Word kLowestOrigin = 0x0100;
+constexpr Word kHighestOrigin = 0xEFFF;
+constexpr Word kStackSizeLimit = 0xEF00;
+
+class LinkRun {
+ public:
+  LinkRun(BuildOptions options, MessageSink& sink) : options_(options), sink_(sink) {}
+
+  bool Run(const std::vector<std::string>& objectNames) {
+    if (objectNames.empty()) {
+      Error(J(u8"リンクするオブジェクトファイルが指定されていません。"));
+      return false;
+    }
+    std::vector<std::string> paths;
+    paths.reserve(objectNames.size());
+    for (const std::string& name : objectNames) paths.push_back(ChangeExtension(name, ".obj"));
+
+    const std::string exePath = ChangeExtension(paths.front(), ".exe");
+    sink_.AppendMessageLine("LINK[" + exePath + "]");
+    std::string symPath;
+    if (options_.symbolFile) symPath = ChangeExtension(paths.front(), ".sym");
+
+    const Word origin = options_.origin;
+    const Word stackSize = options_.stackSize;
+    if (origin < kLowestOrigin || origin > kHighestOrigin) {
+      Error(J(u8"プログラムの配置開始番地は100H～EFFFHの範囲でなければなりません。"));
+      return false;
+    }
+    if (stackSize >= kStackSizeLimit) {
+      Error(J(u8"スタックのサイズが大きすぎます。"));
+      return false;
+    }
+
+    // First pass: every file is read and checked before anything is placed, so
+    // a bad file anywhere in the list stops the link with its own message.
+    std::vector<ObjectFile> objects(paths.size());
+    for (std::size_t i = 0; i < paths.size(); ++i)
+      if (!ReadObjectFile(paths[i], objects[i], sink_)) return false;
+
+    if (!Place(objects, origin)) return false;
+    objects.clear();
+
+    if (entries_.empty()) {
+      Error(J(u8"実行開始番地が決まりません。どのオブジェクトファイルにもSTART命令のラベルがありません。"));
+      return false;
+    }
+    const Word start = entries_.front().address;
+
+    ReportDuplicateEntries();
+    ResolveExternals();
+    if (errorCount_ > 0) return false;
+
+    const std::uint32_t programEnd = base_;
+    const std::uint32_t initialSp = programEnd + stackSize;  // deliberately not reduced modulo 65536
+    if (initialSp >= kSystemArea) {
+      Error(J(u8"スタック領域が確保できません。"));
+      return false;
+    }
+
+    char total[32];
+    std::snprintf(total, sizeof total, "%4d Errors", errorCount_);
+    sink_.AppendMessageLine(total);
+
+    LoadModule module;
+    module.origin = origin;
+    module.start = start;
+    module.initialSp = static_cast<Word>(initialSp);
+    module.stackLimit = static_cast<Word>(programEnd);
+    module.image.assign(image_.begin() + origin, image_.begin() + programEnd);
+    module.dataAddresses = std::move(dataAddresses_);
+    if (!WriteLoadModule(exePath, module, sink_)) return false;
+    if (options_.symbolFile && !WriteSymbolFile(symPath, labels_, sink_)) return false;
+    return true;
+  }
+
+ private:
+  void Error(const Bytes& text) { sink_.AppendMessageLine(" Error:  " + text); }
+
+  static Word Absolute(Word relative, std::uint32_t base) { return static_cast<Word>(relative + base); }
+
+  // Second pass: objects one after another from the origin, addresses made
+  // absolute, relocated words given their base.
+  bool Place(const std::vector<ObjectFile>& objects, Word origin) {
+    image_.assign(kMemoryWords, 0);
+    base_ = origin;
+    for (const ObjectFile& obj : objects) {
+      for (const SymbolRecord& e : obj.entries) entries_.push_back({e.name, Absolute(e.address, base_)});
+      for (const SymbolRecord& x : obj.externals) externals_.push_back({x.name, Absolute(x.address, base_)});
+      if (base_ + obj.code.size() > kSystemArea) {
+        Error(J(u8"プログラムが大きすぎてメモリに格納できません。"));
+        return false;
+      }
+      for (std::size_t i = 0; i < obj.code.size(); ++i) image_[base_ + i] = obj.code[i];
+      // The reader guarantees every relocation address lies inside the code.
+      for (Word a : obj.relocations) image_[base_ + a] = static_cast<Word>(image_[base_ + a] + base_);
+      for (const SymbolRecord& l : obj.labels) labels_.push_back({l.name, Absolute(l.address, base_)});
+      for (Word d : obj.dataAddresses) dataAddresses_.push_back(Absolute(d, base_));
+      base_ += static_cast<std::uint32_t>(obj.code.size());
+    }
+    return true;
+  }
+
+  // Each entry whose name comes again later in the table is reported once, in
+  // table order (a name present three times gives two lines).
+  void ReportDuplicateEntries() {
+    std::unordered_map<Bytes, std::size_t> remaining;
+    for (const SymbolRecord& e : entries_) ++remaining[e.name];
+    for (const SymbolRecord& e : entries_) {
+      if (--remaining[e.name] == 0) continue;
+      ++errorCount_;
+      Error(J(u8"外部参照のSTART命令のラベル(") + e.name + J(u8")が重複している。"));
+    }
+  }
+
+  // Every external word receives the address of the first entry of its name.
+  void ResolveExternals() {
+    std::unordered_map<Bytes, Word> firstEntry;
+    for (const SymbolRecord& e : entries_) firstEntry.emplace(e.name, e.address);
+    for (const SymbolRecord& x : externals_) {
+      auto it = firstEntry.find(x.name);
+      if (it != firstEntry.end()) {
+        image_[x.address] = it->second;
+        continue;
+      }
+      ++errorCount_;
+      Error(J(u8"外部参照ラベル") + x.name + J(u8"が参照できません。"));
+    }
+  }
+
+  BuildOptions options_;
+  MessageSink& sink_;
+  int errorCount_ = 0;
+  std::uint32_t base_ = 0;
+  std::vector<Word> image_;
+  std::vector<SymbolRecord> entries_, externals_, labels_;
+  std::vector<Word> dataAddresses_;
+};
+
+}  // namespace
+
+bool Link(const std::vector<std::string>& objectNames, BuildOptions options, MessageSink& sink) {
+  try {
+    LinkRun run(options, sink);
+    return run.Run(objectNames);
+  } catch (const std::bad_alloc&) {
+    sink.AppendMessageLine(" Error:  " + J(u8"メモリが確保できません。(near heap領域)"));
+    return false;
+  }
+}
 
 }  // namespace tolvane
