@@ -1,0 +1,96 @@
+#include "machine/Cpu.h"
+
+#include <limits>
+
+#include "machine/CpuCore.h"
+#include "machine/Svc.h"
+
+namespace tolvane {
+
+using namespace machine_detail;
+
+int InstructionWords(Word first) {
+  const std::uint8_t info = kOpInfo[first >> 8];
+  if (info == 0) return 0;
+  if ((info & kUsesR) && ((first >> 4) & 0x0F) >= 8) return 0;
+  if ((info & kUsesX) && (first & 0x0F) >= 8) return 0;
+  return info & kLenMask;
+}
+
+ExecStatus CCpu::Execute(Memory& memory, ConsolePort& console, MachineHooks* hooks) {
+  Regs r = LoadRegs(*this);
+  const StepResult s = hooks ? StepOnce<true>(r, memory, *this, console, hooks)
+                             : StepOnce<false>(r, memory, *this, console, nullptr);
+  StoreRegs(r, *this);
+  switch (s) {
+    case StepResult::ProgramEnd:
+      return ExecStatus::ProgramEnd;
+    case StepResult::StackOverflow:
+      return ExecStatus::StackOverflow;
+    default:
+      return ExecStatus::Continue;
+  }
+}
+
+bool CCpu::Initialize(Memory& memory, Word start, Word initialSp, Word limit) {
+  regs_[kPR] = start;
+  regs_[kSP] = initialSp;
+  regs_[kStackLimit] = limit;
+  if (WouldOverflow(initialSp, limit)) return false;
+  regs_[kSP] = static_cast<Word>(initialSp - 1);
+  memory[regs_[kSP]] = kProgramEndAddress;
+  return true;
+}
+
+RunResult RunToEnd(CCpu& cpu, Memory& memory, ConsolePort& console, std::uint64_t maxSteps, RunTurnPort* turn,
+                   std::uint32_t turnInterval) {
+  RunResult result;
+  const std::uint64_t limit = maxSteps ? maxSteps : std::numeric_limits<std::uint64_t>::max();
+  const std::uint64_t interval = turn ? (turnInterval ? turnInterval : 1) : limit;
+  std::uint64_t steps = 0;
+  Regs r = LoadRegs(cpu);
+  for (;;) {
+    if (turn) {
+      StoreRegs(r, cpu);
+      if (!turn->Turn()) {
+        result.stop = RunStop::Stopped;
+        break;
+      }
+      r = LoadRegs(cpu);
+    }
+    if (steps >= limit) {
+      result.stop = RunStop::StepLimit;
+      break;
+    }
+    std::uint64_t chunk = limit - steps < interval ? limit - steps : interval;
+    StepResult s = StepResult::Continue;
+    std::uint64_t done = 0;
+    while (done < chunk) {
+      s = StepOnce<false>(r, memory, cpu, console, nullptr);
+      if (s != StepResult::Continue) [[unlikely]]
+        break;
+      ++done;
+    }
+    steps += done;
+    if (s == StepResult::ProgramEnd) {
+      ++steps;
+      result.stop = RunStop::ProgramEnd;
+      result.status = ExecStatus::ProgramEnd;
+      break;
+    }
+    if (s == StepResult::StackOverflow) {
+      result.stop = RunStop::StackOverflow;
+      result.status = ExecStatus::StackOverflow;
+      break;
+    }
+    if (s == StepResult::Undefined) {
+      result.stop = RunStop::Undefined;
+      break;
+    }
+  }
+  StoreRegs(r, cpu);
+  result.steps = steps;
+  return result;
+}
+
+}  // namespace tolvane

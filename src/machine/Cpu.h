@@ -1,0 +1,137 @@
+#pragma once
+// The COMET II processor: the register file and the single-instruction step.
+//
+// Memory is a separate 65536-word array owned by whoever owns the machine (the
+// debugger state); every operation receives it explicitly.
+//
+// Two decisions that the instruction set leaves open:
+//  - r/x fields 8-15: only GR0-GR7 exist. An instruction whose r, r1, r2 or x
+//    field (whichever it actually uses) holds 8-15 is treated as an undefined
+//    instruction: nothing happens and PR is not advanced. Fields an instruction
+//    does not use (the r field of a jump, both fields of RET) are ignored.
+//    `InstructionWords` tells the disassembler the same thing.
+//  - An instruction at FFFFH reads its second word from 0000H, like every other
+//    address computation, and PR wraps past FFFFH the same way.
+#include <array>
+#include <cstdint>
+
+#include "common/Word.h"
+
+namespace tolvane {
+
+using Memory = std::array<Word, kMemoryWords>;
+
+// Result of one instruction. The numbers are part of the interface.
+enum class ExecStatus : int {
+  StackOverflow = 0,  // PUSH/CALL found SP - 1 < StackLimit; nothing changed
+  ProgramEnd = 1,     // RET loaded F000H into PR
+  Continue = 2,       // everything else, an undefined operation code included
+};
+
+// The return address pushed for the outermost program; a RET to it ends the run.
+constexpr Word kProgramEndAddress = 0xF000;
+
+// FR bits.
+constexpr Word kFlagZF = 0x0001;
+constexpr Word kFlagSF = 0x0002;
+constexpr Word kFlagOF = 0x0004;
+
+class ConsolePort;  // Svc.h
+
+// The debugger's side of a step. A plain run passes no hooks at all, so none of
+// this is touched on the fast path; the debugger passes an object it owns and
+// reads/sets the flags between steps.
+class MachineHooks {
+ public:
+  virtual ~MachineHooks() = default;
+
+  // Read by the machine.
+  bool unAsmTracking = false;  // a debugger command is executing this instruction
+  bool goRunning = false;      // a GO run is in progress: refresh the panes before input
+
+  // Set by the machine (never cleared by it).
+  bool memoryChanged = false;  // after ST, PUSH, CALL and an input call
+  bool callExecuted = false;   // after CALL
+  bool retExecuted = false;    // after a RET that did not end the program
+
+  // Called only while unAsmTracking is true: after ST/PUSH/CALL with the address
+  // written, and after an input call for GR2 and then GR1+0 ... GR1+255.
+  virtual void UnAsmStoreAt(Word address) { (void)address; }
+  virtual void UnAsmRefreshAt(Word address) { (void)address; }
+  // Called at an input call while goRunning is true, before waiting for input.
+  virtual void RefreshPanes() {}
+};
+
+class CCpu {
+ public:
+  // Register file indices, in the documented order.
+  enum Index { kGR0 = 0, kFR = 8, kPR = 9, kSP = 10, kStackLimit = 11, kCount = 12 };
+
+  CCpu() = default;  // everything 0
+
+  Word GetRegister(int n) const { return regs_[n & 7]; }
+  void SetRegister(int n, Word v) { regs_[n & 7] = v; }
+  Word GetFR() const { return regs_[kFR]; }
+  void SetFR(Word v) { regs_[kFR] = v; }
+  Word GetPR() const { return regs_[kPR]; }
+  void SetPR(Word v) { regs_[kPR] = v; }
+  Word GetSP() const { return regs_[kSP]; }
+  void SetSP(Word v) { regs_[kSP] = v; }
+  Word GetStackLimit() const { return regs_[kStackLimit]; }
+  void SetStackLimit(Word v) { regs_[kStackLimit] = v; }
+
+  // The twelve words GR0-GR7, FR, PR, SP, StackLimit.
+  const std::array<Word, kCount>& Registers() const { return regs_; }
+  std::array<Word, kCount>& Registers() { return regs_; }
+
+  // Executes the instruction at PR. `hooks` is null for a plain run.
+  ExecStatus Execute(Memory& memory, ConsolePort& console, MachineHooks* hooks = nullptr);
+
+  // PR <- start, SP <- initialSp, StackLimit <- limit, then pushes F000H with the
+  // PUSH overflow test. False (registers set, nothing pushed) when it would overflow.
+  bool Initialize(Memory& memory, Word start, Word initialSp, Word limit);
+
+  static int DecodeOp(Word first) { return (first >> 8) & 0xFF; }
+  static int DecodeR(Word first) { return (first >> 4) & 0x0F; }
+  static int DecodeX(Word first) { return first & 0x0F; }
+
+ private:
+  std::array<Word, kCount> regs_{};
+};
+
+// Length in words of the instruction whose first word is `first`: 1 or 2, or 0
+// when the machine treats it as undefined (unknown operation code, or a used
+// register field of 8-15). Shared with the disassembler.
+int InstructionWords(Word first);
+
+// The fast plain run: executes until the program ends, overflows its stack, hits
+// an undefined instruction (which can never make progress), the step limit is
+// reached, or `turn` asks to stop. No hooks are involved.
+enum class RunStop {
+  ProgramEnd,     // final RET
+  StackOverflow,  // PUSH/CALL overflow; PR addresses the failing instruction
+  Undefined,      // undefined instruction at PR; executing on would repeat it forever
+  StepLimit,      // maxSteps instructions executed
+  Stopped,        // the turn callback returned false
+};
+
+// Gives the window system a turn during a long plain run. Called before the
+// first instruction and then every `interval` instructions; return false to stop.
+class RunTurnPort {
+ public:
+  virtual ~RunTurnPort() = default;
+  virtual bool Turn() = 0;
+};
+
+struct RunResult {
+  RunStop stop = RunStop::ProgramEnd;
+  std::uint64_t steps = 0;  // instructions executed (an overflowing or undefined one not counted)
+  // The status the last Execute would have returned: ProgramEnd, StackOverflow, or Continue.
+  ExecStatus status = ExecStatus::Continue;
+};
+
+// maxSteps 0 means no limit.
+RunResult RunToEnd(CCpu& cpu, Memory& memory, ConsolePort& console, std::uint64_t maxSteps = 0,
+                   RunTurnPort* turn = nullptr, std::uint32_t turnInterval = 1u << 16);
+
+}  // namespace tolvane

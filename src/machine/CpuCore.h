@@ -1,0 +1,358 @@
+#pragma once
+// The instruction step shared by CCpu::Execute and the plain-run loop. Internal
+// to the machine library.
+//
+// The registers are worked on as a local copy (`Regs`) so that stores into memory,
+// which are 16-bit words like the registers, cannot force the compiler to reload
+// them; the copy is written back to the CCpu before anything outside the machine
+// (console, debugger) can look at it.
+#include <array>
+#include <cstdint>
+
+#include "machine/Cpu.h"
+#include "machine/Svc.h"
+
+#if defined(__GNUC__)
+#define TOLVANE_ALWAYS_INLINE inline __attribute__((always_inline))
+#else
+#define TOLVANE_ALWAYS_INLINE inline
+#endif
+
+namespace tolvane::machine_detail {
+
+struct Regs {
+  Word gr[8];
+  Word fr, pr, sp, limit;
+};
+
+inline Regs LoadRegs(const CCpu& cpu) {
+  const auto& a = cpu.Registers();
+  Regs r;
+  for (int i = 0; i < 8; ++i) r.gr[i] = a[i];
+  r.fr = a[CCpu::kFR];
+  r.pr = a[CCpu::kPR];
+  r.sp = a[CCpu::kSP];
+  r.limit = a[CCpu::kStackLimit];
+  return r;
+}
+
+inline void StoreRegs(const Regs& r, CCpu& cpu) {
+  auto& a = cpu.Registers();
+  for (int i = 0; i < 8; ++i) a[i] = r.gr[i];
+  a[CCpu::kFR] = r.fr;
+  a[CCpu::kPR] = r.pr;
+  a[CCpu::kSP] = r.sp;
+  a[CCpu::kStackLimit] = r.limit;
+}
+
+enum class StepResult : std::uint8_t { Continue, ProgramEnd, StackOverflow, Undefined };
+
+// Per operation code: 0 = undefined, else length (1/2) | kUsesR | kUsesX.
+enum : std::uint8_t { kLen1 = 1, kLen2 = 2, kLenMask = 3, kUsesR = 4, kUsesX = 8 };
+
+constexpr std::array<std::uint8_t, 256> MakeOpInfo() {
+  std::array<std::uint8_t, 256> t{};
+  const std::uint8_t rx2 = kLen2 | kUsesR | kUsesX;  // r,adr,x
+  const std::uint8_t x2 = kLen2 | kUsesX;            // adr,x
+  const std::uint8_t rr1 = kLen1 | kUsesR | kUsesX;  // r1,r2
+  t[0x00] = kLen1;
+  t[0x10] = t[0x11] = t[0x12] = rx2;
+  t[0x14] = rr1;
+  for (int op = 0x20; op <= 0x23; ++op) t[op] = rx2;
+  for (int op = 0x24; op <= 0x27; ++op) t[op] = rr1;
+  t[0x30] = t[0x31] = t[0x32] = rx2;
+  t[0x34] = t[0x35] = t[0x36] = rr1;
+  t[0x40] = t[0x41] = rx2;
+  t[0x44] = t[0x45] = rr1;
+  for (int op = 0x50; op <= 0x53; ++op) t[op] = rx2;
+  for (int op = 0x61; op <= 0x66; ++op) t[op] = x2;
+  t[0x70] = x2;
+  t[0x71] = kLen1 | kUsesR;
+  t[0x80] = x2;
+  t[0x81] = kLen1;
+  t[0xF0] = x2;
+  return t;
+}
+inline constexpr std::array<std::uint8_t, 256> kOpInfo = MakeOpInfo();
+
+// ZF/SF of a result: ZF for 0, SF for bit 15 set.
+TOLVANE_ALWAYS_INLINE Word ZeroSign(Word v) {
+  return static_cast<Word>((v == 0) | ((v >> 14) & 2));
+}
+
+// OF set or cleared, then SF/ZF from v. Setting OF sets bit 2 only; clearing it
+// masks FR to bits 0-1.
+TOLVANE_ALWAYS_INLINE Word FlagsWithOverflow(Word fr, bool of, Word v) {
+  return of ? static_cast<Word>((fr & ~3) | kFlagOF | ZeroSign(v)) : ZeroSign(v);
+}
+
+// Push with the overflow test: SP - 1 < StackLimit, in full integers.
+TOLVANE_ALWAYS_INLINE bool WouldOverflow(Word sp, Word limit) {
+  return static_cast<int>(sp) - 1 < static_cast<int>(limit);
+}
+
+// Shift by n (0-65535) as n one-bit steps, closed form. Returns the new FR.
+TOLVANE_ALWAYS_INLINE Word Shift(int op, Word& v, Word fr, unsigned n) {
+  if (n == 0) return static_cast<Word>((fr & ~3) | ZeroSign(v));
+  const unsigned x = v;
+  unsigned result;
+  bool of;
+  switch (op) {
+    case 0x50: {  // SLA: bit 14 leaves each step; the sign is put back at the end
+      of = n <= 15 ? ((x >> (15 - n)) & 1) : false;
+      result = (n <= 15 ? ((x << n) & 0x7FFF) : 0) | (x & 0x8000);
+      break;
+    }
+    case 0x51: {  // SRA: bit 0 leaves; the sign is copied in each step
+      const unsigned k = n <= 15 ? n : 15;
+      of = (x >> (n - 1 <= 15 ? n - 1 : 15)) & 1;
+      result = static_cast<Word>(static_cast<std::int16_t>(x) >> k);
+      break;
+    }
+    case 0x52:  // SLL: bit 15 leaves
+      of = n <= 16 ? ((x >> (16 - n)) & 1) : false;
+      result = n <= 15 ? ((x << n) & 0xFFFF) : 0;
+      break;
+    default:  // 0x53 SRL: bit 0 leaves
+      of = n <= 16 ? ((x >> (n - 1)) & 1) : false;
+      result = n <= 15 ? (x >> n) : 0;
+      break;
+  }
+  v = static_cast<Word>(result);
+  return FlagsWithOverflow(fr, of, v);
+}
+
+// Executes one instruction on `r`. `cpu` is the register file `r` was loaded
+// from; it is brought up to date before the console or the debugger is called.
+template <bool kHooks>
+TOLVANE_ALWAYS_INLINE StepResult StepOnce(Regs& r, Memory& memory, CCpu& cpu, ConsolePort& console,
+                                          MachineHooks* hooks) {
+  Word* const mem = memory.data();
+  const Word w = mem[r.pr];
+  const Word adr = mem[static_cast<Word>(r.pr + 1)];
+  const unsigned op = w >> 8;
+  const unsigned ri = (w >> 4) & 0x0F;
+  const unsigned xi = w & 0x0F;
+
+  if ((w & 0x0088) != 0) [[unlikely]] {
+    const std::uint8_t info = kOpInfo[op];
+    if (((info & kUsesR) && ri >= 8) || ((info & kUsesX) && xi >= 8)) return StepResult::Undefined;
+  }
+  // Only evaluated by instructions that use x, so xi < 8 there.
+  auto ea = [&]() -> Word { return static_cast<Word>(adr + (xi ? r.gr[xi & 7] : 0)); };
+  Word& gr = r.gr[ri & 7];
+  Word& gr2 = r.gr[xi & 7];
+
+  switch (op) {
+    case 0x00:  // NOP
+      r.pr = static_cast<Word>(r.pr + 1);
+      return StepResult::Continue;
+    case 0x10:  // LD r,adr,x
+      gr = mem[ea()];
+      r.fr = ZeroSign(gr);
+      r.pr = static_cast<Word>(r.pr + 2);
+      return StepResult::Continue;
+    case 0x11: {  // ST
+      const Word a = ea();
+      mem[a] = gr;
+      r.pr = static_cast<Word>(r.pr + 2);
+      if constexpr (kHooks) {
+        if (hooks->unAsmTracking) hooks->UnAsmStoreAt(a);
+        hooks->memoryChanged = true;
+      }
+      return StepResult::Continue;
+    }
+    case 0x12:  // LAD
+      gr = ea();
+      r.pr = static_cast<Word>(r.pr + 2);
+      return StepResult::Continue;
+    case 0x14:  // LD r1,r2
+      gr = gr2;
+      r.fr = ZeroSign(gr);
+      r.pr = static_cast<Word>(r.pr + 1);
+      return StepResult::Continue;
+
+    case 0x20:
+    case 0x24: {  // ADDA
+      const Word a = gr;
+      const Word b = op == 0x20 ? mem[ea()] : gr2;
+      const Word s = static_cast<Word>(a + b);
+      gr = s;
+      r.fr = FlagsWithOverflow(r.fr, ((a ^ s) & (b ^ s) & 0x8000) != 0, s);
+      r.pr = static_cast<Word>(r.pr + (op == 0x20 ? 2 : 1));
+      return StepResult::Continue;
+    }
+    case 0x21:
+    case 0x25: {  // SUBA
+      const Word a = gr;
+      const Word b = op == 0x21 ? mem[ea()] : gr2;
+      const Word s = static_cast<Word>(a - b);
+      gr = s;
+      r.fr = FlagsWithOverflow(r.fr, ((a ^ b) & (a ^ s) & 0x8000) != 0, s);
+      r.pr = static_cast<Word>(r.pr + (op == 0x21 ? 2 : 1));
+      return StepResult::Continue;
+    }
+    case 0x22:
+    case 0x26: {  // ADDL
+      const Word a = gr;
+      const Word b = op == 0x22 ? mem[ea()] : gr2;
+      const Word s = static_cast<Word>(a + b);
+      gr = s;
+      r.fr = FlagsWithOverflow(r.fr, s < a, s);
+      r.pr = static_cast<Word>(r.pr + (op == 0x22 ? 2 : 1));
+      return StepResult::Continue;
+    }
+    case 0x23:
+    case 0x27: {  // SUBL
+      const Word a = gr;
+      const Word b = op == 0x23 ? mem[ea()] : gr2;
+      const Word s = static_cast<Word>(a - b);
+      gr = s;
+      r.fr = FlagsWithOverflow(r.fr, a < b, s);
+      r.pr = static_cast<Word>(r.pr + (op == 0x23 ? 2 : 1));
+      return StepResult::Continue;
+    }
+
+    case 0x30:  // AND
+      gr &= mem[ea()];
+      r.fr = ZeroSign(gr);
+      r.pr = static_cast<Word>(r.pr + 2);
+      return StepResult::Continue;
+    case 0x31:  // OR
+      gr |= mem[ea()];
+      r.fr = ZeroSign(gr);
+      r.pr = static_cast<Word>(r.pr + 2);
+      return StepResult::Continue;
+    case 0x32:  // XOR
+      gr ^= mem[ea()];
+      r.fr = ZeroSign(gr);
+      r.pr = static_cast<Word>(r.pr + 2);
+      return StepResult::Continue;
+    case 0x34:
+      gr &= gr2;
+      r.fr = ZeroSign(gr);
+      r.pr = static_cast<Word>(r.pr + 1);
+      return StepResult::Continue;
+    case 0x35:
+      gr |= gr2;
+      r.fr = ZeroSign(gr);
+      r.pr = static_cast<Word>(r.pr + 1);
+      return StepResult::Continue;
+    case 0x36:
+      gr ^= gr2;
+      r.fr = ZeroSign(gr);
+      r.pr = static_cast<Word>(r.pr + 1);
+      return StepResult::Continue;
+
+    case 0x40:
+    case 0x44: {  // CPA: signed compare; OF cleared
+      const int a = static_cast<std::int16_t>(gr);
+      const int b = static_cast<std::int16_t>(op == 0x40 ? mem[ea()] : gr2);
+      r.fr = a > b ? 0 : a == b ? kFlagZF : kFlagSF;
+      r.pr = static_cast<Word>(r.pr + (op == 0x40 ? 2 : 1));
+      return StepResult::Continue;
+    }
+    case 0x41:
+    case 0x45: {  // CPL: unsigned compare
+      const unsigned a = gr;
+      const unsigned b = op == 0x41 ? mem[ea()] : gr2;
+      r.fr = a > b ? 0 : a == b ? kFlagZF : kFlagSF;
+      r.pr = static_cast<Word>(r.pr + (op == 0x41 ? 2 : 1));
+      return StepResult::Continue;
+    }
+
+    case 0x50:
+    case 0x51:
+    case 0x52:
+    case 0x53:
+      r.fr = Shift(static_cast<int>(op), gr, r.fr, ea());
+      r.pr = static_cast<Word>(r.pr + 2);
+      return StepResult::Continue;
+
+    case 0x61:  // JMI
+      r.pr = (r.fr & kFlagSF) ? ea() : static_cast<Word>(r.pr + 2);
+      return StepResult::Continue;
+    case 0x62:  // JNZ
+      r.pr = !(r.fr & kFlagZF) ? ea() : static_cast<Word>(r.pr + 2);
+      return StepResult::Continue;
+    case 0x63:  // JZE
+      r.pr = (r.fr & kFlagZF) ? ea() : static_cast<Word>(r.pr + 2);
+      return StepResult::Continue;
+    case 0x64:  // JUMP
+      r.pr = ea();
+      return StepResult::Continue;
+    case 0x65:  // JPL
+      r.pr = !(r.fr & (kFlagSF | kFlagZF)) ? ea() : static_cast<Word>(r.pr + 2);
+      return StepResult::Continue;
+    case 0x66:  // JOV
+      r.pr = (r.fr & kFlagOF) ? ea() : static_cast<Word>(r.pr + 2);
+      return StepResult::Continue;
+
+    case 0x70: {  // PUSH
+      if (WouldOverflow(r.sp, r.limit)) return StepResult::StackOverflow;
+      const Word v = ea();
+      r.sp = static_cast<Word>(r.sp - 1);
+      mem[r.sp] = v;
+      r.pr = static_cast<Word>(r.pr + 2);
+      if constexpr (kHooks) {
+        if (hooks->unAsmTracking) hooks->UnAsmStoreAt(r.sp);
+        hooks->memoryChanged = true;
+      }
+      return StepResult::Continue;
+    }
+    case 0x71:  // POP
+      gr = mem[r.sp];
+      r.sp = static_cast<Word>(r.sp + 1);
+      r.pr = static_cast<Word>(r.pr + 1);
+      return StepResult::Continue;
+    case 0x80: {  // CALL
+      if (WouldOverflow(r.sp, r.limit)) return StepResult::StackOverflow;
+      const Word target = ea();
+      r.sp = static_cast<Word>(r.sp - 1);
+      mem[r.sp] = static_cast<Word>(r.pr + 2);
+      r.pr = target;
+      if constexpr (kHooks) {
+        if (hooks->unAsmTracking) hooks->UnAsmStoreAt(r.sp);
+        hooks->memoryChanged = true;
+        hooks->callExecuted = true;
+      }
+      return StepResult::Continue;
+    }
+    case 0x81:  // RET
+      r.pr = mem[r.sp];
+      r.sp = static_cast<Word>(r.sp + 1);
+      if (r.pr == kProgramEndAddress) return StepResult::ProgramEnd;
+      if constexpr (kHooks) hooks->retExecuted = true;
+      return StepResult::Continue;
+
+    case 0xF0: {  // SVC
+      const Word number = ea();
+      if (number == 1) {
+        StoreRegs(r, cpu);
+        if constexpr (kHooks) {
+          if (hooks->goRunning) hooks->RefreshPanes();
+        }
+        const Word g1 = r.gr[1], g2 = r.gr[2];
+        SvcIn(cpu, memory, console, g1, g2);
+        if constexpr (kHooks) {
+          if (hooks->unAsmTracking) {
+            hooks->UnAsmRefreshAt(g2);
+            for (unsigned i = 0; i < kInputLimit; ++i) hooks->UnAsmRefreshAt(static_cast<Word>(g1 + i));
+          }
+          hooks->memoryChanged = true;
+        }
+        r = LoadRegs(cpu);
+      } else if (number == 2) {
+        StoreRegs(r, cpu);
+        SvcOut(cpu, memory, console, r.gr[1], r.gr[2]);
+        r = LoadRegs(cpu);
+      }
+      r.pr = static_cast<Word>(r.pr + 2);
+      return StepResult::Continue;
+    }
+    default:
+      return StepResult::Undefined;
+  }
+}
+
+}  // namespace tolvane::machine_detail

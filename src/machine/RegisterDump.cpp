@@ -1,0 +1,29 @@
+#include "machine/RegisterDump.h"
+
+#include <cstdio>
+
+#include "common/Cp932.h"
+
+namespace tolvane {
+
+Bytes FlagText(Word fr) {
+  const int of = (fr & kFlagOF) ? 1 : 0, sf = (fr & kFlagSF) ? 1 : 0, zf = (fr & kFlagZF) ? 1 : 0;
+  char buf[64];
+  std::snprintf(buf, sizeof buf, "(OF=%d SF=%d ZF=%d) %s%s", of, sf, zf, zf ? "zero" : sf ? "minus" : "plus",
+                of ? " overflow" : "");
+  return buf;
+}
+
+Bytes RegisterDumpText(const CCpu& cpu) {
+  const auto& a = cpu.Registers();
+  char buf[160];
+  std::snprintf(buf, sizeof buf,
+                "GR0=%.4hX GR1=%.4hX GR2=%.4hX GR3=%.4hX GR4=%.4hX GR5=%.4hX GR6=%.4hX GR7=%.4hX\r\n"
+                ">PR=%.4hX SP=%.4hX FR=",
+                a[0], a[1], a[2], a[3], a[4], a[5], a[6], a[7], cpu.GetPR(), cpu.GetSP());
+  return Bytes(buf) + FlagText(cpu.GetFR());
+}
+
+Bytes StackOverflowText() { return J(u8"スタックオーバーフロー"); }
+
+}  // namespace tolvane

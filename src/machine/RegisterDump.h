@@ -1,0 +1,21 @@
+#pragma once
+// Texts a run writes about the machine state at its end.
+#include "common/Word.h"
+#include "machine/Cpu.h"
+
+namespace tolvane {
+
+// "(OF=0 SF=0 ZF=1) zero" and its siblings for the FR values 0, 1, 2, 4, 5, 6.
+// Other values (only reachable by editing FR) are described bit by bit the same way.
+Bytes FlagText(Word fr);
+
+// "GR0=XXXX ... GR7=XXXX\r\n>PR=XXXX SP=XXXX FR=" + FlagText(FR): one console write
+// that the console's prompt turns into two lines.
+Bytes RegisterDumpText(const CCpu& cpu);
+
+// The termination lines (ASCII / CP932).
+inline const char* const kTerminatedNormally = "Program terminated normally";
+inline const char* const kTerminatedAbnormally = "Program terminated abnormally";
+Bytes StackOverflowText();  // "スタックオーバーフロー"
+
+}  // namespace tolvane
