@@ -1,14 +1,103 @@
 #include <cstdio>
+#include <string>
 
+#include "CliSupport.h"
 #include "Commands.h"
+#include "common/BuildOptions.h"
+#include "link/Linker.h"
 
 namespace tolvane::cli {
 
-const char* const kLinkHelp = "  link              (not yet available)\n";
+const char* const kLinkHelp =
+    "  link [--origin HEX] [--stack HEX] [--no-sym] FILE...\n"
+    "                   link object files, in the order given, into a load module named\n"
+    "                   after the first file (.exe) and a symbol file (.sym). Any extension\n"
+    "                   of FILE is replaced by .obj. --origin sets the load address (default\n"
+    "                   0100, 0100-EFFF), --stack the stack size in words (default 0800),\n"
+    "                   both 1-4 hexadecimal digits; --no-sym writes no symbol file.\n"
+    "                   Exit status: 0 linked, 1 link failed, 2 usage.\n";
 
-int CmdLink(const Args&) {
-  std::fputs("tolvane-cli: 'link' is not available yet\n", stderr);
+namespace {
+
+bool ParseHexWord(const std::string& text, Word& value) {
+  if (text.empty() || text.size() > 4) return false;
+  unsigned v = 0;
+  for (char c : text) {
+    int d;
+    if (c >= '0' && c <= '9') d = c - '0';
+    else if (c >= 'a' && c <= 'f') d = c - 'a' + 10;
+    else if (c >= 'A' && c <= 'F') d = c - 'A' + 10;
+    else return false;
+    v = v * 16 + static_cast<unsigned>(d);
+  }
+  value = static_cast<Word>(v);
+  return true;
+}
+
+int LinkUsage(const std::string& why) {
+  std::fprintf(stderr, "tolvane-cli link: %s\nusage: tolvane-cli link [--origin HEX] [--stack HEX] [--no-sym] FILE...\n",
+               why.c_str());
   return 2;
+}
+
+}  // namespace
+
+// Parses the link options shared with `go`: consumes args[i] (and its value) when it
+// is one of them. Returns 1 when consumed, 0 when not a link option, -1 on a bad or
+// missing value (`error` then says which).
+int ParseLinkOption(const Args& args, std::size_t& i, BuildOptions& options, std::string& error) {
+  const std::string& a = args[i];
+  if (a == "--no-sym") {
+    options.symbolFile = 0;
+    return 1;
+  }
+  for (const char* name : {"--origin", "--stack"}) {
+    const std::string n = name;
+    std::string value;
+    if (a == n) {
+      if (i + 1 >= args.size()) {
+        error = n + " needs a value (1-4 hexadecimal digits)";
+        return -1;
+      }
+      value = args[++i];
+    } else if (a.rfind(n + "=", 0) == 0) {
+      value = a.substr(n.size() + 1);
+    } else {
+      continue;
+    }
+    Word w = 0;
+    if (!ParseHexWord(value, w)) {
+      error = n + " takes 1-4 hexadecimal digits, not '" + value + "'";
+      return -1;
+    }
+    (n == "--origin" ? options.origin : options.stackSize) = w;
+    return 1;
+  }
+  return 0;
+}
+
+int CmdLink(const Args& args) {
+  BuildOptions options;
+  std::vector<std::string> files;
+  bool onlyFiles = false;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (!onlyFiles && a == "--") {
+      onlyFiles = true;
+      continue;
+    }
+    if (!onlyFiles && a.size() > 1 && a[0] == '-') {
+      std::string error;
+      const int used = ParseLinkOption(args, i, options, error);
+      if (used < 0) return LinkUsage(error);
+      if (used == 0) return LinkUsage("unknown option " + a);
+      continue;
+    }
+    files.push_back(a);
+  }
+  if (files.empty()) return LinkUsage("no object file given");
+  StderrMessageSink sink;
+  return Link(files, options, sink) ? 0 : 1;
 }
 
 }  // namespace tolvane::cli
