@@ -1,0 +1,87 @@
+#include "debugger/Breakpoints.h"
+
+#include <algorithm>
+
+#include "debugger/TextChecks.h"
+
+namespace tolvane::debugger {
+
+std::string Breakpoint::AddressText() const { return Hex4(address); }
+
+int BreakpointTable::Find(Word address) const {
+  auto it = std::lower_bound(rows_.begin(), rows_.end(), address,
+                             [](const Breakpoint& b, Word a) { return b.address < a; });
+  if (it == rows_.end() || it->address != address) return -1;
+  return static_cast<int>(it - rows_.begin());
+}
+
+void BreakpointTable::Recount(Word address) {
+  int i = Find(address);
+  enabled_[address] = i >= 0 && rows_[static_cast<std::size_t>(i)].enabled;
+}
+
+int BreakpointTable::FindEnabledBreakpoint(Word address) const {
+  return enabled_[address] ? Find(address) : -1;
+}
+
+int BreakpointTable::FindDisabledBreakpoint(Word address) const {
+  int i = Find(address);
+  return i >= 0 && !rows_[static_cast<std::size_t>(i)].enabled ? i : -1;
+}
+
+bool BreakpointTable::AddRow(Word address, std::string label) {
+  auto it = std::lower_bound(rows_.begin(), rows_.end(), address,
+                             [](const Breakpoint& b, Word a) { return b.address < a; });
+  if (it != rows_.end() && it->address == address) return false;
+  rows_.insert(it, Breakpoint{address, std::move(label), true});
+  enabled_[address] = true;
+  return true;
+}
+
+BreakpointTable::Toggle BreakpointTable::ToggleBreakpointAt(Word address, const SymbolIndex& symbols) {
+  int i = Find(address);
+  if (i >= 0) {
+    Delete(i);
+    return Toggle::Removed;
+  }
+  AddRow(address, symbols.LabelOfAddress(address));
+  return Toggle::Added;
+}
+
+void BreakpointTable::ClearBreakpoints() {
+  rows_.clear();
+  enabled_.reset();
+}
+
+void BreakpointTable::SwitchEnabled(int index) {
+  if (index < 0 || index >= Count()) return;
+  Breakpoint& b = rows_[static_cast<std::size_t>(index)];
+  b.enabled = !b.enabled;
+  enabled_[b.address] = b.enabled;
+}
+
+void BreakpointTable::Delete(int index) {
+  if (index < 0 || index >= Count()) return;
+  Word a = rows_[static_cast<std::size_t>(index)].address;
+  rows_.erase(rows_.begin() + index);
+  Recount(a);
+}
+
+DialogResult BreakpointTable::Add(AddBy by, const std::string& text, const SymbolIndex& symbols) {
+  Word address;
+  std::string label;
+  if (by == AddBy::Label) {
+    if (!IsLabelText(text)) return DialogResult::Refuse(BoxKind::Warning, NotALabelMessage());
+    if (!symbols.LabelExists(text)) return DialogResult::Refuse(BoxKind::Warning, NoSuchLabelMessage());
+    address = symbols.AddressOfLabel(text);
+    label = text;
+  } else {
+    if (!IsHexAddressText(text)) return DialogResult::Refuse(BoxKind::Warning, NotAnAddressMessage());
+    address = HexTextValue(text);
+    label = symbols.LabelOfAddress(address);
+  }
+  if (!AddRow(address, std::move(label))) return DialogResult::Refuse(BoxKind::Information, AlreadySetMessage());
+  return DialogResult::Accept();
+}
+
+}  // namespace tolvane::debugger

@@ -1,0 +1,281 @@
+#include "debugger/Disassembler.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "debugger/TextChecks.h"
+#include "machine/Cpu.h"
+
+namespace tolvane::debugger {
+namespace {
+
+enum class Group : std::uint8_t { Unknown, RegAdr, RegReg, Adr, Reg, None };
+
+struct OpInfo {
+  const char* name = "****";
+  Group group = Group::Unknown;
+};
+
+struct OpTable {
+  OpInfo ops[256];
+  constexpr OpTable() {
+    auto set = [this](int op, const char* n, Group g) { ops[op] = {n, g}; };
+    set(0x10, "LD", Group::RegAdr);
+    set(0x11, "ST", Group::RegAdr);
+    set(0x12, "LAD", Group::RegAdr);
+    set(0x20, "ADDA", Group::RegAdr);
+    set(0x21, "SUBA", Group::RegAdr);
+    set(0x22, "ADDL", Group::RegAdr);
+    set(0x23, "SUBL", Group::RegAdr);
+    set(0x30, "AND", Group::RegAdr);
+    set(0x31, "OR", Group::RegAdr);
+    set(0x32, "XOR", Group::RegAdr);
+    set(0x40, "CPA", Group::RegAdr);
+    set(0x41, "CPL", Group::RegAdr);
+    set(0x50, "SLA", Group::RegAdr);
+    set(0x51, "SRA", Group::RegAdr);
+    set(0x52, "SLL", Group::RegAdr);
+    set(0x53, "SRL", Group::RegAdr);
+    set(0x14, "LD", Group::RegReg);
+    set(0x24, "ADDA", Group::RegReg);
+    set(0x25, "SUBA", Group::RegReg);
+    set(0x26, "ADDL", Group::RegReg);
+    set(0x27, "SUBL", Group::RegReg);
+    set(0x34, "AND", Group::RegReg);
+    set(0x35, "OR", Group::RegReg);
+    set(0x36, "XOR", Group::RegReg);
+    set(0x44, "CPA", Group::RegReg);
+    set(0x45, "CPL", Group::RegReg);
+    set(0x61, "JMI", Group::Adr);
+    set(0x62, "JNZ", Group::Adr);
+    set(0x63, "JZE", Group::Adr);
+    set(0x64, "JUMP", Group::Adr);
+    set(0x65, "JPL", Group::Adr);
+    set(0x66, "JOV", Group::Adr);
+    set(0x70, "PUSH", Group::Adr);
+    set(0x80, "CALL", Group::Adr);
+    set(0xF0, "SVC", Group::Adr);
+    set(0x71, "POP", Group::Reg);
+    set(0x00, "NOP", Group::None);
+    set(0x81, "RET", Group::None);
+  }
+};
+
+constexpr OpTable kOps;
+
+// Appends helpers writing into a raw buffer; `p` advances.
+inline void Put(char*& p, const char* s, std::size_t n) {
+  std::memcpy(p, s, n);
+  p += n;
+}
+inline void PutStr(char*& p, std::string_view s) { Put(p, s.data(), s.size()); }
+inline void PutPadded(char*& p, std::string_view s, std::size_t width) {
+  PutStr(p, s);
+  if (s.size() < width) {
+    std::memset(p, ' ', width - s.size());
+    p += width - s.size();
+  }
+}
+inline void PutReg(char*& p, unsigned r) {  // "GR" + r in decimal
+  *p++ = 'G';
+  *p++ = 'R';
+  if (r >= 10) *p++ = '1';
+  *p++ = static_cast<char>('0' + r % 10);
+}
+inline void PutHex(char*& p, Word w) {
+  PutHex4(p, w);
+  p += 4;
+}
+
+// The longest text a row can have: fixed columns plus two names of up to 255 bytes.
+constexpr std::size_t kMaxRow = 17 + 9 + 255 + 8 + 16 + 255 + 16;
+
+}  // namespace
+
+Disassembler::Disassembler() : rows_(kMemoryWords), rowAt_(kMemoryWords, -1) { arena_.resize(65536 * 48); }
+
+void Disassembler::Attach(const Word* memory, const SymbolIndex* symbols) {
+  memory_ = memory;
+  symbols_ = symbols;
+}
+
+void Disassembler::SetDataAddresses(const Word* addresses, std::size_t count) {
+  data_.reset();
+  for (std::size_t i = 0; i < count; ++i) data_[addresses[i]] = true;
+}
+
+void Disassembler::SetLayout(Word origin, Word initialSp, Word stackLimit) {
+  origin_ = origin;
+  initialSp_ = initialSp;
+  stackLimit_ = stackLimit;
+}
+
+char* Disassembler::Reserve(std::size_t n) {
+  if (used_ + n > arena_.size()) arena_.resize(std::max(arena_.size() * 2, used_ + n));
+  return arena_.data() + used_;
+}
+
+int Disassembler::FormatRow(Word a, std::uint32_t& length) {
+  char* const start = Reserve(kMaxRow);
+  char* p = start;
+  Word w = memory_[a];
+  Word adr = memory_[static_cast<Word>(a + 1)];
+  unsigned op = w >> 8, r = (w >> 4) & 0xF, x = w & 0xF;
+  const std::string* label = symbols_ && symbols_->Loaded() ? symbols_->DisassemblyLabelAt(a) : nullptr;
+  std::string_view labelText = label ? std::string_view(*label) : std::string_view();
+
+  // Words the machine will not execute (a register field of 8-15 where the
+  // instruction uses it) are shown as undefined, like unknown operation codes.
+  static constexpr OpInfo kUndefined{};
+  const OpInfo& info = (!dataAsCode_ && data_[a]) || InstructionWords(w) == 0 ? kUndefined : kOps.ops[op];
+  bool two = info.group == Group::RegAdr || info.group == Group::Adr;
+
+  PutHex(p, a);
+  Put(p, "  ", 2);
+  PutHex(p, w);
+  if (two) {
+    *p++ = ' ';
+    PutHex(p, adr);
+    Put(p, "  ", 2);
+  } else {
+    Put(p, "       ", 7);
+  }
+  PutPadded(p, labelText, 9);
+  PutPadded(p, info.name, 8);
+
+  auto putAddress = [&] {
+    const std::string* s = symbols_ && symbols_->Loaded() ? symbols_->DisassemblyLabelAt(adr) : nullptr;
+    if (s) {
+      PutStr(p, *s);
+    } else {
+      *p++ = '#';
+      PutHex(p, adr);
+    }
+    if (x != 0) {
+      *p++ = ',';
+      PutReg(p, x);
+    }
+  };
+  switch (info.group) {
+    case Group::RegAdr:
+      PutReg(p, r);
+      *p++ = ',';
+      putAddress();
+      break;
+    case Group::RegReg:
+      PutReg(p, r);
+      *p++ = ',';
+      PutReg(p, x);
+      break;
+    case Group::Adr:
+      putAddress();
+      break;
+    case Group::Reg:
+      PutReg(p, r);
+      break;
+    case Group::None:
+    case Group::Unknown:
+      break;
+  }
+  length = static_cast<std::uint32_t>(p - start);
+  return two ? 2 : 1;
+}
+
+int Disassembler::DecodeAt(Word a) {
+  std::size_t saved = used_;
+  std::uint32_t length;
+  int n = FormatRow(a, length);
+  // Split the formatted text back into its three fields.
+  std::string_view line(arena_.data() + saved, length);
+  std::size_t fieldStart = 17;
+  const std::string* label = symbols_ && symbols_->Loaded() ? symbols_->DisassemblyLabelAt(a) : nullptr;
+  scratch_.label = label ? *label : std::string();
+  std::size_t mnStart = fieldStart + std::max<std::size_t>(9, scratch_.label.size());
+  std::string_view mn = line.substr(mnStart, 8);
+  scratch_.mnemonic = std::string(mn.substr(0, mn.find(' ')));
+  std::size_t opStart = mnStart + std::max<std::size_t>(8, scratch_.mnemonic.size());
+  scratch_.operand = opStart < line.size() ? std::string(line.substr(opStart)) : std::string();
+  used_ = saved;
+  return n;
+}
+
+void Disassembler::BuildUnAsmTable() {
+  std::fill(rowAt_.begin(), rowAt_.end(), -1);
+  used_ = 0;
+  garbage_ = 0;
+  int row = 0;
+  unsigned a = 0;
+  while (a <= 0xFFFF) {
+    std::uint32_t length;
+    std::uint32_t offset = static_cast<std::uint32_t>(used_);
+    int n = FormatRow(static_cast<Word>(a), length);
+    used_ += length;
+    rows_[static_cast<std::size_t>(row)] = {static_cast<Word>(a), offset, length};
+    rowAt_[a] = row;
+    a += static_cast<unsigned>(n);
+    ++row;
+  }
+  rowCount_ = row;
+}
+
+std::string Disassembler::DataLine(Word a) const {
+  const std::string* label = symbols_ && symbols_->Loaded() ? symbols_->DisassemblyLabelAt(a) : nullptr;
+  std::string s(17 + std::max<std::size_t>(9, label ? label->size() : 0) + 8, ' ');
+  char* p = s.data();
+  PutHex(p, a);
+  p += 2;
+  PutHex(p, memory_[a]);
+  p += 7;
+  if (label) std::memcpy(p, label->data(), label->size());
+  p = s.data() + s.size() - 8;
+  std::memcpy(p, "****", 4);
+  return s;
+}
+
+bool Disassembler::PatchRow(Word a) {
+  int row = FindRowOfAddress(a);
+  if (row < 0) return false;
+  std::string line = DataLine(a);
+  RowRec& rec = rows_[static_cast<std::size_t>(row)];
+  if (line.size() <= rec.length) {
+    std::memcpy(arena_.data() + rec.offset, line.data(), line.size());
+    garbage_ += rec.length - line.size();
+  } else {
+    if (garbage_ + rec.length > 4u << 20) CompactArena();
+    char* p = Reserve(line.size());
+    std::memcpy(p, line.data(), line.size());
+    garbage_ += rec.length;
+    rec.offset = static_cast<std::uint32_t>(used_);
+    used_ += line.size();
+  }
+  rec.length = static_cast<std::uint32_t>(line.size());
+  if (rec.address != a) {
+    rowAt_[rec.address] = -1;
+    rec.address = a;
+    rowAt_[a] = row;
+  }
+  return true;
+}
+
+void Disassembler::CompactArena() {
+  std::vector<char> fresh(std::max<std::size_t>(arena_.size(), used_ - garbage_ + kMaxRow));
+  std::size_t at = 0;
+  for (int i = 0; i < rowCount_; ++i) {
+    RowRec& r = rows_[static_cast<std::size_t>(i)];
+    std::memcpy(fresh.data() + at, arena_.data() + r.offset, r.length);
+    r.offset = static_cast<std::uint32_t>(at);
+    at += r.length;
+  }
+  arena_.swap(fresh);
+  used_ = at;
+  garbage_ = 0;
+}
+
+Disassembler::StoreOutcome Disassembler::UnAsmStoreAt(Word a) {
+  if (StoreNeedsRebuild(a)) return StoreOutcome::Rebuild;
+  return PatchRow(a) ? StoreOutcome::Patched : StoreOutcome::NoRow;
+}
+
+bool Disassembler::UnAsmRefreshAt(Word a) { return PatchRow(a); }
+
+}  // namespace tolvane::debugger

@@ -1,0 +1,533 @@
+#include "debugger/ExecutionControl.h"
+
+#include "common/Cp932.h"
+#include "debugger/Formats.h"
+#include "debugger/TextChecks.h"
+
+namespace tolvane::debugger {
+
+#define TOLVANE_TEXT(fn, literal)       \
+  const std::string& fn() {             \
+    static const std::string s = J(literal); \
+    return s;                           \
+  }
+TOLVANE_TEXT(StatusKeysText, u8"   Ｆ５-実行(GO)　 Ｆ６-アニメート実行 　Ｆ７-トレース　 Ｆ８-ステップ　 ")
+TOLVANE_TEXT(StatusGoText, u8"   「実行(GO)」の実行中です。 　 （Ｆ３-一時停止）")
+TOLVANE_TEXT(StatusAnimateText, u8"   「アニメート実行」の実行中です。 　 （Ｆ３-一時停止）")
+TOLVANE_TEXT(StatusTraceText, u8"   「トレース」の実行中です。")
+TOLVANE_TEXT(StatusStepText, u8"   「ステップ」の実行中です。")
+TOLVANE_TEXT(ProgramEndedMessage, u8"プログラムは終了しました。")
+TOLVANE_TEXT(DebuggingGuardMessage, u8"デバッグ中です。デバッグを終了しますか？")
+TOLVANE_TEXT(DisassemblyFailedMessage, u8"逆アセンブルがうまくいっていません。")
+TOLVANE_TEXT(DisassemblyRowMissingMessage,
+             u8"逆アセンブルがうまくいっていませんので、\n逆アセンブルペインに一部の情報が反映されません。")
+TOLVANE_TEXT(StackOverflowMessage, u8"スタックオーバーフロー")
+#undef TOLVANE_TEXT
+
+// ---- machine hooks ----
+
+void ExecutionControl::Hooks::UnAsmStoreAt(Word address) {
+  ExecutionControl& o = owner_;
+  if (o.disassembler_.StoreNeedsRebuild(address)) {
+    // Decoding all memory again after every store of a loop would dominate a
+    // run; the rebuild is made once, before anything looks at the rows.
+    o.rebuildPending_ = true;
+    return;
+  }
+  o.FlushPendingRebuild();
+  if (o.disassembler_.UnAsmStoreAt(address) == Disassembler::StoreOutcome::NoRow)
+    o.ui_.ShowMessageBox(BoxKind::Information, DisassemblyRowMissingMessage());
+}
+
+void ExecutionControl::Hooks::UnAsmRefreshAt(Word address) {
+  ExecutionControl& o = owner_;
+  o.FlushPendingRebuild();
+  if (!o.disassembler_.UnAsmRefreshAt(address))
+    o.ui_.ShowMessageBox(BoxKind::Information, DisassemblyRowMissingMessage());
+}
+
+void ExecutionControl::Hooks::RefreshPanes() { owner_.RefreshPanes(); }
+
+// ---- construction and small helpers ----
+
+ExecutionControl::ExecutionControl(DebuggerUiPort& ui, ConsolePort& console)
+    : ui_(ui), console_(console), hooks_(*this), endEnabler_(*this) {
+  disassembler_.Attach(memory_.data(), &symbols_);
+}
+
+void ExecutionControl::SetCommandEnabled(Command c, bool on) {
+  enabled_[static_cast<std::size_t>(c)] = on;
+  ui_.SetCommandEnabled(c, on);
+}
+
+void ExecutionControl::Enable(std::initializer_list<Command> commands, bool on) {
+  for (Command c : commands) SetCommandEnabled(c, on);
+}
+
+void ExecutionControl::SetStatus(const std::string& text) {
+  status_ = text;
+  ui_.SetStatusText(text);
+}
+
+void ExecutionControl::FlushPendingRebuild() {
+  if (!rebuildPending_) return;
+  rebuildPending_ = false;
+  RedisassembleKeepView();
+}
+
+void ExecutionControl::ShowDisassembly() {
+  rebuildPending_ = false;
+  ui_.SetPointer(Pointer::Wait);
+  disassembler_.BuildUnAsmTable();
+  ui_.DisassemblyRebuilt(disassembler_.RowCount(), true);
+  int row = disassembler_.FindRowOfAddress(cpu_.GetPR());
+  if (row < 0) {
+    ui_.ShowMessageBox(BoxKind::Error, DisassemblyFailedMessage());
+  } else {
+    ui_.ScrollDisassemblyRowToTop(row);
+    ui_.SelectDisassemblyRow(row);
+  }
+  ui_.SetPointer(Pointer::Default);
+}
+
+void ExecutionControl::RedisassembleKeepView() {
+  rebuildPending_ = false;
+  ui_.SetPointer(Pointer::Wait);
+  disassembler_.BuildUnAsmTable();
+  ui_.DisassemblyRebuilt(disassembler_.RowCount(), false);
+  ui_.SetPointer(Pointer::Default);
+}
+
+void ExecutionControl::WriteRegisterDump() {
+  std::array<Word, 8> gr;
+  for (int i = 0; i < 8; ++i) gr[static_cast<std::size_t>(i)] = cpu_.GetRegister(i);
+  console_.ConsoleWrite(RegisterDumpText(gr, cpu_.GetPR(), cpu_.GetSP(), cpu_.GetFR()));
+}
+
+void ExecutionControl::ReinitializeIfEnded() {
+  if (cpu_.GetPR() == kProgramEndAddress)
+    cpu_.Initialize(memory_, program_.header.start, program_.header.initialSp, program_.header.stackLimit);
+}
+
+bool ExecutionControl::Load(const std::string& fileName, const BuildOptions& options) {
+  endRequested_ = false;
+  rebuildPending_ = false;
+  bool ok = LoadProgram(fileName, options.symbolicDebug != 0, cpu_, memory_, program_, ui_, &endEnabler_);
+  // Whatever the load left behind is what the panes and look-ups work on.
+  std::vector<SymbolRecord> records;
+  records.reserve(program_.symbolTable.size());
+  for (const auto& r : program_.symbolTable) records.push_back({r.name, r.address});
+  symbols_.Assign(std::move(records), program_.symbols && ok);
+  disassembler_.SetDataAddresses(program_.dataAddresses.data(), program_.dataAddresses.size());
+  disassembler_.SetLayout(program_.header.origin, program_.header.initialSp, program_.header.stackLimit);
+  return ok;
+}
+
+ExecStatus ExecutionControl::ExecuteTracked() {
+  hooks_.unAsmTracking = true;
+  ExecStatus s = cpu_.Execute(memory_, console_, &hooks_);
+  hooks_.unAsmTracking = false;
+  return s;
+}
+
+// ---- the plain run ----
+
+namespace {
+
+class PlainRunTurn : public RunTurnPort {
+ public:
+  PlainRunTurn(DebuggerUiPort& ui, const bool& endRequested) : ui_(ui), endRequested_(endRequested) {}
+  bool Turn() override {
+    ui_.ProcessEvents();
+    return !endRequested_;
+  }
+
+ private:
+  DebuggerUiPort& ui_;
+  const bool& endRequested_;
+};
+
+}  // namespace
+
+bool ExecutionControl::RunProgram(const std::string& fileName, const BuildOptions& options) {
+  if (!Load(fileName, options)) return false;
+  hooks_.unAsmTracking = false;
+  PlainRunTurn turn(ui_, endRequested_);
+  RunResult result = RunToEnd(cpu_, memory_, console_, 0, &turn, kTurnInstructions);
+  if (result.stop == RunStop::Undefined) {
+    // An undefined instruction never advances: the program hangs there until
+    // the user ends it, and the window system stays responsive meanwhile.
+    while (!endRequested_) {
+      ui_.ProcessEvents();
+      if (!endRequested_) ui_.WaitMilliseconds(kTurnMillis);
+    }
+    return false;
+  }
+  if (result.stop == RunStop::ProgramEnd) {
+    Enable({Command::End, Command::Go, Command::Animate, Command::Trace, Command::Pause, Command::Step}, false);
+    Enable({Command::Start}, true);
+    console_.ConsoleWrite(kProgramTerminatedNormally);
+    ReinitializeIfEnded();
+    if (showRegistersAfterRun_) WriteRegisterDump();
+    debuggingActive_ = false;
+    return true;
+  }
+  if (result.stop == RunStop::StackOverflow) {
+    console_.ConsoleWrite(StackOverflowMessage());
+    EndProgram();
+    return false;
+  }
+  return false;  // ended by the user during a turn
+}
+
+// ---- start of debugging ----
+
+bool ExecutionControl::StartDebugging(const std::string& fileName, const BuildOptions& options) {
+  ui_.ShowDebugWindow();
+  if (!Load(fileName, options)) return false;
+  if (program_.exePath != lastDebuggedPath_) {
+    ClearBreakpoints();
+    watches_.ClearWatches();
+  }
+  ShowDisassembly();
+  ResetMemoryDump();
+  ui_.RefreshRegisters();
+  if (symbols_.Loaded()) watches_.FillWatchesFromSymbols(symbols_, memory_.data());
+  watches_.RefreshWatches(memory_.data());
+  ui_.RefreshWatches();
+  debuggingActive_ = true;
+  hooks_.unAsmTracking = false;
+  hooks_.memoryChanged = false;
+  endRequested_ = false;
+  pauseRequested_ = false;
+  lastDebuggedPath_ = program_.exePath;
+  Enable({Command::Go, Command::Animate, Command::Trace, Command::Step, Command::BreakPoint, Command::Watch}, true);
+  Enable({Command::Start}, false);
+  SetStatus(StatusKeysText());
+  Enable({Command::JumpPopups, Command::WatchPopup}, true);
+  return true;
+}
+
+// ---- shared end and stop handling ----
+
+void ExecutionControl::ProgramEndHandling() {
+  console_.ConsoleWrite(kProgramTerminatedNormally);
+  if (showRegistersAfterRun_) WriteRegisterDump();
+  SetStatus(std::string());
+  Enable({Command::End, Command::Go, Command::Animate, Command::Trace, Command::Pause, Command::Step}, false);
+  Enable({Command::Start}, true);
+  Enable({Command::JumpPopups}, false);
+  ui_.ShowMessageBox(BoxKind::Information, ProgramEndedMessage());
+  debuggingActive_ = false;
+}
+
+void ExecutionControl::StoppedHandling() {
+  SetStatus(StatusKeysText());
+  Enable({Command::Trace, Command::Step, Command::Animate, Command::Go}, true);
+}
+
+void ExecutionControl::EndProgram() {
+  if (ui_.ConsoleInputPending()) ui_.ConsoleCancelInput();
+  console_.ConsoleWrite(kProgramTerminatedAbnormally);
+  if (showRegistersAfterRun_) WriteRegisterDump();
+  endRequested_ = true;
+  hooks_.unAsmTracking = false;
+  debuggingActive_ = false;
+  Enable({Command::End, Command::Go, Command::Animate, Command::Trace, Command::Pause, Command::Step,
+          Command::BreakPoint, Command::Watch},
+         false);
+  Enable({Command::Start}, true);
+  SetStatus(std::string());
+  Enable({Command::JumpPopups, Command::WatchPopup}, false);
+}
+
+bool ExecutionControl::DebuggingGuard() {
+  if (!debuggingActive_) return false;
+  BoxAnswer a = ui_.ShowMessageBox(BoxKind::Confirm, DebuggingGuardMessage(), BoxButtons::YesNo);
+  if (a == BoxAnswer::Yes) {
+    EndProgram();
+    return false;
+  }
+  return true;
+}
+
+bool ExecutionControl::Pause() {
+  if (ui_.ConsoleInputPending()) return false;
+  if (!goRunning_ && !animateRunning_ && !stepRunning_) return false;
+  pauseRequested_ = true;
+  return true;
+}
+
+bool ExecutionControl::RefreshPanes() {
+  FlushPendingRebuild();
+  int row = disassembler_.FindRowOfAddress(cpu_.GetPR());
+  if (row < 0) {
+    ui_.ShowMessageBox(BoxKind::Error, DisassemblyFailedMessage());
+    EndProgram();
+    return false;
+  }
+  ui_.SelectDisassemblyRow(row);
+  ui_.RefreshRegisters();
+  watches_.RefreshWatches(memory_.data());
+  ui_.RefreshWatches();
+  if (hooks_.memoryChanged) {
+    ui_.FillVisibleDisassembly();
+    ui_.RefreshMemoryDump();
+    hooks_.memoryChanged = false;
+  }
+  return true;
+}
+
+// ---- GO and animate ----
+
+bool ExecutionControl::Go() { return RunContinuous(false); }
+bool ExecutionControl::GoAnimate() { return RunContinuous(true); }
+
+bool ExecutionControl::RunContinuous(bool animate) {
+  if (goRunning_ || animateRunning_) return false;
+  // A trace or step waiting for input inside the machine must not be overtaken
+  // by a run started from that wait.
+  if (busy_ || !debuggingActive_ || ui_.ConsoleInputPending()) return false;
+  Enable({Command::Pause}, true);
+  Enable({Command::Trace, Command::Step, Command::Animate, Command::Go}, false);
+  (animate ? animateRunning_ : goRunning_) = true;
+  hooks_.goRunning = goRunning_;
+  SetStatus(animate ? StatusAnimateText() : StatusGoText());
+  ui_.SetPointer(Pointer::Background);
+  RunLoop();
+  ui_.SetPointer(Pointer::Default);
+  (animate ? animateRunning_ : goRunning_) = false;
+  hooks_.goRunning = false;
+  Enable({Command::Pause}, false);
+  return true;
+}
+
+bool ExecutionControl::TurnDue(unsigned& sinceTurn, std::chrono::steady_clock::time_point& lastTurn) {
+  ++sinceTurn;
+  if (sinceTurn >= kTurnInstructions) return true;
+  if ((sinceTurn & 255) != 0) return false;
+  return std::chrono::steady_clock::now() - lastTurn >= std::chrono::milliseconds(kTurnMillis);
+}
+
+void ExecutionControl::RunLoop() {
+  ui_.ShowDebugWindow();
+  unsigned sinceTurn = kTurnInstructions;  // the first instruction follows a turn
+  auto lastTurn = std::chrono::steady_clock::now();
+  for (;;) {
+    if (sinceTurn >= kTurnInstructions || animateRunning_) {
+      FlushPendingRebuild();
+      if (!animateRunning_) {
+        ui_.ShowDebugWindow();
+        ui_.ProcessEvents();
+      }
+      sinceTurn = 0;
+      lastTurn = std::chrono::steady_clock::now();
+      // Whatever arrived in the turn applies before the next instruction.
+      if (endRequested_) {
+        if (goRunning_) RefreshPanes();
+        return;
+      }
+      if (pauseRequested_) {
+        if (goRunning_) RefreshPanes();
+        pauseRequested_ = false;
+        StoppedHandling();
+        return;
+      }
+    }
+
+    ExecStatus s = ExecuteTracked();
+
+    if (animateRunning_) {
+      ReinitializeIfEnded();
+      RefreshPanes();
+      ui_.WaitMilliseconds(kAnimateMillis);
+    }
+    if (s == ExecStatus::ProgramEnd) {
+      ReinitializeIfEnded();
+      if (goRunning_) RefreshPanes();
+      ProgramEndHandling();
+      return;
+    }
+    if (s == ExecStatus::StackOverflow) {
+      FlushPendingRebuild();
+      console_.ConsoleWrite(StackOverflowMessage());
+      EndProgram();
+    }
+    if (endRequested_) {
+      if (goRunning_) RefreshPanes();
+      return;
+    }
+    if (breakpoints_.IsEnabledAt(cpu_.GetPR())) {
+      if (goRunning_) RefreshPanes();
+      StoppedHandling();
+      return;
+    }
+    if (pauseRequested_) {
+      if (goRunning_) RefreshPanes();
+      pauseRequested_ = false;
+      StoppedHandling();
+      return;
+    }
+    if (!animateRunning_ && TurnDue(sinceTurn, lastTurn)) sinceTurn = kTurnInstructions;
+  }
+}
+
+// ---- trace and step ----
+
+void ExecutionControl::Trace() { SingleStep(false); }
+void ExecutionControl::Step() { SingleStep(true); }
+
+ExecStatus ExecutionControl::RunCalledRoutine() {
+  int depth = 0;
+  unsigned sinceTurn = 0;
+  auto lastTurn = std::chrono::steady_clock::now();
+  ExecStatus result = ExecStatus::Continue;
+  for (;;) {
+    hooks_.callExecuted = false;
+    ExecStatus s2 = ExecuteTracked();
+    if (s2 == ExecStatus::StackOverflow || s2 == ExecStatus::ProgramEnd) {
+      result = s2;
+      break;
+    }
+    if (hooks_.callExecuted) ++depth;
+    if (hooks_.retExecuted) {
+      if (depth == 0) break;
+      --depth;
+    }
+    hooks_.retExecuted = false;
+    if (endRequested_) break;
+    if (TurnDue(sinceTurn, lastTurn)) {
+      // A routine that runs long (or never returns) keeps the window system
+      // alive and can be paused or ended like a GO.
+      if (!stepRunning_) {
+        stepRunning_ = true;
+        Enable({Command::Pause}, true);
+        Enable({Command::Trace, Command::Step, Command::Animate, Command::Go}, false);
+      }
+      FlushPendingRebuild();
+      ui_.ProcessEvents();
+      sinceTurn = 0;
+      lastTurn = std::chrono::steady_clock::now();
+      if (endRequested_ || pauseRequested_) break;
+    }
+  }
+  hooks_.callExecuted = false;
+  hooks_.retExecuted = false;
+  if (stepRunning_) {
+    stepRunning_ = false;
+    Enable({Command::Pause}, false);
+    if (!endRequested_) Enable({Command::Trace, Command::Step, Command::Animate, Command::Go}, true);
+  }
+  pauseRequested_ = false;
+  return result;
+}
+
+void ExecutionControl::SingleStep(bool overCall) {
+  if (goRunning_ || animateRunning_ || busy_ || !debuggingActive_ || ui_.ConsoleInputPending()) return;
+  ui_.ShowDebugWindow();
+  SetStatus(overCall ? StatusStepText() : StatusTraceText());
+  busy_ = true;
+  hooks_.callExecuted = false;
+  hooks_.retExecuted = false;
+  ExecStatus s = ExecuteTracked();
+  if (overCall && hooks_.callExecuted && s == ExecStatus::Continue && !endRequested_) s = RunCalledRoutine();
+  hooks_.callExecuted = false;
+  hooks_.retExecuted = false;
+  busy_ = false;
+  // Ended by the user while the instruction waited for input (or while a stepped
+  // routine ran): the end has already been reported and the commands switched.
+  if (endRequested_) {
+    FlushPendingRebuild();
+    return;
+  }
+  ReinitializeIfEnded();
+  if (!RefreshPanes()) return;
+  if (s == ExecStatus::ProgramEnd) {
+    ProgramEndHandling();
+  } else if (s == ExecStatus::StackOverflow) {
+    console_.ConsoleWrite(StackOverflowMessage());
+    EndProgram();
+  } else {
+    SetStatus(StatusKeysText());
+  }
+}
+
+// ---- edits from the panes and dialogs ----
+
+DialogResult ExecutionControl::ChangeMemory(const std::string& addressText, const std::string& dataText) {
+  if (!IsHexAddressText(dataText)) return DialogResult::Refuse(BoxKind::Error, NotValidDataMessage(dataText));
+  memory_[HexTextValue(addressText)] = HexTextValue(dataText);
+  ui_.RefreshMemoryDump();
+  RedisassembleKeepView();
+  RefreshWatches();
+  return DialogResult::Accept();
+}
+
+DialogResult ExecutionControl::ChangeRegister(const std::string& name, const std::string& dataText) {
+  if (!IsHexAddressText(dataText)) return DialogResult::Refuse(BoxKind::Error, NotValidDataMessage(dataText));
+  Word value = HexTextValue(dataText);
+  if (name == "PR") {
+    cpu_.SetPR(value);
+  } else if (name == "SP") {
+    cpu_.SetSP(value);
+  } else if (name == "FR") {
+    Word fr;
+    if (!FlagBitsValue(dataText, fr)) return DialogResult::Refuse(BoxKind::Warning, NotValidDataMessage(dataText));
+    cpu_.SetFR(fr);
+  } else if (name.size() == 3 && name[0] == 'G' && name[1] == 'R' && name[2] >= '0' && name[2] <= '7') {
+    cpu_.SetRegister(name[2] - '0', value);
+  } else {
+    return DialogResult::Refuse(BoxKind::Error, NotValidDataMessage(name));
+  }
+  ui_.RefreshRegisters();
+  return DialogResult::Accept();
+}
+
+BreakpointTable::Toggle ExecutionControl::ToggleBreakpointAt(Word address) {
+  auto t = breakpoints_.ToggleBreakpointAt(address, symbols_);
+  ui_.BreakpointsChanged();
+  return t;
+}
+
+DialogResult ExecutionControl::AddBreakpoint(AddBy by, const std::string& text) {
+  DialogResult r = breakpoints_.Add(by, text, symbols_);
+  if (r.accepted) ui_.BreakpointsChanged();
+  return r;
+}
+
+void ExecutionControl::SwitchBreakpoint(int index) {
+  breakpoints_.SwitchEnabled(index);
+  ui_.BreakpointsChanged();
+}
+
+void ExecutionControl::DeleteBreakpoint(int index) {
+  breakpoints_.Delete(index);
+  ui_.BreakpointsChanged();
+}
+
+void ExecutionControl::ClearBreakpoints() {
+  breakpoints_.ClearBreakpoints();
+  ui_.BreakpointsChanged();
+}
+
+void ExecutionControl::ClearWatches() {
+  watches_.ClearWatches();
+  ui_.RefreshWatches();
+}
+
+void ExecutionControl::FillWatchesFromSymbols() {
+  watches_.FillWatchesFromSymbols(symbols_, memory_.data());
+  ui_.RefreshWatches();
+}
+
+void ExecutionControl::RefreshWatches() {
+  watches_.RefreshWatches(memory_.data());
+  ui_.RefreshWatches();
+}
+
+void ExecutionControl::CommitWatchWorkingCopy() {
+  watches_.CommitWorkingCopy(memory_.data());
+  ui_.RefreshWatches();
+}
+
+}  // namespace tolvane::debugger

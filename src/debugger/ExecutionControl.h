@@ -1,0 +1,265 @@
+#pragma once
+// Execution control: the run and debug commands over the COMET II machine,
+// independent of any window system. Everything it does to the outside goes
+// through DebuggerUiPort (status line, command enabling, panes, message boxes,
+// window-system turns, waiting) and the machine's ConsolePort (IN/OUT and the
+// run's own console lines).
+#include <array>
+#include <chrono>
+#include <cstdint>
+#include <string>
+
+#include "common/BuildOptions.h"
+#include "common/MessageBox.h"
+#include "common/Word.h"
+#include "debugger/Breakpoints.h"
+#include "debugger/DialogResult.h"
+#include "debugger/Disassembler.h"
+#include "debugger/SymbolIndex.h"
+#include "debugger/Watches.h"
+#include "machine/Cpu.h"
+#include "machine/Loader.h"
+#include "machine/Svc.h"
+
+namespace tolvane::debugger {
+
+// The command groups whose enabled state execution control switches. Each is a
+// main-menu item and, where one exists, its toolbar button; JumpPopups stands
+// for the three jump items of the debug window's pane menus, WatchPopup for the
+// watch pane's "add watch" item.
+enum class Command : int {
+  End,         // mnuEndProgram, smnuEndProgram
+  Start,       // mnuDebugStart, smnuDebugStart
+  Go,          // mnuGo, smnuGo
+  Animate,     // mnuGoAnimate, smnuGoAnimate
+  Trace,       // mnuTrace, smnuTrace
+  Step,        // mnuStep, smnuStep
+  Pause,       // mnuPause, smnuPause
+  BreakPoint,  // mnuBreakPoint
+  Watch,       // mnuWatch
+  JumpPopups,  // pmnuUnAssemblePaneJumpAddress, pmnuUnAssemblePaneJumpLabel, pmnuMemoryDumpPaneJumpAddress
+  WatchPopup,  // pmnuWatch
+};
+inline constexpr int kCommandCount = 11;
+
+enum class Pointer { Default, Wait, Background };
+
+// The status-line texts (CP932).
+const std::string& StatusKeysText();       // "   Ｆ５-実行(GO)　 Ｆ６-アニメート実行 ..."
+const std::string& StatusGoText();         // "   「実行(GO)」の実行中です。 　 （Ｆ３-一時停止）"
+const std::string& StatusAnimateText();    // "   「アニメート実行」の実行中です。 ..."
+const std::string& StatusTraceText();      // "   「トレース」の実行中です。"
+const std::string& StatusStepText();       // "   「ステップ」の実行中です。"
+// Message-box and console texts (CP932).
+const std::string& ProgramEndedMessage();       // "プログラムは終了しました。"
+const std::string& DebuggingGuardMessage();     // "デバッグ中です。デバッグを終了しますか？"
+const std::string& DisassemblyFailedMessage();  // "逆アセンブルがうまくいっていません。"
+const std::string& DisassemblyRowMissingMessage();  // the two-line information of a store without a row
+const std::string& StackOverflowMessage();      // "スタックオーバーフロー"
+inline constexpr const char* kProgramTerminatedNormally = "Program terminated normally";
+inline constexpr const char* kProgramTerminatedAbnormally = "Program terminated abnormally";
+
+// What the debug window, the main window's commands and the console window do
+// for execution control. Message boxes come from MessageBoxPort. Every method
+// but ShowMessageBox has an empty default, so that a tool without windows only
+// implements what it shows.
+class DebuggerUiPort : public MessageBoxPort {
+ public:
+  // Status line of the debug window (single text, CP932).
+  virtual void SetStatusText(const std::string& text) { (void)text; }
+  // A command group changed its enabled state (ExecutionControl keeps the state
+  // itself; see IsEnabled).
+  virtual void SetCommandEnabled(Command command, bool enabled) { (void)command, (void)enabled; }
+  // Makes the debug window's panes visible and shows the window if it is hidden.
+  virtual void ShowDebugWindow() {}
+  virtual void SetPointer(Pointer pointer) { (void)pointer; }
+  // One turn of the window system: handle what is pending, then return. Commands
+  // that arrive here (Pause, EndProgram, breakpoint and memory edits) call back
+  // into ExecutionControl.
+  virtual void ProcessEvents() {}
+  // Waits without blocking the window system (animate's 80 ms).
+  virtual void WaitMilliseconds(int ms) { (void)ms; }
+
+  // The console's input state: an IN is waiting for a line. ConsoleCancelInput
+  // ends that wait with an empty line (the read in ConsolePort returns "").
+  virtual bool ConsoleInputPending() { return false; }
+  virtual void ConsoleCancelInput() {}
+
+  // Disassembly pane. The rows are in ExecutionControl::Disassembly().
+  // The table was rebuilt: set the grid's row count and refill the visible rows;
+  // with `scrollToTop` scroll to row 0 first, otherwise keep the view.
+  virtual void DisassemblyRebuilt(int rowCount, bool scrollToTop) { (void)rowCount, (void)scrollToTop; }
+  virtual void ScrollDisassemblyRowToTop(int row) { (void)row; }
+  // Makes the row current (scrolling as little as needed) and focuses the grid.
+  virtual void SelectDisassemblyRow(int row) { (void)row; }
+  virtual void FillVisibleDisassembly() {}
+  // The breakpoint table changed: repaint the marks (and the list, if shown).
+  virtual void BreakpointsChanged() {}
+
+  // Memory dump pane: rewrite the visible rows; reset scrolls to the start address.
+  virtual void RefreshMemoryDump() {}
+  virtual void ResetMemoryDump(Word startAddress) { (void)startAddress; }
+  // Register pane: rewrite every field from ExecutionControl::Cpu().
+  virtual void RefreshRegisters() {}
+  // Watch pane: the rows in ExecutionControl::Watches() changed; redraw them.
+  virtual void RefreshWatches() {}
+};
+
+class ExecutionControl {
+ public:
+  ExecutionControl(DebuggerUiPort& ui, ConsolePort& console);
+  ExecutionControl(const ExecutionControl&) = delete;
+  ExecutionControl& operator=(const ExecutionControl&) = delete;
+
+  // ---- commands ----
+  // The plain run: load and run to the end without the debugger. True when the
+  // program ended normally.
+  bool RunProgram(const std::string& fileName, const BuildOptions& options);
+  // Loads the program and shows it in the debugger, stopped at its start.
+  bool StartDebugging(const std::string& fileName, const BuildOptions& options);
+  // Continuous runs; false when refused (one is already running, or nothing is
+  // being debugged, or a trace/step is waiting for input).
+  bool Go();
+  bool GoAnimate();
+  // One instruction; Step runs a called routine to its return. They do nothing
+  // while a run is in progress, an IN waits for input, or nothing is debugged.
+  void Trace();
+  void Step();
+  // Asks a GO, animate or long step to stop after the current instruction;
+  // false when refused (an IN is waiting, or nothing runs).
+  bool Pause();
+  // Ends the program (cancelling a waiting IN).
+  void EndProgram();
+  // True: the caller abandons its command (the user chose to keep debugging).
+  bool DebuggingGuard();
+  // Shows the current state in the panes; false (after an error box and
+  // EndProgram) when no disassembly row covers PR.
+  bool RefreshPanes();
+  void WriteRegisterDump();
+
+  // ---- debug window operations that need the core ----
+  void ShowDisassembly();
+  void RedisassembleKeepView();
+  int FindRowOfAddress(Word address) const { return disassembler_.FindRowOfAddress(address); }
+  void ResetMemoryDump() { ui_.ResetMemoryDump(program_.header.start); }
+
+  // The memory and register change dialogs' OK (texts as typed, CP932).
+  // `addressText` is the dialog's four-digit address label.
+  DialogResult ChangeMemory(const std::string& addressText, const std::string& dataText);
+  // `name` is "GR0".."GR7", "PR", "SP" or "FR"; FR takes "000" ... "110".
+  DialogResult ChangeRegister(const std::string& name, const std::string& dataText);
+
+  // ---- breakpoints and watches (the table plus the repaint) ----
+  BreakpointTable::Toggle ToggleBreakpointAt(Word address);
+  DialogResult AddBreakpoint(AddBy by, const std::string& text);
+  void SwitchBreakpoint(int index);
+  void DeleteBreakpoint(int index);
+  void ClearBreakpoints();
+  void ClearWatches();
+  void FillWatchesFromSymbols();
+  void RefreshWatches();
+  // The watch list dialog's OK: write the working copy back and refresh.
+  void CommitWatchWorkingCopy();
+
+  // ---- options ----
+  void SetShowRegistersAfterRun(bool on) { showRegistersAfterRun_ = on; }
+  bool ShowRegistersAfterRun() const { return showRegistersAfterRun_; }
+  void SetUnAsmDataAsCode(bool on) { disassembler_.SetDataAsCode(on); }
+
+  // ---- state ----
+  bool IsEnabled(Command c) const { return enabled_[static_cast<std::size_t>(c)]; }
+  // Used by the main window's own enabling rules (for example its shell reset).
+  void SetCommandEnabled(Command c, bool on);
+  const std::string& StatusText() const { return status_; }
+
+  bool DebuggingActive() const { return debuggingActive_; }
+  bool IsGoRunning() const { return goRunning_; }
+  bool IsAnimateRunning() const { return animateRunning_; }
+  bool PauseRequested() const { return pauseRequested_; }
+  bool EndRequested() const { return endRequested_; }
+  bool IsBusy() const { return busy_; }  // a trace or step is executing
+  const std::string& LastDebuggedPath() const { return lastDebuggedPath_; }
+
+  CCpu& Cpu() { return cpu_; }
+  const CCpu& Cpu() const { return cpu_; }
+  Memory& Mem() { return memory_; }
+  const Memory& Mem() const { return memory_; }
+  const LoadedProgram& Program() const { return program_; }
+  const SymbolIndex& Symbols() const { return symbols_; }
+  Disassembler& Disassembly() { return disassembler_; }
+  const Disassembler& Disassembly() const { return disassembler_; }
+  BreakpointTable& Breakpoints() { return breakpoints_; }
+  const BreakpointTable& Breakpoints() const { return breakpoints_; }
+  WatchList& Watches() { return watches_; }
+  const WatchList& Watches() const { return watches_; }
+
+  // Turn pacing of the run loops: a turn after at most this many instructions
+  // and at least every kTurnMillis of running.
+  static constexpr unsigned kTurnInstructions = 4096;
+  static constexpr int kTurnMillis = 5;
+  static constexpr int kAnimateMillis = 80;
+
+ private:
+  class Hooks : public MachineHooks {
+   public:
+    explicit Hooks(ExecutionControl& owner) : owner_(owner) {}
+    void UnAsmStoreAt(Word address) override;
+    void UnAsmRefreshAt(Word address) override;
+    void RefreshPanes() override;
+
+   private:
+    ExecutionControl& owner_;
+  };
+  class EndEnabler : public EndProgramPort {
+   public:
+    explicit EndEnabler(ExecutionControl& owner) : owner_(owner) {}
+    void EnableEndProgram() override { owner_.SetCommandEnabled(Command::End, true); }
+
+   private:
+    ExecutionControl& owner_;
+  };
+
+  bool Load(const std::string& fileName, const BuildOptions& options);
+  ExecStatus ExecuteTracked();
+  void ReinitializeIfEnded();
+  void ProgramEndHandling();
+  void StoppedHandling();  // breakpoint or pause: keys text, Go/Animate/Trace/Step on
+  bool RunContinuous(bool animate);
+  void RunLoop();
+  void SingleStep(bool overCall);
+  // Runs a called routine to its return; the status that ends the program, or Continue.
+  ExecStatus RunCalledRoutine();
+  void FlushPendingRebuild();
+  void SetStatus(const std::string& text);
+  void Enable(std::initializer_list<Command> commands, bool on);
+  bool TurnDue(unsigned& sinceTurn, std::chrono::steady_clock::time_point& lastTurn);
+
+  DebuggerUiPort& ui_;
+  ConsolePort& console_;
+  Hooks hooks_;
+  EndEnabler endEnabler_;
+
+  CCpu cpu_;
+  Memory memory_{};
+  LoadedProgram program_;
+  SymbolIndex symbols_;
+  Disassembler disassembler_;
+  BreakpointTable breakpoints_;
+  WatchList watches_;
+
+  std::array<bool, kCommandCount> enabled_{};
+  std::string status_;
+  std::string lastDebuggedPath_;
+
+  bool debuggingActive_ = false;
+  bool goRunning_ = false;
+  bool animateRunning_ = false;
+  bool stepRunning_ = false;  // a step is running its called routine with turns
+  bool pauseRequested_ = false;
+  bool endRequested_ = false;
+  bool busy_ = false;
+  bool rebuildPending_ = false;
+  bool showRegistersAfterRun_ = true;
+};
+
+}  // namespace tolvane::debugger

@@ -1,0 +1,108 @@
+#include "debugger/Formats.h"
+
+#include <cstdio>
+
+#include "common/Cp932.h"
+#include "debugger/TextChecks.h"
+
+namespace tolvane::debugger {
+
+std::string FlagText(Word fr) {
+  bool of = fr & 4, sf = fr & 2, zf = fr & 1;
+  std::string s = "(OF=";
+  s += of ? '1' : '0';
+  s += " SF=";
+  s += sf ? '1' : '0';
+  s += " ZF=";
+  s += zf ? '1' : '0';
+  s += zf ? ") zero" : sf ? ") minus" : ") plus";
+  if (of) s += " overflow";
+  return s;
+}
+
+std::string RegisterHexText(Word w) { return Hex4(w); }
+
+std::string RegisterBinaryText(Word w) {
+  std::string s;
+  s.reserve(20);
+  for (int bit = 15; bit >= 0; --bit) {
+    if (bit % 4 == 3) s += ' ';
+    s += (w >> bit) & 1 ? '1' : '0';
+  }
+  return s;
+}
+
+std::string RegisterLogicalText(Word w) {
+  char buf[16];
+  std::snprintf(buf, sizeof buf, "%5d", static_cast<int>(w));
+  return buf;
+}
+
+std::string RegisterArithmeticText(Word w) {
+  char buf[16];
+  std::snprintf(buf, sizeof buf, "%6d", static_cast<int>(static_cast<std::int16_t>(w)));
+  return buf;
+}
+
+std::string FlagBitsText(Word fr) {
+  std::string s = "000";
+  if (fr & 4) s[0] = '1';
+  if (fr & 2) s[1] = '1';
+  if (fr & 1) s[2] = '1';
+  return s;
+}
+
+bool FlagBitsValue(const std::string& text, Word& fr) {
+  static const char* const kAllowed[] = {"000", "001", "010", "100", "101", "110"};
+  static const Word kValues[] = {0, 1, 2, 4, 5, 6};
+  for (int i = 0; i < 6; ++i)
+    if (text == kAllowed[i]) {
+      fr = kValues[i];
+      return true;
+    }
+  return false;
+}
+
+std::string MemoryRowAddressText(int row) { return Hex4(static_cast<Word>(row * 8)); }
+
+std::string MemoryWordText(Word w) { return Hex4(w); }
+
+std::string MemoryCharText(Word w) {
+  unsigned b = w & 0xFF;
+  return std::string(1, b >= 0x20 && b <= 0x7E ? static_cast<char>(b) : '.');
+}
+
+std::string MemoryDumpLine(const Word* memory, int row) {
+  std::string s = MemoryRowAddressText(row) + " ";
+  for (int k = 0; k < 8; ++k) s += " " + MemoryWordText(memory[(row * 8 + k) & 0xFFFF]);
+  s += "  ";
+  for (int k = 0; k < 8; ++k) s += MemoryCharText(memory[(row * 8 + k) & 0xFFFF]);
+  return s;
+}
+
+std::string MemoryTooltipText(Word address, Word value) {
+  static const std::string kFormat =
+      J(u8"%.4hX番地\n 16進数   %.4hX\n 論理値 %6hu\n 算術値 %6hd\n 文字　 %6c");
+  unsigned b = value & 0xFF;
+  int ch = b >= 0x20 && b <= 0x7E ? static_cast<int>(b) : '.';
+  char buf[128];
+  std::snprintf(buf, sizeof buf, kFormat.c_str(), static_cast<unsigned short>(address),
+                static_cast<unsigned short>(value), static_cast<unsigned short>(value),
+                static_cast<short>(value), ch);
+  return buf;
+}
+
+std::string WatchLogicalText(Word w) { return std::to_string(static_cast<unsigned>(w)); }
+
+std::string WatchArithmeticText(Word w) { return std::to_string(static_cast<int>(static_cast<std::int16_t>(w))); }
+
+std::string RegisterDumpText(const std::array<Word, 8>& gr, Word pr, Word sp, Word fr) {
+  char buf[160];
+  std::snprintf(buf, sizeof buf,
+                "GR0=%.4hX GR1=%.4hX GR2=%.4hX GR3=%.4hX GR4=%.4hX GR5=%.4hX GR6=%.4hX GR7=%.4hX\r\n"
+                ">PR=%.4hX SP=%.4hX FR=%s",
+                gr[0], gr[1], gr[2], gr[3], gr[4], gr[5], gr[6], gr[7], pr, sp, FlagText(fr).c_str());
+  return buf;
+}
+
+}  // namespace tolvane::debugger

@@ -1,0 +1,48 @@
+#pragma once
+#include <array>
+#include <string>
+
+#include "common/Word.h"
+
+namespace tolvane::debugger {
+
+// Texts of the debug window's panes and of the console messages, as CP932 bytes.
+
+// The FR field: "(OF=0 SF=0 ZF=0) plus" ... "(OF=1 SF=1 ZF=0) minus overflow".
+// Bits above OF are ignored; a value execution never produces (SF and ZF both
+// set) reads as zero.
+std::string FlagText(Word fr);
+
+// Register pane fields.
+std::string RegisterHexText(Word w);         // "%.4hX"
+std::string RegisterBinaryText(Word w);      // " 0000 0000 0000 0000"
+std::string RegisterLogicalText(Word w);     // "%5d" of 0..65535
+std::string RegisterArithmeticText(Word w);  // "%6d" of -32768..32767
+// What the fields show before the first refresh.
+inline constexpr const char* kRegisterBinaryInitial = "0000 0000 0000 0000";
+inline constexpr const char* kRegisterInitial = "0000";
+
+// The FR edit dialog's three digits OF, SF, ZF ("000" ... "110").
+std::string FlagBitsText(Word fr);
+// The FR value of such a text; false unless it is one of the six allowed.
+bool FlagBitsValue(const std::string& text, Word& fr);
+
+// Memory dump pane: row r covers addresses 8r .. 8r + 7.
+inline constexpr int kMemoryDumpRows = 8192;
+std::string MemoryRowAddressText(int row);  // column 0
+std::string MemoryWordText(Word w);         // columns 1-8
+std::string MemoryCharText(Word w);         // columns 9-16: the low byte if 20H-7EH, else "."
+// One line of a dump: "AAAA  wwww wwww ... wwww  cccccccc" (the CLI's `mem`).
+std::string MemoryDumpLine(const Word* memory, int row);
+// The tooltip of a word cell (five lines).
+std::string MemoryTooltipText(Word address, Word value);
+
+// Watch pane value columns.
+std::string WatchLogicalText(Word w);     // "%hu"
+std::string WatchArithmeticText(Word w);  // "%hd"
+
+// The register dump written to the console (two console lines with the prompt
+// the console adds between them).
+std::string RegisterDumpText(const std::array<Word, 8>& gr, Word pr, Word sp, Word fr);
+
+}  // namespace tolvane::debugger

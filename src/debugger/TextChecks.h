@@ -1,0 +1,30 @@
+#pragma once
+#include <string>
+#include <string_view>
+
+#include "common/Word.h"
+
+namespace tolvane::debugger {
+
+// One to four hexadecimal digits of either case, nothing else (no prefix,
+// suffix, sign or blank). The text is CP932 bytes.
+bool IsHexAddressText(std::string_view text);
+
+// One to eight characters: an upper-case letter, then upper-case letters or digits.
+bool IsLabelText(std::string_view text);
+
+// The value of a text that passed IsHexAddressText.
+Word HexTextValue(std::string_view text);
+
+// Four upper-case hexadecimal digits, as every address and word is shown.
+std::string Hex4(Word w);
+// Writes the four digits to out[0..3].
+inline void PutHex4(char* out, Word w) {
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  out[0] = kDigits[(w >> 12) & 0xF];
+  out[1] = kDigits[(w >> 8) & 0xF];
+  out[2] = kDigits[(w >> 4) & 0xF];
+  out[3] = kDigits[w & 0xF];
+}
+
+}  // namespace tolvane::debugger

@@ -1,0 +1,109 @@
+#include "debugger/Watches.h"
+
+#include <algorithm>
+
+#include "debugger/Formats.h"
+#include "debugger/TextChecks.h"
+
+namespace tolvane::debugger {
+
+Word Watch::Address() const { return HexTextValue(addressText); }
+
+void WatchList::RefreshWatches(const Word* memory) {
+  for (Watch& w : rows_) {
+    Word v = memory[w.Address()];
+    w.hex = Hex4(v);
+    w.logical = WatchLogicalText(v);
+    w.arithmetic = WatchArithmeticText(v);
+    w.character = MemoryCharText(v);
+  }
+}
+
+void WatchList::FillWatchesFromSymbols(const SymbolIndex& symbols, const Word* memory) {
+  rows_.clear();
+  for (const SymbolRecord& r : symbols.Records()) {
+    if (!r.name.empty() && r.name[0] == '=') continue;
+    Watch w;
+    w.addressText = Hex4(r.address);
+    w.label = r.name;
+    w.hex = Hex4(memory[r.address]);
+    rows_.push_back(std::move(w));
+  }
+}
+
+void WatchList::ClearWatches() {
+  rows_.clear();
+  working_.clear();
+}
+
+void WatchList::OpenWorkingCopy() {
+  working_.clear();
+  for (const Watch& w : rows_) working_.push_back({w.addressText, w.label});
+}
+
+void WatchList::SortByAddress(std::vector<WatchEntry>& v) {
+  std::stable_sort(v.begin(), v.end(),
+                   [](const WatchEntry& a, const WatchEntry& b) { return a.addressText < b.addressText; });
+}
+
+namespace {
+
+// The entry dialog's checks; fills `entry` when the text names a new watch.
+DialogResult CheckEntry(AddBy by, const std::string& text, const SymbolIndex& symbols,
+                        const std::vector<WatchEntry>& existing, WatchEntry& entry) {
+  if (by == AddBy::Label) {
+    if (!IsLabelText(text)) return DialogResult::Refuse(BoxKind::Warning, NotALabelMessage());
+    if (!symbols.LabelExists(text)) return DialogResult::Refuse(BoxKind::Warning, NoSuchLabelMessage());
+    for (const WatchEntry& e : existing)
+      if (e.label == text) return DialogResult::Refuse(BoxKind::Information, AlreadySetMessage());
+    entry = {Hex4(symbols.AddressOfLabel(text)), text};
+  } else {
+    if (!IsHexAddressText(text)) return DialogResult::Refuse(BoxKind::Warning, NotAnAddressMessage());
+    Word a = HexTextValue(text);
+    std::string at = Hex4(a);
+    for (const WatchEntry& e : existing)
+      if (e.addressText == at) return DialogResult::Refuse(BoxKind::Information, AlreadySetMessage());
+    entry = {at, symbols.LabelOfAddress(a)};
+  }
+  return DialogResult::Accept();
+}
+
+}  // namespace
+
+DialogResult WatchList::AddToWorkingCopy(AddBy by, const std::string& text, const SymbolIndex& symbols) {
+  WatchEntry e;
+  DialogResult r = CheckEntry(by, text, symbols, working_, e);
+  if (!r.accepted) return r;
+  working_.push_back(std::move(e));
+  SortByAddress(working_);
+  return r;
+}
+
+void WatchList::DeleteFromWorkingCopy(int index) {
+  if (index < 0 || index >= static_cast<int>(working_.size())) return;
+  working_.erase(working_.begin() + index);
+}
+
+void WatchList::CommitWorkingCopy(const Word* memory) {
+  std::vector<WatchEntry> sorted = working_;
+  SortByAddress(sorted);
+  rows_.clear();
+  for (WatchEntry& e : sorted) {
+    Watch w;
+    w.addressText = std::move(e.addressText);
+    w.label = std::move(e.label);
+    rows_.push_back(std::move(w));
+  }
+  RefreshWatches(memory);
+}
+
+DialogResult WatchList::AddDirect(AddBy by, const std::string& text, const SymbolIndex& symbols,
+                                  const Word* memory) {
+  OpenWorkingCopy();
+  DialogResult r = AddToWorkingCopy(by, text, symbols);
+  if (r.accepted) CommitWorkingCopy(memory);
+  working_.clear();
+  return r;
+}
+
+}  // namespace tolvane::debugger
