@@ -1,0 +1,133 @@
+#include "machine/StdioRun.h"
+
+#include <cinttypes>
+#include <memory>
+
+#include "common/Cp932.h"
+#include "machine/Loader.h"
+#include "machine/RegisterDump.h"
+
+namespace tolvane {
+
+namespace {
+
+// Length of the UTF-8 sequence starting at s[i], or 0 when it is not one.
+std::size_t Utf8Length(const std::string& s, std::size_t i) {
+  const auto b = static_cast<unsigned char>(s[i]);
+  std::size_t n = b < 0x80 ? 1 : (b & 0xE0) == 0xC0 ? 2 : (b & 0xF0) == 0xE0 ? 3 : (b & 0xF8) == 0xF0 ? 4 : 0;
+  if (n == 0 || i + n > s.size()) return 0;
+  for (std::size_t k = 1; k < n; ++k)
+    if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return 0;
+  return n;
+}
+
+void WriteErrLine(std::FILE* err, const Bytes& cp932) {
+  std::string u = Cp932ToUtf8(cp932);
+  std::string lf;
+  lf.reserve(u.size());
+  for (std::size_t i = 0; i < u.size(); ++i) {
+    if (u[i] == '\r' && i + 1 < u.size() && u[i + 1] == '\n') continue;
+    lf.push_back(u[i]);
+  }
+  lf.push_back('\n');
+  std::fwrite(lf.data(), 1, lf.size(), err);
+  std::fflush(err);
+}
+
+}  // namespace
+
+Bytes InputLineToCp932(const std::string& utf8) {
+  Bytes out;
+  std::size_t i = 0;
+  while (i < utf8.size()) {
+    const std::size_t n = Utf8Length(utf8, i);
+    if (n == 0) {  // not UTF-8: keep the byte
+      out.push_back(utf8[i]);
+      ++i;
+      continue;
+    }
+    std::string piece;
+    if (n == 1) {
+      out.push_back(utf8[i]);
+    } else if (Utf8ToCp932(utf8.substr(i, n), piece)) {
+      out += piece;
+    } else {
+      out.push_back('?');
+    }
+    i += n;
+  }
+  return out;
+}
+
+Bytes StdioConsole::ConsoleReadLine() {
+  if (ended_) return "\x1A";
+  std::string line;
+  int c;
+  bool any = false;
+  while ((c = std::getc(in_)) != EOF) {
+    any = true;
+    if (c == '\n') break;
+    line.push_back(static_cast<char>(c));
+  }
+  if (c == EOF) {
+    ended_ = true;
+    if (!any) return "\x1A";
+  }
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  return InputLineToCp932(line);
+}
+
+void StdioConsole::ConsoleWrite(const Bytes& text) {
+  std::string u = Cp932ToUtf8(text);
+  u.push_back('\n');
+  std::fwrite(u.data(), 1, u.size(), out_);
+  std::fflush(out_);
+}
+
+int RunOnStdio(const std::string& exePath, const StdioRunOptions& options, std::FILE* in, std::FILE* out,
+               std::FILE* err, MessageBoxPort& boxes) {
+  auto memory = std::make_unique<Memory>();
+  CCpu cpu;
+  LoadedProgram program;
+  if (!LoadProgram(exePath, options.symbols, cpu, *memory, program, boxes)) return kRunLoadFailed;
+
+  StdioConsole console(in, out);
+  const RunResult r = RunToEnd(cpu, *memory, console, options.maxSteps);
+
+  int status = kRunAbnormalEnd;
+  bool dump = options.registers;
+  switch (r.stop) {
+    case RunStop::ProgramEnd:
+      WriteErrLine(err, kTerminatedNormally);
+      // The program can be run again from its start; the dump shows that state.
+      cpu.Initialize(*memory, program.header.start, program.header.initialSp, program.header.stackLimit);
+      status = kRunNormalEnd;
+      break;
+    case RunStop::StackOverflow:
+      WriteErrLine(err, StackOverflowText());
+      WriteErrLine(err, kTerminatedAbnormally);
+      break;
+    case RunStop::Undefined: {
+      char buf[96];
+      std::snprintf(buf, sizeof buf, "Undefined instruction %04X at PR=%04X: the program cannot go on",
+                    (*memory)[cpu.GetPR()], cpu.GetPR());
+      WriteErrLine(err, buf);
+      WriteErrLine(err, kTerminatedAbnormally);
+      break;
+    }
+    case RunStop::StepLimit:
+    case RunStop::Stopped: {
+      char buf[96];
+      std::snprintf(buf, sizeof buf, "Stopped after %" PRIu64 " instructions (step limit)", r.steps);
+      WriteErrLine(err, buf);
+      WriteErrLine(err, kTerminatedAbnormally);
+      status = kRunStepLimit;
+      dump = true;
+      break;
+    }
+  }
+  if (dump) WriteErrLine(err, RegisterDumpText(cpu));
+  return status;
+}
+
+}  // namespace tolvane
