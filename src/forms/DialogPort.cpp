@@ -1,0 +1,106 @@
+#include "forms/DialogPort.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QMessageBox>
+#include <QStringDecoder>
+#include <QStringEncoder>
+
+#include "common/Cp932.h"
+
+namespace tolvane::forms {
+
+QString FromCp932(const std::string& cp932) { return QString::fromStdString(Cp932ToUtf8(cp932)); }
+
+bool ToCp932(const QString& text, std::string& out) {
+  const QByteArray utf8 = text.toUtf8();
+  return Utf8ToCp932(std::string(utf8.constData(), static_cast<std::size_t>(utf8.size())), out);
+}
+
+std::string ToCp932OrEmpty(const QString& text) {
+  std::string out;
+  if (!ToCp932(text, out)) return {};
+  return out;
+}
+
+QString BoxCaption(BoxKind kind) {
+  switch (kind) {
+    case BoxKind::Error: return QString::fromUtf8(u8"エラー");
+    case BoxKind::Warning: return QString::fromUtf8(u8"警告");
+    case BoxKind::Information: return QString::fromUtf8(u8"情報");
+    case BoxKind::Confirm: return QString::fromUtf8(u8"確認");
+  }
+  return {};
+}
+
+BoxAnswer DialogPort::ShowMessageBox(BoxKind kind, const std::string& cp932Text, BoxButtons buttons) {
+  return Ask(kind, FromCp932(cp932Text), buttons);
+}
+
+BoxAnswer QtDialogPort::Ask(BoxKind kind, const QString& text, BoxButtons buttons) {
+  QMessageBox::Icon icon = QMessageBox::Information;
+  switch (kind) {
+    case BoxKind::Error: icon = QMessageBox::Critical; break;
+    case BoxKind::Warning: icon = QMessageBox::Warning; break;
+    case BoxKind::Information: icon = QMessageBox::Information; break;
+    case BoxKind::Confirm: icon = QMessageBox::Question; break;
+  }
+  QMessageBox::StandardButtons std = QMessageBox::Ok;
+  if (buttons == BoxButtons::YesNo) std = QMessageBox::Yes | QMessageBox::No;
+  if (buttons == BoxButtons::YesNoCancel) std = QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
+  QMessageBox box(icon, BoxCaption(kind), text, std, QApplication::activeWindow());
+  switch (box.exec()) {
+    case QMessageBox::Yes: return BoxAnswer::Yes;
+    case QMessageBox::No: return BoxAnswer::No;
+    case QMessageBox::Cancel: return BoxAnswer::Cancel;
+    default: break;
+  }
+  // Closing a question with the title bar counts as its last button.
+  if (buttons == BoxButtons::YesNoCancel) return BoxAnswer::Cancel;
+  if (buttons == BoxButtons::YesNo) return BoxAnswer::No;
+  return BoxAnswer::Ok;
+}
+
+void QtDialogPort::ShowPlain(const QString& text) {
+  QMessageBox box(QMessageBox::NoIcon, QApplication::applicationName(), text, QMessageBox::Ok,
+                  QApplication::activeWindow());
+  box.exec();
+}
+
+QString QtDialogPort::GetOpenFileName(QWidget* parent, const QString& caption, const QString& directory,
+                                      const QString& filter) {
+  return QFileDialog::getOpenFileName(parent, caption, directory, filter);
+}
+
+QString QtDialogPort::GetSaveFileName(QWidget* parent, const QString& caption, const QString& presetName,
+                                      const QString& filter, const QString& defaultSuffix) {
+  QFileDialog dialog(parent, caption, QString(), filter);
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setFileMode(QFileDialog::AnyFile);
+  dialog.setDefaultSuffix(defaultSuffix);
+  if (!presetName.isEmpty()) dialog.selectFile(presetName);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+  return dialog.selectedFiles().first();
+}
+
+bool QtDialogPort::GetText(QWidget* parent, const QString& caption, const QString& prompt, QString& text) {
+  bool ok = false;
+  const QString typed = QInputDialog::getText(parent, caption, prompt, QLineEdit::Normal, text, &ok);
+  if (ok) text = typed;
+  return ok;
+}
+
+namespace {
+DialogPort* g_installed = nullptr;
+}
+
+DialogPort& Dialogs() {
+  if (g_installed) return *g_installed;
+  static QtDialogPort real;
+  return real;
+}
+
+void SetDialogs(DialogPort* port) { g_installed = port; }
+
+}  // namespace tolvane::forms

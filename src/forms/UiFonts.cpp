@@ -1,0 +1,40 @@
+#include "forms/UiFonts.h"
+
+#include <QFontDatabase>
+#include <QStringList>
+
+namespace tolvane::forms {
+
+QString FontGothic() { return QString::fromUtf8(u8"ＭＳ ゴシック"); }
+QString FontPGothic() { return QString::fromUtf8(u8"ＭＳ Ｐゴシック"); }
+QString FontMincho() { return QString::fromUtf8(u8"ＭＳ 明朝"); }
+QString FontFixedSys() { return QStringLiteral("FixedSys"); }
+
+namespace {
+// The installed family closest to the wish, so that a machine without the IPA
+// fonts still gets a fixed-pitch font for the panes.
+QStringList FixedCandidates() {
+  return {QStringLiteral("IPAGothic"), QStringLiteral("IPAゴシック"), QStringLiteral("Noto Sans Mono CJK JP"),
+          QStringLiteral("DejaVu Sans Mono"), QStringLiteral("Monospace")};
+}
+}  // namespace
+
+void InstallFontSubstitutions() {
+  const QStringList fixed = FixedCandidates();
+  QFont::insertSubstitutions(FontGothic(), fixed);
+  QFont::insertSubstitutions(FontFixedSys(), fixed);
+  QFont::insertSubstitutions(FontMincho(), QStringList{QStringLiteral("IPAMincho")} + fixed);
+  QFont::insertSubstitutions(FontPGothic(), {QStringLiteral("IPAPGothic"), QStringLiteral("IPAPゴシック"),
+                                             QStringLiteral("IPAGothic"), QStringLiteral("Sans Serif")});
+}
+
+QFont MakeFont(const QString& name, int pointSize) {
+  QFont font(name, pointSize > 0 ? pointSize : 12);
+  if (name != FontPGothic()) {
+    font.setFixedPitch(true);
+    font.setStyleHint(QFont::TypeWriter);
+  }
+  return font;
+}
+
+}  // namespace tolvane::forms

@@ -1,0 +1,23 @@
+#pragma once
+#include <QFont>
+#include <QString>
+
+namespace tolvane::forms {
+
+// The windows name their fonts as the option texts do ("ＭＳ ゴシック",
+// "ＭＳ Ｐゴシック", "ＭＳ 明朝", "FixedSys"); these are mapped onto the installed
+// Japanese fonts (IPAGothic for the fixed-pitch ones, IPAPGothic for the
+// proportional one). Call once after the QApplication exists.
+void InstallFontSubstitutions();
+
+// The names as the windows use them.
+QString FontGothic();          // "ＭＳ ゴシック"  (fixed pitch)
+QString FontPGothic();         // "ＭＳ Ｐゴシック" (proportional)
+QString FontMincho();          // "ＭＳ 明朝"
+QString FontFixedSys();        // "FixedSys"
+
+// A font of that name and point size. Every name but the proportional Gothic
+// is forced to fixed pitch, so that text panes line up by character cells.
+QFont MakeFont(const QString& name, int pointSize);
+
+}  // namespace tolvane::forms

@@ -1,0 +1,676 @@
+#include "forms/frmEditor_f.h"
+
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QFontMetricsF>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QPlainTextDocumentLayout>
+#include <QSaveFile>
+#include <QStatusBar>
+#include <QStringDecoder>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTextBlock>
+#include <QVBoxLayout>
+
+#include "common/Cp932.h"
+#include "forms/DialogPort.h"
+#include "forms/UiFonts.h"
+
+namespace tolvane::forms {
+
+namespace {
+QString U(const char8_t* s) { return QString::fromUtf8(reinterpret_cast<const char*>(s)); }
+
+// Cells a character takes in CP932: one for ASCII and half-width katakana,
+// two for everything else.
+int Cp932Cells(char16_t c) {
+  if (c < 0x80) return 1;
+  if (c >= 0xFF61 && c <= 0xFF9F) return 1;
+  return 2;
+}
+
+// Decodes a file's bytes: a byte-order mark selects UTF-8 or UTF-16, otherwise CP932.
+QString DecodeFileBytes(const QByteArray& bytes) {
+  if (bytes.startsWith("\xEF\xBB\xBF")) return QString::fromUtf8(bytes.mid(3));
+  if (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF")) {
+    QStringDecoder decoder(bytes.startsWith("\xFF\xFE") ? QStringDecoder::Utf16LE : QStringDecoder::Utf16BE);
+    return decoder(bytes.mid(2));
+  }
+  return QString::fromStdString(Cp932ToUtf8(std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()))));
+}
+
+// Every kind of line break becomes one paragraph break of the control.
+QString NormaliseBreaks(QString text) {
+  text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+  return text;
+}
+}  // namespace
+
+// ---------------------------------------------------------------------------
+
+EditorControl::EditorControl(QWidget* parent) : QPlainTextEdit(parent) {
+  setLineWrapMode(QPlainTextEdit::NoWrap);
+  setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  setTabChangesFocus(false);
+  setFont(MakeFont(FontGothic(), 12));
+  // The text sits 6 pixels from the left and right edges and 2 from the top and bottom.
+  setViewportMargins(6, 2, 6, 2);
+  ApplyTabStops();
+}
+
+void EditorControl::ApplyTabStops() {
+  const QFontMetricsF metrics(font());
+  setTabStopDistance(8 * metrics.horizontalAdvance(QLatin1Char(' ')));
+}
+
+void EditorControl::keyPressEvent(QKeyEvent* event) {
+  const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+  if (enter && autoIndent_ && !isReadOnly() &&
+      !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))) {
+    QTextCursor cursor = textCursor();
+    const QString line = cursor.block().text();
+    int n = 0;
+    while (n < line.size() && (line[n] == QLatin1Char('\t') || line[n] == QLatin1Char(' '))) ++n;
+    cursor.insertText(QStringLiteral("\n") + line.left(n));
+    setTextCursor(cursor);
+    ensureCursorVisible();
+    event->accept();
+    return;
+  }
+  QPlainTextEdit::keyPressEvent(event);
+}
+
+void EditorControl::contextMenuEvent(QContextMenuEvent* event) {
+  if (popup_) {
+    popup_->exec(event->globalPos());
+    return;
+  }
+  QPlainTextEdit::contextMenuEvent(event);
+}
+
+void EditorControl::focusOutEvent(QFocusEvent* event) {
+  QPlainTextEdit::focusOutEvent(event);
+  emit focusLost();
+}
+
+void EditorControl::focusInEvent(QFocusEvent* event) {
+  QPlainTextEdit::focusInEvent(event);
+  emit focusGained();
+}
+
+// ---------------------------------------------------------------------------
+
+TfrmEditor::TfrmEditor(QWidget* parent) : QDockWidget(parent) {
+  setObjectName(QStringLiteral("frmEditor"));
+  setWindowTitle(U(u8"ソースコード"));
+
+  auto* content = new QWidget(this);
+  setWidget(content);
+  auto* layout = new QVBoxLayout(content);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+  auto* panel1 = new QWidget(content);
+  panel1->setObjectName(QStringLiteral("Panel1"));
+  auto* panelLayout = new QVBoxLayout(panel1);
+  panelLayout->setContentsMargins(0, 0, 0, 0);
+  pageControl_ = new QTabWidget(panel1);
+  pageControl_->setObjectName(QStringLiteral("PageControl1"));
+  pageControl_->setTabPosition(QTabWidget::North);
+  pageControl_->setFont(MakeFont(FontPGothic(), 11));
+  pageControl_->setDocumentMode(true);
+  panelLayout->addWidget(pageControl_);
+  layout->addWidget(panel1, 1);
+
+  statusBar_ = new QStatusBar(content);
+  statusBar_->setObjectName(QStringLiteral("StatusBar1"));
+  statusBar_->setSizeGripEnabled(false);
+  panel0_ = new QLabel(statusBar_);
+  panel0_->setObjectName(QStringLiteral("StatusPanel0"));
+  panel0_->setMinimumWidth(200);
+  panel1_ = new QLabel(statusBar_);
+  panel1_->setObjectName(QStringLiteral("StatusPanel1"));
+  panel1_->setMinimumWidth(50);
+  statusBar_->addWidget(panel0_);
+  statusBar_->addWidget(panel1_);
+  layout->addWidget(statusBar_);
+
+  popup_ = new QMenu(this);
+  popup_->setObjectName(QStringLiteral("pmnuEditor"));
+  struct PopupItem {
+    const char* name;
+    const char8_t* caption;
+    const char* command;
+  };
+  static const PopupItem kItems[] = {
+      {"pmnuSave", u8"上書き保存(&S)", "mnuSave"},
+      {"pmnuSaveAs", u8"名前を付けて保存(&A)...", "mnuSaveAs"},
+      {"pmnuClose", u8"閉じる(&C)", "mnuClose"},
+      {"pmnuPrint", u8"印刷(&P)", "mnuPrint"},
+      {"N1", nullptr, nullptr},
+      {"pmnuUnDo", u8"元に戻す(&U)", "mnuUnDo"},
+      {"pmnuCut", u8"切り取り(&T)", "mnuCut"},
+      {"pmnuCopy", u8"コピー(&C)", "mnuCopy"},
+      {"pmnuPaste", u8"貼り付け(&P)", "mnuPaste"},
+      {"pmnuDelete", u8"削除(&D)", "mnuDelete"},
+      {"pmnuSelectAll", u8"全て選択(&L)", "mnuSelectAll"},
+      {"pmnuFind", u8"検索(&F)...", "mnuFind"},
+      {"pmnuReplace", u8"置換(&R)...", "mnuReplace"},
+      {"N2", nullptr, nullptr},
+      {"pmnuProjectAdd", u8"プロジェクトに追加(&A)", "mnuProjectAdd"},
+      {"pmnuProjectDelete", u8"プロジェクトから削除(&M)", "mnuProjectDelete"},
+  };
+  for (const PopupItem& item : kItems) {
+    if (!item.caption) {
+      popup_->addSeparator()->setObjectName(QString::fromLatin1(item.name));
+      continue;
+    }
+    QAction* action = popup_->addAction(U(item.caption));
+    action->setObjectName(QString::fromLatin1(item.name));
+    action->setEnabled(false);
+    const QString command = QString::fromLatin1(item.command);
+    const bool print = command == QLatin1String("mnuPrint");
+    connect(action, &QAction::triggered, this, [this, command, print] {
+      if (!host_) return;
+      if (print) host_->SetPrintTarget(1);
+      host_->RunCommand(command);
+    });
+  }
+
+  for (int i = 1; i <= kPages; ++i) {
+    auto* sheet = new QWidget(pageControl_);
+    sheet->setObjectName(QStringLiteral("TabSheet%1").arg(i));
+    auto* sheetLayout = new QVBoxLayout(sheet);
+    sheetLayout->setContentsMargins(0, 0, 0, 0);
+    auto* editor = new EditorControl(sheet);
+    editor->setObjectName(QStringLiteral("reditEditor%1").arg(i));
+    editor->SetPopup(popup_);
+    editor->setVisible(false);
+    sheetLayout->addWidget(editor);
+    editors_[i] = editor;
+    // Documents move between the controls when a page closes; the form owns them.
+    editor->document()->setParent(this);
+    pageControl_->addTab(sheet, QString());
+    pageControl_->setTabVisible(i - 1, false);
+    connect(editor, &QPlainTextEdit::cursorPositionChanged, this, [this, editor] { OnCursorOrSelection(editor); });
+    connect(editor, &QPlainTextEdit::selectionChanged, this, [this, editor] { OnCursorOrSelection(editor); });
+    connect(editor, &EditorControl::focusGained, this, [this, editor] { ShowCaretPosition(editor); });
+    connect(editor, &EditorControl::focusLost, this, [this] {
+      if (host_) host_->SetPrintTarget(1);
+    });
+  }
+  connect(pageControl_, &QTabWidget::currentChanged, this, &TfrmEditor::PageControl1Change);
+}
+
+TfrmEditor::~TfrmEditor() = default;
+
+QTextDocument* TfrmEditor::NewDocument() {
+  auto* doc = new QTextDocument(this);
+  doc->setDocumentLayout(new QPlainTextDocumentLayout(doc));
+  return doc;
+}
+
+QString TfrmEditor::PagePath(int i) const { return (i >= 1 && i <= kPages) ? filePaths_[i] : QString(); }
+
+std::string TfrmEditor::PagePathBytes(int i) const {
+  const QByteArray bytes = QFile::encodeName(PagePath(i));
+  return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+}
+
+EditorControl* TfrmEditor::PageEditor(int i) const { return (i >= 1 && i <= kPages) ? editors_[i] : nullptr; }
+
+bool TfrmEditor::PageModified(int i) const {
+  return i >= 1 && i <= kPages && editors_[i]->document()->isModified();
+}
+
+bool TfrmEditor::PageUntitled(int i) const {
+  return i >= 1 && i <= openCount_ && !filePaths_[i].isEmpty() && filePaths_[i] == untitledNames_[i];
+}
+
+int TfrmEditor::PageOfPath(const QString& path) const {
+  for (int i = 1; i <= openCount_; ++i)
+    if (filePaths_[i] == path) return i;
+  return 0;
+}
+
+QAction* TfrmEditor::PopupAction(const QString& name) const { return popup_->findChild<QAction*>(name); }
+
+void TfrmEditor::SetTabCaption(int i, const QString& caption) { pageControl_->setTabText(i - 1, caption); }
+
+void TfrmEditor::UsePage(int i) {
+  pageControl_->setTabVisible(i - 1, true);
+  pageControl_->setCurrentIndex(i - 1);
+  currentPage_ = i;
+  SetTabStops(i);
+  editors_[i]->setVisible(true);
+}
+
+void TfrmEditor::EmptyPage(int i) {
+  EditorControl* editor = editors_[i];
+  editor->clear();
+  editor->document()->clearUndoRedoStacks();
+  editor->document()->setModified(false);
+  editor->setVisible(false);
+  filePaths_[i].clear();
+  untitledNames_[i].clear();
+  SetTabCaption(i, QString());
+  pageControl_->setTabVisible(i - 1, false);
+}
+
+void TfrmEditor::HideFreeTabs() {
+  for (int i = openCount_ + 1; i <= kPages; ++i) pageControl_->setTabVisible(i - 1, false);
+}
+
+int TfrmEditor::NewFile() {
+  if (openCount_ >= kPages) {
+    Dialogs().Ask(BoxKind::Information, U(u8"これ以上開けません。"));
+    return 0;
+  }
+  ++untitledCounter_;
+  const QString name = QStringLiteral("Noname%1.cas").arg(untitledCounter_);
+  const QString path = QDir(QDir::currentPath()).filePath(name);
+  if (QFileInfo::exists(path)) return OpenFile(path) ? 2 : 0;
+
+  shifting_ = true;
+  ++openCount_;
+  const int i = openCount_;
+  UsePage(i);
+  SetTabCaption(i, name);
+  filePaths_[i] = name;
+  untitledNames_[i] = name;
+  EditorControl* editor = editors_[i];
+  editor->clear();
+  editor->document()->clearUndoRedoStacks();
+  editor->setFocus();
+  editor->moveCursor(QTextCursor::Start);
+  editor->document()->setModified(true);  // a new page counts as modified
+  shifting_ = false;
+  ShowCaretPosition(editor);
+  emit pagesChanged();
+  return 1;
+}
+
+bool TfrmEditor::LoadInto(int i, const QString& path, QString& error) {
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly)) {
+    error = QStringLiteral("%1: %2").arg(path, file.errorString());
+    return false;
+  }
+  const QByteArray bytes = file.readAll();
+  if (file.error() != QFileDevice::NoError) {
+    error = QStringLiteral("%1: %2").arg(path, file.errorString());
+    return false;
+  }
+  editors_[i]->setPlainText(NormaliseBreaks(DecodeFileBytes(bytes)));
+  editors_[i]->document()->clearUndoRedoStacks();
+  return true;
+}
+
+bool TfrmEditor::OpenFile(const QString& path) {
+  if (PageOfPath(path) != 0) {
+    Dialogs().Ask(BoxKind::Information, path + U(u8"は既に開かれています。"));
+    return false;
+  }
+  if (openCount_ >= kPages) {
+    Dialogs().Ask(BoxKind::Information, U(u8"これ以上開けません。"));
+    return false;
+  }
+  const int remembered = currentPage_;
+  shifting_ = true;
+  ++openCount_;
+  const int i = openCount_;
+  UsePage(i);
+  QString error;
+  if (!LoadInto(i, path, error)) {
+    editors_[i]->document()->setModified(false);
+    editors_[i]->setVisible(false);
+    pageControl_->setTabVisible(i - 1, false);
+    --openCount_;
+    if (remembered >= 1) pageControl_->setCurrentIndex(remembered - 1);
+    currentPage_ = remembered;
+    shifting_ = false;
+    Dialogs().ShowPlain(error);
+    return false;
+  }
+  filePaths_[i] = path;
+  untitledNames_[i].clear();
+  SetTabCaption(i, QFileInfo(path).fileName());
+  EditorControl* editor = editors_[i];
+  editor->viewport()->update();
+  editor->setFocus();
+  editor->moveCursor(QTextCursor::Start);
+  editor->document()->setModified(false);
+  shifting_ = false;
+  ShowCaretPosition(editor);
+  emit pagesChanged();
+  return true;
+}
+
+// Writes the page's text as CP932 with CR LF line breaks. The file is replaced
+// only when the whole text was written (a temporary file renamed over it), and
+// text CP932 cannot hold is refused rather than replaced.
+bool TfrmEditor::WriteFile(int i, const QString& path) {
+  QString text = editors_[i]->toPlainText();
+  text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
+  const QByteArray utf8 = text.toUtf8();
+  std::string bytes;
+  std::size_t badOffset = 0;
+  if (!Utf8ToCp932(std::string(utf8.constData(), static_cast<std::size_t>(utf8.size())), bytes, &badOffset)) {
+    // Name the first character that has no CP932 form and its line.
+    const QString before = QString::fromUtf8(utf8.constData(), static_cast<qsizetype>(badOffset));
+    const int line = static_cast<int>(before.count(QLatin1Char('\n'))) + 1;
+    const QString rest = text.mid(before.size());
+    const char32_t code = rest.isEmpty() ? 0 : rest.toUcs4().value(0);
+    const QString character = QString::fromUcs4(&code, 1);
+    Dialogs().Ask(BoxKind::Error,
+                  path + U(u8"を保存できません。") + QStringLiteral("%1").arg(line) + U(u8"行目の文字「") +
+                      character + QStringLiteral("」(U+%1)").arg(static_cast<uint>(code), 4, 16, QLatin1Char('0')).toUpper() +
+                      U(u8"はShift-JIS(CP932)で表せません。"));
+    return false;
+  }
+  QSaveFile file(path);
+  if (!file.open(QIODevice::WriteOnly)) {
+    Dialogs().ShowPlain(QStringLiteral("%1: %2").arg(path, file.errorString()));
+    return false;
+  }
+  if (file.write(bytes.data(), static_cast<qint64>(bytes.size())) != static_cast<qint64>(bytes.size()) ||
+      !file.commit()) {
+    Dialogs().ShowPlain(QStringLiteral("%1: %2").arg(path, file.errorString()));
+    file.cancelWriting();
+    return false;
+  }
+  return true;
+}
+
+bool TfrmEditor::SavePage(int i) {
+  if (!WriteFile(i, filePaths_[i])) return false;
+  editors_[i]->document()->setModified(false);
+  return true;
+}
+
+bool TfrmEditor::SaveCurrent() {
+  if (currentPage_ == 0) return true;
+  if (PageUntitled(currentPage_)) {
+    if (host_) host_->SaveAsCommand();
+    return true;
+  }
+  return SavePage(currentPage_);
+}
+
+bool TfrmEditor::EnsureDirectory(const QString& path) {
+  const QString directory = QFileInfo(path).absolutePath();
+  if (QDir::setCurrent(directory)) return true;
+  const BoxAnswer answer = Dialogs().Ask(
+      BoxKind::Confirm, U(u8"ディレクトリ") + directory + U(u8"が存在しません。作成しますか？"),
+      BoxButtons::YesNoCancel);
+  if (answer != BoxAnswer::Yes) return false;
+  if (!QDir().mkdir(directory) || !QDir::setCurrent(directory)) {
+    Dialogs().ShowPlain(directory + U(u8"を作成できません。"));
+    return false;
+  }
+  return true;
+}
+
+bool TfrmEditor::SavePageAs(const QString& path, int i) {
+  if (i < 1 || i > openCount_) return false;
+  if (!EnsureDirectory(path)) return false;
+  if (!WriteFile(i, path)) return false;
+  editors_[i]->document()->setModified(false);
+  filePaths_[i] = path;
+  SetTabCaption(i, QFileInfo(path).fileName());
+  emit pagesChanged();
+  return true;
+}
+
+bool TfrmEditor::SaveCurrentAs(const QString& path) {
+  if (currentPage_ == 0) return true;
+  return SavePageAs(path, currentPage_);
+}
+
+// Save All's way with an untitled page: the save dialog preset with its
+// untitled name. False only when the chosen path could not be written;
+// `saved` tells whether the page was written.
+bool TfrmEditor::SaveUntitledThroughDialog(int i) {
+  const QString chosen = Dialogs().GetSaveFileName(this, QString(), untitledNames_[i],
+                                                   U(u8"CASLソースファイル(*.cas)"), QStringLiteral("cas"));
+  if (chosen.isEmpty()) return true;
+  const QString old = filePaths_[i];
+  if (!SavePageAs(chosen, i)) return false;
+  if (host_) host_->PageRenamed(old, chosen);
+  return true;
+}
+
+bool TfrmEditor::SaveAll() {
+  for (int i = 1; i <= openCount_; ++i) {
+    if (!PageModified(i)) continue;
+    if (PageUntitled(i)) {
+      if (!SaveUntitledThroughDialog(i)) return false;
+    } else if (!SavePage(i)) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// Asks about one modified page and saves it on Yes. True when the page may be
+// given up: No, or Yes and the text reached its file. A Yes whose save fails
+// or whose save dialog is cancelled keeps the page (and its text).
+bool TfrmEditor::AskAndSave(int i, bool viaSaveAll) {
+  const BoxAnswer answer = Dialogs().Ask(BoxKind::Confirm, filePaths_[i] + U(u8"に変更を保存しますか？"),
+                                         BoxButtons::YesNoCancel);
+  if (answer == BoxAnswer::Cancel) return false;
+  if (answer == BoxAnswer::No) return true;
+  if (viaSaveAll || i != currentPage_) {
+    if (PageUntitled(i)) {
+      if (!SaveUntitledThroughDialog(i)) return false;
+    } else if (!SavePage(i)) {
+      return false;
+    }
+  } else if (!SaveCurrent()) {
+    return false;
+  }
+  return !PageModified(i);
+}
+
+bool TfrmEditor::CloseCurrent() {
+  if (currentPage_ == 0) return true;
+  const int page = currentPage_;
+  if (PageModified(page) && !AskAndSave(page, false)) return false;
+
+  shifting_ = true;
+  if (page < openCount_) {
+    // Later pages move down by one; each takes its successor's document
+    // (text, undo, modified flag), caret, path, untitled name and caption.
+    QTextDocument* freed = editors_[page]->document();
+    for (int b = page; b < openCount_; ++b) {
+      EditorControl* to = editors_[b];
+      EditorControl* from = editors_[b + 1];
+      const int caret = from->textCursor().position();
+      const int anchor = from->textCursor().anchor();
+      QTextDocument* doc = from->document();
+      // A fresh empty document keeps every control with one of its own.
+      from->setDocument(NewDocument());
+      QTextDocument* old = to->document();
+      to->setDocument(doc);
+      if (old != freed) delete old;
+      QTextCursor cursor(doc);
+      cursor.setPosition(anchor);
+      cursor.setPosition(caret, QTextCursor::KeepAnchor);
+      to->setTextCursor(cursor);
+      to->ApplyTabStops();
+      filePaths_[b] = filePaths_[b + 1];
+      untitledNames_[b] = untitledNames_[b + 1];
+      SetTabCaption(b, pageControl_->tabText(b));
+    }
+    // The last used control takes over the freed document, emptied below.
+    EditorControl* last = editors_[openCount_];
+    QTextDocument* placeholder = last->document();
+    last->setDocument(freed);
+    delete placeholder;
+    EmptyPage(openCount_);
+    pageControl_->setCurrentIndex(page - 1);
+  } else {
+    EmptyPage(page);
+    if (openCount_ > 1) pageControl_->setCurrentIndex(page - 2);
+  }
+  --openCount_;
+  shifting_ = false;
+  if (openCount_ > 0) {
+    currentPage_ = pageControl_->currentIndex() + 1;
+    editors_[currentPage_]->setFocus();
+    ShowCaretPosition(editors_[currentPage_]);
+  } else {
+    currentPage_ = 0;
+    panel0_->clear();
+  }
+  emit pagesChanged();
+  return true;
+}
+
+bool TfrmEditor::CloseAll() {
+  for (int i = 1; i <= openCount_; ++i) {
+    if (PageModified(i) && !AskAndSave(i, true)) return false;
+  }
+  shifting_ = true;
+  for (int i = 1; i <= openCount_; ++i) EmptyPage(i);
+  openCount_ = 0;
+  currentPage_ = 0;
+  shifting_ = false;
+  panel0_->clear();
+  emit pagesChanged();
+  return true;
+}
+
+bool TfrmEditor::QueryClose() {
+  for (int i = 1; i <= openCount_; ++i) {
+    if (PageModified(i) && !AskAndSave(i, true)) return false;
+  }
+  return true;
+}
+
+void TfrmEditor::Undo() {
+  if (currentPage_ == 0) return;
+  editors_[currentPage_]->undo();
+}
+void TfrmEditor::CutSelection() {
+  if (currentPage_ != 0) editors_[currentPage_]->cut();
+}
+void TfrmEditor::CopySelection() {
+  if (currentPage_ != 0) editors_[currentPage_]->copy();
+}
+void TfrmEditor::PasteClipboard() {
+  if (currentPage_ != 0) editors_[currentPage_]->paste();
+}
+void TfrmEditor::DeleteSelection() {
+  if (currentPage_ != 0) editors_[currentPage_]->textCursor().removeSelectedText();
+}
+void TfrmEditor::SelectAllText() {
+  if (currentPage_ == 0) return;
+  editors_[currentPage_]->setFocus();
+  editors_[currentPage_]->selectAll();
+}
+
+bool TfrmEditor::HasSelection() const {
+  return currentPage_ != 0 && editors_[currentPage_]->textCursor().hasSelection();
+}
+
+void TfrmEditor::SetTabStops(int i) {
+  if (i < 1 || i > kPages) return;
+  editors_[i]->ApplyTabStops();
+  editors_[i]->viewport()->update();
+}
+
+int TfrmEditor::CaretColumn(const QString& textBeforeCaret) {
+  int width = 0;
+  for (QChar c : textBeforeCaret) {
+    if (c == QLatin1Char('\t')) {
+      width = 8 * (width / 8 + 1);
+    } else if (!c.isLowSurrogate()) {
+      width += Cp932Cells(c.unicode());
+    }
+  }
+  return width + 1;
+}
+
+void TfrmEditor::ShowCaretPosition(EditorControl* control) {
+  if (!control) return;
+  const QTextCursor cursor = control->textCursor();
+  const int line = cursor.blockNumber() + 1;
+  const QString before = cursor.block().text().left(cursor.positionInBlock());
+  panel0_->setText(QStringLiteral("%1 : %2").arg(line).arg(CaretColumn(before)));
+}
+
+QString TfrmEditor::CaretText() const { return panel0_->text(); }
+
+void TfrmEditor::SetAutoIndent(bool on) {
+  autoIndent_ = on;
+  for (int i = 1; i <= kPages; ++i) editors_[i]->SetAutoIndent(on);
+}
+
+void TfrmEditor::SetEditorFont(const QFont& font) {
+  for (int i = 1; i <= kPages; ++i) {
+    const bool modified = editors_[i]->document()->isModified();
+    editors_[i]->setFont(font);
+    SetTabStops(i);
+    editors_[i]->document()->setModified(modified);
+  }
+}
+
+void TfrmEditor::OnCursorOrSelection(EditorControl* control) {
+  if (shifting_) return;
+  ShowCaretPosition(control);
+  if (host_ && currentPage_ != 0 && control == editors_[currentPage_]) host_->SetSelectionGroupEnabled(HasSelection());
+}
+
+void TfrmEditor::PageControl1Change(int index) {
+  if (shifting_ || index < 0 || index >= openCount_) return;
+  currentPage_ = index + 1;
+  EditorControl* editor = editors_[currentPage_];
+  editor->setFocus();
+  editor->viewport()->update();
+  ShowCaretPosition(editor);
+  if (host_) host_->SetSelectionGroupEnabled(HasSelection());
+}
+
+void TfrmEditor::ActivatePage(int i) {
+  if (i < 1 || i > openCount_) return;
+  pageControl_->setCurrentIndex(i - 1);
+  PageControl1Change(i - 1);
+}
+
+bool TfrmEditor::GoToLine(const QString& path, int line) {
+  int page = PageOfPath(path);
+  if (page == 0) {
+    if (!QFileInfo::exists(path) || !OpenFile(path)) return false;
+    page = openCount_;
+  }
+  ActivatePage(page);
+  EditorControl* editor = editors_[page];
+  QTextBlock block = editor->document()->findBlockByNumber(std::max(0, line - 1));
+  if (!block.isValid()) block = editor->document()->lastBlock();
+  QTextCursor cursor(block);
+  editor->setTextCursor(cursor);
+  editor->centerCursor();
+  editor->setFocus();
+  ShowCaretPosition(editor);
+  return true;
+}
+
+void TfrmEditor::showEvent(QShowEvent* event) {
+  QDockWidget::showEvent(event);
+  // Only the first show starts from clean pages: later shows (View Source
+  // Code) must not forget unsaved changes.
+  if (!shownOnce_) {
+    shownOnce_ = true;
+    for (int i = 1; i <= kPages; ++i)
+      if (i > openCount_) editors_[i]->document()->setModified(false);
+  }
+}
+
+}  // namespace tolvane::forms

@@ -1,0 +1,167 @@
+#pragma once
+#include <QPlainTextEdit>
+#include <QString>
+#include <QDockWidget>
+#include <QWidget>
+#include <array>
+#include <string>
+
+class QLabel;
+class QMenu;
+class QAction;
+class QStatusBar;
+class QTabWidget;
+class QTextDocument;
+
+namespace tolvane::forms {
+
+// What the editor asks of the main window it is docked in. The main window
+// implements it; tests may implement it on their own.
+class EditorHost {
+ public:
+  virtual ~EditorHost() = default;
+  // The main window's Save As command (guard, dialog, project update) for the
+  // current page. Returns true when the page was written.
+  virtual bool SaveAsCommand() = 0;
+  // A page got a new path through Save All's dialog (the project follows it).
+  virtual void PageRenamed(const QString& oldPath, const QString& newPath) = 0;
+  // The selection group follows the current page's selection.
+  virtual void SetSelectionGroupEnabled(bool enabled) = 0;
+  virtual void SetPrintTarget(int target) = 0;
+  // A popup item forwards to the main window's command of that name ("mnuSave").
+  virtual void RunCommand(const QString& menuItemName) = 0;
+};
+
+// The text control of one page: a plain text editor without word wrap, tab
+// stops every eight character cells, Enter copying the line's indentation.
+class EditorControl : public QPlainTextEdit {
+  Q_OBJECT
+ public:
+  explicit EditorControl(QWidget* parent = nullptr);
+  void SetAutoIndent(bool on) { autoIndent_ = on; }
+  bool AutoIndent() const { return autoIndent_; }
+  void SetPopup(QMenu* popup) { popup_ = popup; }
+  // Tab stops every eight cells of the current font.
+  void ApplyTabStops();
+
+ signals:
+  void focusLost();
+  void focusGained();
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
+  void focusOutEvent(QFocusEvent* event) override;
+  void focusInEvent(QFocusEvent* event) override;
+
+ private:
+  bool autoIndent_ = true;
+  QMenu* popup_ = nullptr;
+};
+
+// The source editor (form `frmEditor`, caption "ソースコード"): up to ten files,
+// one per page (pages numbered 1 to 10). A dock widget, docked into the main
+// window's editing area. Paths are absolute file system paths; an untitled
+// page's path is its bare untitled name ("Noname1.cas").
+class TfrmEditor : public QDockWidget {
+  Q_OBJECT
+ public:
+  static constexpr int kPages = 10;
+
+  explicit TfrmEditor(QWidget* parent = nullptr);
+  ~TfrmEditor() override;
+
+  void SetHost(EditorHost* host) { host_ = host; }
+
+  int CurrentPage() const { return currentPage_; }
+  int OpenCount() const { return openCount_; }
+  QString PagePath(int i) const;
+  // The path as the core's tools take it (local 8-bit file name bytes).
+  std::string PagePathBytes(int i) const;
+  EditorControl* PageEditor(int i) const;
+  bool PageModified(int i) const;
+  // The page has never been saved (its path is still its untitled name).
+  bool PageUntitled(int i) const;
+  int PageOfPath(const QString& path) const;  // 0 when not open
+
+  // 0 refused, 1 new untitled page, 2 an existing file of that name opened instead.
+  int NewFile();
+  bool OpenFile(const QString& path);
+  bool SaveCurrent();
+  bool SaveCurrentAs(const QString& path);
+  bool SavePageAs(const QString& path, int i);
+  bool SaveAll();
+  bool CloseCurrent();
+  bool CloseAll();
+  // Writes page i to its path (a titled page); false after reporting the failure.
+  bool SavePage(int i);
+  // The close query at exit: asks about every modified page in order. False
+  // keeps the window open (Cancel, or a Yes whose save did not happen).
+  bool QueryClose();
+
+  void Undo();
+  void CutSelection();
+  void CopySelection();
+  void PasteClipboard();
+  void DeleteSelection();
+  void SelectAllText();
+  bool HasSelection() const;
+
+  void SetTabStops(int i);
+  void ShowCaretPosition(EditorControl* control);
+  QString CaretText() const;  // panel 0 of the status bar
+  void SetAutoIndent(bool on);
+  bool AutoIndentOn() const { return autoIndent_; }
+  void SetEditorFont(const QFont& font);
+
+  // Hides the tabs of every page without an open file.
+  void HideFreeTabs();
+  // Makes page i active and puts the caret at the start of line `line` (1-based).
+  bool GoToLine(const QString& path, int line);
+  // Activates page i (1..OpenCount()).
+  void ActivatePage(int i);
+
+  QMenu* PopupMenu() const { return popup_; }
+  QAction* PopupAction(const QString& name) const;
+
+  // Caret column of `textBeforeCaret` as shown in panel 0: CP932 cells, tabs to
+  // the next multiple of eight, plus one.
+  static int CaretColumn(const QString& textBeforeCaret);
+
+ signals:
+  void pagesChanged();
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+
+ private:
+  QTextDocument* NewDocument();
+  void UsePage(int i);
+  void EmptyPage(int i);
+  void SetTabCaption(int i, const QString& caption);
+  bool LoadInto(int i, const QString& path, QString& error);
+  bool WriteFile(int i, const QString& path);
+  bool EnsureDirectory(const QString& path);
+  void PageControl1Change(int index);
+  void OnCursorOrSelection(EditorControl* control);
+  bool AskAndSave(int i, bool viaSaveAll);
+  bool SaveUntitledThroughDialog(int i);
+
+  EditorHost* host_ = nullptr;
+  QTabWidget* pageControl_ = nullptr;
+  QStatusBar* statusBar_ = nullptr;
+  QLabel* panel0_ = nullptr;
+  QLabel* panel1_ = nullptr;
+  QMenu* popup_ = nullptr;
+  std::array<EditorControl*, kPages + 1> editors_{};  // index 0 unused
+  std::array<QString, kPages + 1> filePaths_{};
+  std::array<QString, kPages + 1> untitledNames_{};
+  int untitledCounter_ = 0;
+  int currentPage_ = 0;
+  int openCount_ = 0;
+  bool autoIndent_ = true;
+  bool shownOnce_ = false;
+  bool shifting_ = false;
+};
+
+}  // namespace tolvane::forms

@@ -1,0 +1,1105 @@
+#include "forms/frmMain_f.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QDialog>
+#include <QDir>
+#include <QDockWidget>
+#include <QFile>
+#include <QFileInfo>
+#include <QFrame>
+#include <QMenu>
+#include <QMenuBar>
+#include <QRegularExpression>
+#include <QScreen>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolBar>
+#include <QUrl>
+#include <QVBoxLayout>
+
+#include "common/ChangeExtension.h"
+#include "common/Cp932.h"
+#include "forms/DialogPort.h"
+#include "forms/UiFonts.h"
+#include "forms/frmDebug_f.h"
+#include "forms/frmList_f.h"
+#include "forms/frmMessage_f.h"
+#include "forms/frmSplash_f.h"
+#include "forms/frmStandardIo_f.h"
+
+namespace tolvane::forms {
+
+namespace {
+QString U(const char8_t* s) { return QString::fromUtf8(reinterpret_cast<const char*>(s)); }
+QString U(const char* s) { return QString::fromUtf8(s); }
+
+std::string Bytes(const QString& path) {
+  const QByteArray b = QFile::encodeName(path);
+  return std::string(b.constData(), static_cast<std::size_t>(b.size()));
+}
+QString FromBytes(const std::string& path) {
+  return QFile::decodeName(QByteArray(path.data(), static_cast<qsizetype>(path.size())));
+}
+
+const QString& CaptionEditor() { static const QString s = U(u8"ソースコード"); return s; }
+const QString& CaptionList() { static const QString s = U(u8"リスティングファイル"); return s; }
+const QString& CaptionMessage() { static const QString s = U(u8"メッセージ"); return s; }
+const QString& CaptionStandardIo() { static const QString s = U(u8"標準入出力"); return s; }
+
+#define C(x) reinterpret_cast<const char*>(u8##x)
+}  // namespace
+
+const std::vector<CommandSpec>& CommandTable() {
+  static const std::vector<CommandSpec> table = {
+      // File
+      {"mnuNew", "mnuFileBar", C("新規(&N)"), nullptr, C("新規"), true, true},
+      {"mnuOpen", "mnuFileBar", C("開く(&O)..."), nullptr, C("開く"), true, true},
+      {"mnuProjectNew", "mnuFileBar", C("プロジェクトの新規作成(&M)"), nullptr, nullptr, true, true},
+      {"mnuProjectOpen", "mnuFileBar", C("プロジェクトを開く(&J)..."), "Ctrl+F11", nullptr, true, true},
+      {"N6", "mnuFileBar", nullptr, nullptr, nullptr, false, true},
+      {"mnuSave", "mnuFileBar", C("上書き保存(&S)"), "Ctrl+S", nullptr, true, false},
+      {"mnuSaveAs", "mnuFileBar", C("名前をつけて保存(&A)..."), nullptr, nullptr, true, false},
+      {"mnuProjectSave", "mnuFileBar", C("プロジェクトの上書き保存(&T)"), nullptr, nullptr, true, false},
+      {"mnuProjectSaveAs", "mnuFileBar", C("プロジェクトに名前を付けて保存(&E)..."), nullptr, nullptr, true, false},
+      {"mnuAllSave", "mnuFileBar", C("全て保存(&V)"), "Shift+Ctrl+S", C("全て保存"), true, false},
+      {"N1", "mnuFileBar", nullptr, nullptr, nullptr, false, true},
+      {"mnuClose", "mnuFileBar", C("閉じる(&C)"), nullptr, nullptr, true, false},
+      {"mnuAllClose", "mnuFileBar", C("全て閉じる(&L)"), nullptr, nullptr, true, false},
+      {"N7", "mnuFileBar", nullptr, nullptr, nullptr, false, true},
+      {"mnuPrint", "mnuFileBar", C("印刷(&P)"), nullptr, C("印刷"), true, false},
+      {"mnuPrintSetup", "mnuFileBar", C("プリンタの設定(&R)..."), nullptr, nullptr, true, true},
+      {"N2", "mnuFileBar", nullptr, nullptr, nullptr, false, true},
+      {"mnuExit", "mnuFileBar", C("終了(&X)"), "Alt+X", nullptr, true, true},
+      // Edit
+      {"mnuUnDo", "mnuEditBar", C("元に戻す(&U)"), "Ctrl+Z", C("元に戻す"), true, false},
+      {"N3", "mnuEditBar", nullptr, nullptr, nullptr, false, true},
+      {"mnuCut", "mnuEditBar", C("切り取り(&T)"), "Ctrl+X", C("切り取り"), true, false},
+      {"mnuCopy", "mnuEditBar", C("ｺﾋﾟｰ(&C)"), "Ctrl+C", C("コピー"), true, false},
+      {"mnuPaste", "mnuEditBar", C("貼り付け(&P)"), "Ctrl+V", C("貼り付け"), true, false},
+      {"mnuDelete", "mnuEditBar", C("削除(&D)"), nullptr, nullptr, true, false},
+      {"mnuSelectAll", "mnuEditBar", C("全て選択(&L)"), nullptr, nullptr, true, false},
+      {"N4", "mnuEditBar", nullptr, nullptr, nullptr, false, true},
+      {"mnuFind", "mnuEditBar", C("検索(&F)..."), "Ctrl+F", C("検索"), true, false},
+      {"mnuReplace", "mnuEditBar", C("置換(&R)..."), "Ctrl+R", nullptr, true, false},
+      // View
+      {"mnuSourceCode", "mnuVieweBar", C("ソースコード(&C)"), nullptr, C("ソースコード"), false, true},
+      {"mnuListingFile", "mnuVieweBar", C("リスティングファイル(&L)"), nullptr, C("リスティングファイル"), false, true},
+      {"mnuDebugWindow", "mnuVieweBar", C("デバッグウインドウ(&D)"), nullptr, C("デバッグウインドウ"), false, true},
+      {"mnuStandardIo", "mnuVieweBar", C("標準入出力ウインドウ(&S)"), nullptr, C("標準入出力ウインドウ"), false, true},
+      {"mnuMessageWindow", "mnuVieweBar", C("メッセージウインドウ(&M)"), nullptr, C("メッセージウインドウ"), false, true},
+      // Project
+      {"mnuProjectAdd", "mnuProjectBar", C("プロジェクトに追加(&A)"), nullptr, nullptr, true, false},
+      {"mnuProjectDelete", "mnuProjectBar", C("プロジェクトから削除(&R)"), nullptr, nullptr, true, false},
+      {"mnuProjectEdit", "mnuProjectBar", C("プロジェクトファイルの編集(&E)..."), nullptr, nullptr, true, false},
+      // Run (Run and Run EXE refuse while debugging instead of asking)
+      {"mnuRun", "mnuRunBar", C("実行(&R)"), "F9", C("実行"), false, false},
+      {"N10", "mnuRunBar", nullptr, nullptr, nullptr, false, true},
+      {"mnuAssemble", "mnuRunBar", C("アセンブル(&A)"), nullptr, nullptr, true, false},
+      {"mnuLink", "mnuRunBar", C("リンク(&L)"), nullptr, nullptr, true, false},
+      {"mnuBuild", "mnuRunBar", C("ビルド(&M)"), "Ctrl+F9", C("ビルド"), true, false},
+      {"mnuRunExe", "mnuRunBar", C("EXEファイルの実行(&X)"), nullptr, nullptr, false, false},
+      {"N8", "mnuRunBar", nullptr, nullptr, nullptr, false, true},
+      {"mnuDebugStart", "mnuRunBar", C("デバッグ開始(&S)"), "F4", C("デバッグ開始"), false, false},
+      {"mnuGo", "mnuRunBar", C("実行(GO)(&G)"), "F5", C("実行(GO)"), false, false},
+      {"mnuGoAnimate", "mnuRunBar", C("アニメート実行(&A)"), "F6", C("アニメート実行"), false, false},
+      {"mnuTrace", "mnuRunBar", C("トレース(&T)"), "F7", C("トレース"), false, false},
+      {"mnuStep", "mnuRunBar", C("ステップ(&S)"), "F8", C("ステップ"), false, false},
+      {"mnuPause", "mnuRunBar", C("一時停止(&P)"), "F3", C("一時停止"), false, false},
+      {"N11", "mnuRunBar", nullptr, nullptr, nullptr, false, true},
+      {"mnuBreakPoint", "mnuRunBar", C("ブレークポイントの設定／解除(&B)..."), nullptr, nullptr, false, false},
+      {"mnuWatch", "mnuRunBar", C("ウォッチ式の追加...(&W)"), nullptr, nullptr, false, false},
+      {"N9", "mnuRunBar", nullptr, nullptr, nullptr, false, true},
+      {"mnuEndProgram", "mnuRunBar", C("プログラムの終了(&E)"), "Ctrl+F2", C("プログラムの終了"), false, false},
+      // Option
+      {"mnuOption", "mnuOptionBar", C("オプション(&O)..."), nullptr, nullptr, true, true},
+      // Help
+      {"mnuContents", "mnuHelpBar", C("Tolvaneのヘルプ(&C)"), nullptr, nullptr, false, true},
+      {"N5", "mnuHelpBar", nullptr, nullptr, nullptr, false, true},
+      {"mnuAbout", "mnuHelpBar", C("バージョン情報(&A)..."), nullptr, nullptr, false, true},
+  };
+  return table;
+}
+
+const QStringList& ToolbarLayout() {
+  static const QStringList layout = {
+      "smnuNew", "smnuOpen", "smnuAllSave", "|", "smnuPrint", "|", "smnuUnDo", "smnuCut", "smnuCopy",
+      "smnuPaste", "|", "smnuFind", "|", "smnuSourceCode", "smnuListingFile", "smnuDebugWindow",
+      "smnuStandardIo", "smnuMessageWindow", "|", "smnuRun", "smnuBuild", "smnuEndProgram", "|",
+      "smnuDebugStart", "smnuGo", "smnuGoAnimate", "smnuTrace", "smnuStep", "smnuPause"};
+  return layout;
+}
+
+const QStringList& TfrmMain::EditingGroup() {
+  static const QStringList names = {
+      "mnuRun", "mnuAssemble", "mnuBuild", "mnuUnDo", "mnuPaste", "mnuSelectAll", "mnuFind", "mnuReplace",
+      "mnuSave", "mnuSaveAs", "mnuAllSave", "mnuClose", "mnuAllClose", "mnuPrint", "smnuRun", "smnuBuild",
+      "smnuUnDo", "smnuPaste", "smnuFind", "smnuAllSave", "smnuPrint", "pmnuUnDo", "pmnuPaste",
+      "pmnuSelectAll", "pmnuFind", "pmnuReplace", "pmnuSave", "pmnuSaveAs", "pmnuClose", "pmnuPrint"};
+  return names;
+}
+
+const QStringList& TfrmMain::ProjectGroup() {
+  static const QStringList names = {"mnuProjectAdd", "pmnuProjectAdd", "mnuProjectDelete", "pmnuProjectDelete",
+                                    "mnuProjectEdit", "mnuProjectSave", "mnuProjectSaveAs"};
+  return names;
+}
+
+const QStringList& TfrmMain::SelectionGroup() {
+  static const QStringList names = {"mnuCut", "mnuCopy", "mnuDelete", "smnuCut",
+                                    "smnuCopy", "pmnuCut", "pmnuCopy", "pmnuDelete"};
+  return names;
+}
+
+const QStringList& TfrmMain::RunHoldGroup() {
+  static const QStringList names = {"mnuDebugStart", "smnuDebugStart", "smnuRun",  "smnuBuild", "mnuRun",
+                                    "mnuAssemble",   "mnuLink",        "mnuBuild", "mnuRunExe"};
+  return names;
+}
+
+// ---------------------------------------------------------------------------
+
+class TfrmMain::EditorHostImpl : public EditorHost {
+ public:
+  explicit EditorHostImpl(TfrmMain* main) : main_(main) {}
+  bool SaveAsCommand() override { return main_->SaveAsCommand(); }
+  void PageRenamed(const QString& oldPath, const QString& newPath) override {
+    main_->UpdateProjectAfterRename(oldPath, newPath);
+  }
+  void SetSelectionGroupEnabled(bool enabled) override { main_->EnableSelectionGroup(enabled); }
+  void SetPrintTarget(int target) override { main_->printTarget = target; }
+  void RunCommand(const QString& name) override { main_->RunCommand(name); }
+
+ private:
+  TfrmMain* main_;
+};
+
+TfrmMain::TfrmMain(QWidget* parent) : QMainWindow(parent) {
+  setObjectName(QStringLiteral("frmMain"));
+  setWindowTitle(QStringLiteral("Tolvane"));
+  setFont(MakeFont(FontPGothic(), 9));
+  editorHost_ = new EditorHostImpl(this);
+
+  // FormCreate: the splash stays up while this and the other windows are created.
+  auto* splash = new TfrmSplash(nullptr);
+  splash->setObjectName(QStringLiteral("frmSplash"));
+  splash_ = splash;
+  splash->ShowCentred();
+  QCoreApplication::processEvents();
+
+  // The three docking areas: the editing area on the left, the debug panel
+  // filling the rest, the message area along the bottom. The central widget is
+  // a hidden placeholder so that the docking areas share the whole window.
+  auto* panel2 = new QWidget(this);
+  panel2->setObjectName(QStringLiteral("Panel2"));
+  setCentralWidget(panel2);
+  panel2->hide();
+  setDockNestingEnabled(false);
+  setCorner(Qt::BottomLeftCorner, Qt::BottomDockWidgetArea);
+  setCorner(Qt::BottomRightCorner, Qt::BottomDockWidgetArea);
+  setTabPosition(Qt::AllDockWidgetAreas, QTabWidget::South);
+  setDockOptions(QMainWindow::AnimatedDocks | QMainWindow::AllowTabbedDocks);
+  for (DockArea area : {DockArea::Edit, DockArea::Message, DockArea::Debug}) {
+    auto* marker = new QObject(this);
+    marker->setObjectName(AreaName(area));
+    marker->setProperty("dockArea", static_cast<int>(QtArea(area)));
+  }
+
+  BuildMenusAndToolbar();
+  auto* status = new QStatusBar(this);
+  status->setObjectName(QStringLiteral("StatusBar1"));
+  status->setFixedHeight(24);
+  status->setSizeGripEnabled(true);
+  setStatusBar(status);
+
+  // Size: the work area, from its top left corner; never larger, never
+  // smaller than half of it.
+  const QRect work = WorkArea();
+  setMinimumSize(work.width() / 2, work.height() / 2);
+  setMaximumSize(work.size());
+  setGeometry(work);
+}
+
+TfrmMain::~TfrmMain() {
+  if (windows_.editor) windows_.editor->SetHost(nullptr);
+  delete editorHost_;
+  ReleaseSplash();
+}
+
+void TfrmMain::ReleaseSplash() {
+  if (splash_) {
+    splash_->hide();
+    splash_->deleteLater();
+    splash_ = nullptr;
+  }
+}
+
+QRect TfrmMain::WorkArea() const {
+  QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen();
+  return s ? s->availableGeometry() : QRect(0, 0, 1024, 768);
+}
+
+QString TfrmMain::AreaName(DockArea area) {
+  switch (area) {
+    case DockArea::Edit: return QStringLiteral("pagecontrolEdit");
+    case DockArea::Message: return QStringLiteral("pagecontrolMessage");
+    case DockArea::Debug: return QStringLiteral("panelDebug");
+  }
+  return {};
+}
+
+Qt::DockWidgetArea TfrmMain::QtArea(DockArea area) const {
+  switch (area) {
+    case DockArea::Edit: return Qt::LeftDockWidgetArea;
+    case DockArea::Message: return Qt::BottomDockWidgetArea;
+    case DockArea::Debug: return Qt::RightDockWidgetArea;
+  }
+  return Qt::NoDockWidgetArea;
+}
+
+void TfrmMain::BuildMenusAndToolbar() {
+  struct MenuSpec {
+    const char* name;
+    const char8_t* caption;
+  };
+  static const MenuSpec kMenus[] = {
+      {"mnuFileBar", u8"ファイル(&F)"},     {"mnuEditBar", u8"編集(&E)"},
+      {"mnuVieweBar", u8"表示(&V)"},        {"mnuProjectBar", u8"プロジェクト(&P)"},
+      {"mnuRunBar", u8"実行(&R)"},          {"mnuOptionBar", u8"オプション(&O)"},
+      {"mnuHelpBar", u8"ヘルプﾟ(&H)"},
+  };
+  QMenuBar* bar = menuBar();
+  bar->setObjectName(QStringLiteral("MainMenu1"));
+  QHash<QString, QMenu*> menus;
+  for (const MenuSpec& m : kMenus) {
+    QMenu* menu = bar->addMenu(U(m.caption));
+    menu->setObjectName(QString::fromLatin1(m.name));
+    menus.insert(QString::fromLatin1(m.name), menu);
+  }
+
+  // The handlers by item name.
+  const std::pair<const char*, void (TfrmMain::*)()> kHandlers[] = {
+      {"mnuNew", &TfrmMain::mnuNewClick},
+      {"mnuOpen", &TfrmMain::mnuOpenClick},
+      {"mnuProjectNew", &TfrmMain::mnuProjectNewClick},
+      {"mnuProjectOpen", &TfrmMain::mnuProjectOpenClick},
+      {"mnuSave", &TfrmMain::mnuSaveClick},
+      {"mnuSaveAs", &TfrmMain::mnuSaveAsClick},
+      {"mnuProjectSave", &TfrmMain::mnuProjectSaveClick},
+      {"mnuProjectSaveAs", &TfrmMain::mnuProjectSaveAsClick},
+      {"mnuAllSave", &TfrmMain::mnuAllSaveClick},
+      {"mnuClose", &TfrmMain::mnuCloseClick},
+      {"mnuAllClose", &TfrmMain::mnuAllCloseClick},
+      {"mnuPrint", &TfrmMain::mnuPrintClick},
+      {"mnuPrintSetup", &TfrmMain::mnuPrintSetupClick},
+      {"mnuExit", &TfrmMain::mnuExitClick},
+      {"mnuUnDo", &TfrmMain::mnuUnDoClick},
+      {"mnuCut", &TfrmMain::mnuCutClick},
+      {"mnuCopy", &TfrmMain::mnuCopyClick},
+      {"mnuPaste", &TfrmMain::mnuPasteClick},
+      {"mnuDelete", &TfrmMain::mnuDeleteClick},
+      {"mnuSelectAll", &TfrmMain::mnuSelectAllClick},
+      {"mnuFind", &TfrmMain::mnuFindClick},
+      {"mnuReplace", &TfrmMain::mnuReplaceClick},
+      {"mnuSourceCode", &TfrmMain::mnuSourceCodeClick},
+      {"mnuListingFile", &TfrmMain::mnuListingFileClick},
+      {"mnuDebugWindow", &TfrmMain::mnuDebugWindowClick},
+      {"mnuStandardIo", &TfrmMain::mnuStandardIoClick},
+      {"mnuMessageWindow", &TfrmMain::mnuMessageWindowClick},
+      {"mnuProjectAdd", &TfrmMain::mnuProjectAddClick},
+      {"mnuProjectDelete", &TfrmMain::mnuProjectDeleteClick},
+      {"mnuProjectEdit", &TfrmMain::mnuProjectEditClick},
+      {"mnuRun", &TfrmMain::mnuRunClick},
+      {"mnuAssemble", &TfrmMain::mnuAssembleClick},
+      {"mnuLink", &TfrmMain::mnuLinkClick},
+      {"mnuBuild", &TfrmMain::mnuBuildClick},
+      {"mnuRunExe", &TfrmMain::mnuRunExeClick},
+      {"mnuDebugStart", &TfrmMain::mnuDebugStartClick},
+      {"mnuGo", &TfrmMain::mnuGoClick},
+      {"mnuGoAnimate", &TfrmMain::mnuGoAnimateClick},
+      {"mnuTrace", &TfrmMain::mnuTraceClick},
+      {"mnuStep", &TfrmMain::mnuStepClick},
+      {"mnuPause", &TfrmMain::mnuPauseClick},
+      {"mnuBreakPoint", &TfrmMain::mnuBreakPointClick},
+      {"mnuWatch", &TfrmMain::mnuWatchClick},
+      {"mnuEndProgram", &TfrmMain::mnuEndProgramClick},
+      {"mnuOption", &TfrmMain::mnuOptionClick},
+      {"mnuContents", &TfrmMain::mnuContentsClick},
+      {"mnuAbout", &TfrmMain::mnuAboutClick},
+  };
+  for (const auto& [name, method] : kHandlers) {
+    auto m = method;
+    handlers_.insert(QString::fromLatin1(name), [this, m] { (this->*m)(); });
+  }
+
+  for (const CommandSpec& spec : CommandTable()) {
+    QMenu* menu = menus.value(QString::fromLatin1(spec.menu));
+    const QString name = QString::fromLatin1(spec.name);
+    if (!spec.caption) {
+      menu->addSeparator()->setObjectName(name);
+      continue;
+    }
+    QAction* action = menu->addAction(U(spec.caption));
+    action->setObjectName(name);
+    if (spec.shortcut) {
+      action->setShortcut(QKeySequence(QString::fromLatin1(spec.shortcut)));
+      // Floating windows are windows of their own; the shortcuts work there too.
+      action->setShortcutContext(Qt::ApplicationShortcut);
+    }
+    action->setEnabled(spec.startEnabled);
+    items_.insert(name, action);
+    connect(action, &QAction::triggered, this, [this, name] { RunCommand(name); });
+    if (spec.hint) {
+      // The toolbar button holds its own enabled state.
+      auto* button = new QAction(U(spec.hint), this);
+      button->setObjectName(QLatin1Char('s') + name);
+      button->setToolTip(U(spec.hint));
+      button->setEnabled(false);
+      items_.insert(button->objectName(), button);
+      connect(button, &QAction::triggered, this, [this, name] { RunCommand(name); });
+    }
+  }
+  // Buttons enabled at start: New, Open and the five view buttons.
+  for (const char* n : {"smnuNew", "smnuOpen", "smnuSourceCode", "smnuListingFile", "smnuDebugWindow",
+                        "smnuStandardIo", "smnuMessageWindow"})
+    items_.value(QString::fromLatin1(n))->setEnabled(true);
+
+  auto* bevel = new QFrame(this);
+  bevel->setObjectName(QStringLiteral("Bevel1"));
+  bevel->setFrameShape(QFrame::HLine);
+  bevel->setFixedHeight(2);
+
+  toolBar_ = addToolBar(QStringLiteral("ToolBar1"));
+  toolBar_->setObjectName(QStringLiteral("ToolBar1"));
+  toolBar_->setMovable(false);
+  toolBar_->setIconSize(QSize(16, 16));
+  toolBar_->setToolButtonStyle(Qt::ToolButtonTextOnly);
+  for (const QString& entry : ToolbarLayout()) {
+    if (entry == QLatin1String("|")) {
+      toolBar_->addSeparator();
+      continue;
+    }
+    QAction* button = items_.value(entry);
+    if (button) toolBar_->addAction(button);
+  }
+}
+
+QAction* TfrmMain::Item(const QString& name) const {
+  if (QAction* a = items_.value(name)) return a;
+  if (name.startsWith(QLatin1String("pmnu"))) {
+    if (windows_.editor)
+      if (QAction* a = windows_.editor->PopupAction(name)) return a;
+  }
+  return nullptr;
+}
+
+void TfrmMain::SetEnabled(const QStringList& names, bool enabled) {
+  for (const QString& name : names) {
+    if (QAction* a = Item(name)) a->setEnabled(enabled);
+  }
+}
+
+bool TfrmMain::IsEnabled(const QString& name) const {
+  const QAction* a = Item(name);
+  return a && a->isEnabled();
+}
+
+bool TfrmMain::RunCommand(const QString& name) {
+  const auto it = handlers_.constFind(name);
+  if (it == handlers_.constEnd()) return false;
+  (*it)();
+  return true;
+}
+
+void TfrmMain::EnableEditingGroup(bool on) {
+  SetEnabled(EditingGroup(), on);
+  // The listing viewer's print item belongs to the group too.
+  if (windows_.list && windows_.list->pmnuPrint()) windows_.list->pmnuPrint()->setEnabled(on);
+}
+
+void TfrmMain::EnableProjectGroup(bool on) { SetEnabled(ProjectGroup(), on); }
+void TfrmMain::EnableSelectionGroup(bool on) { SetEnabled(SelectionGroup(), on); }
+
+// ---------------------------------------------------------------------------
+// Windows and docking
+
+void TfrmMain::SetWindows(const DockedWindows& windows) {
+  windows_ = windows;
+  if (windows_.editor) windows_.editor->SetHost(editorHost_);
+  if (windows_.message) {
+    connect(windows_.message, &TfrmMessage::showRequested, this, &TfrmMain::mnuMessageWindowClick);
+    connect(windows_.message, &TfrmMessage::sourceLineRequestedCp932, this,
+            [this](const std::string& path, int line) {
+              if (windows_.editor && windows_.editor->GoToLine(FromBytes(path), line)) mnuSourceCodeClick();
+            });
+  }
+  if (windows_.standardIo) {
+    connect(windows_.standardIo, &TfrmStandardIo::showRequested, this, &TfrmMain::mnuStandardIoClick);
+    connect(windows_.standardIo, &TfrmStandardIo::printTargetChanged, this, [this](int t) { printTarget = t; });
+    connect(windows_.standardIo, &TfrmStandardIo::printRequested, this, &TfrmMain::mnuPrintClick);
+    windows_.standardIo->SetUndoAction(items_.value(QStringLiteral("mnuUnDo")));
+  }
+  if (windows_.list) {
+    connect(windows_.list, &TfrmList::printTargetChanged, this, [this](int t) { printTarget = t; });
+    connect(windows_.list, &TfrmList::printRequested, this, &TfrmMain::mnuPrintClick);
+    if (windows_.list->pmnuPrint()) windows_.list->pmnuPrint()->setEnabled(false);
+  }
+  if (windows_.debug) {
+    connect(windows_.debug, &TfrmDebug::printTargetChanged, this, [this](int t) { printTarget = t; });
+  }
+}
+
+void TfrmMain::SetDialog(const QString& formName, QDialog* dialog) { dialogs_.insert(formName, dialog); }
+
+void TfrmMain::SetFirstShowHooks(std::function<void()> loadOptions, std::function<void()> applyOptions) {
+  loadOptions_ = std::move(loadOptions);
+  applyOptions_ = std::move(applyOptions);
+}
+
+MessageSink& TfrmMain::Messages() {
+  if (windows_.message) return *windows_.message;
+  if (fallbackSink_) return *fallbackSink_;
+  struct Null : MessageSink {
+    void AppendMessageLine(const std::string&) override {}
+  };
+  static Null null;
+  return null;
+}
+
+void TfrmMain::Dock(QDockWidget* dock, DockArea area) {
+  if (!dock) return;
+  homes_.insert(dock, area);
+  const Qt::DockWidgetArea qtArea = QtArea(area);
+  // Each docking area takes only its own windows.
+  dock->setAllowedAreas(qtArea);
+  dock->setFeatures(QDockWidget::DockWidgetMovable | QDockWidget::DockWidgetFloatable |
+                    QDockWidget::DockWidgetClosable);
+  if (area == DockArea::Edit) dock->setMinimumWidth(60);
+  if (area == DockArea::Message) dock->setMinimumSize(60, 60);
+  if (area == DockArea::Debug) dock->setMinimumWidth(60);
+  QDockWidget* first = nullptr;
+  for (QDockWidget* other : findChildren<QDockWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+    if (other != dock && homes_.contains(other) && homes_.value(other) == area && dockWidgetArea(other) == qtArea) {
+      first = other;
+      break;
+    }
+  }
+  addDockWidget(qtArea, dock);
+  if (first) tabifyDockWidget(first, dock);
+  dock->show();
+  connect(dock, &QDockWidget::visibilityChanged, this, [this, dock](bool visible) {
+    if (visible && !dock->isFloating()) activeCaption_.insert(static_cast<int>(dockWidgetArea(dock)), dock->windowTitle());
+  });
+  // A floating window dragged above the screen comes back to its top edge.
+  connect(dock, &QDockWidget::topLevelChanged, this, [dock](bool floating) {
+    if (!floating) return;
+    QTimer::singleShot(0, dock, [dock] {
+      if (dock->isFloating() && dock->geometry().top() < 0) dock->move(dock->x(), 0);
+    });
+  });
+}
+
+bool TfrmMain::AreaAccepts(DockArea area, const QDockWidget* form) const {
+  return form && form->isAreaAllowed(QtArea(area));
+}
+
+bool TfrmMain::DockedIn(const QDockWidget* form, DockArea* area) const {
+  if (!form || form->isFloating() || form->isHidden()) return false;
+  const Qt::DockWidgetArea a = dockWidgetArea(const_cast<QDockWidget*>(form));
+  for (DockArea candidate : {DockArea::Edit, DockArea::Message, DockArea::Debug}) {
+    if (QtArea(candidate) == a) {
+      if (area) *area = candidate;
+      return true;
+    }
+  }
+  return false;
+}
+
+void TfrmMain::ActivatePage(DockArea area, const QString& caption) {
+  for (QDockWidget* dock : findChildren<QDockWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+    if (dock->isFloating() || dockWidgetArea(dock) != QtArea(area)) continue;
+    if (dock->windowTitle() == caption) {
+      dock->show();
+      dock->raise();
+      activeCaption_.insert(static_cast<int>(QtArea(area)), caption);
+    }
+  }
+}
+
+QString TfrmMain::ActivePageCaption(DockArea area) const {
+  return activeCaption_.value(static_cast<int>(QtArea(area)));
+}
+
+void TfrmMain::SetEditAreaWidth(int width) {
+  QList<QDockWidget*> docks;
+  QList<int> sizes;
+  for (QDockWidget* dock : findChildren<QDockWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+    if (!dock->isFloating() && dockWidgetArea(dock) == QtArea(DockArea::Edit) && dock->isVisible()) {
+      docks << dock;
+      sizes << width;
+      break;
+    }
+  }
+  if (!docks.isEmpty()) resizeDocks(docks, sizes, Qt::Horizontal);
+}
+
+int TfrmMain::EditAreaWidth() const {
+  for (QDockWidget* dock : findChildren<QDockWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+    if (!dock->isFloating() && dockWidgetArea(dock) == QtArea(DockArea::Edit) && !dock->isHidden())
+      return dock->width();
+  }
+  return 0;
+}
+
+void TfrmMain::showEvent(QShowEvent* event) {
+  QMainWindow::showEvent(event);
+  if (!shownOnce_) {
+    shownOnce_ = true;
+    FormShow();
+  }
+}
+
+void TfrmMain::FormShow() {
+  if (loadOptions_) loadOptions_();
+  // Dock: editor and listing into the editing area, messages and console into
+  // the message area, the debug window into its panel.
+  Dock(windows_.editor, DockArea::Edit);
+  Dock(windows_.list, DockArea::Edit);
+  Dock(windows_.message, DockArea::Message);
+  Dock(windows_.standardIo, DockArea::Message);
+  Dock(windows_.debug, DockArea::Debug);
+
+  const QRect work = WorkArea();
+  for (QDockWidget* dock : {static_cast<QDockWidget*>(windows_.editor), static_cast<QDockWidget*>(windows_.list)})
+    if (dock) dock->setMaximumWidth(std::max(60, work.width() - 60));
+  QList<QDockWidget*> bottom;
+  if (windows_.message) bottom << windows_.message;
+  if (!bottom.isEmpty()) resizeDocks(bottom, {static_cast<int>(work.height() * 0.2)}, Qt::Vertical);
+  SetEditAreaWidth(static_cast<int>(work.width() * 0.8));
+
+  mnuMessageWindowClick();
+  mnuSourceCodeClick();
+
+  if (windows_.editor) {
+    windows_.editor->show();
+    windows_.editor->HideFreeTabs();
+  }
+  if (windows_.list) windows_.list->HideAllTabs();
+  if (applyOptions_) applyOptions_();
+}
+
+// ---------------------------------------------------------------------------
+// Guard and close query
+
+bool TfrmMain::Guard() { return !core_ || !core_->DebuggingGuard(); }
+
+bool TfrmMain::RefuseWhileDebugging() {
+  if (core_ && core_->DebuggingActive()) {
+    Dialogs().Ask(BoxKind::Information, U(u8"デバッグ中です。デバッグを終了してから実行してください。"));
+    return true;
+  }
+  return false;
+}
+
+void TfrmMain::closeEvent(QCloseEvent* event) {
+  if (!FormCloseQuery()) {
+    event->ignore();
+    return;
+  }
+  // A plain run still on the stack ends with the window.
+  if (running_ && core_) core_->EndProgram();
+  event->accept();
+  for (QDockWidget* dock : findChildren<QDockWidget*>(QString(), Qt::FindDirectChildrenOnly))
+    if (dock->isFloating()) dock->hide();
+  QMainWindow::closeEvent(event);
+}
+
+bool TfrmMain::FormCloseQuery() {
+  if (!Guard()) return false;
+  if (windows_.editor && !windows_.editor->QueryClose()) return false;
+  if (projectModified) {
+    const BoxAnswer answer = Dialogs().Ask(BoxKind::Confirm, projectFileName + U(u8"に変更を保存しますか？"),
+                                           BoxButtons::YesNoCancel);
+    if (answer == BoxAnswer::Cancel) return false;
+    if (answer == BoxAnswer::Yes) mnuProjectSaveClick();
+  }
+  return true;
+}
+
+void TfrmMain::ShellReset() {
+  if (windows_.debug && windows_.debug->Panel1()) windows_.debug->Panel1()->hide();
+  ClearMessages();
+  EnableEditingGroup(false);
+  EnableProjectGroup(false);
+  SetEnabled({"mnuLink", "mnuRunExe", "mnuDebugStart", "mnuGo", "mnuGoAnimate", "mnuTrace", "mnuPause", "mnuStep",
+              "mnuBreakPoint", "mnuWatch", "smnuDebugStart", "smnuGo", "smnuGoAnimate", "smnuTrace", "smnuPause",
+              "smnuStep"},
+             false);
+}
+
+// ---------------------------------------------------------------------------
+// File menu
+
+void TfrmMain::mnuNewClick() {
+  if (!Guard() || !windows_.editor) return;
+  ActivatePage(DockArea::Edit, CaptionEditor());
+  windows_.editor->NewFile();
+  EnableEditingGroup(true);
+}
+
+void TfrmMain::mnuOpenClick() {
+  if (!Guard() || !windows_.editor) return;
+  if (windows_.editor->OpenCount() >= TfrmEditor::kPages) {
+    Dialogs().Ask(BoxKind::Warning, U(u8"これ以上開けません。"));
+    return;
+  }
+  const QString path = Dialogs().GetOpenFileName(this, QString(), QDir::currentPath(),
+                                                 U(u8"CASLソースファイル(*.cas);;全て(*)"));
+  if (path.isEmpty()) return;
+  QDir::setCurrent(QFileInfo(path).absolutePath());
+  ActivatePage(DockArea::Edit, CaptionEditor());
+  if (windows_.editor->OpenFile(QFileInfo(path).absoluteFilePath())) EnableEditingGroup(true);
+}
+
+void TfrmMain::mnuProjectNewClick() {
+  if (!Guard()) return;
+  // Projects arrive with their own dialog; until then New Project starts an
+  // empty, never saved project.
+}
+
+void TfrmMain::mnuProjectOpenClick() {
+  if (!Guard()) return;
+}
+
+void TfrmMain::mnuSaveClick() {
+  if (!Guard() || !windows_.editor) return;
+  windows_.editor->SaveCurrent();
+}
+
+bool TfrmMain::SaveAsCommand() {
+  if (!Guard() || !windows_.editor) return false;
+  TfrmEditor* editor = windows_.editor;
+  const int page = editor->CurrentPage();
+  const QString preset = page ? QFileInfo(editor->PagePath(page)).fileName() : QString();
+  const QString chosen = Dialogs().GetSaveFileName(this, QString(), preset, U(u8"CASLソースファイル(*.cas)"),
+                                                   QStringLiteral("cas"));
+  if (chosen.isEmpty()) return false;
+  const QString old = page ? editor->PagePath(page) : QString();
+  if (!editor->SaveCurrentAs(chosen)) return false;
+  if (projectOpen) UpdateProjectAfterRename(old, chosen);
+  return page != 0;
+}
+
+void TfrmMain::UpdateProjectAfterRename(const QString& oldPath, const QString& newPath) {
+  (void)oldPath;
+  (void)newPath;
+}
+
+void TfrmMain::mnuSaveAsClick() { SaveAsCommand(); }
+
+void TfrmMain::mnuProjectSaveClick() {
+  if (!Guard()) return;
+}
+
+void TfrmMain::mnuProjectSaveAsClick() {
+  if (!Guard()) return;
+}
+
+void TfrmMain::mnuAllSaveClick() {
+  if (!Guard() || !windows_.editor) return;
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  const bool saved = windows_.editor->SaveAll();
+  QApplication::restoreOverrideCursor();
+  if (saved && projectOpen) mnuProjectSaveClick();
+}
+
+bool TfrmMain::CloseProject() {
+  if (!projectOpen) return true;
+  if (projectModified) {
+    const BoxAnswer answer = Dialogs().Ask(BoxKind::Confirm, projectFileName + U(u8"に変更を保存しますか？"),
+                                           BoxButtons::YesNoCancel);
+    if (answer == BoxAnswer::Cancel) return false;
+    if (answer == BoxAnswer::Yes) {
+      mnuProjectSaveClick();
+      if (projectModified) return false;  // not saved: keep the project
+    }
+  }
+  projectOpen = false;
+  projectModified = false;
+  projectFileName = QStringLiteral("Project.Mak");
+  projectMainRoutine.clear();
+  return true;
+}
+
+void TfrmMain::mnuCloseClick() {
+  if (!Guard() || !windows_.editor) return;
+  if (!windows_.editor->CloseCurrent()) return;
+  CloseListings();
+  if (windows_.editor->OpenCount() > 0) return;
+  if (!CloseProject()) return;
+  ShellReset();
+}
+
+void TfrmMain::mnuAllCloseClick() {
+  if (!Guard() || !windows_.editor) return;
+  if (!windows_.editor->CloseAll() || !CloseProject()) return;
+  CloseListings();
+  ShellReset();
+}
+
+void TfrmMain::mnuPrintClick() {
+  if (!Guard()) return;
+}
+
+void TfrmMain::mnuPrintSetupClick() {
+  if (!Guard()) return;
+}
+
+void TfrmMain::mnuExitClick() {
+  if (!Guard()) return;
+  close();
+}
+
+// ---------------------------------------------------------------------------
+// Edit menu
+
+void TfrmMain::mnuUnDoClick() {
+  if (!Guard() || !windows_.editor) return;
+  windows_.editor->Undo();
+}
+void TfrmMain::mnuCutClick() {
+  if (!Guard() || !windows_.editor) return;
+  windows_.editor->CutSelection();
+}
+void TfrmMain::mnuCopyClick() {
+  if (!Guard() || !windows_.editor) return;
+  windows_.editor->CopySelection();
+}
+void TfrmMain::mnuPasteClick() {
+  if (!Guard() || !windows_.editor) return;
+  windows_.editor->PasteClipboard();
+}
+void TfrmMain::mnuDeleteClick() {
+  if (!Guard() || !windows_.editor) return;
+  windows_.editor->DeleteSelection();
+}
+void TfrmMain::mnuSelectAllClick() {
+  if (!Guard() || !windows_.editor) return;
+  windows_.editor->SelectAllText();
+  EnableSelectionGroup(windows_.editor->HasSelection());
+}
+void TfrmMain::mnuFindClick() {
+  if (!Guard()) return;
+}
+void TfrmMain::mnuReplaceClick() {
+  if (!Guard()) return;
+}
+
+// ---------------------------------------------------------------------------
+// View menu
+
+void TfrmMain::mnuSourceCodeClick() {
+  SetEditAreaWidth(static_cast<int>(WorkArea().width() * 0.8));
+  if (windows_.editor) windows_.editor->show();
+  ActivatePage(DockArea::Edit, CaptionEditor());
+}
+
+void TfrmMain::mnuListingFileClick() {
+  SetEditAreaWidth(static_cast<int>(WorkArea().width() * 0.8));
+  if (windows_.list) windows_.list->show();
+  ActivatePage(DockArea::Edit, CaptionList());
+}
+
+void TfrmMain::mnuDebugWindowClick() {
+  SetEditAreaWidth(static_cast<int>(WorkArea().width() * 0.3));
+  if (!windows_.debug) return;
+  if (windows_.debug->isVisible()) {
+    windows_.debug->raise();
+    windows_.debug->setFocus();
+  } else {
+    windows_.debug->show();
+  }
+}
+
+void TfrmMain::mnuStandardIoClick() {
+  if (windows_.standardIo) windows_.standardIo->show();
+  ActivatePage(DockArea::Message, CaptionStandardIo());
+}
+
+void TfrmMain::mnuMessageWindowClick() {
+  if (windows_.message) windows_.message->show();
+  ActivatePage(DockArea::Message, CaptionMessage());
+}
+
+// ---------------------------------------------------------------------------
+// Project menu (the project dialog fills these in)
+
+void TfrmMain::mnuProjectAddClick() {
+  if (!Guard()) return;
+}
+void TfrmMain::mnuProjectDeleteClick() {
+  if (!Guard()) return;
+}
+void TfrmMain::mnuProjectEditClick() {
+  if (!Guard()) return;
+  ShowDialog(QStringLiteral("dlgProject"));
+}
+
+// ---------------------------------------------------------------------------
+// Build and run
+
+void TfrmMain::ClearMessages() { Messages().ClearMessages(); }
+
+void TfrmMain::OpenListingOf(const QString& sourcePath) {
+  if (windows_.list) windows_.list->OpenListing(Bytes(sourcePath));
+}
+
+void TfrmMain::CloseListings() {
+  if (windows_.list) windows_.list->CloseListings();
+}
+
+QString TfrmMain::Target() const {
+  if (projectOpen) return projectDirectory + projectMainRoutine;
+  TfrmEditor* editor = windows_.editor;
+  if (!editor || editor->CurrentPage() == 0) return {};
+  return editor->PagePath(editor->CurrentPage());
+}
+
+bool TfrmMain::ReadProjectLines(QStringList& lines) {
+  QFile file(projectFileName);
+  if (!file.open(QIODevice::ReadOnly)) {
+    Dialogs().ShowPlain(QStringLiteral("%1: %2").arg(projectFileName, file.errorString()));
+    return false;
+  }
+  const QByteArray bytes = file.readAll();
+  const QString text = FromCp932(std::string(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+  lines = text.split(QRegularExpression(QStringLiteral("\r\n|\r|\n")));
+  // A final line break does not make an entry.
+  if (!lines.isEmpty() && lines.last().isEmpty()) lines.removeLast();
+  return true;
+}
+
+int TfrmMain::AssembleCurrent() {
+  TfrmEditor* editor = windows_.editor;
+  if (!editor || editor->CurrentPage() == 0) {
+    Dialogs().Ask(BoxKind::Error, U(u8"アセンブルできません。"));
+    return 2;
+  }
+  const int page = editor->CurrentPage();
+  const QString path = editor->PagePath(page);
+  if (editor->PageModified(page)) {
+    Dialogs().Ask(BoxKind::Warning, path + U(u8"を保存してください。"));
+    return 2;
+  }
+  ClearMessages();
+  if (!core_ || !core_->Assemble(Bytes(path), buildOptions, Messages())) return 0;
+  if (buildOptions.listing) OpenListingOf(path);
+  return 1;
+}
+
+int TfrmMain::AssembleAll() {
+  TfrmEditor* editor = windows_.editor;
+  for (int i = 1; editor && i <= TfrmEditor::kPages; ++i) {
+    if (editor->PageModified(i)) {
+      Dialogs().Ask(BoxKind::Warning, editor->PagePath(i) + U(u8"を保存してください。"));
+      return 2;
+    }
+  }
+  if (projectModified) {
+    Dialogs().Ask(BoxKind::Warning, projectFileName + U(u8"を保存してください。"));
+    return 2;
+  }
+  if (!projectOpen) {
+    if (!editor || editor->CurrentPage() == 0) {
+      Dialogs().Ask(BoxKind::Error, U(u8"アセンブルできません。"));
+      return 2;
+    }
+    const QString path = editor->PagePath(editor->CurrentPage());
+    ClearMessages();
+    if (!core_ || !core_->Assemble(Bytes(path), buildOptions, Messages())) return 0;
+    if (buildOptions.listing) OpenListingOf(path);
+    return 1;
+  }
+  QStringList lines;
+  if (!ReadProjectLines(lines)) return 2;
+  for (const QString& line : lines) {
+    if (!QFileInfo::exists(projectDirectory + line)) {
+      Dialogs().Ask(BoxKind::Error, line + U(u8"が存在しません。"));
+      return 2;
+    }
+  }
+  ClearMessages();
+  bool failed = false;
+  for (const QString& line : lines) {
+    const QString entry = projectDirectory + line;
+    if (!entry.contains(QLatin1String(".cas")) && !entry.contains(QLatin1String(".CAS"))) continue;
+    if (!core_ || !core_->Assemble(Bytes(entry), buildOptions, Messages())) failed = true;
+    if (buildOptions.listing) OpenListingOf(entry);
+  }
+  return failed ? 0 : 1;
+}
+
+int TfrmMain::LinkAll() {
+  if (projectModified) {
+    Dialogs().Ask(BoxKind::Warning, projectFileName + U(u8"を保存してください。"));
+    return 2;
+  }
+  std::vector<std::string> paths;
+  if (projectOpen) {
+    QStringList lines;
+    if (!ReadProjectLines(lines)) return 2;
+    for (const QString& line : lines) paths.push_back(Bytes(projectDirectory + line));
+  } else {
+    TfrmEditor* editor = windows_.editor;
+    if (!editor || editor->CurrentPage() == 0) {
+      Dialogs().Ask(BoxKind::Error, U(u8"リンクできません。"));
+      return 2;
+    }
+    paths.push_back(Bytes(editor->PagePath(editor->CurrentPage())));
+  }
+  return (core_ && core_->Link(paths, buildOptions, Messages())) ? 1 : 0;
+}
+
+void TfrmMain::mnuAssembleClick() {
+  if (!Guard()) return;
+  CloseListings();
+  const int result = AssembleCurrent();
+  if (result == 0) Dialogs().Ask(BoxKind::Error, U(u8"アセンブル中にエラーが発生しました。"));
+  if (result == 1) SetEnabled({"mnuLink"}, true);
+}
+
+void TfrmMain::mnuLinkClick() {
+  if (!Guard()) return;
+  ClearMessages();
+  const int result = LinkAll();
+  if (result == 0) Dialogs().Ask(BoxKind::Error, U(u8"リンク中にエラーが発生しました。"));
+  if (result == 1) SetEnabled({"mnuRunExe", "mnuDebugStart", "smnuDebugStart"}, true);
+}
+
+void TfrmMain::mnuBuildClick() {
+  if (!Guard()) return;
+  CloseListings();
+  const int assembled = AssembleAll();
+  if (assembled == 0) {
+    Dialogs().Ask(BoxKind::Error, U(u8"アセンブル中にエラーが発生しました。"));
+    return;
+  }
+  if (assembled != 1) return;
+  SetEnabled({"mnuLink"}, true);
+  const int linked = LinkAll();
+  if (linked == 0) Dialogs().Ask(BoxKind::Error, U(u8"リンク中にエラーが発生しました。"));
+  if (linked == 1) SetEnabled({"mnuRunExe", "mnuDebugStart", "smnuDebugStart"}, true);
+}
+
+void TfrmMain::RunHeld(const QString& target) {
+  SetEnabled(RunHoldGroup(), false);
+  running_ = true;
+  if (core_) core_->RunProgram(Bytes(target), buildOptions);
+  running_ = false;
+  SetEnabled(RunHoldGroup(), true);
+}
+
+void TfrmMain::mnuRunClick() {
+  if (running_ || RefuseWhileDebugging()) return;
+  const QString target = Target();
+  if (target.isEmpty()) {
+    Dialogs().Ask(BoxKind::Error, U(u8"アセンブルできません。"));
+    return;
+  }
+  CloseListings();
+  const int assembled = AssembleAll();
+  if (assembled == 0) {
+    Dialogs().Ask(BoxKind::Error, U(u8"アセンブル中にエラーが発生しました。"));
+    return;
+  }
+  if (assembled != 1) return;
+  SetEnabled({"mnuLink"}, true);
+  const int linked = LinkAll();
+  if (linked == 0) {
+    Dialogs().Ask(BoxKind::Error, U(u8"リンク中にエラーが発生しました。"));
+    return;
+  }
+  if (linked != 1) return;
+  mnuStandardIoClick();
+  RunHeld(target);
+}
+
+void TfrmMain::mnuRunExeClick() {
+  if (running_ || RefuseWhileDebugging()) return;
+  mnuStandardIoClick();
+  const QString target = Target();
+  if (target.isEmpty()) {
+    Dialogs().Ask(BoxKind::Error, U(u8"実行できません。"));
+    return;
+  }
+  RunHeld(target);
+}
+
+void TfrmMain::mnuDebugStartClick() {
+  SetEditAreaWidth(static_cast<int>(WorkArea().width() * 0.3));
+  QString target;
+  if (projectOpen) {
+    target = projectDirectory + projectMainRoutine;
+  } else {
+    TfrmEditor* editor = windows_.editor;
+    if (!editor || editor->CurrentPage() == 0) {
+      Dialogs().Ask(BoxKind::Error, U(u8"実行できません。"));
+      return;
+    }
+    target = editor->PagePath(editor->CurrentPage());
+    const QString exe = FromBytes(ChangeExtension(Bytes(target), ".exe"));
+    if (!QFileInfo::exists(exe)) {
+      Dialogs().Ask(BoxKind::Error, exe + U(u8"が存在しません。"));
+      return;
+    }
+  }
+  if (core_) core_->StartDebugging(Bytes(target), buildOptions);
+}
+
+void TfrmMain::mnuGoClick() {
+  if (core_) core_->Go();
+}
+void TfrmMain::mnuGoAnimateClick() {
+  if (core_) core_->GoAnimate();
+}
+void TfrmMain::mnuTraceClick() {
+  if (core_) core_->Trace();
+}
+void TfrmMain::mnuStepClick() {
+  if (core_) core_->Step();
+}
+void TfrmMain::mnuPauseClick() {
+  if (core_) core_->Pause();
+}
+void TfrmMain::mnuBreakPointClick() { ShowDialog(QStringLiteral("dlgBreakPoint")); }
+void TfrmMain::mnuWatchClick() { ShowDialog(QStringLiteral("dlgWatch")); }
+void TfrmMain::mnuEndProgramClick() {
+  if (core_) core_->EndProgram();
+}
+
+// ---------------------------------------------------------------------------
+// Option and help
+
+void TfrmMain::ShowDialog(const QString& formName) {
+  if (QDialog* dialog = dialogs_.value(formName)) {
+    dialog->exec();
+    dialog->hide();
+  }
+}
+
+void TfrmMain::mnuOptionClick() {
+  if (!Guard()) return;
+  ShowDialog(QStringLiteral("dlgOption"));
+}
+
+void TfrmMain::mnuContentsClick() {
+  const QString index = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("help/index.html"));
+  QDesktopServices::openUrl(QUrl::fromLocalFile(index));
+}
+
+void TfrmMain::mnuAboutClick() { ShowDialog(QStringLiteral("dlgAbout")); }
+
+}  // namespace tolvane::forms

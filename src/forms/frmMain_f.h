@@ -1,0 +1,239 @@
+#pragma once
+#include <QHash>
+#include <QMainWindow>
+#include <QPointer>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "common/BuildOptions.h"
+#include "common/MessageSink.h"
+#include "forms/frmEditor_f.h"
+
+class QAction;
+class QDialog;
+class QDockWidget;
+class QMenu;
+class QToolBar;
+
+namespace tolvane::forms {
+
+class TfrmList;
+class TfrmMessage;
+class TfrmStandardIo;
+class TfrmDebug;
+
+// The tools and execution control as the build and run commands use them. The
+// application binds them to the assembler, the linker and the debugger core;
+// tests may bind fakes. Paths are file system paths (local 8-bit bytes).
+class ShellCore {
+ public:
+  virtual ~ShellCore() = default;
+  virtual bool Assemble(const std::string& sourcePath, const BuildOptions& options, MessageSink& sink) = 0;
+  virtual bool Link(const std::vector<std::string>& paths, const BuildOptions& options, MessageSink& sink) = 0;
+  // Loads the load module named after `target` with ".exe" and runs it to its end.
+  virtual bool RunProgram(const std::string& target, const BuildOptions& options) = 0;
+  virtual bool StartDebugging(const std::string& target, const BuildOptions& options) = 0;
+  virtual bool DebuggingActive() const = 0;
+  // True: the caller abandons its command (asks about ending a debugged program).
+  virtual bool DebuggingGuard() = 0;
+  virtual void Go() {}
+  virtual void GoAnimate() {}
+  virtual void Trace() {}
+  virtual void Step() {}
+  virtual void Pause() {}
+  virtual void EndProgram() {}
+};
+
+// One row of the command table.
+struct CommandSpec {
+  const char* name;      // "mnuNew"
+  const char* menu;      // "mnuFileBar"; separators have name "N1" etc. and caption nullptr
+  const char* caption;   // UTF-8
+  const char* shortcut;  // QKeySequence text or nullptr
+  const char* hint;      // toolbar hint (UTF-8) or nullptr: no toolbar button
+  bool guarded;          // begins with the debugging guard
+  bool startEnabled;
+};
+const std::vector<CommandSpec>& CommandTable();
+// The toolbar, left to right; "|" is a separator.
+const QStringList& ToolbarLayout();
+
+// The main window: menus, toolbar, three docking areas and the shell state.
+class TfrmMain : public QMainWindow {
+  Q_OBJECT
+ public:
+  // The shell state shared by the commands.
+  bool projectOpen = false;
+  bool projectModified = false;
+  QString projectFileName = QStringLiteral("Project.Mak");
+  QString projectDirectory;  // with trailing separator when set
+  QString projectMainRoutine;  // the project's first entry
+  BuildOptions buildOptions;
+  int printTarget = 0;
+
+  explicit TfrmMain(QWidget* parent = nullptr);
+  ~TfrmMain() override;
+
+  // The windows docked at first show. Any may be null (tests build a partial shell).
+  struct DockedWindows {
+    TfrmEditor* editor = nullptr;
+    TfrmList* list = nullptr;
+    TfrmMessage* message = nullptr;
+    TfrmStandardIo* standardIo = nullptr;
+    TfrmDebug* debug = nullptr;
+  };
+  void SetWindows(const DockedWindows& windows);
+  // The modal dialogs the menus show, by form name ("dlgOption", "dlgAbout",
+  // "dlgBreakPoint", "dlgWatch", "dlgProject").
+  void SetDialog(const QString& formName, QDialog* dialog);
+  void SetCore(ShellCore* core) { core_ = core; }
+  // Run at first show before docking (loading the options) and at its end
+  // (applying them).
+  void SetFirstShowHooks(std::function<void()> loadOptions, std::function<void()> applyOptions);
+  // Where the assembler's and linker's lines go when there is no message
+  // window (tests of a partial shell).
+  void SetMessageSink(MessageSink* sink) { fallbackSink_ = sink; }
+  MessageSink& Messages();
+
+  TfrmEditor* Editor() const { return windows_.editor; }
+  const DockedWindows& Windows() const { return windows_; }
+  // The splash shown while the windows are created; null once released.
+  QWidget* Splash() const { return splash_; }
+  // Releases the splash (start-up, after the last window was created).
+  void ReleaseSplash();
+
+  // Menu item or toolbar button by name ("mnuNew", "smnuNew").
+  QAction* Item(const QString& name) const;
+  void SetEnabled(const QStringList& names, bool enabled);
+  bool IsEnabled(const QString& name) const;
+  // Runs the handler of a menu item by name; false when there is none.
+  bool RunCommand(const QString& name);
+
+  // The docking areas.
+  enum class DockArea { Edit, Message, Debug };
+  static QString AreaName(DockArea area);  // pagecontrolEdit, pagecontrolMessage, panelDebug
+  bool AreaAccepts(DockArea area, const QDockWidget* form) const;
+  // The area a window is docked in; false when floating, hidden or not docked.
+  bool DockedIn(const QDockWidget* form, DockArea* area) const;
+  // Activates every page of the area whose caption equals `caption`.
+  void ActivatePage(DockArea area, const QString& caption);
+  QString ActivePageCaption(DockArea area) const;
+  void SetEditAreaWidth(int width);
+  int EditAreaWidth() const;
+  QRect WorkArea() const;
+
+  // Groups of the enabling rules.
+  static const QStringList& EditingGroup();
+  static const QStringList& ProjectGroup();
+  static const QStringList& SelectionGroup();
+  static const QStringList& RunHoldGroup();  // disabled while Run / Run EXE execute
+  void EnableEditingGroup(bool on);
+  void EnableProjectGroup(bool on);
+  void EnableSelectionGroup(bool on);
+  void ShellReset();
+
+  // Build steps: 0 a tool failed, 1 success, 2 refused (a box was shown).
+  int AssembleCurrent();
+  int AssembleAll();
+  int LinkAll();
+  // The source file that names the program (empty without one).
+  QString Target() const;
+  bool IsRunning() const { return running_; }
+
+  // The Save As command for the current page; true when the page was written.
+  bool SaveAsCommand();
+  // A page was saved under a new path: the open project follows it.
+  void UpdateProjectAfterRename(const QString& oldPath, const QString& newPath);
+
+ public slots:
+  void mnuNewClick();
+  void mnuOpenClick();
+  void mnuProjectNewClick();
+  void mnuProjectOpenClick();
+  void mnuSaveClick();
+  void mnuSaveAsClick();
+  void mnuProjectSaveClick();
+  void mnuProjectSaveAsClick();
+  void mnuAllSaveClick();
+  void mnuCloseClick();
+  void mnuAllCloseClick();
+  void mnuPrintClick();
+  void mnuPrintSetupClick();
+  void mnuExitClick();
+  void mnuUnDoClick();
+  void mnuCutClick();
+  void mnuCopyClick();
+  void mnuPasteClick();
+  void mnuDeleteClick();
+  void mnuSelectAllClick();
+  void mnuFindClick();
+  void mnuReplaceClick();
+  void mnuSourceCodeClick();
+  void mnuListingFileClick();
+  void mnuDebugWindowClick();
+  void mnuStandardIoClick();
+  void mnuMessageWindowClick();
+  void mnuProjectAddClick();
+  void mnuProjectDeleteClick();
+  void mnuProjectEditClick();
+  void mnuRunClick();
+  void mnuAssembleClick();
+  void mnuLinkClick();
+  void mnuBuildClick();
+  void mnuRunExeClick();
+  void mnuDebugStartClick();
+  void mnuGoClick();
+  void mnuGoAnimateClick();
+  void mnuTraceClick();
+  void mnuStepClick();
+  void mnuPauseClick();
+  void mnuBreakPointClick();
+  void mnuWatchClick();
+  void mnuEndProgramClick();
+  void mnuOptionClick();
+  void mnuContentsClick();
+  void mnuAboutClick();
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  class EditorHostImpl;
+  void BuildMenusAndToolbar();
+  void FormShow();
+  bool FormCloseQuery();
+  bool Guard();
+  bool RefuseWhileDebugging();
+  void RunHeld(const QString& target);
+  void Dock(QDockWidget* dock, DockArea area);
+  void ShowDialog(const QString& formName);
+  bool CloseProject();
+  Qt::DockWidgetArea QtArea(DockArea area) const;
+  void OpenListingOf(const QString& sourcePath);
+  void CloseListings();
+  void ClearMessages();
+  bool ReadProjectLines(QStringList& lines);
+
+  DockedWindows windows_;
+  ShellCore* core_ = nullptr;
+  MessageSink* fallbackSink_ = nullptr;
+  QHash<QString, QDialog*> dialogs_;
+  QPointer<QWidget> splash_;
+  EditorHostImpl* editorHost_ = nullptr;
+  QHash<QString, QAction*> items_;
+  QHash<QString, std::function<void()>> handlers_;
+  QHash<const QWidget*, DockArea> homes_;
+  QHash<int, QString> activeCaption_;
+  QToolBar* toolBar_ = nullptr;
+  std::function<void()> loadOptions_;
+  std::function<void()> applyOptions_;
+  bool shownOnce_ = false;
+  bool running_ = false;
+  bool closingChecked_ = false;
+};
+
+}  // namespace tolvane::forms
