@@ -1,0 +1,499 @@
+// Execution control through a recording UI: start, GO, animate, trace, step,
+// pause, end, the debugging guard, the plain run and the enabling table.
+#include <gtest/gtest.h>
+
+#include "DebuggerTestSupport.h"
+#include "common/Cp932.h"
+#include "debugger/Formats.h"
+
+namespace tolvane::debugger {
+namespace {
+
+using testing::DebuggerFixture;
+using testing::ProgramImage;
+
+// MAIN: sums 3+2+1 into RES, then calls SUB, which calls SUB2.
+ProgramImage SumProgram() {
+  ProgramImage p;
+  p.words = {
+      0x1210, 0x0000,  // 0100 MAIN LAD GR1,0
+      0x1220, 0x0003,  // 0102      LAD GR2,3
+      0x2412,          // 0104 LOOP ADDA GR1,GR2
+      0x2120, 0x0116,  // 0105      SUBA GR2,ONE
+      0x6200, 0x0104,  // 0107      JNZ LOOP
+      0x1110, 0x0117,  // 0109      ST GR1,RES
+      0x8000, 0x010E,  // 010B      CALL SUB
+      0x8100,          // 010D      RET
+      0x8000, 0x0113,  // 010E SUB  CALL SUB2
+      0x1230, 0x0007,  // 0110      LAD GR3,7
+      0x8100,          // 0112      RET
+      0x1240, 0x0009,  // 0113 SUB2 LAD GR4,9
+      0x8100,          // 0115      RET
+      0x0001,          // 0116 ONE  DC 1
+      0x0000,          // 0117 RES  DS 1
+  };
+  p.symbols = {{"MAIN", 0x100}, {"LOOP", 0x104}, {"SUB", 0x10E}, {"SUB2", 0x113},
+               {"ONE", 0x116},  {"RES", 0x117},  {"=1", 0x116}};
+  p.data = {0x116, 0x117};
+  return p;  // StackLimit 0118H, initial SP 0128H
+}
+
+// Reads a line into BUF and writes it back.
+ProgramImage EchoProgram() {
+  ProgramImage p;
+  p.words = {0x1210, 0x0110, 0x1220, 0x0120, 0xF000, 0x0001, 0xF000, 0x0002, 0x8100};
+  p.words.resize(0x21, 0);  // BUF 0110H-011FH, LEN 0120H
+  p.symbols = {{"MAIN", 0x100}, {"BUF", 0x110}, {"LEN", 0x120}};
+  for (Word a = 0x110; a <= 0x120; ++a) p.data.push_back(a);
+  return p;
+}
+
+// Counts in GR1 forever.
+ProgramImage ForeverProgram() {
+  ProgramImage p;
+  p.words = {0x2010, 0x0104, 0x6400, 0x0100, 0x0001};
+  p.data = {0x104};
+  return p;
+}
+
+// CALL FOREVER, a routine that never returns.
+ProgramImage NeverReturnsProgram() {
+  ProgramImage p;
+  p.words = {0x8000, 0x0103, 0x8100, 0x2010, 0x0107, 0x6400, 0x0103, 0x0001};
+  p.data = {0x107};
+  return p;
+}
+
+// PUSH with no room: the stack holds only the end-of-program address.
+ProgramImage OverflowProgram() {
+  ProgramImage p;
+  p.words = {0x7000, 0x0005, 0x8100};
+  p.stack = 1;
+  return p;
+}
+
+// Stores RET over the NOP at 0105H.
+ProgramImage SelfModifyingProgram() {
+  ProgramImage p;
+  p.words = {0x1210, 0x8100, 0x1110, 0x0105, 0x0000, 0x0000, 0x1110, 0x0108, 0x0000};
+  p.data = {0x108};
+  return p;
+}
+
+const char* const kStopped = "End=1 Start=0 Go=1 Animate=1 Trace=1 Step=1 Pause=0 BreakPoint=1 Watch=1 JumpPopups=1 WatchPopup=1";
+const char* const kEndedNormally = "End=0 Start=1 Go=0 Animate=0 Trace=0 Step=0 Pause=0 BreakPoint=1 Watch=1 JumpPopups=0 WatchPopup=1";
+const char* const kEndedByUser = "End=0 Start=1 Go=0 Animate=0 Trace=0 Step=0 Pause=0 BreakPoint=0 Watch=0 JumpPopups=0 WatchPopup=0";
+
+class ExecutionControlTest : public DebuggerFixture {};
+
+TEST_F(ExecutionControlTest, StartShowsTheProgramStoppedAtItsStart) {
+  ASSERT_TRUE(Start(SumProgram()));
+  EXPECT_EQ(Enabling(), kStopped);
+  EXPECT_EQ(ec.StatusText(), StatusKeysText());
+  EXPECT_TRUE(ec.DebuggingActive());
+  EXPECT_EQ(PR(), 0x100);
+  EXPECT_EQ(ec.Cpu().GetSP(), 0x127);
+  int row = ec.FindRowOfAddress(0x100);
+  // The panes in the documented order.
+  std::vector<std::string> want = {"show", "enable End=1", "breakpoints", "pointer 1",
+                                   "rebuilt " + std::to_string(ec.Disassembly().RowCount()) + " top",
+                                   "scroll " + std::to_string(row), "select " + std::to_string(row), "pointer 0",
+                                   "reset memory 256", "registers", "watches"};
+  ASSERT_GE(ui.calls.size(), want.size());
+  EXPECT_EQ(std::vector<std::string>(ui.calls.begin(), ui.calls.begin() + static_cast<long>(want.size())), want);
+  // Watches: every label in symbol file order, no literal, values filled.
+  std::string labels;
+  for (const Watch& w : ec.Watches().Rows()) labels += w.label + "=" + w.logical + " ";
+  EXPECT_EQ(labels, "MAIN=4624 LOOP=9234 SUB=32768 SUB2=4672 ONE=1 RES=0 ");
+  EXPECT_EQ(std::string(ec.Disassembly().Row(row).text), "0100  1210 0000  MAIN     LAD     GR1,#0000");
+}
+
+TEST_F(ExecutionControlTest, GoRunsToTheEndAndReinitialises) {
+  ASSERT_TRUE(Start(SumProgram()));
+  ASSERT_TRUE(ec.Go());
+  EXPECT_EQ(console.written, (std::vector<std::string>{
+                                 "Program terminated normally",
+                                 "GR0=0000 GR1=0006 GR2=0000 GR3=0007 GR4=0009 GR5=0000 GR6=0000 GR7=0000\r\n"
+                                 ">PR=0100 SP=0127 FR=(OF=0 SF=0 ZF=1) zero"}));
+  EXPECT_EQ(ui.boxes, std::vector<std::string>{"Information:" + J(u8"プログラムは終了しました。")});
+  EXPECT_EQ(PR(), 0x100);
+  EXPECT_EQ(ec.Cpu().GetSP(), 0x127);
+  EXPECT_EQ(ec.Mem()[0x127], 0xF000);
+  EXPECT_EQ(ec.Mem()[0x117], 6);  // memory stays as the program left it
+  EXPECT_EQ(Enabling(), kEndedNormally);
+  EXPECT_EQ(ec.StatusText(), "");
+  EXPECT_FALSE(ec.DebuggingActive());
+  EXPECT_FALSE(ec.IsGoRunning());
+  // Nothing more runs after the end.
+  EXPECT_FALSE(ec.Go());
+  ec.Trace();
+  EXPECT_EQ(PR(), 0x100);
+
+  // Without the register dump option only the termination line is written.
+  console.written.clear();
+  ec.SetShowRegistersAfterRun(false);
+  ASSERT_TRUE(Start(SumProgram()));
+  EXPECT_EQ(ec.Mem()[0x117], 0);  // reloaded
+  ec.Go();
+  EXPECT_EQ(console.written, std::vector<std::string>{"Program terminated normally"});
+}
+
+TEST_F(ExecutionControlTest, GoStopsAtBreakpointsButNotTheOneItStartsOn) {
+  ASSERT_TRUE(Start(SumProgram()));
+  ASSERT_TRUE(ec.AddBreakpoint(AddBy::Label, "MAIN").accepted);
+  ASSERT_TRUE(ec.AddBreakpoint(AddBy::Label, "LOOP").accepted);
+  ASSERT_TRUE(ec.Go());
+  EXPECT_EQ(PR(), 0x104);
+  EXPECT_EQ(ec.Cpu().GetRegister(1), 0);
+  EXPECT_EQ(Enabling(), kStopped);
+  EXPECT_EQ(ec.StatusText(), StatusKeysText());
+  EXPECT_TRUE(ui.Called("select " + std::to_string(ec.FindRowOfAddress(0x104))));
+
+  ASSERT_TRUE(ec.Go());  // starts on LOOP's breakpoint, runs one round
+  EXPECT_EQ(PR(), 0x104);
+  EXPECT_EQ(ec.Cpu().GetRegister(1), 3);
+
+  // A disabled breakpoint never stops; one added during a turn does.
+  ec.SwitchBreakpoint(ec.Breakpoints().FindEnabledBreakpoint(0x104));
+  ui.onTurn = [&] { ec.AddBreakpoint(AddBy::Address, "10b"); };
+  ASSERT_TRUE(ec.Go());
+  EXPECT_EQ(PR(), 0x10B);
+  EXPECT_EQ(ec.Mem()[0x117], 6);
+  ui.onTurn = nullptr;
+  // The store into RES patched its row only.
+  EXPECT_EQ(std::string(ec.Disassembly().Row(ec.FindRowOfAddress(0x117)).text), "0117  0006       RES      ****    ");
+  EXPECT_FALSE(ui.Called("rebuilt " + std::to_string(ec.Disassembly().RowCount()) + " keep"));
+  EXPECT_TRUE(ui.Called("fill"));
+  EXPECT_TRUE(ui.Called("memory"));
+}
+
+TEST_F(ExecutionControlTest, StepRunsNestedCallsTraceEntersThem) {
+  ASSERT_TRUE(Start(SumProgram()));
+  ec.AddBreakpoint(AddBy::Address, "10B");
+  ec.Go();
+  ASSERT_EQ(PR(), 0x10B);
+  ui.calls.clear();
+  ui.turns = 0;
+  ec.Step();
+  EXPECT_EQ(PR(), 0x10D);
+  EXPECT_EQ(ec.Cpu().GetRegister(3), 7);
+  EXPECT_EQ(ec.Cpu().GetRegister(4), 9);
+  EXPECT_EQ(ec.Cpu().GetSP(), 0x127);
+  EXPECT_EQ(ui.calls.front(), "show");
+  EXPECT_EQ(ui.calls[1], "status " + StatusStepText());
+  EXPECT_EQ(ui.calls.back(), "status " + StatusKeysText());
+  EXPECT_EQ(ui.turns, 0);  // a short routine needs no turn
+  EXPECT_EQ(Enabling(), kStopped);
+
+  // Again from the CALL with trace: it stops at the routine's first instruction.
+  ASSERT_TRUE(Start(SumProgram()));
+  ec.Go();
+  ASSERT_EQ(PR(), 0x10B);
+  ec.Trace();
+  EXPECT_EQ(PR(), 0x10E);
+  EXPECT_EQ(ec.StatusText(), StatusKeysText());
+  // Step over the nested CALL SUB2, then single instructions.
+  ec.Step();
+  EXPECT_EQ(PR(), 0x110);
+  EXPECT_EQ(ec.Cpu().GetRegister(4), 9);
+  ec.Step();
+  EXPECT_EQ(PR(), 0x112);
+  ec.Step();  // RET of SUB
+  EXPECT_EQ(PR(), 0x10D);
+  // Stepping through the final RET ends the program.
+  ui.boxes.clear();
+  ec.Step();
+  EXPECT_EQ(PR(), 0x100);
+  EXPECT_EQ(Enabling(), kEndedNormally);
+  EXPECT_EQ(ui.boxes.size(), 1u);
+}
+
+TEST_F(ExecutionControlTest, RunLoopGivesTurnsAndPauses) {
+  ASSERT_TRUE(Start(ForeverProgram()));
+  std::vector<Word> counts;
+  ui.onTurn = [&] {
+    counts.push_back(ec.Cpu().GetRegister(1));
+    EXPECT_EQ(ec.StatusText(), StatusGoText());
+    EXPECT_EQ(Enabling(), "End=1 Start=0 Go=0 Animate=0 Trace=0 Step=0 Pause=1 BreakPoint=1 Watch=1 JumpPopups=1 WatchPopup=1");
+    if (counts.size() == 6) {
+      EXPECT_TRUE(ec.Pause());
+    }
+  };
+  ASSERT_TRUE(ec.Go());
+  ASSERT_EQ(counts.size(), 6u);
+  EXPECT_EQ(counts[0], 0);  // a turn before the first instruction
+  for (std::size_t i = 1; i < counts.size(); ++i) {
+    int step = counts[i] - counts[i - 1];
+    EXPECT_GT(step, 0);
+    EXPECT_LE(step, 2048);  // two instructions a round, a turn every 4096 at most
+  }
+  // The pause took effect before another instruction ran.
+  EXPECT_EQ(ec.Cpu().GetRegister(1), counts.back());
+  EXPECT_EQ(Enabling(), kStopped);
+  EXPECT_EQ(ec.StatusText(), StatusKeysText());
+  EXPECT_FALSE(ec.PauseRequested());
+  // Pause with nothing running is refused (and does not linger for the next run).
+  EXPECT_FALSE(ec.Pause());
+}
+
+TEST_F(ExecutionControlTest, EndProgramDuringGo) {
+  ASSERT_TRUE(Start(ForeverProgram()));
+  ui.onTurn = [&] {
+    if (ui.turns == 3) ec.EndProgram();
+  };
+  ASSERT_TRUE(ec.Go());
+  EXPECT_EQ(ui.turns, 3);
+  EXPECT_EQ(Enabling(), kEndedByUser);
+  EXPECT_EQ(ec.StatusText(), "");
+  EXPECT_EQ(console.written.front(), "Program terminated abnormally");
+  EXPECT_TRUE(ec.EndRequested());
+  EXPECT_FALSE(ec.DebuggingActive());
+}
+
+TEST_F(ExecutionControlTest, InputDuringGoRefreshesFirstAndCannotBePaused) {
+  ASSERT_TRUE(Start(EchoProgram()));
+  console.lines = {"ABC"};
+  ui.calls.clear();
+  console.onRead = [&] {
+    EXPECT_FALSE(ec.Pause());
+    Word pr = PR();
+    ec.Trace();  // ignored while the IN waits
+    ec.Step();
+    EXPECT_EQ(PR(), pr);
+  };
+  ASSERT_TRUE(ec.Go());
+  // The panes were shown before the program waited for input.
+  auto read = std::find(ui.calls.begin(), ui.calls.end(), "read");
+  ASSERT_NE(read, ui.calls.end());
+  EXPECT_NE(std::find(ui.calls.begin(), read, "registers"), read);
+  EXPECT_EQ(console.written.front(), "ABC");
+  EXPECT_EQ(ec.Mem()[0x120], 3);
+  EXPECT_EQ(std::string(ec.Disassembly().Row(ec.FindRowOfAddress(0x110)).text), "0110  0041       BUF      ****    ");
+  EXPECT_EQ(Enabling(), kEndedNormally);
+}
+
+TEST_F(ExecutionControlTest, EndWhileInputPending) {
+  ASSERT_TRUE(Start(EchoProgram()));
+  console.onRead = [&] { ec.EndProgram(); };
+  ASSERT_TRUE(ec.Go());
+  EXPECT_TRUE(ui.cancelled);
+  EXPECT_EQ(ec.Mem()[0x120], 0);  // the IN completed with an empty line
+  ASSERT_GE(console.written.size(), 1u);
+  EXPECT_EQ(console.written[0], "Program terminated abnormally");
+  EXPECT_EQ(console.written.size(), 2u);  // and the register dump; no OUT ran
+  EXPECT_EQ(PR(), 0x106);
+  EXPECT_EQ(Enabling(), kEndedByUser);
+
+  // The same under trace: the status stays empty, nothing runs on.
+  ASSERT_TRUE(Start(EchoProgram()));
+  ec.Trace();
+  ec.Trace();
+  console.written.clear();
+  ec.Trace();
+  EXPECT_EQ(ec.StatusText(), "");
+  EXPECT_EQ(Enabling(), kEndedByUser);
+  EXPECT_EQ(console.written[0], "Program terminated abnormally");
+}
+
+TEST_F(ExecutionControlTest, StackOverflowUnderTrace) {
+  ASSERT_TRUE(Start(OverflowProgram()));
+  ec.Trace();
+  ASSERT_GE(console.written.size(), 2u);
+  EXPECT_EQ(console.written[0], J(u8"スタックオーバーフロー"));
+  EXPECT_EQ(console.written[1], "Program terminated abnormally");
+  EXPECT_EQ(PR(), 0x100);
+  EXPECT_EQ(Enabling(), kEndedByUser);
+  EXPECT_EQ(ec.StatusText(), "");
+  EXPECT_TRUE(ui.boxes.empty());
+}
+
+TEST_F(ExecutionControlTest, StepOverANeverReturningCallStaysResponsive) {
+  ASSERT_TRUE(Start(NeverReturnsProgram()));
+  ui.onTurn = [&] {
+    EXPECT_EQ(Enabling(), "End=1 Start=0 Go=0 Animate=0 Trace=0 Step=0 Pause=1 BreakPoint=1 Watch=1 JumpPopups=1 WatchPopup=1");
+    if (ui.turns == 3) {
+      EXPECT_TRUE(ec.Pause());
+    }
+  };
+  ec.Step();
+  EXPECT_EQ(ui.turns, 3);
+  EXPECT_TRUE(PR() == 0x103 || PR() == 0x105);
+  EXPECT_EQ(ec.StatusText(), StatusKeysText());
+  EXPECT_EQ(Enabling(), kStopped);
+
+  ui.turns = 0;
+  ui.onTurn = [&] {
+    if (ui.turns == 2) ec.EndProgram();
+  };
+  console.written.clear();
+  ec.Step();  // PR is inside the routine: a plain trace
+  ec.Trace();
+  ASSERT_TRUE(Start(NeverReturnsProgram()));
+  ec.Step();
+  EXPECT_EQ(ui.turns, 2);
+  EXPECT_EQ(Enabling(), kEndedByUser);
+  EXPECT_EQ(ec.StatusText(), "");
+  EXPECT_EQ(std::count(console.written.begin(), console.written.end(), "Program terminated abnormally"), 1);
+}
+
+TEST_F(ExecutionControlTest, AnimateRefreshesAndWaitsAfterEveryInstruction) {
+  ASSERT_TRUE(Start(SumProgram()));
+  ec.AddBreakpoint(AddBy::Address, "104");
+  ui.calls.clear();
+  ASSERT_TRUE(ec.GoAnimate());
+  EXPECT_EQ(PR(), 0x104);
+  EXPECT_EQ(ui.waits, 2);
+  EXPECT_EQ(ui.Count("wait 80"), 2);
+  EXPECT_EQ(ui.Count("registers"), 2);
+  EXPECT_EQ(ui.turns, 0);  // the waits are the turns
+  EXPECT_EQ(ui.calls[0], "enable Pause=1");
+  EXPECT_TRUE(ui.Called("status " + StatusAnimateText()));
+  EXPECT_EQ(Enabling(), kStopped);
+
+  // Pause during a wait stops after that instruction.
+  ui.onWait = [&](int) { ec.Pause(); };
+  ASSERT_TRUE(ec.GoAnimate());
+  EXPECT_EQ(PR(), 0x105);
+  EXPECT_EQ(ui.waits, 3);
+  EXPECT_FALSE(ec.IsAnimateRunning());
+}
+
+TEST_F(ExecutionControlTest, SelfModifyingCodeRebuildsTheListing) {
+  ASSERT_TRUE(Start(SelfModifyingProgram()));
+  int rows = ec.Disassembly().RowCount();
+  ec.Trace();
+  ui.calls.clear();
+  ec.Trace();  // ST GR1,0105H: program code
+  EXPECT_TRUE(ui.Called("rebuilt " + std::to_string(rows) + " keep"));
+  EXPECT_EQ(std::string(ec.Disassembly().Row(ec.FindRowOfAddress(0x105)).text), "0105  8100                RET     ");
+  ec.Trace();
+  ec.Trace();  // the stored RET ends the program
+  EXPECT_EQ(Enabling(), kEndedNormally);
+}
+
+TEST_F(ExecutionControlTest, BreakpointsAndWatchesSurviveOnlyForTheSameModule) {
+  options.symbolicDebug = 0;
+  ProgramImage p = SumProgram();
+  ASSERT_TRUE(Start(p, "first"));
+  EXPECT_TRUE(ec.Watches().Rows().empty());
+  ec.AddBreakpoint(AddBy::Address, "109");
+  ec.Watches().OpenWorkingCopy();
+  ASSERT_TRUE(ec.Watches().AddToWorkingCopy(AddBy::Address, "117", ec.Symbols()).accepted);
+  ec.CommitWatchWorkingCopy();
+  // Without symbols a label cannot be looked up.
+  EXPECT_EQ(ec.AddBreakpoint(AddBy::Label, "MAIN").message, J(u8"このラベルは存在しません。"));
+  ec.Go();  // stops at 0109H
+  ec.Go();
+  EXPECT_EQ(ec.Watches().Rows()[0].logical, "6");
+
+  ASSERT_TRUE(Start(p, "first"));
+  EXPECT_EQ(ec.Breakpoints().Count(), 1);
+  ASSERT_EQ(ec.Watches().Rows().size(), 1u);
+  EXPECT_EQ(ec.Watches().Rows()[0].logical, "0");  // refreshed from the reloaded memory
+
+  ASSERT_TRUE(Start(p, "second"));
+  EXPECT_EQ(ec.Breakpoints().Count(), 0);
+  EXPECT_TRUE(ec.Watches().Rows().empty());
+
+  // With symbols the watch list is refilled from the symbol table every time.
+  options.symbolicDebug = 1;
+  ASSERT_TRUE(Start(p, "second"));
+  EXPECT_EQ(ec.Watches().Rows().size(), 6u);
+}
+
+TEST_F(ExecutionControlTest, DebuggingGuard) {
+  EXPECT_FALSE(ec.DebuggingGuard());  // nothing to guard
+  EXPECT_TRUE(ui.boxes.empty());
+  ASSERT_TRUE(Start(SumProgram()));
+  ui.answers = {BoxAnswer::No};
+  EXPECT_TRUE(ec.DebuggingGuard());
+  EXPECT_EQ(ui.boxes.back(), "Confirm:" + J(u8"デバッグ中です。デバッグを終了しますか？"));
+  EXPECT_TRUE(ec.DebuggingActive());
+  EXPECT_EQ(Enabling(), kStopped);
+  ui.answers = {BoxAnswer::Yes};
+  EXPECT_FALSE(ec.DebuggingGuard());
+  EXPECT_FALSE(ec.DebuggingActive());
+  EXPECT_EQ(Enabling(), kEndedByUser);
+}
+
+TEST_F(ExecutionControlTest, PlainRun) {
+  std::string exe = SumProgram().Write("plain");
+  ASSERT_TRUE(ec.RunProgram(exe, options));
+  EXPECT_EQ(console.written.size(), 2u);
+  EXPECT_EQ(console.written[0], "Program terminated normally");
+  EXPECT_EQ(ec.Mem()[0x117], 6);
+  EXPECT_EQ(PR(), 0x100);
+  EXPECT_EQ(Enabling(), "End=0 Start=1 Go=0 Animate=0 Trace=0 Step=0 Pause=0 BreakPoint=0 Watch=0 JumpPopups=0 WatchPopup=0");
+  EXPECT_FALSE(ui.Called("registers"));
+  EXPECT_TRUE(ui.boxes.empty());
+
+  console.written.clear();
+  EXPECT_FALSE(ec.RunProgram(OverflowProgram().Write("plainover"), options));
+  EXPECT_EQ(console.written[0], J(u8"スタックオーバーフロー"));
+  EXPECT_EQ(console.written[1], "Program terminated abnormally");
+
+  // A load failure stops at once with the loader's box.
+  ui.boxes.clear();
+  EXPECT_FALSE(ec.RunProgram("/nonexistent/x.exe", options));
+  EXPECT_EQ(ui.boxes.size(), 1u);
+
+  // An undefined instruction hangs until the user ends the program.
+  ProgramImage hang;
+  hang.words = {0x0100};
+  ui.onWait = [&](int) {
+    if (ui.waits == 3) ec.EndProgram();
+  };
+  EXPECT_FALSE(ec.RunProgram(hang.Write("hang"), options));
+  EXPECT_EQ(ui.waits, 3);
+}
+
+TEST_F(ExecutionControlTest, MemoryAndRegisterEdits) {
+  ASSERT_TRUE(Start(SumProgram()));
+  int rows = ec.Disassembly().RowCount();
+  ui.calls.clear();
+  EXPECT_TRUE(ec.ChangeMemory("0104", "8100").accepted);  // RET over ADDA: code changes
+  EXPECT_EQ(ui.calls, (std::vector<std::string>{"memory", "pointer 1", "rebuilt " + std::to_string(rows) + " keep",
+                                                "pointer 0", "watches"}));
+  EXPECT_EQ(ec.Watches().Rows()[1].hex, "8100");
+
+  DialogResult r = ec.ChangeMemory("0104", "1G");
+  EXPECT_FALSE(r.accepted);
+  EXPECT_EQ(r.kind, BoxKind::Error);
+  EXPECT_EQ(r.message, "1G" + J(u8"は正しいデータではありません。"));
+
+  struct Case {
+    const char* name;
+    const char* text;
+    bool ok;
+    BoxKind kind;
+  } cases[] = {{"GR3", "ffff", true, {}}, {"PR", "10b", true, {}},          {"SP", "120", true, {}},
+               {"FR", "101", true, {}},   {"FR", "7", false, BoxKind::Warning}, {"FR", "1G", false, BoxKind::Error},
+               {"GR0", "", false, BoxKind::Error}};
+  for (const Case& c : cases) {
+    DialogResult d = ec.ChangeRegister(c.name, c.text);
+    EXPECT_EQ(d.accepted, c.ok) << c.name << " " << c.text;
+    if (!c.ok) {
+      EXPECT_EQ(d.kind, c.kind) << c.name << " " << c.text;
+      EXPECT_EQ(d.message, std::string(c.text) + J(u8"は正しいデータではありません。"));
+    }
+  }
+  EXPECT_EQ(ec.Cpu().GetRegister(3), 0xFFFF);
+  EXPECT_EQ(PR(), 0x10B);
+  EXPECT_EQ(ec.Cpu().GetSP(), 0x120);
+  EXPECT_EQ(ec.Cpu().GetFR(), 5);
+}
+
+TEST_F(ExecutionControlTest, PanesReportAPcWithoutRow) {
+  ASSERT_TRUE(Start(SumProgram()));
+  // Make 0000H-0001H one row, then patch it to 0001H: 0000H has no row left.
+  ASSERT_TRUE(ec.ChangeMemory("0000", "1010").accepted);
+  ec.Disassembly().UnAsmRefreshAt(0x0001);
+  ASSERT_EQ(ec.FindRowOfAddress(0), -1);
+  ec.ChangeRegister("PR", "0");
+  EXPECT_FALSE(ec.RefreshPanes());
+  EXPECT_EQ(ui.boxes.back(), "Error:" + J(u8"逆アセンブルがうまくいっていません。"));
+  EXPECT_EQ(Enabling(), kEndedByUser);
+}
+
+}  // namespace
+}  // namespace tolvane::debugger

@@ -1,0 +1,126 @@
+// Text checks, symbol look-ups and the pane formats.
+#include <gtest/gtest.h>
+
+#include "common/Cp932.h"
+#include "debugger/Formats.h"
+#include "debugger/SymbolIndex.h"
+#include "debugger/TextChecks.h"
+
+namespace tolvane::debugger {
+namespace {
+
+TEST(TextChecks, HexAddressText) {
+  struct Case {
+    const char* text;
+    bool ok;
+    Word value;
+  } cases[] = {
+      {"ffff", true, 0xFFFF}, {"0", true, 0},        {"1A0", true, 0x1A0}, {"aBcD", true, 0xABCD},
+      {"12345", false, 0},    {"10H", false, 0},     {"#0100", false, 0},  {" 100", false, 0},
+      {"", false, 0},         {"100 ", false, 0},    {"G", false, 0},      {"-1", false, 0},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(IsHexAddressText(c.text), c.ok) << c.text;
+    if (c.ok) {
+      EXPECT_EQ(HexTextValue(c.text), c.value) << c.text;
+    }
+  }
+  // Full-width digits are not hexadecimal digits.
+  EXPECT_FALSE(IsHexAddressText(J(u8"１２")));
+  EXPECT_EQ(Hex4(0x1A0), "01A0");
+}
+
+TEST(TextChecks, LabelText) {
+  struct Case {
+    const char* text;
+    bool ok;
+  } cases[] = {{"LOOP", true},       {"A1234567", true}, {"X", true},     {"loop", false},
+               {"1ABC", false},      {"A12345678", false}, {"LA-1", false}, {"", false},
+               {"GR1", true},        {"A B", false},     {"=1", false}};
+  for (const Case& c : cases) EXPECT_EQ(IsLabelText(c.text), c.ok) << c.text;
+}
+
+TEST(SymbolIndex, FirstRecordForLookUpsLastForDisassembly) {
+  SymbolIndex s;
+  s.Assign({{"MAIN", 0x100}, {"ALIAS", 0x100}, {"DUP", 0x200}, {"DUP", 0x300}, {"=1", 0x400}});
+  EXPECT_EQ(s.AddressOfLabel("DUP"), 0x200);
+  EXPECT_EQ(s.AddressOfLabel("dup"), 0);  // case-sensitive
+  EXPECT_EQ(s.AddressOfLabel("NONE"), 0);
+  EXPECT_EQ(s.LabelOfAddress(0x100), "MAIN");
+  EXPECT_EQ(s.LabelOfAddress(0x101), "");
+  ASSERT_NE(s.DisassemblyLabelAt(0x100), nullptr);
+  EXPECT_EQ(*s.DisassemblyLabelAt(0x100), "ALIAS");
+  EXPECT_TRUE(s.LabelExists("=1"));
+  EXPECT_FALSE(s.LabelExists("MAI"));
+
+  // A new table forgets the old addresses; a table not loaded finds nothing.
+  s.Assign({{"B", 0x300}});
+  EXPECT_EQ(s.DisassemblyLabelAt(0x100), nullptr);
+  EXPECT_EQ(s.LabelOfAddress(0x300), "B");
+  s.Assign({{"C", 0x500}}, false);
+  EXPECT_FALSE(s.LabelExists("C"));
+  EXPECT_EQ(s.AddressOfLabel("C"), 0);
+  EXPECT_EQ(s.DisassemblyLabelAt(0x500), nullptr);
+  EXPECT_EQ(s.DisassemblyLabelAt(0x300), nullptr);
+}
+
+TEST(Formats, FlagText) {
+  struct Case {
+    Word fr;
+    const char* text;
+    const char* bits;
+  } cases[] = {
+      {0, "(OF=0 SF=0 ZF=0) plus", "000"},          {1, "(OF=0 SF=0 ZF=1) zero", "001"},
+      {2, "(OF=0 SF=1 ZF=0) minus", "010"},         {4, "(OF=1 SF=0 ZF=0) plus overflow", "100"},
+      {5, "(OF=1 SF=0 ZF=1) zero overflow", "101"}, {6, "(OF=1 SF=1 ZF=0) minus overflow", "110"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(FlagText(c.fr), c.text);
+    EXPECT_EQ(FlagBitsText(c.fr), c.bits);
+    Word fr = 99;
+    EXPECT_TRUE(FlagBitsValue(c.bits, fr));
+    EXPECT_EQ(fr, c.fr);
+  }
+  Word fr;
+  for (const char* bad : {"011", "111", "7", "0000", "", "00"}) EXPECT_FALSE(FlagBitsValue(bad, fr)) << bad;
+}
+
+TEST(Formats, RegisterFields) {
+  EXPECT_EQ(RegisterHexText(0x1a), "001A");
+  EXPECT_EQ(RegisterBinaryText(0x8001), " 1000 0000 0000 0001");
+  EXPECT_EQ(RegisterBinaryText(0), " 0000 0000 0000 0000");
+  EXPECT_EQ(RegisterLogicalText(0x8000), "32768");
+  EXPECT_EQ(RegisterLogicalText(5), "    5");
+  EXPECT_EQ(RegisterArithmeticText(0x8000), "-32768");
+  EXPECT_EQ(RegisterArithmeticText(0xFFFF), "    -1");
+  EXPECT_EQ(RegisterArithmeticText(7), "     7");
+}
+
+TEST(Formats, MemoryCellsAndTooltip) {
+  struct Case {
+    Word w;
+    const char* ch;
+  } cases[] = {{0x0041, "A"}, {0x00FF, "."}, {0x1F00, "."}, {0x007F, "."}, {0x0020, " "}, {0xFF7E, "~"}};
+  for (const Case& c : cases) EXPECT_EQ(MemoryCharText(c.w), c.ch) << c.w;
+  EXPECT_EQ(MemoryRowAddressText(0x21), "0108");
+
+  EXPECT_EQ(MemoryTooltipText(0x0123, 0x8000),
+            J(u8"0123番地\n 16進数   8000\n 論理値  32768\n 算術値 -32768\n 文字　      ."));
+  EXPECT_EQ(MemoryTooltipText(0xFFFF, 0x0041),
+            J(u8"FFFF番地\n 16進数   0041\n 論理値     65\n 算術値     65\n 文字　      A"));
+
+  Word mem[16] = {0x48, 0x49, 0, 0, 0, 0, 0, 0xFFFF, 1};
+  EXPECT_EQ(MemoryDumpLine(mem, 0), "0000  0048 0049 0000 0000 0000 0000 0000 FFFF  HI......");
+}
+
+TEST(Formats, WatchValuesAndRegisterDump) {
+  EXPECT_EQ(WatchLogicalText(0xFFFF), "65535");
+  EXPECT_EQ(WatchArithmeticText(0xFFFF), "-1");
+  EXPECT_EQ(WatchArithmeticText(0x8000), "-32768");
+  EXPECT_EQ(RegisterDumpText({1, 2, 3, 4, 5, 6, 7, 0xABCD}, 0x0100, 0x0FFF, 5),
+            "GR0=0001 GR1=0002 GR2=0003 GR3=0004 GR4=0005 GR5=0006 GR6=0007 GR7=ABCD\r\n"
+            ">PR=0100 SP=0FFF FR=(OF=1 SF=0 ZF=1) zero overflow");
+}
+
+}  // namespace
+}  // namespace tolvane::debugger
