@@ -659,9 +659,17 @@ void TfrmMain::mnuOpenClick() {
   const QString path = Dialogs().GetOpenFileName(this, QString(), QDir::currentPath(),
                                                  U(u8"CASLソースファイル(*.cas);;全て(*)"));
   if (path.isEmpty()) return;
-  QDir::setCurrent(QFileInfo(path).absolutePath());
+  OpenPath(path);
+}
+
+bool TfrmMain::OpenPath(const QString& path) {
+  if (!windows_.editor) return false;
+  const QFileInfo info(path);
+  QDir::setCurrent(info.absolutePath());
   ActivatePage(DockArea::Edit, CaptionEditor());
-  if (windows_.editor->OpenFile(QFileInfo(path).absoluteFilePath())) EnableEditingGroup(true);
+  if (!windows_.editor->OpenFile(info.absoluteFilePath())) return false;
+  EnableEditingGroup(true);
+  return true;
 }
 
 void TfrmMain::mnuProjectNewClick() {

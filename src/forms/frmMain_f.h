@@ -143,6 +143,9 @@ class TfrmMain : public QMainWindow {
   QString Target() const;
   bool IsRunning() const { return running_; }
 
+  // The Open command after its dialog: makes the file's folder current and
+  // opens it in a new page. True when it opened.
+  bool OpenPath(const QString& path);
   // The Save As command for the current page; true when the page was written.
   bool SaveAsCommand();
   // A page was saved under a new path: the open project follows it.

@@ -1,0 +1,115 @@
+#include "app/CoreBinding.h"
+
+#include <QApplication>
+#include <QEventLoop>
+#include <QTimer>
+
+#include "common/Cp932.h"
+#include "forms/DialogPort.h"
+#include "forms/frmDebug_f.h"
+#include "forms/frmStandardIo_f.h"
+#include "link/Linker.h"
+
+namespace tolvane::app {
+
+using debugger::Command;
+
+CoreBinding::CoreBinding(forms::TfrmMain& main, forms::TfrmStandardIo* console, forms::TfrmDebug* debug)
+    : main_(main), console_(console), debug_(debug) {
+  execution_ = std::make_unique<debugger::ExecutionControl>(*this, *this);
+}
+
+CoreBinding::~CoreBinding() = default;
+
+bool CoreBinding::Assemble(const std::string& sourcePath, const BuildOptions& options, MessageSink& sink) {
+  (void)sourcePath;
+  (void)options;
+  sink.AppendMessageLine(J(u8" Error:  アセンブラがありません。"));
+  return false;
+}
+
+bool CoreBinding::Link(const std::vector<std::string>& paths, const BuildOptions& options, MessageSink& sink) {
+  return tolvane::Link(paths, options, sink);
+}
+
+bool CoreBinding::RunProgram(const std::string& target, const BuildOptions& options) {
+  return execution_->RunProgram(target, options);
+}
+
+bool CoreBinding::StartDebugging(const std::string& target, const BuildOptions& options) {
+  return execution_->StartDebugging(target, options);
+}
+
+bool CoreBinding::DebuggingActive() const { return execution_->DebuggingActive(); }
+bool CoreBinding::DebuggingGuard() { return execution_->DebuggingGuard(); }
+void CoreBinding::Go() { execution_->Go(); }
+void CoreBinding::GoAnimate() { execution_->GoAnimate(); }
+void CoreBinding::Trace() { execution_->Trace(); }
+void CoreBinding::Step() { execution_->Step(); }
+void CoreBinding::Pause() { execution_->Pause(); }
+void CoreBinding::EndProgram() { execution_->EndProgram(); }
+
+BoxAnswer CoreBinding::ShowMessageBox(BoxKind kind, const std::string& text, BoxButtons buttons) {
+  return forms::Dialogs().ShowMessageBox(kind, text, buttons);
+}
+
+void CoreBinding::SetStatusText(const std::string& text) { status_ = text; }
+
+void CoreBinding::SetCommandEnabled(Command command, bool enabled) {
+  QStringList names;
+  switch (command) {
+    case Command::End: names = {"mnuEndProgram", "smnuEndProgram"}; break;
+    case Command::Start: names = {"mnuDebugStart", "smnuDebugStart"}; break;
+    case Command::Go: names = {"mnuGo", "smnuGo"}; break;
+    case Command::Animate: names = {"mnuGoAnimate", "smnuGoAnimate"}; break;
+    case Command::Trace: names = {"mnuTrace", "smnuTrace"}; break;
+    case Command::Step: names = {"mnuStep", "smnuStep"}; break;
+    case Command::Pause: names = {"mnuPause", "smnuPause"}; break;
+    case Command::BreakPoint: names = {"mnuBreakPoint"}; break;
+    case Command::Watch: names = {"mnuWatch"}; break;
+    case Command::JumpPopups:
+    case Command::WatchPopup: break;  // the debug window's panes own these
+  }
+  main_.SetEnabled(names, enabled);
+}
+
+void CoreBinding::ShowDebugWindow() {
+  if (!debug_) return;
+  if (debug_->Panel1()) debug_->Panel1()->show();
+  if (!debug_->isVisible()) debug_->show();
+}
+
+void CoreBinding::SetPointer(debugger::Pointer pointer) {
+  if (pointerOverridden_) {
+    QApplication::restoreOverrideCursor();
+    pointerOverridden_ = false;
+  }
+  if (pointer == debugger::Pointer::Default) return;
+  QApplication::setOverrideCursor(pointer == debugger::Pointer::Wait ? Qt::WaitCursor : Qt::BusyCursor);
+  pointerOverridden_ = true;
+}
+
+void CoreBinding::ProcessEvents() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
+
+void CoreBinding::WaitMilliseconds(int ms) {
+  QEventLoop loop;
+  QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+  loop.exec();
+}
+
+bool CoreBinding::ConsoleInputPending() { return console_ && console_->ConsoleInputPending(); }
+
+void CoreBinding::ConsoleCancelInput() {
+  if (console_) console_->ConsoleCancelInput();
+}
+
+Bytes CoreBinding::ConsoleReadLine() {
+  if (!console_) return "\x1A";
+  return console_->ReadLine();
+}
+
+void CoreBinding::ConsoleWrite(const Bytes& text) {
+  if (console_) console_->ConsoleWriteCp932(text);
+}
+
+}  // namespace tolvane::app

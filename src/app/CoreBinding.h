@@ -1,0 +1,66 @@
+#pragma once
+#include <memory>
+#include <string>
+
+#include "debugger/ExecutionControl.h"
+#include "forms/frmMain_f.h"
+#include "machine/Svc.h"
+
+namespace tolvane::forms {
+class TfrmStandardIo;
+class TfrmDebug;
+}  // namespace tolvane::forms
+
+namespace tolvane::app {
+
+// Binds the shell's commands to the assembler, the linker and execution
+// control, and execution control's outside world to the windows: message boxes
+// to the dialog port, command enabling to the main window's items, IN/OUT to the
+// console window, window-system turns to the Qt event loop.
+class CoreBinding : public forms::ShellCore, public debugger::DebuggerUiPort, public ConsolePort {
+ public:
+  CoreBinding(forms::TfrmMain& main, forms::TfrmStandardIo* console, forms::TfrmDebug* debug);
+  ~CoreBinding() override;
+
+  // ShellCore
+  bool Assemble(const std::string& sourcePath, const BuildOptions& options, MessageSink& sink) override;
+  bool Link(const std::vector<std::string>& paths, const BuildOptions& options, MessageSink& sink) override;
+  bool RunProgram(const std::string& target, const BuildOptions& options) override;
+  bool StartDebugging(const std::string& target, const BuildOptions& options) override;
+  bool DebuggingActive() const override;
+  bool DebuggingGuard() override;
+  void Go() override;
+  void GoAnimate() override;
+  void Trace() override;
+  void Step() override;
+  void Pause() override;
+  void EndProgram() override;
+
+  // DebuggerUiPort
+  BoxAnswer ShowMessageBox(BoxKind kind, const std::string& text, BoxButtons buttons) override;
+  void SetStatusText(const std::string& text) override;
+  void SetCommandEnabled(debugger::Command command, bool enabled) override;
+  void ShowDebugWindow() override;
+  void SetPointer(debugger::Pointer pointer) override;
+  void ProcessEvents() override;
+  void WaitMilliseconds(int ms) override;
+  bool ConsoleInputPending() override;
+  void ConsoleCancelInput() override;
+
+  // ConsolePort
+  Bytes ConsoleReadLine() override;
+  void ConsoleWrite(const Bytes& text) override;
+
+  debugger::ExecutionControl& Execution() { return *execution_; }
+  const std::string& StatusText() const { return status_; }
+
+ private:
+  forms::TfrmMain& main_;
+  forms::TfrmStandardIo* console_;
+  forms::TfrmDebug* debug_;
+  std::unique_ptr<debugger::ExecutionControl> execution_;
+  std::string status_;
+  bool pointerOverridden_ = false;
+};
+
+}  // namespace tolvane::app

@@ -1,0 +1,50 @@
+// The Tolvane IDE. Usage: tolvane [FILE.cas]
+#include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
+#include <cstdio>
+#include <cstdlib>
+
+#include "app/Shell.h"
+#include "forms/UiFonts.h"
+#include "forms/frmMain_f.h"
+
+namespace {
+
+// True when Qt can open a window: a display, or a platform chosen explicitly
+// (offscreen, vnc, ...).
+bool HasDisplay() {
+  const auto set = [](const char* name) {
+    const char* v = std::getenv(name);
+    return v && *v;
+  };
+  return set("QT_QPA_PLATFORM") || set("DISPLAY") || set("WAYLAND_DISPLAY");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (!HasDisplay()) {
+    std::fprintf(stderr,
+                 "tolvane: no display found. The IDE needs a graphical display.\n"
+                 "  Run it under a virtual display:  xvfb-run build/tolvane [FILE.cas]\n"
+                 "  or use the terminal tool:        build/tolvane-cli go FILE.cas  (see tolvane-cli --help)\n");
+    return 1;
+  }
+  QApplication app(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("Tolvane"));
+  QTranslator qtTranslator;
+  if (qtTranslator.load(QLocale(QLocale::Japanese), QStringLiteral("qtbase"), QStringLiteral("_"),
+                        QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+    QApplication::installTranslator(&qtTranslator);
+  tolvane::forms::InstallFontSubstitutions();
+  QApplication::setFont(tolvane::forms::MakeFont(tolvane::forms::FontPGothic(), 9));
+
+  tolvane::app::Shell shell;
+  shell.Create();
+  shell.Main()->show();
+  const QStringList args = QApplication::arguments();
+  if (args.size() > 1) shell.OpenFile(args.at(1));
+  return app.exec();
+}
