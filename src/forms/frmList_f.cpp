@@ -1,0 +1,291 @@
+#include "forms/frmList_f.h"
+
+#include <fstream>
+
+#include <QAction>
+#include <QApplication>
+#include <QLabel>
+#include <QMenu>
+#include <QScreen>
+#include <QStatusBar>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTextBlock>
+#include <QVBoxLayout>
+
+#include "common/ChangeExtension.h"
+#include "forms/DialogPort.h"
+#include "forms/UiFonts.h"
+
+namespace tolvane::forms {
+
+namespace {
+
+QFont GothicPixels(int pixels) {
+  QFont font(FontGothic());
+  font.setPixelSize(pixels);
+  font.setFixedPitch(true);
+  font.setStyleHint(QFont::TypeWriter);
+  return font;
+}
+
+// The bare file name of a CP932 path (after the last '\' or '/'). A trail byte
+// of a double-byte character may equal '\', so the scan walks characters.
+std::string BareName(const std::string& path) {
+  std::size_t start = 0;
+  for (std::size_t i = 0; i < path.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(path[i]);
+    if ((c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC)) {
+      ++i;
+      continue;
+    }
+    if (c == '\\' || c == '/') start = i + 1;
+  }
+  return path.substr(start);
+}
+
+}  // namespace
+
+TListingEdit::TListingEdit(QWidget* parent) : QPlainTextEdit(parent) {
+  // The text keeps a small distance from the frame.
+  setViewportMargins(6, 2, 6, 2);
+}
+
+void TListingEdit::focusInEvent(QFocusEvent* event) {
+  QPlainTextEdit::focusInEvent(event);
+  emit caretMayHaveMoved();
+}
+
+void TListingEdit::mousePressEvent(QMouseEvent* event) {
+  QPlainTextEdit::mousePressEvent(event);
+  emit caretMayHaveMoved();
+}
+
+TfrmList::TfrmList(QWidget* parent) : QDockWidget(parent) {
+  setObjectName(QStringLiteral("frmList"));
+  setWindowTitle(QString::fromUtf8(u8"リスティングファイル"));
+
+  auto* body = new QWidget(this);
+  auto* layout = new QVBoxLayout(body);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+
+  pages_ = new QTabWidget(body);
+  pages_->setObjectName(QStringLiteral("PageControl1"));
+  pages_->setTabPosition(QTabWidget::North);
+  popup_ = new QMenu(this);
+  popup_->setObjectName(QStringLiteral("pmnuList"));
+  print_ = popup_->addAction(QString::fromUtf8(u8"印刷(&P)"));
+  print_->setObjectName(QStringLiteral("pmnuPrint"));
+  print_->setEnabled(false);
+  selectAll_ = popup_->addAction(QString::fromUtf8(u8"全て選択(&L)"));
+  selectAll_->setObjectName(QStringLiteral("pmnuSelectAll"));
+  copy_ = popup_->addAction(QString::fromUtf8(u8"コピー(&C)"));
+  copy_->setObjectName(QStringLiteral("pmnuCopy"));
+  copy_->setEnabled(false);
+  connect(print_, &QAction::triggered, this, &TfrmList::pmnuPrintClick);
+  connect(selectAll_, &QAction::triggered, this, &TfrmList::pmnuSelectAllClick);
+  connect(copy_, &QAction::triggered, this, &TfrmList::pmnuCopyClick);
+
+  for (int k = 1; k <= kPages; ++k) {
+    auto* sheet = new QWidget(pages_);
+    sheet->setObjectName(QStringLiteral("TabSheet%1").arg(k));
+    auto* sheetLayout = new QVBoxLayout(sheet);
+    sheetLayout->setContentsMargins(0, 0, 0, 0);
+    auto* edit = new TListingEdit(sheet);
+    edit->setObjectName(QStringLiteral("reditList%1").arg(k));
+    edit->setReadOnly(true);
+    edit->setUndoRedoEnabled(false);
+    edit->setLineWrapMode(QPlainTextEdit::NoWrap);
+    edit->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    edit->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    edit->setFont(GothicPixels(16));
+    edit->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    edit->setContextMenuPolicy(Qt::CustomContextMenu);
+    edit->hide();
+    sheetLayout->addWidget(edit);
+    edits_[k - 1] = edit;
+    pages_->addTab(sheet, QString());
+    connect(edit, &TListingEdit::caretMayHaveMoved, this, [this, k] {
+      if (k == active_) ShowCaretPosition();
+    });
+    connect(edit, &QPlainTextEdit::cursorPositionChanged, this, [this, k] {
+      if (k == active_) ShowCaretPosition();
+    });
+    connect(edit, &QPlainTextEdit::selectionChanged, this, [this, k] {
+      if (k == active_) ShowCaretPosition();
+    });
+    connect(edit, &QWidget::customContextMenuRequested, this, [this, edit](const QPoint& at) {
+      pmnuListPopup();
+      popup_->exec(edit->mapToGlobal(at));
+    });
+    SetListingTabStops(k);
+  }
+  layout->addWidget(pages_, 1);
+
+  status_ = new QStatusBar(body);
+  status_->setObjectName(QStringLiteral("StatusBar1"));
+  status_->setSizeGripEnabled(false);
+  panel0_ = new QLabel(status_);
+  panel0_->setObjectName(QStringLiteral("StatusPanel0"));
+  panel0_->setFixedWidth(200);
+  panel1_ = new QLabel(status_);
+  panel1_->setObjectName(QStringLiteral("StatusPanel1"));
+  panel1_->setFixedWidth(50);
+  status_->addWidget(panel0_);
+  status_->addWidget(panel1_);
+  layout->addWidget(status_);
+  setWidget(body);
+
+  HideAllTabs();
+  connect(pages_, &QTabWidget::currentChanged, this, &TfrmList::PageChanged);
+  connect(qApp, &QApplication::focusChanged, this, &TfrmList::FocusChanged);
+  connect(this, &QDockWidget::topLevelChanged, this, [this](bool floating) {
+    if (!floating) return;
+    if (QScreen* screen = this->screen(); screen && y() < screen->availableGeometry().top())
+      move(x(), screen->availableGeometry().top());
+  });
+}
+
+TfrmList::~TfrmList() = default;
+
+TListingEdit* TfrmList::ListingControl(int k) const {
+  return k >= 1 && k <= kPages ? edits_[k - 1] : nullptr;
+}
+
+void TfrmList::HideAllTabs() {
+  for (int k = 1; k <= kPages; ++k) pages_->setTabVisible(k - 1, false);
+}
+
+bool TfrmList::OpenListing(const std::string& cp932SourcePath) {
+  if (count_ >= kPages) return false;
+  const std::string path = ChangeExtension(cp932SourcePath, ".lst");
+  // The same path bytes the assembler wrote the listing under.
+  std::ifstream file(path, std::ios::binary);
+  if (!file) return false;
+  std::string bytes(static_cast<std::size_t>(2 * kMaxChars), '\0');
+  file.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  if (file.bad()) return false;
+  bytes.resize(static_cast<std::size_t>(file.gcount()));
+  QString text = FromCp932(bytes);
+  text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+  if (text.size() > kMaxChars) text.truncate(kMaxChars);
+
+  const int k = ++count_;
+  TListingEdit* edit = edits_[k - 1];
+  SetListingTabStops(k);
+  pages_->setTabVisible(k - 1, true);
+  edit->show();
+  edit->setPlainText(text);
+  edit->document()->setModified(false);
+  pages_->setTabText(k - 1, FromCp932(BareName(path)));
+  {
+    // The front page is the first one, whichever was loaded.
+    const QSignalBlocker block(pages_);
+    pages_->setCurrentIndex(0);
+  }
+  active_ = 1;
+  return true;
+}
+
+void TfrmList::CloseListings() {
+  for (int k = count_; k >= 1; --k) {
+    edits_[k - 1]->clear();
+    edits_[k - 1]->hide();
+    pages_->setTabText(k - 1, QString());
+    pages_->setTabVisible(k - 1, false);
+  }
+  count_ = 0;
+  active_ = 0;
+  panel0_->clear();
+}
+
+void TfrmList::SetListingTabStops(int k) {
+  TListingEdit* edit = ListingControl(k);
+  if (!edit) return;
+  // Listings align their columns on tab stops every eight character cells,
+  // the same cells that the caret column counts.
+  const bool modified = edit->document()->isModified();
+  const QTextCursor cursor = edit->textCursor();
+  edit->setTabStopDistance(8.0 * QFontMetricsF(edit->font()).horizontalAdvance(QLatin1Char(' ')));
+  edit->setTextCursor(cursor);
+  edit->document()->setModified(modified);
+}
+
+void TfrmList::ActivatePage(int k) {
+  if (k < 1 || k > count_) return;
+  pages_->setCurrentIndex(k - 1);
+}
+
+void TfrmList::PageChanged(int index) {
+  if (count_ == 0) return;
+  active_ = index + 1;
+  TListingEdit* edit = edits_[index];
+  edit->setFocus();
+  edit->viewport()->update();
+  ShowCaretPosition();
+}
+
+int TfrmList::CaretColumn(const QString& line, int chars) {
+  std::string bytes;
+  if (!ToCp932(line.left(chars), bytes)) bytes = ToCp932OrEmpty(line.left(chars));
+  int column = 0;
+  for (char c : bytes) column = c == '\t' ? (column / 8 + 1) * 8 : column + 1;
+  return column + 1;
+}
+
+QString TfrmList::CaretPositionText() const {
+  if (active_ == 0) return QString();
+  const QTextCursor cursor = edits_[active_ - 1]->textCursor();
+  const int line = cursor.blockNumber() + 1;
+  const int column = CaretColumn(cursor.block().text(), cursor.positionInBlock());
+  return QStringLiteral("%1: %2").arg(line).arg(column);
+}
+
+void TfrmList::ShowCaretPosition() { panel0_->setText(CaretPositionText()); }
+
+void TfrmList::pmnuListPopup() {
+  if (active_ != 0) copy_->setEnabled(edits_[active_ - 1]->textCursor().hasSelection());
+}
+
+void TfrmList::pmnuSelectAllClick() {
+  if (active_ == 0) return;
+  TListingEdit* edit = edits_[active_ - 1];
+  edit->setFocus();
+  edit->selectAll();
+  if (edit->textCursor().hasSelection()) copy_->setEnabled(true);
+}
+
+void TfrmList::pmnuCopyClick() {
+  if (active_ == 0) return;
+  TListingEdit* edit = edits_[active_ - 1];
+  QTextCursor cursor = edit->textCursor();
+  if (!cursor.hasSelection()) return;
+  edit->copy();
+  cursor.setPosition(cursor.selectionStart());
+  edit->setTextCursor(cursor);
+  copy_->setEnabled(false);
+}
+
+void TfrmList::pmnuPrintClick() {
+  emit printTargetChanged(2);
+  emit printRequested();
+}
+
+void TfrmList::showEvent(QShowEvent* event) {
+  QDockWidget::showEvent(event);
+  if (edits_[0]->isVisible() && edits_[0]->focusPolicy() != Qt::NoFocus) edits_[0]->setFocus();
+}
+
+void TfrmList::resizeEvent(QResizeEvent* event) {
+  QDockWidget::resizeEvent(event);
+  if (active_ != 0) edits_[active_ - 1]->viewport()->update();
+}
+
+void TfrmList::FocusChanged(QWidget* old, QWidget* now) {
+  // Losing the focus makes the listing viewer the print target.
+  if (old && isAncestorOf(old) && !(now && isAncestorOf(now))) emit printTargetChanged(2);
+}
+
+}  // namespace tolvane::forms

@@ -1,0 +1,187 @@
+#include "forms/frmMessage_f.h"
+
+#include <QAction>
+#include <QContextMenuEvent>
+#include <QMenu>
+#include <QMetaMethod>
+#include <QMouseEvent>
+#include <QPlainTextEdit>
+#include <QScreen>
+#include <QScrollBar>
+#include <QTextBlock>
+
+#include "forms/DialogPort.h"
+#include "forms/UiFonts.h"
+
+namespace tolvane::forms {
+
+namespace {
+
+QFont GothicPixels(int pixels) {
+  QFont font(FontGothic());
+  font.setPixelSize(pixels);
+  font.setFixedPitch(true);
+  font.setStyleHint(QFont::TypeWriter);
+  return font;
+}
+
+constexpr char kAssemblePrefix[] = "Assemble[";
+
+// " (%3d) : Error  text" or " (   ) : Error  text": the number, or 0 when the
+// parentheses hold only spaces; -1 when the line is no source diagnostic.
+int DiagnosticLineNumber(const std::string& line) {
+  if (line.size() < 2 || line[0] != ' ' || line[1] != '(') return -1;
+  const std::size_t close = line.find(')', 2);
+  if (close == std::string::npos) return -1;
+  if (line.compare(close + 1, 10, " : Error  ") != 0) return -1;
+  long number = 0;
+  bool digits = false;
+  for (std::size_t i = 2; i < close; ++i) {
+    const char c = line[i];
+    if (c == ' ' && !digits) continue;
+    if (c < '0' || c > '9' || number > 100000000) return -1;
+    number = number * 10 + (c - '0');
+    digits = true;
+  }
+  return digits ? static_cast<int>(number) : 0;
+}
+
+}  // namespace
+
+TfrmMessage::TfrmMessage(QWidget* parent) : QDockWidget(parent) {
+  setObjectName(QStringLiteral("frmMessage"));
+  setWindowTitle(QString::fromUtf8(u8"メッセージ"));
+
+  memo_ = new QPlainTextEdit(this);
+  memo_->setObjectName(QStringLiteral("memoMessage"));
+  memo_->setReadOnly(true);
+  memo_->setUndoRedoEnabled(false);
+  memo_->setLineWrapMode(QPlainTextEdit::NoWrap);
+  memo_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  memo_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  memo_->setFont(GothicPixels(16));
+  QPalette palette = memo_->palette();
+  palette.setColor(QPalette::Text, Qt::black);
+  memo_->setPalette(palette);
+  memo_->setContextMenuPolicy(Qt::CustomContextMenu);
+  memo_->viewport()->installEventFilter(this);
+  setWidget(memo_);
+
+  popup_ = new QMenu(this);
+  popup_->setObjectName(QStringLiteral("pmnuMessage"));
+  selectAll_ = popup_->addAction(QString::fromUtf8(u8"全て選択(&L)"));
+  selectAll_->setObjectName(QStringLiteral("pmnuSelectAll"));
+  copy_ = popup_->addAction(QString::fromUtf8(u8"コピー(&C)"));
+  copy_->setObjectName(QStringLiteral("pmnuCopy"));
+  copy_->setEnabled(false);
+  connect(selectAll_, &QAction::triggered, this, &TfrmMessage::pmnuSelectAllClick);
+  connect(copy_, &QAction::triggered, this, &TfrmMessage::pmnuCopyClick);
+  connect(memo_, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+    pmnuMessagePopup();
+    popup_->exec(memo_->mapToGlobal(at));
+  });
+  connect(this, &QDockWidget::topLevelChanged, this, [this](bool floating) {
+    // A window dragged out with its top above the screen comes back to top 0.
+    if (!floating) return;
+    if (QScreen* screen = this->screen(); screen && y() < screen->availableGeometry().top())
+      move(x(), screen->availableGeometry().top());
+  });
+}
+
+TfrmMessage::~TfrmMessage() = default;
+
+void TfrmMessage::AppendMessageLine(const std::string& cp932Line) {
+  if (isSignalConnected(QMetaMethod::fromSignal(&TfrmMessage::showRequested))) {
+    emit showRequested();
+  } else if (!isVisible()) {
+    show();
+  }
+  memo_->setFocus();
+  lines_.push_back(cp932Line);
+  // A line break inside a line would shift every later line against lines_.
+  QString text = FromCp932(cp932Line);
+  text.replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
+  if (lines_.size() == 1 && memo_->document()->isEmpty())
+    memo_->setPlainText(text);
+  else
+    memo_->appendPlainText(text);
+  QTextCursor cursor = memo_->textCursor();
+  cursor.movePosition(QTextCursor::End);
+  memo_->setTextCursor(cursor);
+  memo_->ensureCursorVisible();
+  // Lines show while a long assembly is still running.
+  if (memo_->isVisible()) memo_->viewport()->repaint();
+}
+
+void TfrmMessage::ClearMessages() {
+  lines_.clear();
+  memo_->clear();
+}
+
+QString TfrmMessage::Text() const {
+  // The memo holds one block per line; the last line ends with a line break too.
+  QString text;
+  for (const std::string& line : lines_) text += FromCp932(line) + QStringLiteral("\r\n");
+  return text;
+}
+
+bool TfrmMessage::DiagnosticAt(int index, std::string* cp932Path, int* lineNumber) const {
+  if (index < 0 || index >= static_cast<int>(lines_.size())) return false;
+  const int number = DiagnosticLineNumber(lines_[index]);
+  if (number < 0) return false;
+  for (int i = index - 1; i >= 0; --i) {
+    const std::string& line = lines_[i];
+    if (line.rfind(kAssemblePrefix, 0) != 0) continue;
+    const std::size_t close = line.rfind(']');
+    if (close == std::string::npos || close < sizeof kAssemblePrefix - 1) return false;
+    if (cp932Path) *cp932Path = line.substr(sizeof kAssemblePrefix - 1, close - (sizeof kAssemblePrefix - 1));
+    if (lineNumber) *lineNumber = number;
+    return true;
+  }
+  return false;
+}
+
+bool TfrmMessage::ActivateLine(int index) {
+  std::string path;
+  int number = 0;
+  if (!DiagnosticAt(index, &path, &number)) return false;
+  emit sourceLineRequestedCp932(path, number);
+  emit sourceLineRequested(FromCp932(path), number);
+  return true;
+}
+
+void TfrmMessage::pmnuMessagePopup() {
+  if (memo_->textCursor().hasSelection()) copy_->setEnabled(true);
+}
+
+void TfrmMessage::pmnuSelectAllClick() {
+  memo_->selectAll();
+  copy_->setEnabled(memo_->textCursor().hasSelection());
+}
+
+void TfrmMessage::pmnuCopyClick() {
+  QTextCursor cursor = memo_->textCursor();
+  if (!cursor.hasSelection()) return;
+  memo_->copy();
+  cursor.clearSelection();
+  memo_->setTextCursor(cursor);
+  copy_->setEnabled(false);
+}
+
+void TfrmMessage::showEvent(QShowEvent* event) {
+  QDockWidget::showEvent(event);
+  QTextCursor cursor = memo_->textCursor();
+  cursor.clearSelection();
+  memo_->setTextCursor(cursor);
+}
+
+bool TfrmMessage::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == memo_->viewport() && event->type() == QEvent::MouseButtonDblClick) {
+    auto* mouse = static_cast<QMouseEvent*>(event);
+    const QTextCursor at = memo_->cursorForPosition(mouse->position().toPoint());
+    if (ActivateLine(at.blockNumber())) return true;
+  }
+  return QDockWidget::eventFilter(watched, event);
+}
+
+}  // namespace tolvane::forms

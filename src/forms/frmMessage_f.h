@@ -1,0 +1,76 @@
+#pragma once
+#include <QDockWidget>
+#include <string>
+#include <vector>
+
+#include "common/MessageSink.h"
+
+class QAction;
+class QMenu;
+class QPlainTextEdit;
+
+namespace tolvane::forms {
+
+// The message window (form `frmMessage`, caption "メッセージ"): the progress and
+// diagnostic lines of the assembler and the linker. A dock widget, so that the
+// main window docks it into its message area and it floats on top when dragged
+// out. The core writes to it directly through MessageSink.
+class TfrmMessage : public QDockWidget, public MessageSink {
+  Q_OBJECT
+ public:
+  explicit TfrmMessage(QWidget* parent = nullptr);
+  ~TfrmMessage() override;
+
+  // MessageSink: one CP932 line, shown converted. Asks the main window to show
+  // the message page (showRequested; without a receiver the window shows
+  // itself), focuses the memo, appends the line and scrolls to it.
+  void AppendMessageLine(const std::string& cp932Line) override;
+  void ClearMessages() override;
+
+  // The lines shown, as CP932 bytes (what the core sent) and as text.
+  const std::vector<std::string>& Lines() const { return lines_; }
+  QString Text() const;
+
+  // Whether line `index` (0-based) is a source diagnostic " (%3d) : Error  ..."
+  // and, if so, the source it belongs to (the path of the nearest "Assemble[...]"
+  // line above it, as sent) and its line number (0 for a diagnostic without a
+  // line number, " (   ) : Error  ...").
+  bool DiagnosticAt(int index, std::string* cp932Path, int* lineNumber) const;
+  // What a double-click on line `index` does: emits sourceLineRequested when
+  // the line is a diagnostic. Returns whether it did.
+  bool ActivateLine(int index);
+
+  QPlainTextEdit* memoMessage() const { return memo_; }
+  QMenu* pmnuMessage() const { return popup_; }
+  QAction* pmnuSelectAll() const { return selectAll_; }
+  QAction* pmnuCopy() const { return copy_; }
+
+  // Handlers of the popup menu (public so that the main window and tests can
+  // run them as a user would).
+  void pmnuMessagePopup();
+  void pmnuSelectAllClick();
+  void pmnuCopyClick();
+
+ signals:
+  // Show this window and bring its page to the front (the main window's
+  // message-window view command).
+  void showRequested();
+  // A diagnostic line was double-clicked: open or activate the source page of
+  // `path` (converted from CP932; `cp932Path` holds the bytes) and put the caret
+  // on line `lineNumber` (1-based; 0: only activate the page).
+  void sourceLineRequested(const QString& path, int lineNumber);
+  void sourceLineRequestedCp932(const std::string& cp932Path, int lineNumber);
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  QPlainTextEdit* memo_ = nullptr;
+  QMenu* popup_ = nullptr;
+  QAction* selectAll_ = nullptr;
+  QAction* copy_ = nullptr;
+  std::vector<std::string> lines_;
+};
+
+}  // namespace tolvane::forms

@@ -1,0 +1,375 @@
+#include "forms/frmStandardIo_f.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QEventLoop>
+#include <QMenu>
+#include <QMetaMethod>
+#include <QMimeData>
+#include <QScreen>
+#include <QScrollBar>
+#include <QTextBlock>
+
+#include "forms/DialogPort.h"
+#include "forms/UiFonts.h"
+
+namespace tolvane::forms {
+
+namespace {
+
+QFont GothicPixels(int pixels) {
+  QFont font(FontGothic());
+  font.setPixelSize(pixels);
+  font.setFixedPitch(true);
+  font.setStyleHint(QFont::TypeWriter);
+  return font;
+}
+
+bool IsLeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
+
+// At most `limit` bytes of `bytes`, never ending inside a double-byte character.
+std::string CutCp932(const std::string& bytes, std::size_t limit) {
+  if (bytes.size() <= limit) return bytes;
+  std::size_t end = 0;
+  while (end < limit) {
+    const std::size_t width = IsLeadByte(static_cast<unsigned char>(bytes[end])) ? 2 : 1;
+    if (end + width > limit) break;
+    end += width;
+  }
+  return bytes.substr(0, end);
+}
+
+// CP932 of a typed line. Typing filters out characters without a CP932 form,
+// so the per-character fallback only meets text that slipped past the filter.
+std::string LineToCp932(const QString& line) {
+  std::string out;
+  if (ToCp932(line, out)) return out;
+  out.clear();
+  for (const uint codePoint : line.toUcs4()) {
+    std::string one;
+    out += ToCp932(QString::fromUcs4(reinterpret_cast<const char32_t*>(&codePoint), 1), one) ? one : "?";
+  }
+  return out;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+
+TMemoStandardIo::TMemoStandardIo(TfrmStandardIo* owner, QWidget* parent)
+    : QPlainTextEdit(parent), owner_(owner) {}
+
+void TMemoStandardIo::keyPressEvent(QKeyEvent* event) {
+  if (owner_->memoStandardIoKeyDown(event)) {
+    event->accept();
+    return;
+  }
+  QPlainTextEdit::keyPressEvent(event);
+}
+
+void TMemoStandardIo::keyReleaseEvent(QKeyEvent* event) {
+  if (owner_->memoStandardIoKeyUp(event)) {
+    event->accept();
+    return;
+  }
+  QPlainTextEdit::keyReleaseEvent(event);
+}
+
+void TMemoStandardIo::mouseReleaseEvent(QMouseEvent* event) {
+  QPlainTextEdit::mouseReleaseEvent(event);
+  owner_->memoStandardIoClick();
+}
+
+void TMemoStandardIo::inputMethodEvent(QInputMethodEvent* event) {
+  if (owner_->ConsoleInputPending() && !event->commitString().isEmpty()) {
+    owner_->KeepCaretOnInputLine();
+    const QString allowed = owner_->Printable(event->commitString());
+    if (allowed != event->commitString()) {
+      QInputMethodEvent filtered(event->preeditString(), event->attributes());
+      filtered.setCommitString(allowed, event->replacementStart(), event->replacementLength());
+      QPlainTextEdit::inputMethodEvent(&filtered);
+      return;
+    }
+  }
+  QPlainTextEdit::inputMethodEvent(event);
+}
+
+void TMemoStandardIo::insertFromMimeData(const QMimeData* source) {
+  if (!owner_->ConsoleInputPending() || !source->hasText()) return;
+  // A pasted text joins the input line: one line is all an IN takes.
+  QString text = source->text();
+  text.remove(QLatin1Char('\r')).remove(QLatin1Char('\n'));
+  owner_->KeepCaretOnInputLine();
+  insertPlainText(owner_->Printable(text));
+}
+
+// ---------------------------------------------------------------------------
+
+TfrmStandardIo::TfrmStandardIo(QWidget* parent) : QDockWidget(parent) {
+  setObjectName(QStringLiteral("frmStandardIo"));
+  setWindowTitle(QString::fromUtf8(u8"標準入出力"));
+
+  memo_ = new TMemoStandardIo(this, this);
+  memo_->setObjectName(QStringLiteral("memoStandardIo"));
+  memo_->setUndoRedoEnabled(false);
+  memo_->setLineWrapMode(QPlainTextEdit::NoWrap);
+  memo_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  memo_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  memo_->setFont(GothicPixels(16));
+  memo_->setPlainText(QStringLiteral(">"));
+  memo_->setReadOnly(true);
+  memo_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+  memo_->setContextMenuPolicy(Qt::CustomContextMenu);
+  CaretToEnd();
+  setWidget(memo_);
+
+  popup_ = new QMenu(this);
+  popup_->setObjectName(QStringLiteral("pmnuStandardIo"));
+  print_ = popup_->addAction(QString::fromUtf8(u8"印刷(&P)"));
+  print_->setObjectName(QStringLiteral("pmnuPrint"));
+  selectAll_ = popup_->addAction(QString::fromUtf8(u8"全て選択(&L)"));
+  selectAll_->setObjectName(QStringLiteral("pmnuSelectAll"));
+  copy_ = popup_->addAction(QString::fromUtf8(u8"コピー(&C)"));
+  copy_->setObjectName(QStringLiteral("pmnuCopy"));
+  copy_->setEnabled(false);
+  connect(print_, &QAction::triggered, this, &TfrmStandardIo::pmnuPrintClick);
+  connect(selectAll_, &QAction::triggered, this, &TfrmStandardIo::pmnuSelectAllClick);
+  connect(copy_, &QAction::triggered, this, &TfrmStandardIo::pmnuCopyClick);
+  connect(memo_, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+    pmnuStandardIoPopup();
+    popup_->exec(memo_->mapToGlobal(at));
+  });
+  connect(qApp, &QApplication::focusChanged, this, &TfrmStandardIo::FocusChanged);
+}
+
+TfrmStandardIo::~TfrmStandardIo() = default;
+
+QString TfrmStandardIo::Text() const { return memo_->toPlainText(); }
+
+void TfrmStandardIo::ShowConsole() {
+  if (isSignalConnected(QMetaMethod::fromSignal(&TfrmStandardIo::showRequested))) {
+    emit showRequested();
+  } else if (!isVisible()) {
+    show();
+  }
+}
+
+void TfrmStandardIo::CaretToEnd() {
+  QTextCursor cursor = memo_->textCursor();
+  cursor.movePosition(QTextCursor::End);
+  memo_->setTextCursor(cursor);
+  memo_->ensureCursorVisible();
+}
+
+void TfrmStandardIo::AppendRaw(const QString& text) {
+  QTextCursor cursor(memo_->document());
+  cursor.movePosition(QTextCursor::End);
+  cursor.insertText(text);
+}
+
+void TfrmStandardIo::TrimTop() {
+  // The length counts each line break as CR LF, as the text is printed and copied.
+  QTextDocument* document = memo_->document();
+  auto length = [document] { return document->characterCount() - 1 + document->blockCount() - 1; };
+  while (length() > kTrimLength && document->blockCount() > 1) {
+    QTextCursor cursor(document);
+    cursor.movePosition(QTextCursor::NextBlock, QTextCursor::KeepAnchor);
+    cursor.removeSelectedText();
+  }
+}
+
+void TfrmStandardIo::ConsoleWrite(const QString& text) {
+  ShowConsole();
+  QString body = text;
+  body.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  body.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+  AppendRaw(body + QStringLiteral("\n>"));
+  TrimTop();
+  CaretToEnd();
+}
+
+void TfrmStandardIo::ConsoleWriteCp932(const std::string& cp932Text) { ConsoleWrite(FromCp932(cp932Text)); }
+
+void TfrmStandardIo::ConsoleBeginInput() {
+  ShowConsole();
+  memo_->setReadOnly(false);
+  memo_->setFocus();
+  CaretToEnd();
+  lineBuffer_.clear();
+  pending_ = true;
+  if (undoAction_) undoAction_->setShortcut(QKeySequence());
+  emit inputPendingChanged(true);
+}
+
+void TfrmStandardIo::EndInput() {
+  pending_ = false;
+  if (undoAction_) undoAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
+  memo_->setReadOnly(true);
+  memo_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+  emit inputPendingChanged(false);
+}
+
+void TfrmStandardIo::ConsoleCancelInput() {
+  lineBuffer_.clear();
+  EndInput();
+  ConsoleWrite(QString());
+}
+
+std::string TfrmStandardIo::ReadLine() {
+  ConsoleBeginInput();
+  if (pending_) {
+    QEventLoop loop;
+    connect(this, &TfrmStandardIo::inputPendingChanged, &loop, [&loop](bool pending) {
+      if (!pending) loop.quit();
+    });
+    QPointer<TfrmStandardIo> self(this);
+    loop.exec();
+    if (!self) return std::string();
+  }
+  // The application is quitting under the wait: the IN ends with an empty line.
+  if (pending_) ConsoleCancelInput();
+  return ConsoleTakeLine();
+}
+
+void TfrmStandardIo::StoreLastLine(bool endOfInput) {
+  const QString last = memo_->document()->lastBlock().text();
+  std::string bytes = LineToCp932(last.mid(1));
+  if (endOfInput) {
+    lineBuffer_ = CutCp932(bytes, kLineBufferSize - 2) + '\x1A';
+  } else {
+    lineBuffer_ = CutCp932(bytes, kLineBufferSize - 1);
+  }
+}
+
+void TfrmStandardIo::KeepCaretOnInputLine() {
+  const QTextCursor cursor = memo_->textCursor();
+  const int inputStart = memo_->document()->lastBlock().position() + 1;
+  if (std::min(cursor.selectionStart(), cursor.position()) < inputStart) CaretToEnd();
+}
+
+QString TfrmStandardIo::Printable(const QString& text) const {
+  QString allowed;
+  for (const uint codePoint : text.toUcs4()) {
+    const QString one = QString::fromUcs4(reinterpret_cast<const char32_t*>(&codePoint), 1);
+    std::string bytes;
+    if (ToCp932(one, bytes) && !bytes.empty()) allowed += one;
+  }
+  return allowed;
+}
+
+bool TfrmStandardIo::memoStandardIoKeyDown(QKeyEvent* event) {
+  if (!pending_) return false;
+  const int key = event->key();
+  const bool ctrl = event->modifiers() & Qt::ControlModifier;
+  if (key == Qt::Key_Z && ctrl) {
+    StoreLastLine(true);
+    AppendRaw(QStringLiteral("^Z\n>"));
+    CaretToEnd();
+    EndInput();
+    return true;
+  }
+  if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+    StoreLastLine(false);
+    AppendRaw(QStringLiteral("\n>"));
+    CaretToEnd();
+    EndInput();
+    return true;
+  }
+  if (key == Qt::Key_Left || key == Qt::Key_Up) return true;  // the caret stays on the input line
+  const QTextCursor cursor = memo_->textCursor();
+  const int inputStart = memo_->document()->lastBlock().position() + 1;
+  if (key == Qt::Key_Backspace) {
+    KeepCaretOnInputLine();
+    const QTextCursor now = memo_->textCursor();
+    // The prompt is never deleted.
+    return !now.hasSelection() && now.position() <= inputStart;
+  }
+  if (key == Qt::Key_Delete || event->matches(QKeySequence::Cut) || event->matches(QKeySequence::Paste)) {
+    if (event->matches(QKeySequence::Cut) && cursor.hasSelection() && cursor.selectionStart() < inputStart) {
+      memo_->copy();  // earlier lines are history: copied, never cut
+      return true;
+    }
+    KeepCaretOnInputLine();
+    return false;
+  }
+  const QString text = event->text();
+  if (!text.isEmpty() && !ctrl && QChar::isPrint(text.toUcs4().value(0))) {
+    KeepCaretOnInputLine();
+    const QString allowed = Printable(text);
+    if (allowed != text) {
+      if (!allowed.isEmpty()) memo_->insertPlainText(allowed);
+      QApplication::beep();
+      return true;
+    }
+  }
+  return false;
+}
+
+bool TfrmStandardIo::memoStandardIoKeyUp(QKeyEvent* event) {
+  if (!pending_) return false;
+  const int key = event->key();
+  if (key == Qt::Key_Backspace && memo_->textCursor().block().text().size() == 1) {
+    CaretToEnd();
+    return true;
+  }
+  return key == Qt::Key_Left || key == Qt::Key_Up;
+}
+
+void TfrmStandardIo::memoStandardIoClick() {
+  if (pending_) CaretToEnd();
+}
+
+void TfrmStandardIo::pmnuStandardIoPopup() {
+  if (memo_->textCursor().hasSelection()) copy_->setEnabled(true);
+}
+
+void TfrmStandardIo::pmnuSelectAllClick() {
+  memo_->selectAll();
+  copy_->setEnabled(memo_->textCursor().hasSelection());
+}
+
+void TfrmStandardIo::pmnuCopyClick() {
+  QTextCursor cursor = memo_->textCursor();
+  if (!cursor.hasSelection()) return;
+  memo_->copy();
+  cursor.clearSelection();
+  memo_->setTextCursor(cursor);
+  copy_->setEnabled(false);
+}
+
+void TfrmStandardIo::pmnuPrintClick() {
+  emit printTargetChanged(3);
+  emit printRequested();
+}
+
+void TfrmStandardIo::closeEvent(QCloseEvent* event) {
+  if (pending_) {
+    Dialogs().Ask(BoxKind::Warning, QString::fromUtf8(u8"INマクロの実行中は閉じれません。"));
+    event->ignore();
+    return;
+  }
+  QDockWidget::closeEvent(event);
+}
+
+void TfrmStandardIo::showEvent(QShowEvent* event) {
+  QDockWidget::showEvent(event);
+  QTextCursor cursor = memo_->textCursor();
+  cursor.clearSelection();
+  memo_->setTextCursor(cursor);
+}
+
+void TfrmStandardIo::moveEvent(QMoveEvent* event) {
+  QDockWidget::moveEvent(event);
+  // A floating console dragged with its top above the screen comes back to top 0.
+  if (!isFloating()) return;
+  if (QScreen* screen = this->screen(); screen && y() < screen->availableGeometry().top())
+    move(x(), screen->availableGeometry().top());
+}
+
+void TfrmStandardIo::FocusChanged(QWidget* old, QWidget* now) {
+  // Losing the focus makes the console the print target.
+  if (old && isAncestorOf(old) && !(now && isAncestorOf(now))) emit printTargetChanged(3);
+}
+
+}  // namespace tolvane::forms
