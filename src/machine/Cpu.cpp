@@ -18,10 +18,11 @@ int InstructionWords(Word first) {
 }
 
 ExecStatus CCpu::Execute(Memory& memory, ConsolePort& console, MachineHooks* hooks) {
-  Regs r = LoadRegs(*this);
-  const StepResult s = hooks ? StepOnce<true>(r, memory, *this, console, hooks)
-                             : StepOnce<false>(r, memory, *this, console, nullptr);
-  StoreRegs(r, *this);
+  Word g[8], fr, pr, sp, limit;
+  SyncIn(g, fr, pr, sp, limit, *this);
+  const StepResult s = hooks ? StepOnce<true>(g, fr, pr, sp, limit, memory, *this, console, hooks)
+                             : StepOnce<false>(g, fr, pr, sp, limit, memory, *this, console, nullptr);
+  SyncOut(g, fr, pr, sp, limit, *this);
   switch (s) {
     case StepResult::ProgramEnd:
       return ExecStatus::ProgramEnd;
@@ -48,15 +49,16 @@ RunResult RunToEnd(CCpu& cpu, Memory& memory, ConsolePort& console, std::uint64_
   const std::uint64_t limit = maxSteps ? maxSteps : std::numeric_limits<std::uint64_t>::max();
   const std::uint64_t interval = turn ? (turnInterval ? turnInterval : 1) : limit;
   std::uint64_t steps = 0;
-  Regs r = LoadRegs(cpu);
+  Word g[8], fr, pr, sp, lim;
+  SyncIn(g, fr, pr, sp, lim, cpu);
   for (;;) {
     if (turn) {
-      StoreRegs(r, cpu);
+      SyncOut(g, fr, pr, sp, lim, cpu);
       if (!turn->Turn()) {
         result.stop = RunStop::Stopped;
         break;
       }
-      r = LoadRegs(cpu);
+      SyncIn(g, fr, pr, sp, lim, cpu);
     }
     if (steps >= limit) {
       result.stop = RunStop::StepLimit;
@@ -66,7 +68,7 @@ RunResult RunToEnd(CCpu& cpu, Memory& memory, ConsolePort& console, std::uint64_
     StepResult s = StepResult::Continue;
     std::uint64_t done = 0;
     while (done < chunk) {
-      s = StepOnce<false>(r, memory, cpu, console, nullptr);
+      s = StepOnce<false>(g, fr, pr, sp, lim, memory, cpu, console, nullptr);
       if (s != StepResult::Continue) [[unlikely]]
         break;
       ++done;
@@ -88,7 +90,7 @@ RunResult RunToEnd(CCpu& cpu, Memory& memory, ConsolePort& console, std::uint64_
       break;
     }
   }
-  StoreRegs(r, cpu);
+  SyncOut(g, fr, pr, sp, lim, cpu);
   result.steps = steps;
   return result;
 }

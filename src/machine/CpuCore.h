@@ -2,9 +2,9 @@
 // The instruction step shared by CCpu::Execute and the plain-run loop. Internal
 // to the machine library.
 //
-// The registers are worked on as a local copy (`Regs`) so that stores into memory,
-// which are 16-bit words like the registers, cannot force the compiler to reload
-// them; the copy is written back to the CCpu before anything outside the machine
+// The registers are worked on as local copies so that stores into memory, which
+// are 16-bit words like the registers, cannot force the compiler to reload them;
+// the copies are written back to the CCpu before anything outside the machine
 // (console, debugger) can look at it.
 #include <array>
 #include <cstdint>
@@ -19,31 +19,6 @@
 #endif
 
 namespace tolvane::machine_detail {
-
-struct Regs {
-  Word gr[8];
-  Word fr, pr, sp, limit;
-};
-
-inline Regs LoadRegs(const CCpu& cpu) {
-  const auto& a = cpu.Registers();
-  Regs r;
-  for (int i = 0; i < 8; ++i) r.gr[i] = a[i];
-  r.fr = a[CCpu::kFR];
-  r.pr = a[CCpu::kPR];
-  r.sp = a[CCpu::kSP];
-  r.limit = a[CCpu::kStackLimit];
-  return r;
-}
-
-inline void StoreRegs(const Regs& r, CCpu& cpu) {
-  auto& a = cpu.Registers();
-  for (int i = 0; i < 8; ++i) a[i] = r.gr[i];
-  a[CCpu::kFR] = r.fr;
-  a[CCpu::kPR] = r.pr;
-  a[CCpu::kSP] = r.sp;
-  a[CCpu::kStackLimit] = r.limit;
-}
 
 enum class StepResult : std::uint8_t { Continue, ProgramEnd, StackOverflow, Undefined };
 
@@ -124,12 +99,33 @@ TOLVANE_ALWAYS_INLINE Word Shift(int op, Word& v, Word fr, unsigned n) {
 
 // Executes one instruction on `r`. `cpu` is the register file `r` was loaded
 // from; it is brought up to date before the console or the debugger is called.
+inline void SyncOut(const Word* g, Word fr, Word pr, Word sp, Word limit, CCpu& cpu) {
+  auto& a = cpu.Registers();
+  for (int i = 0; i < 8; ++i) a[i] = g[i];
+  a[CCpu::kFR] = fr;
+  a[CCpu::kPR] = pr;
+  a[CCpu::kSP] = sp;
+  a[CCpu::kStackLimit] = limit;
+}
+
+inline void SyncIn(Word* g, Word& fr, Word& pr, Word& sp, Word& limit, const CCpu& cpu) {
+  const auto& a = cpu.Registers();
+  for (int i = 0; i < 8; ++i) g[i] = a[i];
+  fr = a[CCpu::kFR];
+  pr = a[CCpu::kPR];
+  sp = a[CCpu::kSP];
+  limit = a[CCpu::kStackLimit];
+}
+
+//
+// The registers come as separate scalars and an array so that, inlined into a
+// loop over local variables, PR, SP and FR stay in machine registers.
 template <bool kHooks>
-TOLVANE_ALWAYS_INLINE StepResult StepOnce(Regs& r, Memory& memory, CCpu& cpu, ConsolePort& console,
-                                          MachineHooks* hooks) {
+TOLVANE_ALWAYS_INLINE StepResult StepOnce(Word* const g, Word& fr, Word& pr, Word& sp, Word& limit,
+                                          Memory& memory, CCpu& cpu, ConsolePort& console, MachineHooks* hooks) {
   Word* const mem = memory.data();
-  const Word w = mem[r.pr];
-  const Word adr = mem[static_cast<Word>(r.pr + 1)];
+  const Word w = mem[pr];
+  const Word adr = mem[static_cast<Word>(pr + 1)];
   const unsigned op = w >> 8;
   const unsigned ri = (w >> 4) & 0x0F;
   const unsigned xi = w & 0x0F;
@@ -139,23 +135,23 @@ TOLVANE_ALWAYS_INLINE StepResult StepOnce(Regs& r, Memory& memory, CCpu& cpu, Co
     if (((info & kUsesR) && ri >= 8) || ((info & kUsesX) && xi >= 8)) return StepResult::Undefined;
   }
   // Only evaluated by instructions that use x, so xi < 8 there.
-  auto ea = [&]() -> Word { return static_cast<Word>(adr + (xi ? r.gr[xi & 7] : 0)); };
-  Word& gr = r.gr[ri & 7];
-  Word& gr2 = r.gr[xi & 7];
+  auto ea = [&]() -> Word { return static_cast<Word>(adr + (xi ? g[xi & 7] : 0)); };
+  Word& gr = g[ri & 7];
+  Word& gr2 = g[xi & 7];
 
   switch (op) {
     case 0x00:  // NOP
-      r.pr = static_cast<Word>(r.pr + 1);
+      pr = static_cast<Word>(pr + 1);
       return StepResult::Continue;
     case 0x10:  // LD r,adr,x
       gr = mem[ea()];
-      r.fr = ZeroSign(gr);
-      r.pr = static_cast<Word>(r.pr + 2);
+      fr = ZeroSign(gr);
+      pr = static_cast<Word>(pr + 2);
       return StepResult::Continue;
     case 0x11: {  // ST
       const Word a = ea();
       mem[a] = gr;
-      r.pr = static_cast<Word>(r.pr + 2);
+      pr = static_cast<Word>(pr + 2);
       if constexpr (kHooks) {
         if (hooks->unAsmTracking) hooks->UnAsmStoreAt(a);
         hooks->memoryChanged = true;
@@ -164,12 +160,12 @@ TOLVANE_ALWAYS_INLINE StepResult StepOnce(Regs& r, Memory& memory, CCpu& cpu, Co
     }
     case 0x12:  // LAD
       gr = ea();
-      r.pr = static_cast<Word>(r.pr + 2);
+      pr = static_cast<Word>(pr + 2);
       return StepResult::Continue;
     case 0x14:  // LD r1,r2
       gr = gr2;
-      r.fr = ZeroSign(gr);
-      r.pr = static_cast<Word>(r.pr + 1);
+      fr = ZeroSign(gr);
+      pr = static_cast<Word>(pr + 1);
       return StepResult::Continue;
 
     case 0x20:
@@ -178,8 +174,8 @@ TOLVANE_ALWAYS_INLINE StepResult StepOnce(Regs& r, Memory& memory, CCpu& cpu, Co
       const Word b = op == 0x20 ? mem[ea()] : gr2;
       const Word s = static_cast<Word>(a + b);
       gr = s;
-      r.fr = FlagsWithOverflow(r.fr, ((a ^ s) & (b ^ s) & 0x8000) != 0, s);
-      r.pr = static_cast<Word>(r.pr + (op == 0x20 ? 2 : 1));
+      fr = FlagsWithOverflow(fr, ((a ^ s) & (b ^ s) & 0x8000) != 0, s);
+      pr = static_cast<Word>(pr + (op == 0x20 ? 2 : 1));
       return StepResult::Continue;
     }
     case 0x21:
@@ -188,8 +184,8 @@ TOLVANE_ALWAYS_INLINE StepResult StepOnce(Regs& r, Memory& memory, CCpu& cpu, Co
       const Word b = op == 0x21 ? mem[ea()] : gr2;
       const Word s = static_cast<Word>(a - b);
       gr = s;
-      r.fr = FlagsWithOverflow(r.fr, ((a ^ b) & (a ^ s) & 0x8000) != 0, s);
-      r.pr = static_cast<Word>(r.pr + (op == 0x21 ? 2 : 1));
+      fr = FlagsWithOverflow(fr, ((a ^ b) & (a ^ s) & 0x8000) != 0, s);
+      pr = static_cast<Word>(pr + (op == 0x21 ? 2 : 1));
       return StepResult::Continue;
     }
     case 0x22:
@@ -198,8 +194,8 @@ TOLVANE_ALWAYS_INLINE StepResult StepOnce(Regs& r, Memory& memory, CCpu& cpu, Co
       const Word b = op == 0x22 ? mem[ea()] : gr2;
       const Word s = static_cast<Word>(a + b);
       gr = s;
-      r.fr = FlagsWithOverflow(r.fr, s < a, s);
-      r.pr = static_cast<Word>(r.pr + (op == 0x22 ? 2 : 1));
+      fr = FlagsWithOverflow(fr, s < a, s);
+      pr = static_cast<Word>(pr + (op == 0x22 ? 2 : 1));
       return StepResult::Continue;
     }
     case 0x23:
@@ -208,56 +204,56 @@ TOLVANE_ALWAYS_INLINE StepResult StepOnce(Regs& r, Memory& memory, CCpu& cpu, Co
       const Word b = op == 0x23 ? mem[ea()] : gr2;
       const Word s = static_cast<Word>(a - b);
       gr = s;
-      r.fr = FlagsWithOverflow(r.fr, a < b, s);
-      r.pr = static_cast<Word>(r.pr + (op == 0x23 ? 2 : 1));
+      fr = FlagsWithOverflow(fr, a < b, s);
+      pr = static_cast<Word>(pr + (op == 0x23 ? 2 : 1));
       return StepResult::Continue;
     }
 
     case 0x30:  // AND
       gr &= mem[ea()];
-      r.fr = ZeroSign(gr);
-      r.pr = static_cast<Word>(r.pr + 2);
+      fr = ZeroSign(gr);
+      pr = static_cast<Word>(pr + 2);
       return StepResult::Continue;
     case 0x31:  // OR
       gr |= mem[ea()];
-      r.fr = ZeroSign(gr);
-      r.pr = static_cast<Word>(r.pr + 2);
+      fr = ZeroSign(gr);
+      pr = static_cast<Word>(pr + 2);
       return StepResult::Continue;
     case 0x32:  // XOR
       gr ^= mem[ea()];
-      r.fr = ZeroSign(gr);
-      r.pr = static_cast<Word>(r.pr + 2);
+      fr = ZeroSign(gr);
+      pr = static_cast<Word>(pr + 2);
       return StepResult::Continue;
     case 0x34:
       gr &= gr2;
-      r.fr = ZeroSign(gr);
-      r.pr = static_cast<Word>(r.pr + 1);
+      fr = ZeroSign(gr);
+      pr = static_cast<Word>(pr + 1);
       return StepResult::Continue;
     case 0x35:
       gr |= gr2;
-      r.fr = ZeroSign(gr);
-      r.pr = static_cast<Word>(r.pr + 1);
+      fr = ZeroSign(gr);
+      pr = static_cast<Word>(pr + 1);
       return StepResult::Continue;
     case 0x36:
       gr ^= gr2;
-      r.fr = ZeroSign(gr);
-      r.pr = static_cast<Word>(r.pr + 1);
+      fr = ZeroSign(gr);
+      pr = static_cast<Word>(pr + 1);
       return StepResult::Continue;
 
     case 0x40:
     case 0x44: {  // CPA: signed compare; OF cleared
       const int a = static_cast<std::int16_t>(gr);
       const int b = static_cast<std::int16_t>(op == 0x40 ? mem[ea()] : gr2);
-      r.fr = a > b ? 0 : a == b ? kFlagZF : kFlagSF;
-      r.pr = static_cast<Word>(r.pr + (op == 0x40 ? 2 : 1));
+      fr = a > b ? 0 : a == b ? kFlagZF : kFlagSF;
+      pr = static_cast<Word>(pr + (op == 0x40 ? 2 : 1));
       return StepResult::Continue;
     }
     case 0x41:
     case 0x45: {  // CPL: unsigned compare
       const unsigned a = gr;
       const unsigned b = op == 0x41 ? mem[ea()] : gr2;
-      r.fr = a > b ? 0 : a == b ? kFlagZF : kFlagSF;
-      r.pr = static_cast<Word>(r.pr + (op == 0x41 ? 2 : 1));
+      fr = a > b ? 0 : a == b ? kFlagZF : kFlagSF;
+      pr = static_cast<Word>(pr + (op == 0x41 ? 2 : 1));
       return StepResult::Continue;
     }
 
@@ -265,74 +261,74 @@ TOLVANE_ALWAYS_INLINE StepResult StepOnce(Regs& r, Memory& memory, CCpu& cpu, Co
     case 0x51:
     case 0x52:
     case 0x53:
-      r.fr = Shift(static_cast<int>(op), gr, r.fr, ea());
-      r.pr = static_cast<Word>(r.pr + 2);
+      fr = Shift(static_cast<int>(op), gr, fr, ea());
+      pr = static_cast<Word>(pr + 2);
       return StepResult::Continue;
 
     case 0x61:  // JMI
-      r.pr = (r.fr & kFlagSF) ? ea() : static_cast<Word>(r.pr + 2);
+      pr = (fr & kFlagSF) ? ea() : static_cast<Word>(pr + 2);
       return StepResult::Continue;
     case 0x62:  // JNZ
-      r.pr = !(r.fr & kFlagZF) ? ea() : static_cast<Word>(r.pr + 2);
+      pr = !(fr & kFlagZF) ? ea() : static_cast<Word>(pr + 2);
       return StepResult::Continue;
     case 0x63:  // JZE
-      r.pr = (r.fr & kFlagZF) ? ea() : static_cast<Word>(r.pr + 2);
+      pr = (fr & kFlagZF) ? ea() : static_cast<Word>(pr + 2);
       return StepResult::Continue;
     case 0x64:  // JUMP
-      r.pr = ea();
+      pr = ea();
       return StepResult::Continue;
     case 0x65:  // JPL
-      r.pr = !(r.fr & (kFlagSF | kFlagZF)) ? ea() : static_cast<Word>(r.pr + 2);
+      pr = !(fr & (kFlagSF | kFlagZF)) ? ea() : static_cast<Word>(pr + 2);
       return StepResult::Continue;
     case 0x66:  // JOV
-      r.pr = (r.fr & kFlagOF) ? ea() : static_cast<Word>(r.pr + 2);
+      pr = (fr & kFlagOF) ? ea() : static_cast<Word>(pr + 2);
       return StepResult::Continue;
 
     case 0x70: {  // PUSH
-      if (WouldOverflow(r.sp, r.limit)) return StepResult::StackOverflow;
+      if (WouldOverflow(sp, limit)) return StepResult::StackOverflow;
       const Word v = ea();
-      r.sp = static_cast<Word>(r.sp - 1);
-      mem[r.sp] = v;
-      r.pr = static_cast<Word>(r.pr + 2);
+      sp = static_cast<Word>(sp - 1);
+      mem[sp] = v;
+      pr = static_cast<Word>(pr + 2);
       if constexpr (kHooks) {
-        if (hooks->unAsmTracking) hooks->UnAsmStoreAt(r.sp);
+        if (hooks->unAsmTracking) hooks->UnAsmStoreAt(sp);
         hooks->memoryChanged = true;
       }
       return StepResult::Continue;
     }
     case 0x71:  // POP
-      gr = mem[r.sp];
-      r.sp = static_cast<Word>(r.sp + 1);
-      r.pr = static_cast<Word>(r.pr + 1);
+      gr = mem[sp];
+      sp = static_cast<Word>(sp + 1);
+      pr = static_cast<Word>(pr + 1);
       return StepResult::Continue;
     case 0x80: {  // CALL
-      if (WouldOverflow(r.sp, r.limit)) return StepResult::StackOverflow;
+      if (WouldOverflow(sp, limit)) return StepResult::StackOverflow;
       const Word target = ea();
-      r.sp = static_cast<Word>(r.sp - 1);
-      mem[r.sp] = static_cast<Word>(r.pr + 2);
-      r.pr = target;
+      sp = static_cast<Word>(sp - 1);
+      mem[sp] = static_cast<Word>(pr + 2);
+      pr = target;
       if constexpr (kHooks) {
-        if (hooks->unAsmTracking) hooks->UnAsmStoreAt(r.sp);
+        if (hooks->unAsmTracking) hooks->UnAsmStoreAt(sp);
         hooks->memoryChanged = true;
         hooks->callExecuted = true;
       }
       return StepResult::Continue;
     }
     case 0x81:  // RET
-      r.pr = mem[r.sp];
-      r.sp = static_cast<Word>(r.sp + 1);
-      if (r.pr == kProgramEndAddress) return StepResult::ProgramEnd;
+      pr = mem[sp];
+      sp = static_cast<Word>(sp + 1);
+      if (pr == kProgramEndAddress) return StepResult::ProgramEnd;
       if constexpr (kHooks) hooks->retExecuted = true;
       return StepResult::Continue;
 
     case 0xF0: {  // SVC
       const Word number = ea();
       if (number == 1) {
-        StoreRegs(r, cpu);
+        SyncOut(g, fr, pr, sp, limit, cpu);
         if constexpr (kHooks) {
           if (hooks->goRunning) hooks->RefreshPanes();
         }
-        const Word g1 = r.gr[1], g2 = r.gr[2];
+        const Word g1 = g[1], g2 = g[2];
         SvcIn(cpu, memory, console, g1, g2);
         if constexpr (kHooks) {
           if (hooks->unAsmTracking) {
@@ -341,13 +337,13 @@ TOLVANE_ALWAYS_INLINE StepResult StepOnce(Regs& r, Memory& memory, CCpu& cpu, Co
           }
           hooks->memoryChanged = true;
         }
-        r = LoadRegs(cpu);
+        SyncIn(g, fr, pr, sp, limit, cpu);
       } else if (number == 2) {
-        StoreRegs(r, cpu);
-        SvcOut(cpu, memory, console, r.gr[1], r.gr[2]);
-        r = LoadRegs(cpu);
+        SyncOut(g, fr, pr, sp, limit, cpu);
+        SvcOut(cpu, memory, console, g[1], g[2]);
+        SyncIn(g, fr, pr, sp, limit, cpu);
       }
-      r.pr = static_cast<Word>(r.pr + 2);
+      pr = static_cast<Word>(pr + 2);
       return StepResult::Continue;
     }
     default:
