@@ -101,12 +101,10 @@ void TfrmMessage::AppendMessageLine(const std::string& cp932Line) {
   // A line break inside a line would shift every later line against lines_.
   QString text = FromCp932(cp932Line);
   text.replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
-  if (lines_.size() == 1 && memo_->document()->isEmpty())
-    memo_->setPlainText(text);
-  else
-    memo_->appendPlainText(text);
-  QTextCursor cursor = memo_->textCursor();
+  // One memo line per message line, the first one included even when empty.
+  QTextCursor cursor(memo_->document());
   cursor.movePosition(QTextCursor::End);
+  cursor.insertText(lines_.size() == 1 ? text : QLatin1Char('\n') + text);
   memo_->setTextCursor(cursor);
   memo_->ensureCursorVisible();
   // Lines show while a long assembly is still running.

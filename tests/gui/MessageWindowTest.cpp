@@ -1,0 +1,191 @@
+// The message window: CP932 lines shown converted, clearing, the popup menu and
+// the double-click on a diagnostic line that asks for its source line.
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QSignalSpy>
+#include <QTextBlock>
+#include <QtTest>
+
+#include "common/Cp932.h"
+#include "forms/frmMessage_f.h"
+
+using namespace tolvane;
+using namespace tolvane::forms;
+
+namespace {
+QString U(const char8_t* utf8) { return QString::fromUtf8(reinterpret_cast<const char*>(utf8)); }
+}  // namespace
+
+class MessageWindowTest : public QObject {
+  Q_OBJECT
+
+ private:
+  std::unique_ptr<TfrmMessage> window_;
+
+  QStringList Shown() const { return window_->memoMessage()->toPlainText().split(QLatin1Char('\n')); }
+
+  // A real double-click in the memo on line `index`.
+  void DoubleClickLine(int index) {
+    QPlainTextEdit* memo = window_->memoMessage();
+    QTextCursor cursor(memo->document()->findBlockByNumber(index));
+    cursor.movePosition(QTextCursor::Right);
+    const QPoint at = memo->cursorRect(cursor).center();
+    QTest::mouseDClick(memo->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+  }
+
+ private slots:
+  void init() {
+    window_ = std::make_unique<TfrmMessage>();
+    window_->resize(600, 400);
+  }
+  void cleanup() { window_.reset(); }
+
+  void namesAndMenu() {
+    QCOMPARE(window_->objectName(), QStringLiteral("frmMessage"));
+    QCOMPARE(window_->windowTitle(), U(u8"メッセージ"));
+    QCOMPARE(window_->memoMessage()->objectName(), QStringLiteral("memoMessage"));
+    QVERIFY(window_->memoMessage()->isReadOnly());
+    QCOMPARE(window_->memoMessage()->lineWrapMode(), QPlainTextEdit::NoWrap);
+    QCOMPARE(window_->pmnuMessage()->objectName(), QStringLiteral("pmnuMessage"));
+    QCOMPARE(window_->pmnuSelectAll()->text(), U(u8"全て選択(&L)"));
+    QCOMPARE(window_->pmnuCopy()->text(), U(u8"コピー(&C)"));
+    QVERIFY(!window_->pmnuCopy()->isEnabled());
+    QVERIFY(window_->memoMessage()->font().fixedPitch());
+  }
+
+  void linesAreConvertedAndShown() {
+    QVERIFY(!window_->isVisible());
+    MessageSink& sink = *window_;
+    sink.AppendMessageLine("Assemble[a.cas]");
+    QVERIFY(window_->isVisible());  // no main window connected: it shows itself
+    sink.AppendMessageLine(J(u8" (  3) : Error  ラベルが不正です"));
+    sink.AppendMessageLine("");
+    sink.AppendMessageLine("   1 Errors");
+    QCOMPARE(Shown(), (QStringList{QStringLiteral("Assemble[a.cas]"), U(u8" (  3) : Error  ラベルが不正です"),
+                                   QString(), QStringLiteral("   1 Errors")}));
+    QCOMPARE(window_->Text(), Shown().join(QStringLiteral("\r\n")) + QStringLiteral("\r\n"));
+    QCOMPARE(window_->Lines().size(), std::size_t{4});
+    // The caret follows the last line.
+    QCOMPARE(window_->memoMessage()->textCursor().blockNumber(), 3);
+
+    sink.ClearMessages();
+    QVERIFY(window_->memoMessage()->toPlainText().isEmpty());
+    QVERIFY(window_->Lines().empty());
+    // An empty first line still keeps one memo line per message line.
+    sink.AppendMessageLine("");
+    sink.AppendMessageLine("LINK[x.exe]");
+    QCOMPARE(Shown(), (QStringList{QString(), QStringLiteral("LINK[x.exe]")}));
+  }
+
+  void everyLineAsksForTheMessagePage() {
+    int asked = 0;
+    connect(window_.get(), &TfrmMessage::showRequested, this, [&] { ++asked; });
+    window_->AppendMessageLine("one");
+    window_->AppendMessageLine("two");
+    QCOMPARE(asked, 2);
+    QVERIFY(!window_->isVisible());  // the main window decides how to show it
+  }
+
+  void diagnosticsKnowTheirSource() {
+    const std::string japanesePath = J(u8"C:\\作業\\表.cas");
+    for (const std::string& line :
+         {std::string("Assemble[C:\\work\\a.cas]"), std::string(" (  3) : Error  bad operand"),
+          std::string(" (   ) : Error  no END"), std::string("   2 Errors"), "Assemble[" + japanesePath + "]",
+          std::string(" (1234) : Error  x"), std::string("LINK[C:\\work\\a.exe]"),
+          std::string(" Error:  C:\\work\\b.objcannot"), std::string(" (12x) : Error  not a number")})
+      window_->AppendMessageLine(line);
+
+    struct Case {
+      int index;
+      bool diagnostic;
+      std::string path;
+      int line;
+    };
+    const Case cases[] = {
+        {0, false, "", 0},
+        {1, true, "C:\\work\\a.cas", 3},
+        {2, true, "C:\\work\\a.cas", 0},
+        {3, false, "", 0},
+        {5, true, japanesePath, 1234},
+        {6, false, "", 0},
+        {7, false, "", 0},
+        {8, false, "", 0},
+        {9, false, "", 0},
+        {-1, false, "", 0},
+    };
+    for (const Case& c : cases) {
+      std::string path;
+      int line = -1;
+      QCOMPARE(window_->DiagnosticAt(c.index, &path, &line), c.diagnostic);
+      if (!c.diagnostic) continue;
+      QCOMPARE(path, c.path);
+      QCOMPARE(line, c.line);
+    }
+    // A diagnostic with no "Assemble[" line above it has no source.
+    window_->ClearMessages();
+    window_->AppendMessageLine(" (  7) : Error  orphan");
+    QVERIFY(!window_->DiagnosticAt(0, nullptr, nullptr));
+  }
+
+  void doubleClickAsksForTheSourceLine() {
+    window_->show();
+    window_->AppendMessageLine(J(u8"Assemble[/tmp/作業/prog.cas]"));
+    window_->AppendMessageLine(" ( 12) : Error  bad");
+    window_->AppendMessageLine("   1 Errors");
+    QSignalSpy text(window_.get(), &TfrmMessage::sourceLineRequested);
+    int bytesLine = 0;
+    std::string bytesPath;
+    connect(window_.get(), &TfrmMessage::sourceLineRequestedCp932, this,
+            [&](const std::string& path, int line) {
+              bytesPath = path;
+              bytesLine = line;
+            });
+    DoubleClickLine(1);
+    QCOMPARE(text.count(), 1);
+    QCOMPARE(text.at(0).at(0).toString(), U(u8"/tmp/作業/prog.cas"));
+    QCOMPARE(text.at(0).at(1).toInt(), 12);
+    QCOMPARE(bytesPath, J(u8"/tmp/作業/prog.cas"));
+    QCOMPARE(bytesLine, 12);
+    // The lines themselves stay as they were.
+    QCOMPARE(Shown().at(1), QStringLiteral(" ( 12) : Error  bad"));
+    DoubleClickLine(0);
+    DoubleClickLine(2);
+    QCOMPARE(text.count(), 1);
+  }
+
+  void selectAllAndCopy() {
+    window_->show();
+    window_->AppendMessageLine("alpha");
+    window_->AppendMessageLine("beta");
+    window_->pmnuMessagePopup();
+    QVERIFY(!window_->pmnuCopy()->isEnabled());
+    window_->pmnuSelectAll()->trigger();
+    QVERIFY(window_->pmnuCopy()->isEnabled());
+    window_->pmnuCopy()->trigger();
+    QVERIFY(!window_->pmnuCopy()->isEnabled());
+    QVERIFY(!window_->memoMessage()->textCursor().hasSelection());
+    QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("alpha\nbeta"));
+    // Opening the menu enables copy with a selection and never disables it.
+    QTextCursor cursor = window_->memoMessage()->textCursor();
+    cursor.setPosition(0);
+    cursor.setPosition(3, QTextCursor::KeepAnchor);
+    window_->memoMessage()->setTextCursor(cursor);
+    window_->pmnuMessagePopup();
+    QVERIFY(window_->pmnuCopy()->isEnabled());
+    cursor.clearSelection();
+    window_->memoMessage()->setTextCursor(cursor);
+    window_->pmnuMessagePopup();
+    QVERIFY(window_->pmnuCopy()->isEnabled());
+    // Showing the window collapses the selection.
+    window_->pmnuSelectAllClick();
+    window_->hide();
+    window_->show();
+    QVERIFY(!window_->memoMessage()->textCursor().hasSelection());
+  }
+};
+
+QTEST_MAIN(MessageWindowTest)
+#include "MessageWindowTest.moc"
