@@ -29,6 +29,7 @@ class BreakpointTable {
   int Count() const { return static_cast<int>(rows_.size()); }
 
   bool IsEnabledAt(Word address) const { return enabled_[address]; }
+  const std::bitset<kMemoryWords>& EnabledBits() const { return enabled_; }
   // Index of the row for the address in the given state, or -1.
   int FindEnabledBreakpoint(Word address) const;
   int FindDisabledBreakpoint(Word address) const;

@@ -198,6 +198,8 @@ class ExecutionControl {
   static constexpr unsigned kTurnInstructions = 4096;
   static constexpr int kTurnMillis = 5;
   static constexpr int kAnimateMillis = 80;
+  // Instructions between looks at the clock.
+  static constexpr unsigned kClockInterval = 256;
 
  private:
   class Hooks : public MachineHooks {
@@ -226,6 +228,9 @@ class ExecutionControl {
   void StoppedHandling();  // breakpoint or pause: keys text, Go/Animate/Trace/Step on
   bool RunContinuous(bool animate);
   void RunLoop();
+  // GO's inner loop: up to `limit` instructions, stopping after one that ends
+  // the program or overflows, or when a breakpoint, pause or end is due.
+  ExecStatus GoBatch(unsigned limit, unsigned& executed);
   void SingleStep(bool overCall);
   // Runs a called routine to its return; the status that ends the program, or Continue.
   ExecStatus RunCalledRoutine();

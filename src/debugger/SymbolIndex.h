@@ -6,13 +6,12 @@
 #include <vector>
 
 #include "common/Word.h"
+#include "link/ObjectFile.h"
 
 namespace tolvane::debugger {
 
-struct SymbolRecord {
-  std::string name;  // CP932; literals begin with '='
-  Word address = 0;
-};
+// A record of the symbol file: name (CP932; literals begin with '=') and address.
+using tolvane::SymbolRecord;
 
 // The symbol table of the loaded program with the indexes its look-ups need.
 // Records stay in file order. Look-ups by name and `LabelOfAddress` take the

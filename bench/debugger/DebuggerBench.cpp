@@ -1,0 +1,154 @@
+// The disassembler's full build over a crowded image, and GO against the plain
+// run on the same counting program.
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "common/ChangeExtension.h"
+#include "common/MessageSink.h"
+#include "debugger/Disassembler.h"
+#include "debugger/ExecutionControl.h"
+#include "link/LoadModule.h"
+#include "machine/Loader.h"
+
+using namespace tolvane;
+using namespace tolvane::debugger;
+
+namespace {
+
+// A full 64K image of mixed words, 20,000 symbols and 30,000 data addresses.
+void BM_BuildUnAsmTable(benchmark::State& state) {
+  std::unique_ptr<Word[]> mem(new Word[kMemoryWords]);
+  std::uint32_t seed = 12345;
+  auto next = [&] {
+    seed = seed * 1664525u + 1013904223u;
+    return seed >> 8;
+  };
+  static const Word kOps[] = {0x1010, 0x1123, 0x1214, 0x2412, 0x6200, 0x8000, 0x8100, 0x7100, 0xF000, 0x0000, 0x4567};
+  for (std::size_t a = 0; a < kMemoryWords; ++a)
+    mem[a] = (a & 1) ? static_cast<Word>(next()) : static_cast<Word>(kOps[next() % 11] | (next() & 0x77));
+  std::vector<SymbolRecord> records;
+  for (int i = 0; i < 20000; ++i) {
+    char name[16];
+    std::snprintf(name, sizeof name, "L%05d", i);
+    records.push_back({name, static_cast<Word>(next())});
+  }
+  SymbolIndex symbols;
+  symbols.Assign(std::move(records));
+  std::vector<Word> data;
+  for (int i = 0; i < 30000; ++i) data.push_back(static_cast<Word>(next()));
+  Disassembler dis;
+  dis.Attach(mem.get(), &symbols);
+  dis.SetDataAddresses(data.data(), data.size());
+  dis.SetLayout(0x0100, 0xF000, 0xE000);
+  for (auto _ : state) {
+    dis.BuildUnAsmTable();
+    benchmark::DoNotOptimize(dis.RowCount());
+  }
+  state.counters["rows"] = dis.RowCount();
+}
+BENCHMARK(BM_BuildUnAsmTable)->Unit(benchmark::kMillisecond);
+
+class NullUi : public DebuggerUiPort {
+ public:
+  BoxAnswer ShowMessageBox(BoxKind, const std::string&, BoxButtons) override { return BoxAnswer::Ok; }
+};
+class NullConsole : public ConsolePort {
+ public:
+  Bytes ConsoleReadLine() override { return "\x1A"; }
+  void ConsoleWrite(const Bytes&) override {}
+};
+class NullSink : public MessageSink {
+ public:
+  void AppendMessageLine(const std::string&) override {}
+};
+
+// 32 rounds of a 65536-step inner loop: about 4.2 million instructions.
+const std::string& CountingProgram() {
+  static const std::string path = [] {
+    LoadModule m;
+    m.origin = 0x100;
+    m.start = 0x100;
+    m.image = {0x1220, 0x0020,  // 0100 LAD GR2,32
+               0x1210, 0x0000,  // 0102 OUTER LAD GR1,0
+               0x2310, 0x0110,  // 0104 INNER SUBL GR1,ONE
+               0x6200, 0x0104,  // 0106 JNZ INNER
+               0x2120, 0x0110,  // 0108 SUBA GR2,ONE
+               0x6200, 0x0102,  // 010A JNZ OUTER
+               0x8100,          // 010C RET
+               0, 0, 0,         // 010D
+               0x0001};         // 0110 ONE DC 1
+    m.stackLimit = 0x111;
+    m.initialSp = 0x211;
+    m.dataAddresses = {0x110};
+    std::string p = (std::filesystem::temp_directory_path() / "tolvane_bench_count.exe").string();
+    NullSink sink;
+    WriteLoadModule(p, m, sink);
+    WriteSymbolFile(ChangeExtension(p, ".sym"), {{"ONE", 0x110}}, sink);
+    return p;
+  }();
+  return path;
+}
+
+std::uint64_t PlainInstructions() {
+  NullUi ui;
+  NullConsole console;
+  CCpu cpu;
+  auto memory = std::make_unique<Memory>();
+  LoadedProgram program;
+  LoadProgram(CountingProgram(), false, cpu, *memory, program, ui);
+  return RunToEnd(cpu, *memory, console).steps;
+}
+
+// The machine's plain run, as RunProgram uses it (turns every 4096 instructions).
+void BM_PlainRun(benchmark::State& state) {
+  NullUi ui;
+  NullConsole console;
+  ExecutionControl ec(ui, console);
+  ec.SetShowRegistersAfterRun(false);
+  BuildOptions options;
+  options.symbolicDebug = 0;
+  for (auto _ : state) {
+    // Loading is part of RunProgram; BM_LoadOnly shows its share.
+    if (!ec.RunProgram(CountingProgram(), options)) state.SkipWithError("run failed");
+  }
+  state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * PlainInstructions()));
+}
+BENCHMARK(BM_PlainRun)->Unit(benchmark::kMillisecond);
+
+// GO with two enabled breakpoints that are never reached, through a UI that does nothing.
+void BM_GoWithBreakpoints(benchmark::State& state) {
+  NullUi ui;
+  NullConsole console;
+  ExecutionControl ec(ui, console);
+  ec.SetShowRegistersAfterRun(false);
+  BuildOptions options;
+  options.symbolicDebug = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    ec.StartDebugging(CountingProgram(), options);
+    if (ec.Breakpoints().Count() == 0) {
+      ec.Breakpoints().AddRow(0x0300, "");
+      ec.Breakpoints().AddRow(0x0400, "");
+    }
+    state.ResumeTiming();
+    if (!ec.Go() || ec.DebuggingActive()) state.SkipWithError("go did not run to the end");
+  }
+  state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * PlainInstructions()));
+}
+BENCHMARK(BM_GoWithBreakpoints)->Unit(benchmark::kMillisecond);
+
+// Loading alone, for reading the two figures above.
+void BM_LoadOnly(benchmark::State& state) {
+  NullUi ui;
+  CCpu cpu;
+  auto memory = std::make_unique<Memory>();
+  LoadedProgram program;
+  for (auto _ : state) LoadProgram(CountingProgram(), false, cpu, *memory, program, ui);
+}
+BENCHMARK(BM_LoadOnly)->Unit(benchmark::kMillisecond);
+
+}  // namespace
