@@ -1,14 +1,422 @@
-#include <cstdio>
+// tolvane-cli debug: a line-oriented debugger over the same execution control as
+// the IDE's debug window. Commands come from standard input, one per line; the
+// program's IN reads its lines from standard input too, and everything the
+// windows would show (console lines, message boxes, status line, panes) is
+// printed on standard output.
+#include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "CliSupport.h"
 #include "Commands.h"
+#include "common/Cp932.h"
+#include "debugger/ExecutionControl.h"
+#include "debugger/Formats.h"
+#include "debugger/TextChecks.h"
+#include "machine/StdioRun.h"
 
 namespace tolvane::cli {
 
-const char* const kDebugHelp = "  debug              (not yet available)\n";
+const char* const kDebugHelp =
+    "  debug [--no-sym] [--no-regs] [--data-as-code] PROG.exe\n"
+    "                   debug a load module from the terminal: commands on standard input\n"
+    "                   (type 'help'), the program's IN lines from standard input as well;\n"
+    "                   OUT lines, console and message-box texts and the panes on standard\n"
+    "                   output. --no-sym: do not load PROG.sym; --no-regs: no register dump\n"
+    "                   when the program ends; --data-as-code: disassemble data as\n"
+    "                   instructions. Ctrl+C pauses a running go. Exit status: 0, 1 load\n"
+    "                   failed, 2 usage.\n";
 
-int CmdDebug(const Args&) {
-  std::fputs("tolvane-cli: 'debug' is not available yet\n", stderr);
+namespace {
+
+using namespace tolvane::debugger;
+
+const char* const kCommandHelp =
+    "Commands (ADDR: 1-4 hexadecimal digits; LABEL: a label of the program):\n"
+    "  break ADDR|LABEL     add an enabled breakpoint\n"
+    "  delete ADDR|LABEL    remove the breakpoint\n"
+    "  enable ADDR|LABEL    enable the breakpoint\n"
+    "  disable ADDR|LABEL   disable the breakpoint\n"
+    "  breaks               list the breakpoints (address, label, 1 enabled / 0 disabled)\n"
+    "  go                   run until a breakpoint, the end, or Ctrl+C\n"
+    "  animate              run one instruction every 80 ms, showing each\n"
+    "  trace [N]            execute one instruction (N times)\n"
+    "  step [N]             as trace, a CALL runs the whole routine\n"
+    "  regs                 the register dump and each register in four notations\n"
+    "  mem ADDR [N]         the memory dump rows covering N words (default 64)\n"
+    "  dis [ADDR] [N]       N disassembly rows (default 16) from ADDR (default PR)\n"
+    "  watch ADDR|LABEL     add a watch\n"
+    "  watches              show the watches\n"
+    "  set REG|ADDR VALUE   change GR0-GR7, PR, SP, FR (000 ... 110) or a memory word\n"
+    "  start                load the program again and start debugging\n"
+    "  end                  end the program\n"
+    "  quit                 leave the debugger\n"
+    "  help                 this text\n";
+
+volatile std::sig_atomic_t interrupted = 0;
+void OnInterrupt(int) { interrupted = 1; }
+
+void Print(const std::string& cp932) { PrintCp932(stdout, cp932); }
+void PrintLine(const std::string& cp932) {
+  Print(cp932);
+  std::fputc('\n', stdout);
+  std::fflush(stdout);
+}
+
+const char* Caption(BoxKind kind) {
+  switch (kind) {
+    case BoxKind::Error:
+      return "エラー";
+    case BoxKind::Warning:
+      return "警告";
+    case BoxKind::Information:
+      return "情報";
+    default:
+      return "確認";
+  }
+}
+
+// The console: IN lines from standard input, OUT and the debugger's console
+// lines on standard output. The register dump's CR LF becomes a line feed.
+class TerminalConsole : public ConsolePort {
+ public:
+  Bytes ConsoleReadLine() override { return stdio_.ConsoleReadLine(); }
+  void ConsoleWrite(const Bytes& text) override {
+    std::string t = text;
+    for (std::size_t p; (p = t.find("\r\n")) != std::string::npos;) t.erase(p, 1);
+    stdio_.ConsoleWrite(t);
+  }
+
+ private:
+  StdioConsole stdio_{stdin, stdout};
+};
+
+class TerminalUi : public DebuggerUiPort {
+ public:
+  ExecutionControl* ec = nullptr;
+
+  BoxAnswer ShowMessageBox(BoxKind kind, const std::string& text, BoxButtons buttons) override {
+    std::string t = text;
+    std::replace(t.begin(), t.end(), '\n', ' ');
+    std::printf("%s: ", Caption(kind));
+    PrintLine(t);
+    return buttons == BoxButtons::Ok ? BoxAnswer::Ok : BoxAnswer::Yes;
+  }
+  void ProcessEvents() override {
+    if (interrupted && ec) {
+      interrupted = 0;
+      ec->Pause();
+    }
+  }
+  void WaitMilliseconds(int ms) override {
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+    ProcessEvents();
+  }
+};
+
+// "ADDR|LABEL": a label of the program when there is one by that name, else a
+// hexadecimal address, else (for the messages) a label.
+AddBy Classify(const std::string& text, const SymbolIndex& symbols) {
+  if (symbols.LabelExists(text)) return AddBy::Label;
+  if (IsHexAddressText(text)) return AddBy::Address;
+  return AddBy::Label;
+}
+
+class Session {
+ public:
+  Session(TerminalUi& ui, ExecutionControl& ec, std::string program, BuildOptions options)
+      : ui_(ui), ec_(ec), program_(std::move(program)), options_(options) {}
+
+  bool Start() {
+    if (!ec_.StartDebugging(program_, options_)) return false;
+    ShowStop();
+    return true;
+  }
+
+  // Returns false for quit.
+  bool Execute(const std::string& line) {
+    std::istringstream in(line);
+    std::string cmd;
+    if (!(in >> cmd)) return true;
+    std::vector<std::string> a;
+    for (std::string w; in >> w;) a.push_back(w);
+    // Arguments are typed text: convert them to the program's CP932.
+    for (std::string& w : a) w = InputLineToCp932(w);
+
+    if (cmd == "quit" || cmd == "q" || cmd == "exit") return false;
+    if (cmd == "help" || cmd == "?") {
+      std::fputs(kCommandHelp, stdout);
+    } else if (cmd == "break" || cmd == "b") {
+      if (Need(a, 1)) Report(ec_.AddBreakpoint(Classify(a[0], ec_.Symbols()), a[0]), [&] { PrintBreaks(); });
+    } else if (cmd == "delete" || cmd == "enable" || cmd == "disable") {
+      if (Need(a, 1)) ChangeBreak(cmd, a[0]);
+    } else if (cmd == "breaks") {
+      PrintBreaks();
+    } else if (cmd == "go" || cmd == "g" || cmd == "animate") {
+      if (!Debugging()) return true;
+      bool ok = cmd == "animate" ? ec_.GoAnimate() : ec_.Go();
+      if (!ok) std::puts("refused: a run is in progress");
+      ShowStop();
+    } else if (cmd == "trace" || cmd == "t" || cmd == "step" || cmd == "s") {
+      if (!Debugging()) return true;
+      long n = a.empty() ? 1 : std::strtol(a[0].c_str(), nullptr, 10);
+      for (long i = 0; i < std::max(1L, n) && ec_.DebuggingActive(); ++i) {
+        if (cmd[0] == 't')
+          ec_.Trace();
+        else
+          ec_.Step();
+      }
+      ShowStop();
+    } else if (cmd == "regs" || cmd == "r") {
+      PrintRegisters();
+    } else if (cmd == "mem" || cmd == "m") {
+      if (Need(a, 1) && Address(a[0])) PrintMemory(HexTextValue(a[0]), a.size() > 1 ? Count(a[1], 64) : 64);
+    } else if (cmd == "dis" || cmd == "d") {
+      Word from = ec_.Cpu().GetPR();
+      if (!a.empty() && !Address(a[0])) return true;
+      if (!a.empty()) from = HexTextValue(a[0]);
+      PrintDisassembly(from, a.size() > 1 ? Count(a[1], 16) : 16);
+    } else if (cmd == "watch" || cmd == "w") {
+      if (Need(a, 1))
+        Report(ec_.Watches().AddDirect(Classify(a[0], ec_.Symbols()), a[0], ec_.Symbols(), ec_.Mem().data()),
+               [&] { PrintWatches(); });
+    } else if (cmd == "watches") {
+      ec_.RefreshWatches();
+      PrintWatches();
+    } else if (cmd == "set") {
+      if (Need(a, 2) && Debugging()) Set(a[0], a[1]);
+    } else if (cmd == "start") {
+      if (!ec_.DebuggingGuard()) Start();
+    } else if (cmd == "end") {
+      if (Debugging()) ec_.EndProgram();
+    } else {
+      std::printf("unknown command '%s' (type help)\n", cmd.c_str());
+    }
+    std::fflush(stdout);
+    return true;
+  }
+
+ private:
+  bool Need(const std::vector<std::string>& a, std::size_t n) {
+    if (a.size() >= n) return true;
+    std::puts("missing argument (type help)");
+    return false;
+  }
+  bool Debugging() {
+    if (ec_.DebuggingActive()) return true;
+    std::puts("no program is being debugged (type start)");
+    return false;
+  }
+  bool Address(const std::string& text) {
+    if (IsHexAddressText(text)) return true;
+    ui_.ShowMessageBox(BoxKind::Warning, NotValidDataMessage(text), BoxButtons::Ok);
+    return false;
+  }
+  static int Count(const std::string& text, int fallback) {
+    long n = std::strtol(text.c_str(), nullptr, 10);
+    return n > 0 ? static_cast<int>(std::min(n, 65536L)) : fallback;
+  }
+  template <class F>
+  void Report(const DialogResult& r, F onAccept) {
+    if (r.accepted)
+      onAccept();
+    else
+      ui_.ShowMessageBox(r.kind, r.message, BoxButtons::Ok);
+  }
+
+  void ChangeBreak(const std::string& cmd, const std::string& text) {
+    Word address;
+    if (Classify(text, ec_.Symbols()) == AddBy::Label) {
+      if (!IsLabelText(text)) return (void)ui_.ShowMessageBox(BoxKind::Warning, NotALabelMessage(), BoxButtons::Ok);
+      if (!ec_.Symbols().LabelExists(text))
+        return (void)ui_.ShowMessageBox(BoxKind::Warning, NoSuchLabelMessage(), BoxButtons::Ok);
+      address = ec_.Symbols().AddressOfLabel(text);
+    } else {
+      address = HexTextValue(text);
+    }
+    const BreakpointTable& t = ec_.Breakpoints();
+    int on = t.FindEnabledBreakpoint(address), off = t.FindDisabledBreakpoint(address);
+    int index = on >= 0 ? on : off;
+    if (index < 0) {
+      PrintLine("no breakpoint at " + Hex4(address));
+      return;
+    }
+    if (cmd == "delete")
+      ec_.DeleteBreakpoint(index);
+    else if ((cmd == "enable") == (off >= 0))
+      ec_.SwitchBreakpoint(index);
+    PrintBreaks();
+  }
+
+  void Set(const std::string& target, const std::string& value) {
+    DialogResult r;
+    if (target == "PR" || target == "SP" || target == "FR" ||
+        (target.size() == 3 && target[0] == 'G' && target[1] == 'R')) {
+      r = ec_.ChangeRegister(target, value);
+      if (r.accepted) PrintRegisters();
+    } else if (IsHexAddressText(target)) {
+      Word address = HexTextValue(target);
+      r = ec_.ChangeMemory(Hex4(address), value);
+      if (r.accepted) PrintMemory(address, 1);
+    } else {
+      r = DialogResult::Refuse(BoxKind::Warning, NotValidDataMessage(target));
+    }
+    if (!r.accepted) ui_.ShowMessageBox(r.kind, r.message, BoxButtons::Ok);
+  }
+
+  // After a command that ran the program: where it stopped and the status line.
+  void ShowStop() {
+    if (ec_.DebuggingActive()) {
+      int row = ec_.FindRowOfAddress(ec_.Cpu().GetPR());
+      if (row >= 0) PrintRow(row);
+    }
+    if (!ec_.StatusText().empty()) PrintLine(ec_.StatusText());
+  }
+
+  void PrintRow(int row) {
+    SUnAsmTbl r = ec_.Disassembly().Row(row);
+    const BreakpointTable& t = ec_.Breakpoints();
+    char mark = t.FindEnabledBreakpoint(r.address) >= 0 ? '*' : t.FindDisabledBreakpoint(r.address) >= 0 ? 'o' : ' ';
+    bool current = ec_.DebuggingActive() && ec_.FindRowOfAddress(ec_.Cpu().GetPR()) == row;
+    std::string line;
+    line += mark;
+    line += current ? '>' : ' ';
+    line += ' ';
+    line += r.text;
+    PrintLine(line);
+  }
+
+  void PrintDisassembly(Word from, int count) {
+    int row = ec_.FindRowOfAddress(from);
+    if (row < 0) {
+      PrintLine(Hex4(from) + J(u8"にはジャンプできません。"));
+      return;
+    }
+    for (int i = 0; i < count && row + i < ec_.Disassembly().RowCount(); ++i) PrintRow(row + i);
+  }
+
+  void PrintBreaks() {
+    PrintLine(J(u8"アドレス ラベル    有効／無効"));
+    for (const Breakpoint& b : ec_.Breakpoints().Rows()) {
+      std::string label = b.label;
+      if (label.size() < 9) label.resize(9, ' ');
+      PrintLine(b.AddressText() + "     " + label + " " + b.StateText());
+    }
+  }
+
+  void PrintWatches() {
+    PrintLine(J(u8"アドレス ラベル    16進数 論理値 算術値 文字"));
+    for (const Watch& w : ec_.Watches().Rows()) {
+      char buf[80];
+      std::string label = w.label;
+      if (label.size() < 9) label.resize(9, ' ');
+      std::snprintf(buf, sizeof buf, "     %-4s   %6s %6s %s", w.hex.c_str(), w.logical.c_str(),
+                    w.arithmetic.c_str(), w.character.c_str());
+      PrintLine(w.addressText + "     " + label + buf);
+    }
+  }
+
+  void PrintRegisters() {
+    const CCpu& c = ec_.Cpu();
+    std::array<Word, 8> gr;
+    for (int i = 0; i < 8; ++i) gr[static_cast<std::size_t>(i)] = c.GetRegister(i);
+    std::string dump = RegisterDumpText(gr, c.GetPR(), c.GetSP(), c.GetFR());
+    dump.erase(dump.find('\r'), 1);
+    PrintLine(dump);
+    PrintLine(J(u8"     16進数 2進数                論理値 算術値"));
+    for (int i = 0; i < 8; ++i) {
+      Word v = gr[static_cast<std::size_t>(i)];
+      PrintLine("GR" + std::to_string(i) + "  " + RegisterHexText(v) + "  " + RegisterBinaryText(v) + "  " +
+                RegisterLogicalText(v) + " " + RegisterArithmeticText(v));
+    }
+    PrintLine("PR   " + RegisterHexText(c.GetPR()));
+    PrintLine("SP   " + RegisterHexText(c.GetSP()));
+    PrintLine("FR   " + FlagText(c.GetFR()));
+  }
+
+  void PrintMemory(Word from, int words) {
+    int first = from / 8;
+    int last = (static_cast<int>(from) + words - 1) / 8;
+    for (int r = first; r <= last; ++r) PrintLine(MemoryDumpLine(ec_.Mem().data(), r % kMemoryDumpRows));
+  }
+
+  TerminalUi& ui_;
+  ExecutionControl& ec_;
+  std::string program_;
+  BuildOptions options_;
+};
+
+int DebugUsage(const std::string& why) {
+  std::fprintf(stderr, "tolvane-cli debug: %s\nusage: tolvane-cli debug [--no-sym] [--no-regs] [--data-as-code] PROG.exe\n",
+               why.c_str());
   return 2;
+}
+
+}  // namespace
+
+int CmdDebug(const Args& args) {
+  BuildOptions options;
+  bool registers = true, dataAsCode = false;
+  std::string program;
+  for (const std::string& a : args) {
+    if (a == "--no-sym")
+      options.symbolicDebug = 0;
+    else if (a == "--sym")
+      options.symbolicDebug = 1;
+    else if (a == "--no-regs")
+      registers = false;
+    else if (a == "--data-as-code")
+      dataAsCode = true;
+    else if (a.size() > 1 && a[0] == '-')
+      return DebugUsage("unknown option " + a);
+    else if (!program.empty())
+      return DebugUsage("only one load module can be debugged");
+    else
+      program = a;
+  }
+  if (program.empty()) return DebugUsage("no load module given");
+
+  TerminalUi ui;
+  TerminalConsole console;
+  ExecutionControl ec(ui, console);
+  ui.ec = &ec;
+  ec.SetShowRegistersAfterRun(registers);
+  ec.SetUnAsmDataAsCode(dataAsCode);
+  Session session(ui, ec, program, options);
+  if (!session.Start()) return 1;
+
+  struct sigaction sa {};
+  sa.sa_handler = OnInterrupt;
+  sigemptyset(&sa.sa_mask);
+  sa.sa_flags = SA_RESTART;
+  sigaction(SIGINT, &sa, nullptr);
+
+  const bool prompt = isatty(0);
+  for (;;) {
+    if (prompt) {
+      std::fputs("(debug) ", stdout);
+      std::fflush(stdout);
+    }
+    std::string line;
+    int c;
+    bool any = false;
+    while ((c = std::getc(stdin)) != EOF && c != '\n') {
+      any = true;
+      line.push_back(static_cast<char>(c));
+    }
+    if (!any && c == EOF) break;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    interrupted = 0;
+    if (!session.Execute(line)) break;
+  }
+  return 0;
 }
 
 }  // namespace tolvane::cli
