@@ -533,25 +533,55 @@ QString TfrmMain::ActivePageCaption(DockArea area) const {
   return activeCaption_.value(static_cast<int>(QtArea(area)));
 }
 
-void TfrmMain::SetEditAreaWidth(int width) {
-  QList<QDockWidget*> docks;
-  QList<int> sizes;
+QDockWidget* TfrmMain::FrontDock(DockArea area) const {
+  const QString caption = ActivePageCaption(area);
+  QDockWidget* any = nullptr;
   for (QDockWidget* dock : findChildren<QDockWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
-    if (!dock->isFloating() && dockWidgetArea(dock) == QtArea(DockArea::Edit) && dock->isVisible()) {
-      docks << dock;
-      sizes << width;
-      break;
-    }
+    if (dock->isFloating() || dock->isHidden() || dockWidgetArea(dock) != QtArea(area)) continue;
+    if (dock->windowTitle() == caption) return dock;
+    if (!any) any = dock;
   }
-  if (!docks.isEmpty()) resizeDocks(docks, sizes, Qt::Horizontal);
+  return any;
+}
+
+void TfrmMain::SetEditAreaWidth(int width) {
+  QDockWidget* edit = FrontDock(DockArea::Edit);
+  QDockWidget* debug = FrontDock(DockArea::Debug);
+  if (!edit) return;
+  // Both sides are given their share, so that the debug panel fills the rest.
+  if (debug) {
+    const int total = edit->width() + debug->width();
+    resizeDocks({edit, debug}, {width, std::max(60, total - width)}, Qt::Horizontal);
+  } else {
+    resizeDocks({edit}, {width}, Qt::Horizontal);
+  }
 }
 
 int TfrmMain::EditAreaWidth() const {
+  QDockWidget* edit = FrontDock(DockArea::Edit);
+  return edit ? edit->width() : 0;
+}
+
+void TfrmMain::ApplyStartSizes() {
+  const QRect work = WorkArea();
+  QList<QDockWidget*> docks;
+  QList<int> sizes;
+  QDockWidget* top = nullptr;
   for (QDockWidget* dock : findChildren<QDockWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
-    if (!dock->isFloating() && dockWidgetArea(dock) == QtArea(DockArea::Edit) && !dock->isHidden())
-      return dock->width();
+    if (dock->isFloating() || dock->isHidden()) continue;
+    if (!top && dockWidgetArea(dock) != QtArea(DockArea::Message)) top = dock;
   }
-  return 0;
+  const int messageHeight = static_cast<int>(work.height() * 0.2);
+  if (windows_.message && !windows_.message->isFloating()) {
+    docks << windows_.message;
+    sizes << messageHeight;
+    if (top) {
+      docks << top;
+      sizes << std::max(60, height() - messageHeight - 100);
+    }
+    resizeDocks(docks, sizes, Qt::Vertical);
+  }
+  SetEditAreaWidth(static_cast<int>(work.width() * 0.8));
 }
 
 void TfrmMain::showEvent(QShowEvent* event) {
@@ -575,10 +605,12 @@ void TfrmMain::FormShow() {
   const QRect work = WorkArea();
   for (QDockWidget* dock : {static_cast<QDockWidget*>(windows_.editor), static_cast<QDockWidget*>(windows_.list)})
     if (dock) dock->setMaximumWidth(std::max(60, work.width() - 60));
-  QList<QDockWidget*> bottom;
-  if (windows_.message) bottom << windows_.message;
-  if (!bottom.isEmpty()) resizeDocks(bottom, {static_cast<int>(work.height() * 0.2)}, Qt::Vertical);
-  SetEditAreaWidth(static_cast<int>(work.width() * 0.8));
+  ApplyStartSizes();
+  // The docks have their real room only once the layout ran: once more then.
+  QTimer::singleShot(0, this, [this] {
+    ApplyStartSizes();
+    SetEditAreaWidth(static_cast<int>(WorkArea().width() * 0.8));
+  });
 
   mnuMessageWindowClick();
   mnuSourceCodeClick();

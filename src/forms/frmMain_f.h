@@ -213,6 +213,9 @@ class TfrmMain : public QMainWindow {
   bool RefuseWhileDebugging();
   void RunHeld(const QString& target);
   void Dock(QDockWidget* dock, DockArea area);
+  void ApplyStartSizes();
+  // The docked window in front in an area (the page shown).
+  QDockWidget* FrontDock(DockArea area) const;
   void ShowDialog(const QString& formName);
   bool CloseProject();
   Qt::DockWidgetArea QtArea(DockArea area) const;

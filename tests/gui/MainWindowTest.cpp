@@ -1,0 +1,370 @@
+// The main window: start-up, docking, the command table and the enabling rules.
+#include <QAction>
+#include <QDockWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QTabWidget>
+#include <QToolBar>
+#include <QtTest>
+
+#include "forms/UiFonts.h"
+#include "forms/frmDebug_f.h"
+#include "forms/frmList_f.h"
+#include "forms/frmMessage_f.h"
+#include "forms/frmStandardIo_f.h"
+#include "support/ShellFixture.h"
+
+using namespace tolvane;
+using namespace tolvane::forms;
+using namespace tolvane::testing;
+
+namespace {
+QStringList EnabledOf(const TfrmMain* main, const QStringList& names) {
+  QStringList on;
+  for (const QString& n : names)
+    if (main->IsEnabled(n)) on << n;
+  return on;
+}
+
+QStringList AllItemNames() {
+  QStringList names;
+  for (const CommandSpec& spec : CommandTable()) {
+    if (!spec.caption) continue;
+    names << QString::fromLatin1(spec.name);
+    if (spec.hint) names << QStringLiteral("s") + QString::fromLatin1(spec.name);
+  }
+  return names;
+}
+
+QStringList Sorted(QStringList l) {
+  l.sort();
+  return l;
+}
+}  // namespace
+
+class MainWindowTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void initTestCase() { InstallFontSubstitutions(); }
+
+  void startUpCreatesSeventeenWindowsInOrder() {
+    ShellFixture f;
+    QCOMPARE(f.shell.CreationOrder(),
+             QStringList({"frmMain", "frmMessage", "frmStandardIo", "Debug", "dlgUnAsmInfo", "dlgAbout",
+                          "dlgAddBreakPoint", "dlgOption", "dlgProject", "dlgAddWatch", "dlgBreakPoint",
+                          "dlgMemoryDataChange", "dlgRegisterDataChange", "dlgWatch", "frmEditor", "frmList",
+                          "frmDebug"}));
+    QCOMPARE(f.Main()->windowTitle(), QStringLiteral("Tolvane"));
+    // The splash is released once creation is over.
+    QVERIFY(f.Main()->Splash() == nullptr);
+    QCoreApplication::processEvents();
+    QVERIFY(f.Main()->findChild<QWidget*>("frmSplash") == nullptr);
+  }
+
+  void firstShowDocksWindowsIntoTheirAreas() {
+    ShellFixture f;
+    const auto& w = f.Main()->Windows();
+    struct Case {
+      QDockWidget* dock;
+      TfrmMain::DockArea area;
+      QString caption;
+    };
+    const Case cases[] = {
+        {w.editor, TfrmMain::DockArea::Edit, U(u8"ソースコード")},
+        {w.list, TfrmMain::DockArea::Edit, U(u8"リスティングファイル")},
+        {w.message, TfrmMain::DockArea::Message, U(u8"メッセージ")},
+        {w.standardIo, TfrmMain::DockArea::Message, U(u8"標準入出力")},
+        {w.debug, TfrmMain::DockArea::Debug, QString()},
+    };
+    for (const Case& c : cases) {
+      TfrmMain::DockArea area{};
+      QVERIFY2(f.Main()->DockedIn(c.dock, &area), qPrintable(c.dock->objectName()));
+      QCOMPARE(static_cast<int>(area), static_cast<int>(c.area));
+      if (!c.caption.isEmpty()) QCOMPARE(c.dock->windowTitle(), c.caption);
+    }
+    // Editor and listing share the editing area as tabs, messages and console the bottom.
+    QVERIFY(f.Main()->tabifiedDockWidgets(w.editor).contains(w.list));
+    QVERIFY(f.Main()->tabifiedDockWidgets(w.message).contains(w.standardIo));
+    // The message page and the editor page are in front.
+    QCOMPARE(f.Main()->ActivePageCaption(TfrmMain::DockArea::Edit), U(u8"ソースコード"));
+    QCOMPARE(f.Main()->ActivePageCaption(TfrmMain::DockArea::Message), U(u8"メッセージ"));
+    // No page tabs of the editor or the listing viewer are visible yet.
+    auto* pages = w.editor->findChild<QTabWidget*>("PageControl1");
+    for (int i = 0; i < pages->count(); ++i) QVERIFY(!pages->isTabVisible(i));
+    QCOMPARE(pages->count(), 10);
+    for (int i = 1; i <= 10; ++i) QVERIFY(w.editor->findChild<QWidget*>(QStringLiteral("reditEditor%1").arg(i)));
+  }
+
+  void dockingAreasAcceptAndRefuseAsTabled() {
+    ShellFixture f;
+    const auto& w = f.Main()->Windows();
+    using A = TfrmMain::DockArea;
+    struct Case {
+      QDockWidget* dock;
+      bool edit, message, debug;
+    };
+    const Case cases[] = {
+        {w.editor, true, false, false},  {w.list, true, false, false},
+        {w.message, false, true, false}, {w.standardIo, false, true, false},
+        {w.debug, false, false, true},
+    };
+    for (const Case& c : cases) {
+      QCOMPARE(f.Main()->AreaAccepts(A::Edit, c.dock), c.edit);
+      QCOMPARE(f.Main()->AreaAccepts(A::Message, c.dock), c.message);
+      QCOMPARE(f.Main()->AreaAccepts(A::Debug, c.dock), c.debug);
+    }
+    for (A a : {A::Edit, A::Message, A::Debug}) QVERIFY(f.Main()->findChild<QObject*>(TfrmMain::AreaName(a)));
+    QCOMPARE(f.Main()->tabPosition(Qt::LeftDockWidgetArea), QTabWidget::South);
+    QCOMPARE(f.Main()->tabPosition(Qt::BottomDockWidgetArea), QTabWidget::South);
+  }
+
+  void sizeRulesFollowTheWorkArea() {
+    ShellFixture f;
+    const QRect work = f.Main()->WorkArea();
+    QCoreApplication::processEvents();
+    // At start the editing area has 80 % of the width, the message area 20 % of the height.
+    QVERIFY(qAbs(f.Main()->EditAreaWidth() - int(work.width() * 0.8)) <= 12);
+    QVERIFY(qAbs(f.Main()->Windows().message->height() - int(work.height() * 0.2)) <= 12);
+    QCOMPARE(f.Main()->minimumSize(), QSize(work.width() / 2, work.height() / 2));
+    QCOMPARE(f.Main()->maximumSize(), work.size());
+    QCOMPARE(f.Main()->Windows().editor->maximumWidth(), work.width() - 60);
+    // View Debug Window narrows the editing area, View Source Code widens it again.
+    f.Main()->RunCommand("mnuDebugWindow");
+    QCoreApplication::processEvents();
+    const int narrow = f.Main()->EditAreaWidth();
+    f.Main()->RunCommand("mnuSourceCode");
+    QCoreApplication::processEvents();
+    const int wide = f.Main()->EditAreaWidth();
+    // (never below what the editor needs to show its status panels)
+    const int expected = std::max(int(work.width() * 0.3), f.Main()->Windows().editor->minimumSizeHint().width());
+    QVERIFY2(qAbs(narrow - expected) <= 12, qPrintable(QString::number(narrow)));
+    QVERIFY(qAbs(wide - int(work.width() * 0.8)) <= 12);
+  }
+
+  void commandTableMenusCaptionsShortcutsAndToolbar() {
+    ShellFixture f;
+    QMenuBar* bar = f.Main()->menuBar();
+    QStringList menus;
+    for (QAction* a : bar->actions()) menus << a->text();
+    QCOMPARE(menus, QStringList({U(u8"ファイル(&F)"), U(u8"編集(&E)"), U(u8"表示(&V)"), U(u8"プロジェクト(&P)"),
+                                 U(u8"実行(&R)"), U(u8"オプション(&O)"), U(u8"ヘルプﾟ(&H)")}));
+    struct Case {
+      const char* name;
+      const char8_t* caption;
+      const char* shortcut;
+    };
+    const Case cases[] = {
+        {"mnuOpen", u8"開く(&O)...", ""},
+        {"mnuProjectOpen", u8"プロジェクトを開く(&J)...", "Ctrl+F11"},
+        {"mnuAllSave", u8"全て保存(&V)", "Ctrl+Shift+S"},
+        {"mnuExit", u8"終了(&X)", "Alt+X"},
+        {"mnuCopy", u8"ｺﾋﾟｰ(&C)", "Ctrl+C"},
+        {"mnuReplace", u8"置換(&R)...", "Ctrl+R"},
+        {"mnuRun", u8"実行(&R)", "F9"},
+        {"mnuBuild", u8"ビルド(&M)", "Ctrl+F9"},
+        {"mnuGo", u8"実行(GO)(&G)", "F5"},
+        {"mnuPause", u8"一時停止(&P)", "F3"},
+        {"mnuBreakPoint", u8"ブレークポイントの設定／解除(&B)...", ""},
+        {"mnuEndProgram", u8"プログラムの終了(&E)", "Ctrl+F2"},
+        {"mnuContents", u8"Tolvaneのヘルプ(&C)", ""},
+    };
+    for (const Case& c : cases) {
+      QAction* a = f.Main()->Item(c.name);
+      QVERIFY2(a, c.name);
+      QCOMPARE(a->text(), U(c.caption));
+      QCOMPARE(a->shortcut(), QKeySequence(QString::fromLatin1(c.shortcut)));
+    }
+    // The toolbar, left to right, with hints as tooltips.
+    QStringList buttons;
+    for (QAction* a : f.Main()->findChild<QToolBar*>("ToolBar1")->actions())
+      buttons << (a->isSeparator() ? QStringLiteral("|") : a->objectName());
+    QCOMPARE(buttons, ToolbarLayout());
+    QCOMPARE(f.Main()->Item("smnuCopy")->toolTip(), U(u8"コピー"));
+    QCOMPARE(f.Main()->Item("smnuDebugWindow")->toolTip(), U(u8"デバッグウインドウ"));
+  }
+
+  void itemsEnabledAtStart() {
+    ShellFixture f;
+    QCOMPARE(Sorted(EnabledOf(f.Main(), AllItemNames())),
+             Sorted({"mnuNew", "mnuOpen", "mnuProjectNew", "mnuProjectOpen", "mnuPrintSetup", "mnuExit",
+                     "mnuSourceCode", "mnuListingFile", "mnuDebugWindow", "mnuStandardIo", "mnuMessageWindow",
+                     "mnuOption", "mnuContents", "mnuAbout", "smnuNew", "smnuOpen", "smnuSourceCode",
+                     "smnuListingFile", "smnuDebugWindow", "smnuStandardIo", "smnuMessageWindow"}));
+    for (const char* p : {"pmnuSave", "pmnuCut", "pmnuProjectAdd", "pmnuPrint"})
+      QVERIFY(!f.Main()->IsEnabled(p));
+  }
+
+  void newEnablesTheEditingGroupAndCloseResetsTheShell() {
+    ShellFixture f;
+    f.Main()->RunCommand("mnuNew");
+    QCOMPARE(Sorted(EnabledOf(f.Main(), TfrmMain::EditingGroup())), Sorted(TfrmMain::EditingGroup()));
+    QVERIFY(f.Main()->Windows().list->pmnuPrint()->isEnabled());
+    // Build results switch Link, Run EXE and Debug Start on.
+    f.Main()->SetEnabled({"mnuLink", "mnuRunExe", "mnuDebugStart", "smnuDebugStart", "mnuEndProgram"}, true);
+    f.Main()->Windows().message->AppendMessageLine("line");
+    // Closing the untitled page asks; No discards it, and the last close resets the shell.
+    f.dialogs.Answer(BoxAnswer::No);
+    f.Main()->RunCommand("mnuClose");
+    QCOMPARE(f.Editor()->OpenCount(), 0);
+    QVERIFY(EnabledOf(f.Main(), TfrmMain::EditingGroup()).isEmpty());
+    QVERIFY(EnabledOf(f.Main(), TfrmMain::ProjectGroup()).isEmpty());
+    QVERIFY(!f.Main()->IsEnabled("mnuLink") && !f.Main()->IsEnabled("mnuRunExe"));
+    QVERIFY(!f.Main()->IsEnabled("mnuDebugStart") && !f.Main()->IsEnabled("smnuDebugStart"));
+    QVERIFY(f.Main()->Windows().message->Lines().empty());
+    QVERIFY(!f.Main()->Windows().list->pmnuPrint()->isEnabled());
+    // The reset leaves End Program alone.
+    QVERIFY(f.Main()->IsEnabled("mnuEndProgram"));
+    QVERIFY(f.dialogs.unexpected.isEmpty());
+  }
+
+  void closeOfOneOfTwoFilesKeepsTheEditingState() {
+    ShellFixture f;
+    f.Main()->RunCommand("mnuNew");
+    f.Main()->RunCommand("mnuNew");
+    f.dialogs.Answer(BoxAnswer::No);
+    f.Main()->RunCommand("mnuClose");
+    QCOMPARE(f.Editor()->OpenCount(), 1);
+    QVERIFY(f.Main()->IsEnabled("mnuSave"));
+    // Close All asks about the remaining page; Cancel keeps everything.
+    f.dialogs.Answer(BoxAnswer::Cancel);
+    f.Main()->RunCommand("mnuAllClose");
+    QCOMPARE(f.Editor()->OpenCount(), 1);
+    QVERIFY(f.Main()->IsEnabled("mnuSave"));
+    f.dialogs.Answer(BoxAnswer::No);
+    f.Main()->RunCommand("mnuAllClose");
+    QCOMPARE(f.Editor()->OpenCount(), 0);
+    QVERIFY(!f.Main()->IsEnabled("mnuSave"));
+  }
+
+  void openEnablesOnlyWhenTheFileOpened() {
+    ShellFixture f;
+    const QString a = f.Write("a.cas", "PGM START\n RET\n END\n");
+    f.dialogs.OpenAnswer(f.Path("missing.cas"));
+    f.Main()->RunCommand("mnuOpen");
+    QCOMPARE(f.Editor()->OpenCount(), 0);
+    QCOMPARE(f.dialogs.plain.size(), 1);
+    QVERIFY(!f.Main()->IsEnabled("mnuSave"));
+    f.dialogs.OpenAnswer(a);
+    f.Main()->RunCommand("mnuOpen");
+    QCOMPARE(f.Editor()->OpenCount(), 1);
+    QVERIFY(f.Main()->IsEnabled("mnuSave"));
+    QCOMPARE(QDir::currentPath(), QFileInfo(a).absolutePath());
+  }
+
+  void openWithTenFilesWarnsBeforeAnyDialog() {
+    ShellFixture f;
+    for (int i = 0; i < 10; ++i) f.Main()->RunCommand("mnuNew");
+    QCOMPARE(f.Editor()->OpenCount(), 10);
+    f.Main()->RunCommand("mnuOpen");
+    QCOMPARE(f.dialogs.openDialogs, 0);
+    QCOMPARE(f.dialogs.boxes.size(), 1);
+    QCOMPARE(f.dialogs.boxes[0].kind, BoxKind::Warning);
+    QCOMPARE(f.dialogs.boxes[0].text, U(u8"これ以上開けません。"));
+    // New refuses an eleventh page with an information box.
+    f.Main()->RunCommand("mnuNew");
+    QCOMPARE(f.dialogs.boxes.size(), 2);
+    QCOMPARE(f.dialogs.boxes[1].kind, BoxKind::Information);
+    QCOMPARE(f.Editor()->OpenCount(), 10);
+  }
+
+  void selectionGroupFollowsTheSelection() {
+    ShellFixture f;
+    f.Main()->RunCommand("mnuNew");
+    EditorControl* e = f.Editor()->PageEditor(1);
+    e->insertPlainText("ABC");
+    QVERIFY(EnabledOf(f.Main(), TfrmMain::SelectionGroup()).isEmpty());
+    f.Main()->RunCommand("mnuSelectAll");
+    QCOMPARE(Sorted(EnabledOf(f.Main(), TfrmMain::SelectionGroup())), Sorted(TfrmMain::SelectionGroup()));
+    QTextCursor c = e->textCursor();
+    c.clearSelection();
+    e->setTextCursor(c);
+    QVERIFY(EnabledOf(f.Main(), TfrmMain::SelectionGroup()).isEmpty());
+  }
+
+  void debuggingGuardAsksAndNoAbandonsTheCommand() {
+    ShellFixture f;
+    f.fake.debugging = true;
+    f.dialogs.Answer(BoxAnswer::No);
+    f.Main()->RunCommand("mnuNew");
+    QCOMPARE(f.Editor()->OpenCount(), 0);
+    QCOMPARE(f.dialogs.boxes.size(), 1);
+    QCOMPARE(f.dialogs.boxes[0].text, U(u8"デバッグ中です。デバッグを終了しますか？"));
+    QCOMPARE(f.dialogs.boxes[0].buttons, BoxButtons::YesNo);
+    // Yes ends the program and lets the command proceed.
+    f.dialogs.Answer(BoxAnswer::Yes);
+    f.Main()->RunCommand("mnuNew");
+    QCOMPARE(f.Editor()->OpenCount(), 1);
+    QCOMPARE(f.fake.endProgramCalls, 1);
+    // View commands have no guard.
+    f.fake.debugging = true;
+    f.dialogs.Clear();
+    f.Main()->RunCommand("mnuMessageWindow");
+    QVERIFY(f.dialogs.boxes.isEmpty());
+  }
+
+  void closeQueryAsksEveryModifiedPageThenTheProject() {
+    ShellFixture f;
+    f.Main()->RunCommand("mnuNew");
+    const QString b = f.Write("b.cas", "X");
+    QVERIFY(f.Main()->OpenPath(b));
+    f.Editor()->PageEditor(2)->insertPlainText("Y");
+    f.Main()->projectModified = true;
+    f.Main()->projectFileName = f.Path("p.mak");
+    // No, No, then Cancel on the project: the window stays.
+    f.dialogs.Answer(BoxAnswer::No);
+    f.dialogs.Answer(BoxAnswer::No);
+    f.dialogs.Answer(BoxAnswer::Cancel);
+    QVERIFY(!f.Main()->close());
+    QVERIFY(f.Main()->isVisible());
+    QCOMPARE(f.dialogs.Texts(), QStringList({U(u8"Noname1.casに変更を保存しますか？"),
+                                             b + U(u8"に変更を保存しますか？"),
+                                             f.Path("p.mak") + U(u8"に変更を保存しますか？")}));
+    // While debugging, the guard's No keeps the window before anything else is asked.
+    f.dialogs.Clear();
+    f.fake.debugging = true;
+    f.dialogs.Answer(BoxAnswer::No);
+    QVERIFY(!f.Main()->close());
+    QCOMPARE(f.dialogs.boxes.size(), 1);
+    QVERIFY(f.fake.debugging);
+    // Everything answered No: the window closes.
+    f.fake.debugging = false;
+    f.Main()->projectModified = false;
+    f.dialogs.Clear();
+    f.dialogs.Answer(BoxAnswer::No);
+    f.dialogs.Answer(BoxAnswer::No);
+    QVERIFY(f.Main()->close());
+  }
+
+  void closeQueryKeepsTheWindowWhenTheSaveDoesNotHappen() {
+    ShellFixture f;
+    f.Main()->RunCommand("mnuNew");
+    f.Editor()->PageEditor(1)->insertPlainText("TEXT");
+    // Yes, then the save dialog is cancelled: the text is not lost.
+    f.dialogs.Answer(BoxAnswer::Yes);
+    f.dialogs.SaveAnswer(QString());
+    QVERIFY(!f.Main()->close());
+    QCOMPARE(f.Editor()->OpenCount(), 1);
+    QCOMPARE(f.Editor()->PageEditor(1)->toPlainText(), QStringLiteral("TEXT"));
+    // Yes and a save that succeeds: the window closes.
+    f.dialogs.Answer(BoxAnswer::Yes);
+    f.dialogs.SaveAnswer(f.Path("kept.cas"));
+    QVERIFY(f.Main()->close());
+    QCOMPARE(f.Read("kept.cas"), QByteArray("TEXT"));
+  }
+
+  void viewCommandsBringTheirPageToTheFront() {
+    ShellFixture f;
+    f.Main()->RunCommand("mnuStandardIo");
+    QCOMPARE(f.Main()->ActivePageCaption(TfrmMain::DockArea::Message), U(u8"標準入出力"));
+    f.Main()->RunCommand("mnuListingFile");
+    QCOMPARE(f.Main()->ActivePageCaption(TfrmMain::DockArea::Edit), U(u8"リスティングファイル"));
+    f.Main()->RunCommand("mnuMessageWindow");
+    QCOMPARE(f.Main()->ActivePageCaption(TfrmMain::DockArea::Message), U(u8"メッセージ"));
+    f.Main()->RunCommand("mnuSourceCode");
+    QCOMPARE(f.Main()->ActivePageCaption(TfrmMain::DockArea::Edit), U(u8"ソースコード"));
+  }
+};
+
+QTEST_MAIN(MainWindowTest)
+#include "MainWindowTest.moc"

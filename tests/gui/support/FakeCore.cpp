@@ -1,0 +1,56 @@
+#include "support/FakeCore.h"
+
+#include <QFile>
+
+#include "forms/DialogPort.h"
+
+namespace tolvane::testing {
+
+namespace {
+QString Path(const std::string& bytes) {
+  return QFile::decodeName(QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
+}
+}  // namespace
+
+bool FakeCore::Assemble(const std::string& path, const BuildOptions&, MessageSink& sink) {
+  assembled << Path(path);
+  sink.AppendMessageLine("Assemble[" + path + "]");
+  return assembleResult;
+}
+
+bool FakeCore::Link(const std::vector<std::string>& paths, const BuildOptions&, MessageSink& sink) {
+  linked.push_back(paths);
+  sink.AppendMessageLine("LINK[" + (paths.empty() ? std::string() : paths.front()) + "]");
+  return linkResult;
+}
+
+bool FakeCore::RunProgram(const std::string& target, const BuildOptions&) {
+  ran << Path(target);
+  if (duringRun) duringRun();
+  return true;
+}
+
+bool FakeCore::StartDebugging(const std::string& target, const BuildOptions&) {
+  debugged << Path(target);
+  debugging = true;
+  return true;
+}
+
+bool FakeCore::DebuggingGuard() {
+  if (!debugging) return false;
+  const BoxAnswer answer = forms::Dialogs().Ask(
+      BoxKind::Confirm, QString::fromUtf8(reinterpret_cast<const char*>(u8"デバッグ中です。デバッグを終了しますか？")),
+      BoxButtons::YesNo);
+  if (answer == BoxAnswer::Yes) {
+    EndProgram();
+    return false;
+  }
+  return true;
+}
+
+void FakeCore::EndProgram() {
+  ++endProgramCalls;
+  debugging = false;
+}
+
+}  // namespace tolvane::testing

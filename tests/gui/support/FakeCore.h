@@ -1,0 +1,35 @@
+#pragma once
+#include <QStringList>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "forms/frmMain_f.h"
+
+namespace tolvane::testing {
+
+// A stand-in for the tools and execution control: records the calls, answers
+// with preset results, and can pretend that a program is being debugged (the
+// guard then asks its question through the dialog port, as the real one does).
+class FakeCore : public forms::ShellCore {
+ public:
+  bool assembleResult = true;
+  bool linkResult = true;
+  bool debugging = false;
+  QStringList assembled;                  // source paths, in order
+  std::vector<std::vector<std::string>> linked;
+  QStringList ran;                        // RunProgram targets
+  QStringList debugged;                   // StartDebugging targets
+  int endProgramCalls = 0;
+  std::function<void()> duringRun;        // runs inside RunProgram
+
+  bool Assemble(const std::string& path, const BuildOptions&, MessageSink& sink) override;
+  bool Link(const std::vector<std::string>& paths, const BuildOptions&, MessageSink& sink) override;
+  bool RunProgram(const std::string& target, const BuildOptions&) override;
+  bool StartDebugging(const std::string& target, const BuildOptions&) override;
+  bool DebuggingActive() const override { return debugging; }
+  bool DebuggingGuard() override;
+  void EndProgram() override;
+};
+
+}  // namespace tolvane::testing
