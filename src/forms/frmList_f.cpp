@@ -140,11 +140,6 @@ TfrmList::TfrmList(QWidget* parent) : QDockWidget(parent) {
   HideAllTabs();
   connect(pages_, &QTabWidget::currentChanged, this, &TfrmList::PageChanged);
   connect(qApp, &QApplication::focusChanged, this, &TfrmList::FocusChanged);
-  connect(this, &QDockWidget::topLevelChanged, this, [this](bool floating) {
-    if (!floating) return;
-    if (QScreen* screen = this->screen(); screen && y() < screen->availableGeometry().top())
-      move(x(), screen->availableGeometry().top());
-  });
 }
 
 TfrmList::~TfrmList() = default;
@@ -286,6 +281,14 @@ void TfrmList::resizeEvent(QResizeEvent* event) {
 void TfrmList::FocusChanged(QWidget* old, QWidget* now) {
   // Losing the focus makes the listing viewer the print target.
   if (old && isAncestorOf(old) && !(now && isAncestorOf(now))) emit printTargetChanged(2);
+}
+
+void TfrmList::moveEvent(QMoveEvent* event) {
+  QDockWidget::moveEvent(event);
+  // A floating window dragged with its top above the screen comes back to top 0.
+  if (!isFloating()) return;
+  if (QScreen* screen = this->screen(); screen && y() < screen->availableGeometry().top())
+    move(x(), screen->availableGeometry().top());
 }
 
 }  // namespace tolvane::forms

@@ -80,12 +80,6 @@ TfrmMessage::TfrmMessage(QWidget* parent) : QDockWidget(parent) {
     pmnuMessagePopup();
     popup_->exec(memo_->mapToGlobal(at));
   });
-  connect(this, &QDockWidget::topLevelChanged, this, [this](bool floating) {
-    // A window dragged out with its top above the screen comes back to top 0.
-    if (!floating) return;
-    if (QScreen* screen = this->screen(); screen && y() < screen->availableGeometry().top())
-      move(x(), screen->availableGeometry().top());
-  });
 }
 
 TfrmMessage::~TfrmMessage() = default;
@@ -180,6 +174,14 @@ bool TfrmMessage::eventFilter(QObject* watched, QEvent* event) {
     if (ActivateLine(at.blockNumber())) return true;
   }
   return QDockWidget::eventFilter(watched, event);
+}
+
+void TfrmMessage::moveEvent(QMoveEvent* event) {
+  QDockWidget::moveEvent(event);
+  // A floating window dragged with its top above the screen comes back to top 0.
+  if (!isFloating()) return;
+  if (QScreen* screen = this->screen(); screen && y() < screen->availableGeometry().top())
+    move(x(), screen->availableGeometry().top());
 }
 
 }  // namespace tolvane::forms

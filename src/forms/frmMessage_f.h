@@ -63,6 +63,7 @@ class TfrmMessage : public QDockWidget, public MessageSink {
 
  protected:
   void showEvent(QShowEvent* event) override;
+  void moveEvent(QMoveEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:

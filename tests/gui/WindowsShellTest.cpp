@@ -2,6 +2,7 @@
 // and the dialogs that later work fills in; their names and captions are what
 // start-up and the tests of other windows look them up by.
 #include <QDialog>
+#include <QScreen>
 #include <QLabel>
 #include <QPushButton>
 #include <QTextEdit>
@@ -20,6 +21,9 @@
 #include "forms/dlgUnAsmInfo_f.h"
 #include "forms/dlgWatch_f.h"
 #include "forms/frmDebug_f.h"
+#include "forms/frmList_f.h"
+#include "forms/frmMessage_f.h"
+#include "forms/frmStandardIo_f.h"
 #include "forms/frmSplash_f.h"
 
 using namespace tolvane::forms;
@@ -55,6 +59,23 @@ class WindowsShellTest : public QObject {
       QCOMPARE(c.dialog->windowTitle(), U(c.caption));
       QVERIFY(c.dialog->isModal());
       QVERIFY(!c.dialog->isVisible());
+    }
+  }
+
+  void floatingWindowsStayBelowTheScreenTop() {
+    TfrmMessage message;
+    TfrmList list;
+    TfrmStandardIo console;
+    for (QDockWidget* window : {static_cast<QDockWidget*>(&message), static_cast<QDockWidget*>(&list),
+                                static_cast<QDockWidget*>(&console)}) {
+      window->show();
+      QVERIFY(window->isFloating());
+      const int top = window->screen()->availableGeometry().top();
+      window->move(40, top - 30);
+      QTRY_COMPARE(window->y(), top);
+      QCOMPARE(window->x(), 40);
+      window->move(40, top + 20);
+      QCOMPARE(window->y(), top + 20);
     }
   }
 
