@@ -65,6 +65,7 @@ constexpr OpTable kOps;
 
 // Appends helpers writing into a raw buffer; `p` advances.
 inline void Put(char*& p, const char* s, std::size_t n) {
+  if (n == 0) return;
   std::memcpy(p, s, n);
   p += n;
 }
