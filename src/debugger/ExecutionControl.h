@@ -63,6 +63,15 @@ inline constexpr const char* kProgramTerminatedAbnormally = "Program terminated 
 // for execution control. Message boxes come from MessageBoxPort. Every method
 // but ShowMessageBox has an empty default, so that a tool without windows only
 // implements what it shows.
+//
+// Wiring in a window system: the menu items and buttons call the commands of
+// ExecutionControl (Go, Trace, Pause, EndProgram, ...); ProcessEvents runs the
+// pending events once and returns (the run loops call it between instructions,
+// and a command handled there, such as Pause or EndProgram, calls back into
+// ExecutionControl); WaitMilliseconds keeps handling events until the time is
+// up; the console window implements ConsolePort (its ConsoleReadLine handles
+// events until Enter, Ctrl+Z or ConsoleCancelInput ends the input) and answers
+// ConsoleInputPending / ConsoleCancelInput here.
 class DebuggerUiPort : public MessageBoxPort {
  public:
   // Status line of the debug window (single text, CP932).
@@ -71,6 +80,7 @@ class DebuggerUiPort : public MessageBoxPort {
   // itself; see IsEnabled).
   virtual void SetCommandEnabled(Command command, bool enabled) { (void)command, (void)enabled; }
   // Makes the debug window's panes visible and shows the window if it is hidden.
+  // Called at every turn of a run, so it should cost nothing when already shown.
   virtual void ShowDebugWindow() {}
   virtual void SetPointer(Pointer pointer) { (void)pointer; }
   // One turn of the window system: handle what is pending, then return. Commands
