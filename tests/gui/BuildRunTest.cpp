@@ -1,0 +1,193 @@
+// The build and run commands over a stand-in core: which files take part, the
+// refusals with their boxes, the message window, and the items they switch.
+#include <QtTest>
+
+#include "forms/UiFonts.h"
+#include "forms/frmMessage_f.h"
+#include "support/ShellFixture.h"
+
+using namespace tolvane;
+using namespace tolvane::forms;
+using namespace tolvane::testing;
+
+namespace {
+std::vector<std::string> PathBytes(const QStringList& paths) {
+  std::vector<std::string> out;
+  for (const QString& p : paths) out.push_back(QFile::encodeName(p).toStdString());
+  return out;
+}
+}  // namespace
+
+class BuildRunTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void initTestCase() { InstallFontSubstitutions(); }
+
+  void assembleRefusesWithoutASavedPage() {
+    ShellFixture f;
+    f.Main()->AssembleCurrent();
+    f.Main()->RunCommand("mnuNew");
+    f.Main()->RunCommand("mnuAssemble");
+    QCOMPARE(f.dialogs.boxes.size(), 2);
+    QCOMPARE(f.dialogs.boxes[0].kind, BoxKind::Error);
+    QCOMPARE(f.dialogs.boxes[0].text, U(u8"アセンブルできません。"));
+    QCOMPARE(f.dialogs.boxes[1].kind, BoxKind::Warning);
+    QCOMPARE(f.dialogs.boxes[1].text, U(u8"Noname1.casを保存してください。"));
+    QVERIFY(f.fake.assembled.isEmpty());
+    QVERIFY(!f.Main()->IsEnabled("mnuLink"));
+  }
+
+  void assembleClearsMessagesAndEnablesLink() {
+    ShellFixture f;
+    const QString a = f.Write("a.cas", "A");
+    QVERIFY(f.Main()->OpenPath(a));
+    f.Main()->Windows().message->AppendMessageLine("old line");
+    f.Main()->RunCommand("mnuAssemble");
+    QCOMPARE(f.fake.assembled, QStringList({a}));
+    QCOMPARE(f.Main()->Windows().message->Lines().size(), size_t(1));
+    QVERIFY(f.Main()->IsEnabled("mnuLink"));
+    QVERIFY(f.dialogs.boxes.isEmpty());
+    // A failing assembly: the error box, Link stays as it was.
+    f.fake.assembleResult = false;
+    f.Main()->RunCommand("mnuAssemble");
+    QCOMPARE(f.dialogs.Texts(), QStringList({U(u8"アセンブル中にエラーが発生しました。")}));
+  }
+
+  void linkWithoutAPageAndItsOutcomes() {
+    ShellFixture f;
+    f.Main()->RunCommand("mnuLink");
+    QCOMPARE(f.dialogs.Texts(), QStringList({U(u8"リンクできません。")}));
+    const QString a = f.Write("a.cas", "A");
+    QVERIFY(f.Main()->OpenPath(a));
+    // Link does not care about unsaved text: it links what is on disk.
+    f.Editor()->PageEditor(1)->insertPlainText("x");
+    f.Main()->RunCommand("mnuLink");
+    QCOMPARE(f.fake.linked.size(), size_t(1));
+    QCOMPARE(f.fake.linked[0], PathBytes({a}));
+    for (const char* n : {"mnuRunExe", "mnuDebugStart", "smnuDebugStart"}) QVERIFY(f.Main()->IsEnabled(n));
+    f.fake.linkResult = false;
+    f.dialogs.Clear();
+    f.Main()->RunCommand("mnuLink");
+    QCOMPARE(f.dialogs.Texts(), QStringList({U(u8"リンク中にエラーが発生しました。")}));
+  }
+
+  void buildChecksEveryPageAndStopsAfterAFailedAssembly() {
+    ShellFixture f;
+    const QString a = f.Write("a.cas", "A");
+    f.Main()->RunCommand("mnuNew");  // modified, not the page being built
+    QVERIFY(f.Main()->OpenPath(a));
+    f.Main()->RunCommand("mnuBuild");
+    QCOMPARE(f.dialogs.Texts(), QStringList({U(u8"Noname1.casを保存してください。")}));
+    QVERIFY(f.fake.assembled.isEmpty());
+    f.dialogs.Clear();
+    f.dialogs.Answer(BoxAnswer::No);
+    f.Editor()->ActivatePage(1);
+    f.Main()->RunCommand("mnuClose");
+    f.fake.assembleResult = false;
+    f.Main()->RunCommand("mnuBuild");
+    QCOMPARE(f.dialogs.Texts(), QStringList({U(u8"Noname1.casに変更を保存しますか？"),
+                                             U(u8"アセンブル中にエラーが発生しました。")}));
+    QVERIFY(f.fake.linked.empty());
+    f.fake.assembleResult = true;
+    f.Main()->RunCommand("mnuBuild");
+    QCOMPARE(f.fake.linked.size(), size_t(1));
+    for (const char* n : {"mnuLink", "mnuRunExe", "mnuDebugStart", "smnuDebugStart"})
+      QVERIFY(f.Main()->IsEnabled(n));
+    // The linker's lines follow the assembler's.
+    const auto& lines = f.Main()->Windows().message->Lines();
+    QCOMPARE(lines.size(), size_t(2));
+    QVERIFY(lines[0].rfind("Assemble[", 0) == 0 && lines[1].rfind("LINK[", 0) == 0);
+  }
+
+  void runHoldsTheBuildItemsWhileTheProgramRuns() {
+    ShellFixture f;
+    f.Main()->RunCommand("mnuRun");
+    QCOMPARE(f.dialogs.Texts(), QStringList({U(u8"アセンブルできません。")}));
+    const QString a = f.Write("a.cas", "A");
+    QVERIFY(f.Main()->OpenPath(a));
+    QStringList enabledDuringRun;
+    f.fake.duringRun = [&] {
+      for (const QString& n : TfrmMain::RunHoldGroup())
+        if (f.Main()->IsEnabled(n)) enabledDuringRun << n;
+      QCOMPARE(f.Main()->ActivePageCaption(TfrmMain::DockArea::Message), U(u8"標準入出力"));
+      QVERIFY(f.Main()->IsRunning());
+    };
+    f.Main()->RunCommand("mnuRun");
+    QCOMPARE(f.fake.ran, QStringList({a}));
+    QVERIFY(enabledDuringRun.isEmpty());
+    for (const QString& n : TfrmMain::RunHoldGroup()) QVERIFY2(f.Main()->IsEnabled(n), qPrintable(n));
+    // Run EXE runs without building.
+    f.fake.assembled.clear();
+    f.Main()->RunCommand("mnuRunExe");
+    QCOMPARE(f.fake.ran.size(), 2);
+    QVERIFY(f.fake.assembled.isEmpty());
+  }
+
+  void runAndRunExeRefuseWhileDebugging() {
+    ShellFixture f;
+    QVERIFY(f.Main()->OpenPath(f.Write("a.cas", "A")));
+    f.fake.debugging = true;
+    f.Main()->RunCommand("mnuRun");
+    f.Main()->RunCommand("mnuRunExe");
+    const QString refusal = U(u8"デバッグ中です。デバッグを終了してから実行してください。");
+    QCOMPARE(f.dialogs.Texts(), QStringList({refusal, refusal}));
+    QCOMPARE(f.dialogs.boxes[0].kind, BoxKind::Information);
+    QVERIFY(f.fake.ran.isEmpty() && f.fake.assembled.isEmpty());
+  }
+
+  void runExeAndDebugStartWithoutATarget() {
+    ShellFixture f;
+    f.Main()->RunCommand("mnuRunExe");
+    f.Main()->RunCommand("mnuDebugStart");
+    QCOMPARE(f.dialogs.Texts(), QStringList({U(u8"実行できません。"), U(u8"実行できません。")}));
+    const QString a = f.Write("a.cas", "A");
+    QVERIFY(f.Main()->OpenPath(a));
+    f.dialogs.Clear();
+    f.Main()->RunCommand("mnuDebugStart");
+    QCOMPARE(f.dialogs.Texts(), QStringList({f.Path("a.exe") + U(u8"が存在しません。")}));
+    f.Write("a.exe", "x");
+    f.Main()->RunCommand("mnuDebugStart");
+    QCOMPARE(f.fake.debugged, QStringList({a}));
+  }
+
+  void projectBuildAssemblesSourcesAndLinksEveryEntry() {
+    ShellFixture f;
+    f.Write("main.cas", "M");
+    f.Write("sub.cas", "S");
+    f.Write("lib.obj", "O");
+    f.Write("p.mak", "main.cas\r\nlib.obj\r\nsub.cas\r\n");
+    f.Main()->projectOpen = true;
+    f.Main()->projectFileName = f.Path("p.mak");
+    f.Main()->projectDirectory = f.Dir() + QLatin1Char('/');
+    f.Main()->projectMainRoutine = QStringLiteral("main.cas");
+    f.Main()->EnableEditingGroup(true);
+    f.fake.assembleResult = false;  // every assembly fails, each is still tried
+    f.Main()->RunCommand("mnuBuild");
+    QCOMPARE(f.fake.assembled, QStringList({f.Path("main.cas"), f.Path("sub.cas")}));
+    QVERIFY(f.fake.linked.empty());
+    f.fake.assembleResult = true;
+    f.fake.assembled.clear();
+    f.Main()->RunCommand("mnuRun");
+    QCOMPARE(f.fake.linked.size(), size_t(1));
+    QCOMPARE(f.fake.linked[0], PathBytes({f.Path("main.cas"), f.Path("lib.obj"), f.Path("sub.cas")}));
+    QCOMPARE(f.fake.ran, QStringList({f.Path("main.cas")}));
+    // A missing entry is reported before anything is assembled.
+    f.Write("p.mak", "main.cas\r\ngone.cas\r\n");
+    f.fake.assembled.clear();
+    f.dialogs.Clear();
+    f.Main()->RunCommand("mnuBuild");
+    QCOMPARE(f.dialogs.Texts(), QStringList({U(u8"gone.casが存在しません。")}));
+    QVERIFY(f.fake.assembled.isEmpty());
+    // A modified project blocks Build and Link.
+    f.Main()->projectModified = true;
+    f.dialogs.Clear();
+    f.Main()->RunCommand("mnuBuild");
+    f.Main()->RunCommand("mnuLink");
+    const QString save = f.Path("p.mak") + U(u8"を保存してください。");
+    QCOMPARE(f.dialogs.Texts(), QStringList({save, save}));
+  }
+};
+
+QTEST_MAIN(BuildRunTest)
+#include "BuildRunTest.moc"
