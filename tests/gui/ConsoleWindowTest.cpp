@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QInputMethodEvent>
 #include <QLineEdit>
 #include <QMenu>
 #include <QSignalSpy>
@@ -180,6 +181,21 @@ class ConsoleWindowTest : public QObject {
     QCOMPARE(memory_[0x1001], Word{0xFFA0});
     QCOMPARE(memory_[0x1002], Word{0xFFB1});
     QCOMPARE(Lines().first(), U(u8">あｱ"));
+  }
+
+  void inputMethodTextJoinsTheInputLine() {
+    console_->ConsoleWrite(QStringLiteral("old"));
+    In([this] {
+      QTextCursor start = console_->memoStandardIo()->textCursor();
+      start.setPosition(1);
+      console_->memoStandardIo()->setTextCursor(start);
+      QInputMethodEvent commit;
+      commit.setCommitString(U(u8"漢字") + QString::fromUcs4(U"\U0001F600"));
+      QApplication::sendEvent(memo(), &commit);
+      Key(memo(), Qt::Key_Return);
+    });
+    QCOMPARE(Lines(), (QStringList{QStringLiteral(">old"), U(u8">漢字"), QStringLiteral(">")}));
+    QCOMPARE(memory_[0x2000], Word{4});
   }
 
   void charactersWithoutCp932FormAreRefused() {
