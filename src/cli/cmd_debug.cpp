@@ -122,11 +122,13 @@ class TerminalUi : public DebuggerUiPort {
 };
 
 // "ADDR|LABEL": a label of the program when there is one by that name, else a
-// hexadecimal address, else (for the messages) a label.
+// hexadecimal address; any other text is judged as a label when it begins with
+// a letter and as an address otherwise, for the message it deserves.
 AddBy Classify(const std::string& text, const SymbolIndex& symbols) {
   if (symbols.LabelExists(text)) return AddBy::Label;
   if (IsHexAddressText(text)) return AddBy::Address;
-  return AddBy::Label;
+  char c = text.empty() ? '0' : text[0];
+  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ? AddBy::Label : AddBy::Address;
 }
 
 class Session {
