@@ -1,1 +1,0 @@
-// Replaced as soon as the library has real sources.
