@@ -1,14 +1,111 @@
 #include <cstdio>
+#include <string>
+#include <sys/stat.h>
+#include <vector>
 
+#include "CliSupport.h"
 #include "Commands.h"
+#include "asm/Assembler.h"
+#include "common/BuildOptions.h"
+#include "common/ChangeExtension.h"
+#include "common/Cp932.h"
+#include "link/Linker.h"
+#include "machine/StdioRun.h"
 
 namespace tolvane::cli {
 
-const char* const kGoHelp = "  go              (not yet available)\n";
+// Shared with `link` and `run` (cmd_link.cpp, cmd_run.cpp).
+int ParseLinkOption(const Args& args, std::size_t& i, BuildOptions& options, std::string& error);
+int ParseRunOption(const Args& args, std::size_t& i, StdioRunOptions& options);
 
-int CmdGo(const Args&) {
-  std::fputs("tolvane-cli: 'go' is not available yet\n", stderr);
+const char* const kGoHelp =
+    "  go [--listing] [--origin HEX] [--stack HEX] [--no-sym] [--sym] [--regs] [--max-steps N] FILE...\n"
+    "                   assemble every .cas file (a listing only with --listing), link all\n"
+    "                   files in order (.obj files as they are) and run the result like\n"
+    "                   'run'. Assembly and link messages go to standard error.\n"
+    "                   Exit status: as 'run'; 1 also when assembly or link failed.\n";
+
+namespace {
+
+int GoUsage(const std::string& why) {
+  std::fprintf(stderr,
+               "tolvane-cli go: %s\nusage: tolvane-cli go [--listing] [--origin HEX] [--stack HEX] [--no-sym]"
+               " [--sym] [--regs] [--max-steps N] FILE...\n",
+               why.c_str());
   return 2;
+}
+
+bool IsSource(const std::string& path) {
+  const std::string obj = ChangeExtension(path, ".cas");
+  if (obj.size() != path.size()) return false;
+  // Same name with the extension ".cas" in any letter case.
+  for (std::size_t i = 0; i < path.size(); ++i) {
+    char a = path[i], b = obj[i];
+    if (a >= 'A' && a <= 'Z') a = static_cast<char>(a - 'A' + 'a');
+    if (a != b) return false;
+  }
+  return true;
+}
+
+bool FileExists(const std::string& path) {
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+}  // namespace
+
+int CmdGo(const Args& args) {
+  BuildOptions build;
+  build.listing = 0;
+  StdioRunOptions run;
+  std::vector<std::string> files;
+  bool onlyFiles = false;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (!onlyFiles && a == "--") {
+      onlyFiles = true;
+      continue;
+    }
+    if (!onlyFiles && a.size() > 1 && a[0] == '-') {
+      if (a == "--listing") {
+        build.listing = 1;
+        continue;
+      }
+      std::string error;
+      int used = ParseLinkOption(args, i, build, error);
+      if (used < 0) return GoUsage(error);
+      if (used == 0) used = ParseRunOption(args, i, run);
+      if (used < 0) return GoUsage("--max-steps needs a positive whole number");
+      if (used == 0) return GoUsage("unknown option " + a);
+      continue;
+    }
+    files.push_back(a);
+  }
+  if (files.empty()) return GoUsage("no file given");
+  build.symbolicDebug = run.symbols ? 1 : 0;
+
+  StderrMessageSink sink;
+  for (const std::string& f : files) {
+    const std::string path = IsSource(f) ? f : ChangeExtension(f, ".obj");
+    if (!FileExists(path)) {
+      sink.AppendMessageLine(path + J(u8"が存在しません。"));
+      return 1;
+    }
+  }
+  bool assembled = true;
+  for (const std::string& f : files)
+    if (IsSource(f) && Assemble(f, build, sink) != 1) assembled = false;
+  if (!assembled) {
+    sink.AppendMessageLine(J(u8"アセンブル中にエラーが発生しました。"));
+    return 1;
+  }
+  if (!Link(files, build, sink)) {
+    sink.AppendMessageLine(J(u8"リンク中にエラーが発生しました。"));
+    return 1;
+  }
+  std::fflush(stderr);
+  StderrMessageBox boxes;
+  return RunOnStdio(ChangeExtension(files.front(), ".exe"), run, stdin, stdout, stderr, boxes);
 }
 
 }  // namespace tolvane::cli
