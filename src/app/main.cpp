@@ -1,6 +1,9 @@
 // The Tolvane IDE. Usage: tolvane [FILE.cas]
 #include <QApplication>
 #include <QLibraryInfo>
+#include <QPixmap>
+#include <QScreen>
+#include <QTimer>
 #include <QLocale>
 #include <QTranslator>
 #include <cstdio>
@@ -45,6 +48,23 @@ int main(int argc, char** argv) {
   shell.Create();
   shell.Main()->show();
   const QStringList args = QApplication::arguments();
-  if (args.size() > 1) shell.OpenFile(args.at(1));
+  const bool opened = args.size() > 1 && shell.OpenFile(args.at(1));
+
+  // For the documentation: TOLVANE_SCREENSHOT=FILE.png runs the opened program
+  // (F9), saves a picture of the screen and quits.
+  const QString screenshot = qEnvironmentVariable("TOLVANE_SCREENSHOT");
+  if (!screenshot.isEmpty()) {
+    QTimer::singleShot(500, &app, [&shell, opened, screenshot] {
+      // The picture is taken whatever the run shows (a message box included).
+      QTimer::singleShot(1500, qApp, [&shell, screenshot] {
+        QScreen* screen = shell.Main()->screen();
+        const QPixmap picture = screen ? screen->grabWindow(0) : shell.Main()->grab();
+        const bool saved = picture.save(screenshot);
+        std::fprintf(stderr, "tolvane: %s %s\n", saved ? "saved" : "could not save", qPrintable(screenshot));
+        QApplication::exit(saved ? 0 : 1);
+      });
+      if (opened) shell.Main()->RunCommand(QStringLiteral("mnuRun"));
+    });
+  }
   return app.exec();
 }

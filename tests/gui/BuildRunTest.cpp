@@ -151,6 +151,28 @@ class BuildRunTest : public QObject {
     QCOMPARE(f.fake.debugged, QStringList({a}));
   }
 
+  void doubleClickOnADiagnosticShowsItsSourceLine() {
+    ShellFixture f;
+    const QString a = f.Write("a.cas", "L1\r\nL2\r\nL3\r\nL4\r\n");
+    QVERIFY(f.Main()->OpenPath(a));
+    f.fake.assembleResult = false;
+    f.fake.diagnostics = {" (  3) : Error  something", "   1 Errors"};
+    f.Main()->RunCommand("mnuAssemble");
+    f.Main()->RunCommand("mnuListingFile");
+    QVERIFY(f.Main()->Windows().message->ActivateLine(1));
+    QCOMPARE(f.Editor()->PageEditor(1)->textCursor().blockNumber(), 2);
+    QCOMPARE(f.Main()->ActivePageCaption(TfrmMain::DockArea::Edit), U(u8"ソースコード"));
+    // The source is opened again when it was closed meanwhile.
+    QVERIFY(f.Main()->OpenPath(f.Write("b.cas", "B")));
+    f.Editor()->ActivatePage(1);
+    f.Main()->RunCommand("mnuClose");
+    QCOMPARE(f.Editor()->PagePath(1), f.Path("b.cas"));
+    QVERIFY(f.Main()->Windows().message->ActivateLine(1));
+    QCOMPARE(f.Editor()->OpenCount(), 2);
+    QCOMPARE(f.Editor()->CurrentPage(), 2);
+    QCOMPARE(f.Editor()->PageEditor(2)->textCursor().blockNumber(), 2);
+  }
+
   void projectBuildAssemblesSourcesAndLinksEveryEntry() {
     ShellFixture f;
     f.Write("main.cas", "M");

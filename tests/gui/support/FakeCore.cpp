@@ -15,6 +15,7 @@ QString Path(const std::string& bytes) {
 bool FakeCore::Assemble(const std::string& path, const BuildOptions&, MessageSink& sink) {
   assembled << Path(path);
   sink.AppendMessageLine("Assemble[" + path + "]");
+  for (const std::string& line : diagnostics) sink.AppendMessageLine(line);
   return assembleResult;
 }
 

@@ -22,6 +22,7 @@ class FakeCore : public forms::ShellCore {
   QStringList debugged;                   // StartDebugging targets
   int endProgramCalls = 0;
   std::function<void()> duringRun;        // runs inside RunProgram
+  std::vector<std::string> diagnostics;   // lines each assembly reports after its "Assemble[...]"
 
   bool Assemble(const std::string& path, const BuildOptions&, MessageSink& sink) override;
   bool Link(const std::vector<std::string>& paths, const BuildOptions&, MessageSink& sink) override;
