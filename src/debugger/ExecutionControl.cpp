@@ -150,9 +150,11 @@ class PlainRunTurn : public RunTurnPort {
 }  // namespace
 
 bool ExecutionControl::RunProgram(const std::string& fileName, const BuildOptions& options) {
+  if (IsExecuting()) return false;
   if (!Load(fileName, options)) return false;
   hooks_.unAsmTracking = false;
   PlainRunTurn turn(ui_, endRequested_);
+  plainRunning_ = true;
   RunResult result = RunToEnd(cpu_, memory_, console_, 0, &turn, kTurnInstructions);
   if (result.stop == RunStop::Undefined) {
     // An undefined instruction never advances: the program hangs there until
@@ -161,8 +163,9 @@ bool ExecutionControl::RunProgram(const std::string& fileName, const BuildOption
       ui_.ProcessEvents();
       if (!endRequested_) ui_.WaitMilliseconds(kTurnMillis);
     }
-    return false;
   }
+  plainRunning_ = false;
+  if (result.stop == RunStop::Undefined) return false;
   if (result.stop == RunStop::ProgramEnd) {
     Enable({Command::End, Command::Go, Command::Animate, Command::Trace, Command::Pause, Command::Step}, false);
     Enable({Command::Start}, true);
@@ -183,6 +186,7 @@ bool ExecutionControl::RunProgram(const std::string& fileName, const BuildOption
 // ---- start of debugging ----
 
 bool ExecutionControl::StartDebugging(const std::string& fileName, const BuildOptions& options) {
+  if (IsExecuting()) return false;
   ui_.ShowDebugWindow();
   if (!Load(fileName, options)) return false;
   if (program_.exePath != lastDebuggedPath_) {

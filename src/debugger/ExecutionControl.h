@@ -123,9 +123,10 @@ class ExecutionControl {
 
   // ---- commands ----
   // The plain run: load and run to the end without the debugger. True when the
-  // program ended normally.
+  // program ended normally. Refused (false) while IsExecuting.
   bool RunProgram(const std::string& fileName, const BuildOptions& options);
   // Loads the program and shows it in the debugger, stopped at its start.
+  // Refused (false) while IsExecuting.
   bool StartDebugging(const std::string& fileName, const BuildOptions& options);
   // Continuous runs; false when refused (one is already running, or nothing is
   // being debugged, or a trace/step is waiting for input).
@@ -188,6 +189,10 @@ class ExecutionControl {
   bool PauseRequested() const { return pauseRequested_; }
   bool EndRequested() const { return endRequested_; }
   bool IsBusy() const { return busy_; }  // a trace or step is executing
+  // Some command is executing the program (a plain run, GO, animate, trace or
+  // step, possibly waiting for input). Loading another program is refused then:
+  // the running loop is still on the call stack and must return first.
+  bool IsExecuting() const { return plainRunning_ || goRunning_ || animateRunning_ || busy_; }
   const std::string& LastDebuggedPath() const { return lastDebuggedPath_; }
 
   CCpu& Cpu() { return cpu_; }
@@ -273,6 +278,7 @@ class ExecutionControl {
   bool pauseRequested_ = false;
   bool endRequested_ = false;
   bool busy_ = false;
+  bool plainRunning_ = false;
   bool rebuildPending_ = false;
   bool showRegistersAfterRun_ = true;
 };

@@ -5,6 +5,7 @@
 #include "DebuggerTestSupport.h"
 #include "common/Cp932.h"
 #include "debugger/Formats.h"
+#include "debugger/TextChecks.h"
 
 namespace tolvane::debugger {
 namespace {
@@ -399,6 +400,43 @@ TEST_F(ExecutionControlTest, BreakpointsAndWatchesSurviveOnlyForTheSameModule) {
   options.symbolicDebug = 1;
   ASSERT_TRUE(Start(p, "second"));
   EXPECT_EQ(ec.Watches().Rows().size(), 6u);
+}
+
+TEST_F(ExecutionControlTest, NoLoadWhileARunIsOnTheStack) {
+  std::string exe = SumProgram().Write("nested");
+  ASSERT_TRUE(ec.StartDebugging(exe, options));
+  ProgramImage forever = ForeverProgram();
+  ui.onTurn = [&] {
+    if (ui.turns == 2) {
+      ui.answers = {BoxAnswer::Yes};
+      EXPECT_FALSE(ec.DebuggingGuard());  // ends the program
+      EXPECT_FALSE(ec.StartDebugging(exe, options));
+      EXPECT_FALSE(ec.RunProgram(exe, options));
+    }
+  };
+  ASSERT_TRUE(Start(forever, "nestedloop"));
+  ASSERT_TRUE(ec.Go());
+  EXPECT_EQ(ui.turns, 2);
+  EXPECT_FALSE(ec.IsExecuting());
+  EXPECT_EQ(Enabling(), kEndedByUser);
+  ui.onTurn = nullptr;
+  EXPECT_TRUE(ec.StartDebugging(exe, options));
+}
+
+TEST_F(ExecutionControlTest, PushPatchesTheStackRowOnly) {
+  ProgramImage p;
+  p.words = {0x7000, 0x1234, 0x7110, 0x8100};  // PUSH #1234 / POP GR1 / RET
+  ASSERT_TRUE(Start(p));
+  int rows = ec.Disassembly().RowCount();
+  ui.calls.clear();
+  ec.Trace();
+  Word sp = ec.Cpu().GetSP();
+  EXPECT_EQ(std::string(ec.Disassembly().Row(ec.FindRowOfAddress(sp)).text), Hex4(sp) + "  1234                ****    ");
+  EXPECT_FALSE(ui.Called("rebuilt " + std::to_string(rows) + " keep"));
+  EXPECT_TRUE(ui.Called("fill"));
+  EXPECT_TRUE(ui.Called("memory"));
+  ec.Trace();
+  EXPECT_EQ(ec.Cpu().GetRegister(1), 0x1234);
 }
 
 TEST_F(ExecutionControlTest, DebuggingGuard) {
