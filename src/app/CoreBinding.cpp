@@ -8,6 +8,7 @@
 #include "forms/DialogPort.h"
 #include "forms/frmDebug_f.h"
 #include "forms/frmStandardIo_f.h"
+#include "asm/Assembler.h"
 #include "link/Linker.h"
 
 namespace tolvane::app {
@@ -22,10 +23,7 @@ CoreBinding::CoreBinding(forms::TfrmMain& main, forms::TfrmStandardIo* console, 
 CoreBinding::~CoreBinding() = default;
 
 bool CoreBinding::Assemble(const std::string& sourcePath, const BuildOptions& options, MessageSink& sink) {
-  (void)sourcePath;
-  (void)options;
-  sink.AppendMessageLine(J(u8" Error:  アセンブラがありません。"));
-  return false;
+  return tolvane::Assemble(sourcePath, options, sink) == 1;
 }
 
 bool CoreBinding::Link(const std::vector<std::string>& paths, const BuildOptions& options, MessageSink& sink) {
