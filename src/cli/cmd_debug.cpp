@@ -60,8 +60,18 @@ const char* const kCommandHelp =
     "  quit                 leave the debugger\n"
     "  help                 this text\n";
 
+// Ctrl+C pauses a running go, animate or step; at the prompt it ends the
+// debugger as usual.
 volatile std::sig_atomic_t interrupted = 0;
-void OnInterrupt(int) { interrupted = 1; }
+volatile std::sig_atomic_t running = 0;
+void OnInterrupt(int sig) {
+  if (running) {
+    interrupted = 1;
+    return;
+  }
+  std::signal(sig, SIG_DFL);
+  std::raise(sig);
+}
 
 void Print(const std::string& cp932) { PrintCp932(stdout, cp932); }
 void PrintLine(const std::string& cp932) {
@@ -416,7 +426,10 @@ int CmdDebug(const Args& args) {
     if (!any && c == EOF) break;
     if (!line.empty() && line.back() == '\r') line.pop_back();
     interrupted = 0;
-    if (!session.Execute(line)) break;
+    running = 1;
+    bool more = session.Execute(line);
+    running = 0;
+    if (!more) break;
   }
   return 0;
 }
