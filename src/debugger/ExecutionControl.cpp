@@ -134,17 +134,31 @@ ExecStatus ExecutionControl::ExecuteTracked() {
 
 namespace {
 
+// The machine's plain run calls this every kPlainInterval instructions; the
+// window system gets its turn before the first instruction, then after at most
+// 4096 instructions or 5 ms, whichever comes first.
 class PlainRunTurn : public RunTurnPort {
  public:
+  static constexpr unsigned kPlainInterval = 1024;
   PlainRunTurn(DebuggerUiPort& ui, const bool& endRequested) : ui_(ui), endRequested_(endRequested) {}
   bool Turn() override {
-    ui_.ProcessEvents();
+    sinceTurn_ += kPlainInterval;
+    if (first_ || sinceTurn_ >= ExecutionControl::kTurnInstructions ||
+        std::chrono::steady_clock::now() - lastTurn_ >= std::chrono::milliseconds(ExecutionControl::kTurnMillis)) {
+      first_ = false;
+      ui_.ProcessEvents();
+      sinceTurn_ = 0;
+      lastTurn_ = std::chrono::steady_clock::now();
+    }
     return !endRequested_;
   }
 
  private:
   DebuggerUiPort& ui_;
   const bool& endRequested_;
+  bool first_ = true;
+  unsigned sinceTurn_ = 0;
+  std::chrono::steady_clock::time_point lastTurn_ = std::chrono::steady_clock::now();
 };
 
 }  // namespace
@@ -155,7 +169,7 @@ bool ExecutionControl::RunProgram(const std::string& fileName, const BuildOption
   hooks_.unAsmTracking = false;
   PlainRunTurn turn(ui_, endRequested_);
   plainRunning_ = true;
-  RunResult result = RunToEnd(cpu_, memory_, console_, 0, &turn, kTurnInstructions);
+  RunResult result = RunToEnd(cpu_, memory_, console_, 0, &turn, PlainRunTurn::kPlainInterval);
   if (result.stop == RunStop::Undefined) {
     // An undefined instruction never advances: the program hangs there until
     // the user ends it, and the window system stays responsive meanwhile.

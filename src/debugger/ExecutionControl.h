@@ -214,7 +214,7 @@ class ExecutionControl {
   static constexpr int kTurnMillis = 5;
   static constexpr int kAnimateMillis = 80;
   // Instructions between looks at the clock.
-  static constexpr unsigned kClockInterval = 256;
+  static constexpr unsigned kClockInterval = 1024;
 
  private:
   class Hooks : public MachineHooks {
