@@ -64,7 +64,7 @@ TEST(SymbolIndex, FirstRecordForLookUpsLastForDisassembly) {
   EXPECT_EQ(s.DisassemblyLabelAt(0x300), nullptr);
 }
 
-TEST(Formats, FlagText) {
+TEST(PaneFormats, FlagText) {
   struct Case {
     Word fr;
     const char* text;
@@ -85,7 +85,7 @@ TEST(Formats, FlagText) {
   for (const char* bad : {"011", "111", "7", "0000", "", "00"}) EXPECT_FALSE(FlagBitsValue(bad, fr)) << bad;
 }
 
-TEST(Formats, RegisterFields) {
+TEST(PaneFormats, RegisterFields) {
   EXPECT_EQ(RegisterHexText(0x1a), "001A");
   EXPECT_EQ(RegisterBinaryText(0x8001), " 1000 0000 0000 0001");
   EXPECT_EQ(RegisterBinaryText(0), " 0000 0000 0000 0000");
@@ -96,7 +96,7 @@ TEST(Formats, RegisterFields) {
   EXPECT_EQ(RegisterArithmeticText(7), "     7");
 }
 
-TEST(Formats, MemoryCellsAndTooltip) {
+TEST(PaneFormats, MemoryCellsAndTooltip) {
   struct Case {
     Word w;
     const char* ch;
@@ -113,7 +113,7 @@ TEST(Formats, MemoryCellsAndTooltip) {
   EXPECT_EQ(MemoryDumpLine(mem, 0), "0000  0048 0049 0000 0000 0000 0000 0000 FFFF  HI......");
 }
 
-TEST(Formats, WatchValuesAndRegisterDump) {
+TEST(PaneFormats, WatchValuesAndRegisterDump) {
   EXPECT_EQ(WatchLogicalText(0xFFFF), "65535");
   EXPECT_EQ(WatchArithmeticText(0xFFFF), "-1");
   EXPECT_EQ(WatchArithmeticText(0x8000), "-32768");
