@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "debugger/Disassembler.h"
+#include "machine/Cpu.h"
 
 namespace tolvane::debugger {
 namespace {
@@ -92,6 +93,39 @@ TEST_F(DisassemblerTest, TableCoversMemoryAndFindsSecondWords) {
             "FFFF  6400 0000  " + std::string(9, ' ') + "JUMP    #0000");
   // A row ending at FFFFH: 0000H is a row of its own, not a second word.
   EXPECT_EQ(dis.FindRowOfAddress(0), 0);
+}
+
+TEST_F(DisassemblerTest, RowLengthsAgreeWithTheMachine) {
+  // Every first word: a two-word row exactly when the machine executes a
+  // two-word instruction; everything it does not execute is one "****" row.
+  for (unsigned w = 0; w <= 0xFFFF; ++w) {
+    mem[0x200] = static_cast<Word>(w);
+    int n = dis.DecodeAt(0x200);
+    int machine = InstructionWords(static_cast<Word>(w));
+    ASSERT_EQ(n, machine == 0 ? 1 : machine) << std::hex << w;
+    ASSERT_EQ(dis.Scratch().mnemonic == "****", machine == 0) << std::hex << w;
+  }
+}
+
+TEST_F(DisassemblerTest, RowsCoverMemoryOnceInOrder) {
+  std::uint32_t seed = 7;
+  for (std::size_t a = 0; a < kMemoryWords; ++a) {
+    seed = seed * 1103515245u + 12345u;
+    mem[a] = static_cast<Word>(seed >> 12);
+  }
+  Word data[] = {0x10, 0x11, 0x5000};
+  dis.SetDataAddresses(data, 3);
+  dis.BuildUnAsmTable();
+  unsigned next = 0;
+  for (int r = 0; r < dis.RowCount(); ++r) {
+    SUnAsmTbl row = dis.Row(r);
+    ASSERT_EQ(row.address, next) << r;
+    ASSERT_EQ(dis.FindRowOfAddress(row.address), r);
+    // The word columns show the row's length.
+    bool two = row.text.substr(10, 1) == " " && row.text.substr(11, 4) != "    ";
+    next += two ? 2 : 1;
+  }
+  EXPECT_GE(next, 0x10000u);
 }
 
 TEST_F(DisassemblerTest, AddressClassesAndDataRows) {
