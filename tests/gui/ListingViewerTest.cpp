@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QSignalSpy>
 #include <QStatusBar>
@@ -198,6 +199,22 @@ class ListingViewerTest : public QObject {
     QCOMPARE(edit->tabStopDistance(), 8 * QFontMetricsF(bigger).horizontalAdvance(QLatin1Char(' ')));
     QCOMPARE(edit->textCursor().position(), 1);
     QVERIFY(edit->document()->isModified());
+  }
+
+  void losingTheFocusMakesItThePrintTarget() {
+    QVERIFY(viewer_->OpenListing(Listing("focus", "x")));
+    QWidget other;
+    auto* edit = new QLineEdit(&other);
+    other.show();
+    QSignalSpy target(viewer_.get(), &TfrmList::printTargetChanged);
+    viewer_->activateWindow();
+    viewer_->ListingControl(1)->setFocus();
+    QTRY_VERIFY(viewer_->ListingControl(1)->hasFocus());
+    QCOMPARE(viewer_->StatusPanel(0)->text(), QStringLiteral("1: 1"));
+    other.activateWindow();
+    edit->setFocus();
+    QTRY_COMPARE(target.count(), 1);
+    QCOMPARE(target.at(0).at(0).toInt(), 2);
   }
 
   void popupMenu() {
