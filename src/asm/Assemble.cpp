@@ -1,7 +1,156 @@
+// The assembly driver: reads the source, runs every line through analysis,
+// operand rules and generation, resolves the labels, writes the listing and
+// the object file, and reports through the message sink.
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <new>
+
+#include "asm/AsmCore.h"
 #include "asm/Assembler.h"
+#include "common/ChangeExtension.h"
+#include "common/Cp932.h"
 
 namespace tolvane {
 
-int Assemble(const std::string&, BuildOptions, MessageSink&) { return 0; }
+namespace {
+
+enum class ReadResult { Ok, CannotOpen, ReadError, CannotClose };
+
+ReadResult ReadWholeFile(const std::string& path, std::string& out) {
+  struct stat st {};
+  // A directory or device is no source file (and reading one could block).
+  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return ReadResult::CannotOpen;
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  if (!f) return ReadResult::CannotOpen;
+  out.clear();
+  char buf[65536];
+  std::size_t n;
+  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
+  bool failed = std::ferror(f) != 0;
+  if (std::fclose(f) != 0 && !failed) return ReadResult::CannotClose;
+  return failed ? ReadResult::ReadError : ReadResult::Ok;
+}
+
+}  // namespace
+
+void Assembler::ReportLineError(std::int32_t lineNumber, const std::string& text) {
+  if (suppressLineErrors) return;
+  if (++errorCount > kShownErrors) return;
+  char head[32];
+  std::snprintf(head, sizeof head, " (%3d) : Error  ", static_cast<int>(lineNumber));
+  sink_.AppendMessageLine(head + text);
+  errorList.push_back({lineNumber, text});
+}
+
+void Assembler::ReportError(const std::string& text) {
+  if (++errorCount > kShownErrors) return;
+  sink_.AppendMessageLine(" (   ) : Error  " + text);
+  errorList.push_back({-1, text});
+}
+
+void Assembler::ReportErrorParts(const std::string& a, const std::string& b, const std::string& c) {
+  ReportError(a + b + c);
+}
+
+void Assembler::ReportFileError(const std::string& path, const std::string& text) {
+  sink_.AppendMessageLine(" Error:  " + path + text);
+}
+
+void Assembler::ReportSystemError(const std::string& text) { sink_.AppendMessageLine(" Error:  " + text); }
+
+void Assembler::ReportErrorTotal() {
+  if (errorCount <= kShownErrors) {
+    char line[32];
+    std::snprintf(line, sizeof line, "%4d Errors", static_cast<int>(errorCount));
+    sink_.AppendMessageLine(line);
+  } else {
+    sink_.AppendMessageLine("      Too Many Errors");
+  }
+}
+
+void Assembler::AssembleText(std::string_view source, std::string* listing) {
+  LineReader reader(source);
+  std::string_view text;
+  std::int32_t n = 0;
+  while (reader.Next(text)) {
+    line_.lineNumber = ++n;
+    AnalyseLine(line_, text);
+    if (line_.mnemonic[0]) std::memcpy(lastMnemonic, line_.mnemonic, sizeof lastMnemonic);
+    CheckLine(line_);
+    GenerateLine(line_);
+  }
+  lineCount = n;
+  CheckStartEnd();
+  ResolveFile();
+  if (listing) BuildListing(source, lineCount, *listing);
+}
+
+int Assembler::Assemble(const std::string& path, BuildOptions options) {
+  sink_.AppendMessageLine("Assemble[" + path + "]");
+  sourcePath = path;
+  const std::string objectPath = ChangeExtension(path, ".obj");
+  const std::string listingPath = ChangeExtension(path, ".lst");
+  const bool wantListing = options.listing != 0;
+  try {
+    std::string source;
+    switch (ReadWholeFile(path, source)) {
+      case ReadResult::Ok: break;
+      case ReadResult::CannotOpen:
+        ReportFileError(path, J(u8"がオープンできません。"));
+        return 0;
+      case ReadResult::ReadError:
+        ReportFileError(path, J(u8" の読み込み中にエラーが発生しました。"));
+        return 0;
+      case ReadResult::CannotClose:
+        ReportFileError(path, J(u8"がクローズできません。"));
+        return 0;
+    }
+    symbolTable.reserve(1024);
+    referenceTable.reserve(1024);
+
+    std::string listing;
+    AssembleText(source, wantListing ? &listing : nullptr);
+
+    if (wantListing) {
+      // A source named *.lst would be replaced by its own listing.
+      std::FILE* f = listingPath == path ? nullptr : std::fopen(listingPath.c_str(), "wb");
+      if (!f) {
+        ReportFileError(listingPath, J(u8" がオープンできません。"));
+        return 0;
+      }
+      bool ok = std::fwrite(listing.data(), 1, listing.size(), f) == listing.size();
+      ok = std::fclose(f) == 0 && ok;
+      if (!ok) {
+        ReportFileError(listingPath, J(u8" がクローズできません。"));
+        return 0;
+      }
+    }
+    ReportErrorTotal();
+    if (errorCount != 0) return 0;
+    if (objectPath == path) {  // never overwrite the source with its object
+      ReportFileError(objectPath, J(u8"がオープンできません。"));
+      return 0;
+    }
+    return WriteObjectFile(objectPath) ? 1 : 0;
+  } catch (const std::bad_alloc&) {
+    ReportSystemError(J(u8"メモリが確保できません。(near heap領域)"));
+    return 0;
+  }
+}
+
+int Assemble(const std::string& sourcePath, BuildOptions options, MessageSink& sink) {
+  std::unique_ptr<Assembler> assembler;
+  try {
+    assembler = std::make_unique<Assembler>(sink);
+  } catch (const std::bad_alloc&) {
+    sink.AppendMessageLine("Assemble[" + sourcePath + "]");
+    sink.AppendMessageLine(" Error:  " + J(u8"メモリが確保できません。(near heap領域)"));
+    return 0;
+  }
+  return assembler->Assemble(sourcePath, options);
+}
 
 }  // namespace tolvane

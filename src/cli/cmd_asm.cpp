@@ -1,14 +1,50 @@
 #include <cstdio>
+#include <string>
+#include <vector>
 
+#include "CliSupport.h"
 #include "Commands.h"
+#include "asm/Assembler.h"
 
 namespace tolvane::cli {
 
-const char* const kAsmHelp = "  asm              (not yet available)\n";
+const char* const kAsmHelp =
+    "  asm [--no-listing] FILE.cas...\n"
+    "                   assemble each source into FILE.obj and, unless --no-listing,\n"
+    "                   the listing FILE.lst; exit status 0 when every file assembled,\n"
+    "                   1 when any did not\n";
 
-int CmdAsm(const Args&) {
-  std::fputs("tolvane-cli: 'asm' is not available yet\n", stderr);
-  return 2;
+int CmdAsm(const Args& args) {
+  BuildOptions options;
+  std::vector<std::string> files;
+  bool optionsEnded = false;
+  for (const std::string& a : args) {
+    if (!optionsEnded && a == "--") {
+      optionsEnded = true;
+    } else if (!optionsEnded && a == "--no-listing") {
+      options.listing = 0;
+    } else if (!optionsEnded && (a == "--help" || a == "-h")) {
+      std::fputs("usage: tolvane-cli asm [--no-listing] FILE.cas...\n", stdout);
+      std::fputs(kAsmHelp, stdout);
+      return 0;
+    } else if (!optionsEnded && a.size() > 1 && a[0] == '-') {
+      std::fprintf(stderr, "tolvane-cli asm: unknown option '%s'\n", a.c_str());
+      std::fputs("usage: tolvane-cli asm [--no-listing] FILE.cas...\n", stderr);
+      return 2;
+    } else {
+      files.push_back(a);
+    }
+  }
+  if (files.empty()) {
+    std::fputs("usage: tolvane-cli asm [--no-listing] FILE.cas...\n", stderr);
+    std::fputs(kAsmHelp, stderr);
+    return 2;
+  }
+  StderrMessageSink sink;
+  int status = 0;
+  for (const std::string& f : files)
+    if (Assemble(f, options, sink) != 1) status = 1;
+  return status;
 }
 
 }  // namespace tolvane::cli

@@ -1,0 +1,170 @@
+#pragma once
+// The assembler's working state and its stages. Internal to the asm library
+// (and its tests): callers use Assemble() from Assembler.h.
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "common/BuildOptions.h"
+#include "common/MessageSink.h"
+#include "common/Word.h"
+
+namespace tolvane {
+
+// Lines and fields are fixed byte buffers: a source line is at most 255 bytes
+// (the line reader cuts longer ones), so no field can overflow them.
+constexpr std::size_t kMaxLineBytes = 255;
+constexpr int kMaxDcOperands = 256;
+constexpr int kShownErrors = 20;
+
+struct SAsmLine {
+  std::int32_t lineNumber = 0;
+  char label[9] = {};
+  char mnemonic[10] = {};
+  char operand1[256] = {};
+  char operand2[256] = {};
+  char operand3[13] = {};
+  std::int32_t dcCount = 0;
+  char dcOperands[kMaxDcOperands][256] = {};
+};
+
+struct SSymbolTbl {
+  char name[9] = {};
+  char entryName[9] = {};
+  Word address = 0;
+  std::int32_t isStart = 0;
+};
+
+enum RefState : std::int32_t { RefLocal = 0, RefOtherProgram = 1, RefExternal = 2 };
+
+struct SRefTbl {
+  char name[10] = {};
+  Word address = 0;
+  std::int32_t state = RefLocal;
+};
+
+struct SLiteralTbl {
+  std::int32_t programNumber = 0;
+  Word refAddress = 0;
+  Word valueAddress = 0;
+  std::string text;
+  std::int32_t first = 0;
+};
+
+struct SErrorTbl {
+  std::int32_t lineNumber = -1;
+  std::string text;
+};
+
+// Character classes of the source language (ASCII bytes only).
+inline bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+inline bool IsLetter(char c) { return c >= 'A' && c <= 'Z'; }
+inline bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+inline bool IsHexDigit(char c) { return IsDigit(c) || (c >= 'A' && c <= 'F'); }
+bool IsGeneralRegister(const char* text);
+bool IsIndexRegister(const char* text);
+
+// Values of constants.
+Word DecimalWord(const char* text);     // optional '-' and leading digits, low 16 bits
+std::int64_t DecimalMagnitude(const char* text);  // strtol-like, saturating
+Word ParseHex(const char* digits);      // the last four hexadecimal digits count
+inline Word CharWord(char c) { return static_cast<Word>(static_cast<std::int16_t>(static_cast<signed char>(c))); }
+
+// Packs a name of at most 8 bytes into a hash key; longer names give 0
+// (no label is longer, so such a name never matches).
+std::uint64_t NameKey(const char* name);
+
+// Splits a source text into the lines the assembler numbers: pieces of at
+// most 255 bytes, each ending after a line feed, at 255 bytes or at the end
+// of the text (CR LF is read as LF, as a text-mode read does). Each piece is
+// then cut at its first CR, LF or NUL byte.
+class LineReader {
+ public:
+  explicit LineReader(std::string_view text) : text_(text) {}
+  // Returns false at the end of the text.
+  bool Next(std::string_view& line);
+
+ private:
+  std::string_view text_;
+  std::size_t pos_ = 0;
+};
+
+class Assembler {
+ public:
+  explicit Assembler(MessageSink& sink) : sink_(sink) {}
+  Assembler(const Assembler&) = delete;
+  Assembler& operator=(const Assembler&) = delete;
+
+  int Assemble(const std::string& sourcePath, BuildOptions options);
+
+  // Stages, public for the tests.
+  void AnalyseLine(SAsmLine& line, std::string_view text);
+  void CheckLine(const SAsmLine& line);
+  void GenerateLine(const SAsmLine& line);
+  void CheckStartEnd();
+  void ResolveFile();
+  // Builds the listing of `source` (already assembled) into `out`.
+  void BuildListing(std::string_view source, std::int32_t lineCount, std::string& out);
+  bool WriteObjectFile(const std::string& objectPath);
+
+  // Assembles text held in memory: every stage but the file handling. The
+  // listing text is produced into `listing` when it is not null.
+  void AssembleText(std::string_view source, std::string* listing);
+
+  void ReportLineError(std::int32_t lineNumber, const std::string& text);
+  void ReportError(const std::string& text);
+  void ReportErrorParts(const std::string& a, const std::string& b, const std::string& c);
+  void ReportFileError(const std::string& path, const std::string& text);
+  void ReportSystemError(const std::string& text);
+  void ReportErrorTotal();
+
+  // State, readable by the tests.
+  std::vector<Word> codeImage = std::vector<Word>(kMemoryWords, 0);
+  std::int32_t locationCounter = 0;
+  std::vector<SSymbolTbl> symbolTable;
+  std::vector<SRefTbl> referenceTable;
+  std::vector<SLiteralTbl> programLiterals;
+  std::vector<SLiteralTbl> fileLiterals;
+  std::vector<Word> dataAddressList;
+  int startEndBalance = 0;
+  char lastMnemonic[10] = {};
+  std::int64_t errorCount = 0;
+  std::vector<SErrorTbl> errorList;
+  bool suppressLineErrors = false;
+  std::int32_t instructionCount = 0;
+  std::int32_t programNumber = 0;
+  std::int32_t lineCount = 0;
+  std::string sourcePath;
+
+ private:
+  struct LabelInfo {
+    std::int32_t fileFirst = -1;   // first symbol-table entry of the name
+    std::int32_t program = -1;     // program part the fields below belong to
+    std::int32_t programFirst = -1;
+    std::int32_t programCount = 0;
+    std::int32_t programSeen = 0;
+    std::int32_t startCount = 0;   // START entries of the name
+    std::int32_t startSeen = 0;
+  };
+
+  void DefineLabel(const SAsmLine& line);
+  void RecordReference(const char* name, std::int32_t address);
+  bool Fits(std::int32_t words) const { return locationCounter + words < 65536; }
+  void AddressWord(const char* operand, std::int32_t address);
+  void GenerateDc(const SAsmLine& line);
+  void GenerateMacro(const SAsmLine& line, const Word* words, int count, int refA, int refB);
+  void PlaceLiterals();
+  void EndOfProgram();
+
+  MessageSink& sink_;
+  std::unordered_map<std::uint64_t, LabelInfo> labels_;
+  std::int32_t programIndex_ = 0;       // number of ENDs so far
+  std::size_t symbolStart_ = 0;
+  std::size_t referenceStart_ = 0;
+  SAsmLine line_;
+};
+
+}  // namespace tolvane
