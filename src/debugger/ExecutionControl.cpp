@@ -78,9 +78,16 @@ void ExecutionControl::FlushPendingRebuild() {
   RedisassembleKeepView();
 }
 
+Pointer ExecutionControl::SwapPointer(Pointer pointer) {
+  Pointer previous = pointer_;
+  pointer_ = pointer;
+  if (pointer != previous) ui_.SetPointer(pointer);
+  return previous;
+}
+
 void ExecutionControl::ShowDisassembly() {
   rebuildPending_ = false;
-  ui_.SetPointer(Pointer::Wait);
+  Pointer previous = SwapPointer(Pointer::Wait);
   disassembler_.BuildUnAsmTable();
   ui_.DisassemblyRebuilt(disassembler_.RowCount(), true);
   int row = disassembler_.FindRowOfAddress(cpu_.GetPR());
@@ -90,15 +97,15 @@ void ExecutionControl::ShowDisassembly() {
     ui_.ScrollDisassemblyRowToTop(row);
     ui_.SelectDisassemblyRow(row);
   }
-  ui_.SetPointer(Pointer::Default);
+  SwapPointer(previous);
 }
 
 void ExecutionControl::RedisassembleKeepView() {
   rebuildPending_ = false;
-  ui_.SetPointer(Pointer::Wait);
+  Pointer previous = SwapPointer(Pointer::Wait);
   disassembler_.BuildUnAsmTable();
   ui_.DisassemblyRebuilt(disassembler_.RowCount(), false);
-  ui_.SetPointer(Pointer::Default);
+  SwapPointer(previous);
 }
 
 void ExecutionControl::WriteRegisterDump() {
@@ -311,9 +318,9 @@ bool ExecutionControl::RunContinuous(bool animate) {
   (animate ? animateRunning_ : goRunning_) = true;
   hooks_.goRunning = goRunning_;
   SetStatus(animate ? StatusAnimateText() : StatusGoText());
-  ui_.SetPointer(Pointer::Background);
+  Pointer previous = SwapPointer(Pointer::Background);
   RunLoop();
-  ui_.SetPointer(Pointer::Default);
+  SwapPointer(previous);
   (animate ? animateRunning_ : goRunning_) = false;
   hooks_.goRunning = false;
   Enable({Command::Pause}, false);

@@ -82,6 +82,8 @@ class DebuggerUiPort : public MessageBoxPort {
   // Makes the debug window's panes visible and shows the window if it is hidden.
   // Called at every turn of a run, so it should cost nothing when already shown.
   virtual void ShowDebugWindow() {}
+  // The mouse pointer over the application; ExecutionControl restores the
+  // previous one itself (a rebuild during GO returns to the background pointer).
   virtual void SetPointer(Pointer pointer) { (void)pointer; }
   // One turn of the window system: handle what is pending, then return. Commands
   // that arrive here (Pause, EndProgram, breakpoint and memory edits) call back
@@ -251,6 +253,8 @@ class ExecutionControl {
   ExecStatus RunCalledRoutine();
   void FlushPendingRebuild();
   void SetStatus(const std::string& text);
+  // Shows a pointer and returns the one shown before, for restoring it.
+  Pointer SwapPointer(Pointer pointer);
   void Enable(std::initializer_list<Command> commands, bool on);
   bool TurnDue(unsigned& sinceTurn, std::chrono::steady_clock::time_point& lastTurn);
 
@@ -269,6 +273,7 @@ class ExecutionControl {
 
   std::array<bool, kCommandCount> enabled_{};
   std::string status_;
+  Pointer pointer_ = Pointer::Default;
   std::string lastDebuggedPath_;
 
   bool debuggingActive_ = false;

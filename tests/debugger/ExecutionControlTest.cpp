@@ -370,6 +370,17 @@ TEST_F(ExecutionControlTest, SelfModifyingCodeRebuildsTheListing) {
   ec.Trace();
   ec.Trace();  // the stored RET ends the program
   EXPECT_EQ(Enabling(), kEndedNormally);
+
+  // Under GO the rebuild happens once, before the panes are shown, under the
+  // wait pointer, and the background pointer comes back after it.
+  ASSERT_TRUE(Start(SelfModifyingProgram()));
+  ui.calls.clear();
+  ASSERT_TRUE(ec.Go());
+  std::vector<std::string> pointers;
+  for (const auto& c : ui.calls)
+    if (c.rfind("pointer", 0) == 0 || c.rfind("rebuilt", 0) == 0) pointers.push_back(c);
+  EXPECT_EQ(pointers, (std::vector<std::string>{"pointer 2", "pointer 1", "rebuilt " + std::to_string(rows) + " keep",
+                                                "pointer 2", "pointer 0"}));
 }
 
 TEST_F(ExecutionControlTest, BreakpointsAndWatchesSurviveOnlyForTheSameModule) {
