@@ -313,6 +313,7 @@ bool ExecutionControl::RunContinuous(bool animate) {
   // A trace or step waiting for input inside the machine must not be overtaken
   // by a run started from that wait.
   if (busy_ || !debuggingActive_ || ui_.ConsoleInputPending()) return false;
+  pauseRequested_ = false;  // a pause that came too late for the last run
   Enable({Command::Pause}, true);
   Enable({Command::Trace, Command::Step, Command::Animate, Command::Go}, false);
   (animate ? animateRunning_ : goRunning_) = true;
@@ -509,6 +510,7 @@ void ExecutionControl::SingleStep(bool overCall) {
   ui_.ShowDebugWindow();
   SetStatus(overCall ? StatusStepText() : StatusTraceText());
   busy_ = true;
+  pauseRequested_ = false;
   hooks_.callExecuted = false;
   hooks_.retExecuted = false;
   ExecStatus s = ExecuteTracked();
