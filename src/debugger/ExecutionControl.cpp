@@ -134,6 +134,7 @@ ExecStatus ExecutionControl::ExecuteTracked() {
   hooks_.unAsmTracking = true;
   ExecStatus s = cpu_.Execute(memory_, console_, &hooks_);
   hooks_.unAsmTracking = false;
+  ++instructions_;
   return s;
 }
 
@@ -226,6 +227,7 @@ bool ExecutionControl::StartDebugging(const std::string& fileName, const BuildOp
   endRequested_ = false;
   pauseRequested_ = false;
   lastDebuggedPath_ = program_.exePath;
+  instructions_ = 0;
   Enable({Command::Go, Command::Animate, Command::Trace, Command::Step, Command::BreakPoint, Command::Watch}, true);
   Enable({Command::Start}, false);
   SetStatus(StatusKeysText());
@@ -378,6 +380,7 @@ ExecStatus ExecutionControl::GoBatch(unsigned limit, unsigned& executed) {
   machine_detail::StepResult s = GoSteps(cpu_, memory_, console_, hooks_, breakpoints_.EnabledBits(), endRequested_,
                                          pauseRequested_, limit, executed);
   hooks_.unAsmTracking = false;
+  instructions_ += executed;
   if (s == machine_detail::StepResult::ProgramEnd) return ExecStatus::ProgramEnd;
   if (s == machine_detail::StepResult::StackOverflow) return ExecStatus::StackOverflow;
   return ExecStatus::Continue;

@@ -196,6 +196,9 @@ class ExecutionControl {
   // the running loop is still on the call stack and must return first.
   bool IsExecuting() const { return plainRunning_ || goRunning_ || animateRunning_ || busy_; }
   const std::string& LastDebuggedPath() const { return lastDebuggedPath_; }
+  // Instructions executed by the debugger commands since debugging started
+  // (an undefined word counts each time it is tried).
+  std::uint64_t InstructionCount() const { return instructions_; }
 
   CCpu& Cpu() { return cpu_; }
   const CCpu& Cpu() const { return cpu_; }
@@ -274,6 +277,7 @@ class ExecutionControl {
   std::array<bool, kCommandCount> enabled_{};
   std::string status_;
   Pointer pointer_ = Pointer::Default;
+  std::uint64_t instructions_ = 0;
   std::string lastDebuggedPath_;
 
   bool debuggingActive_ = false;

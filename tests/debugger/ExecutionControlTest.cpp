@@ -6,6 +6,7 @@
 #include "common/Cp932.h"
 #include "debugger/Formats.h"
 #include "debugger/TextChecks.h"
+#include "machine/Loader.h"
 
 namespace tolvane::debugger {
 namespace {
@@ -448,6 +449,54 @@ TEST_F(ExecutionControlTest, PushPatchesTheStackRowOnly) {
   EXPECT_TRUE(ui.Called("memory"));
   ec.Trace();
   EXPECT_EQ(ec.Cpu().GetRegister(1), 0x1234);
+}
+
+// GO keeps the registers in locals between instructions: on random programs it
+// must leave exactly the state the machine's plain run leaves after as many
+// instructions.
+TEST_F(ExecutionControlTest, GoAgreesWithThePlainRun) {
+  static const Word kOps[] = {0x10, 0x11, 0x12, 0x14, 0x20, 0x21, 0x22, 0x23, 0x24, 0x25, 0x26, 0x27, 0x30,
+                              0x31, 0x32, 0x34, 0x35, 0x36, 0x40, 0x41, 0x44, 0x45, 0x50, 0x51, 0x52, 0x53,
+                              0x61, 0x62, 0x63, 0x64, 0x65, 0x66, 0x70, 0x71, 0x80, 0x81, 0x00, 0xF0};
+  std::uint32_t seed = 2024;
+  auto next = [&] {
+    seed = seed * 1664525u + 1013904223u;
+    return seed >> 8;
+  };
+  for (int round = 0; round < 30; ++round) {
+    ProgramImage p;
+    p.stack = 0x40;
+    // Two-word slots: an instruction and its address (inside the program, on a
+    // slot, so that jumps land on instructions), or a one-word instruction and a NOP.
+    for (int i = 0; i < 0x80; ++i) {
+      Word first = static_cast<Word>(kOps[next() % (sizeof kOps / sizeof kOps[0])] << 8 | (next() & 0x77));
+      p.words.push_back(first);
+      if (InstructionWords(first) == 2)
+        p.words.push_back(next() % 8 == 0 ? static_cast<Word>(next() & 3) : static_cast<Word>(0x100 + 2 * (next() % 0x80)));
+      else
+        p.words.push_back(0);
+    }
+    std::string exe = p.Write("random" + std::to_string(round));
+    ASSERT_TRUE(ec.StartDebugging(exe, options));
+    ui.turns = 0;
+    ui.onTurn = [&] {
+      if (ui.turns == 3) ec.Pause();
+    };
+    ASSERT_TRUE(ec.Go());
+    const std::uint64_t count = ec.InstructionCount();
+
+    testing::FakeUi plainUi;
+    testing::FakeConsole plainConsole(plainUi);
+    CCpu cpu;
+    auto memory = std::make_unique<Memory>();
+    LoadedProgram loaded;
+    ASSERT_TRUE(LoadProgram(exe, false, cpu, *memory, loaded, plainUi));
+    RunResult r = RunToEnd(cpu, *memory, plainConsole, count);
+    if (r.stop == RunStop::ProgramEnd)
+      cpu.Initialize(*memory, loaded.header.start, loaded.header.initialSp, loaded.header.stackLimit);
+    EXPECT_EQ(cpu.Registers(), ec.Cpu().Registers()) << "round " << round << " after " << count;
+    EXPECT_TRUE(*memory == ec.Mem()) << "round " << round;
+  }
 }
 
 TEST_F(ExecutionControlTest, DebuggingGuard) {
