@@ -478,6 +478,8 @@ TEST_F(ExecutionControlTest, GoAgreesWithThePlainRun) {
     }
     std::string exe = p.Write("random" + std::to_string(round));
     ASSERT_TRUE(ec.StartDebugging(exe, options));
+    // Every other round a breakpoint somewhere in the program may stop it first.
+    if (round % 2) ec.Breakpoints().AddRow(static_cast<Word>(0x100 + 2 * (next() % 0x80)), "");
     ui.turns = 0;
     ui.onTurn = [&] {
       if (ui.turns == 3) ec.Pause();
