@@ -50,8 +50,8 @@ const char* const kCommandHelp =
     "  trace [N]            execute one instruction (N times)\n"
     "  step [N]             as trace, a CALL runs the whole routine\n"
     "  regs                 the register dump and each register in four notations\n"
-    "  mem ADDR [N]         the memory dump rows covering N words (default 64)\n"
-    "  dis [ADDR] [N]       N disassembly rows (default 16) from ADDR (default PR)\n"
+    "  mem ADDR|LABEL [N]   the memory dump rows covering N words (default 64)\n"
+    "  dis [ADDR|LABEL] [N] N disassembly rows (default 16) from there (default PR)\n"
     "  watch ADDR|LABEL     add a watch\n"
     "  watches              show the watches\n"
     "  set REG|ADDR VALUE   change GR0-GR7, PR, SP, FR (000 ... 110) or a memory word\n"
@@ -189,11 +189,11 @@ class Session {
     } else if (cmd == "regs" || cmd == "r") {
       PrintRegisters();
     } else if (cmd == "mem" || cmd == "m") {
-      if (Need(a, 1) && Address(a[0])) PrintMemory(HexTextValue(a[0]), a.size() > 1 ? Count(a[1], 64) : 64);
+      Word from;
+      if (Need(a, 1) && Location(a[0], from)) PrintMemory(from, a.size() > 1 ? Count(a[1], 64) : 64);
     } else if (cmd == "dis" || cmd == "d") {
       Word from = ec_.Cpu().GetPR();
-      if (!a.empty() && !Address(a[0])) return true;
-      if (!a.empty()) from = HexTextValue(a[0]);
+      if (!a.empty() && !Location(a[0], from)) return true;
       PrintDisassembly(from, a.size() > 1 ? Count(a[1], 16) : 16);
     } else if (cmd == "watch" || cmd == "w") {
       if (Need(a, 1))
@@ -226,8 +226,16 @@ class Session {
     std::puts("no program is being debugged (type start)");
     return false;
   }
-  bool Address(const std::string& text) {
-    if (IsHexAddressText(text)) return true;
+  // ADDR|LABEL for the panes' jumps: refused like the jump boxes refuse.
+  bool Location(const std::string& text, Word& address) {
+    if (ec_.Symbols().LabelExists(text)) {
+      address = ec_.Symbols().AddressOfLabel(text);
+      return true;
+    }
+    if (IsHexAddressText(text)) {
+      address = HexTextValue(text);
+      return true;
+    }
     ui_.ShowMessageBox(BoxKind::Warning, NotValidDataMessage(text), BoxButtons::Ok);
     return false;
   }

@@ -42,6 +42,11 @@ build() {
     patch) module patch 0100 0010 "1210 8100 1110 0104 0000 6400 0100" "" "MAIN:0100 PATCH:0104" ;;
   esac
 }
+assemble() {  # assemble NAME: NAME.exe and NAME.sym from cases/NAME.cas with `go`
+  cp "$cases/$1.cas" .
+  "$cli" go "$1.cas" </dev/null >/dev/null 2>build.txt
+  [ -f "$1.exe" ] && [ -f "$1.sym" ] || { cat build.txt; fail "could not assemble $1"; }
+}
 session() {  # session PROGRAM [OPTIONS...]: runs the debugger with CASE.in
   local prog=$1; shift
   "$cli" debug "$@" "$prog.exe" <"$cases/$name.in" >out.txt 2>err.txt
@@ -60,6 +65,7 @@ case $name in
   stack_overflow) build deep; session deep --no-regs; expect_status 0; expect_transcript ;;
   self_modifying) build patch; session patch; expect_status 0; expect_transcript ;;
   errors) build sum; session sum; expect_status 0; expect_transcript ;;
+  assembled) assemble greet; session greet; expect_status 0; expect_transcript ;;
   usage)
     "$cli" debug </dev/null >out.txt 2>err.txt; status=$?; expect_status 2
     "$cli" debug --bogus x.exe </dev/null >out.txt 2>err.txt; status=$?; expect_status 2; expect_err "--bogus"
