@@ -4,6 +4,8 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMenu>
 #include <QScreen>
@@ -29,19 +31,9 @@ QFont GothicPixels(int pixels) {
   return font;
 }
 
-// The bare file name of a CP932 path (after the last '\' or '/'). A trail byte
-// of a double-byte character may equal '\', so the scan walks characters.
-std::string BareName(const std::string& path) {
-  std::size_t start = 0;
-  for (std::size_t i = 0; i < path.size(); ++i) {
-    const unsigned char c = static_cast<unsigned char>(path[i]);
-    if ((c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC)) {
-      ++i;
-      continue;
-    }
-    if (c == '\\' || c == '/') start = i + 1;
-  }
-  return path.substr(start);
+// The bare file name of a path given as file-system bytes.
+QString BareName(const std::string& path) {
+  return QFileInfo(QFile::decodeName(QByteArray(path.data(), static_cast<qsizetype>(path.size())))).fileName();
 }
 
 }  // namespace
@@ -152,9 +144,9 @@ void TfrmList::HideAllTabs() {
   for (int k = 1; k <= kPages; ++k) pages_->setTabVisible(k - 1, false);
 }
 
-bool TfrmList::OpenListing(const std::string& cp932SourcePath) {
+bool TfrmList::OpenListing(const std::string& sourcePath) {
   if (count_ >= kPages) return false;
-  const std::string path = ChangeExtension(cp932SourcePath, ".lst");
+  const std::string path = ChangeExtension(sourcePath, ".lst");
   // The same path bytes the assembler wrote the listing under.
   std::ifstream file(path, std::ios::binary);
   if (!file) return false;
@@ -174,7 +166,7 @@ bool TfrmList::OpenListing(const std::string& cp932SourcePath) {
   edit->show();
   edit->setPlainText(text);
   edit->document()->setModified(false);
-  pages_->setTabText(k - 1, FromCp932(BareName(path)));
+  pages_->setTabText(k - 1, BareName(path));
   {
     // The front page is the first one, whichever was loaded.
     const QSignalBlocker block(pages_);

@@ -36,10 +36,11 @@ class TfrmList : public QDockWidget {
   explicit TfrmList(QWidget* parent = nullptr);
   ~TfrmList() override;
 
-  // Loads the listing of `cp932SourcePath` (its ".lst" sibling) into the next
-  // free page and puts the first page in front. False (and nothing changes)
-  // when all ten pages are taken or the listing cannot be read.
-  bool OpenListing(const std::string& cp932SourcePath);
+  // Loads the listing of `sourcePath` (its ".lst" sibling; the path as the
+  // assembler was given it, file-system bytes) into the next free page and puts
+  // the first page in front. The listing's text is CP932. False (and nothing
+  // changes) when all ten pages are taken or the listing cannot be read.
+  bool OpenListing(const std::string& sourcePath);
   void CloseListings();
 
   int ListingCount() const { return count_; }

@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QContextMenuEvent>
+#include <QFile>
 #include <QMenu>
 #include <QMetaMethod>
 #include <QMouseEvent>
@@ -9,7 +10,9 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QTextBlock>
+#include <algorithm>
 
+#include "common/ChangeExtension.h"
 #include "forms/DialogPort.h"
 #include "forms/UiFonts.h"
 
@@ -26,6 +29,26 @@ QFont GothicPixels(int pixels) {
 }
 
 constexpr char kAssemblePrefix[] = "Assemble[";
+constexpr char kLinkPrefix[] = "LINK[";
+
+QString FromFileSystem(const std::string& bytes) {
+  return QFile::decodeName(QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
+}
+
+bool IsAscii(const std::string& bytes) {
+  for (const char c : bytes)
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  return true;
+}
+
+// The bracketed part of "Prefix[...]", or empty.
+std::string Bracketed(const std::string& line, const char* prefix) {
+  const std::size_t length = std::char_traits<char>::length(prefix);
+  if (line.compare(0, length, prefix) != 0) return {};
+  const std::size_t close = line.rfind(']');
+  if (close == std::string::npos || close < length) return {};
+  return line.substr(length, close - length);
+}
 
 // " (%3d) : Error  text" or " (   ) : Error  text": the number, or 0 when the
 // parentheses hold only spaces; -1 when the line is no source diagnostic.
@@ -92,8 +115,9 @@ void TfrmMessage::AppendMessageLine(const std::string& cp932Line) {
   }
   memo_->setFocus();
   lines_.push_back(cp932Line);
+  NotePaths(cp932Line);
   // A line break inside a line would shift every later line against lines_.
-  QString text = FromCp932(cp932Line);
+  QString text = DisplayText(cp932Line);
   text.replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
   // One memo line per message line, the first one included even when empty.
   QTextCursor cursor(memo_->document());
@@ -105,15 +129,53 @@ void TfrmMessage::AppendMessageLine(const std::string& cp932Line) {
   if (memo_->isVisible()) memo_->viewport()->repaint();
 }
 
+void TfrmMessage::NotePaths(const std::string& line) {
+  std::string path = Bracketed(line, kAssemblePrefix);
+  if (path.empty()) path = Bracketed(line, kLinkPrefix);
+  if (path.empty() || IsAscii(path)) return;
+  for (const char* extension : {"", ".cas", ".obj", ".lst", ".exe", ".sym"}) {
+    const std::string variant = *extension ? ChangeExtension(path, extension) : path;
+    if (std::find(paths_.begin(), paths_.end(), variant) == paths_.end()) paths_.push_back(variant);
+  }
+  std::stable_sort(paths_.begin(), paths_.end(),
+                   [](const std::string& a, const std::string& b) { return a.size() > b.size(); });
+}
+
+QString TfrmMessage::DisplayText(const std::string& line) const {
+  // The tools write their texts in CP932 but name files by the bytes they were
+  // given; on a UTF-8 file system those bytes are no CP932.
+  QString text;
+  std::size_t done = 0;
+  std::size_t at = 0;
+  while (at < line.size()) {
+    const std::string* found = nullptr;
+    for (const std::string& path : paths_) {
+      if (line.compare(at, path.size(), path) == 0) {
+        found = &path;
+        break;
+      }
+    }
+    if (!found) {
+      ++at;
+      continue;
+    }
+    text += FromCp932(line.substr(done, at - done)) + FromFileSystem(*found);
+    at += found->size();
+    done = at;
+  }
+  return text + FromCp932(line.substr(done));
+}
+
 void TfrmMessage::ClearMessages() {
   lines_.clear();
+  paths_.clear();
   memo_->clear();
 }
 
 QString TfrmMessage::Text() const {
   // The memo holds one block per line; the last line ends with a line break too.
   QString text;
-  for (const std::string& line : lines_) text += FromCp932(line) + QStringLiteral("\r\n");
+  for (const std::string& line : lines_) text += DisplayText(line) + QStringLiteral("\r\n");
   return text;
 }
 
@@ -138,7 +200,7 @@ bool TfrmMessage::ActivateLine(int index) {
   int number = 0;
   if (!DiagnosticAt(index, &path, &number)) return false;
   emit sourceLineRequestedCp932(path, number);
-  emit sourceLineRequested(FromCp932(path), number);
+  emit sourceLineRequested(FromFileSystem(path), number);
   return true;
 }
 

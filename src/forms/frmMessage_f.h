@@ -27,6 +27,11 @@ class TfrmMessage : public QDockWidget, public MessageSink {
   void AppendMessageLine(const std::string& cp932Line) override;
   void ClearMessages() override;
 
+  // How a line is shown: CP932 text, except that the paths the tools were
+  // given (named in "Assemble[...]" and "LINK[...]" lines, and their .obj,
+  // .lst, .exe and .sym siblings) are file-system bytes and decoded as such.
+  QString DisplayText(const std::string& line) const;
+
   // The lines shown, as CP932 bytes (what the core sent) and as text.
   const std::vector<std::string>& Lines() const { return lines_; }
   QString Text() const;
@@ -56,8 +61,9 @@ class TfrmMessage : public QDockWidget, public MessageSink {
   // message-window view command).
   void showRequested();
   // A diagnostic line was double-clicked: open or activate the source page of
-  // `path` (converted from CP932; `cp932Path` holds the bytes) and put the caret
-  // on line `lineNumber` (1-based; 0: only activate the page).
+  // `path` and put the caret on line `lineNumber` (1-based; 0: only activate the
+  // page). `cp932Path` holds the path's bytes as the assembler was given them
+  // (a file-system path); `path` is those bytes decoded as a file name.
   void sourceLineRequested(const QString& path, int lineNumber);
   void sourceLineRequestedCp932(const std::string& cp932Path, int lineNumber);
 
@@ -71,7 +77,10 @@ class TfrmMessage : public QDockWidget, public MessageSink {
   QMenu* popup_ = nullptr;
   QAction* selectAll_ = nullptr;
   QAction* copy_ = nullptr;
+  void NotePaths(const std::string& line);
+
   std::vector<std::string> lines_;
+  std::vector<std::string> paths_;  // non-ASCII path bytes seen in this run, longest first
 };
 
 }  // namespace tolvane::forms

@@ -118,12 +118,15 @@ class ListingViewerTest : public QObject {
   }
 
   void japaneseFileNameAndMissingListing() {
-    // Paths are handed over as the bytes the assembler wrote the listing under.
-    const std::string source = Path("src") + J(u8"/表.cas");
-    QDir(dir_->path()).mkdir(QStringLiteral("src"));
-    WriteBytes(Path("src") + J(u8"/表.lst"), "X");
+    // Paths are handed over as the file-system bytes the assembler wrote the
+    // listing under; the listing's text is CP932.
+    QDir(dir_->path()).mkdir(U(u8"作業"));
+    const QByteArray folder = QFile::encodeName(dir_->filePath(U(u8"作業")));
+    const std::string source = folder.toStdString() + QFile::encodeName(U(u8"/表.cas")).toStdString();
+    WriteBytes(folder.toStdString() + QFile::encodeName(U(u8"/表.lst")).toStdString(), J(u8"表"));
     QVERIFY(viewer_->OpenListing(source));
     QCOMPARE(viewer_->PageControl1()->tabText(0), U(u8"表.lst"));
+    QCOMPARE(viewer_->ListingControl(1)->toPlainText(), U(u8"表"));
     // No listing written (the assembly stopped early): no page is taken.
     QVERIFY(!viewer_->OpenListing(Path("missing") + ".cas"));
     QCOMPARE(viewer_->ListingCount(), 1);

@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QFile>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QSignalSpy>
@@ -10,6 +11,7 @@
 #include <QtTest>
 
 #include "common/Cp932.h"
+#include "forms/DialogPort.h"
 #include "forms/frmMessage_f.h"
 
 using namespace tolvane;
@@ -130,9 +132,29 @@ class MessageWindowTest : public QObject {
     QVERIFY(!window_->DiagnosticAt(0, nullptr, nullptr));
   }
 
+  void pathsShowAsFileNamesAndTextsAsCp932() {
+    // The tools name files by the file-system bytes they were given (UTF-8
+    // here) and write everything else in CP932.
+    const std::string source = QFile::encodeName(U(u8"/tmp/作業/表.cas")).toStdString();
+    const std::string object = QFile::encodeName(U(u8"/tmp/作業/表.obj")).toStdString();
+    const std::string exe = QFile::encodeName(U(u8"/tmp/作業/表.exe")).toStdString();
+    window_->AppendMessageLine("Assemble[" + source + "]");
+    window_->AppendMessageLine(" Error:  " + source + J(u8"がオープンできません。"));
+    window_->AppendMessageLine(J(u8" (  2) : Error  ラベルが不正です"));
+    window_->AppendMessageLine("LINK[" + exe + "]");
+    window_->AppendMessageLine(" Error:  " + object + J(u8"が読めません"));
+    QCOMPARE(Shown(), (QStringList{U(u8"Assemble[/tmp/作業/表.cas]"), U(u8" Error:  /tmp/作業/表.casがオープンできません。"),
+                                   U(u8" (  2) : Error  ラベルが不正です"), U(u8"LINK[/tmp/作業/表.exe]"),
+                                   U(u8" Error:  /tmp/作業/表.objが読めません")}));
+    // A new run starts from the CP932 reading again.
+    window_->ClearMessages();
+    window_->AppendMessageLine(" Error:  " + source);
+    QCOMPARE(window_->DisplayText(" Error:  " + source), QString::fromUtf8(" Error:  ") + FromCp932(source));
+  }
+
   void doubleClickAsksForTheSourceLine() {
     window_->show();
-    window_->AppendMessageLine(J(u8"Assemble[/tmp/作業/prog.cas]"));
+    window_->AppendMessageLine("Assemble[" + QFile::encodeName(U(u8"/tmp/作業/prog.cas")).toStdString() + "]");
     window_->AppendMessageLine(" ( 12) : Error  bad");
     window_->AppendMessageLine("   1 Errors");
     QSignalSpy text(window_.get(), &TfrmMessage::sourceLineRequested);
@@ -147,7 +169,7 @@ class MessageWindowTest : public QObject {
     QCOMPARE(text.count(), 1);
     QCOMPARE(text.at(0).at(0).toString(), U(u8"/tmp/作業/prog.cas"));
     QCOMPARE(text.at(0).at(1).toInt(), 12);
-    QCOMPARE(bytesPath, J(u8"/tmp/作業/prog.cas"));
+    QCOMPARE(bytesPath, QFile::encodeName(U(u8"/tmp/作業/prog.cas")).toStdString());
     QCOMPARE(bytesLine, 12);
     // The lines themselves stay as they were.
     QCOMPARE(Shown().at(1), QStringLiteral(" ( 12) : Error  bad"));
