@@ -3,7 +3,7 @@
 # object files. Usage: link_e2e.sh CLI FIXTURES EXPECTED WORKDIR CASE
 set -u
 cli=$1 fixtures=$2 expected=$3 work=$4 case=$5
-rm -rf "$work" && mkdir -p "$work" && cp "$fixtures"/*.obj "$work"/ && cd "$work" || exit 1
+rm -rf "$work" && mkdir -p "$work" && cp "$fixtures"/*.obj "$fixtures"/../sources/*.cas "$work"/ && cd "$work" || exit 1
 failures=0
 fail() { echo "FAIL [$case]: $*"; failures=$((failures + 1)); }
 
@@ -85,6 +85,28 @@ bad-dump)
   # The stored name decides the kind, not the file's own extension.
   run 0 dump notobj.obj
   head -n 1 out.txt | grep -q '^Load module notobj.obj$' || fail "notobj.obj not read as a load module"
+  ;;
+sources)
+  # Real sources through the assembler: an external CALL between two files,
+  # a literal, and two programs of one file calling each other.
+  rm -f main.obj sub.obj
+  run 0 asm --no-listing main.cas sub.cas two.cas
+  run 0 link main.cas sub.cas
+  same_text err.txt "LINK[main.exe]
+   0 Errors"
+  run 0 dump main.exe
+  same_file out.txt "$expected/src-main.exe.txt"
+  run 0 dump main.sym
+  same_file out.txt "$expected/src-main.sym.txt"
+  run 0 run main.exe
+  run 0 link --origin 200 --no-sym two
+  run 0 dump two.exe
+  same_file out.txt "$expected/src-two.exe.txt"
+  run 0 run two.exe
+  # The same entry offered twice, and an external nobody offers.
+  run 1 link main sub sub
+  same_text err.txt "LINK[main.exe]
+ Error:  外部参照のSTART命令のラベル(SUB)が重複している。"
   ;;
 *)
   fail "unknown case"
