@@ -205,7 +205,8 @@ void Assembler::BuildListing(std::string_view source, std::int32_t lines, std::s
       }
       case Form::Dc: {
         // One group per operand; like generation, the line stops at the first
-        // word that would not fit.
+        // word that would not fit. An empty string (reported) makes no word
+        // and no group; the first group shown carries the number and source.
         bool any = false;
         bool full = false;
         for (int j = 0; j < line.dcCount && !full; ++j) {
@@ -215,15 +216,15 @@ void Assembler::BuildListing(std::string_view source, std::int32_t lines, std::s
             std::size_t len = std::strlen(op);
             words = len >= 2 ? static_cast<int>(len) - 2 : 0;
           }
-          if (words > 0 && !fits(1)) break;
-          if (j == 0) LineNo(out, n);
+          if (words == 0) continue;
+          if (!fits(1)) break;
+          if (!any) LineNo(out, n);
           else out.append(7, ' ');
           w.Address(la);
           if (op[0] != '\'' && external[la]) out.append(" ---- E            ");
           else w.OneWord(la, false);
-          w.End(j == 0 ? src : std::string_view());
+          w.End(any ? std::string_view() : src);
           any = true;
-          if (words == 0) continue;  // an empty string (reported) makes no word
           ++la;
           for (int k = 1; k < words; ++k) {
             if (!fits(1)) {
