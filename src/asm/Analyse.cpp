@@ -25,23 +25,29 @@ bool LineReader::Next(std::string_view& line) {
   if (pos_ >= text_.size()) return false;
   // A piece holds up to 255 bytes of the text as a text-mode read sees it
   // (a CR directly before an LF is not counted), ending after an LF.
-  std::size_t begin = pos_;
+  const std::size_t begin = pos_;
+  const std::size_t size = text_.size();
   std::size_t counted = 0;
   std::size_t i = pos_;
-  while (i < text_.size() && counted < kMaxLineBytes) {
+  std::size_t cut = std::string_view::npos;  // first CR, LF or NUL of the piece
+  while (i < size && counted < kMaxLineBytes) {
     char c = text_[i];
-    if (c == '\r' && i + 1 < text_.size() && text_[i + 1] == '\n') {
-      ++i;
-      continue;
+    if (c == '\n' || c == '\r' || c == '\0') {
+      if (cut == std::string_view::npos) cut = i;
+      if (c == '\r' && i + 1 < size && text_[i + 1] == '\n') {
+        ++i;
+        continue;
+      }
+      if (c == '\n') {
+        ++i;
+        break;
+      }
     }
     ++i;
     ++counted;
-    if (c == '\n') break;
   }
   pos_ = i;
-  std::string_view piece = text_.substr(begin, i - begin);
-  std::size_t cut = piece.find_first_of(std::string_view("\r\n\0", 3));
-  line = cut == std::string_view::npos ? piece : piece.substr(0, cut);
+  line = text_.substr(begin, (cut == std::string_view::npos ? i : cut) - begin);
   return true;
 }
 
@@ -64,7 +70,9 @@ bool EndsField(std::string_view t, std::size_t p) { return p >= t.size() || t[p]
 void Assembler::AnalyseLine(SAsmLine& line, std::string_view text) {
   if (text.size() > kMaxLineBytes) text = text.substr(0, kMaxLineBytes);
   line.label[0] = line.mnemonic[0] = line.operand1[0] = line.operand2[0] = line.operand3[0] = '\0';
-  for (auto& op : line.dcOperands) op[0] = '\0';
+  // Every entry that may hold text is emptied (only those written before).
+  for (std::int32_t k = 0; k < line.dcTouched && k < kMaxDcOperands; ++k) line.dcOperands[k][0] = '\0';
+  line.dcTouched = 0;
   line.dcCount = 0;
   const std::int32_t n = line.lineNumber;
   const std::size_t len = text.size();
@@ -257,6 +265,7 @@ void Assembler::AnalyseLine(SAsmLine& line, std::string_view text) {
         return kFail;
       }
       char* out = line.dcOperands[count];
+      line.dcTouched = count + 1;
       const std::size_t b = q;
       auto fail = [&](std::size_t e, const char8_t* msg) {
         CopyField(out, 256, text.substr(b, e - b));

@@ -29,6 +29,7 @@ struct SAsmLine {
   char operand3[13] = {};
   std::int32_t dcCount = 0;
   char dcOperands[kMaxDcOperands][256] = {};
+  std::int32_t dcTouched = 0;  // entries written since the last clearing
 };
 
 struct SSymbolTbl {
