@@ -217,6 +217,8 @@ void TfrmStandardIo::ConsoleCancelInput() {
 }
 
 std::string TfrmStandardIo::ReadLine() {
+  // Once the application has been told to quit, no line will ever come.
+  if (quitting_) return std::string(1, '\x1A');
   ConsoleBeginInput();
   if (pending_) {
     QEventLoop loop;
@@ -225,10 +227,15 @@ std::string TfrmStandardIo::ReadLine() {
     });
     QPointer<TfrmStandardIo> self(this);
     loop.exec();
-    if (!self) return std::string();
+    if (!self) return std::string(1, '\x1A');
   }
-  // The application is quitting under the wait: the IN ends with an empty line.
-  if (pending_) ConsoleCancelInput();
+  if (pending_) {
+    // The wait ended while the line was still pending: the application is
+    // quitting. The program sees the end of its input.
+    quitting_ = true;
+    ConsoleCancelInput();
+    return std::string(1, '\x1A');
+  }
   return ConsoleTakeLine();
 }
 

@@ -66,7 +66,9 @@ class TfrmStandardIo : public QDockWidget, public ConsolePort {
   void ConsoleCancelInput();
 
   // All of an input request: begin, wait (event loop turns) until the user
-  // ends the line or the input is cancelled, and return the line.
+  // ends the line or the input is cancelled, and return the line. When the
+  // application quits during the wait (or has quit before), the result is the
+  // end-of-input line "\x1A".
   std::string ReadLine();
 
   // The main window's undo item: its Ctrl+Z shortcut is taken away while an
@@ -126,6 +128,7 @@ class TfrmStandardIo : public QDockWidget, public ConsolePort {
   QAction* copy_ = nullptr;
   QPointer<QAction> undoAction_;
   bool pending_ = false;
+  bool quitting_ = false;
   std::string lineBuffer_;
 };
 
