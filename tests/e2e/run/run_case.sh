@@ -32,6 +32,9 @@ case $name in
     ;;
   echo_cp932)
     stdin=$cases/echo.in; go echo.cas; expect_status 0; expect_out echo.out ;;
+  ctrl_z_ends_input)
+    # a line holding 1AH anywhere is the end of input, like Ctrl+Z in the console
+    stdin=$cases/ctrlz.in; go echo.cas; expect_status 0; expect_out ctrlz.out ;;
   two_files_external_call)
     go twomain.cas twosub.cas; expect_status 0; expect_out two.out
     [ -f twomain.exe ] && [ -f twomain.sym ] && [ -f twosub.obj ] || fail "outputs not named after the first file"
