@@ -97,8 +97,7 @@ TOLVANE_ALWAYS_INLINE Word Shift(int op, Word& v, Word fr, unsigned n) {
   return FlagsWithOverflow(fr, of, v);
 }
 
-// Executes one instruction on `r`. `cpu` is the register file `r` was loaded
-// from; it is brought up to date before the console or the debugger is called.
+// Copies the local registers out to / back from the register file.
 inline void SyncOut(const Word* g, Word fr, Word pr, Word sp, Word limit, CCpu& cpu) {
   auto& a = cpu.Registers();
   for (int i = 0; i < 8; ++i) a[i] = g[i];
@@ -117,9 +116,11 @@ inline void SyncIn(Word* g, Word& fr, Word& pr, Word& sp, Word& limit, const CCp
   limit = a[CCpu::kStackLimit];
 }
 
-//
-// The registers come as separate scalars and an array so that, inlined into a
-// loop over local variables, PR, SP and FR stay in machine registers.
+// Executes one instruction. `cpu` is the register file the local registers were
+// loaded from; it is brought up to date before the console or the debugger is
+// called, and read back afterwards. The registers come as separate scalars and
+// an array so that, inlined into a loop over local variables, PR, SP and FR stay
+// in machine registers.
 template <bool kHooks>
 TOLVANE_ALWAYS_INLINE StepResult StepOnce(Word* const g, Word& fr, Word& pr, Word& sp, Word& limit,
                                           Memory& memory, CCpu& cpu, ConsolePort& console, MachineHooks* hooks) {
@@ -328,7 +329,7 @@ TOLVANE_ALWAYS_INLINE StepResult StepOnce(Word* const g, Word& fr, Word& pr, Wor
         if constexpr (kHooks) {
           if (hooks->goRunning) hooks->RefreshPanes();
         }
-        const Word g1 = g[1], g2 = g[2];
+        const Word g1 = cpu.GetRegister(1), g2 = cpu.GetRegister(2);
         SvcIn(cpu, memory, console, g1, g2);
         if constexpr (kHooks) {
           if (hooks->unAsmTracking) {
@@ -340,7 +341,7 @@ TOLVANE_ALWAYS_INLINE StepResult StepOnce(Word* const g, Word& fr, Word& pr, Wor
         SyncIn(g, fr, pr, sp, limit, cpu);
       } else if (number == 2) {
         SyncOut(g, fr, pr, sp, limit, cpu);
-        SvcOut(cpu, memory, console, g[1], g[2]);
+        SvcOut(cpu, memory, console, cpu.GetRegister(1), cpu.GetRegister(2));
         SyncIn(g, fr, pr, sp, limit, cpu);
       }
       pr = static_cast<Word>(pr + 2);
