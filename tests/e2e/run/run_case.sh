@@ -87,6 +87,9 @@ case $name in
     printf 'X START\n LD GR9,0\n END\n' > broken.cas
     "$cli" go broken.cas >out.txt 2>err.txt; status=$?; expect_status 1
     expect_err "アセンブル中にエラーが発生しました。"; [ ! -f broken.exe ] || fail "linked after a failed assembly"
+    cp "$cases/twomain.cas" .   # PRINTN is nowhere: the link fails
+    "$cli" go twomain.cas >out.txt 2>err.txt; status=$?; expect_status 1
+    expect_err "リンク中にエラーが発生しました。"; [ ! -s out.txt ] || fail "ran after a failed link"
     ;;
   examples)
     # the shipped examples, built and run as a user would
