@@ -573,3 +573,34 @@ TEST_F(DriverFiles, TooManyLabelsForTheObjectFormat) {
 }
 
 }  // namespace
+
+#include "link/ObjectFile.h"
+
+namespace {
+
+// The object file as the linker's reader sees it matches the assembler's tables.
+TEST_F(DriverFiles, ObjectFileReadsBackThroughTheLinkerReader) {
+  std::string src = Read(std::string(TOLVANE_SOURCE_DIR) + "/examples/decimal.cas");
+  std::string p = Write("decimal.cas", src);
+  RecordingSink sink;
+  ASSERT_EQ(Assemble(p, BuildOptions{}, sink), 1);
+  ObjectFile obj;
+  ASSERT_TRUE(ReadObjectFile((dir_ / "decimal.obj").string(), obj, sink));
+
+  RecordingSink sink2;
+  Assembler a(sink2);
+  a.AssembleText(src, nullptr);
+  EXPECT_EQ(obj.fileName, (dir_ / "decimal.obj").string());
+  ASSERT_EQ(obj.code.size(), static_cast<std::size_t>(a.locationCounter));
+  for (std::size_t i = 0; i < obj.code.size(); ++i) EXPECT_EQ(obj.code[i], a.codeImage[i]) << i;
+  EXPECT_EQ(obj.entries, (std::vector<SymbolRecord>{{"MAIN", 0}, {"PRTDEC", 0x0F}}));
+  EXPECT_TRUE(obj.externals.empty());
+  EXPECT_EQ(obj.relocations.size(), a.referenceTable.size() + a.fileLiterals.size());
+  EXPECT_EQ(obj.dataAddresses, a.dataAddressList);
+  // labels, then one row per distinct literal of each program
+  EXPECT_EQ(obj.labels.front(), (SymbolRecord{"MAIN", 0}));
+  EXPECT_EQ(obj.labels[a.symbolTable.size()], (SymbolRecord{"=1234", 0x0D}));
+  EXPECT_EQ(obj.labels.back(), (SymbolRecord{"=5", 0x78}));
+}
+
+}  // namespace
