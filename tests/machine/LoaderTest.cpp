@@ -2,6 +2,8 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <string>
+#include <unistd.h>
 
 #include "MachineTestSupport.h"
 #include "common/Cp932.h"
@@ -28,7 +30,8 @@ class LoaderTest : public testing::Test {
  protected:
   void SetUp() override {
     dir_ = fs::path(testing::TempDir()) /
-           ("tolvane_loader_" + std::string(testing::UnitTest::GetInstance()->current_test_info()->name()));
+           ("tolvane_loader_" + std::to_string(::getpid()) + "_" +
+            std::string(testing::UnitTest::GetInstance()->current_test_info()->name()));
     fs::remove_all(dir_);
     fs::create_directories(dir_);
   }
