@@ -1,6 +1,10 @@
 #pragma once
+#include <cstddef>
 #include <string>
 #include <vector>
+
+#include "common/BuildOptions.h"
+#include "machine/StdioRun.h"
 
 namespace tolvane::cli {
 
@@ -14,6 +18,12 @@ int CmdLink(const Args& args);
 int CmdRun(const Args& args);
 int CmdGo(const Args& args);
 int CmdDebug(const Args& args);
+
+// Option parsers shared by `go` with `link` and `run`. Each looks at args[i];
+// it returns 1 when it used the option (advancing i past any value), 0 when
+// the argument is not one of its options, -1 on a bad value (error filled in).
+int ParseLinkOption(const Args& args, std::size_t& i, BuildOptions& options, std::string& error);
+int ParseRunOption(const Args& args, std::size_t& i, StdioRunOptions& options);
 
 // One paragraph per command for `tolvane-cli --help`.
 extern const char* const kAsmHelp;

@@ -14,10 +14,6 @@
 
 namespace tolvane::cli {
 
-// Shared with `link` and `run` (cmd_link.cpp, cmd_run.cpp).
-int ParseLinkOption(const Args& args, std::size_t& i, BuildOptions& options, std::string& error);
-int ParseRunOption(const Args& args, std::size_t& i, StdioRunOptions& options);
-
 const char* const kGoHelp =
     "  go [--listing] [--origin HEX] [--stack HEX] [--no-sym] [--sym] [--regs] [--max-steps N] FILE...\n"
     "                   assemble every .cas file (a listing only with --listing), link all\n"

@@ -1,4 +1,5 @@
 #pragma once
+#include <unistd.h>
 // Fakes for the debugger core: a UI port that records every call and answers
 // message boxes from a script, a console with scripted input, and a builder that
 // writes small hand-assembled load modules.
@@ -143,7 +144,9 @@ struct ProgramImage {
   // Writes NAME.exe and NAME.sym under the test's temporary folder; returns the .exe path.
   std::string Write(const std::string& name) const {
     namespace fs = std::filesystem;
-    fs::path dir = fs::path(::testing::TempDir()) / "tolvane_debugger_test";
+    // One folder per process: ctest runs the tests of this program side by side.
+    fs::path dir = fs::path(::testing::TempDir()) /
+                   ("tolvane_debugger_test_" + std::to_string(::getpid()));
     fs::create_directories(dir);
     std::string exe = (dir / (name + ".exe")).string();
     std::string sym = (dir / (name + ".sym")).string();
