@@ -1,4 +1,5 @@
 #pragma once
+#include <cstdio>
 #include <string>
 #include "common/MessageBox.h"
 #include "common/MessageSink.h"
@@ -22,7 +23,13 @@ class StderrMessageBox : public MessageBoxPort {
   BoxAnswer answer_;
 };
 
-// Writes CP932 text to a stream as UTF-8.
+// Writes CP932 text to a stream as UTF-8. File names the tools put into their
+// lines are file-system bytes (UTF-8 here), not CP932: those registered with
+// RememberPath are written as they are instead of being converted.
 void PrintCp932(std::FILE* f, const std::string& cp932);
+
+// Registers a path given on the command line, with the names derived from it
+// (.cas, .obj, .lst, .exe, .sym), for PrintCp932.
+void RememberPath(const std::string& path);
 
 }  // namespace tolvane::cli

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string>
 
+#include "CliSupport.h"
 #include "Commands.h"
 
 using namespace tolvane::cli;
@@ -46,6 +47,8 @@ int main(int argc, char** argv) {
     return 0;
   }
   Args args(argv + 2, argv + argc);
+  for (const std::string& a : args)
+    if (!a.empty() && a[0] != '-') RememberPath(a);
   for (const Command& c : kCommands)
     if (name == c.name) return c.run(args);
   std::fprintf(stderr, "tolvane-cli: unknown command '%s'\n\n", name.c_str());
