@@ -18,6 +18,6 @@ trap 'rm -rf "$work"' EXIT
 cp "$source_file" "$work/"
 out="$PWD/docs/screenshot.png"
 mkdir -p docs
-TOLVANE_SCREENSHOT="$out" xvfb-run -a -s "-screen 0 1024x640x24" \
+TOLVANE_SCREENSHOT="$out" xvfb-run -a -s "-screen 0 1024x720x24" \
   "$build/tolvane" "$work/$(basename "$source_file")"
 echo "$out"

@@ -13,6 +13,7 @@
 #include <QFrame>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPainter>
 #include <QRegularExpression>
 #include <QScreen>
 #include <QStatusBar>
@@ -51,6 +52,52 @@ const QString& CaptionMessage() { static const QString s = U(u8"メッセージ"
 const QString& CaptionStandardIo() { static const QString s = U(u8"標準入出力"); return s; }
 
 #define C(x) reinterpret_cast<const char*>(u8##x)
+
+// The toolbar's images: one character on a tile coloured by the button's group.
+QIcon ButtonIcon(const QString& name) {
+  struct Look {
+    const char* name;
+    const char8_t* glyph;
+    QRgb colour;
+  };
+  static const Look kLooks[] = {
+      {"smnuNew", u8"新", 0x2f5fa8},        {"smnuOpen", u8"開", 0x2f5fa8},
+      {"smnuAllSave", u8"保", 0x2f5fa8},    {"smnuPrint", u8"印", 0x5a5a5a},
+      {"smnuUnDo", u8"戻", 0x2e7d32},       {"smnuCut", u8"切", 0x2e7d32},
+      {"smnuCopy", u8"写", 0x2e7d32},       {"smnuPaste", u8"貼", 0x2e7d32},
+      {"smnuFind", u8"検", 0x00796b},       {"smnuSourceCode", u8"ソ", 0x6a1b9a},
+      {"smnuListingFile", u8"リ", 0x6a1b9a}, {"smnuDebugWindow", u8"デ", 0x6a1b9a},
+      {"smnuStandardIo", u8"入", 0x6a1b9a}, {"smnuMessageWindow", u8"メ", 0x6a1b9a},
+      {"smnuRun", u8"実", 0xc62828},        {"smnuBuild", u8"ビ", 0xc62828},
+      {"smnuEndProgram", u8"終", 0xc62828}, {"smnuDebugStart", u8"始", 0x8d5524},
+      {"smnuGo", u8"走", 0x8d5524},         {"smnuGoAnimate", u8"動", 0x8d5524},
+      {"smnuTrace", u8"ト", 0x8d5524},      {"smnuStep", u8"ス", 0x8d5524},
+      {"smnuPause", u8"停", 0x8d5524},
+  };
+  for (const Look& look : kLooks) {
+    if (name != QLatin1String(look.name)) continue;
+    QIcon icon;
+    for (bool enabled : {true, false}) {
+      QPixmap pixmap(20, 20);
+      pixmap.fill(Qt::transparent);
+      QPainter p(&pixmap);
+      p.setRenderHint(QPainter::Antialiasing);
+      p.setPen(Qt::NoPen);
+      p.setBrush(enabled ? QColor(look.colour) : QColor(0xc8, 0xc8, 0xc8));
+      p.drawRoundedRect(QRectF(0.5, 0.5, 19, 19), 4, 4);
+      QFont font = MakeFont(FontGothic(), 10);
+      font.setPixelSize(14);
+      font.setBold(true);
+      p.setFont(font);
+      p.setPen(enabled ? Qt::white : QColor(0xf4, 0xf4, 0xf4));
+      p.drawText(QRect(0, 0, 20, 20), Qt::AlignCenter, U(look.glyph));
+      p.end();
+      icon.addPixmap(pixmap, enabled ? QIcon::Normal : QIcon::Disabled);
+    }
+    return icon;
+  }
+  return {};
+}
 }  // namespace
 
 const std::vector<CommandSpec>& CommandTable() {
@@ -357,6 +404,7 @@ void TfrmMain::BuildMenusAndToolbar() {
       auto* button = new QAction(U(spec.hint), this);
       button->setObjectName(QLatin1Char('s') + name);
       button->setToolTip(U(spec.hint));
+      button->setIcon(ButtonIcon(button->objectName()));
       button->setEnabled(false);
       items_.insert(button->objectName(), button);
       connect(button, &QAction::triggered, this, [this, name] { RunCommand(name); });
@@ -375,8 +423,8 @@ void TfrmMain::BuildMenusAndToolbar() {
   toolBar_ = addToolBar(QStringLiteral("ToolBar1"));
   toolBar_->setObjectName(QStringLiteral("ToolBar1"));
   toolBar_->setMovable(false);
-  toolBar_->setIconSize(QSize(16, 16));
-  toolBar_->setToolButtonStyle(Qt::ToolButtonTextOnly);
+  toolBar_->setIconSize(QSize(20, 20));
+  toolBar_->setToolButtonStyle(Qt::ToolButtonIconOnly);
   for (const QString& entry : ToolbarLayout()) {
     if (entry == QLatin1String("|")) {
       toolBar_->addSeparator();
