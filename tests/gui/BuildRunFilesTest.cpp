@@ -144,6 +144,46 @@ class BuildRunFilesTest : public QObject {
     QVERIFY(!f.Main()->IsEnabled("mnuEndProgram"));
     QVERIFY(f.Main()->IsEnabled("mnuRun"));
   }
+
+  // A program that never ends: the window keeps handling events while it runs,
+  // and End Program (here from a timer, as a click would arrive) ends it.
+  void longRunStaysResponsiveAndEnds() {
+    ShellFixture f(false);
+    const QString src = f.Write("loop.cas", "LOOP\tSTART\r\nL1\tJUMP\tL1\r\n\tEND\r\n");
+    QVERIFY(f.Main()->OpenPath(src));
+    int ticks = 0;
+    QTimer ticker;
+    connect(&ticker, &QTimer::timeout, this, [&] { ++ticks; });
+    ticker.start(10);
+    QTimer::singleShot(300, this, [&] {
+      QVERIFY(f.Main()->IsRunning());
+      QVERIFY(!f.Main()->IsEnabled("mnuRun") && !f.Main()->IsEnabled("smnuBuild"));
+      f.Main()->RunCommand("mnuEndProgram");
+    });
+    QElapsedTimer clock;
+    clock.start();
+    f.Main()->RunCommand("mnuRun");
+    QVERIFY(clock.elapsed() < 10000);
+    QVERIFY2(ticks >= 5, qPrintable(QString::number(ticks)));
+    QVERIFY(f.Main()->Windows().standardIo->Text().contains(QStringLiteral("Program terminated abnormally")));
+    QVERIFY(f.Main()->IsEnabled("mnuRun"));
+  }
+
+  // Closing the window while a program waits for input ends the program.
+  void closingTheWindowEndsARunningProgram() {
+    ShellFixture f(false);
+    const QString src = f.Write("echo.cas", Cp932(kEcho));
+    QVERIFY(f.Main()->OpenPath(src));
+    TfrmStandardIo* console = f.Main()->Windows().standardIo;
+    bool closed = false;
+    connect(console, &TfrmStandardIo::inputPendingChanged, this, [&](bool pending) {
+      if (pending) QTimer::singleShot(0, this, [&] { closed = f.Main()->close(); });
+    });
+    f.Main()->RunCommand("mnuRun");
+    QVERIFY(closed);
+    QVERIFY(!f.Main()->IsRunning());
+    QVERIFY(console->Text().contains(QStringLiteral("Program terminated abnormally")));
+  }
 };
 
 QTEST_MAIN(BuildRunFilesTest)
