@@ -1,5 +1,6 @@
 #include "forms/DialogPort.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QFileDialog>
 #include <QInputDialog>
@@ -50,6 +51,15 @@ BoxAnswer QtDialogPort::Ask(BoxKind kind, const QString& text, BoxButtons button
   if (buttons == BoxButtons::YesNo) std = QMessageBox::Yes | QMessageBox::No;
   if (buttons == BoxButtons::YesNoCancel) std = QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
   QMessageBox box(icon, BoxCaption(kind), text, std, QApplication::activeWindow());
+  // The buttons speak Japanese whether or not Qt's own translations are installed.
+  const std::pair<QMessageBox::StandardButton, const char8_t*> kTexts[] = {
+      {QMessageBox::Ok, u8"OK"},
+      {QMessageBox::Yes, u8"はい(&Y)"},
+      {QMessageBox::No, u8"いいえ(&N)"},
+      {QMessageBox::Cancel, u8"キャンセル"},
+  };
+  for (const auto& [button, caption] : kTexts)
+    if (QAbstractButton* b = box.button(button)) b->setText(QString::fromUtf8(reinterpret_cast<const char*>(caption)));
   switch (box.exec()) {
     case QMessageBox::Yes: return BoxAnswer::Yes;
     case QMessageBox::No: return BoxAnswer::No;
