@@ -47,6 +47,13 @@ void CoreBinding::Step() { execution_->Step(); }
 void CoreBinding::Pause() { execution_->Pause(); }
 void CoreBinding::EndProgram() { execution_->EndProgram(); }
 
+void CoreBinding::ResetDebuggerCommands() {
+  for (Command c : {Command::Start, Command::Go, Command::Animate, Command::Trace, Command::Pause, Command::Step,
+                    Command::BreakPoint, Command::Watch, Command::JumpPopups, Command::WatchPopup})
+    execution_->SetCommandEnabled(c, false);
+  SetStatusText(std::string());
+}
+
 BoxAnswer CoreBinding::ShowMessageBox(BoxKind kind, const std::string& text, BoxButtons buttons) {
   return forms::Dialogs().ShowMessageBox(kind, text, buttons);
 }

@@ -35,6 +35,7 @@ class CoreBinding : public forms::ShellCore, public debugger::DebuggerUiPort, pu
   void Step() override;
   void Pause() override;
   void EndProgram() override;
+  void ResetDebuggerCommands() override;
 
   // DebuggerUiPort
   BoxAnswer ShowMessageBox(BoxKind kind, const std::string& text, BoxButtons buttons) override;

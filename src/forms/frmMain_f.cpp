@@ -714,6 +714,7 @@ void TfrmMain::ShellReset() {
   ClearMessages();
   EnableEditingGroup(false);
   EnableProjectGroup(false);
+  if (core_) core_->ResetDebuggerCommands();
   SetEnabled({"mnuLink", "mnuRunExe", "mnuDebugStart", "mnuGo", "mnuGoAnimate", "mnuTrace", "mnuPause", "mnuStep",
               "mnuBreakPoint", "mnuWatch", "smnuDebugStart", "smnuGo", "smnuGoAnimate", "smnuTrace", "smnuPause",
               "smnuStep"},

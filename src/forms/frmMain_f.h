@@ -45,6 +45,9 @@ class ShellCore {
   virtual void Step() {}
   virtual void Pause() {}
   virtual void EndProgram() {}
+  // The shell reset switched the debugging commands off; execution control
+  // keeps the same state (and clears the debug window's status line).
+  virtual void ResetDebuggerCommands() {}
 };
 
 // One row of the command table.

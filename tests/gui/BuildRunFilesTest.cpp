@@ -145,6 +145,49 @@ class BuildRunFilesTest : public QObject {
     QVERIFY(f.Main()->IsEnabled("mnuRun"));
   }
 
+  void debugStartSwitchesTheDebuggingCommandsAndTheGuardAsks() {
+    ShellFixture f(false);
+    const QString src = f.Write("hello.cas", "HELLO\tSTART\r\n\tRET\r\n\tEND\r\n");
+    QVERIFY(f.Main()->OpenPath(src));
+    f.Main()->RunCommand("mnuBuild");
+    QVERIFY(f.Main()->IsEnabled("mnuDebugStart"));
+    f.Main()->RunCommand("mnuDebugStart");
+    QVERIFY2(f.dialogs.boxes.isEmpty(), qPrintable(f.dialogs.Texts().join('\n')));
+    for (const char* n : {"mnuGo", "smnuGo", "mnuGoAnimate", "mnuTrace", "smnuTrace", "mnuStep", "mnuBreakPoint",
+                          "mnuWatch", "mnuEndProgram", "smnuEndProgram"})
+      QVERIFY2(f.Main()->IsEnabled(n), n);
+    QVERIFY(!f.Main()->IsEnabled("mnuDebugStart") && !f.Main()->IsEnabled("smnuDebugStart"));
+    // Run refuses while debugging; a guarded command asks, and No keeps debugging.
+    f.Main()->RunCommand("mnuRun");
+    f.dialogs.Answer(BoxAnswer::No);
+    f.Main()->RunCommand("mnuAssemble");
+    QCOMPARE(f.dialogs.Texts(), QStringList({U(u8"デバッグ中です。デバッグを終了してから実行してください。"),
+                                             U(u8"デバッグ中です。デバッグを終了しますか？")}));
+    QVERIFY(f.Main()->IsEnabled("mnuGo"));
+    // Yes ends the program and the command goes on.
+    f.dialogs.Answer(BoxAnswer::Yes);
+    f.Main()->RunCommand("mnuAssemble");
+    QVERIFY(!f.Main()->IsEnabled("mnuGo") && !f.Main()->IsEnabled("mnuEndProgram"));
+    QVERIFY(f.Main()->IsEnabled("mnuDebugStart"));
+    QVERIFY(f.Main()->Windows().standardIo->Text().contains(QStringLiteral("Program terminated abnormally")));
+  }
+
+  void goRunsADebuggedProgramToItsEnd() {
+    ShellFixture f(false);
+    const QString src = f.Write("hello.cas", "HELLO\tSTART\r\n\tLAD\tGR1,5\r\n\tRET\r\n\tEND\r\n");
+    QVERIFY(f.Main()->OpenPath(src));
+    f.Main()->RunCommand("mnuBuild");
+    f.Main()->RunCommand("mnuDebugStart");
+    f.Main()->RunCommand("mnuGo");
+    QCOMPARE(f.dialogs.Texts(), QStringList({U(u8"プログラムは終了しました。")}));
+    QVERIFY(f.Main()->Windows().standardIo->Text().contains(QStringLiteral("GR1=0005")));
+    QVERIFY(!f.Main()->IsEnabled("mnuGo") && f.Main()->IsEnabled("mnuDebugStart"));
+    // Closing the last file resets the shell: no debugging command stays on.
+    f.Main()->RunCommand("mnuClose");
+    for (const char* n : {"mnuDebugStart", "smnuDebugStart", "mnuGo", "mnuTrace", "mnuBreakPoint", "mnuLink"})
+      QVERIFY2(!f.Main()->IsEnabled(n), n);
+  }
+
   // A program that never ends: the window keeps handling events while it runs,
   // and End Program (here from a timer, as a click would arrive) ends it.
   void longRunStaysResponsiveAndEnds() {
