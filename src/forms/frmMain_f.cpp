@@ -100,8 +100,8 @@ QIcon ButtonIcon(const QString& name) {
 }
 }  // namespace
 
-const std::vector<CommandSpec>& CommandTable() {
-  static const std::vector<CommandSpec> table = {
+const std::vector<CommandRow>& CommandTable() {
+  static const std::vector<CommandRow> table = {
       // File
       {"mnuNew", "mnuFileBar", C("新規(&N)"), nullptr, C("新規"), true, true},
       {"mnuOpen", "mnuFileBar", C("開く(&O)..."), nullptr, C("開く"), true, true},
@@ -308,11 +308,11 @@ Qt::DockWidgetArea TfrmMain::QtArea(DockArea area) const {
 }
 
 void TfrmMain::BuildMenusAndToolbar() {
-  struct MenuSpec {
+  struct MenuRow {
     const char* name;
     const char8_t* caption;
   };
-  static const MenuSpec kMenus[] = {
+  static const MenuRow kMenus[] = {
       {"mnuFileBar", u8"ファイル(&F)"},     {"mnuEditBar", u8"編集(&E)"},
       {"mnuVieweBar", u8"表示(&V)"},        {"mnuProjectBar", u8"プロジェクト(&P)"},
       {"mnuRunBar", u8"実行(&R)"},          {"mnuOptionBar", u8"オプション(&O)"},
@@ -321,7 +321,7 @@ void TfrmMain::BuildMenusAndToolbar() {
   QMenuBar* bar = menuBar();
   bar->setObjectName(QStringLiteral("MainMenu1"));
   QHash<QString, QMenu*> menus;
-  for (const MenuSpec& m : kMenus) {
+  for (const MenuRow& m : kMenus) {
     QMenu* menu = bar->addMenu(U(m.caption));
     menu->setObjectName(QString::fromLatin1(m.name));
     menus.insert(QString::fromLatin1(m.name), menu);
@@ -382,28 +382,28 @@ void TfrmMain::BuildMenusAndToolbar() {
     handlers_.insert(QString::fromLatin1(name), [this, m] { (this->*m)(); });
   }
 
-  for (const CommandSpec& spec : CommandTable()) {
-    QMenu* menu = menus.value(QString::fromLatin1(spec.menu));
-    const QString name = QString::fromLatin1(spec.name);
-    if (!spec.caption) {
+  for (const CommandRow& row : CommandTable()) {
+    QMenu* menu = menus.value(QString::fromLatin1(row.menu));
+    const QString name = QString::fromLatin1(row.name);
+    if (!row.caption) {
       menu->addSeparator()->setObjectName(name);
       continue;
     }
-    QAction* action = menu->addAction(U(spec.caption));
+    QAction* action = menu->addAction(U(row.caption));
     action->setObjectName(name);
-    if (spec.shortcut) {
-      action->setShortcut(QKeySequence(QString::fromLatin1(spec.shortcut)));
+    if (row.shortcut) {
+      action->setShortcut(QKeySequence(QString::fromLatin1(row.shortcut)));
       // Floating windows are windows of their own; the shortcuts work there too.
       action->setShortcutContext(Qt::ApplicationShortcut);
     }
-    action->setEnabled(spec.startEnabled);
+    action->setEnabled(row.startEnabled);
     items_.insert(name, action);
     connect(action, &QAction::triggered, this, [this, name] { RunCommand(name); });
-    if (spec.hint) {
+    if (row.hint) {
       // The toolbar button holds its own enabled state.
-      auto* button = new QAction(U(spec.hint), this);
+      auto* button = new QAction(U(row.hint), this);
       button->setObjectName(QLatin1Char('s') + name);
-      button->setToolTip(U(spec.hint));
+      button->setToolTip(U(row.hint));
       button->setIcon(ButtonIcon(button->objectName()));
       button->setEnabled(false);
       items_.insert(button->objectName(), button);

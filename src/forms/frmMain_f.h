@@ -51,7 +51,7 @@ class ShellCore {
 };
 
 // One row of the command table.
-struct CommandSpec {
+struct CommandRow {
   const char* name;      // "mnuNew"
   const char* menu;      // "mnuFileBar"; separators have name "N1" etc. and caption nullptr
   const char* caption;   // UTF-8
@@ -60,7 +60,7 @@ struct CommandSpec {
   bool guarded;          // begins with the debugging guard
   bool startEnabled;
 };
-const std::vector<CommandSpec>& CommandTable();
+const std::vector<CommandRow>& CommandTable();
 // The toolbar, left to right; "|" is a separator.
 const QStringList& ToolbarLayout();
 

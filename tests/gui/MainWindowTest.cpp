@@ -28,10 +28,10 @@ QStringList EnabledOf(const TfrmMain* main, const QStringList& names) {
 
 QStringList AllItemNames() {
   QStringList names;
-  for (const CommandSpec& spec : CommandTable()) {
-    if (!spec.caption) continue;
-    names << QString::fromLatin1(spec.name);
-    if (spec.hint) names << QStringLiteral("s") + QString::fromLatin1(spec.name);
+  for (const CommandRow& row : CommandTable()) {
+    if (!row.caption) continue;
+    names << QString::fromLatin1(row.name);
+    if (row.hint) names << QStringLiteral("s") + QString::fromLatin1(row.name);
   }
   return names;
 }
