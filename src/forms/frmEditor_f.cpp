@@ -7,6 +7,7 @@
 #include <QFontMetricsF>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMimeData>
 #include <QMenu>
 #include <QPlainTextDocumentLayout>
 #include <QSaveFile>
@@ -72,19 +73,44 @@ void EditorControl::ApplyTabStops() {
 
 void EditorControl::keyPressEvent(QKeyEvent* event) {
   const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
-  if (enter && autoIndent_ && !isReadOnly() &&
-      !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))) {
+  // Every Enter makes one ordinary line break (never the control's own line
+  // separator, which a file could not hold), followed by the current line's
+  // leading tabs and spaces when auto indent is on.
+  if (enter && !isReadOnly() && !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))) {
     QTextCursor cursor = textCursor();
-    const QString line = cursor.block().text();
-    int n = 0;
-    while (n < line.size() && (line[n] == QLatin1Char('\t') || line[n] == QLatin1Char(' '))) ++n;
-    cursor.insertText(QStringLiteral("\n") + line.left(n));
+    QString indent;
+    if (autoIndent_) {
+      const QString line = cursor.block().text();
+      int n = 0;
+      while (n < line.size() && (line[n] == QLatin1Char('\t') || line[n] == QLatin1Char(' '))) ++n;
+      indent = line.left(n);
+    }
+    cursor.insertText(QStringLiteral("\n") + indent);
     setTextCursor(cursor);
     ensureCursorVisible();
     event->accept();
     return;
   }
+  // Typed text stops at the control's limit.
+  if (!event->text().isEmpty() && event->text().at(0).isPrint() && !textCursor().hasSelection() &&
+      document()->characterCount() - 1 >= kMaxChars) {
+    event->accept();
+    return;
+  }
   QPlainTextEdit::keyPressEvent(event);
+}
+
+void EditorControl::insertFromMimeData(const QMimeData* source) {
+  if (!source || !source->hasText()) return;
+  QString text = source->text();
+  text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+  text.replace(QChar::LineSeparator, QLatin1Char('\n'));
+  text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+  const int room = kMaxChars - (document()->characterCount() - 1) + static_cast<int>(textCursor().selectedText().size());
+  if (room <= 0) return;
+  textCursor().insertText(text.left(room));
+  ensureCursorVisible();
 }
 
 void EditorControl::contextMenuEvent(QContextMenuEvent* event) {

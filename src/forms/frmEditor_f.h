@@ -37,6 +37,9 @@ class EditorHost {
 class EditorControl : public QPlainTextEdit {
   Q_OBJECT
  public:
+  // At most this many characters of text (typed or pasted).
+  static constexpr int kMaxChars = 1048576;
+
   explicit EditorControl(QWidget* parent = nullptr);
   void SetAutoIndent(bool on) { autoIndent_ = on; }
   bool AutoIndent() const { return autoIndent_; }
@@ -50,6 +53,7 @@ class EditorControl : public QPlainTextEdit {
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;
+  void insertFromMimeData(const QMimeData* source) override;
   void contextMenuEvent(QContextMenuEvent* event) override;
   void focusOutEvent(QFocusEvent* event) override;
   void focusInEvent(QFocusEvent* event) override;

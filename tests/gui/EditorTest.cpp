@@ -1,6 +1,7 @@
 // The source editor: pages, untitled names, saving and closing with their
 // questions, file encodings, auto indent and the caret position.
 #include <QFileInfo>
+#include <QClipboard>
 #include <QLabel>
 #include <QTabWidget>
 #include <QtTest>
@@ -275,10 +276,14 @@ class EditorTest : public QObject {
     QTest::keyClick(ed, Qt::Key_Return);
     Type(ed, QStringLiteral("RET"));
     QCOMPARE(ed->toPlainText(), QStringLiteral("\t  LD GR1,A\n\t  RET"));
-    // Off: Enter is a plain line break.
+    // Off: Enter is a plain line break, also with Shift.
     e->SetAutoIndent(false);
-    QTest::keyClick(ed, Qt::Key_Return);
+    QTest::keyClick(ed, Qt::Key_Return, Qt::ShiftModifier);
     QCOMPARE(ed->toPlainText(), QStringLiteral("\t  LD GR1,A\n\t  RET\n"));
+    // Pasted text keeps its line breaks as ordinary ones.
+    QApplication::clipboard()->setText(QStringLiteral("A\r\nB\rC"));
+    ed->paste();
+    QCOMPARE(ed->toPlainText(), QStringLiteral("\t  LD GR1,A\n\t  RET\nA\nB\nC"));
   }
 
   void caretPositionExpandsTabsAndCountsCells() {
