@@ -286,6 +286,16 @@ class EditorTest : public QObject {
     QCOMPARE(ed->toPlainText(), QStringLiteral("\t  LD GR1,A\n\t  RET\nA\nB\nC"));
   }
 
+  void tabStopsEveryEightCells() {
+    ShellFixture f;
+    EditorControl* ed = f.Editor()->PageEditor(1);
+    const QFontMetricsF metrics(ed->font());
+    QVERIFY(metrics.horizontalAdvance(QLatin1Char(' ')) > 0);
+    QCOMPARE(ed->tabStopDistance(), 8 * metrics.horizontalAdvance(QLatin1Char(' ')));
+    // Character cells: narrow and wide Latin letters take the same room.
+    QCOMPARE(metrics.horizontalAdvance(QLatin1Char('i')), metrics.horizontalAdvance(QLatin1Char('W')));
+  }
+
   void caretPositionExpandsTabsAndCountsCells() {
     QCOMPARE(TfrmEditor::CaretColumn(QString()), 1);
     QCOMPARE(TfrmEditor::CaretColumn(QStringLiteral("\tAB")), 11);

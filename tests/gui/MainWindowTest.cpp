@@ -353,6 +353,22 @@ class MainWindowTest : public QObject {
     QCOMPARE(f.Read("kept.cas"), QByteArray("TEXT"));
   }
 
+  void shortcutsReachTheirCommands() {
+    ShellFixture f;
+    QVERIFY(f.Main()->OpenPath(f.Write("a.cas", "A")));
+    QApplication::setActiveWindow(f.Main());
+    f.Main()->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(f.Main()));
+    QTest::keyClick(f.Main(), Qt::Key_F9);
+    QCOMPARE(f.fake.ran, QStringList({f.Path("a.cas")}));
+    QTest::keyClick(f.Main(), Qt::Key_F9, Qt::ControlModifier);  // Build
+    QCOMPARE(f.fake.linked.size(), size_t(2));
+    // A disabled item's shortcut does nothing.
+    f.Main()->SetEnabled({"mnuRun"}, false);
+    QTest::keyClick(f.Main(), Qt::Key_F9);
+    QCOMPARE(f.fake.ran.size(), 1);
+  }
+
   void viewCommandsBringTheirPageToTheFront() {
     ShellFixture f;
     f.Main()->RunCommand("mnuStandardIo");
