@@ -242,7 +242,6 @@ class TfrmMain : public QMainWindow {
   std::function<void()> applyOptions_;
   bool shownOnce_ = false;
   bool running_ = false;
-  bool closingChecked_ = false;
 };
 
 }  // namespace tolvane::forms
