@@ -704,7 +704,10 @@ bool TfrmMain::FormCloseQuery() {
     const BoxAnswer answer = Dialogs().Ask(BoxKind::Confirm, projectFileName + U(u8"に変更を保存しますか？"),
                                            BoxButtons::YesNoCancel);
     if (answer == BoxAnswer::Cancel) return false;
-    if (answer == BoxAnswer::Yes) mnuProjectSaveClick();
+    if (answer == BoxAnswer::Yes) {
+      mnuProjectSaveClick();
+      if (projectModified) return false;  // not saved: nothing is lost by closing
+    }
   }
   return true;
 }

@@ -62,6 +62,14 @@ class MainWindowTest : public QObject {
     QVERIFY(f.Main()->findChild<QWidget*>("frmSplash") == nullptr);
   }
 
+  void splashIsUpWhileTheWindowsAreCreated() {
+    TfrmMain main;
+    QVERIFY(main.Splash() && main.Splash()->isVisible());
+    QCOMPARE(main.geometry(), main.WorkArea());
+    main.ReleaseSplash();
+    QVERIFY(main.Splash() == nullptr);
+  }
+
   void firstShowDocksWindowsIntoTheirAreas() {
     ShellFixture f;
     const auto& w = f.Main()->Windows();
@@ -351,6 +359,29 @@ class MainWindowTest : public QObject {
     f.dialogs.SaveAnswer(f.Path("kept.cas"));
     QVERIFY(f.Main()->close());
     QCOMPARE(f.Read("kept.cas"), QByteArray("TEXT"));
+  }
+
+  void editCommandsActOnTheCurrentPage() {
+    ShellFixture f;
+    f.Main()->RunCommand("mnuNew");
+    EditorControl* ed = f.Editor()->PageEditor(1);
+    ed->insertPlainText("ABC");
+    f.Main()->RunCommand("mnuSelectAll");
+    f.Main()->RunCommand("mnuCopy");
+    f.Main()->RunCommand("mnuDelete");
+    QCOMPARE(ed->toPlainText(), QString());
+    f.Main()->RunCommand("mnuPaste");
+    f.Main()->RunCommand("mnuPaste");
+    QCOMPARE(ed->toPlainText(), QStringLiteral("ABCABC"));
+    f.Main()->RunCommand("mnuSelectAll");
+    f.Main()->RunCommand("mnuCut");
+    QCOMPARE(ed->toPlainText(), QString());
+    f.Main()->RunCommand("mnuUnDo");
+    QCOMPARE(ed->toPlainText(), QStringLiteral("ABCABC"));
+    // The popup's print item makes the editor the print target.
+    f.Main()->printTarget = 0;
+    f.Editor()->PopupAction("pmnuPrint")->trigger();
+    QCOMPARE(f.Main()->printTarget, 1);
   }
 
   void shortcutsReachTheirCommands() {
