@@ -706,7 +706,7 @@ bool TfrmMain::FormCloseQuery() {
     if (answer == BoxAnswer::Cancel) return false;
     if (answer == BoxAnswer::Yes) {
       mnuProjectSaveClick();
-      if (projectModified) return false;  // not saved: nothing is lost by closing
+      if (projectModified) return false;  // not saved: stay open rather than lose the changes
     }
   }
   return true;
