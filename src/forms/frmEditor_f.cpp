@@ -678,6 +678,7 @@ bool TfrmEditor::GoToLine(const QString& path, int line) {
   }
   ActivatePage(page);
   EditorControl* editor = editors_[page];
+  if (line <= 0) return true;  // a diagnostic without a line: the page only
   QTextBlock block = editor->document()->findBlockByNumber(std::max(0, line - 1));
   if (!block.isValid()) block = editor->document()->lastBlock();
   QTextCursor cursor(block);
