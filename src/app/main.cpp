@@ -1,6 +1,7 @@
 // The Tolvane IDE. Usage: tolvane [FILE.cas]
 #include <QApplication>
 #include <QLibraryInfo>
+#include <QImage>
 #include <QPixmap>
 #include <QScreen>
 #include <QTimer>
@@ -59,7 +60,8 @@ int main(int argc, char** argv) {
       QTimer::singleShot(1500, qApp, [&shell, screenshot] {
         QScreen* screen = shell.Main()->screen();
         const QPixmap picture = screen ? screen->grabWindow(0) : shell.Main()->grab();
-        const bool saved = picture.save(screenshot);
+        // A palette image keeps the picture small.
+        const bool saved = picture.toImage().convertToFormat(QImage::Format_Indexed8, Qt::ThresholdDither | Qt::AvoidDither).save(screenshot);
         std::fprintf(stderr, "tolvane: %s %s\n", saved ? "saved" : "could not save", qPrintable(screenshot));
         QApplication::exit(saved ? 0 : 1);
       });
