@@ -542,12 +542,21 @@ void TfrmMain::Dock(QDockWidget* dock, DockArea area) {
     if (visible && !dock->isFloating()) activeCaption_.insert(static_cast<int>(dockWidgetArea(dock)), dock->windowTitle());
   });
   // A floating window dragged above the screen comes back to its top edge.
-  connect(dock, &QDockWidget::topLevelChanged, this, [dock](bool floating) {
-    if (!floating) return;
-    QTimer::singleShot(0, dock, [dock] {
-      if (dock->isFloating() && dock->geometry().top() < 0) dock->move(dock->x(), 0);
-    });
-  });
+  dock->installEventFilter(this);
+}
+
+bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::Move) {
+    auto* dock = qobject_cast<QDockWidget*>(watched);
+    if (dock && dock->isFloating() && homes_.contains(dock)) {
+      const int top = dock->screen() ? dock->screen()->availableGeometry().top() : 0;
+      if (dock->frameGeometry().top() < top) {
+        const QPoint to(dock->x(), dock->y() + (top - dock->frameGeometry().top()));
+        QTimer::singleShot(0, dock, [dock, to] { dock->move(to); });
+      }
+    }
+  }
+  return QMainWindow::eventFilter(watched, event);
 }
 
 bool TfrmMain::AreaAccepts(DockArea area, const QDockWidget* form) const {

@@ -127,6 +127,15 @@ class MainWindowTest : public QObject {
     QCOMPARE(f.Main()->tabPosition(Qt::BottomDockWidgetArea), QTabWidget::South);
   }
 
+  void aFloatingWindowAboveTheScreenComesBack() {
+    ShellFixture f;
+    QDockWidget* message = f.Main()->Windows().message;
+    message->setFloating(true);
+    message->move(50, -200);
+    QTRY_VERIFY(message->frameGeometry().top() >= f.Main()->WorkArea().top());
+    QCOMPARE(message->x(), 50);
+  }
+
   void sizeRulesFollowTheWorkArea() {
     ShellFixture f;
     const QRect work = f.Main()->WorkArea();
