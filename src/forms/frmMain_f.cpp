@@ -405,6 +405,7 @@ void TfrmMain::BuildMenusAndToolbar() {
       button->setObjectName(QLatin1Char('s') + name);
       button->setToolTip(U(row.hint));
       button->setIcon(ButtonIcon(button->objectName()));
+      action->setIcon(button->icon());
       button->setEnabled(false);
       items_.insert(button->objectName(), button);
       connect(button, &QAction::triggered, this, [this, name] { RunCommand(name); });
