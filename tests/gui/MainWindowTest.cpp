@@ -235,6 +235,31 @@ class MainWindowTest : public QObject {
     QVERIFY(f.dialogs.unexpected.isEmpty());
   }
 
+  void closingTheLastFileAsksAboutTheProjectAndCancelKeepsIt() {
+    ShellFixture f;
+    QVERIFY(f.Main()->OpenPath(f.Write("a.cas", "A")));
+    f.Main()->projectOpen = true;
+    f.Main()->projectModified = true;
+    f.Main()->projectFileName = f.Path("p.mak");
+    f.Main()->EnableProjectGroup(true);
+    f.dialogs.Answer(BoxAnswer::Cancel);
+    f.Main()->RunCommand("mnuClose");
+    QCOMPARE(f.dialogs.Texts(), QStringList({f.Path("p.mak") + U(u8"に変更を保存しますか？")}));
+    QCOMPARE(f.Editor()->OpenCount(), 0);
+    QVERIFY(f.Main()->projectOpen);
+    QVERIFY(f.Main()->IsEnabled("mnuSave") && f.Main()->IsEnabled("mnuProjectEdit"));
+    // No closes the project, and the shell resets.
+    f.dialogs.Answer(BoxAnswer::No);
+    f.Main()->RunCommand("mnuAllClose");
+    QVERIFY(!f.Main()->projectOpen);
+    QVERIFY(!f.Main()->IsEnabled("mnuSave") && !f.Main()->IsEnabled("mnuProjectEdit"));
+    // Cut, Copy and Delete with no file open do nothing.
+    f.Main()->SetEnabled(TfrmMain::SelectionGroup(), true);
+    f.Main()->RunCommand("mnuCut");
+    f.Main()->RunCommand("mnuDelete");
+    QVERIFY(f.dialogs.unexpected.isEmpty());
+  }
+
   void closeOfOneOfTwoFilesKeepsTheEditingState() {
     ShellFixture f;
     f.Main()->RunCommand("mnuNew");
