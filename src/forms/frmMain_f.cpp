@@ -22,6 +22,8 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 #include "common/ChangeExtension.h"
 #include "common/Cp932.h"
 #include "forms/DialogPort.h"
@@ -45,6 +47,50 @@ std::string Bytes(const QString& path) {
 QString FromBytes(const std::string& path) {
   return QFile::decodeName(QByteArray(path.data(), static_cast<qsizetype>(path.size())));
 }
+
+// The tools open files by their file system names (UTF-8 here) and write those
+// bytes into their CP932 message lines. This sink puts the CP932 form of the
+// names it was given into the lines instead, so that the message window shows
+// them readably (and a diagnostic's source can be found again).
+class ReadablePathSink : public MessageSink {
+ public:
+  ReadablePathSink(MessageSink& inner, const std::vector<std::string>& paths) : inner_(inner) {
+    for (const std::string& path : paths) {
+      for (const char* ext : {"", ".cas", ".obj", ".lst", ".exe", ".sym"}) {
+        const std::string native = *ext ? ChangeExtension(path, ext) : path;
+        std::string cp932;
+        const bool ascii = std::all_of(native.begin(), native.end(),
+                                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+        if (ascii || !Utf8ToCp932(native, cp932)) continue;
+        pairs_.emplace_back(native, cp932);
+      }
+    }
+    std::stable_sort(pairs_.begin(), pairs_.end(),
+                     [](const auto& a, const auto& b) { return a.first.size() > b.first.size(); });
+  }
+  void AppendMessageLine(const std::string& line) override {
+    if (pairs_.empty()) return inner_.AppendMessageLine(line);
+    std::string out;
+    for (std::size_t i = 0; i < line.size();) {
+      bool hit = false;
+      for (const auto& [native, cp932] : pairs_) {
+        if (line.compare(i, native.size(), native) == 0) {
+          out += cp932;
+          i += native.size();
+          hit = true;
+          break;
+        }
+      }
+      if (!hit) out.push_back(line[i++]);
+    }
+    inner_.AppendMessageLine(out);
+  }
+  void ClearMessages() override { inner_.ClearMessages(); }
+
+ private:
+  MessageSink& inner_;
+  std::vector<std::pair<std::string, std::string>> pairs_;
+};
 
 const QString& CaptionEditor() { static const QString s = U(u8"ソースコード"); return s; }
 const QString& CaptionList() { static const QString s = U(u8"リスティングファイル"); return s; }
@@ -482,7 +528,11 @@ void TfrmMain::SetWindows(const DockedWindows& windows) {
     connect(windows_.message, &TfrmMessage::showRequested, this, &TfrmMain::mnuMessageWindowClick);
     connect(windows_.message, &TfrmMessage::sourceLineRequestedCp932, this,
             [this](const std::string& path, int line) {
-              if (windows_.editor && windows_.editor->GoToLine(FromBytes(path), line)) mnuSourceCodeClick();
+              // The line holds the name in CP932 when it could be written so,
+              // else the file system's own bytes.
+              QString source = FromCp932(path);
+              if (!QFileInfo::exists(source)) source = FromBytes(path);
+              if (windows_.editor && windows_.editor->GoToLine(source, line)) mnuSourceCodeClick();
             });
   }
   if (windows_.standardIo) {
@@ -997,9 +1047,14 @@ int TfrmMain::AssembleCurrent() {
     return 2;
   }
   ClearMessages();
-  if (!core_ || !core_->Assemble(Bytes(path), buildOptions, Messages())) return 0;
+  if (!AssembleOne(path)) return 0;
   if (buildOptions.listing) OpenListingOf(path);
   return 1;
+}
+
+bool TfrmMain::AssembleOne(const QString& path) {
+  ReadablePathSink sink(Messages(), {Bytes(path)});
+  return core_ && core_->Assemble(Bytes(path), buildOptions, sink);
 }
 
 int TfrmMain::AssembleAll() {
@@ -1021,7 +1076,7 @@ int TfrmMain::AssembleAll() {
     }
     const QString path = editor->PagePath(editor->CurrentPage());
     ClearMessages();
-    if (!core_ || !core_->Assemble(Bytes(path), buildOptions, Messages())) return 0;
+    if (!AssembleOne(path)) return 0;
     if (buildOptions.listing) OpenListingOf(path);
     return 1;
   }
@@ -1038,7 +1093,7 @@ int TfrmMain::AssembleAll() {
   for (const QString& line : lines) {
     const QString entry = projectDirectory + line;
     if (!entry.contains(QLatin1String(".cas")) && !entry.contains(QLatin1String(".CAS"))) continue;
-    if (!core_ || !core_->Assemble(Bytes(entry), buildOptions, Messages())) failed = true;
+    if (!AssembleOne(entry)) failed = true;
     if (buildOptions.listing) OpenListingOf(entry);
   }
   return failed ? 0 : 1;
@@ -1062,7 +1117,8 @@ int TfrmMain::LinkAll() {
     }
     paths.push_back(Bytes(editor->PagePath(editor->CurrentPage())));
   }
-  return (core_ && core_->Link(paths, buildOptions, Messages())) ? 1 : 0;
+  ReadablePathSink sink(Messages(), paths);
+  return (core_ && core_->Link(paths, buildOptions, sink)) ? 1 : 0;
 }
 
 void TfrmMain::mnuAssembleClick() {

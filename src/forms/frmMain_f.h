@@ -227,6 +227,7 @@ class TfrmMain : public QMainWindow {
   void CloseListings();
   void ClearMessages();
   bool ReadProjectLines(QStringList& lines);
+  bool AssembleOne(const QString& path);
 
   DockedWindows windows_;
   ShellCore* core_ = nullptr;

@@ -105,6 +105,29 @@ class BuildRunFilesTest : public QObject {
     QCOMPARE(f.Editor()->PageEditor(1)->textCursor().blockNumber(), 1);
   }
 
+  // A source with a Japanese name: its lines name it readably, the listing
+  // opens, and the diagnostic leads back to it.
+  void japaneseFileNamesInMessageLines() {
+    ShellFixture f(false);
+    const QString src = f.Write(U(u8"試験.cas"), "BAD\tSTART\r\n\tRET\r\n\tLD\tGR9,X\r\n\tEND\r\n");
+    QVERIFY(f.Main()->OpenPath(src));
+    f.Main()->RunCommand("mnuAssemble");
+    const QStringList lines = MessageLines(f.Main());
+    QVERIFY(!lines.isEmpty());
+    QCOMPARE(lines.first(), QStringLiteral("Assemble[%1]").arg(src));
+    QVERIFY(f.Main()->Windows().message->ActivateLine(1));
+    QCOMPARE(f.Editor()->OpenCount(), 1);
+    QCOMPARE(f.Editor()->PageEditor(1)->textCursor().blockNumber(), 2);
+    // Fixed, saved and built: the linker's line names the load module readably too.
+    EditorControl* ed = f.Editor()->PageEditor(1);
+    ed->selectAll();
+    ed->insertPlainText(QStringLiteral("OK\tSTART\n\tRET\n\tEND\n"));
+    QVERIFY(f.Editor()->SaveCurrent());
+    f.Main()->RunCommand("mnuBuild");
+    QVERIFY(MessageLines(f.Main()).contains(QStringLiteral("LINK[%1]").arg(f.Path(U(u8"試験.exe")))));
+    QCOMPARE(f.Main()->Windows().list->ListingCount(), 1);
+  }
+
   void assembleThenLinkThenRunExe() {
     ShellFixture f(false);
     const QString src = f.Write("echo.cas", Cp932(kEcho));
