@@ -462,11 +462,6 @@ void TfrmMain::BuildMenusAndToolbar() {
                         "smnuStandardIo", "smnuMessageWindow"})
     items_.value(QString::fromLatin1(n))->setEnabled(true);
 
-  auto* bevel = new QFrame(this);
-  bevel->setObjectName(QStringLiteral("Bevel1"));
-  bevel->setFrameShape(QFrame::HLine);
-  bevel->setFixedHeight(2);
-
   toolBar_ = addToolBar(QStringLiteral("ToolBar1"));
   toolBar_->setObjectName(QStringLiteral("ToolBar1"));
   toolBar_->setMovable(false);
