@@ -547,6 +547,29 @@ TEST_F(ExecutionControlTest, PlainRun) {
   EXPECT_EQ(ui.waits, 3);
 }
 
+// End Program while the plain run's IN waits: the run stops at that IN; no OUT
+// and no final RET follow the "abnormally" line.
+TEST_F(ExecutionControlTest, PlainRunEndedWhileInputPending) {
+  std::string exe = EchoProgram().Write("plainecho");
+  console.onRead = [&] { ec.EndProgram(); };
+  EXPECT_FALSE(ec.RunProgram(exe, options));
+  EXPECT_TRUE(ui.cancelled);
+  ASSERT_EQ(console.written.size(), 2u);  // the termination line and the register dump
+  EXPECT_EQ(console.written[0], "Program terminated abnormally");
+  EXPECT_EQ(console.reads, 1);
+  EXPECT_EQ(Enabling(), kEndedByUser);
+  EXPECT_FALSE(ec.IsExecuting());
+
+  // The next plain run of the same program reads and echoes as usual.
+  console.onRead = nullptr;
+  console.lines = {"HELLO"};
+  console.written.clear();
+  EXPECT_TRUE(ec.RunProgram(exe, options));
+  ASSERT_GE(console.written.size(), 2u);
+  EXPECT_EQ(console.written[0], "HELLO");
+  EXPECT_EQ(console.written[1], "Program terminated normally");
+}
+
 TEST_F(ExecutionControlTest, MemoryAndRegisterEdits) {
   ASSERT_TRUE(Start(SumProgram()));
   int rows = ec.Disassembly().RowCount();
