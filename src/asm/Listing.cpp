@@ -205,8 +205,9 @@ void Assembler::BuildListing(std::string_view source, std::int32_t lines, std::s
       }
       case Form::Dc: {
         // One group per operand; like generation, the line stops at the first
-        // word that would not fit. An empty string (reported) makes no word
-        // and no group; the first group shown carries the number and source.
+        // word that would not fit. An empty string (reported) still has its
+        // group: one line showing the word at the address, which it does not
+        // advance.
         bool any = false;
         bool full = false;
         for (int j = 0; j < line.dcCount && !full; ++j) {
@@ -216,8 +217,7 @@ void Assembler::BuildListing(std::string_view source, std::int32_t lines, std::s
             std::size_t len = std::strlen(op);
             words = len >= 2 ? static_cast<int>(len) - 2 : 0;
           }
-          if (words == 0) continue;
-          if (!fits(1)) break;
+          if (words > 0 && !fits(1)) break;
           if (!any) LineNo(out, n);
           else out.append(7, ' ');
           w.Address(la);
@@ -225,6 +225,7 @@ void Assembler::BuildListing(std::string_view source, std::int32_t lines, std::s
           else w.OneWord(la, false);
           w.End(any ? std::string_view() : src);
           any = true;
+          if (words == 0) continue;
           ++la;
           for (int k = 1; k < words; ++k) {
             if (!fits(1)) {

@@ -133,4 +133,25 @@ TEST(Listing, DsTooLargeShowsNoWords) {
   EXPECT_LT(l.size(), 65100u * 20);
 }
 
+TEST(Listing, EmptyDcStringKeepsItsLine) {
+  // Every DC operand has its group, the empty string too: one line with the
+  // word at the current address, which it does not move.
+  std::string src =
+      "P\tSTART\n"
+      "\tDC\t''\n"
+      "\tDC\t1,'',2\n"
+      "\tEND\n";
+  std::string want =
+      "     1                          P\tSTART\n"
+      "     2  0000: 0001              \tDC\t''\n"
+      "(  2) : Error  文字定数の文字数は0であってはなりません。\n"
+      "     3  0000: 0001              \tDC\t1,'',2\n"
+      "        0001: 0002              \n"
+      "        0001: 0002              \n"
+      "(  3) : Error  文字定数の文字数は0であってはなりません。\n"
+      "     4                          \tEND\n"
+      "\n"
+      "      2 Errors\n";
+  EXPECT_EQ(ListingOf(src), want);
+}
 }  // namespace
