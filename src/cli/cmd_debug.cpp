@@ -194,7 +194,7 @@ class Session {
     } else if (cmd == "dis" || cmd == "d") {
       Word from = ec_.Cpu().GetPR();
       if (!a.empty() && !Location(a[0], from)) return true;
-      PrintDisassembly(from, a.size() > 1 ? Count(a[1], 16) : 16);
+      PrintDisassembly(a.empty() ? Hex4(from) : a[0], from, a.size() > 1 ? Count(a[1], 16) : 16);
     } else if (cmd == "watch" || cmd == "w") {
       if (Need(a, 1))
         Report(ec_.Watches().AddDirect(Classify(a[0], ec_.Symbols()), a[0], ec_.Symbols(), ec_.Mem().data()),
@@ -313,10 +313,13 @@ class Session {
     PrintLine(line);
   }
 
-  void PrintDisassembly(Word from, int count) {
+  // As the disassembly pane's jump: the row of the address, else the row of the
+  // word before it; `text` is what was typed, for the message.
+  void PrintDisassembly(const std::string& text, Word from, int count) {
     int row = ec_.FindRowOfAddress(from);
+    if (row < 0) row = ec_.FindRowOfAddress(static_cast<Word>(from - 1));
     if (row < 0) {
-      PrintLine(Hex4(from) + J(u8"にはジャンプできません。"));
+      ui_.ShowMessageBox(BoxKind::Information, text + J(u8"にはジャンプできません。"), BoxButtons::Ok);
       return;
     }
     for (int i = 0; i < count && row + i < ec_.Disassembly().RowCount(); ++i) PrintRow(row + i);
