@@ -434,8 +434,10 @@ void ExecutionControl::RunLoop() {
         return;
       }
       if (pauseRequested_) {
-        if (goRunning_) RefreshPanes();
         pauseRequested_ = false;
+        // A refresh that finds no row for PR has ended the program; the stop
+        // must not switch the run commands on again.
+        if (goRunning_ && !RefreshPanes()) return;
         StoppedHandling();
         return;
       }
@@ -468,13 +470,13 @@ void ExecutionControl::RunLoop() {
       return;
     }
     if (breakpoints_.IsEnabledAt(cpu_.GetPR())) {
-      if (goRunning_) RefreshPanes();
+      if (goRunning_ && !RefreshPanes()) return;
       StoppedHandling();
       return;
     }
     if (pauseRequested_) {
-      if (goRunning_) RefreshPanes();
       pauseRequested_ = false;
+      if (goRunning_ && !RefreshPanes()) return;
       StoppedHandling();
       return;
     }

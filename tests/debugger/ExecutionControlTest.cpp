@@ -618,5 +618,27 @@ TEST_F(ExecutionControlTest, PanesReportAPcWithoutRow) {
   EXPECT_EQ(Enabling(), kEndedByUser);
 }
 
+// GO stops at a breakpoint whose address has no row: the error box ends the
+// program, and the stop must not switch the run commands back on afterwards.
+TEST_F(ExecutionControlTest, GoStoppingWhereNoRowIsEndsTheProgram) {
+  ASSERT_TRUE(Start(SumProgram()));
+  ASSERT_TRUE(ec.ChangeMemory("0000", "1010").accepted);  // 0000H LD (two words)
+  ASSERT_TRUE(ec.ChangeMemory("0002", "6400").accepted);  // 0002H JUMP #0000
+  ASSERT_TRUE(ec.ChangeMemory("0003", "0000").accepted);
+  ec.Disassembly().UnAsmRefreshAt(0x0001);  // the LD row now starts at 0001H
+  ASSERT_EQ(ec.FindRowOfAddress(0), -1);
+  ASSERT_TRUE(ec.ChangeRegister("PR", "2").accepted);
+  ASSERT_TRUE(ec.AddBreakpoint(AddBy::Address, "0").accepted);
+  ui.boxes.clear();
+  console.written.clear();
+  ASSERT_TRUE(ec.Go());
+  EXPECT_EQ(PR(), 0x0000);
+  EXPECT_EQ(ui.boxes, std::vector<std::string>{"Error:" + J(u8"逆アセンブルがうまくいっていません。")});
+  EXPECT_EQ(console.written.front(), "Program terminated abnormally");
+  EXPECT_EQ(Enabling(), kEndedByUser);
+  EXPECT_EQ(ec.StatusText(), "");
+  EXPECT_FALSE(ec.DebuggingActive());
+}
+
 }  // namespace
 }  // namespace tolvane::debugger
