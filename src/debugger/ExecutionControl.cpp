@@ -317,7 +317,9 @@ bool ExecutionControl::RefreshPanes() {
   int row = disassembler_.FindRowOfAddress(cpu_.GetPR());
   if (row < 0) {
     ui_.ShowMessageBox(BoxKind::Error, DisassemblyFailedMessage());
-    EndProgram();
+    // The refresh that closes a run the user has ended must not end (and
+    // report) the program a second time.
+    if (!endRequested_) EndProgram();
     return false;
   }
   ui_.SelectDisassemblyRow(row);

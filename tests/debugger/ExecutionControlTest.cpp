@@ -640,5 +640,26 @@ TEST_F(ExecutionControlTest, GoStoppingWhereNoRowIsEndsTheProgram) {
   EXPECT_FALSE(ec.DebuggingActive());
 }
 
+// End Program during a GO whose PR has no row: the closing refresh reports the
+// missing row, but the program is not ended (and reported) a second time.
+TEST_F(ExecutionControlTest, EndDuringGoWhereNoRowIsReportsTheEndOnce) {
+  ASSERT_TRUE(Start(SumProgram()));
+  ASSERT_TRUE(ec.ChangeMemory("0000", "6400").accepted);  // 0000H JUMP #0000
+  ASSERT_TRUE(ec.ChangeMemory("0001", "0000").accepted);
+  ec.Disassembly().UnAsmRefreshAt(0x0001);
+  ASSERT_EQ(ec.FindRowOfAddress(0), -1);
+  ASSERT_TRUE(ec.ChangeRegister("PR", "0").accepted);
+  ui.boxes.clear();
+  console.written.clear();
+  ui.onTurn = [&] {
+    if (ui.turns == 2) ec.EndProgram();
+  };
+  ASSERT_TRUE(ec.Go());
+  EXPECT_EQ(ui.boxes, std::vector<std::string>{"Error:" + J(u8"逆アセンブルがうまくいっていません。")});
+  ASSERT_EQ(console.written.size(), 2u);  // one termination line and one register dump
+  EXPECT_EQ(console.written[0], "Program terminated abnormally");
+  EXPECT_EQ(Enabling(), kEndedByUser);
+}
+
 }  // namespace
 }  // namespace tolvane::debugger
