@@ -75,6 +75,13 @@ class LinkRun {
       return false;
     }
 
+    // The symbol file counts its records in one word; more would wrap the count
+    // and leave a file that reads back as garbage.
+    if (options_.symbolFile && labels_.size() > 0xFFFF) {
+      Error(symPath + J(u8"の表の項目数が65535を超えています。"));
+      return false;
+    }
+
     char total[32];
     std::snprintf(total, sizeof total, "%4d Errors", errorCount_);
     sink_.AppendMessageLine(total);

@@ -257,6 +257,22 @@ TEST_F(Linking, SourceNamesManyInputsAndLongPaths) {
   EXPECT_EQ(s.size(), 12u);
 }
 
+TEST_F(Linking, MoreSymbolsThanTheSymbolFileCanCountAreRefused) {
+  // Two objects of 40,000 labels each: 80,000 records do not fit the word count.
+  ObjectFile a = Program("A", 1), b = Program("B", 1);
+  for (int i = 0; i < 40000; ++i) {
+    a.labels.push_back({"L" + std::to_string(i), 0});
+    b.labels.push_back({"M" + std::to_string(i), 0});
+  }
+  EXPECT_FALSE(LinkObjects({a, b}));
+  EXPECT_EQ(sink.lines, Expect({P("a0.sym") + J(u8"の表の項目数が65535を超えています。")}));
+  EXPECT_TRUE(NoOutput());
+  // Without a symbol file the same objects link.
+  BuildOptions noSym;
+  noSym.symbolFile = 0;
+  EXPECT_TRUE(LinkObjects({a, b}, noSym));
+}
+
 TEST_F(Linking, OutputThatCannotBeWrittenIsReported) {
   fs::create_directory(dir / "a0.exe");  // a folder where the load module should go
   EXPECT_FALSE(LinkObjects({Program("MAIN", 1)}));
