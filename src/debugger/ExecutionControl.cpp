@@ -423,10 +423,8 @@ void ExecutionControl::RunLoop() {
   for (;;) {
     if (turnDue || animateRunning_) {
       FlushPendingRebuild();
-      if (!animateRunning_) {  // animate's wait is its turn
-        ui_.ShowDebugWindow();
-        ui_.ProcessEvents();
-      }
+      ui_.ShowDebugWindow();  // the user may have closed it meanwhile
+      if (!animateRunning_) ui_.ProcessEvents();  // animate's wait is its turn
       turnDue = false;
       sinceTurn = 0;
       lastTurn = std::chrono::steady_clock::now();

@@ -348,6 +348,8 @@ TEST_F(ExecutionControlTest, AnimateRefreshesAndWaitsAfterEveryInstruction) {
   EXPECT_EQ(ui.Count("wait 80"), 2);
   EXPECT_EQ(ui.Count("registers"), 2);
   EXPECT_EQ(ui.turns, 0);  // the waits are the turns
+  // The window is shown again before every instruction, as a closed one reopens.
+  EXPECT_EQ(ui.Count("show"), 1 + 2);
   EXPECT_EQ(ui.calls[0], "enable Pause=1");
   EXPECT_TRUE(ui.Called("status " + StatusAnimateText()));
   EXPECT_EQ(Enabling(), kStopped);
