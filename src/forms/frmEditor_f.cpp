@@ -301,7 +301,8 @@ int TfrmEditor::NewFile() {
   ++untitledCounter_;
   const QString name = QStringLiteral("Noname%1.cas").arg(untitledCounter_);
   const QString path = QDir(QDir::currentPath()).filePath(name);
-  if (QFileInfo::exists(path)) return OpenFile(path) ? 2 : 0;
+  // Only a file takes the name; a folder called so leaves it to the new page.
+  if (QFileInfo(path).isFile()) return OpenFile(path) ? 2 : 0;
 
   shifting_ = true;
   ++openCount_;

@@ -1078,7 +1078,8 @@ int TfrmMain::AssembleAll() {
   QStringList lines;
   if (!ReadProjectLines(lines)) return 2;
   for (const QString& line : lines) {
-    if (!QFileInfo::exists(projectDirectory + line)) {
+    // A directory of that name is no entry file either.
+    if (!QFileInfo(projectDirectory + line).isFile()) {
       Dialogs().Ask(BoxKind::Error, line + U(u8"が存在しません。"));
       return 2;
     }
@@ -1204,7 +1205,7 @@ void TfrmMain::mnuDebugStartClick() {
     }
     target = editor->PagePath(editor->CurrentPage());
     const QString exe = FromBytes(ChangeExtension(Bytes(target), ".exe"));
-    if (!QFileInfo::exists(exe)) {
+    if (!QFileInfo(exe).isFile()) {
       Dialogs().Ask(BoxKind::Error, exe + U(u8"が存在しません。"));
       return;
     }

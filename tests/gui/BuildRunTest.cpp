@@ -201,6 +201,17 @@ class BuildRunTest : public QObject {
     f.Main()->RunCommand("mnuBuild");
     QCOMPARE(f.dialogs.Texts(), QStringList({U(u8"gone.casが存在しません。")}));
     QVERIFY(f.fake.assembled.isEmpty());
+    // So is an entry that names a folder, and a blank line in the middle.
+    QVERIFY(QDir(f.Dir()).mkdir("folder.cas"));
+    for (const char* project : {"main.cas\r\nfolder.cas\r\n", "main.cas\r\n\r\nsub.cas\r\n"}) {
+      f.Write("p.mak", project);
+      f.dialogs.Clear();
+      f.Main()->RunCommand("mnuBuild");
+      QCOMPARE(f.dialogs.boxes.size(), 1);
+      QCOMPARE(f.dialogs.boxes[0].kind, BoxKind::Error);
+      QVERIFY(f.dialogs.boxes[0].text.endsWith(U(u8"が存在しません。")));
+      QVERIFY(f.fake.assembled.isEmpty());
+    }
     // A modified project blocks Build and Link.
     f.Main()->projectModified = true;
     f.dialogs.Clear();

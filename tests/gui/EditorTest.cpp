@@ -66,6 +66,12 @@ class EditorTest : public QObject {
     QCOMPARE(tabs->tabText(0), QStringLiteral("Noname2.cas"));
     QCOMPARE(tabs->tabText(1), QStringLiteral("Noname3.cas"));
     QVERIFY(tabs->isTabVisible(1) && !tabs->isTabVisible(2));
+    // A folder called Noname4.cas is no file: New makes an untitled page of that name.
+    QVERIFY(QDir(f.Dir()).mkdir("Noname4.cas"));
+    QCOMPARE(e->NewFile(), 1);
+    QCOMPARE(e->PagePath(3), QStringLiteral("Noname4.cas"));
+    QVERIFY(e->PageUntitled(3));
+    QVERIFY(f.dialogs.plain.isEmpty());
   }
 
   void openRefusesTheSamePathTwiceButNotAnotherCase() {
