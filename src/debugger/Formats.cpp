@@ -7,19 +7,6 @@
 
 namespace tolvane::debugger {
 
-std::string FlagText(Word fr) {
-  bool of = fr & 4, sf = fr & 2, zf = fr & 1;
-  std::string s = "(OF=";
-  s += of ? '1' : '0';
-  s += " SF=";
-  s += sf ? '1' : '0';
-  s += " ZF=";
-  s += zf ? '1' : '0';
-  s += zf ? ") zero" : sf ? ") minus" : ") plus";
-  if (of) s += " overflow";
-  return s;
-}
-
 std::string RegisterHexText(Word w) { return Hex4(w); }
 
 std::string RegisterBinaryText(Word w) {
@@ -95,14 +82,5 @@ std::string MemoryTooltipText(Word address, Word value) {
 std::string WatchLogicalText(Word w) { return std::to_string(static_cast<unsigned>(w)); }
 
 std::string WatchArithmeticText(Word w) { return std::to_string(static_cast<int>(static_cast<std::int16_t>(w))); }
-
-std::string RegisterDumpText(const std::array<Word, 8>& gr, Word pr, Word sp, Word fr) {
-  char buf[160];
-  std::snprintf(buf, sizeof buf,
-                "GR0=%.4hX GR1=%.4hX GR2=%.4hX GR3=%.4hX GR4=%.4hX GR5=%.4hX GR6=%.4hX GR7=%.4hX\r\n"
-                ">PR=%.4hX SP=%.4hX FR=%s",
-                gr[0], gr[1], gr[2], gr[3], gr[4], gr[5], gr[6], gr[7], pr, sp, FlagText(fr).c_str());
-  return buf;
-}
 
 }  // namespace tolvane::debugger

@@ -3,15 +3,16 @@
 #include <string>
 
 #include "common/Word.h"
+#include "machine/RegisterDump.h"
 
 namespace tolvane::debugger {
 
 // Texts of the debug window's panes and of the console messages, as CP932 bytes.
 
-// The FR field: "(OF=0 SF=0 ZF=0) plus" ... "(OF=1 SF=1 ZF=0) minus overflow".
-// Bits above OF are ignored; a value execution never produces (SF and ZF both
-// set) reads as zero.
-std::string FlagText(Word fr);
+// The FR field ("(OF=0 SF=0 ZF=0) plus" ... "(OF=1 SF=1 ZF=0) minus overflow")
+// and the register dump are the machine's texts, shared with the plain run.
+using tolvane::FlagText;
+using tolvane::RegisterDumpText;
 
 // Register pane fields.
 std::string RegisterHexText(Word w);         // "%.4hX"
@@ -40,9 +41,5 @@ std::string MemoryTooltipText(Word address, Word value);
 // Watch pane value columns.
 std::string WatchLogicalText(Word w);     // "%hu"
 std::string WatchArithmeticText(Word w);  // "%hd"
-
-// The register dump written to the console (two console lines with the prompt
-// the console adds between them).
-std::string RegisterDumpText(const std::array<Word, 8>& gr, Word pr, Word sp, Word fr);
 
 }  // namespace tolvane::debugger

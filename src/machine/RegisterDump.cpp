@@ -14,14 +14,19 @@ Bytes FlagText(Word fr) {
   return buf;
 }
 
-Bytes RegisterDumpText(const CCpu& cpu) {
-  const auto& a = cpu.Registers();
+Bytes RegisterDumpText(const std::array<Word, 8>& gr, Word pr, Word sp, Word fr) {
   char buf[160];
   std::snprintf(buf, sizeof buf,
                 "GR0=%.4hX GR1=%.4hX GR2=%.4hX GR3=%.4hX GR4=%.4hX GR5=%.4hX GR6=%.4hX GR7=%.4hX\r\n"
                 ">PR=%.4hX SP=%.4hX FR=",
-                a[0], a[1], a[2], a[3], a[4], a[5], a[6], a[7], cpu.GetPR(), cpu.GetSP());
-  return Bytes(buf) + FlagText(cpu.GetFR());
+                gr[0], gr[1], gr[2], gr[3], gr[4], gr[5], gr[6], gr[7], pr, sp);
+  return Bytes(buf) + FlagText(fr);
+}
+
+Bytes RegisterDumpText(const CCpu& cpu) {
+  const auto& a = cpu.Registers();
+  return RegisterDumpText({a[0], a[1], a[2], a[3], a[4], a[5], a[6], a[7]}, cpu.GetPR(), cpu.GetSP(),
+                          cpu.GetFR());
 }
 
 Bytes StackOverflowText() { return J(u8"スタックオーバーフロー"); }

@@ -1,5 +1,7 @@
 #pragma once
 // Texts a run writes about the machine state at its end.
+#include <array>
+
 #include "common/Word.h"
 #include "machine/Cpu.h"
 
@@ -12,6 +14,7 @@ Bytes FlagText(Word fr);
 // "GR0=XXXX ... GR7=XXXX\r\n>PR=XXXX SP=XXXX FR=" + FlagText(FR): one console write
 // that the console's prompt turns into two lines.
 Bytes RegisterDumpText(const CCpu& cpu);
+Bytes RegisterDumpText(const std::array<Word, 8>& gr, Word pr, Word sp, Word fr);
 
 // The termination lines (ASCII / CP932).
 inline const char* const kTerminatedNormally = "Program terminated normally";
