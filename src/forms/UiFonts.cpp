@@ -37,4 +37,12 @@ QFont MakeFont(const QString& name, int pointSize) {
   return font;
 }
 
+QFont GothicPixels(int pixels) {
+  QFont font(FontGothic());
+  font.setPixelSize(pixels);
+  font.setFixedPitch(true);
+  font.setStyleHint(QFont::TypeWriter);
+  return font;
+}
+
 }  // namespace tolvane::forms

@@ -20,4 +20,8 @@ QString FontFixedSys();        // "FixedSys"
 // is forced to fixed pitch, so that text panes line up by character cells.
 QFont MakeFont(const QString& name, int pointSize);
 
+// The fixed-pitch Gothic at a pixel size: the text panes' font (message window,
+// listing viewer, console), which follows the screen rather than the point size.
+QFont GothicPixels(int pixels);
+
 }  // namespace tolvane::forms

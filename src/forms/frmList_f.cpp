@@ -23,14 +23,6 @@ namespace tolvane::forms {
 
 namespace {
 
-QFont GothicPixels(int pixels) {
-  QFont font(FontGothic());
-  font.setPixelSize(pixels);
-  font.setFixedPitch(true);
-  font.setStyleHint(QFont::TypeWriter);
-  return font;
-}
-
 // The bare file name of a path given as file-system bytes.
 QString BareName(const std::string& path) {
   return QFileInfo(QFile::decodeName(QByteArray(path.data(), static_cast<qsizetype>(path.size())))).fileName();

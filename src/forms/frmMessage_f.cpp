@@ -20,14 +20,6 @@ namespace tolvane::forms {
 
 namespace {
 
-QFont GothicPixels(int pixels) {
-  QFont font(FontGothic());
-  font.setPixelSize(pixels);
-  font.setFixedPitch(true);
-  font.setStyleHint(QFont::TypeWriter);
-  return font;
-}
-
 constexpr char kAssemblePrefix[] = "Assemble[";
 constexpr char kLinkPrefix[] = "LINK[";
 

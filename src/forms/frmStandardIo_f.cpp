@@ -18,14 +18,6 @@ namespace tolvane::forms {
 
 namespace {
 
-QFont GothicPixels(int pixels) {
-  QFont font(FontGothic());
-  font.setPixelSize(pixels);
-  font.setFixedPitch(true);
-  font.setStyleHint(QFont::TypeWriter);
-  return font;
-}
-
 bool IsLeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
 
 // At most `limit` bytes of `bytes`, never ending inside a double-byte character.
