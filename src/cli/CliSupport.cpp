@@ -22,6 +22,23 @@ bool IsAscii(const std::string& s) {
 
 }  // namespace
 
+bool SplitArguments(const std::vector<std::string>& args, std::vector<std::string>& operands,
+                    const std::function<bool(std::size_t& i, std::string& error)>& option,
+                    std::string& error) {
+  bool optionsEnded = false;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (!optionsEnded && a == "--") {
+      optionsEnded = true;
+    } else if (!optionsEnded && a.size() > 1 && a[0] == '-') {
+      if (!option(i, error)) return false;
+    } else {
+      operands.push_back(a);
+    }
+  }
+  return true;
+}
+
 void RememberPath(const std::string& path) {
   if (path.empty() || IsAscii(path)) return;  // ASCII converts to itself anyway
   auto& paths = VerbatimPaths();

@@ -1,6 +1,8 @@
 #pragma once
 #include <cstdio>
+#include <functional>
 #include <string>
+#include <vector>
 #include "common/MessageBox.h"
 #include "common/MessageSink.h"
 
@@ -22,6 +24,15 @@ class StderrMessageBox : public MessageBoxPort {
  private:
   BoxAnswer answer_;
 };
+
+// Walks a command's arguments. "--" ends the options; any other argument that
+// starts with '-' (and is more than "-") goes to `option` with its index, which
+// may step over the option's value and returns false, with `error` filled in, to
+// reject it. The remaining arguments are the operands, in order. False when an
+// option was rejected.
+bool SplitArguments(const std::vector<std::string>& args, std::vector<std::string>& operands,
+                    const std::function<bool(std::size_t& i, std::string& error)>& option,
+                    std::string& error);
 
 // Writes CP932 text to a stream as UTF-8. File names the tools put into their
 // lines are file-system bytes (UTF-8 here), not CP932: those registered with

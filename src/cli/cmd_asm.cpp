@@ -17,23 +17,30 @@ const char* const kAsmHelp =
 int CmdAsm(const Args& args) {
   BuildOptions options;
   std::vector<std::string> files;
-  bool optionsEnded = false;
-  for (const std::string& a : args) {
-    if (!optionsEnded && a == "--") {
-      optionsEnded = true;
-    } else if (!optionsEnded && a == "--no-listing") {
+  bool help = false;
+  std::string unknown;
+  auto option = [&](std::size_t& i, std::string& why) {
+    const std::string& a = args[i];
+    if (a == "--no-listing") {
       options.listing = 0;
-    } else if (!optionsEnded && (a == "--help" || a == "-h")) {
+      return true;
+    }
+    if (a == "--help" || a == "-h") {
+      help = true;
+      return false;  // stop here, as before: the help is all that is done
+    }
+    why = a;
+    return false;
+  };
+  if (!SplitArguments(args, files, option, unknown)) {
+    if (help) {
       std::fputs("usage: tolvane-cli asm [--no-listing] FILE.cas...\n", stdout);
       std::fputs(kAsmHelp, stdout);
       return 0;
-    } else if (!optionsEnded && a.size() > 1 && a[0] == '-') {
-      std::fprintf(stderr, "tolvane-cli asm: unknown option '%s'\n", a.c_str());
-      std::fputs("usage: tolvane-cli asm [--no-listing] FILE.cas...\n", stderr);
-      return 2;
-    } else {
-      files.push_back(a);
     }
+    std::fprintf(stderr, "tolvane-cli asm: unknown option '%s'\n", unknown.c_str());
+    std::fputs("usage: tolvane-cli asm [--no-listing] FILE.cas...\n", stderr);
+    return 2;
   }
   if (files.empty()) {
     std::fputs("usage: tolvane-cli asm [--no-listing] FILE.cas...\n", stderr);

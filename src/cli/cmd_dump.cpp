@@ -141,16 +141,14 @@ int DumpSymbols(const std::string& path, const std::vector<std::uint8_t>& bytes)
 
 int CmdDump(const Args& args) {
   std::vector<std::string> files;
-  bool onlyFiles = false;
-  for (const std::string& a : args) {
-    if (!onlyFiles && a == "--") {
-      onlyFiles = true;
-    } else if (!onlyFiles && a.size() > 1 && a[0] == '-') {
-      std::fprintf(stderr, "tolvane-cli dump: unknown option %s\nusage: tolvane-cli dump FILE\n", a.c_str());
-      return 2;
-    } else {
-      files.push_back(a);
-    }
+  std::string unknown;
+  auto option = [&](std::size_t& i, std::string& why) {
+    why = args[i];
+    return false;
+  };
+  if (!SplitArguments(args, files, option, unknown)) {
+    std::fprintf(stderr, "tolvane-cli dump: unknown option %s\nusage: tolvane-cli dump FILE\n", unknown.c_str());
+    return 2;
   }
   if (files.size() != 1) {
     std::fputs("tolvane-cli dump: give exactly one file\nusage: tolvane-cli dump FILE\n", stderr);

@@ -55,28 +55,20 @@ int CmdGo(const Args& args) {
   build.listing = 0;
   StdioRunOptions run;
   std::vector<std::string> files;
-  bool onlyFiles = false;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    if (!onlyFiles && a == "--") {
-      onlyFiles = true;
-      continue;
+  std::string error;
+  auto option = [&](std::size_t& i, std::string& why) {
+    if (args[i] == "--listing") {
+      build.listing = 1;
+      return true;
     }
-    if (!onlyFiles && a.size() > 1 && a[0] == '-') {
-      if (a == "--listing") {
-        build.listing = 1;
-        continue;
-      }
-      std::string error;
-      int used = ParseLinkOption(args, i, build, error);
-      if (used < 0) return GoUsage(error);
-      if (used == 0) used = ParseRunOption(args, i, run);
-      if (used < 0) return GoUsage("--max-steps needs a positive whole number");
-      if (used == 0) return GoUsage("unknown option " + a);
-      continue;
-    }
-    files.push_back(a);
-  }
+    int used = ParseLinkOption(args, i, build, why);
+    if (used < 0) return false;
+    if (used == 0) used = ParseRunOption(args, i, run);
+    if (used < 0) why = "--max-steps needs a positive whole number";
+    if (used == 0) why = "unknown option " + args[i];
+    return used > 0;
+  };
+  if (!SplitArguments(args, files, option, error)) return GoUsage(error);
   if (files.empty()) return GoUsage("no file given");
   build.symbolicDebug = run.symbols ? 1 : 0;
 

@@ -79,22 +79,13 @@ int ParseLinkOption(const Args& args, std::size_t& i, BuildOptions& options, std
 int CmdLink(const Args& args) {
   BuildOptions options;
   std::vector<std::string> files;
-  bool onlyFiles = false;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    if (!onlyFiles && a == "--") {
-      onlyFiles = true;
-      continue;
-    }
-    if (!onlyFiles && a.size() > 1 && a[0] == '-') {
-      std::string error;
-      const int used = ParseLinkOption(args, i, options, error);
-      if (used < 0) return LinkUsage(error);
-      if (used == 0) return LinkUsage("unknown option " + a);
-      continue;
-    }
-    files.push_back(a);
-  }
+  std::string error;
+  auto option = [&](std::size_t& i, std::string& why) {
+    const int used = ParseLinkOption(args, i, options, why);
+    if (used == 0) why = "unknown option " + args[i];
+    return used > 0;
+  };
+  if (!SplitArguments(args, files, option, error)) return LinkUsage(error);
   if (files.empty()) return LinkUsage("no object file given");
   StderrMessageSink sink;
   return Link(files, options, sink) ? 0 : 1;

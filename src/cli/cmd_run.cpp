@@ -56,24 +56,18 @@ int ParseRunOption(const Args& args, std::size_t& i, StdioRunOptions& options) {
 
 int CmdRun(const Args& args) {
   StdioRunOptions options;
-  std::string program;
-  bool onlyFiles = false;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    if (!onlyFiles && a == "--") {
-      onlyFiles = true;
-      continue;
-    }
-    if (!onlyFiles && a.size() > 1 && a[0] == '-') {
-      const int used = ParseRunOption(args, i, options);
-      if (used < 0) return RunUsage("--max-steps needs a positive whole number");
-      if (used == 0) return RunUsage(("unknown option " + a).c_str());
-      continue;
-    }
-    if (!program.empty()) return RunUsage("only one load module can be run");
-    program = a;
-  }
-  if (program.empty()) return RunUsage("no load module given");
+  std::vector<std::string> programs;
+  std::string error;
+  auto option = [&](std::size_t& i, std::string& why) {
+    const int used = ParseRunOption(args, i, options);
+    if (used < 0) why = "--max-steps needs a positive whole number";
+    if (used == 0) why = "unknown option " + args[i];
+    return used > 0;
+  };
+  if (!SplitArguments(args, programs, option, error)) return RunUsage(error.c_str());
+  if (programs.size() > 1) return RunUsage("only one load module can be run");
+  if (programs.empty()) return RunUsage("no load module given");
+  const std::string& program = programs.front();
   StderrMessageBox boxes;
   return RunOnStdio(program, options, stdin, stdout, stderr, boxes);
 }
