@@ -561,9 +561,7 @@ bool TfrmEditor::CloseCurrent() {
 }
 
 bool TfrmEditor::CloseAll() {
-  for (int i = 1; i <= openCount_; ++i) {
-    if (PageModified(i) && !AskAndSave(i, true)) return false;
-  }
+  if (!QueryClose()) return false;
   shifting_ = true;
   for (int i = 1; i <= openCount_; ++i) EmptyPage(i);
   openCount_ = 0;

@@ -14,6 +14,7 @@
 
 #include "common/ChangeExtension.h"
 #include "forms/DialogPort.h"
+#include "forms/TextPane.h"
 #include "forms/UiFonts.h"
 
 namespace tolvane::forms {
@@ -200,19 +201,9 @@ void TfrmMessage::pmnuMessagePopup() {
   if (memo_->textCursor().hasSelection()) copy_->setEnabled(true);
 }
 
-void TfrmMessage::pmnuSelectAllClick() {
-  memo_->selectAll();
-  copy_->setEnabled(memo_->textCursor().hasSelection());
-}
+void TfrmMessage::pmnuSelectAllClick() { SelectAllForCopy(memo_, copy_); }
 
-void TfrmMessage::pmnuCopyClick() {
-  QTextCursor cursor = memo_->textCursor();
-  if (!cursor.hasSelection()) return;
-  memo_->copy();
-  cursor.clearSelection();
-  memo_->setTextCursor(cursor);
-  copy_->setEnabled(false);
-}
+void TfrmMessage::pmnuCopyClick() { CopySelectionAndClear(memo_, copy_); }
 
 void TfrmMessage::showEvent(QShowEvent* event) {
   QDockWidget::showEvent(event);

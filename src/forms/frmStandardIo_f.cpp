@@ -12,6 +12,7 @@
 #include <QTextBlock>
 
 #include "forms/DialogPort.h"
+#include "forms/TextPane.h"
 #include "forms/UiFonts.h"
 
 namespace tolvane::forms {
@@ -323,19 +324,9 @@ void TfrmStandardIo::pmnuStandardIoPopup() {
   if (memo_->textCursor().hasSelection()) copy_->setEnabled(true);
 }
 
-void TfrmStandardIo::pmnuSelectAllClick() {
-  memo_->selectAll();
-  copy_->setEnabled(memo_->textCursor().hasSelection());
-}
+void TfrmStandardIo::pmnuSelectAllClick() { SelectAllForCopy(memo_, copy_); }
 
-void TfrmStandardIo::pmnuCopyClick() {
-  QTextCursor cursor = memo_->textCursor();
-  if (!cursor.hasSelection()) return;
-  memo_->copy();
-  cursor.clearSelection();
-  memo_->setTextCursor(cursor);
-  copy_->setEnabled(false);
-}
+void TfrmStandardIo::pmnuCopyClick() { CopySelectionAndClear(memo_, copy_); }
 
 void TfrmStandardIo::pmnuPrintClick() {
   emit printTargetChanged(3);

@@ -1,0 +1,13 @@
+#pragma once
+class QAction;
+class QPlainTextEdit;
+
+namespace tolvane::forms {
+
+// The Select All and Copy items of the read-mostly text panes (message window,
+// console): Copy is enabled only while there is something to copy.
+void SelectAllForCopy(QPlainTextEdit* edit, QAction* copy);
+// Copies the selection, then drops it and disables Copy until the next one.
+void CopySelectionAndClear(QPlainTextEdit* edit, QAction* copy);
+
+}  // namespace tolvane::forms
