@@ -913,30 +913,18 @@ void TfrmMain::mnuExitClick() {
 // ---------------------------------------------------------------------------
 // Edit menu
 
-void TfrmMain::mnuUnDoClick() {
-  if (!Guard() || !windows_.editor) return;
-  windows_.editor->Undo();
+bool TfrmMain::EditorCommand(void (TfrmEditor::*command)()) {
+  if (!Guard() || !windows_.editor) return false;
+  (windows_.editor->*command)();
+  return true;
 }
-void TfrmMain::mnuCutClick() {
-  if (!Guard() || !windows_.editor) return;
-  windows_.editor->CutSelection();
-}
-void TfrmMain::mnuCopyClick() {
-  if (!Guard() || !windows_.editor) return;
-  windows_.editor->CopySelection();
-}
-void TfrmMain::mnuPasteClick() {
-  if (!Guard() || !windows_.editor) return;
-  windows_.editor->PasteClipboard();
-}
-void TfrmMain::mnuDeleteClick() {
-  if (!Guard() || !windows_.editor) return;
-  windows_.editor->DeleteSelection();
-}
+void TfrmMain::mnuUnDoClick() { EditorCommand(&TfrmEditor::Undo); }
+void TfrmMain::mnuCutClick() { EditorCommand(&TfrmEditor::CutSelection); }
+void TfrmMain::mnuCopyClick() { EditorCommand(&TfrmEditor::CopySelection); }
+void TfrmMain::mnuPasteClick() { EditorCommand(&TfrmEditor::PasteClipboard); }
+void TfrmMain::mnuDeleteClick() { EditorCommand(&TfrmEditor::DeleteSelection); }
 void TfrmMain::mnuSelectAllClick() {
-  if (!Guard() || !windows_.editor) return;
-  windows_.editor->SelectAllText();
-  EnableSelectionGroup(windows_.editor->HasSelection());
+  if (EditorCommand(&TfrmEditor::SelectAllText)) EnableSelectionGroup(windows_.editor->HasSelection());
 }
 void TfrmMain::mnuFindClick() {
   if (!Guard()) return;

@@ -214,6 +214,8 @@ class TfrmMain : public QMainWindow {
   void FormShow();
   bool FormCloseQuery();
   bool Guard();
+  // An Edit menu command on the editor, after the guard; false when it did not run.
+  bool EditorCommand(void (TfrmEditor::*command)());
   bool RefuseWhileDebugging();
   void RunHeld(const QString& target);
   void Dock(QDockWidget* dock, DockArea area);
