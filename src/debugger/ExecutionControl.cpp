@@ -169,26 +169,6 @@ class PlainRunTurn : public RunTurnPort {
   std::chrono::steady_clock::time_point lastTurn_ = std::chrono::steady_clock::now();
 };
 
-// The plain run's console. The machine's fast loop looks at its turn port only
-// every kPlainInterval instructions, so an End Program that arrives while an IN
-// waits would let the program run on (its OUT lines, even its final RET, after
-// "Program terminated abnormally"). The read leaves the loop instead.
-class PlainRunConsole : public ConsolePort {
- public:
-  struct EndedDuringInput {};
-  PlainRunConsole(ConsolePort& inner, const bool& endRequested) : inner_(inner), endRequested_(endRequested) {}
-  Bytes ConsoleReadLine() override {
-    Bytes line = inner_.ConsoleReadLine();
-    if (endRequested_) throw EndedDuringInput{};
-    return line;
-  }
-  void ConsoleWrite(const Bytes& text) override { inner_.ConsoleWrite(text); }
-
- private:
-  ConsolePort& inner_;
-  const bool& endRequested_;
-};
-
 }  // namespace
 
 bool ExecutionControl::RunProgram(const std::string& fileName, const BuildOptions& options) {
@@ -196,15 +176,10 @@ bool ExecutionControl::RunProgram(const std::string& fileName, const BuildOption
   if (!Load(fileName, options)) return false;
   hooks_.unAsmTracking = false;
   PlainRunTurn turn(ui_, endRequested_);
-  PlainRunConsole console(console_, endRequested_);
   plainRunning_ = true;
-  RunResult result;
-  try {
-    result = RunToEnd(cpu_, memory_, console, 0, &turn, PlainRunTurn::kPlainInterval);
-  } catch (const PlainRunConsole::EndedDuringInput&) {
-    plainRunning_ = false;
-    return false;  // EndProgram has written its lines and switched the commands
-  }
+  // The machine asks the turn port after every input too, so an End Program
+  // given while an IN waited stops the run before the next instruction.
+  const RunResult result = RunToEnd(cpu_, memory_, console_, 0, &turn, PlainRunTurn::kPlainInterval);
   if (result.stop == RunStop::Undefined) {
     // An undefined instruction never advances: the program hangs there until
     // the user ends it, and the window system stays responsive meanwhile.

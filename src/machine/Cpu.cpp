@@ -73,6 +73,8 @@ RunResult RunToEnd(CCpu& cpu, Memory& memory, ConsolePort& console, std::uint64_
         break;
       ++done;
     }
+    // After an input the owner looks at its stop flags before the next instruction.
+    if (s == StepResult::InputServed) ++done;
     steps += done;
     if (s == StepResult::ProgramEnd) {
       ++steps;

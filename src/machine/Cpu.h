@@ -116,7 +116,9 @@ enum class RunStop {
 };
 
 // Gives the window system a turn during a long plain run. Called before the
-// first instruction and then every `interval` instructions; return false to stop.
+// first instruction, then every `interval` instructions and right after every
+// input (the user may have ended the run while the program waited); return
+// false to stop.
 class RunTurnPort {
  public:
   virtual ~RunTurnPort() = default;

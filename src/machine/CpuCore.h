@@ -20,7 +20,10 @@
 
 namespace tolvane::machine_detail {
 
-enum class StepResult : std::uint8_t { Continue, ProgramEnd, StackOverflow, Undefined };
+// InputServed: the instruction was an IN and completed; the program may go on,
+// but the user had the console meanwhile, so a loop that runs many instructions
+// between looks at its owner's stop flags gives its owner that look now.
+enum class StepResult : std::uint8_t { Continue, ProgramEnd, StackOverflow, Undefined, InputServed };
 
 // Per operation code: 0 = undefined, else length (1/2) | kUsesR | kUsesX.
 enum : std::uint8_t { kLen1 = 1, kLen2 = 2, kLenMask = 3, kUsesR = 4, kUsesX = 8 };
@@ -339,6 +342,8 @@ TOLVANE_ALWAYS_INLINE StepResult StepOnce(Word* const g, Word& fr, Word& pr, Wor
           hooks->memoryChanged = true;
         }
         SyncIn(g, fr, pr, sp, limit, cpu);
+        pr = static_cast<Word>(pr + 2);
+        return StepResult::InputServed;
       } else if (number == 2) {
         SyncOut(g, fr, pr, sp, limit, cpu);
         SvcOut(cpu, memory, console, cpu.GetRegister(1), cpu.GetRegister(2));
