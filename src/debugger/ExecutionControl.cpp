@@ -390,6 +390,13 @@ ExecStatus ExecutionControl::GoBatch(unsigned limit, unsigned& executed) {
   return ExecStatus::Continue;
 }
 
+void ExecutionControl::StopHere() {
+  // A refresh that finds no row for PR has ended the program; the stop must
+  // not switch the run commands on again.
+  if (goRunning_ && !RefreshPanes()) return;
+  StoppedHandling();
+}
+
 void ExecutionControl::RunLoop() {
   ui_.ShowDebugWindow();
   bool turnDue = true;  // the first instruction follows a turn
@@ -410,10 +417,7 @@ void ExecutionControl::RunLoop() {
       }
       if (pauseRequested_) {
         pauseRequested_ = false;
-        // A refresh that finds no row for PR has ended the program; the stop
-        // must not switch the run commands on again.
-        if (goRunning_ && !RefreshPanes()) return;
-        StoppedHandling();
+        StopHere();
         return;
       }
     }
@@ -444,15 +448,9 @@ void ExecutionControl::RunLoop() {
       if (goRunning_) RefreshPanes();
       return;
     }
-    if (breakpoints_.IsEnabledAt(cpu_.GetPR())) {
-      if (goRunning_ && !RefreshPanes()) return;
-      StoppedHandling();
-      return;
-    }
-    if (pauseRequested_) {
+    if (breakpoints_.IsEnabledAt(cpu_.GetPR()) || pauseRequested_) {
       pauseRequested_ = false;
-      if (goRunning_ && !RefreshPanes()) return;
-      StoppedHandling();
+      StopHere();
       return;
     }
     if (!animateRunning_ &&

@@ -247,6 +247,8 @@ class ExecutionControl {
   void ProgramEndHandling();
   void StoppedHandling();  // breakpoint or pause: keys text, Go/Animate/Trace/Step on
   bool RunContinuous(bool animate);
+  // Ends a GO or animate at the current instruction (breakpoint or pause).
+  void StopHere();
   void RunLoop();
   // GO's inner loop: up to `limit` instructions, stopping after one that ends
   // the program or overflows, or when a breakpoint, pause or end is due.
