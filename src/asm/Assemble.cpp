@@ -1,8 +1,6 @@
 // The assembly driver: reads the source, runs every line through analysis,
 // operand rules and generation, resolves the labels, writes the listing and
 // the object file, and reports through the message sink.
-#include <sys/stat.h>
-
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -10,31 +8,11 @@
 
 #include "asm/AsmCore.h"
 #include "asm/Assembler.h"
+#include "common/BinaryIo.h"
 #include "common/ChangeExtension.h"
 #include "common/Cp932.h"
 
 namespace tolvane {
-
-namespace {
-
-enum class ReadResult { Ok, CannotOpen, ReadError, CannotClose };
-
-ReadResult ReadWholeFile(const std::string& path, std::string& out) {
-  struct stat st {};
-  // A directory or device is no source file (and reading one could block).
-  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return ReadResult::CannotOpen;
-  std::FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f) return ReadResult::CannotOpen;
-  out.clear();
-  char buf[65536];
-  std::size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
-  bool failed = std::ferror(f) != 0;
-  if (std::fclose(f) != 0 && !failed) return ReadResult::CannotClose;
-  return failed ? ReadResult::ReadError : ReadResult::Ok;
-}
-
-}  // namespace
 
 void Assembler::ReportLineError(std::int32_t lineNumber, const std::string& text) {
   if (suppressLineErrors) return;
@@ -97,14 +75,14 @@ int Assembler::Assemble(const std::string& path, BuildOptions options) {
   try {
     std::string source;
     switch (ReadWholeFile(path, source)) {
-      case ReadResult::Ok: break;
-      case ReadResult::CannotOpen:
+      case FileReadResult::Ok: break;
+      case FileReadResult::CannotOpen:
         ReportFileError(path, J(u8"がオープンできません。"));
         return 0;
-      case ReadResult::ReadError:
+      case FileReadResult::ReadError:
         ReportFileError(path, J(u8" の読み込み中にエラーが発生しました。"));
         return 0;
-      case ReadResult::CannotClose:
+      case FileReadResult::CannotClose:
         ReportFileError(path, J(u8"がクローズできません。"));
         return 0;
     }

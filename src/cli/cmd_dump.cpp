@@ -1,5 +1,3 @@
-#include <sys/stat.h>
-
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -7,6 +5,7 @@
 
 #include "CliSupport.h"
 #include "Commands.h"
+#include "common/BinaryIo.h"
 #include "common/Cp932.h"
 #include "link/LoadModule.h"
 #include "link/ObjectFile.h"
@@ -22,19 +21,6 @@ const char* const kDumpHelp =
 namespace {
 
 enum class Kind { Unknown, Object, LoadModule, Symbols };
-
-bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes) {
-  struct stat st {};
-  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
-  std::FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f) return false;
-  std::uint8_t buf[65536];
-  std::size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) bytes.insert(bytes.end(), buf, buf + n);
-  const bool ok = std::ferror(f) == 0;
-  std::fclose(f);
-  return ok;
-}
 
 // The stored file name says what the file is; when it names several kinds
 // ("x.obj.exe") the last one wins, as that is the extension the writer gave it.
@@ -156,7 +142,7 @@ int CmdDump(const Args& args) {
   }
   const std::string& path = files[0];
   std::vector<std::uint8_t> bytes;
-  if (!ReadWholeFile(path, bytes)) return Fail(path, J(u8"がオープンできません。"));
+  if (ReadWholeFile(path, bytes) != FileReadResult::Ok) return Fail(path, J(u8"がオープンできません。"));
   switch (KindOf(bytes)) {
     case Kind::Object:
       return DumpObject(path, bytes);

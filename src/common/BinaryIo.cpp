@@ -33,23 +33,38 @@ bool BinaryWriter::Close() {
   return ok && !failed_;
 }
 
-BinaryReader::LoadResult BinaryReader::Load(const std::string& path) {
-  data_.clear();
-  pos_ = 0;
+namespace {
+
+template <class Buffer>
+FileReadResult ReadInto(const std::string& path, Buffer& out) {
+  out.clear();
   struct stat st {};
-  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return LoadResult::CannotOpen;
+  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return FileReadResult::CannotOpen;
   std::FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f) return LoadResult::CannotOpen;
-  unsigned char buf[65536];
+  if (!f) return FileReadResult::CannotOpen;
+  char buf[65536];
   std::size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) data_.insert(data_.end(), buf, buf + n);
-  bool err = std::ferror(f) != 0;
-  std::fclose(f);
-  if (err) {
-    data_.clear();
-    return LoadResult::CannotOpen;
+  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) out.insert(out.end(), buf, buf + n);
+  const bool failed = std::ferror(f) != 0;
+  if (std::fclose(f) != 0 && !failed) return FileReadResult::CannotClose;
+  if (failed) {
+    out.clear();
+    return FileReadResult::ReadError;
   }
-  return LoadResult::Ok;
+  return FileReadResult::Ok;
+}
+
+}  // namespace
+
+FileReadResult ReadWholeFile(const std::string& path, std::string& out) { return ReadInto(path, out); }
+FileReadResult ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& out) { return ReadInto(path, out); }
+
+BinaryReader::LoadResult BinaryReader::Load(const std::string& path) {
+  pos_ = 0;
+  // A close failure after a complete read leaves usable bytes; only a failed
+  // open or read makes the file unreadable here.
+  const FileReadResult r = ReadWholeFile(path, data_);
+  return r == FileReadResult::Ok || r == FileReadResult::CannotClose ? LoadResult::Ok : LoadResult::CannotOpen;
 }
 
 void BinaryReader::SetBytes(const std::uint8_t* data, std::size_t size) {

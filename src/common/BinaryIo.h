@@ -28,6 +28,13 @@ class BinaryWriter {
   bool failed_ = false;
 };
 
+enum class FileReadResult { Ok, CannotOpen, ReadError, CannotClose };
+
+// Reads a whole file. Anything but a regular file (a directory, a device that
+// could block) is refused as CannotOpen.
+FileReadResult ReadWholeFile(const std::string& path, std::string& out);
+FileReadResult ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& out);
+
 // Reads the same primitives from a whole file held in memory, never past its end.
 class BinaryReader {
  public:
