@@ -9,6 +9,7 @@
 #include <QPlainTextEdit>
 #include <QScreen>
 #include <QScrollBar>
+#include <QStringDecoder>
 #include <QTextBlock>
 #include <algorithm>
 
@@ -26,6 +27,14 @@ constexpr char kLinkPrefix[] = "LINK[";
 
 QString FromFileSystem(const std::string& bytes) {
   return QFile::decodeName(QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
+}
+
+// File-system names are UTF-8 here; a name that is not (the main window writes
+// names into the lines in CP932 where it can) is part of the CP932 text.
+bool IsUtf8(const std::string& bytes) {
+  QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+  const QString decoded = decoder(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
+  return !decoder.hasError();
 }
 
 bool IsAscii(const std::string& bytes) {
@@ -125,7 +134,7 @@ void TfrmMessage::AppendMessageLine(const std::string& cp932Line) {
 void TfrmMessage::NotePaths(const std::string& line) {
   std::string path = Bracketed(line, kAssemblePrefix);
   if (path.empty()) path = Bracketed(line, kLinkPrefix);
-  if (path.empty() || IsAscii(path)) return;
+  if (path.empty() || IsAscii(path) || !IsUtf8(path)) return;
   for (const char* extension : {"", ".cas", ".obj", ".lst", ".exe", ".sym"}) {
     const std::string variant = *extension ? ChangeExtension(path, extension) : path;
     if (std::find(paths_.begin(), paths_.end(), variant) == paths_.end()) paths_.push_back(variant);

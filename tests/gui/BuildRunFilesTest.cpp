@@ -115,6 +115,9 @@ class BuildRunFilesTest : public QObject {
     const QStringList lines = MessageLines(f.Main());
     QVERIFY(!lines.isEmpty());
     QCOMPARE(lines.first(), QStringLiteral("Assemble[%1]").arg(src));
+    // What the user sees names the file readably too.
+    QVERIFY2(f.Main()->Windows().message->Text().startsWith(QStringLiteral("Assemble[%1]\r\n").arg(src)),
+             qPrintable(f.Main()->Windows().message->Text()));
     QVERIFY(f.Main()->Windows().message->ActivateLine(1));
     QCOMPARE(f.Editor()->OpenCount(), 1);
     QCOMPARE(f.Editor()->PageEditor(1)->textCursor().blockNumber(), 2);
