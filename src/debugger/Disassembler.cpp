@@ -111,6 +111,10 @@ void Disassembler::SetLayout(Word origin, Word initialSp, Word stackLimit) {
   stackLimit_ = stackLimit;
 }
 
+const std::string* Disassembler::LabelAt(Word a) const {
+  return symbols_ && symbols_->Loaded() ? symbols_->DisassemblyLabelAt(a) : nullptr;
+}
+
 char* Disassembler::Reserve(std::size_t n) {
   if (used_ + n > arena_.size()) arena_.resize(std::max(arena_.size() * 2, used_ + n));
   return arena_.data() + used_;
@@ -122,7 +126,7 @@ int Disassembler::FormatRow(Word a, std::uint32_t& length) {
   Word w = memory_[a];
   Word adr = memory_[static_cast<Word>(a + 1)];
   unsigned op = w >> 8, r = (w >> 4) & 0xF, x = w & 0xF;
-  const std::string* label = symbols_ && symbols_->Loaded() ? symbols_->DisassemblyLabelAt(a) : nullptr;
+  const std::string* label = LabelAt(a);
   std::string_view labelText = label ? std::string_view(*label) : std::string_view();
 
   // Words the machine will not execute (a register field of 8-15 where the
@@ -145,7 +149,7 @@ int Disassembler::FormatRow(Word a, std::uint32_t& length) {
   PutPadded(p, info.name, 8);
 
   auto putAddress = [&] {
-    const std::string* s = symbols_ && symbols_->Loaded() ? symbols_->DisassemblyLabelAt(adr) : nullptr;
+    const std::string* s = LabelAt(adr);
     if (s) {
       PutStr(p, *s);
     } else {
@@ -189,7 +193,7 @@ int Disassembler::DecodeAt(Word a) {
   // Split the formatted text back into its three fields.
   std::string_view line(arena_.data() + saved, length);
   std::size_t fieldStart = 17;
-  const std::string* label = symbols_ && symbols_->Loaded() ? symbols_->DisassemblyLabelAt(a) : nullptr;
+  const std::string* label = LabelAt(a);
   scratch_.label = label ? *label : std::string();
   std::size_t mnStart = fieldStart + std::max<std::size_t>(9, scratch_.label.size());
   std::string_view mn = line.substr(mnStart, 8);
@@ -220,7 +224,7 @@ void Disassembler::BuildUnAsmTable() {
 }
 
 std::string Disassembler::DataLine(Word a) const {
-  const std::string* label = symbols_ && symbols_->Loaded() ? symbols_->DisassemblyLabelAt(a) : nullptr;
+  const std::string* label = LabelAt(a);
   std::string s(17 + std::max<std::size_t>(9, label ? label->size() : 0) + 8, ' ');
   char* p = s.data();
   PutHex(p, a);

@@ -89,6 +89,8 @@ class Disassembler {
     std::uint32_t length;
   };
   // Writes the row text of the instruction or data word at `a` to the arena.
+  // The name the listing shows for an address (the last record of it), if symbols are loaded.
+  const std::string* LabelAt(Word a) const;
   int FormatRow(Word a, std::uint32_t& length);
   bool PatchRow(Word a);
   char* Reserve(std::size_t n);
