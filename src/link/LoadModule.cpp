@@ -69,6 +69,17 @@ void PutNamedTable(BinaryWriter& out, const Table& table) {
   }
 }
 
+// Opens an output file and writes its own path first, the signature every
+// reader checks.
+bool OpenOutput(BinaryWriter& out, const std::string& path, MessageSink& sink) {
+  if (!out.Open(path)) {
+    sink.AppendMessageLine(" Error:  " + path + J(u8"がオープンできません。"));
+    return false;
+  }
+  out.PutString(path);
+  return true;
+}
+
 bool CloseOutput(BinaryWriter& out, const std::string& path, MessageSink& sink) {
   if (out.Close()) return true;
   sink.AppendMessageLine(" Error:  " + path + J(u8"がクローズできません。"));
@@ -136,11 +147,7 @@ bool ReadSymbolFile(const std::string& path, SymbolTable& out, MessageBoxPort& b
 
 bool WriteLoadModule(const std::string& path, const LoadModule& module, MessageSink& sink) {
   BinaryWriter out;
-  if (!out.Open(path)) {
-    sink.AppendMessageLine(" Error:  " + path + J(u8"がオープンできません。"));
-    return false;
-  }
-  out.PutString(path);
+  if (!OpenOutput(out, path, sink)) return false;
   out.PutWord(module.origin);
   out.PutWord(module.start);
   out.PutWord(module.initialSp);
@@ -154,11 +161,7 @@ bool WriteLoadModule(const std::string& path, const LoadModule& module, MessageS
 
 bool WriteSymbolFile(const std::string& path, const SymbolTable& symbols, MessageSink& sink) {
   BinaryWriter out;
-  if (!out.Open(path)) {
-    sink.AppendMessageLine(" Error:  " + path + J(u8"がオープンできません。"));
-    return false;
-  }
-  out.PutString(path);
+  if (!OpenOutput(out, path, sink)) return false;
   PutNamedTable(out, symbols);
   return CloseOutput(out, path, sink);
 }
