@@ -1,23 +1,16 @@
 #include "CliSupport.h"
 
-#include <algorithm>
 #include <cstdio>
-#include <vector>
 
-#include "common/ChangeExtension.h"
 #include "common/Cp932.h"
+#include "common/FileNameMarks.h"
 
 namespace tolvane::cli {
 namespace {
 
-// Longest first, so that "a.cas" wins over a shorter name it contains.
-std::vector<std::string>& VerbatimPaths() {
-  static std::vector<std::string> paths;
-  return paths;
-}
-
-bool IsAscii(const std::string& s) {
-  return std::all_of(s.begin(), s.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+FileNameMarks& Marks() {
+  static FileNameMarks marks;
+  return marks;
 }
 
 }  // namespace
@@ -39,39 +32,13 @@ bool SplitArguments(const std::vector<std::string>& args, std::vector<std::strin
   return true;
 }
 
-void RememberPath(const std::string& path) {
-  if (path.empty() || IsAscii(path)) return;  // ASCII converts to itself anyway
-  auto& paths = VerbatimPaths();
-  auto add = [&](const std::string& p) {
-    if (std::find(paths.begin(), paths.end(), p) == paths.end()) paths.push_back(p);
-  };
-  add(path);
-  for (const char* ext : {".cas", ".obj", ".lst", ".exe", ".sym"}) add(ChangeExtension(path, ext));
-  std::stable_sort(paths.begin(), paths.end(),
-                   [](const std::string& a, const std::string& b) { return a.size() > b.size(); });
-}
+void RememberPath(const std::string& path) { Marks().Add(path); }
 
 void PrintCp932(std::FILE* f, const std::string& cp932) {
-  const auto& paths = VerbatimPaths();
   std::string out;
-  std::string pending;  // CP932 bytes waiting for conversion
-  for (std::size_t i = 0; i < cp932.size();) {
-    const std::string* hit = nullptr;
-    for (const std::string& p : paths)
-      if (cp932.compare(i, p.size(), p) == 0) {
-        hit = &p;
-        break;
-      }
-    if (!hit) {
-      pending.push_back(cp932[i++]);
-      continue;
-    }
-    out += Cp932ToUtf8(pending);
-    pending.clear();
-    out += *hit;
-    i += hit->size();
-  }
-  out += Cp932ToUtf8(pending);
+  Marks().Split(
+      cp932, [&](std::string_view text) { out += Cp932ToUtf8(std::string(text)); },
+      [&](const std::string& name) { out += name; });
   std::fwrite(out.data(), 1, out.size(), f);
 }
 

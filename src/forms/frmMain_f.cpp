@@ -26,6 +26,7 @@
 
 #include "common/ChangeExtension.h"
 #include "common/Cp932.h"
+#include "common/FileNameMarks.h"
 #include "forms/DialogPort.h"
 #include "forms/UiFonts.h"
 #include "forms/frmDebug_f.h"
@@ -55,41 +56,25 @@ QString FromBytes(const std::string& path) {
 class ReadablePathSink : public MessageSink {
  public:
   ReadablePathSink(MessageSink& inner, const std::vector<std::string>& paths) : inner_(inner) {
-    for (const std::string& path : paths) {
-      for (const char* ext : {"", ".cas", ".obj", ".lst", ".exe", ".sym"}) {
-        const std::string native = *ext ? ChangeExtension(path, ext) : path;
-        std::string cp932;
-        const bool ascii = std::all_of(native.begin(), native.end(),
-                                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-        if (ascii || !Utf8ToCp932(native, cp932)) continue;
-        pairs_.emplace_back(native, cp932);
-      }
-    }
-    std::stable_sort(pairs_.begin(), pairs_.end(),
-                     [](const auto& a, const auto& b) { return a.first.size() > b.first.size(); });
+    for (const std::string& path : paths) marks_.Add(path);
   }
   void AppendMessageLine(const std::string& line) override {
-    if (pairs_.empty()) return inner_.AppendMessageLine(line);
+    if (marks_.Empty()) return inner_.AppendMessageLine(line);
     std::string out;
-    for (std::size_t i = 0; i < line.size();) {
-      bool hit = false;
-      for (const auto& [native, cp932] : pairs_) {
-        if (line.compare(i, native.size(), native) == 0) {
-          out += cp932;
-          i += native.size();
-          hit = true;
-          break;
-        }
-      }
-      if (!hit) out.push_back(line[i++]);
-    }
+    marks_.Split(
+        line, [&](std::string_view text) { out += text; },
+        [&](const std::string& name) {
+          // A name CP932 cannot hold stays as the file system's bytes.
+          std::string cp932;
+          out += Utf8ToCp932(name, cp932) ? cp932 : name;
+        });
     inner_.AppendMessageLine(out);
   }
   void ClearMessages() override { inner_.ClearMessages(); }
 
  private:
   MessageSink& inner_;
-  std::vector<std::pair<std::string, std::string>> pairs_;
+  FileNameMarks marks_;
 };
 
 const QString& CaptionEditor() { static const QString s = U(u8"ソースコード"); return s; }

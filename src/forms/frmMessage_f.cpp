@@ -37,12 +37,6 @@ bool IsUtf8(const std::string& bytes) {
   return !decoder.hasError();
 }
 
-bool IsAscii(const std::string& bytes) {
-  for (const char c : bytes)
-    if (static_cast<unsigned char>(c) >= 0x80) return false;
-  return true;
-}
-
 // The bracketed part of "Prefix[...]", or empty.
 std::string Bracketed(const std::string& line, const char* prefix) {
   const std::size_t length = std::char_traits<char>::length(prefix);
@@ -134,43 +128,22 @@ void TfrmMessage::AppendMessageLine(const std::string& cp932Line) {
 void TfrmMessage::NotePaths(const std::string& line) {
   std::string path = Bracketed(line, kAssemblePrefix);
   if (path.empty()) path = Bracketed(line, kLinkPrefix);
-  if (path.empty() || IsAscii(path) || !IsUtf8(path)) return;
-  for (const char* extension : {"", ".cas", ".obj", ".lst", ".exe", ".sym"}) {
-    const std::string variant = *extension ? ChangeExtension(path, extension) : path;
-    if (std::find(paths_.begin(), paths_.end(), variant) == paths_.end()) paths_.push_back(variant);
-  }
-  std::stable_sort(paths_.begin(), paths_.end(),
-                   [](const std::string& a, const std::string& b) { return a.size() > b.size(); });
+  if (IsUtf8(path)) names_.Add(path);
 }
 
 QString TfrmMessage::DisplayText(const std::string& line) const {
   // The tools write their texts in CP932 but name files by the bytes they were
   // given; on a UTF-8 file system those bytes are no CP932.
   QString text;
-  std::size_t done = 0;
-  std::size_t at = 0;
-  while (at < line.size()) {
-    const std::string* found = nullptr;
-    for (const std::string& path : paths_) {
-      if (line.compare(at, path.size(), path) == 0) {
-        found = &path;
-        break;
-      }
-    }
-    if (!found) {
-      ++at;
-      continue;
-    }
-    text += FromCp932(line.substr(done, at - done)) + FromFileSystem(*found);
-    at += found->size();
-    done = at;
-  }
-  return text + FromCp932(line.substr(done));
+  names_.Split(
+      line, [&](std::string_view run) { text += FromCp932(std::string(run)); },
+      [&](const std::string& name) { text += FromFileSystem(name); });
+  return text;
 }
 
 void TfrmMessage::ClearMessages() {
   lines_.clear();
-  paths_.clear();
+  names_.Clear();
   memo_->clear();
 }
 

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "common/FileNameMarks.h"
 #include "common/MessageSink.h"
 
 class QAction;
@@ -80,7 +81,7 @@ class TfrmMessage : public QDockWidget, public MessageSink {
   void NotePaths(const std::string& line);
 
   std::vector<std::string> lines_;
-  std::vector<std::string> paths_;  // non-ASCII path bytes seen in this run, longest first
+  FileNameMarks names_;  // file-system names seen in this run's Assemble and LINK lines
 };
 
 }  // namespace tolvane::forms

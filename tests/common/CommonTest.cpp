@@ -6,6 +6,7 @@
 #include "common/BinaryIo.h"
 #include "common/ChangeExtension.h"
 #include "common/Cp932.h"
+#include "common/FileNameMarks.h"
 
 using namespace tolvane;
 
@@ -77,4 +78,23 @@ TEST(BinaryIo, WordsAreBigEndianAndReadsStopAtTheEnd) {
   EXPECT_FALSE(r.SkipWords(2));
   EXPECT_EQ(r.Load("/nonexistent/file"), BinaryReader::LoadResult::CannotOpen);
   EXPECT_EQ(r.Load("/tmp"), BinaryReader::LoadResult::CannotOpen);
+}
+
+TEST(FileNameMarks, SplitsLinesIntoTextAndRegisteredNames) {
+  FileNameMarks marks;
+  marks.Add("ascii/only.cas");  // reads the same either way: not registered
+  EXPECT_TRUE(marks.Empty());
+  marks.Add("\xE4\xBD\x9C/a.cas");  // 作/a.cas, as the file system names it
+  std::vector<std::string> parts;
+  marks.Split(
+      "LINK[\xE4\xBD\x9C/a.exe]x\xE4\xBD\x9C/a.cas", [&](std::string_view t) { parts.push_back("T:" + std::string(t)); },
+      [&](const std::string& n) { parts.push_back("N:" + n); });
+  EXPECT_EQ(parts, (std::vector<std::string>{"T:LINK[", "N:\xE4\xBD\x9C/a.exe", "T:]x", "N:\xE4\xBD\x9C/a.cas"}));
+  // The longest name wins where several start at one place.
+  marks.Add("\xE4\xBD\x9C/a.cas.bak");
+  parts.clear();
+  marks.Split(
+      "\xE4\xBD\x9C/a.cas.bak", [&](std::string_view t) { parts.push_back("T:" + std::string(t)); },
+      [&](const std::string& n) { parts.push_back("N:" + n); });
+  EXPECT_EQ(parts, (std::vector<std::string>{"N:\xE4\xBD\x9C/a.cas.bak"}));
 }
