@@ -5,7 +5,7 @@
 #include "common/Cp932.h"
 #include "debugger/Formats.h"
 #include "debugger/TextChecks.h"
-#include "machine/CpuCore.h"
+#include "machine/Cpu.h"
 
 namespace tolvane::debugger {
 
@@ -341,53 +341,13 @@ bool ExecutionControl::TurnDue(unsigned& sinceTurn, std::chrono::steady_clock::t
   return std::chrono::steady_clock::now() - lastTurn >= std::chrono::milliseconds(kTurnMillis);
 }
 
-namespace {
-
-// GO's instructions between two looks at the clock. Kept apart from the class,
-// with everything it touches in parameters and locals, so that the compiler can
-// keep the registers of the machine in registers of its own.
-#if defined(__GNUC__) && !defined(__clang__)
-// GCC's straight-line vectoriser packs the eight general registers into vector
-// registers here and unpacks them every instruction, which costs half the speed.
-__attribute__((optimize("no-tree-slp-vectorize")))
-#endif
-machine_detail::StepResult GoSteps(CCpu& cpu, Memory& memory, ConsolePort& console, MachineHooks& hooks,
-                                   const std::bitset<kMemoryWords>& breakpoints, const bool& endRequested,
-                                   const bool& pauseRequested, unsigned limit, unsigned& executed) {
-  using namespace machine_detail;
-  // The registers stay in locals between instructions, as in the machine's own
-  // plain run; the step brings the register file up to date before it calls
-  // out (console, store hooks) and reads it back afterwards.
-  Word g[8], fr, pr, sp, stackLimit;
-  SyncIn(g, fr, pr, sp, stackLimit, cpu);
-  StepResult s = StepResult::Continue;
-  unsigned n = 0;
-  while (n < limit) {
-    s = StepOnce<true>(g, fr, pr, sp, stackLimit, memory, cpu, console, &hooks);
-    ++n;
-    if (s != StepResult::Continue) [[unlikely]]
-      break;
-    if (breakpoints[pr]) [[unlikely]]
-      break;
-    if (endRequested | pauseRequested) [[unlikely]]
-      break;
-  }
-  SyncOut(g, fr, pr, sp, stackLimit, cpu);
-  executed = n;
-  return s;
-}
-
-}  // namespace
-
 ExecStatus ExecutionControl::GoBatch(unsigned limit, unsigned& executed) {
   hooks_.unAsmTracking = true;
-  machine_detail::StepResult s = GoSteps(cpu_, memory_, console_, hooks_, breakpoints_.EnabledBits(), endRequested_,
-                                         pauseRequested_, limit, executed);
+  const ExecStatus s = RunHooked(cpu_, memory_, console_, hooks_, breakpoints_.EnabledBits(), endRequested_,
+                                 pauseRequested_, limit, executed);
   hooks_.unAsmTracking = false;
   instructions_ += executed;
-  if (s == machine_detail::StepResult::ProgramEnd) return ExecStatus::ProgramEnd;
-  if (s == machine_detail::StepResult::StackOverflow) return ExecStatus::StackOverflow;
-  return ExecStatus::Continue;
+  return s;
 }
 
 void ExecutionControl::StopHere() {

@@ -97,4 +97,31 @@ RunResult RunToEnd(CCpu& cpu, Memory& memory, ConsolePort& console, std::uint64_
   return result;
 }
 
+ExecStatus RunHooked(CCpu& cpu, Memory& memory, ConsolePort& console, MachineHooks& hooks,
+                     const std::bitset<kMemoryWords>& stopAt, const bool& stopFlag1, const bool& stopFlag2,
+                     unsigned limit, unsigned& executed) {
+  // The registers stay in locals between instructions, as in RunToEnd; the step
+  // brings the register file up to date before it calls out (console, store
+  // hooks) and reads it back afterwards.
+  Word g[8], fr, pr, sp, stackLimit;
+  SyncIn(g, fr, pr, sp, stackLimit, cpu);
+  StepResult s = StepResult::Continue;
+  unsigned n = 0;
+  while (n < limit) {
+    s = StepOnce<true>(g, fr, pr, sp, stackLimit, memory, cpu, console, &hooks);
+    ++n;
+    if (s != StepResult::Continue) [[unlikely]]
+      break;
+    if (stopAt[pr]) [[unlikely]]
+      break;
+    if (stopFlag1 | stopFlag2) [[unlikely]]
+      break;
+  }
+  SyncOut(g, fr, pr, sp, stackLimit, cpu);
+  executed = n;
+  if (s == StepResult::ProgramEnd) return ExecStatus::ProgramEnd;
+  if (s == StepResult::StackOverflow) return ExecStatus::StackOverflow;
+  return ExecStatus::Continue;
+}
+
 }  // namespace tolvane

@@ -13,6 +13,7 @@
 //  - An instruction at FFFFH reads its second word from 0000H, like every other
 //    address computation, and PR wraps past FFFFH the same way.
 #include <array>
+#include <bitset>
 #include <cstdint>
 
 #include "common/Word.h"
@@ -135,5 +136,15 @@ struct RunResult {
 // maxSteps 0 means no limit.
 RunResult RunToEnd(CCpu& cpu, Memory& memory, ConsolePort& console, std::uint64_t maxSteps = 0,
                    RunTurnPort* turn = nullptr, std::uint32_t turnInterval = 1u << 16);
+
+// The debugger's continuous run: up to `limit` instructions with the hooks on,
+// ending early after a program end, a stack overflow, an undefined word or an
+// input, when PR reaches an address set in `stopAt`, or when one of the two
+// flags (read after every instruction) is set. `executed` receives the number
+// of instructions executed; the result is what the last Execute would have
+// returned.
+ExecStatus RunHooked(CCpu& cpu, Memory& memory, ConsolePort& console, MachineHooks& hooks,
+                     const std::bitset<kMemoryWords>& stopAt, const bool& stopFlag1, const bool& stopFlag2,
+                     unsigned limit, unsigned& executed);
 
 }  // namespace tolvane
