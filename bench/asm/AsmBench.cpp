@@ -56,7 +56,8 @@ std::string MakeSource(int lines) {
 
 void Run(benchmark::State& state, bool listing) {
   const int lines = static_cast<int>(state.range(0));
-  std::filesystem::path dir = std::filesystem::temp_directory_path() / ("tolvane_asm_bench_" + std::to_string(::getpid()));
+  std::filesystem::path dir =
+      std::filesystem::temp_directory_path() / ("tolvane_asm_bench_" + std::to_string(::getpid()));
   std::filesystem::create_directories(dir);
   std::string path = (dir / "big.cas").string();
   std::string src = MakeSource(lines);

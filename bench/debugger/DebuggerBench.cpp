@@ -72,15 +72,15 @@ const std::string& CountingProgram() {
     LoadModule m;
     m.origin = 0x100;
     m.start = 0x100;
-    m.image = {0x1220, 0x0020,  // 0100 LAD GR2,32
-               0x1210, 0x0000,  // 0102 OUTER LAD GR1,0
-               0x2310, 0x0110,  // 0104 INNER SUBL GR1,ONE
-               0x6200, 0x0104,  // 0106 JNZ INNER
-               0x2120, 0x0110,  // 0108 SUBA GR2,ONE
-               0x6200, 0x0102,  // 010A JNZ OUTER
-               0x8100,          // 010C RET
-               0, 0, 0,         // 010D
-               0x0001};         // 0110 ONE DC 1
+    m.image = {0x1220, 0x0020,     // 0100 LAD GR2,32
+               0x1210, 0x0000,     // 0102 OUTER LAD GR1,0
+               0x2310, 0x0110,     // 0104 INNER SUBL GR1,ONE
+               0x6200, 0x0104,     // 0106 JNZ INNER
+               0x2120, 0x0110,     // 0108 SUBA GR2,ONE
+               0x6200, 0x0102,     // 010A JNZ OUTER
+               0x8100,             // 010C RET
+               0,      0,      0,  // 010D
+               0x0001};            // 0110 ONE DC 1
     m.stackLimit = 0x111;
     m.initialSp = 0x211;
     m.dataAddresses = {0x110};

@@ -43,14 +43,14 @@ std::string MakeProgram(const QString& dir) {
   m.origin = kOrigin;
   m.start = kOrigin;
   m.image = {
-      0x1230, 0x0001,       // 0: LAD GR3,1
-      0x1220, kOuter,       // 2: LAD GR2,kOuter
-      0x1210, 0x0000,       // 4: LAD GR1,0
-      0x2613,               // 6: ADDL GR1,GR3
-      0x6200, a(6),         // 7: JNZ 6
-      0x2523,               // 9: SUBA GR2,GR3
-      0x6200, a(4),         // 10: JNZ 4
-      0x8100,               // 12: RET
+      0x1230, 0x0001,  // 0: LAD GR3,1
+      0x1220, kOuter,  // 2: LAD GR2,kOuter
+      0x1210, 0x0000,  // 4: LAD GR1,0
+      0x2613,          // 6: ADDL GR1,GR3
+      0x6200, a(6),    // 7: JNZ 6
+      0x2523,          // 9: SUBA GR2,GR3
+      0x6200, a(4),    // 10: JNZ 4
+      0x8100,          // 12: RET
   };
   m.stackLimit = static_cast<Word>(kOrigin + m.image.size());
   m.initialSp = static_cast<Word>(m.stackLimit + 0x0800);
@@ -75,8 +75,7 @@ void BM_CliPlainRun(benchmark::State& state) {
     if (rc != tolvane::kRunNormalEnd) state.SkipWithError("run failed");
   }
   std::fclose(null);
-  state.counters["instr_per_s"] =
-      benchmark::Counter(kInstructions * state.iterations(), benchmark::Counter::kIsRate);
+  state.counters["instr_per_s"] = benchmark::Counter(kInstructions * state.iterations(), benchmark::Counter::kIsRate);
 }
 
 void BM_IdeRunExe(benchmark::State& state) {
@@ -86,8 +85,7 @@ void BM_IdeRunExe(benchmark::State& state) {
   QCoreApplication::processEvents();
   if (!shell.OpenFile(QDir(g_dir->path()).filePath("loop.cas"))) state.SkipWithError("open failed");
   for (auto _ : state) shell.Main()->RunCommand(QStringLiteral("mnuRunExe"));
-  state.counters["instr_per_s"] =
-      benchmark::Counter(kInstructions * state.iterations(), benchmark::Counter::kIsRate);
+  state.counters["instr_per_s"] = benchmark::Counter(kInstructions * state.iterations(), benchmark::Counter::kIsRate);
 }
 
 BENCHMARK(BM_CliPlainRun)->Unit(benchmark::kMillisecond)->Iterations(3);

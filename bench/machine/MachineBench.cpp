@@ -35,16 +35,16 @@ struct Program {
 void BuildRegisterLoop(Program& p, Word outer) {
   Memory& m = *p.mem;
   const Word words[] = {
-      Op(0x12, 2), 1,         // 0100 LAD GR2,1
-      Op(0x12, 5), outer,     // 0102 LAD GR5,outer
-      Op(0x12, 3), 0,         // 0104 OUT LAD GR3,0
-      Op(0x24, 1, 2),         // 0106 IN ADDA GR1,GR2
-      Op(0x36, 4, 1),         // 0107 XOR GR4,GR1
-      Op(0x27, 3, 2),         // 0108 SUBL GR3,GR2
-      Op(0x62), 0x0106,       // 0109 JNZ IN
-      Op(0x27, 5, 2),         // 010B SUBL GR5,GR2
-      Op(0x62), 0x0104,       // 010C JNZ OUT
-      Op(0x81),               // 010E RET
+      Op(0x12, 2),    1,       // 0100 LAD GR2,1
+      Op(0x12, 5),    outer,   // 0102 LAD GR5,outer
+      Op(0x12, 3),    0,       // 0104 OUT LAD GR3,0
+      Op(0x24, 1, 2),          // 0106 IN ADDA GR1,GR2
+      Op(0x36, 4, 1),          // 0107 XOR GR4,GR1
+      Op(0x27, 3, 2),          // 0108 SUBL GR3,GR2
+      Op(0x62),       0x0106,  // 0109 JNZ IN
+      Op(0x27, 5, 2),          // 010B SUBL GR5,GR2
+      Op(0x62),       0x0104,  // 010C JNZ OUT
+      Op(0x81),                // 010E RET
   };
   for (std::size_t i = 0; i < std::size(words); ++i) m[0x0100 + i] = words[i];
 }
@@ -54,17 +54,17 @@ void BuildRegisterLoop(Program& p, Word outer) {
 void BuildMemoryLoop(Program& p, Word passes) {
   Memory& m = *p.mem;
   const Word words[] = {
-      Op(0x12, 2), 1,          // 0100 LAD GR2,1
-      Op(0x12, 5), passes,     // 0102 LAD GR5,passes
-      Op(0x12, 6), 0,          // 0104 LAD GR6,0          (index)
+      Op(0x12, 2),    1,       // 0100 LAD GR2,1
+      Op(0x12, 5),    passes,  // 0102 LAD GR5,passes
+      Op(0x12, 6),    0,       // 0104 LAD GR6,0          (index)
       Op(0x10, 1, 6), 0x2000,  // 0106 L LD GR1,2000H,GR6
       Op(0x20, 1, 2), 0x0100,  // 0108 ADDA GR1,0100H,GR2  (reads 0101H)
       Op(0x11, 1, 6), 0x2000,  // 010A ST GR1,2000H,GR6
-      Op(0x80), 0x0120,        // 010C CALL SUB
+      Op(0x80),       0x0120,  // 010C CALL SUB
       Op(0x12, 6, 6), 1,       // 010E LAD GR6,1,GR6
-      Op(0x30, 6), 0x0130,     // 0110 AND GR6,MASK
+      Op(0x30, 6),    0x0130,  // 0110 AND GR6,MASK
       Op(0x27, 5, 2),          // 0112 SUBL GR5,GR2
-      Op(0x62), 0x0106,        // 0113 JNZ L
+      Op(0x62),       0x0106,  // 0113 JNZ L
       Op(0x81),                // 0115 RET
   };
   for (std::size_t i = 0; i < std::size(words); ++i) m[0x0100 + i] = words[i];

@@ -44,8 +44,8 @@ bool SameTables(const Disassembler& a, const Disassembler& b) {
     if (x.address != y.address || x.text != y.text) {
       if (std::getenv("TOLVANE_FUZZ_VERBOSE"))
         std::fprintf(stderr, "row %d: kept %04X '%.*s' / fresh %04X '%.*s'\n", r, x.address,
-                     static_cast<int>(x.text.size()), x.text.data(), y.address,
-                     static_cast<int>(y.text.size()), y.text.data());
+                     static_cast<int>(x.text.size()), x.text.data(), y.address, static_cast<int>(y.text.size()),
+                     y.text.data());
       return false;
     }
   }
@@ -110,8 +110,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (flags & 4) address = static_cast<Word>(origin + address % 1024);
     if (!kept.StoreNeedsRebuild(address)) {
       int row = kept.FindRowOfAddress(address);
-      if ((kept.IsStackAddress(address) && !kept.IsDataAddress(address)) || row < 0 ||
-          kept.Row(row).address != address)
+      if ((kept.IsStackAddress(address) && !kept.IsDataAddress(address)) || row < 0 || kept.Row(row).address != address)
         comparable = false;
     }
     memory[address] = value;

@@ -66,8 +66,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     tolvane::LoadModule m;
     NullBox box;
     if (!tolvane::ReadLoadModule(exe, m, box)) std::abort();
-    if (m.origin != options.origin || m.stackLimit != m.origin + m.image.size() || m.initialSp >= 0xF000)
-      std::abort();
+    if (m.origin != options.origin || m.stackLimit != m.origin + m.image.size() || m.initialSp >= 0xF000) std::abort();
   }
   return 0;
 }

@@ -4,11 +4,11 @@
 #include <QEventLoop>
 #include <QTimer>
 
+#include "asm/Assembler.h"
 #include "common/Cp932.h"
 #include "forms/DialogPort.h"
 #include "forms/frmDebug_f.h"
 #include "forms/frmStandardIo_f.h"
-#include "asm/Assembler.h"
 #include "link/Linker.h"
 
 namespace tolvane::app {
@@ -63,17 +63,36 @@ void CoreBinding::SetStatusText(const std::string& text) { status_ = text; }
 void CoreBinding::SetCommandEnabled(Command command, bool enabled) {
   QStringList names;
   switch (command) {
-    case Command::End: names = {"mnuEndProgram", "smnuEndProgram"}; break;
-    case Command::Start: names = {"mnuDebugStart", "smnuDebugStart"}; break;
-    case Command::Go: names = {"mnuGo", "smnuGo"}; break;
-    case Command::Animate: names = {"mnuGoAnimate", "smnuGoAnimate"}; break;
-    case Command::Trace: names = {"mnuTrace", "smnuTrace"}; break;
-    case Command::Step: names = {"mnuStep", "smnuStep"}; break;
-    case Command::Pause: names = {"mnuPause", "smnuPause"}; break;
-    case Command::BreakPoint: names = {"mnuBreakPoint"}; break;
-    case Command::Watch: names = {"mnuWatch"}; break;
+    case Command::End:
+      names = {"mnuEndProgram", "smnuEndProgram"};
+      break;
+    case Command::Start:
+      names = {"mnuDebugStart", "smnuDebugStart"};
+      break;
+    case Command::Go:
+      names = {"mnuGo", "smnuGo"};
+      break;
+    case Command::Animate:
+      names = {"mnuGoAnimate", "smnuGoAnimate"};
+      break;
+    case Command::Trace:
+      names = {"mnuTrace", "smnuTrace"};
+      break;
+    case Command::Step:
+      names = {"mnuStep", "smnuStep"};
+      break;
+    case Command::Pause:
+      names = {"mnuPause", "smnuPause"};
+      break;
+    case Command::BreakPoint:
+      names = {"mnuBreakPoint"};
+      break;
+    case Command::Watch:
+      names = {"mnuWatch"};
+      break;
     case Command::JumpPopups:
-    case Command::WatchPopup: break;  // the debug window's panes own these
+    case Command::WatchPopup:
+      break;  // the debug window's panes own these
   }
   main_.SetEnabled(names, enabled);
 }

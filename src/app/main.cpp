@@ -1,11 +1,11 @@
 // The Tolvane IDE. Usage: tolvane [FILE.cas]
 #include <QApplication>
-#include <QLibraryInfo>
 #include <QImage>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QPixmap>
 #include <QScreen>
 #include <QTimer>
-#include <QLocale>
 #include <QTranslator>
 #include <cstdio>
 #include <cstdlib>
@@ -61,7 +61,9 @@ int main(int argc, char** argv) {
         QScreen* screen = shell.Main()->screen();
         const QPixmap picture = screen ? screen->grabWindow(0) : shell.Main()->grab();
         // A palette image keeps the picture small.
-        const bool saved = picture.toImage().convertToFormat(QImage::Format_Indexed8, Qt::ThresholdDither | Qt::AvoidDither).save(screenshot);
+        const bool saved = picture.toImage()
+                               .convertToFormat(QImage::Format_Indexed8, Qt::ThresholdDither | Qt::AvoidDither)
+                               .save(screenshot);
         std::fprintf(stderr, "tolvane: %s %s\n", saved ? "saved" : "could not save", qPrintable(screenshot));
         QApplication::exit(saved ? 0 : 1);
       });

@@ -160,8 +160,8 @@ void Assembler::AnalyseLine(SAsmLine& line, std::string_view text) {
       return r;
     };
     if (q >= len) {
-      ReportLineError(n, which == 1 ? J(u8"第１オペランドに不正な文字があります。")
-                                    : J(u8"オペランドが正しくありません。"));
+      ReportLineError(
+          n, which == 1 ? J(u8"第１オペランドに不正な文字があります。") : J(u8"オペランドが正しくありません。"));
       return kFail;
     }
     char c = text[q];
@@ -229,8 +229,8 @@ void Assembler::AnalyseLine(SAsmLine& line, std::string_view text) {
     }
     // No kind: the field keeps what it held (empty, or operand 1 of a
     // field that is being read a second time after a ',').
-    ReportLineError(n, which == 1 ? J(u8"第１オペランドに不正な文字があります。")
-                                  : J(u8"オペランドが正しくありません。"));
+    ReportLineError(n,
+                    which == 1 ? J(u8"第１オペランドに不正な文字があります。") : J(u8"オペランドが正しくありません。"));
     return kFail;
   };
 
@@ -349,19 +349,23 @@ void Assembler::AnalyseLine(SAsmLine& line, std::string_view text) {
     if (p >= len || text[p] == ';') break;
     std::size_t next;
     switch (field) {
-      case 1: next = readLabel(p); break;
-      case 2: next = readMnemonic(p); break;
+      case 1:
+        next = readLabel(p);
+        break;
+      case 2:
+        next = readMnemonic(p);
+        break;
       case 3:
         next = std::strcmp(line.mnemonic, "DC") == 0 ? readDcOperands(p) : readGeneralOperands(p);
         break;
-      default: return;  // the rest of the line is ignored
+      default:
+        return;  // the rest of the line is ignored
     }
     if (next == kFail) return;
     p = next;
   }
 
-  static const char* const kRegisterForms[] = {"LD", "ADDA", "SUBA", "ADDL", "SUBL",
-                                               "AND", "OR", "XOR", "CPA", "CPL"};
+  static const char* const kRegisterForms[] = {"LD", "ADDA", "SUBA", "ADDL", "SUBL", "AND", "OR", "XOR", "CPA", "CPL"};
   if (line.operand3[0] == '\0' && IsGeneralRegister(line.operand1) && IsGeneralRegister(line.operand2)) {
     for (const char* name : kRegisterForms) {
       if (std::strcmp(line.mnemonic, name) == 0) {

@@ -69,9 +69,9 @@ bool IsGeneralRegister(const char* text);
 bool IsIndexRegister(const char* text);
 
 // Values of constants.
-Word DecimalWord(const char* text);     // optional '-' and leading digits, low 16 bits
+Word DecimalWord(const char* text);               // optional '-' and leading digits, low 16 bits
 std::int64_t DecimalMagnitude(const char* text);  // strtol-like, saturating
-Word ParseHex(const char* digits);      // the last four hexadecimal digits count
+Word ParseHex(const char* digits);                // the last four hexadecimal digits count
 inline Word CharWord(char c) { return static_cast<Word>(static_cast<std::int16_t>(static_cast<signed char>(c))); }
 
 // Packs a name of at most 8 bytes into a hash key; longer names give 0
@@ -142,12 +142,12 @@ class Assembler {
 
  private:
   struct LabelInfo {
-    std::int32_t fileFirst = -1;   // first symbol-table entry of the name
-    std::int32_t program = -1;     // program part the fields below belong to
+    std::int32_t fileFirst = -1;  // first symbol-table entry of the name
+    std::int32_t program = -1;    // program part the fields below belong to
     std::int32_t programFirst = -1;
     std::int32_t programCount = 0;
     std::int32_t programSeen = 0;
-    std::int32_t startCount = 0;   // START entries of the name
+    std::int32_t startCount = 0;  // START entries of the name
     std::int32_t startSeen = 0;
   };
 
@@ -162,7 +162,7 @@ class Assembler {
 
   MessageSink& sink_;
   std::unordered_map<std::uint64_t, LabelInfo> labels_;
-  std::int32_t programIndex_ = 0;       // number of ENDs so far
+  std::int32_t programIndex_ = 0;  // number of ENDs so far
   std::size_t symbolStart_ = 0;
   std::size_t referenceStart_ = 0;
   SAsmLine line_;

@@ -75,7 +75,8 @@ int Assembler::Assemble(const std::string& path, BuildOptions options) {
   try {
     std::string source;
     switch (ReadWholeFile(path, source)) {
-      case FileReadResult::Ok: break;
+      case FileReadResult::Ok:
+        break;
       case FileReadResult::CannotOpen:
         ReportFileError(path, J(u8"がオープンできません。"));
         return 0;

@@ -35,9 +35,12 @@ Word ParseHex(const char* t) {
   Word v = 0;
   for (; *t; ++t) {
     char c = *t;
-    if (IsDigit(c)) v = static_cast<Word>(v * 16 + (c - '0'));
-    else if (c >= 'A' && c <= 'F') v = static_cast<Word>(v * 16 + (c - 'A' + 10));
-    else if (c >= 'a' && c <= 'f') v = static_cast<Word>(v * 16 + (c - 'a' + 10));
+    if (IsDigit(c))
+      v = static_cast<Word>(v * 16 + (c - '0'));
+    else if (c >= 'A' && c <= 'F')
+      v = static_cast<Word>(v * 16 + (c - 'A' + 10));
+    else if (c >= 'a' && c <= 'f')
+      v = static_cast<Word>(v * 16 + (c - 'a' + 10));
   }
   return v;
 }
@@ -54,9 +57,7 @@ void CopyName(char (&dst)[N], const char* src) {
   dst[n] = '\0';
 }
 
-const char* TooLarge() {
-  return reinterpret_cast<const char*>(u8"プログラムが大きすぎてメモリに格納できません。");
-}
+const char* TooLarge() { return reinterpret_cast<const char*>(u8"プログラムが大きすぎてメモリに格納できません。"); }
 
 }  // namespace
 
@@ -92,9 +93,12 @@ void Assembler::RecordReference(const char* name, std::int32_t address) {
 void Assembler::AddressWord(const char* op, std::int32_t address) {
   char c = op[0];
   if (c == '\0') return;
-  if (IsDigit(c) || c == '-') codeImage[address] = DecimalWord(op);
-  else if (c == '#') codeImage[address] = ParseHex(op + 1);
-  else if (IsLetter(c)) RecordReference(op, address);
+  if (IsDigit(c) || c == '-')
+    codeImage[address] = DecimalWord(op);
+  else if (c == '#')
+    codeImage[address] = ParseHex(op + 1);
+  else if (IsLetter(c))
+    RecordReference(op, address);
   else if (c == '=') {
     SLiteralTbl lit;
     lit.refAddress = static_cast<Word>(address);
@@ -179,8 +183,7 @@ void Assembler::GenerateLine(const SAsmLine& line) {
     case Form::Ds: {
       std::int64_t n = DecimalMagnitude(line.operand1);
       if (n <= 0) return;  // a negative count (reported) reserves nothing
-      if (n >= 65536 || !Fits(static_cast<std::int32_t>(n)))
-        return ReportLineError(line.lineNumber, J(TooLarge()));
+      if (n >= 65536 || !Fits(static_cast<std::int32_t>(n))) return ReportLineError(line.lineNumber, J(TooLarge()));
       for (std::int64_t k = 0; k < n; ++k) dataAddressList.push_back(static_cast<Word>(locationCounter + k));
       locationCounter += static_cast<std::int32_t>(n);
       return;
@@ -231,8 +234,10 @@ void Assembler::PlaceLiterals() {
     } else if (t.size() >= 2 && t[1] == '\'') {
       for (std::size_t k = 2; k < t.size(); ++k) {
         if (t[k] == '\'') {
-          if (k + 1 < t.size() && t[k + 1] == '\'') ++k;  // '' is one quote
-          else break;                                     // the closing quote
+          if (k + 1 < t.size() && t[k + 1] == '\'')
+            ++k;  // '' is one quote
+          else
+            break;  // the closing quote
         }
         put(CharWord(t[k]));
       }

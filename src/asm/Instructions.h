@@ -5,11 +5,11 @@
 namespace tolvane {
 
 enum class Form {
-  RegAdr,    // r,adr[,x]: two words
-  Adr,       // adr[,x]: two words
-  RegReg,    // register form r1,r2: one word
-  Pop,       // r: one word
-  None,      // no operand: one word (RET, NOP)
+  RegAdr,  // r,adr[,x]: two words
+  Adr,     // adr[,x]: two words
+  RegReg,  // register form r1,r2: one word
+  Pop,     // r: one word
+  None,    // no operand: one word (RET, NOP)
   Start,
   End,
   Ds,

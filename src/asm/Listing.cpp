@@ -84,8 +84,10 @@ int LiteralChars(const std::string& t) {
   int count = 0;
   for (std::size_t k = 2; k < t.size(); ++k) {
     if (t[k] == '\'') {
-      if (k + 1 < t.size() && t[k + 1] == '\'') ++k;
-      else break;
+      if (k + 1 < t.size() && t[k + 1] == '\'')
+        ++k;
+      else
+        break;
     }
     ++count;
   }
@@ -126,7 +128,10 @@ void Assembler::BuildListing(std::string_view source, std::int32_t lines, std::s
     switch (form) {
       case Form::RegAdr:
       case Form::Adr:
-        if (!fits(2)) { w.Other(n, src); break; }
+        if (!fits(2)) {
+          w.Other(n, src);
+          break;
+        }
         LineNo(out, n);
         w.Address(la);
         w.TwoWords(la, external[la + 1] != 0, false);
@@ -136,7 +141,10 @@ void Assembler::BuildListing(std::string_view source, std::int32_t lines, std::s
       case Form::RegReg:
       case Form::Pop:
       case Form::None:
-        if (!fits(1)) { w.Other(n, src); break; }
+        if (!fits(1)) {
+          w.Other(n, src);
+          break;
+        }
         LineNo(out, n);
         w.Address(la);
         w.OneWord(la, false);
@@ -158,8 +166,10 @@ void Assembler::BuildListing(std::string_view source, std::int32_t lines, std::s
         auto expansion = [&](std::int32_t a, int kind, const std::string& text) {
           // kind 2: two words, 3: two words whose second may be external, 1: one word
           w.Continuation(a);
-          if (kind == 1) w.OneWord(a, true);
-          else w.TwoWords(a, kind == 3 && external[a + 1] != 0, true);
+          if (kind == 1)
+            w.OneWord(a, true);
+          else
+            w.TwoWords(a, kind == 3 && external[a + 1] != 0, true);
           out.append(firstLine ? firstLead : laterLead);
           firstLine = false;
           w.End(text);
@@ -218,11 +228,15 @@ void Assembler::BuildListing(std::string_view source, std::int32_t lines, std::s
             words = len >= 2 ? static_cast<int>(len) - 2 : 0;
           }
           if (words > 0 && !fits(1)) break;
-          if (!any) LineNo(out, n);
-          else out.append(7, ' ');
+          if (!any)
+            LineNo(out, n);
+          else
+            out.append(7, ' ');
           w.Address(la);
-          if (op[0] != '\'' && external[la]) out.append(" ---- E            ");
-          else w.OneWord(la, false);
+          if (op[0] != '\'' && external[la])
+            out.append(" ---- E            ");
+          else
+            w.OneWord(la, false);
           w.End(any ? std::string_view() : src);
           any = true;
           if (words == 0) continue;
@@ -246,8 +260,8 @@ void Assembler::BuildListing(std::string_view source, std::int32_t lines, std::s
         if (errorCount == 0) {
           while (literalCursor < fileLiterals.size() && fileLiterals[literalCursor].programNumber < program)
             ++literalCursor;
-          for (std::size_t i = literalCursor;
-               i < fileLiterals.size() && fileLiterals[i].programNumber == program; ++i) {
+          for (std::size_t i = literalCursor; i < fileLiterals.size() && fileLiterals[i].programNumber == program;
+               ++i) {
             const SLiteralTbl& lit = fileLiterals[i];
             if (!lit.first || !fits(1)) continue;
             w.Continuation(la);

@@ -16,8 +16,7 @@ FileNameMarks& Marks() {
 }  // namespace
 
 bool SplitArguments(const std::vector<std::string>& args, std::vector<std::string>& operands,
-                    const std::function<bool(std::size_t& i, std::string& error)>& option,
-                    std::string& error) {
+                    const std::function<bool(std::size_t& i, std::string& error)>& option, std::string& error) {
   bool optionsEnded = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
@@ -48,10 +47,10 @@ void StderrMessageSink::AppendMessageLine(const std::string& line) {
 }
 
 BoxAnswer StderrMessageBox::ShowMessageBox(BoxKind kind, const std::string& text, BoxButtons buttons) {
-  const char* caption = kind == BoxKind::Error     ? "エラー"
-                        : kind == BoxKind::Warning ? "警告"
+  const char* caption = kind == BoxKind::Error         ? "エラー"
+                        : kind == BoxKind::Warning     ? "警告"
                         : kind == BoxKind::Information ? "情報"
-                                                      : "確認";
+                                                       : "確認";
   std::fprintf(stderr, "%s: ", caption);
   PrintCp932(stderr, text);
   std::fputc('\n', stderr);

@@ -3,6 +3,7 @@
 #include <functional>
 #include <string>
 #include <vector>
+
 #include "common/MessageBox.h"
 #include "common/MessageSink.h"
 
@@ -31,8 +32,7 @@ class StderrMessageBox : public MessageBoxPort {
 // reject it. The remaining arguments are the operands, in order. False when an
 // option was rejected.
 bool SplitArguments(const std::vector<std::string>& args, std::vector<std::string>& operands,
-                    const std::function<bool(std::size_t& i, std::string& error)>& option,
-                    std::string& error);
+                    const std::function<bool(std::size_t& i, std::string& error)>& option, std::string& error);
 
 // Writes CP932 text to a stream as UTF-8. File names the tools put into their
 // lines are file-system bytes (UTF-8 here), not CP932: those registered with

@@ -340,8 +340,8 @@ class Session {
       char buf[80];
       std::string label = w.label;
       if (label.size() < 9) label.resize(9, ' ');
-      std::snprintf(buf, sizeof buf, "     %-4s   %6s %6s %s", w.hex.c_str(), w.logical.c_str(),
-                    w.arithmetic.c_str(), w.character.c_str());
+      std::snprintf(buf, sizeof buf, "     %-4s   %6s %6s %s", w.hex.c_str(), w.logical.c_str(), w.arithmetic.c_str(),
+                    w.character.c_str());
       PrintLine(w.addressText + "     " + label + buf);
     }
   }
@@ -377,7 +377,8 @@ class Session {
 };
 
 int DebugUsage(const std::string& why) {
-  std::fprintf(stderr, "tolvane-cli debug: %s\nusage: tolvane-cli debug [--no-sym] [--no-regs] [--data-as-code] PROG.exe\n",
+  std::fprintf(stderr,
+               "tolvane-cli debug: %s\nusage: tolvane-cli debug [--no-sym] [--no-regs] [--data-as-code] PROG.exe\n",
                why.c_str());
   return 2;
 }

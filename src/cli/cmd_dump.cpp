@@ -104,8 +104,8 @@ int DumpLoadModule(const std::string& path, const std::vector<std::uint8_t>& byt
   const ModuleReadError e = ParseLoadModule(bytes.data(), bytes.size(), m);
   if (e != ModuleReadError::None) return Fail(path, ModuleReadErrorText(e, "", false));
   PrintHeader("Load module", path, m.fileName);
-  std::printf("  origin       %04X\n  start        %04X\n  initial SP   %04X\n  StackLimit   %04X\n", m.origin,
-              m.start, m.initialSp, m.stackLimit);
+  std::printf("  origin       %04X\n  start        %04X\n  initial SP   %04X\n  StackLimit   %04X\n", m.origin, m.start,
+              m.initialSp, m.stackLimit);
   std::printf("\nImage (N = %zu)\n", m.image.size());
   PrintWordBlock(m.image, m.origin);
   PrintAddressList("Data addresses", "D", m.dataAddresses);

@@ -1,6 +1,7 @@
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <string>
-#include <sys/stat.h>
 #include <vector>
 
 #include "CliSupport.h"

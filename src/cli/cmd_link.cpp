@@ -24,10 +24,14 @@ bool ParseHexWord(const std::string& text, Word& value) {
   unsigned v = 0;
   for (char c : text) {
     int d;
-    if (c >= '0' && c <= '9') d = c - '0';
-    else if (c >= 'a' && c <= 'f') d = c - 'a' + 10;
-    else if (c >= 'A' && c <= 'F') d = c - 'A' + 10;
-    else return false;
+    if (c >= '0' && c <= '9')
+      d = c - '0';
+    else if (c >= 'a' && c <= 'f')
+      d = c - 'a' + 10;
+    else if (c >= 'A' && c <= 'F')
+      d = c - 'A' + 10;
+    else
+      return false;
     v = v * 16 + static_cast<unsigned>(d);
   }
   value = static_cast<Word>(v);
@@ -35,7 +39,8 @@ bool ParseHexWord(const std::string& text, Word& value) {
 }
 
 int LinkUsage(const std::string& why) {
-  std::fprintf(stderr, "tolvane-cli link: %s\nusage: tolvane-cli link [--origin HEX] [--stack HEX] [--no-sym] FILE...\n",
+  std::fprintf(stderr,
+               "tolvane-cli link: %s\nusage: tolvane-cli link [--origin HEX] [--stack HEX] [--no-sym] FILE...\n",
                why.c_str());
   return 2;
 }

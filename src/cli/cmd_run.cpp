@@ -1,5 +1,5 @@
-#include <cstdio>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 
@@ -19,8 +19,7 @@ const char* const kRunHelp =
 
 namespace {
 int RunUsage(const char* why) {
-  std::fprintf(stderr, "tolvane-cli run: %s\nusage: tolvane-cli run [--sym] [--regs] [--max-steps N] PROG.exe\n",
-               why);
+  std::fprintf(stderr, "tolvane-cli run: %s\nusage: tolvane-cli run [--sym] [--regs] [--max-steps N] PROG.exe\n", why);
   return 2;
 }
 }  // namespace

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <string>
 #include <vector>
+
 #include "common/Word.h"
 
 namespace tolvane {

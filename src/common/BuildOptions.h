@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+
 #include "common/Word.h"
 
 namespace tolvane {

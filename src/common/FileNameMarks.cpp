@@ -7,8 +7,7 @@
 namespace tolvane {
 
 void FileNameMarks::Add(const std::string& path) {
-  const bool ascii =
-      std::all_of(path.begin(), path.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+  const bool ascii = std::all_of(path.begin(), path.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
   if (path.empty() || ascii) return;
   auto add = [&](const std::string& name) {
     if (std::find(names_.begin(), names_.end(), name) == names_.end()) names_.push_back(name);

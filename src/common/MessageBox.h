@@ -13,8 +13,7 @@ class MessageBoxPort {
  public:
   virtual ~MessageBoxPort() = default;
   // `text` is CP932. The caption follows from the kind: "エラー", "警告", "情報", "確認".
-  virtual BoxAnswer ShowMessageBox(BoxKind kind, const std::string& text,
-                                   BoxButtons buttons = BoxButtons::Ok) = 0;
+  virtual BoxAnswer ShowMessageBox(BoxKind kind, const std::string& text, BoxButtons buttons = BoxButtons::Ok) = 0;
 };
 
 }  // namespace tolvane

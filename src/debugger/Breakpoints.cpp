@@ -9,8 +9,8 @@ namespace tolvane::debugger {
 std::string Breakpoint::AddressText() const { return Hex4(address); }
 
 int BreakpointTable::Find(Word address) const {
-  auto it = std::lower_bound(rows_.begin(), rows_.end(), address,
-                             [](const Breakpoint& b, Word a) { return b.address < a; });
+  auto it =
+      std::lower_bound(rows_.begin(), rows_.end(), address, [](const Breakpoint& b, Word a) { return b.address < a; });
   if (it == rows_.end() || it->address != address) return -1;
   return static_cast<int>(it - rows_.begin());
 }
@@ -20,9 +20,7 @@ void BreakpointTable::Recount(Word address) {
   enabled_[address] = i >= 0 && rows_[static_cast<std::size_t>(i)].enabled;
 }
 
-int BreakpointTable::FindEnabledBreakpoint(Word address) const {
-  return enabled_[address] ? Find(address) : -1;
-}
+int BreakpointTable::FindEnabledBreakpoint(Word address) const { return enabled_[address] ? Find(address) : -1; }
 
 int BreakpointTable::FindDisabledBreakpoint(Word address) const {
   int i = Find(address);
@@ -30,8 +28,8 @@ int BreakpointTable::FindDisabledBreakpoint(Word address) const {
 }
 
 bool BreakpointTable::AddRow(Word address, std::string label) {
-  auto it = std::lower_bound(rows_.begin(), rows_.end(), address,
-                             [](const Breakpoint& b, Word a) { return b.address < a; });
+  auto it =
+      std::lower_bound(rows_.begin(), rows_.end(), address, [](const Breakpoint& b, Word a) { return b.address < a; });
   if (it != rows_.end() && it->address == address) return false;
   rows_.insert(it, Breakpoint{address, std::move(label), true});
   enabled_[address] = true;

@@ -14,7 +14,7 @@ struct Breakpoint {
   std::string label;  // CP932, may be empty
   bool enabled = true;
 
-  std::string AddressText() const;                      // "01A0"
+  std::string AddressText() const;                               // "01A0"
   const char* StateText() const { return enabled ? "1" : "0"; }  // the list's third column
 };
 

@@ -21,10 +21,10 @@ struct DialogResult {
 enum class AddBy { Label = 0, Address = 1 };
 
 // Message texts shared by the entry dialogs (CP932).
-const std::string& NotALabelMessage();     // "ラベルとして正しくありません。もう一度入力してください。"
-const std::string& NoSuchLabelMessage();   // "このラベルは存在しません。"
+const std::string& NotALabelMessage();  // "ラベルとして正しくありません。もう一度入力してください。"
+const std::string& NoSuchLabelMessage();  // "このラベルは存在しません。"
 const std::string& NotAnAddressMessage();  // "アドレスとして正しくありません。もう一度入力してください。"
-const std::string& AlreadySetMessage();    // "既に設定してあります。"
+const std::string& AlreadySetMessage();  // "既に設定してあります。"
 // text + "は正しいデータではありません。"
 std::string NotValidDataMessage(const std::string& text);
 

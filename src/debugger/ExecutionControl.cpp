@@ -9,10 +9,10 @@
 
 namespace tolvane::debugger {
 
-#define TOLVANE_TEXT(fn, literal)       \
-  const std::string& fn() {             \
+#define TOLVANE_TEXT(fn, literal)            \
+  const std::string& fn() {                  \
     static const std::string s = J(literal); \
-    return s;                           \
+    return s;                                \
   }
 TOLVANE_TEXT(StatusKeysText, u8"   Ｆ５-実行(GO)　 Ｆ６-アニメート実行 　Ｆ７-トレース　 Ｆ８-ステップ　 ")
 TOLVANE_TEXT(StatusGoText, u8"   「実行(GO)」の実行中です。 　 （Ｆ３-一時停止）")
@@ -365,7 +365,7 @@ void ExecutionControl::RunLoop() {
   for (;;) {
     if (turnDue || animateRunning_) {
       FlushPendingRebuild();
-      ui_.ShowDebugWindow();  // the user may have closed it meanwhile
+      ui_.ShowDebugWindow();                      // the user may have closed it meanwhile
       if (!animateRunning_) ui_.ProcessEvents();  // animate's wait is its turn
       turnDue = false;
       sinceTurn = 0;
@@ -413,9 +413,8 @@ void ExecutionControl::RunLoop() {
       StopHere();
       return;
     }
-    if (!animateRunning_ &&
-        (sinceTurn >= kTurnInstructions ||
-         std::chrono::steady_clock::now() - lastTurn >= std::chrono::milliseconds(kTurnMillis)))
+    if (!animateRunning_ && (sinceTurn >= kTurnInstructions ||
+                             std::chrono::steady_clock::now() - lastTurn >= std::chrono::milliseconds(kTurnMillis)))
       turnDue = true;
   }
 }

@@ -45,17 +45,17 @@ inline constexpr int kCommandCount = 11;
 enum class Pointer { Default, Wait, Background };
 
 // The status-line texts (CP932).
-const std::string& StatusKeysText();       // "   Ｆ５-実行(GO)　 Ｆ６-アニメート実行 ..."
-const std::string& StatusGoText();         // "   「実行(GO)」の実行中です。 　 （Ｆ３-一時停止）"
-const std::string& StatusAnimateText();    // "   「アニメート実行」の実行中です。 ..."
-const std::string& StatusTraceText();      // "   「トレース」の実行中です。"
-const std::string& StatusStepText();       // "   「ステップ」の実行中です。"
+const std::string& StatusKeysText();     // "   Ｆ５-実行(GO)　 Ｆ６-アニメート実行 ..."
+const std::string& StatusGoText();       // "   「実行(GO)」の実行中です。 　 （Ｆ３-一時停止）"
+const std::string& StatusAnimateText();  // "   「アニメート実行」の実行中です。 ..."
+const std::string& StatusTraceText();    // "   「トレース」の実行中です。"
+const std::string& StatusStepText();     // "   「ステップ」の実行中です。"
 // Message-box and console texts (CP932).
-const std::string& ProgramEndedMessage();       // "プログラムは終了しました。"
-const std::string& DebuggingGuardMessage();     // "デバッグ中です。デバッグを終了しますか？"
-const std::string& DisassemblyFailedMessage();  // "逆アセンブルがうまくいっていません。"
+const std::string& ProgramEndedMessage();           // "プログラムは終了しました。"
+const std::string& DebuggingGuardMessage();         // "デバッグ中です。デバッグを終了しますか？"
+const std::string& DisassemblyFailedMessage();      // "逆アセンブルがうまくいっていません。"
 const std::string& DisassemblyRowMissingMessage();  // the two-line information of a store without a row
-const std::string& StackOverflowMessage();      // "スタックオーバーフロー"
+const std::string& StackOverflowMessage();          // "スタックオーバーフロー"
 inline constexpr const char* kProgramTerminatedNormally = "Program terminated normally";
 inline constexpr const char* kProgramTerminatedAbnormally = "Program terminated abnormally";
 

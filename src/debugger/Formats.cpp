@@ -68,14 +68,12 @@ std::string MemoryDumpLine(const Word* memory, int row) {
 }
 
 std::string MemoryTooltipText(Word address, Word value) {
-  static const std::string kFormat =
-      J(u8"%.4hX番地\n 16進数   %.4hX\n 論理値 %6hu\n 算術値 %6hd\n 文字　 %6c");
+  static const std::string kFormat = J(u8"%.4hX番地\n 16進数   %.4hX\n 論理値 %6hu\n 算術値 %6hd\n 文字　 %6c");
   unsigned b = value & 0xFF;
   int ch = b >= 0x20 && b <= 0x7E ? static_cast<int>(b) : '.';
   char buf[128];
   std::snprintf(buf, sizeof buf, kFormat.c_str(), static_cast<unsigned short>(address),
-                static_cast<unsigned short>(value), static_cast<unsigned short>(value),
-                static_cast<short>(value), ch);
+                static_cast<unsigned short>(value), static_cast<unsigned short>(value), static_cast<short>(value), ch);
   return buf;
 }
 

@@ -97,8 +97,7 @@ void WatchList::CommitWorkingCopy(const Word* memory) {
   RefreshWatches(memory);
 }
 
-DialogResult WatchList::AddDirect(AddBy by, const std::string& text, const SymbolIndex& symbols,
-                                  const Word* memory) {
+DialogResult WatchList::AddDirect(AddBy by, const std::string& text, const SymbolIndex& symbols, const Word* memory) {
   OpenWorkingCopy();
   DialogResult r = AddToWorkingCopy(by, text, symbols);
   if (r.accepted) CommitWorkingCopy(memory);

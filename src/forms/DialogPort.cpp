@@ -27,10 +27,14 @@ std::string ToCp932OrEmpty(const QString& text) {
 
 QString BoxCaption(BoxKind kind) {
   switch (kind) {
-    case BoxKind::Error: return QString::fromUtf8(u8"エラー");
-    case BoxKind::Warning: return QString::fromUtf8(u8"警告");
-    case BoxKind::Information: return QString::fromUtf8(u8"情報");
-    case BoxKind::Confirm: return QString::fromUtf8(u8"確認");
+    case BoxKind::Error:
+      return QString::fromUtf8(u8"エラー");
+    case BoxKind::Warning:
+      return QString::fromUtf8(u8"警告");
+    case BoxKind::Information:
+      return QString::fromUtf8(u8"情報");
+    case BoxKind::Confirm:
+      return QString::fromUtf8(u8"確認");
   }
   return {};
 }
@@ -42,10 +46,18 @@ BoxAnswer DialogPort::ShowMessageBox(BoxKind kind, const std::string& cp932Text,
 BoxAnswer QtDialogPort::Ask(BoxKind kind, const QString& text, BoxButtons buttons) {
   QMessageBox::Icon icon = QMessageBox::Information;
   switch (kind) {
-    case BoxKind::Error: icon = QMessageBox::Critical; break;
-    case BoxKind::Warning: icon = QMessageBox::Warning; break;
-    case BoxKind::Information: icon = QMessageBox::Information; break;
-    case BoxKind::Confirm: icon = QMessageBox::Question; break;
+    case BoxKind::Error:
+      icon = QMessageBox::Critical;
+      break;
+    case BoxKind::Warning:
+      icon = QMessageBox::Warning;
+      break;
+    case BoxKind::Information:
+      icon = QMessageBox::Information;
+      break;
+    case BoxKind::Confirm:
+      icon = QMessageBox::Question;
+      break;
   }
   QMessageBox::StandardButtons std = QMessageBox::Ok;
   if (buttons == BoxButtons::YesNo) std = QMessageBox::Yes | QMessageBox::No;
@@ -61,10 +73,14 @@ BoxAnswer QtDialogPort::Ask(BoxKind kind, const QString& text, BoxButtons button
   for (const auto& [button, caption] : kTexts)
     if (QAbstractButton* b = box.button(button)) b->setText(QString::fromUtf8(reinterpret_cast<const char*>(caption)));
   switch (box.exec()) {
-    case QMessageBox::Yes: return BoxAnswer::Yes;
-    case QMessageBox::No: return BoxAnswer::No;
-    case QMessageBox::Cancel: return BoxAnswer::Cancel;
-    default: break;
+    case QMessageBox::Yes:
+      return BoxAnswer::Yes;
+    case QMessageBox::No:
+      return BoxAnswer::No;
+    case QMessageBox::Cancel:
+      return BoxAnswer::Cancel;
+    default:
+      break;
   }
   // Closing a question with the title bar counts as its last button.
   if (buttons == BoxButtons::YesNoCancel) return BoxAnswer::Cancel;

@@ -1,6 +1,7 @@
 #pragma once
 #include <QString>
 #include <string>
+
 #include "common/MessageBox.h"
 
 class QWidget;
@@ -49,8 +50,8 @@ class QtDialogPort : public DialogPort {
   void ShowPlain(const QString& text) override;
   QString GetOpenFileName(QWidget* parent, const QString& caption, const QString& directory,
                           const QString& filter) override;
-  QString GetSaveFileName(QWidget* parent, const QString& caption, const QString& presetName,
-                          const QString& filter, const QString& defaultSuffix) override;
+  QString GetSaveFileName(QWidget* parent, const QString& caption, const QString& presetName, const QString& filter,
+                          const QString& defaultSuffix) override;
   bool GetText(QWidget* parent, const QString& caption, const QString& prompt, QString& text) override;
 };
 

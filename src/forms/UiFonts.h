@@ -11,10 +11,10 @@ namespace tolvane::forms {
 void InstallFontSubstitutions();
 
 // The names as the windows use them.
-QString FontGothic();          // "ＭＳ ゴシック"  (fixed pitch)
-QString FontPGothic();         // "ＭＳ Ｐゴシック" (proportional)
-QString FontMincho();          // "ＭＳ 明朝"
-QString FontFixedSys();        // "FixedSys"
+QString FontGothic();    // "ＭＳ ゴシック"  (fixed pitch)
+QString FontPGothic();   // "ＭＳ Ｐゴシック" (proportional)
+QString FontMincho();    // "ＭＳ 明朝"
+QString FontFixedSys();  // "FixedSys"
 
 // A font of that name and point size. Every name but the proportional Gothic
 // is forced to fixed pitch, so that text panes line up by character cells.

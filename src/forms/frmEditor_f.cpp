@@ -7,8 +7,8 @@
 #include <QFontMetricsF>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QMimeData>
 #include <QMenu>
+#include <QMimeData>
 #include <QPlainTextDocumentLayout>
 #include <QSaveFile>
 #include <QStatusBar>
@@ -107,7 +107,8 @@ void EditorControl::insertFromMimeData(const QMimeData* source) {
   text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
   text.replace(QChar::LineSeparator, QLatin1Char('\n'));
   text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
-  const int room = kMaxChars - (document()->characterCount() - 1) + static_cast<int>(textCursor().selectedText().size());
+  const int room =
+      kMaxChars - (document()->characterCount() - 1) + static_cast<int>(textCursor().selectedText().size());
   if (room <= 0) return;
   textCursor().insertText(text.left(room));
   ensureCursorVisible();
@@ -251,9 +252,7 @@ std::string TfrmEditor::PagePathBytes(int i) const {
 
 EditorControl* TfrmEditor::PageEditor(int i) const { return (i >= 1 && i <= kPages) ? editors_[i] : nullptr; }
 
-bool TfrmEditor::PageModified(int i) const {
-  return i >= 1 && i <= kPages && editors_[i]->document()->isModified();
-}
+bool TfrmEditor::PageModified(int i) const { return i >= 1 && i <= kPages && editors_[i]->document()->isModified(); }
 
 bool TfrmEditor::PageUntitled(int i) const {
   return i >= 1 && i <= openCount_ && !filePaths_[i].isEmpty() && filePaths_[i] == untitledNames_[i];
@@ -396,8 +395,8 @@ bool TfrmEditor::WriteFile(int i, const QString& path) {
     const char32_t code = rest.isEmpty() ? 0 : rest.toUcs4().value(0);
     const QString character = QString::fromUcs4(&code, 1);
     Dialogs().Ask(BoxKind::Error,
-                  path + U(u8"を保存できません。") + QStringLiteral("%1").arg(line) + U(u8"行目の文字「") +
-                      character + QStringLiteral("」(U+%1)").arg(static_cast<uint>(code), 4, 16, QLatin1Char('0')).toUpper() +
+                  path + U(u8"を保存できません。") + QStringLiteral("%1").arg(line) + U(u8"行目の文字「") + character +
+                      QStringLiteral("」(U+%1)").arg(static_cast<uint>(code), 4, 16, QLatin1Char('0')).toUpper() +
                       U(u8"はShift-JIS(CP932)で表せません。"));
     return false;
   }
@@ -433,9 +432,9 @@ bool TfrmEditor::SaveCurrent() {
 bool TfrmEditor::EnsureDirectory(const QString& path) {
   const QString directory = QFileInfo(path).absolutePath();
   if (QDir::setCurrent(directory)) return true;
-  const BoxAnswer answer = Dialogs().Ask(
-      BoxKind::Confirm, U(u8"ディレクトリ") + directory + U(u8"が存在しません。作成しますか？"),
-      BoxButtons::YesNoCancel);
+  const BoxAnswer answer =
+      Dialogs().Ask(BoxKind::Confirm, U(u8"ディレクトリ") + directory + U(u8"が存在しません。作成しますか？"),
+                    BoxButtons::YesNoCancel);
   if (answer != BoxAnswer::Yes) return false;
   if (!QDir().mkdir(directory) || !QDir::setCurrent(directory)) {
     Dialogs().ShowPlain(directory + U(u8"を作成できません。"));
@@ -464,8 +463,8 @@ bool TfrmEditor::SaveCurrentAs(const QString& path) {
 // untitled name. False only when the chosen path could not be written;
 // `saved` tells whether the page was written.
 bool TfrmEditor::SaveUntitledThroughDialog(int i) {
-  const QString chosen = Dialogs().GetSaveFileName(this, QString(), untitledNames_[i],
-                                                   U(u8"CASLソースファイル(*.cas)"), QStringLiteral("cas"));
+  const QString chosen = Dialogs().GetSaveFileName(this, QString(), untitledNames_[i], U(u8"CASLソースファイル(*.cas)"),
+                                                   QStringLiteral("cas"));
   if (chosen.isEmpty()) return true;
   const QString old = filePaths_[i];
   if (!SavePageAs(chosen, i)) return false;
@@ -489,8 +488,8 @@ bool TfrmEditor::SaveAll() {
 // given up: No, or Yes and the text reached its file. A Yes whose save fails
 // or whose save dialog is cancelled keeps the page (and its text).
 bool TfrmEditor::AskAndSave(int i, bool viaSaveAll) {
-  const BoxAnswer answer = Dialogs().Ask(BoxKind::Confirm, filePaths_[i] + U(u8"に変更を保存しますか？"),
-                                         BoxButtons::YesNoCancel);
+  const BoxAnswer answer =
+      Dialogs().Ask(BoxKind::Confirm, filePaths_[i] + U(u8"に変更を保存しますか？"), BoxButtons::YesNoCancel);
   if (answer == BoxAnswer::Cancel) return false;
   if (answer == BoxAnswer::No) return true;
   if (viaSaveAll || i != currentPage_) {

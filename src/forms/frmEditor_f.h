@@ -1,7 +1,7 @@
 #pragma once
+#include <QDockWidget>
 #include <QPlainTextEdit>
 #include <QString>
-#include <QDockWidget>
 #include <QWidget>
 #include <array>
 #include <string>

@@ -1,7 +1,5 @@
 #include "forms/frmList_f.h"
 
-#include <fstream>
-
 #include <QAction>
 #include <QApplication>
 #include <QFile>
@@ -14,6 +12,7 @@
 #include <QTabWidget>
 #include <QTextBlock>
 #include <QVBoxLayout>
+#include <fstream>
 
 #include "common/ChangeExtension.h"
 #include "forms/DialogPort.h"
@@ -128,9 +127,7 @@ TfrmList::TfrmList(QWidget* parent) : QDockWidget(parent) {
 
 TfrmList::~TfrmList() = default;
 
-TListingEdit* TfrmList::ListingControl(int k) const {
-  return k >= 1 && k <= kPages ? edits_[k - 1] : nullptr;
-}
+TListingEdit* TfrmList::ListingControl(int k) const { return k >= 1 && k <= kPages ? edits_[k - 1] : nullptr; }
 
 void TfrmList::HideAllTabs() {
   for (int k = 1; k <= kPages; ++k) pages_->setTabVisible(k - 1, false);

@@ -20,6 +20,7 @@ class TListingEdit : public QPlainTextEdit {
   explicit TListingEdit(QWidget* parent = nullptr);
  signals:
   void caretMayHaveMoved();
+
  protected:
   void focusInEvent(QFocusEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;

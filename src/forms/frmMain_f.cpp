@@ -21,7 +21,6 @@
 #include <QToolBar>
 #include <QUrl>
 #include <QVBoxLayout>
-
 #include <algorithm>
 
 #include "common/ChangeExtension.h"
@@ -77,10 +76,22 @@ class ReadablePathSink : public MessageSink {
   FileNameMarks marks_;
 };
 
-const QString& CaptionEditor() { static const QString s = U(u8"ソースコード"); return s; }
-const QString& CaptionList() { static const QString s = U(u8"リスティングファイル"); return s; }
-const QString& CaptionMessage() { static const QString s = U(u8"メッセージ"); return s; }
-const QString& CaptionStandardIo() { static const QString s = U(u8"標準入出力"); return s; }
+const QString& CaptionEditor() {
+  static const QString s = U(u8"ソースコード");
+  return s;
+}
+const QString& CaptionList() {
+  static const QString s = U(u8"リスティングファイル");
+  return s;
+}
+const QString& CaptionMessage() {
+  static const QString s = U(u8"メッセージ");
+  return s;
+}
+const QString& CaptionStandardIo() {
+  static const QString s = U(u8"標準入出力");
+  return s;
+}
 
 #define C(x) reinterpret_cast<const char*>(u8##x)
 
@@ -92,17 +103,17 @@ QIcon ButtonIcon(const QString& name) {
     QRgb colour;
   };
   static const Look kLooks[] = {
-      {"smnuNew", u8"新", 0x2f5fa8},        {"smnuOpen", u8"開", 0x2f5fa8},
-      {"smnuAllSave", u8"保", 0x2f5fa8},    {"smnuPrint", u8"印", 0x5a5a5a},
-      {"smnuUnDo", u8"戻", 0x2e7d32},       {"smnuCut", u8"切", 0x2e7d32},
-      {"smnuCopy", u8"写", 0x2e7d32},       {"smnuPaste", u8"貼", 0x2e7d32},
-      {"smnuFind", u8"検", 0x00796b},       {"smnuSourceCode", u8"ソ", 0x6a1b9a},
+      {"smnuNew", u8"新", 0x2f5fa8},         {"smnuOpen", u8"開", 0x2f5fa8},
+      {"smnuAllSave", u8"保", 0x2f5fa8},     {"smnuPrint", u8"印", 0x5a5a5a},
+      {"smnuUnDo", u8"戻", 0x2e7d32},        {"smnuCut", u8"切", 0x2e7d32},
+      {"smnuCopy", u8"写", 0x2e7d32},        {"smnuPaste", u8"貼", 0x2e7d32},
+      {"smnuFind", u8"検", 0x00796b},        {"smnuSourceCode", u8"ソ", 0x6a1b9a},
       {"smnuListingFile", u8"リ", 0x6a1b9a}, {"smnuDebugWindow", u8"デ", 0x6a1b9a},
-      {"smnuStandardIo", u8"入", 0x6a1b9a}, {"smnuMessageWindow", u8"メ", 0x6a1b9a},
-      {"smnuRun", u8"実", 0xc62828},        {"smnuBuild", u8"ビ", 0xc62828},
-      {"smnuEndProgram", u8"終", 0xc62828}, {"smnuDebugStart", u8"始", 0x8d5524},
-      {"smnuGo", u8"走", 0x8d5524},         {"smnuGoAnimate", u8"動", 0x8d5524},
-      {"smnuTrace", u8"ト", 0x8d5524},      {"smnuStep", u8"ス", 0x8d5524},
+      {"smnuStandardIo", u8"入", 0x6a1b9a},  {"smnuMessageWindow", u8"メ", 0x6a1b9a},
+      {"smnuRun", u8"実", 0xc62828},         {"smnuBuild", u8"ビ", 0xc62828},
+      {"smnuEndProgram", u8"終", 0xc62828},  {"smnuDebugStart", u8"始", 0x8d5524},
+      {"smnuGo", u8"走", 0x8d5524},          {"smnuGoAnimate", u8"動", 0x8d5524},
+      {"smnuTrace", u8"ト", 0x8d5524},       {"smnuStep", u8"ス", 0x8d5524},
       {"smnuPause", u8"停", 0x8d5524},
   };
   for (const Look& look : kLooks) {
@@ -168,7 +179,8 @@ const std::vector<CommandRow>& CommandTable() {
       {"mnuListingFile", "mnuVieweBar", C("リスティングファイル(&L)"), nullptr, C("リスティングファイル"), false, true},
       {"mnuDebugWindow", "mnuVieweBar", C("デバッグウインドウ(&D)"), nullptr, C("デバッグウインドウ"), false, true},
       {"mnuStandardIo", "mnuVieweBar", C("標準入出力ウインドウ(&S)"), nullptr, C("標準入出力ウインドウ"), false, true},
-      {"mnuMessageWindow", "mnuVieweBar", C("メッセージウインドウ(&M)"), nullptr, C("メッセージウインドウ"), false, true},
+      {"mnuMessageWindow", "mnuVieweBar", C("メッセージウインドウ(&M)"), nullptr, C("メッセージウインドウ"), false,
+       true},
       // Project
       {"mnuProjectAdd", "mnuProjectBar", C("プロジェクトに追加(&A)"), nullptr, nullptr, true, false},
       {"mnuProjectDelete", "mnuProjectBar", C("プロジェクトから削除(&R)"), nullptr, nullptr, true, false},
@@ -203,32 +215,57 @@ const std::vector<CommandRow>& CommandTable() {
 }
 
 const QStringList& ToolbarLayout() {
-  static const QStringList layout = {
-      "smnuNew", "smnuOpen", "smnuAllSave", "|", "smnuPrint", "|", "smnuUnDo", "smnuCut", "smnuCopy",
-      "smnuPaste", "|", "smnuFind", "|", "smnuSourceCode", "smnuListingFile", "smnuDebugWindow",
-      "smnuStandardIo", "smnuMessageWindow", "|", "smnuRun", "smnuBuild", "smnuEndProgram", "|",
-      "smnuDebugStart", "smnuGo", "smnuGoAnimate", "smnuTrace", "smnuStep", "smnuPause"};
+  static const QStringList layout = {"smnuNew",
+                                     "smnuOpen",
+                                     "smnuAllSave",
+                                     "|",
+                                     "smnuPrint",
+                                     "|",
+                                     "smnuUnDo",
+                                     "smnuCut",
+                                     "smnuCopy",
+                                     "smnuPaste",
+                                     "|",
+                                     "smnuFind",
+                                     "|",
+                                     "smnuSourceCode",
+                                     "smnuListingFile",
+                                     "smnuDebugWindow",
+                                     "smnuStandardIo",
+                                     "smnuMessageWindow",
+                                     "|",
+                                     "smnuRun",
+                                     "smnuBuild",
+                                     "smnuEndProgram",
+                                     "|",
+                                     "smnuDebugStart",
+                                     "smnuGo",
+                                     "smnuGoAnimate",
+                                     "smnuTrace",
+                                     "smnuStep",
+                                     "smnuPause"};
   return layout;
 }
 
 const QStringList& TfrmMain::EditingGroup() {
-  static const QStringList names = {
-      "mnuRun", "mnuAssemble", "mnuBuild", "mnuUnDo", "mnuPaste", "mnuSelectAll", "mnuFind", "mnuReplace",
-      "mnuSave", "mnuSaveAs", "mnuAllSave", "mnuClose", "mnuAllClose", "mnuPrint", "smnuRun", "smnuBuild",
-      "smnuUnDo", "smnuPaste", "smnuFind", "smnuAllSave", "smnuPrint", "pmnuUnDo", "pmnuPaste",
-      "pmnuSelectAll", "pmnuFind", "pmnuReplace", "pmnuSave", "pmnuSaveAs", "pmnuClose", "pmnuPrint"};
+  static const QStringList names = {"mnuRun",       "mnuAssemble", "mnuBuild",    "mnuUnDo",       "mnuPaste",
+                                    "mnuSelectAll", "mnuFind",     "mnuReplace",  "mnuSave",       "mnuSaveAs",
+                                    "mnuAllSave",   "mnuClose",    "mnuAllClose", "mnuPrint",      "smnuRun",
+                                    "smnuBuild",    "smnuUnDo",    "smnuPaste",   "smnuFind",      "smnuAllSave",
+                                    "smnuPrint",    "pmnuUnDo",    "pmnuPaste",   "pmnuSelectAll", "pmnuFind",
+                                    "pmnuReplace",  "pmnuSave",    "pmnuSaveAs",  "pmnuClose",     "pmnuPrint"};
   return names;
 }
 
 const QStringList& TfrmMain::ProjectGroup() {
-  static const QStringList names = {"mnuProjectAdd", "pmnuProjectAdd", "mnuProjectDelete", "pmnuProjectDelete",
+  static const QStringList names = {"mnuProjectAdd",  "pmnuProjectAdd", "mnuProjectDelete", "pmnuProjectDelete",
                                     "mnuProjectEdit", "mnuProjectSave", "mnuProjectSaveAs"};
   return names;
 }
 
 const QStringList& TfrmMain::SelectionGroup() {
-  static const QStringList names = {"mnuCut", "mnuCopy", "mnuDelete", "smnuCut",
-                                    "smnuCopy", "pmnuCut", "pmnuCopy", "pmnuDelete"};
+  static const QStringList names = {"mnuCut",   "mnuCopy", "mnuDelete", "smnuCut",
+                                    "smnuCopy", "pmnuCut", "pmnuCopy",  "pmnuDelete"};
   return names;
 }
 
@@ -322,18 +359,24 @@ QRect TfrmMain::WorkArea() const {
 
 QString TfrmMain::AreaName(DockArea area) {
   switch (area) {
-    case DockArea::Edit: return QStringLiteral("pagecontrolEdit");
-    case DockArea::Message: return QStringLiteral("pagecontrolMessage");
-    case DockArea::Debug: return QStringLiteral("panelDebug");
+    case DockArea::Edit:
+      return QStringLiteral("pagecontrolEdit");
+    case DockArea::Message:
+      return QStringLiteral("pagecontrolMessage");
+    case DockArea::Debug:
+      return QStringLiteral("panelDebug");
   }
   return {};
 }
 
 Qt::DockWidgetArea TfrmMain::QtArea(DockArea area) const {
   switch (area) {
-    case DockArea::Edit: return Qt::LeftDockWidgetArea;
-    case DockArea::Message: return Qt::BottomDockWidgetArea;
-    case DockArea::Debug: return Qt::RightDockWidgetArea;
+    case DockArea::Edit:
+      return Qt::LeftDockWidgetArea;
+    case DockArea::Message:
+      return Qt::BottomDockWidgetArea;
+    case DockArea::Debug:
+      return Qt::RightDockWidgetArea;
   }
   return Qt::NoDockWidgetArea;
 }
@@ -344,9 +387,8 @@ void TfrmMain::BuildMenusAndToolbar() {
     const char8_t* caption;
   };
   static const MenuRow kMenus[] = {
-      {"mnuFileBar", u8"ファイル(&F)"},     {"mnuEditBar", u8"編集(&E)"},
-      {"mnuVieweBar", u8"表示(&V)"},        {"mnuProjectBar", u8"プロジェクト(&P)"},
-      {"mnuRunBar", u8"実行(&R)"},          {"mnuOptionBar", u8"オプション(&O)"},
+      {"mnuFileBar", u8"ファイル(&F)"},        {"mnuEditBar", u8"編集(&E)"}, {"mnuVieweBar", u8"表示(&V)"},
+      {"mnuProjectBar", u8"プロジェクト(&P)"}, {"mnuRunBar", u8"実行(&R)"},  {"mnuOptionBar", u8"オプション(&O)"},
       {"mnuHelpBar", u8"ヘルプﾟ(&H)"},
   };
   QMenuBar* bar = menuBar();
@@ -443,8 +485,8 @@ void TfrmMain::BuildMenusAndToolbar() {
     }
   }
   // Buttons enabled at start: New, Open and the five view buttons.
-  for (const char* n : {"smnuNew", "smnuOpen", "smnuSourceCode", "smnuListingFile", "smnuDebugWindow",
-                        "smnuStandardIo", "smnuMessageWindow"})
+  for (const char* n : {"smnuNew", "smnuOpen", "smnuSourceCode", "smnuListingFile", "smnuDebugWindow", "smnuStandardIo",
+                        "smnuMessageWindow"})
     items_.value(QString::fromLatin1(n))->setEnabled(true);
 
   toolBar_ = addToolBar(QStringLiteral("ToolBar1"));
@@ -506,14 +548,13 @@ void TfrmMain::SetWindows(const DockedWindows& windows) {
   if (windows_.editor) windows_.editor->SetHost(editorHost_);
   if (windows_.message) {
     connect(windows_.message, &TfrmMessage::showRequested, this, &TfrmMain::mnuMessageWindowClick);
-    connect(windows_.message, &TfrmMessage::sourceLineRequestedCp932, this,
-            [this](const std::string& path, int line) {
-              // The line holds the name in CP932 when it could be written so,
-              // else the file system's own bytes.
-              QString source = FromCp932(path);
-              if (!QFileInfo::exists(source)) source = FromBytes(path);
-              if (windows_.editor && windows_.editor->GoToLine(source, line)) mnuSourceCodeClick();
-            });
+    connect(windows_.message, &TfrmMessage::sourceLineRequestedCp932, this, [this](const std::string& path, int line) {
+      // The line holds the name in CP932 when it could be written so,
+      // else the file system's own bytes.
+      QString source = FromCp932(path);
+      if (!QFileInfo::exists(source)) source = FromBytes(path);
+      if (windows_.editor && windows_.editor->GoToLine(source, line)) mnuSourceCodeClick();
+    });
   }
   if (windows_.standardIo) {
     connect(windows_.standardIo, &TfrmStandardIo::showRequested, this, &TfrmMain::mnuStandardIoClick);
@@ -570,7 +611,8 @@ void TfrmMain::Dock(QDockWidget* dock, DockArea area) {
   if (first) tabifyDockWidget(first, dock);
   dock->show();
   connect(dock, &QDockWidget::visibilityChanged, this, [this, dock](bool visible) {
-    if (visible && !dock->isFloating()) activeCaption_.insert(static_cast<int>(dockWidgetArea(dock)), dock->windowTitle());
+    if (visible && !dock->isFloating())
+      activeCaption_.insert(static_cast<int>(dockWidgetArea(dock)), dock->windowTitle());
   });
   // A floating window dragged above the screen comes back to its top edge.
   dock->installEventFilter(this);
@@ -741,8 +783,8 @@ bool TfrmMain::FormCloseQuery() {
   if (!Guard()) return false;
   if (windows_.editor && !windows_.editor->QueryClose()) return false;
   if (projectModified) {
-    const BoxAnswer answer = Dialogs().Ask(BoxKind::Confirm, projectFileName + U(u8"に変更を保存しますか？"),
-                                           BoxButtons::YesNoCancel);
+    const BoxAnswer answer =
+        Dialogs().Ask(BoxKind::Confirm, projectFileName + U(u8"に変更を保存しますか？"), BoxButtons::YesNoCancel);
     if (answer == BoxAnswer::Cancel) return false;
     if (answer == BoxAnswer::Yes) {
       mnuProjectSaveClick();
@@ -758,10 +800,10 @@ void TfrmMain::ShellReset() {
   EnableEditingGroup(false);
   EnableProjectGroup(false);
   if (core_) core_->ResetDebuggerCommands();
-  SetEnabled({"mnuLink", "mnuRunExe", "mnuDebugStart", "mnuGo", "mnuGoAnimate", "mnuTrace", "mnuPause", "mnuStep",
-              "mnuBreakPoint", "mnuWatch", "smnuDebugStart", "smnuGo", "smnuGoAnimate", "smnuTrace", "smnuPause",
-              "smnuStep"},
-             false);
+  SetEnabled(
+      {"mnuLink", "mnuRunExe", "mnuDebugStart", "mnuGo", "mnuGoAnimate", "mnuTrace", "mnuPause", "mnuStep",
+       "mnuBreakPoint", "mnuWatch", "smnuDebugStart", "smnuGo", "smnuGoAnimate", "smnuTrace", "smnuPause", "smnuStep"},
+      false);
 }
 
 // ---------------------------------------------------------------------------
@@ -780,8 +822,8 @@ void TfrmMain::mnuOpenClick() {
     Dialogs().Ask(BoxKind::Warning, U(u8"これ以上開けません。"));
     return;
   }
-  const QString path = Dialogs().GetOpenFileName(this, QString(), QDir::currentPath(),
-                                                 U(u8"CASLソースファイル(*.cas);;全て(*)"));
+  const QString path =
+      Dialogs().GetOpenFileName(this, QString(), QDir::currentPath(), U(u8"CASLソースファイル(*.cas);;全て(*)"));
   if (path.isEmpty()) return;
   OpenPath(path);
 }
@@ -816,8 +858,8 @@ bool TfrmMain::SaveAsCommand() {
   TfrmEditor* editor = windows_.editor;
   const int page = editor->CurrentPage();
   const QString preset = page ? QFileInfo(editor->PagePath(page)).fileName() : QString();
-  const QString chosen = Dialogs().GetSaveFileName(this, QString(), preset, U(u8"CASLソースファイル(*.cas)"),
-                                                   QStringLiteral("cas"));
+  const QString chosen =
+      Dialogs().GetSaveFileName(this, QString(), preset, U(u8"CASLソースファイル(*.cas)"), QStringLiteral("cas"));
   if (chosen.isEmpty()) return false;
   const QString old = page ? editor->PagePath(page) : QString();
   if (!editor->SaveCurrentAs(chosen)) return false;
@@ -851,8 +893,8 @@ void TfrmMain::mnuAllSaveClick() {
 bool TfrmMain::CloseProject() {
   if (!projectOpen) return true;
   if (projectModified) {
-    const BoxAnswer answer = Dialogs().Ask(BoxKind::Confirm, projectFileName + U(u8"に変更を保存しますか？"),
-                                           BoxButtons::YesNoCancel);
+    const BoxAnswer answer =
+        Dialogs().Ask(BoxKind::Confirm, projectFileName + U(u8"に変更を保存しますか？"), BoxButtons::YesNoCancel);
     if (answer == BoxAnswer::Cancel) return false;
     if (answer == BoxAnswer::Yes) {
       mnuProjectSaveClick();

@@ -72,7 +72,7 @@ class TfrmMain : public QMainWindow {
   bool projectOpen = false;
   bool projectModified = false;
   QString projectFileName = QStringLiteral("Project.Mak");
-  QString projectDirectory;  // with trailing separator when set
+  QString projectDirectory;    // with trailing separator when set
   QString projectMainRoutine;  // the project's first entry
   BuildOptions buildOptions;
   int printTarget = 0;

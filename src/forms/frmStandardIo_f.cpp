@@ -50,8 +50,7 @@ std::string LineToCp932(const QString& line) {
 
 // ---------------------------------------------------------------------------
 
-TMemoStandardIo::TMemoStandardIo(TfrmStandardIo* owner, QWidget* parent)
-    : QPlainTextEdit(parent), owner_(owner) {}
+TMemoStandardIo::TMemoStandardIo(TfrmStandardIo* owner, QWidget* parent) : QPlainTextEdit(parent), owner_(owner) {}
 
 void TMemoStandardIo::keyPressEvent(QKeyEvent* event) {
   if (owner_->memoStandardIoKeyDown(event)) {

@@ -18,12 +18,14 @@ class TMemoStandardIo : public QPlainTextEdit {
   Q_OBJECT
  public:
   explicit TMemoStandardIo(TfrmStandardIo* owner, QWidget* parent = nullptr);
+
  protected:
   void keyPressEvent(QKeyEvent* event) override;
   void keyReleaseEvent(QKeyEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
   void inputMethodEvent(QInputMethodEvent* event) override;
   void insertFromMimeData(const QMimeData* source) override;
+
  private:
   TfrmStandardIo* owner_;
 };

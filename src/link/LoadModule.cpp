@@ -17,8 +17,8 @@ ModuleReadError ParseModuleTables(BinaryReader& in, LoadModule& out) {
   ModuleReadError e = ReadSignature(in, out.fileName, ".exe");
   if (e != ModuleReadError::None) return e;
   Word n = 0;
-  if (!in.GetWord(out.origin) || !in.GetWord(out.start) || !in.GetWord(out.initialSp) ||
-      !in.GetWord(out.stackLimit) || !in.GetWord(n))
+  if (!in.GetWord(out.origin) || !in.GetWord(out.start) || !in.GetWord(out.initialSp) || !in.GetWord(out.stackLimit) ||
+      !in.GetWord(n))
     return ModuleReadError::Truncated;
   if (static_cast<std::size_t>(out.origin) + n > kMemoryWords) return ModuleReadError::ImagePastMemory;
   if (in.Remaining() / 2 < n) return ModuleReadError::Truncated;

@@ -21,12 +21,12 @@ namespace tolvane {
 
 // A linked program as stored in a .exe.
 struct LoadModule {
-  Bytes fileName;           // the signature string as stored (ignored by the writer)
-  Word origin = 0;          // address of image[0]
-  Word start = 0;           // initial PR
-  Word initialSp = 0;       // program end + stack size
-  Word stackLimit = 0;      // program end: lowest address the stack may use
-  std::vector<Word> image;  // memory contents from origin upward; origin + size <= 65536
+  Bytes fileName;                   // the signature string as stored (ignored by the writer)
+  Word origin = 0;                  // address of image[0]
+  Word start = 0;                   // initial PR
+  Word initialSp = 0;               // program end + stack size
+  Word stackLimit = 0;              // program end: lowest address the stack may use
+  std::vector<Word> image;          // memory contents from origin upward; origin + size <= 65536
   std::vector<Word> dataAddresses;  // absolute addresses of data words
 
   friend bool operator==(const LoadModule&, const LoadModule&) = default;

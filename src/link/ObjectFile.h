@@ -32,13 +32,13 @@ struct SymbolRecord {
 
 // The seven tables of one object file, exactly as stored (relative addresses).
 struct ObjectFile {
-  Bytes fileName;                      // the signature string as stored
-  std::vector<SymbolRecord> entries;   // E
-  std::vector<SymbolRecord> externals; // X: name and address of the word to patch
-  std::vector<Word> code;              // T
-  std::vector<Word> relocations;       // R
-  std::vector<SymbolRecord> labels;    // L
-  std::vector<Word> dataAddresses;     // D
+  Bytes fileName;                       // the signature string as stored
+  std::vector<SymbolRecord> entries;    // E
+  std::vector<SymbolRecord> externals;  // X: name and address of the word to patch
+  std::vector<Word> code;               // T
+  std::vector<Word> relocations;        // R
+  std::vector<SymbolRecord> labels;     // L
+  std::vector<Word> dataAddresses;      // D
 
   friend bool operator==(const ObjectFile&, const ObjectFile&) = default;
 };
@@ -49,11 +49,11 @@ constexpr std::size_t kMaxNameBytes = 255;
 // Why an object file was refused.
 enum class ObjectReadError {
   None,
-  CannotOpen,      // missing, unreadable or not a regular file
-  NotObject,       // the first string does not contain ".obj"
-  Truncated,       // the data ends before the last table (also: a count larger than the file)
-  NameTooLong,     // a string longer than 255 bytes before its terminator
-  Unterminated,    // the file ends inside a string
+  CannotOpen,             // missing, unreadable or not a regular file
+  NotObject,              // the first string does not contain ".obj"
+  Truncated,              // the data ends before the last table (also: a count larger than the file)
+  NameTooLong,            // a string longer than 255 bytes before its terminator
+  Unterminated,           // the file ends inside a string
   RelocationOutsideCode,  // a relocation address >= T
   ExternalOutsideCode,    // an external's patch address >= T
 };

@@ -54,9 +54,7 @@ constexpr std::array<std::uint8_t, 256> MakeOpInfo() {
 inline constexpr std::array<std::uint8_t, 256> kOpInfo = MakeOpInfo();
 
 // ZF/SF of a result: ZF for 0, SF for bit 15 set.
-TOLVANE_ALWAYS_INLINE Word ZeroSign(Word v) {
-  return static_cast<Word>((v == 0) | ((v >> 14) & 2));
-}
+TOLVANE_ALWAYS_INLINE Word ZeroSign(Word v) { return static_cast<Word>((v == 0) | ((v >> 14) & 2)); }
 
 // OF set or cleared, then SF/ZF from v. Setting OF sets bit 2 only; clearing it
 // masks FR to bits 0-1.
@@ -125,8 +123,8 @@ inline void SyncIn(Word* g, Word& fr, Word& pr, Word& sp, Word& limit, const CCp
 // an array so that, inlined into a loop over local variables, PR, SP and FR stay
 // in machine registers.
 template <bool kHooks>
-TOLVANE_ALWAYS_INLINE StepResult StepOnce(Word* const g, Word& fr, Word& pr, Word& sp, Word& limit,
-                                          Memory& memory, CCpu& cpu, ConsolePort& console, MachineHooks* hooks) {
+TOLVANE_ALWAYS_INLINE StepResult StepOnce(Word* const g, Word& fr, Word& pr, Word& sp, Word& limit, Memory& memory,
+                                          CCpu& cpu, ConsolePort& console, MachineHooks* hooks) {
   Word* const mem = memory.data();
   const Word w = mem[pr];
   const Word adr = mem[static_cast<Word>(pr + 1)];

@@ -31,11 +31,11 @@ struct LoadModuleHeader {
 // What a load leaves behind besides memory and registers.
 struct LoadedProgram {
   LoadModuleHeader header;
-  Bytes exePath;                   // the load module path that was read
-  Bytes symPath;                   // the symbol file path, when symbols were requested
-  bool symbols = false;            // the symbol table was requested (and loaded, on success)
-  SymbolTable symbolTable;         // empty unless symbols
-  std::vector<Word> dataAddresses; // absolute addresses of the program's data words
+  Bytes exePath;                    // the load module path that was read
+  Bytes symPath;                    // the symbol file path, when symbols were requested
+  bool symbols = false;             // the symbol table was requested (and loaded, on success)
+  SymbolTable symbolTable;          // empty unless symbols
+  std::vector<Word> dataAddresses;  // absolute addresses of the program's data words
 
   void Clear() { *this = LoadedProgram{}; }
 };
@@ -57,7 +57,7 @@ void FillSystemAreas(Memory& memory);
 // file when `symbolic`). Failures show one "エラー" box and return false; memory
 // and registers are then cleared or partly loaded. The caller clears its own
 // end-requested flag when it calls this. `endProgram` may be null.
-bool LoadProgram(const std::string& fileName, bool symbolic, CCpu& cpu, Memory& memory,
-                 LoadedProgram& program, MessageBoxPort& boxes, EndProgramPort* endProgram = nullptr);
+bool LoadProgram(const std::string& fileName, bool symbolic, CCpu& cpu, Memory& memory, LoadedProgram& program,
+                 MessageBoxPort& boxes, EndProgramPort* endProgram = nullptr);
 
 }  // namespace tolvane

@@ -9,7 +9,10 @@ namespace tolvane {
 Bytes FlagText(Word fr) {
   const int of = (fr & kFlagOF) ? 1 : 0, sf = (fr & kFlagSF) ? 1 : 0, zf = (fr & kFlagZF) ? 1 : 0;
   char buf[64];
-  std::snprintf(buf, sizeof buf, "(OF=%d SF=%d ZF=%d) %s%s", of, sf, zf, zf ? "zero" : sf ? "minus" : "plus",
+  std::snprintf(buf, sizeof buf, "(OF=%d SF=%d ZF=%d) %s%s", of, sf, zf,
+                zf   ? "zero"
+                : sf ? "minus"
+                     : "plus",
                 of ? " overflow" : "");
   return buf;
 }
@@ -25,8 +28,7 @@ Bytes RegisterDumpText(const std::array<Word, 8>& gr, Word pr, Word sp, Word fr)
 
 Bytes RegisterDumpText(const CCpu& cpu) {
   const auto& a = cpu.Registers();
-  return RegisterDumpText({a[0], a[1], a[2], a[3], a[4], a[5], a[6], a[7]}, cpu.GetPR(), cpu.GetSP(),
-                          cpu.GetFR());
+  return RegisterDumpText({a[0], a[1], a[2], a[3], a[4], a[5], a[6], a[7]}, cpu.GetPR(), cpu.GetSP(), cpu.GetFR());
 }
 
 Bytes StackOverflowText() { return J(u8"スタックオーバーフロー"); }

@@ -183,9 +183,9 @@ TEST(LineReader, PiecesOf255BytesAndLineEnds) {
   EXPECT_EQ(lines[0], std::string(255, 'A'));
   EXPECT_EQ(lines[1], std::string(45, 'A'));
   EXPECT_EQ(lines[2], "B");
-  EXPECT_EQ(lines[3], "C");  // cut at the lone CR
+  EXPECT_EQ(lines[3], "C");                    // cut at the lone CR
   EXPECT_EQ(lines[4], std::string(254, 'E'));  // CR LF counts as one byte
-  EXPECT_EQ(lines[5], "FG");  // cut at the NUL
+  EXPECT_EQ(lines[5], "FG");                   // cut at the NUL
   // Final line without a line break is still a line.
   LineReader r2("X\nY");
   int n = 0;
@@ -270,10 +270,18 @@ TEST(Generate, InstructionWords) {
     const char* line;
     const char* words;
   } cases[] = {
-      {" LD GR1,ADR,GR2", "1012 0002"},  {" LD GR3,GR4", "1434"},        {" LAD GR0,-1", "1200 FFFF"},
-      {" ADDA GR1,#8000", "2010 8000"},  {" JUMP 5,GR7", "6407 0005"},   {" SVC 2", "F000 0002"},
-      {" RET", "8100"},                  {" NOP", "0000"},               {" POP GR7", "7170"},
-      {" LD GR1,65537", "1010 0001"},    {" LD GR1,#12345", "1010 2345"}, {" CPL GR7,GR1", "4571"},
+      {" LD GR1,ADR,GR2", "1012 0002"},
+      {" LD GR3,GR4", "1434"},
+      {" LAD GR0,-1", "1200 FFFF"},
+      {" ADDA GR1,#8000", "2010 8000"},
+      {" JUMP 5,GR7", "6407 0005"},
+      {" SVC 2", "F000 0002"},
+      {" RET", "8100"},
+      {" NOP", "0000"},
+      {" POP GR7", "7170"},
+      {" LD GR1,65537", "1010 0001"},
+      {" LD GR1,#12345", "1010 2345"},
+      {" CPL GR7,GR1", "4571"},
       {" DC 'AB',3,#FFFF,-", "0041 0042 0003 FFFF 0000"},
       {" DC 'ｱ'", "FFB1"},
       {" DC 'あ'", "FF82 FFA0"},
@@ -497,8 +505,8 @@ TEST_F(DriverFiles, FilesThatCannotBeRead) {
   RecordingSink sink;
   std::string missing = (dir_ / "none.cas").string();
   EXPECT_EQ(Assemble(missing, BuildOptions{}, sink), 0);
-  EXPECT_EQ(sink.lines, (std::vector<std::string>{"Assemble[" + missing + "]",
-                                                  " Error:  " + missing + "がオープンできません。"}));
+  EXPECT_EQ(sink.lines,
+            (std::vector<std::string>{"Assemble[" + missing + "]", " Error:  " + missing + "がオープンできません。"}));
   sink.lines.clear();
   fs::create_directories(dir_ / "d.cas");
   std::string d = (dir_ / "d.cas").string();
@@ -519,7 +527,8 @@ TEST_F(DriverFiles, ListingThatCannotBeWritten) {
   RecordingSink sink;
   EXPECT_EQ(Assemble(p, BuildOptions{}, sink), 0);
   std::string lst = (dir_ / "q.lst").string();
-  EXPECT_EQ(sink.lines, (std::vector<std::string>{"Assemble[" + p + "]", " Error:  " + lst + " がオープンできません。"}));
+  EXPECT_EQ(sink.lines,
+            (std::vector<std::string>{"Assemble[" + p + "]", " Error:  " + lst + " がオープンできません。"}));
   EXPECT_FALSE(fs::exists(dir_ / "q.obj"));
 }
 

@@ -117,7 +117,8 @@ TEST(Listing, RegisterMacrosAndLongLines) {
   std::string longLine = ";" + std::string(299, 'x');
   std::string l = ListingOf("P\tSTART\n" + longLine + "\n\tEND\n");
   EXPECT_NE(l.find("     2                          ;" + std::string(254, 'x') + "\n"), std::string::npos);
-  EXPECT_NE(l.find("     3                          " + std::string(45, 'x') + "\n"
+  EXPECT_NE(l.find("     3                          " + std::string(45, 'x') +
+                   "\n"
                    "(  3) : Error  ラベルの１文字目が英大文字でありません。\n"),
             std::string::npos);
   EXPECT_NE(l.find("     4                          \tEND\n"), std::string::npos);

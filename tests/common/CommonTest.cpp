@@ -42,7 +42,10 @@ TEST(Cp932, RoundTripAndSpecialBytes) {
 TEST(Cp932, UnencodableCharacterIsReportedNotReplaced) {
   std::string out;
   std::size_t bad = 0;
-  EXPECT_FALSE(Utf8ToCp932("ab\xF0\x9F\x98\x80" "c", out, &bad));
+  EXPECT_FALSE(
+      Utf8ToCp932("ab\xF0\x9F\x98\x80"
+                  "c",
+                  out, &bad));
   EXPECT_EQ(bad, 2u);
   EXPECT_EQ(Cp932ToUtf8("a\x80z"), "a\xEF\xBF\xBDz");
 }
@@ -87,7 +90,8 @@ TEST(FileNameMarks, SplitsLinesIntoTextAndRegisteredNames) {
   marks.Add("\xE4\xBD\x9C/a.cas");  // 作/a.cas, as the file system names it
   std::vector<std::string> parts;
   marks.Split(
-      "LINK[\xE4\xBD\x9C/a.exe]x\xE4\xBD\x9C/a.cas", [&](std::string_view t) { parts.push_back("T:" + std::string(t)); },
+      "LINK[\xE4\xBD\x9C/a.exe]x\xE4\xBD\x9C/a.cas",
+      [&](std::string_view t) { parts.push_back("T:" + std::string(t)); },
       [&](const std::string& n) { parts.push_back("N:" + n); });
   EXPECT_EQ(parts, (std::vector<std::string>{"T:LINK[", "N:\xE4\xBD\x9C/a.exe", "T:]x", "N:\xE4\xBD\x9C/a.cas"}));
   // The longest name wins where several start at one place.

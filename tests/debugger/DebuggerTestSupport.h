@@ -18,7 +18,7 @@
 namespace tolvane::debugger::testing {
 
 inline const char* CommandName(Command c) {
-  static const char* const kNames[] = {"End", "Start", "Go", "Animate", "Trace", "Step",
+  static const char* const kNames[] = {"End",   "Start",      "Go",    "Animate",    "Trace",     "Step",
                                        "Pause", "BreakPoint", "Watch", "JumpPopups", "WatchPopup"};
   return kNames[static_cast<int>(c)];
 }
@@ -26,9 +26,9 @@ inline const char* CommandName(Command c) {
 class FakeUi : public DebuggerUiPort {
  public:
   std::vector<std::string> calls;
-  std::deque<BoxAnswer> answers;  // for boxes with buttons other than OK
-  std::vector<std::string> boxes; // "kind:text"
-  std::function<void()> onTurn;   // run at each ProcessEvents
+  std::deque<BoxAnswer> answers;   // for boxes with buttons other than OK
+  std::vector<std::string> boxes;  // "kind:text"
+  std::function<void()> onTurn;    // run at each ProcessEvents
   std::function<void(int)> onWait;
   int turns = 0;
   int waits = 0;
@@ -145,8 +145,7 @@ struct ProgramImage {
   std::string Write(const std::string& name) const {
     namespace fs = std::filesystem;
     // One folder per process: ctest runs the tests of this program side by side.
-    fs::path dir = fs::path(::testing::TempDir()) /
-                   ("tolvane_debugger_test_" + std::to_string(::getpid()));
+    fs::path dir = fs::path(::testing::TempDir()) / ("tolvane_debugger_test_" + std::to_string(::getpid()));
     fs::create_directories(dir);
     std::string exe = (dir / (name + ".exe")).string();
     std::string sym = (dir / (name + ".sym")).string();

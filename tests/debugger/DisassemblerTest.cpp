@@ -51,8 +51,7 @@ TEST_F(DisassemblerTest, LineFormats) {
     dis.BuildUnAsmTable();
     std::string text(c.text);
     // Undefined words take one row; shown with one word.
-    if (text.find("****") != std::string::npos)
-      text = text.substr(0, 10) + "       " + text.substr(17);
+    if (text.find("****") != std::string::npos) text = text.substr(0, 10) + "       " + text.substr(17);
     EXPECT_EQ(RowAt(0x100), text) << std::hex << c.first;
   }
   // A label longer than the column pushes the mnemonic right.
@@ -81,7 +80,7 @@ TEST_F(DisassemblerTest, TableCoversMemoryAndFindsSecondWords) {
   EXPECT_EQ(dis.RowCount(), 65536);
   EXPECT_EQ(std::string(dis.Row(0x1234).text), "1234  0000                NOP     ");
 
-  mem[0x100] = 0x1010;  // two words
+  mem[0x100] = 0x1010;   // two words
   mem[0xFFFF] = 0x6400;  // a jump at FFFFH takes 0000H as its second word
   dis.BuildUnAsmTable();
   EXPECT_EQ(dis.RowCount(), 65535);
@@ -89,8 +88,7 @@ TEST_F(DisassemblerTest, TableCoversMemoryAndFindsSecondWords) {
   EXPECT_EQ(dis.FindRowOfAddress(0x101), 0x100);  // second word finds its instruction
   EXPECT_EQ(dis.FindRowOfAddress(0x102), 0x101);
   EXPECT_EQ(dis.Row(dis.RowCount() - 1).address, 0xFFFF);
-  EXPECT_EQ(std::string(dis.Row(dis.RowCount() - 1).text),
-            "FFFF  6400 0000  " + std::string(9, ' ') + "JUMP    #0000");
+  EXPECT_EQ(std::string(dis.Row(dis.RowCount() - 1).text), "FFFF  6400 0000  " + std::string(9, ' ') + "JUMP    #0000");
   // A row ending at FFFFH: 0000H is a row of its own, not a second word.
   EXPECT_EQ(dis.FindRowOfAddress(0), 0);
 }
@@ -200,8 +198,8 @@ TEST_F(DisassemblerTest, RefreshWithoutRowIsReported) {
   mem[0x0000] = 0x1010;  // 0000H-0001H one row
   mem[0x0002] = 0x1010;  // 0002H-0003H one row
   dis.BuildUnAsmTable();
-  EXPECT_TRUE(dis.UnAsmRefreshAt(0x0001));   // row of 0000H becomes 0001H
-  EXPECT_TRUE(dis.UnAsmRefreshAt(0x0003));   // row of 0002H becomes 0003H
+  EXPECT_TRUE(dis.UnAsmRefreshAt(0x0001));  // row of 0000H becomes 0001H
+  EXPECT_TRUE(dis.UnAsmRefreshAt(0x0003));  // row of 0002H becomes 0003H
   // 0000H now has no row and is not preceded by anything.
   EXPECT_EQ(dis.FindRowOfAddress(0x0000), -1);
   EXPECT_FALSE(dis.UnAsmRefreshAt(0x0000));

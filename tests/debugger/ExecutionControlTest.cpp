@@ -82,9 +82,12 @@ ProgramImage SelfModifyingProgram() {
   return p;
 }
 
-const char* const kStopped = "End=1 Start=0 Go=1 Animate=1 Trace=1 Step=1 Pause=0 BreakPoint=1 Watch=1 JumpPopups=1 WatchPopup=1";
-const char* const kEndedNormally = "End=0 Start=1 Go=0 Animate=0 Trace=0 Step=0 Pause=0 BreakPoint=1 Watch=1 JumpPopups=0 WatchPopup=1";
-const char* const kEndedByUser = "End=0 Start=1 Go=0 Animate=0 Trace=0 Step=0 Pause=0 BreakPoint=0 Watch=0 JumpPopups=0 WatchPopup=0";
+const char* const kStopped =
+    "End=1 Start=0 Go=1 Animate=1 Trace=1 Step=1 Pause=0 BreakPoint=1 Watch=1 JumpPopups=1 WatchPopup=1";
+const char* const kEndedNormally =
+    "End=0 Start=1 Go=0 Animate=0 Trace=0 Step=0 Pause=0 BreakPoint=1 Watch=1 JumpPopups=0 WatchPopup=1";
+const char* const kEndedByUser =
+    "End=0 Start=1 Go=0 Animate=0 Trace=0 Step=0 Pause=0 BreakPoint=0 Watch=0 JumpPopups=0 WatchPopup=0";
 
 class ExecutionControlTest : public DebuggerFixture {};
 
@@ -97,10 +100,17 @@ TEST_F(ExecutionControlTest, StartShowsTheProgramStoppedAtItsStart) {
   EXPECT_EQ(ec.Cpu().GetSP(), 0x127);
   int row = ec.FindRowOfAddress(0x100);
   // The panes in the documented order.
-  std::vector<std::string> want = {"show", "enable End=1", "breakpoints", "pointer 1",
+  std::vector<std::string> want = {"show",
+                                   "enable End=1",
+                                   "breakpoints",
+                                   "pointer 1",
                                    "rebuilt " + std::to_string(ec.Disassembly().RowCount()) + " top",
-                                   "scroll " + std::to_string(row), "select " + std::to_string(row), "pointer 0",
-                                   "reset memory 256", "registers", "watches"};
+                                   "scroll " + std::to_string(row),
+                                   "select " + std::to_string(row),
+                                   "pointer 0",
+                                   "reset memory 256",
+                                   "registers",
+                                   "watches"};
   ASSERT_GE(ui.calls.size(), want.size());
   EXPECT_EQ(std::vector<std::string>(ui.calls.begin(), ui.calls.begin() + static_cast<long>(want.size())), want);
   // Watches: every label in symbol file order, no literal, values filled.
@@ -113,10 +123,10 @@ TEST_F(ExecutionControlTest, StartShowsTheProgramStoppedAtItsStart) {
 TEST_F(ExecutionControlTest, GoRunsToTheEndAndReinitialises) {
   ASSERT_TRUE(Start(SumProgram()));
   ASSERT_TRUE(ec.Go());
-  EXPECT_EQ(console.written, (std::vector<std::string>{
-                                 "Program terminated normally",
-                                 "GR0=0000 GR1=0006 GR2=0000 GR3=0007 GR4=0009 GR5=0000 GR6=0000 GR7=0000\r\n"
-                                 ">PR=0100 SP=0127 FR=(OF=0 SF=0 ZF=1) zero"}));
+  EXPECT_EQ(console.written,
+            (std::vector<std::string>{"Program terminated normally",
+                                      "GR0=0000 GR1=0006 GR2=0000 GR3=0007 GR4=0009 GR5=0000 GR6=0000 GR7=0000\r\n"
+                                      ">PR=0100 SP=0127 FR=(OF=0 SF=0 ZF=1) zero"}));
   EXPECT_EQ(ui.boxes, std::vector<std::string>{"Information:" + J(u8"プログラムは終了しました。")});
   EXPECT_EQ(PR(), 0x100);
   EXPECT_EQ(ec.Cpu().GetSP(), 0x127);
@@ -216,7 +226,8 @@ TEST_F(ExecutionControlTest, RunLoopGivesTurnsAndPauses) {
   ui.onTurn = [&] {
     counts.push_back(ec.Cpu().GetRegister(1));
     EXPECT_EQ(ec.StatusText(), StatusGoText());
-    EXPECT_EQ(Enabling(), "End=1 Start=0 Go=0 Animate=0 Trace=0 Step=0 Pause=1 BreakPoint=1 Watch=1 JumpPopups=1 WatchPopup=1");
+    EXPECT_EQ(Enabling(),
+              "End=1 Start=0 Go=0 Animate=0 Trace=0 Step=0 Pause=1 BreakPoint=1 Watch=1 JumpPopups=1 WatchPopup=1");
     if (counts.size() == 6) {
       EXPECT_TRUE(ec.Pause());
     }
@@ -312,7 +323,8 @@ TEST_F(ExecutionControlTest, StackOverflowUnderTrace) {
 TEST_F(ExecutionControlTest, StepOverANeverReturningCallStaysResponsive) {
   ASSERT_TRUE(Start(NeverReturnsProgram()));
   ui.onTurn = [&] {
-    EXPECT_EQ(Enabling(), "End=1 Start=0 Go=0 Animate=0 Trace=0 Step=0 Pause=1 BreakPoint=1 Watch=1 JumpPopups=1 WatchPopup=1");
+    EXPECT_EQ(Enabling(),
+              "End=1 Start=0 Go=0 Animate=0 Trace=0 Step=0 Pause=1 BreakPoint=1 Watch=1 JumpPopups=1 WatchPopup=1");
     if (ui.turns == 3) {
       EXPECT_TRUE(ec.Pause());
     }
@@ -445,7 +457,8 @@ TEST_F(ExecutionControlTest, PushPatchesTheStackRowOnly) {
   ui.calls.clear();
   ec.Trace();
   Word sp = ec.Cpu().GetSP();
-  EXPECT_EQ(std::string(ec.Disassembly().Row(ec.FindRowOfAddress(sp)).text), Hex4(sp) + "  1234                ****    ");
+  EXPECT_EQ(std::string(ec.Disassembly().Row(ec.FindRowOfAddress(sp)).text),
+            Hex4(sp) + "  1234                ****    ");
   EXPECT_FALSE(ui.Called("rebuilt " + std::to_string(rows) + " keep"));
   EXPECT_TRUE(ui.Called("fill"));
   EXPECT_TRUE(ui.Called("memory"));
@@ -474,7 +487,8 @@ TEST_F(ExecutionControlTest, GoAgreesWithThePlainRun) {
       Word first = static_cast<Word>(kOps[next() % (sizeof kOps / sizeof kOps[0])] << 8 | (next() & 0x77));
       p.words.push_back(first);
       if (InstructionWords(first) == 2)
-        p.words.push_back(next() % 8 == 0 ? static_cast<Word>(next() & 3) : static_cast<Word>(0x100 + 2 * (next() % 0x80)));
+        p.words.push_back(next() % 8 == 0 ? static_cast<Word>(next() & 3)
+                                          : static_cast<Word>(0x100 + 2 * (next() % 0x80)));
       else
         p.words.push_back(0);
     }
@@ -525,7 +539,8 @@ TEST_F(ExecutionControlTest, PlainRun) {
   EXPECT_EQ(console.written[0], "Program terminated normally");
   EXPECT_EQ(ec.Mem()[0x117], 6);
   EXPECT_EQ(PR(), 0x100);
-  EXPECT_EQ(Enabling(), "End=0 Start=1 Go=0 Animate=0 Trace=0 Step=0 Pause=0 BreakPoint=0 Watch=0 JumpPopups=0 WatchPopup=0");
+  EXPECT_EQ(Enabling(),
+            "End=0 Start=1 Go=0 Animate=0 Trace=0 Step=0 Pause=0 BreakPoint=0 Watch=0 JumpPopups=0 WatchPopup=0");
   EXPECT_FALSE(ui.Called("registers"));
   EXPECT_TRUE(ui.boxes.empty());
 
@@ -591,8 +606,12 @@ TEST_F(ExecutionControlTest, MemoryAndRegisterEdits) {
     const char* text;
     bool ok;
     BoxKind kind;
-  } cases[] = {{"GR3", "ffff", true, {}}, {"PR", "10b", true, {}},          {"SP", "120", true, {}},
-               {"FR", "101", true, {}},   {"FR", "7", false, BoxKind::Warning}, {"FR", "1G", false, BoxKind::Error},
+  } cases[] = {{"GR3", "ffff", true, {}},
+               {"PR", "10b", true, {}},
+               {"SP", "120", true, {}},
+               {"FR", "101", true, {}},
+               {"FR", "7", false, BoxKind::Warning},
+               {"FR", "1G", false, BoxKind::Error},
                {"GR0", "", false, BoxKind::Error}};
   for (const Case& c : cases) {
     DialogResult d = ec.ChangeRegister(c.name, c.text);

@@ -33,8 +33,8 @@ TEST(BreakpointTable, AddDialog) {
   struct Step {
     AddBy by;
     const char* text;
-    BoxKind kind;        // when refused
-    const char* message; // nullptr: accepted
+    BoxKind kind;         // when refused
+    const char* message;  // nullptr: accepted
     const char* after;
   } steps[] = {
       {AddBy::Address, "0200", {}, nullptr, "0200,,1;"},
@@ -54,7 +54,10 @@ TEST(BreakpointTable, AddDialog) {
     EXPECT_EQ(r.accepted, s.message == nullptr) << s.text;
     if (s.message) {
       std::string m = s.message;
-      const std::string& want = m == "already" ? kAlready : m == "label" ? kNotLabel : m == "nolabel" ? kNoLabel : kNotAddress;
+      const std::string& want = m == "already"   ? kAlready
+                                : m == "label"   ? kNotLabel
+                                : m == "nolabel" ? kNoLabel
+                                                 : kNotAddress;
       EXPECT_EQ(r.message, want) << s.text;
       EXPECT_EQ(r.kind, s.kind) << s.text;
       EXPECT_EQ(Listing(t), before) << s.text;
@@ -134,19 +137,20 @@ TEST(WatchList, WorkingCopyDialog) {
     const char* text;
     const char* refusal;  // nullptr: accepted
   } steps[] = {
-      {AddBy::Label, "LOOP", "already"},    // label already listed
-      {AddBy::Address, "104", "already"},   // its address by number
-      {AddBy::Address, "0", nullptr},       // new
-      {AddBy::Label, "lower", "label"},
-      {AddBy::Label, "NOPE", "nolabel"},
-      {AddBy::Address, "12345", "address"},
+      {AddBy::Label, "LOOP", "already"},   // label already listed
+      {AddBy::Address, "104", "already"},  // its address by number
+      {AddBy::Address, "0", nullptr},      // new
+      {AddBy::Label, "lower", "label"},   {AddBy::Label, "NOPE", "nolabel"}, {AddBy::Address, "12345", "address"},
   };
   for (const Step& s : steps) {
     DialogResult r = w.AddToWorkingCopy(s.by, s.text, sym);
     EXPECT_EQ(r.accepted, s.refusal == nullptr) << s.text;
     if (s.refusal) {
       std::string m = s.refusal;
-      EXPECT_EQ(r.message, m == "already" ? kAlready : m == "label" ? kNotLabel : m == "nolabel" ? kNoLabel : kNotAddress);
+      EXPECT_EQ(r.message, m == "already"   ? kAlready
+                           : m == "label"   ? kNotLabel
+                           : m == "nolabel" ? kNoLabel
+                                            : kNotAddress);
       EXPECT_EQ(r.kind, m == "already" ? BoxKind::Information : BoxKind::Warning);
     }
   }

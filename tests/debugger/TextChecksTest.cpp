@@ -15,9 +15,9 @@ TEST(TextChecks, HexAddressText) {
     bool ok;
     Word value;
   } cases[] = {
-      {"ffff", true, 0xFFFF}, {"0", true, 0},        {"1A0", true, 0x1A0}, {"aBcD", true, 0xABCD},
-      {"12345", false, 0},    {"10H", false, 0},     {"#0100", false, 0},  {" 100", false, 0},
-      {"", false, 0},         {"100 ", false, 0},    {"G", false, 0},      {"-1", false, 0},
+      {"ffff", true, 0xFFFF}, {"0", true, 0},     {"1A0", true, 0x1A0}, {"aBcD", true, 0xABCD},
+      {"12345", false, 0},    {"10H", false, 0},  {"#0100", false, 0},  {" 100", false, 0},
+      {"", false, 0},         {"100 ", false, 0}, {"G", false, 0},      {"-1", false, 0},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(IsHexAddressText(c.text), c.ok) << c.text;
@@ -34,9 +34,9 @@ TEST(TextChecks, LabelText) {
   struct Case {
     const char* text;
     bool ok;
-  } cases[] = {{"LOOP", true},       {"A1234567", true}, {"X", true},     {"loop", false},
-               {"1ABC", false},      {"A12345678", false}, {"LA-1", false}, {"", false},
-               {"GR1", true},        {"A B", false},     {"=1", false}};
+  } cases[] = {{"LOOP", true},  {"A1234567", true},   {"X", true},     {"loop", false},
+               {"1ABC", false}, {"A12345678", false}, {"LA-1", false}, {"", false},
+               {"GR1", true},   {"A B", false},       {"=1", false}};
   for (const Case& c : cases) EXPECT_EQ(IsLabelText(c.text), c.ok) << c.text;
 }
 

@@ -97,7 +97,8 @@ class BuildRunFilesTest : public QObject {
     const QStringList lines = MessageLines(f.Main());
     QVERIFY(!lines.isEmpty());
     QCOMPARE(lines.first(), QStringLiteral("Assemble[%1]").arg(src));
-    QVERIFY2(lines.size() >= 3 && lines[1].startsWith(QStringLiteral(" (  2) : Error  ")), qPrintable(lines.join('\n')));
+    QVERIFY2(lines.size() >= 3 && lines[1].startsWith(QStringLiteral(" (  2) : Error  ")),
+             qPrintable(lines.join('\n')));
     QVERIFY(!QFile::exists(f.Path("bad.exe")));
     QVERIFY(!f.Main()->IsEnabled("mnuRunExe"));
     // Double-clicking the diagnostic puts the caret on line 2.
@@ -157,12 +158,13 @@ class BuildRunFilesTest : public QObject {
     QVERIFY(f.Main()->OpenPath(src));
     TfrmStandardIo* console = f.Main()->Windows().standardIo;
     connect(console, &TfrmStandardIo::inputPendingChanged, this, [&](bool pending) {
-      if (pending) QTimer::singleShot(0, this, [&] {
-        // While the program waits, view commands still work.
-        f.Main()->RunCommand("mnuSourceCode");
-        QVERIFY(f.Main()->IsEnabled("mnuEndProgram"));
-        f.Main()->RunCommand("mnuEndProgram");
-      });
+      if (pending)
+        QTimer::singleShot(0, this, [&] {
+          // While the program waits, view commands still work.
+          f.Main()->RunCommand("mnuSourceCode");
+          QVERIFY(f.Main()->IsEnabled("mnuEndProgram"));
+          f.Main()->RunCommand("mnuEndProgram");
+        });
     });
     f.Main()->RunCommand("mnuRun");
     QVERIFY(console->Text().contains(QStringLiteral("Program terminated abnormally")));

@@ -86,14 +86,13 @@ class BuildRunTest : public QObject {
     f.Main()->RunCommand("mnuClose");
     f.fake.assembleResult = false;
     f.Main()->RunCommand("mnuBuild");
-    QCOMPARE(f.dialogs.Texts(), QStringList({U(u8"Noname1.casに変更を保存しますか？"),
-                                             U(u8"アセンブル中にエラーが発生しました。")}));
+    QCOMPARE(f.dialogs.Texts(),
+             QStringList({U(u8"Noname1.casに変更を保存しますか？"), U(u8"アセンブル中にエラーが発生しました。")}));
     QVERIFY(f.fake.linked.empty());
     f.fake.assembleResult = true;
     f.Main()->RunCommand("mnuBuild");
     QCOMPARE(f.fake.linked.size(), size_t(1));
-    for (const char* n : {"mnuLink", "mnuRunExe", "mnuDebugStart", "smnuDebugStart"})
-      QVERIFY(f.Main()->IsEnabled(n));
+    for (const char* n : {"mnuLink", "mnuRunExe", "mnuDebugStart", "smnuDebugStart"}) QVERIFY(f.Main()->IsEnabled(n));
     // The linker's lines follow the assembler's.
     const auto& lines = f.Main()->Windows().message->Lines();
     QCOMPARE(lines.size(), size_t(2));

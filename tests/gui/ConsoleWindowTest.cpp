@@ -299,8 +299,8 @@ class ConsoleWindowTest : public QObject {
     SvcOut(cpu_, memory_, *console_, 0x3000, 0x4000);
     memory_[0x4000] = 0xFFFF;
     SvcOut(cpu_, memory_, *console_, 0x3000, 0x4000);
-    QCOMPARE(Lines(), (QStringList{QStringLiteral(">HI"), QStringLiteral(">"), QStringLiteral(">"),
-                                   QStringLiteral(">")}));
+    QCOMPARE(Lines(),
+             (QStringList{QStringLiteral(">HI"), QStringLiteral(">"), QStringLiteral(">"), QStringLiteral(">")}));
   }
 
   void writeConvertsCp932AndBreaksLines() {

@@ -1,7 +1,7 @@
 // The source editor: pages, untitled names, saving and closing with their
 // questions, file encodings, auto indent and the caret position.
-#include <QFileInfo>
 #include <QClipboard>
+#include <QFileInfo>
 #include <QLabel>
 #include <QTabWidget>
 #include <QtTest>
@@ -128,8 +128,7 @@ class EditorTest : public QObject {
     // No: nothing is written, the page stays untitled and modified.
     f.dialogs.Answer(BoxAnswer::No);
     QVERIFY(!e->SaveCurrentAs(target));
-    QCOMPARE(f.dialogs.boxes.last().text,
-             U(u8"ディレクトリ") + f.Path("sub") + U(u8"が存在しません。作成しますか？"));
+    QCOMPARE(f.dialogs.boxes.last().text, U(u8"ディレクトリ") + f.Path("sub") + U(u8"が存在しません。作成しますか？"));
     QVERIFY(e->PageUntitled(1) && e->PageModified(1));
     // Yes creates one level, writes, and makes the folder current.
     f.dialogs.Answer(BoxAnswer::Yes);

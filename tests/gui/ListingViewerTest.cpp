@@ -153,13 +153,10 @@ class ListingViewerTest : public QObject {
       int column;
     };
     const Case cases[] = {
-        {u8"\tLD GR1", 1, 9},    // just after a leading tab
-        {u8"\tLD GR1", 0, 1},
-        {u8"ABC\tX", 4, 9},      // a tab after three characters still ends at 8
-        {u8"ABCDEFGH\tX", 9, 17},
-        {u8"あ\tX", 2, 9},        // a double-byte character takes two cells
-        {u8"あい", 2, 5},
-        {u8"ｱ", 1, 2},           // half-width katakana takes one
+        {u8"\tLD GR1", 1, 9},                          // just after a leading tab
+        {u8"\tLD GR1", 0, 1},     {u8"ABC\tX", 4, 9},  // a tab after three characters still ends at 8
+        {u8"ABCDEFGH\tX", 9, 17}, {u8"あ\tX", 2, 9},   // a double-byte character takes two cells
+        {u8"あい", 2, 5},         {u8"ｱ", 1, 2},       // half-width katakana takes one
     };
     for (const Case& c : cases) QCOMPARE(TfrmList::CaretColumn(U(c.line), c.chars), c.column);
   }

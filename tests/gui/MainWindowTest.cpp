@@ -50,11 +50,11 @@ class MainWindowTest : public QObject {
 
   void startUpCreatesSeventeenWindowsInOrder() {
     ShellFixture f;
-    QCOMPARE(f.shell.CreationOrder(),
-             QStringList({"frmMain", "frmMessage", "frmStandardIo", "Debug", "dlgUnAsmInfo", "dlgAbout",
-                          "dlgAddBreakPoint", "dlgOption", "dlgProject", "dlgAddWatch", "dlgBreakPoint",
-                          "dlgMemoryDataChange", "dlgRegisterDataChange", "dlgWatch", "frmEditor", "frmList",
-                          "frmDebug"}));
+    QCOMPARE(
+        f.shell.CreationOrder(),
+        QStringList({"frmMain", "frmMessage", "frmStandardIo", "Debug", "dlgUnAsmInfo", "dlgAbout", "dlgAddBreakPoint",
+                     "dlgOption", "dlgProject", "dlgAddWatch", "dlgBreakPoint", "dlgMemoryDataChange",
+                     "dlgRegisterDataChange", "dlgWatch", "frmEditor", "frmList", "frmDebug"}));
     QCOMPARE(f.Main()->windowTitle(), QStringLiteral("Tolvane"));
     // The splash is released once creation is over.
     QVERIFY(f.Main()->Splash() == nullptr);
@@ -113,9 +113,8 @@ class MainWindowTest : public QObject {
       bool edit, message, debug;
     };
     const Case cases[] = {
-        {w.editor, true, false, false},  {w.list, true, false, false},
-        {w.message, false, true, false}, {w.standardIo, false, true, false},
-        {w.debug, false, false, true},
+        {w.editor, true, false, false},     {w.list, true, false, false},  {w.message, false, true, false},
+        {w.standardIo, false, true, false}, {w.debug, false, false, true},
     };
     for (const Case& c : cases) {
       QCOMPARE(f.Main()->AreaAccepts(A::Edit, c.dock), c.edit);
@@ -204,12 +203,12 @@ class MainWindowTest : public QObject {
   void itemsEnabledAtStart() {
     ShellFixture f;
     QCOMPARE(Sorted(EnabledOf(f.Main(), AllItemNames())),
-             Sorted({"mnuNew", "mnuOpen", "mnuProjectNew", "mnuProjectOpen", "mnuPrintSetup", "mnuExit",
-                     "mnuSourceCode", "mnuListingFile", "mnuDebugWindow", "mnuStandardIo", "mnuMessageWindow",
-                     "mnuOption", "mnuContents", "mnuAbout", "smnuNew", "smnuOpen", "smnuSourceCode",
-                     "smnuListingFile", "smnuDebugWindow", "smnuStandardIo", "smnuMessageWindow"}));
-    for (const char* p : {"pmnuSave", "pmnuCut", "pmnuProjectAdd", "pmnuPrint"})
-      QVERIFY(!f.Main()->IsEnabled(p));
+             Sorted({"mnuNew",           "mnuOpen",        "mnuProjectNew",   "mnuProjectOpen",  "mnuPrintSetup",
+                     "mnuExit",          "mnuSourceCode",  "mnuListingFile",  "mnuDebugWindow",  "mnuStandardIo",
+                     "mnuMessageWindow", "mnuOption",      "mnuContents",     "mnuAbout",        "smnuNew",
+                     "smnuOpen",         "smnuSourceCode", "smnuListingFile", "smnuDebugWindow", "smnuStandardIo",
+                     "smnuMessageWindow"}));
+    for (const char* p : {"pmnuSave", "pmnuCut", "pmnuProjectAdd", "pmnuPrint"}) QVERIFY(!f.Main()->IsEnabled(p));
   }
 
   void newEnablesTheEditingGroupAndCloseResetsTheShell() {
@@ -359,9 +358,9 @@ class MainWindowTest : public QObject {
     f.dialogs.Answer(BoxAnswer::Cancel);
     QVERIFY(!f.Main()->close());
     QVERIFY(f.Main()->isVisible());
-    QCOMPARE(f.dialogs.Texts(), QStringList({U(u8"Noname1.casに変更を保存しますか？"),
-                                             b + U(u8"に変更を保存しますか？"),
-                                             f.Path("p.mak") + U(u8"に変更を保存しますか？")}));
+    QCOMPARE(f.dialogs.Texts(),
+             QStringList({U(u8"Noname1.casに変更を保存しますか？"), b + U(u8"に変更を保存しますか？"),
+                          f.Path("p.mak") + U(u8"に変更を保存しますか？")}));
     // While debugging, the guard's No keeps the window before anything else is asked.
     f.dialogs.Clear();
     f.fake.debugging = true;

@@ -143,9 +143,10 @@ class MessageWindowTest : public QObject {
     window_->AppendMessageLine(J(u8" (  2) : Error  ラベルが不正です"));
     window_->AppendMessageLine("LINK[" + exe + "]");
     window_->AppendMessageLine(" Error:  " + object + J(u8"が読めません"));
-    QCOMPARE(Shown(), (QStringList{U(u8"Assemble[/tmp/作業/表.cas]"), U(u8" Error:  /tmp/作業/表.casがオープンできません。"),
-                                   U(u8" (  2) : Error  ラベルが不正です"), U(u8"LINK[/tmp/作業/表.exe]"),
-                                   U(u8" Error:  /tmp/作業/表.objが読めません")}));
+    QCOMPARE(Shown(),
+             (QStringList{U(u8"Assemble[/tmp/作業/表.cas]"), U(u8" Error:  /tmp/作業/表.casがオープンできません。"),
+                          U(u8" (  2) : Error  ラベルが不正です"), U(u8"LINK[/tmp/作業/表.exe]"),
+                          U(u8" Error:  /tmp/作業/表.objが読めません")}));
     // A new run starts from the CP932 reading again.
     window_->ClearMessages();
     window_->AppendMessageLine(" Error:  " + source);
@@ -160,11 +161,10 @@ class MessageWindowTest : public QObject {
     QSignalSpy text(window_.get(), &TfrmMessage::sourceLineRequested);
     int bytesLine = 0;
     std::string bytesPath;
-    connect(window_.get(), &TfrmMessage::sourceLineRequestedCp932, this,
-            [&](const std::string& path, int line) {
-              bytesPath = path;
-              bytesLine = line;
-            });
+    connect(window_.get(), &TfrmMessage::sourceLineRequestedCp932, this, [&](const std::string& path, int line) {
+      bytesPath = path;
+      bytesLine = line;
+    });
     DoubleClickLine(1);
     QCOMPARE(text.count(), 1);
     QCOMPARE(text.at(0).at(0).toString(), U(u8"/tmp/作業/prog.cas"));

@@ -2,9 +2,9 @@
 // and the dialogs that later work fills in; their names and captions are what
 // start-up and the tests of other windows look them up by.
 #include <QDialog>
-#include <QScreen>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 #include <QTextEdit>
 #include <QtTest>
 #include <memory>
@@ -23,8 +23,8 @@
 #include "forms/frmDebug_f.h"
 #include "forms/frmList_f.h"
 #include "forms/frmMessage_f.h"
-#include "forms/frmStandardIo_f.h"
 #include "forms/frmSplash_f.h"
+#include "forms/frmStandardIo_f.h"
 
 using namespace tolvane::forms;
 
@@ -66,8 +66,8 @@ class WindowsShellTest : public QObject {
     TfrmMessage message;
     TfrmList list;
     TfrmStandardIo console;
-    for (QDockWidget* window : {static_cast<QDockWidget*>(&message), static_cast<QDockWidget*>(&list),
-                                static_cast<QDockWidget*>(&console)}) {
+    for (QDockWidget* window :
+         {static_cast<QDockWidget*>(&message), static_cast<QDockWidget*>(&list), static_cast<QDockWidget*>(&console)}) {
       window->show();
       QVERIFY(window->isFloating());
       const int top = window->screen()->availableGeometry().top();

@@ -95,7 +95,7 @@ TEST_F(Linking, RelocationExternalsLabelsAndDataAcrossObjects) {
   EXPECT_EQ(m.stackLimit, 0x200C);
   EXPECT_EQ(m.initialSp, 0x210C);
   std::vector<Word> image = {0x8000, 0x2007, 0x1010, 0x2004, 0x2005, 0x0007, 0x0000,  // base 2000
-                             0x1210, 0x2007, 0x1220, 0x2000, 0x8100};                // base 2007
+                             0x1210, 0x2007, 0x1220, 0x2000, 0x8100};                 // base 2007
   EXPECT_EQ(m.image, image);
   EXPECT_EQ(m.dataAddresses, (std::vector<Word>{0x2005, 0x2006, 0x200B}));
   EXPECT_EQ(Sym(), (SymbolTable{{"MAIN", 0x2000}, {"DATA", 0x2005}, {"=3", 0x2004}, {"SUB", 0x2007}, {"L1", 0x200B}}));
@@ -137,8 +137,8 @@ TEST_F(Linking, UnresolvedExternalsAreAllReportedAfterDuplicates) {
   a.externals = {{"NOPE", 1}, {"SUB", 2}, {"ALSO", 3}};
   std::string dup = J(u8"外部参照のSTART命令のラベル(MAIN)が重複している。");
   EXPECT_FALSE(LinkObjects({a, Program("SUB", 1), Program("MAIN", 1)}));
-  EXPECT_EQ(sink.lines, Expect({dup, J(u8"外部参照ラベルNOPEが参照できません。"),
-                                J(u8"外部参照ラベルALSOが参照できません。")}));
+  EXPECT_EQ(sink.lines,
+            Expect({dup, J(u8"外部参照ラベルNOPEが参照できません。"), J(u8"外部参照ラベルALSOが参照できません。")}));
   EXPECT_TRUE(NoOutput());
 }
 
@@ -224,7 +224,8 @@ TEST_F(Linking, ObjectsWithoutAnyEntryGiveAClearError) {
 
   sink.lines.clear();
   EXPECT_FALSE(Link({}, {}, sink));
-  EXPECT_EQ(sink.lines, (std::vector<std::string>{" Error:  " + J(u8"リンクするオブジェクトファイルが指定されていません。")}));
+  EXPECT_EQ(sink.lines,
+            (std::vector<std::string>{" Error:  " + J(u8"リンクするオブジェクトファイルが指定されていません。")}));
 }
 
 TEST_F(Linking, SourceNamesManyInputsAndLongPaths) {

@@ -52,11 +52,9 @@ TEST(ObjectReader, SignatureIsTheStoredNameNotTheFileName) {
     const char* stored;
     ObjectReadError expected;
   } cases[] = {
-      {"prog.obj", ObjectReadError::None},
-      {"dir/prog.obj.renamed", ObjectReadError::None},  // contains ".obj"
-      {"prog.OBJ", ObjectReadError::NotObject},         // case as written
-      {"prog.exe", ObjectReadError::NotObject},
-      {"", ObjectReadError::NotObject},
+      {"prog.obj", ObjectReadError::None},      {"dir/prog.obj.renamed", ObjectReadError::None},  // contains ".obj"
+      {"prog.OBJ", ObjectReadError::NotObject},                                                   // case as written
+      {"prog.exe", ObjectReadError::NotObject}, {"", ObjectReadError::NotObject},
   };
   for (const Case& c : cases) {
     ObjectFile o = Sample();

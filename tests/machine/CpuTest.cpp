@@ -9,7 +9,7 @@
 namespace tolvane::test {
 namespace {
 
-constexpr Word kAt = 0x0100;   // where each test instruction is placed
+constexpr Word kAt = 0x0100;    // where each test instruction is placed
 constexpr Word kData = 0x0200;  // operand address of the memory forms
 
 struct Machine {
@@ -26,11 +26,11 @@ struct Machine {
 // ---- Two-operand arithmetic, logic and compare: every operation code, both forms ----
 
 struct AluCase {
-  int op;        // memory form code; the register form is op + 4
-  Word a;        // GR1 before
-  Word b;        // operand
+  int op;  // memory form code; the register form is op + 4
+  Word a;  // GR1 before
+  Word b;  // operand
   Word frBefore;
-  Word result;   // GR1 after
+  Word result;  // GR1 after
   Word frAfter;
 };
 
@@ -163,22 +163,18 @@ struct ShiftCase {
 };
 
 const ShiftCase kShiftCases[] = {
-    {0x50, 0x8001, 1, 0, 0x8002, 2},      // SLA keeps the sign
-    {0x51, 0x8001, 1, 0, 0xC000, 6},      // SRA copies the sign, OF = bit 0
-    {0x50, 0x4000, 1, 0, 0x0000, 5},      // SLA: bit 14 leaves into OF
-    {0x52, 0x0001, 16, 0, 0x0000, 5},     // SLL 16: OF = former bit 0
-    {0x52, 0x0001, 17, 4, 0x0000, 1},     // SLL 17: OF = 0
-    {0x53, 0x8000, 16, 0, 0x0000, 5},     // SRL 16: OF = former bit 15
-    {0x53, 0x8000, 17, 4, 0x0000, 1},
-    {0x51, 0x8000, 16, 0, 0xFFFF, 6},     // SRA >= 16: OF = sign
-    {0x51, 0x8000, 40000, 0, 0xFFFF, 6},
-    {0x51, 0x7FFF, 16, 4, 0x0000, 1},
-    {0x50, 0xC000, 16, 4, 0x8000, 2},     // SLA >= 16: only the sign remains
-    {0x50, 0x8001, 15, 0, 0x8000, 6},
-    {0x52, 0xFFFF, 65535, 4, 0x0000, 1},
-    {0x52, 0x8000, 0, 4, 0x8000, 6},      // count 0: OF kept, SF/ZF from the register
-    {0x53, 0x0000, 0, 6, 0x0000, 5},
-    {0x50, 0x1234, 0, 0, 0x1234, 0},
+    {0x50, 0x8001, 1, 0, 0x8002, 2},                                        // SLA keeps the sign
+    {0x51, 0x8001, 1, 0, 0xC000, 6},                                        // SRA copies the sign, OF = bit 0
+    {0x50, 0x4000, 1, 0, 0x0000, 5},                                        // SLA: bit 14 leaves into OF
+    {0x52, 0x0001, 16, 0, 0x0000, 5},                                       // SLL 16: OF = former bit 0
+    {0x52, 0x0001, 17, 4, 0x0000, 1},                                       // SLL 17: OF = 0
+    {0x53, 0x8000, 16, 0, 0x0000, 5},                                       // SRL 16: OF = former bit 15
+    {0x53, 0x8000, 17, 4, 0x0000, 1},    {0x51, 0x8000, 16, 0, 0xFFFF, 6},  // SRA >= 16: OF = sign
+    {0x51, 0x8000, 40000, 0, 0xFFFF, 6}, {0x51, 0x7FFF, 16, 4, 0x0000, 1},
+    {0x50, 0xC000, 16, 4, 0x8000, 2},  // SLA >= 16: only the sign remains
+    {0x50, 0x8001, 15, 0, 0x8000, 6},    {0x52, 0xFFFF, 65535, 4, 0x0000, 1},
+    {0x52, 0x8000, 0, 4, 0x8000, 6},  // count 0: OF kept, SF/ZF from the register
+    {0x53, 0x0000, 0, 6, 0x0000, 5},     {0x50, 0x1234, 0, 0, 0x1234, 0},
 };
 
 TEST(CpuShift, TableCases) {
@@ -250,12 +246,9 @@ TEST(CpuJump, ConditionsOverEveryReachableFlagValue) {
     bool (*taken)(Word fr);
   };
   const J jumps[] = {
-      {0x61, [](Word fr) { return (fr & 2) != 0; }},
-      {0x62, [](Word fr) { return (fr & 1) == 0; }},
-      {0x63, [](Word fr) { return (fr & 1) != 0; }},
-      {0x64, [](Word) { return true; }},
-      {0x65, [](Word fr) { return (fr & 3) == 0; }},
-      {0x66, [](Word fr) { return (fr & 4) != 0; }},
+      {0x61, [](Word fr) { return (fr & 2) != 0; }}, {0x62, [](Word fr) { return (fr & 1) == 0; }},
+      {0x63, [](Word fr) { return (fr & 1) != 0; }}, {0x64, [](Word) { return true; }},
+      {0x65, [](Word fr) { return (fr & 3) == 0; }}, {0x66, [](Word fr) { return (fr & 4) != 0; }},
   };
   for (const J& j : jumps)
     for (Word fr : {0, 1, 2, 4, 5, 6}) {
@@ -451,14 +444,11 @@ TEST(CpuUndefined, LeavesEverythingAsItWas) {
     int words;
   };
   const U words[] = {
-      {0x0100, false, 0},  // unknown code
-      {0xFF00, false, 0},
-      {0x1300, false, 0},
-      {Op(0x10, 1, 8), false, 0},  // LD GR1,adr,x with x = 8
-      {Op(0x10, 9, 0), false, 0},  // r = 9
-      {Op(0x14, 1, 15), false, 0},
-      {Op(0x71, 8), false, 0},     // POP with r = 8
-      {Op(0x64, 9, 0), true, 2},   // the unused r field of a jump is ignored
+      {0x0100, false, 0},                                                                // unknown code
+      {0xFF00, false, 0},          {0x1300, false, 0},      {Op(0x10, 1, 8), false, 0},  // LD GR1,adr,x with x = 8
+      {Op(0x10, 9, 0), false, 0},                                                        // r = 9
+      {Op(0x14, 1, 15), false, 0}, {Op(0x71, 8), false, 0},                              // POP with r = 8
+      {Op(0x64, 9, 0), true, 2},    // the unused r field of a jump is ignored
       {Op(0x81, 15, 15), true, 1},  // RET uses no field
       {Op(0x00, 12, 12), true, 1},  // NOP neither
   };

@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
 #include <string>
-#include <unistd.h>
 
 #include "MachineTestSupport.h"
 #include "common/Cp932.h"
@@ -29,9 +29,8 @@ class EndProgramRecorder : public EndProgramPort {
 class LoaderTest : public testing::Test {
  protected:
   void SetUp() override {
-    dir_ = fs::path(testing::TempDir()) /
-           ("tolvane_loader_" + std::to_string(::getpid()) + "_" +
-            std::string(testing::UnitTest::GetInstance()->current_test_info()->name()));
+    dir_ = fs::path(testing::TempDir()) / ("tolvane_loader_" + std::to_string(::getpid()) + "_" +
+                                           std::string(testing::UnitTest::GetInstance()->current_test_info()->name()));
     fs::remove_all(dir_);
     fs::create_directories(dir_);
   }

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <string>
-#include <unistd.h>
 
 #include "MachineTestSupport.h"
 #include "common/Cp932.h"

@@ -16,8 +16,8 @@ struct InCase {
   const char* name;
   Bytes line;
   Word gr1, gr2;
-  Word length;                  // stored at gr2
-  std::vector<Word> expected;   // words expected from gr1 on
+  Word length;                 // stored at gr2
+  std::vector<Word> expected;  // words expected from gr1 on
 };
 
 TEST(SvcIn, StoresSignExtendedBytesAndTheLength) {

@@ -16,13 +16,13 @@ class FakeCore : public forms::ShellCore {
   bool assembleResult = true;
   bool linkResult = true;
   bool debugging = false;
-  QStringList assembled;                  // source paths, in order
+  QStringList assembled;  // source paths, in order
   std::vector<std::vector<std::string>> linked;
-  QStringList ran;                        // RunProgram targets
-  QStringList debugged;                   // StartDebugging targets
+  QStringList ran;       // RunProgram targets
+  QStringList debugged;  // StartDebugging targets
   int endProgramCalls = 0;
-  std::function<void()> duringRun;        // runs inside RunProgram
-  std::vector<std::string> diagnostics;   // lines each assembly reports after its "Assemble[...]"
+  std::function<void()> duringRun;       // runs inside RunProgram
+  std::vector<std::string> diagnostics;  // lines each assembly reports after its "Assemble[...]"
 
   bool Assemble(const std::string& path, const BuildOptions&, MessageSink& sink) override;
   bool Link(const std::vector<std::string>& paths, const BuildOptions&, MessageSink& sink) override;

@@ -33,16 +33,16 @@ class ScriptedDialogs : public forms::DialogPort {
   void ShowPlain(const QString& text) override;
   QString GetOpenFileName(QWidget* parent, const QString& caption, const QString& directory,
                           const QString& filter) override;
-  QString GetSaveFileName(QWidget* parent, const QString& caption, const QString& presetName,
-                          const QString& filter, const QString& defaultSuffix) override;
+  QString GetSaveFileName(QWidget* parent, const QString& caption, const QString& presetName, const QString& filter,
+                          const QString& defaultSuffix) override;
   bool GetText(QWidget* parent, const QString& caption, const QString& prompt, QString& text) override;
 
   // Everything shown, in order.
   QList<Box> boxes;
-  QStringList plain;         // texts of plain boxes (failure descriptions)
-  QStringList savePresets;   // the preset names of each save dialog
+  QStringList plain;        // texts of plain boxes (failure descriptions)
+  QStringList savePresets;  // the preset names of each save dialog
   int openDialogs = 0;
-  QStringList unexpected;    // questions and dialogs nobody scripted an answer for
+  QStringList unexpected;  // questions and dialogs nobody scripted an answer for
 
   // The texts of all boxes, for compact comparisons.
   QStringList Texts() const;
