@@ -4,7 +4,6 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QDesktopServices>
 #include <QDialog>
 #include <QDir>
 #include <QDockWidget>
@@ -19,7 +18,6 @@
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
-#include <QUrl>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -27,6 +25,7 @@
 #include "common/Cp932.h"
 #include "common/FileNameMarks.h"
 #include "forms/DialogPort.h"
+#include "forms/HelpTopic.h"
 #include "forms/UiFonts.h"
 #include "forms/frmDebug_f.h"
 #include "forms/frmList_f.h"
@@ -932,6 +931,8 @@ void TfrmMain::mnuPrintSetupClick() {
   if (!Guard()) return;
 }
 
+void TfrmMain::PrintDebugWindow() {}
+
 void TfrmMain::mnuExitClick() {
   if (!Guard()) return;
   close();
@@ -1264,10 +1265,7 @@ void TfrmMain::mnuOptionClick() {
   ShowDialog(QStringLiteral("dlgOption"));
 }
 
-void TfrmMain::mnuContentsClick() {
-  const QString index = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("help/index.html"));
-  QDesktopServices::openUrl(QUrl::fromLocalFile(index));
-}
+void TfrmMain::mnuContentsClick() { OpenHelpTopic(this, QStringLiteral("index.html")); }
 
 void TfrmMain::mnuAboutClick() { ShowDialog(QStringLiteral("dlgAbout")); }
 

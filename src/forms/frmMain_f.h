@@ -151,6 +151,8 @@ class TfrmMain : public QMainWindow {
   bool OpenPath(const QString& path);
   // The Save As command for the current page; true when the page was written.
   bool SaveAsCommand();
+  // The picture printout of the debug window (its pane menus and printTarget 4).
+  void PrintDebugWindow();
   // A page was saved under a new path: the open project follows it.
   void UpdateProjectAfterRename(const QString& oldPath, const QString& newPath);
 
