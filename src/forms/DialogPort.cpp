@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QFile>
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
@@ -23,6 +24,15 @@ std::string ToCp932OrEmpty(const QString& text) {
   std::string out;
   if (!ToCp932(text, out)) return {};
   return out;
+}
+
+std::string PathBytes(const QString& path) {
+  const QByteArray b = QFile::encodeName(path);
+  return std::string(b.constData(), static_cast<std::size_t>(b.size()));
+}
+
+QString PathFromBytes(const std::string& bytes) {
+  return QFile::decodeName(QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
 }
 
 QString BoxCaption(BoxKind kind) {

@@ -67,4 +67,8 @@ bool ToCp932(const QString& text, std::string& out);
 // Lenient, for texts known to be convertible (paths typed by the user may not be).
 std::string ToCp932OrEmpty(const QString& text);
 
+// A path <-> the file-system bytes the core's tools take.
+std::string PathBytes(const QString& path);
+QString PathFromBytes(const std::string& bytes);
+
 }  // namespace tolvane::forms
