@@ -67,6 +67,8 @@ TdlgProject::TdlgProject(QWidget* parent) : QDialog(parent) {
   fileName_ = new QLabel(group2);
   fileName_->setObjectName(QStringLiteral("lblMakeFileName"));
   fileName_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  // A long path is cut at the dialog's edge rather than widening it; the tip shows it whole.
+  fileName_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
   label1->setBuddy(fileName_);
   auto* nameRow = new QHBoxLayout;
   nameRow->addWidget(label1);
@@ -135,6 +137,7 @@ void TdlgProject::Refresh(int selectRow) {
   mainRoutine_->setText(FromCp932(project.MainRoutine()));
   // The file name is shown while a project is open (a new one as "Project.Mak").
   fileName_->setText(project.IsOpen() ? main_->ProjectFileName() : QString());
+  fileName_->setToolTip(fileName_->text());
   if (keep >= 0 && keep < list_->count()) list_->setCurrentRow(keep);
 }
 
@@ -143,6 +146,7 @@ void TdlgProject::showEvent(QShowEvent* event) {
   // Centred on the screen.
   if (QScreen* s = screen()) move(s->availableGeometry().center() - rect().center());
   QDialog::showEvent(event);
+  list_->setFocus();
 }
 
 void TdlgProject::btnOKClick() { accept(); }
