@@ -71,4 +71,19 @@ const Instruction* FindInstruction(const char* name) {
   return it == index.end() ? nullptr : it->second;
 }
 
+InstructionKind KindOf(const Instruction& instruction) {
+  switch (instruction.form) {
+    case Form::Start:
+    case Form::End:
+    case Form::Ds:
+    case Form::Dc:
+      return InstructionKind::Directive;
+    case Form::InOut:
+    case Form::RPushPop:
+      return InstructionKind::Macro;
+    default:
+      return InstructionKind::Machine;
+  }
+}
+
 }  // namespace tolvane
