@@ -118,6 +118,9 @@ void AsmHighlighter::TakeColours(const SourceColours& colours) {
 }
 
 void AsmHighlighter::SetColours(const SourceColours& colours) {
+  bool same = true;
+  for (int k = 0; k < kTokenKinds; ++k) same = same && formats_[k].foreground().color() == colours.tokens[k];
+  if (same) return;  // options applied again without a new colour: nothing to paint
   TakeColours(colours);
   rehighlight();
 }

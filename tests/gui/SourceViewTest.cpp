@@ -15,6 +15,7 @@
 #include "forms/SourceView.h"
 #include "forms/UiFonts.h"
 #include "forms/frmMessage_f.h"
+#include "support/EditorInput.h"
 #include "support/ShellFixture.h"
 
 using namespace tolvane;
@@ -38,26 +39,6 @@ QColor ColourAt(QPlainTextEdit* e, int line, int position) {
 QColor Expected(QPlainTextEdit* e, int kind) {
   if (kind == kPlain) return QColor();
   return AsmHighlighter::Of(e->document())->Format(static_cast<TokenKind>(kind)).foreground().color();
-}
-
-// Types text into the control as key events.
-void Type(QWidget* w, const QString& text) {
-  for (QChar c : text) {
-    if (c == QLatin1Char('\t')) {
-      QTest::keyClick(w, Qt::Key_Tab);
-    } else {
-      QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(c));
-      QApplication::sendEvent(w, &press);
-      QKeyEvent release(QEvent::KeyRelease, 0, Qt::NoModifier, QString(c));
-      QApplication::sendEvent(w, &release);
-    }
-  }
-}
-
-// Replaces the whole text as the user would (the page becomes modified).
-void SetText(QPlainTextEdit* e, const QString& text) {
-  e->selectAll();
-  e->insertPlainText(text);
 }
 
 QString Lines(int count) {
