@@ -312,6 +312,15 @@ class SourceViewTest : public QObject {
     QVERIFY(f.Editor()->GoToLine(b, 2));
     QCOMPARE(marked->Line(), 0);
     QCOMPARE(MarkedLine::Of(f.Editor()->PageEditor(2))->Line(), 2);
+    // Closing a page before it moves the marked text to another page: the
+    // mark goes, and no page keeps a wash that belonged to another text.
+    f.Editor()->ActivatePage(1);
+    f.dialogs.Answer(BoxAnswer::No);
+    QVERIFY(f.Editor()->CloseCurrent());
+    for (int i = 1; i <= 2; ++i) {
+      QCOMPARE(MarkedLine::Of(f.Editor()->PageEditor(i))->Line(), 0);
+      QVERIFY(f.Editor()->PageEditor(i)->extraSelections().isEmpty());
+    }
   }
 
   void tabsShowWhichPagesAreModified() {
