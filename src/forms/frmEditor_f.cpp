@@ -229,12 +229,12 @@ TfrmEditor::TfrmEditor(QWidget* parent) : QDockWidget(parent) {
     // Documents move between the controls when a page closes; the form owns them.
     editor->document()->setParent(this);
     AttachSourceView(editor, sourceColours_);
+    connect(editor, &QPlainTextEdit::modificationChanged, this, &TfrmEditor::RefreshTabMarks);
     pageControl_->addTab(sheet, QString());
     pageControl_->setTabVisible(i - 1, false);
     connect(editor, &QPlainTextEdit::cursorPositionChanged, this, [this, editor] { OnCursorOrSelection(editor); });
     connect(editor, &QPlainTextEdit::selectionChanged, this, [this, editor] { OnCursorOrSelection(editor); });
     connect(editor, &EditorControl::focusGained, this, [this, editor] { ShowCaretPosition(editor); });
-    connect(editor, &QPlainTextEdit::modificationChanged, this, &TfrmEditor::RefreshTabMarks);
     connect(editor, &EditorControl::focusLost, this, [this] {
       if (host_) host_->SetPrintTarget(1);
     });
