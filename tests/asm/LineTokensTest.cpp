@@ -209,7 +209,8 @@ TEST(LineTokens, AgreeWithTheAssemblersFields) {
     std::ifstream in(entry.path(), std::ios::binary);
     std::ostringstream all;
     all << in.rdbuf();
-    LineReader reader(all.str());
+    const std::string source = all.str();
+    LineReader reader(source);
     std::string_view line;
     while (reader.Next(line)) lines.emplace_back(line);
   }
