@@ -81,9 +81,14 @@ InstructionKind KindOf(const Instruction& instruction) {
     case Form::InOut:
     case Form::RPushPop:
       return InstructionKind::Macro;
-    default:
+    case Form::RegAdr:
+    case Form::Adr:
+    case Form::RegReg:
+    case Form::Pop:
+    case Form::None:
       return InstructionKind::Machine;
   }
+  return InstructionKind::Machine;  // (every form is named above, so that a new one is not forgotten)
 }
 
 }  // namespace tolvane
