@@ -134,7 +134,7 @@ void EditorControl::focusInEvent(QFocusEvent* event) {
 
 // ---------------------------------------------------------------------------
 
-TfrmEditor::TfrmEditor(QWidget* parent) : QDockWidget(parent) {
+TfrmEditor::TfrmEditor(QWidget* parent) : TDockForm(1, parent) {
   setObjectName(QStringLiteral("frmEditor"));
   setWindowTitle(U(u8"ソースコード"));
 
@@ -228,9 +228,6 @@ TfrmEditor::TfrmEditor(QWidget* parent) : QDockWidget(parent) {
     connect(editor, &QPlainTextEdit::cursorPositionChanged, this, [this, editor] { OnCursorOrSelection(editor); });
     connect(editor, &QPlainTextEdit::selectionChanged, this, [this, editor] { OnCursorOrSelection(editor); });
     connect(editor, &EditorControl::focusGained, this, [this, editor] { ShowCaretPosition(editor); });
-    connect(editor, &EditorControl::focusLost, this, [this] {
-      if (host_) host_->SetPrintTarget(1);
-    });
   }
   connect(pageControl_, &QTabWidget::currentChanged, this, &TfrmEditor::PageControl1Change);
 }

@@ -1,10 +1,11 @@
 #pragma once
-#include <QDockWidget>
 #include <QPlainTextEdit>
 #include <QString>
 #include <QWidget>
 #include <array>
 #include <string>
+
+#include "forms/DockForm.h"
 
 class QLabel;
 class QMenu;
@@ -67,7 +68,7 @@ class EditorControl : public QPlainTextEdit {
 // one per page (pages numbered 1 to 10). A dock widget, docked into the main
 // window's editing area. Paths are absolute file system paths; an untitled
 // page's path is its bare untitled name ("Noname1.cas").
-class TfrmEditor : public QDockWidget {
+class TfrmEditor : public TDockForm {
   Q_OBJECT
  public:
   static constexpr int kPages = 10;

@@ -557,18 +557,17 @@ void TfrmMain::SetWindows(const DockedWindows& windows) {
   }
   if (windows_.standardIo) {
     connect(windows_.standardIo, &TfrmStandardIo::showRequested, this, &TfrmMain::mnuStandardIoClick);
-    connect(windows_.standardIo, &TfrmStandardIo::printTargetChanged, this, [this](int t) { printTarget = t; });
     connect(windows_.standardIo, &TfrmStandardIo::printRequested, this, &TfrmMain::mnuPrintClick);
     windows_.standardIo->SetUndoAction(items_.value(QStringLiteral("mnuUnDo")));
   }
   if (windows_.list) {
-    connect(windows_.list, &TfrmList::printTargetChanged, this, [this](int t) { printTarget = t; });
     connect(windows_.list, &TfrmList::printRequested, this, &TfrmMain::mnuPrintClick);
     if (windows_.list->pmnuPrint()) windows_.list->pmnuPrint()->setEnabled(false);
   }
-  if (windows_.debug) {
-    connect(windows_.debug, &TfrmDebug::printTargetChanged, this, [this](int t) { printTarget = t; });
-  }
+  // Each window that prints becomes the print target when it loses the focus.
+  for (TDockForm* form : {static_cast<TDockForm*>(windows_.editor), static_cast<TDockForm*>(windows_.list),
+                          static_cast<TDockForm*>(windows_.standardIo), static_cast<TDockForm*>(windows_.debug)})
+    if (form) connect(form, &TDockForm::printTargetChanged, this, [this](int t) { printTarget = t; });
 }
 
 void TfrmMain::SetDialog(const QString& formName, QDialog* dialog) { dialogs_.insert(formName, dialog); }
@@ -613,22 +612,6 @@ void TfrmMain::Dock(QDockWidget* dock, DockArea area) {
     if (visible && !dock->isFloating())
       activeCaption_.insert(static_cast<int>(dockWidgetArea(dock)), dock->windowTitle());
   });
-  // A floating window dragged above the screen comes back to its top edge.
-  dock->installEventFilter(this);
-}
-
-bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
-  if (event->type() == QEvent::Move) {
-    auto* dock = qobject_cast<QDockWidget*>(watched);
-    if (dock && dock->isFloating() && homes_.contains(dock)) {
-      const int top = dock->screen() ? dock->screen()->availableGeometry().top() : 0;
-      if (dock->frameGeometry().top() < top) {
-        const QPoint to(dock->x(), dock->y() + (top - dock->frameGeometry().top()));
-        QTimer::singleShot(0, dock, [dock, to] { dock->move(to); });
-      }
-    }
-  }
-  return QMainWindow::eventFilter(watched, event);
 }
 
 bool TfrmMain::AreaAccepts(DockArea area, const QDockWidget* form) const {
