@@ -3,6 +3,7 @@
 #include <QString>
 #include <QWidget>
 #include <array>
+#include <functional>
 #include <string>
 
 #include "forms/DockForm.h"
@@ -58,8 +59,15 @@ class EditorControl : public QPlainTextEdit {
   void contextMenuEvent(QContextMenuEvent* event) override;
   void focusOutEvent(QFocusEvent* event) override;
   void focusInEvent(QFocusEvent* event) override;
+  void inputMethodEvent(QInputMethodEvent* event) override;
 
  private:
+  // Undo steps end at a new line and wherever the caret jumps, as in common
+  // editors: typing after either starts a step of its own.
+  static bool IsTypingKey(const QKeyEvent* event);
+  void Typing(const std::function<void()>& edit);
+  bool undoBreak_ = true;
+  bool typing_ = false;
   bool autoIndent_ = true;
   QMenu* popup_ = nullptr;
 };

@@ -19,6 +19,7 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QVBoxLayout>
+#include <QWindow>
 #include <algorithm>
 
 #include "common/ChangeExtension.h"
@@ -333,8 +334,38 @@ TfrmMain::TfrmMain(QWidget* parent) : QMainWindow(parent) {
   // smaller than half of it.
   const QRect work = WorkArea();
   setMinimumSize(work.width() / 2, work.height() / 2);
-  setMaximumSize(work.size());
-  setGeometry(work);
+  PlaceInWorkArea();
+}
+
+QRect TfrmMain::ClientRectInside(const QRect& work, const QMargins& frame) { return work.marginsRemoved(frame); }
+
+void TfrmMain::PlaceInWorkArea() {
+  // The frame (title bar and borders) is part of the work area too: the window
+  // system adds it around the client area, so the client area gets less.
+  placedMargins_ = windowHandle() ? windowHandle()->frameMargins() : QMargins();
+  const QRect client = ClientRectInside(WorkArea(), placedMargins_);
+  setMaximumSize(client.size());
+  setGeometry(client);
+}
+
+void TfrmMain::FollowFrameMargins() {
+  // The window system frames the window some time after it was first shown;
+  // until the user moves it, it is placed again once its frame is known.
+  if (framePlaced_ || !isVisible() || !windowHandle()) return;
+  const QMargins margins = windowHandle()->frameMargins();
+  if (margins == placedMargins_) return;
+  PlaceInWorkArea();
+  framePlaced_ = true;
+}
+
+void TfrmMain::moveEvent(QMoveEvent* event) {
+  QMainWindow::moveEvent(event);
+  FollowFrameMargins();
+}
+
+void TfrmMain::resizeEvent(QResizeEvent* event) {
+  QMainWindow::resizeEvent(event);
+  FollowFrameMargins();
 }
 
 TfrmMain::~TfrmMain() {
@@ -698,6 +729,18 @@ void TfrmMain::ApplyStartSizes() {
 
 void TfrmMain::showEvent(QShowEvent* event) {
   QMainWindow::showEvent(event);
+  FollowFrameMargins();
+  if (!framePlaced_ && !frameWatch_) {
+    // The window system tells the frame's size when it has framed the window,
+    // without moving it: look for it for a while.
+    frameWatch_ = new QTimer(this);
+    frameWatch_->setInterval(50);
+    connect(frameWatch_, &QTimer::timeout, this, [this, ticks = 0]() mutable {
+      FollowFrameMargins();
+      if (framePlaced_ || ++ticks >= 60) frameWatch_->stop();
+    });
+    frameWatch_->start();
+  }
   if (!shownOnce_) {
     shownOnce_ = true;
     FormShow();
@@ -960,14 +1003,20 @@ void TfrmMain::mnuListingFileClick() {
 }
 
 void TfrmMain::mnuDebugWindowClick() {
-  SetEditAreaWidth(static_cast<int>(WorkArea().width() * 0.3));
-  if (!windows_.debug) return;
-  if (windows_.debug->isVisible()) {
-    windows_.debug->raise();
-    windows_.debug->setFocus();
-  } else {
-    windows_.debug->show();
+  const auto share = [this] { SetEditAreaWidth(static_cast<int>(WorkArea().width() * 0.3)); };
+  if (windows_.debug) {
+    if (windows_.debug->isVisible()) {
+      windows_.debug->raise();
+      windows_.debug->setFocus();
+    } else {
+      windows_.debug->show();
+    }
   }
+  // The editor's share is set once the debug window is back in its panel (a
+  // hidden panel takes no share), and once more when the layout has given the
+  // panel its room.
+  share();
+  QTimer::singleShot(0, this, share);
 }
 
 void TfrmMain::mnuStandardIoClick() {

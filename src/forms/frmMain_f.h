@@ -1,6 +1,7 @@
 #pragma once
 #include <QHash>
 #include <QMainWindow>
+#include <QMargins>
 #include <QPointer>
 #include <QString>
 #include <QStringList>
@@ -16,6 +17,7 @@ class QAction;
 class QDialog;
 class QDockWidget;
 class QMenu;
+class QTimer;
 class QToolBar;
 
 namespace tolvane::forms {
@@ -127,6 +129,9 @@ class TfrmMain : public QMainWindow {
   void SetEditAreaWidth(int width);
   int EditAreaWidth() const;
   QRect WorkArea() const;
+  // The client area of a window whose frame (title bar and borders, `frame`
+  // around the client area) covers `work`.
+  static QRect ClientRectInside(const QRect& work, const QMargins& frame);
 
   // Groups of the enabling rules.
   static const QStringList& EditingGroup();
@@ -208,10 +213,15 @@ class TfrmMain : public QMainWindow {
  protected:
   void showEvent(QShowEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
+  void moveEvent(QMoveEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
 
  private:
   class EditorHostImpl;
   void BuildMenusAndToolbar();
+  // Puts the frame, title bar included, on the work area.
+  void PlaceInWorkArea();
+  void FollowFrameMargins();
   void FormShow();
   bool FormCloseQuery();
   bool Guard();
@@ -246,6 +256,9 @@ class TfrmMain : public QMainWindow {
   std::function<void()> loadOptions_;
   std::function<void()> applyOptions_;
   bool shownOnce_ = false;
+  QMargins placedMargins_;
+  bool framePlaced_ = false;
+  QTimer* frameWatch_ = nullptr;
   bool running_ = false;
 };
 
