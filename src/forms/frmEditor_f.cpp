@@ -20,6 +20,7 @@
 
 #include "common/Cp932.h"
 #include "forms/DialogPort.h"
+#include "forms/EditorSearch.h"
 #include "forms/UiFonts.h"
 
 namespace tolvane::forms {
@@ -267,6 +268,8 @@ TfrmEditor::TfrmEditor(QWidget* parent) : TDockForm(1, parent) {
     auto* editor = new EditorControl(sheet);
     editor->setObjectName(QStringLiteral("reditEditor%1").arg(i));
     editor->SetPopup(popup_);
+    // An unfocused page hides its selection (the find dialogs show it while open).
+    ShowSelectionWithoutFocus(editor, false);
     editor->setVisible(false);
     sheetLayout->addWidget(editor);
     editors_[i] = editor;

@@ -26,6 +26,7 @@
 #include "common/Cp932.h"
 #include "common/FileNameMarks.h"
 #include "forms/DialogPort.h"
+#include "forms/FindDialogs_f.h"
 #include "forms/HelpTopic.h"
 #include "forms/UiFonts.h"
 #include "forms/frmDebug_f.h"
@@ -324,6 +325,10 @@ TfrmMain::TfrmMain(QWidget* parent) : QMainWindow(parent) {
   }
 
   BuildMenusAndToolbar();
+  findReplace_ = new TFindReplace(this, [this]() -> QPlainTextEdit* {
+    TfrmEditor* editor = windows_.editor;
+    return editor && editor->CurrentPage() ? editor->PageEditor(editor->CurrentPage()) : nullptr;
+  });
   auto* status = new QStatusBar(this);
   status->setObjectName(QStringLiteral("StatusBar1"));
   status->setFixedHeight(24);
@@ -981,10 +986,10 @@ void TfrmMain::mnuSelectAllClick() {
   if (EditorCommand(&TfrmEditor::SelectAllText)) EnableSelectionGroup(windows_.editor->HasSelection());
 }
 void TfrmMain::mnuFindClick() {
-  if (!Guard()) return;
+  if (Guard()) findReplace_->ShowFind();
 }
 void TfrmMain::mnuReplaceClick() {
-  if (!Guard()) return;
+  if (Guard()) findReplace_->ShowReplace();
 }
 
 // ---------------------------------------------------------------------------

@@ -26,6 +26,7 @@ class TfrmList;
 class TfrmMessage;
 class TfrmStandardIo;
 class TfrmDebug;
+class TFindReplace;
 
 // The tools and execution control as the build and run commands use them. The
 // application binds them to the assembler, the linker and the debugger core;
@@ -156,6 +157,8 @@ class TfrmMain : public QMainWindow {
   bool OpenPath(const QString& path);
   // The Save As command for the current page; true when the page was written.
   bool SaveAsCommand();
+  // The find and replace dialogs with their handlers.
+  TFindReplace* FindReplace() const { return findReplace_; }
   // The picture printout of the debug window (its pane menus and printTarget 4).
   void PrintDebugWindow();
   // A page was saved under a new path: the open project follows it.
@@ -248,6 +251,7 @@ class TfrmMain : public QMainWindow {
   QHash<QString, QDialog*> dialogs_;
   QPointer<QWidget> splash_;
   EditorHostImpl* editorHost_ = nullptr;
+  TFindReplace* findReplace_ = nullptr;
   QHash<QString, QAction*> items_;
   QHash<QString, std::function<void()>> handlers_;
   QHash<const QWidget*, DockArea> homes_;
