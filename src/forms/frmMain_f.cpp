@@ -16,6 +16,7 @@
 #include <QRegularExpression>
 #include <QScreen>
 #include <QStatusBar>
+#include <QTabWidget>
 #include <QTimer>
 #include <QToolBar>
 #include <QVBoxLayout>
@@ -28,6 +29,7 @@
 #include "forms/DialogPort.h"
 #include "forms/FindDialogs_f.h"
 #include "forms/HelpTopic.h"
+#include "forms/Printing.h"
 #include "forms/UiFonts.h"
 #include "forms/frmDebug_f.h"
 #include "forms/frmList_f.h"
@@ -325,6 +327,7 @@ TfrmMain::TfrmMain(QWidget* parent) : QMainWindow(parent) {
   }
 
   BuildMenusAndToolbar();
+  printing_ = std::make_unique<TPrinting>();
   findReplace_ = new TFindReplace(this, [this]() -> QPlainTextEdit* {
     TfrmEditor* editor = windows_.editor;
     return editor && editor->CurrentPage() ? editor->PageEditor(editor->CurrentPage()) : nullptr;
@@ -954,15 +957,113 @@ void TfrmMain::mnuAllCloseClick() {
   ShellReset();
 }
 
+namespace {
+// Point size of a window's font (the text panes set theirs in pixels).
+int PointsOf(const QFont& font) {
+  if (font.pointSize() > 0) return font.pointSize();
+  return font.pixelSize() > 0 ? std::max(1, font.pixelSize() * 72 / 96) : 12;
+}
+
+std::vector<std::string> PrintLines(const QString& text) {
+  std::vector<std::string> lines;
+  if (text.isEmpty()) return lines;
+  for (const QString& line : text.split(QLatin1Char('\n'))) lines.push_back(PrintableCp932(line));
+  return lines;
+}
+
+// A window the user has not closed (one behind another page of its area counts as shown).
+bool Shown(const QWidget* window) { return window && !window->isHidden(); }
+}  // namespace
+
+bool TfrmMain::TextPrintoutFor(int target, TextPrintout& printout) const {
+  const QString prefix = QStringLiteral("Tolvane - ");
+  switch (target) {
+    case 1: {
+      TfrmEditor* editor = windows_.editor;
+      if (!Shown(editor) || editor->CurrentPage() == 0) return false;
+      const int page = editor->CurrentPage();
+      printout.title = prefix + editor->PagePath(page);
+      printout.fontName = FontGothic();
+      printout.fontPoints = PointsOf(editor->PageEditor(page)->font());
+      printout.firstHeader = printout.laterHeader = editor->PagePath(page);
+      printout.lines = PrintLines(editor->PageEditor(page)->toPlainText());
+      return true;
+    }
+    case 2: {
+      TfrmList* list = windows_.list;
+      if (!Shown(list) || list->ActiveListing() == 0) return false;
+      const int k = list->ActiveListing();
+      const QString caption = list->PageControl1()->tabText(k - 1);
+      printout.title = prefix + caption;
+      printout.fontName = FontGothic();
+      printout.fontPoints = PointsOf(list->ListingControl(k)->font());
+      // Every page, the first one too, is headed with the listing's own name.
+      printout.firstHeader = printout.laterHeader = caption;
+      printout.lines = PrintLines(list->ListingControl(k)->toPlainText());
+      return true;
+    }
+    case 3: {
+      TfrmStandardIo* console = windows_.standardIo;
+      if (!Shown(console)) return false;
+      const QFont font = console->memoStandardIo()->font();
+      printout.title = prefix + QStringLiteral("Standard I/O");
+      printout.fontName = font.family();
+      printout.fontPoints = PointsOf(font);
+      printout.firstHeader = printout.laterHeader = QStringLiteral("Standard I/O");
+      printout.lines = PrintLines(console->Text());
+      return true;
+    }
+    default:
+      return false;
+  }
+}
+
+int TfrmMain::FocusedPrintTarget() const {
+  const QWidget* focus = QApplication::focusWidget();
+  for (const TDockForm* form :
+       {static_cast<const TDockForm*>(windows_.editor), static_cast<const TDockForm*>(windows_.list),
+        static_cast<const TDockForm*>(windows_.standardIo), static_cast<const TDockForm*>(windows_.debug)})
+    if (form && focus && form->isAncestorOf(focus)) return form->PrintTarget();
+  return 0;
+}
+
 void TfrmMain::mnuPrintClick() {
+  // The window that holds the focus is the one the user means; otherwise the
+  // one that lost it last (or whose own print item was used).
+  if (const int focused = FocusedPrintTarget()) printTarget = focused;
+  TfrmDebug* debug = windows_.debug;
+  if (printTarget == 4 && Shown(debug) && debug->Panel1() && !debug->Panel1()->isHidden()) {
+    debug->setFocus();
+    PrintDebugWindow();
+    return;
+  }
   if (!Guard()) return;
+  TextPrintout printout;
+  if (!TextPrintoutFor(printTarget, printout)) {
+    Dialogs().Ask(BoxKind::Warning, U(u8"印刷の対象にフォーカスがありません。"));
+    return;
+  }
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  printing_->PrintText(this, printout);
+  QApplication::restoreOverrideCursor();
 }
 
 void TfrmMain::mnuPrintSetupClick() {
   if (!Guard()) return;
+  printing_->Setup(this);
 }
 
-void TfrmMain::PrintDebugWindow() {}
+void TfrmMain::PrintDebugWindow() {
+  if (!windows_.debug) return;
+  // The debug window itself, as it is on the screen; the clipboard is left alone.
+  PicturePrintout printout;
+  printout.picture = windows_.debug->grab().toImage();
+  printout.title = QStringLiteral("Tolvane - ") + windows_.debug->windowTitle();
+  if (core_) printout.nameLine = QFileInfo(FromBytes(core_->LoadModulePath())).fileName();
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  printing_->PrintPicture(this, printout);
+  QApplication::restoreOverrideCursor();
+}
 
 void TfrmMain::mnuExitClick() {
   if (!Guard()) return;

@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,8 @@ class TfrmMessage;
 class TfrmStandardIo;
 class TfrmDebug;
 class TFindReplace;
+class TPrinting;
+struct TextPrintout;
 
 // The tools and execution control as the build and run commands use them. The
 // application binds them to the assembler, the linker and the debugger core;
@@ -51,6 +54,8 @@ class ShellCore {
   // The shell reset switched the debugging commands off; execution control
   // keeps the same state (and clears the debug window's status line).
   virtual void ResetDebuggerCommands() {}
+  // The load module last loaded for debugging (empty without one).
+  virtual std::string LoadModulePath() const { return {}; }
 };
 
 // One row of the command table.
@@ -161,6 +166,11 @@ class TfrmMain : public QMainWindow {
   TFindReplace* FindReplace() const { return findReplace_; }
   // The picture printout of the debug window (its pane menus and printTarget 4).
   void PrintDebugWindow();
+  // The printer and the print jobs.
+  TPrinting& Printing() { return *printing_; }
+  // The text printout of print target 1, 2 or 3; false when that window is
+  // hidden or has nothing in front (no current page, no listing).
+  bool TextPrintoutFor(int target, TextPrintout& printout) const;
   // A page was saved under a new path: the open project follows it.
   void UpdateProjectAfterRename(const QString& oldPath, const QString& newPath);
 
@@ -231,6 +241,8 @@ class TfrmMain : public QMainWindow {
   // An Edit menu command on the editor, after the guard; false when it did not run.
   bool EditorCommand(void (TfrmEditor::*command)());
   bool RefuseWhileDebugging();
+  // The print target of the window that holds the focus, 0 when none does.
+  int FocusedPrintTarget() const;
   void RunHeld(const QString& target);
   void Dock(QDockWidget* dock, DockArea area);
   void ApplyStartSizes();
@@ -252,6 +264,7 @@ class TfrmMain : public QMainWindow {
   QPointer<QWidget> splash_;
   EditorHostImpl* editorHost_ = nullptr;
   TFindReplace* findReplace_ = nullptr;
+  std::unique_ptr<TPrinting> printing_;
   QHash<QString, QAction*> items_;
   QHash<QString, std::function<void()>> handlers_;
   QHash<const QWidget*, DockArea> homes_;
