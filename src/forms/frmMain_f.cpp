@@ -427,7 +427,7 @@ void TfrmMain::BuildMenusAndToolbar() {
   static const MenuRow kMenus[] = {
       {"mnuFileBar", u8"ファイル(&F)"},        {"mnuEditBar", u8"編集(&E)"}, {"mnuVieweBar", u8"表示(&V)"},
       {"mnuProjectBar", u8"プロジェクト(&P)"}, {"mnuRunBar", u8"実行(&R)"},  {"mnuOptionBar", u8"オプション(&O)"},
-      {"mnuHelpBar", u8"ヘルプﾟ(&H)"},
+      {"mnuHelpBar", u8"ヘルプ(&H)"},
   };
   QMenuBar* bar = menuBar();
   bar->setObjectName(QStringLiteral("MainMenu1"));

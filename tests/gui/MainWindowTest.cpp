@@ -165,7 +165,7 @@ class MainWindowTest : public QObject {
     QStringList menus;
     for (QAction* a : bar->actions()) menus << a->text();
     QCOMPARE(menus, QStringList({U(u8"ファイル(&F)"), U(u8"編集(&E)"), U(u8"表示(&V)"), U(u8"プロジェクト(&P)"),
-                                 U(u8"実行(&R)"), U(u8"オプション(&O)"), U(u8"ヘルプﾟ(&H)")}));
+                                 U(u8"実行(&R)"), U(u8"オプション(&O)"), U(u8"ヘルプ(&H)")}));
     struct Case {
       const char* name;
       const char8_t* caption;
