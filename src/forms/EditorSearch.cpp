@@ -1,5 +1,6 @@
 #include "forms/EditorSearch.h"
 
+#include <QEvent>
 #include <QPalette>
 #include <QPlainTextEdit>
 #include <QStringView>
@@ -100,14 +101,50 @@ int ReplaceAll(QPlainTextEdit* control, const QString& pattern, const QString& r
   return count;
 }
 
+namespace {
+// Keeps a control's colours for an unfocused selection: the selection colours
+// while shown, else no highlight and the text in its own colour. It follows
+// later palette changes (the options set the text and background colours).
+class UnfocusedSelection : public QObject {
+ public:
+  explicit UnfocusedSelection(QPlainTextEdit* control) : QObject(control), control_(control) {
+    control->installEventFilter(this);
+  }
+  void SetShown(bool shown) {
+    shown_ = shown;
+    Apply();
+  }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (watched == control_ && event->type() == QEvent::PaletteChange && !applying_) Apply();
+    return false;
+  }
+
+ private:
+  void Apply() {
+    QPalette palette = control_->palette();
+    palette.setColor(QPalette::Inactive, QPalette::Highlight,
+                     shown_ ? palette.color(QPalette::Active, QPalette::Highlight) : QColor(Qt::transparent));
+    palette.setColor(QPalette::Inactive, QPalette::HighlightedText,
+                     palette.color(QPalette::Active, shown_ ? QPalette::HighlightedText : QPalette::Text));
+    if (palette == control_->palette()) return;
+    applying_ = true;
+    control_->setPalette(palette);
+    applying_ = false;
+  }
+
+  QPlainTextEdit* control_;
+  bool shown_ = false;
+  bool applying_ = false;
+};
+}  // namespace
+
 void ShowSelectionWithoutFocus(QPlainTextEdit* control, bool show) {
   if (!control) return;
-  QPalette palette = control->palette();
-  const QColor highlight = show ? palette.color(QPalette::Active, QPalette::Highlight) : QColor(Qt::transparent);
-  const QColor text = palette.color(QPalette::Active, show ? QPalette::HighlightedText : QPalette::Text);
-  palette.setColor(QPalette::Inactive, QPalette::Highlight, highlight);
-  palette.setColor(QPalette::Inactive, QPalette::HighlightedText, text);
-  control->setPalette(palette);
+  auto* keeper = control->findChild<UnfocusedSelection*>(QString(), Qt::FindDirectChildrenOnly);
+  if (!keeper) keeper = new UnfocusedSelection(control);
+  keeper->SetShown(show);
 }
 
 }  // namespace tolvane::forms
