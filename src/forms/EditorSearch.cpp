@@ -108,8 +108,10 @@ namespace {
 class UnfocusedSelection : public QObject {
  public:
   explicit UnfocusedSelection(QPlainTextEdit* control) : QObject(control), control_(control) {
+    setObjectName(Name());
     control->installEventFilter(this);
   }
+  static QString Name() { return QStringLiteral("UnfocusedSelection"); }
   void SetShown(bool shown) {
     shown_ = shown;
     Apply();
@@ -142,7 +144,9 @@ class UnfocusedSelection : public QObject {
 
 void ShowSelectionWithoutFocus(QPlainTextEdit* control, bool show) {
   if (!control) return;
-  auto* keeper = control->findChild<UnfocusedSelection*>(QString(), Qt::FindDirectChildrenOnly);
+  // One keeper per control, found by its name (it has no meta-object of its own).
+  auto* keeper = static_cast<UnfocusedSelection*>(
+      control->findChild<QObject*>(UnfocusedSelection::Name(), Qt::FindDirectChildrenOnly));
   if (!keeper) keeper = new UnfocusedSelection(control);
   keeper->SetShown(show);
 }

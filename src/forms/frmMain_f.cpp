@@ -1012,7 +1012,7 @@ void TfrmMain::PrintDebugWindow() {
   PicturePrintout printout;
   printout.picture = windows_.debug->grab().toImage();
   printout.title = QStringLiteral("Tolvane - ") + windows_.debug->windowTitle();
-  if (core_) printout.nameLine = QFileInfo(FromBytes(core_->LoadModulePath())).fileName();
+  if (core_) printout.nameLine = QFileInfo(PathFromBytes(core_->LoadModulePath())).fileName();
   QApplication::setOverrideCursor(Qt::WaitCursor);
   printing_->PrintPicture(this, printout);
   QApplication::restoreOverrideCursor();

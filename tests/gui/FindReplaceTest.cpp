@@ -186,6 +186,10 @@ class FindReplaceTest : public QObject {
     QCOMPARE(dialog->FindText(), QStringLiteral("gr1"));
     QVERIFY(!dialog->SearchDown() && !dialog->MatchCase());
     dialog->reject();
+    // A hidden unfocused selection keeps the text in the page's own colour, also after the colours change.
+    f.Editor()->SetEditorColors(Qt::white, Qt::black);
+    QCOMPARE(control->palette().color(QPalette::Inactive, QPalette::HighlightedText), QColor(Qt::white));
+    QCOMPARE(control->palette().color(QPalette::Inactive, QPalette::Highlight).alpha(), 0);
   }
 
   void replaceDialogActsOnTheCurrentPage() {
