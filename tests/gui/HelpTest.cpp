@@ -174,6 +174,35 @@ class HelpTest : public QObject {
     QVERIFY(viewer.parentWidget() == nullptr);
   }
 
+  // The options dialog's Help with its page deleted: the message, and the dialog stays open.
+  void optionsHelpWithItsPageMissing() {
+    ShellFixture f;
+    QTemporaryDir dir;
+    for (const QString& page : QDir(kSourceHelp).entryList({"*.htm", "*.html", "*.css"}, QDir::Files))
+      if (page != QLatin1String("HID00000046.htm"))
+        QVERIFY(QFile::copy(QDir(kSourceHelp).filePath(page), QDir(dir.path()).filePath(page)));
+    SetHelpFolder(dir.path());
+    bool stayedOpen = false;
+    bool helpShown = false;
+    QTimer::singleShot(0, f.Main(), [&] {
+      auto* options = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+      QVERIFY(options && options->objectName() == QLatin1String("dlgOption"));
+      auto* help = options->findChild<QPushButton*>(QStringLiteral("btnHelp"));
+      QTest::mouseClick(help, Qt::LeftButton);
+      stayedOpen = options->isVisible() && QApplication::activeModalWidget() == options;
+      // With the page back, Help shows it beside the open dialog.
+      SetHelpFolder(kSourceHelp);
+      QTest::mouseClick(help, Qt::LeftButton);
+      helpShown = THelpViewer::Instance().isVisible() && THelpViewer::Instance().parentWidget() == options &&
+                  ShownFile() == QLatin1String("HID00000046.htm");
+      options->reject();
+    });
+    f.Main()->RunCommand("mnuOption");
+    QCOMPARE(f.dialogs.Texts(), QStringList{QString::fromUtf8(u8"ヘルプファイルが見つかりません。")});
+    QVERIFY(stayedOpen);
+    QVERIFY(helpShown);
+  }
+
   void aboutBox() {
     ScriptedDialogs dialogs;  // a box the test does not expect is recorded, not shown
     SetHelpFolder(kSourceHelp);
