@@ -99,6 +99,12 @@ TFindDialog::TFindDialog(QWidget* parent) : TSearchDialog(QStringLiteral("FindDi
   grid->addWidget(cancel_, 1, 3, Qt::AlignTop);
   grid->setColumnStretch(1, 1);
   setMinimumWidth(420);
+  // Tab walks the fields in reading order.
+  setTabOrder(find_, matchCase_);
+  setTabOrder(matchCase_, up_);
+  setTabOrder(up_, down_);
+  setTabOrder(down_, findNext_);
+  setTabOrder(findNext_, cancel_);
 }
 
 bool TFindDialog::SearchDown() const { return down_->isChecked(); }
@@ -136,6 +142,13 @@ TReplaceDialog::TReplaceDialog(QWidget* parent) : TSearchDialog(QStringLiteral("
   grid->setColumnStretch(1, 1);
   grid->setRowStretch(2, 1);
   setMinimumWidth(440);
+  // Tab walks the fields in reading order.
+  setTabOrder(find_, replace_);
+  setTabOrder(replace_, matchCase_);
+  setTabOrder(matchCase_, findNext_);
+  setTabOrder(findNext_, replaceOne_);
+  setTabOrder(replaceOne_, replaceAll_);
+  setTabOrder(replaceAll_, cancel_);
 }
 
 QString TReplaceDialog::ReplaceText() const { return replace_->text(); }

@@ -736,12 +736,14 @@ void TfrmMain::showEvent(QShowEvent* event) {
   FollowFrameMargins();
   if (!framePlaced_ && !frameWatch_) {
     // The window system tells the frame's size when it has framed the window,
-    // without moving it: look for it for a while.
+    // without moving it: look for it for a while once the window is on the
+    // screen (a box asked at first show can keep it off the screen for long).
     frameWatch_ = new QTimer(this);
     frameWatch_->setInterval(50);
     connect(frameWatch_, &QTimer::timeout, this, [this, ticks = 0]() mutable {
       FollowFrameMargins();
-      if (framePlaced_ || ++ticks >= 60) frameWatch_->stop();
+      if (windowHandle() && windowHandle()->isExposed()) ++ticks;
+      if (framePlaced_ || ticks >= 60) frameWatch_->stop();
     });
     frameWatch_->start();
   }

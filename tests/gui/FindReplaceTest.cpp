@@ -202,8 +202,13 @@ class FindReplaceTest : public QObject {
     QVERIFY(dialog->isVisible());
     for (QPushButton* b : {dialog->btnFindNext(), dialog->btnReplace(), dialog->btnReplaceAll()})
       QVERIFY(!b->isEnabled());
-    dialog->SetFindText(QStringLiteral("one"));
-    dialog->SetReplaceText(QStringLiteral("1"));
+    // Tab goes from the text to find to its replacement.
+    dialog->editFind()->setFocus();
+    QTest::keyClicks(dialog->editFind(), QStringLiteral("one"));
+    QTest::keyClick(dialog->editFind(), Qt::Key_Tab);
+    QCOMPARE(dialog->focusWidget(), dialog->editReplace());
+    QTest::keyClicks(dialog->editReplace(), QStringLiteral("1"));
+    QCOMPARE(dialog->FindText(), QStringLiteral("one"));
     // Page 2 is current: the first press of Replace shows the occurrence, the second replaces it.
     EditorControl* second = f.Editor()->PageEditor(2);
     QTest::mouseClick(dialog->btnReplace(), Qt::LeftButton);
