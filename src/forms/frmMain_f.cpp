@@ -568,6 +568,8 @@ void TfrmMain::SetWindows(const DockedWindows& windows) {
   }
   if (windows_.debug) {
     connect(windows_.debug, &TfrmDebug::printTargetChanged, this, [this](int t) { printTarget = t; });
+    connect(windows_.debug, &TfrmDebug::printRequested, this, &TfrmMain::PrintDebugWindow);
+    connect(windows_.debug, &TfrmDebug::watchRequested, this, &TfrmMain::mnuWatchClick);
   }
 }
 
@@ -799,6 +801,7 @@ void TfrmMain::ShellReset() {
   EnableEditingGroup(false);
   EnableProjectGroup(false);
   if (core_) core_->ResetDebuggerCommands();
+  if (windows_.debug) windows_.debug->ShellReset();
   SetEnabled(
       {"mnuLink", "mnuRunExe", "mnuDebugStart", "mnuGo", "mnuGoAnimate", "mnuTrace", "mnuPause", "mnuStep",
        "mnuBreakPoint", "mnuWatch", "smnuDebugStart", "smnuGo", "smnuGoAnimate", "smnuTrace", "smnuPause", "smnuStep"},

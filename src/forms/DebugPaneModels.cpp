@@ -1,0 +1,255 @@
+#include "forms/DebugPaneModels.h"
+
+#include <QPainter>
+
+#include "debugger/ExecutionControl.h"
+#include "debugger/Formats.h"
+#include "debugger/TextChecks.h"
+#include "forms/DialogPort.h"
+
+namespace tolvane::forms {
+
+using debugger::ExecutionControl;
+
+std::string TypedCp932(const QString& text) {
+  std::string out;
+  for (qsizetype i = 0; i < text.size(); ++i) {
+    // One character: a surrogate pair stays together.
+    const qsizetype n = text.at(i).isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
+    std::string bytes;
+    out += ToCp932(text.mid(i, n), bytes) ? bytes : std::string("?");
+    i += n - 1;
+  }
+  return out;
+}
+
+QColor PaneSelectedColor() { return QColor(204, 204, 255); }
+QColor PaneChangedColor() { return QColor(255, 226, 140); }
+QColor PaneFixedColor() { return QColor(236, 236, 236); }
+
+namespace {
+
+QString Latin(const std::string& ascii) { return QString::fromLatin1(ascii.data(), static_cast<qsizetype>(ascii.size())); }
+
+// A breakpoint sign on a light grey ground that is then made transparent, as
+// the mark pictures have always been drawn.
+QPixmap MarkPicture(const QColor& sign) {
+  QImage image(16, 16, QImage::Format_ARGB32);
+  image.fill(QColor(192, 192, 192));
+  {
+    QPainter p(&image);
+    p.setPen(Qt::NoPen);
+    p.setBrush(sign);
+    p.drawEllipse(QRect(1, 1, 14, 14));
+    p.setBrush(Qt::white);
+    p.drawRect(QRect(3, 7, 10, 2));
+  }
+  const QRgb grey = qRgb(192, 192, 192);
+  for (int y = 0; y < 16; ++y)
+    for (int x = 0; x < 16; ++x)
+      if (image.pixel(x, y) == grey) image.setPixel(x, y, qRgba(0, 0, 0, 0));
+  return QPixmap::fromImage(image);
+}
+
+}  // namespace
+
+const QPixmap& StopMark() {
+  static const QPixmap p = MarkPicture(QColor(255, 0, 0));
+  return p;
+}
+const QPixmap& PauseMark() {
+  static const QPixmap p = MarkPicture(QColor(128, 128, 0));
+  return p;
+}
+const QPixmap& ClearMark() {
+  static const QPixmap p = [] {
+    QPixmap white(16, 16);
+    white.fill(Qt::white);
+    return white;
+  }();
+  return p;
+}
+
+// ---- disassembly ----
+
+void TUnAssembleModel::SetRowCount(int rows) {
+  if (rows > rows_) {
+    beginInsertRows({}, rows_, rows - 1);
+    rows_ = rows;
+    endInsertRows();
+  } else if (rows < rows_) {
+    beginRemoveRows({}, rows, rows_ - 1);
+    rows_ = rows;
+    endRemoveRows();
+  }
+}
+
+void TUnAssembleModel::RowsChanged(int first, int last, bool marks) {
+  first = std::max(first, 0);
+  last = std::min(last, rows_ - 1);
+  if (first > last) return;
+  emit dataChanged(index(first, 0), index(last, 0), {Qt::DisplayRole});
+  if (marks) emit headerDataChanged(Qt::Vertical, first, last);
+}
+
+QString TUnAssembleModel::RowText(int row) const {
+  if (!core_ || row < 0 || row >= core_->Disassembly().RowCount()) return {};
+  const std::string_view text = core_->Disassembly().Row(row).text;
+  return FromCp932(std::string(text));
+}
+
+Word TUnAssembleModel::RowAddress(int row) const {
+  if (!core_ || row < 0 || row >= core_->Disassembly().RowCount()) return 0;
+  return core_->Disassembly().Row(row).address;
+}
+
+TUnAssembleModel::Mark TUnAssembleModel::MarkOf(int row) const {
+  if (!core_ || row < 0 || row >= core_->Disassembly().RowCount()) return Mark::None;
+  const Word a = RowAddress(row);
+  const debugger::BreakpointTable& t = core_->Breakpoints();
+  if (t.FindEnabledBreakpoint(a) >= 0) return Mark::Enabled;
+  if (t.FindDisabledBreakpoint(a) >= 0) return Mark::Disabled;
+  return Mark::None;
+}
+
+QVariant TUnAssembleModel::data(const QModelIndex& index, int role) const {
+  if (!index.isValid()) return {};
+  if (role == Qt::DisplayRole || role == Qt::AccessibleTextRole) return RowText(index.row());
+  return {};
+}
+
+QVariant TUnAssembleModel::headerData(int section, Qt::Orientation orientation, int role) const {
+  if (orientation != Qt::Vertical) return {};
+  const Mark mark = MarkOf(section);
+  switch (role) {
+    case Qt::DecorationRole:
+      return mark == Mark::Enabled ? StopMark() : mark == Mark::Disabled ? PauseMark() : QVariant();
+    case Qt::DisplayRole:
+    case Qt::AccessibleTextRole:
+    case Qt::ToolTipRole:
+      // Words for the marks, so that a screen reader can tell them apart.
+      return mark == Mark::Enabled    ? QString::fromUtf8(u8"ブレークポイント")
+             : mark == Mark::Disabled ? QString::fromUtf8(u8"無効なブレークポイント")
+                                      : QString();
+    default:
+      return {};
+  }
+}
+
+Qt::ItemFlags TUnAssembleModel::flags(const QModelIndex& index) const {
+  return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::NoItemFlags;
+}
+
+// ---- memory dump ----
+
+void TMemoryDumpModel::RowsChanged(int first, int last) {
+  first = std::max(first, 0);
+  last = std::min(last, kRows - 1);
+  if (first > last) return;
+  emit dataChanged(index(first, 0), index(last, 2 * kWordColumns - 1), {Qt::DisplayRole, kChangedRole});
+}
+
+QVariant TMemoryDumpModel::data(const QModelIndex& index, int role) const {
+  if (!index.isValid() || !core_) return {};
+  const Word a = AddressOf(index.row(), index.column());
+  const debugger::PaneState& panes = core_->Panes();
+  switch (role) {
+    case Qt::DisplayRole:
+    case Qt::AccessibleTextRole: {
+      const Word w = panes.ShownWord(a);
+      return Latin(IsWordColumn(index.column()) ? debugger::MemoryWordText(w) : debugger::MemoryCharText(w));
+    }
+    case kChangedRole:
+      return panes.WordChanged(a);
+    case Qt::AccessibleDescriptionRole:
+      return panes.WordChanged(a) ? QString::fromUtf8(u8"変更あり") : QString();
+    default:
+      return {};
+  }
+}
+
+QVariant TMemoryDumpModel::headerData(int section, Qt::Orientation orientation, int role) const {
+  if (orientation == Qt::Vertical && (role == Qt::DisplayRole || role == Qt::AccessibleTextRole))
+    return Latin(debugger::MemoryRowAddressText(section));
+  return {};
+}
+
+QString TMemoryDumpModel::ToolTipText(const QModelIndex& index) const {
+  if (!index.isValid() || !IsWordColumn(index.column())) return {};
+  // The value is the cell's text read back, so that the tooltip always agrees
+  // with what the cell shows.
+  const std::string text = data(index, Qt::DisplayRole).toString().toStdString();
+  if (!debugger::IsHexAddressText(text)) return {};
+  return FromCp932(
+      debugger::MemoryTooltipText(AddressOf(index.row(), index.column()), debugger::HexTextValue(text)));
+}
+
+// ---- watches ----
+
+void TWatchPaneModel::Bind(const ExecutionControl* core) {
+  beginResetModel();
+  core_ = core;
+  rows_ = CoreRows();
+  endResetModel();
+}
+
+int TWatchPaneModel::CoreRows() const { return core_ ? static_cast<int>(core_->Watches().Rows().size()) : 0; }
+
+void TWatchPaneModel::Refresh() {
+  if (CoreRows() != rows_) {
+    beginResetModel();
+    rows_ = CoreRows();
+    endResetModel();
+    return;
+  }
+  // The same rows: a new list of the same length is told apart only by its
+  // texts, and repainting them all costs what is visible.
+  if (rows_ > 0) emit dataChanged(index(0, 0), index(rows_ - 1, 5));
+}
+
+void TWatchPaneModel::MarksChanged() {
+  if (rows_ > 0)
+    emit dataChanged(index(0, 0), index(rows_ - 1, 5),
+                     {kChangedRole, Qt::BackgroundRole, Qt::AccessibleDescriptionRole});
+}
+
+QVariant TWatchPaneModel::data(const QModelIndex& index, int role) const {
+  if (!index.isValid() || !core_ || index.row() >= CoreRows()) return {};
+  const debugger::Watch& w = core_->Watches().Rows()[static_cast<std::size_t>(index.row())];
+  const bool changed =
+      w.shown == debugger::Watch::Shown::All && core_->Panes().DiffersFromStop(w.address, w.value);
+  switch (role) {
+    case Qt::DisplayRole:
+    case Qt::AccessibleTextRole:
+      switch (index.column()) {
+        case 0:
+          return Latin(w.AddressText());
+        case 1:
+          return FromCp932(w.label);
+        case 2:
+          return Latin(w.HexText());
+        case 3:
+          return Latin(w.LogicalText());
+        case 4:
+          return Latin(w.ArithmeticText());
+        default:
+          return Latin(w.CharacterText());
+      }
+    case kChangedRole:
+      return changed && index.column() >= 2;
+    case Qt::BackgroundRole:
+      return changed && index.column() >= 2 ? QVariant(PaneChangedColor()) : QVariant();
+    case Qt::AccessibleDescriptionRole:
+      return changed ? QString::fromUtf8(u8"変更あり") : QString();
+    default:
+      return {};
+  }
+}
+
+QVariant TWatchPaneModel::headerData(int section, Qt::Orientation orientation, int role) const {
+  if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
+  static const char8_t* const kCaptions[] = {u8"アドレス", u8"ラベル", u8"16進数", u8"論理値", u8"算術値", u8"文字"};
+  return section >= 0 && section < 6 ? QString::fromUtf8(kCaptions[section]) : QVariant();
+}
+
+}  // namespace tolvane::forms
