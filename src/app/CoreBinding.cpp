@@ -44,7 +44,8 @@ CoreBinding::~CoreBinding() {
   if (debug_) debug_->Bind(nullptr);
   for (auto* d : main_.findChildren<forms::TDataChangeDialog*>()) d->Bind(nullptr);
   if (breakPoints_) breakPoints_->Bind(nullptr, main_.findChild<forms::TdlgAddBreakPoint*>());
-  if (auto* watches = main_.findChild<forms::TdlgWatch*>()) watches->Bind(nullptr, main_.findChild<forms::TdlgAddWatch*>());
+  if (auto* watches = main_.findChild<forms::TdlgWatch*>())
+    watches->Bind(nullptr, main_.findChild<forms::TdlgAddWatch*>());
 }
 
 bool CoreBinding::Assemble(const std::string& sourcePath, const BuildOptions& options, MessageSink& sink) {

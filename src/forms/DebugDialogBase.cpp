@@ -2,12 +2,12 @@
 
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTreeWidget>
-#include <QHeaderView>
 #include <QVBoxLayout>
 
 #include "forms/DebugPaneModels.h"

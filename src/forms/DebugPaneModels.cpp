@@ -29,7 +29,9 @@ QColor PaneFixedColor() { return QColor(236, 236, 236); }
 
 namespace {
 
-QString Latin(const std::string& ascii) { return QString::fromLatin1(ascii.data(), static_cast<qsizetype>(ascii.size())); }
+QString Latin(const std::string& ascii) {
+  return QString::fromLatin1(ascii.data(), static_cast<qsizetype>(ascii.size()));
+}
 
 // A breakpoint sign on a light grey ground that is then made transparent, as
 // the mark pictures have always been drawn.
@@ -180,8 +182,7 @@ QString TMemoryDumpModel::ToolTipText(const QModelIndex& index) const {
   // with what the cell shows.
   const std::string text = data(index, Qt::DisplayRole).toString().toStdString();
   if (!debugger::IsHexAddressText(text)) return {};
-  return FromCp932(
-      debugger::MemoryTooltipText(AddressOf(index.row(), index.column()), debugger::HexTextValue(text)));
+  return FromCp932(debugger::MemoryTooltipText(AddressOf(index.row(), index.column()), debugger::HexTextValue(text)));
 }
 
 // ---- watches ----
@@ -216,8 +217,7 @@ void TWatchPaneModel::MarksChanged() {
 QVariant TWatchPaneModel::data(const QModelIndex& index, int role) const {
   if (!index.isValid() || !core_ || index.row() >= CoreRows()) return {};
   const debugger::Watch& w = core_->Watches().Rows()[static_cast<std::size_t>(index.row())];
-  const bool changed =
-      w.shown == debugger::Watch::Shown::All && core_->Panes().DiffersFromStop(w.address, w.value);
+  const bool changed = w.shown == debugger::Watch::Shown::All && core_->Panes().DiffersFromStop(w.address, w.value);
   switch (role) {
     case Qt::DisplayRole:
     case Qt::AccessibleTextRole:

@@ -67,7 +67,9 @@ void TdlgBreakPoint::btnDeleteClick() {
   Reload();
 }
 
-void TdlgBreakPoint::btnHelpClick() { OpenHelpTopic(parentWidget() ? parentWidget() : this, QStringLiteral("HID00000043.htm")); }
+void TdlgBreakPoint::btnHelpClick() {
+  OpenHelpTopic(parentWidget() ? parentWidget() : this, QStringLiteral("HID00000043.htm"));
+}
 
 void TdlgBreakPoint::showEvent(QShowEvent* event) {
   Reload();

@@ -78,6 +78,8 @@ void TdlgWatch::done(int result) {
   QDialog::done(result);
 }
 
-void TdlgWatch::btnHelpClick() { OpenHelpTopic(parentWidget() ? parentWidget() : this, QStringLiteral("HID00000014.htm")); }
+void TdlgWatch::btnHelpClick() {
+  OpenHelpTopic(parentWidget() ? parentWidget() : this, QStringLiteral("HID00000014.htm"));
+}
 
 }  // namespace tolvane::forms

@@ -189,6 +189,9 @@ void TPaneGrid::RecordCell(const QPoint& viewportPos) {
 
 void TPaneGrid::mousePressEvent(QMouseEvent* event) {
   RecordCell(event->position().toPoint());
+  // Only the left button moves the current cell; the right one opens the
+  // pane's menu where the selection is.
+  if (event->button() != Qt::LeftButton) return;
   QTableView::mousePressEvent(event);
 }
 
@@ -211,8 +214,7 @@ bool TPaneGrid::eventFilter(QObject* watched, QEvent* event) {
       const auto* me = static_cast<QMouseEvent*>(event);
       mouseRow_ = verticalHeader()->logicalIndexAt(me->position().toPoint());
       mouseColumn_ = -1;
-      if (event->type() == QEvent::MouseButtonDblClick && mouseRow_ >= 0)
-        emit cellDoubleClicked(mouseRow_, -1, true);
+      if (event->type() == QEvent::MouseButtonDblClick && mouseRow_ >= 0) emit cellDoubleClicked(mouseRow_, -1, true);
     }
   }
   return QTableView::eventFilter(watched, event);
@@ -398,10 +400,8 @@ void TfrmDebug::BuildRegisterPane() {
   const struct {
     const char8_t* text;
     QColor color;
-  } headings[] = {{u8"16進数", kHexColor},
-                  {u8"2進数", kBinaryColor},
-                  {u8"論理値", kLogicalColor},
-                  {u8"算術値", kArithmeticColor}};
+  } headings[] = {
+      {u8"16進数", kHexColor}, {u8"2進数", kBinaryColor}, {u8"論理値", kLogicalColor}, {u8"算術値", kArithmeticColor}};
   for (int c = 0; c < 4; ++c) {
     auto* l = new QLabel(T(headings[c].text), panel6_);
     l->setFont(GothicPixels(12));
@@ -540,7 +540,8 @@ void TfrmDebug::SetStatusText(const QString& text) { statusLabel_->setText(text)
 QString TfrmDebug::StatusText() const { return statusLabel_->text(); }
 
 void TfrmDebug::SetJumpPopupsEnabled(bool on) {
-  for (const char* n : {"pmnuUnAssemblePaneJumpAddress", "pmnuUnAssemblePaneJumpLabel", "pmnuMemoryDumpPaneJumpAddress"})
+  for (const char* n :
+       {"pmnuUnAssemblePaneJumpAddress", "pmnuUnAssemblePaneJumpLabel", "pmnuMemoryDumpPaneJumpAddress"})
     items_.value(QLatin1String(n))->setEnabled(on);
 }
 
@@ -590,9 +591,7 @@ void TfrmDebug::BreakpointsChanged() {
 
 // ---- memory dump ----
 
-void TfrmDebug::RefreshVisibleMemory() {
-  memoryModel_->RowsChanged(memory_->TopRow(), memory_->LastRefreshRow());
-}
+void TfrmDebug::RefreshVisibleMemory() { memoryModel_->RowsChanged(memory_->TopRow(), memory_->LastRefreshRow()); }
 
 void TfrmDebug::RefreshMemoryDump() { RefreshVisibleMemory(); }
 
