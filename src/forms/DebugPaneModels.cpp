@@ -74,7 +74,15 @@ const QPixmap& ClearMark() {
 
 // ---- disassembly ----
 
+namespace {
+std::uint64_t TextHash(std::string_view text) {
+  const std::uint64_t h = std::hash<std::string_view>{}(text);
+  return h == 0 ? 1 : h;  // 0 stands for "never painted"
+}
+}  // namespace
+
 void TUnAssembleModel::SetRowCount(int rows) {
+  painted_.resize(static_cast<std::size_t>(std::max(rows, 0)), 0);
   if (rows > rows_) {
     beginInsertRows({}, rows_, rows - 1);
     rows_ = rows;
@@ -90,7 +98,11 @@ void TUnAssembleModel::RowsChanged(int first, int last, bool marks) {
   first = std::max(first, 0);
   last = std::min(last, rows_ - 1);
   if (first > last) return;
-  emit dataChanged(index(first, 0), index(last, 0), {Qt::DisplayRole});
+  const int tableRows = core_ ? core_->Disassembly().RowCount() : 0;
+  for (int r = first; r <= last; ++r) {
+    const std::uint64_t now = r < tableRows ? TextHash(core_->Disassembly().Row(r).text) : TextHash({});
+    if (painted_[static_cast<std::size_t>(r)] != now) emit dataChanged(index(r, 0), index(r, 0), {Qt::DisplayRole});
+  }
   if (marks) emit headerDataChanged(Qt::Vertical, first, last);
 }
 
@@ -116,8 +128,13 @@ TUnAssembleModel::Mark TUnAssembleModel::MarkOf(int row) const {
 
 QVariant TUnAssembleModel::data(const QModelIndex& index, int role) const {
   if (!index.isValid()) return {};
-  if (role == Qt::DisplayRole || role == Qt::AccessibleTextRole) return RowText(index.row());
-  return {};
+  if (role != Qt::DisplayRole && role != Qt::AccessibleTextRole) return {};
+  const int r = index.row();
+  if (role == Qt::DisplayRole && r < static_cast<int>(painted_.size())) {
+    const bool inTable = core_ && r < core_->Disassembly().RowCount();
+    painted_[static_cast<std::size_t>(r)] = TextHash(inTable ? core_->Disassembly().Row(r).text : std::string_view());
+  }
+  return RowText(r);
 }
 
 QVariant TUnAssembleModel::headerData(int section, Qt::Orientation orientation, int role) const {
@@ -144,11 +161,23 @@ Qt::ItemFlags TUnAssembleModel::flags(const QModelIndex& index) const {
 
 // ---- memory dump ----
 
+std::uint32_t TMemoryDumpModel::Key(Word address) const {
+  if (!core_) return 0;
+  const debugger::PaneState& panes = core_->Panes();
+  return panes.ShownWord(address) | (panes.WordChanged(address) ? 0x10000u : 0u);
+}
+
 void TMemoryDumpModel::RowsChanged(int first, int last) {
   first = std::max(first, 0);
   last = std::min(last, kRows - 1);
-  if (first > last) return;
-  emit dataChanged(index(first, 0), index(last, 2 * kWordColumns - 1), {Qt::DisplayRole, kChangedRole});
+  for (int r = first; r <= last; ++r) {
+    for (int c = 0; c < kWordColumns; ++c) {
+      const Word a = AddressOf(r, c);
+      if (painted_[a] == Key(a)) continue;
+      emit dataChanged(index(r, c), index(r, c), {Qt::DisplayRole, kChangedRole});
+      emit dataChanged(index(r, c + kWordColumns), index(r, c + kWordColumns), {Qt::DisplayRole, kChangedRole});
+    }
+  }
 }
 
 QVariant TMemoryDumpModel::data(const QModelIndex& index, int role) const {
@@ -159,6 +188,7 @@ QVariant TMemoryDumpModel::data(const QModelIndex& index, int role) const {
     case Qt::DisplayRole:
     case Qt::AccessibleTextRole: {
       const Word w = panes.ShownWord(a);
+      if (role == Qt::DisplayRole) painted_[a] = Key(a);
       return Latin(IsWordColumn(index.column()) ? debugger::MemoryWordText(w) : debugger::MemoryCharText(w));
     }
     case kChangedRole:
@@ -191,33 +221,46 @@ void TWatchPaneModel::Bind(const ExecutionControl* core) {
   beginResetModel();
   core_ = core;
   rows_ = CoreRows();
+  painted_.assign(static_cast<std::size_t>(rows_), kUnknown);
   endResetModel();
 }
 
 int TWatchPaneModel::CoreRows() const { return core_ ? static_cast<int>(core_->Watches().Rows().size()) : 0; }
 
-void TWatchPaneModel::Refresh() {
+std::uint64_t TWatchPaneModel::Key(int row) const {
+  const debugger::Watch& w = core_->Watches().Rows()[static_cast<std::size_t>(row)];
+  const bool changed = w.shown == debugger::Watch::Shown::All && core_->Panes().DiffersFromStop(w.address, w.value);
+  // Everything a row shows: the value, the identity (the label by a hash), how
+  // much is shown and the mark.
+  const std::uint64_t label = std::hash<std::string>{}(w.label) & 0x1FFFFFFF;
+  return std::uint64_t{w.value} | std::uint64_t{w.address} << 16 |
+         std::uint64_t{static_cast<std::uint8_t>(w.shown)} << 32 | std::uint64_t{changed} << 34 | label << 35;
+}
+
+void TWatchPaneModel::Refresh(int first, int last) {
   if (CoreRows() != rows_) {
     beginResetModel();
     rows_ = CoreRows();
+    painted_.assign(static_cast<std::size_t>(rows_), kUnknown);
     endResetModel();
     return;
   }
-  // The same rows: a new list of the same length is told apart only by its
-  // texts, and repainting them all costs what is visible.
-  if (rows_ > 0) emit dataChanged(index(0, 0), index(rows_ - 1, 5));
-}
-
-void TWatchPaneModel::MarksChanged() {
-  if (rows_ > 0)
-    emit dataChanged(index(0, 0), index(rows_ - 1, 5),
-                     {kChangedRole, Qt::BackgroundRole, Qt::AccessibleDescriptionRole});
+  // The same number of rows: another list of the same length differs in its
+  // addresses, which are part of what was painted.
+  first = std::max(first, 0);
+  last = std::min(last, rows_ - 1);
+  // Cell by cell: a range of cells repaints the whole view.
+  for (int r = first; r <= last; ++r)
+    if (painted_[static_cast<std::size_t>(r)] != Key(r))
+      for (int c = 0; c < 6; ++c) emit dataChanged(index(r, c), index(r, c));
 }
 
 QVariant TWatchPaneModel::data(const QModelIndex& index, int role) const {
   if (!index.isValid() || !core_ || index.row() >= CoreRows()) return {};
   const debugger::Watch& w = core_->Watches().Rows()[static_cast<std::size_t>(index.row())];
   const bool changed = w.shown == debugger::Watch::Shown::All && core_->Panes().DiffersFromStop(w.address, w.value);
+  if (role == Qt::DisplayRole && index.row() < static_cast<int>(painted_.size()))
+    painted_[static_cast<std::size_t>(index.row())] = Key(index.row());
   switch (role) {
     case Qt::DisplayRole:
     case Qt::AccessibleTextRole:

@@ -3,12 +3,16 @@
 // machine: each cell is read from the debugger core when it is painted (or
 // read by a screen reader), so that a grid of 65536 disassembly rows or 8192
 // memory rows costs only what is visible. The core says when the shown state
-// changed (through the debugger's UI port); the window then tells the model,
-// which tells its views.
+// changed (through the debugger's UI port); the window then asks the model to
+// look at the visible rows, and the model reports exactly the cells whose
+// content differs from what was last painted, so that a step that changes one
+// word repaints two cells and not a screenful of text.
 #include <QAbstractTableModel>
 #include <QColor>
 #include <QPixmap>
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "common/Word.h"
 
@@ -59,7 +63,8 @@ class TUnAssembleModel : public QAbstractTableModel {
   // The core rebuilt its table: rows are added or removed at the end only, so
   // that the views keep their position and current row.
   void SetRowCount(int rows);
-  // Rows first..last show something new (a refill or new marks).
+  // Rows first..last may show something new: those whose text differs from
+  // what was painted are reported; `marks`: their marks too.
   void RowsChanged(int first, int last, bool marks);
 
   QString RowText(int row) const;
@@ -69,6 +74,7 @@ class TUnAssembleModel : public QAbstractTableModel {
  private:
   const debugger::ExecutionControl* core_ = nullptr;
   int rows_ = 0;
+  mutable std::vector<std::uint64_t> painted_;  // per row: a hash of the text last handed out
 };
 
 // The memory dump: 8192 rows of eight words. Columns 0-7 are the words at
@@ -89,6 +95,8 @@ class TMemoryDumpModel : public QAbstractTableModel {
   QVariant data(const QModelIndex& index, int role) const override;
   QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
+  // Rows first..last may show something new: the cells whose word or change
+  // mark differs from what was painted are reported.
   void RowsChanged(int first, int last);
 
   // The address of a word or character cell.
@@ -98,7 +106,10 @@ class TMemoryDumpModel : public QAbstractTableModel {
   QString ToolTipText(const QModelIndex& index) const;
 
  private:
+  std::uint32_t Key(Word address) const;
   const debugger::ExecutionControl* core_ = nullptr;
+  mutable std::vector<std::uint32_t> painted_ = std::vector<std::uint32_t>(kMemoryWords, kUnknown);
+  static constexpr std::uint32_t kUnknown = 0xFFFFFFFF;
 };
 
 // The watch pane: the core's watch rows in six columns (address, label,
@@ -114,16 +125,18 @@ class TWatchPaneModel : public QAbstractTableModel {
   QVariant data(const QModelIndex& index, int role) const override;
   QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
-  // The core's rows changed: a new list resets the views, new values only
-  // repaint them.
-  void Refresh();
-  // The change marks changed.
-  void MarksChanged();
+  // The core's rows changed: a list of another length resets the views; else
+  // the rows first..last whose values or marks differ from what was painted
+  // are reported (the others are read afresh when they come into view).
+  void Refresh(int first, int last);
 
  private:
   int CoreRows() const;
+  std::uint64_t Key(int row) const;
   const debugger::ExecutionControl* core_ = nullptr;
   int rows_ = 0;
+  mutable std::vector<std::uint64_t> painted_;
+  static constexpr std::uint64_t kUnknown = ~std::uint64_t{0};
 };
 
 }  // namespace tolvane::forms

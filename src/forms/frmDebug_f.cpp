@@ -169,7 +169,6 @@ void TPaneGrid::SelectCell(int row, int column, bool scroll) {
   selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
   setAutoScroll(autoScrolling);
   if (scroll) {
-    updateGeometries();
     const int height = std::max(1, verticalHeader()->defaultSectionSize());
     const int visible = std::max(1, viewport()->height() / height);
     const int top = verticalScrollBar()->value();
@@ -178,7 +177,6 @@ void TPaneGrid::SelectCell(int row, int column, bool scroll) {
     else if (row >= top + visible)
       verticalScrollBar()->setValue(row - visible + 1);
   }
-  viewport()->update();
 }
 
 void TPaneGrid::RecordCell(const QPoint& viewportPos) {
@@ -615,18 +613,24 @@ void TfrmDebug::SelectMemoryCell(Word address) {
 void TfrmDebug::RefreshRegisters() {
   if (!core_) return;
   const debugger::PaneState& panes = core_->Panes();
+  // A field is only told a text it does not show yet: laying out a line of
+  // text is what a refresh costs.
+  auto set = [this](const QString& name, const QString& text) {
+    QLineEdit* e = fields_.value(name);
+    if (e->text() != text) e->setText(text);
+  };
   auto latin = [](const std::string& s) { return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size())); };
   for (int i = 0; i < 8; ++i) {
     const Word v = panes.ShownRegister(CCpu::kGR0 + i);
     const QString base = QStringLiteral("editGR%1").arg(i);
-    fields_.value(base)->setText(latin(debugger::RegisterHexText(v)));
-    fields_.value(base + QStringLiteral("AsBinary"))->setText(latin(debugger::RegisterBinaryText(v)));
-    fields_.value(base + QStringLiteral("AsLDecimal"))->setText(latin(debugger::RegisterLogicalText(v)));
-    fields_.value(base + QStringLiteral("AsADecimal"))->setText(latin(debugger::RegisterArithmeticText(v)));
+    set(base, latin(debugger::RegisterHexText(v)));
+    set(base + QStringLiteral("AsBinary"), latin(debugger::RegisterBinaryText(v)));
+    set(base + QStringLiteral("AsLDecimal"), latin(debugger::RegisterLogicalText(v)));
+    set(base + QStringLiteral("AsADecimal"), latin(debugger::RegisterArithmeticText(v)));
   }
-  fields_.value(QStringLiteral("editPR"))->setText(latin(debugger::RegisterHexText(panes.ShownRegister(CCpu::kPR))));
-  fields_.value(QStringLiteral("editSP"))->setText(latin(debugger::RegisterHexText(panes.ShownRegister(CCpu::kSP))));
-  fields_.value(QStringLiteral("editFR"))->setText(FromCp932(debugger::FlagText(panes.ShownRegister(CCpu::kFR))));
+  set(QStringLiteral("editPR"), latin(debugger::RegisterHexText(panes.ShownRegister(CCpu::kPR))));
+  set(QStringLiteral("editSP"), latin(debugger::RegisterHexText(panes.ShownRegister(CCpu::kSP))));
+  set(QStringLiteral("editFR"), FromCp932(debugger::FlagText(panes.ShownRegister(CCpu::kFR))));
   RepaintRegisterMarks();
 }
 
@@ -654,12 +658,18 @@ void TfrmDebug::RepaintRegisterMarks() {
   }
 }
 
-void TfrmDebug::RefreshWatches() { watchModel_->Refresh(); }
+void TfrmDebug::RefreshWatches() { RefreshVisibleWatches(); }
+
+void TfrmDebug::RefreshVisibleWatches() {
+  const int top = std::max(0, watches_->rowAt(0));
+  const int bottom = watches_->rowAt(watches_->viewport()->height() - 1);
+  watchModel_->Refresh(top, bottom < 0 ? watchModel_->rowCount() - 1 : bottom);
+}
 
 void TfrmDebug::ChangeMarksReset() {
   RepaintRegisterMarks();
   RefreshVisibleMemory();
-  watchModel_->MarksChanged();
+  RefreshVisibleWatches();
 }
 
 // ---- double-clicks ----

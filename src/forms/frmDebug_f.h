@@ -170,6 +170,7 @@ class TfrmDebug : public QDockWidget {
   QAction* AddItem(QMenu* menu, const QString& name, const char8_t* caption);
   void RepaintRegisterMarks();
   void RefreshVisibleMemory();
+  void RefreshVisibleWatches();
 
   debugger::ExecutionControl* core_ = nullptr;
   QPointer<TdlgMemoryDataChange> memoryDialog_;

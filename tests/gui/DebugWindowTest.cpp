@@ -8,6 +8,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QSplitter>
@@ -251,6 +252,42 @@ class DebugWindowTest : public QObject {
     s.Trace();
     QVERIFY(!s.Debug()->MemoryDumpModel()->index(0x21, 1).data(kChangedRole).toBool());
     QVERIFY(!s.FieldMarked("editGR1"));
+  }
+
+  // The panes repaint only what a step changed: what reaches the screen after
+  // a step (the window's backing store, not a fresh rendering) shows the new
+  // current row and the marks of the changed word and watch.
+  void stepsRepaintWhatChanged() {
+    Session s;
+    s.Debug()->setFloating(true);  // at its own size, all panes in sight
+    s.Debug()->resize(930, 540);
+    s.Debug()->show();
+    QCoreApplication::processEvents();
+    s.Trace(3);  // ST GR1,RES next
+    QCoreApplication::processEvents();
+    auto onScreen = [&](QAbstractItemView* view, const QModelIndex& index) {
+      QWidget* port = view->viewport();
+      const QImage shot = port->screen()->grabWindow(port->window()->winId()).toImage();
+      return shot.pixelColor(port->mapTo(port->window(), view->visualRect(index).topLeft() + QPoint(1, 1)));
+    };
+    TMemoryDumpModel* memory = s.Debug()->MemoryDumpModel();
+    TWatchPaneModel* watches = s.Debug()->WatchModel();
+    TUnAssembleModel* rows = s.Debug()->UnAssembleModel();
+    QCOMPARE(onScreen(s.Mem(), memory->index(0x21, 1)), QColor(Qt::white));
+    QCOMPARE(onScreen(s.Debug()->WatchPane(), watches->index(3, 2)), QColor(Qt::white));
+    QCOMPARE(onScreen(s.Dis(), rows->index(s.RowOf(0x105), 0)), PaneSelectedColor());
+    s.Trace();
+    QCoreApplication::processEvents();
+    QCOMPARE(onScreen(s.Mem(), memory->index(0x21, 1)), PaneChangedColor());
+    QCOMPARE(onScreen(s.Mem(), memory->index(0x21, 9)), PaneChangedColor());
+    QCOMPARE(onScreen(s.Debug()->WatchPane(), watches->index(3, 2)), PaneChangedColor());
+    QCOMPARE(onScreen(s.Dis(), rows->index(s.RowOf(0x107), 0)), PaneSelectedColor());
+    QCOMPARE(onScreen(s.Dis(), rows->index(s.RowOf(0x105), 0)), QColor(Qt::white));
+    // The next step takes the marks away again.
+    s.Trace();
+    QCoreApplication::processEvents();
+    QCOMPARE(onScreen(s.Mem(), memory->index(0x21, 1)), QColor(Qt::white));
+    QCOMPARE(onScreen(s.Debug()->WatchPane(), watches->index(3, 2)), QColor(Qt::white));
   }
 
   void memoryCharactersAndTooltips() {
