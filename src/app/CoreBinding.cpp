@@ -42,10 +42,7 @@ CoreBinding::CoreBinding(forms::TfrmMain& main, forms::TfrmStandardIo* console, 
 CoreBinding::~CoreBinding() {
   // The windows outlive the binding: they must not read a core that is gone.
   if (debug_) debug_->Bind(nullptr);
-  for (auto* d : main_.findChildren<forms::TDataChangeDialog*>()) d->Bind(nullptr);
-  if (breakPoints_) breakPoints_->Bind(nullptr, main_.findChild<forms::TdlgAddBreakPoint*>());
-  if (auto* watches = main_.findChild<forms::TdlgWatch*>())
-    watches->Bind(nullptr, main_.findChild<forms::TdlgAddWatch*>());
+  for (forms::TDebugDialog* d : main_.findChildren<forms::TDebugDialog*>()) d->Bind(nullptr);
 }
 
 bool CoreBinding::Assemble(const std::string& sourcePath, const BuildOptions& options, MessageSink& sink) {

@@ -20,20 +20,6 @@ namespace tolvane::forms {
 namespace {
 QString T(const char8_t* utf8) { return QString::fromUtf8(utf8); }
 
-// The OK, キャンセル, ヘルプ row of the small dialogs.
-QHBoxLayout* OkCancelHelp(QDialog* dialog, QPushButton** ok, QPushButton** help) {
-  auto* row = new QHBoxLayout;
-  row->addStretch(1);
-  *ok = NamedButton(dialog, QStringLiteral("btnOk"), QStringLiteral("OK"));
-  (*ok)->setDefault(true);
-  QPushButton* cancel = NamedButton(dialog, QStringLiteral("btnCancel"), T(u8"キャンセル"));
-  *help = NamedButton(dialog, QStringLiteral("btnHelp"), T(u8"ヘルプ"));
-  row->addWidget(*ok);
-  row->addWidget(cancel);
-  row->addWidget(*help);
-  QObject::connect(cancel, &QPushButton::clicked, dialog, &QDialog::reject);
-  return row;
-}
 }  // namespace
 
 QPushButton* NamedButton(QWidget* parent, const QString& name, const QString& caption) {
@@ -92,14 +78,37 @@ bool ReportDialogResult(const debugger::DialogResult& result, QLineEdit* edit) {
   return false;
 }
 
-// ---- add by label or address ----
+// ---- the common part ----
 
-TAddEntryDialog::TAddEntryDialog(QWidget* parent, const QString& formName, const QString& caption,
-                                 const QString& helpTopic)
+TDebugDialog::TDebugDialog(QWidget* parent, const QString& formName, const QString& caption, const QString& helpTopic)
     : QDialog(parent), helpTopic_(helpTopic) {
   setObjectName(formName);
   setWindowTitle(caption);
   setModal(true);
+}
+
+void TDebugDialog::btnHelpClick() { OpenHelpTopic(parentWidget() ? parentWidget() : this, helpTopic_); }
+
+QHBoxLayout* TDebugDialog::OkCancelHelpRow(QPushButton** ok) {
+  auto* row = new QHBoxLayout;
+  row->addStretch(1);
+  *ok = NamedButton(this, QStringLiteral("btnOk"), QStringLiteral("OK"));
+  (*ok)->setDefault(true);
+  QPushButton* cancel = NamedButton(this, QStringLiteral("btnCancel"), T(u8"キャンセル"));
+  QPushButton* help = NamedButton(this, QStringLiteral("btnHelp"), T(u8"ヘルプ"));
+  row->addWidget(*ok);
+  row->addWidget(cancel);
+  row->addWidget(help);
+  connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+  connect(help, &QPushButton::clicked, this, &TDebugDialog::btnHelpClick);
+  return row;
+}
+
+// ---- add by label or address ----
+
+TAddEntryDialog::TAddEntryDialog(QWidget* parent, const QString& formName, const QString& caption,
+                                 const QString& helpTopic)
+    : TDebugDialog(parent, formName, caption, helpTopic) {
   auto* layout = new QVBoxLayout(this);
   group_ = new QGroupBox(T(u8"追加"), this);
   group_->setObjectName(QStringLiteral("RadioGroup1"));
@@ -117,10 +126,8 @@ TAddEntryDialog::TAddEntryDialog(QWidget* parent, const QString& formName, const
   edit_->setAccessibleName(T(u8"ラベル名またはアドレス"));
   layout->addWidget(edit_);
   QPushButton* ok = nullptr;
-  QPushButton* help = nullptr;
-  layout->addLayout(OkCancelHelp(this, &ok, &help));
+  layout->addLayout(OkCancelHelpRow(&ok));
   connect(ok, &QPushButton::clicked, this, &TAddEntryDialog::btnOkClick);
-  connect(help, &QPushButton::clicked, this, &TAddEntryDialog::btnHelpClick);
   // Choosing the way puts the focus where the text goes.
   for (QRadioButton* r : {byLabel_, byAddress_})
     connect(r, &QRadioButton::clicked, this, [this] { edit_->setFocus(); });
@@ -133,11 +140,9 @@ void TAddEntryDialog::SetItemIndex(int index) { (index == 1 ? byAddress_ : byLab
 
 void TAddEntryDialog::btnOkClick() {
   const auto by = ItemIndex() == 1 ? debugger::AddBy::Address : debugger::AddBy::Label;
-  if (!core_) return;
+  if (!Core()) return;
   if (ReportDialogResult(Submit(by, TypedCp932(edit_->text())), edit_)) accept();
 }
-
-void TAddEntryDialog::btnHelpClick() { OpenHelpTopic(parentWidget() ? parentWidget() : this, helpTopic_); }
 
 void TAddEntryDialog::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
@@ -148,10 +153,7 @@ void TAddEntryDialog::showEvent(QShowEvent* event) {
 
 TDataChangeDialog::TDataChangeDialog(QWidget* parent, const QString& formName, const QString& caption,
                                      const QString& helpTopic)
-    : QDialog(parent), helpTopic_(helpTopic) {
-  setObjectName(formName);
-  setWindowTitle(caption);
-  setModal(true);
+    : TDebugDialog(parent, formName, caption, helpTopic) {
   auto* layout = new QVBoxLayout(this);
   auto* line = new QHBoxLayout;
   name_ = new QLabel(this);
@@ -165,10 +167,8 @@ TDataChangeDialog::TDataChangeDialog(QWidget* parent, const QString& formName, c
   line->addWidget(data_, 1);
   layout->addLayout(line);
   QPushButton* ok = nullptr;
-  QPushButton* help = nullptr;
-  layout->addLayout(OkCancelHelp(this, &ok, &help));
+  layout->addLayout(OkCancelHelpRow(&ok));
   connect(ok, &QPushButton::clicked, this, &TDataChangeDialog::btnOkClick);
-  connect(help, &QPushButton::clicked, this, &TDataChangeDialog::btnHelpClick);
 }
 
 void TDataChangeDialog::Prepare(const QString& name, const QString& data) {
@@ -184,11 +184,9 @@ int TDataChangeDialog::Open(const QString& name, const QString& data) {
 }
 
 void TDataChangeDialog::btnOkClick() {
-  if (!core_) return;
+  if (!Core()) return;
   if (ReportDialogResult(Submit(TypedCp932(name_->text()), TypedCp932(data_->text())), data_)) accept();
 }
-
-void TDataChangeDialog::btnHelpClick() { OpenHelpTopic(parentWidget() ? parentWidget() : this, helpTopic_); }
 
 void TDataChangeDialog::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);

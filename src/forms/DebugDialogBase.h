@@ -13,6 +13,7 @@
 #include "debugger/DialogResult.h"
 
 class QGroupBox;
+class QHBoxLayout;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -29,17 +30,38 @@ namespace tolvane::forms {
 // the result was accepted.
 bool ReportDialogResult(const debugger::DialogResult& result, QLineEdit* edit);
 
+// A dialog of the debugger: its form name and caption, the execution control
+// it works on, and a Help button that opens its page of the help folder.
+// Created at start-up, shown modally and hidden again, never destroyed.
+class TDebugDialog : public QDialog {
+  Q_OBJECT
+ public:
+  TDebugDialog(QWidget* parent, const QString& formName, const QString& caption, const QString& helpTopic);
+
+  void Bind(debugger::ExecutionControl* core) { core_ = core; }
+  debugger::ExecutionControl* Core() const { return core_; }
+
+ public slots:
+  void btnHelpClick();
+
+ protected:
+  // The row of OK (the default button, so that Enter in an edit is OK),
+  // キャンセル (closes without action) and ヘルプ.
+  QHBoxLayout* OkCancelHelpRow(QPushButton** ok);
+
+ private:
+  debugger::ExecutionControl* core_ = nullptr;
+  QString helpTopic_;
+};
+
 // Radio group "追加" with "ラベル名で追加" (index 0, preselected) and
 // "アドレスで追加" (index 1), the edit `editAddAddress` (it keeps its text
 // between uses) and the buttons OK, キャンセル and ヘルプ. Showing the dialog
 // and clicking the group focus the edit; Enter in the edit is OK.
-class TAddEntryDialog : public QDialog {
+class TAddEntryDialog : public TDebugDialog {
   Q_OBJECT
  public:
   TAddEntryDialog(QWidget* parent, const QString& formName, const QString& caption, const QString& helpTopic);
-
-  void Bind(debugger::ExecutionControl* core) { core_ = core; }
-  debugger::ExecutionControl* Core() const { return core_; }
 
   int ItemIndex() const;  // RadioGroup1's index
   void SetItemIndex(int index);
@@ -47,7 +69,6 @@ class TAddEntryDialog : public QDialog {
 
  public slots:
   void btnOkClick();
-  void btnHelpClick();
 
  protected:
   // The OK with the chosen way and the typed text (CP932).
@@ -55,8 +76,6 @@ class TAddEntryDialog : public QDialog {
   void showEvent(QShowEvent* event) override;
 
  private:
-  debugger::ExecutionControl* core_ = nullptr;
-  QString helpTopic_;
   QGroupBox* group_ = nullptr;
   QRadioButton* byLabel_ = nullptr;
   QRadioButton* byAddress_ = nullptr;
@@ -64,15 +83,11 @@ class TAddEntryDialog : public QDialog {
 };
 
 // `lblName` and `editData` on one line in the 16-pixel Gothic, and the buttons
-// OK, キャンセル (closes without action) and ヘルプ. Showing it focuses the edit;
-// Enter in the edit is OK.
-class TDataChangeDialog : public QDialog {
+// OK, キャンセル and ヘルプ. Showing it focuses the edit; Enter in the edit is OK.
+class TDataChangeDialog : public TDebugDialog {
   Q_OBJECT
  public:
   TDataChangeDialog(QWidget* parent, const QString& formName, const QString& caption, const QString& helpTopic);
-
-  void Bind(debugger::ExecutionControl* core) { core_ = core; }
-  debugger::ExecutionControl* Core() const { return core_; }
 
   // Sets the name and the data, then shows the dialog modally; the result of exec.
   int Open(const QString& name, const QString& data);
@@ -83,7 +98,6 @@ class TDataChangeDialog : public QDialog {
 
  public slots:
   void btnOkClick();
-  void btnHelpClick();
 
  protected:
   // The OK with the name label and the typed data (CP932).
@@ -91,8 +105,6 @@ class TDataChangeDialog : public QDialog {
   void showEvent(QShowEvent* event) override;
 
  private:
-  debugger::ExecutionControl* core_ = nullptr;
-  QString helpTopic_;
   QLabel* name_ = nullptr;
   QLineEdit* data_ = nullptr;
 };

@@ -14,10 +14,9 @@ namespace {
 QString T(const char8_t* utf8) { return QString::fromUtf8(utf8); }
 }  // namespace
 
-TdlgBreakPoint::TdlgBreakPoint(QWidget* parent) : QDialog(parent) {
-  setObjectName(QStringLiteral("dlgBreakPoint"));
-  setWindowTitle(QStringLiteral("BreakPoint"));
-  setModal(true);
+TdlgBreakPoint::TdlgBreakPoint(QWidget* parent)
+    : TDebugDialog(parent, QStringLiteral("dlgBreakPoint"), QStringLiteral("BreakPoint"),
+                   QStringLiteral("HID00000043.htm")) {
   list_ = ReportList(this, QStringLiteral("lstvBreakPoint"), {T(u8"アドレス"), T(u8"ラベル"), T(u8"有効／無効")}, 90);
   QPushButton* onOff = NamedButton(this, QStringLiteral("btnOnOff"), T(u8"有効／無効"));
   QPushButton* add = NamedButton(this, QStringLiteral("btnAdd"), T(u8"追加..."));
@@ -29,11 +28,11 @@ TdlgBreakPoint::TdlgBreakPoint(QWidget* parent) : QDialog(parent) {
   connect(add, &QPushButton::clicked, this, &TdlgBreakPoint::btnAddClick);
   connect(del, &QPushButton::clicked, this, &TdlgBreakPoint::btnDeleteClick);
   connect(ok, &QPushButton::clicked, this, &QDialog::accept);
-  connect(help, &QPushButton::clicked, this, &TdlgBreakPoint::btnHelpClick);
+  connect(help, &QPushButton::clicked, this, &TDebugDialog::btnHelpClick);
 }
 
 void TdlgBreakPoint::Bind(debugger::ExecutionControl* core, TdlgAddBreakPoint* addDialog) {
-  core_ = core;
+  TDebugDialog::Bind(core);
   add_ = addDialog;
   if (add_) add_->Bind(core);
   Reload();
@@ -41,8 +40,8 @@ void TdlgBreakPoint::Bind(debugger::ExecutionControl* core, TdlgAddBreakPoint* a
 
 void TdlgBreakPoint::Reload() {
   QList<QStringList> rows;
-  if (core_)
-    for (const debugger::Breakpoint& b : core_->Breakpoints().Rows())
+  if (Core())
+    for (const debugger::Breakpoint& b : Core()->Breakpoints().Rows())
       rows << QStringList{QString::fromStdString(b.AddressText()), FromCp932(b.label), QLatin1String(b.StateText())};
   FillReportList(list_, rows);
 }
@@ -50,7 +49,7 @@ void TdlgBreakPoint::Reload() {
 // The core repaints the disassembly pane and, through it, this list.
 void TdlgBreakPoint::btnOnOffClick() {
   const int row = SelectedRow(list_);
-  if (core_ && row >= 0) core_->SwitchBreakpoint(row);
+  if (Core() && row >= 0) Core()->SwitchBreakpoint(row);
   Reload();
 }
 
@@ -63,12 +62,8 @@ void TdlgBreakPoint::btnAddClick() {
 
 void TdlgBreakPoint::btnDeleteClick() {
   const int row = SelectedRow(list_);
-  if (core_ && row >= 0) core_->DeleteBreakpoint(row);
+  if (Core() && row >= 0) Core()->DeleteBreakpoint(row);
   Reload();
-}
-
-void TdlgBreakPoint::btnHelpClick() {
-  OpenHelpTopic(parentWidget() ? parentWidget() : this, QStringLiteral("HID00000043.htm"));
 }
 
 void TdlgBreakPoint::showEvent(QShowEvent* event) {

@@ -14,7 +14,7 @@ class TdlgAddBreakPoint;
 // `lstvBreakPoint` (address, label, 1 enabled / 0 disabled) is a view of the
 // debugger's breakpoint table; every button takes effect at once.
 // Created at start-up, shown modally and hidden again, never destroyed.
-class TdlgBreakPoint : public QDialog {
+class TdlgBreakPoint : public TDebugDialog {
   Q_OBJECT
  public:
   explicit TdlgBreakPoint(QWidget* parent = nullptr);
@@ -28,13 +28,11 @@ class TdlgBreakPoint : public QDialog {
   void btnOnOffClick();
   void btnAddClick();
   void btnDeleteClick();
-  void btnHelpClick();
 
  protected:
   void showEvent(QShowEvent* event) override;
 
  private:
-  debugger::ExecutionControl* core_ = nullptr;
   QPointer<TdlgAddBreakPoint> add_;
   QTreeWidget* list_ = nullptr;
 };

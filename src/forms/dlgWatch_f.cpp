@@ -14,10 +14,8 @@ namespace {
 QString T(const char8_t* utf8) { return QString::fromUtf8(utf8); }
 }  // namespace
 
-TdlgWatch::TdlgWatch(QWidget* parent) : QDialog(parent) {
-  setObjectName(QStringLiteral("dlgWatch"));
-  setWindowTitle(QStringLiteral("Watch"));
-  setModal(true);
+TdlgWatch::TdlgWatch(QWidget* parent)
+    : TDebugDialog(parent, QStringLiteral("dlgWatch"), QStringLiteral("Watch"), QStringLiteral("HID00000014.htm")) {
   list_ = ReportList(this, QStringLiteral("lstvWatch"), {T(u8"アドレス"), T(u8"ラベル")}, 90);
   btnAdd_ = NamedButton(this, QStringLiteral("btnAdd"), T(u8"追加..."));
   QPushButton* del = NamedButton(this, QStringLiteral("btnDelete"), T(u8"削除"));
@@ -27,26 +25,26 @@ TdlgWatch::TdlgWatch(QWidget* parent) : QDialog(parent) {
   connect(btnAdd_, &QPushButton::clicked, this, &TdlgWatch::btnAddClick);
   connect(del, &QPushButton::clicked, this, &TdlgWatch::btnDeleteClick);
   connect(btnOk_, &QPushButton::clicked, this, &TdlgWatch::btnOkClick);
-  connect(help, &QPushButton::clicked, this, &TdlgWatch::btnHelpClick);
+  connect(help, &QPushButton::clicked, this, &TDebugDialog::btnHelpClick);
 }
 
 void TdlgWatch::Bind(debugger::ExecutionControl* core, TdlgAddWatch* addDialog) {
-  core_ = core;
+  TDebugDialog::Bind(core);
   add_ = addDialog;
   if (add_) add_->Bind(core);
 }
 
 void TdlgWatch::Reload() {
   QList<QStringList> rows;
-  if (core_)
-    for (const debugger::WatchEntry& e : core_->Watches().WorkingCopy())
+  if (Core())
+    for (const debugger::WatchEntry& e : Core()->Watches().WorkingCopy())
       rows << QStringList{QString::fromStdString(e.addressText), FromCp932(e.label)};
   FillReportList(list_, rows);
 }
 
 void TdlgWatch::showEvent(QShowEvent* event) {
   // The copy is taken once, when the dialog opens.
-  if (core_) core_->Watches().OpenWorkingCopy();
+  if (Core()) Core()->Watches().OpenWorkingCopy();
   list_->clear();
   Reload();
   QDialog::showEvent(event);
@@ -63,23 +61,19 @@ void TdlgWatch::btnAddClick() {
 
 void TdlgWatch::btnDeleteClick() {
   const int row = SelectedRow(list_);
-  if (core_ && row >= 0) core_->Watches().DeleteFromWorkingCopy(row);
+  if (Core() && row >= 0) Core()->Watches().DeleteFromWorkingCopy(row);
   Reload();
 }
 
 void TdlgWatch::btnOkClick() {
-  if (core_) core_->CommitWatchWorkingCopy();
+  if (Core()) Core()->CommitWatchWorkingCopy();
   accept();
 }
 
 void TdlgWatch::done(int result) {
   // Closed without OK: the working copy is dropped, the pane stays as it was.
-  if (result != QDialog::Accepted && core_) core_->Watches().DiscardWorkingCopy();
+  if (result != QDialog::Accepted && Core()) Core()->Watches().DiscardWorkingCopy();
   QDialog::done(result);
-}
-
-void TdlgWatch::btnHelpClick() {
-  OpenHelpTopic(parentWidget() ? parentWidget() : this, QStringLiteral("HID00000014.htm"));
 }
 
 }  // namespace tolvane::forms

@@ -16,7 +16,7 @@ class TdlgAddWatch;
 // "追加..." and "削除" change only the copy, "ＯＫ" writes it back to the pane in
 // address order, and closing by the title bar leaves the pane as it was.
 // Created at start-up, shown modally and hidden again, never destroyed.
-class TdlgWatch : public QDialog {
+class TdlgWatch : public TDebugDialog {
   Q_OBJECT
  public:
   explicit TdlgWatch(QWidget* parent = nullptr);
@@ -29,14 +29,12 @@ class TdlgWatch : public QDialog {
   void btnAddClick();
   void btnDeleteClick();
   void btnOkClick();
-  void btnHelpClick();
 
  protected:
   void showEvent(QShowEvent* event) override;
   void done(int result) override;
 
  private:
-  debugger::ExecutionControl* core_ = nullptr;
   QPointer<TdlgAddWatch> add_;
   QTreeWidget* list_ = nullptr;
   QPushButton* btnAdd_ = nullptr;

@@ -104,7 +104,6 @@ QLineEdit* RegisterEdit(QWidget* parent, const QString& name, const QColor& colo
   e->setPalette(p);
   const QFontMetrics fm(e->font());
   e->setFixedWidth(fm.horizontalAdvance(QString(characters, QLatin1Char('0'))) + 8);
-  e->setAccessibleName(name.mid(4));
   return e;
 }
 
@@ -431,6 +430,9 @@ void TfrmDebug::BuildRegisterPane() {
     QLineEdit* bin = keep(RegisterEdit(panel6_, base + QStringLiteral("AsBinary"), kBinaryColor, 20));
     QLineEdit* log = keep(RegisterEdit(panel6_, base + QStringLiteral("AsLDecimal"), kLogicalColor, 5));
     QLineEdit* ari = keep(RegisterEdit(panel6_, base + QStringLiteral("AsADecimal"), kArithmeticColor, 6));
+    // What a screen reader says for each field: the register and the notation.
+    for (int c = 0; c < 4; ++c)
+      QList<QLineEdit*>{hex, bin, log, ari}[c]->setAccessibleName(gr + QLatin1Char(' ') + T(headings[c].text));
     hex->setText(kZero);
     bin->setText(QString::fromLatin1(debugger::kRegisterBinaryInitial));
     log->setText(kZero);
@@ -447,11 +449,13 @@ void TfrmDebug::BuildRegisterPane() {
   } others[] = {{"PR", 9}, {"SP", 10}};
   for (const auto& o : others) {
     QLineEdit* e = keep(RegisterEdit(panel6_, QStringLiteral("edit") + QLatin1String(o.reg), kHexColor, 4));
+    e->setAccessibleName(QLatin1String(o.reg));
     e->setText(kZero);
     name(QLatin1String(o.reg), o.row, e);
     grid->addWidget(e, o.row, 1);
   }
   QLineEdit* fr = keep(RegisterEdit(panel6_, QStringLiteral("editFR"), kHexColor, 32));
+  fr->setAccessibleName(QStringLiteral("FR"));
   fr->setMinimumWidth(fr->width());
   fr->setMaximumWidth(QWIDGETSIZE_MAX);
   fr->setText(kZero);
