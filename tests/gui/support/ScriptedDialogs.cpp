@@ -48,6 +48,15 @@ bool ScriptedDialogs::GetText(QWidget*, const QString& caption, const QString& p
   return true;
 }
 
+QColor ScriptedDialogs::GetColor(QWidget*, const QColor& initial) {
+  colorPresets << initial;
+  if (colorAnswers_.isEmpty()) {
+    unexpected << QStringLiteral("<colour dialog>");
+    return {};
+  }
+  return colorAnswers_.dequeue();
+}
+
 QStringList ScriptedDialogs::Texts() const {
   QStringList out;
   for (const Box& b : boxes) out << b.text;
@@ -59,6 +68,7 @@ void ScriptedDialogs::Clear() {
   plain.clear();
   savePresets.clear();
   textQueries.clear();
+  colorPresets.clear();
   openDialogs = 0;
   unexpected.clear();
 }
