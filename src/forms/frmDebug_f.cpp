@@ -225,7 +225,7 @@ void TPaneGrid::resizeEvent(QResizeEvent* event) {
 // ---------------------------------------------------------------------------
 // TfrmDebug
 
-TfrmDebug::TfrmDebug(QWidget* parent) : QDockWidget(parent) {
+TfrmDebug::TfrmDebug(QWidget* parent) : TDockForm(4, parent) {
   setObjectName(QStringLiteral("frmDebug"));
   setWindowTitle(T(u8"デバッグウインドウ"));
   auto* body = new QWidget(this);
@@ -253,11 +253,6 @@ TfrmDebug::TfrmDebug(QWidget* parent) : QDockWidget(parent) {
 
   // Tooltips are on; the memory grid gives its own (see eventFilter).
   memory_->viewport()->installEventFilter(this);
-
-  // Losing the focus makes the debug window the print target.
-  connect(qApp, &QApplication::focusChanged, this, [this](QWidget* old, QWidget* now) {
-    if (old && isAncestorOf(old) && !(now && isAncestorOf(now))) emit printTargetChanged(4);
-  });
 }
 
 TfrmDebug::~TfrmDebug() = default;
@@ -774,14 +769,7 @@ bool TfrmDebug::eventFilter(QObject* watched, QEvent* event) {
       return true;  // no word selection in a field
     }
   }
-  return QDockWidget::eventFilter(watched, event);
-}
-
-void TfrmDebug::moveEvent(QMoveEvent* event) {
-  QDockWidget::moveEvent(event);
-  // A floating debug window dragged with its top above the screen comes back to top 0.
-  if (!isFloating()) return;
-  if (QScreen* s = this->screen(); s && y() < s->availableGeometry().top()) move(x(), s->availableGeometry().top());
+  return TDockForm::eventFilter(watched, event);
 }
 
 }  // namespace tolvane::forms

@@ -1,11 +1,11 @@
 #pragma once
-#include <QDockWidget>
 #include <QHash>
 #include <QPixmap>
 #include <QPointer>
 #include <QTableView>
 
 #include "common/Word.h"
+#include "forms/DockForm.h"
 
 class QAction;
 class QLabel;
@@ -82,7 +82,7 @@ class TPaneGrid : public QTableView {
 // The window shows the debugger core's state and calls its operations; the
 // core drives it through the pane operations below (the debugger's UI port,
 // forwarded by the application's binding).
-class TfrmDebug : public QDockWidget {
+class TfrmDebug : public TDockForm {
   Q_OBJECT
  public:
   explicit TfrmDebug(QWidget* parent = nullptr);
@@ -149,8 +149,6 @@ class TfrmDebug : public QDockWidget {
   void RegisterDblClick(const QString& fieldName);
 
  signals:
-  // The main window's printTarget becomes `target` (4: the debug window).
-  void printTargetChanged(int target);
   // One of the four "デバッグウインドウの印刷(&P)" items.
   void printRequested();
   // pmnuWatch: show the watch list.
@@ -159,7 +157,6 @@ class TfrmDebug : public QDockWidget {
   void breakpointsChanged();
 
  protected:
-  void moveEvent(QMoveEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
