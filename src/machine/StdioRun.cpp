@@ -110,7 +110,7 @@ int RunOnStdio(const std::string& exePath, const StdioRunOptions& options, std::
     case RunStop::Undefined: {
       char buf[96];
       std::snprintf(buf, sizeof buf, "Undefined instruction %04X at PR=%04X: the program cannot go on",
-                    (*memory)[cpu.GetPR()], cpu.GetPR());
+                    static_cast<unsigned>((*memory)[cpu.GetPR()]), cpu.GetPR());
       WriteErrLine(err, buf);
       WriteErrLine(err, kTerminatedAbnormally);
       break;
