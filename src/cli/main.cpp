@@ -17,8 +17,9 @@ struct Command {
 };
 
 const Command kCommands[] = {
-    {"asm", CmdAsm, &kAsmHelp}, {"link", CmdLink, &kLinkHelp},    {"run", CmdRun, &kRunHelp},
-    {"go", CmdGo, &kGoHelp},    {"debug", CmdDebug, &kDebugHelp}, {"dump", CmdDump, &kDumpHelp},
+    {"asm", CmdAsm, &kAsmHelp},    {"link", CmdLink, &kLinkHelp}, {"build", CmdBuild, &kBuildHelp},
+    {"run", CmdRun, &kRunHelp},    {"go", CmdGo, &kGoHelp},       {"debug", CmdDebug, &kDebugHelp},
+    {"dump", CmdDump, &kDumpHelp},
 };
 
 void Usage(std::FILE* f) {

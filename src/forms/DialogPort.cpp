@@ -2,6 +2,8 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QColorDialog>
+#include <QFile>
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
@@ -23,6 +25,15 @@ std::string ToCp932OrEmpty(const QString& text) {
   std::string out;
   if (!ToCp932(text, out)) return {};
   return out;
+}
+
+std::string PathBytes(const QString& path) {
+  const QByteArray b = QFile::encodeName(path);
+  return std::string(b.constData(), static_cast<std::size_t>(b.size()));
+}
+
+QString PathFromBytes(const std::string& bytes) {
+  return QFile::decodeName(QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
 }
 
 QString BoxCaption(BoxKind kind) {
@@ -115,6 +126,12 @@ bool QtDialogPort::GetText(QWidget* parent, const QString& caption, const QStrin
   const QString typed = QInputDialog::getText(parent, caption, prompt, QLineEdit::Normal, text, &ok);
   if (ok) text = typed;
   return ok;
+}
+
+QColor DialogPort::GetColor(QWidget*, const QColor&) { return {}; }
+
+QColor QtDialogPort::GetColor(QWidget* parent, const QColor& initial) {
+  return QColorDialog::getColor(initial, parent);
 }
 
 namespace {

@@ -20,6 +20,7 @@
 
 #include "common/Cp932.h"
 #include "forms/DialogPort.h"
+#include "forms/TextPane.h"
 #include "forms/UiFonts.h"
 
 namespace tolvane::forms {
@@ -642,6 +643,14 @@ void TfrmEditor::SetEditorFont(const QFont& font) {
     const bool modified = editors_[i]->document()->isModified();
     editors_[i]->setFont(font);
     SetTabStops(i);
+    editors_[i]->document()->setModified(modified);
+  }
+}
+
+void TfrmEditor::SetEditorColors(const QColor& text, const QColor& background) {
+  for (int i = 1; i <= kPages; ++i) {
+    const bool modified = editors_[i]->document()->isModified();
+    SetPaneColors(editors_[i], text, background);
     editors_[i]->document()->setModified(modified);
   }
 }
