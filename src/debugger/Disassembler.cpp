@@ -39,7 +39,8 @@ constexpr std::size_t kMaxRow = 17 + 9 + 255 + 8 + 16 + 255 + 16;
 
 }  // namespace
 
-Disassembler::Disassembler() : rows_(kMemoryWords), rowAt_(kMemoryWords, -1) { arena_.resize(65536 * 48); }
+// The table is allocated by its first build: a plain run never needs it.
+Disassembler::Disassembler() = default;
 
 void Disassembler::Attach(const Word* memory, const SymbolIndex* symbols) {
   memory_ = memory;
@@ -150,6 +151,11 @@ int Disassembler::DecodeAt(Word a) {
 }
 
 void Disassembler::BuildUnAsmTable() {
+  if (rows_.empty()) {
+    rows_.resize(kMemoryWords);
+    rowAt_.resize(kMemoryWords);
+    arena_.resize(65536 * 48);
+  }
   std::fill(rowAt_.begin(), rowAt_.end(), -1);
   used_ = 0;
   garbage_ = 0;

@@ -1,6 +1,7 @@
 #include "debugger/ExecutionControl.h"
 
 #include <algorithm>
+#include <cstdio>
 
 #include "common/Cp932.h"
 #include "debugger/Formats.h"
@@ -26,6 +27,20 @@ TOLVANE_TEXT(DisassemblyRowMissingMessage,
              u8"逆アセンブルがうまくいっていませんので、\n逆アセンブルペインに一部の情報が反映されません。")
 TOLVANE_TEXT(StackOverflowMessage, u8"スタックオーバーフロー")
 #undef TOLVANE_TEXT
+
+std::string UndefinedWordMessage(Word word, Word pr) {
+  char buf[80];
+  std::snprintf(buf, sizeof buf, "Undefined instruction %04X at PR=%04X: the program cannot go on",
+                static_cast<unsigned>(word), static_cast<unsigned>(pr));
+  return buf;
+}
+
+std::string StepLimitMessage(std::uint64_t instructions) {
+  char buf[80];
+  std::snprintf(buf, sizeof buf, "Stopped after %llu instructions (step limit)",
+                static_cast<unsigned long long>(instructions));
+  return buf;
+}
 
 // ---- machine hooks ----
 
@@ -111,7 +126,7 @@ void ExecutionControl::RedisassembleKeepView() {
 void ExecutionControl::WriteRegisterDump() {
   std::array<Word, 8> gr;
   for (int i = 0; i < 8; ++i) gr[static_cast<std::size_t>(i)] = cpu_.GetRegister(i);
-  console_.ConsoleWrite(RegisterDumpText(gr, cpu_.GetPR(), cpu_.GetSP(), cpu_.GetFR()));
+  console_.ConsoleMessage(RegisterDumpText(gr, cpu_.GetPR(), cpu_.GetSP(), cpu_.GetFR()));
 }
 
 void ExecutionControl::ReinitializeIfEnded() {
@@ -171,16 +186,18 @@ class PlainRunTurn : public RunTurnPort {
 
 }  // namespace
 
-bool ExecutionControl::RunProgram(const std::string& fileName, const BuildOptions& options) {
-  if (IsExecuting()) return false;
-  if (!Load(fileName, options)) return false;
+RunOutcome ExecutionControl::PlainRun(const std::string& fileName, const BuildOptions& options,
+                                      std::uint64_t maxSteps) {
+  if (IsExecuting()) return RunOutcome::Refused;
+  if (!Load(fileName, options)) return RunOutcome::LoadFailed;
   hooks_.unAsmTracking = false;
   PlainRunTurn turn(ui_, endRequested_);
   plainRunning_ = true;
   // The machine asks the turn port after every input too, so an End Program
   // given while an IN waited stops the run before the next instruction.
-  const RunResult result = RunToEnd(cpu_, memory_, console_, 0, &turn, PlainRunTurn::kPlainInterval);
-  if (result.stop == RunStop::Undefined) {
+  const RunResult result = RunToEnd(cpu_, memory_, console_, maxSteps, &turn, PlainRunTurn::kPlainInterval);
+  const bool wait = result.stop == RunStop::Undefined && ui_.WaitAtUndefinedWord();
+  if (wait) {
     // An undefined instruction never advances: the program hangs there until
     // the user ends it, and the window system stays responsive meanwhile.
     while (!endRequested_) {
@@ -189,22 +206,34 @@ bool ExecutionControl::RunProgram(const std::string& fileName, const BuildOption
     }
   }
   plainRunning_ = false;
-  if (result.stop == RunStop::Undefined) return false;
-  if (result.stop == RunStop::ProgramEnd) {
-    Enable({Command::End, Command::Go, Command::Animate, Command::Trace, Command::Pause, Command::Step}, false);
-    Enable({Command::Start}, true);
-    console_.ConsoleWrite(kProgramTerminatedNormally);
-    ReinitializeIfEnded();
-    if (showRegistersAfterRun_) WriteRegisterDump();
-    debuggingActive_ = false;
-    return true;
+  if (wait) return RunOutcome::EndedByUser;
+  switch (result.stop) {
+    case RunStop::ProgramEnd:
+      Enable({Command::End, Command::Go, Command::Animate, Command::Trace, Command::Pause, Command::Step}, false);
+      Enable({Command::Start}, true);
+      console_.ConsoleMessage(kProgramTerminatedNormally);
+      ReinitializeIfEnded();
+      if (showRegistersAfterRun_) WriteRegisterDump();
+      debuggingActive_ = false;
+      return RunOutcome::NormalEnd;
+    case RunStop::StackOverflow:
+      console_.ConsoleMessage(StackOverflowMessage());
+      EndProgram();
+      return RunOutcome::StackOverflow;
+    case RunStop::Undefined:
+      console_.ConsoleMessage(UndefinedWordMessage(memory_[cpu_.GetPR()], cpu_.GetPR()));
+      EndProgram();
+      return RunOutcome::UndefinedWord;
+    case RunStop::StepLimit:
+      console_.ConsoleMessage(StepLimitMessage(result.steps));
+      EndProgram();
+      // Where the run was stopped is the point of a step limit: the registers always show it.
+      if (!showRegistersAfterRun_) WriteRegisterDump();
+      return RunOutcome::StepLimit;
+    case RunStop::Stopped:
+      break;
   }
-  if (result.stop == RunStop::StackOverflow) {
-    console_.ConsoleWrite(StackOverflowMessage());
-    EndProgram();
-    return false;
-  }
-  return false;  // ended by the user during a turn
+  return RunOutcome::EndedByUser;  // End Program during a turn, which has written its lines
 }
 
 // ---- start of debugging ----
@@ -240,7 +269,7 @@ bool ExecutionControl::StartDebugging(const std::string& fileName, const BuildOp
 // ---- shared end and stop handling ----
 
 void ExecutionControl::ProgramEndHandling() {
-  console_.ConsoleWrite(kProgramTerminatedNormally);
+  console_.ConsoleMessage(kProgramTerminatedNormally);
   if (showRegistersAfterRun_) WriteRegisterDump();
   SetStatus(std::string());
   Enable({Command::End, Command::Go, Command::Animate, Command::Trace, Command::Pause, Command::Step}, false);
@@ -257,7 +286,7 @@ void ExecutionControl::StoppedHandling() {
 
 void ExecutionControl::EndProgram() {
   if (ui_.ConsoleInputPending()) ui_.ConsoleCancelInput();
-  console_.ConsoleWrite(kProgramTerminatedAbnormally);
+  console_.ConsoleMessage(kProgramTerminatedAbnormally);
   if (showRegistersAfterRun_) WriteRegisterDump();
   endRequested_ = true;
   hooks_.unAsmTracking = false;
@@ -401,7 +430,7 @@ void ExecutionControl::RunLoop() {
     }
     if (s == ExecStatus::StackOverflow) {
       FlushPendingRebuild();
-      console_.ConsoleWrite(StackOverflowMessage());
+      console_.ConsoleMessage(StackOverflowMessage());
       EndProgram();
     }
     if (endRequested_) {
@@ -493,7 +522,7 @@ void ExecutionControl::SingleStep(bool overCall) {
   if (s == ExecStatus::ProgramEnd) {
     ProgramEndHandling();
   } else if (s == ExecStatus::StackOverflow) {
-    console_.ConsoleWrite(StackOverflowMessage());
+    console_.ConsoleMessage(StackOverflowMessage());
     EndProgram();
   } else {
     SetStatus(StatusKeysText());

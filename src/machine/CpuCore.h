@@ -35,7 +35,11 @@ namespace tolvane::machine_detail {
 // The machine's own access to the words and decodes behind Memory.
 struct MemoryAccess {
   static Word* Words(Memory& m) { return m.words_.data(); }
-  static Decoded* Decodes(Memory& m) { return m.decoded_.get(); }
+  // For the engine, which fills the cache.
+  static Decoded* Decodes(Memory& m) {
+    m.decodesClean_ = false;
+    return m.decoded_.get();
+  }
 };
 
 // The operations the machine executes, each with its operation code: those

@@ -1,14 +1,25 @@
 #include "machine/Memory.h"
 
-#include <algorithm>
+#include <cstdlib>
 #include <cstring>
+#include <new>
 
 namespace tolvane {
 
+namespace {
 // A zeroed entry is "not decoded": the cache starts empty.
-Memory::Memory() : decoded_(new machine_detail::Decoded[kMemoryWords]()) {}
+machine_detail::Decoded* NewDecodeCache() {
+  void* p = std::calloc(kMemoryWords, sizeof(machine_detail::Decoded));
+  if (p == nullptr) throw std::bad_alloc();
+  return static_cast<machine_detail::Decoded*>(p);
+}
+}  // namespace
 
-Memory::Memory(const Memory& other) : words_(other.words_), decoded_(new machine_detail::Decoded[kMemoryWords]()) {}
+void Memory::Free::operator()(machine_detail::Decoded* p) const { std::free(p); }
+
+Memory::Memory() : decoded_(NewDecodeCache()) {}
+
+Memory::Memory(const Memory& other) : words_(other.words_), decoded_(NewDecodeCache()) {}
 
 Memory& Memory::operator=(const Memory& other) {
   if (this != &other) {
@@ -25,6 +36,10 @@ void Memory::fill(Word value) {
   InvalidateAllDecodes();
 }
 
-void Memory::InvalidateAllDecodes() { std::fill_n(decoded_.get(), kMemoryWords, machine_detail::Decoded{}); }
+void Memory::InvalidateAllDecodes() {
+  if (decodesClean_) return;
+  std::memset(static_cast<void*>(decoded_.get()), 0, kMemoryWords * sizeof(machine_detail::Decoded));
+  decodesClean_ = true;
+}
 
 }  // namespace tolvane

@@ -82,8 +82,14 @@ class Memory {
 
  private:
   friend struct machine_detail::MemoryAccess;
+  struct Free {
+    void operator()(machine_detail::Decoded* p) const;
+  };
   std::array<Word, kMemoryWords> words_{};
-  std::unique_ptr<machine_detail::Decoded[]> decoded_;
+  // Zero pages from the system: a short run touches only the entries of the
+  // code it executes.
+  std::unique_ptr<machine_detail::Decoded[], Free> decoded_;
+  bool decodesClean_ = true;  // nothing decoded since the cache was last emptied
 };
 
 }  // namespace tolvane
