@@ -140,7 +140,20 @@ BUF   DS   1024
       END
 )"};
 
-const Workload* const kWorkloads[] = {&kRegisterLoop, &kMemoryLoop, &kRecursion, &kSelfModifying};
+// The tightest loop there is, the one of bench/gui: two instructions, the
+// jump's outcome depending on the addition just before it. 300 x 65536 passes.
+const Workload kCountingLoop = {"CountingLoop", R"(MAIN  START
+      LAD  GR3,1
+      LAD  GR2,300
+OUTER LAD  GR1,0
+INNER ADDL GR1,GR3
+      JNZ  INNER
+      SUBA GR2,GR3
+      JNZ  OUTER
+      RET
+      END
+)"};
+const Workload* const kWorkloads[] = {&kRegisterLoop, &kMemoryLoop, &kRecursion, &kSelfModifying, &kCountingLoop};
 
 // The program image: memory as the loader would leave it (minus the system areas,
 // which these programs never touch), with F000H pushed as the return address.

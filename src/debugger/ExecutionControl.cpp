@@ -157,20 +157,21 @@ ExecStatus ExecutionControl::ExecuteTracked() {
 
 namespace {
 
-// The machine's plain run calls this every kPlainInterval instructions; the
-// window system gets its turn before the first instruction, then after at most
-// 4096 instructions or 5 ms, whichever comes first.
+// The machine's plain run calls this every kPlainInterval instructions and
+// after every input or output; the window system gets its turn before the
+// first instruction, then whenever kTurnMillis have passed since the last one.
+// Pacing by time, not by a count of instructions, keeps the share of the turns
+// the same however fast the machine runs, and a program that writes a lot (the
+// slow instructions) still gets its turns, as every output asks for one.
 class PlainRunTurn : public RunTurnPort {
  public:
-  static constexpr unsigned kPlainInterval = 1024;
+  static constexpr unsigned kPlainInterval = 4096;
   PlainRunTurn(DebuggerUiPort& ui, const bool& endRequested) : ui_(ui), endRequested_(endRequested) {}
   bool Turn() override {
-    sinceTurn_ += kPlainInterval;
-    if (first_ || sinceTurn_ >= ExecutionControl::kTurnInstructions ||
-        std::chrono::steady_clock::now() - lastTurn_ >= std::chrono::milliseconds(ExecutionControl::kTurnMillis)) {
+    const auto now = std::chrono::steady_clock::now();
+    if (first_ || now - lastTurn_ >= std::chrono::milliseconds(ExecutionControl::kTurnMillis)) {
       first_ = false;
       ui_.ProcessEvents();
-      sinceTurn_ = 0;
       lastTurn_ = std::chrono::steady_clock::now();
     }
     return !endRequested_;
@@ -180,8 +181,7 @@ class PlainRunTurn : public RunTurnPort {
   DebuggerUiPort& ui_;
   const bool& endRequested_;
   bool first_ = true;
-  unsigned sinceTurn_ = 0;
-  std::chrono::steady_clock::time_point lastTurn_ = std::chrono::steady_clock::now();
+  std::chrono::steady_clock::time_point lastTurn_;
 };
 
 }  // namespace

@@ -74,7 +74,7 @@ RunResult RunToEnd(CCpu& cpu, Memory& memory, ConsolePort& console, std::uint64_
       result.stop = RunStop::Undefined;
       break;
     }
-    // Budget spent or an input served: the owner gets its turn before the next instruction.
+    // Budget spent, or an input or output served: the owner is asked before the next instruction.
   }
   result.steps = steps;
   return result;

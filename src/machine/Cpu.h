@@ -116,8 +116,9 @@ enum class RunStop {
 
 // Gives the window system a turn during a long plain run. Called before the
 // first instruction, then every `interval` instructions and right after every
-// input (the user may have ended the run while the program waited); return
-// false to stop.
+// input (the user may have ended the run while the program waited) and every
+// output (the slow instructions, so that a port pacing its turns by time is
+// asked often enough); return false to stop.
 class RunTurnPort {
  public:
   virtual ~RunTurnPort() = default;

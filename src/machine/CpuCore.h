@@ -148,6 +148,7 @@ enum class Exit : std::uint8_t {
   StackOverflow,  // PUSH/CALL refused; PR addresses it; not counted
   Undefined,      // undefined instruction at PR; nothing done; not counted
   InputServed,    // an IN completed: the owner looks at its stop flags before going on
+  OutputServed,   // (plain mode) an OUT completed: the owner may want its turn (outputs are slow)
   Stopped,        // (stop mode) PR reached a stop address, or a stop flag was set by a call-out
 };
 
@@ -447,10 +448,17 @@ L_LdR : {
   TOLVANE_SHIFT(Srl, 0x53)
 #undef TOLVANE_SHIFT
 
-#define TOLVANE_JUMP_IF(name, condition)               \
-  TOLVANE_ADDRESS_HANDLER(name, {                      \
-    pr = (condition) ? ea : static_cast<Word>(pr + 2); \
-    TOLVANE_NEXT();                                    \
+  // A conditional jump is a branch here, not a conditional move: the next
+  // instruction's fetch then follows the (predicted) branch instead of
+  // waiting for the flags, and each way dispatches on its own.
+#define TOLVANE_JUMP_IF(name, condition) \
+  TOLVANE_ADDRESS_HANDLER(name, {        \
+    if (condition) {                     \
+      pr = ea;                           \
+      TOLVANE_NEXT();                    \
+    }                                    \
+    pr = static_cast<Word>(pr + 2);      \
+    TOLVANE_NEXT();                      \
   })
   TOLVANE_JUMP_IF(Jmi, fr & kFlagSF)
   TOLVANE_JUMP_IF(Jnz, !(fr & kFlagZF))
@@ -537,6 +545,11 @@ L_Ret:
       SvcOut(cpu, memory, console, g[1], g[2]);
       SyncIn(fr, pr, sp, limit, cpu);
       pr = static_cast<Word>(pr + 2);
+      if constexpr (!kStops) {
+        --budget;
+        exit = Exit::OutputServed;
+        goto L_Leave;
+      }
       TOLVANE_NEXT_AFTER_CALL_OUT();
     }
     pr = static_cast<Word>(pr + 2);

@@ -550,6 +550,21 @@ TEST(CpuRun, TurnPortIsAskedAndCanStop) {
   EXPECT_EQ(r.stop, RunStop::Stopped);
   EXPECT_EQ(turns.n, 4);
   EXPECT_EQ(r.steps, 30u);
+
+  // Inputs and outputs ask for a turn whatever the interval: OUT, IN, OUT, LAD, JUMP back.
+  struct Count : RunTurnPort {
+    int n = 0;
+    bool Turn() override { return ++n < 7; }
+  } count;
+  Machine io;
+  io.cpu.SetRegister(1, 0x0300);
+  io.cpu.SetRegister(2, 0x0310);
+  io.Put(kAt, {Op(0xF0), 2, Op(0xF0), 1, Op(0xF0), 2, Op(0x12, 3, 3), 1, Op(0x64), kAt});
+  const RunResult rio = RunToEnd(io.cpu, *io.mem, io.console, 0, &count, 1000000);
+  EXPECT_EQ(rio.stop, RunStop::Stopped);
+  EXPECT_EQ(count.n, 7);  // before the first, then after OUT, IN, OUT, OUT, IN, OUT
+  EXPECT_EQ(rio.steps, 3u + 2u + 3u);
+  EXPECT_EQ(io.console.output.size(), 4u);
 }
 
 // Executes one instruction decoded afresh: the decode cache is dropped at PR
