@@ -195,77 +195,55 @@ struct Outcome {
 constexpr unsigned kGoBatch = 1024;
 class CountingHooks : public MachineHooks {};
 
-Outcome RunEngine(Path path, Memory& m, NullConsole& console) {
+// The three entry points of each side.
+struct EngineCalls {
+  static RunResult Plain(CCpu& cpu, Memory& m, ConsolePort& console) { return RunToEnd(cpu, m, console); }
+  static ExecStatus Batch(CCpu& cpu, Memory& m, ConsolePort& console, MachineHooks& hooks, unsigned& n) {
+    static const std::bitset<kMemoryWords> none;
+    static const bool no = false;
+    return RunHooked(cpu, m, console, hooks, none, no, no, kGoBatch, n);
+  }
+  static ExecStatus Step(CCpu& cpu, Memory& m, ConsolePort& console, MachineHooks& hooks) {
+    return cpu.Execute(m, console, &hooks);
+  }
+};
+struct BaselineCalls {
+  static RunResult Plain(CCpu& cpu, BaselineMemory& m, ConsolePort& console) {
+    return baseline::RunToEnd(cpu, m, console);
+  }
+  static ExecStatus Batch(CCpu& cpu, BaselineMemory& m, ConsolePort& console, MachineHooks& hooks, unsigned& n) {
+    static const std::bitset<kMemoryWords> none;
+    static const bool no = false;
+    return baseline::RunHooked(cpu, m, console, hooks, none, no, no, kGoBatch, n);
+  }
+  static ExecStatus Step(CCpu& cpu, BaselineMemory& m, ConsolePort& console, MachineHooks& hooks) {
+    return baseline::Execute(cpu, m, console, &hooks);
+  }
+};
+
+template <class Calls, class Mem>
+Outcome Run(Path path, Mem& m, NullConsole& console) {
   Outcome o;
   o.cpu = StartRegisters();
-  switch (path) {
-    case Path::PlainRun:
-      o.instructions = RunToEnd(o.cpu, m, console).steps;
-      break;
-    case Path::GoBatches: {
-      CountingHooks hooks;
-      const std::bitset<kMemoryWords> none;
-      const bool no = false;
-      for (;;) {
-        unsigned n;
-        hooks.unAsmTracking = true;
-        const ExecStatus s = RunHooked(o.cpu, m, console, hooks, none, no, no, kGoBatch, n);
-        hooks.unAsmTracking = false;
-        o.instructions += n;
-        if (s != ExecStatus::Continue) break;
-      }
-      break;
-    }
-    case Path::StepCalls: {
-      CountingHooks hooks;
-      for (;;) {
-        hooks.unAsmTracking = true;
-        const ExecStatus s = o.cpu.Execute(m, console, &hooks);
-        hooks.unAsmTracking = false;
-        ++o.instructions;
-        if (s != ExecStatus::Continue) break;
-      }
-      break;
-    }
+  if (path == Path::PlainRun) {
+    o.instructions = Calls::Plain(o.cpu, m, console).steps;
+    return o;
+  }
+  CountingHooks hooks;
+  for (;;) {
+    unsigned n = 1;
+    hooks.unAsmTracking = true;
+    const ExecStatus s =
+        path == Path::GoBatches ? Calls::Batch(o.cpu, m, console, hooks, n) : Calls::Step(o.cpu, m, console, hooks);
+    hooks.unAsmTracking = false;
+    o.instructions += n;
+    if (s != ExecStatus::Continue) break;
   }
   return o;
 }
 
-Outcome RunBaseline(Path path, BaselineMemory& m, NullConsole& console) {
-  Outcome o;
-  o.cpu = StartRegisters();
-  switch (path) {
-    case Path::PlainRun:
-      o.instructions = baseline::RunToEnd(o.cpu, m, console).steps;
-      break;
-    case Path::GoBatches: {
-      CountingHooks hooks;
-      const std::bitset<kMemoryWords> none;
-      const bool no = false;
-      for (;;) {
-        unsigned n;
-        hooks.unAsmTracking = true;
-        const ExecStatus s = baseline::RunHooked(o.cpu, m, console, hooks, none, no, no, kGoBatch, n);
-        hooks.unAsmTracking = false;
-        o.instructions += n;
-        if (s != ExecStatus::Continue) break;
-      }
-      break;
-    }
-    case Path::StepCalls: {
-      CountingHooks hooks;
-      for (;;) {
-        hooks.unAsmTracking = true;
-        const ExecStatus s = baseline::Execute(o.cpu, m, console, &hooks);
-        hooks.unAsmTracking = false;
-        ++o.instructions;
-        if (s != ExecStatus::Continue) break;
-      }
-      break;
-    }
-  }
-  return o;
-}
+Outcome RunEngine(Path path, Memory& m, NullConsole& console) { return Run<EngineCalls>(path, m, console); }
+Outcome RunBaseline(Path path, BaselineMemory& m, NullConsole& console) { return Run<BaselineCalls>(path, m, console); }
 
 // Both loops must leave the same machine; a benchmark of a wrong result is worthless.
 bool SameResult(const Workload& w, Path path) {
