@@ -60,6 +60,9 @@ class Memory {
   Word operator[](Word address) const { return words_[address]; }
   WordRef operator[](Word address) { return WordRef(this, address); }
   const Word* data() const { return words_.data(); }
+  // Read-only iteration over the words.
+  const Word* begin() const { return words_.data(); }
+  const Word* end() const { return words_.data() + kMemoryWords; }
 
   void Store(Word address, Word value) {
     words_[address] = value;
