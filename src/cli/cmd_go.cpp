@@ -6,7 +6,7 @@
 #include "Commands.h"
 #include "common/BuildOptions.h"
 #include "common/ChangeExtension.h"
-#include "machine/StdioRun.h"
+#include "debugger/TerminalRun.h"
 
 namespace tolvane::cli {
 

@@ -5,7 +5,7 @@
 
 #include "CliSupport.h"
 #include "Commands.h"
-#include "machine/StdioRun.h"
+#include "debugger/TerminalRun.h"
 
 namespace tolvane::cli {
 
