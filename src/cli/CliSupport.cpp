@@ -47,11 +47,7 @@ void StderrMessageSink::AppendMessageLine(const std::string& line) {
 }
 
 BoxAnswer StderrMessageBox::ShowMessageBox(BoxKind kind, const std::string& text, BoxButtons buttons) {
-  const char* caption = kind == BoxKind::Error         ? "エラー"
-                        : kind == BoxKind::Warning     ? "警告"
-                        : kind == BoxKind::Information ? "情報"
-                                                       : "確認";
-  std::fprintf(stderr, "%s: ", caption);
+  std::fprintf(stderr, "%s: ", BoxCaption(kind));
   PrintCp932(stderr, text);
   std::fputc('\n', stderr);
   if (buttons == BoxButtons::Ok) return BoxAnswer::Ok;

@@ -18,6 +18,7 @@
 #include "CliSupport.h"
 #include "Commands.h"
 #include "common/Cp932.h"
+#include "common/MessageBox.h"
 #include "debugger/ExecutionControl.h"
 #include "debugger/Formats.h"
 #include "debugger/Jumps.h"
@@ -83,19 +84,6 @@ void PrintLine(const std::string& cp932) {
   std::fflush(stdout);
 }
 
-const char* Caption(BoxKind kind) {
-  switch (kind) {
-    case BoxKind::Error:
-      return "エラー";
-    case BoxKind::Warning:
-      return "警告";
-    case BoxKind::Information:
-      return "情報";
-    default:
-      return "確認";
-  }
-}
-
 // One disassembly row as the terminal shows it: the breakpoint mark ('*'
 // enabled, 'o' disabled), '>' on the row of PR while debugging, and the text.
 void PrintDisassemblyRow(const ExecutionControl& ec, int row) {
@@ -145,7 +133,7 @@ class TerminalUi : public DebuggerUiPort {
   BoxAnswer ShowMessageBox(BoxKind kind, const std::string& text, BoxButtons buttons) override {
     std::string t = text;
     std::replace(t.begin(), t.end(), '\n', ' ');
-    std::printf("%s: ", Caption(kind));
+    std::printf("%s: ", BoxCaption(kind));
     PrintLine(t);
     return buttons == BoxButtons::Ok ? BoxAnswer::Ok : BoxAnswer::Yes;
   }

@@ -36,20 +36,6 @@ QString PathFromBytes(const std::string& bytes) {
   return QFile::decodeName(QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
 }
 
-QString BoxCaption(BoxKind kind) {
-  switch (kind) {
-    case BoxKind::Error:
-      return QString::fromUtf8(u8"エラー");
-    case BoxKind::Warning:
-      return QString::fromUtf8(u8"警告");
-    case BoxKind::Information:
-      return QString::fromUtf8(u8"情報");
-    case BoxKind::Confirm:
-      return QString::fromUtf8(u8"確認");
-  }
-  return {};
-}
-
 BoxAnswer DialogPort::ShowMessageBox(BoxKind kind, const std::string& cp932Text, BoxButtons buttons) {
   return Ask(kind, FromCp932(cp932Text), buttons);
 }
@@ -73,7 +59,7 @@ BoxAnswer QtDialogPort::Ask(BoxKind kind, const QString& text, BoxButtons button
   QMessageBox::StandardButtons std = QMessageBox::Ok;
   if (buttons == BoxButtons::YesNo) std = QMessageBox::Yes | QMessageBox::No;
   if (buttons == BoxButtons::YesNoCancel) std = QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
-  QMessageBox box(icon, BoxCaption(kind), text, std, QApplication::activeWindow());
+  QMessageBox box(icon, QString::fromUtf8(tolvane::BoxCaption(kind)), text, std, QApplication::activeWindow());
   // The buttons speak Japanese whether or not Qt's own translations are installed.
   const std::pair<QMessageBox::StandardButton, const char8_t*> kTexts[] = {
       {QMessageBox::Ok, u8"OK"},

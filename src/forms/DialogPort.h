@@ -45,9 +45,6 @@ class DialogPort : public MessageBoxPort {
   BoxAnswer ShowMessageBox(BoxKind kind, const std::string& cp932Text, BoxButtons buttons) override;
 };
 
-// The caption shown for a kind of box.
-QString BoxCaption(BoxKind kind);
-
 // Real Qt dialogs, modal to the active window.
 class QtDialogPort : public DialogPort {
  public:

@@ -91,155 +91,177 @@ const QString& CaptionStandardIo() {
 
 #define C(x) reinterpret_cast<const char*>(u8##x)
 
+// The toolbar's groups, left to right; each has its own colour.
+enum ToolGroup {
+  kNoButton,
+  kFileButtons,
+  kPrintButton,
+  kEditButtons,
+  kFindButton,
+  kViewButtons,
+  kRunButtons,
+  kDebugButtons
+};
+constexpr QRgb kToolGroupColours[] = {0, 0x2f5fa8, 0x5a5a5a, 0x2e7d32, 0x00796b, 0x6a1b9a, 0xc62828, 0x8d5524};
+
 // The toolbar's images: one character on a tile coloured by the button's group.
-QIcon ButtonIcon(const QString& name) {
-  struct Look {
-    const char* name;
-    const char8_t* glyph;
-    QRgb colour;
-  };
-  static const Look kLooks[] = {
-      {"smnuNew", u8"新", 0x2f5fa8},         {"smnuOpen", u8"開", 0x2f5fa8},
-      {"smnuAllSave", u8"保", 0x2f5fa8},     {"smnuPrint", u8"印", 0x5a5a5a},
-      {"smnuUnDo", u8"戻", 0x2e7d32},        {"smnuCut", u8"切", 0x2e7d32},
-      {"smnuCopy", u8"写", 0x2e7d32},        {"smnuPaste", u8"貼", 0x2e7d32},
-      {"smnuFind", u8"検", 0x00796b},        {"smnuSourceCode", u8"ソ", 0x6a1b9a},
-      {"smnuListingFile", u8"リ", 0x6a1b9a}, {"smnuDebugWindow", u8"デ", 0x6a1b9a},
-      {"smnuStandardIo", u8"入", 0x6a1b9a},  {"smnuMessageWindow", u8"メ", 0x6a1b9a},
-      {"smnuRun", u8"実", 0xc62828},         {"smnuBuild", u8"ビ", 0xc62828},
-      {"smnuEndProgram", u8"終", 0xc62828},  {"smnuDebugStart", u8"始", 0x8d5524},
-      {"smnuGo", u8"走", 0x8d5524},          {"smnuGoAnimate", u8"動", 0x8d5524},
-      {"smnuTrace", u8"ト", 0x8d5524},       {"smnuStep", u8"ス", 0x8d5524},
-      {"smnuPause", u8"停", 0x8d5524},
-  };
-  for (const Look& look : kLooks) {
-    if (name != QLatin1String(look.name)) continue;
-    QIcon icon;
-    for (bool enabled : {true, false}) {
-      QPixmap pixmap(20, 20);
-      pixmap.fill(Qt::transparent);
-      QPainter p(&pixmap);
-      p.setRenderHint(QPainter::Antialiasing);
-      p.setPen(Qt::NoPen);
-      p.setBrush(enabled ? QColor(look.colour) : QColor(0xc8, 0xc8, 0xc8));
-      p.drawRoundedRect(QRectF(0.5, 0.5, 19, 19), 4, 4);
-      QFont font = MakeFont(FontGothic(), 10);
-      font.setPixelSize(14);
-      font.setBold(true);
-      p.setFont(font);
-      p.setPen(enabled ? Qt::white : QColor(0xf4, 0xf4, 0xf4));
-      p.drawText(QRect(0, 0, 20, 20), Qt::AlignCenter, U(look.glyph));
-      p.end();
-      icon.addPixmap(pixmap, enabled ? QIcon::Normal : QIcon::Disabled);
-    }
-    return icon;
+QIcon ButtonIcon(const CommandRow& row) {
+  QIcon icon;
+  for (bool enabled : {true, false}) {
+    QPixmap pixmap(20, 20);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(Qt::NoPen);
+    p.setBrush(enabled ? QColor(kToolGroupColours[row.toolGroup]) : QColor(0xc8, 0xc8, 0xc8));
+    p.drawRoundedRect(QRectF(0.5, 0.5, 19, 19), 4, 4);
+    QFont font = MakeFont(FontGothic(), 10);
+    font.setPixelSize(14);
+    font.setBold(true);
+    p.setFont(font);
+    p.setPen(enabled ? Qt::white : QColor(0xf4, 0xf4, 0xf4));
+    p.drawText(QRect(0, 0, 20, 20), Qt::AlignCenter, U(row.glyph));
+    p.end();
+    icon.addPixmap(pixmap, enabled ? QIcon::Normal : QIcon::Disabled);
   }
-  return {};
+  return icon;
 }
 }  // namespace
 
 const std::vector<CommandRow>& CommandTable() {
+  constexpr const char* kFile = "mnuFileBar";
+  constexpr const char* kEdit = "mnuEditBar";
+  constexpr const char* kView = "mnuVieweBar";
+  constexpr const char* kProject = "mnuProjectBar";
+  constexpr const char* kRunMenu = "mnuRunBar";
+  constexpr CommandGuard kFree = CommandGuard::None;
+  constexpr CommandGuard kAsk = CommandGuard::Ask;
+  constexpr CommandGuard kRefuse = CommandGuard::Refuse;
+  constexpr bool kOn = true;
+  constexpr bool kOff = false;
+  using M = TfrmMain;
+  // name, menu, caption, shortcut, hint, glyph, toolbar group, guard, enabled at start, handler
   static const std::vector<CommandRow> table = {
       // File
-      {"mnuNew", "mnuFileBar", C("新規(&N)"), nullptr, C("新規"), true, true},
-      {"mnuOpen", "mnuFileBar", C("開く(&O)..."), nullptr, C("開く"), true, true},
-      {"mnuProjectNew", "mnuFileBar", C("プロジェクトの新規作成(&M)"), nullptr, nullptr, true, true},
-      {"mnuProjectOpen", "mnuFileBar", C("プロジェクトを開く(&J)..."), "Ctrl+F11", nullptr, true, true},
-      {"N6", "mnuFileBar", nullptr, nullptr, nullptr, false, true},
-      {"mnuSave", "mnuFileBar", C("上書き保存(&S)"), "Ctrl+S", nullptr, true, false},
-      {"mnuSaveAs", "mnuFileBar", C("名前をつけて保存(&A)..."), nullptr, nullptr, true, false},
-      {"mnuProjectSave", "mnuFileBar", C("プロジェクトの上書き保存(&T)"), nullptr, nullptr, true, false},
-      {"mnuProjectSaveAs", "mnuFileBar", C("プロジェクトに名前を付けて保存(&E)..."), nullptr, nullptr, true, false},
-      {"mnuAllSave", "mnuFileBar", C("全て保存(&V)"), "Shift+Ctrl+S", C("全て保存"), true, false},
-      {"N1", "mnuFileBar", nullptr, nullptr, nullptr, false, true},
-      {"mnuClose", "mnuFileBar", C("閉じる(&C)"), nullptr, nullptr, true, false},
-      {"mnuAllClose", "mnuFileBar", C("全て閉じる(&L)"), nullptr, nullptr, true, false},
-      {"N7", "mnuFileBar", nullptr, nullptr, nullptr, false, true},
-      {"mnuPrint", "mnuFileBar", C("印刷(&P)"), nullptr, C("印刷"), true, false},
-      {"mnuPrintSetup", "mnuFileBar", C("プリンタの設定(&R)..."), nullptr, nullptr, true, true},
-      {"N2", "mnuFileBar", nullptr, nullptr, nullptr, false, true},
-      {"mnuExit", "mnuFileBar", C("終了(&X)"), "Alt+X", nullptr, true, true},
+      {"mnuNew", kFile, C("新規(&N)"), nullptr, C("新規"), C("新"), kFileButtons, kAsk, kOn, &M::mnuNewClick},
+      {"mnuOpen", kFile, C("開く(&O)..."), nullptr, C("開く"), C("開"), kFileButtons, kAsk, kOn, &M::mnuOpenClick},
+      {"mnuProjectNew", kFile, C("プロジェクトの新規作成(&M)"), nullptr, nullptr, nullptr, kNoButton, kAsk, kOn,
+       &M::mnuProjectNewClick},
+      {"mnuProjectOpen", kFile, C("プロジェクトを開く(&J)..."), "Ctrl+F11", nullptr, nullptr, kNoButton, kAsk, kOn,
+       &M::mnuProjectOpenClick},
+      {"N6", kFile},
+      {"mnuSave", kFile, C("上書き保存(&S)"), "Ctrl+S", nullptr, nullptr, kNoButton, kAsk, kOff, &M::mnuSaveClick},
+      {"mnuSaveAs", kFile, C("名前をつけて保存(&A)..."), nullptr, nullptr, nullptr, kNoButton, kAsk, kOff,
+       &M::mnuSaveAsClick},
+      {"mnuProjectSave", kFile, C("プロジェクトの上書き保存(&T)"), nullptr, nullptr, nullptr, kNoButton, kAsk, kOff,
+       &M::mnuProjectSaveClick},
+      {"mnuProjectSaveAs", kFile, C("プロジェクトに名前を付けて保存(&E)..."), nullptr, nullptr, nullptr, kNoButton,
+       kAsk, kOff, &M::mnuProjectSaveAsClick},
+      {"mnuAllSave", kFile, C("全て保存(&V)"), "Shift+Ctrl+S", C("全て保存"), C("保"), kFileButtons, kAsk, kOff,
+       &M::mnuAllSaveClick},
+      {"N1", kFile},
+      {"mnuClose", kFile, C("閉じる(&C)"), nullptr, nullptr, nullptr, kNoButton, kAsk, kOff, &M::mnuCloseClick},
+      {"mnuAllClose", kFile, C("全て閉じる(&L)"), nullptr, nullptr, nullptr, kNoButton, kAsk, kOff,
+       &M::mnuAllCloseClick},
+      {"N7", kFile},
+      // Print guards itself: the debug window's picture is printed while debugging.
+      {"mnuPrint", kFile, C("印刷(&P)"), nullptr, C("印刷"), C("印"), kPrintButton, CommandGuard::Own, kOff,
+       &M::mnuPrintClick},
+      {"mnuPrintSetup", kFile, C("プリンタの設定(&R)..."), nullptr, nullptr, nullptr, kNoButton, kAsk, kOn,
+       &M::mnuPrintSetupClick},
+      {"N2", kFile},
+      {"mnuExit", kFile, C("終了(&X)"), "Alt+X", nullptr, nullptr, kNoButton, kAsk, kOn, &M::mnuExitClick},
       // Edit
-      {"mnuUnDo", "mnuEditBar", C("元に戻す(&U)"), "Ctrl+Z", C("元に戻す"), true, false},
-      {"N3", "mnuEditBar", nullptr, nullptr, nullptr, false, true},
-      {"mnuCut", "mnuEditBar", C("切り取り(&T)"), "Ctrl+X", C("切り取り"), true, false},
-      {"mnuCopy", "mnuEditBar", C("ｺﾋﾟｰ(&C)"), "Ctrl+C", C("コピー"), true, false},
-      {"mnuPaste", "mnuEditBar", C("貼り付け(&P)"), "Ctrl+V", C("貼り付け"), true, false},
-      {"mnuDelete", "mnuEditBar", C("削除(&D)"), nullptr, nullptr, true, false},
-      {"mnuSelectAll", "mnuEditBar", C("全て選択(&L)"), nullptr, nullptr, true, false},
-      {"N4", "mnuEditBar", nullptr, nullptr, nullptr, false, true},
-      {"mnuFind", "mnuEditBar", C("検索(&F)..."), "Ctrl+F", C("検索"), true, false},
-      {"mnuReplace", "mnuEditBar", C("置換(&R)..."), "Ctrl+R", nullptr, true, false},
+      {"mnuUnDo", kEdit, C("元に戻す(&U)"), "Ctrl+Z", C("元に戻す"), C("戻"), kEditButtons, kAsk, kOff,
+       &M::mnuUnDoClick},
+      {"N3", kEdit},
+      {"mnuCut", kEdit, C("切り取り(&T)"), "Ctrl+X", C("切り取り"), C("切"), kEditButtons, kAsk, kOff, &M::mnuCutClick},
+      {"mnuCopy", kEdit, C("ｺﾋﾟｰ(&C)"), "Ctrl+C", C("コピー"), C("写"), kEditButtons, kAsk, kOff, &M::mnuCopyClick},
+      {"mnuPaste", kEdit, C("貼り付け(&P)"), "Ctrl+V", C("貼り付け"), C("貼"), kEditButtons, kAsk, kOff,
+       &M::mnuPasteClick},
+      {"mnuDelete", kEdit, C("削除(&D)"), nullptr, nullptr, nullptr, kNoButton, kAsk, kOff, &M::mnuDeleteClick},
+      {"mnuSelectAll", kEdit, C("全て選択(&L)"), nullptr, nullptr, nullptr, kNoButton, kAsk, kOff,
+       &M::mnuSelectAllClick},
+      {"N4", kEdit},
+      {"mnuFind", kEdit, C("検索(&F)..."), "Ctrl+F", C("検索"), C("検"), kFindButton, kAsk, kOff, &M::mnuFindClick},
+      {"mnuReplace", kEdit, C("置換(&R)..."), "Ctrl+R", nullptr, nullptr, kNoButton, kAsk, kOff, &M::mnuReplaceClick},
       // View
-      {"mnuSourceCode", "mnuVieweBar", C("ソースコード(&C)"), nullptr, C("ソースコード"), false, true},
-      {"mnuListingFile", "mnuVieweBar", C("リスティングファイル(&L)"), nullptr, C("リスティングファイル"), false, true},
-      {"mnuDebugWindow", "mnuVieweBar", C("デバッグウインドウ(&D)"), nullptr, C("デバッグウインドウ"), false, true},
-      {"mnuStandardIo", "mnuVieweBar", C("標準入出力ウインドウ(&S)"), nullptr, C("標準入出力ウインドウ"), false, true},
-      {"mnuMessageWindow", "mnuVieweBar", C("メッセージウインドウ(&M)"), nullptr, C("メッセージウインドウ"), false,
-       true},
+      {"mnuSourceCode", kView, C("ソースコード(&C)"), nullptr, C("ソースコード"), C("ソ"), kViewButtons, kFree, kOn,
+       &M::mnuSourceCodeClick},
+      {"mnuListingFile", kView, C("リスティングファイル(&L)"), nullptr, C("リスティングファイル"), C("リ"),
+       kViewButtons, kFree, kOn, &M::mnuListingFileClick},
+      {"mnuDebugWindow", kView, C("デバッグウインドウ(&D)"), nullptr, C("デバッグウインドウ"), C("デ"), kViewButtons,
+       kFree, kOn, &M::mnuDebugWindowClick},
+      {"mnuStandardIo", kView, C("標準入出力ウインドウ(&S)"), nullptr, C("標準入出力ウインドウ"), C("入"), kViewButtons,
+       kFree, kOn, &M::mnuStandardIoClick},
+      {"mnuMessageWindow", kView, C("メッセージウインドウ(&M)"), nullptr, C("メッセージウインドウ"), C("メ"),
+       kViewButtons, kFree, kOn, &M::mnuMessageWindowClick},
       // Project
-      {"mnuProjectAdd", "mnuProjectBar", C("プロジェクトに追加(&A)"), nullptr, nullptr, true, false},
-      {"mnuProjectDelete", "mnuProjectBar", C("プロジェクトから削除(&R)"), nullptr, nullptr, true, false},
-      {"mnuProjectEdit", "mnuProjectBar", C("プロジェクトファイルの編集(&E)..."), nullptr, nullptr, true, false},
-      // Run (Run and Run EXE refuse while debugging instead of asking)
-      {"mnuRun", "mnuRunBar", C("実行(&R)"), "F9", C("実行"), false, false},
-      {"N10", "mnuRunBar", nullptr, nullptr, nullptr, false, true},
-      {"mnuAssemble", "mnuRunBar", C("アセンブル(&A)"), nullptr, nullptr, true, false},
-      {"mnuLink", "mnuRunBar", C("リンク(&L)"), nullptr, nullptr, true, false},
-      {"mnuBuild", "mnuRunBar", C("ビルド(&M)"), "Ctrl+F9", C("ビルド"), true, false},
-      {"mnuRunExe", "mnuRunBar", C("EXEファイルの実行(&X)"), nullptr, nullptr, false, false},
-      {"N8", "mnuRunBar", nullptr, nullptr, nullptr, false, true},
-      {"mnuDebugStart", "mnuRunBar", C("デバッグ開始(&S)"), "F4", C("デバッグ開始"), false, false},
-      {"mnuGo", "mnuRunBar", C("実行(GO)(&G)"), "F5", C("実行(GO)"), false, false},
-      {"mnuGoAnimate", "mnuRunBar", C("アニメート実行(&A)"), "F6", C("アニメート実行"), false, false},
-      {"mnuTrace", "mnuRunBar", C("トレース(&T)"), "F7", C("トレース"), false, false},
-      {"mnuStep", "mnuRunBar", C("ステップ(&S)"), "F8", C("ステップ"), false, false},
-      {"mnuPause", "mnuRunBar", C("一時停止(&P)"), "F3", C("一時停止"), false, false},
-      {"N11", "mnuRunBar", nullptr, nullptr, nullptr, false, true},
-      {"mnuBreakPoint", "mnuRunBar", C("ブレークポイントの設定／解除(&B)..."), nullptr, nullptr, false, false},
-      {"mnuWatch", "mnuRunBar", C("ウォッチ式の追加...(&W)"), nullptr, nullptr, false, false},
-      {"N9", "mnuRunBar", nullptr, nullptr, nullptr, false, true},
-      {"mnuEndProgram", "mnuRunBar", C("プログラムの終了(&E)"), "Ctrl+F2", C("プログラムの終了"), false, false},
+      {"mnuProjectAdd", kProject, C("プロジェクトに追加(&A)"), nullptr, nullptr, nullptr, kNoButton, kAsk, kOff,
+       &M::mnuProjectAddClick},
+      {"mnuProjectDelete", kProject, C("プロジェクトから削除(&R)"), nullptr, nullptr, nullptr, kNoButton, kAsk, kOff,
+       &M::mnuProjectDeleteClick},
+      {"mnuProjectEdit", kProject, C("プロジェクトファイルの編集(&E)..."), nullptr, nullptr, nullptr, kNoButton, kAsk,
+       kOff, &M::mnuProjectEditClick},
+      // Run
+      {"mnuRun", kRunMenu, C("実行(&R)"), "F9", C("実行"), C("実"), kRunButtons, kRefuse, kOff, &M::mnuRunClick},
+      {"N10", kRunMenu},
+      {"mnuAssemble", kRunMenu, C("アセンブル(&A)"), nullptr, nullptr, nullptr, kNoButton, kAsk, kOff,
+       &M::mnuAssembleClick},
+      {"mnuLink", kRunMenu, C("リンク(&L)"), nullptr, nullptr, nullptr, kNoButton, kAsk, kOff, &M::mnuLinkClick},
+      {"mnuBuild", kRunMenu, C("ビルド(&M)"), "Ctrl+F9", C("ビルド"), C("ビ"), kRunButtons, kAsk, kOff,
+       &M::mnuBuildClick},
+      {"mnuRunExe", kRunMenu, C("EXEファイルの実行(&X)"), nullptr, nullptr, nullptr, kNoButton, kRefuse, kOff,
+       &M::mnuRunExeClick},
+      {"N8", kRunMenu},
+      {"mnuDebugStart", kRunMenu, C("デバッグ開始(&S)"), "F4", C("デバッグ開始"), C("始"), kDebugButtons, kFree, kOff,
+       &M::mnuDebugStartClick},
+      {"mnuGo", kRunMenu, C("実行(GO)(&G)"), "F5", C("実行(GO)"), C("走"), kDebugButtons, kFree, kOff, &M::mnuGoClick},
+      {"mnuGoAnimate", kRunMenu, C("アニメート実行(&A)"), "F6", C("アニメート実行"), C("動"), kDebugButtons, kFree,
+       kOff, &M::mnuGoAnimateClick},
+      {"mnuTrace", kRunMenu, C("トレース(&T)"), "F7", C("トレース"), C("ト"), kDebugButtons, kFree, kOff,
+       &M::mnuTraceClick},
+      {"mnuStep", kRunMenu, C("ステップ(&S)"), "F8", C("ステップ"), C("ス"), kDebugButtons, kFree, kOff,
+       &M::mnuStepClick},
+      {"mnuPause", kRunMenu, C("一時停止(&P)"), "F3", C("一時停止"), C("停"), kDebugButtons, kFree, kOff,
+       &M::mnuPauseClick},
+      {"N11", kRunMenu},
+      {"mnuBreakPoint", kRunMenu, C("ブレークポイントの設定／解除(&B)..."), nullptr, nullptr, nullptr, kNoButton, kFree,
+       kOff, &M::mnuBreakPointClick},
+      {"mnuWatch", kRunMenu, C("ウォッチ式の追加...(&W)"), nullptr, nullptr, nullptr, kNoButton, kFree, kOff,
+       &M::mnuWatchClick},
+      {"N9", kRunMenu},
+      // The toolbar shows End Program with Run and Build.
+      {"mnuEndProgram", kRunMenu, C("プログラムの終了(&E)"), "Ctrl+F2", C("プログラムの終了"), C("終"), kRunButtons,
+       kFree, kOff, &M::mnuEndProgramClick},
       // Option
-      {"mnuOption", "mnuOptionBar", C("オプション(&O)..."), nullptr, nullptr, true, true},
+      {"mnuOption", "mnuOptionBar", C("オプション(&O)..."), nullptr, nullptr, nullptr, kNoButton, kAsk, kOn,
+       &M::mnuOptionClick},
       // Help
-      {"mnuContents", "mnuHelpBar", C("Tolvaneのヘルプ(&C)"), nullptr, nullptr, false, true},
-      {"N5", "mnuHelpBar", nullptr, nullptr, nullptr, false, true},
-      {"mnuAbout", "mnuHelpBar", C("バージョン情報(&A)..."), nullptr, nullptr, false, true},
+      {"mnuContents", "mnuHelpBar", C("Tolvaneのヘルプ(&C)"), nullptr, nullptr, nullptr, kNoButton, kFree, kOn,
+       &M::mnuContentsClick},
+      {"N5", "mnuHelpBar"},
+      {"mnuAbout", "mnuHelpBar", C("バージョン情報(&A)..."), nullptr, nullptr, nullptr, kNoButton, kFree, kOn,
+       &M::mnuAboutClick},
   };
   return table;
 }
 
 const QStringList& ToolbarLayout() {
-  static const QStringList layout = {"smnuNew",
-                                     "smnuOpen",
-                                     "smnuAllSave",
-                                     "|",
-                                     "smnuPrint",
-                                     "|",
-                                     "smnuUnDo",
-                                     "smnuCut",
-                                     "smnuCopy",
-                                     "smnuPaste",
-                                     "|",
-                                     "smnuFind",
-                                     "|",
-                                     "smnuSourceCode",
-                                     "smnuListingFile",
-                                     "smnuDebugWindow",
-                                     "smnuStandardIo",
-                                     "smnuMessageWindow",
-                                     "|",
-                                     "smnuRun",
-                                     "smnuBuild",
-                                     "smnuEndProgram",
-                                     "|",
-                                     "smnuDebugStart",
-                                     "smnuGo",
-                                     "smnuGoAnimate",
-                                     "smnuTrace",
-                                     "smnuStep",
-                                     "smnuPause"};
+  // The buttons by group, each group in menu order, a separator between groups.
+  static const QStringList layout = [] {
+    std::vector<const CommandRow*> buttons;
+    for (const CommandRow& row : CommandTable())
+      if (row.hint) buttons.push_back(&row);
+    std::stable_sort(buttons.begin(), buttons.end(),
+                     [](const CommandRow* a, const CommandRow* b) { return a->toolGroup < b->toolGroup; });
+    QStringList names;
+    for (std::size_t i = 0; i < buttons.size(); ++i) {
+      if (i > 0 && buttons[i]->toolGroup != buttons[i - 1]->toolGroup) names << QStringLiteral("|");
+      names << QLatin1Char('s') + QString::fromLatin1(buttons[i]->name);
+    }
+    return names;
+  }();
   return layout;
 }
 
@@ -431,61 +453,6 @@ void TfrmMain::BuildMenusAndToolbar() {
     menus.insert(QString::fromLatin1(m.name), menu);
   }
 
-  // The handlers by item name.
-  const std::pair<const char*, void (TfrmMain::*)()> kHandlers[] = {
-      {"mnuNew", &TfrmMain::mnuNewClick},
-      {"mnuOpen", &TfrmMain::mnuOpenClick},
-      {"mnuProjectNew", &TfrmMain::mnuProjectNewClick},
-      {"mnuProjectOpen", &TfrmMain::mnuProjectOpenClick},
-      {"mnuSave", &TfrmMain::mnuSaveClick},
-      {"mnuSaveAs", &TfrmMain::mnuSaveAsClick},
-      {"mnuProjectSave", &TfrmMain::mnuProjectSaveClick},
-      {"mnuProjectSaveAs", &TfrmMain::mnuProjectSaveAsClick},
-      {"mnuAllSave", &TfrmMain::mnuAllSaveClick},
-      {"mnuClose", &TfrmMain::mnuCloseClick},
-      {"mnuAllClose", &TfrmMain::mnuAllCloseClick},
-      {"mnuPrint", &TfrmMain::mnuPrintClick},
-      {"mnuPrintSetup", &TfrmMain::mnuPrintSetupClick},
-      {"mnuExit", &TfrmMain::mnuExitClick},
-      {"mnuUnDo", &TfrmMain::mnuUnDoClick},
-      {"mnuCut", &TfrmMain::mnuCutClick},
-      {"mnuCopy", &TfrmMain::mnuCopyClick},
-      {"mnuPaste", &TfrmMain::mnuPasteClick},
-      {"mnuDelete", &TfrmMain::mnuDeleteClick},
-      {"mnuSelectAll", &TfrmMain::mnuSelectAllClick},
-      {"mnuFind", &TfrmMain::mnuFindClick},
-      {"mnuReplace", &TfrmMain::mnuReplaceClick},
-      {"mnuSourceCode", &TfrmMain::mnuSourceCodeClick},
-      {"mnuListingFile", &TfrmMain::mnuListingFileClick},
-      {"mnuDebugWindow", &TfrmMain::mnuDebugWindowClick},
-      {"mnuStandardIo", &TfrmMain::mnuStandardIoClick},
-      {"mnuMessageWindow", &TfrmMain::mnuMessageWindowClick},
-      {"mnuProjectAdd", &TfrmMain::mnuProjectAddClick},
-      {"mnuProjectDelete", &TfrmMain::mnuProjectDeleteClick},
-      {"mnuProjectEdit", &TfrmMain::mnuProjectEditClick},
-      {"mnuRun", &TfrmMain::mnuRunClick},
-      {"mnuAssemble", &TfrmMain::mnuAssembleClick},
-      {"mnuLink", &TfrmMain::mnuLinkClick},
-      {"mnuBuild", &TfrmMain::mnuBuildClick},
-      {"mnuRunExe", &TfrmMain::mnuRunExeClick},
-      {"mnuDebugStart", &TfrmMain::mnuDebugStartClick},
-      {"mnuGo", &TfrmMain::mnuGoClick},
-      {"mnuGoAnimate", &TfrmMain::mnuGoAnimateClick},
-      {"mnuTrace", &TfrmMain::mnuTraceClick},
-      {"mnuStep", &TfrmMain::mnuStepClick},
-      {"mnuPause", &TfrmMain::mnuPauseClick},
-      {"mnuBreakPoint", &TfrmMain::mnuBreakPointClick},
-      {"mnuWatch", &TfrmMain::mnuWatchClick},
-      {"mnuEndProgram", &TfrmMain::mnuEndProgramClick},
-      {"mnuOption", &TfrmMain::mnuOptionClick},
-      {"mnuContents", &TfrmMain::mnuContentsClick},
-      {"mnuAbout", &TfrmMain::mnuAboutClick},
-  };
-  for (const auto& [name, method] : kHandlers) {
-    auto m = method;
-    handlers_.insert(QString::fromLatin1(name), [this, m] { (this->*m)(); });
-  }
-
   for (const CommandRow& row : CommandTable()) {
     QMenu* menu = menus.value(QString::fromLatin1(row.menu));
     const QString name = QString::fromLatin1(row.name);
@@ -502,23 +469,20 @@ void TfrmMain::BuildMenusAndToolbar() {
     }
     action->setEnabled(row.startEnabled);
     items_.insert(name, action);
+    commands_.insert(name, &row);
     connect(action, &QAction::triggered, this, [this, name] { RunCommand(name); });
     if (row.hint) {
       // The toolbar button holds its own enabled state.
       auto* button = new QAction(U(row.hint), this);
       button->setObjectName(QLatin1Char('s') + name);
       button->setToolTip(U(row.hint));
-      button->setIcon(ButtonIcon(button->objectName()));
+      button->setIcon(ButtonIcon(row));
       action->setIcon(button->icon());
-      button->setEnabled(false);
+      button->setEnabled(row.startEnabled);
       items_.insert(button->objectName(), button);
       connect(button, &QAction::triggered, this, [this, name] { RunCommand(name); });
     }
   }
-  // Buttons enabled at start: New, Open and the five view buttons.
-  for (const char* n : {"smnuNew", "smnuOpen", "smnuSourceCode", "smnuListingFile", "smnuDebugWindow", "smnuStandardIo",
-                        "smnuMessageWindow"})
-    items_.value(QString::fromLatin1(n))->setEnabled(true);
 
   toolBar_ = addToolBar(QStringLiteral("ToolBar1"));
   toolBar_->setObjectName(QStringLiteral("ToolBar1"));
@@ -556,9 +520,20 @@ bool TfrmMain::IsEnabled(const QString& name) const {
 }
 
 bool TfrmMain::RunCommand(const QString& name) {
-  const auto it = handlers_.constFind(name);
-  if (it == handlers_.constEnd()) return false;
-  (*it)();
+  const CommandRow* row = commands_.value(name);
+  if (!row || !row->handler) return false;
+  switch (row->guard) {
+    case CommandGuard::Ask:
+      if (!Guard()) return true;
+      break;
+    case CommandGuard::Refuse:
+      if (RefuseWhileDebugging()) return true;
+      break;
+    case CommandGuard::None:
+    case CommandGuard::Own:
+      break;
+  }
+  (this->*row->handler)();
   return true;
 }
 
@@ -844,14 +819,14 @@ void TfrmMain::ShellReset() {
 // File menu
 
 void TfrmMain::mnuNewClick() {
-  if (!Guard() || !windows_.editor) return;
+  if (!windows_.editor) return;
   ActivatePage(DockArea::Edit, CaptionEditor());
   windows_.editor->NewFile();
   EnableEditingGroup(true);
 }
 
 void TfrmMain::mnuOpenClick() {
-  if (!Guard() || !windows_.editor) return;
+  if (!windows_.editor) return;
   if (windows_.editor->OpenCount() >= TfrmEditor::kPages) {
     Dialogs().Ask(BoxKind::Warning, U(u8"これ以上開けません。"));
     return;
@@ -873,12 +848,12 @@ bool TfrmMain::OpenPath(const QString& path) {
 }
 
 void TfrmMain::mnuSaveClick() {
-  if (!Guard() || !windows_.editor) return;
+  if (!windows_.editor) return;
   windows_.editor->SaveCurrent();
 }
 
 bool TfrmMain::SaveAsCommand() {
-  if (!Guard() || !windows_.editor) return false;
+  if (!windows_.editor) return false;
   TfrmEditor* editor = windows_.editor;
   const int page = editor->CurrentPage();
   const QString preset = page ? QFileInfo(editor->PagePath(page)).fileName() : QString();
@@ -894,7 +869,7 @@ bool TfrmMain::SaveAsCommand() {
 void TfrmMain::mnuSaveAsClick() { SaveAsCommand(); }
 
 void TfrmMain::mnuAllSaveClick() {
-  if (!Guard() || !windows_.editor) return;
+  if (!windows_.editor) return;
   QApplication::setOverrideCursor(Qt::WaitCursor);
   const bool saved = windows_.editor->SaveAll();
   QApplication::restoreOverrideCursor();
@@ -902,7 +877,7 @@ void TfrmMain::mnuAllSaveClick() {
 }
 
 void TfrmMain::mnuCloseClick() {
-  if (!Guard() || !windows_.editor) return;
+  if (!windows_.editor) return;
   if (!windows_.editor->CloseCurrent()) return;
   CloseListings();
   if (windows_.editor->OpenCount() > 0) return;
@@ -911,7 +886,7 @@ void TfrmMain::mnuCloseClick() {
 }
 
 void TfrmMain::mnuAllCloseClick() {
-  if (!Guard() || !windows_.editor) return;
+  if (!windows_.editor) return;
   if (!windows_.editor->CloseAll() || !CloseProject()) return;
   CloseListings();
   ShellReset();
@@ -1008,10 +983,7 @@ void TfrmMain::mnuPrintClick() {
   QApplication::restoreOverrideCursor();
 }
 
-void TfrmMain::mnuPrintSetupClick() {
-  if (!Guard()) return;
-  printing_->Setup(this);
-}
+void TfrmMain::mnuPrintSetupClick() { printing_->Setup(this); }
 
 void TfrmMain::PrintDebugWindow() {
   if (!windows_.debug) return;
@@ -1025,16 +997,13 @@ void TfrmMain::PrintDebugWindow() {
   QApplication::restoreOverrideCursor();
 }
 
-void TfrmMain::mnuExitClick() {
-  if (!Guard()) return;
-  close();
-}
+void TfrmMain::mnuExitClick() { close(); }
 
 // ---------------------------------------------------------------------------
 // Edit menu
 
 bool TfrmMain::EditorCommand(void (TfrmEditor::*command)()) {
-  if (!Guard() || !windows_.editor) return false;
+  if (!windows_.editor) return false;
   (windows_.editor->*command)();
   return true;
 }
@@ -1046,12 +1015,8 @@ void TfrmMain::mnuDeleteClick() { EditorCommand(&TfrmEditor::DeleteSelection); }
 void TfrmMain::mnuSelectAllClick() {
   if (EditorCommand(&TfrmEditor::SelectAllText)) EnableSelectionGroup(windows_.editor->HasSelection());
 }
-void TfrmMain::mnuFindClick() {
-  if (Guard()) findReplace_->ShowFind();
-}
-void TfrmMain::mnuReplaceClick() {
-  if (Guard()) findReplace_->ShowReplace();
-}
+void TfrmMain::mnuFindClick() { findReplace_->ShowFind(); }
+void TfrmMain::mnuReplaceClick() { findReplace_->ShowReplace(); }
 
 // ---------------------------------------------------------------------------
 // View menu
@@ -1202,7 +1167,6 @@ build::BuildResult TfrmMain::RunBuild(build::BuildResult (build::Builder::*comma
 }
 
 void TfrmMain::mnuAssembleClick() {
-  if (!Guard()) return;
   ToolsImpl tools(core_);
   ListingsImpl listings(this);
   const build::BuildResult result =
@@ -1212,13 +1176,11 @@ void TfrmMain::mnuAssembleClick() {
 }
 
 void TfrmMain::mnuLinkClick() {
-  if (!Guard()) return;
   const build::BuildResult result = RunBuild(&build::Builder::LinkCommand);
   if (result.linked == build::kStepSucceeded) SetEnabled({"mnuRunExe", "mnuDebugStart", "smnuDebugStart"}, true);
 }
 
 void TfrmMain::mnuBuildClick() {
-  if (!Guard()) return;
   const build::BuildResult result = RunBuild(&build::Builder::BuildCommand);
   if (result.linked == build::kStepSucceeded) SetEnabled({"mnuRunExe", "mnuDebugStart", "smnuDebugStart"}, true);
 }
@@ -1232,7 +1194,7 @@ void TfrmMain::RunHeld(const QString& target) {
 }
 
 void TfrmMain::mnuRunClick() {
-  if (running_ || RefuseWhileDebugging()) return;
+  if (running_) return;
   const build::BuildResult result = RunBuild(&build::Builder::RunCommand);
   if (!result.Succeeded()) return;
   mnuStandardIoClick();
@@ -1240,7 +1202,7 @@ void TfrmMain::mnuRunClick() {
 }
 
 void TfrmMain::mnuRunExeClick() {
-  if (running_ || RefuseWhileDebugging()) return;
+  if (running_) return;
   mnuStandardIoClick();
   std::string target;
   if (const std::optional<build::Notice> refused = build::RunExeTarget(CurrentWorkspace(), project_, target)) {
@@ -1291,10 +1253,7 @@ void TfrmMain::ShowDialog(const QString& formName) {
   }
 }
 
-void TfrmMain::mnuOptionClick() {
-  if (!Guard()) return;
-  ShowDialog(QStringLiteral("dlgOption"));
-}
+void TfrmMain::mnuOptionClick() { ShowDialog(QStringLiteral("dlgOption")); }
 
 void TfrmMain::mnuContentsClick() { OpenHelpTopic(this, QStringLiteral("index.html")); }
 

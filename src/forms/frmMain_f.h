@@ -58,15 +58,31 @@ class ShellCore : public build::BuildTools {
   virtual std::string LoadModulePath() const { return {}; }
 };
 
-// One row of the command table.
+class TfrmMain;
+
+// What a command does about a program being debugged before it runs.
+enum class CommandGuard {
+  None,    // nothing: it runs whatever the debugger does
+  Ask,     // the debugging guard: asks to end debugging; No abandons the command
+  Refuse,  // refuses with a notice while debugging (Run, Run EXE)
+  Own,     // the handler decides itself (Print: the debug window's picture needs no guard)
+};
+
+// One command of the main window: its menu item, its toolbar button (when it
+// has a hint), how both start and what they do. Adding a command is adding a
+// row; the menus, the toolbar and the dispatch are all built from this table.
 struct CommandRow {
-  const char* name;      // "mnuNew"
-  const char* menu;      // "mnuFileBar"; separators have name "N1" etc. and caption nullptr
-  const char* caption;   // UTF-8
-  const char* shortcut;  // QKeySequence text or nullptr
-  const char* hint;      // toolbar hint (UTF-8) or nullptr: no toolbar button
-  bool guarded;          // begins with the debugging guard
-  bool startEnabled;
+  const char* name;                // "mnuNew"; a separator is "N1" etc. with caption nullptr
+  const char* menu;                // "mnuFileBar"
+  const char* caption = nullptr;   // UTF-8
+  const char* shortcut = nullptr;  // QKeySequence text or nullptr
+  const char* hint = nullptr;      // toolbar hint (UTF-8), nullptr: no toolbar button ("s" + name)
+  const char* glyph = nullptr;     // the button's image: one character (UTF-8)
+  int toolGroup = 0;               // the button's group: groups stand left to right, separated, coloured
+                                   // alike; within a group the buttons follow the menu order
+  CommandGuard guard = CommandGuard::None;
+  bool startEnabled = true;  // the menu item and the toolbar button at start
+  void (TfrmMain::*handler)() = nullptr;
 };
 const std::vector<CommandRow>& CommandTable();
 // The toolbar, left to right; "|" is a separator.
@@ -115,7 +131,8 @@ class TfrmMain : public QMainWindow {
   QAction* Item(const QString& name) const;
   void SetEnabled(const QStringList& names, bool enabled);
   bool IsEnabled(const QString& name) const;
-  // Runs the handler of a menu item by name; false when there is none.
+  // Runs a command by its menu item's name, its guard first; false when there
+  // is none.
   bool RunCommand(const QString& name);
 
   // The docking areas.
@@ -201,6 +218,9 @@ class TfrmMain : public QMainWindow {
   void UpdateProjectAfterRename(const QString& oldPath, const QString& newPath);
 
  public slots:
+  // The commands' handlers. The menus, the toolbar and the editor's popup run
+  // them through RunCommand, which applies the command's guard first; a direct
+  // call skips it.
   void mnuNewClick();
   void mnuOpenClick();
   void mnuProjectNewClick();
@@ -301,7 +321,7 @@ class TfrmMain : public QMainWindow {
   std::unique_ptr<TPrinting> printing_;
   build::Project project_;
   QHash<QString, QAction*> items_;
-  QHash<QString, std::function<void()>> handlers_;
+  QHash<QString, const CommandRow*> commands_;
   QHash<const QWidget*, DockArea> homes_;
   QHash<int, QString> activeCaption_;
   QToolBar* toolBar_ = nullptr;

@@ -108,7 +108,6 @@ bool TfrmMain::ProjectSaveAsCommand() {
 }
 
 void TfrmMain::mnuProjectSaveClick() {
-  if (!Guard()) return;
   if (!project_.IsOpen()) {
     Dialogs().Ask(BoxKind::Information, NoProject());
     return;
@@ -116,13 +115,10 @@ void TfrmMain::mnuProjectSaveClick() {
   SaveProject();
 }
 
-void TfrmMain::mnuProjectSaveAsClick() {
-  if (!Guard()) return;
-  ProjectSaveAsCommand();
-}
+void TfrmMain::mnuProjectSaveAsClick() { ProjectSaveAsCommand(); }
 
 void TfrmMain::mnuProjectNewClick() {
-  if (!Guard() || !CloseProject()) return;
+  if (!CloseProject()) return;
   CloseListings();
   // A cancelled close of the pages does not stop the new project.
   if (windows_.editor) windows_.editor->CloseAll();
@@ -136,7 +132,6 @@ void TfrmMain::mnuProjectNewClick() {
 }
 
 void TfrmMain::mnuProjectOpenClick() {
-  if (!Guard()) return;
   const QString path =
       Dialogs().GetOpenFileName(this, QString(), QDir::currentPath(), U(u8"CASLプロジェクトファイル(*.mak);;全て(*)"));
   if (path.isEmpty()) return;
@@ -179,7 +174,6 @@ bool TfrmMain::OpenProjectPath(const QString& path) {
 }
 
 void TfrmMain::mnuProjectAddClick() {
-  if (!Guard()) return;
   TfrmEditor* editor = windows_.editor;
   const int page = editor ? editor->CurrentPage() : 0;
   // Without a page there is no file to add (an empty entry would name none).
@@ -200,7 +194,6 @@ void TfrmMain::mnuProjectAddClick() {
 }
 
 void TfrmMain::mnuProjectDeleteClick() {
-  if (!Guard()) return;
   TfrmEditor* editor = windows_.editor;
   const int page = editor ? editor->CurrentPage() : 0;
   const QString name = page ? QFileInfo(editor->PagePath(page)).fileName() : QString();
@@ -216,10 +209,7 @@ void TfrmMain::mnuProjectDeleteClick() {
   if (project_.Entries().empty() && CloseProject()) EnableProjectGroup(false);
 }
 
-void TfrmMain::mnuProjectEditClick() {
-  if (!Guard()) return;
-  ShowDialog(QStringLiteral("dlgProject"));
-}
+void TfrmMain::mnuProjectEditClick() { ShowDialog(QStringLiteral("dlgProject")); }
 
 void TfrmMain::UpdateProjectAfterRename(const QString& oldPath, const QString& newPath) {
   if (!project_.IsOpen()) return;

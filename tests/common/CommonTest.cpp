@@ -2,11 +2,13 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <utility>
 
 #include "common/BinaryIo.h"
 #include "common/ChangeExtension.h"
 #include "common/Cp932.h"
 #include "common/FileNameMarks.h"
+#include "common/MessageBox.h"
 
 using namespace tolvane;
 
@@ -101,4 +103,15 @@ TEST(FileNameMarks, SplitsLinesIntoTextAndRegisteredNames) {
       "\xE4\xBD\x9C/a.cas.bak", [&](std::string_view t) { parts.push_back("T:" + std::string(t)); },
       [&](const std::string& n) { parts.push_back("N:" + n); });
   EXPECT_EQ(parts, (std::vector<std::string>{"N:\xE4\xBD\x9C/a.cas.bak"}));
+}
+
+TEST(BoxCaption, NamesEachKind) {
+  const std::pair<BoxKind, const char8_t*> cases[] = {
+      {BoxKind::Error, u8"エラー"},
+      {BoxKind::Warning, u8"警告"},
+      {BoxKind::Information, u8"情報"},
+      {BoxKind::Confirm, u8"確認"},
+  };
+  for (const auto& [kind, caption] : cases)
+    EXPECT_STREQ(BoxCaption(kind), reinterpret_cast<const char*>(caption)) << static_cast<int>(kind);
 }

@@ -344,6 +344,46 @@ class MainWindowTest : public QObject {
     QVERIFY(f.dialogs.boxes.isEmpty());
   }
 
+  void everyGuardedCommandAsksAndNoLeavesItUndone() {
+    // The commands that ask about ending a debugged program, and the two that
+    // refuse instead; the debugging commands themselves must never ask.
+    const QStringList asking = {"mnuNew",      "mnuOpen",        "mnuProjectNew",    "mnuProjectOpen", "mnuSave",
+                                "mnuSaveAs",   "mnuProjectSave", "mnuProjectSaveAs", "mnuAllSave",     "mnuClose",
+                                "mnuAllClose", "mnuPrintSetup",  "mnuExit",          "mnuUnDo",        "mnuCut",
+                                "mnuCopy",     "mnuPaste",       "mnuDelete",        "mnuSelectAll",   "mnuFind",
+                                "mnuReplace",  "mnuProjectAdd",  "mnuProjectDelete", "mnuProjectEdit", "mnuAssemble",
+                                "mnuLink",     "mnuBuild",       "mnuOption"};
+    const QStringList refusing = {"mnuRun", "mnuRunExe"};
+    QStringList tableAsking, tableRefusing;
+    for (const CommandRow& row : CommandTable()) {
+      if (row.guard == CommandGuard::Ask) tableAsking << QString::fromLatin1(row.name);
+      if (row.guard == CommandGuard::Refuse) tableRefusing << QString::fromLatin1(row.name);
+    }
+    QCOMPARE(Sorted(tableAsking), Sorted(asking));
+    QCOMPARE(Sorted(tableRefusing), Sorted(refusing));
+
+    ShellFixture f;
+    f.Main()->RunCommand("mnuNew");
+    f.Editor()->PageEditor(1)->insertPlainText("TEXT");
+    for (const QString& name : asking + refusing) {
+      f.dialogs.Clear();
+      f.fake.debugging = true;
+      const bool asks = asking.contains(name);
+      if (asks) f.dialogs.Answer(BoxAnswer::No);
+      QVERIFY2(f.Main()->RunCommand(name), qPrintable(name));
+      // One box, and nothing of the command itself happened.
+      QCOMPARE(f.dialogs.Texts(), QStringList(asks ? U(u8"デバッグ中です。デバッグを終了しますか？")
+                                                   : U(u8"デバッグ中です。デバッグを終了してから実行してください。")));
+      QVERIFY2(f.fake.debugging && f.fake.endProgramCalls == 0, qPrintable(name));
+      QCOMPARE(f.dialogs.openDialogs, 0);
+      QVERIFY2(f.dialogs.unexpected.isEmpty(), qPrintable(name));
+    }
+    QCOMPARE(f.Editor()->OpenCount(), 1);
+    QCOMPARE(f.Editor()->PageEditor(1)->toPlainText(), QStringLiteral("TEXT"));
+    QVERIFY(f.fake.assembled.isEmpty() && f.fake.linked.empty() && f.fake.ran.isEmpty());
+    QVERIFY(f.Main()->isVisible());
+  }
+
   void closeQueryAsksEveryModifiedPageThenTheProject() {
     ShellFixture f;
     f.Main()->RunCommand("mnuNew");
