@@ -119,12 +119,15 @@ void BM_PlainRun(benchmark::State& state) {
 }
 BENCHMARK(BM_PlainRun)->Unit(benchmark::kMillisecond);
 
-// GO with two enabled breakpoints that are never reached, through a UI that does nothing.
+// GO with two enabled breakpoints that are never reached, through a UI that
+// does nothing; argument 1: with the Back Step recording (as debugging always
+// runs), 0: without it.
 void BM_GoWithBreakpoints(benchmark::State& state) {
   NullUi ui;
   NullConsole console;
   ExecutionControl ec(ui, console);
   ec.SetShowRegistersAfterRun(false);
+  ec.SetRecording(state.range(0) != 0);
   BuildOptions options;
   options.symbolicDebug = 0;
   for (auto _ : state) {
@@ -139,7 +142,7 @@ void BM_GoWithBreakpoints(benchmark::State& state) {
   }
   state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * PlainInstructions()));
 }
-BENCHMARK(BM_GoWithBreakpoints)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_GoWithBreakpoints)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 // Loading alone, for reading the two figures above.
 void BM_LoadOnly(benchmark::State& state) {

@@ -67,12 +67,13 @@ void CoreBinding::Go() { execution_->Go(); }
 void CoreBinding::GoAnimate() { execution_->GoAnimate(); }
 void CoreBinding::Trace() { execution_->Trace(); }
 void CoreBinding::Step() { execution_->Step(); }
+void CoreBinding::BackStep() { execution_->BackStep(); }
 void CoreBinding::Pause() { execution_->Pause(); }
 void CoreBinding::EndProgram() { execution_->EndProgram(); }
 
 void CoreBinding::ResetDebuggerCommands() {
   for (Command c : {Command::Start, Command::Go, Command::Animate, Command::Trace, Command::Pause, Command::Step,
-                    Command::BreakPoint, Command::Watch, Command::JumpPopups, Command::WatchPopup})
+                    Command::BreakPoint, Command::Watch, Command::JumpPopups, Command::WatchPopup, Command::BackStep})
     execution_->SetCommandEnabled(c, false);
   execution_->ClearStatus();
 }
@@ -106,6 +107,9 @@ void CoreBinding::SetCommandEnabled(Command command, bool enabled) {
       break;
     case Command::Step:
       names = {"mnuStep", "smnuStep"};
+      break;
+    case Command::BackStep:
+      names = {"mnuBackStep", "smnuBackStep"};
       break;
     case Command::Pause:
       names = {"mnuPause", "smnuPause"};
@@ -205,7 +209,15 @@ Bytes CoreBinding::ConsoleReadLine() {
 }
 
 void CoreBinding::ConsoleWrite(const Bytes& text) {
+  if (console_) console_->ConsoleWriteOutput(text);
+}
+
+void CoreBinding::ConsoleMessage(const Bytes& text) {
   if (console_) console_->ConsoleWriteCp932(text);
+}
+
+void CoreBinding::ConsoleWithdrawOutput() {
+  if (console_) console_->WithdrawLastOutput();
 }
 
 }  // namespace tolvane::app

@@ -38,6 +38,7 @@ class CoreBinding : public forms::ShellCore, public debugger::DebuggerUiPort, pu
   void GoAnimate() override;
   void Trace() override;
   void Step() override;
+  void BackStep() override;
   void Pause() override;
   void EndProgram() override;
   void ResetDebuggerCommands() override;
@@ -71,6 +72,8 @@ class CoreBinding : public forms::ShellCore, public debugger::DebuggerUiPort, pu
   // ConsolePort
   Bytes ConsoleReadLine() override;
   void ConsoleWrite(const Bytes& text) override;
+  void ConsoleMessage(const Bytes& text) override;
+  void ConsoleWithdrawOutput() override;
 
   debugger::ExecutionControl& Execution() { return *execution_; }
   const std::string& StatusText() const { return status_; }

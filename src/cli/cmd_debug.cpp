@@ -10,6 +10,7 @@
 #include <csignal>
 #include <cstdint>
 #include <cstdio>
+#include <deque>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -53,6 +54,8 @@ const char* const kCommandHelp =
     "  animate              run one instruction every 80 ms, showing each row\n"
     "  trace [N]            execute one instruction (N times)\n"
     "  step [N]             as trace, a CALL runs the whole routine\n"
+    "  back [N]             undo the last executed instruction (N of them); an undone\n"
+    "                       IN reads the same line again, an undone OUT is noted\n"
     "  regs                 the register dump and each register in four notations\n"
     "  mem ADDR|LABEL [N]   the memory dump rows covering N words (default 64)\n"
     "  dis [ADDR|LABEL] [N] N disassembly rows (default 16) from there (default PR)\n"
@@ -117,13 +120,29 @@ class TerminalConsole : public ConsolePort {
     return stdio_.ConsoleReadLine();
   }
   void ConsoleWrite(const Bytes& text) override {
+    ConsoleMessage(text);
+    outputs_.push_back(text);
+    if (outputs_.size() > kWithdrawable) outputs_.pop_front();
+  }
+  void ConsoleMessage(const Bytes& text) override {
     std::string t = text;
     for (std::size_t p; (p = t.find("\r\n")) != std::string::npos;) t.erase(p, 1);
     stdio_.ConsoleWrite(t);
   }
+  // A terminal cannot take back what it printed: it says which line no longer stands.
+  void ConsoleWithdrawOutput() override {
+    if (outputs_.empty()) {
+      PrintLine("withdrawn: an earlier output line");
+      return;
+    }
+    PrintLine("withdrawn: " + outputs_.back());
+    outputs_.pop_back();
+  }
 
  private:
+  static constexpr std::size_t kWithdrawable = 8192;
   StdioConsole stdio_{stdin, stdout};
+  std::deque<Bytes> outputs_;  // the program's recent output lines, for the withdrawal notes
 };
 
 class TerminalUi : public DebuggerUiPort {
@@ -213,6 +232,16 @@ class Session {
         else
           ec_.Step();
       }
+      ShowStop();
+    } else if (cmd == "back") {
+      long n = a.empty() ? 1 : std::strtol(a[0].c_str(), nullptr, 10);
+      if (ec_.BackStepsAvailable() == 0) {
+        std::puts("nothing to go back to: no executed instruction is recorded");
+        return true;
+      }
+      const std::size_t want = static_cast<std::size_t>(std::max(1L, n));
+      const std::size_t done = ec_.BackStep(want);
+      if (done < want) std::printf("went back %zu instructions: no more are recorded\n", done);
       ShowStop();
     } else if (cmd == "regs" || cmd == "r") {
       PrintRegisters();

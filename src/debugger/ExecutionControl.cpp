@@ -74,6 +74,13 @@ void ExecutionControl::Hooks::ReportMissingRow() {
 
 void ExecutionControl::Hooks::RefreshPanes() { owner_.RefreshPanes(); }
 
+Bytes ExecutionControl::ReplayConsole::ConsoleReadLine() {
+  if (replay_.empty()) return console_.ConsoleReadLine();
+  Bytes line = std::move(replay_.front());
+  replay_.pop_front();
+  return line;
+}
+
 // ---- construction and small helpers ----
 
 ExecutionControl::ExecutionControl(DebuggerUiPort& ui, ConsolePort& console)
@@ -163,12 +170,60 @@ void ExecutionControl::WriteRegisterDump() {
 }
 
 void ExecutionControl::ReinitializeIfEnded() {
-  if (cpu_.GetPR() == kProgramEndAddress)
-    cpu_.Initialize(memory_, program_.header.start, program_.header.initialSp, program_.header.stackLimit);
+  if (cpu_.GetPR() != kProgramEndAddress) return;
+  // Back Step over the final RET undoes this restart with it.
+  const Word pushedAt = static_cast<Word>(program_.header.initialSp - 1);
+  if (hooks_.journal) journal_.RecordRestart(cpu_, pushedAt, memory_[pushedAt]);
+  cpu_.Initialize(memory_, program_.header.start, program_.header.initialSp, program_.header.stackLimit);
+}
+
+void ExecutionControl::SetRecording(bool on) {
+  recording_ = on;
+  if (!on) journal_.Clear();
+  hooks_.journal = on && debuggingActive_ ? &journal_ : nullptr;
+  UpdateBackStep();
+}
+
+void ExecutionControl::UpdateBackStep() {
+  const bool on = !journal_.Empty() && !goRunning_ && !animateRunning_ && !busy_ && !stepRunning_;
+  if (on != IsEnabled(Command::BackStep)) SetCommandEnabled(Command::BackStep, on);
+}
+
+std::size_t ExecutionControl::BackStep(std::size_t count) {
+  if (IsExecuting() || stepRunning_ || ui_.ConsoleInputPending() || journal_.Empty()) return 0;
+  ui_.ShowDebugWindow();
+  TakeStop();  // the change marks show what going back changed
+  std::size_t undone = 0;
+  StepJournal::Undone u;
+  while (undone < count && journal_.StepBack(cpu_, memory_, u)) {
+    ++undone;
+    if (u.input) replay_.push_front(u.line);
+    for (int i = 0; i < u.outputs; ++i) console_.ConsoleWithdrawOutput();
+  }
+  if (!debuggingActive_) {
+    // Back from the end (or from End Program): the program is live again.
+    debuggingActive_ = true;
+    endRequested_ = false;
+    hooks_.journal = recording_ ? &journal_ : nullptr;
+    Enable({Command::End, Command::Go, Command::Animate, Command::Trace, Command::Step, Command::BreakPoint,
+            Command::Watch, Command::JumpPopups, Command::WatchPopup},
+           true);
+    Enable({Command::Start}, false);
+  }
+  SetStatus(StatusKeysText());
+  // The restored words may be code: the disassembly is made anew.
+  RefreshAllPanes();
+  UpdateBackStep();
+  return undone;
 }
 
 bool ExecutionControl::Load(const std::string& fileName, const BuildOptions& options) {
   endRequested_ = false;
+  // A new load ends what Back Step could undo.
+  hooks_.journal = nullptr;
+  journal_.Clear();
+  replay_.clear();
+  UpdateBackStep();
   rebuildPending_ = false;
   bool ok = LoadProgram(fileName, options.symbolicDebug != 0, cpu_, memory_, program_, ui_, &endEnabler_);
   // Whatever the load left behind is what the panes and look-ups work on.
@@ -181,7 +236,7 @@ bool ExecutionControl::Load(const std::string& fileName, const BuildOptions& opt
 ExecStatus ExecutionControl::ExecuteTracked() {
   hooks_.NewInstruction();
   hooks_.unAsmTracking = true;
-  ExecStatus s = cpu_.Execute(memory_, console_, &hooks_);
+  ExecStatus s = cpu_.Execute(memory_, machineConsole_, &hooks_);
   hooks_.unAsmTracking = false;
   ++instructions_;
   return s;
@@ -288,6 +343,7 @@ bool ExecutionControl::StartDebugging(const std::string& fileName, const BuildOp
   watches_.RefreshWatches(memory_.data());
   ui_.RefreshWatches();
   debuggingActive_ = true;
+  hooks_.journal = recording_ ? &journal_ : nullptr;
   hooks_.unAsmTracking = false;
   hooks_.memoryChanged = false;
   endRequested_ = false;
@@ -417,7 +473,7 @@ bool ExecutionControl::RunContinuous(bool animate) {
   if (busy_ || !debuggingActive_ || ui_.ConsoleInputPending()) return false;
   pauseRequested_ = false;  // a pause that came too late for the last run
   Enable({Command::Pause}, true);
-  Enable({Command::Trace, Command::Step, Command::Animate, Command::Go}, false);
+  Enable({Command::Trace, Command::Step, Command::Animate, Command::Go, Command::BackStep}, false);
   (animate ? animateRunning_ : goRunning_) = true;
   hooks_.goRunning = goRunning_;
   SetStatus(animate ? StatusAnimateText() : StatusGoText());
@@ -428,6 +484,7 @@ bool ExecutionControl::RunContinuous(bool animate) {
   (animate ? animateRunning_ : goRunning_) = false;
   hooks_.goRunning = false;
   Enable({Command::Pause}, false);
+  UpdateBackStep();
   return true;
 }
 
@@ -442,7 +499,7 @@ ExecStatus ExecutionControl::GoBatch(unsigned limit, unsigned& executed) {
   // A batch ends after an input call, so it holds at most one.
   hooks_.NewInstruction();
   hooks_.unAsmTracking = true;
-  const ExecStatus s = RunHooked(cpu_, memory_, console_, hooks_, breakpoints_.EnabledBits(), endRequested_,
+  const ExecStatus s = RunHooked(cpu_, memory_, machineConsole_, hooks_, breakpoints_.EnabledBits(), endRequested_,
                                  pauseRequested_, limit, executed);
   hooks_.unAsmTracking = false;
   instructions_ += executed;
@@ -574,6 +631,7 @@ void ExecutionControl::SingleStep(bool overCall) {
   SetStatus(overCall ? StatusStepText() : StatusTraceText());
   TakeStop();
   busy_ = true;
+  Enable({Command::BackStep}, false);
   pauseRequested_ = false;
   hooks_.callExecuted = false;
   hooks_.retExecuted = false;
@@ -582,6 +640,7 @@ void ExecutionControl::SingleStep(bool overCall) {
   hooks_.callExecuted = false;
   hooks_.retExecuted = false;
   busy_ = false;
+  UpdateBackStep();
   // Ended by the user while the instruction waited for input (or while a stepped
   // routine ran): the end has already been reported and the commands switched.
   if (endRequested_) {

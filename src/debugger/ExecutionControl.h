@@ -7,6 +7,7 @@
 #include <array>
 #include <chrono>
 #include <cstdint>
+#include <deque>
 #include <string>
 
 #include "common/BuildOptions.h"
@@ -21,6 +22,7 @@
 #include "debugger/Watches.h"
 #include "machine/Cpu.h"
 #include "machine/Loader.h"
+#include "machine/StepJournal.h"
 #include "machine/Svc.h"
 
 namespace tolvane::debugger {
@@ -41,8 +43,9 @@ enum class Command : int {
   Watch,       // mnuWatch
   JumpPopups,  // pmnuUnAssemblePaneJumpAddress, pmnuUnAssemblePaneJumpLabel, pmnuMemoryDumpPaneJumpAddress
   WatchPopup,  // pmnuWatch
+  BackStep,    // mnuBackStep, smnuBackStep
 };
-inline constexpr int kCommandCount = 11;
+inline constexpr int kCommandCount = 12;
 
 enum class Pointer { Default, Wait, Background };
 
@@ -177,6 +180,18 @@ class ExecutionControl {
   // while a run is in progress, an IN waits for input, or nothing is debugged.
   void Trace();
   void Step();
+  // Undoes the last `count` executed instructions (registers, memory, the
+  // console's OUT lines; an undone IN's line is read again when the program
+  // gets there) and shows the state. Works while the program is stopped or
+  // after it ended, until the next Debug Start; after an end the program is
+  // live again. Returns the number of instructions undone (0: nothing
+  // recorded, or a run or input is in progress).
+  std::size_t BackStep(std::size_t count = 1);
+  // Instructions that Back Step can undo now.
+  std::size_t BackStepsAvailable() const { return journal_.Size(); }
+  // Recording of executed instructions for Back Step (on while debugging;
+  // off only for measuring what it costs).
+  void SetRecording(bool on);
   // Asks a GO, animate or long step to stop after the current instruction;
   // false when refused (an IN is waiting, or nothing runs).
   bool Pause();
@@ -294,6 +309,20 @@ class ExecutionControl {
     ExecutionControl& owner_;
     bool rowMissingReported_ = false;
   };
+  // The console as the debugger commands give it to the machine: lines read
+  // by an IN that Back Step undid come back first, in order, without asking.
+  class ReplayConsole : public ConsolePort {
+   public:
+    ReplayConsole(ConsolePort& console, std::deque<Bytes>& replay) : console_(console), replay_(replay) {}
+    Bytes ConsoleReadLine() override;
+    void ConsoleWrite(const Bytes& text) override { console_.ConsoleWrite(text); }
+    void ConsoleMessage(const Bytes& text) override { console_.ConsoleMessage(text); }
+    void ConsoleWithdrawOutput() override { console_.ConsoleWithdrawOutput(); }
+
+   private:
+    ConsolePort& console_;
+    std::deque<Bytes>& replay_;
+  };
   class EndEnabler : public EndProgramPort {
    public:
     explicit EndEnabler(ExecutionControl& owner) : owner_(owner) {}
@@ -331,9 +360,15 @@ class ExecutionControl {
   Pointer SwapPointer(Pointer pointer);
   void Enable(std::initializer_list<Command> commands, bool on);
   bool TurnDue(unsigned& sinceTurn, std::chrono::steady_clock::time_point& lastTurn);
+  // Back Step is enabled when there is something to undo and nothing runs.
+  void UpdateBackStep();
 
   DebuggerUiPort& ui_;
   ConsolePort& console_;
+  std::deque<Bytes> replay_;  // lines of undone INs, the next one first
+  ReplayConsole machineConsole_{console_, replay_};
+  StepJournal journal_;
+  bool recording_ = true;
   Hooks hooks_;
   EndEnabler endEnabler_;
 

@@ -221,6 +221,9 @@ const std::vector<CommandRow>& CommandTable() {
        kOff, &M::mnuGoAnimateClick},
       {"mnuTrace", kRunMenu, C("トレース(&T)"), "F7", C("トレース"), C("ト"), kDebugButtons, kFree, kOff,
        &M::mnuTraceClick},
+      // Undoes the last executed instruction; Shift with Trace's key.
+      {"mnuBackStep", kRunMenu, C("バックステップ(&K)"), "Shift+F7", C("バックステップ"), C("逆"), kDebugButtons, kFree,
+       kOff, &M::mnuBackStepClick},
       {"mnuStep", kRunMenu, C("ステップ(&S)"), "F8", C("ステップ"), C("ス"), kDebugButtons, kFree, kOff,
        &M::mnuStepClick},
       {"mnuPause", kRunMenu, C("一時停止(&P)"), "F3", C("一時停止"), C("停"), kDebugButtons, kFree, kOff,
@@ -809,10 +812,10 @@ void TfrmMain::ShellReset() {
   EnableProjectGroup(false);
   if (core_) core_->ResetDebuggerCommands();
   if (windows_.debug) windows_.debug->ShellReset();
-  SetEnabled(
-      {"mnuLink", "mnuRunExe", "mnuDebugStart", "mnuGo", "mnuGoAnimate", "mnuTrace", "mnuPause", "mnuStep",
-       "mnuBreakPoint", "mnuWatch", "smnuDebugStart", "smnuGo", "smnuGoAnimate", "smnuTrace", "smnuPause", "smnuStep"},
-      false);
+  SetEnabled({"mnuLink", "mnuRunExe", "mnuDebugStart", "mnuGo", "mnuGoAnimate", "mnuTrace", "mnuPause", "mnuStep",
+              "mnuBreakPoint", "mnuWatch", "smnuDebugStart", "smnuGo", "smnuGoAnimate", "smnuTrace", "smnuPause",
+              "smnuStep", "mnuBackStep", "smnuBackStep"},
+             false);
 }
 
 // ---------------------------------------------------------------------------
@@ -1233,6 +1236,9 @@ void TfrmMain::mnuTraceClick() {
 }
 void TfrmMain::mnuStepClick() {
   if (core_) core_->Step();
+}
+void TfrmMain::mnuBackStepClick() {
+  if (core_) core_->BackStep();
 }
 void TfrmMain::mnuPauseClick() {
   if (core_) core_->Pause();

@@ -49,6 +49,7 @@ class ShellCore : public build::BuildTools {
   virtual void GoAnimate() {}
   virtual void Trace() {}
   virtual void Step() {}
+  virtual void BackStep() {}
   virtual void Pause() {}
   virtual void EndProgram() {}
   // The shell reset switched the debugging commands off; execution control
@@ -261,6 +262,7 @@ class TfrmMain : public QMainWindow {
   void mnuGoAnimateClick();
   void mnuTraceClick();
   void mnuStepClick();
+  void mnuBackStepClick();
   void mnuPauseClick();
   void mnuBreakPointClick();
   void mnuWatchClick();

@@ -170,14 +170,43 @@ void TfrmStandardIo::TrimTop() {
   }
 }
 
-void TfrmStandardIo::ConsoleWrite(const QString& text) {
+void TfrmStandardIo::ConsoleWrite(const QString& text) { Write(text); }
+
+QTextCursor TfrmStandardIo::Write(const QString& text) {
   ShowConsole();
   QString body = text;
   body.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
   body.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+  // The line is written after the prompt that ends the text; it ends with the
+  // next line's prompt, which what follows is written after.
+  QTextDocument* document = memo_->document();
+  const int from = document->characterCount() - 1;
   AppendRaw(body + QStringLiteral("\n>"));
+  QTextCursor written(document);
+  written.setPosition(from);
+  written.setPosition(document->characterCount() - 1, QTextCursor::KeepAnchor);  // with the new prompt
+  // Text appended later at its end must stay outside the selection.
+  written.setKeepPositionOnInsert(true);
   TrimTop();
   CaretToEnd();
+  return written;
+}
+
+void TfrmStandardIo::ConsoleWriteOutput(const std::string& cp932Text) {
+  outputs_.push_back(Write(FromCp932(cp932Text)));
+  if (outputs_.size() > kWithdrawable) outputs_.pop_front();
+}
+
+bool TfrmStandardIo::WithdrawLastOutput() {
+  while (!outputs_.empty()) {
+    QTextCursor line = outputs_.back();
+    outputs_.pop_back();
+    if (!line.hasSelection()) continue;  // trimmed from the top meanwhile
+    line.removeSelectedText();
+    CaretToEnd();
+    return true;
+  }
+  return false;
 }
 
 void TfrmStandardIo::ConsoleWriteCp932(const std::string& cp932Text) { ConsoleWrite(FromCp932(cp932Text)); }

@@ -1,6 +1,8 @@
 #pragma once
 #include <QPlainTextEdit>
 #include <QPointer>
+#include <QTextCursor>
+#include <deque>
 #include <string>
 
 #include "forms/DockForm.h"
@@ -53,6 +55,14 @@ class TfrmStandardIo : public TDockForm, public ConsolePort {
   // CR LF (or a lone CR or LF) inside `text` breaks the line.
   void ConsoleWrite(const QString& text);
   void ConsoleWriteCp932(const std::string& cp932Text);
+  // A line of the program's output (OUT): written as ConsoleWrite does, and
+  // remembered so that the debugger can withdraw it when it goes back.
+  void ConsoleWriteOutput(const std::string& cp932Text);
+  // Removes the most recent output line still shown (and only that line,
+  // whatever was written after it). False when there is none.
+  bool WithdrawLastOutput();
+  // Output lines remembered for withdrawal at most.
+  static constexpr std::size_t kWithdrawable = 8192;
 
   // The machine's console (IN and OUT, and the run's own messages): CP932.
   void ConsoleWrite(const Bytes& cp932Text) override { ConsoleWriteCp932(cp932Text); }
@@ -111,6 +121,8 @@ class TfrmStandardIo : public TDockForm, public ConsolePort {
   void EndInput();
   void ShowConsole();
   void AppendRaw(const QString& text);
+  // Writes a line; the written text (the line and the break after it) as a selection.
+  QTextCursor Write(const QString& text);
   void TrimTop();
   void CaretToEnd();
   void StoreLastLine(bool endOfInput);
@@ -128,6 +140,9 @@ class TfrmStandardIo : public TDockForm, public ConsolePort {
   bool pending_ = false;
   bool quitting_ = false;
   std::string lineBuffer_;
+  // The output lines, oldest first, each a selection that follows the edits
+  // around it (an empty one was trimmed away).
+  std::deque<QTextCursor> outputs_;
 };
 
 }  // namespace tolvane::forms

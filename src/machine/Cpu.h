@@ -41,6 +41,7 @@ constexpr Word kFlagSF = 0x0002;
 constexpr Word kFlagOF = 0x0004;
 
 class ConsolePort;  // Svc.h
+class StepJournal;  // StepJournal.h
 
 // The debugger's side of a step. A plain run passes no hooks at all, so none of
 // this is touched on the fast path; the debugger passes an object it owns and
@@ -52,6 +53,8 @@ class MachineHooks {
   // Read by the machine.
   bool unAsmTracking = false;  // a debugger command is executing this instruction
   bool goRunning = false;      // a GO run is in progress: refresh the panes before input
+  // Where every executed instruction leaves its undo record; null: none kept.
+  StepJournal* journal = nullptr;
 
   // Set by the machine (never cleared by it).
   bool memoryChanged = false;  // after ST, PUSH, CALL and an input call

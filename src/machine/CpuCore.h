@@ -23,6 +23,7 @@
 #include "common/InstructionSet.h"
 #include "machine/Cpu.h"
 #include "machine/Memory.h"
+#include "machine/StepJournal.h"
 #include "machine/Svc.h"
 
 #if !defined(__GNUC__)
@@ -250,11 +251,24 @@ Exit RunEngine(CCpu& cpu, Memory& memory, ConsolePort& console, MachineHooks* ho
   SyncIn(fr, pr, sp, limit, cpu);
   const Decoded* e;  // the instruction being executed
   Exit exit;
+  // With a journal, every instruction leaves its undo record (see StepJournal).
+  StepJournal* const journal = kHooks ? hooks->journal : nullptr;
+  StepJournal::Record* rec = nullptr;  // the record of the instruction being executed
 
-#define TOLVANE_DISPATCH()                                \
-  do {                                                    \
-    e = &dc[pr];                                          \
-    goto* kLabels[static_cast<std::uint8_t>(e->handler)]; \
+#define TOLVANE_DISPATCH()                                          \
+  do {                                                              \
+    e = &dc[pr];                                                    \
+    if constexpr (kHooks) {                                         \
+      if (journal) rec = journal->Begin(pr, fr, sp, e->r, g[e->r]); \
+    }                                                               \
+    goto* kLabels[static_cast<std::uint8_t>(e->handler)];           \
+  } while (0)
+  // The instruction did not execute: its record goes.
+#define TOLVANE_UNRECORD()            \
+  do {                                \
+    if constexpr (kHooks) {           \
+      if (journal) journal->Cancel(); \
+    }                                 \
   } while (0)
   // After a completed instruction: count it, then stop or go on.
 #define TOLVANE_NEXT()                         \
@@ -286,6 +300,13 @@ Exit RunEngine(CCpu& cpu, Memory& memory, ConsolePort& console, MachineHooks* ho
   do {                                                       \
     const Word at_ = (address);                              \
     const Word before_ = static_cast<Word>(at_ - 1);         \
+    if constexpr (kHooks) {                                  \
+      if (rec) {                                             \
+        rec->kind = StepJournal::kStore;                     \
+        rec->addr = at_;                                     \
+        rec->old = mem[at_];                                 \
+      }                                                      \
+    }                                                        \
     mem[at_] = (value);                                      \
     if (dc[at_].handler != Handler::NotDecoded) [[unlikely]] \
       Decode(dc, mem, at_);                                  \
@@ -326,9 +347,11 @@ Exit RunEngine(CCpu& cpu, Memory& memory, ConsolePort& console, MachineHooks* ho
 
 L_NotDecoded:
   Decode(dc, mem, pr);
+  TOLVANE_UNRECORD();  // recorded again with the decoded register
   TOLVANE_DISPATCH();
 
 L_Undefined:
+  TOLVANE_UNRECORD();
   exit = Exit::Undefined;
   goto L_Leave;
 
@@ -470,6 +493,7 @@ L_LdR : {
 
   TOLVANE_ADDRESS_HANDLER(Push, {
     if (WouldOverflow(sp, limit)) {
+      TOLVANE_UNRECORD();
       exit = Exit::StackOverflow;
       goto L_Leave;
     }
@@ -492,6 +516,7 @@ L_Pop:
 
   TOLVANE_ADDRESS_HANDLER(Call, {
     if (WouldOverflow(sp, limit)) {
+      TOLVANE_UNRECORD();
       exit = Exit::StackOverflow;
       goto L_Leave;
     }
@@ -526,7 +551,16 @@ L_Ret:
         if (hooks->goRunning) hooks->RefreshPanes();
       }
       const Word g1 = g[1], g2 = g[2];
+      if constexpr (kHooks) {
+        if (rec) {
+          rec->kind = StepJournal::kInput;
+          journal->BeforeInput(memory, g1, g2);
+        }
+      }
       SvcIn(cpu, memory, console, g1, g2);
+      if constexpr (kHooks) {
+        if (rec) journal->AfterInput(memory);
+      }
       if constexpr (kHooks) {
         if (hooks->unAsmTracking) {
           hooks->UnAsmRefreshAt(g2);
@@ -541,6 +575,9 @@ L_Ret:
       goto L_Leave;
     }
     if (ea == 2) {
+      if constexpr (kHooks) {
+        if (rec) rec->kind = StepJournal::kOutput;
+      }
       SyncOut(fr, pr, sp, limit, cpu);
       SvcOut(cpu, memory, console, g[1], g[2]);
       SyncIn(fr, pr, sp, limit, cpu);
@@ -570,6 +607,7 @@ L_Leave:
   return exit;
 
 #undef TOLVANE_DISPATCH
+#undef TOLVANE_UNRECORD
 #undef TOLVANE_NEXT
 #undef TOLVANE_NEXT_AFTER_CALL_OUT
 #undef TOLVANE_STORE

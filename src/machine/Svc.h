@@ -22,6 +22,9 @@ class ConsolePort {
   // IDE's console shows it like the program's lines; a terminal keeps it apart
   // from the program's output.
   virtual void ConsoleMessage(const Bytes& text) { ConsoleWrite(text); }
+  // The debugger went back over an OUT: the most recent line of the program's
+  // output still shown (written by ConsoleWrite, not ConsoleMessage) goes.
+  virtual void ConsoleWithdrawOutput() {}
 };
 
 // At most this many bytes of an input line are stored.

@@ -18,8 +18,8 @@
 namespace tolvane::debugger::testing {
 
 inline const char* CommandName(Command c) {
-  static const char* const kNames[] = {"End",   "Start",      "Go",    "Animate",    "Trace",     "Step",
-                                       "Pause", "BreakPoint", "Watch", "JumpPopups", "WatchPopup"};
+  static const char* const kNames[] = {"End",   "Start",      "Go",    "Animate",    "Trace",      "Step",
+                                       "Pause", "BreakPoint", "Watch", "JumpPopups", "WatchPopup", "BackStep"};
   return kNames[static_cast<int>(c)];
 }
 
@@ -102,7 +102,8 @@ class FakeUi : public DebuggerUiPort {
 class FakeConsole : public ConsolePort {
  public:
   explicit FakeConsole(FakeUi& ui) : ui_(ui) {}
-  std::vector<std::string> written;
+  std::vector<std::string> written;  // every line, the run's own messages too
+  std::vector<std::string> outputs;  // the program's lines still standing (withdrawals taken off)
   std::deque<std::string> lines;
   std::function<void()> onRead;
   int reads = 0;
@@ -121,8 +122,19 @@ class FakeConsole : public ConsolePort {
     return l;
   }
   void ConsoleWrite(const Bytes& text) override {
+    outputs.push_back(text);
+    ConsoleMessage(text);
+  }
+  void ConsoleMessage(const Bytes& text) override {
     written.push_back(text);
     ui_.calls.push_back("console " + text);
+  }
+  void ConsoleWithdrawOutput() override {
+    ui_.calls.push_back("withdraw");
+    if (outputs.empty())
+      ADD_FAILURE() << "withdrawing an output line that was never written";
+    else
+      outputs.pop_back();
   }
 
  private:
@@ -182,10 +194,12 @@ class DebuggerFixture : public ::testing::Test {
     return ec.StartDebugging(exe, options);
   }
   Word PR() const { return ec.Cpu().GetPR(); }
-  // The enabled state of every command, as "End=0 Start=1 ...".
+  // The enabled state of every command but Back Step (whose own tests look at
+  // it), as "End=0 Start=1 ...".
   std::string Enabling() const {
     std::string s;
     for (int i = 0; i < kCommandCount; ++i) {
+      if (static_cast<Command>(i) == Command::BackStep) continue;
       if (i) s += ' ';
       s += CommandName(static_cast<Command>(i));
       s += ec.IsEnabled(static_cast<Command>(i)) ? "=1" : "=0";

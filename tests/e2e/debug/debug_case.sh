@@ -62,6 +62,7 @@ expect_err() { grep -qF -- "$1" err.txt || fail "standard error lacks '$1'"; }
 case $name in
   breakpoints_and_step) build sum; session sum; expect_status 0; expect_transcript ;;
   echo_input) build echo; session echo; expect_status 0; expect_transcript ;;
+  back) build echo; session echo; expect_status 0; expect_transcript ;;
   stack_overflow) build deep; session deep --no-regs; expect_status 0; expect_transcript ;;
   self_modifying) build patch; session patch; expect_status 0; expect_transcript ;;
   errors) build sum; session sum; expect_status 0; expect_transcript ;;

@@ -1,0 +1,306 @@
+// Back Step: the journal of executed instructions and going back through it.
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "DebuggerTestSupport.h"
+#include "common/InstructionSet.h"
+#include "machine/StepJournal.h"
+
+namespace tolvane::debugger {
+namespace {
+
+using testing::DebuggerFixture;
+using testing::ProgramImage;
+
+// MAIN LAD GR1,BUF / LAD GR2,LEN / SVC 1 / SVC 2 / RET, BUF 0110H-011FH, LEN 0120H.
+ProgramImage EchoProgram() {
+  ProgramImage p;
+  p.words = {0x1210, 0x0110, 0x1220, 0x0120, 0xF000, 0x0001, 0xF000, 0x0002, 0x8100};
+  p.words.resize(0x21, 0);
+  p.symbols = {{"MAIN", 0x100}, {"BUF", 0x110}, {"LEN", 0x120}};
+  for (Word a = 0x110; a <= 0x120; ++a) p.data.push_back(a);
+  return p;
+}
+
+// Counts in GR1 forever.
+ProgramImage ForeverProgram() {
+  ProgramImage p;
+  p.words = {0x2010, 0x0104, 0x6400, 0x0100, 0x0001};
+  p.data = {0x104};
+  return p;
+}
+
+// A machine run from the load, for comparison: `steps` instructions as the
+// journal counts them (an overflowing or undefined one is no step).
+struct FreshRun {
+  CCpu cpu;
+  std::unique_ptr<Memory> memory = std::make_unique<Memory>();
+  std::vector<std::string> outputs;
+};
+
+FreshRun RunFresh(const std::string& exe, std::size_t steps, const std::deque<std::string>& lines) {
+  FreshRun r;
+  testing::FakeUi ui;
+  testing::FakeConsole console(ui);
+  console.lines = lines;
+  LoadedProgram loaded;
+  EXPECT_TRUE(LoadProgram(exe, false, r.cpu, *r.memory, loaded, ui));
+  StepJournal journal;
+  MachineHooks hooks;
+  hooks.journal = &journal;
+  std::size_t done = 0;
+  while (done < steps) {
+    const std::size_t before = journal.Size();
+    const ExecStatus s = r.cpu.Execute(*r.memory, console, &hooks);
+    if (s == ExecStatus::ProgramEnd)
+      r.cpu.Initialize(*r.memory, loaded.header.start, loaded.header.initialSp, loaded.header.stackLimit);
+    if (journal.Size() == before) break;  // overflow or undefined word: stuck there
+    ++done;
+  }
+  r.outputs = console.outputs;
+  return r;
+}
+
+class BackStepTest : public DebuggerFixture {
+ protected:
+  std::string Exe(const ProgramImage& p, const std::string& name) {
+    std::string exe = p.Write(name);
+    ui.calls.clear();
+    return exe;
+  }
+};
+
+// Random programs with IN and OUT, run by trace or GO: N steps back is the
+// state after the first count - N steps of a fresh run; going forward again
+// takes the undone INs' lines without asking and arrives where it was.
+TEST_F(BackStepTest, GoingBackEqualsAShorterFreshRun) {
+  static const Word kOps[] = {0x10, 0x11, 0x12, 0x14, 0x20, 0x21, 0x22, 0x23, 0x24, 0x25, 0x26, 0x27, 0x30,
+                              0x31, 0x32, 0x34, 0x35, 0x36, 0x40, 0x41, 0x44, 0x45, 0x50, 0x51, 0x52, 0x53,
+                              0x61, 0x62, 0x63, 0x64, 0x65, 0x66, 0x70, 0x71, 0x80, 0x81, 0x00, 0xF0};
+  std::uint32_t seed = 77;
+  auto next = [&] {
+    seed = seed * 1664525u + 1013904223u;
+    return seed >> 8;
+  };
+  int withInput = 0, withOutput = 0, ended = 0;
+  for (int round = 0; round < 40; ++round) {
+    ProgramImage p;
+    p.stack = 0x40;
+    for (int i = 0; i < 0x80; ++i) {
+      if (next() % 10 == 0) {  // IN or OUT, wherever GR1 and GR2 point
+        p.words.push_back(0xF000);
+        p.words.push_back(static_cast<Word>(1 + next() % 2));
+        continue;
+      }
+      Word first = static_cast<Word>(kOps[next() % (sizeof kOps / sizeof kOps[0])] << 8 | (next() & 0x77));
+      p.words.push_back(first);
+      if (InstructionWords(first) == 2)
+        p.words.push_back(next() % 8 == 0 ? static_cast<Word>(next() & 3)
+                                          : static_cast<Word>(0x100 + 2 * (next() % 0x80)));
+      else
+        p.words.push_back(0);
+    }
+    std::deque<std::string> lines;
+    for (int i = 0; i < 40; ++i) {
+      std::string l;
+      for (unsigned n = next() % 300, k = 0; k < n; ++k) l.push_back(static_cast<char>(0x20 + next() % 0xE0));
+      lines.push_back(next() % 15 == 0 ? std::string("\x1A") : l);
+    }
+    const std::string exe = Exe(p, "backrandom" + std::to_string(round));
+    ASSERT_TRUE(ec.StartDebugging(exe, options));
+    console.lines = lines;
+    console.outputs.clear();
+    if (round % 2) {
+      ui.turns = 0;
+      ui.onTurn = [&] {
+        if (ui.turns == 2) ec.Pause();
+      };
+      ASSERT_TRUE(ec.Go());
+      ui.onTurn = nullptr;
+    } else {
+      for (int i = 0; i < 300 && ec.DebuggingActive(); ++i) ec.Trace();
+    }
+    ended += !ec.DebuggingActive();
+    const std::size_t count = ec.BackStepsAvailable();
+    ASSERT_GT(count, 0u) << "round " << round;
+    const int reads = console.reads;
+    withInput += reads > 0;
+    withOutput += !console.outputs.empty();
+    const auto registersBefore = ec.Cpu().Registers();
+    const Memory memoryBefore = ec.Mem();
+    const auto outputsBefore = console.outputs;
+
+    const std::size_t back = 1 + next() % count;
+    ASSERT_EQ(ec.BackStep(back), back);
+    FreshRun fresh = RunFresh(exe, count - back, lines);
+    EXPECT_EQ(fresh.cpu.Registers(), ec.Cpu().Registers()) << "round " << round << ": " << back << " of " << count;
+    EXPECT_TRUE(*fresh.memory == ec.Mem()) << "round " << round << ": " << back << " of " << count;
+    EXPECT_EQ(fresh.outputs, console.outputs) << "round " << round;
+    EXPECT_TRUE(ec.DebuggingActive());
+
+    // Forward again over the same instructions: the same end, without new reads.
+    for (std::size_t i = 0; i < back && ec.DebuggingActive(); ++i) ec.Trace();
+    EXPECT_EQ(console.reads, reads) << "round " << round;
+    EXPECT_EQ(registersBefore, ec.Cpu().Registers()) << "round " << round;
+    EXPECT_TRUE(memoryBefore == ec.Mem()) << "round " << round;
+    EXPECT_EQ(outputsBefore, console.outputs) << "round " << round;
+  }
+  // The programs did what the test is about.
+  EXPECT_GT(withInput, 5);
+  EXPECT_GT(withOutput, 5);
+  EXPECT_GT(ended, 0);
+}
+
+// The machine executes decoded instructions from a cache; going back over a
+// store into code must make it execute the old instruction again.
+TEST_F(BackStepTest, GoingBackOverAStoreIntoCodeRunsTheOldCodeAgain) {
+  ProgramImage p;
+  p.words = {
+      0x1220, 0x0001,  // 0100 LAD GR2,1
+      0x2432,          // 0102 ADDA GR3,GR2     (becomes NOP)
+      0x1110, 0x0102,  // 0103 ST GR1,0102     (GR1 = 0: NOP)
+      0x6400, 0x0102,  // 0105 JUMP 0102
+  };
+  ASSERT_TRUE(Start(p));
+  for (int i = 0; i < 5; ++i) ec.Trace();  // LAD, ADDA, ST, JUMP, NOP
+  EXPECT_EQ(PR(), 0x0103);
+  EXPECT_EQ(ec.Cpu().GetRegister(3), 1);
+  EXPECT_EQ(ec.Mem()[0x0102], 0x0000);
+  EXPECT_EQ(ec.BackStep(4), 4u);  // NOP, JUMP, ST, ADDA
+  EXPECT_EQ(PR(), 0x0102);
+  EXPECT_EQ(ec.Cpu().GetRegister(3), 0);
+  EXPECT_EQ(ec.Mem()[0x0102], 0x2432);
+  ec.Trace();
+  EXPECT_EQ(ec.Cpu().GetRegister(3), 1) << "the store's NOP was executed from a stale decode";
+  EXPECT_EQ(PR(), 0x0103);
+}
+
+TEST_F(BackStepTest, OutputIsWithdrawnAndInputReplayed) {
+  ASSERT_TRUE(Start(EchoProgram()));
+  EXPECT_FALSE(ec.IsEnabled(Command::BackStep));
+  EXPECT_EQ(ec.BackStep(), 0u);
+  console.lines = {"HELLO"};
+  for (int i = 0; i < 4; ++i) ec.Trace();  // LAD, LAD, IN, OUT
+  EXPECT_TRUE(ec.IsEnabled(Command::BackStep));
+  EXPECT_EQ(console.outputs, std::vector<std::string>{"HELLO"});
+  EXPECT_EQ(console.reads, 1);
+
+  ui.calls.clear();
+  EXPECT_EQ(ec.BackStep(), 1u);  // the OUT
+  EXPECT_TRUE(console.outputs.empty());
+  EXPECT_TRUE(ui.Called("withdraw"));
+  EXPECT_TRUE(ui.Called("marks reset"));
+  EXPECT_TRUE(ui.Called("registers"));
+  EXPECT_TRUE(ui.Called("watches"));
+  EXPECT_EQ(PR(), 0x0106);
+
+  EXPECT_EQ(ec.BackStep(), 1u);  // the IN: BUF and LEN as before
+  EXPECT_EQ(PR(), 0x0104);
+  EXPECT_EQ(ec.Mem()[0x0110], 0);
+  EXPECT_EQ(ec.Mem()[0x0120], 0);
+
+  ec.Trace();  // the same line, not asked for again
+  EXPECT_EQ(console.reads, 1);
+  EXPECT_EQ(ec.Mem()[0x0110], 'H');
+  EXPECT_EQ(ec.Mem()[0x0120], 5);
+  ec.Trace();
+  EXPECT_EQ(console.outputs, std::vector<std::string>{"HELLO"});
+}
+
+TEST_F(BackStepTest, BackFromTheEndMakesTheProgramLiveAgainUntilTheNextStart) {
+  const ProgramImage echo = EchoProgram();
+  ASSERT_TRUE(Start(echo));
+  console.lines = {"AB"};
+  ASSERT_TRUE(ec.Go());
+  ASSERT_FALSE(ec.DebuggingActive());
+  EXPECT_EQ(PR(), 0x0100);  // restarted after the end
+  EXPECT_TRUE(ec.IsEnabled(Command::BackStep));
+  EXPECT_EQ(ec.BackStepsAvailable(), 5u);
+
+  EXPECT_EQ(ec.BackStep(), 1u);  // the final RET, and the restart with it
+  EXPECT_TRUE(ec.DebuggingActive());
+  EXPECT_EQ(PR(), 0x0108);
+  EXPECT_EQ(ec.Cpu().GetSP(), static_cast<Word>(echo.End() + echo.stack - 1));
+  EXPECT_EQ(Enabling(),
+            "End=1 Start=0 Go=1 Animate=1 Trace=1 Step=1 Pause=0 BreakPoint=1 Watch=1 JumpPopups=1 WatchPopup=1");
+  EXPECT_TRUE(ec.IsEnabled(Command::BackStep));
+  ASSERT_TRUE(ec.Go());
+  EXPECT_FALSE(ec.DebuggingActive());
+  EXPECT_EQ(console.outputs, std::vector<std::string>{"AB"});
+
+  // The user's End Program keeps what can be undone too; a new start clears it.
+  EXPECT_EQ(ec.BackStep(2), 2u);
+  ec.EndProgram();
+  EXPECT_TRUE(ec.IsEnabled(Command::BackStep));
+  ASSERT_TRUE(Start(echo));
+  EXPECT_EQ(ec.BackStepsAvailable(), 0u);
+  EXPECT_FALSE(ec.IsEnabled(Command::BackStep));
+}
+
+TEST_F(BackStepTest, GoesBackAHundredThousandInstructionsOfAGo) {
+  const ProgramImage forever = ForeverProgram();
+  ASSERT_TRUE(Start(forever));
+  ui.onTurn = [&] {
+    if (ec.InstructionCount() > 120000) ec.Pause();
+  };
+  ASSERT_TRUE(ec.Go());
+  const std::size_t count = ec.BackStepsAvailable();
+  ASSERT_EQ(count, ec.InstructionCount());
+  ASSERT_EQ(ec.BackStep(100000), 100000u);
+  FreshRun fresh = RunFresh(Exe(forever, "forever"), count - 100000, {});
+  EXPECT_EQ(fresh.cpu.Registers(), ec.Cpu().Registers());
+}
+
+TEST_F(BackStepTest, NothingGoesBackWhileARunOrAnInputIsInProgress) {
+  ASSERT_TRUE(Start(EchoProgram()));
+  ec.Trace();
+  bool refusedInGo = false, refusedAtInput = false;
+  ui.onTurn = [&] { refusedInGo = ec.BackStep() == 0 && !ec.IsEnabled(Command::BackStep); };
+  console.onRead = [&] { refusedAtInput = ec.BackStep() == 0; };
+  console.lines = {"X"};
+  ASSERT_TRUE(ec.Go());
+  EXPECT_TRUE(refusedInGo);
+  EXPECT_TRUE(refusedAtInput);
+}
+
+// The journal's own limits: the oldest steps go first, in the ring and in the
+// store of what INs overwrote.
+TEST(StepJournalTest, DropsTheOldestStepsBeyondItsBudget) {
+  ProgramImage forever = ForeverProgram();
+  testing::FakeUi ui;
+  testing::FakeConsole console(ui);
+  CCpu cpu;
+  auto memory = std::make_unique<Memory>();
+  LoadedProgram loaded;
+  ASSERT_TRUE(LoadProgram(forever.Write("ring"), false, cpu, *memory, loaded, ui));
+  StepJournal journal(8);
+  MachineHooks hooks;
+  hooks.journal = &journal;
+  for (int i = 0; i < 20; ++i) cpu.Execute(*memory, console, &hooks);
+  EXPECT_EQ(journal.Size(), 8u);
+  StepJournal::Undone u;
+  for (int i = 0; i < 8; ++i) EXPECT_TRUE(journal.StepBack(cpu, *memory, u));
+  EXPECT_FALSE(journal.StepBack(cpu, *memory, u));
+  EXPECT_EQ(cpu.GetRegister(1), 6);  // 12 steps remain done: six ADDs
+
+  // INs of 100 characters each: a budget for about two of them.
+  ProgramImage echo = EchoProgram();
+  echo.words[0x8] = 0x6400;  // RET -> JUMP MAIN
+  echo.words.insert(echo.words.begin() + 9, 0x0100);
+  ASSERT_TRUE(LoadProgram(echo.Write("inputs"), false, cpu, *memory, loaded, ui));
+  StepJournal small(64, 2 * (100 * sizeof(Word) + 100) + 2 * 200);
+  hooks.journal = &small;
+  for (int i = 0; i < 5; ++i) console.lines.push_back(std::string(100, 'a' + i));
+  for (int i = 0; i < 25; ++i) cpu.Execute(*memory, console, &hooks);  // five rounds: LAD LAD IN OUT JUMP
+  EXPECT_LE(small.InputBytes(), 2 * (100 * sizeof(Word) + 100) + 2 * 200);
+  int inputsUndone = 0;
+  while (small.StepBack(cpu, *memory, u)) inputsUndone += u.input;
+  EXPECT_GE(inputsUndone, 1);
+  EXPECT_LT(inputsUndone, 5);
+  // Where it stopped, the IN's words are those of an IN that was kept.
+  EXPECT_EQ(cpu.GetPR(), 0x0106);  // just after the oldest IN that can still be undone
+}
+
+}  // namespace
+}  // namespace tolvane::debugger
