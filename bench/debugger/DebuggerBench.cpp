@@ -66,6 +66,14 @@ class NullSink : public MessageSink {
   void AppendMessageLine(const std::string&) override {}
 };
 
+std::string WriteProgram(const char* name, const LoadModule& m, const SymbolTable& symbols) {
+  std::string p = (std::filesystem::temp_directory_path() / name).string();
+  NullSink sink;
+  WriteLoadModule(p, m, sink);
+  WriteSymbolFile(ChangeExtension(p, ".sym"), symbols, sink);
+  return p;
+}
+
 // 32 rounds of a 65536-step inner loop: about 4.2 million instructions.
 const std::string& CountingProgram() {
   static const std::string path = [] {
@@ -84,26 +92,52 @@ const std::string& CountingProgram() {
     m.stackLimit = 0x111;
     m.initialSp = 0x211;
     m.dataAddresses = {0x110};
-    std::string p = (std::filesystem::temp_directory_path() / "tolvane_bench_count.exe").string();
-    NullSink sink;
-    WriteLoadModule(p, m, sink);
-    WriteSymbolFile(ChangeExtension(p, ".sym"), {{"ONE", 0x110}}, sink);
-    return p;
+    return WriteProgram("tolvane_bench_count.exe", m, {{"ONE", 0x110}});
   }();
   return path;
 }
 
-std::uint64_t PlainInstructions() {
+// The same rounds with a store and a call in the inner loop (every instruction
+// but the jump writes memory or the stack): about 10.5 million instructions.
+const std::string& StoringProgram() {
+  static const std::string path = [] {
+    LoadModule m;
+    m.origin = 0x100;
+    m.start = 0x100;
+    m.image = {0x1220, 0x0020,  // 0100 LAD GR2,32
+               0x1210, 0x0000,  // 0102 OUTER LAD GR1,0
+               0x2310, 0x0112,  // 0104 INNER SUBL GR1,ONE
+               0x1110, 0x0113,  // 0106 ST GR1,RES
+               0x8000, 0x0111,  // 0108 CALL SUB
+               0x6200, 0x0104,  // 010A JNZ INNER
+               0x2120, 0x0112,  // 010C SUBA GR2,ONE
+               0x6200, 0x0102,  // 010E JNZ OUTER
+               0x8100,          // 0110 RET
+               0x8100,          // 0111 SUB RET
+               0x0001,          // 0112 ONE DC 1
+               0x0000};         // 0113 RES DS 1
+    m.stackLimit = 0x114;
+    m.initialSp = 0x214;
+    m.dataAddresses = {0x112, 0x113};
+    return WriteProgram("tolvane_bench_store.exe", m, {{"SUB", 0x111}, {"ONE", 0x112}, {"RES", 0x113}});
+  }();
+  return path;
+}
+
+const std::string& Program(std::int64_t which) { return which == 0 ? CountingProgram() : StoringProgram(); }
+
+std::uint64_t PlainInstructions(const std::string& path) {
   NullUi ui;
   NullConsole console;
   CCpu cpu;
   auto memory = std::make_unique<Memory>();
   LoadedProgram program;
-  LoadProgram(CountingProgram(), false, cpu, *memory, program, ui);
+  LoadProgram(path, false, cpu, *memory, program, ui);
   return RunToEnd(cpu, *memory, console).steps;
 }
 
-// The machine's plain run, as RunProgram uses it (turns every 4096 instructions).
+// The machine's plain run, as RunProgram uses it (turns every 4096
+// instructions). Argument: 0 the counting program, 1 the storing one.
 void BM_PlainRun(benchmark::State& state) {
   NullUi ui;
   NullConsole console;
@@ -111,28 +145,30 @@ void BM_PlainRun(benchmark::State& state) {
   ec.SetShowRegistersAfterRun(false);
   BuildOptions options;
   options.symbolicDebug = 0;
+  const std::string& path = Program(state.range(0));
   for (auto _ : state) {
     // Loading is part of RunProgram; BM_LoadOnly shows its share.
-    if (!ec.RunProgram(CountingProgram(), options)) state.SkipWithError("run failed");
+    if (!ec.RunProgram(path, options)) state.SkipWithError("run failed");
   }
-  state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * PlainInstructions()));
+  state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * PlainInstructions(path)));
 }
-BENCHMARK(BM_PlainRun)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PlainRun)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 // GO with two enabled breakpoints that are never reached, through a UI that
-// does nothing; argument 1: with the Back Step recording (as debugging always
-// runs), 0: without it.
+// does nothing. Arguments: the program (as above); 1 with the Back Step
+// recording (as debugging always runs), 0 without it.
 void BM_GoWithBreakpoints(benchmark::State& state) {
   NullUi ui;
   NullConsole console;
   ExecutionControl ec(ui, console);
   ec.SetShowRegistersAfterRun(false);
-  ec.SetRecording(state.range(0) != 0);
+  ec.SetRecording(state.range(1) != 0);
   BuildOptions options;
   options.symbolicDebug = 0;
+  const std::string& path = Program(state.range(0));
   for (auto _ : state) {
     state.PauseTiming();
-    ec.StartDebugging(CountingProgram(), options);
+    ec.StartDebugging(path, options);
     if (ec.Breakpoints().Count() == 0) {
       ec.Breakpoints().AddRow(0x0300, "");
       ec.Breakpoints().AddRow(0x0400, "");
@@ -140,9 +176,9 @@ void BM_GoWithBreakpoints(benchmark::State& state) {
     state.ResumeTiming();
     if (!ec.Go() || ec.DebuggingActive()) state.SkipWithError("go did not run to the end");
   }
-  state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * PlainInstructions()));
+  state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * PlainInstructions(path)));
 }
-BENCHMARK(BM_GoWithBreakpoints)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_GoWithBreakpoints)->ArgsProduct({{0, 1}, {0, 1}})->Unit(benchmark::kMillisecond);
 
 // Loading alone, for reading the two figures above.
 void BM_LoadOnly(benchmark::State& state) {
