@@ -102,7 +102,7 @@ class BackStepTest : public QObject {
     QCOMPARE(console->Text().count("HELLO"), 1);
     QVERIFY(console->Text().endsWith(QStringLiteral("HELLO\n>")));
     QCOMPARE(f.shell.Debug()->UnAssemblePane()->currentIndex().row(), Core(f).FindRowOfAddress(out));
-    QCOMPARE(f.shell.Debug()->RegisterField(QStringLiteral("PR"))->text().left(4), QString::asprintf("%04X", out));
+    QCOMPARE(f.shell.Debug()->RegisterField(QStringLiteral("editPR"))->text().left(4), QString::asprintf("%04X", out));
 
     // Back to the IN (through the RPOP/LAD words between): BUF is empty again, as the dump shows.
     while (Core(f).Cpu().GetPR() != in && Core(f).BackStepsAvailable() > 0) f.Main()->RunCommand("mnuBackStep");
