@@ -7,6 +7,7 @@
 #include "debugger/Formats.h"
 #include "debugger/TextChecks.h"
 #include "machine/Cpu.h"
+#include "machine/StepJournal.h"
 
 namespace tolvane::debugger {
 
@@ -84,9 +85,13 @@ Bytes ExecutionControl::ReplayConsole::ConsoleReadLine() {
 // ---- construction and small helpers ----
 
 ExecutionControl::ExecutionControl(DebuggerUiPort& ui, ConsolePort& console)
-    : ui_(ui), console_(console), hooks_(*this), endEnabler_(*this) {
+    : ui_(ui), console_(console), journal_(std::make_unique<StepJournal>()), hooks_(*this), endEnabler_(*this) {
   disassembler_.Attach(memory_.data(), &symbols_);
 }
+
+ExecutionControl::~ExecutionControl() = default;
+
+std::size_t ExecutionControl::BackStepsAvailable() const { return journal_->Size(); }
 
 void ExecutionControl::SetCommandEnabled(Command c, bool on) {
   enabled_[static_cast<std::size_t>(c)] = on;
@@ -173,29 +178,29 @@ void ExecutionControl::ReinitializeIfEnded() {
   if (cpu_.GetPR() != kProgramEndAddress) return;
   // Back Step over the final RET undoes this restart with it.
   const Word pushedAt = static_cast<Word>(program_.header.initialSp - 1);
-  if (hooks_.journal) journal_.RecordRestart(cpu_, pushedAt, memory_[pushedAt]);
+  if (hooks_.journal) journal_->RecordRestart(cpu_, pushedAt, memory_[pushedAt]);
   cpu_.Initialize(memory_, program_.header.start, program_.header.initialSp, program_.header.stackLimit);
 }
 
 void ExecutionControl::SetRecording(bool on) {
   recording_ = on;
-  if (!on) journal_.Clear();
-  hooks_.journal = on && debuggingActive_ ? &journal_ : nullptr;
+  if (!on) journal_->Clear();
+  hooks_.journal = on && debuggingActive_ ? journal_.get() : nullptr;
   UpdateBackStep();
 }
 
 void ExecutionControl::UpdateBackStep() {
-  const bool on = !journal_.Empty() && !goRunning_ && !animateRunning_ && !busy_ && !stepRunning_;
+  const bool on = !journal_->Empty() && !goRunning_ && !animateRunning_ && !busy_ && !stepRunning_;
   if (on != IsEnabled(Command::BackStep)) SetCommandEnabled(Command::BackStep, on);
 }
 
 std::size_t ExecutionControl::BackStep(std::size_t count) {
-  if (IsExecuting() || stepRunning_ || ui_.ConsoleInputPending() || journal_.Empty()) return 0;
+  if (IsExecuting() || stepRunning_ || ui_.ConsoleInputPending() || journal_->Empty()) return 0;
   ui_.ShowDebugWindow();
   TakeStop();  // the change marks show what going back changed
   std::size_t undone = 0;
   StepJournal::Undone u;
-  while (undone < count && journal_.StepBack(cpu_, memory_, u)) {
+  while (undone < count && journal_->StepBack(cpu_, memory_, u)) {
     ++undone;
     if (u.input) replay_.push_front(u.line);
     for (int i = 0; i < u.outputs; ++i) console_.ConsoleWithdrawOutput();
@@ -204,7 +209,7 @@ std::size_t ExecutionControl::BackStep(std::size_t count) {
     // Back from the end (or from End Program): the program is live again.
     debuggingActive_ = true;
     endRequested_ = false;
-    hooks_.journal = recording_ ? &journal_ : nullptr;
+    hooks_.journal = recording_ ? journal_.get() : nullptr;
     Enable({Command::End, Command::Go, Command::Animate, Command::Trace, Command::Step, Command::BreakPoint,
             Command::Watch, Command::JumpPopups, Command::WatchPopup},
            true);
@@ -221,7 +226,7 @@ bool ExecutionControl::Load(const std::string& fileName, const BuildOptions& opt
   endRequested_ = false;
   // A new load ends what Back Step could undo.
   hooks_.journal = nullptr;
-  journal_.Clear();
+  journal_->Clear();
   replay_.clear();
   UpdateBackStep();
   rebuildPending_ = false;
@@ -343,7 +348,7 @@ bool ExecutionControl::StartDebugging(const std::string& fileName, const BuildOp
   watches_.RefreshWatches(memory_.data());
   ui_.RefreshWatches();
   debuggingActive_ = true;
-  hooks_.journal = recording_ ? &journal_ : nullptr;
+  hooks_.journal = recording_ ? journal_.get() : nullptr;
   hooks_.unAsmTracking = false;
   hooks_.memoryChanged = false;
   endRequested_ = false;

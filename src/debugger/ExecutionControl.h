@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <string>
 
 #include "common/BuildOptions.h"
@@ -22,8 +23,11 @@
 #include "debugger/Watches.h"
 #include "machine/Cpu.h"
 #include "machine/Loader.h"
-#include "machine/StepJournal.h"
 #include "machine/Svc.h"
+
+namespace tolvane {
+class StepJournal;
+}
 
 namespace tolvane::debugger {
 
@@ -159,6 +163,7 @@ class ExecutionControl {
   ExecutionControl(DebuggerUiPort& ui, ConsolePort& console);
   ExecutionControl(const ExecutionControl&) = delete;
   ExecutionControl& operator=(const ExecutionControl&) = delete;
+  ~ExecutionControl();
 
   // ---- commands ----
   // The plain run: load and run to the end without the debugger, at most
@@ -188,7 +193,7 @@ class ExecutionControl {
   // recorded, or a run or input is in progress).
   std::size_t BackStep(std::size_t count = 1);
   // Instructions that Back Step can undo now.
-  std::size_t BackStepsAvailable() const { return journal_.Size(); }
+  std::size_t BackStepsAvailable() const;
   // Recording of executed instructions for Back Step (on while debugging;
   // off only for measuring what it costs).
   void SetRecording(bool on);
@@ -367,7 +372,7 @@ class ExecutionControl {
   ConsolePort& console_;
   std::deque<Bytes> replay_;  // lines of undone INs, the next one first
   ReplayConsole machineConsole_{console_, replay_};
-  StepJournal journal_;
+  std::unique_ptr<StepJournal> journal_;
   bool recording_ = true;
   Hooks hooks_;
   EndEnabler endEnabler_;

@@ -15,7 +15,8 @@ StepJournal::~StepJournal() = default;
 
 void StepJournal::Clear() {
   head_ = 0;
-  size_ = 0;
+  highWater_ = 0;
+  tail_ = 0;
   inputs_.clear();
   inputBytes_ = 0;
 }
@@ -24,7 +25,7 @@ void StepJournal::DropOldestInput() {
   const InputUndo& oldest = inputs_.front();
   // Steps up to and including this IN can no longer be undone.
   const std::uint64_t firstKept = oldest.step + 1;
-  if (head_ - size_ < firstKept) size_ = head_ > firstKept ? static_cast<std::size_t>(head_ - firstKept) : 0;
+  if (tail_ < firstKept) tail_ = firstKept;
   inputBytes_ -= oldest.Footprint();
   inputs_.pop_front();
 }
@@ -45,7 +46,7 @@ void StepJournal::AfterInput(const Memory& memory) {
     inputBytes_ -= inputs_.back().Footprint();
     inputs_.pop_back();
   }
-  while (!inputs_.empty() && inputs_.front().step < head_ - size_) {
+  while (!inputs_.empty() && inputs_.front().step < head_ - Records()) {
     inputBytes_ -= inputs_.front().Footprint();
     inputs_.pop_front();
   }
@@ -104,14 +105,14 @@ void StepJournal::Apply(const Record& rec, CCpu& cpu, Memory& memory, Undone& un
 
 bool StepJournal::StepBack(CCpu& cpu, Memory& memory, Undone& undone) {
   undone = Undone{};
-  if (size_ == 0) return false;
+  if (Records() == 0) return false;
+  KeepHighWater();
   for (;;) {
     --head_;
-    --size_;
     const Record rec = ring_[head_ & mask_];
     Apply(rec, cpu, memory, undone);
     // A continuation without its step (dropped by the budget) ends here as well.
-    if (!(rec.kind & kContinuation) || size_ == 0) return true;
+    if (!(rec.kind & kContinuation) || Records() == 0) return true;
   }
 }
 

@@ -60,17 +60,18 @@ class StepJournal {
   // Steps that can be undone. A continuation is part of the step before it;
   // only the newest record can be one (the program has ended after it).
   std::size_t Size() const {
-    return size_ - (size_ != 0 && (ring_[(head_ - 1) & mask_].kind & kContinuation) ? 1 : 0);
+    const std::uint64_t n = Records();
+    return static_cast<std::size_t>(n - (n != 0 && (ring_[(head_ - 1) & mask_].kind & kContinuation) ? 1 : 0));
   }
-  bool Empty() const { return size_ == 0; }
+  bool Empty() const { return Records() == 0; }
 
   // ---- recording (the machine) ----
   // A new record for the instruction about to execute, filled with the
-  // registers before it; the caller adds its kind and word.
+  // registers before it; the caller adds its kind and word. (This is all the
+  // recording does for most instructions, so it keeps no count: see Records.)
   Record* Begin(Word pr, Word fr, Word sp, std::uint8_t r, Word gr) {
     Record* rec = &ring_[head_ & mask_];
     ++head_;
-    if (size_ <= mask_) ++size_;
     rec->pr = pr;
     rec->fr = fr;
     rec->sp = sp;
@@ -81,8 +82,8 @@ class StepJournal {
   }
   // The instruction did not execute (stack overflow, undefined word).
   void Cancel() {
+    KeepHighWater();
     --head_;
-    --size_;
   }
   // Around an IN: the words it may overwrite, before; what it read, after.
   void BeforeInput(const Memory& memory, Word gr1, Word gr2);
@@ -113,12 +114,26 @@ class StepJournal {
     std::size_t Footprint() const { return sizeof(InputUndo) + oldChars.capacity() * sizeof(Word) + line.capacity(); }
   };
   void Apply(const Record& rec, CCpu& cpu, Memory& memory, Undone& undone);
+  // Before head_ moves back: a slot holds the record of the highest index
+  // written to it, so what lies more than a ring below the highest head is gone.
+  void KeepHighWater() {
+    if (head_ > highWater_) highWater_ = head_;
+  }
+  // Records that can be undone: from the oldest still in the ring (and not
+  // dropped with an IN) to the newest at head_ - 1.
+  std::uint64_t Records() const {
+    const std::uint64_t top = head_ > highWater_ ? head_ : highWater_;
+    std::uint64_t oldest = top > mask_ + 1 ? top - (mask_ + 1) : 0;
+    if (oldest < tail_) oldest = tail_;
+    return head_ > oldest ? head_ - oldest : 0;
+  }
   void DropOldestInput();
 
   std::unique_ptr<Record[]> ring_;
   std::uint64_t mask_;
-  std::uint64_t head_ = 0;  // index of the next record
-  std::size_t size_ = 0;    // records that can be undone, the newest at head_ - 1
+  std::uint64_t head_ = 0;       // index of the next record
+  std::uint64_t highWater_ = 0;  // the highest head_ since the last Clear (see KeepHighWater)
+  std::uint64_t tail_ = 0;       // records below this index were dropped with an IN
   std::size_t inputBudget_;
   std::size_t inputBytes_ = 0;
   std::deque<InputUndo> inputs_;
