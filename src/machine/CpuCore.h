@@ -95,9 +95,9 @@ inline constexpr std::array<bool, 256> kHasAddressOperand = [] {
 static_assert(
     [] {
       for (unsigned code = 0; code < 256; ++code) {
-        const InstructionDef* d = MachineInstruction(code);
-        if ((d != nullptr) != (kHandlerOfCode[code] != Handler::Undefined)) return false;
-        if (d && kHasAddressOperand[code] != (d->words == 2)) return false;
+        const int row = MachineIndex(code);
+        if ((row >= 0) != (kHandlerOfCode[code] != Handler::Undefined)) return false;
+        if (row >= 0 && kHasAddressOperand[code] != (kInstructionSet[row].words == 2)) return false;
       }
       return true;
     }(),
@@ -113,9 +113,10 @@ struct DecodeInfo {
 inline constexpr std::array<DecodeInfo, 256> kDecodeInfo = [] {
   std::array<DecodeInfo, 256> t{};
   for (unsigned code = 0; code < 256; ++code) {
-    const InstructionDef* d = MachineInstruction(code);
-    if (d == nullptr) continue;
-    t[code] = {kHandlerOfCode[code], UsesR(d->form), UsesX(d->form), kHasAddressOperand[code]};
+    const int row = MachineIndex(code);
+    if (row < 0) continue;
+    const OperandForm form = kInstructionSet[row].form;
+    t[code] = {kHandlerOfCode[code], UsesR(form), UsesX(form), kHasAddressOperand[code]};
   }
   return t;
 }();
