@@ -278,11 +278,13 @@ Exit RunEngine(CCpu& cpu, Memory& memory, ConsolePort& console, MachineHooks* ho
     }                                    \
     TOLVANE_NEXT();                      \
   } while (0)
-  // A store: the word, and the decodes that read it (the instruction at the
-  // address, and a two-word one just before it). Those are decoded again at
-  // once: code that rewrites itself does so on every pass, and a decode here
-  // is cheaper than a detour through NotDecoded on the next pass. Words never
-  // executed (data, the stack) have no decode and cost only the tests.
+  // A store: the word, and the decodes that read it. The instruction at the
+  // address is decoded again at once: code that rewrites itself does so on
+  // every pass, and a decode here is cheaper than a detour through NotDecoded
+  // on the next pass. A two-word instruction just before it only gets the new
+  // word as its address word; its first word, which decides everything else,
+  // is unchanged. Words never executed (data, the stack) have no decode and
+  // cost only the tests.
 #define TOLVANE_STORE(address, value)                        \
   do {                                                       \
     const Word at_ = (address);                              \
@@ -291,7 +293,7 @@ Exit RunEngine(CCpu& cpu, Memory& memory, ConsolePort& console, MachineHooks* ho
     if (dc[at_].handler != Handler::NotDecoded) [[unlikely]] \
       Decode(dc, mem, at_);                                  \
     if (dc[before_].readsNext) [[unlikely]]                  \
-      Decode(dc, mem, before_);                              \
+      dc[before_].adr = mem[at_];                            \
   } while (0)
   // A handler with an address operand, twice: the direct form, where the
   // effective address `ea` is the address word, and the indexed form.
