@@ -96,9 +96,9 @@ inline constexpr std::array<bool, 256> kHasAddressOperand = [] {
 static_assert(
     [] {
       for (unsigned code = 0; code < 256; ++code) {
-        const InstructionDef* d = MachineInstruction(code);
-        if ((d != nullptr) != (kHandlerOfCode[code] != Handler::Undefined)) return false;
-        if (d && kHasAddressOperand[code] != (d->words == 2)) return false;
+        const int row = MachineIndex(code);
+        if ((row >= 0) != (kHandlerOfCode[code] != Handler::Undefined)) return false;
+        if (row >= 0 && kHasAddressOperand[code] != (kInstructionSet[row].words == 2)) return false;
       }
       return true;
     }(),
@@ -114,9 +114,10 @@ struct DecodeInfo {
 inline constexpr std::array<DecodeInfo, 256> kDecodeInfo = [] {
   std::array<DecodeInfo, 256> t{};
   for (unsigned code = 0; code < 256; ++code) {
-    const InstructionDef* d = MachineInstruction(code);
-    if (d == nullptr) continue;
-    t[code] = {kHandlerOfCode[code], UsesR(d->form), UsesX(d->form), kHasAddressOperand[code]};
+    const int row = MachineIndex(code);
+    if (row < 0) continue;
+    const OperandForm form = kInstructionSet[row].form;
+    t[code] = {kHandlerOfCode[code], UsesR(form), UsesX(form), kHasAddressOperand[code]};
   }
   return t;
 }();
@@ -291,11 +292,13 @@ Exit RunEngine(CCpu& cpu, Memory& memory, ConsolePort& console, MachineHooks* ho
     }                                    \
     TOLVANE_NEXT();                      \
   } while (0)
-  // A store: the word, and the decodes that read it (the instruction at the
-  // address, and a two-word one just before it). Those are decoded again at
-  // once: code that rewrites itself does so on every pass, and a decode here
-  // is cheaper than a detour through NotDecoded on the next pass. Words never
-  // executed (data, the stack) have no decode and cost only the tests.
+  // A store: the word, and the decodes that read it. The instruction at the
+  // address is decoded again at once: code that rewrites itself does so on
+  // every pass, and a decode here is cheaper than a detour through NotDecoded
+  // on the next pass. A two-word instruction just before it only gets the new
+  // word as its address word; its first word, which decides everything else,
+  // is unchanged. Words never executed (data, the stack) have no decode and
+  // cost only the tests.
 #define TOLVANE_STORE(address, value)                        \
   do {                                                       \
     const Word at_ = (address);                              \
@@ -311,7 +314,7 @@ Exit RunEngine(CCpu& cpu, Memory& memory, ConsolePort& console, MachineHooks* ho
     if (dc[at_].handler != Handler::NotDecoded) [[unlikely]] \
       Decode(dc, mem, at_);                                  \
     if (dc[before_].readsNext) [[unlikely]]                  \
-      Decode(dc, mem, before_);                              \
+      dc[before_].adr = mem[at_];                            \
   } while (0)
   // A handler with an address operand, twice: the direct form, where the
   // effective address `ea` is the address word, and the indexed form.
