@@ -11,25 +11,9 @@ namespace tolvane::debugger {
 namespace {
 
 using testing::DebuggerFixture;
+using testing::EchoProgram;
+using testing::ForeverProgram;
 using testing::ProgramImage;
-
-// MAIN LAD GR1,BUF / LAD GR2,LEN / SVC 1 / SVC 2 / RET, BUF 0110H-011FH, LEN 0120H.
-ProgramImage EchoProgram() {
-  ProgramImage p;
-  p.words = {0x1210, 0x0110, 0x1220, 0x0120, 0xF000, 0x0001, 0xF000, 0x0002, 0x8100};
-  p.words.resize(0x21, 0);
-  p.symbols = {{"MAIN", 0x100}, {"BUF", 0x110}, {"LEN", 0x120}};
-  for (Word a = 0x110; a <= 0x120; ++a) p.data.push_back(a);
-  return p;
-}
-
-// Counts in GR1 forever.
-ProgramImage ForeverProgram() {
-  ProgramImage p;
-  p.words = {0x2010, 0x0104, 0x6400, 0x0100, 0x0001};
-  p.data = {0x104};
-  return p;
-}
 
 // A machine run from the load, for comparison: `steps` instructions as the
 // journal counts them (an overflowing or undefined one is no step).
@@ -75,32 +59,10 @@ class BackStepTest : public DebuggerFixture {
 // state after the first count - N steps of a fresh run; going forward again
 // takes the undone INs' lines without asking and arrives where it was.
 TEST_F(BackStepTest, GoingBackEqualsAShorterFreshRun) {
-  static const Word kOps[] = {0x10, 0x11, 0x12, 0x14, 0x20, 0x21, 0x22, 0x23, 0x24, 0x25, 0x26, 0x27, 0x30,
-                              0x31, 0x32, 0x34, 0x35, 0x36, 0x40, 0x41, 0x44, 0x45, 0x50, 0x51, 0x52, 0x53,
-                              0x61, 0x62, 0x63, 0x64, 0x65, 0x66, 0x70, 0x71, 0x80, 0x81, 0x00, 0xF0};
-  std::uint32_t seed = 77;
-  auto next = [&] {
-    seed = seed * 1664525u + 1013904223u;
-    return seed >> 8;
-  };
+  testing::RandomWords next(77);
   int withInput = 0, withOutput = 0, ended = 0;
   for (int round = 0; round < 40; ++round) {
-    ProgramImage p;
-    p.stack = 0x40;
-    for (int i = 0; i < 0x80; ++i) {
-      if (next() % 10 == 0) {  // IN or OUT, wherever GR1 and GR2 point
-        p.words.push_back(0xF000);
-        p.words.push_back(static_cast<Word>(1 + next() % 2));
-        continue;
-      }
-      Word first = static_cast<Word>(kOps[next() % (sizeof kOps / sizeof kOps[0])] << 8 | (next() & 0x77));
-      p.words.push_back(first);
-      if (InstructionWords(first) == 2)
-        p.words.push_back(next() % 8 == 0 ? static_cast<Word>(next() & 3)
-                                          : static_cast<Word>(0x100 + 2 * (next() % 0x80)));
-      else
-        p.words.push_back(0);
-    }
+    ProgramImage p = testing::RandomProgram(next, 10);
     std::deque<std::string> lines;
     for (int i = 0; i < 40; ++i) {
       std::string l;

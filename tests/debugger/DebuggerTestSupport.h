@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "common/InstructionSet.h"
 #include "common/MessageSink.h"
 #include "debugger/ExecutionControl.h"
 #include "link/LoadModule.h"
@@ -179,6 +180,64 @@ struct ProgramImage {
     return exe;
   }
 };
+
+// Reads a line into BUF and writes it back.
+inline ProgramImage EchoProgram() {
+  ProgramImage p;
+  p.words = {0x1210, 0x0110, 0x1220, 0x0120, 0xF000, 0x0001, 0xF000, 0x0002, 0x8100};
+  p.words.resize(0x21, 0);  // BUF 0110H-011FH, LEN 0120H
+  p.symbols = {{"MAIN", 0x100}, {"BUF", 0x110}, {"LEN", 0x120}};
+  for (Word a = 0x110; a <= 0x120; ++a) p.data.push_back(a);
+  return p;
+}
+
+// Counts in GR1 forever.
+inline ProgramImage ForeverProgram() {
+  ProgramImage p;
+  p.words = {0x2010, 0x0104, 0x6400, 0x0100, 0x0001};
+  p.data = {0x104};
+  return p;
+}
+
+// A reproducible stream of pseudo-random numbers (24 bits each).
+class RandomWords {
+ public:
+  explicit RandomWords(std::uint32_t seed) : seed_(seed) {}
+  std::uint32_t operator()() {
+    seed_ = seed_ * 1664525u + 1013904223u;
+    return seed_ >> 8;
+  }
+
+ private:
+  std::uint32_t seed_;
+};
+
+// A random program of 0x80 two-word slots from 0100H: an instruction and its
+// address (inside the program, on a slot, so that jumps land on instructions),
+// or a one-word instruction and a NOP. With `ioEvery`, about one slot in that
+// many is an IN or an OUT (wherever GR1 and GR2 point then).
+inline ProgramImage RandomProgram(RandomWords& next, unsigned ioEvery = 0) {
+  static const Word kOps[] = {0x10, 0x11, 0x12, 0x14, 0x20, 0x21, 0x22, 0x23, 0x24, 0x25, 0x26, 0x27, 0x30,
+                              0x31, 0x32, 0x34, 0x35, 0x36, 0x40, 0x41, 0x44, 0x45, 0x50, 0x51, 0x52, 0x53,
+                              0x61, 0x62, 0x63, 0x64, 0x65, 0x66, 0x70, 0x71, 0x80, 0x81, 0x00, 0xF0};
+  ProgramImage p;
+  p.stack = 0x40;
+  for (int i = 0; i < 0x80; ++i) {
+    if (ioEvery && next() % ioEvery == 0) {
+      p.words.push_back(0xF000);
+      p.words.push_back(static_cast<Word>(1 + next() % 2));
+      continue;
+    }
+    Word first = static_cast<Word>(kOps[next() % (sizeof kOps / sizeof kOps[0])] << 8 | (next() & 0x77));
+    p.words.push_back(first);
+    if (InstructionWords(first) == 2)
+      p.words.push_back(next() % 8 == 0 ? static_cast<Word>(next() & 3)
+                                        : static_cast<Word>(0x100 + 2 * (next() % 0x80)));
+    else
+      p.words.push_back(0);
+  }
+  return p;
+}
 
 // The fixture most tests share: a UI, a console and execution control over them.
 class DebuggerFixture : public ::testing::Test {

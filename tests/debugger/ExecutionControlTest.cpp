@@ -12,6 +12,8 @@ namespace tolvane::debugger {
 namespace {
 
 using testing::DebuggerFixture;
+using testing::EchoProgram;
+using testing::ForeverProgram;
 using testing::ProgramImage;
 
 // MAIN: sums 3+2+1 into RES, then calls SUB, which calls SUB2.
@@ -38,24 +40,6 @@ ProgramImage SumProgram() {
                {"ONE", 0x116},  {"RES", 0x117},  {"=1", 0x116}};
   p.data = {0x116, 0x117};
   return p;  // StackLimit 0118H, initial SP 0128H
-}
-
-// Reads a line into BUF and writes it back.
-ProgramImage EchoProgram() {
-  ProgramImage p;
-  p.words = {0x1210, 0x0110, 0x1220, 0x0120, 0xF000, 0x0001, 0xF000, 0x0002, 0x8100};
-  p.words.resize(0x21, 0);  // BUF 0110H-011FH, LEN 0120H
-  p.symbols = {{"MAIN", 0x100}, {"BUF", 0x110}, {"LEN", 0x120}};
-  for (Word a = 0x110; a <= 0x120; ++a) p.data.push_back(a);
-  return p;
-}
-
-// Counts in GR1 forever.
-ProgramImage ForeverProgram() {
-  ProgramImage p;
-  p.words = {0x2010, 0x0104, 0x6400, 0x0100, 0x0001};
-  p.data = {0x104};
-  return p;
 }
 
 // CALL FOREVER, a routine that never returns.
@@ -470,32 +454,13 @@ TEST_F(ExecutionControlTest, PushPatchesTheStackRowOnly) {
 // must leave exactly the state the machine's plain run leaves after as many
 // instructions.
 TEST_F(ExecutionControlTest, GoAgreesWithThePlainRun) {
-  static const Word kOps[] = {0x10, 0x11, 0x12, 0x14, 0x20, 0x21, 0x22, 0x23, 0x24, 0x25, 0x26, 0x27, 0x30,
-                              0x31, 0x32, 0x34, 0x35, 0x36, 0x40, 0x41, 0x44, 0x45, 0x50, 0x51, 0x52, 0x53,
-                              0x61, 0x62, 0x63, 0x64, 0x65, 0x66, 0x70, 0x71, 0x80, 0x81, 0x00, 0xF0};
-  std::uint32_t seed = 2024;
-  auto next = [&] {
-    seed = seed * 1664525u + 1013904223u;
-    return seed >> 8;
-  };
+  testing::RandomWords random(2024);
   for (int round = 0; round < 30; ++round) {
-    ProgramImage p;
-    p.stack = 0x40;
-    // Two-word slots: an instruction and its address (inside the program, on a
-    // slot, so that jumps land on instructions), or a one-word instruction and a NOP.
-    for (int i = 0; i < 0x80; ++i) {
-      Word first = static_cast<Word>(kOps[next() % (sizeof kOps / sizeof kOps[0])] << 8 | (next() & 0x77));
-      p.words.push_back(first);
-      if (InstructionWords(first) == 2)
-        p.words.push_back(next() % 8 == 0 ? static_cast<Word>(next() & 3)
-                                          : static_cast<Word>(0x100 + 2 * (next() % 0x80)));
-      else
-        p.words.push_back(0);
-    }
+    ProgramImage p = testing::RandomProgram(random);
     std::string exe = p.Write("random" + std::to_string(round));
     ASSERT_TRUE(ec.StartDebugging(exe, options));
     // Every other round a breakpoint somewhere in the program may stop it first.
-    if (round % 2) ec.Breakpoints().AddRow(static_cast<Word>(0x100 + 2 * (next() % 0x80)), "");
+    if (round % 2) ec.Breakpoints().AddRow(static_cast<Word>(0x100 + 2 * (random() % 0x80)), "");
     ui.turns = 0;
     ui.onTurn = [&] {
       if (ui.turns == 3) ec.Pause();
