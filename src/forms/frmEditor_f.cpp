@@ -10,16 +10,18 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QPlainTextDocumentLayout>
-#include <QSaveFile>
 #include <QStatusBar>
 #include <QStringDecoder>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTextBlock>
 #include <QVBoxLayout>
+#include <cstring>
 
+#include "common/AtomicFile.h"
 #include "common/Cp932.h"
 #include "forms/DialogPort.h"
+#include "forms/FileNames.h"
 #include "forms/UiFonts.h"
 
 namespace tolvane::forms {
@@ -400,15 +402,12 @@ bool TfrmEditor::WriteFile(int i, const QString& path) {
                       U(u8"はShift-JIS(CP932)で表せません。"));
     return false;
   }
-  QSaveFile file(path);
-  if (!file.open(QIODevice::WriteOnly)) {
-    Dialogs().ShowPlain(QStringLiteral("%1: %2").arg(path, file.errorString()));
-    return false;
-  }
-  if (file.write(bytes.data(), static_cast<qint64>(bytes.size())) != static_cast<qint64>(bytes.size()) ||
-      !file.commit()) {
-    Dialogs().ShowPlain(QStringLiteral("%1: %2").arg(path, file.errorString()));
-    file.cancelWriting();
+  // The old file stays as it was unless every byte reached the disk: a full
+  // disk must never leave an empty file behind a page that counts as saved.
+  int error = 0;
+  if (!WriteFileAtomically(FileNameBytes(path), bytes, {.followLink = true, .keepMode = true, .sync = true}, &error)) {
+    Dialogs().ShowPlain(path + U(u8"を保存できません。(") + QString::fromLocal8Bit(std::strerror(error)) +
+                        QStringLiteral(")"));
     return false;
   }
   return true;
