@@ -9,6 +9,8 @@
 #include <chrono>
 #include <cstdlib>
 
+#include "common/Cp932.h"
+
 namespace tolvane {
 namespace {
 
@@ -74,6 +76,12 @@ bool AtomicFile::Open(const std::string& path) {
       target_ = resolved;
       std::free(resolved);
     }
+  }
+  // A folder by that name cannot be replaced by a file: refused at once, as
+  // opening it for writing would be.
+  if (::lstat(target_.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+    error_ = EISDIR;
+    return false;
   }
   std::string base = BaseOf(target_);
   if (base.size() > kMaxBaseBytes) base.resize(kMaxBaseBytes);
@@ -177,5 +185,7 @@ bool SameFile(const std::string& a, const std::string& b) {
   if (::stat(a.c_str(), &sa) != 0 || ::stat(b.c_str(), &sb) != 0) return false;
   return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
+
+std::string OutputIsAnInputText() { return J(u8"は入力ファイルと同じファイルのため書き込めません。"); }
 
 }  // namespace tolvane

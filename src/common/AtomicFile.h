@@ -67,4 +67,8 @@ bool WriteFileAtomically(const std::string& path, std::string_view bytes, Atomic
 // symbolic links followed), whatever their spelling.
 bool SameFile(const std::string& a, const std::string& b);
 
+// The tools refuse to write an output that is one of their inputs (a listing
+// name that links to the source, say): " Error:  " + path + this text (CP932).
+std::string OutputIsAnInputText();
+
 }  // namespace tolvane

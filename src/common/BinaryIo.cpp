@@ -4,33 +4,28 @@
 
 namespace tolvane {
 
-BinaryWriter::~BinaryWriter() {
-  if (file_) std::fclose(file_);
-}
-
 bool BinaryWriter::Open(const std::string& path) {
-  file_ = std::fopen(path.c_str(), "wb");
   failed_ = false;
-  return file_ != nullptr;
+  open_ = file_.Open(path);
+  return open_;
 }
 
 void BinaryWriter::PutWord(Word w) {
-  if (!file_) return;
-  unsigned char b[2] = {static_cast<unsigned char>(w >> 8), static_cast<unsigned char>(w & 0xFF)};
-  if (std::fwrite(b, 1, 2, file_) != 2) failed_ = true;
+  if (!open_) return;
+  const char b[2] = {static_cast<char>(w >> 8), static_cast<char>(w & 0xFF)};
+  if (!file_.Write(b, 2)) failed_ = true;
 }
 
 void BinaryWriter::PutString(const std::string& s) {
-  if (!file_) return;
-  if (!s.empty() && std::fwrite(s.data(), 1, s.size(), file_) != s.size()) failed_ = true;
-  if (std::fputc(0, file_) == EOF) failed_ = true;
+  if (!open_) return;
+  // The string and its terminator, c_str() providing the 0 byte.
+  if (!file_.Write(s.c_str(), s.size() + 1)) failed_ = true;
 }
 
 bool BinaryWriter::Close() {
-  if (!file_) return false;
-  bool ok = std::fclose(file_) == 0;
-  file_ = nullptr;
-  return ok && !failed_;
+  if (!open_) return false;
+  open_ = false;
+  return file_.Commit() && !failed_;
 }
 
 namespace {

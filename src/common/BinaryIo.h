@@ -4,28 +4,32 @@
 #include <string>
 #include <vector>
 
+#include "common/AtomicFile.h"
 #include "common/Word.h"
 
 namespace tolvane {
 
 // Writes the primitives shared by .obj, .exe and .sym: big-endian words and
-// 0-terminated CP932 strings.
+// 0-terminated CP932 strings. The file is replaced whole at Close (see
+// AtomicFile): a failed write leaves the old file, a link in its place is
+// replaced rather than written through.
 class BinaryWriter {
  public:
   BinaryWriter() = default;
   BinaryWriter(const BinaryWriter&) = delete;
   BinaryWriter& operator=(const BinaryWriter&) = delete;
-  ~BinaryWriter();
+  ~BinaryWriter() = default;  // an unclosed file is discarded
 
-  bool Open(const std::string& path);  // "wb"
+  bool Open(const std::string& path);
   void PutWord(Word w);
   void PutString(const std::string& s);  // bytes then one 0 byte
-  // True when every write reached the file and the close succeeded.
+  // True when every write reached the file and it replaced the old one.
   bool Close();
   bool WriteFailed() const { return failed_; }
 
  private:
-  std::FILE* file_ = nullptr;
+  AtomicFile file_;
+  bool open_ = false;
   bool failed_ = false;
 };
 

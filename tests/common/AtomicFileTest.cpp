@@ -127,6 +127,11 @@ TEST_F(AtomicFileTest, AFailedWriteKeepsTheOldFile) {
   EXPECT_EQ(file.Error(), ENOENT);
   EXPECT_FALSE(file.Write("x"));
   EXPECT_FALSE(file.Commit());
+  // A folder where the file should go is refused at once, and stays.
+  fs::create_directories(dir_ / "x.lst");
+  EXPECT_FALSE(file.Open(Path("x.lst")));
+  EXPECT_EQ(file.Error(), EISDIR);
+  EXPECT_TRUE(fs::is_directory(dir_ / "x.lst"));
 }
 
 TEST_F(AtomicFileTest, AnUncommittedFileIsDiscarded) {
