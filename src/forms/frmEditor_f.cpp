@@ -1,10 +1,13 @@
 #include "forms/frmEditor_f.h"
 
+#include <sys/stat.h>
+
 #include <QAction>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QFontMetricsF>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
@@ -15,6 +18,7 @@
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTextBlock>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <cstring>
 
@@ -235,6 +239,10 @@ TfrmEditor::TfrmEditor(QWidget* parent) : QDockWidget(parent) {
     });
   }
   connect(pageControl_, &QTabWidget::currentChanged, this, &TfrmEditor::PageControl1Change);
+  // Back from another program, which may have changed an open file.
+  connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
+    if (state == Qt::ApplicationActive) QTimer::singleShot(0, this, &TfrmEditor::CheckFilesChangedOnDisk);
+  });
 }
 
 TfrmEditor::~TfrmEditor() = default;
@@ -286,6 +294,7 @@ void TfrmEditor::EmptyPage(int i) {
   editor->setVisible(false);
   filePaths_[i].clear();
   untitledNames_[i].clear();
+  diskStamps_[i] = offeredStamps_[i] = {};
   SetTabCaption(i, QString());
   pageControl_->setTabVisible(i - 1, false);
 }
@@ -312,6 +321,7 @@ int TfrmEditor::NewFile() {
   SetTabCaption(i, name);
   filePaths_[i] = name;
   untitledNames_[i] = name;
+  diskStamps_[i] = offeredStamps_[i] = {};
   EditorControl* editor = editors_[i];
   editor->clear();
   editor->document()->clearUndoRedoStacks();
@@ -368,6 +378,7 @@ bool TfrmEditor::OpenFile(const QString& path) {
   }
   filePaths_[i] = path;
   untitledNames_[i].clear();
+  diskStamps_[i] = offeredStamps_[i] = StampOf(path);
   SetTabCaption(i, QFileInfo(path).fileName());
   EditorControl* editor = editors_[i];
   editor->viewport()->update();
@@ -414,9 +425,62 @@ bool TfrmEditor::WriteFile(int i, const QString& path) {
 }
 
 bool TfrmEditor::SavePage(int i) {
+  if (!ConfirmOverwriteIfChanged(i, filePaths_[i])) return false;
   if (!WriteFile(i, filePaths_[i])) return false;
+  diskStamps_[i] = offeredStamps_[i] = StampOf(filePaths_[i]);
   editors_[i]->document()->setModified(false);
   return true;
+}
+
+TfrmEditor::DiskStamp TfrmEditor::StampOf(const QString& path) {
+  struct stat st {};
+  DiskStamp stamp;
+  if (::stat(FileNameBytes(path).c_str(), &st) != 0) return stamp;
+  stamp.exists = true;
+  stamp.device = st.st_dev;
+  stamp.inode = st.st_ino;
+  stamp.size = st.st_size;
+  stamp.seconds = st.st_mtim.tv_sec;
+  stamp.nanoseconds = st.st_mtim.tv_nsec;
+  return stamp;
+}
+
+bool TfrmEditor::ConfirmOverwriteIfChanged(int i, const QString& path) {
+  if (path != filePaths_[i] || !diskStamps_[i].exists) return true;
+  const DiskStamp now = StampOf(path);
+  // A file that is gone is simply written again.
+  if (!now.exists || now == diskStamps_[i]) return true;
+  return Dialogs().Ask(BoxKind::Confirm, path + U(u8"は他のプログラムによって変更されています。上書きしますか？"),
+                       BoxButtons::YesNo) == BoxAnswer::Yes;
+}
+
+void TfrmEditor::CheckFilesChangedOnDisk() {
+  if (checkingDisk_) return;
+  checkingDisk_ = true;
+  for (int i = 1; i <= openCount_; ++i) {
+    if (PageUntitled(i) || !diskStamps_[i].exists || PageModified(i)) continue;
+    const DiskStamp now = StampOf(filePaths_[i]);
+    if (!now.exists || now == diskStamps_[i] || now == offeredStamps_[i]) continue;
+    offeredStamps_[i] = now;
+    if (Dialogs().Ask(BoxKind::Confirm,
+                      filePaths_[i] + U(u8"は他のプログラムによって変更されました。再読み込みしますか？"),
+                      BoxButtons::YesNo) != BoxAnswer::Yes)
+      continue;
+    // The page may have changed while the question was open.
+    if (PageModified(i)) continue;
+    EditorControl* editor = editors_[i];
+    const int line = editor->textCursor().blockNumber();
+    QString error;
+    if (!LoadInto(i, filePaths_[i], error)) {
+      Dialogs().ShowPlain(error);
+      continue;
+    }
+    diskStamps_[i] = offeredStamps_[i] = StampOf(filePaths_[i]);
+    editor->document()->setModified(false);
+    QTextBlock block = editor->document()->findBlockByNumber(line);
+    if (block.isValid()) editor->setTextCursor(QTextCursor(block));
+  }
+  checkingDisk_ = false;
 }
 
 bool TfrmEditor::SaveCurrent() {
@@ -445,7 +509,9 @@ bool TfrmEditor::EnsureDirectory(const QString& path) {
 bool TfrmEditor::SavePageAs(const QString& path, int i) {
   if (i < 1 || i > openCount_) return false;
   if (!EnsureDirectory(path)) return false;
+  if (!ConfirmOverwriteIfChanged(i, path)) return false;
   if (!WriteFile(i, path)) return false;
+  diskStamps_[i] = offeredStamps_[i] = StampOf(path);
   editors_[i]->document()->setModified(false);
   filePaths_[i] = path;
   SetTabCaption(i, QFileInfo(path).fileName());
@@ -531,6 +597,8 @@ bool TfrmEditor::CloseCurrent() {
       to->ApplyTabStops();
       filePaths_[b] = filePaths_[b + 1];
       untitledNames_[b] = untitledNames_[b + 1];
+      diskStamps_[b] = diskStamps_[b + 1];
+      offeredStamps_[b] = offeredStamps_[b + 1];
       SetTabCaption(b, pageControl_->tabText(b));
     }
     // The last used control takes over the freed document, emptied below.

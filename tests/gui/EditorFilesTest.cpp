@@ -1,10 +1,12 @@
 // The source editor's files when things go wrong: a full disk, a file changed
 // by another program, files that are no text to edit, names that are not UTF-8.
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QTextBlock>
 #include <QtTest>
 
 #include "forms/UiFonts.h"
@@ -51,6 +53,17 @@ void FillUp(const QString& folder) {
   // The last partial page too.
   while (filler.write(block.left(1)) == 1) {
   }
+}
+
+// Another program rewrites the file: new contents, and a modification time
+// that differs even on a file system with coarse timestamps.
+void ChangeBehindTheEditor(const QString& path, const QByteArray& bytes) {
+  static int tick = 0;
+  QFile f(path);
+  if (f.open(QIODevice::WriteOnly | QIODevice::Truncate)) f.write(bytes);
+  f.close();
+  const timespec times[2] = {{0, UTIME_OMIT}, {1000000000 + ++tick, 0}};
+  utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0);
 }
 
 QStringList FilesIn(const QString& folder) {
@@ -119,6 +132,85 @@ class EditorFilesTest : public QObject {
     QCOMPARE(f.dialogs.boxes.size(), 1);
     QVERIFY(e->PageModified(1));
     if (fileSystem) QFile::remove(path);
+  }
+
+  // A save over a file that another program changed since the page read it
+  // asks first; No keeps the other program's text on disk and the page modified.
+  void saveAsksBeforeOverwritingAFileChangedOnDisk() {
+    ShellFixture f;
+    TfrmEditor* e = f.Editor();
+    const QString path = f.Write("a.cas", "MINE");
+    QVERIFY(e->OpenFile(path));
+    SetText(e->PageEditor(1), "EDITED");
+    ChangeBehindTheEditor(path, "THEIRS");
+    f.dialogs.Answer(BoxAnswer::No);
+    QVERIFY(!e->SaveCurrent());
+    QCOMPARE(f.dialogs.Texts(),
+             QStringList({path + U(u8"は他のプログラムによって変更されています。上書きしますか？")}));
+    QCOMPARE(f.Read(path), QByteArray("THEIRS"));
+    QVERIFY(e->PageModified(1));
+    // Yes writes; after that, saving again asks nothing.
+    f.dialogs.Answer(BoxAnswer::Yes);
+    QVERIFY(e->SaveCurrent());
+    QCOMPARE(f.Read(path), QByteArray("EDITED"));
+    SetText(e->PageEditor(1), "AGAIN");
+    QVERIFY(e->SaveCurrent());
+    QCOMPARE(f.dialogs.boxes.size(), 2);
+    // Save All and the question when closing ask the same way.
+    SetText(e->PageEditor(1), "ALL");
+    ChangeBehindTheEditor(path, "THEIRS2");
+    f.dialogs.Answer(BoxAnswer::No);
+    QVERIFY(!e->SaveAll());
+    f.dialogs.Answer(BoxAnswer::Yes);  // save changes?
+    f.dialogs.Answer(BoxAnswer::No);   // overwrite?
+    QVERIFY(!e->CloseAll());
+    QCOMPARE(e->OpenCount(), 1);
+    QCOMPARE(f.Read(path), QByteArray("THEIRS2"));
+    // A file deleted meanwhile is simply written again.
+    QFile::remove(path);
+    QVERIFY(e->SaveCurrent());
+    QCOMPARE(f.Read(path), QByteArray("ALL"));
+    QVERIFY(f.dialogs.unexpected.isEmpty());
+  }
+
+  // An unmodified page is offered the new text once per change; a modified
+  // page is left alone until it is saved.
+  void anUnmodifiedPageIsOfferedAReload() {
+    ShellFixture f;
+    TfrmEditor* e = f.Editor();
+    const QString a = f.Write("a.cas", "L1\r\nL2\r\nL3");
+    const QString b = f.Write("b.cas", "B");
+    QVERIFY(e->OpenFile(a));
+    QVERIFY(e->OpenFile(b));
+    e->CheckFilesChangedOnDisk();
+    QVERIFY(f.dialogs.boxes.isEmpty());
+    QTextCursor c(e->PageEditor(1)->document()->findBlockByNumber(1));
+    e->PageEditor(1)->setTextCursor(c);
+    SetText(e->PageEditor(2), "B EDITED");
+    ChangeBehindTheEditor(a, "N1\r\nN2\r\nN3\r\nN4");
+    ChangeBehindTheEditor(b, "B THEIRS");
+    f.dialogs.Answer(BoxAnswer::Yes);
+    e->CheckFilesChangedOnDisk();
+    QCOMPARE(f.dialogs.Texts(), QStringList({a + U(u8"は他のプログラムによって変更されました。再読み込みしますか？")}));
+    QCOMPARE(e->PageEditor(1)->toPlainText(), QStringLiteral("N1\nN2\nN3\nN4"));
+    QVERIFY(!e->PageModified(1));
+    QCOMPARE(e->PageEditor(1)->textCursor().blockNumber(), 1);  // the caret stays on its line
+    QCOMPARE(e->PageEditor(2)->toPlainText(), QStringLiteral("B EDITED"));
+    // No keeps the text, and the same change is not offered again ...
+    ChangeBehindTheEditor(a, "X");
+    f.dialogs.Answer(BoxAnswer::No);
+    e->CheckFilesChangedOnDisk();
+    e->CheckFilesChangedOnDisk();
+    QCOMPARE(f.dialogs.boxes.size(), 2);
+    QCOMPARE(e->PageEditor(1)->toPlainText(), QStringLiteral("N1\nN2\nN3\nN4"));
+    // ... but saving over it still asks.
+    SetText(e->PageEditor(1), "MINE");
+    e->ActivatePage(1);
+    f.dialogs.Answer(BoxAnswer::No);
+    QVERIFY(!e->SaveCurrent());
+    QCOMPARE(f.dialogs.boxes.size(), 3);
+    QCOMPARE(f.Read(a), QByteArray("X"));
+    QVERIFY(f.dialogs.unexpected.isEmpty());
   }
 };
 
