@@ -79,6 +79,7 @@ int Assembler::Assemble(const std::string& path, BuildOptions options) {
       case FileReadResult::Ok:
         break;
       case FileReadResult::CannotOpen:
+      case FileReadResult::TooLarge:  // (no limit is asked for)
         ReportFileError(path, J(u8"がオープンできません。"));
         return 0;
       case FileReadResult::ReadError:

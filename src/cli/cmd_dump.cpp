@@ -142,7 +142,15 @@ int CmdDump(const Args& args) {
   }
   const std::string& path = files[0];
   std::vector<std::uint8_t> bytes;
-  if (ReadWholeFile(path, bytes) != FileReadResult::Ok) return Fail(path, J(u8"がオープンできません。"));
+  // Nothing larger than the largest possible file of any kind is read.
+  switch (ReadWholeFile(path, bytes, kMaxBinaryFileBytes)) {
+    case FileReadResult::Ok:
+      break;
+    case FileReadResult::TooLarge:
+      return Fail(path, TooLargeText());
+    default:
+      return Fail(path, J(u8"がオープンできません。"));
+  }
   switch (KindOf(bytes)) {
     case Kind::Object:
       return DumpObject(path, bytes);

@@ -1,10 +1,12 @@
 // tolvane-cli: the assembler, linker, simulator and debugger without windows.
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <string>
 
 #include "CliSupport.h"
 #include "Commands.h"
+#include "common/Cp932.h"
 
 using namespace tolvane::cli;
 
@@ -49,8 +51,18 @@ int main(int argc, char** argv) {
   Args args(argv + 2, argv + argc);
   for (const std::string& a : args)
     if (!a.empty() && a[0] != '-') RememberPath(a);
-  for (const Command& c : kCommands)
-    if (name == c.name) return c.run(args);
+  for (const Command& c : kCommands) {
+    if (name != c.name) continue;
+    try {
+      return c.run(args);
+    } catch (const std::bad_alloc&) {
+      // Every command says so in words, as the assembler and linker do.
+      std::fprintf(stderr, "tolvane-cli %s: ", c.name);
+      PrintCp932(stderr, tolvane::J(u8"メモリが確保できません。"));
+      std::fputc('\n', stderr);
+      return 1;
+    }
+  }
   std::fprintf(stderr, "tolvane-cli: unknown command '%s'\n\n", name.c_str());
   Usage(stderr);
   return 2;

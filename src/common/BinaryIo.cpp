@@ -1,6 +1,12 @@
 #include "common/BinaryIo.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "common/Cp932.h"
 
 namespace tolvane {
 
@@ -31,17 +37,42 @@ bool BinaryWriter::Close() {
 namespace {
 
 template <class Buffer>
-FileReadResult ReadInto(const std::string& path, Buffer& out) {
+FileReadResult ReadInto(const std::string& path, Buffer& out, std::size_t maxBytes) {
   out.clear();
+  // Opening without blocking: a FIFO without a writer would otherwise wait
+  // here forever. What was opened is checked before anything is read.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return FileReadResult::CannotOpen;
   struct stat st {};
-  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return FileReadResult::CannotOpen;
-  std::FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f) return FileReadResult::CannotOpen;
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    const int why = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+    ::close(fd);
+    errno = why;
+    return FileReadResult::CannotOpen;
+  }
+  if (static_cast<std::uint64_t>(st.st_size) > maxBytes) {
+    ::close(fd);
+    return FileReadResult::TooLarge;
+  }
+  out.reserve(static_cast<std::size_t>(st.st_size));
   char buf[65536];
-  std::size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) out.insert(out.end(), buf, buf + n);
-  const bool failed = std::ferror(f) != 0;
-  if (std::fclose(f) != 0 && !failed) return FileReadResult::CannotClose;
+  bool failed = false;
+  for (;;) {
+    const ssize_t n = ::read(fd, buf, sizeof buf);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      failed = n < 0;
+      break;
+    }
+    // A file that grows while it is read is held to the same limit.
+    if (static_cast<std::size_t>(n) > maxBytes - out.size()) {
+      ::close(fd);
+      out.clear();
+      return FileReadResult::TooLarge;
+    }
+    out.insert(out.end(), buf, buf + n);
+  }
+  if (::close(fd) != 0 && !failed) return FileReadResult::CannotClose;
   if (failed) {
     out.clear();
     return FileReadResult::ReadError;
@@ -51,15 +82,30 @@ FileReadResult ReadInto(const std::string& path, Buffer& out) {
 
 }  // namespace
 
-FileReadResult ReadWholeFile(const std::string& path, std::string& out) { return ReadInto(path, out); }
-FileReadResult ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& out) { return ReadInto(path, out); }
+std::string TooLargeText() { return J(u8"は大きすぎるため読み込めません。"); }
+
+FileReadResult ReadWholeFile(const std::string& path, std::string& out, std::size_t maxBytes) {
+  return ReadInto(path, out, maxBytes);
+}
+FileReadResult ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& out, std::size_t maxBytes) {
+  return ReadInto(path, out, maxBytes);
+}
 
 BinaryReader::LoadResult BinaryReader::Load(const std::string& path) {
   pos_ = 0;
   // A close failure after a complete read leaves usable bytes; only a failed
   // open or read makes the file unreadable here.
-  const FileReadResult r = ReadWholeFile(path, data_);
-  return r == FileReadResult::Ok || r == FileReadResult::CannotClose ? LoadResult::Ok : LoadResult::CannotOpen;
+  switch (ReadWholeFile(path, data_, kMaxBinaryFileBytes)) {
+    case FileReadResult::Ok:
+    case FileReadResult::CannotClose:
+      return LoadResult::Ok;
+    case FileReadResult::TooLarge:
+      return LoadResult::TooLarge;
+    case FileReadResult::CannotOpen:
+    case FileReadResult::ReadError:
+      break;
+  }
+  return LoadResult::CannotOpen;
 }
 
 void BinaryReader::SetBytes(const std::uint8_t* data, std::size_t size) {

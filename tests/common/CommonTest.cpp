@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -81,6 +83,33 @@ TEST(BinaryIo, WordsAreBigEndianAndReadsStopAtTheEnd) {
   EXPECT_FALSE(r.SkipWords(2));
   EXPECT_EQ(r.Load("/nonexistent/file"), BinaryReader::LoadResult::CannotOpen);
   EXPECT_EQ(r.Load("/tmp"), BinaryReader::LoadResult::CannotOpen);
+}
+
+// Reading never waits for a FIFO or reads an endless device, and a file larger
+// than the caller's limit is refused before it is read.
+TEST(BinaryIo, OnlyRegularFilesWithinTheLimitAreRead) {
+  const auto dir = std::filesystem::temp_directory_path() / ("tolvane_read_" + std::to_string(getpid()));
+  std::filesystem::create_directories(dir);
+  const std::string fifo = (dir / "fifo").string();
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  const std::string sparse = (dir / "sparse.exe").string();
+  {
+    std::FILE* f = std::fopen(sparse.c_str(), "wb");
+    if (f) std::fclose(f);
+  }
+  std::string out;
+  EXPECT_EQ(ReadWholeFile(fifo, out), FileReadResult::CannotOpen);
+  EXPECT_EQ(ReadWholeFile("/dev/zero", out), FileReadResult::CannotOpen);
+  std::filesystem::resize_file(sparse, kMaxBinaryFileBytes + 1);
+  EXPECT_EQ(ReadWholeFile(sparse, out, kMaxBinaryFileBytes), FileReadResult::TooLarge);
+  EXPECT_TRUE(out.empty());
+  BinaryReader r;
+  EXPECT_EQ(r.Load(sparse), BinaryReader::LoadResult::TooLarge);
+  std::filesystem::resize_file(sparse, 10);
+  EXPECT_EQ(ReadWholeFile(sparse, out, 10), FileReadResult::Ok);
+  EXPECT_EQ(out, std::string(10, '\0'));
+  EXPECT_EQ(ReadWholeFile(sparse, out, 9), FileReadResult::TooLarge);
+  std::filesystem::remove_all(dir);
 }
 
 TEST(FileNameMarks, SplitsLinesIntoTextAndRegisteredNames) {
