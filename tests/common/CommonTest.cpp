@@ -52,6 +52,28 @@ TEST(Cp932, UnencodableCharacterIsReportedNotReplaced) {
   EXPECT_EQ(Cp932ToUtf8("a\x80z"), "a\xEF\xBF\xBDz");
 }
 
+// Each byte that is not CP932 (a stray trail byte, a lead byte at the end,
+// 80H, A0H, FDH-FFH) becomes one U+FFFD, wherever and however often it comes.
+TEST(Cp932, EveryInvalidByteBecomesOneReplacement) {
+  const std::string r = "\xEF\xBF\xBD";
+  const struct {
+    std::string in, out;
+  } cases[] = {
+      {"\x80", r},
+      {"a\x80\xA0z", "a" + r + r + "z"},
+      {"\x82\xA0\xFF\x82\xA0", "\xE3\x81\x82" + r + "\xE3\x81\x82"},
+      {"ab\x82", "ab" + r},  // a lead byte without its trail byte
+      {"\xFD\xFE\xFF", r + r + r},
+  };
+  for (const auto& c : cases) EXPECT_EQ(Cp932ToUtf8(c.in), c.out);
+  // Binary data: mostly replacements, in one linear pass.
+  std::string binary;
+  for (int i = 0; i < 200000; ++i) binary += (i % 3 == 0) ? 'A' : '\xFF';
+  std::string want;
+  for (int i = 0; i < 200000; ++i) want += (i % 3 == 0) ? std::string("A") : r;
+  EXPECT_EQ(Cp932ToUtf8(binary), want);
+}
+
 TEST(BinaryIo, WordsAreBigEndianAndReadsStopAtTheEnd) {
   auto path = std::filesystem::temp_directory_path() / "tolvane_binio_test.bin";
   {
