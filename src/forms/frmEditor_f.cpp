@@ -1,6 +1,7 @@
 #include "forms/frmEditor_f.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <QAction>
 #include <QDir>
@@ -20,9 +21,11 @@
 #include <QTextBlock>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <cerrno>
 #include <cstring>
 
 #include "common/AtomicFile.h"
+#include "common/BinaryIo.h"
 #include "common/Cp932.h"
 #include "forms/DialogPort.h"
 #include "forms/FileNames.h"
@@ -255,10 +258,7 @@ QTextDocument* TfrmEditor::NewDocument() {
 
 QString TfrmEditor::PagePath(int i) const { return (i >= 1 && i <= kPages) ? filePaths_[i] : QString(); }
 
-std::string TfrmEditor::PagePathBytes(int i) const {
-  const QByteArray bytes = QFile::encodeName(PagePath(i));
-  return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
-}
+std::string TfrmEditor::PagePathBytes(int i) const { return FileNameBytes(PagePath(i)); }
 
 EditorControl* TfrmEditor::PageEditor(int i) const { return (i >= 1 && i <= kPages) ? editors_[i] : nullptr; }
 
@@ -335,17 +335,52 @@ int TfrmEditor::NewFile() {
 }
 
 bool TfrmEditor::LoadInto(int i, const QString& path, QString& error) {
-  QFile file(path);
-  if (!file.open(QIODevice::ReadOnly)) {
-    error = QStringLiteral("%1: %2").arg(path, file.errorString());
+  const std::string name = FileNameBytes(path);
+  struct stat st {};
+  if (::stat(name.c_str(), &st) != 0) {
+    error = path + U(u8"がオープンできません。(") + QString::fromLocal8Bit(std::strerror(errno)) + QStringLiteral(")");
     return false;
   }
-  const QByteArray bytes = file.readAll();
-  if (file.error() != QFileDevice::NoError) {
-    error = QStringLiteral("%1: %2").arg(path, file.errorString());
+  // A FIFO would wait for a writer forever, a device could be endless.
+  if (!S_ISREG(st.st_mode)) {
+    error = path + U(u8"は通常のファイルではないため開けません。");
     return false;
   }
-  editors_[i]->setPlainText(NormaliseBreaks(DecodeFileBytes(bytes)));
+  const QString limit = QString::number(kMaxFileBytes);
+  std::string bytes;
+  switch (ReadWholeFile(name, bytes, static_cast<std::size_t>(kMaxFileBytes))) {
+    case FileReadResult::Ok:
+      break;
+    case FileReadResult::TooLarge:
+      error = path + U(u8"は大きすぎるため開けません。(開けるのは") + limit + U(u8"バイトまでのファイルです)");
+      return false;
+    case FileReadResult::CannotOpen:
+      error =
+          path + U(u8"がオープンできません。(") + QString::fromLocal8Bit(std::strerror(errno)) + QStringLiteral(")");
+      return false;
+    case FileReadResult::ReadError:
+    case FileReadResult::CannotClose:
+      error = path + U(u8"の読み込み中にエラーが発生しました。");
+      return false;
+  }
+  const QString text = NormaliseBreaks(DecodeFileBytes(QByteArray::fromStdString(bytes)));
+  bytes = std::string();
+  // A line is laid out and painted as a whole, at a cost that grows with its
+  // length: beyond the limit the window would stop responding for minutes.
+  qsizetype start = 0;
+  for (int line = 1;; ++line) {
+    qsizetype end = text.indexOf(QLatin1Char('\n'), start);
+    if (end < 0) end = text.size();
+    if (end - start > kMaxLineChars) {
+      error = path + U(u8"は") + QString::number(line) + U(u8"行目が長すぎるため開けません。(") +
+              QString::number(end - start) + U(u8"文字あります。開けるのは1行") + QString::number(kMaxLineChars) +
+              U(u8"文字までです)");
+      return false;
+    }
+    if (end == text.size()) break;
+    start = end + 1;
+  }
+  editors_[i]->setPlainText(text);
   editors_[i]->document()->clearUndoRedoStacks();
   return true;
 }
@@ -494,12 +529,13 @@ bool TfrmEditor::SaveCurrent() {
 
 bool TfrmEditor::EnsureDirectory(const QString& path) {
   const QString directory = QFileInfo(path).absolutePath();
-  if (QDir::setCurrent(directory)) return true;
+  if (::chdir(FileNameBytes(directory).c_str()) == 0) return true;
   const BoxAnswer answer =
       Dialogs().Ask(BoxKind::Confirm, U(u8"ディレクトリ") + directory + U(u8"が存在しません。作成しますか？"),
                     BoxButtons::YesNoCancel);
   if (answer != BoxAnswer::Yes) return false;
-  if (!QDir().mkdir(directory) || !QDir::setCurrent(directory)) {
+  const std::string bytes = FileNameBytes(directory);
+  if (::mkdir(bytes.c_str(), 0777) != 0 || ::chdir(bytes.c_str()) != 0) {
     Dialogs().ShowPlain(directory + U(u8"を作成できません。"));
     return false;
   }
@@ -738,7 +774,7 @@ void TfrmEditor::ActivatePage(int i) {
 bool TfrmEditor::GoToLine(const QString& path, int line) {
   int page = PageOfPath(path);
   if (page == 0) {
-    if (!QFileInfo::exists(path) || !OpenFile(path)) return false;
+    if (!StampOf(path).exists || !OpenFile(path)) return false;
     page = openCount_;
   }
   ActivatePage(page);

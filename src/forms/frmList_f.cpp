@@ -16,6 +16,7 @@
 
 #include "common/ChangeExtension.h"
 #include "forms/DialogPort.h"
+#include "forms/FileNames.h"
 #include "forms/UiFonts.h"
 
 namespace tolvane::forms {
@@ -23,9 +24,7 @@ namespace tolvane::forms {
 namespace {
 
 // The bare file name of a path given as file-system bytes.
-QString BareName(const std::string& path) {
-  return QFileInfo(QFile::decodeName(QByteArray(path.data(), static_cast<qsizetype>(path.size())))).fileName();
-}
+QString BareName(const std::string& path) { return QFileInfo(FileNameFromBytes(path)).fileName(); }
 
 }  // namespace
 

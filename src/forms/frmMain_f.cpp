@@ -25,6 +25,7 @@
 #include "common/Cp932.h"
 #include "common/FileNameMarks.h"
 #include "forms/DialogPort.h"
+#include "forms/FileNames.h"
 #include "forms/HelpTopic.h"
 #include "forms/UiFonts.h"
 #include "forms/frmDebug_f.h"
@@ -39,13 +40,8 @@ namespace {
 QString U(const char8_t* s) { return QString::fromUtf8(reinterpret_cast<const char*>(s)); }
 QString U(const char* s) { return QString::fromUtf8(s); }
 
-std::string Bytes(const QString& path) {
-  const QByteArray b = QFile::encodeName(path);
-  return std::string(b.constData(), static_cast<std::size_t>(b.size()));
-}
-QString FromBytes(const std::string& path) {
-  return QFile::decodeName(QByteArray(path.data(), static_cast<qsizetype>(path.size())));
-}
+std::string Bytes(const QString& path) { return FileNameBytes(path); }
+QString FromBytes(const std::string& path) { return FileNameFromBytes(path); }
 
 // The tools open files by their file system names (UTF-8 here) and write those
 // bytes into their CP932 message lines. This sink puts the CP932 form of the

@@ -15,6 +15,7 @@
 
 #include "common/ChangeExtension.h"
 #include "forms/DialogPort.h"
+#include "forms/FileNames.h"
 #include "forms/TextPane.h"
 #include "forms/UiFonts.h"
 
@@ -25,9 +26,7 @@ namespace {
 constexpr char kAssemblePrefix[] = "Assemble[";
 constexpr char kLinkPrefix[] = "LINK[";
 
-QString FromFileSystem(const std::string& bytes) {
-  return QFile::decodeName(QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
-}
+QString FromFileSystem(const std::string& bytes) { return FileNameFromBytes(bytes); }
 
 // File-system names are UTF-8 here; a name that is not (the main window writes
 // names into the lines in CP932 where it can) is part of the CP932 text.

@@ -9,6 +9,8 @@
 #include <QTextBlock>
 #include <QtTest>
 
+#include "common/BinaryIo.h"
+#include "forms/FileNames.h"
 #include "forms/UiFonts.h"
 #include "support/ShellFixture.h"
 
@@ -211,6 +213,85 @@ class EditorFilesTest : public QObject {
     QCOMPARE(f.dialogs.boxes.size(), 3);
     QCOMPARE(f.Read(a), QByteArray("X"));
     QVERIFY(f.dialogs.unexpected.isEmpty());
+  }
+
+  // Only regular files of a size and line length the editor can handle open;
+  // everything else is refused at once with a message naming the file, and
+  // the pages stay as they were.
+  void whatCannotBeEditedIsRefused() {
+    ShellFixture f;
+    TfrmEditor* e = f.Editor();
+    QVERIFY(e->OpenFile(f.Write("first.cas", "FIRST")));
+    const QString fifo = f.Path("fifo.cas");
+    QCOMPARE(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const QString huge = f.Write("huge.cas", "");
+    QVERIFY(QFile::resize(huge, TfrmEditor::kMaxFileBytes + 1));
+    const QString longLine = f.Write("long.cas", "L1\r\n" + QByteArray(TfrmEditor::kMaxLineChars + 1, 'x') + "\r\nL3");
+    struct Case {
+      QString path, message;
+    };
+    const Case cases[] = {
+        {fifo, fifo + U(u8"は通常のファイルではないため開けません。")},
+        {QStringLiteral("/dev/zero"), U(u8"/dev/zeroは通常のファイルではないため開けません。")},
+        {f.Dir(), f.Dir() + U(u8"は通常のファイルではないため開けません。")},
+        {huge, huge + U(u8"は大きすぎるため開けません。(開けるのは16777216バイトまでのファイルです)")},
+        {longLine,
+         longLine + U(u8"は2行目が長すぎるため開けません。(10001文字あります。開けるのは1行10000文字までです)")},
+    };
+    for (const Case& c : cases) {
+      f.dialogs.Clear();
+      QVERIFY2(!e->OpenFile(c.path), qPrintable(c.path));
+      QCOMPARE(f.dialogs.plain, QStringList({c.message}));
+      QCOMPARE(e->OpenCount(), 1);
+      QCOMPARE(e->CurrentPage(), 1);
+      QCOMPARE(e->PageEditor(1)->toPlainText(), QStringLiteral("FIRST"));
+    }
+    // At the limits themselves the file opens; so does a binary file.
+    QVERIFY(e->OpenFile(f.Write("edge.cas", QByteArray(TfrmEditor::kMaxLineChars, 'y') + "\n")));
+    QByteArray binary(1 << 20, '\0');
+    for (int k = 0; k < binary.size(); ++k) binary[k] = static_cast<char>((k * 7919) >> 3);
+    QVERIFY(e->OpenFile(f.Write("binary.cas", binary)));
+    QCOMPARE(e->OpenCount(), 3);
+  }
+
+  // A file whose name is not UTF-8 opens, saves and builds under its own name.
+  void aNameThatIsNotUtf8SurvivesTheRoundTrip() {
+    const struct {
+      const char* bytes;
+      const char* utf8;  // what the name reads as, or nullptr when it is not UTF-8
+    } names[] = {
+        {"plain.cas", "plain.cas"},
+        {"\xE6\x97\xA5\xE6\x9C\xAC.cas", "\xE6\x97\xA5\xE6\x9C\xAC.cas"},  // 日本.cas
+        {"\xF0\x9F\x98\x80.cas", "\xF0\x9F\x98\x80.cas"},                  // 😀.cas
+        {"\x93\xfa\x96\x7b.cas", nullptr},                                 // 日本 in CP932
+        {"\xC0\xAF.cas", nullptr},                                         // an overlong '/'
+        {"\xED\xA0\x80.cas", nullptr},                                     // an encoded surrogate
+        {"a\xFF", nullptr},
+    };
+    for (const auto& n : names) {
+      const QString name = FileNameFromBytes(n.bytes);
+      QCOMPARE(FileNameBytes(name), std::string(n.bytes));
+      if (n.utf8) QCOMPARE(name, QString::fromUtf8(n.utf8));
+    }
+    ShellFixture f;
+    TfrmEditor* e = f.Editor();
+    const std::string bytes = FileNameBytes(f.Dir()) + "/\x93\xfa\x96\x7b.cas";
+    {
+      std::FILE* file = std::fopen(bytes.c_str(), "wb");
+      QVERIFY(file);
+      std::fputs("OLD", file);
+      std::fclose(file);
+    }
+    const QString path = FileNameFromBytes(bytes);
+    QVERIFY(e->OpenFile(path));
+    QCOMPARE(e->PageEditor(1)->toPlainText(), QStringLiteral("OLD"));
+    QCOMPARE(e->PagePathBytes(1), bytes);
+    SetText(e->PageEditor(1), "NEW");
+    QVERIFY(e->SaveCurrent());
+    std::string saved;
+    QCOMPARE(ReadWholeFile(bytes, saved), FileReadResult::Ok);
+    QCOMPARE(saved, std::string("NEW"));
+    QVERIFY(f.dialogs.plain.isEmpty());
   }
 };
 
