@@ -60,6 +60,8 @@ const char* const kCommandHelp =
     "  quit                 leave the debugger\n"
     "  help                 this text\n";
 
+constexpr std::size_t kCommandLineKeep = 4096;
+
 // Ctrl+C pauses a running go, animate or step; at the prompt it ends the
 // debugger as usual.
 volatile std::sig_atomic_t interrupted = 0;
@@ -428,15 +430,9 @@ int CmdDebug(const Args& args) {
       std::fputs("(debug) ", stdout);
       std::fflush(stdout);
     }
+    // No command is longer than this; an endless line costs no memory.
     std::string line;
-    int c;
-    bool any = false;
-    while ((c = std::getc(stdin)) != EOF && c != '\n') {
-      any = true;
-      line.push_back(static_cast<char>(c));
-    }
-    if (!any && c == EOF) break;
-    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (!ReadBoundedLine(stdin, kCommandLineKeep, line)) break;
     interrupted = 0;
     running = 1;
     bool more = session.Execute(line);

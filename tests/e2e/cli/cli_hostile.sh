@@ -62,6 +62,25 @@ PY
       done
     done
     ;;
+  endless_lines)
+    # A line of 200 MB, to IN and to debug's command reader: memory stays
+    # small, IN stores its first 256 bytes, the command is cut.
+    [ -x /usr/bin/time ] || { echo "skipped: no /usr/bin/time to measure memory"; exit 0; }
+    cp "$examples/echo.cas" "$examples/hello.cas" .
+    "$cli" go echo.cas </dev/null >/dev/null 2>&1 || fail "go echo.cas"
+    "$cli" go hello.cas </dev/null >/dev/null 2>&1 || fail "go hello.cas"
+    big() { head -c 200000000 /dev/zero | tr '\0' "$1"; }
+    { big A; printf '\n'; } | /usr/bin/time -f %M -o rss1.txt "$cli" run echo.exe >out1.txt 2>err1.txt
+    [ "$(head -c 300 out1.txt)" = "$(printf 'A%.0s' $(seq 256))" ] || fail "IN did not store the first 256 bytes"
+    [ "$(cat rss1.txt)" -lt 150000 ] || fail "run used $(cat rss1.txt) KB for one endless line"
+    # The end-of-input byte deep inside the dropped part still ends the input.
+    { big A; printf '\032B\n'; } | "$cli" run echo.exe >out2.txt 2>err2.txt
+    [ "$(od -An -c out2.txt | tr -d " ")" = "\\n" ] || fail "a line with 1AH was echoed"
+    { big x; printf '\nquit\n'; } | /usr/bin/time -f %M -o rss3.txt "$cli" debug hello.exe >out3.txt 2>err3.txt
+    [ "$(cat rss3.txt)" -lt 150000 ] || fail "debug used $(cat rss3.txt) KB for one endless command"
+    [ "$(wc -c <out3.txt)" -lt 20000 ] || fail "debug echoed the endless command"
+    has out3.txt "unknown command"
+    ;;
   *) fail "unknown case" ;;
 esac
 echo "ok   $name"
