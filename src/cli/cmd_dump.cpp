@@ -16,7 +16,7 @@ const char* const kDumpHelp =
     "  dump FILE        print an object file (.obj), load module (.exe) or symbol file\n"
     "                   (.sym) as readable tables; the kind is taken from the file name\n"
     "                   stored at its start. Exit status: 0 printed, 1 unreadable or\n"
-    "                   invalid file, 2 usage.\n";
+    "                   invalid file, 2 usage, 5 standard output could not be written.\n";
 
 namespace {
 

@@ -6,6 +6,7 @@
 
 #include "CliSupport.h"
 #include "Commands.h"
+#include "StandardOutput.h"
 #include "asm/Assembler.h"
 #include "common/BuildOptions.h"
 #include "common/ChangeExtension.h"
@@ -94,7 +95,9 @@ int CmdGo(const Args& args) {
   }
   std::fflush(stderr);
   StderrMessageBox boxes;
-  return RunOnStdio(ChangeExtension(files.front(), ".exe"), run, stdin, stdout, stderr, boxes);
+  ProgramStreams streams;
+  return streams.Finish(
+      RunOnStdio(ChangeExtension(files.front(), ".exe"), run, streams.In(), streams.Out(), streams.Err(), boxes));
 }
 
 }  // namespace tolvane::cli

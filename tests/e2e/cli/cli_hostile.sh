@@ -81,6 +81,202 @@ PY
     [ "$(wc -c <out3.txt)" -lt 20000 ] || fail "debug echoed the endless command"
     has out3.txt "unknown command"
     ;;
+  buffered_output)
+    # 200,000 OUT lines to a file: at most one write call per 4 KB, and the
+    # same bytes as before.
+    cat >many.cas <<'CAS'
+MANY    START
+        LAD     GR4,0
+OUTER   LAD     GR3,0
+LOOP    OUT     MSG,LEN
+        LAD     GR3,1,GR3
+        CPL     GR3,N
+        JMI     LOOP
+        LAD     GR4,1,GR4
+        CPA     GR4,M
+        JMI     OUTER
+        RET
+MSG     DC      'Hello, World!'
+LEN     DC      13
+N       DC      50000
+M       DC      4
+        END
+CAS
+    "$cli" go many.cas >out.txt 2>err.txt || fail "go many.cas"
+    [ "$(wc -l <out.txt)" -eq 200000 ] && [ "$(sort -u out.txt)" = "Hello, World!" ] || fail "the lines differ"
+    if command -v strace >/dev/null && strace -o /dev/null true 2>/dev/null; then
+      strace -c -e trace=write -o calls.txt "$cli" run many.exe >out2.txt 2>err2.txt || fail "run many.exe"
+      cmp -s out.txt out2.txt || fail "run and go wrote different bytes"
+      calls=$(awk '$NF == "write" { print $4 }' calls.txt)
+      echo "write calls for $(wc -c <out2.txt) bytes: $calls"
+      [ "$calls" -le $(( $(wc -c <out2.txt) / 4096 + 2 )) ] || fail "$calls write calls"
+    else
+      echo "(strace unavailable: write calls not counted)"
+    fi
+    # Standard output and standard error into one file keep their order.
+    cp "$examples/hello.cas" .
+    "$cli" go hello.cas >both.txt 2>&1 || fail "go hello.cas"
+    printf 'Assemble[hello.cas]\n   0 Errors\nLINK[hello.exe]\n   0 Errors\nHello, World!\nProgram terminated normally\n' >want.txt
+    cmp -s both.txt want.txt || fail "order of standard output and error: $(cat both.txt)"
+    # A prompt is out before the program waits for its line: the answer is
+    # only written once the prompt has been seen.
+    cat >ask.cas <<'CAS'
+ASK     START
+        OUT     Q,QLEN
+        IN      BUF,LEN
+        OUT     BUF,LEN
+        RET
+Q       DC      'NAME?'
+QLEN    DC      5
+BUF     DS      256
+LEN     DS      1
+        END
+CAS
+    "$cli" go ask.cas </dev/null >/dev/null 2>&1 || fail "go ask.cas"
+    mkfifo answer
+    "$cli" run ask.exe <answer >asked.txt 2>err3.txt &
+    pid=$!
+    exec 3>answer
+    for _ in $(seq 100); do grep -q 'NAME?' asked.txt && break; sleep 0.1; done
+    grep -q 'NAME?' asked.txt || { kill $pid; fail "the prompt did not come before IN"; }
+    echo TARO >&3
+    exec 3>&-
+    wait $pid || fail "run ask.exe"
+    [ "$(cat asked.txt)" = "$(printf 'NAME?\nTARO')" ] || fail "asked: $(cat asked.txt)"
+    # A time limit's SIGTERM or SIGINT still gets every line printed so far,
+    # whole lines only.
+    cat >spin.cas <<'CAS'
+SPIN    START
+LOOP    OUT     MSG,LEN
+        JUMP    LOOP
+MSG     DC      'Hello, World!'
+LEN     DC      13
+        END
+CAS
+    "$cli" go spin.cas </dev/null >/dev/null 2>&1 &
+    sleep 0.5; kill $! 2>/dev/null; wait
+    "$cli" asm spin.cas 2>/dev/null && "$cli" link spin 2>/dev/null || fail "build spin"
+    for sig in TERM INT; do
+      # (A background job of a script starts with SIGINT ignored; the run gets
+      # the default back, as it has under a terminal or a grader.)
+      python3 -c 'import os, signal, sys; signal.signal(signal.SIGINT, signal.SIG_DFL); os.execv(sys.argv[1], sys.argv[1:])' \
+        "$cli" run spin.exe >spun.txt 2>/dev/null &
+      pid=$!
+      # Once the first piece is out the run is under way (a signal before that
+      # ends it with nothing to write).
+      for _ in $(seq 100); do [ -s spun.txt ] && break; sleep 0.1; done
+      sleep 0.2
+      kill -$sig $pid
+      wait $pid
+      lines=$(wc -l <spun.txt)
+      [ "$lines" -gt 0 ] || fail "SIG$sig: no lines"
+      [ "$(sort -u spun.txt)" = "Hello, World!" ] || fail "SIG$sig: broken lines"
+      [ "$(tail -c 1 spun.txt | od -An -c | tr -d ' ')" = '\n' ] || fail "SIG$sig: the last line is cut"
+    done
+    ;;
+  output_errors)
+    # Standard output that cannot be written is an error of its own, exit
+    # status 5 with a message, in every command; a reader that has gone stops
+    # the run at once.
+    cp "$examples/hello.cas" .
+    "$cli" go hello.cas >/dev/null 2>&1 || fail "go hello.cas"
+    cat >spin.cas <<'CAS'
+SPIN    START
+LOOP    OUT     MSG,LEN
+        JUMP    LOOP
+MSG     DC      'Hello, World!'
+LEN     DC      13
+        END
+CAS
+    "$cli" asm spin.cas 2>/dev/null && "$cli" link spin 2>/dev/null || fail "build spin"
+    check() {  # check WHAT STATUS
+      [ "$2" -eq 5 ] || fail "$1 exits $2"
+      grep -q "^tolvane-cli: standard output: " err.txt || fail "$1: no message"
+    }
+    "$cli" run hello.exe >/dev/full 2>err.txt; check "run > /dev/full" $?
+    "$cli" run spin.exe >/dev/full 2>err.txt; check "endless run > /dev/full" $?
+    "$cli" go hello.cas >/dev/full 2>err.txt; check "go > /dev/full" $?
+    "$cli" dump hello.exe >/dev/full 2>err.txt; check "dump > /dev/full" $?
+    echo regs | "$cli" debug hello.exe >/dev/full 2>err.txt; check "debug > /dev/full" $?
+    "$cli" --help >/dev/full 2>err.txt; check "--help > /dev/full" $?
+    "$cli" run hello.exe >&- 2>err.txt; check "run with standard output closed" $?
+    "$cli" dump hello.exe >&- 2>err.txt; check "dump with standard output closed" $?
+    # Closed standard output is never taken by an output file.
+    "$cli" asm hello.cas >&- 2>err.txt || fail "asm with standard output closed"
+    [ "$(head -c 9 hello.obj | tr '\0' '\n' | head -n 1)" = hello.obj ] || fail "hello.obj was written to"
+    # SIGPIPE ignored, the reader gone: the endless run stops.
+    (trap '' PIPE; timeout 20 "$cli" run spin.exe 2>err.txt | head -n 1 >/dev/null; exit ${PIPESTATUS[0]}); status=$?
+    check "endless run into a closed pipe" $status
+    grep -qF "Broken pipe" err.txt || fail "no broken pipe message"
+    (trap '' PIPE; echo 'go' | timeout 20 "$cli" debug spin.exe 2>err.txt | head -n 1 >/dev/null; exit ${PIPESTATUS[1]}); status=$?
+    check "debug go into a closed pipe" $status
+    ;;
+  help_and_end_of_options)
+    # Every command takes --help (and -h) anywhere before "--", and "--" ends
+    # the options, so a file may begin with '-'.
+    for c in asm link run go debug dump; do
+      for h in --help -h; do
+        "$cli" $c $h >out.txt 2>err.txt; status=$?
+        [ $status -eq 0 ] || fail "$c $h exits $status"
+        head -n 1 out.txt | grep -q "^usage: tolvane-cli $c " || fail "$c $h: $(head -n 1 out.txt)"
+        grep -q "^  $c " out.txt || fail "$c $h lacks the command's paragraph"
+      done
+      "$cli" $c some.file --help >out.txt 2>&1 || fail "$c FILE --help"
+      # After "--", --help is a file name like any other.
+      "$cli" $c -- --help </dev/null >out.txt 2>&1
+      ! grep -q "^usage: tolvane-cli $c" out.txt || fail "$c -- --help showed the help"
+    done
+    cp "$examples/hello.cas" ./-x.cas
+    "$cli" asm -- -x.cas 2>err.txt || fail "asm -- -x.cas"
+    "$cli" link -- -x 2>err.txt || fail "link -- -x"
+    "$cli" run -- -x.exe >out.txt 2>err.txt || fail "run -- -x.exe"
+    [ "$(cat out.txt)" = "Hello, World!" ] || fail "run -- -x.exe printed $(cat out.txt)"
+    "$cli" go -- -x.cas >out.txt 2>err.txt || fail "go -- -x.cas"
+    "$cli" dump -- -x.exe >out.txt 2>err.txt || fail "dump -- -x.exe"
+    echo quit | "$cli" debug --no-regs -- -x.exe >out.txt 2>err.txt || fail "debug -- -x.exe"
+    "$cli" debug -x.exe </dev/null >out.txt 2>err.txt; [ $? -eq 2 ] || fail "debug -x.exe is no option error"
+    ;;
+  trace_interrupt)
+    # Ctrl+C ends a long trace or step, as it pauses a go; the debugger then
+    # reads its next command.
+    cat >spin.cas <<'CAS'
+SPIN    START
+LOOP    LAD     GR1,1,GR1
+        JUMP    LOOP
+        END
+CAS
+    "$cli" asm spin.cas 2>/dev/null && "$cli" link spin 2>/dev/null || fail "build spin"
+    for cmd in "trace 99999999999" "step 99999999999" go; do
+      mkfifo commands
+      python3 -c 'import os, signal, sys; signal.signal(signal.SIGINT, signal.SIG_DFL); os.execv(sys.argv[1], sys.argv[1:])' \
+        "$cli" debug --no-regs spin.exe <commands >out.txt 2>err.txt &
+      pid=$!
+      exec 3>commands
+      # The debugger is ready once it has shown where the program starts.
+      for _ in $(seq 100); do [ -s out.txt ] && break; sleep 0.1; done
+      echo "$cmd" >&3
+      sleep 1
+      kill -INT $pid
+      echo "dis LOOP 1" >&3
+      echo quit >&3
+      exec 3>&-
+      for _ in $(seq 50); do kill -0 $pid 2>/dev/null || break; sleep 0.1; done
+      if kill -0 $pid 2>/dev/null; then kill -9 $pid; fail "'$cmd' ignored Ctrl+C"; fi
+      wait $pid || fail "'$cmd': the debugger did not go on after Ctrl+C"
+      has out.txt "LOOP     LAD     GR1,#0001,GR1"
+      rm commands
+    done
+    ;;
+  many_breaks)
+    # A breakpoint on every address: each add prints its own row, not the
+    # whole table again.
+    cp "$examples/hello.cas" .
+    "$cli" go hello.cas >/dev/null 2>&1 || fail "go hello.cas"
+    python3 -c "print('\n'.join('break %X' % a for a in range(65536)) + '\nquit')" >breaks.in
+    timeout 100 "$cli" debug --no-sym hello.exe <breaks.in >out.txt 2>err.txt || fail "65536 breaks"
+    [ "$(grep -c '有効／無効' out.txt)" -eq 65536 ] || fail "not one header per break"
+    [ "$(wc -l <out.txt)" -lt 140000 ] || fail "the table was printed again"
+    ;;
   *) fail "unknown case" ;;
 esac
 echo "ok   $name"
