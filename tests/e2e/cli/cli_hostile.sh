@@ -11,6 +11,24 @@ has() { grep -qF -- "$2" "$1" || fail "$1 lacks '$2'"; }
 # Some cases limit the address space, which a build with AddressSanitizer
 # cannot start under: they are skipped there.
 limited_memory_works() { (ulimit -v 200000; "$cli" --help >/dev/null 2>&1); }
+# spin.exe: prints a line again and again, for ever.
+build_spin() {
+  cat >spin.cas <<'CAS'
+SPIN    START
+LOOP    OUT     MSG,LEN
+        JUMP    LOOP
+MSG     DC      'Hello, World!'
+LEN     DC      13
+        END
+CAS
+  "$cli" asm spin.cas 2>/dev/null && "$cli" link spin 2>/dev/null || fail "build spin"
+}
+# In a background job (whose pid it keeps): runs a command with SIGINT
+# delivered as under a terminal or a grader (a script's background jobs start
+# with it ignored).
+with_sigint() {
+  exec python3 -c 'import os, signal, sys; signal.signal(signal.SIGINT, signal.SIG_DFL); os.execv(sys.argv[1], sys.argv[1:])' "$@"
+}
 
 case $name in
   huge_files)
@@ -145,22 +163,9 @@ CAS
     [ "$(cat asked.txt)" = "$(printf 'NAME?\nTARO')" ] || fail "asked: $(cat asked.txt)"
     # A time limit's SIGTERM or SIGINT still gets every line printed so far,
     # whole lines only.
-    cat >spin.cas <<'CAS'
-SPIN    START
-LOOP    OUT     MSG,LEN
-        JUMP    LOOP
-MSG     DC      'Hello, World!'
-LEN     DC      13
-        END
-CAS
-    "$cli" go spin.cas </dev/null >/dev/null 2>&1 &
-    sleep 0.5; kill $! 2>/dev/null; wait
-    "$cli" asm spin.cas 2>/dev/null && "$cli" link spin 2>/dev/null || fail "build spin"
+    build_spin
     for sig in TERM INT; do
-      # (A background job of a script starts with SIGINT ignored; the run gets
-      # the default back, as it has under a terminal or a grader.)
-      python3 -c 'import os, signal, sys; signal.signal(signal.SIGINT, signal.SIG_DFL); os.execv(sys.argv[1], sys.argv[1:])' \
-        "$cli" run spin.exe >spun.txt 2>/dev/null &
+      with_sigint "$cli" run spin.exe >spun.txt 2>/dev/null &
       pid=$!
       # Once the first piece is out the run is under way (a signal before that
       # ends it with nothing to write).
@@ -180,15 +185,7 @@ CAS
     # the run at once.
     cp "$examples/hello.cas" .
     "$cli" go hello.cas >/dev/null 2>&1 || fail "go hello.cas"
-    cat >spin.cas <<'CAS'
-SPIN    START
-LOOP    OUT     MSG,LEN
-        JUMP    LOOP
-MSG     DC      'Hello, World!'
-LEN     DC      13
-        END
-CAS
-    "$cli" asm spin.cas 2>/dev/null && "$cli" link spin 2>/dev/null || fail "build spin"
+    build_spin
     check() {  # check WHAT STATUS
       [ "$2" -eq 5 ] || fail "$1 exits $2"
       grep -q "^tolvane-cli: standard output: " err.txt || fail "$1: no message"
@@ -239,17 +236,16 @@ CAS
   trace_interrupt)
     # Ctrl+C ends a long trace or step, as it pauses a go; the debugger then
     # reads its next command.
-    cat >spin.cas <<'CAS'
+    cat >loop.cas <<'CAS'
 SPIN    START
 LOOP    LAD     GR1,1,GR1
         JUMP    LOOP
         END
 CAS
-    "$cli" asm spin.cas 2>/dev/null && "$cli" link spin 2>/dev/null || fail "build spin"
+    "$cli" asm loop.cas 2>/dev/null && "$cli" link loop 2>/dev/null || fail "build loop"
     for cmd in "trace 99999999999" "step 99999999999" go; do
       mkfifo commands
-      python3 -c 'import os, signal, sys; signal.signal(signal.SIGINT, signal.SIG_DFL); os.execv(sys.argv[1], sys.argv[1:])' \
-        "$cli" debug --no-regs spin.exe <commands >out.txt 2>err.txt &
+      with_sigint "$cli" debug --no-regs loop.exe <commands >out.txt 2>err.txt &
       pid=$!
       exec 3>commands
       # The debugger is ready once it has shown where the program starts.
