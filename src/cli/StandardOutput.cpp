@@ -57,8 +57,10 @@ bool OutputBuffer::Flush() {
     }
   }
   // filled_ first: a handler in between sees nothing pending.
-  filled_.store(0);
-  written_.store(0);
+  if (filled_.load() != 0) {
+    filled_.store(0);
+    written_.store(0);
+  }
   return true;
 }
 
@@ -133,9 +135,10 @@ ProgramStreams::ProgramStreams() : buffer_(1, ::isatty(1) == 1), input_(new char
   in_ = fopencookie(this, "r", {ReadIn, nullptr, nullptr, nullptr});
   out_ = fopencookie(this, "w", {nullptr, WriteOut, nullptr, nullptr});
   err_ = fopencookie(this, "w", {nullptr, WriteErr, nullptr, nullptr});
-  // Unbuffered: every stdio call reaches the cookie at once, so the only
-  // bytes held back are the ones in `buffer_`, which the signal handler sees.
-  for (std::FILE* f : {in_, out_, err_})
+  // The output streams unbuffered: every stdio call reaches the cookie at
+  // once, so the only bytes held back are the ones in `buffer_`, which the
+  // signal handler sees.
+  for (std::FILE* f : {out_, err_})
     if (f) std::setvbuf(f, nullptr, _IONBF, 0);
   active.store(this);
   if (::isatty(1) != 1) {
@@ -175,8 +178,9 @@ int ProgramStreams::Finish(int status) {
 
 ssize_t ProgramStreams::ReadIn(void* cookie, char* data, std::size_t size) {
   auto* self = static_cast<ProgramStreams*>(cookie);
-  // The stream is unbuffered, so this runs for every byte the program reads:
-  // its output so far is out before it can wait for input.
+  // Each call hands over at most one line (below), so the stream comes here
+  // again for every line the program reads: its output so far is out before
+  // it can wait for input.
   self->buffer_.Flush();
   if (self->inputAt_ == self->inputEnd_) {
     ssize_t n;
@@ -187,7 +191,11 @@ ssize_t ProgramStreams::ReadIn(void* cookie, char* data, std::size_t size) {
     self->inputAt_ = 0;
     self->inputEnd_ = static_cast<std::size_t>(n);
   }
-  const std::size_t n = std::min(size, self->inputEnd_ - self->inputAt_);
+  const char* from = self->input_.get() + self->inputAt_;
+  const std::size_t available = self->inputEnd_ - self->inputAt_;
+  const void* lineEnd = std::memchr(from, '\n', available);
+  const std::size_t line = lineEnd ? static_cast<std::size_t>(static_cast<const char*>(lineEnd) - from) + 1 : available;
+  const std::size_t n = std::min(size, line);
   std::memcpy(data, self->input_.get() + self->inputAt_, n);
   self->inputAt_ += n;
   return static_cast<ssize_t>(n);

@@ -59,9 +59,9 @@ class OutputBuffer {
 // The three standard streams of a program run by `run` and `go`, as stdio
 // streams for the machine's console: Out() collects the OUT lines in an
 // OutputBuffer over descriptor 1 (line mode when it is a terminal); In()
-// reads descriptor 0 and writes the pending output before every read, so a
-// prompt is out before the program waits; Err() does the same before every
-// line on standard error. While buffering, SIGINT, SIGTERM, SIGHUP and
+// reads descriptor 0 and writes the pending output before every line it
+// hands over, so a prompt is out before the program waits; Err() does the
+// same before every line on standard error. While buffering, SIGINT, SIGTERM, SIGHUP and
 // SIGXCPU first write what is pending: a time limit still gets every line
 // printed so far. A failed write of standard output ends the process at once
 // with a message and kExitOutputFailed: there is no one left to read it.

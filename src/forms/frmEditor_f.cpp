@@ -248,7 +248,10 @@ TfrmEditor::TfrmEditor(QWidget* parent) : QDockWidget(parent) {
   });
 }
 
-TfrmEditor::~TfrmEditor() = default;
+TfrmEditor::~TfrmEditor() {
+  // Nothing the application signals may reach a half-destroyed editor.
+  disconnect(qApp, nullptr, this, nullptr);
+}
 
 QTextDocument* TfrmEditor::NewDocument() {
   auto* doc = new QTextDocument(this);

@@ -124,7 +124,10 @@ TfrmList::TfrmList(QWidget* parent) : QDockWidget(parent) {
   connect(qApp, &QApplication::focusChanged, this, &TfrmList::FocusChanged);
 }
 
-TfrmList::~TfrmList() = default;
+TfrmList::~TfrmList() {
+  // Focus moves while the widgets go; this part of the window is gone by then.
+  disconnect(qApp, nullptr, this, nullptr);
+}
 
 TListingEdit* TfrmList::ListingControl(int k) const { return k >= 1 && k <= kPages ? edits_[k - 1] : nullptr; }
 

@@ -136,7 +136,10 @@ TfrmStandardIo::TfrmStandardIo(QWidget* parent) : QDockWidget(parent) {
   connect(qApp, &QApplication::focusChanged, this, &TfrmStandardIo::FocusChanged);
 }
 
-TfrmStandardIo::~TfrmStandardIo() = default;
+TfrmStandardIo::~TfrmStandardIo() {
+  // Focus moves while the widgets go; this part of the window is gone by then.
+  disconnect(qApp, nullptr, this, nullptr);
+}
 
 QString TfrmStandardIo::Text() const { return memo_->toPlainText(); }
 

@@ -249,7 +249,7 @@ class EditorFilesTest : public QObject {
     // At the limits themselves the file opens; so does a binary file.
     QVERIFY(e->OpenFile(f.Write("edge.cas", QByteArray(TfrmEditor::kMaxLineChars, 'y') + "\n")));
     QByteArray binary(1 << 20, '\0');
-    for (int k = 0; k < binary.size(); ++k) binary[k] = static_cast<char>((k * 7919) >> 3);
+    for (int k = 0; k < binary.size(); ++k) binary[k] = static_cast<char>((static_cast<unsigned>(k) * 7919u) >> 3);
     QVERIFY(e->OpenFile(f.Write("binary.cas", binary)));
     QCOMPARE(e->OpenCount(), 3);
   }
