@@ -16,8 +16,12 @@ source_file=${1:-examples/hello.cas}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cp "$source_file" "$work/"
+# The default options, in a settings folder of the picture's own (no first-start notice).
+mkdir -p "$work/config/ORVELL"
+printf '[Option]\nAutoIndent=1\nBackColor=4278190085\nDOSYM=0\nFontColor=4278190088\nFontName=ＭＳ ゴシック\nFontSize=12\nL=0\nORG=0100\nRun=0\nST=0800\nSYM=0\nUnAsmDataToMachine=0\n' \
+  >"$work/config/ORVELL/Tolvane.conf"
 out="$PWD/docs/screenshot.png"
 mkdir -p docs
-TOLVANE_SCREENSHOT="$out" xvfb-run -a -s "-screen 0 1024x720x24" \
+XDG_CONFIG_HOME="$work/config" TOLVANE_SCREENSHOT="$out" xvfb-run -a -s "-screen 0 1024x720x24" \
   "$build/tolvane" "$work/$(basename "$source_file")"
 echo "$out"

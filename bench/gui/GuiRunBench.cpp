@@ -8,11 +8,13 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <cstdio>
 
 #include "app/Shell.h"
 #include "forms/DialogPort.h"
+#include "forms/dlgOption_f.h"
 #include "forms/frmMain_f.h"
 #include "link/LoadModule.h"
 #include "machine/StdioRun.h"
@@ -98,6 +100,13 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QTemporaryDir dir;
   g_dir = &dir;
+  // The options come from a folder of the benchmark's own, holding the defaults.
+  QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.path());
+  {
+    QSettings settings(QStringLiteral("ORVELL"), QStringLiteral("Tolvane"));
+    settings.beginGroup(QStringLiteral("Option"));
+    tolvane::forms::WriteOptionValues(settings, tolvane::forms::OptionValues());
+  }
   g_exe = MakeProgram(dir.path());
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();

@@ -7,7 +7,6 @@
 
 #include "app/CoreBinding.h"
 #include "forms/Debug_f.h"
-#include "forms/UiFonts.h"
 #include "forms/dlgAbout_f.h"
 #include "forms/dlgAddBreakPoint_f.h"
 #include "forms/dlgAddWatch_f.h"
@@ -60,7 +59,8 @@ void Shell::Create() {
   keep(about);
   QDialog* addBreakPoint = new TdlgAddBreakPoint(main_);
   keep(addBreakPoint);
-  QDialog* option = new TdlgOption(main_);
+  option_ = new TdlgOption(main_);
+  QDialog* option = option_;
   keep(option);
   QDialog* project = new TdlgProject(main_);
   keep(project);
@@ -96,7 +96,14 @@ void Shell::Create() {
 
   core_ = std::make_unique<CoreBinding>(*main_, standardIo_, debug_);
   main_->SetCore(core_.get());
-  main_->SetFirstShowHooks(nullptr, [this] { ApplyOptions(); });
+  OptionTargets targets;
+  targets.editor = editor_;
+  targets.list = list_;
+  targets.buildOptions = &main_->buildOptions;
+  targets.setShowRegistersAfterRun = [this](bool on) { core_->Execution().SetShowRegistersAfterRun(on); };
+  targets.setUnAsmDataAsCode = [this](bool on) { core_->Execution().SetUnAsmDataAsCode(on); };
+  option_->SetTargets(targets);
+  main_->SetFirstShowHooks([this] { option_->LoadOptions(); }, [this] { ApplyOptions(); });
 
   // Every window exists: the splash goes once pending events are processed.
   main_->ReleaseSplash();
@@ -109,33 +116,7 @@ QStringList Shell::CreationOrder() const {
 }
 
 void Shell::ApplyOptions() {
-  // The defaults of the options: "ＭＳ ゴシック" 12 pt, auto indent on, listing,
-  // symbol file and symbolic debugging on, origin 0100H, stack 0800H,
-  // registers shown after a run, data words disassembled as data.
-  const QFont font = MakeFont(FontGothic(), 12);
-  if (editor_) {
-    editor_->SetEditorFont(font);
-    editor_->SetAutoIndent(true);
-  }
-  if (list_) {
-    for (int k = 1; k <= TfrmList::kPages; ++k) {
-      if (TListingEdit* edit = list_->ListingControl(k)) {
-        edit->setFont(font);
-        list_->SetListingTabStops(k);
-      }
-    }
-  }
-  BuildOptions options;
-  options.listing = 1;
-  options.symbolFile = 1;
-  options.symbolicDebug = 1;
-  options.origin = 0x0100;
-  options.stackSize = 0x0800;
-  if (main_) main_->buildOptions = options;
-  if (core_) {
-    core_->Execution().SetShowRegistersAfterRun(true);
-    core_->Execution().SetUnAsmDataAsCode(false);
-  }
+  if (option_) option_->ApplyOptions();
 }
 
 bool Shell::OpenFile(const QString& path) { return main_ && main_->OpenPath(path); }

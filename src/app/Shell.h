@@ -14,6 +14,7 @@ class TfrmMessage;
 class TfrmStandardIo;
 class TfrmDebug;
 class TDebug;
+class TdlgOption;
 }  // namespace tolvane::forms
 
 namespace tolvane::app {
@@ -45,9 +46,10 @@ class Shell {
   QStringList CreationOrder() const;
   std::vector<QWidget*> Windows() const { return windows_; }
 
-  // The option defaults (there is no options dialog yet): editor and listing
-  // fonts, tab stops, auto indent, the build options and the debugger flags.
+  // The options dialog's current options, sent to the editor, the listing
+  // viewer, the build options and the debugger.
   void ApplyOptions();
+  forms::TdlgOption* Options() const { return option_; }
 
   // Opens a source file as the Open command does after its dialog.
   bool OpenFile(const QString& path);
@@ -59,6 +61,7 @@ class Shell {
   forms::TfrmMessage* message_ = nullptr;
   forms::TfrmStandardIo* standardIo_ = nullptr;
   forms::TfrmDebug* debug_ = nullptr;
+  forms::TdlgOption* option_ = nullptr;
   std::unique_ptr<forms::TDebug> trace_;
   std::unique_ptr<forms::TfrmMain> mainOwner_;
   std::unique_ptr<CoreBinding> core_;

@@ -11,7 +11,7 @@
 #include <cstdlib>
 
 #include "app/Shell.h"
-#include "forms/FileNames.h"
+#include "forms/DialogPort.h"
 #include "forms/UiFonts.h"
 #include "forms/frmMain_f.h"
 
@@ -51,7 +51,7 @@ int main(int argc, char** argv) {
   shell.Main()->show();
   // The file name as the file system's bytes (QApplication has taken its own
   // options out of argv): Qt's decoding would lose a name that is not UTF-8.
-  const bool opened = argc > 1 && shell.OpenFile(tolvane::forms::FileNameFromBytes(argv[1]));
+  const bool opened = argc > 1 && shell.OpenFile(tolvane::forms::PathFromBytes(argv[1]));
 
   // For the documentation: TOLVANE_SCREENSHOT=FILE.png runs the opened program
   // (F9), saves a picture of the screen and quits.

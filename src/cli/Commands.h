@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "build/Builder.h"
 #include "common/BuildOptions.h"
 #include "machine/StdioRun.h"
 
@@ -17,6 +18,7 @@ int CmdDump(const Args& args);
 int CmdLink(const Args& args);
 int CmdRun(const Args& args);
 int CmdGo(const Args& args);
+int CmdBuild(const Args& args);
 int CmdDebug(const Args& args);
 
 // Option parsers shared by `go` with `link` and `run`. Each looks at args[i];
@@ -25,12 +27,20 @@ int CmdDebug(const Args& args);
 int ParseLinkOption(const Args& args, std::size_t& i, BuildOptions& options, std::string& error);
 int ParseRunOption(const Args& args, std::size_t& i, StdioRunOptions& options);
 
+// The build part of `build` and `go`, through the build core: message lines
+// and the outcome's box on standard error. A project file (".mak" in any case)
+// is built as the IDE's Build builds it; a list of files as sources and objects.
+bool IsProjectFileName(const std::string& path);
+build::BuildResult BuildProjectFile(const std::string& projectPath, const BuildOptions& options);
+build::BuildResult BuildFiles(const std::vector<std::string>& files, const BuildOptions& options);
+
 // One paragraph per command for `tolvane-cli --help`.
 extern const char* const kAsmHelp;
 extern const char* const kDumpHelp;
 extern const char* const kLinkHelp;
 extern const char* const kRunHelp;
 extern const char* const kGoHelp;
+extern const char* const kBuildHelp;
 extern const char* const kDebugHelp;
 
 }  // namespace tolvane::cli

@@ -1,5 +1,3 @@
-#include <sys/stat.h>
-
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -7,11 +5,8 @@
 #include "CliSupport.h"
 #include "Commands.h"
 #include "StandardOutput.h"
-#include "asm/Assembler.h"
 #include "common/BuildOptions.h"
 #include "common/ChangeExtension.h"
-#include "common/Cp932.h"
-#include "link/Linker.h"
 #include "machine/StdioRun.h"
 
 namespace tolvane::cli {
@@ -20,8 +15,9 @@ const char* const kGoHelp =
     "  go [--listing] [--origin HEX] [--stack HEX] [--no-sym] [--sym] [--regs] [--max-steps N] FILE...\n"
     "                   assemble every .cas file (a listing only with --listing), link all\n"
     "                   files in order (.obj files as they are) and run the result like\n"
-    "                   'run'. Assembly and link messages go to standard error.\n"
-    "                   Exit status: as 'run'; 1 also when assembly or link failed.\n";
+    "                   'run'. A single FILE.mak is built as 'build' builds it and its main\n"
+    "                   routine is run. Assembly and link messages go to standard error.\n"
+    "                   Exit status: as 'run'; 1 also when the build was refused or failed.\n";
 
 namespace {
 
@@ -31,23 +27,6 @@ int GoUsage(const std::string& why) {
                " [--sym] [--regs] [--max-steps N] FILE...\n",
                why.c_str());
   return 2;
-}
-
-bool IsSource(const std::string& path) {
-  const std::string obj = ChangeExtension(path, ".cas");
-  if (obj.size() != path.size()) return false;
-  // Same name with the extension ".cas" in any letter case.
-  for (std::size_t i = 0; i < path.size(); ++i) {
-    char a = path[i], b = obj[i];
-    if (a >= 'A' && a <= 'Z') a = static_cast<char>(a - 'A' + 'a');
-    if (a != b) return false;
-  }
-  return true;
-}
-
-bool FileExists(const std::string& path) {
-  struct stat st;
-  return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 }  // namespace
@@ -72,32 +51,21 @@ int CmdGo(const Args& args) {
   };
   if (!SplitArguments(args, files, option, error)) return GoUsage(error);
   if (files.empty()) return GoUsage("no file given");
+  bool project = false;
+  for (const std::string& f : files) project = project || IsProjectFileName(f);
+  if (project && files.size() > 1) return GoUsage("a project file is built on its own");
   build.symbolicDebug = run.symbols ? 1 : 0;
 
-  StderrMessageSink sink;
-  for (const std::string& f : files) {
-    const std::string path = IsSource(f) ? f : ChangeExtension(f, ".obj");
-    if (!FileExists(path)) {
-      sink.AppendMessageLine(path + J(u8"が存在しません。"));
-      return 1;
-    }
-  }
-  bool assembled = true;
-  for (const std::string& f : files)
-    if (IsSource(f) && Assemble(f, build, sink) != 1) assembled = false;
-  if (!assembled) {
-    sink.AppendMessageLine(J(u8"アセンブル中にエラーが発生しました。"));
-    return 1;
-  }
-  if (!Link(files, build, sink)) {
-    sink.AppendMessageLine(J(u8"リンク中にエラーが発生しました。"));
-    return 1;
-  }
+  // The build: the same rules as the IDE's.
+  const build::BuildResult built = project ? BuildProjectFile(files.front(), build) : BuildFiles(files, build);
+  if (!built.Succeeded()) return 1;
+
+  // The run.
   std::fflush(stderr);
   StderrMessageBox boxes;
   ProgramStreams streams;
   return streams.Finish(
-      RunOnStdio(ChangeExtension(files.front(), ".exe"), run, streams.In(), streams.Out(), streams.Err(), boxes));
+      RunOnStdio(ChangeExtension(built.target, ".exe"), run, streams.In(), streams.Out(), streams.Err(), boxes));
 }
 
 }  // namespace tolvane::cli

@@ -21,8 +21,9 @@ struct Command {
 };
 
 const Command kCommands[] = {
-    {"asm", CmdAsm, &kAsmHelp}, {"link", CmdLink, &kLinkHelp},    {"run", CmdRun, &kRunHelp},
-    {"go", CmdGo, &kGoHelp},    {"debug", CmdDebug, &kDebugHelp}, {"dump", CmdDump, &kDumpHelp},
+    {"asm", CmdAsm, &kAsmHelp},    {"link", CmdLink, &kLinkHelp}, {"build", CmdBuild, &kBuildHelp},
+    {"run", CmdRun, &kRunHelp},    {"go", CmdGo, &kGoHelp},       {"debug", CmdDebug, &kDebugHelp},
+    {"dump", CmdDump, &kDumpHelp},
 };
 
 // "usage: tolvane-cli asm [--no-listing] FILE.cas..." and the command's

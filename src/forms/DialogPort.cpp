@@ -2,6 +2,8 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QColorDialog>
+#include <QFile>
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
@@ -115,6 +117,12 @@ bool QtDialogPort::GetText(QWidget* parent, const QString& caption, const QStrin
   const QString typed = QInputDialog::getText(parent, caption, prompt, QLineEdit::Normal, text, &ok);
   if (ok) text = typed;
   return ok;
+}
+
+QColor DialogPort::GetColor(QWidget*, const QColor&) { return {}; }
+
+QColor QtDialogPort::GetColor(QWidget* parent, const QColor& initial) {
+  return QColorDialog::getColor(initial, parent);
 }
 
 namespace {

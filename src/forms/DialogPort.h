@@ -1,4 +1,5 @@
 #pragma once
+#include <QColor>
 #include <QString>
 #include <string>
 
@@ -36,6 +37,10 @@ class DialogPort : public MessageBoxPort {
   // preset on entry and the typed text on exit.
   virtual bool GetText(QWidget* parent, const QString& caption, const QString& prompt, QString& text) = 0;
 
+  // Colour dialog preset with `initial`. Returns the chosen colour, or an
+  // invalid one when cancelled (which is all a port without dialogs does).
+  virtual QColor GetColor(QWidget* parent, const QColor& initial);
+
   // The core's boxes (CP932 text) end up in Ask.
   BoxAnswer ShowMessageBox(BoxKind kind, const std::string& cp932Text, BoxButtons buttons) override;
 };
@@ -53,6 +58,7 @@ class QtDialogPort : public DialogPort {
   QString GetSaveFileName(QWidget* parent, const QString& caption, const QString& presetName, const QString& filter,
                           const QString& defaultSuffix) override;
   bool GetText(QWidget* parent, const QString& caption, const QString& prompt, QString& text) override;
+  QColor GetColor(QWidget* parent, const QColor& initial) override;
 };
 
 // The port in use by every window. Until something is installed it is a
@@ -66,5 +72,15 @@ QString FromCp932(const std::string& cp932);
 bool ToCp932(const QString& text, std::string& out);
 // Lenient, for texts known to be convertible (paths typed by the user may not be).
 std::string ToCp932OrEmpty(const QString& text);
+
+// A path <-> the file-system bytes the core's tools take. File names on this
+// system are bytes, normally UTF-8; Qt's own name decoding turns every byte
+// that is not UTF-8 into U+FFFD, after which the file cannot be found again.
+// These keep such a byte as an escape character of its own (U+DC80 to
+// U+DCFF), so that every name survives the trip through a QString. Use them
+// wherever a path crosses between the windows and the file system or the
+// core's tools (FileNames.cpp).
+std::string PathBytes(const QString& path);
+QString PathFromBytes(const std::string& bytes);
 
 }  // namespace tolvane::forms

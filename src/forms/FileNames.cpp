@@ -1,4 +1,4 @@
-#include "forms/FileNames.h"
+#include "forms/DialogPort.h"
 
 namespace tolvane::forms {
 namespace {
@@ -7,7 +7,7 @@ constexpr char16_t kEscapeBase = 0xDC00;  // byte b (80H-FFH) becomes U+DC00 + b
 
 // The code point of the well-formed UTF-8 sequence at bytes[i] and its length,
 // or length 0 when there is none (overlong forms and surrogates included).
-std::size_t DecodeOne(std::string_view bytes, std::size_t i, char32_t& cp) {
+std::size_t DecodeOne(const std::string& bytes, std::size_t i, char32_t& cp) {
   const auto b = [&](std::size_t k) { return static_cast<unsigned char>(bytes[i + k]); };
   const unsigned char lead = b(0);
   std::size_t n;
@@ -53,7 +53,7 @@ void AppendUtf8(std::string& out, char32_t cp) {
 
 }  // namespace
 
-QString FileNameFromBytes(std::string_view bytes) {
+QString PathFromBytes(const std::string& bytes) {
   QString out;
   out.reserve(static_cast<qsizetype>(bytes.size()));
   for (std::size_t i = 0; i < bytes.size();) {
@@ -75,7 +75,7 @@ QString FileNameFromBytes(std::string_view bytes) {
   return out;
 }
 
-std::string FileNameBytes(const QString& name) {
+std::string PathBytes(const QString& name) {
   std::string out;
   out.reserve(static_cast<std::size_t>(name.size()));
   for (qsizetype i = 0; i < name.size(); ++i) {

@@ -28,7 +28,7 @@
 #include "common/BinaryIo.h"
 #include "common/Cp932.h"
 #include "forms/DialogPort.h"
-#include "forms/FileNames.h"
+#include "forms/TextPane.h"
 #include "forms/UiFonts.h"
 
 namespace tolvane::forms {
@@ -261,7 +261,7 @@ QTextDocument* TfrmEditor::NewDocument() {
 
 QString TfrmEditor::PagePath(int i) const { return (i >= 1 && i <= kPages) ? filePaths_[i] : QString(); }
 
-std::string TfrmEditor::PagePathBytes(int i) const { return FileNameBytes(PagePath(i)); }
+std::string TfrmEditor::PagePathBytes(int i) const { return PathBytes(PagePath(i)); }
 
 EditorControl* TfrmEditor::PageEditor(int i) const { return (i >= 1 && i <= kPages) ? editors_[i] : nullptr; }
 
@@ -338,7 +338,7 @@ int TfrmEditor::NewFile() {
 }
 
 bool TfrmEditor::LoadInto(int i, const QString& path, QString& error) {
-  const std::string name = FileNameBytes(path);
+  const std::string name = PathBytes(path);
   struct stat st {};
   if (::stat(name.c_str(), &st) != 0) {
     error = path + U(u8"がオープンできません。(") + QString::fromLocal8Bit(std::strerror(errno)) + QStringLiteral(")");
@@ -454,7 +454,7 @@ bool TfrmEditor::WriteFile(int i, const QString& path) {
   // The old file stays as it was unless every byte reached the disk: a full
   // disk must never leave an empty file behind a page that counts as saved.
   int error = 0;
-  if (!WriteFileAtomically(FileNameBytes(path), bytes, {.followLink = true, .keepMode = true, .sync = true}, &error)) {
+  if (!WriteFileAtomically(PathBytes(path), bytes, {.followLink = true, .keepMode = true, .sync = true}, &error)) {
     Dialogs().ShowPlain(path + U(u8"を保存できません。(") + QString::fromLocal8Bit(std::strerror(error)) +
                         QStringLiteral(")"));
     return false;
@@ -473,7 +473,7 @@ bool TfrmEditor::SavePage(int i) {
 TfrmEditor::DiskStamp TfrmEditor::StampOf(const QString& path) {
   struct stat st {};
   DiskStamp stamp;
-  if (::stat(FileNameBytes(path).c_str(), &st) != 0) return stamp;
+  if (::stat(PathBytes(path).c_str(), &st) != 0) return stamp;
   stamp.exists = true;
   stamp.device = st.st_dev;
   stamp.inode = st.st_ino;
@@ -532,12 +532,12 @@ bool TfrmEditor::SaveCurrent() {
 
 bool TfrmEditor::EnsureDirectory(const QString& path) {
   const QString directory = QFileInfo(path).absolutePath();
-  if (::chdir(FileNameBytes(directory).c_str()) == 0) return true;
+  if (::chdir(PathBytes(directory).c_str()) == 0) return true;
   const BoxAnswer answer =
       Dialogs().Ask(BoxKind::Confirm, U(u8"ディレクトリ") + directory + U(u8"が存在しません。作成しますか？"),
                     BoxButtons::YesNoCancel);
   if (answer != BoxAnswer::Yes) return false;
-  const std::string bytes = FileNameBytes(directory);
+  const std::string bytes = PathBytes(directory);
   if (::mkdir(bytes.c_str(), 0777) != 0 || ::chdir(bytes.c_str()) != 0) {
     Dialogs().ShowPlain(directory + U(u8"を作成できません。"));
     return false;
@@ -748,6 +748,14 @@ void TfrmEditor::SetEditorFont(const QFont& font) {
     const bool modified = editors_[i]->document()->isModified();
     editors_[i]->setFont(font);
     SetTabStops(i);
+    editors_[i]->document()->setModified(modified);
+  }
+}
+
+void TfrmEditor::SetEditorColors(const QColor& text, const QColor& background) {
+  for (int i = 1; i <= kPages; ++i) {
+    const bool modified = editors_[i]->document()->isModified();
+    SetPaneColors(editors_[i], text, background);
     editors_[i]->document()->setModified(modified);
   }
 }

@@ -1,4 +1,5 @@
 #pragma once
+#include <QColor>
 #include <QDockWidget>
 #include <QPlainTextEdit>
 #include <QString>
@@ -128,6 +129,9 @@ class TfrmEditor : public QDockWidget {
   void SetAutoIndent(bool on);
   bool AutoIndentOn() const { return autoIndent_; }
   void SetEditorFont(const QFont& font);
+  // Text and background colour of every page, keeping each page's modified
+  // flag. An invalid colour stands for the system's own (text, window).
+  void SetEditorColors(const QColor& text, const QColor& background);
 
   // Hides the tabs of every page without an open file.
   void HideFreeTabs();

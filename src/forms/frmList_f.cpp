@@ -16,7 +16,7 @@
 
 #include "common/ChangeExtension.h"
 #include "forms/DialogPort.h"
-#include "forms/FileNames.h"
+#include "forms/TextPane.h"
 #include "forms/UiFonts.h"
 
 namespace tolvane::forms {
@@ -24,7 +24,7 @@ namespace tolvane::forms {
 namespace {
 
 // The bare file name of a path given as file-system bytes.
-QString BareName(const std::string& path) { return QFileInfo(FileNameFromBytes(path)).fileName(); }
+QString BareName(const std::string& path) { return QFileInfo(PathFromBytes(path)).fileName(); }
 
 }  // namespace
 
@@ -189,6 +189,17 @@ void TfrmList::SetListingTabStops(int k) {
   edit->setTabStopDistance(8.0 * QFontMetricsF(edit->font()).horizontalAdvance(QLatin1Char(' ')));
   edit->setTextCursor(cursor);
   edit->document()->setModified(modified);
+}
+
+void TfrmList::SetListingFont(const QFont& font) {
+  for (int k = 1; k <= kPages; ++k) {
+    edits_[k - 1]->setFont(font);
+    SetListingTabStops(k);
+  }
+}
+
+void TfrmList::SetListingColors(const QColor& text, const QColor& background) {
+  for (TListingEdit* edit : edits_) SetPaneColors(edit, text, background);
 }
 
 void TfrmList::ActivatePage(int k) {

@@ -1,5 +1,7 @@
 #pragma once
+#include <QColor>
 #include <QDockWidget>
+#include <QFont>
 #include <QPlainTextEdit>
 #include <string>
 
@@ -52,6 +54,10 @@ class TfrmList : public QDockWidget {
   // Tab stops every eight character cells of control k's current font, keeping
   // its text, caret, selection and modified flag.
   void SetListingTabStops(int k);
+  // The font of every listing control (its tab stops follow), and the text and
+  // background colour; an invalid colour stands for the system's own.
+  void SetListingFont(const QFont& font);
+  void SetListingColors(const QColor& text, const QColor& background);
   // Hides the tabs of all ten pages (start-up).
   void HideAllTabs();
   // Brings page k (1 ... count) to the front.

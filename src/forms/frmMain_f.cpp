@@ -25,9 +25,9 @@
 #include "common/Cp932.h"
 #include "common/FileNameMarks.h"
 #include "forms/DialogPort.h"
-#include "forms/FileNames.h"
 #include "forms/HelpTopic.h"
 #include "forms/UiFonts.h"
+#include "forms/dlgProject_f.h"
 #include "forms/frmDebug_f.h"
 #include "forms/frmList_f.h"
 #include "forms/frmMessage_f.h"
@@ -39,9 +39,6 @@ namespace tolvane::forms {
 namespace {
 QString U(const char8_t* s) { return QString::fromUtf8(reinterpret_cast<const char*>(s)); }
 QString U(const char* s) { return QString::fromUtf8(s); }
-
-std::string Bytes(const QString& path) { return FileNameBytes(path); }
-QString FromBytes(const std::string& path) { return FileNameFromBytes(path); }
 
 // The tools open files by their file system names (UTF-8 here) and write those
 // bytes into their CP932 message lines. This sink puts the CP932 form of the
@@ -552,7 +549,7 @@ void TfrmMain::SetWindows(const DockedWindows& windows) {
       // The line holds the name in CP932 when it could be written so,
       // else the file system's own bytes.
       QString source = FromCp932(path);
-      if (!QFileInfo::exists(source)) source = FromBytes(path);
+      if (!QFileInfo::exists(source)) source = PathFromBytes(path);
       if (windows_.editor && windows_.editor->GoToLine(source, line)) mnuSourceCodeClick();
     });
   }
@@ -572,7 +569,10 @@ void TfrmMain::SetWindows(const DockedWindows& windows) {
   }
 }
 
-void TfrmMain::SetDialog(const QString& formName, QDialog* dialog) { dialogs_.insert(formName, dialog); }
+void TfrmMain::SetDialog(const QString& formName, QDialog* dialog) {
+  dialogs_.insert(formName, dialog);
+  if (auto* project = qobject_cast<TdlgProject*>(dialog)) project->SetMain(this);
+}
 
 void TfrmMain::SetFirstShowHooks(std::function<void()> loadOptions, std::function<void()> applyOptions) {
   loadOptions_ = std::move(loadOptions);
@@ -782,14 +782,12 @@ void TfrmMain::closeEvent(QCloseEvent* event) {
 bool TfrmMain::FormCloseQuery() {
   if (!Guard()) return false;
   if (windows_.editor && !windows_.editor->QueryClose()) return false;
-  if (projectModified) {
+  if (project_.IsModified()) {
     const BoxAnswer answer =
-        Dialogs().Ask(BoxKind::Confirm, projectFileName + U(u8"に変更を保存しますか？"), BoxButtons::YesNoCancel);
+        Dialogs().Ask(BoxKind::Confirm, ProjectFileName() + U(u8"に変更を保存しますか？"), BoxButtons::YesNoCancel);
     if (answer == BoxAnswer::Cancel) return false;
-    if (answer == BoxAnswer::Yes) {
-      mnuProjectSaveClick();
-      if (projectModified) return false;  // not saved: stay open rather than lose the changes
-    }
+    // Not saved (a cancelled Save As, a failed write): stay open rather than lose the changes.
+    if (answer == BoxAnswer::Yes && !SaveProject()) return false;
   }
   return true;
 }
@@ -838,16 +836,6 @@ bool TfrmMain::OpenPath(const QString& path) {
   return true;
 }
 
-void TfrmMain::mnuProjectNewClick() {
-  if (!Guard()) return;
-  // Projects arrive with their own dialog; until then New Project starts an
-  // empty, never saved project.
-}
-
-void TfrmMain::mnuProjectOpenClick() {
-  if (!Guard()) return;
-}
-
 void TfrmMain::mnuSaveClick() {
   if (!Guard() || !windows_.editor) return;
   windows_.editor->SaveCurrent();
@@ -863,49 +851,18 @@ bool TfrmMain::SaveAsCommand() {
   if (chosen.isEmpty()) return false;
   const QString old = page ? editor->PagePath(page) : QString();
   if (!editor->SaveCurrentAs(chosen)) return false;
-  if (projectOpen) UpdateProjectAfterRename(old, chosen);
+  if (project_.IsOpen()) UpdateProjectAfterRename(old, chosen);
   return page != 0;
 }
 
-void TfrmMain::UpdateProjectAfterRename(const QString& oldPath, const QString& newPath) {
-  (void)oldPath;
-  (void)newPath;
-}
-
 void TfrmMain::mnuSaveAsClick() { SaveAsCommand(); }
-
-void TfrmMain::mnuProjectSaveClick() {
-  if (!Guard()) return;
-}
-
-void TfrmMain::mnuProjectSaveAsClick() {
-  if (!Guard()) return;
-}
 
 void TfrmMain::mnuAllSaveClick() {
   if (!Guard() || !windows_.editor) return;
   QApplication::setOverrideCursor(Qt::WaitCursor);
   const bool saved = windows_.editor->SaveAll();
   QApplication::restoreOverrideCursor();
-  if (saved && projectOpen) mnuProjectSaveClick();
-}
-
-bool TfrmMain::CloseProject() {
-  if (!projectOpen) return true;
-  if (projectModified) {
-    const BoxAnswer answer =
-        Dialogs().Ask(BoxKind::Confirm, projectFileName + U(u8"に変更を保存しますか？"), BoxButtons::YesNoCancel);
-    if (answer == BoxAnswer::Cancel) return false;
-    if (answer == BoxAnswer::Yes) {
-      mnuProjectSaveClick();
-      if (projectModified) return false;  // not saved: keep the project
-    }
-  }
-  projectOpen = false;
-  projectModified = false;
-  projectFileName = QStringLiteral("Project.Mak");
-  projectMainRoutine.clear();
-  return true;
+  if (saved && project_.IsOpen()) SaveProject();
 }
 
 void TfrmMain::mnuCloseClick() {
@@ -999,235 +956,168 @@ void TfrmMain::mnuMessageWindowClick() {
 }
 
 // ---------------------------------------------------------------------------
-// Project menu (the project dialog fills these in)
-
-void TfrmMain::mnuProjectAddClick() {
-  if (!Guard()) return;
-}
-void TfrmMain::mnuProjectDeleteClick() {
-  if (!Guard()) return;
-}
-void TfrmMain::mnuProjectEditClick() {
-  if (!Guard()) return;
-  ShowDialog(QStringLiteral("dlgProject"));
-}
-
-// ---------------------------------------------------------------------------
 // Build and run
 
 void TfrmMain::ClearMessages() { Messages().ClearMessages(); }
 
 void TfrmMain::OpenListingOf(const QString& sourcePath) {
-  if (windows_.list) windows_.list->OpenListing(Bytes(sourcePath));
+  if (windows_.list) windows_.list->OpenListing(PathBytes(sourcePath));
 }
 
 void TfrmMain::CloseListings() {
   if (windows_.list) windows_.list->CloseListings();
 }
 
-QString TfrmMain::Target() const {
-  if (projectOpen) return projectDirectory + projectMainRoutine;
-  TfrmEditor* editor = windows_.editor;
-  if (!editor || editor->CurrentPage() == 0) return {};
-  return editor->PagePath(editor->CurrentPage());
+// The tools as the build core calls them: each call's message lines name its
+// files readably in the message window.
+class TfrmMain::ToolsImpl : public build::BuildTools {
+ public:
+  explicit ToolsImpl(ShellCore* core) : core_(core) {}
+  bool Assemble(const std::string& sourcePath, const BuildOptions& options, MessageSink& sink) override {
+    ReadablePathSink readable(sink, {sourcePath});
+    return core_ && core_->Assemble(sourcePath, options, readable);
+  }
+  bool Link(const std::vector<std::string>& paths, const BuildOptions& options, MessageSink& sink) override {
+    ReadablePathSink readable(sink, paths);
+    return core_ && core_->Link(paths, options, readable);
+  }
+
+ private:
+  ShellCore* core_;
+};
+
+class TfrmMain::ListingsImpl : public build::ListingPort {
+ public:
+  explicit ListingsImpl(TfrmMain* main) : main_(main) {}
+  void CloseListings() override { main_->CloseListings(); }
+  void OpenListing(const std::string& sourcePath) override { main_->OpenListingOf(PathFromBytes(sourcePath)); }
+
+ private:
+  TfrmMain* main_;
+};
+
+build::Workspace TfrmMain::CurrentWorkspace() const {
+  build::Workspace workspace;
+  if (TfrmEditor* editor = windows_.editor) {
+    for (int i = 1; i <= editor->OpenCount(); ++i)
+      workspace.pages.push_back({editor->PagePathBytes(i), editor->PageModified(i)});
+    workspace.currentPage = editor->CurrentPage();
+  }
+  return workspace;
 }
 
-bool TfrmMain::ReadProjectLines(QStringList& lines) {
-  QFile file(projectFileName);
-  if (!file.open(QIODevice::ReadOnly)) {
-    Dialogs().ShowPlain(QStringLiteral("%1: %2").arg(projectFileName, file.errorString()));
-    return false;
+void TfrmMain::ShowNotice(const build::Notice& notice) {
+  switch (notice.kind) {
+    case build::NoticeKind::Error:
+      Dialogs().ShowMessageBox(BoxKind::Error, notice.text, BoxButtons::Ok);
+      break;
+    case build::NoticeKind::Warning:
+      Dialogs().ShowMessageBox(BoxKind::Warning, notice.text, BoxButtons::Ok);
+      break;
+    case build::NoticeKind::Information:
+      Dialogs().ShowMessageBox(BoxKind::Information, notice.text, BoxButtons::Ok);
+      break;
+    case build::NoticeKind::Failure:
+      Dialogs().ShowPlain(FromCp932(notice.text));
+      break;
   }
-  const QByteArray bytes = file.readAll();
-  const QString text = FromCp932(std::string(bytes.constData(), static_cast<std::size_t>(bytes.size())));
-  lines = text.split(QRegularExpression(QStringLiteral("\r\n|\r|\n")));
-  // A final line break does not make an entry.
-  if (!lines.isEmpty() && lines.last().isEmpty()) lines.removeLast();
-  return true;
+}
+
+QString TfrmMain::Target() const { return PathFromBytes(build::Target(CurrentWorkspace(), project_)); }
+
+int TfrmMain::ShowStep(const build::StepResult& step) {
+  if (step.notice) ShowNotice(*step.notice);
+  return step.outcome;
 }
 
 int TfrmMain::AssembleCurrent() {
-  TfrmEditor* editor = windows_.editor;
-  if (!editor || editor->CurrentPage() == 0) {
-    Dialogs().Ask(BoxKind::Error, U(u8"アセンブルできません。"));
-    return 2;
-  }
-  const int page = editor->CurrentPage();
-  const QString path = editor->PagePath(page);
-  if (editor->PageModified(page)) {
-    Dialogs().Ask(BoxKind::Warning, path + U(u8"を保存してください。"));
-    return 2;
-  }
-  ClearMessages();
-  if (!AssembleOne(path)) return 0;
-  if (buildOptions.listing) OpenListingOf(path);
-  return 1;
-}
-
-bool TfrmMain::AssembleOne(const QString& path) {
-  ReadablePathSink sink(Messages(), {Bytes(path)});
-  return core_ && core_->Assemble(Bytes(path), buildOptions, sink);
+  ToolsImpl tools(core_);
+  ListingsImpl listings(this);
+  return ShowStep(build::Builder(tools, Messages(), &listings).AssembleCurrent(CurrentWorkspace(), buildOptions));
 }
 
 int TfrmMain::AssembleAll() {
-  TfrmEditor* editor = windows_.editor;
-  for (int i = 1; editor && i <= TfrmEditor::kPages; ++i) {
-    if (editor->PageModified(i)) {
-      Dialogs().Ask(BoxKind::Warning, editor->PagePath(i) + U(u8"を保存してください。"));
-      return 2;
-    }
-  }
-  if (projectModified) {
-    Dialogs().Ask(BoxKind::Warning, projectFileName + U(u8"を保存してください。"));
-    return 2;
-  }
-  if (!projectOpen) {
-    if (!editor || editor->CurrentPage() == 0) {
-      Dialogs().Ask(BoxKind::Error, U(u8"アセンブルできません。"));
-      return 2;
-    }
-    const QString path = editor->PagePath(editor->CurrentPage());
-    ClearMessages();
-    if (!AssembleOne(path)) return 0;
-    if (buildOptions.listing) OpenListingOf(path);
-    return 1;
-  }
-  QStringList lines;
-  if (!ReadProjectLines(lines)) return 2;
-  for (const QString& line : lines) {
-    // A directory of that name is no entry file either.
-    if (!QFileInfo(projectDirectory + line).isFile()) {
-      Dialogs().Ask(BoxKind::Error, line + U(u8"が存在しません。"));
-      return 2;
-    }
-  }
-  ClearMessages();
-  bool failed = false;
-  for (const QString& line : lines) {
-    const QString entry = projectDirectory + line;
-    if (!entry.contains(QLatin1String(".cas")) && !entry.contains(QLatin1String(".CAS"))) continue;
-    if (!AssembleOne(entry)) failed = true;
-    if (buildOptions.listing) OpenListingOf(entry);
-  }
-  return failed ? 0 : 1;
+  ToolsImpl tools(core_);
+  ListingsImpl listings(this);
+  return ShowStep(build::Builder(tools, Messages(), &listings).AssembleAll(CurrentWorkspace(), project_, buildOptions));
 }
 
 int TfrmMain::LinkAll() {
-  if (projectModified) {
-    Dialogs().Ask(BoxKind::Warning, projectFileName + U(u8"を保存してください。"));
-    return 2;
-  }
-  std::vector<std::string> paths;
-  if (projectOpen) {
-    QStringList lines;
-    if (!ReadProjectLines(lines)) return 2;
-    for (const QString& line : lines) paths.push_back(Bytes(projectDirectory + line));
-  } else {
-    TfrmEditor* editor = windows_.editor;
-    if (!editor || editor->CurrentPage() == 0) {
-      Dialogs().Ask(BoxKind::Error, U(u8"リンクできません。"));
-      return 2;
-    }
-    paths.push_back(Bytes(editor->PagePath(editor->CurrentPage())));
-  }
-  ReadablePathSink sink(Messages(), paths);
-  return (core_ && core_->Link(paths, buildOptions, sink)) ? 1 : 0;
+  ToolsImpl tools(core_);
+  ListingsImpl listings(this);
+  return ShowStep(build::Builder(tools, Messages(), &listings).LinkAll(CurrentWorkspace(), project_, buildOptions));
+}
+
+build::BuildResult TfrmMain::RunBuild(build::BuildResult (build::Builder::*command)(const build::Workspace&,
+                                                                                    const build::Project&,
+                                                                                    const BuildOptions&)) {
+  ToolsImpl tools(core_);
+  ListingsImpl listings(this);
+  build::Builder builder(tools, Messages(), &listings);
+  build::BuildResult result = (builder.*command)(CurrentWorkspace(), project_, buildOptions);
+  // Any successful assembly enables Link, also when the link then fails.
+  if (result.assembled == build::kStepSucceeded) SetEnabled({"mnuLink"}, true);
+  if (result.notice) ShowNotice(*result.notice);
+  return result;
 }
 
 void TfrmMain::mnuAssembleClick() {
   if (!Guard()) return;
-  CloseListings();
-  const int result = AssembleCurrent();
-  if (result == 0) Dialogs().Ask(BoxKind::Error, U(u8"アセンブル中にエラーが発生しました。"));
-  if (result == 1) SetEnabled({"mnuLink"}, true);
+  ToolsImpl tools(core_);
+  ListingsImpl listings(this);
+  const build::BuildResult result =
+      build::Builder(tools, Messages(), &listings).AssembleCommand(CurrentWorkspace(), buildOptions);
+  if (result.assembled == build::kStepSucceeded) SetEnabled({"mnuLink"}, true);
+  if (result.notice) ShowNotice(*result.notice);
 }
 
 void TfrmMain::mnuLinkClick() {
   if (!Guard()) return;
-  ClearMessages();
-  const int result = LinkAll();
-  if (result == 0) Dialogs().Ask(BoxKind::Error, U(u8"リンク中にエラーが発生しました。"));
-  if (result == 1) SetEnabled({"mnuRunExe", "mnuDebugStart", "smnuDebugStart"}, true);
+  const build::BuildResult result = RunBuild(&build::Builder::LinkCommand);
+  if (result.linked == build::kStepSucceeded) SetEnabled({"mnuRunExe", "mnuDebugStart", "smnuDebugStart"}, true);
 }
 
 void TfrmMain::mnuBuildClick() {
   if (!Guard()) return;
-  CloseListings();
-  const int assembled = AssembleAll();
-  if (assembled == 0) {
-    Dialogs().Ask(BoxKind::Error, U(u8"アセンブル中にエラーが発生しました。"));
-    return;
-  }
-  if (assembled != 1) return;
-  SetEnabled({"mnuLink"}, true);
-  const int linked = LinkAll();
-  if (linked == 0) Dialogs().Ask(BoxKind::Error, U(u8"リンク中にエラーが発生しました。"));
-  if (linked == 1) SetEnabled({"mnuRunExe", "mnuDebugStart", "smnuDebugStart"}, true);
+  const build::BuildResult result = RunBuild(&build::Builder::BuildCommand);
+  if (result.linked == build::kStepSucceeded) SetEnabled({"mnuRunExe", "mnuDebugStart", "smnuDebugStart"}, true);
 }
 
 void TfrmMain::RunHeld(const QString& target) {
   SetEnabled(RunHoldGroup(), false);
   running_ = true;
-  if (core_) core_->RunProgram(Bytes(target), buildOptions);
+  if (core_) core_->RunProgram(PathBytes(target), buildOptions);
   running_ = false;
   SetEnabled(RunHoldGroup(), true);
 }
 
 void TfrmMain::mnuRunClick() {
   if (running_ || RefuseWhileDebugging()) return;
-  const QString target = Target();
-  if (target.isEmpty()) {
-    Dialogs().Ask(BoxKind::Error, U(u8"アセンブルできません。"));
-    return;
-  }
-  CloseListings();
-  const int assembled = AssembleAll();
-  if (assembled == 0) {
-    Dialogs().Ask(BoxKind::Error, U(u8"アセンブル中にエラーが発生しました。"));
-    return;
-  }
-  if (assembled != 1) return;
-  SetEnabled({"mnuLink"}, true);
-  const int linked = LinkAll();
-  if (linked == 0) {
-    Dialogs().Ask(BoxKind::Error, U(u8"リンク中にエラーが発生しました。"));
-    return;
-  }
-  if (linked != 1) return;
+  const build::BuildResult result = RunBuild(&build::Builder::RunCommand);
+  if (!result.Succeeded()) return;
   mnuStandardIoClick();
-  RunHeld(target);
+  RunHeld(PathFromBytes(result.target));
 }
 
 void TfrmMain::mnuRunExeClick() {
   if (running_ || RefuseWhileDebugging()) return;
   mnuStandardIoClick();
-  const QString target = Target();
-  if (target.isEmpty()) {
-    Dialogs().Ask(BoxKind::Error, U(u8"実行できません。"));
+  std::string target;
+  if (const std::optional<build::Notice> refused = build::RunExeTarget(CurrentWorkspace(), project_, target)) {
+    ShowNotice(*refused);
     return;
   }
-  RunHeld(target);
+  RunHeld(PathFromBytes(target));
 }
 
 void TfrmMain::mnuDebugStartClick() {
   SetEditAreaWidth(static_cast<int>(WorkArea().width() * 0.3));
-  QString target;
-  if (projectOpen) {
-    target = projectDirectory + projectMainRoutine;
-  } else {
-    TfrmEditor* editor = windows_.editor;
-    if (!editor || editor->CurrentPage() == 0) {
-      Dialogs().Ask(BoxKind::Error, U(u8"実行できません。"));
-      return;
-    }
-    target = editor->PagePath(editor->CurrentPage());
-    const QString exe = FromBytes(ChangeExtension(Bytes(target), ".exe"));
-    if (!QFileInfo(exe).isFile()) {
-      Dialogs().Ask(BoxKind::Error, exe + U(u8"が存在しません。"));
-      return;
-    }
+  std::string target;
+  if (const std::optional<build::Notice> refused = build::DebugStartTarget(CurrentWorkspace(), project_, target)) {
+    ShowNotice(*refused);
+    return;
   }
-  if (core_) core_->StartDebugging(Bytes(target), buildOptions);
+  if (core_) core_->StartDebugging(target, buildOptions);
 }
 
 void TfrmMain::mnuGoClick() {

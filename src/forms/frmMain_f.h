@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "build/Builder.h"
+#include "build/Project.h"
 #include "common/BuildOptions.h"
 #include "common/MessageSink.h"
 #include "forms/frmEditor_f.h"
@@ -21,6 +23,7 @@ class QToolBar;
 namespace tolvane::forms {
 
 class TfrmList;
+class TdlgProject;
 class TfrmMessage;
 class TfrmStandardIo;
 class TfrmDebug;
@@ -28,11 +31,8 @@ class TfrmDebug;
 // The tools and execution control as the build and run commands use them. The
 // application binds them to the assembler, the linker and the debugger core;
 // tests may bind fakes. Paths are file system paths (local 8-bit bytes).
-class ShellCore {
+class ShellCore : public build::BuildTools {
  public:
-  virtual ~ShellCore() = default;
-  virtual bool Assemble(const std::string& sourcePath, const BuildOptions& options, MessageSink& sink) = 0;
-  virtual bool Link(const std::vector<std::string>& paths, const BuildOptions& options, MessageSink& sink) = 0;
   // Loads the load module named after `target` with ".exe" and runs it to its end.
   virtual bool RunProgram(const std::string& target, const BuildOptions& options) = 0;
   virtual bool StartDebugging(const std::string& target, const BuildOptions& options) = 0;
@@ -68,12 +68,7 @@ const QStringList& ToolbarLayout();
 class TfrmMain : public QMainWindow {
   Q_OBJECT
  public:
-  // The shell state shared by the commands.
-  bool projectOpen = false;
-  bool projectModified = false;
-  QString projectFileName = QStringLiteral("Project.Mak");
-  QString projectDirectory;    // with trailing separator when set
-  QString projectMainRoutine;  // the project's first entry
+  // The shell state shared by the commands (the project is below).
   BuildOptions buildOptions;
   int printTarget = 0;
 
@@ -144,6 +139,37 @@ class TfrmMain : public QMainWindow {
   int LinkAll();
   // The source file that names the program (empty without one).
   QString Target() const;
+  // The editor pages as the build core sees them.
+  build::Workspace CurrentWorkspace() const;
+  // Shows a box the build core decided on.
+  void ShowNotice(const build::Notice& notice);
+
+  // The open project (at most one). The project dialog edits its entries and
+  // calls ProjectChanged afterwards.
+  const build::Project& Project() const { return project_; }
+  build::Project& ProjectState() { return project_; }
+  bool ProjectOpen() const { return project_.IsOpen(); }
+  bool ProjectModified() const { return project_.IsModified(); }
+  // The project file's path as shown ("Project.Mak" while never saved).
+  QString ProjectFileName() const;
+  // The folder the project's entries live in: the project file's folder once
+  // it has one, else the current folder (no trailing separator).
+  QString ProjectFolder() const;
+  // Asks about unsaved changes, then forgets the project; false when the
+  // project stays (Cancel, or a save that did not happen).
+  bool CloseProject();
+  // Writes the entries to the project file (through Save As while it has none);
+  // true only when they were written.
+  bool SaveProject();
+  // Writes the entries to `path` (making its folder current, creating it on
+  // request); the caller names the project after it.
+  bool SaveProjectAs(const QString& path);
+  void MarkProjectModified();
+  // The project's entries, file name or main routine changed: the project
+  // dialog shows them again.
+  void ProjectChanged();
+  // Project Open after its dialog; true when the project opened.
+  bool OpenProjectPath(const QString& path);
   bool IsRunning() const { return running_; }
 
   // The Open command after its dialog: makes the file's folder current and
@@ -220,18 +246,26 @@ class TfrmMain : public QMainWindow {
   bool EditorCommand(void (TfrmEditor::*command)());
   bool RefuseWhileDebugging();
   void RunHeld(const QString& target);
+  // The Project Save As command after its guard; true when the project was written.
+  bool ProjectSaveAsCommand();
+  TdlgProject* ProjectDialog() const;
+  // A build command through the core: its box shown, its enabling done by the caller.
+  build::BuildResult RunBuild(build::BuildResult (build::Builder::*command)(const build::Workspace&,
+                                                                            const build::Project&,
+                                                                            const BuildOptions&));
   void Dock(QDockWidget* dock, DockArea area);
   void ApplyStartSizes();
   // The docked window in front in an area (the page shown).
   QDockWidget* FrontDock(DockArea area) const;
   void ShowDialog(const QString& formName);
-  bool CloseProject();
   Qt::DockWidgetArea QtArea(DockArea area) const;
   void OpenListingOf(const QString& sourcePath);
   void CloseListings();
   void ClearMessages();
-  bool ReadProjectLines(QStringList& lines);
-  bool AssembleOne(const QString& path);
+  // A step's box, and its outcome.
+  int ShowStep(const build::StepResult& step);
+  class ToolsImpl;
+  class ListingsImpl;
 
   DockedWindows windows_;
   ShellCore* core_ = nullptr;
@@ -239,6 +273,7 @@ class TfrmMain : public QMainWindow {
   QHash<QString, QDialog*> dialogs_;
   QPointer<QWidget> splash_;
   EditorHostImpl* editorHost_ = nullptr;
+  build::Project project_;
   QHash<QString, QAction*> items_;
   QHash<QString, std::function<void()>> handlers_;
   QHash<const QWidget*, DockArea> homes_;

@@ -15,7 +15,6 @@
 
 #include "common/ChangeExtension.h"
 #include "forms/DialogPort.h"
-#include "forms/FileNames.h"
 #include "forms/TextPane.h"
 #include "forms/UiFonts.h"
 
@@ -26,7 +25,7 @@ namespace {
 constexpr char kAssemblePrefix[] = "Assemble[";
 constexpr char kLinkPrefix[] = "LINK[";
 
-QString FromFileSystem(const std::string& bytes) { return FileNameFromBytes(bytes); }
+QString FromFileSystem(const std::string& bytes) { return PathFromBytes(bytes); }
 
 // File-system names are UTF-8 here; a name that is not (the main window writes
 // names into the lines in CP932 where it can) is part of the CP932 text.

@@ -11,7 +11,7 @@ using namespace tolvane::forms;
 using namespace tolvane::testing;
 
 namespace {
-std::vector<std::string> PathBytes(const QStringList& paths) {
+std::vector<std::string> PathsAsBytes(const QStringList& paths) {
   std::vector<std::string> out;
   for (const QString& p : paths) out.push_back(QFile::encodeName(p).toStdString());
   return out;
@@ -64,7 +64,7 @@ class BuildRunTest : public QObject {
     f.Editor()->PageEditor(1)->insertPlainText("x");
     f.Main()->RunCommand("mnuLink");
     QCOMPARE(f.fake.linked.size(), size_t(1));
-    QCOMPARE(f.fake.linked[0], PathBytes({a}));
+    QCOMPARE(f.fake.linked[0], PathsAsBytes({a}));
     for (const char* n : {"mnuRunExe", "mnuDebugStart", "smnuDebugStart"}) QVERIFY(f.Main()->IsEnabled(n));
     f.fake.linkResult = false;
     f.dialogs.Clear();
@@ -178,11 +178,7 @@ class BuildRunTest : public QObject {
     f.Write("sub.cas", "S");
     f.Write("lib.obj", "O");
     f.Write("p.mak", "main.cas\r\nlib.obj\r\nsub.cas\r\n");
-    f.Main()->projectOpen = true;
-    f.Main()->projectFileName = f.Path("p.mak");
-    f.Main()->projectDirectory = f.Dir() + QLatin1Char('/');
-    f.Main()->projectMainRoutine = QStringLiteral("main.cas");
-    f.Main()->EnableEditingGroup(true);
+    QVERIFY(f.Main()->OpenProjectPath(f.Path("p.mak")));
     f.fake.assembleResult = false;  // every assembly fails, each is still tried
     f.Main()->RunCommand("mnuBuild");
     QCOMPARE(f.fake.assembled, QStringList({f.Path("main.cas"), f.Path("sub.cas")}));
@@ -191,7 +187,7 @@ class BuildRunTest : public QObject {
     f.fake.assembled.clear();
     f.Main()->RunCommand("mnuRun");
     QCOMPARE(f.fake.linked.size(), size_t(1));
-    QCOMPARE(f.fake.linked[0], PathBytes({f.Path("main.cas"), f.Path("lib.obj"), f.Path("sub.cas")}));
+    QCOMPARE(f.fake.linked[0], PathsAsBytes({f.Path("main.cas"), f.Path("lib.obj"), f.Path("sub.cas")}));
     QCOMPARE(f.fake.ran, QStringList({f.Path("main.cas")}));
     // A missing entry is reported before anything is assembled.
     f.Write("p.mak", "main.cas\r\ngone.cas\r\n");
@@ -200,19 +196,26 @@ class BuildRunTest : public QObject {
     f.Main()->RunCommand("mnuBuild");
     QCOMPARE(f.dialogs.Texts(), QStringList({U(u8"gone.casが存在しません。")}));
     QVERIFY(f.fake.assembled.isEmpty());
-    // So is an entry that names a folder, and a blank line in the middle.
+    // So is an entry that names a folder; a blank line in the middle is named
+    // by its number, and an entry outside the folder is no entry at all.
     QVERIFY(QDir(f.Dir()).mkdir("folder.cas"));
-    for (const char* project : {"main.cas\r\nfolder.cas\r\n", "main.cas\r\n\r\nsub.cas\r\n"}) {
+    const std::pair<const char*, QString> refusals[] = {
+        {"main.cas\r\nfolder.cas\r\n", U(u8"folder.casが存在しません。")},
+        {"main.cas\r\n\r\nsub.cas\r\n", f.Path("p.mak") + U(u8"の2行目が空です。")},
+        {"main.cas\r\n../sub.cas\r\n",
+         U(u8"../sub.casはプロジェクトファイルと同じディレクトリのファイル名ではありません。")},
+    };
+    for (const auto& [project, text] : refusals) {
       f.Write("p.mak", project);
       f.dialogs.Clear();
       f.Main()->RunCommand("mnuBuild");
       QCOMPARE(f.dialogs.boxes.size(), 1);
       QCOMPARE(f.dialogs.boxes[0].kind, BoxKind::Error);
-      QVERIFY(f.dialogs.boxes[0].text.endsWith(U(u8"が存在しません。")));
+      QCOMPARE(f.dialogs.boxes[0].text, text);
       QVERIFY(f.fake.assembled.isEmpty());
     }
     // A modified project blocks Build and Link.
-    f.Main()->projectModified = true;
+    f.Main()->MarkProjectModified();
     f.dialogs.Clear();
     f.Main()->RunCommand("mnuBuild");
     f.Main()->RunCommand("mnuLink");

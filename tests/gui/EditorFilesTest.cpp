@@ -10,7 +10,6 @@
 #include <QtTest>
 
 #include "common/BinaryIo.h"
-#include "forms/FileNames.h"
 #include "forms/UiFonts.h"
 #include "support/ShellFixture.h"
 
@@ -269,20 +268,20 @@ class EditorFilesTest : public QObject {
         {"a\xFF", nullptr},
     };
     for (const auto& n : names) {
-      const QString name = FileNameFromBytes(n.bytes);
-      QCOMPARE(FileNameBytes(name), std::string(n.bytes));
+      const QString name = PathFromBytes(n.bytes);
+      QCOMPARE(PathBytes(name), std::string(n.bytes));
       if (n.utf8) QCOMPARE(name, QString::fromUtf8(n.utf8));
     }
     ShellFixture f;
     TfrmEditor* e = f.Editor();
-    const std::string bytes = FileNameBytes(f.Dir()) + "/\x93\xfa\x96\x7b.cas";
+    const std::string bytes = PathBytes(f.Dir()) + "/\x93\xfa\x96\x7b.cas";
     {
       std::FILE* file = std::fopen(bytes.c_str(), "wb");
       QVERIFY(file);
       std::fputs("OLD", file);
       std::fclose(file);
     }
-    const QString path = FileNameFromBytes(bytes);
+    const QString path = PathFromBytes(bytes);
     QVERIFY(e->OpenFile(path));
     QCOMPARE(e->PageEditor(1)->toPlainText(), QStringLiteral("OLD"));
     QCOMPARE(e->PagePathBytes(1), bytes);

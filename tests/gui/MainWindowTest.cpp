@@ -236,21 +236,20 @@ class MainWindowTest : public QObject {
 
   void closingTheLastFileAsksAboutTheProjectAndCancelKeepsIt() {
     ShellFixture f;
-    QVERIFY(f.Main()->OpenPath(f.Write("a.cas", "A")));
-    f.Main()->projectOpen = true;
-    f.Main()->projectModified = true;
-    f.Main()->projectFileName = f.Path("p.mak");
-    f.Main()->EnableProjectGroup(true);
+    f.Write("a.cas", "A");
+    f.Write("p.mak", "a.cas\r\n");
+    QVERIFY(f.Main()->OpenProjectPath(f.Path("p.mak")));
+    f.Main()->MarkProjectModified();
     f.dialogs.Answer(BoxAnswer::Cancel);
     f.Main()->RunCommand("mnuClose");
     QCOMPARE(f.dialogs.Texts(), QStringList({f.Path("p.mak") + U(u8"に変更を保存しますか？")}));
     QCOMPARE(f.Editor()->OpenCount(), 0);
-    QVERIFY(f.Main()->projectOpen);
+    QVERIFY(f.Main()->ProjectOpen());
     QVERIFY(f.Main()->IsEnabled("mnuSave") && f.Main()->IsEnabled("mnuProjectEdit"));
     // No closes the project, and the shell resets.
     f.dialogs.Answer(BoxAnswer::No);
     f.Main()->RunCommand("mnuAllClose");
-    QVERIFY(!f.Main()->projectOpen);
+    QVERIFY(!f.Main()->ProjectOpen());
     QVERIFY(!f.Main()->IsEnabled("mnuSave") && !f.Main()->IsEnabled("mnuProjectEdit"));
     // Cut, Copy and Delete with no file open do nothing.
     f.Main()->SetEnabled(TfrmMain::SelectionGroup(), true);
@@ -350,8 +349,9 @@ class MainWindowTest : public QObject {
     const QString b = f.Write("b.cas", "X");
     QVERIFY(f.Main()->OpenPath(b));
     f.Editor()->PageEditor(2)->insertPlainText("Y");
-    f.Main()->projectModified = true;
-    f.Main()->projectFileName = f.Path("p.mak");
+    f.Write("p.mak", "b.cas\r\n");
+    f.Main()->ProjectState().Opened(PathBytes(f.Path("p.mak")), {"b.cas"});
+    f.Main()->MarkProjectModified();
     // No, No, then Cancel on the project: the window stays.
     f.dialogs.Answer(BoxAnswer::No);
     f.dialogs.Answer(BoxAnswer::No);
@@ -370,7 +370,7 @@ class MainWindowTest : public QObject {
     QVERIFY(f.fake.debugging);
     // Everything answered No: the window closes.
     f.fake.debugging = false;
-    f.Main()->projectModified = false;
+    f.Main()->ProjectState().Saved();
     f.dialogs.Clear();
     f.dialogs.Answer(BoxAnswer::No);
     f.dialogs.Answer(BoxAnswer::No);

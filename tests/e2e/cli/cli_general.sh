@@ -11,7 +11,7 @@ check() {  # check NAME CONDITION...
 
 "$cli" --help >"$tmp/help" 2>&1; rc=$?
 check "help exits 0" test $rc -eq 0
-for c in asm link run go debug dump; do
+for c in asm link build run go debug dump; do
   check "help names $c" grep -q "^  $c" "$tmp/help"
 done
 "$cli" >/dev/null 2>&1; check "no command is a usage error" test $? -eq 2

@@ -213,7 +213,7 @@ CAS
   help_and_end_of_options)
     # Every command takes --help (and -h) anywhere before "--", and "--" ends
     # the options, so a file may begin with '-'.
-    for c in asm link run go debug dump; do
+    for c in asm link build run go debug dump; do
       for h in --help -h; do
         "$cli" $c $h >out.txt 2>err.txt; status=$?
         [ $status -eq 0 ] || fail "$c $h exits $status"

@@ -45,6 +45,15 @@ bool ScriptedDialogs::GetText(QWidget*, const QString&, const QString&, QString&
   return true;
 }
 
+QColor ScriptedDialogs::GetColor(QWidget*, const QColor& initial) {
+  colorPresets << initial;
+  if (colorAnswers_.isEmpty()) {
+    unexpected << QStringLiteral("<colour dialog>");
+    return {};
+  }
+  return colorAnswers_.dequeue();
+}
+
 QStringList ScriptedDialogs::Texts() const {
   QStringList out;
   for (const Box& b : boxes) out << b.text;
@@ -55,6 +64,7 @@ void ScriptedDialogs::Clear() {
   boxes.clear();
   plain.clear();
   savePresets.clear();
+  colorPresets.clear();
   openDialogs = 0;
   unexpected.clear();
 }

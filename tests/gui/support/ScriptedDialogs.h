@@ -1,4 +1,5 @@
 #pragma once
+#include <QColor>
 #include <QList>
 #include <QQueue>
 #include <QString>
@@ -28,6 +29,8 @@ class ScriptedDialogs : public forms::DialogPort {
   void OpenAnswer(const QString& path) { openAnswers_.enqueue(path); }
   void SaveAnswer(const QString& path) { saveAnswers_.enqueue(path); }
   void TextAnswer(const QString& text) { textAnswers_.enqueue(text); }
+  // Answers for the colour dialog, in order; an invalid colour cancels.
+  void ColorAnswer(const QColor& color) { colorAnswers_.enqueue(color); }
 
   BoxAnswer Ask(BoxKind kind, const QString& text, BoxButtons buttons) override;
   void ShowPlain(const QString& text) override;
@@ -36,11 +39,13 @@ class ScriptedDialogs : public forms::DialogPort {
   QString GetSaveFileName(QWidget* parent, const QString& caption, const QString& presetName, const QString& filter,
                           const QString& defaultSuffix) override;
   bool GetText(QWidget* parent, const QString& caption, const QString& prompt, QString& text) override;
+  QColor GetColor(QWidget* parent, const QColor& initial) override;
 
   // Everything shown, in order.
   QList<Box> boxes;
-  QStringList plain;        // texts of plain boxes (failure descriptions)
-  QStringList savePresets;  // the preset names of each save dialog
+  QStringList plain;           // texts of plain boxes (failure descriptions)
+  QStringList savePresets;     // the preset names of each save dialog
+  QList<QColor> colorPresets;  // the colour each colour dialog started from
   int openDialogs = 0;
   QStringList unexpected;  // questions and dialogs nobody scripted an answer for
 
@@ -48,7 +53,8 @@ class ScriptedDialogs : public forms::DialogPort {
   QStringList Texts() const;
   // True when every scripted answer was used.
   bool AllAnswersUsed() const {
-    return answers_.isEmpty() && openAnswers_.isEmpty() && saveAnswers_.isEmpty() && textAnswers_.isEmpty();
+    return answers_.isEmpty() && openAnswers_.isEmpty() && saveAnswers_.isEmpty() && textAnswers_.isEmpty() &&
+           colorAnswers_.isEmpty();
   }
   void Clear();
 
@@ -57,6 +63,7 @@ class ScriptedDialogs : public forms::DialogPort {
   QQueue<QString> openAnswers_;
   QQueue<QString> saveAnswers_;
   QQueue<QString> textAnswers_;
+  QQueue<QColor> colorAnswers_;
 };
 
 // UTF-8 literal to QString.

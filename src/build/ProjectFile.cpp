@@ -1,0 +1,245 @@
+#include "build/ProjectFile.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <system_error>
+
+#include "common/BinaryIo.h"
+#include "common/ChangeExtension.h"
+#include "common/Cp932.h"
+
+namespace tolvane::build {
+
+namespace {
+
+bool IsLeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
+
+// The system's description of an error number, as CP932 message text.
+std::string SystemError(int error) { return DisplayPath(std::strerror(error)); }
+
+void AppendUtf8(char32_t c, std::string& out) {
+  if (c < 0x80) {
+    out += static_cast<char>(c);
+  } else if (c < 0x800) {
+    out += static_cast<char>(0xC0 | (c >> 6));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else if (c < 0x10000) {
+    out += static_cast<char>(0xE0 | (c >> 12));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (c >> 18));
+    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  }
+}
+
+// UTF-16 (after its byte-order mark) to UTF-8; a lone surrogate becomes U+FFFD.
+std::string Utf16ToUtf8(const std::string& bytes, std::size_t from, bool bigEndian) {
+  std::string out;
+  auto unit = [&](std::size_t at) {
+    const auto a = static_cast<unsigned char>(bytes[at]), b = static_cast<unsigned char>(bytes[at + 1]);
+    return static_cast<char32_t>(bigEndian ? (a << 8) | b : (b << 8) | a);
+  };
+  for (std::size_t at = from; at + 1 < bytes.size(); at += 2) {
+    char32_t c = unit(at);
+    if (c >= 0xD800 && c <= 0xDBFF && at + 3 < bytes.size()) {
+      const char32_t low = unit(at + 2);
+      if (low >= 0xDC00 && low <= 0xDFFF) {
+        c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
+        at += 2;
+      } else {
+        c = 0xFFFD;
+      }
+    } else if (c >= 0xD800 && c <= 0xDFFF) {
+      c = 0xFFFD;
+    }
+    AppendUtf8(c, out);
+  }
+  return out;
+}
+
+std::vector<std::string> SplitLines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::string line;
+  bool pending = false;  // a line has begun that no break has ended yet
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c == '\r' || c == '\n') {
+      lines.push_back(line);
+      line.clear();
+      pending = false;
+      if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+    } else {
+      line += c;
+      pending = true;
+    }
+  }
+  if (pending) lines.push_back(line);
+  return lines;
+}
+
+}  // namespace
+
+bool ReadProjectFile(const std::string& path, std::vector<std::string>& lines, std::string& error,
+                     bool* unconvertible) {
+  lines.clear();
+  if (unconvertible) *unconvertible = false;
+  std::string bytes;
+  errno = 0;
+  const FileReadResult result = ReadWholeFile(path, bytes);
+  if (result != FileReadResult::Ok && result != FileReadResult::CannotClose) {
+    int why = errno;
+    if (why == 0) why = IsFile(path) ? EIO : (std::filesystem::exists(path) ? EISDIR : ENOENT);
+    error = DisplayPath(path) + ": " + SystemError(why);
+    return false;
+  }
+  std::string text;
+  bool marked = true;
+  if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) {
+    text = bytes.substr(3);
+  } else if (bytes.compare(0, 2, "\xFF\xFE") == 0) {
+    text = Utf16ToUtf8(bytes, 2, false);
+  } else if (bytes.compare(0, 2, "\xFE\xFF") == 0) {
+    text = Utf16ToUtf8(bytes, 2, true);
+  } else {
+    marked = false;
+    text = std::move(bytes);
+  }
+  if (marked) {
+    std::string cp932;
+    if (!Utf8ToCp932(text, cp932)) {
+      // Keep the lines that converted; the caller refuses the file.
+      if (unconvertible) *unconvertible = true;
+      lines = SplitLines(cp932);
+      error = DisplayPath(path) + J(u8": Shift-JIS(CP932)で表せない文字があります。");
+      return false;
+    }
+    text = std::move(cp932);
+  }
+  lines = SplitLines(text);
+  return true;
+}
+
+bool WriteProjectFile(const std::string& path, const std::vector<std::string>& entries, std::string& error) {
+  std::string bytes;
+  for (const std::string& entry : entries) bytes += entry + "\r\n";
+  // A sibling that is renamed over the file once complete: a failed write
+  // leaves the old project file as it was.
+  static std::atomic<unsigned> counter{0};
+  const std::string temporary =
+      path + ".~" + std::to_string(::getpid()) + "-" + std::to_string(counter.fetch_add(1)) + ".tmp";
+  const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  if (fd < 0) {
+    const int why = errno;
+    error = DisplayPath(path) + ": " + SystemError(why);
+    return false;
+  }
+  std::size_t done = 0;
+  int why = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      why = errno;
+      break;
+    }
+    done += static_cast<std::size_t>(n);
+  }
+  if (why == 0 && ::fsync(fd) != 0) why = errno;
+  if (::close(fd) != 0 && why == 0) why = errno;
+  if (why == 0 && ::rename(temporary.c_str(), path.c_str()) != 0) why = errno;
+  if (why != 0) {
+    ::unlink(temporary.c_str());
+    error = DisplayPath(path) + ": " + SystemError(why);
+    return false;
+  }
+  return true;
+}
+
+EntryProblem CheckEntryName(const std::string& cp932) {
+  if (cp932.empty()) return EntryProblem::Empty;
+  if (cp932 == "." || cp932 == "..") return EntryProblem::NotBareName;
+  for (std::size_t i = 0; i < cp932.size(); ++i) {
+    const auto c = static_cast<unsigned char>(cp932[i]);
+    if (IsLeadByte(c) && i + 1 < cp932.size()) {
+      ++i;  // the second byte may be 5CH without being a separator
+      continue;
+    }
+    if (c < 0x20 || c == 0x7F || c == '/' || c == '\\' || c == ':') return EntryProblem::NotBareName;
+  }
+  return EntryProblem::None;
+}
+
+bool IsSourceName(const std::string& name) {
+  const std::string stem = ChangeExtension(name, "");
+  return stem.size() + 4 == name.size() && FoldCase(name.substr(stem.size())) == ".cas";
+}
+
+std::string FoldCase(const std::string& cp932) {
+  std::string out = cp932;
+  for (std::size_t i = 0; i < out.size(); ++i) {
+    const auto c = static_cast<unsigned char>(out[i]);
+    if (IsLeadByte(c)) {
+      ++i;
+    } else if (c >= 'A' && c <= 'Z') {
+      out[i] = static_cast<char>(c - 'A' + 'a');
+    }
+  }
+  return out;
+}
+
+bool SameNameIgnoringCase(const std::string& a, const std::string& b) {
+  return a.size() == b.size() && FoldCase(a) == FoldCase(b);
+}
+
+std::string FileSystemName(const std::string& entry) { return Cp932ToUtf8(entry); }
+
+bool EntryName(const std::string& fileSystemName, std::string& entry) { return Utf8ToCp932(fileSystemName, entry); }
+
+std::string DisplayPath(const std::string& fileSystemPath) {
+  std::string cp932;
+  return Utf8ToCp932(fileSystemPath, cp932) ? cp932 : fileSystemPath;
+}
+
+std::string FolderOf(const std::string& path) {
+  const std::size_t slash = path.find_last_of('/');
+  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+std::string NameOf(const std::string& path) {
+  const std::size_t slash = path.find_last_of('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string EntryPath(const std::string& folder, const std::string& entry) {
+  const std::string exact = folder + FileSystemName(entry);
+  if (IsFile(exact)) return exact;
+  std::error_code ec;
+  std::filesystem::directory_iterator it(folder.empty() ? std::string(".") : folder, ec), end;
+  std::string best;
+  const std::string wanted = FoldCase(entry);
+  for (; !ec && it != end; it.increment(ec)) {
+    const std::string name = it->path().filename().string();
+    std::string asEntry;
+    if (!EntryName(name, asEntry) || FoldCase(asEntry) != wanted) continue;
+    if (!IsFile(folder + name)) continue;
+    // Several candidates (a folder where case matters): the same one every time.
+    if (best.empty() || name < best) best = name;
+  }
+  return best.empty() ? exact : folder + best;
+}
+
+bool IsFile(const std::string& path) {
+  std::error_code ec;
+  return !path.empty() && std::filesystem::is_regular_file(path, ec);
+}
+
+}  // namespace tolvane::build
