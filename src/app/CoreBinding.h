@@ -36,6 +36,7 @@ class CoreBinding : public forms::ShellCore, public debugger::DebuggerUiPort, pu
   void Pause() override;
   void EndProgram() override;
   void ResetDebuggerCommands() override;
+  std::string LoadModulePath() const override { return execution_->Program().exePath; }
 
   // DebuggerUiPort
   BoxAnswer ShowMessageBox(BoxKind kind, const std::string& text, BoxButtons buttons) override;

@@ -1,25 +1,36 @@
 #include "forms/HelpTopic.h"
 
 #include <QCoreApplication>
-#include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
-#include <QUrl>
 
 #include "forms/DialogPort.h"
+#include "forms/HelpViewer_f.h"
 
 namespace tolvane::forms {
 
-QString HelpFolder() { return QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("help")); }
+namespace {
+QString& FolderOverride() {
+  static QString folder;
+  return folder;
+}
+}  // namespace
+
+QString HelpFolder() {
+  if (!FolderOverride().isEmpty()) return FolderOverride();
+  return QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("help"));
+}
+
+void SetHelpFolder(const QString& folder) { FolderOverride() = folder; }
 
 bool OpenHelpTopic(QWidget* owner, const QString& topic) {
-  (void)owner;
+  (void)owner;  // the viewer finds the modal dialog that asks by itself
   const QFileInfo page(QDir(HelpFolder()).filePath(topic));
   if (!page.isFile()) {
     Dialogs().Ask(BoxKind::Error, QString::fromUtf8(u8"ヘルプファイルが見つかりません。"));
     return false;
   }
-  QDesktopServices::openUrl(QUrl::fromLocalFile(page.absoluteFilePath()));
+  THelpViewer::Instance().ShowPage(page.absoluteFilePath());
   return true;
 }
 

@@ -5,7 +5,7 @@
 
 namespace tolvane::forms {
 
-TfrmDebug::TfrmDebug(QWidget* parent) : QDockWidget(parent) {
+TfrmDebug::TfrmDebug(QWidget* parent) : TDockForm(4, parent) {
   setObjectName(QStringLiteral("frmDebug"));
   setWindowTitle(QString::fromUtf8(u8"デバッグウインドウ"));
   auto* body = new QWidget(this);
@@ -16,11 +16,6 @@ TfrmDebug::TfrmDebug(QWidget* parent) : QDockWidget(parent) {
   panel1_->hide();
   layout->addWidget(panel1_, 1);
   setWidget(body);
-
-  // Losing the focus makes the debug window the print target.
-  connect(qApp, &QApplication::focusChanged, this, [this](QWidget* old, QWidget* now) {
-    if (old && isAncestorOf(old) && !(now && isAncestorOf(now))) emit printTargetChanged(4);
-  });
 }
 
 }  // namespace tolvane::forms

@@ -28,6 +28,7 @@
 #include "common/BinaryIo.h"
 #include "common/Cp932.h"
 #include "forms/DialogPort.h"
+#include "forms/EditorSearch.h"
 #include "forms/TextPane.h"
 #include "forms/UiFonts.h"
 
@@ -73,6 +74,36 @@ EditorControl::EditorControl(QWidget* parent) : QPlainTextEdit(parent) {
   // The text sits 6 pixels from the left and right edges and 2 from the top and bottom.
   setViewportMargins(6, 2, 6, 2);
   ApplyTabStops();
+  // A caret moved by anything but typing (keys, the mouse, undo, a search)
+  // ends the current undo step.
+  connect(this, &QPlainTextEdit::cursorPositionChanged, this, [this] {
+    if (!typing_) undoBreak_ = true;
+  });
+}
+
+bool EditorControl::IsTypingKey(const QKeyEvent* event) {
+  if (event->key() == Qt::Key_Backspace || event->key() == Qt::Key_Delete) return true;
+  const QString text = event->text();
+  if (text.isEmpty() || (event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))) return false;
+  return text.at(0).isPrint() || text.at(0) == QLatin1Char('\t');
+}
+
+void EditorControl::Typing(const std::function<void()>& edit) {
+  // Qt's document merges an insertion with the one before it whenever they
+  // touch, across line breaks and caret jumps alike. Each run of typing is an
+  // edit block instead: a new run opens one (nothing before it merges with
+  // it), the keys that continue the run join it.
+  QTextCursor cursor = textCursor();
+  typing_ = true;
+  if (undoBreak_) {
+    cursor.beginEditBlock();
+  } else {
+    cursor.joinPreviousEditBlock();
+  }
+  edit();
+  cursor.endEditBlock();
+  typing_ = false;
+  undoBreak_ = false;
 }
 
 void EditorControl::ApplyTabStops() {
@@ -94,8 +125,12 @@ void EditorControl::keyPressEvent(QKeyEvent* event) {
       while (n < line.size() && (line[n] == QLatin1Char('\t') || line[n] == QLatin1Char(' '))) ++n;
       indent = line.left(n);
     }
+    // A new line is an undo step of its own, and so is what follows it.
+    cursor.beginEditBlock();
     cursor.insertText(QStringLiteral("\n") + indent);
+    cursor.endEditBlock();
     setTextCursor(cursor);
+    undoBreak_ = true;
     ensureCursorVisible();
     event->accept();
     return;
@@ -106,7 +141,17 @@ void EditorControl::keyPressEvent(QKeyEvent* event) {
     event->accept();
     return;
   }
+  if (!isReadOnly() && IsTypingKey(event)) {
+    Typing([&] { QPlainTextEdit::keyPressEvent(event); });
+    ensureCursorVisible();
+    return;
+  }
   QPlainTextEdit::keyPressEvent(event);
+}
+
+void EditorControl::inputMethodEvent(QInputMethodEvent* event) {
+  if (event->commitString().isEmpty()) return QPlainTextEdit::inputMethodEvent(event);
+  Typing([&] { QPlainTextEdit::inputMethodEvent(event); });
 }
 
 void EditorControl::insertFromMimeData(const QMimeData* source) {
@@ -119,7 +164,12 @@ void EditorControl::insertFromMimeData(const QMimeData* source) {
   const int room =
       kMaxChars - (document()->characterCount() - 1) + static_cast<int>(textCursor().selectedText().size());
   if (room <= 0) return;
-  textCursor().insertText(text.left(room));
+  // A paste is an undo step of its own.
+  QTextCursor cursor = textCursor();
+  cursor.beginEditBlock();
+  cursor.insertText(text.left(room));
+  cursor.endEditBlock();
+  undoBreak_ = true;
   ensureCursorVisible();
 }
 
@@ -143,7 +193,7 @@ void EditorControl::focusInEvent(QFocusEvent* event) {
 
 // ---------------------------------------------------------------------------
 
-TfrmEditor::TfrmEditor(QWidget* parent) : QDockWidget(parent) {
+TfrmEditor::TfrmEditor(QWidget* parent) : TDockForm(1, parent) {
   setObjectName(QStringLiteral("frmEditor"));
   setWindowTitle(U(u8"ソースコード"));
 
@@ -227,6 +277,8 @@ TfrmEditor::TfrmEditor(QWidget* parent) : QDockWidget(parent) {
     auto* editor = new EditorControl(sheet);
     editor->setObjectName(QStringLiteral("reditEditor%1").arg(i));
     editor->SetPopup(popup_);
+    // An unfocused page hides its selection (the find dialogs show it while open).
+    ShowSelectionWithoutFocus(editor, false);
     editor->setVisible(false);
     sheetLayout->addWidget(editor);
     editors_[i] = editor;
@@ -237,9 +289,6 @@ TfrmEditor::TfrmEditor(QWidget* parent) : QDockWidget(parent) {
     connect(editor, &QPlainTextEdit::cursorPositionChanged, this, [this, editor] { OnCursorOrSelection(editor); });
     connect(editor, &QPlainTextEdit::selectionChanged, this, [this, editor] { OnCursorOrSelection(editor); });
     connect(editor, &EditorControl::focusGained, this, [this, editor] { ShowCaretPosition(editor); });
-    connect(editor, &EditorControl::focusLost, this, [this] {
-      if (host_) host_->SetPrintTarget(1);
-    });
   }
   connect(pageControl_, &QTabWidget::currentChanged, this, &TfrmEditor::PageControl1Change);
   // Back from another program, which may have changed an open file.

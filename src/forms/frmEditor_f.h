@@ -1,11 +1,13 @@
 #pragma once
 #include <QColor>
-#include <QDockWidget>
 #include <QPlainTextEdit>
 #include <QString>
 #include <QWidget>
 #include <array>
+#include <functional>
 #include <string>
+
+#include "forms/DockForm.h"
 
 class QLabel;
 class QMenu;
@@ -58,8 +60,15 @@ class EditorControl : public QPlainTextEdit {
   void contextMenuEvent(QContextMenuEvent* event) override;
   void focusOutEvent(QFocusEvent* event) override;
   void focusInEvent(QFocusEvent* event) override;
+  void inputMethodEvent(QInputMethodEvent* event) override;
 
  private:
+  // Undo steps end at a new line and wherever the caret jumps, as in common
+  // editors: typing after either starts a step of its own.
+  static bool IsTypingKey(const QKeyEvent* event);
+  void Typing(const std::function<void()>& edit);
+  bool undoBreak_ = true;
+  bool typing_ = false;
   bool autoIndent_ = true;
   QMenu* popup_ = nullptr;
 };
@@ -68,7 +77,7 @@ class EditorControl : public QPlainTextEdit {
 // one per page (pages numbered 1 to 10). A dock widget, docked into the main
 // window's editing area. Paths are absolute file system paths; an untitled
 // page's path is its bare untitled name ("Noname1.cas").
-class TfrmEditor : public QDockWidget {
+class TfrmEditor : public TDockForm {
   Q_OBJECT
  public:
   static constexpr int kPages = 10;

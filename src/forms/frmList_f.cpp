@@ -43,7 +43,7 @@ void TListingEdit::mousePressEvent(QMouseEvent* event) {
   emit caretMayHaveMoved();
 }
 
-TfrmList::TfrmList(QWidget* parent) : QDockWidget(parent) {
+TfrmList::TfrmList(QWidget* parent) : TDockForm(2, parent) {
   setObjectName(QStringLiteral("frmList"));
   setWindowTitle(QString::fromUtf8(u8"リスティングファイル"));
 
@@ -121,7 +121,6 @@ TfrmList::TfrmList(QWidget* parent) : QDockWidget(parent) {
 
   HideAllTabs();
   connect(pages_, &QTabWidget::currentChanged, this, &TfrmList::PageChanged);
-  connect(qApp, &QApplication::focusChanged, this, &TfrmList::FocusChanged);
 }
 
 TfrmList::~TfrmList() {
@@ -270,19 +269,6 @@ void TfrmList::showEvent(QShowEvent* event) {
 void TfrmList::resizeEvent(QResizeEvent* event) {
   QDockWidget::resizeEvent(event);
   if (active_ != 0) edits_[active_ - 1]->viewport()->update();
-}
-
-void TfrmList::FocusChanged(QWidget* old, QWidget* now) {
-  // Losing the focus makes the listing viewer the print target.
-  if (old && isAncestorOf(old) && !(now && isAncestorOf(now))) emit printTargetChanged(2);
-}
-
-void TfrmList::moveEvent(QMoveEvent* event) {
-  QDockWidget::moveEvent(event);
-  // A floating window dragged with its top above the screen comes back to top 0.
-  if (!isFloating()) return;
-  if (QScreen* screen = this->screen(); screen && y() < screen->availableGeometry().top())
-    move(x(), screen->availableGeometry().top());
 }
 
 }  // namespace tolvane::forms

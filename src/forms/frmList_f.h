@@ -1,9 +1,10 @@
 #pragma once
 #include <QColor>
-#include <QDockWidget>
 #include <QFont>
 #include <QPlainTextEdit>
 #include <string>
+
+#include "forms/DockForm.h"
 
 class QAction;
 class QLabel;
@@ -30,7 +31,7 @@ class TListingEdit : public QPlainTextEdit {
 
 // The listing viewer (form `frmList`, caption "リスティングファイル"): the
 // listings of the last assembly, one page per source file, at most ten.
-class TfrmList : public QDockWidget {
+class TfrmList : public TDockForm {
   Q_OBJECT
  public:
   static constexpr int kPages = 10;
@@ -83,21 +84,16 @@ class TfrmList : public QDockWidget {
   void pmnuPrintClick();
 
  signals:
-  // The main window's printTarget becomes `target` (2: the listing viewer);
-  // sent when the viewer loses the focus and by the popup's print item.
-  void printTargetChanged(int target);
   // Run the main window's print command (after printTargetChanged(2)).
   void printRequested();
 
  protected:
   void showEvent(QShowEvent* event) override;
-  void moveEvent(QMoveEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
 
  private:
   void ShowCaretPosition();
   void PageChanged(int index);
-  void FocusChanged(QWidget* old, QWidget* now);
 
   QTabWidget* pages_ = nullptr;
   TListingEdit* edits_[kPages] = {};

@@ -16,16 +16,20 @@
 #include <QRegularExpression>
 #include <QScreen>
 #include <QStatusBar>
+#include <QTabWidget>
 #include <QTimer>
 #include <QToolBar>
 #include <QVBoxLayout>
+#include <QWindow>
 #include <algorithm>
 
 #include "common/ChangeExtension.h"
 #include "common/Cp932.h"
 #include "common/FileNameMarks.h"
 #include "forms/DialogPort.h"
+#include "forms/FindDialogs_f.h"
 #include "forms/HelpTopic.h"
+#include "forms/Printing.h"
 #include "forms/UiFonts.h"
 #include "forms/dlgProject_f.h"
 #include "forms/frmDebug_f.h"
@@ -316,6 +320,11 @@ TfrmMain::TfrmMain(QWidget* parent) : QMainWindow(parent) {
   }
 
   BuildMenusAndToolbar();
+  printing_ = std::make_unique<TPrinting>();
+  findReplace_ = new TFindReplace(this, [this]() -> QPlainTextEdit* {
+    TfrmEditor* editor = windows_.editor;
+    return editor && editor->CurrentPage() ? editor->PageEditor(editor->CurrentPage()) : nullptr;
+  });
   auto* status = new QStatusBar(this);
   status->setObjectName(QStringLiteral("StatusBar1"));
   status->setFixedHeight(24);
@@ -326,8 +335,38 @@ TfrmMain::TfrmMain(QWidget* parent) : QMainWindow(parent) {
   // smaller than half of it.
   const QRect work = WorkArea();
   setMinimumSize(work.width() / 2, work.height() / 2);
-  setMaximumSize(work.size());
-  setGeometry(work);
+  PlaceInWorkArea();
+}
+
+QRect TfrmMain::ClientRectInside(const QRect& work, const QMargins& frame) { return work.marginsRemoved(frame); }
+
+void TfrmMain::PlaceInWorkArea() {
+  // The frame (title bar and borders) is part of the work area too: the window
+  // system adds it around the client area, so the client area gets less.
+  placedMargins_ = windowHandle() ? windowHandle()->frameMargins() : QMargins();
+  const QRect client = ClientRectInside(WorkArea(), placedMargins_);
+  setMaximumSize(client.size());
+  setGeometry(client);
+}
+
+void TfrmMain::FollowFrameMargins() {
+  // The window system frames the window some time after it was first shown;
+  // until the user moves it, it is placed again once its frame is known.
+  if (framePlaced_ || !isVisible() || !windowHandle()) return;
+  const QMargins margins = windowHandle()->frameMargins();
+  if (margins == placedMargins_) return;
+  PlaceInWorkArea();
+  framePlaced_ = true;
+}
+
+void TfrmMain::moveEvent(QMoveEvent* event) {
+  QMainWindow::moveEvent(event);
+  FollowFrameMargins();
+}
+
+void TfrmMain::resizeEvent(QResizeEvent* event) {
+  QMainWindow::resizeEvent(event);
+  FollowFrameMargins();
 }
 
 TfrmMain::~TfrmMain() {
@@ -386,7 +425,7 @@ void TfrmMain::BuildMenusAndToolbar() {
   static const MenuRow kMenus[] = {
       {"mnuFileBar", u8"ファイル(&F)"},        {"mnuEditBar", u8"編集(&E)"}, {"mnuVieweBar", u8"表示(&V)"},
       {"mnuProjectBar", u8"プロジェクト(&P)"}, {"mnuRunBar", u8"実行(&R)"},  {"mnuOptionBar", u8"オプション(&O)"},
-      {"mnuHelpBar", u8"ヘルプﾟ(&H)"},
+      {"mnuHelpBar", u8"ヘルプ(&H)"},
   };
   QMenuBar* bar = menuBar();
   bar->setObjectName(QStringLiteral("MainMenu1"));
@@ -555,18 +594,17 @@ void TfrmMain::SetWindows(const DockedWindows& windows) {
   }
   if (windows_.standardIo) {
     connect(windows_.standardIo, &TfrmStandardIo::showRequested, this, &TfrmMain::mnuStandardIoClick);
-    connect(windows_.standardIo, &TfrmStandardIo::printTargetChanged, this, [this](int t) { printTarget = t; });
     connect(windows_.standardIo, &TfrmStandardIo::printRequested, this, &TfrmMain::mnuPrintClick);
     windows_.standardIo->SetUndoAction(items_.value(QStringLiteral("mnuUnDo")));
   }
   if (windows_.list) {
-    connect(windows_.list, &TfrmList::printTargetChanged, this, [this](int t) { printTarget = t; });
     connect(windows_.list, &TfrmList::printRequested, this, &TfrmMain::mnuPrintClick);
     if (windows_.list->pmnuPrint()) windows_.list->pmnuPrint()->setEnabled(false);
   }
-  if (windows_.debug) {
-    connect(windows_.debug, &TfrmDebug::printTargetChanged, this, [this](int t) { printTarget = t; });
-  }
+  // Each window that prints becomes the print target when it loses the focus.
+  for (TDockForm* form : {static_cast<TDockForm*>(windows_.editor), static_cast<TDockForm*>(windows_.list),
+                          static_cast<TDockForm*>(windows_.standardIo), static_cast<TDockForm*>(windows_.debug)})
+    if (form) connect(form, &TDockForm::printTargetChanged, this, [this](int t) { printTarget = t; });
 }
 
 void TfrmMain::SetDialog(const QString& formName, QDialog* dialog) {
@@ -614,22 +652,6 @@ void TfrmMain::Dock(QDockWidget* dock, DockArea area) {
     if (visible && !dock->isFloating())
       activeCaption_.insert(static_cast<int>(dockWidgetArea(dock)), dock->windowTitle());
   });
-  // A floating window dragged above the screen comes back to its top edge.
-  dock->installEventFilter(this);
-}
-
-bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
-  if (event->type() == QEvent::Move) {
-    auto* dock = qobject_cast<QDockWidget*>(watched);
-    if (dock && dock->isFloating() && homes_.contains(dock)) {
-      const int top = dock->screen() ? dock->screen()->availableGeometry().top() : 0;
-      if (dock->frameGeometry().top() < top) {
-        const QPoint to(dock->x(), dock->y() + (top - dock->frameGeometry().top()));
-        QTimer::singleShot(0, dock, [dock, to] { dock->move(to); });
-      }
-    }
-  }
-  return QMainWindow::eventFilter(watched, event);
 }
 
 bool TfrmMain::AreaAccepts(DockArea area, const QDockWidget* form) const {
@@ -716,6 +738,20 @@ void TfrmMain::ApplyStartSizes() {
 
 void TfrmMain::showEvent(QShowEvent* event) {
   QMainWindow::showEvent(event);
+  FollowFrameMargins();
+  if (!framePlaced_ && !frameWatch_) {
+    // The window system tells the frame's size when it has framed the window,
+    // without moving it: look for it for a while once the window is on the
+    // screen (a box asked at first show can keep it off the screen for long).
+    frameWatch_ = new QTimer(this);
+    frameWatch_->setInterval(50);
+    connect(frameWatch_, &QTimer::timeout, this, [this, ticks = 0]() mutable {
+      FollowFrameMargins();
+      if (windowHandle() && windowHandle()->isExposed()) ++ticks;
+      if (framePlaced_ || ticks >= 60) frameWatch_->stop();
+    });
+    frameWatch_->start();
+  }
   if (!shownOnce_) {
     shownOnce_ = true;
     FormShow();
@@ -881,15 +917,113 @@ void TfrmMain::mnuAllCloseClick() {
   ShellReset();
 }
 
+namespace {
+// Point size of a window's font (the text panes set theirs in pixels).
+int PointsOf(const QFont& font) {
+  if (font.pointSize() > 0) return font.pointSize();
+  return font.pixelSize() > 0 ? std::max(1, font.pixelSize() * 72 / 96) : 12;
+}
+
+std::vector<std::string> PrintLines(const QString& text) {
+  std::vector<std::string> lines;
+  if (text.isEmpty()) return lines;
+  for (const QString& line : text.split(QLatin1Char('\n'))) lines.push_back(PrintableCp932(line));
+  return lines;
+}
+
+// A window the user has not closed (one behind another page of its area counts as shown).
+bool Shown(const QWidget* window) { return window && !window->isHidden(); }
+}  // namespace
+
+bool TfrmMain::TextPrintoutFor(int target, TextPrintout& printout) const {
+  const QString prefix = QStringLiteral("Tolvane - ");
+  switch (target) {
+    case 1: {
+      TfrmEditor* editor = windows_.editor;
+      if (!Shown(editor) || editor->CurrentPage() == 0) return false;
+      const int page = editor->CurrentPage();
+      printout.title = prefix + editor->PagePath(page);
+      printout.fontName = FontGothic();
+      printout.fontPoints = PointsOf(editor->PageEditor(page)->font());
+      printout.firstHeader = printout.laterHeader = editor->PagePath(page);
+      printout.lines = PrintLines(editor->PageEditor(page)->toPlainText());
+      return true;
+    }
+    case 2: {
+      TfrmList* list = windows_.list;
+      if (!Shown(list) || list->ActiveListing() == 0) return false;
+      const int k = list->ActiveListing();
+      const QString caption = list->PageControl1()->tabText(k - 1);
+      printout.title = prefix + caption;
+      printout.fontName = FontGothic();
+      printout.fontPoints = PointsOf(list->ListingControl(k)->font());
+      // Every page, the first one too, is headed with the listing's own name.
+      printout.firstHeader = printout.laterHeader = caption;
+      printout.lines = PrintLines(list->ListingControl(k)->toPlainText());
+      return true;
+    }
+    case 3: {
+      TfrmStandardIo* console = windows_.standardIo;
+      if (!Shown(console)) return false;
+      const QFont font = console->memoStandardIo()->font();
+      printout.title = prefix + QStringLiteral("Standard I/O");
+      printout.fontName = font.family();
+      printout.fontPoints = PointsOf(font);
+      printout.firstHeader = printout.laterHeader = QStringLiteral("Standard I/O");
+      printout.lines = PrintLines(console->Text());
+      return true;
+    }
+    default:
+      return false;
+  }
+}
+
+int TfrmMain::FocusedPrintTarget() const {
+  const QWidget* focus = QApplication::focusWidget();
+  for (const TDockForm* form :
+       {static_cast<const TDockForm*>(windows_.editor), static_cast<const TDockForm*>(windows_.list),
+        static_cast<const TDockForm*>(windows_.standardIo), static_cast<const TDockForm*>(windows_.debug)})
+    if (form && focus && form->isAncestorOf(focus)) return form->PrintTarget();
+  return 0;
+}
+
 void TfrmMain::mnuPrintClick() {
+  // The window that holds the focus is the one the user means; otherwise the
+  // one that lost it last (or whose own print item was used).
+  if (const int focused = FocusedPrintTarget()) printTarget = focused;
+  TfrmDebug* debug = windows_.debug;
+  if (printTarget == 4 && Shown(debug) && debug->Panel1() && !debug->Panel1()->isHidden()) {
+    debug->setFocus();
+    PrintDebugWindow();
+    return;
+  }
   if (!Guard()) return;
+  TextPrintout printout;
+  if (!TextPrintoutFor(printTarget, printout)) {
+    Dialogs().Ask(BoxKind::Warning, U(u8"印刷の対象にフォーカスがありません。"));
+    return;
+  }
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  printing_->PrintText(this, printout);
+  QApplication::restoreOverrideCursor();
 }
 
 void TfrmMain::mnuPrintSetupClick() {
   if (!Guard()) return;
+  printing_->Setup(this);
 }
 
-void TfrmMain::PrintDebugWindow() {}
+void TfrmMain::PrintDebugWindow() {
+  if (!windows_.debug) return;
+  // The debug window itself, as it is on the screen; the clipboard is left alone.
+  PicturePrintout printout;
+  printout.picture = windows_.debug->grab().toImage();
+  printout.title = QStringLiteral("Tolvane - ") + windows_.debug->windowTitle();
+  if (core_) printout.nameLine = QFileInfo(PathFromBytes(core_->LoadModulePath())).fileName();
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  printing_->PrintPicture(this, printout);
+  QApplication::restoreOverrideCursor();
+}
 
 void TfrmMain::mnuExitClick() {
   if (!Guard()) return;
@@ -913,10 +1047,10 @@ void TfrmMain::mnuSelectAllClick() {
   if (EditorCommand(&TfrmEditor::SelectAllText)) EnableSelectionGroup(windows_.editor->HasSelection());
 }
 void TfrmMain::mnuFindClick() {
-  if (!Guard()) return;
+  if (Guard()) findReplace_->ShowFind();
 }
 void TfrmMain::mnuReplaceClick() {
-  if (!Guard()) return;
+  if (Guard()) findReplace_->ShowReplace();
 }
 
 // ---------------------------------------------------------------------------
@@ -935,14 +1069,20 @@ void TfrmMain::mnuListingFileClick() {
 }
 
 void TfrmMain::mnuDebugWindowClick() {
-  SetEditAreaWidth(static_cast<int>(WorkArea().width() * 0.3));
-  if (!windows_.debug) return;
-  if (windows_.debug->isVisible()) {
-    windows_.debug->raise();
-    windows_.debug->setFocus();
-  } else {
-    windows_.debug->show();
+  const auto share = [this] { SetEditAreaWidth(static_cast<int>(WorkArea().width() * 0.3)); };
+  if (windows_.debug) {
+    if (windows_.debug->isVisible()) {
+      windows_.debug->raise();
+      windows_.debug->setFocus();
+    } else {
+      windows_.debug->show();
+    }
   }
+  // The editor's share is set once the debug window is back in its panel (a
+  // hidden panel takes no share), and once more when the layout has given the
+  // panel its room.
+  share();
+  QTimer::singleShot(0, this, share);
 }
 
 void TfrmMain::mnuStandardIoClick() {

@@ -1,10 +1,12 @@
 #pragma once
 #include <QHash>
 #include <QMainWindow>
+#include <QMargins>
 #include <QPointer>
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -18,6 +20,7 @@ class QAction;
 class QDialog;
 class QDockWidget;
 class QMenu;
+class QTimer;
 class QToolBar;
 
 namespace tolvane::forms {
@@ -27,6 +30,9 @@ class TdlgProject;
 class TfrmMessage;
 class TfrmStandardIo;
 class TfrmDebug;
+class TFindReplace;
+class TPrinting;
+struct TextPrintout;
 
 // The tools and execution control as the build and run commands use them. The
 // application binds them to the assembler, the linker and the debugger core;
@@ -48,6 +54,8 @@ class ShellCore : public build::BuildTools {
   // The shell reset switched the debugging commands off; execution control
   // keeps the same state (and clears the debug window's status line).
   virtual void ResetDebuggerCommands() {}
+  // The load module last loaded for debugging (empty without one).
+  virtual std::string LoadModulePath() const { return {}; }
 };
 
 // One row of the command table.
@@ -122,6 +130,9 @@ class TfrmMain : public QMainWindow {
   void SetEditAreaWidth(int width);
   int EditAreaWidth() const;
   QRect WorkArea() const;
+  // The client area of a window whose frame (title bar and borders, `frame`
+  // around the client area) covers `work`.
+  static QRect ClientRectInside(const QRect& work, const QMargins& frame);
 
   // Groups of the enabling rules.
   static const QStringList& EditingGroup();
@@ -177,8 +188,15 @@ class TfrmMain : public QMainWindow {
   bool OpenPath(const QString& path);
   // The Save As command for the current page; true when the page was written.
   bool SaveAsCommand();
+  // The find and replace dialogs with their handlers.
+  TFindReplace* FindReplace() const { return findReplace_; }
   // The picture printout of the debug window (its pane menus and printTarget 4).
   void PrintDebugWindow();
+  // The printer and the print jobs.
+  TPrinting& Printing() { return *printing_; }
+  // The text printout of print target 1, 2 or 3; false when that window is
+  // hidden or has nothing in front (no current page, no listing).
+  bool TextPrintoutFor(int target, TextPrintout& printout) const;
   // A page was saved under a new path: the open project follows it.
   void UpdateProjectAfterRename(const QString& oldPath, const QString& newPath);
 
@@ -234,17 +252,23 @@ class TfrmMain : public QMainWindow {
  protected:
   void showEvent(QShowEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
-  bool eventFilter(QObject* watched, QEvent* event) override;
+  void moveEvent(QMoveEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
 
  private:
   class EditorHostImpl;
   void BuildMenusAndToolbar();
+  // Puts the frame, title bar included, on the work area.
+  void PlaceInWorkArea();
+  void FollowFrameMargins();
   void FormShow();
   bool FormCloseQuery();
   bool Guard();
   // An Edit menu command on the editor, after the guard; false when it did not run.
   bool EditorCommand(void (TfrmEditor::*command)());
   bool RefuseWhileDebugging();
+  // The print target of the window that holds the focus, 0 when none does.
+  int FocusedPrintTarget() const;
   void RunHeld(const QString& target);
   // The Project Save As command after its guard; true when the project was written.
   bool ProjectSaveAsCommand();
@@ -273,6 +297,8 @@ class TfrmMain : public QMainWindow {
   QHash<QString, QDialog*> dialogs_;
   QPointer<QWidget> splash_;
   EditorHostImpl* editorHost_ = nullptr;
+  TFindReplace* findReplace_ = nullptr;
+  std::unique_ptr<TPrinting> printing_;
   build::Project project_;
   QHash<QString, QAction*> items_;
   QHash<QString, std::function<void()>> handlers_;
@@ -282,6 +308,9 @@ class TfrmMain : public QMainWindow {
   std::function<void()> loadOptions_;
   std::function<void()> applyOptions_;
   bool shownOnce_ = false;
+  QMargins placedMargins_;
+  bool framePlaced_ = false;
+  QTimer* frameWatch_ = nullptr;
   bool running_ = false;
 };
 

@@ -65,7 +65,7 @@ int DiagnosticLineNumber(const std::string& line) {
 
 }  // namespace
 
-TfrmMessage::TfrmMessage(QWidget* parent) : QDockWidget(parent) {
+TfrmMessage::TfrmMessage(QWidget* parent) : TDockForm(0, parent) {
   setObjectName(QStringLiteral("frmMessage"));
   setWindowTitle(QString::fromUtf8(u8"メッセージ"));
 
@@ -199,14 +199,6 @@ bool TfrmMessage::eventFilter(QObject* watched, QEvent* event) {
     if (ActivateLine(at.blockNumber())) return true;
   }
   return QDockWidget::eventFilter(watched, event);
-}
-
-void TfrmMessage::moveEvent(QMoveEvent* event) {
-  QDockWidget::moveEvent(event);
-  // A floating window dragged with its top above the screen comes back to top 0.
-  if (!isFloating()) return;
-  if (QScreen* screen = this->screen(); screen && y() < screen->availableGeometry().top())
-    move(x(), screen->availableGeometry().top());
 }
 
 }  // namespace tolvane::forms

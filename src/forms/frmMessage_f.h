@@ -1,10 +1,10 @@
 #pragma once
-#include <QDockWidget>
 #include <string>
 #include <vector>
 
 #include "common/FileNameMarks.h"
 #include "common/MessageSink.h"
+#include "forms/DockForm.h"
 
 class QAction;
 class QMenu;
@@ -16,7 +16,7 @@ namespace tolvane::forms {
 // diagnostic lines of the assembler and the linker. A dock widget, so that the
 // main window docks it into its message area and it floats on top when dragged
 // out. The core writes to it directly through MessageSink.
-class TfrmMessage : public QDockWidget, public MessageSink {
+class TfrmMessage : public TDockForm, public MessageSink {
   Q_OBJECT
  public:
   explicit TfrmMessage(QWidget* parent = nullptr);
@@ -70,7 +70,6 @@ class TfrmMessage : public QDockWidget, public MessageSink {
 
  protected:
   void showEvent(QShowEvent* event) override;
-  void moveEvent(QMoveEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:

@@ -60,7 +60,7 @@ TfrmSplash::TfrmSplash(QWidget* parent)
   name_->setFont(nameFont);
   name_->setAlignment(Qt::AlignCenter);
 
-  version_ = new QLabel(QStringLiteral("Versoin 2.6.3"), panel);
+  version_ = new QLabel(QStringLiteral("Version 2.6.3"), panel);
   version_->setObjectName(QStringLiteral("Version"));
   version_->setAlignment(Qt::AlignCenter);
 

@@ -99,7 +99,7 @@ void TMemoStandardIo::insertFromMimeData(const QMimeData* source) {
 
 // ---------------------------------------------------------------------------
 
-TfrmStandardIo::TfrmStandardIo(QWidget* parent) : QDockWidget(parent) {
+TfrmStandardIo::TfrmStandardIo(QWidget* parent) : TDockForm(3, parent) {
   setObjectName(QStringLiteral("frmStandardIo"));
   setWindowTitle(QString::fromUtf8(u8"標準入出力"));
 
@@ -133,7 +133,6 @@ TfrmStandardIo::TfrmStandardIo(QWidget* parent) : QDockWidget(parent) {
     pmnuStandardIoPopup();
     popup_->exec(memo_->mapToGlobal(at));
   });
-  connect(qApp, &QApplication::focusChanged, this, &TfrmStandardIo::FocusChanged);
 }
 
 TfrmStandardIo::~TfrmStandardIo() {
@@ -366,19 +365,6 @@ void TfrmStandardIo::showEvent(QShowEvent* event) {
   QTextCursor cursor = memo_->textCursor();
   cursor.clearSelection();
   memo_->setTextCursor(cursor);
-}
-
-void TfrmStandardIo::moveEvent(QMoveEvent* event) {
-  QDockWidget::moveEvent(event);
-  // A floating console dragged with its top above the screen comes back to top 0.
-  if (!isFloating()) return;
-  if (QScreen* screen = this->screen(); screen && y() < screen->availableGeometry().top())
-    move(x(), screen->availableGeometry().top());
-}
-
-void TfrmStandardIo::FocusChanged(QWidget* old, QWidget* now) {
-  // Losing the focus makes the console the print target.
-  if (old && isAncestorOf(old) && !(now && isAncestorOf(now))) emit printTargetChanged(3);
 }
 
 }  // namespace tolvane::forms

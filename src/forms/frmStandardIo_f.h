@@ -1,9 +1,9 @@
 #pragma once
-#include <QDockWidget>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <string>
 
+#include "forms/DockForm.h"
 #include "machine/Svc.h"
 
 class QAction;
@@ -39,7 +39,7 @@ class TMemoStandardIo : public QPlainTextEdit {
 // Waiting for a line (ReadLine) gives the event loop turns through a local
 // QEventLoop: the rest of the application stays usable, and ending the program
 // (ConsoleCancelInput) or quitting the application ends the wait.
-class TfrmStandardIo : public QDockWidget, public ConsolePort {
+class TfrmStandardIo : public TDockForm, public ConsolePort {
   Q_OBJECT
  public:
   static constexpr int kTrimLength = 32000;     // characters, line breaks counted as CR LF
@@ -98,8 +98,6 @@ class TfrmStandardIo : public QDockWidget, public ConsolePort {
   // Show the console and bring its page to the front (the main window's
   // command behind mnuStandardIo). Without a receiver the window shows itself.
   void showRequested();
-  // The main window's printTarget becomes `target` (3: the console).
-  void printTargetChanged(int target);
   // Run the main window's print command (after printTargetChanged(3)).
   void printRequested();
   void inputPendingChanged(bool pending);
@@ -107,7 +105,6 @@ class TfrmStandardIo : public QDockWidget, public ConsolePort {
  protected:
   void closeEvent(QCloseEvent* event) override;
   void showEvent(QShowEvent* event) override;
-  void moveEvent(QMoveEvent* event) override;
 
  private:
   friend class TMemoStandardIo;
@@ -125,7 +122,6 @@ class TfrmStandardIo : public QDockWidget, public ConsolePort {
   // typed and pasted text is cut as it arrives, so a huge paste costs no
   // more than a full line.
   QString Printable(const QString& text) const;
-  void FocusChanged(QWidget* old, QWidget* now);
 
   TMemoStandardIo* memo_ = nullptr;
   QMenu* popup_ = nullptr;

@@ -97,7 +97,7 @@ class WindowsShellTest : public QObject {
     QCOMPARE(splash.ProductName()->text(), QStringLiteral("Tolvane"));
     QVERIFY(splash.ProductName()->font().bold());
     QCOMPARE(splash.ProductName()->font().pixelSize(), 35);
-    QCOMPARE(splash.Version()->text(), QStringLiteral("Versoin 2.6.3"));
+    QCOMPARE(splash.Version()->text(), QStringLiteral("Version 2.6.3"));
     auto* picture = splash.findChild<QLabel*>(QStringLiteral("ProgramIcon"));
     QVERIFY(picture);
     QCOMPARE(picture->pixmap().size(), QSize(141, 148));

@@ -31,6 +31,8 @@ class FakeCore : public forms::ShellCore {
   bool DebuggingActive() const override { return debugging; }
   bool DebuggingGuard() override;
   void EndProgram() override;
+  std::string loadModulePath;  // what LoadModulePath answers
+  std::string LoadModulePath() const override { return loadModulePath; }
 };
 
 }  // namespace tolvane::testing
