@@ -297,10 +297,7 @@ TfrmEditor::TfrmEditor(QWidget* parent) : TDockForm(1, parent) {
   });
 }
 
-TfrmEditor::~TfrmEditor() {
-  // Nothing the application signals may reach a half-destroyed editor.
-  disconnect(qApp, nullptr, this, nullptr);
-}
+TfrmEditor::~TfrmEditor() = default;
 
 QTextDocument* TfrmEditor::NewDocument() {
   auto* doc = new QTextDocument(this);

@@ -123,10 +123,7 @@ TfrmList::TfrmList(QWidget* parent) : TDockForm(2, parent) {
   connect(pages_, &QTabWidget::currentChanged, this, &TfrmList::PageChanged);
 }
 
-TfrmList::~TfrmList() {
-  // Focus moves while the widgets go; this part of the window is gone by then.
-  disconnect(qApp, nullptr, this, nullptr);
-}
+TfrmList::~TfrmList() = default;
 
 TListingEdit* TfrmList::ListingControl(int k) const { return k >= 1 && k <= kPages ? edits_[k - 1] : nullptr; }
 

@@ -135,10 +135,7 @@ TfrmStandardIo::TfrmStandardIo(QWidget* parent) : TDockForm(3, parent) {
   });
 }
 
-TfrmStandardIo::~TfrmStandardIo() {
-  // Focus moves while the widgets go; this part of the window is gone by then.
-  disconnect(qApp, nullptr, this, nullptr);
-}
+TfrmStandardIo::~TfrmStandardIo() = default;
 
 QString TfrmStandardIo::Text() const { return memo_->toPlainText(); }
 
