@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
 # Makes docs/screenshot.png: starts the IDE under a virtual display (Xvfb) with
-# an example program opened, assembles, links and runs it (F9), and saves a
-# picture of the screen.
-#   scripts/screenshot.sh [FILE.cas]     (default: examples/hello.cas)
-# BUILD_DIR selects the build folder (default: build).
+# an example program opened, builds it, debugs it to a breakpoint and traces
+# two instructions, then saves a picture of the screen: the debug window with
+# the breakpoint mark, the current row, the changed values marked, the memory
+# dump and the watches.
+#   scripts/screenshot.sh [FILE.cas [STEPS]]   (default: examples/decimal.cas)
+# STEPS are menu commands separated by spaces; "break:LABEL" sets a
+# breakpoint. BUILD_DIR selects the build folder (default: build).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${BUILD_DIR:-build}
@@ -11,7 +14,8 @@ if [ ! -x "$build/tolvane" ]; then
   cmake -S . -B "$build" -G Ninja >/dev/null
   cmake --build "$build" --target tolvane
 fi
-source_file=${1:-examples/hello.cas}
+source_file=${1:-examples/decimal.cas}
+steps=${2:-"mnuBuild mnuDebugWindow mnuDebugStart break:PUTDIG mnuGo mnuTrace mnuTrace"}
 # Work on a copy, so that the .obj, .lst, .exe and .sym stay out of the tree.
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -22,6 +26,6 @@ printf '[Option]\nAutoIndent=1\nBackColor=4278190085\nDOSYM=0\nFontColor=4278190
   >"$work/config/ORVELL/Tolvane.conf"
 out="$PWD/docs/screenshot.png"
 mkdir -p docs
-XDG_CONFIG_HOME="$work/config" TOLVANE_SCREENSHOT="$out" xvfb-run -a -s "-screen 0 1024x720x24" \
-  "$build/tolvane" "$work/$(basename "$source_file")"
+XDG_CONFIG_HOME="$work/config" TOLVANE_SCREENSHOT="$out" TOLVANE_SCREENSHOT_STEPS="$steps" \
+  xvfb-run -a -s "-screen 0 1280x800x24" "$build/tolvane" "$work/$(basename "$source_file")"
 echo "$out"

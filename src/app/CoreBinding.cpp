@@ -2,11 +2,18 @@
 
 #include <QApplication>
 #include <QEventLoop>
+#include <QLayout>
 #include <QTimer>
 
 #include "asm/Assembler.h"
 #include "common/Cp932.h"
 #include "forms/DialogPort.h"
+#include "forms/dlgAddBreakPoint_f.h"
+#include "forms/dlgAddWatch_f.h"
+#include "forms/dlgBreakPoint_f.h"
+#include "forms/dlgMemoryDataChange_f.h"
+#include "forms/dlgRegisterDataChange_f.h"
+#include "forms/dlgWatch_f.h"
 #include "forms/frmDebug_f.h"
 #include "forms/frmStandardIo_f.h"
 #include "link/Linker.h"
@@ -18,9 +25,25 @@ using debugger::Command;
 CoreBinding::CoreBinding(forms::TfrmMain& main, forms::TfrmStandardIo* console, forms::TfrmDebug* debug)
     : main_(main), console_(console), debug_(debug) {
   execution_ = std::make_unique<debugger::ExecutionControl>(*this, *this);
+  debugger::ExecutionControl* core = execution_.get();
+  auto* memory = main.findChild<forms::TdlgMemoryDataChange*>();
+  auto* registers = main.findChild<forms::TdlgRegisterDataChange*>();
+  if (memory) memory->Bind(core);
+  if (registers) registers->Bind(core);
+  breakPoints_ = main.findChild<forms::TdlgBreakPoint*>();
+  if (breakPoints_) breakPoints_->Bind(core, main.findChild<forms::TdlgAddBreakPoint*>());
+  if (auto* watches = main.findChild<forms::TdlgWatch*>()) watches->Bind(core, main.findChild<forms::TdlgAddWatch*>());
+  if (debug_) {
+    debug_->Bind(core);
+    debug_->SetEditDialogs(memory, registers);
+  }
 }
 
-CoreBinding::~CoreBinding() = default;
+CoreBinding::~CoreBinding() {
+  // The windows outlive the binding: they must not read a core that is gone.
+  if (debug_) debug_->Bind(nullptr);
+  for (forms::TDebugDialog* d : main_.findChildren<forms::TDebugDialog*>()) d->Bind(nullptr);
+}
 
 bool CoreBinding::Assemble(const std::string& sourcePath, const BuildOptions& options, MessageSink& sink) {
   return tolvane::Assemble(sourcePath, options, sink) == 1;
@@ -51,14 +74,17 @@ void CoreBinding::ResetDebuggerCommands() {
   for (Command c : {Command::Start, Command::Go, Command::Animate, Command::Trace, Command::Pause, Command::Step,
                     Command::BreakPoint, Command::Watch, Command::JumpPopups, Command::WatchPopup})
     execution_->SetCommandEnabled(c, false);
-  SetStatusText(std::string());
+  execution_->ClearStatus();
 }
 
 BoxAnswer CoreBinding::ShowMessageBox(BoxKind kind, const std::string& text, BoxButtons buttons) {
   return forms::Dialogs().ShowMessageBox(kind, text, buttons);
 }
 
-void CoreBinding::SetStatusText(const std::string& text) { status_ = text; }
+void CoreBinding::SetStatusText(const std::string& text) {
+  status_ = text;
+  if (debug_) debug_->SetStatusText(forms::FromCp932(text));
+}
 
 void CoreBinding::SetCommandEnabled(Command command, bool enabled) {
   QStringList names;
@@ -91,16 +117,62 @@ void CoreBinding::SetCommandEnabled(Command command, bool enabled) {
       names = {"mnuWatch"};
       break;
     case Command::JumpPopups:
+      if (debug_) debug_->SetJumpPopupsEnabled(enabled);
+      return;
     case Command::WatchPopup:
-      break;  // the debug window's panes own these
+      if (debug_) debug_->SetWatchPopupEnabled(enabled);
+      return;
   }
   main_.SetEnabled(names, enabled);
 }
 
 void CoreBinding::ShowDebugWindow() {
   if (!debug_) return;
-  if (debug_->Panel1()) debug_->Panel1()->show();
+  if (debug_->Panel1() && !debug_->Panel1()->isVisible()) {
+    debug_->Panel1()->show();
+    // The panes are laid out now, so that what follows scrolls them in their
+    // real size.
+    if (QLayout* layout = debug_->widget() ? debug_->widget()->layout() : nullptr) layout->activate();
+  }
   if (!debug_->isVisible()) debug_->show();
+}
+
+void CoreBinding::DisassemblyRebuilt(int rowCount, bool scrollToTop) {
+  if (debug_) debug_->DisassemblyRebuilt(rowCount, scrollToTop);
+}
+void CoreBinding::ScrollDisassemblyRowToTop(int row) {
+  if (debug_) debug_->ScrollDisassemblyRowToTop(row);
+}
+void CoreBinding::SelectDisassemblyRow(int row) {
+  if (debug_) debug_->SelectDisassemblyRow(row);
+}
+void CoreBinding::MarkDisassemblyRow(int row) {
+  if (debug_) debug_->MarkDisassemblyRow(row);
+}
+void CoreBinding::FillVisibleDisassembly() {
+  if (debug_) debug_->FillVisibleDisassembly();
+}
+void CoreBinding::BreakpointsChanged() {
+  if (debug_) debug_->BreakpointsChanged();
+  if (breakPoints_ && breakPoints_->isVisible()) breakPoints_->Reload();
+}
+void CoreBinding::RefreshMemoryDump() {
+  if (debug_) debug_->RefreshMemoryDump();
+}
+void CoreBinding::ResetMemoryDump(Word startAddress) {
+  if (debug_) debug_->ResetMemoryDump(startAddress);
+}
+void CoreBinding::SelectMemoryCell(Word address) {
+  if (debug_) debug_->SelectMemoryCell(address);
+}
+void CoreBinding::RefreshRegisters() {
+  if (debug_) debug_->RefreshRegisters();
+}
+void CoreBinding::RefreshWatches() {
+  if (debug_) debug_->RefreshWatches();
+}
+void CoreBinding::ChangeMarksReset() {
+  if (debug_) debug_->ChangeMarksReset();
 }
 
 void CoreBinding::SetPointer(debugger::Pointer pointer) {

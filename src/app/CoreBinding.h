@@ -1,4 +1,5 @@
 #pragma once
+#include <QPointer>
 #include <memory>
 #include <string>
 
@@ -9,6 +10,7 @@
 namespace tolvane::forms {
 class TfrmStandardIo;
 class TfrmDebug;
+class TdlgBreakPoint;
 }  // namespace tolvane::forms
 
 namespace tolvane::app {
@@ -16,7 +18,10 @@ namespace tolvane::app {
 // Binds the shell's commands to the assembler, the linker and execution
 // control, and execution control's outside world to the windows: message boxes
 // to the dialog port, command enabling to the main window's items, IN/OUT to the
-// console window, window-system turns to the Qt event loop.
+// console window, window-system turns to the Qt event loop, the pane
+// operations and the status line to the debug window. The debug window and
+// the debugger's dialogs (found among the main window's children) are bound
+// to execution control here.
 class CoreBinding : public forms::ShellCore, public debugger::DebuggerUiPort, public ConsolePort {
  public:
   CoreBinding(forms::TfrmMain& main, forms::TfrmStandardIo* console, forms::TfrmDebug* debug);
@@ -49,6 +54,20 @@ class CoreBinding : public forms::ShellCore, public debugger::DebuggerUiPort, pu
   bool ConsoleInputPending() override;
   void ConsoleCancelInput() override;
 
+  // The debug window's panes.
+  void DisassemblyRebuilt(int rowCount, bool scrollToTop) override;
+  void ScrollDisassemblyRowToTop(int row) override;
+  void SelectDisassemblyRow(int row) override;
+  void MarkDisassemblyRow(int row) override;
+  void FillVisibleDisassembly() override;
+  void BreakpointsChanged() override;
+  void RefreshMemoryDump() override;
+  void ResetMemoryDump(Word startAddress) override;
+  void SelectMemoryCell(Word address) override;
+  void RefreshRegisters() override;
+  void RefreshWatches() override;
+  void ChangeMarksReset() override;
+
   // ConsolePort
   Bytes ConsoleReadLine() override;
   void ConsoleWrite(const Bytes& text) override;
@@ -59,7 +78,8 @@ class CoreBinding : public forms::ShellCore, public debugger::DebuggerUiPort, pu
  private:
   forms::TfrmMain& main_;
   forms::TfrmStandardIo* console_;
-  forms::TfrmDebug* debug_;
+  QPointer<forms::TfrmDebug> debug_;
+  QPointer<forms::TdlgBreakPoint> breakPoints_;
   std::unique_ptr<debugger::ExecutionControl> execution_;
   std::string status_;
   bool pointerOverridden_ = false;

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "app/CoreBinding.h"
 #include "app/Shell.h"
 #include "forms/DialogPort.h"
 #include "forms/UiFonts.h"
@@ -54,10 +55,14 @@ int main(int argc, char** argv) {
   const bool opened = argc > 1 && shell.OpenFile(tolvane::forms::PathFromBytes(argv[1]));
 
   // For the documentation: TOLVANE_SCREENSHOT=FILE.png runs the opened program
-  // (F9), saves a picture of the screen and quits.
+  // (F9), saves a picture of the screen and quits. TOLVANE_SCREENSHOT_STEPS
+  // replaces F9 by menu commands separated by spaces ("mnuBuild mnuDebugStart
+  // mnuTrace"); "break:LABEL" among them sets a breakpoint on a label.
   const QString screenshot = qEnvironmentVariable("TOLVANE_SCREENSHOT");
+  const QStringList steps = qEnvironmentVariable("TOLVANE_SCREENSHOT_STEPS", QStringLiteral("mnuRun"))
+                                .split(QLatin1Char(' '), Qt::SkipEmptyParts);
   if (!screenshot.isEmpty()) {
-    QTimer::singleShot(500, &app, [&shell, opened, screenshot] {
+    QTimer::singleShot(500, &app, [&shell, opened, screenshot, steps] {
       // The picture is taken whatever the run shows (a message box included).
       QTimer::singleShot(1500, qApp, [&shell, screenshot] {
         QScreen* screen = shell.Main()->screen();
@@ -69,7 +74,13 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "tolvane: %s %s\n", saved ? "saved" : "could not save", qPrintable(screenshot));
         QApplication::exit(saved ? 0 : 1);
       });
-      if (opened) shell.Main()->RunCommand(QStringLiteral("mnuRun"));
+      if (!opened) return;
+      for (const QString& step : steps) {
+        if (step.startsWith(QStringLiteral("break:")))
+          shell.Core()->Execution().AddBreakpoint(tolvane::debugger::AddBy::Label, step.mid(6).toStdString());
+        else
+          shell.Main()->RunCommand(step);
+      }
     });
   }
   return app.exec();

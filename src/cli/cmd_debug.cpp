@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <chrono>
 #include <csignal>
+#include <cstdint>
 #include <cstdio>
 #include <sstream>
 #include <string>
@@ -19,6 +20,7 @@
 #include "common/Cp932.h"
 #include "debugger/ExecutionControl.h"
 #include "debugger/Formats.h"
+#include "debugger/Jumps.h"
 #include "debugger/TextChecks.h"
 #include "machine/StdioRun.h"
 
@@ -46,8 +48,9 @@ const char* const kCommandHelp =
     "  enable ADDR|LABEL    enable the breakpoint\n"
     "  disable ADDR|LABEL   disable the breakpoint\n"
     "  breaks               list the breakpoints (address, label, 1 enabled / 0 disabled)\n"
-    "  go                   run until a breakpoint, the end, or Ctrl+C\n"
-    "  animate              run one instruction every 80 ms, showing each\n"
+    "  go                   run until a breakpoint, the end, or Ctrl+C (an IN shows\n"
+    "                       its row before it waits)\n"
+    "  animate              run one instruction every 80 ms, showing each row\n"
     "  trace [N]            execute one instruction (N times)\n"
     "  step [N]             as trace, a CALL runs the whole routine\n"
     "  regs                 the register dump and each register in four notations\n"
@@ -96,11 +99,38 @@ const char* Caption(BoxKind kind) {
   }
 }
 
+// One disassembly row as the terminal shows it: the breakpoint mark ('*'
+// enabled, 'o' disabled), '>' on the row of PR while debugging, and the text.
+void PrintDisassemblyRow(const ExecutionControl& ec, int row) {
+  SUnAsmTbl r = ec.Disassembly().Row(row);
+  const BreakpointTable& t = ec.Breakpoints();
+  char mark = t.FindEnabledBreakpoint(r.address) >= 0 ? '*' : t.FindDisabledBreakpoint(r.address) >= 0 ? 'o' : ' ';
+  bool current = ec.DebuggingActive() && ec.FindRowOfAddress(ec.Cpu().GetPR()) == row;
+  std::string line;
+  line += mark;
+  line += current ? '>' : ' ';
+  line += ' ';
+  line += r.text;
+  PrintLine(line);
+}
+
+void ShowRowOfPr(const ExecutionControl& ec) {
+  const int row = ec.FindRowOfAddress(ec.Cpu().GetPR());
+  if (row >= 0) PrintDisassemblyRow(ec, row);
+}
+
 // The console: IN lines from standard input, OUT and the debugger's console
 // lines on standard output. The register dump's CR LF becomes a line feed.
 class TerminalConsole : public ConsolePort {
  public:
-  Bytes ConsoleReadLine() override { return stdio_.ConsoleReadLine(); }
+  const ExecutionControl* ec = nullptr;
+
+  // GO shows the panes before an IN waits for its line, so that the user sees
+  // where the program asks; the terminal shows the row of PR.
+  Bytes ConsoleReadLine() override {
+    if (ec && ec->IsGoRunning()) ShowRowOfPr(*ec);
+    return stdio_.ConsoleReadLine();
+  }
   void ConsoleWrite(const Bytes& text) override {
     std::string t = text;
     for (std::size_t p; (p = t.find("\r\n")) != std::string::npos;) t.erase(p, 1);
@@ -133,6 +163,16 @@ class TerminalUi : public DebuggerUiPort {
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
     ProcessEvents();
   }
+  // Animate shows the debug window before every instruction it executes; the
+  // terminal shows that instruction's row, once.
+  void ShowDebugWindow() override {
+    if (!ec || !ec->IsAnimateRunning() || ec->InstructionCount() == shownBefore_) return;
+    shownBefore_ = ec->InstructionCount();
+    ShowRowOfPr(*ec);
+  }
+
+ private:
+  std::uint64_t shownBefore_ = ~std::uint64_t{0};
 };
 
 // "ADDR|LABEL": a label of the program when there is one by that name, else a
@@ -197,11 +237,9 @@ class Session {
       PrintRegisters();
     } else if (cmd == "mem" || cmd == "m") {
       Word from;
-      if (Need(a, 1) && Location(a[0], from)) PrintMemory(from, a.size() > 1 ? Count(a[1], 64) : 64);
+      if (Need(a, 1) && MemoryLocation(a[0], from)) PrintMemory(from, a.size() > 1 ? Count(a[1], 64) : 64);
     } else if (cmd == "dis" || cmd == "d") {
-      Word from = ec_.Cpu().GetPR();
-      if (!a.empty() && !Location(a[0], from)) return true;
-      PrintDisassembly(a.empty() ? Hex4(from) : a[0], from, a.size() > 1 ? Count(a[1], 16) : 16);
+      PrintDisassembly(a.empty() ? Hex4(ec_.Cpu().GetPR()) : a[0], a.size() > 1 ? Count(a[1], 16) : 16);
     } else if (cmd == "watch" || cmd == "w") {
       if (Need(a, 1))
         Report(ec_.Watches().AddDirect(Classify(a[0], ec_.Symbols()), a[0], ec_.Symbols(), ec_.Mem().data()),
@@ -233,18 +271,20 @@ class Session {
     std::puts("no program is being debugged (type start)");
     return false;
   }
-  // ADDR|LABEL for the panes' jumps: refused like the jump boxes refuse.
-  bool Location(const std::string& text, Word& address) {
+  // ADDR|LABEL in the memory dump: a label of the program stands for its
+  // address, anything else goes by the memory dump's jump rule.
+  bool MemoryLocation(const std::string& text, Word& address) {
     if (ec_.Symbols().LabelExists(text)) {
       address = ec_.Symbols().AddressOfLabel(text);
       return true;
     }
-    if (IsHexAddressText(text)) {
-      address = HexTextValue(text);
-      return true;
+    JumpResult r = JumpToAddressInMemory(text);
+    if (!r.Jumps()) {
+      ui_.ShowMessageBox(r.kind, r.message, BoxButtons::Ok);
+      return false;
     }
-    ui_.ShowMessageBox(BoxKind::Warning, NotValidDataMessage(text), BoxButtons::Ok);
-    return false;
+    address = r.address;
+    return true;
   }
   static int Count(const std::string& text, int fallback) {
     long n = std::strtol(text.c_str(), nullptr, 10);
@@ -309,29 +349,19 @@ class Session {
     if (!ec_.StatusText().empty()) PrintLine(ec_.StatusText());
   }
 
-  void PrintRow(int row) {
-    SUnAsmTbl r = ec_.Disassembly().Row(row);
-    const BreakpointTable& t = ec_.Breakpoints();
-    char mark = t.FindEnabledBreakpoint(r.address) >= 0 ? '*' : t.FindDisabledBreakpoint(r.address) >= 0 ? 'o' : ' ';
-    bool current = ec_.DebuggingActive() && ec_.FindRowOfAddress(ec_.Cpu().GetPR()) == row;
-    std::string line;
-    line += mark;
-    line += current ? '>' : ' ';
-    line += ' ';
-    line += r.text;
-    PrintLine(line);
-  }
+  void PrintRow(int row) { PrintDisassemblyRow(ec_, row); }
 
-  // As the disassembly pane's jump: the row of the address, else the row of the
-  // word before it; `text` is what was typed, for the message.
-  void PrintDisassembly(const std::string& text, Word from, int count) {
-    int row = ec_.FindRowOfAddress(from);
-    if (row < 0) row = ec_.FindRowOfAddress(static_cast<Word>(from - 1));
-    if (row < 0) {
-      ui_.ShowMessageBox(BoxKind::Information, text + J(u8"にはジャンプできません。"), BoxButtons::Ok);
+  // From where the disassembly pane's jumps land: a label of the program by
+  // the label rule, anything else by the address rule.
+  void PrintDisassembly(const std::string& text, int count) {
+    JumpResult r = Classify(text, ec_.Symbols()) == AddBy::Label
+                       ? JumpToLabelInDisassembly(ec_.Disassembly(), ec_.Symbols(), text)
+                       : JumpToAddressInDisassembly(ec_.Disassembly(), text);
+    if (!r.Jumps()) {
+      ui_.ShowMessageBox(r.kind, r.message, BoxButtons::Ok);
       return;
     }
-    for (int i = 0; i < count && row + i < ec_.Disassembly().RowCount(); ++i) PrintRow(row + i);
+    for (int i = 0; i < count && r.row + i < ec_.Disassembly().RowCount(); ++i) PrintRow(r.row + i);
   }
 
   void PrintBreaksHeader() { PrintLine(J(u8"アドレス ラベル    有効／無効")); }
@@ -362,9 +392,9 @@ class Session {
       char buf[80];
       std::string label = w.label;
       if (label.size() < 9) label.resize(9, ' ');
-      std::snprintf(buf, sizeof buf, "     %-4s   %6s %6s %s", w.hex.c_str(), w.logical.c_str(), w.arithmetic.c_str(),
-                    w.character.c_str());
-      PrintLine(w.addressText + "     " + label + buf);
+      std::snprintf(buf, sizeof buf, "     %-4s   %6s %6s %s", w.HexText().c_str(), w.LogicalText().c_str(),
+                    w.ArithmeticText().c_str(), w.CharacterText().c_str());
+      PrintLine(w.AddressText() + "     " + label + buf);
     }
   }
 
@@ -435,6 +465,7 @@ int CmdDebug(const Args& args) {
   TerminalConsole console;
   ExecutionControl ec(ui, console);
   ui.ec = &ec;
+  console.ec = &ec;
   ec.SetShowRegistersAfterRun(registers);
   ec.SetUnAsmDataAsCode(dataAsCode);
   Session session(ui, ec, program, options);

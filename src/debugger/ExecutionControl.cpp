@@ -31,6 +31,7 @@ TOLVANE_TEXT(StackOverflowMessage, u8"スタックオーバーフロー")
 
 void ExecutionControl::Hooks::UnAsmStoreAt(Word address) {
   ExecutionControl& o = owner_;
+  rowMissingReported_ = false;  // a store is no input call
   if (o.disassembler_.StoreNeedsRebuild(address)) {
     // Decoding all memory again after every store of a loop would dominate a
     // run; the rebuild is made once, before anything looks at the rows.
@@ -38,15 +39,22 @@ void ExecutionControl::Hooks::UnAsmStoreAt(Word address) {
     return;
   }
   o.FlushPendingRebuild();
-  if (o.disassembler_.UnAsmStoreAt(address) == Disassembler::StoreOutcome::NoRow)
-    o.ui_.ShowMessageBox(BoxKind::Information, DisassemblyRowMissingMessage());
+  if (o.disassembler_.UnAsmStoreAt(address) == Disassembler::StoreOutcome::NoRow) ReportMissingRow();
 }
 
 void ExecutionControl::Hooks::UnAsmRefreshAt(Word address) {
   ExecutionControl& o = owner_;
   o.FlushPendingRebuild();
-  if (!o.disassembler_.UnAsmRefreshAt(address))
-    o.ui_.ShowMessageBox(BoxKind::Information, DisassemblyRowMissingMessage());
+  if (!o.disassembler_.UnAsmRefreshAt(address) && !rowMissingReported_) {
+    // An input call patches up to 257 rows; one box tells the user all there
+    // is to know, where one per missing row would be a wall of modal boxes.
+    ReportMissingRow();
+    rowMissingReported_ = true;
+  }
+}
+
+void ExecutionControl::Hooks::ReportMissingRow() {
+  owner_.ui_.ShowMessageBox(BoxKind::Information, DisassemblyRowMissingMessage());
 }
 
 void ExecutionControl::Hooks::RefreshPanes() { owner_.RefreshPanes(); }
@@ -108,6 +116,31 @@ void ExecutionControl::RedisassembleKeepView() {
   SwapPointer(previous);
 }
 
+void ExecutionControl::ShowMemoryPane() {
+  panes_.ShowMemory(memory_);
+  ui_.RefreshMemoryDump();
+}
+
+void ExecutionControl::ShowRegisterPane() {
+  panes_.ShowRegisters(cpu_);
+  ui_.RefreshRegisters();
+}
+
+void ExecutionControl::ResetMemoryDump() {
+  panes_.ShowMemory(memory_);
+  ui_.ResetMemoryDump(program_.header.start);
+}
+
+void ExecutionControl::MarkRowOfPr() {
+  const int row = disassembler_.FindRowOfAddress(cpu_.GetPR());
+  if (row >= 0) ui_.MarkDisassemblyRow(row);
+}
+
+void ExecutionControl::TakeStop() {
+  panes_.TakeStop(cpu_, memory_);
+  ui_.ChangeMarksReset();
+}
+
 void ExecutionControl::WriteRegisterDump() {
   std::array<Word, 8> gr;
   for (int i = 0; i < 8; ++i) gr[static_cast<std::size_t>(i)] = cpu_.GetRegister(i);
@@ -131,6 +164,7 @@ bool ExecutionControl::Load(const std::string& fileName, const BuildOptions& opt
 }
 
 ExecStatus ExecutionControl::ExecuteTracked() {
+  hooks_.NewInstruction();
   hooks_.unAsmTracking = true;
   ExecStatus s = cpu_.Execute(memory_, console_, &hooks_);
   hooks_.unAsmTracking = false;
@@ -217,9 +251,10 @@ bool ExecutionControl::StartDebugging(const std::string& fileName, const BuildOp
     ClearBreakpoints();
     watches_.ClearWatches();
   }
+  panes_.TakeStop(cpu_, memory_);  // nothing is marked as changed at the start
   ShowDisassembly();
   ResetMemoryDump();
-  ui_.RefreshRegisters();
+  ShowRegisterPane();
   if (symbols_.Loaded()) watches_.FillWatchesFromSymbols(symbols_, memory_.data());
   watches_.RefreshWatches(memory_.data());
   ui_.RefreshWatches();
@@ -298,15 +333,47 @@ bool ExecutionControl::RefreshPanes() {
     return false;
   }
   ui_.SelectDisassemblyRow(row);
-  ui_.RefreshRegisters();
+  ShowRegisterPane();
   watches_.RefreshWatches(memory_.data());
   ui_.RefreshWatches();
   if (hooks_.memoryChanged) {
     ui_.FillVisibleDisassembly();
-    ui_.RefreshMemoryDump();
+    ShowMemoryPane();
     hooks_.memoryChanged = false;
   }
   return true;
+}
+
+bool ExecutionControl::RefreshAllPanes() {
+  RedisassembleKeepView();
+  ui_.BreakpointsChanged();
+  hooks_.memoryChanged = true;  // the memory dump and the rows are shown anew too
+  return RefreshPanes();
+}
+
+JumpResult ExecutionControl::Jump(JumpKind kind, const std::string& text) {
+  JumpResult r;
+  switch (kind) {
+    case JumpKind::DisassemblyAddress:
+      r = JumpToAddressInDisassembly(disassembler_, text);
+      if (r.Jumps()) {
+        ui_.SelectDisassemblyRow(0);
+        ui_.SelectDisassemblyRow(r.row);
+      }
+      break;
+    case JumpKind::DisassemblyLabel:
+      r = JumpToLabelInDisassembly(disassembler_, symbols_, text);
+      if (r.Jumps()) ui_.SelectDisassemblyRow(r.row);
+      break;
+    case JumpKind::MemoryAddress:
+      r = JumpToAddressInMemory(text);
+      if (r.Jumps()) {
+        ui_.SelectMemoryCell(0);
+        ui_.SelectMemoryCell(r.address);
+      }
+      break;
+  }
+  return r;
 }
 
 // ---- GO and animate ----
@@ -325,6 +392,7 @@ bool ExecutionControl::RunContinuous(bool animate) {
   (animate ? animateRunning_ : goRunning_) = true;
   hooks_.goRunning = goRunning_;
   SetStatus(animate ? StatusAnimateText() : StatusGoText());
+  TakeStop();
   Pointer previous = SwapPointer(Pointer::Background);
   RunLoop();
   SwapPointer(previous);
@@ -342,6 +410,8 @@ bool ExecutionControl::TurnDue(unsigned& sinceTurn, std::chrono::steady_clock::t
 }
 
 ExecStatus ExecutionControl::GoBatch(unsigned limit, unsigned& executed) {
+  // A batch ends after an input call, so it holds at most one.
+  hooks_.NewInstruction();
   hooks_.unAsmTracking = true;
   const ExecStatus s = RunHooked(cpu_, memory_, console_, hooks_, breakpoints_.EnabledBits(), endRequested_,
                                  pauseRequested_, limit, executed);
@@ -473,6 +543,7 @@ void ExecutionControl::SingleStep(bool overCall) {
   if (goRunning_ || animateRunning_ || busy_ || !debuggingActive_ || ui_.ConsoleInputPending()) return;
   ui_.ShowDebugWindow();
   SetStatus(overCall ? StatusStepText() : StatusTraceText());
+  TakeStop();
   busy_ = true;
   pauseRequested_ = false;
   hooks_.callExecuted = false;
@@ -505,16 +576,20 @@ void ExecutionControl::SingleStep(bool overCall) {
 DialogResult ExecutionControl::ChangeMemory(const std::string& addressText, const std::string& dataText) {
   if (!IsHexAddressText(dataText)) return DialogResult::Refuse(BoxKind::Error, NotValidDataMessage(dataText));
   memory_[HexTextValue(addressText)] = HexTextValue(dataText);
-  ui_.RefreshMemoryDump();
+  ShowMemoryPane();
   RedisassembleKeepView();
   RefreshWatches();
+  // The word may have changed the length of an instruction before PR, so that
+  // the row of PR now has another index; the mark follows PR, not the index.
+  MarkRowOfPr();
   return DialogResult::Accept();
 }
 
 DialogResult ExecutionControl::ChangeRegister(const std::string& name, const std::string& dataText) {
   if (!IsHexAddressText(dataText)) return DialogResult::Refuse(BoxKind::Error, NotValidDataMessage(dataText));
   Word value = HexTextValue(dataText);
-  if (name == "PR") {
+  const bool pr = name == "PR";
+  if (pr) {
     cpu_.SetPR(value);
   } else if (name == "SP") {
     cpu_.SetSP(value);
@@ -527,7 +602,9 @@ DialogResult ExecutionControl::ChangeRegister(const std::string& name, const std
   } else {
     return DialogResult::Refuse(BoxKind::Error, NotValidDataMessage(name));
   }
-  ui_.RefreshRegisters();
+  ShowRegisterPane();
+  // The next instruction is where PR now points.
+  if (pr) MarkRowOfPr();
   return DialogResult::Accept();
 }
 

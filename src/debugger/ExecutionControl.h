@@ -15,6 +15,8 @@
 #include "debugger/Breakpoints.h"
 #include "debugger/DialogResult.h"
 #include "debugger/Disassembler.h"
+#include "debugger/Jumps.h"
+#include "debugger/PaneState.h"
 #include "debugger/SymbolIndex.h"
 #include "debugger/Watches.h"
 #include "machine/Cpu.h"
@@ -99,22 +101,34 @@ class DebuggerUiPort : public MessageBoxPort {
 
   // Disassembly pane. The rows are in ExecutionControl::Disassembly().
   // The table was rebuilt: set the grid's row count and refill the visible rows;
-  // with `scrollToTop` scroll to row 0 first, otherwise keep the view.
+  // with `scrollToTop` scroll to row 0 first, otherwise keep the view and the
+  // current row.
   virtual void DisassemblyRebuilt(int rowCount, bool scrollToTop) { (void)rowCount, (void)scrollToTop; }
   virtual void ScrollDisassemblyRowToTop(int row) { (void)row; }
   // Makes the row current (scrolling as little as needed) and focuses the grid.
+  // The current row is how the pane shows the next instruction.
   virtual void SelectDisassemblyRow(int row) { (void)row; }
+  // Moves the current row without scrolling: the row of PR changed under an
+  // edit of memory or of PR while the user may be looking elsewhere.
+  virtual void MarkDisassemblyRow(int row) { (void)row; }
   virtual void FillVisibleDisassembly() {}
   // The breakpoint table changed: repaint the marks (and the list, if shown).
   virtual void BreakpointsChanged() {}
 
-  // Memory dump pane: rewrite the visible rows; reset scrolls to the start address.
+  // Memory dump pane, showing ExecutionControl::Panes(): rewrite the visible
+  // rows; reset scrolls to the start address and selects its cell.
   virtual void RefreshMemoryDump() {}
   virtual void ResetMemoryDump(Word startAddress) { (void)startAddress; }
-  // Register pane: rewrite every field from ExecutionControl::Cpu().
+  // Makes the cell of the address current (scrolling as little as needed) and
+  // focuses the grid.
+  virtual void SelectMemoryCell(Word address) { (void)address; }
+  // Register pane: rewrite every field from ExecutionControl::Panes().
   virtual void RefreshRegisters() {}
   // Watch pane: the rows in ExecutionControl::Watches() changed; redraw them.
   virtual void RefreshWatches() {}
+  // A run command starts from the values shown now: the change marks of the
+  // memory, register and watch panes go.
+  virtual void ChangeMarksReset() {}
 };
 
 class ExecutionControl {
@@ -148,13 +162,26 @@ class ExecutionControl {
   // Shows the current state in the panes; false (after an error box and
   // EndProgram) when no disassembly row covers PR.
   bool RefreshPanes();
+  // Shows the whole machine anew in every pane, as after the machine state was
+  // replaced from outside (a restored state): the disassembly rebuilt with the
+  // view kept, the breakpoint marks, the row of PR selected, the memory dump,
+  // the registers and the watches. False as RefreshPanes.
+  bool RefreshAllPanes();
   void WriteRegisterDump();
 
   // ---- debug window operations that need the core ----
   void ShowDisassembly();
   void RedisassembleKeepView();
   int FindRowOfAddress(Word address) const { return disassembler_.FindRowOfAddress(address); }
-  void ResetMemoryDump() { ui_.ResetMemoryDump(program_.header.start); }
+  void ResetMemoryDump();
+
+  // The jump commands of the pane menus with the typed text (CP932). A jump
+  // moves the pane through the port: in the disassembly by address it selects
+  // row 0 and then the target (which thus comes into view from the top), by
+  // label the target alone; in the memory dump cell 0000H and then the target.
+  // Otherwise the result carries the message to show (Invalid: ask again).
+  enum class JumpKind { DisassemblyAddress, DisassemblyLabel, MemoryAddress };
+  JumpResult Jump(JumpKind kind, const std::string& text);
 
   // The memory and register change dialogs' OK (texts as typed, CP932).
   // `addressText` is the dialog's four-digit address label.
@@ -184,6 +211,8 @@ class ExecutionControl {
   // Used by the main window's own enabling rules (for example its shell reset).
   void SetCommandEnabled(Command c, bool on);
   const std::string& StatusText() const { return status_; }
+  // The shell reset empties the status line.
+  void ClearStatus() { SetStatus(std::string()); }
 
   bool DebuggingActive() const { return debuggingActive_; }
   bool IsGoRunning() const { return goRunning_; }
@@ -212,6 +241,8 @@ class ExecutionControl {
   const BreakpointTable& Breakpoints() const { return breakpoints_; }
   WatchList& Watches() { return watches_; }
   const WatchList& Watches() const { return watches_; }
+  // What the memory, register and watch panes show, with the change marks.
+  const PaneState& Panes() const { return panes_; }
 
   // Turn pacing of the run loops: a turn after at most this many instructions
   // and at least every kTurnMillis of running.
@@ -229,8 +260,14 @@ class ExecutionControl {
     void UnAsmRefreshAt(Word address) override;
     void RefreshPanes() override;
 
+    // A new instruction begins: its input call may report a missing row once.
+    void NewInstruction() { rowMissingReported_ = false; }
+
    private:
+    void ReportMissingRow();
+
     ExecutionControl& owner_;
+    bool rowMissingReported_ = false;
   };
   class EndEnabler : public EndProgramPort {
    public:
@@ -257,6 +294,13 @@ class ExecutionControl {
   // Runs a called routine to its return; the status that ends the program, or Continue.
   ExecStatus RunCalledRoutine();
   void FlushPendingRebuild();
+  // The pane refreshes, each after taking the values it shows.
+  void ShowMemoryPane();
+  void ShowRegisterPane();
+  // The row of PR becomes the current row, where the view is.
+  void MarkRowOfPr();
+  // A run command starts: the change marks are taken from here.
+  void TakeStop();
   void SetStatus(const std::string& text);
   // Shows a pointer and returns the one shown before, for restoring it.
   Pointer SwapPointer(Pointer pointer);
@@ -275,6 +319,7 @@ class ExecutionControl {
   Disassembler disassembler_;
   BreakpointTable breakpoints_;
   WatchList watches_;
+  PaneState panes_;
 
   std::array<bool, kCommandCount> enabled_{};
   std::string status_;

@@ -7,15 +7,16 @@
 
 namespace tolvane::debugger {
 
-Word Watch::Address() const { return HexTextValue(addressText); }
+std::string Watch::AddressText() const { return Hex4(address); }
+std::string Watch::HexText() const { return shown == Shown::Nothing ? std::string() : Hex4(value); }
+std::string Watch::LogicalText() const { return shown == Shown::All ? WatchLogicalText(value) : std::string(); }
+std::string Watch::ArithmeticText() const { return shown == Shown::All ? WatchArithmeticText(value) : std::string(); }
+std::string Watch::CharacterText() const { return shown == Shown::All ? MemoryCharText(value) : std::string(); }
 
 void WatchList::RefreshWatches(const Word* memory) {
   for (Watch& w : rows_) {
-    Word v = memory[w.Address()];
-    w.hex = Hex4(v);
-    w.logical = WatchLogicalText(v);
-    w.arithmetic = WatchArithmeticText(v);
-    w.character = MemoryCharText(v);
+    w.value = memory[w.address];
+    w.shown = Watch::Shown::All;
   }
 }
 
@@ -24,9 +25,10 @@ void WatchList::FillWatchesFromSymbols(const SymbolIndex& symbols, const Word* m
   for (const SymbolRecord& r : symbols.Records()) {
     if (!r.name.empty() && r.name[0] == '=') continue;
     Watch w;
-    w.addressText = Hex4(r.address);
+    w.address = r.address;
     w.label = r.name;
-    w.hex = Hex4(memory[r.address]);
+    w.value = memory[r.address];
+    w.shown = Watch::Shown::HexOnly;
     rows_.push_back(std::move(w));
   }
 }
@@ -38,7 +40,7 @@ void WatchList::ClearWatches() {
 
 void WatchList::OpenWorkingCopy() {
   working_.clear();
-  for (const Watch& w : rows_) working_.push_back({w.addressText, w.label});
+  for (const Watch& w : rows_) working_.push_back({w.AddressText(), w.label});
 }
 
 void WatchList::SortByAddress(std::vector<WatchEntry>& v) {
@@ -90,7 +92,7 @@ void WatchList::CommitWorkingCopy(const Word* memory) {
   rows_.clear();
   for (WatchEntry& e : sorted) {
     Watch w;
-    w.addressText = std::move(e.addressText);
+    w.address = HexTextValue(e.addressText);
     w.label = std::move(e.label);
     rows_.push_back(std::move(w));
   }

@@ -1,4 +1,5 @@
 #pragma once
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -9,13 +10,25 @@
 namespace tolvane::debugger {
 
 // One row of the watch pane. The address and label are the watch's identity;
-// the four value columns are filled by RefreshWatches (empty before).
+// the four value columns show the word read by the last RefreshWatches (empty
+// before). The texts are made when asked for, so that a refresh of a long list
+// (every label of a large program) costs one read per row.
 struct Watch {
-  std::string addressText;  // four upper-case hexadecimal digits
-  std::string label;        // CP932, may be empty
-  std::string hex, logical, arithmetic, character;
+  // Which value columns have a text: none before the first refresh, only the
+  // hexadecimal one for a row filled from the symbol table, all after a refresh.
+  enum class Shown : std::uint8_t { Nothing, HexOnly, All };
 
-  Word Address() const;
+  Word address = 0;
+  std::string label;  // CP932, may be empty
+  Shown shown = Shown::Nothing;
+  Word value = 0;  // the word the value columns show
+
+  Word Address() const { return address; }
+  std::string AddressText() const;     // four upper-case hexadecimal digits
+  std::string HexText() const;         // "%.4hX"
+  std::string LogicalText() const;     // "%hu"
+  std::string ArithmeticText() const;  // "%hd"
+  std::string CharacterText() const;   // the low byte if 20H-7EH, else "."
 };
 
 // The identity part, as the list dialog's working copy holds it.

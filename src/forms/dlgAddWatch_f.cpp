@@ -1,12 +1,15 @@
 #include "forms/dlgAddWatch_f.h"
 
+#include "debugger/ExecutionControl.h"
+
 namespace tolvane::forms {
 
-TdlgAddWatch::TdlgAddWatch(QWidget* parent) : QDialog(parent) {
-  setObjectName(QStringLiteral("dlgAddWatch"));
-  setWindowTitle(QString::fromUtf8(u8"ウォッチ式の追加"));
-  setModal(true);
-  resize(300, 160);
+TdlgAddWatch::TdlgAddWatch(QWidget* parent)
+    : TAddEntryDialog(parent, QStringLiteral("dlgAddWatch"), QString::fromUtf8(u8"ウォッチ式の追加"),
+                      QStringLiteral("HID00000013.htm")) {}
+
+debugger::DialogResult TdlgAddWatch::Submit(debugger::AddBy by, const std::string& text) {
+  return Core()->Watches().AddToWorkingCopy(by, text, Core()->Symbols());
 }
 
 }  // namespace tolvane::forms

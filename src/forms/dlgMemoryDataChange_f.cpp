@@ -1,12 +1,15 @@
 #include "forms/dlgMemoryDataChange_f.h"
 
+#include "debugger/ExecutionControl.h"
+
 namespace tolvane::forms {
 
-TdlgMemoryDataChange::TdlgMemoryDataChange(QWidget* parent) : QDialog(parent) {
-  setObjectName(QStringLiteral("dlgMemoryDataChange"));
-  setWindowTitle(QString::fromUtf8(u8"メモリの変更"));
-  setModal(true);
-  resize(300, 120);
+TdlgMemoryDataChange::TdlgMemoryDataChange(QWidget* parent)
+    : TDataChangeDialog(parent, QStringLiteral("dlgMemoryDataChange"), QString::fromUtf8(u8"メモリの変更"),
+                        QStringLiteral("HID00000044.htm")) {}
+
+debugger::DialogResult TdlgMemoryDataChange::Submit(const std::string& name, const std::string& data) {
+  return Core()->ChangeMemory(name, data);
 }
 
 }  // namespace tolvane::forms

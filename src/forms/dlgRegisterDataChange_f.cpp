@@ -1,12 +1,15 @@
 #include "forms/dlgRegisterDataChange_f.h"
 
+#include "debugger/ExecutionControl.h"
+
 namespace tolvane::forms {
 
-TdlgRegisterDataChange::TdlgRegisterDataChange(QWidget* parent) : QDialog(parent) {
-  setObjectName(QStringLiteral("dlgRegisterDataChange"));
-  setWindowTitle(QString::fromUtf8(u8"レジスタの変更"));
-  setModal(true);
-  resize(300, 120);
+TdlgRegisterDataChange::TdlgRegisterDataChange(QWidget* parent)
+    : TDataChangeDialog(parent, QStringLiteral("dlgRegisterDataChange"), QString::fromUtf8(u8"レジスタの変更"),
+                        QStringLiteral("HID00000045.htm")) {}
+
+debugger::DialogResult TdlgRegisterDataChange::Submit(const std::string& name, const std::string& data) {
+  return Core()->ChangeRegister(name, data);
 }
 
 }  // namespace tolvane::forms

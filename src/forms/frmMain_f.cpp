@@ -605,6 +605,10 @@ void TfrmMain::SetWindows(const DockedWindows& windows) {
   for (TDockForm* form : {static_cast<TDockForm*>(windows_.editor), static_cast<TDockForm*>(windows_.list),
                           static_cast<TDockForm*>(windows_.standardIo), static_cast<TDockForm*>(windows_.debug)})
     if (form) connect(form, &TDockForm::printTargetChanged, this, [this](int t) { printTarget = t; });
+  if (windows_.debug) {
+    connect(windows_.debug, &TfrmDebug::printRequested, this, &TfrmMain::PrintDebugWindow);
+    connect(windows_.debug, &TfrmDebug::watchRequested, this, &TfrmMain::mnuWatchClick);
+  }
 }
 
 void TfrmMain::SetDialog(const QString& formName, QDialog* dialog) {
@@ -834,6 +838,7 @@ void TfrmMain::ShellReset() {
   EnableEditingGroup(false);
   EnableProjectGroup(false);
   if (core_) core_->ResetDebuggerCommands();
+  if (windows_.debug) windows_.debug->ShellReset();
   SetEnabled(
       {"mnuLink", "mnuRunExe", "mnuDebugStart", "mnuGo", "mnuGoAnimate", "mnuTrace", "mnuPause", "mnuStep",
        "mnuBreakPoint", "mnuWatch", "smnuDebugStart", "smnuGo", "smnuGoAnimate", "smnuTrace", "smnuPause", "smnuStep"},

@@ -75,11 +75,14 @@ class FakeUi : public DebuggerUiPort {
   void SelectDisassemblyRow(int row) override {
     if (recordSelects) calls.push_back("select " + std::to_string(row));
   }
+  void MarkDisassemblyRow(int row) override { calls.push_back("mark " + std::to_string(row)); }
   void FillVisibleDisassembly() override { calls.push_back("fill"); }
   void BreakpointsChanged() override { calls.push_back("breakpoints"); }
   void RefreshMemoryDump() override { calls.push_back("memory"); }
   void ResetMemoryDump(Word start) override { calls.push_back("reset memory " + std::to_string(start)); }
+  void SelectMemoryCell(Word address) override { calls.push_back("cell " + std::to_string(address)); }
   void RefreshRegisters() override { calls.push_back("registers"); }
+  void ChangeMarksReset() override { calls.push_back("marks reset"); }
   void RefreshWatches() override { calls.push_back("watches"); }
 
   bool Called(const std::string& call) const {

@@ -115,7 +115,7 @@ TEST_F(ExecutionControlTest, StartShowsTheProgramStoppedAtItsStart) {
   EXPECT_EQ(std::vector<std::string>(ui.calls.begin(), ui.calls.begin() + static_cast<long>(want.size())), want);
   // Watches: every label in symbol file order, no literal, values filled.
   std::string labels;
-  for (const Watch& w : ec.Watches().Rows()) labels += w.label + "=" + w.logical + " ";
+  for (const Watch& w : ec.Watches().Rows()) labels += w.label + "=" + w.LogicalText() + " ";
   EXPECT_EQ(labels, "MAIN=4624 LOOP=9234 SUB=32768 SUB2=4672 ONE=1 RES=0 ");
   EXPECT_EQ(std::string(ec.Disassembly().Row(row).text), "0100  1210 0000  MAIN     LAD     GR1,#0000");
 }
@@ -411,12 +411,12 @@ TEST_F(ExecutionControlTest, BreakpointsAndWatchesSurviveOnlyForTheSameModule) {
   EXPECT_EQ(ec.AddBreakpoint(AddBy::Label, "MAIN").message, J(u8"このラベルは存在しません。"));
   ec.Go();  // stops at 0109H
   ec.Go();
-  EXPECT_EQ(ec.Watches().Rows()[0].logical, "6");
+  EXPECT_EQ(ec.Watches().Rows()[0].LogicalText(), "6");
 
   ASSERT_TRUE(Start(p, "first"));
   EXPECT_EQ(ec.Breakpoints().Count(), 1);
   ASSERT_EQ(ec.Watches().Rows().size(), 1u);
-  EXPECT_EQ(ec.Watches().Rows()[0].logical, "0");  // refreshed from the reloaded memory
+  EXPECT_EQ(ec.Watches().Rows()[0].LogicalText(), "0");  // refreshed from the reloaded memory
 
   ASSERT_TRUE(Start(p, "second"));
   EXPECT_EQ(ec.Breakpoints().Count(), 0);
@@ -592,9 +592,10 @@ TEST_F(ExecutionControlTest, MemoryAndRegisterEdits) {
   int rows = ec.Disassembly().RowCount();
   ui.calls.clear();
   EXPECT_TRUE(ec.ChangeMemory("0104", "8100").accepted);  // RET over ADDA: code changes
-  EXPECT_EQ(ui.calls, (std::vector<std::string>{"memory", "pointer 1", "rebuilt " + std::to_string(rows) + " keep",
-                                                "pointer 0", "watches"}));
-  EXPECT_EQ(ec.Watches().Rows()[1].hex, "8100");
+  EXPECT_EQ(ui.calls,
+            (std::vector<std::string>{"memory", "pointer 1", "rebuilt " + std::to_string(rows) + " keep", "pointer 0",
+                                      "watches", "mark " + std::to_string(ec.FindRowOfAddress(0x100))}));
+  EXPECT_EQ(ec.Watches().Rows()[1].HexText(), "8100");
 
   DialogResult r = ec.ChangeMemory("0104", "1G");
   EXPECT_FALSE(r.accepted);

@@ -104,7 +104,8 @@ TEST(BreakpointTable, EnableDisableToggleAndQueries) {
 std::string Pane(const WatchList& w) {
   std::string s;
   for (const Watch& r : w.Rows())
-    s += r.addressText + "," + r.label + "," + r.hex + "," + r.logical + "," + r.arithmetic + "," + r.character + ";";
+    s += r.AddressText() + "," + r.label + "," + r.HexText() + "," + r.LogicalText() + "," + r.ArithmeticText() + "," +
+         r.CharacterText() + ";";
   return s;
 }
 

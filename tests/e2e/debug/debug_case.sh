@@ -66,6 +66,7 @@ case $name in
   self_modifying) build patch; session patch; expect_status 0; expect_transcript ;;
   errors) build sum; session sum; expect_status 0; expect_transcript ;;
   assembled) assemble greet; session greet; expect_status 0; expect_transcript ;;
+  animate) build sum; session sum; expect_status 0; expect_transcript ;;
   usage)
     "$cli" debug </dev/null >out.txt 2>err.txt; status=$?; expect_status 2
     "$cli" debug --bogus x.exe </dev/null >out.txt 2>err.txt; status=$?; expect_status 2; expect_err "--bogus"

@@ -36,12 +36,15 @@ QString ScriptedDialogs::GetSaveFileName(QWidget*, const QString&, const QString
   return saveAnswers_.dequeue();
 }
 
-bool ScriptedDialogs::GetText(QWidget*, const QString&, const QString&, QString& text) {
+bool ScriptedDialogs::GetText(QWidget*, const QString& caption, const QString& prompt, QString& text) {
+  textQueries << caption + QLatin1Char('|') + prompt + QLatin1Char('|') + text;
   if (textAnswers_.isEmpty()) {
     unexpected << QStringLiteral("<input query>");
     return false;
   }
-  text = textAnswers_.dequeue();
+  const QString answer = textAnswers_.dequeue();
+  if (answer.isNull()) return false;
+  text = answer;
   return true;
 }
 
@@ -64,6 +67,7 @@ void ScriptedDialogs::Clear() {
   boxes.clear();
   plain.clear();
   savePresets.clear();
+  textQueries.clear();
   colorPresets.clear();
   openDialogs = 0;
   unexpected.clear();

@@ -28,6 +28,7 @@ class ScriptedDialogs : public forms::DialogPort {
   // Answers for the file dialogs, in order; an empty path cancels.
   void OpenAnswer(const QString& path) { openAnswers_.enqueue(path); }
   void SaveAnswer(const QString& path) { saveAnswers_.enqueue(path); }
+  // Answers for the input query, in order; a null QString cancels it.
   void TextAnswer(const QString& text) { textAnswers_.enqueue(text); }
   // Answers for the colour dialog, in order; an invalid colour cancels.
   void ColorAnswer(const QColor& color) { colorAnswers_.enqueue(color); }
@@ -45,6 +46,7 @@ class ScriptedDialogs : public forms::DialogPort {
   QList<Box> boxes;
   QStringList plain;           // texts of plain boxes (failure descriptions)
   QStringList savePresets;     // the preset names of each save dialog
+  QStringList textQueries;     // "caption|prompt|preset" of each input query
   QList<QColor> colorPresets;  // the colour each colour dialog started from
   int openDialogs = 0;
   QStringList unexpected;  // questions and dialogs nobody scripted an answer for
