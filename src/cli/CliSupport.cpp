@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "StandardOutput.h"
 #include "common/Cp932.h"
 #include "common/FileNameMarks.h"
 
@@ -22,6 +23,8 @@ bool SplitArguments(const std::vector<std::string>& args, std::vector<std::strin
     const std::string& a = args[i];
     if (!optionsEnded && a == "--") {
       optionsEnded = true;
+    } else if (!optionsEnded && (a == "--help" || a == "-h")) {
+      throw HelpRequested{};
     } else if (!optionsEnded && a.size() > 1 && a[0] == '-') {
       if (!option(i, error)) return false;
     } else {
@@ -42,6 +45,7 @@ void PrintCp932(std::FILE* f, const std::string& cp932) {
 }
 
 void StderrMessageSink::AppendMessageLine(const std::string& line) {
+  FlushProgramOutput();
   PrintCp932(stderr, line);
   std::fputc('\n', stderr);
 }
@@ -51,6 +55,7 @@ BoxAnswer StderrMessageBox::ShowMessageBox(BoxKind kind, const std::string& text
                         : kind == BoxKind::Warning     ? "警告"
                         : kind == BoxKind::Information ? "情報"
                                                        : "確認";
+  FlushProgramOutput();
   std::fprintf(stderr, "%s: ", caption);
   PrintCp932(stderr, text);
   std::fputc('\n', stderr);

@@ -27,15 +27,6 @@ std::string ToCp932OrEmpty(const QString& text) {
   return out;
 }
 
-std::string PathBytes(const QString& path) {
-  const QByteArray b = QFile::encodeName(path);
-  return std::string(b.constData(), static_cast<std::size_t>(b.size()));
-}
-
-QString PathFromBytes(const std::string& bytes) {
-  return QFile::decodeName(QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
-}
-
 QString BoxCaption(BoxKind kind) {
   switch (kind) {
     case BoxKind::Error:
