@@ -11,6 +11,7 @@
 #include <QStringEncoder>
 
 #include "common/Cp932.h"
+#include "forms/Utf8.h"
 
 namespace tolvane::forms {
 
@@ -25,15 +26,6 @@ std::string ToCp932OrEmpty(const QString& text) {
   std::string out;
   if (!ToCp932(text, out)) return {};
   return out;
-}
-
-std::string PathBytes(const QString& path) {
-  const QByteArray b = QFile::encodeName(path);
-  return std::string(b.constData(), static_cast<std::size_t>(b.size()));
-}
-
-QString PathFromBytes(const std::string& bytes) {
-  return QFile::decodeName(QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
 }
 
 BoxAnswer DialogPort::ShowMessageBox(BoxKind kind, const std::string& cp932Text, BoxButtons buttons) {
@@ -68,7 +60,7 @@ BoxAnswer QtDialogPort::Ask(BoxKind kind, const QString& text, BoxButtons button
       {QMessageBox::Cancel, u8"キャンセル"},
   };
   for (const auto& [button, caption] : kTexts)
-    if (QAbstractButton* b = box.button(button)) b->setText(QString::fromUtf8(reinterpret_cast<const char*>(caption)));
+    if (QAbstractButton* b = box.button(button)) b->setText(U(caption));
   switch (box.exec()) {
     case QMessageBox::Yes:
       return BoxAnswer::Yes;

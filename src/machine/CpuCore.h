@@ -248,6 +248,8 @@ Exit RunEngine(CCpu& cpu, Memory& memory, ConsolePort& console, MachineHooks* ho
   Decoded* const dc = MemoryAccess::Decodes(memory);
   Word* const g = cpu.Registers().data();  // GR0-GR7
   const std::uint64_t initialBudget = budget;
+  // Held here, not read through `stops` after every instruction.
+  const std::bitset<kMemoryWords>* const stopAt = stops.stopAt;
   Word fr, pr, sp, limit;
   SyncIn(fr, pr, sp, limit, cpu);
   const Decoded* e;  // the instruction being executed
@@ -272,13 +274,13 @@ Exit RunEngine(CCpu& cpu, Memory& memory, ConsolePort& console, MachineHooks* ho
     }                                 \
   } while (0)
   // After a completed instruction: count it, then stop or go on.
-#define TOLVANE_NEXT()                         \
-  do {                                         \
-    if (--budget == 0) goto L_BudgetSpent;     \
-    if constexpr (kStops) {                    \
-      if ((*stops.stopAt)[pr]) goto L_Stopped; \
-    }                                          \
-    TOLVANE_DISPATCH();                        \
+#define TOLVANE_NEXT()                     \
+  do {                                     \
+    if (--budget == 0) goto L_BudgetSpent; \
+    if constexpr (kStops) {                \
+      if ((*stopAt)[pr]) goto L_Stopped;   \
+    }                                      \
+    TOLVANE_DISPATCH();                    \
   } while (0)
   // After an instruction that called out of the machine (console, debugger
   // hooks): the owner's flags may have changed meanwhile.
