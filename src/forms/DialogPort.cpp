@@ -11,6 +11,7 @@
 #include <QStringEncoder>
 
 #include "common/Cp932.h"
+#include "forms/Utf8.h"
 
 namespace tolvane::forms {
 
@@ -68,7 +69,7 @@ BoxAnswer QtDialogPort::Ask(BoxKind kind, const QString& text, BoxButtons button
       {QMessageBox::Cancel, u8"キャンセル"},
   };
   for (const auto& [button, caption] : kTexts)
-    if (QAbstractButton* b = box.button(button)) b->setText(QString::fromUtf8(reinterpret_cast<const char*>(caption)));
+    if (QAbstractButton* b = box.button(button)) b->setText(U(caption));
   switch (box.exec()) {
     case QMessageBox::Yes:
       return BoxAnswer::Yes;
