@@ -71,4 +71,24 @@ const Instruction* FindInstruction(const char* name) {
   return it == index.end() ? nullptr : it->second;
 }
 
+InstructionKind KindOf(const Instruction& instruction) {
+  switch (instruction.form) {
+    case Form::Start:
+    case Form::End:
+    case Form::Ds:
+    case Form::Dc:
+      return InstructionKind::Directive;
+    case Form::InOut:
+    case Form::RPushPop:
+      return InstructionKind::Macro;
+    case Form::RegAdr:
+    case Form::Adr:
+    case Form::RegReg:
+    case Form::Pop:
+    case Form::None:
+      return InstructionKind::Machine;
+  }
+  return InstructionKind::Machine;  // (every form is named above, so that a new one is not forgotten)
+}
+
 }  // namespace tolvane

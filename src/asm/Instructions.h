@@ -27,4 +27,10 @@ struct Instruction {
 // Null for a name that is no instruction.
 const Instruction* FindInstruction(const char* name);
 
+// What a name of the table is to a reader of the source: a machine
+// instruction, an assembler directive (START, END, DS, DC) or a macro (IN,
+// OUT, RPUSH, RPOP).
+enum class InstructionKind : std::uint8_t { Machine, Directive, Macro };
+InstructionKind KindOf(const Instruction& instruction);
+
 }  // namespace tolvane

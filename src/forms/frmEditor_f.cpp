@@ -21,6 +21,8 @@
 #include "common/Cp932.h"
 #include "forms/DialogPort.h"
 #include "forms/EditorSearch.h"
+#include "forms/LineGutter.h"
+#include "forms/SourceView.h"
 #include "forms/TextPane.h"
 #include "forms/UiFonts.h"
 #include "forms/Utf8.h"
@@ -64,7 +66,7 @@ EditorControl::EditorControl(QWidget* parent) : QPlainTextEdit(parent) {
   setTabChangesFocus(false);
   setFont(MakeFont(FontGothic(), 12));
   // The text sits 6 pixels from the left and right edges and 2 from the top and bottom.
-  setViewportMargins(6, 2, 6, 2);
+  setViewportMargins(kInsetX, kInsetY, kInsetX, kInsetY);
   ApplyTabStops();
   // A caret moved by anything but typing (keys, the mouse, undo, a search)
   // ends the current undo step.
@@ -97,6 +99,8 @@ void EditorControl::Typing(const std::function<void()>& edit) {
   typing_ = false;
   undoBreak_ = false;
 }
+
+void EditorControl::SetGutterWidth(int pixels) { setViewportMargins(pixels + kInsetX, kInsetY, kInsetX, kInsetY); }
 
 void EditorControl::ApplyTabStops() {
   const QFontMetricsF metrics(font());
@@ -276,6 +280,8 @@ TfrmEditor::TfrmEditor(QWidget* parent) : TDockForm(1, parent) {
     editors_[i] = editor;
     // Documents move between the controls when a page closes; the form owns them.
     editor->document()->setParent(this);
+    AttachSourceView(editor, sourceColours_);
+    connect(editor, &QPlainTextEdit::modificationChanged, this, &TfrmEditor::RefreshTabMarks);
     pageControl_->addTab(sheet, QString());
     pageControl_->setTabVisible(i - 1, false);
     connect(editor, &QPlainTextEdit::cursorPositionChanged, this, [this, editor] { OnCursorOrSelection(editor); });
@@ -283,6 +289,7 @@ TfrmEditor::TfrmEditor(QWidget* parent) : TDockForm(1, parent) {
     connect(editor, &EditorControl::focusGained, this, [this, editor] { ShowCaretPosition(editor); });
   }
   connect(pageControl_, &QTabWidget::currentChanged, this, &TfrmEditor::PageControl1Change);
+  connect(this, &TfrmEditor::pagesChanged, this, &TfrmEditor::RefreshTabMarks);
 }
 
 TfrmEditor::~TfrmEditor() = default;
@@ -290,6 +297,7 @@ TfrmEditor::~TfrmEditor() = default;
 QTextDocument* TfrmEditor::NewDocument() {
   auto* doc = new QTextDocument(this);
   doc->setDocumentLayout(new QPlainTextDocumentLayout(doc));
+  AttachHighlighter(doc, sourceColours_);
   return doc;
 }
 
@@ -702,6 +710,8 @@ void TfrmEditor::SetEditorColors(const QColor& text, const QColor& background) {
     SetPaneColors(editors_[i], text, background);
     editors_[i]->document()->setModified(modified);
   }
+  sourceColours_ = SourceColours::Derive(text, background);
+  for (int i = 1; i <= kPages; ++i) ApplySourceColours(editors_[i], sourceColours_);
 }
 
 void TfrmEditor::OnCursorOrSelection(EditorControl* control) {
@@ -742,7 +752,21 @@ bool TfrmEditor::GoToLine(const QString& path, int line) {
   editor->centerCursor();
   editor->setFocus();
   ShowCaretPosition(editor);
+  // The line stays marked until the user edits it or leaves it; one page at a time.
+  for (int i = 1; i <= kPages; ++i) MarkedLine::Of(editors_[i])->Clear();
+  MarkedLine::Of(editor)->Show(block.blockNumber() + 1);
   return true;
+}
+
+LineGutter* TfrmEditor::PageGutter(int i) const {
+  return i >= 1 && i <= kPages ? LineGutter::Of(editors_[i]) : nullptr;
+}
+
+void TfrmEditor::RefreshTabMarks() {
+  for (int i = 1; i <= kPages; ++i) {
+    const bool open = i <= openCount_;
+    ShowTabModified(pageControl_, i - 1, open && PageModified(i), open ? filePaths_[i] : QString());
+  }
 }
 
 void TfrmEditor::showEvent(QShowEvent* event) {

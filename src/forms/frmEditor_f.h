@@ -7,6 +7,7 @@
 #include <functional>
 #include <string>
 
+#include "forms/AsmHighlighter.h"
 #include "forms/DockForm.h"
 
 class QLabel;
@@ -17,6 +18,8 @@ class QTabWidget;
 class QTextDocument;
 
 namespace tolvane::forms {
+
+class LineGutter;
 
 // What the editor asks of the main window it is docked in. The main window
 // implements it; tests may implement it on their own.
@@ -42,6 +45,9 @@ class EditorControl : public QPlainTextEdit {
  public:
   // At most this many characters of text (typed or pasted).
   static constexpr int kMaxChars = 1048576;
+  // The text's inset from the control's edges (left and right, top and bottom).
+  static constexpr int kInsetX = 6;
+  static constexpr int kInsetY = 2;
 
   explicit EditorControl(QWidget* parent = nullptr);
   void SetAutoIndent(bool on) { autoIndent_ = on; }
@@ -49,6 +55,8 @@ class EditorControl : public QPlainTextEdit {
   void SetPopup(QMenu* popup) { popup_ = popup; }
   // Tab stops every eight cells of the current font.
   void ApplyTabStops();
+  // Room left of the text for the line-number gutter (before the text's inset).
+  void SetGutterWidth(int pixels);
 
  signals:
   void focusLost();
@@ -137,6 +145,8 @@ class TfrmEditor : public TDockForm {
   bool GoToLine(const QString& path, int line);
   // Activates page i (1..OpenCount()).
   void ActivatePage(int i);
+  // The line-number gutter of page i's control.
+  LineGutter* PageGutter(int i) const;
 
   QMenu* PopupMenu() const { return popup_; }
   QAction* PopupAction(const QString& name) const;
@@ -163,6 +173,8 @@ class TfrmEditor : public TDockForm {
   void OnCursorOrSelection(EditorControl* control);
   bool AskAndSave(int i, bool viaSaveAll);
   bool SaveUntitledThroughDialog(int i);
+  // Each open page's tab shows whether the page is modified.
+  void RefreshTabMarks();
 
   EditorHost* host_ = nullptr;
   QTabWidget* pageControl_ = nullptr;
@@ -179,6 +191,8 @@ class TfrmEditor : public TDockForm {
   bool autoIndent_ = true;
   bool shownOnce_ = false;
   bool shifting_ = false;
+  // Of every page, from the options' colours.
+  SourceColours sourceColours_ = SourceColours::Derive(QColor(), QColor());
 };
 
 }  // namespace tolvane::forms

@@ -260,9 +260,10 @@ class DebugWindowTest : public QObject {
   void stepsRepaintWhatChanged() {
     Session s;
     s.Debug()->setFloating(true);  // at its own size, all panes in sight
+    QTest::qWait(200);             // the floated window is fitted to the screen first
     s.Debug()->resize(930, 540);
     s.Debug()->show();
-    QCoreApplication::processEvents();
+    QVERIFY(QTest::qWaitForWindowExposed(s.Debug()));
     s.Trace(3);  // ST GR1,RES next
     QCoreApplication::processEvents();
     auto onScreen = [&](QAbstractItemView* view, const QModelIndex& index) {
@@ -273,21 +274,21 @@ class DebugWindowTest : public QObject {
     TMemoryDumpModel* memory = s.Debug()->MemoryDumpModel();
     TWatchPaneModel* watches = s.Debug()->WatchModel();
     TUnAssembleModel* rows = s.Debug()->UnAssembleModel();
-    QCOMPARE(onScreen(s.Mem(), memory->index(0x21, 1)), QColor(Qt::white));
-    QCOMPARE(onScreen(s.Debug()->WatchPane(), watches->index(3, 2)), QColor(Qt::white));
-    QCOMPARE(onScreen(s.Dis(), rows->index(s.RowOf(0x105), 0)), PaneSelectedColor());
+    QTRY_COMPARE(onScreen(s.Mem(), memory->index(0x21, 1)), QColor(Qt::white));
+    QTRY_COMPARE(onScreen(s.Debug()->WatchPane(), watches->index(3, 2)), QColor(Qt::white));
+    QTRY_COMPARE(onScreen(s.Dis(), rows->index(s.RowOf(0x105), 0)), PaneSelectedColor());
     s.Trace();
     QCoreApplication::processEvents();
-    QCOMPARE(onScreen(s.Mem(), memory->index(0x21, 1)), PaneChangedColor());
-    QCOMPARE(onScreen(s.Mem(), memory->index(0x21, 9)), PaneChangedColor());
-    QCOMPARE(onScreen(s.Debug()->WatchPane(), watches->index(3, 2)), PaneChangedColor());
-    QCOMPARE(onScreen(s.Dis(), rows->index(s.RowOf(0x107), 0)), PaneSelectedColor());
-    QCOMPARE(onScreen(s.Dis(), rows->index(s.RowOf(0x105), 0)), QColor(Qt::white));
+    QTRY_COMPARE(onScreen(s.Mem(), memory->index(0x21, 1)), PaneChangedColor());
+    QTRY_COMPARE(onScreen(s.Mem(), memory->index(0x21, 9)), PaneChangedColor());
+    QTRY_COMPARE(onScreen(s.Debug()->WatchPane(), watches->index(3, 2)), PaneChangedColor());
+    QTRY_COMPARE(onScreen(s.Dis(), rows->index(s.RowOf(0x107), 0)), PaneSelectedColor());
+    QTRY_COMPARE(onScreen(s.Dis(), rows->index(s.RowOf(0x105), 0)), QColor(Qt::white));
     // The next step takes the marks away again.
     s.Trace();
     QCoreApplication::processEvents();
-    QCOMPARE(onScreen(s.Mem(), memory->index(0x21, 1)), QColor(Qt::white));
-    QCOMPARE(onScreen(s.Debug()->WatchPane(), watches->index(3, 2)), QColor(Qt::white));
+    QTRY_COMPARE(onScreen(s.Mem(), memory->index(0x21, 1)), QColor(Qt::white));
+    QTRY_COMPARE(onScreen(s.Debug()->WatchPane(), watches->index(3, 2)), QColor(Qt::white));
   }
 
   void memoryCharactersAndTooltips() {

@@ -7,35 +7,12 @@
 #include <QtTest>
 
 #include "forms/UiFonts.h"
+#include "support/EditorInput.h"
 #include "support/ShellFixture.h"
 
 using namespace tolvane;
 using namespace tolvane::forms;
 using namespace tolvane::testing;
-
-namespace {
-// Types text into the control as key events (kana included).
-void Type(QWidget* w, const QString& text) {
-  for (QChar c : text) {
-    if (c == QLatin1Char('\n')) {
-      QTest::keyClick(w, Qt::Key_Return);
-    } else if (c == QLatin1Char('\t')) {
-      QTest::keyClick(w, Qt::Key_Tab);
-    } else {
-      QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(c));
-      QApplication::sendEvent(w, &press);
-      QKeyEvent release(QEvent::KeyRelease, 0, Qt::NoModifier, QString(c));
-      QApplication::sendEvent(w, &release);
-    }
-  }
-}
-
-// Replaces the whole text as the user would (the page becomes modified).
-void SetText(QPlainTextEdit* e, const QString& text) {
-  e->selectAll();
-  e->insertPlainText(text);
-}
-}  // namespace
 
 class EditorTest : public QObject {
   Q_OBJECT

@@ -1,0 +1,155 @@
+#include "forms/SourceView.h"
+
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTextBlock>
+
+#include "forms/AsmHighlighter.h"
+#include "forms/LineGutter.h"
+#include "forms/frmEditor_f.h"
+
+namespace tolvane::forms {
+
+namespace {
+
+QString U(const char8_t* s) { return QString::fromUtf8(reinterpret_cast<const char*>(s)); }
+
+// The dot after a modified page's caption. It keeps its room whether it shows
+// or not, so that tabs do not change width as pages are edited and saved.
+class ModifiedDot : public QWidget {
+ public:
+  explicit ModifiedDot(QWidget* parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("ModifiedMark"));
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+  }
+  QSize sizeHint() const override {
+    const int h = fontMetrics().height();
+    return QSize(h * 2 / 3, h);
+  }
+  void SetModified(bool modified) {
+    if (modified_ == modified) return;
+    modified_ = modified;
+    setAccessibleName(modified ? U(u8"変更あり") : QString());
+    update();
+  }
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    if (!modified_) return;
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(palette().color(QPalette::WindowText));
+    const double d = std::min(width(), height()) * 0.5;
+    painter.drawEllipse(QRectF((width() - d) / 2.0, (height() - d) / 2.0, d, d));
+  }
+
+ private:
+  bool modified_ = false;
+};
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+
+MarkedLine::MarkedLine(QPlainTextEdit* editor) : QObject(editor), editor_(editor) {
+  setObjectName(QStringLiteral("MarkedLine"));
+  connect(editor_, &QPlainTextEdit::cursorPositionChanged, this, &MarkedLine::OnCursorMoved);
+}
+
+MarkedLine* MarkedLine::Of(const QPlainTextEdit* editor) {
+  return editor ? editor->findChild<MarkedLine*>(QString(), Qt::FindDirectChildrenOnly) : nullptr;
+}
+
+void MarkedLine::SetColour(const QColor& colour) {
+  colour_ = colour;
+  if (!start_.isNull()) Apply();
+}
+
+int MarkedLine::Line() const {
+  if (start_.isNull() || start_.document() != editor_->document()) return 0;
+  return start_.blockNumber() + 1;
+}
+
+void MarkedLine::Show(int line) {
+  Clear();
+  QTextDocument* document = editor_->document();
+  const QTextBlock block = line >= 1 ? document->findBlockByNumber(line - 1) : QTextBlock();
+  if (!block.isValid()) return;
+  start_ = QTextCursor(block);
+  text_ = block.text();
+  connect(document, &QTextDocument::contentsChange, this, &MarkedLine::OnContentsChange, Qt::UniqueConnection);
+  Apply();
+}
+
+void MarkedLine::Clear() {
+  if (start_.isNull()) return;
+  if (QTextDocument* document = start_.document())
+    disconnect(document, &QTextDocument::contentsChange, this, &MarkedLine::OnContentsChange);
+  start_ = QTextCursor();
+  text_.clear();
+  Apply();
+}
+
+// A change of formats only (new colours painted) leaves the text as it was;
+// anything that changes the text's length, or this line's text, is an edit.
+void MarkedLine::OnContentsChange(int, int removed, int added) {
+  if (start_.isNull()) return;
+  if (removed != added || start_.document() != editor_->document() || start_.block().text() != text_) Clear();
+}
+
+void MarkedLine::OnCursorMoved() {
+  if (start_.isNull()) return;
+  if (start_.document() != editor_->document() || editor_->textCursor().block() != start_.block()) Clear();
+}
+
+void MarkedLine::Apply() {
+  QList<QTextEdit::ExtraSelection> selections;
+  if (!start_.isNull()) {
+    QTextEdit::ExtraSelection selection;
+    selection.cursor = start_;
+    selection.format.setBackground(colour_);
+    selection.format.setProperty(QTextFormat::FullWidthSelection, true);
+    selections.append(selection);
+  }
+  editor_->setExtraSelections(selections);
+}
+
+// ---------------------------------------------------------------------------
+
+void ShowTabModified(QTabWidget* tabs, int index, bool modified, const QString& path) {
+  QTabBar* bar = tabs->tabBar();
+  auto* dot = dynamic_cast<ModifiedDot*>(bar->tabButton(index, QTabBar::RightSide));
+  if (!dot) {
+    dot = new ModifiedDot(bar);
+    bar->setTabButton(index, QTabBar::RightSide, dot);
+  }
+  dot->SetModified(modified);
+  QString tip = path;
+  if (modified && !path.isEmpty()) tip += QLatin1Char('\n') + U(u8"変更あり");
+  tabs->setTabToolTip(index, tip);
+}
+
+void AttachSourceView(EditorControl* editor, const SourceColours& colours) {
+  (new LineGutter(editor))->SetColours(colours);
+  (new MarkedLine(editor))->SetColour(colours.markedLine);
+  AttachHighlighter(editor->document(), colours);
+}
+
+void AttachHighlighter(QTextDocument* document, const SourceColours& colours) {
+  if (AsmHighlighter* highlighter = AsmHighlighter::Of(document)) {
+    highlighter->SetColours(colours);
+  } else {
+    new AsmHighlighter(document, colours);
+  }
+}
+
+void ApplySourceColours(EditorControl* editor, const SourceColours& colours) {
+  AttachHighlighter(editor->document(), colours);
+  if (LineGutter* gutter = LineGutter::Of(editor)) gutter->SetColours(colours);
+  if (MarkedLine* marked = MarkedLine::Of(editor)) marked->SetColour(colours.markedLine);
+}
+
+}  // namespace tolvane::forms
