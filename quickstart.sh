@@ -24,8 +24,19 @@ install_missing() {
 
 build() {  # build DIR [cmake options...]
   local dir=$1; shift
-  cmake -S . -B "$dir" -G Ninja "$@" >/dev/null
+  local strict=()
+  [ -n "${WERROR:-}" ] && strict=(-DTOLVANE_WERROR=ON)
+  cmake -S . -B "$dir" -G Ninja "${strict[@]}" "$@" >/dev/null
   cmake --build "$dir"
+}
+
+# The libFuzzer targets, built with clang, each run for a few seconds on its
+# seeds: a quick look for crashes in the readers, the assembler and the machine.
+fuzz_briefly() {
+  cmake -S . -B build-fuzz -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DTOLVANE_FUZZ=ON -DTOLVANE_GUI=OFF \
+    -DTOLVANE_TESTS=OFF -DTOLVANE_BENCH=OFF -DTOLVANE_WERROR=ON -DTOLVANE_FUZZ_SECONDS=5 >/dev/null
+  cmake --build build-fuzz --target fuzzers
+  ctest --test-dir build-fuzz --output-on-failure -j2 -L fuzz
 }
 
 case "${1:-run}" in
@@ -46,6 +57,8 @@ case "${1:-run}" in
   test)
     install_missing
     export QT_QPA_PLATFORM=offscreen
+    WERROR=1  # the CI build: a compiler warning fails it
+    fuzz_briefly
     build build
     ctest --test-dir build --output-on-failure -j2
     # The core and the windows' Qt Test programs once more under

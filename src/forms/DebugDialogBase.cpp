@@ -14,13 +14,9 @@
 #include "forms/DialogPort.h"
 #include "forms/HelpTopic.h"
 #include "forms/UiFonts.h"
+#include "forms/Utf8.h"
 
 namespace tolvane::forms {
-
-namespace {
-QString T(const char8_t* utf8) { return QString::fromUtf8(utf8); }
-
-}  // namespace
 
 QPushButton* NamedButton(QWidget* parent, const QString& name, const QString& caption) {
   auto* b = new QPushButton(caption, parent);
@@ -94,8 +90,8 @@ QHBoxLayout* TDebugDialog::OkCancelHelpRow(QPushButton** ok) {
   row->addStretch(1);
   *ok = NamedButton(this, QStringLiteral("btnOk"), QStringLiteral("OK"));
   (*ok)->setDefault(true);
-  QPushButton* cancel = NamedButton(this, QStringLiteral("btnCancel"), T(u8"キャンセル"));
-  QPushButton* help = NamedButton(this, QStringLiteral("btnHelp"), T(u8"ヘルプ"));
+  QPushButton* cancel = NamedButton(this, QStringLiteral("btnCancel"), U(u8"キャンセル"));
+  QPushButton* help = NamedButton(this, QStringLiteral("btnHelp"), U(u8"ヘルプ"));
   row->addWidget(*ok);
   row->addWidget(cancel);
   row->addWidget(help);
@@ -110,12 +106,12 @@ TAddEntryDialog::TAddEntryDialog(QWidget* parent, const QString& formName, const
                                  const QString& helpTopic)
     : TDebugDialog(parent, formName, caption, helpTopic) {
   auto* layout = new QVBoxLayout(this);
-  group_ = new QGroupBox(T(u8"追加"), this);
+  group_ = new QGroupBox(U(u8"追加"), this);
   group_->setObjectName(QStringLiteral("RadioGroup1"));
   auto* items = new QVBoxLayout(group_);
-  byLabel_ = new QRadioButton(T(u8"ラベル名で追加"), group_);
+  byLabel_ = new QRadioButton(U(u8"ラベル名で追加"), group_);
   byLabel_->setObjectName(QStringLiteral("RadioGroup1Label"));
-  byAddress_ = new QRadioButton(T(u8"アドレスで追加"), group_);
+  byAddress_ = new QRadioButton(U(u8"アドレスで追加"), group_);
   byAddress_->setObjectName(QStringLiteral("RadioGroup1Address"));
   byLabel_->setChecked(true);
   items->addWidget(byLabel_);
@@ -123,7 +119,7 @@ TAddEntryDialog::TAddEntryDialog(QWidget* parent, const QString& formName, const
   layout->addWidget(group_);
   edit_ = new QLineEdit(this);
   edit_->setObjectName(QStringLiteral("editAddAddress"));
-  edit_->setAccessibleName(T(u8"ラベル名またはアドレス"));
+  edit_->setAccessibleName(U(u8"ラベル名またはアドレス"));
   layout->addWidget(edit_);
   QPushButton* ok = nullptr;
   layout->addLayout(OkCancelHelpRow(&ok));

@@ -6,6 +6,7 @@
 #include "debugger/Formats.h"
 #include "debugger/TextChecks.h"
 #include "forms/DialogPort.h"
+#include "forms/Utf8.h"
 
 namespace tolvane::forms {
 
@@ -147,8 +148,8 @@ QVariant TUnAssembleModel::headerData(int section, Qt::Orientation orientation, 
     case Qt::AccessibleTextRole:
     case Qt::ToolTipRole:
       // Words for the marks, so that a screen reader can tell them apart.
-      return mark == Mark::Enabled    ? QString::fromUtf8(u8"ブレークポイント")
-             : mark == Mark::Disabled ? QString::fromUtf8(u8"無効なブレークポイント")
+      return mark == Mark::Enabled    ? U(u8"ブレークポイント")
+             : mark == Mark::Disabled ? U(u8"無効なブレークポイント")
                                       : QString();
     default:
       return {};
@@ -194,7 +195,7 @@ QVariant TMemoryDumpModel::data(const QModelIndex& index, int role) const {
     case kChangedRole:
       return panes.WordChanged(a);
     case Qt::AccessibleDescriptionRole:
-      return panes.WordChanged(a) ? QString::fromUtf8(u8"変更あり") : QString();
+      return panes.WordChanged(a) ? U(u8"変更あり") : QString();
     default:
       return {};
   }
@@ -283,7 +284,7 @@ QVariant TWatchPaneModel::data(const QModelIndex& index, int role) const {
     case Qt::BackgroundRole:
       return changed && index.column() >= 2 ? QVariant(PaneChangedColor()) : QVariant();
     case Qt::AccessibleDescriptionRole:
-      return changed ? QString::fromUtf8(u8"変更あり") : QString();
+      return changed ? U(u8"変更あり") : QString();
     default:
       return {};
   }
@@ -292,7 +293,7 @@ QVariant TWatchPaneModel::data(const QModelIndex& index, int role) const {
 QVariant TWatchPaneModel::headerData(int section, Qt::Orientation orientation, int role) const {
   if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
   static const char8_t* const kCaptions[] = {u8"アドレス", u8"ラベル", u8"16進数", u8"論理値", u8"算術値", u8"文字"};
-  return section >= 0 && section < 6 ? QString::fromUtf8(kCaptions[section]) : QVariant();
+  return section >= 0 && section < 6 ? U(kCaptions[section]) : QVariant();
 }
 
 }  // namespace tolvane::forms

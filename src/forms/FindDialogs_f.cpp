@@ -13,11 +13,11 @@
 
 #include "forms/DialogPort.h"
 #include "forms/EditorSearch.h"
+#include "forms/Utf8.h"
 
 namespace tolvane::forms {
 
 namespace {
-QString U(const char8_t* s) { return QString::fromUtf8(reinterpret_cast<const char*>(s)); }
 
 QPushButton* Button(const char8_t* caption, const char* name, QWidget* parent) {
   auto* button = new QPushButton(U(caption), parent);

@@ -6,6 +6,7 @@
 
 #include "forms/DialogPort.h"
 #include "forms/HelpViewer_f.h"
+#include "forms/Utf8.h"
 
 namespace tolvane::forms {
 
@@ -27,7 +28,7 @@ bool OpenHelpTopic(QWidget* owner, const QString& topic) {
   (void)owner;  // the viewer finds the modal dialog that asks by itself
   const QFileInfo page(QDir(HelpFolder()).filePath(topic));
   if (!page.isFile()) {
-    Dialogs().Ask(BoxKind::Error, QString::fromUtf8(u8"ヘルプファイルが見つかりません。"));
+    Dialogs().Ask(BoxKind::Error, U(u8"ヘルプファイルが見つかりません。"));
     return false;
   }
   THelpViewer::Instance().ShowPage(page.absoluteFilePath());

@@ -11,12 +11,9 @@
 #include <QVBoxLayout>
 
 #include "forms/HelpTopic.h"
+#include "forms/Utf8.h"
 
 namespace tolvane::forms {
-
-namespace {
-QString U(const char8_t* s) { return QString::fromUtf8(reinterpret_cast<const char*>(s)); }
-}  // namespace
 
 THelpViewer& THelpViewer::Instance() {
   static QPointer<THelpViewer> viewer;

@@ -20,12 +20,11 @@
 #include "common/Cp932.h"
 #include "forms/DialogPort.h"
 #include "forms/UiFonts.h"
+#include "forms/Utf8.h"
 
 namespace tolvane::forms {
 
 namespace {
-
-QString U(const char8_t* s) { return QString::fromUtf8(reinterpret_cast<const char*>(s)); }
 
 enum class Failure { None, PageTooShort, CannotBegin };
 

@@ -3,11 +3,13 @@
 #include <QFontDatabase>
 #include <QStringList>
 
+#include "forms/Utf8.h"
+
 namespace tolvane::forms {
 
-QString FontGothic() { return QString::fromUtf8(u8"ＭＳ ゴシック"); }
-QString FontPGothic() { return QString::fromUtf8(u8"ＭＳ Ｐゴシック"); }
-QString FontMincho() { return QString::fromUtf8(u8"ＭＳ 明朝"); }
+QString FontGothic() { return U(u8"ＭＳ ゴシック"); }
+QString FontPGothic() { return U(u8"ＭＳ Ｐゴシック"); }
+QString FontMincho() { return U(u8"ＭＳ 明朝"); }
 QString FontFixedSys() { return QStringLiteral("FixedSys"); }
 
 namespace {

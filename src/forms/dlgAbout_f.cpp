@@ -6,12 +6,12 @@
 #include <QVBoxLayout>
 
 #include "forms/HelpTopic.h"
+#include "forms/Utf8.h"
 #include "forms/frmSplash_f.h"
 
 namespace tolvane::forms {
 
 namespace {
-QString U(const char8_t* s) { return QString::fromUtf8(reinterpret_cast<const char*>(s)); }
 
 QLabel* Label(const QString& text, const char* name, QWidget* parent, int pixels = 0, bool bold = false) {
   auto* label = new QLabel(text, parent);

@@ -1,11 +1,12 @@
 #include "forms/dlgAddBreakPoint_f.h"
 
 #include "debugger/ExecutionControl.h"
+#include "forms/Utf8.h"
 
 namespace tolvane::forms {
 
 TdlgAddBreakPoint::TdlgAddBreakPoint(QWidget* parent)
-    : TAddEntryDialog(parent, QStringLiteral("dlgAddBreakPoint"), QString::fromUtf8(u8"ブレークポイントの追加"),
+    : TAddEntryDialog(parent, QStringLiteral("dlgAddBreakPoint"), U(u8"ブレークポイントの追加"),
                       QStringLiteral("HID00000042.htm")) {}
 
 debugger::DialogResult TdlgAddBreakPoint::Submit(debugger::AddBy by, const std::string& text) {

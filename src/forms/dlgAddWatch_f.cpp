@@ -1,11 +1,12 @@
 #include "forms/dlgAddWatch_f.h"
 
 #include "debugger/ExecutionControl.h"
+#include "forms/Utf8.h"
 
 namespace tolvane::forms {
 
 TdlgAddWatch::TdlgAddWatch(QWidget* parent)
-    : TAddEntryDialog(parent, QStringLiteral("dlgAddWatch"), QString::fromUtf8(u8"ウォッチ式の追加"),
+    : TAddEntryDialog(parent, QStringLiteral("dlgAddWatch"), U(u8"ウォッチ式の追加"),
                       QStringLiteral("HID00000013.htm")) {}
 
 debugger::DialogResult TdlgAddWatch::Submit(debugger::AddBy by, const std::string& text) {

@@ -6,23 +6,20 @@
 #include "debugger/ExecutionControl.h"
 #include "forms/DialogPort.h"
 #include "forms/HelpTopic.h"
+#include "forms/Utf8.h"
 #include "forms/dlgAddBreakPoint_f.h"
 
 namespace tolvane::forms {
 
-namespace {
-QString T(const char8_t* utf8) { return QString::fromUtf8(utf8); }
-}  // namespace
-
 TdlgBreakPoint::TdlgBreakPoint(QWidget* parent)
     : TDebugDialog(parent, QStringLiteral("dlgBreakPoint"), QStringLiteral("BreakPoint"),
                    QStringLiteral("HID00000043.htm")) {
-  list_ = ReportList(this, QStringLiteral("lstvBreakPoint"), {T(u8"アドレス"), T(u8"ラベル"), T(u8"有効／無効")}, 90);
-  QPushButton* onOff = NamedButton(this, QStringLiteral("btnOnOff"), T(u8"有効／無効"));
-  QPushButton* add = NamedButton(this, QStringLiteral("btnAdd"), T(u8"追加..."));
-  QPushButton* del = NamedButton(this, QStringLiteral("btnDelete"), T(u8"削除"));
-  QPushButton* ok = NamedButton(this, QStringLiteral("btnOk"), T(u8"ＯＫ"));
-  QPushButton* help = NamedButton(this, QStringLiteral("btnHelp"), T(u8"ヘルプ"));
+  list_ = ReportList(this, QStringLiteral("lstvBreakPoint"), {U(u8"アドレス"), U(u8"ラベル"), U(u8"有効／無効")}, 90);
+  QPushButton* onOff = NamedButton(this, QStringLiteral("btnOnOff"), U(u8"有効／無効"));
+  QPushButton* add = NamedButton(this, QStringLiteral("btnAdd"), U(u8"追加..."));
+  QPushButton* del = NamedButton(this, QStringLiteral("btnDelete"), U(u8"削除"));
+  QPushButton* ok = NamedButton(this, QStringLiteral("btnOk"), U(u8"ＯＫ"));
+  QPushButton* help = NamedButton(this, QStringLiteral("btnHelp"), U(u8"ヘルプ"));
   ListAndButtons(this, list_, {onOff, add, del, ok, help});
   connect(onOff, &QPushButton::clicked, this, &TdlgBreakPoint::btnOnOffClick);
   connect(add, &QPushButton::clicked, this, &TdlgBreakPoint::btnAddClick);

@@ -20,13 +20,13 @@
 #include "forms/DialogPort.h"
 #include "forms/HelpTopic.h"
 #include "forms/UiFonts.h"
+#include "forms/Utf8.h"
 #include "forms/frmEditor_f.h"
 #include "forms/frmList_f.h"
 
 namespace tolvane::forms {
 
 namespace {
-QString U(const char8_t* s) { return QString::fromUtf8(reinterpret_cast<const char*>(s)); }
 
 // An integer value: present, a whole number, and within 32 bits (read back as
 // the store gives it: a number from the registry, text from a file).

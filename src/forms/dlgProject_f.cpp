@@ -17,13 +17,13 @@
 #include "build/ProjectFile.h"
 #include "forms/DialogPort.h"
 #include "forms/HelpTopic.h"
+#include "forms/Utf8.h"
 #include "forms/frmEditor_f.h"
 #include "forms/frmMain_f.h"
 
 namespace tolvane::forms {
 
 namespace {
-QString U(const char8_t* s) { return QString::fromUtf8(reinterpret_cast<const char*>(s)); }
 
 QPushButton* Button(QWidget* parent, const char* name, const char8_t* caption) {
   auto* button = new QPushButton(U(caption), parent);

@@ -6,21 +6,18 @@
 #include "debugger/ExecutionControl.h"
 #include "forms/DialogPort.h"
 #include "forms/HelpTopic.h"
+#include "forms/Utf8.h"
 #include "forms/dlgAddWatch_f.h"
 
 namespace tolvane::forms {
 
-namespace {
-QString T(const char8_t* utf8) { return QString::fromUtf8(utf8); }
-}  // namespace
-
 TdlgWatch::TdlgWatch(QWidget* parent)
     : TDebugDialog(parent, QStringLiteral("dlgWatch"), QStringLiteral("Watch"), QStringLiteral("HID00000014.htm")) {
-  list_ = ReportList(this, QStringLiteral("lstvWatch"), {T(u8"アドレス"), T(u8"ラベル")}, 90);
-  btnAdd_ = NamedButton(this, QStringLiteral("btnAdd"), T(u8"追加..."));
-  QPushButton* del = NamedButton(this, QStringLiteral("btnDelete"), T(u8"削除"));
-  btnOk_ = NamedButton(this, QStringLiteral("btnOk"), T(u8"ＯＫ"));
-  QPushButton* help = NamedButton(this, QStringLiteral("btnHelp"), T(u8"ヘルプ"));
+  list_ = ReportList(this, QStringLiteral("lstvWatch"), {U(u8"アドレス"), U(u8"ラベル")}, 90);
+  btnAdd_ = NamedButton(this, QStringLiteral("btnAdd"), U(u8"追加..."));
+  QPushButton* del = NamedButton(this, QStringLiteral("btnDelete"), U(u8"削除"));
+  btnOk_ = NamedButton(this, QStringLiteral("btnOk"), U(u8"ＯＫ"));
+  QPushButton* help = NamedButton(this, QStringLiteral("btnHelp"), U(u8"ヘルプ"));
   ListAndButtons(this, list_, {btnAdd_, del, btnOk_, help});
   connect(btnAdd_, &QPushButton::clicked, this, &TdlgWatch::btnAddClick);
   connect(del, &QPushButton::clicked, this, &TdlgWatch::btnDeleteClick);

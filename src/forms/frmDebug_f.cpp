@@ -24,6 +24,7 @@
 #include "forms/DebugPaneModels.h"
 #include "forms/DialogPort.h"
 #include "forms/UiFonts.h"
+#include "forms/Utf8.h"
 #include "forms/dlgMemoryDataChange_f.h"
 #include "forms/dlgRegisterDataChange_f.h"
 
@@ -32,8 +33,6 @@ namespace tolvane::forms {
 using debugger::ExecutionControl;
 
 namespace {
-
-QString T(const char8_t* utf8) { return QString::fromUtf8(utf8); }
 
 constexpr int kPaneFontPixels = 15;
 constexpr int kUnAssembleRowHeight = 17;
@@ -227,7 +226,7 @@ void TPaneGrid::resizeEvent(QResizeEvent* event) {
 
 TfrmDebug::TfrmDebug(QWidget* parent) : TDockForm(4, parent) {
   setObjectName(QStringLiteral("frmDebug"));
-  setWindowTitle(T(u8"デバッグウインドウ"));
+  setWindowTitle(U(u8"デバッグウインドウ"));
   auto* body = new QWidget(this);
   body->setObjectName(QStringLiteral("frmDebugBody"));
   auto* layout = new QVBoxLayout(body);
@@ -242,7 +241,7 @@ TfrmDebug::TfrmDebug(QWidget* parent) : TDockForm(4, parent) {
   statusBar_->setSizeGripEnabled(false);
   statusLabel_ = new QLabel(statusBar_);
   statusLabel_->setObjectName(QStringLiteral("StatusBar1Text"));
-  statusLabel_->setAccessibleName(T(u8"状態"));
+  statusLabel_->setAccessibleName(U(u8"状態"));
   statusBar_->addWidget(statusLabel_, 1);
   layout->addWidget(statusBar_, 0);
   setWidget(body);
@@ -302,7 +301,7 @@ void TfrmDebug::BuildPanes() {
   // Disassembly: the mark column (20 pixels, fixed) and the text column of 1000.
   unAssemble_ = new TPaneGrid;
   unAssemble_->setObjectName(QStringLiteral("sgrdUnAssemblePane"));
-  unAssemble_->setAccessibleName(T(u8"逆アセンブル"));
+  unAssemble_->setAccessibleName(U(u8"逆アセンブル"));
   unAssembleModel_ = new TUnAssembleModel(this);
   unAssemble_->setModel(unAssembleModel_);
   unAssemble_->SetFixedColumnWidth(20);
@@ -313,7 +312,7 @@ void TfrmDebug::BuildPanes() {
   // Memory dump: widths follow the screen's pixels per logical inch.
   memory_ = new TPaneGrid;
   memory_->setObjectName(QStringLiteral("sgrdMemoryDumpPane"));
-  memory_->setAccessibleName(T(u8"メモリダンプ"));
+  memory_->setAccessibleName(U(u8"メモリダンプ"));
   memoryModel_ = new TMemoryDumpModel(this);
   memory_->setModel(memoryModel_);
   const qreal dpi = screen() ? screen()->logicalDotsPerInchX() : 96.0;
@@ -339,7 +338,7 @@ void TfrmDebug::BuildPanes() {
   // Watches.
   watches_ = new QTableView;
   watches_->setObjectName(QStringLiteral("lstvWatchPane"));
-  watches_->setAccessibleName(T(u8"ウォッチ"));
+  watches_->setAccessibleName(U(u8"ウォッチ"));
   watchModel_ = new TWatchPaneModel(this);
   watches_->setModel(watchModel_);
   watches_->setFont(GothicPixels(kPaneFontPixels));
@@ -395,7 +394,7 @@ void TfrmDebug::BuildRegisterPane() {
   } headings[] = {
       {u8"16進数", kHexColor}, {u8"2進数", kBinaryColor}, {u8"論理値", kLogicalColor}, {u8"算術値", kArithmeticColor}};
   for (int c = 0; c < 4; ++c) {
-    auto* l = new QLabel(T(headings[c].text), panel6_);
+    auto* l = new QLabel(U(headings[c].text), panel6_);
     l->setFont(GothicPixels(12));
     l->setFixedHeight(13);
     QPalette p = l->palette();
@@ -427,7 +426,7 @@ void TfrmDebug::BuildRegisterPane() {
     QLineEdit* ari = keep(RegisterEdit(panel6_, base + QStringLiteral("AsADecimal"), kArithmeticColor, 6));
     // What a screen reader says for each field: the register and the notation.
     for (int c = 0; c < 4; ++c)
-      QList<QLineEdit*>{hex, bin, log, ari}[c]->setAccessibleName(gr + QLatin1Char(' ') + T(headings[c].text));
+      QList<QLineEdit*>{hex, bin, log, ari}[c]->setAccessibleName(gr + QLatin1Char(' ') + U(headings[c].text));
     hex->setText(kZero);
     bin->setText(QString::fromLatin1(debugger::kRegisterBinaryInitial));
     log->setText(kZero);
@@ -473,7 +472,7 @@ QMenu* TfrmDebug::AddMenu(QWidget* pane, const QString& name) {
 }
 
 QAction* TfrmDebug::AddItem(QMenu* menu, const QString& name, const char8_t* caption) {
-  QAction* a = menu->addAction(T(caption));
+  QAction* a = menu->addAction(U(caption));
   a->setObjectName(name);
   items_.insert(name, a);
   return a;
@@ -652,7 +651,7 @@ void TfrmDebug::RepaintRegisterMarks() {
       QPalette p = e->palette();
       p.setColor(QPalette::Base, ground);
       e->setPalette(p);
-      e->setAccessibleDescription(changed ? T(u8"変更あり") : QString());
+      e->setAccessibleDescription(changed ? U(u8"変更あり") : QString());
     }
   }
 }
@@ -727,18 +726,18 @@ void AskAndJump(QWidget* owner, ExecutionControl* core, ExecutionControl::JumpKi
 }  // namespace
 
 void TfrmDebug::pmnuUnAssemblePaneJumpAddressClick() {
-  AskAndJump(this, core_, ExecutionControl::JumpKind::DisassemblyAddress, T(u8"指定行へジャンプ"),
-             T(u8"アドレスを１６進数で入力してください"));
+  AskAndJump(this, core_, ExecutionControl::JumpKind::DisassemblyAddress, U(u8"指定行へジャンプ"),
+             U(u8"アドレスを１６進数で入力してください"));
 }
 
 void TfrmDebug::pmnuUnAssemblePaneJumpLabelClick() {
-  AskAndJump(this, core_, ExecutionControl::JumpKind::DisassemblyLabel, T(u8"指定行へジャンプ"),
-             T(u8"ラベル名を入力してください"));
+  AskAndJump(this, core_, ExecutionControl::JumpKind::DisassemblyLabel, U(u8"指定行へジャンプ"),
+             U(u8"ラベル名を入力してください"));
 }
 
 void TfrmDebug::pmnuMemoryDumpPaneJumpAddressClick() {
-  AskAndJump(this, core_, ExecutionControl::JumpKind::MemoryAddress, T(u8"指定アドレスへジャンプ"),
-             T(u8"アドレスを１６進数で入力してください"));
+  AskAndJump(this, core_, ExecutionControl::JumpKind::MemoryAddress, U(u8"指定アドレスへジャンプ"),
+             U(u8"アドレスを１６進数で入力してください"));
 }
 
 void TfrmDebug::pmnuDebugWindowPrintClick() {

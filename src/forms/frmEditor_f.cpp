@@ -33,11 +33,11 @@
 #include "forms/SourceView.h"
 #include "forms/TextPane.h"
 #include "forms/UiFonts.h"
+#include "forms/Utf8.h"
 
 namespace tolvane::forms {
 
 namespace {
-QString U(const char8_t* s) { return QString::fromUtf8(reinterpret_cast<const char*>(s)); }
 
 // Cells a character takes in CP932: one for ASCII and half-width katakana,
 // two for everything else.

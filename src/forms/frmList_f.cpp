@@ -18,6 +18,7 @@
 #include "forms/DialogPort.h"
 #include "forms/TextPane.h"
 #include "forms/UiFonts.h"
+#include "forms/Utf8.h"
 
 namespace tolvane::forms {
 
@@ -45,7 +46,7 @@ void TListingEdit::mousePressEvent(QMouseEvent* event) {
 
 TfrmList::TfrmList(QWidget* parent) : TDockForm(2, parent) {
   setObjectName(QStringLiteral("frmList"));
-  setWindowTitle(QString::fromUtf8(u8"リスティングファイル"));
+  setWindowTitle(U(u8"リスティングファイル"));
 
   auto* body = new QWidget(this);
   auto* layout = new QVBoxLayout(body);
@@ -57,12 +58,12 @@ TfrmList::TfrmList(QWidget* parent) : TDockForm(2, parent) {
   pages_->setTabPosition(QTabWidget::North);
   popup_ = new QMenu(this);
   popup_->setObjectName(QStringLiteral("pmnuList"));
-  print_ = popup_->addAction(QString::fromUtf8(u8"印刷(&P)"));
+  print_ = popup_->addAction(U(u8"印刷(&P)"));
   print_->setObjectName(QStringLiteral("pmnuPrint"));
   print_->setEnabled(false);
-  selectAll_ = popup_->addAction(QString::fromUtf8(u8"全て選択(&L)"));
+  selectAll_ = popup_->addAction(U(u8"全て選択(&L)"));
   selectAll_->setObjectName(QStringLiteral("pmnuSelectAll"));
-  copy_ = popup_->addAction(QString::fromUtf8(u8"コピー(&C)"));
+  copy_ = popup_->addAction(U(u8"コピー(&C)"));
   copy_->setObjectName(QStringLiteral("pmnuCopy"));
   copy_->setEnabled(false);
   connect(print_, &QAction::triggered, this, &TfrmList::pmnuPrintClick);

@@ -31,6 +31,7 @@
 #include "forms/HelpTopic.h"
 #include "forms/Printing.h"
 #include "forms/UiFonts.h"
+#include "forms/Utf8.h"
 #include "forms/dlgProject_f.h"
 #include "forms/frmDebug_f.h"
 #include "forms/frmList_f.h"
@@ -41,8 +42,6 @@
 namespace tolvane::forms {
 
 namespace {
-QString U(const char8_t* s) { return QString::fromUtf8(reinterpret_cast<const char*>(s)); }
-QString U(const char* s) { return QString::fromUtf8(s); }
 
 // The tools open files by their file system names (UTF-8 here) and write those
 // bytes into their CP932 message lines. This sink puts the CP932 form of the
@@ -88,8 +87,6 @@ const QString& CaptionStandardIo() {
   static const QString s = U(u8"標準入出力");
   return s;
 }
-
-#define C(x) reinterpret_cast<const char*>(u8##x)
 
 // The toolbar's groups, left to right; each has its own colour.
 enum ToolGroup {
@@ -143,108 +140,105 @@ const std::vector<CommandRow>& CommandTable() {
   // name, menu, caption, shortcut, hint, glyph, toolbar group, guard, enabled at start, handler
   static const std::vector<CommandRow> table = {
       // File
-      {"mnuNew", kFile, C("新規(&N)"), nullptr, C("新規"), C("新"), kFileButtons, kAsk, kOn, &M::mnuNewClick},
-      {"mnuOpen", kFile, C("開く(&O)..."), nullptr, C("開く"), C("開"), kFileButtons, kAsk, kOn, &M::mnuOpenClick},
-      {"mnuProjectNew", kFile, C("プロジェクトの新規作成(&M)"), nullptr, nullptr, nullptr, kNoButton, kAsk, kOn,
+      {"mnuNew", kFile, u8"新規(&N)", nullptr, u8"新規", u8"新", kFileButtons, kAsk, kOn, &M::mnuNewClick},
+      {"mnuOpen", kFile, u8"開く(&O)...", nullptr, u8"開く", u8"開", kFileButtons, kAsk, kOn, &M::mnuOpenClick},
+      {"mnuProjectNew", kFile, u8"プロジェクトの新規作成(&M)", nullptr, nullptr, nullptr, kNoButton, kAsk, kOn,
        &M::mnuProjectNewClick},
-      {"mnuProjectOpen", kFile, C("プロジェクトを開く(&J)..."), "Ctrl+F11", nullptr, nullptr, kNoButton, kAsk, kOn,
+      {"mnuProjectOpen", kFile, u8"プロジェクトを開く(&J)...", "Ctrl+F11", nullptr, nullptr, kNoButton, kAsk, kOn,
        &M::mnuProjectOpenClick},
       {"N6", kFile},
-      {"mnuSave", kFile, C("上書き保存(&S)"), "Ctrl+S", nullptr, nullptr, kNoButton, kAsk, kOff, &M::mnuSaveClick},
-      {"mnuSaveAs", kFile, C("名前をつけて保存(&A)..."), nullptr, nullptr, nullptr, kNoButton, kAsk, kOff,
+      {"mnuSave", kFile, u8"上書き保存(&S)", "Ctrl+S", nullptr, nullptr, kNoButton, kAsk, kOff, &M::mnuSaveClick},
+      {"mnuSaveAs", kFile, u8"名前をつけて保存(&A)...", nullptr, nullptr, nullptr, kNoButton, kAsk, kOff,
        &M::mnuSaveAsClick},
-      {"mnuProjectSave", kFile, C("プロジェクトの上書き保存(&T)"), nullptr, nullptr, nullptr, kNoButton, kAsk, kOff,
+      {"mnuProjectSave", kFile, u8"プロジェクトの上書き保存(&T)", nullptr, nullptr, nullptr, kNoButton, kAsk, kOff,
        &M::mnuProjectSaveClick},
-      {"mnuProjectSaveAs", kFile, C("プロジェクトに名前を付けて保存(&E)..."), nullptr, nullptr, nullptr, kNoButton,
-       kAsk, kOff, &M::mnuProjectSaveAsClick},
-      {"mnuAllSave", kFile, C("全て保存(&V)"), "Shift+Ctrl+S", C("全て保存"), C("保"), kFileButtons, kAsk, kOff,
+      {"mnuProjectSaveAs", kFile, u8"プロジェクトに名前を付けて保存(&E)...", nullptr, nullptr, nullptr, kNoButton, kAsk,
+       kOff, &M::mnuProjectSaveAsClick},
+      {"mnuAllSave", kFile, u8"全て保存(&V)", "Shift+Ctrl+S", u8"全て保存", u8"保", kFileButtons, kAsk, kOff,
        &M::mnuAllSaveClick},
       {"N1", kFile},
-      {"mnuClose", kFile, C("閉じる(&C)"), nullptr, nullptr, nullptr, kNoButton, kAsk, kOff, &M::mnuCloseClick},
-      {"mnuAllClose", kFile, C("全て閉じる(&L)"), nullptr, nullptr, nullptr, kNoButton, kAsk, kOff,
+      {"mnuClose", kFile, u8"閉じる(&C)", nullptr, nullptr, nullptr, kNoButton, kAsk, kOff, &M::mnuCloseClick},
+      {"mnuAllClose", kFile, u8"全て閉じる(&L)", nullptr, nullptr, nullptr, kNoButton, kAsk, kOff,
        &M::mnuAllCloseClick},
       {"N7", kFile},
       // Print guards itself: the debug window's picture is printed while debugging.
-      {"mnuPrint", kFile, C("印刷(&P)"), nullptr, C("印刷"), C("印"), kPrintButton, CommandGuard::Own, kOff,
+      {"mnuPrint", kFile, u8"印刷(&P)", nullptr, u8"印刷", u8"印", kPrintButton, CommandGuard::Own, kOff,
        &M::mnuPrintClick},
-      {"mnuPrintSetup", kFile, C("プリンタの設定(&R)..."), nullptr, nullptr, nullptr, kNoButton, kAsk, kOn,
+      {"mnuPrintSetup", kFile, u8"プリンタの設定(&R)...", nullptr, nullptr, nullptr, kNoButton, kAsk, kOn,
        &M::mnuPrintSetupClick},
       {"N2", kFile},
-      {"mnuExit", kFile, C("終了(&X)"), "Alt+X", nullptr, nullptr, kNoButton, kAsk, kOn, &M::mnuExitClick},
+      {"mnuExit", kFile, u8"終了(&X)", "Alt+X", nullptr, nullptr, kNoButton, kAsk, kOn, &M::mnuExitClick},
       // Edit
-      {"mnuUnDo", kEdit, C("元に戻す(&U)"), "Ctrl+Z", C("元に戻す"), C("戻"), kEditButtons, kAsk, kOff,
-       &M::mnuUnDoClick},
+      {"mnuUnDo", kEdit, u8"元に戻す(&U)", "Ctrl+Z", u8"元に戻す", u8"戻", kEditButtons, kAsk, kOff, &M::mnuUnDoClick},
       {"N3", kEdit},
-      {"mnuCut", kEdit, C("切り取り(&T)"), "Ctrl+X", C("切り取り"), C("切"), kEditButtons, kAsk, kOff, &M::mnuCutClick},
-      {"mnuCopy", kEdit, C("ｺﾋﾟｰ(&C)"), "Ctrl+C", C("コピー"), C("写"), kEditButtons, kAsk, kOff, &M::mnuCopyClick},
-      {"mnuPaste", kEdit, C("貼り付け(&P)"), "Ctrl+V", C("貼り付け"), C("貼"), kEditButtons, kAsk, kOff,
+      {"mnuCut", kEdit, u8"切り取り(&T)", "Ctrl+X", u8"切り取り", u8"切", kEditButtons, kAsk, kOff, &M::mnuCutClick},
+      {"mnuCopy", kEdit, u8"ｺﾋﾟｰ(&C)", "Ctrl+C", u8"コピー", u8"写", kEditButtons, kAsk, kOff, &M::mnuCopyClick},
+      {"mnuPaste", kEdit, u8"貼り付け(&P)", "Ctrl+V", u8"貼り付け", u8"貼", kEditButtons, kAsk, kOff,
        &M::mnuPasteClick},
-      {"mnuDelete", kEdit, C("削除(&D)"), nullptr, nullptr, nullptr, kNoButton, kAsk, kOff, &M::mnuDeleteClick},
-      {"mnuSelectAll", kEdit, C("全て選択(&L)"), nullptr, nullptr, nullptr, kNoButton, kAsk, kOff,
+      {"mnuDelete", kEdit, u8"削除(&D)", nullptr, nullptr, nullptr, kNoButton, kAsk, kOff, &M::mnuDeleteClick},
+      {"mnuSelectAll", kEdit, u8"全て選択(&L)", nullptr, nullptr, nullptr, kNoButton, kAsk, kOff,
        &M::mnuSelectAllClick},
       {"N4", kEdit},
-      {"mnuFind", kEdit, C("検索(&F)..."), "Ctrl+F", C("検索"), C("検"), kFindButton, kAsk, kOff, &M::mnuFindClick},
-      {"mnuReplace", kEdit, C("置換(&R)..."), "Ctrl+R", nullptr, nullptr, kNoButton, kAsk, kOff, &M::mnuReplaceClick},
+      {"mnuFind", kEdit, u8"検索(&F)...", "Ctrl+F", u8"検索", u8"検", kFindButton, kAsk, kOff, &M::mnuFindClick},
+      {"mnuReplace", kEdit, u8"置換(&R)...", "Ctrl+R", nullptr, nullptr, kNoButton, kAsk, kOff, &M::mnuReplaceClick},
       // View
-      {"mnuSourceCode", kView, C("ソースコード(&C)"), nullptr, C("ソースコード"), C("ソ"), kViewButtons, kFree, kOn,
+      {"mnuSourceCode", kView, u8"ソースコード(&C)", nullptr, u8"ソースコード", u8"ソ", kViewButtons, kFree, kOn,
        &M::mnuSourceCodeClick},
-      {"mnuListingFile", kView, C("リスティングファイル(&L)"), nullptr, C("リスティングファイル"), C("リ"),
-       kViewButtons, kFree, kOn, &M::mnuListingFileClick},
-      {"mnuDebugWindow", kView, C("デバッグウインドウ(&D)"), nullptr, C("デバッグウインドウ"), C("デ"), kViewButtons,
+      {"mnuListingFile", kView, u8"リスティングファイル(&L)", nullptr, u8"リスティングファイル", u8"リ", kViewButtons,
+       kFree, kOn, &M::mnuListingFileClick},
+      {"mnuDebugWindow", kView, u8"デバッグウインドウ(&D)", nullptr, u8"デバッグウインドウ", u8"デ", kViewButtons,
        kFree, kOn, &M::mnuDebugWindowClick},
-      {"mnuStandardIo", kView, C("標準入出力ウインドウ(&S)"), nullptr, C("標準入出力ウインドウ"), C("入"), kViewButtons,
+      {"mnuStandardIo", kView, u8"標準入出力ウインドウ(&S)", nullptr, u8"標準入出力ウインドウ", u8"入", kViewButtons,
        kFree, kOn, &M::mnuStandardIoClick},
-      {"mnuMessageWindow", kView, C("メッセージウインドウ(&M)"), nullptr, C("メッセージウインドウ"), C("メ"),
-       kViewButtons, kFree, kOn, &M::mnuMessageWindowClick},
+      {"mnuMessageWindow", kView, u8"メッセージウインドウ(&M)", nullptr, u8"メッセージウインドウ", u8"メ", kViewButtons,
+       kFree, kOn, &M::mnuMessageWindowClick},
       // Project
-      {"mnuProjectAdd", kProject, C("プロジェクトに追加(&A)"), nullptr, nullptr, nullptr, kNoButton, kAsk, kOff,
+      {"mnuProjectAdd", kProject, u8"プロジェクトに追加(&A)", nullptr, nullptr, nullptr, kNoButton, kAsk, kOff,
        &M::mnuProjectAddClick},
-      {"mnuProjectDelete", kProject, C("プロジェクトから削除(&R)"), nullptr, nullptr, nullptr, kNoButton, kAsk, kOff,
+      {"mnuProjectDelete", kProject, u8"プロジェクトから削除(&R)", nullptr, nullptr, nullptr, kNoButton, kAsk, kOff,
        &M::mnuProjectDeleteClick},
-      {"mnuProjectEdit", kProject, C("プロジェクトファイルの編集(&E)..."), nullptr, nullptr, nullptr, kNoButton, kAsk,
+      {"mnuProjectEdit", kProject, u8"プロジェクトファイルの編集(&E)...", nullptr, nullptr, nullptr, kNoButton, kAsk,
        kOff, &M::mnuProjectEditClick},
       // Run
-      {"mnuRun", kRunMenu, C("実行(&R)"), "F9", C("実行"), C("実"), kRunButtons, kRefuse, kOff, &M::mnuRunClick},
+      {"mnuRun", kRunMenu, u8"実行(&R)", "F9", u8"実行", u8"実", kRunButtons, kRefuse, kOff, &M::mnuRunClick},
       {"N10", kRunMenu},
-      {"mnuAssemble", kRunMenu, C("アセンブル(&A)"), nullptr, nullptr, nullptr, kNoButton, kAsk, kOff,
+      {"mnuAssemble", kRunMenu, u8"アセンブル(&A)", nullptr, nullptr, nullptr, kNoButton, kAsk, kOff,
        &M::mnuAssembleClick},
-      {"mnuLink", kRunMenu, C("リンク(&L)"), nullptr, nullptr, nullptr, kNoButton, kAsk, kOff, &M::mnuLinkClick},
-      {"mnuBuild", kRunMenu, C("ビルド(&M)"), "Ctrl+F9", C("ビルド"), C("ビ"), kRunButtons, kAsk, kOff,
-       &M::mnuBuildClick},
-      {"mnuRunExe", kRunMenu, C("EXEファイルの実行(&X)"), nullptr, nullptr, nullptr, kNoButton, kRefuse, kOff,
+      {"mnuLink", kRunMenu, u8"リンク(&L)", nullptr, nullptr, nullptr, kNoButton, kAsk, kOff, &M::mnuLinkClick},
+      {"mnuBuild", kRunMenu, u8"ビルド(&M)", "Ctrl+F9", u8"ビルド", u8"ビ", kRunButtons, kAsk, kOff, &M::mnuBuildClick},
+      {"mnuRunExe", kRunMenu, u8"EXEファイルの実行(&X)", nullptr, nullptr, nullptr, kNoButton, kRefuse, kOff,
        &M::mnuRunExeClick},
       {"N8", kRunMenu},
-      {"mnuDebugStart", kRunMenu, C("デバッグ開始(&S)"), "F4", C("デバッグ開始"), C("始"), kDebugButtons, kFree, kOff,
+      {"mnuDebugStart", kRunMenu, u8"デバッグ開始(&S)", "F4", u8"デバッグ開始", u8"始", kDebugButtons, kFree, kOff,
        &M::mnuDebugStartClick},
-      {"mnuGo", kRunMenu, C("実行(GO)(&G)"), "F5", C("実行(GO)"), C("走"), kDebugButtons, kFree, kOff, &M::mnuGoClick},
-      {"mnuGoAnimate", kRunMenu, C("アニメート実行(&A)"), "F6", C("アニメート実行"), C("動"), kDebugButtons, kFree,
-       kOff, &M::mnuGoAnimateClick},
-      {"mnuTrace", kRunMenu, C("トレース(&T)"), "F7", C("トレース"), C("ト"), kDebugButtons, kFree, kOff,
+      {"mnuGo", kRunMenu, u8"実行(GO)(&G)", "F5", u8"実行(GO)", u8"走", kDebugButtons, kFree, kOff, &M::mnuGoClick},
+      {"mnuGoAnimate", kRunMenu, u8"アニメート実行(&A)", "F6", u8"アニメート実行", u8"動", kDebugButtons, kFree, kOff,
+       &M::mnuGoAnimateClick},
+      {"mnuTrace", kRunMenu, u8"トレース(&T)", "F7", u8"トレース", u8"ト", kDebugButtons, kFree, kOff,
        &M::mnuTraceClick},
       // Undoes the last executed instruction; Shift with Trace's key.
-      {"mnuBackStep", kRunMenu, C("バックステップ(&K)"), "Shift+F7", C("バックステップ"), C("逆"), kDebugButtons, kFree,
+      {"mnuBackStep", kRunMenu, u8"バックステップ(&K)", "Shift+F7", u8"バックステップ", u8"逆", kDebugButtons, kFree,
        kOff, &M::mnuBackStepClick},
-      {"mnuStep", kRunMenu, C("ステップ(&S)"), "F8", C("ステップ"), C("ス"), kDebugButtons, kFree, kOff,
-       &M::mnuStepClick},
-      {"mnuPause", kRunMenu, C("一時停止(&P)"), "F3", C("一時停止"), C("停"), kDebugButtons, kFree, kOff,
+      {"mnuStep", kRunMenu, u8"ステップ(&S)", "F8", u8"ステップ", u8"ス", kDebugButtons, kFree, kOff, &M::mnuStepClick},
+      {"mnuPause", kRunMenu, u8"一時停止(&P)", "F3", u8"一時停止", u8"停", kDebugButtons, kFree, kOff,
        &M::mnuPauseClick},
       {"N11", kRunMenu},
-      {"mnuBreakPoint", kRunMenu, C("ブレークポイントの設定／解除(&B)..."), nullptr, nullptr, nullptr, kNoButton, kFree,
+      {"mnuBreakPoint", kRunMenu, u8"ブレークポイントの設定／解除(&B)...", nullptr, nullptr, nullptr, kNoButton, kFree,
        kOff, &M::mnuBreakPointClick},
-      {"mnuWatch", kRunMenu, C("ウォッチ式の追加...(&W)"), nullptr, nullptr, nullptr, kNoButton, kFree, kOff,
+      {"mnuWatch", kRunMenu, u8"ウォッチ式の追加...(&W)", nullptr, nullptr, nullptr, kNoButton, kFree, kOff,
        &M::mnuWatchClick},
       {"N9", kRunMenu},
       // The toolbar shows End Program with Run and Build.
-      {"mnuEndProgram", kRunMenu, C("プログラムの終了(&E)"), "Ctrl+F2", C("プログラムの終了"), C("終"), kRunButtons,
-       kFree, kOff, &M::mnuEndProgramClick},
+      {"mnuEndProgram", kRunMenu, u8"プログラムの終了(&E)", "Ctrl+F2", u8"プログラムの終了", u8"終", kRunButtons, kFree,
+       kOff, &M::mnuEndProgramClick},
       // Option
-      {"mnuOption", "mnuOptionBar", C("オプション(&O)..."), nullptr, nullptr, nullptr, kNoButton, kAsk, kOn,
+      {"mnuOption", "mnuOptionBar", u8"オプション(&O)...", nullptr, nullptr, nullptr, kNoButton, kAsk, kOn,
        &M::mnuOptionClick},
       // Help
-      {"mnuContents", "mnuHelpBar", C("Tolvaneのヘルプ(&C)"), nullptr, nullptr, nullptr, kNoButton, kFree, kOn,
+      {"mnuContents", "mnuHelpBar", u8"Tolvaneのヘルプ(&C)", nullptr, nullptr, nullptr, kNoButton, kFree, kOn,
        &M::mnuContentsClick},
       {"N5", "mnuHelpBar"},
-      {"mnuAbout", "mnuHelpBar", C("バージョン情報(&A)..."), nullptr, nullptr, nullptr, kNoButton, kFree, kOn,
+      {"mnuAbout", "mnuHelpBar", u8"バージョン情報(&A)...", nullptr, nullptr, nullptr, kNoButton, kFree, kOn,
        &M::mnuAboutClick},
   };
   return table;

@@ -73,12 +73,12 @@ enum class CommandGuard {
 // has a hint), how both start and what they do. Adding a command is adding a
 // row; the menus, the toolbar and the dispatch are all built from this table.
 struct CommandRow {
-  const char* name;                // "mnuNew"; a separator is "N1" etc. with caption nullptr
-  const char* menu;                // "mnuFileBar"
-  const char* caption = nullptr;   // UTF-8
+  const char* name;  // "mnuNew"; a separator is "N1" etc. with caption nullptr
+  const char* menu;  // "mnuFileBar"
+  const char8_t* caption = nullptr;
   const char* shortcut = nullptr;  // QKeySequence text or nullptr
-  const char* hint = nullptr;      // toolbar hint (UTF-8), nullptr: no toolbar button ("s" + name)
-  const char* glyph = nullptr;     // the button's image: one character (UTF-8)
+  const char8_t* hint = nullptr;   // toolbar hint, nullptr: no toolbar button ("s" + name)
+  const char8_t* glyph = nullptr;  // the button's image: one character
   int toolGroup = 0;               // the button's group: groups stand left to right, separated, coloured
                                    // alike; within a group the buttons follow the menu order
   CommandGuard guard = CommandGuard::None;

@@ -8,6 +8,7 @@
 #include "build/Builder.h"
 #include "build/ProjectFile.h"
 #include "forms/DialogPort.h"
+#include "forms/Utf8.h"
 #include "forms/dlgProject_f.h"
 #include "forms/frmDebug_f.h"
 #include "forms/frmEditor_f.h"
@@ -16,7 +17,6 @@
 namespace tolvane::forms {
 
 namespace {
-QString U(const char8_t* s) { return QString::fromUtf8(reinterpret_cast<const char*>(s)); }
 
 const QString& NoProject() {
   static const QString s = U(u8"プロジェクトは存在しません。");

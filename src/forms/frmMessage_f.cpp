@@ -17,6 +17,7 @@
 #include "forms/DialogPort.h"
 #include "forms/TextPane.h"
 #include "forms/UiFonts.h"
+#include "forms/Utf8.h"
 
 namespace tolvane::forms {
 
@@ -67,7 +68,7 @@ int DiagnosticLineNumber(const std::string& line) {
 
 TfrmMessage::TfrmMessage(QWidget* parent) : TDockForm(0, parent) {
   setObjectName(QStringLiteral("frmMessage"));
-  setWindowTitle(QString::fromUtf8(u8"メッセージ"));
+  setWindowTitle(U(u8"メッセージ"));
 
   memo_ = new QPlainTextEdit(this);
   memo_->setObjectName(QStringLiteral("memoMessage"));
@@ -86,9 +87,9 @@ TfrmMessage::TfrmMessage(QWidget* parent) : TDockForm(0, parent) {
 
   popup_ = new QMenu(this);
   popup_->setObjectName(QStringLiteral("pmnuMessage"));
-  selectAll_ = popup_->addAction(QString::fromUtf8(u8"全て選択(&L)"));
+  selectAll_ = popup_->addAction(U(u8"全て選択(&L)"));
   selectAll_->setObjectName(QStringLiteral("pmnuSelectAll"));
-  copy_ = popup_->addAction(QString::fromUtf8(u8"コピー(&C)"));
+  copy_ = popup_->addAction(U(u8"コピー(&C)"));
   copy_->setObjectName(QStringLiteral("pmnuCopy"));
   copy_->setEnabled(false);
   connect(selectAll_, &QAction::triggered, this, &TfrmMessage::pmnuSelectAllClick);

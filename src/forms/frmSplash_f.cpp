@@ -8,6 +8,8 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
+#include "forms/Utf8.h"
+
 namespace tolvane::forms {
 
 QPixmap ProductPicture() {
@@ -69,7 +71,7 @@ TfrmSplash::TfrmSplash(QWidget* parent)
   picture->setPixmap(ProductPicture());
   picture->setAlignment(Qt::AlignCenter);
 
-  auto* credits = new QLabel(QString::fromUtf8(u8"CASL II 統合開発環境 — Tolvane 開発チーム"), panel);
+  auto* credits = new QLabel(U(u8"CASL II 統合開発環境 — Tolvane 開発チーム"), panel);
   credits->setObjectName(QStringLiteral("Copyright"));
   credits->setAlignment(Qt::AlignCenter);
 

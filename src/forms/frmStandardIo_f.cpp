@@ -14,6 +14,7 @@
 #include "forms/DialogPort.h"
 #include "forms/TextPane.h"
 #include "forms/UiFonts.h"
+#include "forms/Utf8.h"
 
 namespace tolvane::forms {
 
@@ -101,7 +102,7 @@ void TMemoStandardIo::insertFromMimeData(const QMimeData* source) {
 
 TfrmStandardIo::TfrmStandardIo(QWidget* parent) : TDockForm(3, parent) {
   setObjectName(QStringLiteral("frmStandardIo"));
-  setWindowTitle(QString::fromUtf8(u8"標準入出力"));
+  setWindowTitle(U(u8"標準入出力"));
 
   memo_ = new TMemoStandardIo(this, this);
   memo_->setObjectName(QStringLiteral("memoStandardIo"));
@@ -119,11 +120,11 @@ TfrmStandardIo::TfrmStandardIo(QWidget* parent) : TDockForm(3, parent) {
 
   popup_ = new QMenu(this);
   popup_->setObjectName(QStringLiteral("pmnuStandardIo"));
-  print_ = popup_->addAction(QString::fromUtf8(u8"印刷(&P)"));
+  print_ = popup_->addAction(U(u8"印刷(&P)"));
   print_->setObjectName(QStringLiteral("pmnuPrint"));
-  selectAll_ = popup_->addAction(QString::fromUtf8(u8"全て選択(&L)"));
+  selectAll_ = popup_->addAction(U(u8"全て選択(&L)"));
   selectAll_->setObjectName(QStringLiteral("pmnuSelectAll"));
-  copy_ = popup_->addAction(QString::fromUtf8(u8"コピー(&C)"));
+  copy_ = popup_->addAction(U(u8"コピー(&C)"));
   copy_->setObjectName(QStringLiteral("pmnuCopy"));
   copy_->setEnabled(false);
   connect(print_, &QAction::triggered, this, &TfrmStandardIo::pmnuPrintClick);
@@ -379,7 +380,7 @@ void TfrmStandardIo::pmnuPrintClick() {
 
 void TfrmStandardIo::closeEvent(QCloseEvent* event) {
   if (pending_) {
-    Dialogs().Ask(BoxKind::Warning, QString::fromUtf8(u8"INマクロの実行中は閉じれません。"));
+    Dialogs().Ask(BoxKind::Warning, U(u8"INマクロの実行中は閉じれません。"));
     event->ignore();
     return;
   }

@@ -15,6 +15,7 @@
 
 #include "common/Cp932.h"
 #include "forms/DialogPort.h"
+#include "forms/Utf8.h"
 #include "forms/frmStandardIo_f.h"
 #include "machine/Cpu.h"
 #include "machine/Svc.h"
@@ -43,8 +44,6 @@ class RecordingDialogs : public DialogPort {
   }
   bool GetText(QWidget*, const QString&, const QString&, QString&) override { return false; }
 };
-
-QString U(const char8_t* utf8) { return QString::fromUtf8(reinterpret_cast<const char*>(utf8)); }
 
 void Key(QWidget* target, int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier, const QString& text = {}) {
   QKeyEvent press(QEvent::KeyPress, key, modifiers, text);

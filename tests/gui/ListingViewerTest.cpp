@@ -15,14 +15,13 @@
 #include <fstream>
 
 #include "common/Cp932.h"
+#include "forms/Utf8.h"
 #include "forms/frmList_f.h"
 
 using namespace tolvane;
 using namespace tolvane::forms;
 
 namespace {
-
-QString U(const char8_t* utf8) { return QString::fromUtf8(reinterpret_cast<const char*>(utf8)); }
 
 void WriteBytes(const std::string& path, const std::string& bytes) {
   std::ofstream out(path, std::ios::binary);

@@ -12,14 +12,11 @@
 
 #include "common/Cp932.h"
 #include "forms/DialogPort.h"
+#include "forms/Utf8.h"
 #include "forms/frmMessage_f.h"
 
 using namespace tolvane;
 using namespace tolvane::forms;
-
-namespace {
-QString U(const char8_t* utf8) { return QString::fromUtf8(reinterpret_cast<const char*>(utf8)); }
-}  // namespace
 
 class MessageWindowTest : public QObject {
   Q_OBJECT

@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "forms/Debug_f.h"
+#include "forms/Utf8.h"
 #include "forms/dlgAbout_f.h"
 #include "forms/dlgAddBreakPoint_f.h"
 #include "forms/dlgAddWatch_f.h"
@@ -27,10 +28,6 @@
 #include "forms/frmStandardIo_f.h"
 
 using namespace tolvane::forms;
-
-namespace {
-QString U(const char8_t* utf8) { return QString::fromUtf8(reinterpret_cast<const char*>(utf8)); }
-}  // namespace
 
 class WindowsShellTest : public QObject {
   Q_OBJECT

@@ -3,6 +3,7 @@
 #include <QFile>
 
 #include "forms/DialogPort.h"
+#include "forms/Utf8.h"
 
 namespace tolvane::testing {
 
@@ -39,9 +40,8 @@ bool FakeCore::StartDebugging(const std::string& target, const BuildOptions&) {
 
 bool FakeCore::DebuggingGuard() {
   if (!debugging) return false;
-  const BoxAnswer answer = forms::Dialogs().Ask(
-      BoxKind::Confirm, QString::fromUtf8(reinterpret_cast<const char*>(u8"デバッグ中です。デバッグを終了しますか？")),
-      BoxButtons::YesNo);
+  const BoxAnswer answer =
+      forms::Dialogs().Ask(BoxKind::Confirm, forms::U(u8"デバッグ中です。デバッグを終了しますか？"), BoxButtons::YesNo);
   if (answer == BoxAnswer::Yes) {
     EndProgram();
     return false;

@@ -6,6 +6,7 @@
 #include <QStringList>
 
 #include "forms/DialogPort.h"
+#include "forms/Utf8.h"
 
 namespace tolvane::testing {
 
@@ -68,7 +69,7 @@ class ScriptedDialogs : public forms::DialogPort {
   QQueue<QColor> colorAnswers_;
 };
 
-// UTF-8 literal to QString.
-inline QString U(const char8_t* s) { return QString::fromUtf8(reinterpret_cast<const char*>(s)); }
+// UTF-8 literal to QString, as the windows write theirs.
+using forms::U;
 
 }  // namespace tolvane::testing
