@@ -174,37 +174,65 @@ void Disassembler::BuildUnAsmTable() {
   rowCount_ = row;
 }
 
-std::string Disassembler::DataLine(Word a) const {
-  const std::string* label = LabelAt(a);
-  std::string s(17 + std::max<std::size_t>(9, label ? label->size() : 0) + 8, ' ');
-  char* p = s.data();
+std::size_t Disassembler::DataLineSize(const std::string* label) {
+  return 17 + std::max<std::size_t>(9, label ? label->size() : 0) + 8;
+}
+
+void Disassembler::FormatDataLine(Word a, const std::string* label, char* out) const {
+  const std::size_t size = DataLineSize(label);
+  std::memset(out, ' ', size);
+  char* p = out;
   PutHex(p, a);
   p += 2;
   PutHex(p, memory_[a]);
   p += 7;
   if (label) std::memcpy(p, label->data(), label->size());
-  p = s.data() + s.size() - 8;
-  std::memcpy(p, "****", 4);
+  std::memcpy(out + size - 8, "****", 4);
+}
+
+std::string Disassembler::DataLine(Word a) const {
+  const std::string* label = LabelAt(a);
+  std::string s(DataLineSize(label), ' ');
+  FormatDataLine(a, label, s.data());
   return s;
 }
 
 bool Disassembler::PatchRow(Word a) {
   int row = FindRowOfAddress(a);
   if (row < 0) return false;
-  std::string line = DataLine(a);
   RowRec& rec = rows_[static_cast<std::size_t>(row)];
-  if (line.size() <= rec.length) {
-    std::memcpy(arena_.data() + rec.offset, line.data(), line.size());
-    garbage_ += rec.length - line.size();
+  if (rec.dataLine && rec.address == a) {
+    // Already this address's data line: only the word's four digits change
+    // (the label of an address stays while the table lives).
+    char* p = arena_.data() + rec.offset + 6;
+    PutHex4(p, memory_[a]);
+    return true;
+  }
+  // Stores into data and stack during GO come here one by one, so the line is
+  // formatted without a heap allocation whenever the label is of usual length.
+  const std::string* label = LabelAt(a);
+  const std::size_t size = DataLineSize(label);
+  char small[64];
+  std::string large;
+  char* line = small;
+  if (size > sizeof small) {
+    large.resize(size);
+    line = large.data();
+  }
+  FormatDataLine(a, label, line);
+  if (size <= rec.length) {
+    std::memcpy(arena_.data() + rec.offset, line, size);
+    garbage_ += rec.length - size;
   } else {
     if (garbage_ + rec.length > 4u << 20) CompactArena();
-    char* p = Reserve(line.size());
-    std::memcpy(p, line.data(), line.size());
+    char* p = Reserve(size);
+    std::memcpy(p, line, size);
     garbage_ += rec.length;
     rec.offset = static_cast<std::uint32_t>(used_);
-    used_ += line.size();
+    used_ += size;
   }
-  rec.length = static_cast<std::uint32_t>(line.size());
+  rec.length = static_cast<std::uint32_t>(size);
+  rec.dataLine = true;
   if (rec.address != a) {
     rowAt_[rec.address] = -1;
     rec.address = a;

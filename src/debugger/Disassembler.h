@@ -88,12 +88,16 @@ class Disassembler {
     Word address;
     std::uint32_t offset;
     std::uint32_t length;
+    bool dataLine = false;  // the text is DataLine(address), written by PatchRow
   };
   // Writes the row text of the instruction or data word at `a` to the arena.
   // The name the listing shows for an address (the last record of it), if symbols are loaded.
   const std::string* LabelAt(Word a) const;
   int FormatRow(Word a, std::uint32_t& length);
   bool PatchRow(Word a);
+  static std::size_t DataLineSize(const std::string* label);
+  // Writes the data line of `a` (DataLineSize bytes) to `out`.
+  void FormatDataLine(Word a, const std::string* label, char* out) const;
   char* Reserve(std::size_t n);
   void CompactArena();
 
