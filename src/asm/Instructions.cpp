@@ -18,21 +18,21 @@ const InstructionDef* FindInstruction(const char* name) {
   return it == index.end() ? nullptr : it->second;
 }
 
-InstructionKind KindOf(const Instruction& instruction) {
+InstructionKind KindOf(const InstructionDef& instruction) {
   switch (instruction.form) {
-    case Form::Start:
-    case Form::End:
-    case Form::Ds:
-    case Form::Dc:
+    case OperandForm::Start:
+    case OperandForm::End:
+    case OperandForm::Ds:
+    case OperandForm::Dc:
       return InstructionKind::Directive;
-    case Form::InOut:
-    case Form::RPushPop:
+    case OperandForm::InOut:
+    case OperandForm::RPushPop:
       return InstructionKind::Macro;
-    case Form::RegAdr:
-    case Form::Adr:
-    case Form::RegReg:
-    case Form::Pop:
-    case Form::None:
+    case OperandForm::RegAdr:
+    case OperandForm::Adr:
+    case OperandForm::RegReg:
+    case OperandForm::Reg:
+    case OperandForm::None:
       return InstructionKind::Machine;
   }
   return InstructionKind::Machine;  // (every form is named above, so that a new one is not forgotten)

@@ -12,6 +12,6 @@ const InstructionDef* FindInstruction(const char* name);
 // instruction, an assembler directive (START, END, DS, DC) or a macro (IN,
 // OUT, RPUSH, RPOP).
 enum class InstructionKind : std::uint8_t { Machine, Directive, Macro };
-InstructionKind KindOf(const Instruction& instruction);
+InstructionKind KindOf(const InstructionDef& instruction);
 
 }  // namespace tolvane
