@@ -102,11 +102,12 @@ SourceLocation SourceLines::Locate(Word address) const {
   return {};
 }
 
-int SourceLines::FindSource(const std::string& path) const {
+int SourceLines::FindSource(const std::string& path, bool byName) const {
   const std::string resolved = Resolve(path);
   const int n = static_cast<int>(sources_.size());
   for (int i = 0; i < n; ++i)
     if (sources_[static_cast<std::size_t>(i)].resolved == resolved) return i;
+  if (!byName) return -1;
   for (int i = 0; i < n; ++i)
     if (sources_[static_cast<std::size_t>(i)].path == path) return i;
   for (int i = 0; i < n; ++i)

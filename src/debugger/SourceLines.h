@@ -53,7 +53,8 @@ class SourceLines {
   SourceLocation Locate(Word address) const;
   // A source by path: the same file (resolved path), else by the path as
   // stored, else by its last component (for a typed "FILE.cas"). -1 if none.
-  int FindSource(const std::string& path) const;
+  // `byName` false: only the same file (a path of the IDE's own pages).
+  int FindSource(const std::string& path, bool byName = true) const;
   // The first instruction word of a line; false when the line produced no
   // instruction (a comment, a directive, DC or DS).
   bool InstructionOfLine(int source, std::int32_t line, Word& address) const;
