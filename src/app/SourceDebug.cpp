@@ -98,8 +98,8 @@ void SourceDebug::Started() {
   for (int page = 1; editor && page <= editor->OpenCount(); ++page) {
     const int source = SourceOfPage(page);
     if (source < 0 || !editor->PageModified(page)) continue;
-    lines_.Drop(source);
-    messages.push_back(debugger::SourceEditedMessage(lines_.Sources()[static_cast<std::size_t>(source)].path));
+    lines_.Drop(source, debugger::SourceEditedMessage(lines_.Sources()[static_cast<std::size_t>(source)].path));
+    messages.push_back(lines_.Sources()[static_cast<std::size_t>(source)].dropped);
   }
   std::string status;
   for (const std::string& m : messages) status += (status.empty() ? "" : "  ") + m;
@@ -226,6 +226,11 @@ void SourceDebug::ToggleLine(int page, int line) {
     return;
   }
   const int source = SourceOfPage(page);
+  const int known = lines_.FindSource(editor->PagePathBytes(page), false);
+  if (source < 0 && known >= 0 && !lines_.Sources()[static_cast<std::size_t>(known)].dropped.empty()) {
+    ShowStatus(lines_.Sources()[static_cast<std::size_t>(known)].dropped);
+    return;
+  }
   if (source < 0) {
     ShowStatus(lines_.Empty() ? debugger::NoSourceLinesMessage()
                               : debugger::NotASourceMessage(forms::ToCp932OrEmpty(editor->PagePath(page))));

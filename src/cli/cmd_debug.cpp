@@ -358,6 +358,11 @@ class Session {
       PrintLine(source_.lines.Empty() ? NoSourceLinesMessage() : NotASourceMessage(file));
       return LineArg::Refused;
     }
+    const std::string& dropped = source_.lines.Sources()[static_cast<std::size_t>(source)].dropped;
+    if (!dropped.empty()) {
+      PrintLine(dropped);
+      return LineArg::Refused;
+    }
     if (line > 0x7FFFFFFFL || !source_.lines.InstructionOfLine(source, static_cast<std::int32_t>(line), address)) {
       PrintLine(NoInstructionOnLineMessage());
       return LineArg::Refused;

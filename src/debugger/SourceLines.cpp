@@ -69,21 +69,27 @@ std::vector<std::string> SourceLines::Load(const std::string& modulePath) {
     return messages;
   }
   for (LineMapSource& s : map.sources) {
-    Source source{s.path, Resolve(s.path, modulePath), std::move(s.runs)};
+    Source source{s.path, Resolve(s.path, modulePath), std::move(s.runs), std::string()};
     FileFingerprint now;
-    if (!FingerprintFile(source.resolved, now)) {
-      messages.push_back(SourceMissingMessage(s.path));
-    } else if (!(now == s.fingerprint)) {
-      messages.push_back(SourceChangedMessage(s.path));
-    } else {
-      sources_.push_back(std::move(source));
+    // A dropped source stays known by its path, so that a breakpoint asked
+    // for on it is refused with the reason.
+    if (!FingerprintFile(source.resolved, now))
+      source.dropped = SourceMissingMessage(s.path);
+    else if (!(now == s.fingerprint))
+      source.dropped = SourceChangedMessage(s.path);
+    if (!source.dropped.empty()) {
+      source.runs.clear();
+      messages.push_back(source.dropped);
     }
+    sources_.push_back(std::move(source));
   }
   return messages;
 }
 
-void SourceLines::Drop(int source) {
-  if (source >= 0 && source < static_cast<int>(sources_.size())) sources_[static_cast<std::size_t>(source)].runs.clear();
+void SourceLines::Drop(int source, const std::string& why) {
+  if (source < 0 || source >= static_cast<int>(sources_.size())) return;
+  sources_[static_cast<std::size_t>(source)].runs.clear();
+  sources_[static_cast<std::size_t>(source)].dropped = why;
 }
 
 bool SourceLines::Empty() const {

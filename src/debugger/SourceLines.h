@@ -37,6 +37,7 @@ class SourceLines {
     std::string path;      // as the assembler was given it
     std::string resolved;  // absolute and normalised, for comparing with other paths
     std::vector<LineRun> runs;
+    std::string dropped;  // why the source has no lines (its status text), or empty
   };
 
   // Reads and checks the map beside `modulePath`. Returns the status texts of
@@ -44,8 +45,9 @@ class SourceLines {
   // no lines then).
   std::vector<std::string> Load(const std::string& modulePath);
   void Clear() { sources_.clear(); }
-  // Drops one source (its page was edited after the build, say).
-  void Drop(int source);
+  // Drops the lines of one source, with the status text that says why (its
+  // page was edited after the build, say).
+  void Drop(int source, const std::string& why);
   bool Empty() const;
 
   const std::vector<Source>& Sources() const { return sources_; }

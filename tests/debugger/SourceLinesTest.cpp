@@ -148,7 +148,11 @@ TEST_F(SourceLinesTest, ChangedFilesFallBackToNoLines) {
   Write("second.cas", changed);
   std::vector<std::string> messages = lines.Load(P("main.exe"));
   EXPECT_EQ(messages, std::vector<std::string>{SourceChangedMessage(P("second.cas"))});
-  EXPECT_EQ(lines.Sources().size(), 1u);
+  const int second = lines.FindSource("second.cas");
+  ASSERT_GE(second, 0);  // still known, with the reason
+  EXPECT_EQ(lines.Sources()[second].dropped, SourceChangedMessage(P("second.cas")));
+  Word address = 0;
+  EXPECT_FALSE(lines.InstructionOfLine(second, 2, address));
   EXPECT_FALSE(lines.Locate(0x0132).Found());
   EXPECT_TRUE(lines.Locate(0x0100).Found());
 
