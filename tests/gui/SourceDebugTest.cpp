@@ -10,6 +10,7 @@
 #include "common/Cp932.h"
 #include "debugger/ExecutionControl.h"
 #include "debugger/SourceLines.h"
+#include "forms/EditorSearch.h"
 #include "forms/LineGutter.h"
 #include "forms/SourceView.h"
 #include "forms/frmDebug_f.h"
@@ -77,6 +78,12 @@ class SourceDebugTest : public QObject {
     QCOMPARE(s.CurrentLine(), 2);
     QVERIFY(s.Page()->isReadOnly());
     QCOMPARE(s.Page()->textCursor().blockNumber() + 1, 2);
+    // Nothing changes the text of the program being debugged.
+    const QString text = s.Page()->toPlainText();
+    QTest::keyClicks(s.Page(), QStringLiteral("X"));
+    QCOMPARE(ReplaceAll(s.Page(), QStringLiteral("LAD"), QStringLiteral("LD"), true), 0);
+    s.f.Main()->RunCommand("mnuUnDo");
+    QCOMPARE(s.Page()->toPlainText(), text);
 
     s.f.Main()->RunCommand("mnuTrace");
     QCOMPARE(s.CurrentLine(), 3);
