@@ -12,6 +12,7 @@
 
 #include "app/CoreBinding.h"
 #include "app/Shell.h"
+#include "forms/DialogPort.h"
 #include "forms/UiFonts.h"
 #include "forms/frmMain_f.h"
 
@@ -49,8 +50,9 @@ int main(int argc, char** argv) {
   tolvane::app::Shell shell;
   shell.Create();
   shell.Main()->show();
-  const QStringList args = QApplication::arguments();
-  const bool opened = args.size() > 1 && shell.OpenFile(args.at(1));
+  // The file name as the file system's bytes (QApplication has taken its own
+  // options out of argv): Qt's decoding would lose a name that is not UTF-8.
+  const bool opened = argc > 1 && shell.OpenFile(tolvane::forms::PathFromBytes(argv[1]));
 
   // For the documentation: TOLVANE_SCREENSHOT=FILE.png runs the opened program
   // (F9), saves a picture of the screen and quits. TOLVANE_SCREENSHOT_STEPS

@@ -10,6 +10,7 @@
 #include "asm/AsmCore.h"
 #include "asm/Assembler.h"
 #include "asm/Instructions.h"
+#include "common/AtomicFile.h"
 #include "common/BinaryIo.h"
 #include "common/ChangeExtension.h"
 #include "common/Cp932.h"
@@ -83,6 +84,7 @@ int Assembler::Assemble(const std::string& path, BuildOptions options) {
       case FileReadResult::Ok:
         break;
       case FileReadResult::CannotOpen:
+      case FileReadResult::TooLarge:  // (no limit is asked for)
         ReportFileError(path, J(u8"がオープンできません。"));
         return 0;
       case FileReadResult::ReadError:
@@ -99,23 +101,26 @@ int Assembler::Assemble(const std::string& path, BuildOptions options) {
     AssembleText(source, wantListing ? &listing : nullptr);
 
     if (wantListing) {
-      // A source named *.lst would be replaced by its own listing.
-      std::FILE* f = listingPath == path ? nullptr : std::fopen(listingPath.c_str(), "wb");
-      if (!f) {
+      // A listing name that is the source itself (a source named *.lst, or a
+      // link to it) would replace the source by its own listing.
+      if (SameFile(listingPath, path)) {
+        ReportFileError(listingPath, OutputIsAnInputText());
+        return 0;
+      }
+      AtomicFile file;
+      if (!file.Open(listingPath)) {
         ReportFileError(listingPath, J(u8" がオープンできません。"));
         return 0;
       }
-      bool ok = std::fwrite(listing.data(), 1, listing.size(), f) == listing.size();
-      ok = std::fclose(f) == 0 && ok;
-      if (!ok) {
+      if (!file.Write(listing) || !file.Commit()) {
         ReportFileError(listingPath, J(u8" がクローズできません。"));
         return 0;
       }
     }
     ReportErrorTotal();
     if (errorCount != 0) return 0;
-    if (objectPath == path) {  // never overwrite the source with its object
-      ReportFileError(objectPath, J(u8"がオープンできません。"));
+    if (SameFile(objectPath, path)) {  // never overwrite the source with its object
+      ReportFileError(objectPath, OutputIsAnInputText());
       return 0;
     }
     if (!WriteObjectFile(objectPath)) return 0;

@@ -1,15 +1,12 @@
 #include "build/ProjectFile.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <system_error>
 
+#include "common/AtomicFile.h"
 #include "common/BinaryIo.h"
 #include "common/ChangeExtension.h"
 #include "common/Cp932.h"
@@ -131,33 +128,11 @@ bool ReadProjectFile(const std::string& path, std::vector<std::string>& lines, s
 bool WriteProjectFile(const std::string& path, const std::vector<std::string>& entries, std::string& error) {
   std::string bytes;
   for (const std::string& entry : entries) bytes += entry + "\r\n";
-  // A sibling that is renamed over the file once complete: a failed write
-  // leaves the old project file as it was.
-  static std::atomic<unsigned> counter{0};
-  const std::string temporary =
-      path + ".~" + std::to_string(::getpid()) + "-" + std::to_string(counter.fetch_add(1)) + ".tmp";
-  const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-  if (fd < 0) {
-    const int why = errno;
-    error = DisplayPath(path) + ": " + SystemError(why);
-    return false;
-  }
-  std::size_t done = 0;
+  // Replaced whole once every byte is on disk: a failed write leaves the old
+  // project file as it was. A project reached through a link is the user's
+  // file, as in the editor: its target is replaced.
   int why = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      why = errno;
-      break;
-    }
-    done += static_cast<std::size_t>(n);
-  }
-  if (why == 0 && ::fsync(fd) != 0) why = errno;
-  if (::close(fd) != 0 && why == 0) why = errno;
-  if (why == 0 && ::rename(temporary.c_str(), path.c_str()) != 0) why = errno;
-  if (why != 0) {
-    ::unlink(temporary.c_str());
+  if (!WriteFileAtomically(path, bytes, {.followLink = true, .keepMode = true, .sync = true}, &why)) {
     error = DisplayPath(path) + ": " + SystemError(why);
     return false;
   }

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "StandardOutput.h"
 #include "common/Cp932.h"
 #include "common/FileNameMarks.h"
 
@@ -22,6 +23,8 @@ bool SplitArguments(const std::vector<std::string>& args, std::vector<std::strin
     const std::string& a = args[i];
     if (!optionsEnded && a == "--") {
       optionsEnded = true;
+    } else if (!optionsEnded && (a == "--help" || a == "-h")) {
+      throw HelpRequested{};
     } else if (!optionsEnded && a.size() > 1 && a[0] == '-') {
       if (!option(i, error)) return false;
     } else {
@@ -42,11 +45,13 @@ void PrintCp932(std::FILE* f, const std::string& cp932) {
 }
 
 void StderrMessageSink::AppendMessageLine(const std::string& line) {
+  FlushProgramOutput();
   PrintCp932(stderr, line);
   std::fputc('\n', stderr);
 }
 
 BoxAnswer StderrMessageBox::ShowMessageBox(BoxKind kind, const std::string& text, BoxButtons buttons) {
+  FlushProgramOutput();
   std::fprintf(stderr, "%s: ", BoxCaption(kind));
   PrintCp932(stderr, text);
   std::fputc('\n', stderr);

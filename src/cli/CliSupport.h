@@ -26,11 +26,15 @@ class StderrMessageBox : public MessageBoxPort {
   BoxAnswer answer_;
 };
 
-// Walks a command's arguments. "--" ends the options; any other argument that
-// starts with '-' (and is more than "-") goes to `option` with its index, which
-// may step over the option's value and returns false, with `error` filled in, to
-// reject it. The remaining arguments are the operands, in order. False when an
-// option was rejected.
+// Thrown by SplitArguments for "--help" or "-h": main prints the command's
+// help and exits with status 0, so every command has it.
+struct HelpRequested {};
+
+// Walks a command's arguments. "--" ends the options; "--help" and "-h" before
+// it throw HelpRequested; any other argument that starts with '-' (and is more
+// than "-") goes to `option` with its index, which may step over the option's
+// value and returns false, with `error` filled in, to reject it. The remaining
+// arguments are the operands, in order. False when an option was rejected.
 bool SplitArguments(const std::vector<std::string>& args, std::vector<std::string>& operands,
                     const std::function<bool(std::size_t& i, std::string& error)>& option, std::string& error);
 

@@ -17,7 +17,6 @@ const char* const kAsmHelp =
 int CmdAsm(const Args& args) {
   BuildOptions options;
   std::vector<std::string> files;
-  bool help = false;
   std::string unknown;
   auto option = [&](std::size_t& i, std::string& why) {
     const std::string& a = args[i];
@@ -25,19 +24,10 @@ int CmdAsm(const Args& args) {
       options.listing = 0;
       return true;
     }
-    if (a == "--help" || a == "-h") {
-      help = true;
-      return false;  // stop here, as before: the help is all that is done
-    }
     why = a;
     return false;
   };
   if (!SplitArguments(args, files, option, unknown)) {
-    if (help) {
-      std::fputs("usage: tolvane-cli asm [--no-listing] FILE.cas...\n", stdout);
-      std::fputs(kAsmHelp, stdout);
-      return 0;
-    }
     std::fprintf(stderr, "tolvane-cli asm: unknown option '%s'\n", unknown.c_str());
     std::fputs("usage: tolvane-cli asm [--no-listing] FILE.cas...\n", stderr);
     return 2;

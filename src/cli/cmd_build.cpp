@@ -84,12 +84,7 @@ int CmdBuild(const Args& args) {
   BuildOptions options;
   std::vector<std::string> files;
   std::string error;
-  bool help = false;
   auto option = [&](std::size_t& i, std::string& why) {
-    if (args[i] == "--help" || args[i] == "-h") {
-      help = true;
-      return false;
-    }
     if (args[i] == "--no-listing") {
       options.listing = 0;
       return true;
@@ -99,11 +94,6 @@ int CmdBuild(const Args& args) {
     return used > 0;
   };
   if (!SplitArguments(args, files, option, error)) {
-    if (help) {
-      std::fputs(kBuildUsage, stdout);
-      std::fputs(kBuildHelp, stdout);
-      return 0;
-    }
     std::fprintf(stderr, "tolvane-cli build: %s\n%s", error.c_str(), kBuildUsage);
     return 2;
   }

@@ -37,8 +37,9 @@ const char* const kDebugHelp =
     "                   OUT lines, console and message-box texts and the panes on standard\n"
     "                   output. --no-sym: do not load PROG.sym; --no-regs: no register dump\n"
     "                   when the program ends; --data-as-code: disassemble data as\n"
-    "                   instructions. Ctrl+C pauses a running go. Exit status: 0, 1 load\n"
-    "                   failed, 2 usage.\n";
+    "                   instructions. Ctrl+C pauses a running go, animate, trace or step.\n"
+    "                   Exit status: 0, 1 load failed, 2 usage, 5 standard output could\n"
+    "                   not be written (the debugger stops then).\n";
 
 namespace {
 
@@ -68,6 +69,8 @@ const char* const kCommandHelp =
     "  end                  end the program\n"
     "  quit                 leave the debugger\n"
     "  help                 this text\n";
+
+constexpr std::size_t kCommandLineKeep = 4096;
 
 // Ctrl+C pauses a running go, animate or step; at the prompt it ends the
 // debugger as usual.
@@ -189,7 +192,8 @@ class TerminalUi : public DebuggerUiPort {
     return buttons == BoxButtons::Ok ? BoxAnswer::Ok : BoxAnswer::Yes;
   }
   void ProcessEvents() override {
-    if (interrupted && ec) {
+    // Ctrl+C, or standard output gone: the run pauses.
+    if ((interrupted || std::ferror(stdout)) && ec) {
       interrupted = 0;
       ec->Pause();
     }
@@ -246,14 +250,15 @@ class Session {
     if (cmd == "help" || cmd == "?") {
       std::fputs(kCommandHelp, stdout);
     } else if (cmd == "break" || cmd == "b") {
+      // Only the new row: reprinting the whole table made many breaks quadratic.
       if (Need(a, 1)) {
         Word address;
         switch (LineAddress(a[0], address)) {
           case LineArg::NotALine:
-            Report(ec_.AddBreakpoint(Classify(a[0], ec_.Symbols()), a[0]), [&] { PrintBreaks(); });
+            Report(ec_.AddBreakpoint(Classify(a[0], ec_.Symbols()), a[0]), [&] { PrintBreak(a[0]); });
             break;
           case LineArg::Found:
-            Report(ec_.AddBreakpoint(AddBy::Address, Hex4(address)), [&] { PrintBreaks(); });
+            Report(ec_.AddBreakpoint(AddBy::Address, Hex4(address)), [&] { PrintBreakAt(address); });
             break;
           case LineArg::Refused:
             break;
@@ -271,7 +276,9 @@ class Session {
     } else if (cmd == "trace" || cmd == "t" || cmd == "step" || cmd == "s") {
       if (!Debugging()) return true;
       long n = a.empty() ? 1 : std::strtol(a[0].c_str(), nullptr, 10);
-      for (long i = 0; i < std::max(1L, n) && ec_.DebuggingActive(); ++i) {
+      // Ctrl+C ends a long trace or step as it pauses a go; so does standard
+      // output that can no longer be written.
+      for (long i = 0; i < std::max(1L, n) && ec_.DebuggingActive() && !interrupted && !std::ferror(stdout); ++i) {
         if (cmd[0] == 't')
           ec_.Trace();
         else
@@ -391,11 +398,13 @@ class Session {
       PrintLine("no breakpoint at " + Hex4(address));
       return;
     }
-    if (cmd == "delete")
+    if (cmd == "delete") {
       ec_.DeleteBreakpoint(index);
-    else if ((cmd == "enable") == (off >= 0))
-      ec_.SwitchBreakpoint(index);
-    PrintBreaks();
+      PrintLine("deleted breakpoint at " + Hex4(address));
+      return;
+    }
+    if ((cmd == "enable") == (off >= 0)) ec_.SwitchBreakpoint(index);
+    PrintBreak(Hex4(address));
   }
 
   void Set(const std::string& target, const std::string& value) {
@@ -439,13 +448,28 @@ class Session {
     for (int i = 0; i < count && r.row + i < ec_.Disassembly().RowCount(); ++i) PrintRow(r.row + i);
   }
 
+  void PrintBreaksHeader() { PrintLine(J(u8"アドレス ラベル    有効／無効")); }
+  void PrintBreakRow(const Breakpoint& b) {
+    std::string label = b.label;
+    if (label.size() < 9) label.resize(9, ' ');
+    PrintLine(b.AddressText() + "     " + label + " " + b.StateText());
+  }
   void PrintBreaks() {
-    PrintLine(J(u8"アドレス ラベル    有効／無効"));
-    for (const Breakpoint& b : ec_.Breakpoints().Rows()) {
-      std::string label = b.label;
-      if (label.size() < 9) label.resize(9, ' ');
-      PrintLine(b.AddressText() + "     " + label + " " + b.StateText());
-    }
+    PrintBreaksHeader();
+    for (const Breakpoint& b : ec_.Breakpoints().Rows()) PrintBreakRow(b);
+  }
+  // The header and the row of the breakpoint at ADDR|LABEL `text`.
+  void PrintBreak(const std::string& text) {
+    PrintBreakAt(Classify(text, ec_.Symbols()) == AddBy::Label ? ec_.Symbols().AddressOfLabel(text)
+                                                              : HexTextValue(text));
+  }
+  void PrintBreakAt(Word address) {
+    const BreakpointTable& t = ec_.Breakpoints();
+    const int on = t.FindEnabledBreakpoint(address);
+    const int index = on >= 0 ? on : t.FindDisabledBreakpoint(address);
+    if (index < 0) return;
+    PrintBreaksHeader();
+    PrintBreakRow(t.Rows()[static_cast<std::size_t>(index)]);
   }
 
   void PrintWatches() {
@@ -503,8 +527,10 @@ int DebugUsage(const std::string& why) {
 int CmdDebug(const Args& args) {
   BuildOptions options;
   bool registers = true, dataAsCode = false;
-  std::string program;
-  for (const std::string& a : args) {
+  std::vector<std::string> programs;
+  std::string error;
+  auto option = [&](std::size_t& i, std::string& why) {
+    const std::string& a = args[i];
     if (a == "--no-sym")
       options.symbolicDebug = 0;
     else if (a == "--sym")
@@ -513,13 +539,13 @@ int CmdDebug(const Args& args) {
       registers = false;
     else if (a == "--data-as-code")
       dataAsCode = true;
-    else if (a.size() > 1 && a[0] == '-')
-      return DebugUsage("unknown option " + a);
-    else if (!program.empty())
-      return DebugUsage("only one load module can be debugged");
     else
-      program = a;
-  }
+      return why = "unknown option " + a, false;
+    return true;
+  };
+  if (!SplitArguments(args, programs, option, error)) return DebugUsage(error);
+  if (programs.size() > 1) return DebugUsage("only one load module can be debugged");
+  const std::string program = programs.empty() ? std::string() : programs.front();
   if (program.empty()) return DebugUsage("no load module given");
 
   TerminalUi ui;
@@ -547,20 +573,15 @@ int CmdDebug(const Args& args) {
       std::fputs("(debug) ", stdout);
       std::fflush(stdout);
     }
+    // No command is longer than this; an endless line costs no memory.
     std::string line;
-    int c;
-    bool any = false;
-    while ((c = std::getc(stdin)) != EOF && c != '\n') {
-      any = true;
-      line.push_back(static_cast<char>(c));
-    }
-    if (!any && c == EOF) break;
-    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (!ReadBoundedLine(stdin, kCommandLineKeep, line)) break;
     interrupted = 0;
     running = 1;
     bool more = session.Execute(line);
     running = 0;
-    if (!more) break;
+    // Nobody reads the answers any more: stop (main reports it).
+    if (!more || std::ferror(stdout)) break;
   }
   return 0;
 }

@@ -16,7 +16,7 @@ const char* const kDumpHelp =
     "  dump FILE        print an object file (.obj), load module (.exe) or symbol file\n"
     "                   (.sym) as readable tables; the kind is taken from the file name\n"
     "                   stored at its start. Exit status: 0 printed, 1 unreadable or\n"
-    "                   invalid file, 2 usage.\n";
+    "                   invalid file, 2 usage, 5 standard output could not be written.\n";
 
 namespace {
 
@@ -142,7 +142,15 @@ int CmdDump(const Args& args) {
   }
   const std::string& path = files[0];
   std::vector<std::uint8_t> bytes;
-  if (ReadWholeFile(path, bytes) != FileReadResult::Ok) return Fail(path, J(u8"がオープンできません。"));
+  // Nothing larger than the largest possible file of any kind is read.
+  switch (ReadWholeFile(path, bytes, kMaxBinaryFileBytes)) {
+    case FileReadResult::Ok:
+      break;
+    case FileReadResult::TooLarge:
+      return Fail(path, TooLargeText());
+    default:
+      return Fail(path, J(u8"がオープンできません。"));
+  }
   switch (KindOf(bytes)) {
     case Kind::Object:
       return DumpObject(path, bytes);

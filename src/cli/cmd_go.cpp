@@ -4,6 +4,7 @@
 
 #include "CliSupport.h"
 #include "Commands.h"
+#include "StandardOutput.h"
 #include "common/BuildOptions.h"
 #include "common/ChangeExtension.h"
 #include "debugger/TerminalRun.h"
@@ -62,7 +63,9 @@ int CmdGo(const Args& args) {
   // The run.
   std::fflush(stderr);
   StderrMessageBox boxes;
-  return RunOnStdio(ChangeExtension(built.target, ".exe"), run, stdin, stdout, stderr, boxes);
+  ProgramStreams streams;
+  return streams.Finish(
+      RunOnStdio(ChangeExtension(built.target, ".exe"), run, streams.In(), streams.Out(), streams.Err(), boxes));
 }
 
 }  // namespace tolvane::cli

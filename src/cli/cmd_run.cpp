@@ -5,6 +5,7 @@
 
 #include "CliSupport.h"
 #include "Commands.h"
+#include "StandardOutput.h"
 #include "debugger/TerminalRun.h"
 
 namespace tolvane::cli {
@@ -15,7 +16,11 @@ const char* const kRunHelp =
     "                   OUT writes a line to standard output; the end of the run, a stack\n"
     "                   overflow and (with --regs) the register dump go to standard error.\n"
     "                   --sym loads PROG.sym too. Exit status: 0 normal end, 1 load failed,\n"
-    "                   2 usage, 3 abnormal end, 4 --max-steps reached.\n";
+    "                   2 usage, 3 abnormal end, 4 --max-steps reached, 5 standard output\n"
+    "                   could not be written. Standard output that is not a terminal is\n"
+    "                   written in large pieces, and always before the program reads a\n"
+    "                   line, before a line on standard error, at the end and when the\n"
+    "                   run is interrupted or terminated.\n";
 
 namespace {
 int RunUsage(const char* why) {
@@ -68,7 +73,8 @@ int CmdRun(const Args& args) {
   if (programs.empty()) return RunUsage("no load module given");
   const std::string& program = programs.front();
   StderrMessageBox boxes;
-  return RunOnStdio(program, options, stdin, stdout, stderr, boxes);
+  ProgramStreams streams;
+  return streams.Finish(RunOnStdio(program, options, streams.In(), streams.Out(), streams.Err(), boxes));
 }
 
 }  // namespace tolvane::cli

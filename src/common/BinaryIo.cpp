@@ -1,52 +1,78 @@
 #include "common/BinaryIo.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "common/Cp932.h"
 
 namespace tolvane {
 
-BinaryWriter::~BinaryWriter() {
-  if (file_) std::fclose(file_);
-}
-
 bool BinaryWriter::Open(const std::string& path) {
-  file_ = std::fopen(path.c_str(), "wb");
   failed_ = false;
-  return file_ != nullptr;
+  open_ = file_.Open(path);
+  return open_;
 }
 
 void BinaryWriter::PutWord(Word w) {
-  if (!file_) return;
-  unsigned char b[2] = {static_cast<unsigned char>(w >> 8), static_cast<unsigned char>(w & 0xFF)};
-  if (std::fwrite(b, 1, 2, file_) != 2) failed_ = true;
+  if (!open_) return;
+  const char b[2] = {static_cast<char>(w >> 8), static_cast<char>(w & 0xFF)};
+  if (!file_.Write(b, 2)) failed_ = true;
 }
 
 void BinaryWriter::PutString(const std::string& s) {
-  if (!file_) return;
-  if (!s.empty() && std::fwrite(s.data(), 1, s.size(), file_) != s.size()) failed_ = true;
-  if (std::fputc(0, file_) == EOF) failed_ = true;
+  if (!open_) return;
+  // The string and its terminator, c_str() providing the 0 byte.
+  if (!file_.Write(s.c_str(), s.size() + 1)) failed_ = true;
 }
 
 bool BinaryWriter::Close() {
-  if (!file_) return false;
-  bool ok = std::fclose(file_) == 0;
-  file_ = nullptr;
-  return ok && !failed_;
+  if (!open_) return false;
+  open_ = false;
+  return file_.Commit() && !failed_;
 }
 
 namespace {
 
 template <class Buffer>
-FileReadResult ReadInto(const std::string& path, Buffer& out) {
+FileReadResult ReadInto(const std::string& path, Buffer& out, std::size_t maxBytes) {
   out.clear();
+  // Opening without blocking: a FIFO without a writer would otherwise wait
+  // here forever. What was opened is checked before anything is read.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return FileReadResult::CannotOpen;
   struct stat st {};
-  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return FileReadResult::CannotOpen;
-  std::FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f) return FileReadResult::CannotOpen;
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    const int why = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+    ::close(fd);
+    errno = why;
+    return FileReadResult::CannotOpen;
+  }
+  if (static_cast<std::uint64_t>(st.st_size) > maxBytes) {
+    ::close(fd);
+    return FileReadResult::TooLarge;
+  }
+  out.reserve(static_cast<std::size_t>(st.st_size));
   char buf[65536];
-  std::size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) out.insert(out.end(), buf, buf + n);
-  const bool failed = std::ferror(f) != 0;
-  if (std::fclose(f) != 0 && !failed) return FileReadResult::CannotClose;
+  bool failed = false;
+  for (;;) {
+    const ssize_t n = ::read(fd, buf, sizeof buf);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      failed = n < 0;
+      break;
+    }
+    // A file that grows while it is read is held to the same limit.
+    if (static_cast<std::size_t>(n) > maxBytes - out.size()) {
+      ::close(fd);
+      out.clear();
+      return FileReadResult::TooLarge;
+    }
+    out.insert(out.end(), buf, buf + n);
+  }
+  if (::close(fd) != 0 && !failed) return FileReadResult::CannotClose;
   if (failed) {
     out.clear();
     return FileReadResult::ReadError;
@@ -56,15 +82,30 @@ FileReadResult ReadInto(const std::string& path, Buffer& out) {
 
 }  // namespace
 
-FileReadResult ReadWholeFile(const std::string& path, std::string& out) { return ReadInto(path, out); }
-FileReadResult ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& out) { return ReadInto(path, out); }
+std::string TooLargeText() { return J(u8"は大きすぎるため読み込めません。"); }
+
+FileReadResult ReadWholeFile(const std::string& path, std::string& out, std::size_t maxBytes) {
+  return ReadInto(path, out, maxBytes);
+}
+FileReadResult ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& out, std::size_t maxBytes) {
+  return ReadInto(path, out, maxBytes);
+}
 
 BinaryReader::LoadResult BinaryReader::Load(const std::string& path) {
   pos_ = 0;
   // A close failure after a complete read leaves usable bytes; only a failed
   // open or read makes the file unreadable here.
-  const FileReadResult r = ReadWholeFile(path, data_);
-  return r == FileReadResult::Ok || r == FileReadResult::CannotClose ? LoadResult::Ok : LoadResult::CannotOpen;
+  switch (ReadWholeFile(path, data_, kMaxBinaryFileBytes)) {
+    case FileReadResult::Ok:
+    case FileReadResult::CannotClose:
+      return LoadResult::Ok;
+    case FileReadResult::TooLarge:
+      return LoadResult::TooLarge;
+    case FileReadResult::CannotOpen:
+    case FileReadResult::ReadError:
+      break;
+  }
+  return LoadResult::CannotOpen;
 }
 
 void BinaryReader::SetBytes(const std::uint8_t* data, std::size_t size) {

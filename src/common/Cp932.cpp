@@ -22,13 +22,13 @@ class Converter {
   Converter(const Converter&) = delete;
   Converter& operator=(const Converter&) = delete;
 
-  // Converts as far as possible; returns the offset of the first input byte that
-  // could not be converted, or input.size() when all went through.
-  std::size_t Run(const std::string& input, std::string& out) {
-    out.clear();
+  // Converts as far as possible, appending to `out`; returns the number of
+  // input bytes converted before the first one that could not be (all of
+  // them when everything went through).
+  std::size_t Append(const char* data, std::size_t size, std::string& out) {
     iconv(cd_, nullptr, nullptr, nullptr, nullptr);
-    char* in = const_cast<char*>(input.data());
-    std::size_t inLeft = input.size();
+    char* in = const_cast<char*>(data);
+    std::size_t inLeft = size;
     char buf[4096];
     while (inLeft > 0) {
       char* o = buf;
@@ -41,7 +41,7 @@ class Converter {
     std::size_t oLeft = sizeof buf;
     iconv(cd_, nullptr, nullptr, &o, &oLeft);
     out.append(buf, o - buf);
-    return input.size() - inLeft;
+    return size - inLeft;
   }
 
  private:
@@ -60,21 +60,24 @@ Converter& FromUtf8() {
 }  // namespace
 
 std::string Cp932ToUtf8(const std::string& cp932) {
+  // One pass: each byte that is not CP932 becomes U+FFFD and the conversion
+  // goes on after it, so the work grows with the length of the text however
+  // many such bytes a (binary) file holds.
   std::string result;
-  std::string rest = cp932;
-  std::string part;
-  for (;;) {
-    std::size_t done = ToUtf8().Run(rest, part);
-    result += part;
-    if (done >= rest.size()) break;
+  result.reserve(cp932.size() + cp932.size() / 2);
+  std::size_t at = 0;
+  while (at < cp932.size()) {
+    at += ToUtf8().Append(cp932.data() + at, cp932.size() - at, result);
+    if (at >= cp932.size()) break;
     result += "\xEF\xBF\xBD";
-    rest.erase(0, done + 1);
+    ++at;
   }
   return result;
 }
 
 bool Utf8ToCp932(const std::string& utf8, std::string& out, std::size_t* badOffset) {
-  std::size_t done = FromUtf8().Run(utf8, out);
+  out.clear();
+  std::size_t done = FromUtf8().Append(utf8.data(), utf8.size(), out);
   if (done >= utf8.size()) return true;
   if (badOffset) *badOffset = done;
   return false;

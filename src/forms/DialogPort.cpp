@@ -27,14 +27,6 @@ std::string ToCp932OrEmpty(const QString& text) {
   return out;
 }
 
-std::string PathBytes(const QString& path) {
-  const QByteArray b = QFile::encodeName(path);
-  return std::string(b.constData(), static_cast<std::size_t>(b.size()));
-}
-
-QString PathFromBytes(const std::string& bytes) {
-  return QFile::decodeName(QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
-}
 
 BoxAnswer DialogPort::ShowMessageBox(BoxKind kind, const std::string& cp932Text, BoxButtons buttons) {
   return Ask(kind, FromCp932(cp932Text), buttons);

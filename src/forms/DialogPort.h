@@ -70,7 +70,13 @@ bool ToCp932(const QString& text, std::string& out);
 // Lenient, for texts known to be convertible (paths typed by the user may not be).
 std::string ToCp932OrEmpty(const QString& text);
 
-// A path <-> the file-system bytes the core's tools take.
+// A path <-> the file-system bytes the core's tools take. File names on this
+// system are bytes, normally UTF-8; Qt's own name decoding turns every byte
+// that is not UTF-8 into U+FFFD, after which the file cannot be found again.
+// These keep such a byte as an escape character of its own (U+DC80 to
+// U+DCFF), so that every name survives the trip through a QString. Use them
+// wherever a path crosses between the windows and the file system or the
+// core's tools (FileNames.cpp).
 std::string PathBytes(const QString& path);
 QString PathFromBytes(const std::string& bytes);
 

@@ -12,6 +12,13 @@ TDockForm::TDockForm(int printTarget, QWidget* parent) : QDockWidget(parent), pr
   connect(this, &QDockWidget::topLevelChanged, this, &TDockForm::TopLevelChanged);
 }
 
+TDockForm::~TDockForm() {
+  // The widgets inside go after this part of the window is gone, and the
+  // focus moves as they go: nothing the application signals may reach the
+  // window from then on.
+  disconnect(qApp, nullptr, this, nullptr);
+}
+
 void TDockForm::FocusChanged(QWidget* old, QWidget* now) {
   if (old && isAncestorOf(old) && !(now && isAncestorOf(now))) emit printTargetChanged(printTarget_);
 }

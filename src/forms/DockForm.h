@@ -15,6 +15,7 @@ class TDockForm : public QDockWidget {
   Q_OBJECT
  public:
   explicit TDockForm(int printTarget, QWidget* parent = nullptr);
+  ~TDockForm() override;
 
   int PrintTarget() const { return printTarget_; }
 

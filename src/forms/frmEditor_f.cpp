@@ -1,23 +1,31 @@
 #include "forms/frmEditor_f.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QAction>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QFontMetricsF>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMimeData>
 #include <QPlainTextDocumentLayout>
-#include <QSaveFile>
 #include <QStatusBar>
 #include <QStringDecoder>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTextBlock>
+#include <QTimer>
 #include <QVBoxLayout>
+#include <cerrno>
+#include <cstring>
 
+#include "common/AtomicFile.h"
+#include "common/BinaryIo.h"
 #include "common/Cp932.h"
 #include "forms/DialogPort.h"
 #include "forms/EditorSearch.h"
@@ -290,6 +298,10 @@ TfrmEditor::TfrmEditor(QWidget* parent) : TDockForm(1, parent) {
   }
   connect(pageControl_, &QTabWidget::currentChanged, this, &TfrmEditor::PageControl1Change);
   connect(this, &TfrmEditor::pagesChanged, this, &TfrmEditor::RefreshTabMarks);
+  // Back from another program, which may have changed an open file.
+  connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
+    if (state == Qt::ApplicationActive) QTimer::singleShot(0, this, &TfrmEditor::CheckFilesChangedOnDisk);
+  });
 }
 
 TfrmEditor::~TfrmEditor() = default;
@@ -303,10 +315,7 @@ QTextDocument* TfrmEditor::NewDocument() {
 
 QString TfrmEditor::PagePath(int i) const { return (i >= 1 && i <= kPages) ? filePaths_[i] : QString(); }
 
-std::string TfrmEditor::PagePathBytes(int i) const {
-  const QByteArray bytes = QFile::encodeName(PagePath(i));
-  return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
-}
+std::string TfrmEditor::PagePathBytes(int i) const { return PathBytes(PagePath(i)); }
 
 EditorControl* TfrmEditor::PageEditor(int i) const { return (i >= 1 && i <= kPages) ? editors_[i] : nullptr; }
 
@@ -342,6 +351,7 @@ void TfrmEditor::EmptyPage(int i) {
   editor->setVisible(false);
   filePaths_[i].clear();
   untitledNames_[i].clear();
+  diskStamps_[i] = offeredStamps_[i] = {};
   SetTabCaption(i, QString());
   pageControl_->setTabVisible(i - 1, false);
 }
@@ -368,6 +378,7 @@ int TfrmEditor::NewFile() {
   SetTabCaption(i, name);
   filePaths_[i] = name;
   untitledNames_[i] = name;
+  diskStamps_[i] = offeredStamps_[i] = {};
   EditorControl* editor = editors_[i];
   editor->clear();
   editor->document()->clearUndoRedoStacks();
@@ -381,17 +392,52 @@ int TfrmEditor::NewFile() {
 }
 
 bool TfrmEditor::LoadInto(int i, const QString& path, QString& error) {
-  QFile file(path);
-  if (!file.open(QIODevice::ReadOnly)) {
-    error = QStringLiteral("%1: %2").arg(path, file.errorString());
+  const std::string name = PathBytes(path);
+  struct stat st {};
+  if (::stat(name.c_str(), &st) != 0) {
+    error = path + U(u8"がオープンできません。(") + QString::fromLocal8Bit(std::strerror(errno)) + QStringLiteral(")");
     return false;
   }
-  const QByteArray bytes = file.readAll();
-  if (file.error() != QFileDevice::NoError) {
-    error = QStringLiteral("%1: %2").arg(path, file.errorString());
+  // A FIFO would wait for a writer forever, a device could be endless.
+  if (!S_ISREG(st.st_mode)) {
+    error = path + U(u8"は通常のファイルではないため開けません。");
     return false;
   }
-  editors_[i]->setPlainText(NormaliseBreaks(DecodeFileBytes(bytes)));
+  const QString limit = QString::number(kMaxFileBytes);
+  std::string bytes;
+  switch (ReadWholeFile(name, bytes, static_cast<std::size_t>(kMaxFileBytes))) {
+    case FileReadResult::Ok:
+      break;
+    case FileReadResult::TooLarge:
+      error = path + U(u8"は大きすぎるため開けません。(開けるのは") + limit + U(u8"バイトまでのファイルです)");
+      return false;
+    case FileReadResult::CannotOpen:
+      error =
+          path + U(u8"がオープンできません。(") + QString::fromLocal8Bit(std::strerror(errno)) + QStringLiteral(")");
+      return false;
+    case FileReadResult::ReadError:
+    case FileReadResult::CannotClose:
+      error = path + U(u8"の読み込み中にエラーが発生しました。");
+      return false;
+  }
+  const QString text = NormaliseBreaks(DecodeFileBytes(QByteArray::fromStdString(bytes)));
+  bytes = std::string();
+  // A line is laid out and painted as a whole, at a cost that grows with its
+  // length: beyond the limit the window would stop responding for minutes.
+  qsizetype start = 0;
+  for (int line = 1;; ++line) {
+    qsizetype end = text.indexOf(QLatin1Char('\n'), start);
+    if (end < 0) end = text.size();
+    if (end - start > kMaxLineChars) {
+      error = path + U(u8"は") + QString::number(line) + U(u8"行目が長すぎるため開けません。(") +
+              QString::number(end - start) + U(u8"文字あります。開けるのは1行") + QString::number(kMaxLineChars) +
+              U(u8"文字までです)");
+      return false;
+    }
+    if (end == text.size()) break;
+    start = end + 1;
+  }
+  editors_[i]->setPlainText(text);
   editors_[i]->document()->clearUndoRedoStacks();
   return true;
 }
@@ -424,6 +470,7 @@ bool TfrmEditor::OpenFile(const QString& path) {
   }
   filePaths_[i] = path;
   untitledNames_[i].clear();
+  diskStamps_[i] = offeredStamps_[i] = StampOf(path);
   SetTabCaption(i, QFileInfo(path).fileName());
   EditorControl* editor = editors_[i];
   editor->viewport()->update();
@@ -458,24 +505,74 @@ bool TfrmEditor::WriteFile(int i, const QString& path) {
                       U(u8"はShift-JIS(CP932)で表せません。"));
     return false;
   }
-  QSaveFile file(path);
-  if (!file.open(QIODevice::WriteOnly)) {
-    Dialogs().ShowPlain(QStringLiteral("%1: %2").arg(path, file.errorString()));
-    return false;
-  }
-  if (file.write(bytes.data(), static_cast<qint64>(bytes.size())) != static_cast<qint64>(bytes.size()) ||
-      !file.commit()) {
-    Dialogs().ShowPlain(QStringLiteral("%1: %2").arg(path, file.errorString()));
-    file.cancelWriting();
+  // The old file stays as it was unless every byte reached the disk: a full
+  // disk must never leave an empty file behind a page that counts as saved.
+  int error = 0;
+  if (!WriteFileAtomically(PathBytes(path), bytes, {.followLink = true, .keepMode = true, .sync = true}, &error)) {
+    Dialogs().ShowPlain(path + U(u8"を保存できません。(") + QString::fromLocal8Bit(std::strerror(error)) +
+                        QStringLiteral(")"));
     return false;
   }
   return true;
 }
 
 bool TfrmEditor::SavePage(int i) {
+  if (!ConfirmOverwriteIfChanged(i, filePaths_[i])) return false;
   if (!WriteFile(i, filePaths_[i])) return false;
+  diskStamps_[i] = offeredStamps_[i] = StampOf(filePaths_[i]);
   editors_[i]->document()->setModified(false);
   return true;
+}
+
+TfrmEditor::DiskStamp TfrmEditor::StampOf(const QString& path) {
+  struct stat st {};
+  DiskStamp stamp;
+  if (::stat(PathBytes(path).c_str(), &st) != 0) return stamp;
+  stamp.exists = true;
+  stamp.device = st.st_dev;
+  stamp.inode = st.st_ino;
+  stamp.size = st.st_size;
+  stamp.seconds = st.st_mtim.tv_sec;
+  stamp.nanoseconds = st.st_mtim.tv_nsec;
+  return stamp;
+}
+
+bool TfrmEditor::ConfirmOverwriteIfChanged(int i, const QString& path) {
+  if (path != filePaths_[i] || !diskStamps_[i].exists) return true;
+  const DiskStamp now = StampOf(path);
+  // A file that is gone is simply written again.
+  if (!now.exists || now == diskStamps_[i]) return true;
+  return Dialogs().Ask(BoxKind::Confirm, path + U(u8"は他のプログラムによって変更されています。上書きしますか？"),
+                       BoxButtons::YesNo) == BoxAnswer::Yes;
+}
+
+void TfrmEditor::CheckFilesChangedOnDisk() {
+  if (checkingDisk_) return;
+  checkingDisk_ = true;
+  for (int i = 1; i <= openCount_; ++i) {
+    if (PageUntitled(i) || !diskStamps_[i].exists || PageModified(i)) continue;
+    const DiskStamp now = StampOf(filePaths_[i]);
+    if (!now.exists || now == diskStamps_[i] || now == offeredStamps_[i]) continue;
+    offeredStamps_[i] = now;
+    if (Dialogs().Ask(BoxKind::Confirm,
+                      filePaths_[i] + U(u8"は他のプログラムによって変更されました。再読み込みしますか？"),
+                      BoxButtons::YesNo) != BoxAnswer::Yes)
+      continue;
+    // The page may have changed while the question was open.
+    if (PageModified(i)) continue;
+    EditorControl* editor = editors_[i];
+    const int line = editor->textCursor().blockNumber();
+    QString error;
+    if (!LoadInto(i, filePaths_[i], error)) {
+      Dialogs().ShowPlain(error);
+      continue;
+    }
+    diskStamps_[i] = offeredStamps_[i] = StampOf(filePaths_[i]);
+    editor->document()->setModified(false);
+    QTextBlock block = editor->document()->findBlockByNumber(line);
+    if (block.isValid()) editor->setTextCursor(QTextCursor(block));
+  }
+  checkingDisk_ = false;
 }
 
 bool TfrmEditor::SaveCurrent() {
@@ -489,12 +586,13 @@ bool TfrmEditor::SaveCurrent() {
 
 bool TfrmEditor::EnsureDirectory(const QString& path) {
   const QString directory = QFileInfo(path).absolutePath();
-  if (QDir::setCurrent(directory)) return true;
+  if (::chdir(PathBytes(directory).c_str()) == 0) return true;
   const BoxAnswer answer =
       Dialogs().Ask(BoxKind::Confirm, U(u8"ディレクトリ") + directory + U(u8"が存在しません。作成しますか？"),
                     BoxButtons::YesNoCancel);
   if (answer != BoxAnswer::Yes) return false;
-  if (!QDir().mkdir(directory) || !QDir::setCurrent(directory)) {
+  const std::string bytes = PathBytes(directory);
+  if (::mkdir(bytes.c_str(), 0777) != 0 || ::chdir(bytes.c_str()) != 0) {
     Dialogs().ShowPlain(directory + U(u8"を作成できません。"));
     return false;
   }
@@ -504,7 +602,9 @@ bool TfrmEditor::EnsureDirectory(const QString& path) {
 bool TfrmEditor::SavePageAs(const QString& path, int i) {
   if (i < 1 || i > openCount_) return false;
   if (!EnsureDirectory(path)) return false;
+  if (!ConfirmOverwriteIfChanged(i, path)) return false;
   if (!WriteFile(i, path)) return false;
+  diskStamps_[i] = offeredStamps_[i] = StampOf(path);
   editors_[i]->document()->setModified(false);
   filePaths_[i] = path;
   SetTabCaption(i, QFileInfo(path).fileName());
@@ -590,6 +690,8 @@ bool TfrmEditor::CloseCurrent() {
       to->ApplyTabStops();
       filePaths_[b] = filePaths_[b + 1];
       untitledNames_[b] = untitledNames_[b + 1];
+      diskStamps_[b] = diskStamps_[b + 1];
+      offeredStamps_[b] = offeredStamps_[b + 1];
       SetTabCaption(b, pageControl_->tabText(b));
     }
     // The last used control takes over the freed document, emptied below.
@@ -741,7 +843,7 @@ void TfrmEditor::ActivatePage(int i) {
 bool TfrmEditor::GoToLine(const QString& path, int line) {
   int page = PageOfPath(path);
   if (page == 0) {
-    if (!QFileInfo::exists(path) || !OpenFile(path)) return false;
+    if (!StampOf(path).exists || !OpenFile(path)) return false;
     page = openCount_;
   }
   ActivatePage(page);

@@ -24,9 +24,7 @@ namespace tolvane::forms {
 namespace {
 
 // The bare file name of a path given as file-system bytes.
-QString BareName(const std::string& path) {
-  return QFileInfo(QFile::decodeName(QByteArray(path.data(), static_cast<qsizetype>(path.size())))).fileName();
-}
+QString BareName(const std::string& path) { return QFileInfo(PathFromBytes(path)).fileName(); }
 
 }  // namespace
 

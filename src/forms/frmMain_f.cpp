@@ -392,6 +392,11 @@ void TfrmMain::resizeEvent(QResizeEvent* event) {
 }
 
 TfrmMain::~TfrmMain() {
+  // The docked windows go after this one's own part is gone: what they signal
+  // on the way (the focus moving as they close) must not reach it.
+  for (QObject* w : std::initializer_list<QObject*>{windows_.editor, windows_.list, windows_.message,
+                                                    windows_.standardIo, windows_.debug})
+    if (w) disconnect(w, nullptr, this, nullptr);
   if (windows_.editor) windows_.editor->SetHost(nullptr);
   delete editorHost_;
   ReleaseSplash();

@@ -25,9 +25,7 @@ namespace {
 constexpr char kAssemblePrefix[] = "Assemble[";
 constexpr char kLinkPrefix[] = "LINK[";
 
-QString FromFileSystem(const std::string& bytes) {
-  return QFile::decodeName(QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
-}
+QString FromFileSystem(const std::string& bytes) { return PathFromBytes(bytes); }
 
 // File-system names are UTF-8 here; a name that is not (the main window writes
 // names into the lines in CP932 where it can) is part of the CP932 text.

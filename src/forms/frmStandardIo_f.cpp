@@ -89,8 +89,9 @@ void TMemoStandardIo::inputMethodEvent(QInputMethodEvent* event) {
 
 void TMemoStandardIo::insertFromMimeData(const QMimeData* source) {
   if (!owner_->ConsoleInputPending() || !source->hasText()) return;
-  // A pasted text joins the input line: one line is all an IN takes.
-  QString text = source->text();
+  // A pasted text joins the input line: one line is all an IN takes, and no
+  // more of it than the line can hold is looked at.
+  QString text = source->text().left(TfrmStandardIo::kLineBufferSize * 8);
   text.remove(QLatin1Char('\r')).remove(QLatin1Char('\n'));
   owner_->KeepCaretOnInputLine();
   insertPlainText(owner_->Printable(text));
@@ -247,11 +248,27 @@ void TfrmStandardIo::KeepCaretOnInputLine() {
 }
 
 QString TfrmStandardIo::Printable(const QString& text) const {
+  // What the input line holds outside the selection (which the text replaces).
+  const QTextBlock last = memo_->document()->lastBlock();
+  const QTextCursor cursor = memo_->textCursor();
+  const int inputStart = last.position() + 1;
+  QString kept = last.text().mid(1);
+  if (cursor.hasSelection() && cursor.selectionStart() >= inputStart)
+    kept.remove(cursor.selectionStart() - inputStart, cursor.selectionEnd() - cursor.selectionStart());
+  std::size_t used = LineToCp932(kept).size();
+  const std::size_t room = kLineBufferSize - 1;
   QString allowed;
-  for (const uint codePoint : text.toUcs4()) {
-    const QString one = QString::fromUcs4(reinterpret_cast<const char32_t*>(&codePoint), 1);
+  // Never more characters than the line has bytes, however long the text.
+  int looked = 0;
+  for (qsizetype i = 0; i < text.size() && used < room && looked < kLineBufferSize * 4; ++looked) {
+    const qsizetype width = text[i].isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
+    const QString one = text.mid(i, width);
+    i += width;
     std::string bytes;
-    if (ToCp932(one, bytes) && !bytes.empty()) allowed += one;
+    if (!ToCp932(one, bytes) || bytes.empty()) continue;
+    if (used + bytes.size() > room) break;
+    used += bytes.size();
+    allowed += one;
   }
   return allowed;
 }

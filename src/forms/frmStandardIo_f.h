@@ -117,6 +117,10 @@ class TfrmStandardIo : public TDockForm, public ConsolePort {
   // Keeps edits on the input line: moves the caret to the end when it or the
   // selection lies before the text typed after the last prompt.
   void KeepCaretOnInputLine();
+  // Of `text`, the leading characters that have a CP932 form and still fit
+  // the input line (kLineBufferSize - 1 bytes, the selection replaced):
+  // typed and pasted text is cut as it arrives, so a huge paste costs no
+  // more than a full line.
   QString Printable(const QString& text) const;
 
   TMemoStandardIo* memo_ = nullptr;

@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cstdio>
 
+#include "common/AtomicFile.h"
 #include "common/BinaryIo.h"
 #include "common/ChangeExtension.h"
 
@@ -119,19 +120,10 @@ bool ParseLineMap(std::string_view text, LineMap& out) {
 }
 
 bool WriteLineMap(const std::string& path, const LineMap& map) {
-  const std::string text = FormatLineMap(map);
-  const std::string temp = path + ".tmp";
-  std::FILE* f = std::fopen(temp.c_str(), "wb");
-  bool ok = f != nullptr;
-  if (f) {
-    ok = std::fwrite(text.data(), 1, text.size(), f) == text.size();
-    ok = std::fclose(f) == 0 && ok;
-  }
-  if (ok) ok = std::rename(temp.c_str(), path.c_str()) == 0;
-  if (!ok) {
-    std::remove(temp.c_str());
-    std::remove(path.c_str());
-  }
+  AtomicFile file;
+  const bool ok = file.Open(path) && file.Write(FormatLineMap(map)) && file.Commit();
+  // No stale map may stay to describe a file it no longer matches.
+  if (!ok) std::remove(path.c_str());
   return ok;
 }
 

@@ -5,6 +5,7 @@
 #include <new>
 #include <unordered_map>
 
+#include "common/AtomicFile.h"
 #include "common/ChangeExtension.h"
 #include "common/Cp932.h"
 #include "link/LineMap.h"
@@ -81,6 +82,16 @@ class LinkRun {
     if (options_.symbolFile && labels_.size() > 0xFFFF) {
       Error(symPath + J(u8"の表の項目数が65535を超えています。"));
       return false;
+    }
+
+    // An output that is one of the object files (a link, say) would destroy it.
+    for (const std::string& output : {exePath, symPath}) {
+      for (const std::string& input : paths) {
+        if (!output.empty() && SameFile(output, input)) {
+          Error(output + OutputIsAnInputText());
+          return false;
+        }
+      }
     }
 
     char total[32];

@@ -86,6 +86,18 @@ bool CloseOutput(BinaryWriter& out, const std::string& path, MessageSink& sink) 
   return false;
 }
 
+ModuleReadError LoadBytes(BinaryReader& in, const std::string& path) {
+  switch (in.Load(path)) {
+    case BinaryReader::LoadResult::Ok:
+      return ModuleReadError::None;
+    case BinaryReader::LoadResult::TooLarge:
+      return ModuleReadError::TooLarge;
+    case BinaryReader::LoadResult::CannotOpen:
+      break;
+  }
+  return ModuleReadError::CannotOpen;
+}
+
 }  // namespace
 
 Bytes ModuleReadErrorText(ModuleReadError error, const std::string& path, bool symbolFile) {
@@ -94,6 +106,8 @@ Bytes ModuleReadErrorText(ModuleReadError error, const std::string& path, bool s
       return {};
     case ModuleReadError::CannotOpen:
       return path + J(u8"がオープンできません。");
+    case ModuleReadError::TooLarge:
+      return path + TooLargeText();
     case ModuleReadError::WrongSignature:
       return path + (symbolFile ? J(u8"はCASLのシンボルファイルではありません。")
                                 : J(u8"はCASLの実行可能ファイルではありません。"));
@@ -126,14 +140,14 @@ ModuleReadError ParseSymbolFile(const std::uint8_t* data, std::size_t size, Symb
 ModuleReadError ReadLoadModule(const std::string& path, LoadModule& out) {
   out = LoadModule{};
   BinaryReader in;
-  if (in.Load(path) != BinaryReader::LoadResult::Ok) return ModuleReadError::CannotOpen;
+  if (ModuleReadError e = LoadBytes(in, path); e != ModuleReadError::None) return e;
   return Run(in, out, ParseModuleTables);
 }
 
 ModuleReadError ReadSymbolFile(const std::string& path, SymbolTable& out) {
   out.clear();
   BinaryReader in;
-  if (in.Load(path) != BinaryReader::LoadResult::Ok) return ModuleReadError::CannotOpen;
+  if (ModuleReadError e = LoadBytes(in, path); e != ModuleReadError::None) return e;
   return Run(in, out, ParseSymbolTables);
 }
 

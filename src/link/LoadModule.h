@@ -38,6 +38,7 @@ using SymbolTable = std::vector<SymbolRecord>;
 enum class ModuleReadError {
   None,
   CannotOpen,
+  TooLarge,         // larger than any load module or symbol file can be (kMaxBinaryFileBytes)
   WrongSignature,   // ".exe" / ".sym" missing from the stored file name
   Truncated,        // ends early, or a count larger than the file
   NameTooLong,      // a string longer than 255 bytes

@@ -66,6 +66,8 @@ Bytes ObjectReadErrorText(ObjectReadError error) {
       return {};
     case ObjectReadError::CannotOpen:
       return J(u8"がオープンできません。");
+    case ObjectReadError::TooLarge:
+      return TooLargeText();
     case ObjectReadError::NotObject:
       return J(u8"はCASLのオブジェクトファイルではありません。");
     case ObjectReadError::Truncated:
@@ -92,7 +94,14 @@ ObjectReadError ParseObjectFile(const std::uint8_t* data, std::size_t size, Obje
 ObjectReadError ReadObjectFile(const std::string& path, ObjectFile& out) {
   out = ObjectFile{};
   BinaryReader in;
-  if (in.Load(path) != BinaryReader::LoadResult::Ok) return ObjectReadError::CannotOpen;
+  switch (in.Load(path)) {
+    case BinaryReader::LoadResult::Ok:
+      break;
+    case BinaryReader::LoadResult::TooLarge:
+      return ObjectReadError::TooLarge;
+    case BinaryReader::LoadResult::CannotOpen:
+      return ObjectReadError::CannotOpen;
+  }
   return Finish(ParseTables(in, out), out);
 }
 

@@ -50,6 +50,7 @@ constexpr std::size_t kMaxNameBytes = 255;
 enum class ObjectReadError {
   None,
   CannotOpen,             // missing, unreadable or not a regular file
+  TooLarge,               // larger than any object file can be (kMaxBinaryFileBytes)
   NotObject,              // the first string does not contain ".obj"
   Truncated,              // the data ends before the last table (also: a count larger than the file)
   NameTooLong,            // a string longer than 255 bytes before its terminator

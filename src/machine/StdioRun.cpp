@@ -41,21 +41,33 @@ Bytes InputLineToCp932(const std::string& utf8) {
   return out;
 }
 
+bool ReadBoundedLine(std::FILE* in, std::size_t keep, std::string& line) {
+  line.clear();
+  int c;
+  bool any = false, cut = false, endMark = false;
+  while ((c = std::getc(in)) != EOF) {
+    any = true;
+    if (c == '\n') break;
+    if (line.size() < keep) {
+      line.push_back(static_cast<char>(c));
+    } else {
+      cut = true;
+      endMark = endMark || c == 0x1A;
+    }
+  }
+  if (!cut && !line.empty() && line.back() == '\r') line.pop_back();
+  if (endMark && line.find('\x1A') == std::string::npos) line.push_back('\x1A');
+  return any;
+}
+
 Bytes StdioConsole::ConsoleReadLine() {
   if (ended_) return "\x1A";
   std::string line;
-  int c;
-  bool any = false;
-  while ((c = std::getc(in_)) != EOF) {
-    any = true;
-    if (c == '\n') break;
-    line.push_back(static_cast<char>(c));
-  }
-  if (c == EOF) {
+  const bool any = ReadBoundedLine(in_, kInputLineKeep, line);
+  if (std::feof(in_) || std::ferror(in_)) {
     ended_ = true;
     if (!any) return "\x1A";
   }
-  if (!line.empty() && line.back() == '\r') line.pop_back();
   return InputLineToCp932(line);
 }
 

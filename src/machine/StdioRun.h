@@ -34,4 +34,16 @@ class StdioConsole : public ConsolePort {
 // UTF-8 to CP932 for typed input, never failing (see ConsoleReadLine).
 Bytes InputLineToCp932(const std::string& utf8);
 
+// Bytes of an input line that IN can use: a character takes at most four
+// bytes of UTF-8 and gives at least one CP932 byte, so these always hold the
+// 256 bytes IN stores.
+constexpr std::size_t kInputLineKeep = 4 * kInputLimit;
+
+// Reads one line from `in` up to its line feed (not stored), keeping at most
+// `keep` bytes of it: the rest is read and dropped as it arrives, so an
+// endless line costs no memory. A 1AH in the dropped part is kept (appended),
+// as the whole line still means end of input. False at the end of input with
+// nothing read.
+bool ReadBoundedLine(std::FILE* in, std::size_t keep, std::string& line);
+
 }  // namespace tolvane

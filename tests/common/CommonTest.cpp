@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -52,6 +54,28 @@ TEST(Cp932, UnencodableCharacterIsReportedNotReplaced) {
   EXPECT_EQ(Cp932ToUtf8("a\x80z"), "a\xEF\xBF\xBDz");
 }
 
+// Each byte that is not CP932 (a stray trail byte, a lead byte at the end,
+// 80H, A0H, FDH-FFH) becomes one U+FFFD, wherever and however often it comes.
+TEST(Cp932, EveryInvalidByteBecomesOneReplacement) {
+  const std::string r = "\xEF\xBF\xBD";
+  const struct {
+    std::string in, out;
+  } cases[] = {
+      {"\x80", r},
+      {"a\x80\xA0z", "a" + r + r + "z"},
+      {"\x82\xA0\xFF\x82\xA0", "\xE3\x81\x82" + r + "\xE3\x81\x82"},
+      {"ab\x82", "ab" + r},  // a lead byte without its trail byte
+      {"\xFD\xFE\xFF", r + r + r},
+  };
+  for (const auto& c : cases) EXPECT_EQ(Cp932ToUtf8(c.in), c.out);
+  // Binary data: mostly replacements, in one linear pass.
+  std::string binary;
+  for (int i = 0; i < 200000; ++i) binary += (i % 3 == 0) ? 'A' : '\xFF';
+  std::string want;
+  for (int i = 0; i < 200000; ++i) want += (i % 3 == 0) ? std::string("A") : r;
+  EXPECT_EQ(Cp932ToUtf8(binary), want);
+}
+
 TEST(BinaryIo, WordsAreBigEndianAndReadsStopAtTheEnd) {
   auto path = std::filesystem::temp_directory_path() / "tolvane_binio_test.bin";
   {
@@ -83,6 +107,33 @@ TEST(BinaryIo, WordsAreBigEndianAndReadsStopAtTheEnd) {
   EXPECT_FALSE(r.SkipWords(2));
   EXPECT_EQ(r.Load("/nonexistent/file"), BinaryReader::LoadResult::CannotOpen);
   EXPECT_EQ(r.Load("/tmp"), BinaryReader::LoadResult::CannotOpen);
+}
+
+// Reading never waits for a FIFO or reads an endless device, and a file larger
+// than the caller's limit is refused before it is read.
+TEST(BinaryIo, OnlyRegularFilesWithinTheLimitAreRead) {
+  const auto dir = std::filesystem::temp_directory_path() / ("tolvane_read_" + std::to_string(getpid()));
+  std::filesystem::create_directories(dir);
+  const std::string fifo = (dir / "fifo").string();
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  const std::string sparse = (dir / "sparse.exe").string();
+  {
+    std::FILE* f = std::fopen(sparse.c_str(), "wb");
+    if (f) std::fclose(f);
+  }
+  std::string out;
+  EXPECT_EQ(ReadWholeFile(fifo, out), FileReadResult::CannotOpen);
+  EXPECT_EQ(ReadWholeFile("/dev/zero", out), FileReadResult::CannotOpen);
+  std::filesystem::resize_file(sparse, kMaxBinaryFileBytes + 1);
+  EXPECT_EQ(ReadWholeFile(sparse, out, kMaxBinaryFileBytes), FileReadResult::TooLarge);
+  EXPECT_TRUE(out.empty());
+  BinaryReader r;
+  EXPECT_EQ(r.Load(sparse), BinaryReader::LoadResult::TooLarge);
+  std::filesystem::resize_file(sparse, 10);
+  EXPECT_EQ(ReadWholeFile(sparse, out, 10), FileReadResult::Ok);
+  EXPECT_EQ(out, std::string(10, '\0'));
+  EXPECT_EQ(ReadWholeFile(sparse, out, 9), FileReadResult::TooLarge);
+  std::filesystem::remove_all(dir);
 }
 
 TEST(FileNameMarks, SplitsLinesIntoTextAndRegisteredNames) {

@@ -170,6 +170,31 @@ class ConsoleWindowTest : public QObject {
     QCOMPARE(memory_[0x2000], Word{0xFFFF});
   }
 
+  // A huge paste (or endless typing) is cut at the line's limit as it
+  // arrives: the console never holds more than one full input line.
+  void pastedTextIsCutAtTheLineLimit() {
+    In([this] {
+      Type(memo(), QStringLiteral("ab"));
+      QApplication::clipboard()->setText(QString(10'000'000, QLatin1Char('p')) + QStringLiteral("\nq"));
+      Key(memo(), Qt::Key_V, Qt::ControlModifier);
+      QCOMPARE(Lines().last().size(), 1 + 1023);
+      Type(memo(), QStringLiteral("zz"));  // the line is full: refused
+      QCOMPARE(Lines().last().size(), 1 + 1023);
+      // Room made by deleting a character takes one more (a double-byte one
+      // needs two bytes and does not fit).
+      Key(memo(), Qt::Key_Backspace);
+      Type(memo(), U(u8"あ"));
+      Type(memo(), QStringLiteral("z"));
+      Key(memo(), Qt::Key_Return);
+    });
+    const std::string line = console_->ConsoleTakeLine();
+    QCOMPARE(line.size(), std::size_t{1023});
+    QCOMPARE(line.substr(0, 3), std::string("abp"));
+    QCOMPARE(line.back(), 'z');
+    QCOMPARE(memory_[0x2000], Word{256});
+    QVERIFY(console_->Text().size() < 3000);
+  }
+
   void japaneseInputIsStoredSignExtended() {
     In([this] {
       Type(memo(), U(u8"あｱ"));

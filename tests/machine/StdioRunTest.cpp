@@ -33,6 +33,32 @@ TEST(StdioConsole, LinesEndsAndEndOfInput) {
   std::fclose(in);
 }
 
+// An endless line costs no memory: the console keeps what IN can store and
+// drops the rest as it arrives, still seeing an end-of-input byte anywhere.
+TEST(StdioConsole, LongLinesAreCutAsTheyArrive) {
+  const std::string keep(kInputLineKeep, 'A');
+  const struct {
+    std::string line;
+    std::string want;
+  } cases[] = {
+      {std::string(10 << 20, 'A'), keep},
+      {keep + "\r", keep},                                                      // the CR of a line that just fits
+      {keep + "B\r", keep},                                                     // a line that does not
+      {std::string(5000, 'A') + "\x1A" + std::string(10, 'C'), keep + "\x1A"},  // Ctrl+Z in the dropped part
+      {"AB\x1A" + std::string(5000, 'C'), "AB\x1A" + std::string(kInputLineKeep - 3, 'C')},
+  };
+  for (const auto& c : cases) {
+    std::FILE* in = std::tmpfile();
+    std::fwrite(c.line.data(), 1, c.line.size(), in);
+    std::fputs("\nnext\n", in);
+    std::rewind(in);
+    StdioConsole console(in, stdout);
+    EXPECT_EQ(console.ConsoleReadLine(), c.want) << c.line.size();
+    EXPECT_EQ(console.ConsoleReadLine(), "next");
+    std::fclose(in);
+  }
+}
+
 TEST(RegisterDump, FlagTextForEveryReachableFlagValue) {
   const struct {
     Word fr;

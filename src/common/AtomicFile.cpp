@@ -1,0 +1,191 @@
+#include "common/AtomicFile.h"
+
+#include <fcntl.h>
+#include <sys/random.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+
+#include "common/Cp932.h"
+
+namespace tolvane {
+namespace {
+
+constexpr std::size_t kBufferBytes = 64 * 1024;
+// Room left in a file name for the temporary name's dot, dash and suffix.
+constexpr std::size_t kMaxBaseBytes = 200;
+
+std::string FolderOf(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+std::string BaseOf(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// Six letters or digits, different in every process and every call.
+std::string UniqueSuffix() {
+  static constexpr char kDigits[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+  unsigned char random[6];
+  if (getrandom(random, sizeof random, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof random)) {
+    auto seed = static_cast<unsigned long long>(std::chrono::steady_clock::now().time_since_epoch().count()) ^
+                (static_cast<unsigned long long>(getpid()) << 32);
+    for (unsigned char& r : random) {
+      seed = seed * 6364136223846793005ULL + 1442695040888963407ULL;
+      r = static_cast<unsigned char>(seed >> 56);
+    }
+  }
+  std::string s;
+  for (unsigned char r : random) s.push_back(kDigits[r % (sizeof kDigits - 1)]);
+  return s;
+}
+
+bool WriteAll(int fd, const char* data, std::size_t size, int& error) {
+  while (size > 0) {
+    const ssize_t n = ::write(fd, data, size);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      error = errno;
+      return false;
+    }
+    data += n;
+    size -= static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+}  // namespace
+
+AtomicFile::~AtomicFile() { Discard(); }
+
+bool AtomicFile::Open(const std::string& path) {
+  Discard();
+  error_ = 0;
+  buffer_.clear();
+  target_ = path;
+  struct stat st {};
+  if (options_.followLink && ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+    if (char* resolved = ::realpath(path.c_str(), nullptr)) {
+      target_ = resolved;
+      std::free(resolved);
+    }
+  }
+  // A folder by that name cannot be replaced by a file: refused at once, as
+  // opening it for writing would be.
+  if (::lstat(target_.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+    error_ = EISDIR;
+    return false;
+  }
+  std::string base = BaseOf(target_);
+  if (base.size() > kMaxBaseBytes) base.resize(kMaxBaseBytes);
+  const std::string folder = FolderOf(target_);
+  const std::string prefix = (folder == "/" ? folder : folder + "/") + "." + base + "-";
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const std::string candidate = prefix + UniqueSuffix();
+    fd_ = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd_ >= 0) {
+      temporary_ = candidate;
+      break;
+    }
+    if (errno != EEXIST) {
+      error_ = errno;
+      return false;
+    }
+  }
+  if (fd_ < 0) {
+    error_ = EEXIST;
+    return false;
+  }
+  if (options_.keepMode && ::stat(target_.c_str(), &st) == 0 && S_ISREG(st.st_mode))
+    (void)::fchmod(fd_, st.st_mode & 07777);
+  return true;
+}
+
+void AtomicFile::Fail(int error) {
+  if (error_ == 0) error_ = error;
+  Discard();
+}
+
+bool AtomicFile::Flush() {
+  if (fd_ < 0) return false;
+  int error = 0;
+  const bool ok = WriteAll(fd_, buffer_.data(), buffer_.size(), error);
+  buffer_.clear();
+  if (!ok) Fail(error);
+  return ok;
+}
+
+bool AtomicFile::Write(const void* data, std::size_t size) {
+  if (fd_ < 0) return false;
+  buffer_.append(static_cast<const char*>(data), size);
+  return buffer_.size() < kBufferBytes || Flush();
+}
+
+bool AtomicFile::Commit() {
+  if (fd_ < 0) {
+    if (error_ == 0) error_ = EBADF;
+    return false;
+  }
+  if (!Flush()) return false;
+  if (options_.sync && ::fsync(fd_) != 0) {
+    Fail(errno);
+    return false;
+  }
+  const int fd = fd_;
+  fd_ = -1;
+  if (::close(fd) != 0) {
+    Fail(errno);
+    return false;
+  }
+  if (::rename(temporary_.c_str(), target_.c_str()) != 0) {
+    Fail(errno);
+    return false;
+  }
+  temporary_.clear();
+  if (options_.sync) {
+    // The rename itself reaches the disk with the folder.
+    const int folder = ::open(FolderOf(target_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder >= 0) {
+      (void)::fsync(folder);
+      ::close(folder);
+    }
+  }
+  return true;
+}
+
+void AtomicFile::Discard() {
+  if (fd_ >= 0) {
+    ::close(fd_);
+    fd_ = -1;
+  }
+  if (!temporary_.empty()) {
+    ::unlink(temporary_.c_str());
+    temporary_.clear();
+  }
+  buffer_.clear();
+}
+
+bool WriteFileAtomically(const std::string& path, std::string_view bytes, AtomicFile::Options options, int* error) {
+  AtomicFile file(options);
+  const bool ok = file.Open(path) && file.Write(bytes) && file.Commit();
+  if (error) *error = ok ? 0 : file.Error();
+  return ok;
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+  struct stat sa {
+  }, sb{};
+  if (::stat(a.c_str(), &sa) != 0 || ::stat(b.c_str(), &sb) != 0) return false;
+  return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
+std::string OutputIsAnInputText() { return J(u8"は入力ファイルと同じファイルのため書き込めません。"); }
+
+}  // namespace tolvane

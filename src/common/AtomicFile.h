@@ -1,0 +1,74 @@
+#pragma once
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace tolvane {
+
+// Writes a file so that it is either wholly replaced or left as it was. The
+// bytes go to a uniquely named temporary file in the target's folder, which is
+// renamed over the target only after every write and the close succeeded; any
+// failure removes the temporary file and leaves the old file untouched. Two
+// processes writing the same target never see each other's half-written file.
+//
+// The rename replaces a symbolic or hard link by a new file instead of writing
+// through it, which is what a tool's output needs. An editor saving the file a
+// link led it to asks for `followLink` instead.
+class AtomicFile {
+ public:
+  struct Options {
+    bool followLink = false;  // replace the file a symbolic link points to, not the link
+    bool keepMode = false;    // give the new file the permissions of the file it replaces
+    bool sync = false;        // force the bytes to the disk before the rename
+  };
+
+  AtomicFile() = default;
+  explicit AtomicFile(Options options) : options_(options) {}
+  AtomicFile(const AtomicFile&) = delete;
+  AtomicFile& operator=(const AtomicFile&) = delete;
+  ~AtomicFile();  // an uncommitted file is discarded
+
+  // Creates the temporary file for `path`. False (with Error() set) when it
+  // cannot be created.
+  bool Open(const std::string& path);
+  // Buffers the bytes; false once any write has failed.
+  bool Write(const void* data, std::size_t size);
+  bool Write(std::string_view bytes) { return Write(bytes.data(), bytes.size()); }
+  // Writes what is buffered, closes and renames into place. False (with
+  // Error() set) when any step failed; the target is then as it was.
+  bool Commit();
+  // Gives up: removes the temporary file.
+  void Discard();
+
+  // errno of the first failure, 0 when none.
+  int Error() const { return error_; }
+  // The file that will be replaced (the link's target with `followLink`).
+  const std::string& Target() const { return target_; }
+  const std::string& TemporaryPath() const { return temporary_; }
+
+ private:
+  bool Flush();
+  void Fail(int error);
+
+  Options options_;
+  std::string target_;
+  std::string temporary_;
+  std::string buffer_;
+  int fd_ = -1;
+  int error_ = 0;
+};
+
+// Writes `bytes` to `path` through an AtomicFile. False with `*error` (errno)
+// filled in when the file could not be replaced.
+bool WriteFileAtomically(const std::string& path, std::string_view bytes, AtomicFile::Options options = {},
+                         int* error = nullptr);
+
+// True when both paths name the same existing file (same device and inode,
+// symbolic links followed), whatever their spelling.
+bool SameFile(const std::string& a, const std::string& b);
+
+// The tools refuse to write an output that is one of their inputs (a listing
+// name that links to the source, say): " Error:  " + path + this text (CP932).
+std::string OutputIsAnInputText();
+
+}  // namespace tolvane
