@@ -1,12 +1,11 @@
 #include "app/CoreBinding.h"
 
-#include "app/SourceDebug.h"
-
 #include <QApplication>
 #include <QEventLoop>
 #include <QLayout>
 #include <QTimer>
 
+#include "app/SourceDebug.h"
 #include "asm/Assembler.h"
 #include "common/Cp932.h"
 #include "forms/DialogPort.h"

@@ -150,7 +150,8 @@ void SourceDebug::ApplyGutterBreakpoints() {
     for (int line : marked) {
       Word address = 0;
       if (!lines_.InstructionOfLine(source, line, address)) {
-        if (dropped.empty()) dropped = debugger::BreakpointDroppedMessage(lines_.Sources()[static_cast<std::size_t>(source)].path, line);
+        if (dropped.empty())
+          dropped = debugger::BreakpointDroppedMessage(lines_.Sources()[static_cast<std::size_t>(source)].path, line);
         continue;
       }
       if (std::find(covered.begin(), covered.end(), line) == covered.end()) execution_.ToggleBreakpointAt(address);
@@ -170,7 +171,8 @@ void SourceDebug::BreakpointsChanged() {
   TfrmEditor* editor = Editor();
   if (!active_ || !editor) return;
   std::vector<Word> enabled, disabled;
-  for (const debugger::Breakpoint& b : execution_.Breakpoints().Rows()) (b.enabled ? enabled : disabled).push_back(b.address);
+  for (const debugger::Breakpoint& b : execution_.Breakpoints().Rows())
+    (b.enabled ? enabled : disabled).push_back(b.address);
   for (int page = 1; page <= editor->OpenCount(); ++page) {
     const int source = SourceOfPage(page);
     LineGutter* gutter = editor->PageGutter(page);

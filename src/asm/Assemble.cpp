@@ -133,7 +133,8 @@ int Assembler::Assemble(const std::string& path, BuildOptions options) {
 }
 
 void Assembler::RecordRun(std::int32_t from, std::int32_t line, bool code) {
-  if (!lineRuns.empty()) from = std::max(from, lineRuns.back().address + static_cast<std::int32_t>(lineRuns.back().count));
+  if (!lineRuns.empty())
+    from = std::max(from, lineRuns.back().address + static_cast<std::int32_t>(lineRuns.back().count));
   // A DS of 65535 words still fits one run's count.
   if (from >= locationCounter || line < 1) return;
   lineRuns.push_back({static_cast<Word>(from), static_cast<Word>(locationCounter - from), line, code});

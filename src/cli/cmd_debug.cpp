@@ -404,7 +404,7 @@ class Session {
       return;
     }
     if ((cmd == "enable") == (off >= 0)) ec_.SwitchBreakpoint(index);
-    PrintBreak(Hex4(address));
+    PrintBreakAt(address);
   }
 
   void Set(const std::string& target, const std::string& value) {
@@ -461,7 +461,7 @@ class Session {
   // The header and the row of the breakpoint at ADDR|LABEL `text`.
   void PrintBreak(const std::string& text) {
     PrintBreakAt(Classify(text, ec_.Symbols()) == AddBy::Label ? ec_.Symbols().AddressOfLabel(text)
-                                                              : HexTextValue(text));
+                                                               : HexTextValue(text));
   }
   void PrintBreakAt(Word address) {
     const BreakpointTable& t = ec_.Breakpoints();

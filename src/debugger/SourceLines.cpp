@@ -99,8 +99,8 @@ bool SourceLines::Empty() const {
 SourceLocation SourceLines::Locate(Word address) const {
   for (std::size_t i = 0; i < sources_.size(); ++i) {
     const std::vector<LineRun>& runs = sources_[i].runs;
-    auto it = std::upper_bound(runs.begin(), runs.end(), address,
-                               [](Word a, const LineRun& r) { return a < r.address; });
+    auto it =
+        std::upper_bound(runs.begin(), runs.end(), address, [](Word a, const LineRun& r) { return a < r.address; });
     if (it == runs.begin()) continue;
     --it;
     if (address < it->address + it->count) return {static_cast<int>(i), it->line, it->code};

@@ -14,14 +14,14 @@
 namespace tolvane::debugger {
 
 // Status texts (CP932).
-std::string SourceChangedMessage(const std::string& path);   // path + "はビルド後に変更されています。..."
-std::string SourceMissingMessage(const std::string& path);   // path + "が見つかりません。..."
-std::string SourceEditedMessage(const std::string& path);    // path + "は編集中です。..."
-std::string ModuleChangedMessage(const std::string& path);   // the load module does not match its map
+std::string SourceChangedMessage(const std::string& path);  // path + "はビルド後に変更されています。..."
+std::string SourceMissingMessage(const std::string& path);  // path + "が見つかりません。..."
+std::string SourceEditedMessage(const std::string& path);   // path + "は編集中です。..."
+std::string ModuleChangedMessage(const std::string& path);  // the load module does not match its map
 std::string LineMapUnreadableMessage(const std::string& path);
-std::string NoInstructionOnLineMessage();                     // "この行には命令がありません。..."
-std::string NotASourceMessage(const std::string& path);      // path + "はデバッグ中のプログラムのソースではありません。"
-std::string NoSourceLinesMessage();                          // no lines at all: disassembly only
+std::string NoInstructionOnLineMessage();  // "この行には命令がありません。..."
+std::string NotASourceMessage(const std::string& path);  // path + "はデバッグ中のプログラムのソースではありません。"
+std::string NoSourceLinesMessage();  // no lines at all: disassembly only
 std::string BreakpointDroppedMessage(const std::string& path, int line);
 
 struct SourceLocation {

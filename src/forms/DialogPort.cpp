@@ -27,7 +27,6 @@ std::string ToCp932OrEmpty(const QString& text) {
   return out;
 }
 
-
 BoxAnswer DialogPort::ShowMessageBox(BoxKind kind, const std::string& cp932Text, BoxButtons buttons) {
   return Ask(kind, FromCp932(cp932Text), buttons);
 }

@@ -60,7 +60,8 @@ int SearchBackward(QPlainTextEdit* control, const QString& pattern, bool matchCa
 ReplaceStep ReplaceNext(QPlainTextEdit* control, const QString& pattern, const QString& replacement, bool matchCase) {
   if (!control || pattern.isEmpty()) return ReplaceStep::NotFound;
   // A read-only page (its program is being debugged) is searched, not changed.
-  if (control->isReadOnly()) return SearchForward(control, pattern, matchCase) < 0 ? ReplaceStep::NotFound : ReplaceStep::Found;
+  if (control->isReadOnly())
+    return SearchForward(control, pattern, matchCase) < 0 ? ReplaceStep::NotFound : ReplaceStep::Found;
   QTextCursor cursor = control->textCursor();
   if (!cursor.hasSelection() || cursor.selectedText().compare(pattern, Sensitivity(matchCase)) != 0)
     return SearchForward(control, pattern, matchCase) < 0 ? ReplaceStep::NotFound : ReplaceStep::Found;

@@ -29,22 +29,22 @@ using testing::NullSink;
 // Two programs in one file, a macro of each kind, literals (one used twice),
 // DS and DC.
 const char* const kMain =
-    "; two programs\n"         // 1
-    "MAIN\tSTART\n"            // 2
-    "\tLD\tGR1,=5\n"           // 3  0000-0001
-    "\tADDA\tGR1,=5\n"         // 4  0002-0003
-    "\tOUT\tBUF,LEN\n"         // 5  0004-000F
-    "\tRPUSH\n"                // 6  0010-001D
-    "\tRPOP\n"                 // 7  001E-0024
-    "\tCALL\tSUB2\n"           // 8  0025-0026
-    "\tRET\n"                  // 9  0027
-    "BUF\tDS\t3\n"             // 10 0028-002A
-    "LEN\tDC\t3\n"             // 11 002B
-    "\tEND\n"                  // 12 =5 at 002C, for line 3
-    "SUB\tSTART\n"             // 13
-    "\tLD\tGR0,='AB'\n"        // 14 002D-002E
-    "\tRET\n"                  // 15 002F
-    "\tEND\n";                 // 16 'AB' at 0030-0031, for line 14
+    "; two programs\n"   // 1
+    "MAIN\tSTART\n"      // 2
+    "\tLD\tGR1,=5\n"     // 3  0000-0001
+    "\tADDA\tGR1,=5\n"   // 4  0002-0003
+    "\tOUT\tBUF,LEN\n"   // 5  0004-000F
+    "\tRPUSH\n"          // 6  0010-001D
+    "\tRPOP\n"           // 7  001E-0024
+    "\tCALL\tSUB2\n"     // 8  0025-0026
+    "\tRET\n"            // 9  0027
+    "BUF\tDS\t3\n"       // 10 0028-002A
+    "LEN\tDC\t3\n"       // 11 002B
+    "\tEND\n"            // 12 =5 at 002C, for line 3
+    "SUB\tSTART\n"       // 13
+    "\tLD\tGR0,='AB'\n"  // 14 002D-002E
+    "\tRET\n"            // 15 002F
+    "\tEND\n";           // 16 'AB' at 0030-0031, for line 14
 const char* const kSecond =
     "SUB2\tSTART\n"  // 1
     "\tNOP\n"        // 2  0000 (0032 linked)
@@ -63,9 +63,7 @@ class SourceLinesTest : public ::testing::Test {
   void TearDown() override { fs::remove_all(dir_); }
 
   std::string P(const std::string& name) const { return (dir_ / name).string(); }
-  void Write(const std::string& name, const std::string& text) {
-    std::ofstream(dir_ / name, std::ios::binary) << text;
-  }
+  void Write(const std::string& name, const std::string& text) { std::ofstream(dir_ / name, std::ios::binary) << text; }
   bool Build() {
     NullSink sink;
     BuildOptions options;
@@ -91,9 +89,9 @@ TEST_F(SourceLinesTest, ObjectMapHasEveryLineThatProducedWords) {
   EXPECT_EQ(map.sources[0].path, P("main.cas"));
   EXPECT_EQ(map.sources[0].fingerprint, FingerprintOf(kMain));
   const std::vector<LineRun> expected = {
-      {0x0000, 2, 3, true},   {0x0002, 2, 4, true},   {0x0004, 12, 5, true}, {0x0010, 14, 6, true},
-      {0x001E, 7, 7, true},   {0x0025, 2, 8, true},   {0x0027, 1, 9, true},  {0x0028, 3, 10, false},
-      {0x002B, 1, 11, false}, {0x002C, 1, 3, false},  {0x002D, 2, 14, true}, {0x002F, 1, 15, true},
+      {0x0000, 2, 3, true},   {0x0002, 2, 4, true},  {0x0004, 12, 5, true}, {0x0010, 14, 6, true},
+      {0x001E, 7, 7, true},   {0x0025, 2, 8, true},  {0x0027, 1, 9, true},  {0x0028, 3, 10, false},
+      {0x002B, 1, 11, false}, {0x002C, 1, 3, false}, {0x002D, 2, 14, true}, {0x002F, 1, 15, true},
       {0x0030, 2, 14, false},
   };
   EXPECT_EQ(map.sources[0].runs, expected);
@@ -110,9 +108,9 @@ TEST_F(SourceLinesTest, LinkedFilesMapToTheirOwnLinesAtAbsoluteAddresses) {
     int line;
     bool code;
   } cases[] = {
-      {0x0100, "main.cas", 3, true},    {0x0101, "main.cas", 3, true},    {0x010F, "main.cas", 5, true},
-      {0x0128, "main.cas", 10, false},  {0x012C, "main.cas", 3, false},   {0x0131, "main.cas", 14, false},
-      {0x0132, "second.cas", 2, true},  {0x0133, "second.cas", 3, true},
+      {0x0100, "main.cas", 3, true},   {0x0101, "main.cas", 3, true},   {0x010F, "main.cas", 5, true},
+      {0x0128, "main.cas", 10, false}, {0x012C, "main.cas", 3, false},  {0x0131, "main.cas", 14, false},
+      {0x0132, "second.cas", 2, true}, {0x0133, "second.cas", 3, true},
   };
   for (const Case& c : cases) {
     SourceLocation at = lines.Locate(c.address);
@@ -221,16 +219,16 @@ TEST(LineMapFormat, RoundTripsAndRefusesMalformedText) {
   const char* const bad[] = {
       "",
       "TOLVANE-LINEMAP 2\nTARGET 1 0\nEND\n",
-      "TOLVANE-LINEMAP 1\nTARGET 1 0\n",                                   // no END
-      "TOLVANE-LINEMAP 1\nTARGET 1 0\nEND",                               // cut in the last line
-      "TOLVANE-LINEMAP 1\nTARGET 1 0\nEND\nRUN 0000 1 1 C\n",             // after END
-      "TOLVANE-LINEMAP 1\nTARGET 1 0\nRUN 0000 1 1 C\nEND\n",             // run without a source
+      "TOLVANE-LINEMAP 1\nTARGET 1 0\n",                                     // no END
+      "TOLVANE-LINEMAP 1\nTARGET 1 0\nEND",                                  // cut in the last line
+      "TOLVANE-LINEMAP 1\nTARGET 1 0\nEND\nRUN 0000 1 1 C\n",                // after END
+      "TOLVANE-LINEMAP 1\nTARGET 1 0\nRUN 0000 1 1 C\nEND\n",                // run without a source
       "TOLVANE-LINEMAP 1\nTARGET 1 0\nSOURCE 1 0 a\nRUN FFFF 2 1 C\nEND\n",  // past FFFF
       "TOLVANE-LINEMAP 1\nTARGET 1 0\nSOURCE 1 0 a\nRUN 0000 0 1 C\nEND\n",  // empty run
       "TOLVANE-LINEMAP 1\nTARGET 1 0\nSOURCE 1 0 a\nRUN 0000 1 0 C\nEND\n",  // line 0
       "TOLVANE-LINEMAP 1\nTARGET 1 0\nSOURCE 1 0 a\nRUN 0000 1 1 X\nEND\n",
       "TOLVANE-LINEMAP 1\nTARGET 1 0\nSOURCE 1 0 a\nRUN 0000 1 1 C x\nEND\n",
-      "TOLVANE-LINEMAP 1\nTARGET 1 0\nSOURCE 1 0\nEND\n",                // no path
+      "TOLVANE-LINEMAP 1\nTARGET 1 0\nSOURCE 1 0\nEND\n",  // no path
       "TOLVANE-LINEMAP 1\nTARGET x 0\nEND\n",
   };
   for (const char* text : bad) EXPECT_FALSE(ParseLineMap(text, back)) << text;

@@ -25,15 +25,15 @@ namespace {
 // Loaded at 0100H: 0100 LAD, 0102 CALL, 0104 ST, 0106 RET, 0107 ADDA, 0109 RET,
 // 010A RES, 010B the literal =1 (of line 6).
 const char kProgram[] =
-    "PROG\tSTART\r\n"     // 1
-    "\tLAD\tGR1,5\r\n"    // 2
-    "\tCALL\tSUB\r\n"     // 3
-    "\tST\tGR1,RES\r\n"   // 4
-    "\tRET\r\n"           // 5
+    "PROG\tSTART\r\n"        // 1
+    "\tLAD\tGR1,5\r\n"       // 2
+    "\tCALL\tSUB\r\n"        // 3
+    "\tST\tGR1,RES\r\n"      // 4
+    "\tRET\r\n"              // 5
     "SUB\tADDA\tGR1,=1\r\n"  // 6
-    "\tRET\r\n"           // 7
-    "RES\tDS\t1\r\n"      // 8
-    "\tEND\r\n";          // 9
+    "\tRET\r\n"              // 7
+    "RES\tDS\t1\r\n"         // 8
+    "\tEND\r\n";             // 9
 
 class Session {
  public:
