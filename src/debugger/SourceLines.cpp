@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "common/BinaryIo.h"
 #include "common/Cp932.h"
 #include "debugger/ExecutionControl.h"
 
@@ -19,6 +20,9 @@ std::string SourceMissingMessage(const std::string& path) {
 }
 std::string SourceEditedMessage(const std::string& path) {
   return path + J(u8"は編集中です。逆アセンブルのみでデバッグします。");
+}
+std::string SourceLongLinesMessage(const std::string& path) {
+  return path + J(u8"に255バイト以上の行があります。逆アセンブルのみでデバッグします。");
 }
 std::string ModuleChangedMessage(const std::string& path) {
   return path + J(u8"は行対応表と一致しません。逆アセンブルのみでデバッグします。");
@@ -36,6 +40,23 @@ std::string NoSourceLinesMessage() { return J(u8"ソースの行の情報があ�
 std::string BreakpointDroppedMessage(const std::string& path, int line) {
   return path + "(" + std::to_string(line) + ")" + J(u8"には命令がないため、ブレークポイントを外しました。");
 }
+
+namespace {
+// The assembler reads a line of 255 bytes or more as several lines, so its
+// line numbers part from the editor's after such a line.
+bool HasLongLine(std::string_view bytes) {
+  std::size_t start = 0;
+  while (start < bytes.size()) {
+    std::size_t end = bytes.find('\n', start);
+    if (end == std::string_view::npos) end = bytes.size();
+    std::size_t length = end - start;
+    if (length > 0 && end < bytes.size() && bytes[end - 1] == '\r') --length;
+    if (length >= 255) return true;
+    start = end + 1;
+  }
+  return false;
+}
+}  // namespace
 
 std::string SourceLines::Resolve(const std::string& path, const std::string& base) {
   std::error_code ec;
@@ -70,13 +91,15 @@ std::vector<std::string> SourceLines::Load(const std::string& modulePath) {
   }
   for (LineMapSource& s : map.sources) {
     Source source{s.path, Resolve(s.path, modulePath), std::move(s.runs), std::string()};
-    FileFingerprint now;
     // A dropped source stays known by its path, so that a breakpoint asked
     // for on it is refused with the reason.
-    if (!FingerprintFile(source.resolved, now))
+    std::string bytes;
+    if (ReadWholeFile(source.resolved, bytes) != FileReadResult::Ok)
       source.dropped = SourceMissingMessage(s.path);
-    else if (!(now == s.fingerprint))
+    else if (!(FingerprintOf(bytes) == s.fingerprint))
       source.dropped = SourceChangedMessage(s.path);
+    else if (HasLongLine(bytes))
+      source.dropped = SourceLongLinesMessage(s.path);
     if (!source.dropped.empty()) {
       source.runs.clear();
       messages.push_back(source.dropped);

@@ -16,7 +16,9 @@ namespace tolvane::debugger {
 // Status texts (CP932).
 std::string SourceChangedMessage(const std::string& path);  // path + "はビルド後に変更されています。..."
 std::string SourceMissingMessage(const std::string& path);  // path + "が見つかりません。..."
-std::string SourceEditedMessage(const std::string& path);   // path + "は編集中です。..."
+std::string SourceEditedMessage(const std::string& path);
+std::string SourceLongLinesMessage(
+    const std::string& path);  // the assembler numbered it otherwise   // path + "は編集中です。..."
 std::string ModuleChangedMessage(const std::string& path);  // the load module does not match its map
 std::string LineMapUnreadableMessage(const std::string& path);
 std::string NoInstructionOnLineMessage();  // "この行には命令がありません。..."

@@ -172,6 +172,18 @@ TEST_F(SourceLinesTest, ChangedFilesFallBackToNoLines) {
   Write("main.elm", "TOLVANE-LINEMAP 1\nTARGET 1 0\n");  // cut short
   EXPECT_EQ(lines.Load(P("main.exe")), std::vector<std::string>{LineMapUnreadableMessage(P("main.elm"))});
 
+  // A line of 255 bytes or more is several lines to the assembler: its
+  // numbers would part from the editor's, so the source goes.
+  Write("long.cas", "LONG\tSTART\n\tNOP\t;" + std::string(249, 'x') + ";ok\n\tRET\n\tEND\n");
+  {
+    NullSink sink;
+    BuildOptions options;
+    options.listing = 0;
+    ASSERT_EQ(Assemble(P("long.cas"), options, sink), 1);
+    ASSERT_TRUE(Link({P("long.cas")}, options, sink));
+  }
+  EXPECT_EQ(lines.Load(P("long.exe")), std::vector<std::string>{SourceLongLinesMessage(P("long.cas"))});
+
   // No map at all: no lines and nothing to say.
   fs::remove(dir_ / "main.elm");
   EXPECT_TRUE(lines.Load(P("main.exe")).empty());
