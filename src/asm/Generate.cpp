@@ -63,8 +63,8 @@ consteval Word Ins(std::string_view name, unsigned r = 0, unsigned x = 0) {
   return EncodeFirstWord(OpCodeOf(name), r, x);
 }
 // The expansions below are as long as the table says (the listing relies on it).
-static_assert(FindInstructionDef("IN")->words == 12 && FindInstructionDef("OUT")->words == 12);
-static_assert(FindInstructionDef("RPUSH")->words == 14 && FindInstructionDef("RPOP")->words == 7);
+static_assert(WordsOf("IN") == 12 && WordsOf("OUT") == 12);
+static_assert(WordsOf("RPUSH") == 14 && WordsOf("RPOP") == 7);
 
 const char* TooLarge() { return reinterpret_cast<const char*>(u8"プログラムが大きすぎてメモリに格納できません。"); }
 

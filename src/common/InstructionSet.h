@@ -107,11 +107,14 @@ static_assert([] {
   return true;
 }());
 
-// The row of a name (a whole, case-sensitive match), null when there is none.
-constexpr const InstructionDef* FindInstructionDef(std::string_view name) {
-  for (const InstructionDef& d : kInstructionSet)
-    if (d.name == name) return &d;
-  return nullptr;
+// Compile-time code works with row indexes: some compilers do not evaluate
+// pointer comparisons into the table as constants (with sanitizers on).
+
+// The index of a name's row (a whole, case-sensitive match), -1 when there is none.
+constexpr int InstructionIndex(std::string_view name) {
+  for (std::size_t i = 0; i < std::size(kInstructionSet); ++i)
+    if (kInstructionSet[i].name == name) return static_cast<int>(i);
+  return -1;
 }
 
 namespace instruction_set_detail {
@@ -125,18 +128,28 @@ inline constexpr std::array<std::int8_t, 256> kRowOfCode = [] {
 }();
 }  // namespace instruction_set_detail
 
+// The index of the machine instruction with this operation code, -1 for an undefined code.
+constexpr int MachineIndex(unsigned code) { return instruction_set_detail::kRowOfCode[code & 0xFF]; }
+
 // The machine instruction with this operation code, null for an undefined code.
 constexpr const InstructionDef* MachineInstruction(unsigned code) {
-  const int row = instruction_set_detail::kRowOfCode[code & 0xFF];
+  const int row = MachineIndex(code);
   return row < 0 ? nullptr : &kInstructionSet[row];
 }
 
 // The operation code of a machine instruction name, for code that writes
 // instructions (macro expansions, tests); a name without a machine row does not compile.
 consteval std::uint8_t OpCodeOf(std::string_view name) {
-  const InstructionDef* d = FindInstructionDef(name);
-  if (d == nullptr || !IsMachineForm(d->form)) throw "not a machine instruction";
-  return d->code;
+  const int i = InstructionIndex(name);
+  if (i < 0 || !IsMachineForm(kInstructionSet[i].form)) throw "not a machine instruction";
+  return kInstructionSet[i].code;
+}
+
+// A row's length, for compile-time checks.
+consteval int WordsOf(std::string_view name) {
+  const int i = InstructionIndex(name);
+  if (i < 0) throw "no such instruction";
+  return kInstructionSet[i].words;
 }
 
 // The fields of an instruction's first word: operation code (bits 15-8), r or r1

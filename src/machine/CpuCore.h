@@ -95,9 +95,9 @@ inline constexpr std::array<bool, 256> kHasAddressOperand = [] {
 static_assert(
     [] {
       for (unsigned code = 0; code < 256; ++code) {
-        const InstructionDef* d = MachineInstruction(code);
-        if ((d != nullptr) != (kHandlerOfCode[code] != Handler::Undefined)) return false;
-        if (d && kHasAddressOperand[code] != (d->words == 2)) return false;
+        const int row = MachineIndex(code);
+        if ((row >= 0) != (kHandlerOfCode[code] != Handler::Undefined)) return false;
+        if (row >= 0 && kHasAddressOperand[code] != (kInstructionSet[row].words == 2)) return false;
       }
       return true;
     }(),
@@ -113,9 +113,10 @@ struct DecodeInfo {
 inline constexpr std::array<DecodeInfo, 256> kDecodeInfo = [] {
   std::array<DecodeInfo, 256> t{};
   for (unsigned code = 0; code < 256; ++code) {
-    const InstructionDef* d = MachineInstruction(code);
-    if (d == nullptr) continue;
-    t[code] = {kHandlerOfCode[code], UsesR(d->form), UsesX(d->form), kHasAddressOperand[code]};
+    const int row = MachineIndex(code);
+    if (row < 0) continue;
+    const OperandForm form = kInstructionSet[row].form;
+    t[code] = {kHandlerOfCode[code], UsesR(form), UsesX(form), kHasAddressOperand[code]};
   }
   return t;
 }();
@@ -246,6 +247,8 @@ Exit RunEngine(CCpu& cpu, Memory& memory, ConsolePort& console, MachineHooks* ho
   Decoded* const dc = MemoryAccess::Decodes(memory);
   Word* const g = cpu.Registers().data();  // GR0-GR7
   const std::uint64_t initialBudget = budget;
+  // Held here, not read through `stops` after every instruction.
+  const std::bitset<kMemoryWords>* const stopAt = stops.stopAt;
   Word fr, pr, sp, limit;
   SyncIn(fr, pr, sp, limit, cpu);
   const Decoded* e;  // the instruction being executed
@@ -257,13 +260,13 @@ Exit RunEngine(CCpu& cpu, Memory& memory, ConsolePort& console, MachineHooks* ho
     goto* kLabels[static_cast<std::uint8_t>(e->handler)]; \
   } while (0)
   // After a completed instruction: count it, then stop or go on.
-#define TOLVANE_NEXT()                         \
-  do {                                         \
-    if (--budget == 0) goto L_BudgetSpent;     \
-    if constexpr (kStops) {                    \
-      if ((*stops.stopAt)[pr]) goto L_Stopped; \
-    }                                          \
-    TOLVANE_DISPATCH();                        \
+#define TOLVANE_NEXT()                     \
+  do {                                     \
+    if (--budget == 0) goto L_BudgetSpent; \
+    if constexpr (kStops) {                \
+      if ((*stopAt)[pr]) goto L_Stopped;   \
+    }                                      \
+    TOLVANE_DISPATCH();                    \
   } while (0)
   // After an instruction that called out of the machine (console, debugger
   // hooks): the owner's flags may have changed meanwhile.
@@ -277,11 +280,13 @@ Exit RunEngine(CCpu& cpu, Memory& memory, ConsolePort& console, MachineHooks* ho
     }                                    \
     TOLVANE_NEXT();                      \
   } while (0)
-  // A store: the word, and the decodes that read it (the instruction at the
-  // address, and a two-word one just before it). Those are decoded again at
-  // once: code that rewrites itself does so on every pass, and a decode here
-  // is cheaper than a detour through NotDecoded on the next pass. Words never
-  // executed (data, the stack) have no decode and cost only the tests.
+  // A store: the word, and the decodes that read it. The instruction at the
+  // address is decoded again at once: code that rewrites itself does so on
+  // every pass, and a decode here is cheaper than a detour through NotDecoded
+  // on the next pass. A two-word instruction just before it only gets the new
+  // word as its address word; its first word, which decides everything else,
+  // is unchanged. Words never executed (data, the stack) have no decode and
+  // cost only the tests.
 #define TOLVANE_STORE(address, value)                        \
   do {                                                       \
     const Word at_ = (address);                              \
@@ -290,7 +295,7 @@ Exit RunEngine(CCpu& cpu, Memory& memory, ConsolePort& console, MachineHooks* ho
     if (dc[at_].handler != Handler::NotDecoded) [[unlikely]] \
       Decode(dc, mem, at_);                                  \
     if (dc[before_].readsNext) [[unlikely]]                  \
-      Decode(dc, mem, before_);                              \
+      dc[before_].adr = mem[at_];                            \
   } while (0)
   // A handler with an address operand, twice: the direct form, where the
   // effective address `ea` is the address word, and the indexed form.
