@@ -5,6 +5,7 @@
 #include <QLayout>
 #include <QTimer>
 
+#include "app/SourceDebug.h"
 #include "asm/Assembler.h"
 #include "common/Cp932.h"
 #include "forms/DialogPort.h"
@@ -25,6 +26,7 @@ using debugger::Command;
 CoreBinding::CoreBinding(forms::TfrmMain& main, forms::TfrmStandardIo* console, forms::TfrmDebug* debug)
     : main_(main), console_(console), debug_(debug) {
   execution_ = std::make_unique<debugger::ExecutionControl>(*this, *this);
+  source_ = new SourceDebug(main, *execution_);
   debugger::ExecutionControl* core = execution_.get();
   auto* memory = main.findChild<forms::TdlgMemoryDataChange*>();
   auto* registers = main.findChild<forms::TdlgRegisterDataChange*>();
@@ -41,6 +43,7 @@ CoreBinding::CoreBinding(forms::TfrmMain& main, forms::TfrmStandardIo* console, 
 
 CoreBinding::~CoreBinding() {
   // The windows outlive the binding: they must not read a core that is gone.
+  delete source_.data();
   if (debug_) debug_->Bind(nullptr);
   for (forms::TDebugDialog* d : main_.findChildren<forms::TDebugDialog*>()) d->Bind(nullptr);
 }
@@ -58,8 +61,12 @@ bool CoreBinding::RunProgram(const std::string& target, const BuildOptions& opti
 }
 
 bool CoreBinding::StartDebugging(const std::string& target, const BuildOptions& options) {
-  return execution_->StartDebugging(target, options);
+  if (!execution_->StartDebugging(target, options)) return false;
+  source_->Started();
+  return true;
 }
+
+SourceDebug& CoreBinding::Source() { return *source_; }
 
 bool CoreBinding::DebuggingActive() const { return execution_->DebuggingActive(); }
 bool CoreBinding::DebuggingGuard() { return execution_->DebuggingGuard(); }
@@ -88,6 +95,8 @@ void CoreBinding::SetStatusText(const std::string& text) {
 }
 
 void CoreBinding::SetCommandEnabled(Command command, bool enabled) {
+  // Start comes back when debugging ends, however it ends.
+  if (command == Command::Start && enabled) source_->Ended();
   QStringList names;
   switch (command) {
     case Command::End:
@@ -149,15 +158,18 @@ void CoreBinding::ScrollDisassemblyRowToTop(int row) {
 }
 void CoreBinding::SelectDisassemblyRow(int row) {
   if (debug_) debug_->SelectDisassemblyRow(row);
+  source_->ShowCurrentLine();
 }
 void CoreBinding::MarkDisassemblyRow(int row) {
   if (debug_) debug_->MarkDisassemblyRow(row);
+  source_->ShowCurrentLine();
 }
 void CoreBinding::FillVisibleDisassembly() {
   if (debug_) debug_->FillVisibleDisassembly();
 }
 void CoreBinding::BreakpointsChanged() {
   if (debug_) debug_->BreakpointsChanged();
+  source_->BreakpointsChanged();
   if (breakPoints_ && breakPoints_->isVisible()) breakPoints_->Reload();
 }
 void CoreBinding::RefreshMemoryDump() {

@@ -22,6 +22,8 @@ namespace tolvane::app {
 // operations and the status line to the debug window. The debug window and
 // the debugger's dialogs (found among the main window's children) are bound
 // to execution control here.
+class SourceDebug;
+
 class CoreBinding : public forms::ShellCore, public debugger::DebuggerUiPort, public ConsolePort {
  public:
   CoreBinding(forms::TfrmMain& main, forms::TfrmStandardIo* console, forms::TfrmDebug* debug);
@@ -77,6 +79,7 @@ class CoreBinding : public forms::ShellCore, public debugger::DebuggerUiPort, pu
 
   debugger::ExecutionControl& Execution() { return *execution_; }
   const std::string& StatusText() const { return status_; }
+  SourceDebug& Source();
 
  private:
   forms::TfrmMain& main_;
@@ -84,6 +87,7 @@ class CoreBinding : public forms::ShellCore, public debugger::DebuggerUiPort, pu
   QPointer<forms::TfrmDebug> debug_;
   QPointer<forms::TdlgBreakPoint> breakPoints_;
   std::unique_ptr<debugger::ExecutionControl> execution_;
+  QPointer<SourceDebug> source_;  // a child of the main window, deleted with the binding
   std::string status_;
   bool pointerOverridden_ = false;
 };

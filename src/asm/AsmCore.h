@@ -11,6 +11,7 @@
 #include "common/BuildOptions.h"
 #include "common/MessageSink.h"
 #include "common/Word.h"
+#include "link/LineMap.h"
 
 namespace tolvane {
 
@@ -110,6 +111,8 @@ class Assembler {
   // Builds the listing of `source` (already assembled) into `out`.
   void BuildListing(std::string_view source, std::int32_t lineCount, std::string& out);
   bool WriteObjectFile(const std::string& objectPath);
+  // The line map beside the object file just written (see link/LineMap.h).
+  void WriteObjectLineMap(const std::string& objectPath, std::string_view source);
 
   // Assembles text held in memory: every stage but the file handling. The
   // listing text is produced into `listing` when it is not null.
@@ -139,6 +142,8 @@ class Assembler {
   std::int32_t programNumber = 0;
   std::int32_t lineCount = 0;
   std::string sourcePath;
+  // Which line produced which words, in address order (relative addresses).
+  std::vector<LineRun> lineRuns;
 
  private:
   struct LabelInfo {
@@ -159,6 +164,9 @@ class Assembler {
   void GenerateMacro(const SAsmLine& line, const Word* words, int count, int refA, int refB);
   void PlaceLiterals();
   void EndOfProgram();
+  // Records words [from, locationCounter) as produced by `line`.
+  void RecordRun(std::int32_t from, std::int32_t line, bool code);
+  std::int32_t LineOfAddress(Word address) const;
 
   MessageSink& sink_;
   std::unordered_map<std::uint64_t, LabelInfo> labels_;

@@ -1,6 +1,7 @@
 // The assembly driver: reads the source, runs every line through analysis,
 // operand rules and generation, resolves the labels, writes the listing and
 // the object file, and reports through the message sink.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -8,6 +9,7 @@
 
 #include "asm/AsmCore.h"
 #include "asm/Assembler.h"
+#include "asm/Instructions.h"
 #include "common/AtomicFile.h"
 #include "common/BinaryIo.h"
 #include "common/ChangeExtension.h"
@@ -59,7 +61,10 @@ void Assembler::AssembleText(std::string_view source, std::string* listing) {
     AnalyseLine(line_, text);
     if (line_.mnemonic[0]) std::memcpy(lastMnemonic, line_.mnemonic, sizeof lastMnemonic);
     CheckLine(line_);
+    const std::int32_t before = locationCounter;
     GenerateLine(line_);
+    const InstructionDef* ins = FindInstruction(line_.mnemonic);
+    RecordRun(before, line_.lineNumber, ins && ins->form != OperandForm::Dc && ins->form != OperandForm::Ds);
   }
   lineCount = n;
   CheckStartEnd();
@@ -118,11 +123,39 @@ int Assembler::Assemble(const std::string& path, BuildOptions options) {
       ReportFileError(objectPath, OutputIsAnInputText());
       return 0;
     }
-    return WriteObjectFile(objectPath) ? 1 : 0;
+    if (!WriteObjectFile(objectPath)) return 0;
+    WriteObjectLineMap(objectPath, source);
+    return 1;
   } catch (const std::bad_alloc&) {
     ReportSystemError(J(u8"メモリが確保できません。(near heap領域)"));
     return 0;
   }
+}
+
+void Assembler::RecordRun(std::int32_t from, std::int32_t line, bool code) {
+  if (!lineRuns.empty())
+    from = std::max(from, lineRuns.back().address + static_cast<std::int32_t>(lineRuns.back().count));
+  // A DS of 65535 words still fits one run's count.
+  if (from >= locationCounter || line < 1) return;
+  lineRuns.push_back({static_cast<Word>(from), static_cast<Word>(locationCounter - from), line, code});
+}
+
+std::int32_t Assembler::LineOfAddress(Word address) const {
+  auto it = std::upper_bound(lineRuns.begin(), lineRuns.end(), address,
+                             [](Word a, const LineRun& r) { return a < r.address; });
+  if (it == lineRuns.begin()) return 0;
+  --it;
+  return address < it->address + it->count ? it->line : 0;
+}
+
+// The map is a help for debugging: when it cannot be written the object file
+// is still good, and no stale map is left to describe it.
+void Assembler::WriteObjectLineMap(const std::string& objectPath, std::string_view source) {
+  LineMap map;
+  const std::string mapPath = ObjectLineMapPath(objectPath);
+  if (!FingerprintFile(objectPath, map.target)) return RemoveLineMap(mapPath);
+  map.sources.push_back({sourcePath, FingerprintOf(source), lineRuns});
+  WriteLineMap(mapPath, map);
 }
 
 int Assemble(const std::string& sourcePath, BuildOptions options, MessageSink& sink) {

@@ -231,6 +231,7 @@ void Assembler::PlaceLiterals() {
       continue;
     }
     lit.first = 1;
+    const std::int32_t valueStart = locationCounter;
     codeImage[lit.refAddress] = static_cast<Word>(locationCounter);
     lit.valueAddress = static_cast<Word>(locationCounter);
     auto put = [&](Word w) {
@@ -254,6 +255,8 @@ void Assembler::PlaceLiterals() {
         put(CharWord(t[k]));
       }
     }
+    // The value belongs to the line that first used the literal.
+    RecordRun(valueStart, LineOfAddress(lit.refAddress), false);
   }
   for (SLiteralTbl& lit : programLiterals) {
     lit.programNumber = programNumber;

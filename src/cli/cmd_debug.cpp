@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <deque>
+#include <map>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -18,11 +19,13 @@
 
 #include "CliSupport.h"
 #include "Commands.h"
+#include "common/BinaryIo.h"
 #include "common/Cp932.h"
 #include "common/MessageBox.h"
 #include "debugger/ExecutionControl.h"
 #include "debugger/Formats.h"
 #include "debugger/Jumps.h"
+#include "debugger/SourceLines.h"
 #include "debugger/TextChecks.h"
 #include "machine/StdioRun.h"
 
@@ -46,6 +49,8 @@ using namespace tolvane::debugger;
 const char* const kCommandHelp =
     "Commands (ADDR: 1-4 hexadecimal digits; LABEL: a label of the program):\n"
     "  break ADDR|LABEL     add an enabled breakpoint\n"
+    "  break FILE.cas:LINE  add one on the line's first instruction (also for delete,\n"
+    "                       enable and disable)\n"
     "  delete ADDR|LABEL    remove the breakpoint\n"
     "  enable ADDR|LABEL    enable the breakpoint\n"
     "  disable ADDR|LABEL   disable the breakpoint\n"
@@ -105,9 +110,53 @@ void PrintDisassemblyRow(const ExecutionControl& ec, int row) {
   PrintLine(line);
 }
 
-void ShowRowOfPr(const ExecutionControl& ec) {
+// The text of the source lines, read once per file.
+class SourceTexts {
+ public:
+  const std::string* Line(const std::string& path, std::int32_t line) {
+    auto it = files_.find(path);
+    if (it == files_.end()) {
+      std::vector<std::string> lines;
+      std::string text;
+      if (ReadWholeFile(path, text) == FileReadResult::Ok) {
+        std::size_t pos = 0;
+        while (pos < text.size()) {
+          std::size_t nl = text.find('\n', pos);
+          std::string l = text.substr(pos, nl == std::string::npos ? std::string::npos : nl - pos);
+          if (!l.empty() && l.back() == '\r') l.pop_back();
+          lines.push_back(std::move(l));
+          pos = nl == std::string::npos ? text.size() : nl + 1;
+        }
+      }
+      it = files_.emplace(path, std::move(lines)).first;
+    }
+    if (line < 1 || static_cast<std::size_t>(line) > it->second.size()) return nullptr;
+    return &it->second[static_cast<std::size_t>(line - 1)];
+  }
+
+ private:
+  std::map<std::string, std::vector<std::string>> files_;
+};
+
+// The source lines of the program being debugged, and their texts.
+struct SourceShow {
+  SourceLines lines;
+  SourceTexts texts;
+
+  // "FILE:LINE: text" of the line that produced PR, when the program has lines.
+  void ShowLineOfPr(const ExecutionControl& ec) {
+    SourceLocation at = lines.Locate(ec.Cpu().GetPR());
+    if (!at.Found()) return;
+    const SourceLines::Source& s = lines.Sources()[static_cast<std::size_t>(at.source)];
+    const std::string* text = texts.Line(s.resolved, at.line);
+    PrintLine(s.path + ":" + std::to_string(at.line) + ": " + (text ? *text : std::string()));
+  }
+};
+
+void ShowRowOfPr(const ExecutionControl& ec, SourceShow* source) {
   const int row = ec.FindRowOfAddress(ec.Cpu().GetPR());
   if (row >= 0) PrintDisassemblyRow(ec, row);
+  if (source) source->ShowLineOfPr(ec);
 }
 
 // The console: IN lines from standard input, OUT and the debugger's console
@@ -115,11 +164,12 @@ void ShowRowOfPr(const ExecutionControl& ec) {
 class TerminalConsole : public ConsolePort {
  public:
   const ExecutionControl* ec = nullptr;
+  SourceShow* source = nullptr;
 
   // GO shows the panes before an IN waits for its line, so that the user sees
   // where the program asks; the terminal shows the row of PR.
   Bytes ConsoleReadLine() override {
-    if (ec && ec->IsGoRunning()) ShowRowOfPr(*ec);
+    if (ec && ec->IsGoRunning()) ShowRowOfPr(*ec, source);
     return stdio_.ConsoleReadLine();
   }
   void ConsoleWrite(const Bytes& text) override {
@@ -151,6 +201,7 @@ class TerminalConsole : public ConsolePort {
 class TerminalUi : public DebuggerUiPort {
  public:
   ExecutionControl* ec = nullptr;
+  SourceShow* source = nullptr;
 
   BoxAnswer ShowMessageBox(BoxKind kind, const std::string& text, BoxButtons buttons) override {
     std::string t = text;
@@ -175,7 +226,7 @@ class TerminalUi : public DebuggerUiPort {
   void ShowDebugWindow() override {
     if (!ec || !ec->IsAnimateRunning() || ec->InstructionCount() == shownBefore_) return;
     shownBefore_ = ec->InstructionCount();
-    ShowRowOfPr(*ec);
+    ShowRowOfPr(*ec, source);
   }
 
  private:
@@ -194,11 +245,12 @@ AddBy Classify(const std::string& text, const SymbolIndex& symbols) {
 
 class Session {
  public:
-  Session(TerminalUi& ui, ExecutionControl& ec, std::string program, BuildOptions options)
-      : ui_(ui), ec_(ec), program_(std::move(program)), options_(options) {}
+  Session(TerminalUi& ui, ExecutionControl& ec, SourceShow& source, std::string program, BuildOptions options)
+      : ui_(ui), ec_(ec), source_(source), program_(std::move(program)), options_(options) {}
 
   bool Start() {
     if (!ec_.StartDebugging(program_, options_)) return false;
+    for (const std::string& m : source_.lines.Load(ec_.Program().exePath)) PrintLine(m);
     ShowStop();
     return true;
   }
@@ -218,7 +270,19 @@ class Session {
       std::fputs(kCommandHelp, stdout);
     } else if (cmd == "break" || cmd == "b") {
       // Only the new row: reprinting the whole table made many breaks quadratic.
-      if (Need(a, 1)) Report(ec_.AddBreakpoint(Classify(a[0], ec_.Symbols()), a[0]), [&] { PrintBreak(a[0]); });
+      if (Need(a, 1)) {
+        Word address;
+        switch (LineAddress(a[0], address)) {
+          case LineArg::NotALine:
+            Report(ec_.AddBreakpoint(Classify(a[0], ec_.Symbols()), a[0]), [&] { PrintBreak(a[0]); });
+            break;
+          case LineArg::Found:
+            Report(ec_.AddBreakpoint(AddBy::Address, Hex4(address)), [&] { PrintBreakAt(address); });
+            break;
+          case LineArg::Refused:
+            break;
+        }
+      }
     } else if (cmd == "delete" || cmd == "enable" || cmd == "disable") {
       if (Need(a, 1)) ChangeBreak(cmd, a[0]);
     } else if (cmd == "breaks") {
@@ -315,15 +379,46 @@ class Session {
       ui_.ShowMessageBox(r.kind, r.message, BoxButtons::Ok);
   }
 
+  // "FILE:LINE" (a file of the program and a decimal line number): the
+  // address of the line's first instruction. Refused after saying why.
+  enum class LineArg { NotALine, Found, Refused };
+  LineArg LineAddress(const std::string& text, Word& address) {
+    const std::size_t colon = text.rfind(':');
+    if (colon == std::string::npos || colon == 0 || colon + 1 == text.size() ||
+        text.find_first_not_of("0123456789", colon + 1) != std::string::npos)
+      return LineArg::NotALine;
+    const std::string file = text.substr(0, colon);
+    const long line = std::strtol(text.c_str() + colon + 1, nullptr, 10);
+    const int source = source_.lines.FindSource(file);
+    if (source < 0) {
+      PrintLine(source_.lines.Empty() ? NoSourceLinesMessage() : NotASourceMessage(file));
+      return LineArg::Refused;
+    }
+    const std::string& dropped = source_.lines.Sources()[static_cast<std::size_t>(source)].dropped;
+    if (!dropped.empty()) {
+      PrintLine(dropped);
+      return LineArg::Refused;
+    }
+    if (line > 0x7FFFFFFFL || !source_.lines.InstructionOfLine(source, static_cast<std::int32_t>(line), address)) {
+      PrintLine(NoInstructionOnLineMessage());
+      return LineArg::Refused;
+    }
+    return LineArg::Found;
+  }
+
   void ChangeBreak(const std::string& cmd, const std::string& text) {
     Word address;
-    if (Classify(text, ec_.Symbols()) == AddBy::Label) {
-      if (!IsLabelText(text)) return (void)ui_.ShowMessageBox(BoxKind::Warning, NotALabelMessage(), BoxButtons::Ok);
-      if (!ec_.Symbols().LabelExists(text))
-        return (void)ui_.ShowMessageBox(BoxKind::Warning, NoSuchLabelMessage(), BoxButtons::Ok);
-      address = ec_.Symbols().AddressOfLabel(text);
-    } else {
-      address = HexTextValue(text);
+    LineArg byLine = LineAddress(text, address);
+    if (byLine == LineArg::Refused) return;
+    if (byLine == LineArg::NotALine) {
+      if (Classify(text, ec_.Symbols()) == AddBy::Label) {
+        if (!IsLabelText(text)) return (void)ui_.ShowMessageBox(BoxKind::Warning, NotALabelMessage(), BoxButtons::Ok);
+        if (!ec_.Symbols().LabelExists(text))
+          return (void)ui_.ShowMessageBox(BoxKind::Warning, NoSuchLabelMessage(), BoxButtons::Ok);
+        address = ec_.Symbols().AddressOfLabel(text);
+      } else {
+        address = HexTextValue(text);
+      }
     }
     const BreakpointTable& t = ec_.Breakpoints();
     int on = t.FindEnabledBreakpoint(address), off = t.FindDisabledBreakpoint(address);
@@ -338,7 +433,7 @@ class Session {
       return;
     }
     if ((cmd == "enable") == (off >= 0)) ec_.SwitchBreakpoint(index);
-    PrintBreak(Hex4(address));
+    PrintBreakAt(address);
   }
 
   void Set(const std::string& target, const std::string& value) {
@@ -362,6 +457,7 @@ class Session {
     if (ec_.DebuggingActive()) {
       int row = ec_.FindRowOfAddress(ec_.Cpu().GetPR());
       if (row >= 0) PrintRow(row);
+      source_.ShowLineOfPr(ec_);
     }
     if (!ec_.StatusText().empty()) PrintLine(ec_.StatusText());
   }
@@ -393,8 +489,10 @@ class Session {
   }
   // The header and the row of the breakpoint at ADDR|LABEL `text`.
   void PrintBreak(const std::string& text) {
-    const Word address =
-        Classify(text, ec_.Symbols()) == AddBy::Label ? ec_.Symbols().AddressOfLabel(text) : HexTextValue(text);
+    PrintBreakAt(Classify(text, ec_.Symbols()) == AddBy::Label ? ec_.Symbols().AddressOfLabel(text)
+                                                               : HexTextValue(text));
+  }
+  void PrintBreakAt(Word address) {
     const BreakpointTable& t = ec_.Breakpoints();
     const int on = t.FindEnabledBreakpoint(address);
     const int index = on >= 0 ? on : t.FindDisabledBreakpoint(address);
@@ -441,6 +539,7 @@ class Session {
 
   TerminalUi& ui_;
   ExecutionControl& ec_;
+  SourceShow& source_;
   std::string program_;
   BuildOptions options_;
 };
@@ -485,7 +584,10 @@ int CmdDebug(const Args& args) {
   console.ec = &ec;
   ec.SetShowRegistersAfterRun(registers);
   ec.SetUnAsmDataAsCode(dataAsCode);
-  Session session(ui, ec, program, options);
+  SourceShow source;
+  ui.source = &source;
+  console.source = &source;
+  Session session(ui, ec, source, program, options);
   if (!session.Start()) return 1;
 
   struct sigaction sa {};

@@ -97,6 +97,12 @@ SourceColours SourceColours::Derive(const QColor& text, const QColor& background
     c.markedLine = Mix(c.background, warm, amount);
     if (Contrast(c.text, c.markedLine) >= kReadable || Contrast(c.text, c.background) < kReadable) break;
   }
+  // A cool wash, told apart from the warm one, for the line being executed.
+  const QColor cool = QColor::fromHslF(200.0f / 360.0f, 1.0f, 0.5f);
+  for (double amount = IsDark(c.background) ? 0.30 : 0.35; amount > 0.05; amount -= 0.05) {
+    c.executionLine = Mix(c.background, cool, amount);
+    if (Contrast(c.text, c.executionLine) >= kReadable || Contrast(c.text, c.background) < kReadable) break;
+  }
   c.breakpointMark = Readable(c.gutterBackground, 0, 0.85, 3.0);
   c.currentLineMark = Readable(c.gutterBackground, 45, 1.0, 3.0);
   return c;

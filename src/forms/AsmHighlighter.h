@@ -27,6 +27,7 @@ struct SourceColours {
   QColor markedLine;        // background of a line the user was sent to (a diagnostic's)
   QColor breakpointMark;    // marks in the gutter
   QColor currentLineMark;
+  QColor executionLine;  // background of the line the debugged program stands at
 
   QColor Token(TokenKind kind) const { return tokens[static_cast<int>(kind)]; }
   // An invalid colour stands for the application palette's text or base colour.

@@ -59,6 +59,9 @@ int SearchBackward(QPlainTextEdit* control, const QString& pattern, bool matchCa
 
 ReplaceStep ReplaceNext(QPlainTextEdit* control, const QString& pattern, const QString& replacement, bool matchCase) {
   if (!control || pattern.isEmpty()) return ReplaceStep::NotFound;
+  // A read-only page (its program is being debugged) is searched, not changed.
+  if (control->isReadOnly())
+    return SearchForward(control, pattern, matchCase) < 0 ? ReplaceStep::NotFound : ReplaceStep::Found;
   QTextCursor cursor = control->textCursor();
   if (!cursor.hasSelection() || cursor.selectedText().compare(pattern, Sensitivity(matchCase)) != 0)
     return SearchForward(control, pattern, matchCase) < 0 ? ReplaceStep::NotFound : ReplaceStep::Found;
@@ -73,7 +76,7 @@ ReplaceStep ReplaceNext(QPlainTextEdit* control, const QString& pattern, const Q
 }
 
 int ReplaceAll(QPlainTextEdit* control, const QString& pattern, const QString& replacement, bool matchCase) {
-  if (!control || pattern.isEmpty()) return 0;
+  if (!control || pattern.isEmpty() || control->isReadOnly()) return 0;
   const QString text = PositionText(control);
   const Qt::CaseSensitivity cs = Sensitivity(matchCase);
   qsizetype first = text.indexOf(pattern, 0, cs);

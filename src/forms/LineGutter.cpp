@@ -179,6 +179,11 @@ void LineGutter::PaintMarks(QPainter& painter, const QRect& row, unsigned marks)
     painter.setBrush(breakpoint_);
     painter.drawEllipse(cell.adjusted(side * 0.15, side * 0.15, -side * 0.15, -side * 0.15));
   }
+  if (marks & DisabledBreakpointMark) {
+    painter.setPen(QPen(breakpoint_, std::max(1.5, side * 0.12)));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawEllipse(cell.adjusted(side * 0.2, side * 0.2, -side * 0.2, -side * 0.2));
+  }
   if (marks & CurrentLineMark) {
     // An arrow pointing at the text.
     QPainterPath arrow;

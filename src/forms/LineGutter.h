@@ -20,6 +20,7 @@ class LineGutter : public QWidget {
     NoMark = 0,
     BreakpointMark = 1u << 0,
     CurrentLineMark = 1u << 1,
+    DisabledBreakpointMark = 1u << 2,  // a ring in the breakpoint colour
   };
 
   // Attaches itself to `editor` (as its child) and makes room for itself.

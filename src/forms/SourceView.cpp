@@ -105,8 +105,32 @@ void MarkedLine::OnCursorMoved() {
   if (start_.document() != editor_->document() || editor_->textCursor().block() != start_.block()) Clear();
 }
 
+void MarkedLine::ShowExecutionLine(int line) {
+  QTextDocument* document = editor_->document();
+  const QTextBlock block = line >= 1 ? document->findBlockByNumber(line - 1) : QTextBlock();
+  execution_ = block.isValid() ? QTextCursor(block) : QTextCursor();
+  Apply();
+}
+
+int MarkedLine::ExecutionLine() const {
+  if (execution_.isNull() || execution_.document() != editor_->document()) return 0;
+  return execution_.blockNumber() + 1;
+}
+
+void MarkedLine::SetExecutionColour(const QColor& colour) {
+  executionColour_ = colour;
+  Apply();
+}
+
 void MarkedLine::Apply() {
   QList<QTextEdit::ExtraSelection> selections;
+  if (ExecutionLine() > 0) {
+    QTextEdit::ExtraSelection selection;
+    selection.cursor = execution_;
+    selection.format.setBackground(executionColour_);
+    selection.format.setProperty(QTextFormat::FullWidthSelection, true);
+    selections.append(selection);
+  }
   if (!start_.isNull()) {
     QTextEdit::ExtraSelection selection;
     selection.cursor = start_;
@@ -134,7 +158,9 @@ void ShowTabModified(QTabWidget* tabs, int index, bool modified, const QString& 
 
 void AttachSourceView(EditorControl* editor, const SourceColours& colours) {
   (new LineGutter(editor))->SetColours(colours);
-  (new MarkedLine(editor))->SetColour(colours.markedLine);
+  auto* marked = new MarkedLine(editor);
+  marked->SetColour(colours.markedLine);
+  marked->SetExecutionColour(colours.executionLine);
   AttachHighlighter(editor->document(), colours);
 }
 
@@ -149,7 +175,10 @@ void AttachHighlighter(QTextDocument* document, const SourceColours& colours) {
 void ApplySourceColours(EditorControl* editor, const SourceColours& colours) {
   AttachHighlighter(editor->document(), colours);
   if (LineGutter* gutter = LineGutter::Of(editor)) gutter->SetColours(colours);
-  if (MarkedLine* marked = MarkedLine::Of(editor)) marked->SetColour(colours.markedLine);
+  if (MarkedLine* marked = MarkedLine::Of(editor)) {
+    marked->SetColour(colours.markedLine);
+    marked->SetExecutionColour(colours.executionLine);
+  }
 }
 
 }  // namespace tolvane::forms

@@ -29,6 +29,11 @@ class MarkedLine : public QObject {
   // The marked line, 0 when there is none.
   int Line() const;
   void SetColour(const QColor& colour);
+  // The line the debugged program stands at: a wash of its own that stays
+  // until it is moved or cleared (0), under a marked line's wash.
+  void ShowExecutionLine(int line);
+  int ExecutionLine() const;
+  void SetExecutionColour(const QColor& colour);
   static MarkedLine* Of(const QPlainTextEdit* editor);
 
  private:
@@ -40,6 +45,8 @@ class MarkedLine : public QObject {
   QTextCursor start_;  // the start of the marked line; null when none
   QString text_;       // its text when it was marked
   QColor colour_;
+  QTextCursor execution_;
+  QColor executionColour_;
 };
 
 // The modified mark of one page's tab: a dot after the caption (the caption

@@ -739,7 +739,8 @@ bool TfrmEditor::QueryClose() {
 }
 
 void TfrmEditor::Undo() {
-  if (currentPage_ == 0) return;
+  // The document's undo would change a read-only page (one being debugged).
+  if (currentPage_ == 0 || editors_[currentPage_]->isReadOnly()) return;
   editors_[currentPage_]->undo();
 }
 void TfrmEditor::CutSelection() {
@@ -752,7 +753,8 @@ void TfrmEditor::PasteClipboard() {
   if (currentPage_ != 0) editors_[currentPage_]->paste();
 }
 void TfrmEditor::DeleteSelection() {
-  if (currentPage_ != 0) editors_[currentPage_]->textCursor().removeSelectedText();
+  if (currentPage_ != 0 && !editors_[currentPage_]->isReadOnly())
+    editors_[currentPage_]->textCursor().removeSelectedText();
 }
 void TfrmEditor::SelectAllText() {
   if (currentPage_ == 0) return;

@@ -8,6 +8,7 @@
 #include "common/AtomicFile.h"
 #include "common/ChangeExtension.h"
 #include "common/Cp932.h"
+#include "link/LineMap.h"
 #include "link/LoadModule.h"
 #include "link/ObjectFile.h"
 
@@ -106,6 +107,7 @@ class LinkRun {
     module.dataAddresses = std::move(dataAddresses_);
     if (!WriteLoadModule(exePath, module, sink_)) return false;
     if (options_.symbolFile && !WriteSymbolFile(symPath, labels_, sink_)) return false;
+    WriteModuleLineMap(exePath, paths, bases_);
     return true;
   }
 
@@ -120,6 +122,7 @@ class LinkRun {
     image_.assign(kMemoryWords, 0);
     base_ = origin;
     for (const ObjectFile& obj : objects) {
+      bases_.push_back(base_);
       for (const SymbolRecord& e : obj.entries) entries_.push_back({e.name, Absolute(e.address, base_)});
       for (const SymbolRecord& x : obj.externals) externals_.push_back({x.name, Absolute(x.address, base_)});
       if (base_ + obj.code.size() > kSystemArea) {
@@ -167,6 +170,7 @@ class LinkRun {
   MessageSink& sink_;
   int errorCount_ = 0;
   std::uint32_t base_ = 0;
+  std::vector<std::uint32_t> bases_;  // of each object, in link order
   std::vector<Word> image_;
   std::vector<SymbolRecord> entries_, externals_, labels_;
   std::vector<Word> dataAddresses_;

@@ -41,7 +41,7 @@ case $name in
     [ "$(stored hello.exe)" = hello.exe ] || fail "stored name of hello.exe: $(stored hello.exe)"
     [ "$(stored hello.sym)" = hello.sym ] || fail "stored name of hello.sym: $(stored hello.sym)"
     "$cli" run hello.exe >out.txt 2>err3.txt || fail "the linked program does not run"
-    only hello.cas original.cas hello.obj hello.lst hello.exe hello.sym outside
+    only hello.cas original.cas hello.obj hello.lst hello.exe hello.sym hello.olm hello.elm outside
     ;;
   output_same_as_input)
     # An output that is one of the inputs, by whatever name, is refused and
@@ -74,7 +74,7 @@ case $name in
     same hello.obj hello.obj.orig
     grep -qF " Error:  hello.symは入力ファイルと同じファイルのため書き込めません。" err5.txt || fail "no message naming hello.sym"
     rm hello.sym
-    only hello.cas original.cas hello.obj hello.obj.orig outside
+    only hello.cas original.cas hello.obj hello.obj.orig hello.olm outside
     ;;
   parallel_go)
     # Twenty runs of one source in one folder, all at once: each reads whole
@@ -87,7 +87,7 @@ case $name in
       [ "$(cat out$i.txt)" = "Hello, World!" ] || fail "run $i printed '$(cat out$i.txt)'"
       grep -q "Program terminated normally" err$i.txt || fail "run $i did not end normally"
     done
-    only hello.cas original.cas hello.obj hello.exe hello.sym outside
+    only hello.cas original.cas hello.obj hello.exe hello.sym hello.olm hello.elm outside
     ;;
   *) fail "unknown case" ;;
 esac

@@ -1,0 +1,186 @@
+#include "debugger/SourceLines.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <system_error>
+
+#include "common/BinaryIo.h"
+#include "common/Cp932.h"
+#include "debugger/ExecutionControl.h"
+
+namespace tolvane::debugger {
+
+namespace fs = std::filesystem;
+
+std::string SourceChangedMessage(const std::string& path) {
+  return path + J(u8"はビルド後に変更されています。逆アセンブルのみでデバッグします。");
+}
+std::string SourceMissingMessage(const std::string& path) {
+  return path + J(u8"が見つかりません。逆アセンブルのみでデバッグします。");
+}
+std::string SourceEditedMessage(const std::string& path) {
+  return path + J(u8"は編集中です。逆アセンブルのみでデバッグします。");
+}
+std::string SourceLongLinesMessage(const std::string& path) {
+  return path + J(u8"に255バイト以上の行があります。逆アセンブルのみでデバッグします。");
+}
+std::string ModuleChangedMessage(const std::string& path) {
+  return path + J(u8"は行対応表と一致しません。逆アセンブルのみでデバッグします。");
+}
+std::string LineMapUnreadableMessage(const std::string& path) {
+  return path + J(u8"は行対応表として読めません。逆アセンブルのみでデバッグします。");
+}
+std::string NoInstructionOnLineMessage() {
+  return J(u8"この行には命令がありません。ブレークポイントは設定できません。");
+}
+std::string NotASourceMessage(const std::string& path) {
+  return path + J(u8"はデバッグ中のプログラムのソースではありません。");
+}
+std::string NoSourceLinesMessage() { return J(u8"ソースの行の情報がありません。逆アセンブルのみでデバッグします。"); }
+std::string BreakpointDroppedMessage(const std::string& path, int line) {
+  return path + "(" + std::to_string(line) + ")" + J(u8"には命令がないため、ブレークポイントを外しました。");
+}
+
+namespace {
+// The assembler reads a line of 255 bytes or more as several lines, so its
+// line numbers part from the editor's after such a line.
+bool HasLongLine(std::string_view bytes) {
+  std::size_t start = 0;
+  while (start < bytes.size()) {
+    std::size_t end = bytes.find('\n', start);
+    if (end == std::string_view::npos) end = bytes.size();
+    std::size_t length = end - start;
+    if (length > 0 && end < bytes.size() && bytes[end - 1] == '\r') --length;
+    if (length >= 255) return true;
+    start = end + 1;
+  }
+  return false;
+}
+}  // namespace
+
+std::string SourceLines::Resolve(const std::string& path, const std::string& base) {
+  std::error_code ec;
+  fs::path p(path);
+  if (p.is_relative()) {
+    fs::path fromCwd = fs::absolute(p, ec);
+    if (!base.empty() && !fs::exists(fromCwd, ec)) {
+      fs::path fromBase = fs::absolute(fs::path(base).parent_path() / p, ec);
+      if (fs::exists(fromBase, ec)) fromCwd = fromBase;
+    }
+    p = fromCwd;
+  }
+  fs::path canonical = fs::weakly_canonical(p, ec);
+  return (ec ? p.lexically_normal() : canonical).string();
+}
+
+std::vector<std::string> SourceLines::Load(const std::string& modulePath) {
+  sources_.clear();
+  std::vector<std::string> messages;
+  const std::string mapPath = ModuleLineMapPath(modulePath);
+  std::error_code ec;
+  if (!fs::exists(mapPath, ec)) return messages;
+  LineMap map;
+  if (!ReadLineMap(mapPath, map)) {
+    messages.push_back(LineMapUnreadableMessage(mapPath));
+    return messages;
+  }
+  FileFingerprint module;
+  if (!FingerprintFile(modulePath, module) || !(module == map.target)) {
+    messages.push_back(ModuleChangedMessage(modulePath));
+    return messages;
+  }
+  for (LineMapSource& s : map.sources) {
+    Source source{s.path, Resolve(s.path, modulePath), std::move(s.runs), std::string()};
+    // A dropped source stays known by its path, so that a breakpoint asked
+    // for on it is refused with the reason.
+    std::string bytes;
+    if (ReadWholeFile(source.resolved, bytes) != FileReadResult::Ok)
+      source.dropped = SourceMissingMessage(s.path);
+    else if (!(FingerprintOf(bytes) == s.fingerprint))
+      source.dropped = SourceChangedMessage(s.path);
+    else if (HasLongLine(bytes))
+      source.dropped = SourceLongLinesMessage(s.path);
+    if (!source.dropped.empty()) {
+      source.runs.clear();
+      messages.push_back(source.dropped);
+    }
+    sources_.push_back(std::move(source));
+  }
+  return messages;
+}
+
+void SourceLines::Drop(int source, const std::string& why) {
+  if (source < 0 || source >= static_cast<int>(sources_.size())) return;
+  sources_[static_cast<std::size_t>(source)].runs.clear();
+  sources_[static_cast<std::size_t>(source)].dropped = why;
+}
+
+bool SourceLines::Empty() const {
+  return std::all_of(sources_.begin(), sources_.end(), [](const Source& s) { return s.runs.empty(); });
+}
+
+SourceLocation SourceLines::Locate(Word address) const {
+  for (std::size_t i = 0; i < sources_.size(); ++i) {
+    const std::vector<LineRun>& runs = sources_[i].runs;
+    auto it =
+        std::upper_bound(runs.begin(), runs.end(), address, [](Word a, const LineRun& r) { return a < r.address; });
+    if (it == runs.begin()) continue;
+    --it;
+    if (address < it->address + it->count) return {static_cast<int>(i), it->line, it->code};
+  }
+  return {};
+}
+
+int SourceLines::FindSource(const std::string& path, bool byName) const {
+  const std::string resolved = Resolve(path);
+  const int n = static_cast<int>(sources_.size());
+  for (int i = 0; i < n; ++i)
+    if (sources_[static_cast<std::size_t>(i)].resolved == resolved) return i;
+  if (!byName) return -1;
+  for (int i = 0; i < n; ++i)
+    if (sources_[static_cast<std::size_t>(i)].path == path) return i;
+  for (int i = 0; i < n; ++i)
+    if (fs::path(sources_[static_cast<std::size_t>(i)].path).filename() == fs::path(path)) return i;
+  return -1;
+}
+
+bool SourceLines::InstructionOfLine(int source, std::int32_t line, Word& address) const {
+  if (source < 0 || source >= static_cast<int>(sources_.size())) return false;
+  for (const LineRun& r : sources_[static_cast<std::size_t>(source)].runs) {
+    if (r.line == line && r.code) {
+      address = r.address;
+      return true;
+    }
+  }
+  return false;
+}
+
+std::vector<std::int32_t> SourceLines::LinesOfAddresses(int source, const std::vector<Word>& addresses) const {
+  std::vector<std::int32_t> lines;
+  for (Word a : addresses) {
+    SourceLocation at = Locate(a);
+    if (at.source == source && at.code) lines.push_back(at.line);
+  }
+  std::sort(lines.begin(), lines.end());
+  lines.erase(std::unique(lines.begin(), lines.end()), lines.end());
+  return lines;
+}
+
+LineToggle ToggleBreakpointOnLine(ExecutionControl& ec, const SourceLines& lines, int source, std::int32_t line) {
+  Word first = 0;
+  if (!lines.InstructionOfLine(source, line, first)) return LineToggle::NoInstruction;
+  bool removed = false;
+  // Rows go as they are found; the indices after a deleted one move down.
+  for (int i = ec.Breakpoints().Count() - 1; i >= 0; --i) {
+    SourceLocation at = lines.Locate(ec.Breakpoints().Rows()[static_cast<std::size_t>(i)].address);
+    if (at.source == source && at.line == line && at.code) {
+      ec.DeleteBreakpoint(i);
+      removed = true;
+    }
+  }
+  if (removed) return LineToggle::Removed;
+  ec.ToggleBreakpointAt(first);
+  return LineToggle::Added;
+}
+
+}  // namespace tolvane::debugger
