@@ -21,12 +21,12 @@
 #include "app/CoreBinding.h"
 #include "app/Shell.h"
 #include "debugger/ExecutionControl.h"
+#include "debugger/TerminalRun.h"
 #include "forms/DialogPort.h"
 #include "forms/UiFonts.h"
 #include "forms/frmDebug_f.h"
 #include "forms/frmMain_f.h"
 #include "link/LoadModule.h"
-#include "machine/StdioRun.h"
 
 namespace {
 

@@ -17,7 +17,7 @@
 #include "forms/dlgOption_f.h"
 #include "forms/frmMain_f.h"
 #include "link/LoadModule.h"
-#include "machine/StdioRun.h"
+#include "debugger/TerminalRun.h"
 
 namespace {
 

@@ -29,27 +29,27 @@ void Assembler::CheckLine(const SAsmLine& line) {
   if (instructionCount == 1 && std::strcmp(line.mnemonic, "START") != 0)
     return report(u8"START命令から始まっていません。");
 
-  const Instruction* ins = FindInstruction(line.mnemonic);
+  const InstructionDef* ins = FindInstruction(line.mnemonic);
   if (!ins) return report(u8"命令部にCASLIIにない命令があります。");
   const char* op1 = line.operand1;
   const char* op2 = line.operand2;
   const char* op3 = line.operand3;
   switch (ins->form) {
-    case Form::RegAdr:
+    case OperandForm::RegAdr:
       if (!IsGeneralRegister(op1)) return report(u8"第１オペランドは汎用レジスタ名でなければなりません。");
       if (op3[0] && !IsIndexRegister(op3)) return report(u8"第３オペランドは指標レジスタ名でなければなりません。");
       if (!AddressLike(op2)) return report(u8"第２オペランドが正しくありません。");
       if (IsGeneralRegister(op2)) return ReportLineError(n, J(reserved));
       return;
-    case Form::Adr:
+    case OperandForm::Adr:
       if (op2[0] && !IsIndexRegister(op2)) return report(u8"第２オペランドは指標レジスタ名でなければなりません。");
       if (!AddressLike(op1)) return report(u8"第１オペランドが正しくありません。");
       if (IsGeneralRegister(op1)) return ReportLineError(n, J(reserved));
       if (op3[0]) return report(u8"この命令には第３オペランドはありません。");
       return;
-    case Form::RegReg:
+    case OperandForm::RegReg:
       return;
-    case Form::Start:
+    case OperandForm::Start:
       if (startEndBalance == 1) return report(u8"START - END が対応していません。");
       startEndBalance = 1;
       if (!line.label[0]) return report(u8"START命令にはラベルを書かなければなりません。");
@@ -57,33 +57,33 @@ void Assembler::CheckLine(const SAsmLine& line) {
       if (IsGeneralRegister(op1)) return ReportLineError(n, J(reserved));
       if (op2[0] || op3[0]) return report(u8"オペランド部には実行開始番地を表すラベルしか書けません。");
       return;
-    case Form::End:
+    case OperandForm::End:
       if (startEndBalance == 0) return report(u8"START - END が対になっていません。");
       startEndBalance = 0;
       if (line.label[0] || op1[0]) return report(u8"END命令にラベルまたはオペランドがあってはなりません。");
       return;
-    case Form::InOut:
+    case OperandForm::InOut:
       if (!BeginsWithLetter(op1) || !BeginsWithLetter(op2)) return report(u8"オペランドにはラベルしか書けません。");
       if (op3[0]) return report(u8"この命令には第３オペランドはありません。");
       if (IsGeneralRegister(op1) || IsGeneralRegister(op2)) return ReportLineError(n, J(reserved));
       return;
-    case Form::RPushPop:
+    case OperandForm::RPushPop:
       if (op1[0]) return report(u8"このマクロ命令にはオペランドがあってはなりません。");
       return;
-    case Form::Ds:
+    case OperandForm::Ds:
       if (DecimalMagnitude(op1) > 65535) return report(u8"オペランドが65535を超えています。");
       if (op1[0] == '-') return report(u8"領域の語数は負であってはなりません。");
       if (op2[0]) return report(u8"この命令には第２オペランドはありません。");
       return;
-    case Form::Dc:
+    case OperandForm::Dc:
       for (int k = 0; k < line.dcCount; ++k)
         if (std::strcmp(line.dcOperands[k], "''") == 0) return report(u8"文字定数の文字数は0であってはなりません。");
       return;
-    case Form::Pop:
+    case OperandForm::Reg:
       if (!IsGeneralRegister(op1)) return report(u8"オペランドには汎用レジスタしか書けません。");
       if (op2[0]) return report(u8"この命令には第２オペランドはありません。");
       return;
-    case Form::None:
+    case OperandForm::None:
       if (op1[0]) return report(u8"この命令にはオペランドはありません。");
       return;
   }

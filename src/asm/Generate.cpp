@@ -1,6 +1,7 @@
 // Code generation with macros and literals, label definitions, references and
 // their resolution per program and per file.
 #include <cstring>
+#include <iterator>
 #include <string_view>
 
 #include "asm/AsmCore.h"
@@ -56,6 +57,14 @@ void CopyName(char (&dst)[N], const char* src) {
   std::memcpy(dst, src, n);
   dst[n] = '\0';
 }
+
+// First words of the macro expansions, from the instruction table.
+consteval Word Ins(std::string_view name, unsigned r = 0, unsigned x = 0) {
+  return EncodeFirstWord(OpCodeOf(name), r, x);
+}
+// The expansions below are as long as the table says (the listing relies on it).
+static_assert(WordsOf("IN") == 12 && WordsOf("OUT") == 12);
+static_assert(WordsOf("RPUSH") == 14 && WordsOf("RPOP") == 7);
 
 const char* TooLarge() { return reinterpret_cast<const char*>(u8"プログラムが大きすぎてメモリに格納できません。"); }
 
@@ -148,7 +157,7 @@ void Assembler::GenerateDc(const SAsmLine& line) {
 void Assembler::GenerateLine(const SAsmLine& line) {
   if (!line.label[0] && !line.mnemonic[0] && !line.operand1[0] && !line.operand2[0] && !line.operand3[0]) return;
   if (line.label[0]) DefineLabel(line);
-  const Instruction* ins = FindInstruction(line.mnemonic);
+  const InstructionDef* ins = FindInstruction(line.mnemonic);
   if (!ins) return;
   const Word code = static_cast<Word>(ins->code << 8);
   auto one = [&](Word w) {
@@ -156,17 +165,17 @@ void Assembler::GenerateLine(const SAsmLine& line) {
     codeImage[locationCounter++] = w;
   };
   switch (ins->form) {
-    case Form::Start:
+    case OperandForm::Start:
       programLiterals.clear();
       return;
-    case Form::End:
+    case OperandForm::End:
       PlaceLiterals();
       EndOfProgram();
       return;
-    case Form::RegAdr:
-    case Form::Adr: {
+    case OperandForm::RegAdr:
+    case OperandForm::Adr: {
       if (!Fits(2)) return ReportLineError(line.lineNumber, J(TooLarge()));
-      bool regAdr = ins->form == Form::RegAdr;
+      bool regAdr = ins->form == OperandForm::RegAdr;
       int r = regAdr ? RegisterNumber(line.operand1) : 0;
       int x = RegisterNumber(regAdr ? line.operand3 : line.operand2);
       codeImage[locationCounter] = static_cast<Word>(code | r << 4 | x);
@@ -174,13 +183,13 @@ void Assembler::GenerateLine(const SAsmLine& line) {
       locationCounter += 2;
       return;
     }
-    case Form::RegReg:
+    case OperandForm::RegReg:
       return one(static_cast<Word>(code | RegisterNumber(line.operand1) << 4 | RegisterNumber(line.operand2)));
-    case Form::Pop:
+    case OperandForm::Reg:
       return one(static_cast<Word>(code | RegisterNumber(line.operand1) << 4));
-    case Form::None:
+    case OperandForm::None:
       return one(code);
-    case Form::Ds: {
+    case OperandForm::Ds: {
       std::int64_t n = DecimalMagnitude(line.operand1);
       if (n <= 0) return;  // a negative count (reported) reserves nothing
       if (n >= 65536 || !Fits(static_cast<std::int32_t>(n))) return ReportLineError(line.lineNumber, J(TooLarge()));
@@ -188,20 +197,23 @@ void Assembler::GenerateLine(const SAsmLine& line) {
       locationCounter += static_cast<std::int32_t>(n);
       return;
     }
-    case Form::Dc:
+    case OperandForm::Dc:
       return GenerateDc(line);
-    case Form::InOut: {
+    case OperandForm::InOut: {
       const Word svc = ins->code;
-      const Word words[12] = {0x7001, 0, 0x7002, 0, 0x1210, 0, 0x1220, 0, 0xF000, svc, 0x7120, 0x7110};
-      return GenerateMacro(line, words, 12, 5, 7);
+      const Word words[12] = {Ins("PUSH", 0, 1), 0, Ins("PUSH", 0, 2), 0,   Ins("LAD", 1), 0,
+                              Ins("LAD", 2),     0, Ins("SVC"),        svc, Ins("POP", 2), Ins("POP", 1)};
+      return GenerateMacro(line, words, static_cast<int>(std::size(words)), 5, 7);
     }
-    case Form::RPushPop:
+    case OperandForm::RPushPop:
       if (ins->code == 0) {
-        const Word words[14] = {0x7001, 0, 0x7002, 0, 0x7003, 0, 0x7004, 0, 0x7005, 0, 0x7006, 0, 0x7007, 0};
-        return GenerateMacro(line, words, 14, -1, -1);
+        const Word words[14] = {Ins("PUSH", 0, 1), 0, Ins("PUSH", 0, 2), 0, Ins("PUSH", 0, 3), 0, Ins("PUSH", 0, 4), 0,
+                                Ins("PUSH", 0, 5), 0, Ins("PUSH", 0, 6), 0, Ins("PUSH", 0, 7), 0};
+        return GenerateMacro(line, words, static_cast<int>(std::size(words)), -1, -1);
       } else {
-        const Word words[7] = {0x7170, 0x7160, 0x7150, 0x7140, 0x7130, 0x7120, 0x7110};
-        return GenerateMacro(line, words, 7, -1, -1);
+        const Word words[7] = {Ins("POP", 7), Ins("POP", 6), Ins("POP", 5), Ins("POP", 4),
+                               Ins("POP", 3), Ins("POP", 2), Ins("POP", 1)};
+        return GenerateMacro(line, words, static_cast<int>(std::size(words)), -1, -1);
       }
   }
 }

@@ -114,7 +114,7 @@ class LineScanner {
     char name[7] = {};
     for (std::int32_t i = p; i < e; ++i) name[i - p] = static_cast<char>(At(i));
     dc = name[0] == 'D' && name[1] == 'C' && name[2] == '\0';
-    if (const Instruction* instruction = FindInstruction(name)) {
+    if (const InstructionDef* instruction = FindInstruction(name)) {
       switch (KindOf(*instruction)) {
         case InstructionKind::Machine:
           Emit(p, e, TokenKind::Machine);

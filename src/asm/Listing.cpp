@@ -123,11 +123,11 @@ void Assembler::BuildListing(std::string_view source, std::int32_t lines, std::s
     AnalyseLine(line, src);
     suppressLineErrors = false;
 
-    const Instruction* ins = line.mnemonic[0] ? FindInstruction(line.mnemonic) : nullptr;
-    Form form = ins ? ins->form : Form::Start;  // "other" when no kind
+    const InstructionDef* ins = line.mnemonic[0] ? FindInstruction(line.mnemonic) : nullptr;
+    OperandForm form = ins ? ins->form : OperandForm::Start;  // "other" when no kind
     switch (form) {
-      case Form::RegAdr:
-      case Form::Adr:
+      case OperandForm::RegAdr:
+      case OperandForm::Adr:
         if (!fits(2)) {
           w.Other(n, src);
           break;
@@ -138,9 +138,9 @@ void Assembler::BuildListing(std::string_view source, std::int32_t lines, std::s
         w.End(src);
         la += 2;
         break;
-      case Form::RegReg:
-      case Form::Pop:
-      case Form::None:
+      case OperandForm::RegReg:
+      case OperandForm::Reg:
+      case OperandForm::None:
         if (!fits(1)) {
           w.Other(n, src);
           break;
@@ -151,11 +151,11 @@ void Assembler::BuildListing(std::string_view source, std::int32_t lines, std::s
         w.End(src);
         la += 1;
         break;
-      case Form::InOut:
-      case Form::RPushPop: {
+      case OperandForm::InOut:
+      case OperandForm::RPushPop: {
         w.Other(n, src);
-        const bool in = ins->form == Form::InOut;
-        const int words = in ? 12 : (ins->code == 0 ? 14 : 7);
+        const bool in = ins->form == OperandForm::InOut;
+        const int words = ins->words;
         if (!fits(words)) break;
         std::size_t labelLen = std::strlen(line.label);
         std::size_t run = labelLen;
@@ -195,7 +195,7 @@ void Assembler::BuildListing(std::string_view source, std::int32_t lines, std::s
         la += words;
         break;
       }
-      case Form::Ds: {
+      case OperandForm::Ds: {
         std::int64_t count = DecimalMagnitude(line.operand1);
         if (count <= 0 || count >= 65536 || !fits(static_cast<std::int32_t>(count))) {
           w.Other(n, src);
@@ -213,7 +213,7 @@ void Assembler::BuildListing(std::string_view source, std::int32_t lines, std::s
         la += static_cast<std::int32_t>(count);
         break;
       }
-      case Form::Dc: {
+      case OperandForm::Dc: {
         // One group per operand; like generation, the line stops at the first
         // word that would not fit. An empty string (reported) still has its
         // group: one line showing the word at the address, which it does not
@@ -255,7 +255,7 @@ void Assembler::BuildListing(std::string_view source, std::int32_t lines, std::s
         if (!any) w.Other(n, src);
         break;
       }
-      case Form::End:
+      case OperandForm::End:
         ++program;
         if (errorCount == 0) {
           while (literalCursor < fileLiterals.size() && fileLiterals[literalCursor].programNumber < program)
@@ -284,7 +284,7 @@ void Assembler::BuildListing(std::string_view source, std::int32_t lines, std::s
         }
         w.Other(n, src);
         break;
-      case Form::Start:
+      case OperandForm::Start:
         w.Other(n, src);
         break;
     }

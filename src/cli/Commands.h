@@ -5,7 +5,7 @@
 
 #include "build/Builder.h"
 #include "common/BuildOptions.h"
-#include "machine/StdioRun.h"
+#include "debugger/TerminalRun.h"
 
 namespace tolvane::cli {
 

@@ -7,7 +7,7 @@
 #include "StandardOutput.h"
 #include "common/BuildOptions.h"
 #include "common/ChangeExtension.h"
-#include "machine/StdioRun.h"
+#include "debugger/TerminalRun.h"
 
 namespace tolvane::cli {
 

@@ -6,7 +6,7 @@
 #include "CliSupport.h"
 #include "Commands.h"
 #include "StandardOutput.h"
-#include "machine/StdioRun.h"
+#include "debugger/TerminalRun.h"
 
 namespace tolvane::cli {
 

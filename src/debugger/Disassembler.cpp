@@ -3,65 +3,11 @@
 #include <algorithm>
 #include <cstring>
 
+#include "common/InstructionSet.h"
 #include "debugger/TextChecks.h"
-#include "machine/Cpu.h"
 
 namespace tolvane::debugger {
 namespace {
-
-enum class Group : std::uint8_t { Unknown, RegAdr, RegReg, Adr, Reg, None };
-
-struct OpInfo {
-  const char* name = "****";
-  Group group = Group::Unknown;
-};
-
-struct OpTable {
-  OpInfo ops[256];
-  constexpr OpTable() {
-    auto set = [this](int op, const char* n, Group g) { ops[op] = {n, g}; };
-    set(0x10, "LD", Group::RegAdr);
-    set(0x11, "ST", Group::RegAdr);
-    set(0x12, "LAD", Group::RegAdr);
-    set(0x20, "ADDA", Group::RegAdr);
-    set(0x21, "SUBA", Group::RegAdr);
-    set(0x22, "ADDL", Group::RegAdr);
-    set(0x23, "SUBL", Group::RegAdr);
-    set(0x30, "AND", Group::RegAdr);
-    set(0x31, "OR", Group::RegAdr);
-    set(0x32, "XOR", Group::RegAdr);
-    set(0x40, "CPA", Group::RegAdr);
-    set(0x41, "CPL", Group::RegAdr);
-    set(0x50, "SLA", Group::RegAdr);
-    set(0x51, "SRA", Group::RegAdr);
-    set(0x52, "SLL", Group::RegAdr);
-    set(0x53, "SRL", Group::RegAdr);
-    set(0x14, "LD", Group::RegReg);
-    set(0x24, "ADDA", Group::RegReg);
-    set(0x25, "SUBA", Group::RegReg);
-    set(0x26, "ADDL", Group::RegReg);
-    set(0x27, "SUBL", Group::RegReg);
-    set(0x34, "AND", Group::RegReg);
-    set(0x35, "OR", Group::RegReg);
-    set(0x36, "XOR", Group::RegReg);
-    set(0x44, "CPA", Group::RegReg);
-    set(0x45, "CPL", Group::RegReg);
-    set(0x61, "JMI", Group::Adr);
-    set(0x62, "JNZ", Group::Adr);
-    set(0x63, "JZE", Group::Adr);
-    set(0x64, "JUMP", Group::Adr);
-    set(0x65, "JPL", Group::Adr);
-    set(0x66, "JOV", Group::Adr);
-    set(0x70, "PUSH", Group::Adr);
-    set(0x80, "CALL", Group::Adr);
-    set(0xF0, "SVC", Group::Adr);
-    set(0x71, "POP", Group::Reg);
-    set(0x00, "NOP", Group::None);
-    set(0x81, "RET", Group::None);
-  }
-};
-
-constexpr OpTable kOps;
 
 // Appends helpers writing into a raw buffer; `p` advances.
 inline void Put(char*& p, const char* s, std::size_t n) {
@@ -93,7 +39,8 @@ constexpr std::size_t kMaxRow = 17 + 9 + 255 + 8 + 16 + 255 + 16;
 
 }  // namespace
 
-Disassembler::Disassembler() : rows_(kMemoryWords), rowAt_(kMemoryWords, -1) { arena_.resize(65536 * 48); }
+// The table is allocated by its first build: a plain run never needs it.
+Disassembler::Disassembler() = default;
 
 void Disassembler::Attach(const Word* memory, const SymbolIndex* symbols) {
   memory_ = memory;
@@ -125,15 +72,15 @@ int Disassembler::FormatRow(Word a, std::uint32_t& length) {
   char* p = start;
   Word w = memory_[a];
   Word adr = memory_[static_cast<Word>(a + 1)];
-  unsigned op = w >> 8, r = (w >> 4) & 0xF, x = w & 0xF;
+  const InstructionFields f = DecodeFields(w);
+  const unsigned r = f.r, x = f.x;
   const std::string* label = LabelAt(a);
   std::string_view labelText = label ? std::string_view(*label) : std::string_view();
 
-  // Words the machine will not execute (a register field of 8-15 where the
-  // instruction uses it) are shown as undefined, like unknown operation codes.
-  static constexpr OpInfo kUndefined{};
-  const OpInfo& info = (!dataAsCode_ && data_[a]) || InstructionWords(w) == 0 ? kUndefined : kOps.ops[op];
-  bool two = info.group == Group::RegAdr || info.group == Group::Adr;
+  // Words the machine will not execute (unknown operation codes, and a register
+  // field of 8-15 where the instruction uses it) are shown as undefined, "****".
+  const InstructionDef* ins = (!dataAsCode_ && data_[a]) ? nullptr : DefinedInstruction(w);
+  const bool two = ins && ins->words == 2;
 
   PutHex(p, a);
   Put(p, "  ", 2);
@@ -146,7 +93,7 @@ int Disassembler::FormatRow(Word a, std::uint32_t& length) {
     Put(p, "       ", 7);
   }
   PutPadded(p, labelText, 9);
-  PutPadded(p, info.name, 8);
+  PutPadded(p, ins ? ins->mnemonic : std::string_view("****"), 8);
 
   auto putAddress = [&] {
     const std::string* s = LabelAt(adr);
@@ -161,25 +108,24 @@ int Disassembler::FormatRow(Word a, std::uint32_t& length) {
       PutReg(p, x);
     }
   };
-  switch (info.group) {
-    case Group::RegAdr:
+  switch (ins ? ins->form : OperandForm::None) {
+    case OperandForm::RegAdr:
       PutReg(p, r);
       *p++ = ',';
       putAddress();
       break;
-    case Group::RegReg:
+    case OperandForm::RegReg:
       PutReg(p, r);
       *p++ = ',';
       PutReg(p, x);
       break;
-    case Group::Adr:
+    case OperandForm::Adr:
       putAddress();
       break;
-    case Group::Reg:
+    case OperandForm::Reg:
       PutReg(p, r);
       break;
-    case Group::None:
-    case Group::Unknown:
+    default:  // no operand, or undefined
       break;
   }
   length = static_cast<std::uint32_t>(p - start);
@@ -205,6 +151,11 @@ int Disassembler::DecodeAt(Word a) {
 }
 
 void Disassembler::BuildUnAsmTable() {
+  if (rows_.empty()) {
+    rows_.resize(kMemoryWords);
+    rowAt_.resize(kMemoryWords);
+    arena_.resize(65536 * 48);
+  }
   std::fill(rowAt_.begin(), rowAt_.end(), -1);
   used_ = 0;
   garbage_ = 0;

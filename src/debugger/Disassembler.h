@@ -59,8 +59,9 @@ class Disassembler {
   }
   // The row starting at the address; otherwise, unless the address is 0000H,
   // the row starting one word before it (the second word of an instruction);
-  // -1 when neither exists.
+  // -1 when neither exists (or the table was never built).
   int FindRowOfAddress(Word a) const {
+    if (rowAt_.empty()) return -1;
     std::int32_t r = rowAt_[a];
     if (r >= 0 || a == 0) return r;
     return rowAt_[static_cast<Word>(a - 1)];

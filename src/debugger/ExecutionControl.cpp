@@ -1,6 +1,7 @@
 #include "debugger/ExecutionControl.h"
 
 #include <algorithm>
+#include <cstdio>
 
 #include "common/Cp932.h"
 #include "debugger/Formats.h"
@@ -26,6 +27,20 @@ TOLVANE_TEXT(DisassemblyRowMissingMessage,
              u8"逆アセンブルがうまくいっていませんので、\n逆アセンブルペインに一部の情報が反映されません。")
 TOLVANE_TEXT(StackOverflowMessage, u8"スタックオーバーフロー")
 #undef TOLVANE_TEXT
+
+std::string UndefinedWordMessage(Word word, Word pr) {
+  char buf[80];
+  std::snprintf(buf, sizeof buf, "Undefined instruction %04X at PR=%04X: the program cannot go on",
+                static_cast<unsigned>(word), static_cast<unsigned>(pr));
+  return buf;
+}
+
+std::string StepLimitMessage(std::uint64_t instructions) {
+  char buf[80];
+  std::snprintf(buf, sizeof buf, "Stopped after %llu instructions (step limit)",
+                static_cast<unsigned long long>(instructions));
+  return buf;
+}
 
 // ---- machine hooks ----
 
@@ -144,7 +159,7 @@ void ExecutionControl::TakeStop() {
 void ExecutionControl::WriteRegisterDump() {
   std::array<Word, 8> gr;
   for (int i = 0; i < 8; ++i) gr[static_cast<std::size_t>(i)] = cpu_.GetRegister(i);
-  console_.ConsoleWrite(RegisterDumpText(gr, cpu_.GetPR(), cpu_.GetSP(), cpu_.GetFR()));
+  console_.ConsoleMessage(RegisterDumpText(gr, cpu_.GetPR(), cpu_.GetSP(), cpu_.GetFR()));
 }
 
 void ExecutionControl::ReinitializeIfEnded() {
@@ -176,20 +191,21 @@ ExecStatus ExecutionControl::ExecuteTracked() {
 
 namespace {
 
-// The machine's plain run calls this every kPlainInterval instructions; the
-// window system gets its turn before the first instruction, then after at most
-// 4096 instructions or 5 ms, whichever comes first.
+// The machine's plain run calls this every kPlainInterval instructions and
+// after every input or output; the window system gets its turn before the
+// first instruction, then whenever kTurnMillis have passed since the last one.
+// Pacing by time, not by a count of instructions, keeps the share of the turns
+// the same however fast the machine runs, and a program that writes a lot (the
+// slow instructions) still gets its turns, as every output asks for one.
 class PlainRunTurn : public RunTurnPort {
  public:
-  static constexpr unsigned kPlainInterval = 1024;
+  static constexpr unsigned kPlainInterval = 4096;
   PlainRunTurn(DebuggerUiPort& ui, const bool& endRequested) : ui_(ui), endRequested_(endRequested) {}
   bool Turn() override {
-    sinceTurn_ += kPlainInterval;
-    if (first_ || sinceTurn_ >= ExecutionControl::kTurnInstructions ||
-        std::chrono::steady_clock::now() - lastTurn_ >= std::chrono::milliseconds(ExecutionControl::kTurnMillis)) {
+    const auto now = std::chrono::steady_clock::now();
+    if (first_ || now - lastTurn_ >= std::chrono::milliseconds(ExecutionControl::kTurnMillis)) {
       first_ = false;
       ui_.ProcessEvents();
-      sinceTurn_ = 0;
       lastTurn_ = std::chrono::steady_clock::now();
     }
     return !endRequested_;
@@ -199,22 +215,23 @@ class PlainRunTurn : public RunTurnPort {
   DebuggerUiPort& ui_;
   const bool& endRequested_;
   bool first_ = true;
-  unsigned sinceTurn_ = 0;
-  std::chrono::steady_clock::time_point lastTurn_ = std::chrono::steady_clock::now();
+  std::chrono::steady_clock::time_point lastTurn_;
 };
 
 }  // namespace
 
-bool ExecutionControl::RunProgram(const std::string& fileName, const BuildOptions& options) {
-  if (IsExecuting()) return false;
-  if (!Load(fileName, options)) return false;
+RunOutcome ExecutionControl::PlainRun(const std::string& fileName, const BuildOptions& options,
+                                      std::uint64_t maxSteps) {
+  if (IsExecuting()) return RunOutcome::Refused;
+  if (!Load(fileName, options)) return RunOutcome::LoadFailed;
   hooks_.unAsmTracking = false;
   PlainRunTurn turn(ui_, endRequested_);
   plainRunning_ = true;
   // The machine asks the turn port after every input too, so an End Program
   // given while an IN waited stops the run before the next instruction.
-  const RunResult result = RunToEnd(cpu_, memory_, console_, 0, &turn, PlainRunTurn::kPlainInterval);
-  if (result.stop == RunStop::Undefined) {
+  const RunResult result = RunToEnd(cpu_, memory_, console_, maxSteps, &turn, PlainRunTurn::kPlainInterval);
+  const bool wait = result.stop == RunStop::Undefined && ui_.WaitAtUndefinedWord();
+  if (wait) {
     // An undefined instruction never advances: the program hangs there until
     // the user ends it, and the window system stays responsive meanwhile.
     while (!endRequested_) {
@@ -223,22 +240,34 @@ bool ExecutionControl::RunProgram(const std::string& fileName, const BuildOption
     }
   }
   plainRunning_ = false;
-  if (result.stop == RunStop::Undefined) return false;
-  if (result.stop == RunStop::ProgramEnd) {
-    Enable({Command::End, Command::Go, Command::Animate, Command::Trace, Command::Pause, Command::Step}, false);
-    Enable({Command::Start}, true);
-    console_.ConsoleWrite(kProgramTerminatedNormally);
-    ReinitializeIfEnded();
-    if (showRegistersAfterRun_) WriteRegisterDump();
-    debuggingActive_ = false;
-    return true;
+  if (wait) return RunOutcome::EndedByUser;
+  switch (result.stop) {
+    case RunStop::ProgramEnd:
+      Enable({Command::End, Command::Go, Command::Animate, Command::Trace, Command::Pause, Command::Step}, false);
+      Enable({Command::Start}, true);
+      console_.ConsoleMessage(kProgramTerminatedNormally);
+      ReinitializeIfEnded();
+      if (showRegistersAfterRun_) WriteRegisterDump();
+      debuggingActive_ = false;
+      return RunOutcome::NormalEnd;
+    case RunStop::StackOverflow:
+      console_.ConsoleMessage(StackOverflowMessage());
+      EndProgram();
+      return RunOutcome::StackOverflow;
+    case RunStop::Undefined:
+      console_.ConsoleMessage(UndefinedWordMessage(memory_[cpu_.GetPR()], cpu_.GetPR()));
+      EndProgram();
+      return RunOutcome::UndefinedWord;
+    case RunStop::StepLimit:
+      console_.ConsoleMessage(StepLimitMessage(result.steps));
+      EndProgram();
+      // Where the run was stopped is the point of a step limit: the registers always show it.
+      if (!showRegistersAfterRun_) WriteRegisterDump();
+      return RunOutcome::StepLimit;
+    case RunStop::Stopped:
+      break;
   }
-  if (result.stop == RunStop::StackOverflow) {
-    console_.ConsoleWrite(StackOverflowMessage());
-    EndProgram();
-    return false;
-  }
-  return false;  // ended by the user during a turn
+  return RunOutcome::EndedByUser;  // End Program during a turn, which has written its lines
 }
 
 // ---- start of debugging ----
@@ -275,7 +304,7 @@ bool ExecutionControl::StartDebugging(const std::string& fileName, const BuildOp
 // ---- shared end and stop handling ----
 
 void ExecutionControl::ProgramEndHandling() {
-  console_.ConsoleWrite(kProgramTerminatedNormally);
+  console_.ConsoleMessage(kProgramTerminatedNormally);
   if (showRegistersAfterRun_) WriteRegisterDump();
   SetStatus(std::string());
   Enable({Command::End, Command::Go, Command::Animate, Command::Trace, Command::Pause, Command::Step}, false);
@@ -292,7 +321,7 @@ void ExecutionControl::StoppedHandling() {
 
 void ExecutionControl::EndProgram() {
   if (ui_.ConsoleInputPending()) ui_.ConsoleCancelInput();
-  console_.ConsoleWrite(kProgramTerminatedAbnormally);
+  console_.ConsoleMessage(kProgramTerminatedAbnormally);
   if (showRegistersAfterRun_) WriteRegisterDump();
   endRequested_ = true;
   hooks_.unAsmTracking = false;
@@ -471,7 +500,7 @@ void ExecutionControl::RunLoop() {
     }
     if (s == ExecStatus::StackOverflow) {
       FlushPendingRebuild();
-      console_.ConsoleWrite(StackOverflowMessage());
+      console_.ConsoleMessage(StackOverflowMessage());
       EndProgram();
     }
     if (endRequested_) {
@@ -564,7 +593,7 @@ void ExecutionControl::SingleStep(bool overCall) {
   if (s == ExecStatus::ProgramEnd) {
     ProgramEndHandling();
   } else if (s == ExecStatus::StackOverflow) {
-    console_.ConsoleWrite(StackOverflowMessage());
+    console_.ConsoleMessage(StackOverflowMessage());
     EndProgram();
   } else {
     SetStatus(StatusKeysText());

@@ -60,6 +60,21 @@ const std::string& DisassemblyRowMissingMessage();  // the two-line information 
 const std::string& StackOverflowMessage();          // "スタックオーバーフロー"
 inline constexpr const char* kProgramTerminatedNormally = "Program terminated normally";
 inline constexpr const char* kProgramTerminatedAbnormally = "Program terminated abnormally";
+// "Undefined instruction FF00 at PR=0105: the program cannot go on"
+std::string UndefinedWordMessage(Word word, Word pr);
+// "Stopped after 1000 instructions (step limit)"
+std::string StepLimitMessage(std::uint64_t instructions);
+
+// How a plain run ended.
+enum class RunOutcome {
+  NormalEnd,      // the final RET
+  StackOverflow,  // a PUSH or CALL found the stack full; the program was ended
+  UndefinedWord,  // an undefined instruction, where the port chose not to wait; the program was ended
+  StepLimit,      // the step limit was reached; the program was ended
+  EndedByUser,    // End Program during the run (or while it waited at an undefined word)
+  LoadFailed,     // the load module or its symbol file could not be loaded (the loader said why)
+  Refused,        // nothing was run: a program is still executing
+};
 
 // What the debug window, the main window's commands and the console window do
 // for execution control. Message boxes come from MessageBoxPort. Every method
@@ -93,6 +108,11 @@ class DebuggerUiPort : public MessageBoxPort {
   virtual void ProcessEvents() {}
   // Waits without blocking the window system (animate's 80 ms).
   virtual void WaitMilliseconds(int ms) { (void)ms; }
+
+  // The plain run came to an undefined word, where the program can never go
+  // on. True: keep the window system running until the user ends the program
+  // (the IDE); false: end the program there (a terminal, which has nobody to ask).
+  virtual bool WaitAtUndefinedWord() { return true; }
 
   // The console's input state: an IN is waiting for a line. ConsoleCancelInput
   // ends that wait with an empty line (the read in ConsolePort returns "").
@@ -138,9 +158,14 @@ class ExecutionControl {
   ExecutionControl& operator=(const ExecutionControl&) = delete;
 
   // ---- commands ----
-  // The plain run: load and run to the end without the debugger. True when the
-  // program ended normally. Refused (false) while IsExecuting.
-  bool RunProgram(const std::string& fileName, const BuildOptions& options);
+  // The plain run: load and run to the end without the debugger, at most
+  // `maxSteps` instructions when it is not 0. Every front end runs programs
+  // through here; what differs between them is their ports' decision.
+  RunOutcome PlainRun(const std::string& fileName, const BuildOptions& options, std::uint64_t maxSteps = 0);
+  // The plain run of the Run command: true when the program ended normally.
+  bool RunProgram(const std::string& fileName, const BuildOptions& options) {
+    return PlainRun(fileName, options) == RunOutcome::NormalEnd;
+  }
   // Loads the program and shows it in the debugger, stopped at its start.
   // Refused (false) while IsExecuting.
   bool StartDebugging(const std::string& fileName, const BuildOptions& options);

@@ -9,28 +9,26 @@ namespace tolvane {
 
 using namespace machine_detail;
 
-int InstructionWords(Word first) {
-  const std::uint8_t info = kOpInfo[first >> 8];
-  if (info == 0) return 0;
-  if ((info & kUsesR) && ((first >> 4) & 0x0F) >= 8) return 0;
-  if ((info & kUsesX) && (first & 0x0F) >= 8) return 0;
-  return info & kLenMask;
-}
+namespace {
 
-ExecStatus CCpu::Execute(Memory& memory, ConsolePort& console, MachineHooks* hooks) {
-  Word g[8], fr, pr, sp, limit;
-  SyncIn(g, fr, pr, sp, limit, *this);
-  const StepResult s = hooks ? StepOnce<true>(g, fr, pr, sp, limit, memory, *this, console, hooks)
-                             : StepOnce<false>(g, fr, pr, sp, limit, memory, *this, console, nullptr);
-  SyncOut(g, fr, pr, sp, limit, *this);
-  switch (s) {
-    case StepResult::ProgramEnd:
+ExecStatus StatusOf(Exit exit) {
+  switch (exit) {
+    case Exit::ProgramEnd:
       return ExecStatus::ProgramEnd;
-    case StepResult::StackOverflow:
+    case Exit::StackOverflow:
       return ExecStatus::StackOverflow;
     default:
       return ExecStatus::Continue;
   }
+}
+
+}  // namespace
+
+ExecStatus CCpu::Execute(Memory& memory, ConsolePort& console, MachineHooks* hooks) {
+  std::uint64_t executed;
+  const Exit exit = hooks ? RunEngine<true, false>(*this, memory, console, hooks, {}, 1, executed)
+                          : RunEngine<false, false>(*this, memory, console, nullptr, {}, 1, executed);
+  return StatusOf(exit);
 }
 
 bool CCpu::Initialize(Memory& memory, Word start, Word initialSp, Word limit) {
@@ -39,7 +37,7 @@ bool CCpu::Initialize(Memory& memory, Word start, Word initialSp, Word limit) {
   regs_[kStackLimit] = limit;
   if (WouldOverflow(initialSp, limit)) return false;
   regs_[kSP] = static_cast<Word>(initialSp - 1);
-  memory[regs_[kSP]] = kProgramEndAddress;
+  memory.Store(regs_[kSP], kProgramEndAddress);
   return true;
 }
 
@@ -49,50 +47,35 @@ RunResult RunToEnd(CCpu& cpu, Memory& memory, ConsolePort& console, std::uint64_
   const std::uint64_t limit = maxSteps ? maxSteps : std::numeric_limits<std::uint64_t>::max();
   const std::uint64_t interval = turn ? (turnInterval ? turnInterval : 1) : limit;
   std::uint64_t steps = 0;
-  Word g[8], fr, pr, sp, lim;
-  SyncIn(g, fr, pr, sp, lim, cpu);
   for (;;) {
-    if (turn) {
-      SyncOut(g, fr, pr, sp, lim, cpu);
-      if (!turn->Turn()) {
-        result.stop = RunStop::Stopped;
-        break;
-      }
-      SyncIn(g, fr, pr, sp, lim, cpu);
+    if (turn && !turn->Turn()) {
+      result.stop = RunStop::Stopped;
+      break;
     }
     if (steps >= limit) {
       result.stop = RunStop::StepLimit;
       break;
     }
-    std::uint64_t chunk = limit - steps < interval ? limit - steps : interval;
-    StepResult s = StepResult::Continue;
-    std::uint64_t done = 0;
-    while (done < chunk) {
-      s = StepOnce<false>(g, fr, pr, sp, lim, memory, cpu, console, nullptr);
-      if (s != StepResult::Continue) [[unlikely]]
-        break;
-      ++done;
-    }
-    // After an input the owner looks at its stop flags before the next instruction.
-    if (s == StepResult::InputServed) ++done;
+    const std::uint64_t budget = limit - steps < interval ? limit - steps : interval;
+    std::uint64_t done;
+    const Exit exit = RunEngine<false, false>(cpu, memory, console, nullptr, {}, budget, done);
     steps += done;
-    if (s == StepResult::ProgramEnd) {
-      ++steps;
+    if (exit == Exit::ProgramEnd) {
       result.stop = RunStop::ProgramEnd;
       result.status = ExecStatus::ProgramEnd;
       break;
     }
-    if (s == StepResult::StackOverflow) {
+    if (exit == Exit::StackOverflow) {
       result.stop = RunStop::StackOverflow;
       result.status = ExecStatus::StackOverflow;
       break;
     }
-    if (s == StepResult::Undefined) {
+    if (exit == Exit::Undefined) {
       result.stop = RunStop::Undefined;
       break;
     }
+    // Budget spent, or an input or output served: the owner is asked before the next instruction.
   }
-  SyncOut(g, fr, pr, sp, lim, cpu);
   result.steps = steps;
   return result;
 }
@@ -100,28 +83,17 @@ RunResult RunToEnd(CCpu& cpu, Memory& memory, ConsolePort& console, std::uint64_
 ExecStatus RunHooked(CCpu& cpu, Memory& memory, ConsolePort& console, MachineHooks& hooks,
                      const std::bitset<kMemoryWords>& stopAt, const bool& stopFlag1, const bool& stopFlag2,
                      unsigned limit, unsigned& executed) {
-  // The registers stay in locals between instructions, as in RunToEnd; the step
-  // brings the register file up to date before it calls out (console, store
-  // hooks) and reads it back afterwards.
-  Word g[8], fr, pr, sp, stackLimit;
-  SyncIn(g, fr, pr, sp, stackLimit, cpu);
-  StepResult s = StepResult::Continue;
-  unsigned n = 0;
-  while (n < limit) {
-    s = StepOnce<true>(g, fr, pr, sp, stackLimit, memory, cpu, console, &hooks);
-    ++n;
-    if (s != StepResult::Continue) [[unlikely]]
-      break;
-    if (stopAt[pr]) [[unlikely]]
-      break;
-    if (stopFlag1 | stopFlag2) [[unlikely]]
-      break;
+  if (limit == 0) {
+    executed = 0;
+    return ExecStatus::Continue;
   }
-  SyncOut(g, fr, pr, sp, stackLimit, cpu);
-  executed = n;
-  if (s == StepResult::ProgramEnd) return ExecStatus::ProgramEnd;
-  if (s == StepResult::StackOverflow) return ExecStatus::StackOverflow;
-  return ExecStatus::Continue;
+  std::uint64_t done;
+  const StopConditions stops{&stopAt, &stopFlag1, &stopFlag2};
+  const Exit exit = RunEngine<true, true>(cpu, memory, console, &hooks, stops, limit, done);
+  // The debugger counts every instruction it tried, an overflowing or undefined one too.
+  if (exit == Exit::StackOverflow || exit == Exit::Undefined) ++done;
+  executed = static_cast<unsigned>(done);
+  return StatusOf(exit);
 }
 
 }  // namespace tolvane

@@ -1,26 +1,29 @@
 #pragma once
-// The COMET II processor: the register file and the single-instruction step.
+// The COMET II processor: the register file and the single-instruction step,
+// and the two runs built on the same engine (the plain run and the debugger's
+// continuous run).
 //
-// Memory is a separate 65536-word array owned by whoever owns the machine (the
-// debugger state); every operation receives it explicitly.
+// Memory is a separate 65536-word object owned by whoever owns the machine (the
+// debugger state); every operation receives it explicitly. It also holds the
+// machine's decoded instructions (see Memory.h).
 //
 // Two decisions that the instruction set leaves open:
 //  - r/x fields 8-15: only GR0-GR7 exist. An instruction whose r, r1, r2 or x
 //    field (whichever it actually uses) holds 8-15 is treated as an undefined
 //    instruction: nothing happens and PR is not advanced. Fields an instruction
 //    does not use (the r field of a jump, both fields of RET) are ignored.
-//    `InstructionWords` tells the disassembler the same thing.
+//    `InstructionWords` (common/InstructionSet.h) tells the disassembler the same.
 //  - An instruction at FFFFH reads its second word from 0000H, like every other
 //    address computation, and PR wraps past FFFFH the same way.
 #include <array>
 #include <bitset>
 #include <cstdint>
 
+#include "common/InstructionSet.h"
 #include "common/Word.h"
+#include "machine/Memory.h"
 
 namespace tolvane {
-
-using Memory = std::array<Word, kMemoryWords>;
 
 // Result of one instruction. The numbers are part of the interface.
 enum class ExecStatus : int {
@@ -92,18 +95,13 @@ class CCpu {
   // PUSH overflow test. False (registers set, nothing pushed) when it would overflow.
   bool Initialize(Memory& memory, Word start, Word initialSp, Word limit);
 
-  static int DecodeOp(Word first) { return (first >> 8) & 0xFF; }
-  static int DecodeR(Word first) { return (first >> 4) & 0x0F; }
-  static int DecodeX(Word first) { return first & 0x0F; }
+  static int DecodeOp(Word first) { return DecodeFields(first).op; }
+  static int DecodeR(Word first) { return DecodeFields(first).r; }
+  static int DecodeX(Word first) { return DecodeFields(first).x; }
 
  private:
   std::array<Word, kCount> regs_{};
 };
-
-// Length in words of the instruction whose first word is `first`: 1 or 2, or 0
-// when the machine treats it as undefined (unknown operation code, or a used
-// register field of 8-15). Shared with the disassembler.
-int InstructionWords(Word first);
 
 // The fast plain run: executes until the program ends, overflows its stack, hits
 // an undefined instruction (which can never make progress), the step limit is
@@ -118,8 +116,9 @@ enum class RunStop {
 
 // Gives the window system a turn during a long plain run. Called before the
 // first instruction, then every `interval` instructions and right after every
-// input (the user may have ended the run while the program waited); return
-// false to stop.
+// input (the user may have ended the run while the program waited) and every
+// output (the slow instructions, so that a port pacing its turns by time is
+// asked often enough); return false to stop.
 class RunTurnPort {
  public:
   virtual ~RunTurnPort() = default;
@@ -140,8 +139,10 @@ RunResult RunToEnd(CCpu& cpu, Memory& memory, ConsolePort& console, std::uint64_
 // The debugger's continuous run: up to `limit` instructions with the hooks on,
 // ending early after a program end, a stack overflow, an undefined word or an
 // input, when PR reaches an address set in `stopAt`, or when one of the two
-// flags (read after every instruction) is set. `executed` receives the number
-// of instructions executed; the result is what the last Execute would have
+// flags is set. The flags belong to the owner and can only change while the
+// machine has called out (console, hooks), so they are read after every such
+// call. `executed` receives the number of instructions executed (an overflowing
+// or undefined one included); the result is what the last Execute would have
 // returned.
 ExecStatus RunHooked(CCpu& cpu, Memory& memory, ConsolePort& console, MachineHooks& hooks,
                      const std::bitset<kMemoryWords>& stopAt, const bool& stopFlag1, const bool& stopFlag2,

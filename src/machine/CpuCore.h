@@ -1,57 +1,157 @@
 #pragma once
-// The instruction step shared by CCpu::Execute and the plain-run loop. Internal
-// to the machine library.
+// The instruction engine shared by CCpu::Execute, the plain run and the
+// debugger's continuous run. Internal to the machine library.
 //
-// The registers are worked on as local copies so that stores into memory, which
-// are 16-bit words like the registers, cannot force the compiler to reload them;
+// Every instruction is decoded once into the memory's decode cache (handler,
+// register, index register, address word) and executed from there until a
+// store drops the decode (see Memory). An instruction with an address operand
+// gets one of two handlers, direct (x = 0) or indexed, so that the common
+// direct form does no index arithmetic at all. Dispatch is threaded: each handler ends
+// by jumping straight to the handler of the next instruction, so there is no
+// central switch whose single indirect jump mispredicts. One step budget bounds
+// every run: a handler counts itself against it before the next jump.
+//
+// GR0-GR7 are used in place in the register file. FR, PR, SP and the stack
+// limit are worked on as local copies so that stores into memory, which are
+// 16-bit words like the registers, cannot force the compiler to reload them;
 // the copies are written back to the CCpu before anything outside the machine
 // (console, debugger) can look at it.
 #include <array>
+#include <bitset>
 #include <cstdint>
 
+#include "common/InstructionSet.h"
 #include "machine/Cpu.h"
+#include "machine/Memory.h"
 #include "machine/Svc.h"
 
-#if defined(__GNUC__)
-#define TOLVANE_ALWAYS_INLINE inline __attribute__((always_inline))
-#else
-#define TOLVANE_ALWAYS_INLINE inline
+#if !defined(__GNUC__)
+#error "the instruction engine dispatches through label addresses (GCC or Clang)"
 #endif
+#define TOLVANE_ALWAYS_INLINE inline __attribute__((always_inline))
 
 namespace tolvane::machine_detail {
 
-// InputServed: the instruction was an IN and completed; the program may go on,
-// but the user had the console meanwhile, so a loop that runs many instructions
-// between looks at its owner's stop flags gives its owner that look now.
-enum class StepResult : std::uint8_t { Continue, ProgramEnd, StackOverflow, Undefined, InputServed };
+// The machine's own access to the words and decodes behind Memory.
+struct MemoryAccess {
+  static Word* Words(Memory& m) { return m.words_.data(); }
+  // For the engine, which fills the cache.
+  static Decoded* Decodes(Memory& m) {
+    m.decodesClean_ = false;
+    return m.decoded_.get();
+  }
+};
 
-// Per operation code: 0 = undefined, else length (1/2) | kUsesR | kUsesX.
-enum : std::uint8_t { kLen1 = 1, kLen2 = 2, kLenMask = 3, kUsesR = 4, kUsesX = 8 };
+// The operations the machine executes, each with its operation code: those
+// with an address operand (adr[,x]) and the others. Their operand forms and
+// lengths come from the instruction table; a compile-time check below keeps
+// these lists and the table's machine rows the same.
+// clang-format off
+#define TOLVANE_ADDRESS_OPERATIONS(X)                                            \
+  X(Ld, 0x10) X(St, 0x11) X(Lad, 0x12)                                           \
+  X(Adda, 0x20) X(Suba, 0x21) X(Addl, 0x22) X(Subl, 0x23)                        \
+  X(And, 0x30) X(Or, 0x31) X(Xor, 0x32) X(Cpa, 0x40) X(Cpl, 0x41)                \
+  X(Sla, 0x50) X(Sra, 0x51) X(Sll, 0x52) X(Srl, 0x53)                            \
+  X(Jmi, 0x61) X(Jnz, 0x62) X(Jze, 0x63) X(Jump, 0x64) X(Jpl, 0x65) X(Jov, 0x66) \
+  X(Push, 0x70) X(Call, 0x80) X(Svc, 0xF0)
+#define TOLVANE_OTHER_OPERATIONS(X)                                              \
+  X(Nop, 0x00) X(LdR, 0x14)                                                      \
+  X(AddaR, 0x24) X(SubaR, 0x25) X(AddlR, 0x26) X(SublR, 0x27)                    \
+  X(AndR, 0x34) X(OrR, 0x35) X(XorR, 0x36) X(CpaR, 0x44) X(CplR, 0x45)           \
+  X(Pop, 0x71) X(Ret, 0x81)
+// clang-format on
 
-constexpr std::array<std::uint8_t, 256> MakeOpInfo() {
-  std::array<std::uint8_t, 256> t{};
-  const std::uint8_t rx2 = kLen2 | kUsesR | kUsesX;  // r,adr,x
-  const std::uint8_t x2 = kLen2 | kUsesX;            // adr,x
-  const std::uint8_t rr1 = kLen1 | kUsesR | kUsesX;  // r1,r2
-  t[0x00] = kLen1;
-  t[0x10] = t[0x11] = t[0x12] = rx2;
-  t[0x14] = rr1;
-  for (int op = 0x20; op <= 0x23; ++op) t[op] = rx2;
-  for (int op = 0x24; op <= 0x27; ++op) t[op] = rr1;
-  t[0x30] = t[0x31] = t[0x32] = rx2;
-  t[0x34] = t[0x35] = t[0x36] = rr1;
-  t[0x40] = t[0x41] = rx2;
-  t[0x44] = t[0x45] = rr1;
-  for (int op = 0x50; op <= 0x53; ++op) t[op] = rx2;
-  for (int op = 0x61; op <= 0x66; ++op) t[op] = x2;
-  t[0x70] = x2;
-  t[0x71] = kLen1 | kUsesR;
-  t[0x80] = x2;
-  t[0x81] = kLen1;
-  t[0xF0] = x2;
+enum class Handler : std::uint8_t {
+  NotDecoded = 0,  // a zeroed cache entry
+  Undefined,       // unknown operation code, or a used register field of 8-15
+#define TOLVANE_X(name, code) name, name##Indexed,
+  TOLVANE_ADDRESS_OPERATIONS(TOLVANE_X)
+#undef TOLVANE_X
+#define TOLVANE_X(name, code) name,
+      TOLVANE_OTHER_OPERATIONS(TOLVANE_X)
+#undef TOLVANE_X
+          Count
+};
+
+// The direct handler of each operation code; the indexed one follows it.
+inline constexpr std::array<Handler, 256> kHandlerOfCode = [] {
+  std::array<Handler, 256> t{};
+  for (auto& h : t) h = Handler::Undefined;
+#define TOLVANE_X(name, code) t[code] = Handler::name;
+  TOLVANE_ADDRESS_OPERATIONS(TOLVANE_X)
+  TOLVANE_OTHER_OPERATIONS(TOLVANE_X)
+#undef TOLVANE_X
   return t;
+}();
+
+inline constexpr std::array<bool, 256> kHasAddressOperand = [] {
+  std::array<bool, 256> t{};
+#define TOLVANE_X(name, code) t[code] = true;
+  TOLVANE_ADDRESS_OPERATIONS(TOLVANE_X)
+#undef TOLVANE_X
+  return t;
+}();
+
+static_assert(
+    [] {
+      for (unsigned code = 0; code < 256; ++code) {
+        const int row = MachineIndex(code);
+        if ((row >= 0) != (kHandlerOfCode[code] != Handler::Undefined)) return false;
+        if (row >= 0 && kHasAddressOperand[code] != (kInstructionSet[row].words == 2)) return false;
+      }
+      return true;
+    }(),
+    "every machine instruction of the table needs a handler of its form, and every handler a row");
+
+// What decoding needs to know of an operation code, from the instruction table.
+struct DecodeInfo {
+  Handler handler = Handler::Undefined;
+  bool usesR = false;
+  bool usesX = false;
+  bool address = false;  // x is an index register (adr[,x]), not r2
+};
+inline constexpr std::array<DecodeInfo, 256> kDecodeInfo = [] {
+  std::array<DecodeInfo, 256> t{};
+  for (unsigned code = 0; code < 256; ++code) {
+    const int row = MachineIndex(code);
+    if (row < 0) continue;
+    const OperandForm form = kInstructionSet[row].form;
+    t[code] = {kHandlerOfCode[code], UsesR(form), UsesX(form), kHasAddressOperand[code]};
+  }
+  return t;
+}();
+
+// Decodes the instruction at `a` into its cache entry. The word after it is
+// taken as the address word whatever the length; one-word instructions ignore it.
+TOLVANE_ALWAYS_INLINE void Decode(Decoded* dc, const Word* mem, Word a) {
+  const InstructionFields f = DecodeFields(mem[a]);
+  const DecodeInfo info = kDecodeInfo[f.op];
+  Decoded d;
+  if ((info.usesR && f.r >= 8) || (info.usesX && f.x >= 8)) {
+    d.handler = Handler::Undefined;
+  } else if (info.address && f.x != 0) {
+    d.handler = static_cast<Handler>(static_cast<std::uint8_t>(info.handler) + 1);  // the indexed twin
+  } else {
+    d.handler = info.handler;
+  }
+  // Fields an instruction does not use may hold anything; they stay inside GR0-GR7.
+  d.r = f.r & 7;
+  d.x = f.x & 7;
+  d.readsNext = info.address && d.handler != Handler::Undefined;
+  d.adr = mem[static_cast<Word>(a + 1)];
+  dc[a] = d;
 }
-inline constexpr std::array<std::uint8_t, 256> kOpInfo = MakeOpInfo();
+
+// Why a run of the engine returned.
+enum class Exit : std::uint8_t {
+  Budget,         // the step budget is spent
+  ProgramEnd,     // RET to F000H
+  StackOverflow,  // PUSH/CALL refused; PR addresses it; not counted
+  Undefined,      // undefined instruction at PR; nothing done; not counted
+  InputServed,    // an IN completed: the owner looks at its stop flags before going on
+  OutputServed,   // (plain mode) an OUT completed: the owner may want its turn (outputs are slow)
+  Stopped,        // (stop mode) PR reached a stop address, or a stop flag was set by a call-out
+};
 
 // ZF/SF of a result: ZF for 0, SF for bit 15 set.
 TOLVANE_ALWAYS_INLINE Word ZeroSign(Word v) { return static_cast<Word>((v == 0) | ((v >> 14) & 2)); }
@@ -99,260 +199,388 @@ TOLVANE_ALWAYS_INLINE Word Shift(int op, Word& v, Word fr, unsigned n) {
 }
 
 // Copies the local registers out to / back from the register file.
-inline void SyncOut(const Word* g, Word fr, Word pr, Word sp, Word limit, CCpu& cpu) {
-  auto& a = cpu.Registers();
-  for (int i = 0; i < 8; ++i) a[i] = g[i];
-  a[CCpu::kFR] = fr;
-  a[CCpu::kPR] = pr;
-  a[CCpu::kSP] = sp;
-  a[CCpu::kStackLimit] = limit;
+TOLVANE_ALWAYS_INLINE void SyncOut(Word fr, Word pr, Word sp, Word limit, CCpu& cpu) {
+  cpu.SetFR(fr);
+  cpu.SetPR(pr);
+  cpu.SetSP(sp);
+  cpu.SetStackLimit(limit);
 }
 
-inline void SyncIn(Word* g, Word& fr, Word& pr, Word& sp, Word& limit, const CCpu& cpu) {
-  const auto& a = cpu.Registers();
-  for (int i = 0; i < 8; ++i) g[i] = a[i];
-  fr = a[CCpu::kFR];
-  pr = a[CCpu::kPR];
-  sp = a[CCpu::kSP];
-  limit = a[CCpu::kStackLimit];
+TOLVANE_ALWAYS_INLINE void SyncIn(Word& fr, Word& pr, Word& sp, Word& limit, const CCpu& cpu) {
+  fr = cpu.GetFR();
+  pr = cpu.GetPR();
+  sp = cpu.GetSP();
+  limit = cpu.GetStackLimit();
 }
 
-// Executes one instruction. `cpu` is the register file the local registers were
-// loaded from; it is brought up to date before the console or the debugger is
-// called, and read back afterwards. The registers come as separate scalars and
-// an array so that, inlined into a loop over local variables, PR, SP and FR stay
-// in machine registers.
-template <bool kHooks>
-TOLVANE_ALWAYS_INLINE StepResult StepOnce(Word* const g, Word& fr, Word& pr, Word& sp, Word& limit, Memory& memory,
-                                          CCpu& cpu, ConsolePort& console, MachineHooks* hooks) {
-  Word* const mem = memory.data();
-  const Word w = mem[pr];
-  const Word adr = mem[static_cast<Word>(pr + 1)];
-  const unsigned op = w >> 8;
-  const unsigned ri = (w >> 4) & 0x0F;
-  const unsigned xi = w & 0x0F;
+// Where a stop-mode run looks after every instruction (stopAt) and after every
+// call-out to the console or the debugger (the flags).
+struct StopConditions {
+  const std::bitset<kMemoryWords>* stopAt = nullptr;
+  const bool* flag1 = nullptr;
+  const bool* flag2 = nullptr;
+};
 
-  if ((w & 0x0088) != 0) [[unlikely]] {
-    const std::uint8_t info = kOpInfo[op];
-    if (((info & kUsesR) && ri >= 8) || ((info & kUsesX) && xi >= 8)) return StepResult::Undefined;
+// Executes instructions from PR until `budget` (at least 1) instructions have
+// completed or something in Exit happens. `executed` receives the number of
+// completed instructions (an overflowing or undefined one does not complete).
+// kHooks: the debugger's hooks are called and its flags set; kStops: the
+// conditions in `stops` end the run after an instruction.
+template <bool kHooks, bool kStops>
+Exit RunEngine(CCpu& cpu, Memory& memory, ConsolePort& console, MachineHooks* hooks, const StopConditions& stops,
+               std::uint64_t budget, std::uint64_t& executed) {
+  // clang-format off
+  static const void* const kLabels[] = {
+      &&L_NotDecoded,
+      &&L_Undefined,
+#define TOLVANE_X(name, code) &&L_##name, &&L_##name##Indexed,
+      TOLVANE_ADDRESS_OPERATIONS(TOLVANE_X)
+#undef TOLVANE_X
+#define TOLVANE_X(name, code) &&L_##name,
+      TOLVANE_OTHER_OPERATIONS(TOLVANE_X)
+#undef TOLVANE_X
+  };
+  // clang-format on
+  static_assert(std::size(kLabels) == static_cast<std::size_t>(Handler::Count));
+
+  Word* const mem = MemoryAccess::Words(memory);
+  Decoded* const dc = MemoryAccess::Decodes(memory);
+  Word* const g = cpu.Registers().data();  // GR0-GR7
+  const std::uint64_t initialBudget = budget;
+  // Held here, not read through `stops` after every instruction.
+  const std::bitset<kMemoryWords>* const stopAt = stops.stopAt;
+  Word fr, pr, sp, limit;
+  SyncIn(fr, pr, sp, limit, cpu);
+  const Decoded* e;  // the instruction being executed
+  Exit exit;
+
+#define TOLVANE_DISPATCH()                                \
+  do {                                                    \
+    e = &dc[pr];                                          \
+    goto* kLabels[static_cast<std::uint8_t>(e->handler)]; \
+  } while (0)
+  // After a completed instruction: count it, then stop or go on.
+#define TOLVANE_NEXT()                     \
+  do {                                     \
+    if (--budget == 0) goto L_BudgetSpent; \
+    if constexpr (kStops) {                \
+      if ((*stopAt)[pr]) goto L_Stopped;   \
+    }                                      \
+    TOLVANE_DISPATCH();                    \
+  } while (0)
+  // After an instruction that called out of the machine (console, debugger
+  // hooks): the owner's flags may have changed meanwhile.
+#define TOLVANE_NEXT_AFTER_CALL_OUT()    \
+  do {                                   \
+    if constexpr (kStops) {              \
+      if (*stops.flag1 | *stops.flag2) { \
+        --budget;                        \
+        goto L_Stopped;                  \
+      }                                  \
+    }                                    \
+    TOLVANE_NEXT();                      \
+  } while (0)
+  // A store: the word, and the decodes that read it. The instruction at the
+  // address is decoded again at once: code that rewrites itself does so on
+  // every pass, and a decode here is cheaper than a detour through NotDecoded
+  // on the next pass. A two-word instruction just before it only gets the new
+  // word as its address word; its first word, which decides everything else,
+  // is unchanged. Words never executed (data, the stack) have no decode and
+  // cost only the tests.
+#define TOLVANE_STORE(address, value)                        \
+  do {                                                       \
+    const Word at_ = (address);                              \
+    const Word before_ = static_cast<Word>(at_ - 1);         \
+    mem[at_] = (value);                                      \
+    if (dc[at_].handler != Handler::NotDecoded) [[unlikely]] \
+      Decode(dc, mem, at_);                                  \
+    if (dc[before_].readsNext) [[unlikely]]                  \
+      dc[before_].adr = mem[at_];                            \
+  } while (0)
+  // A handler with an address operand, twice: the direct form, where the
+  // effective address `ea` is the address word, and the indexed form.
+#define TOLVANE_ADDRESS_HANDLER(name, ...)               \
+  L_##name : {                                           \
+    const Word ea = e->adr;                              \
+    __VA_ARGS__                                          \
+  }                                                      \
+  L_##name##Indexed : {                                  \
+    const Word ea = static_cast<Word>(e->adr + g[e->x]); \
+    __VA_ARGS__                                          \
   }
-  // Only evaluated by instructions that use x, so xi < 8 there.
-  auto ea = [&]() -> Word { return static_cast<Word>(adr + (xi ? g[xi & 7] : 0)); };
-  Word& gr = g[ri & 7];
-  Word& gr2 = g[xi & 7];
+  // Arithmetic, logical and compare operations on gr (GRr) and b (the
+  // operand: the word at ea, or GRr2).
+#define TOLVANE_OPERATION_M(name, ...) \
+  TOLVANE_ADDRESS_HANDLER(name, {      \
+    Word& gr = g[e->r];                \
+    const Word b = mem[ea];            \
+    __VA_ARGS__;                       \
+    pr = static_cast<Word>(pr + 2);    \
+    TOLVANE_NEXT();                    \
+  })
+#define TOLVANE_OPERATION_R(name, ...) \
+  L_##name : {                         \
+    Word& gr = g[e->r];                \
+    const Word b = g[e->x];            \
+    __VA_ARGS__;                       \
+    pr = static_cast<Word>(pr + 1);    \
+  }                                    \
+  TOLVANE_NEXT();
 
-  switch (op) {
-    case 0x00:  // NOP
-      pr = static_cast<Word>(pr + 1);
-      return StepResult::Continue;
-    case 0x10:  // LD r,adr,x
-      gr = mem[ea()];
-      fr = ZeroSign(gr);
-      pr = static_cast<Word>(pr + 2);
-      return StepResult::Continue;
-    case 0x11: {  // ST
-      const Word a = ea();
-      mem[a] = gr;
-      pr = static_cast<Word>(pr + 2);
-      if constexpr (kHooks) {
-        if (hooks->unAsmTracking) hooks->UnAsmStoreAt(a);
-        hooks->memoryChanged = true;
-      }
-      return StepResult::Continue;
-    }
-    case 0x12:  // LAD
-      gr = ea();
-      pr = static_cast<Word>(pr + 2);
-      return StepResult::Continue;
-    case 0x14:  // LD r1,r2
-      gr = gr2;
-      fr = ZeroSign(gr);
-      pr = static_cast<Word>(pr + 1);
-      return StepResult::Continue;
+  TOLVANE_DISPATCH();
 
-    case 0x20:
-    case 0x24: {  // ADDA
-      const Word a = gr;
-      const Word b = op == 0x20 ? mem[ea()] : gr2;
-      const Word s = static_cast<Word>(a + b);
-      gr = s;
-      fr = FlagsWithOverflow(fr, ((a ^ s) & (b ^ s) & 0x8000) != 0, s);
-      pr = static_cast<Word>(pr + (op == 0x20 ? 2 : 1));
-      return StepResult::Continue;
-    }
-    case 0x21:
-    case 0x25: {  // SUBA
-      const Word a = gr;
-      const Word b = op == 0x21 ? mem[ea()] : gr2;
-      const Word s = static_cast<Word>(a - b);
-      gr = s;
-      fr = FlagsWithOverflow(fr, ((a ^ b) & (a ^ s) & 0x8000) != 0, s);
-      pr = static_cast<Word>(pr + (op == 0x21 ? 2 : 1));
-      return StepResult::Continue;
-    }
-    case 0x22:
-    case 0x26: {  // ADDL
-      const Word a = gr;
-      const Word b = op == 0x22 ? mem[ea()] : gr2;
-      const Word s = static_cast<Word>(a + b);
-      gr = s;
-      fr = FlagsWithOverflow(fr, s < a, s);
-      pr = static_cast<Word>(pr + (op == 0x22 ? 2 : 1));
-      return StepResult::Continue;
-    }
-    case 0x23:
-    case 0x27: {  // SUBL
-      const Word a = gr;
-      const Word b = op == 0x23 ? mem[ea()] : gr2;
-      const Word s = static_cast<Word>(a - b);
-      gr = s;
-      fr = FlagsWithOverflow(fr, a < b, s);
-      pr = static_cast<Word>(pr + (op == 0x23 ? 2 : 1));
-      return StepResult::Continue;
-    }
+L_NotDecoded:
+  Decode(dc, mem, pr);
+  TOLVANE_DISPATCH();
 
-    case 0x30:  // AND
-      gr &= mem[ea()];
-      fr = ZeroSign(gr);
-      pr = static_cast<Word>(pr + 2);
-      return StepResult::Continue;
-    case 0x31:  // OR
-      gr |= mem[ea()];
-      fr = ZeroSign(gr);
-      pr = static_cast<Word>(pr + 2);
-      return StepResult::Continue;
-    case 0x32:  // XOR
-      gr ^= mem[ea()];
-      fr = ZeroSign(gr);
-      pr = static_cast<Word>(pr + 2);
-      return StepResult::Continue;
-    case 0x34:
-      gr &= gr2;
-      fr = ZeroSign(gr);
-      pr = static_cast<Word>(pr + 1);
-      return StepResult::Continue;
-    case 0x35:
-      gr |= gr2;
-      fr = ZeroSign(gr);
-      pr = static_cast<Word>(pr + 1);
-      return StepResult::Continue;
-    case 0x36:
-      gr ^= gr2;
-      fr = ZeroSign(gr);
-      pr = static_cast<Word>(pr + 1);
-      return StepResult::Continue;
+L_Undefined:
+  exit = Exit::Undefined;
+  goto L_Leave;
 
-    case 0x40:
-    case 0x44: {  // CPA: signed compare; OF cleared
-      const int a = static_cast<std::int16_t>(gr);
-      const int b = static_cast<std::int16_t>(op == 0x40 ? mem[ea()] : gr2);
-      fr = a > b ? 0 : a == b ? kFlagZF : kFlagSF;
-      pr = static_cast<Word>(pr + (op == 0x40 ? 2 : 1));
-      return StepResult::Continue;
-    }
-    case 0x41:
-    case 0x45: {  // CPL: unsigned compare
-      const unsigned a = gr;
-      const unsigned b = op == 0x41 ? mem[ea()] : gr2;
-      fr = a > b ? 0 : a == b ? kFlagZF : kFlagSF;
-      pr = static_cast<Word>(pr + (op == 0x41 ? 2 : 1));
-      return StepResult::Continue;
-    }
+L_Nop:
+  pr = static_cast<Word>(pr + 1);
+  TOLVANE_NEXT();
 
-    case 0x50:
-    case 0x51:
-    case 0x52:
-    case 0x53:
-      fr = Shift(static_cast<int>(op), gr, fr, ea());
-      pr = static_cast<Word>(pr + 2);
-      return StepResult::Continue;
+  TOLVANE_ADDRESS_HANDLER(Ld, {
+    Word& gr = g[e->r];
+    gr = mem[ea];
+    fr = ZeroSign(gr);
+    pr = static_cast<Word>(pr + 2);
+    TOLVANE_NEXT();
+  })
 
-    case 0x61:  // JMI
-      pr = (fr & kFlagSF) ? ea() : static_cast<Word>(pr + 2);
-      return StepResult::Continue;
-    case 0x62:  // JNZ
-      pr = !(fr & kFlagZF) ? ea() : static_cast<Word>(pr + 2);
-      return StepResult::Continue;
-    case 0x63:  // JZE
-      pr = (fr & kFlagZF) ? ea() : static_cast<Word>(pr + 2);
-      return StepResult::Continue;
-    case 0x64:  // JUMP
-      pr = ea();
-      return StepResult::Continue;
-    case 0x65:  // JPL
-      pr = !(fr & (kFlagSF | kFlagZF)) ? ea() : static_cast<Word>(pr + 2);
-      return StepResult::Continue;
-    case 0x66:  // JOV
-      pr = (fr & kFlagOF) ? ea() : static_cast<Word>(pr + 2);
-      return StepResult::Continue;
+  TOLVANE_ADDRESS_HANDLER(St, {
+    TOLVANE_STORE(ea, g[e->r]);
+    pr = static_cast<Word>(pr + 2);
+    if constexpr (kHooks) {
+      if (hooks->unAsmTracking) hooks->UnAsmStoreAt(ea);
+      hooks->memoryChanged = true;
+      TOLVANE_NEXT_AFTER_CALL_OUT();
+    }
+    TOLVANE_NEXT();
+  })
 
-    case 0x70: {  // PUSH
-      if (WouldOverflow(sp, limit)) return StepResult::StackOverflow;
-      const Word v = ea();
-      sp = static_cast<Word>(sp - 1);
-      mem[sp] = v;
-      pr = static_cast<Word>(pr + 2);
-      if constexpr (kHooks) {
-        if (hooks->unAsmTracking) hooks->UnAsmStoreAt(sp);
-        hooks->memoryChanged = true;
-      }
-      return StepResult::Continue;
-    }
-    case 0x71:  // POP
-      gr = mem[sp];
-      sp = static_cast<Word>(sp + 1);
-      pr = static_cast<Word>(pr + 1);
-      return StepResult::Continue;
-    case 0x80: {  // CALL
-      if (WouldOverflow(sp, limit)) return StepResult::StackOverflow;
-      const Word target = ea();
-      sp = static_cast<Word>(sp - 1);
-      mem[sp] = static_cast<Word>(pr + 2);
-      pr = target;
-      if constexpr (kHooks) {
-        if (hooks->unAsmTracking) hooks->UnAsmStoreAt(sp);
-        hooks->memoryChanged = true;
-        hooks->callExecuted = true;
-      }
-      return StepResult::Continue;
-    }
-    case 0x81:  // RET
-      pr = mem[sp];
-      sp = static_cast<Word>(sp + 1);
-      if (pr == kProgramEndAddress) return StepResult::ProgramEnd;
-      if constexpr (kHooks) hooks->retExecuted = true;
-      return StepResult::Continue;
+  TOLVANE_ADDRESS_HANDLER(Lad, {
+    g[e->r] = ea;
+    pr = static_cast<Word>(pr + 2);
+    TOLVANE_NEXT();
+  })
 
-    case 0xF0: {  // SVC
-      const Word number = ea();
-      if (number == 1) {
-        SyncOut(g, fr, pr, sp, limit, cpu);
-        if constexpr (kHooks) {
-          if (hooks->goRunning) hooks->RefreshPanes();
-        }
-        const Word g1 = cpu.GetRegister(1), g2 = cpu.GetRegister(2);
-        SvcIn(cpu, memory, console, g1, g2);
-        if constexpr (kHooks) {
-          if (hooks->unAsmTracking) {
-            hooks->UnAsmRefreshAt(g2);
-            for (unsigned i = 0; i < kInputLimit; ++i) hooks->UnAsmRefreshAt(static_cast<Word>(g1 + i));
-          }
-          hooks->memoryChanged = true;
-        }
-        SyncIn(g, fr, pr, sp, limit, cpu);
-        pr = static_cast<Word>(pr + 2);
-        return StepResult::InputServed;
-      } else if (number == 2) {
-        SyncOut(g, fr, pr, sp, limit, cpu);
-        SvcOut(cpu, memory, console, cpu.GetRegister(1), cpu.GetRegister(2));
-        SyncIn(g, fr, pr, sp, limit, cpu);
-      }
-      pr = static_cast<Word>(pr + 2);
-      return StepResult::Continue;
+L_LdR : {
+  Word& gr = g[e->r];
+  gr = g[e->x];
+  fr = ZeroSign(gr);
+  pr = static_cast<Word>(pr + 1);
+}
+  TOLVANE_NEXT();
+
+  // a = old GRr, s = the result.
+#define TOLVANE_ADDA                       \
+  const Word a = gr;                       \
+  const Word s = static_cast<Word>(a + b); \
+  gr = s;                                  \
+  fr = FlagsWithOverflow(fr, ((a ^ s) & (b ^ s) & 0x8000) != 0, s)
+#define TOLVANE_SUBA                       \
+  const Word a = gr;                       \
+  const Word s = static_cast<Word>(a - b); \
+  gr = s;                                  \
+  fr = FlagsWithOverflow(fr, ((a ^ b) & (a ^ s) & 0x8000) != 0, s)
+#define TOLVANE_ADDL                       \
+  const Word a = gr;                       \
+  const Word s = static_cast<Word>(a + b); \
+  gr = s;                                  \
+  fr = FlagsWithOverflow(fr, s < a, s)
+#define TOLVANE_SUBL                       \
+  const Word a = gr;                       \
+  const Word s = static_cast<Word>(a - b); \
+  gr = s;                                  \
+  fr = FlagsWithOverflow(fr, a < b, s)
+#define TOLVANE_AND \
+  gr &= b;          \
+  fr = ZeroSign(gr)
+#define TOLVANE_OR \
+  gr |= b;         \
+  fr = ZeroSign(gr)
+#define TOLVANE_XOR \
+  gr ^= b;          \
+  fr = ZeroSign(gr)
+  // Compares: GRr greater than, equal to or less than the operand; OF cleared.
+#define TOLVANE_CPA                            \
+  const int a = static_cast<std::int16_t>(gr); \
+  const int c = static_cast<std::int16_t>(b);  \
+  fr = a > c ? 0 : a == c ? kFlagZF : kFlagSF
+#define TOLVANE_CPL fr = gr > b ? 0 : gr == b ? kFlagZF : kFlagSF
+
+  TOLVANE_OPERATION_M(Adda, TOLVANE_ADDA)
+  TOLVANE_OPERATION_M(Suba, TOLVANE_SUBA)
+  TOLVANE_OPERATION_M(Addl, TOLVANE_ADDL)
+  TOLVANE_OPERATION_M(Subl, TOLVANE_SUBL)
+  TOLVANE_OPERATION_R(AddaR, TOLVANE_ADDA)
+  TOLVANE_OPERATION_R(SubaR, TOLVANE_SUBA)
+  TOLVANE_OPERATION_R(AddlR, TOLVANE_ADDL)
+  TOLVANE_OPERATION_R(SublR, TOLVANE_SUBL)
+  TOLVANE_OPERATION_M(And, TOLVANE_AND)
+  TOLVANE_OPERATION_M(Or, TOLVANE_OR)
+  TOLVANE_OPERATION_M(Xor, TOLVANE_XOR)
+  TOLVANE_OPERATION_R(AndR, TOLVANE_AND)
+  TOLVANE_OPERATION_R(OrR, TOLVANE_OR)
+  TOLVANE_OPERATION_R(XorR, TOLVANE_XOR)
+  TOLVANE_OPERATION_M(Cpa, TOLVANE_CPA)
+  TOLVANE_OPERATION_M(Cpl, TOLVANE_CPL)
+  TOLVANE_OPERATION_R(CpaR, TOLVANE_CPA)
+  TOLVANE_OPERATION_R(CplR, TOLVANE_CPL)
+
+#undef TOLVANE_ADDA
+#undef TOLVANE_SUBA
+#undef TOLVANE_ADDL
+#undef TOLVANE_SUBL
+#undef TOLVANE_AND
+#undef TOLVANE_OR
+#undef TOLVANE_XOR
+#undef TOLVANE_CPA
+#undef TOLVANE_CPL
+
+  // Shifts: the count is the effective address.
+#define TOLVANE_SHIFT(name, code)      \
+  TOLVANE_ADDRESS_HANDLER(name, {      \
+    fr = Shift(code, g[e->r], fr, ea); \
+    pr = static_cast<Word>(pr + 2);    \
+    TOLVANE_NEXT();                    \
+  })
+  TOLVANE_SHIFT(Sla, 0x50)
+  TOLVANE_SHIFT(Sra, 0x51)
+  TOLVANE_SHIFT(Sll, 0x52)
+  TOLVANE_SHIFT(Srl, 0x53)
+#undef TOLVANE_SHIFT
+
+  // A conditional jump is a branch here, not a conditional move: the next
+  // instruction's fetch then follows the (predicted) branch instead of
+  // waiting for the flags, and each way dispatches on its own.
+#define TOLVANE_JUMP_IF(name, condition) \
+  TOLVANE_ADDRESS_HANDLER(name, {        \
+    if (condition) {                     \
+      pr = ea;                           \
+      TOLVANE_NEXT();                    \
+    }                                    \
+    pr = static_cast<Word>(pr + 2);      \
+    TOLVANE_NEXT();                      \
+  })
+  TOLVANE_JUMP_IF(Jmi, fr & kFlagSF)
+  TOLVANE_JUMP_IF(Jnz, !(fr & kFlagZF))
+  TOLVANE_JUMP_IF(Jze, fr & kFlagZF)
+  TOLVANE_JUMP_IF(Jump, true)
+  TOLVANE_JUMP_IF(Jpl, !(fr & (kFlagSF | kFlagZF)))
+  TOLVANE_JUMP_IF(Jov, fr & kFlagOF)
+#undef TOLVANE_JUMP_IF
+
+  TOLVANE_ADDRESS_HANDLER(Push, {
+    if (WouldOverflow(sp, limit)) {
+      exit = Exit::StackOverflow;
+      goto L_Leave;
     }
-    default:
-      return StepResult::Undefined;
+    sp = static_cast<Word>(sp - 1);
+    TOLVANE_STORE(sp, ea);
+    pr = static_cast<Word>(pr + 2);
+    if constexpr (kHooks) {
+      if (hooks->unAsmTracking) hooks->UnAsmStoreAt(sp);
+      hooks->memoryChanged = true;
+      TOLVANE_NEXT_AFTER_CALL_OUT();
+    }
+    TOLVANE_NEXT();
+  })
+
+L_Pop:
+  g[e->r] = mem[sp];
+  sp = static_cast<Word>(sp + 1);
+  pr = static_cast<Word>(pr + 1);
+  TOLVANE_NEXT();
+
+  TOLVANE_ADDRESS_HANDLER(Call, {
+    if (WouldOverflow(sp, limit)) {
+      exit = Exit::StackOverflow;
+      goto L_Leave;
+    }
+    sp = static_cast<Word>(sp - 1);
+    TOLVANE_STORE(sp, static_cast<Word>(pr + 2));
+    pr = ea;
+    if constexpr (kHooks) {
+      if (hooks->unAsmTracking) hooks->UnAsmStoreAt(sp);
+      hooks->memoryChanged = true;
+      hooks->callExecuted = true;
+      TOLVANE_NEXT_AFTER_CALL_OUT();
+    }
+    TOLVANE_NEXT();
+  })
+
+L_Ret:
+  pr = mem[sp];
+  sp = static_cast<Word>(sp + 1);
+  if (pr == kProgramEndAddress) {
+    --budget;
+    exit = Exit::ProgramEnd;
+    goto L_Leave;
   }
+  if constexpr (kHooks) hooks->retExecuted = true;
+  TOLVANE_NEXT();
+
+  // Supervisor calls: the number is the effective address.
+  TOLVANE_ADDRESS_HANDLER(Svc, {
+    if (ea == 1) {
+      SyncOut(fr, pr, sp, limit, cpu);
+      if constexpr (kHooks) {
+        if (hooks->goRunning) hooks->RefreshPanes();
+      }
+      const Word g1 = g[1], g2 = g[2];
+      SvcIn(cpu, memory, console, g1, g2);
+      if constexpr (kHooks) {
+        if (hooks->unAsmTracking) {
+          hooks->UnAsmRefreshAt(g2);
+          for (unsigned i = 0; i < kInputLimit; ++i) hooks->UnAsmRefreshAt(static_cast<Word>(g1 + i));
+        }
+        hooks->memoryChanged = true;
+      }
+      SyncIn(fr, pr, sp, limit, cpu);
+      pr = static_cast<Word>(pr + 2);
+      --budget;
+      exit = Exit::InputServed;
+      goto L_Leave;
+    }
+    if (ea == 2) {
+      SyncOut(fr, pr, sp, limit, cpu);
+      SvcOut(cpu, memory, console, g[1], g[2]);
+      SyncIn(fr, pr, sp, limit, cpu);
+      pr = static_cast<Word>(pr + 2);
+      if constexpr (!kStops) {
+        --budget;
+        exit = Exit::OutputServed;
+        goto L_Leave;
+      }
+      TOLVANE_NEXT_AFTER_CALL_OUT();
+    }
+    pr = static_cast<Word>(pr + 2);
+    TOLVANE_NEXT();
+  })
+
+L_BudgetSpent:
+  exit = Exit::Budget;
+  goto L_Leave;
+
+L_Stopped:
+  __attribute__((unused));  // reached in stop mode only
+  exit = Exit::Stopped;
+
+L_Leave:
+  SyncOut(fr, pr, sp, limit, cpu);
+  executed = initialBudget - budget;
+  return exit;
+
+#undef TOLVANE_DISPATCH
+#undef TOLVANE_NEXT
+#undef TOLVANE_NEXT_AFTER_CALL_OUT
+#undef TOLVANE_STORE
+#undef TOLVANE_ADDRESS_HANDLER
+#undef TOLVANE_OPERATION_M
+#undef TOLVANE_OPERATION_R
 }
 
 }  // namespace tolvane::machine_detail

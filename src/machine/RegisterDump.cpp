@@ -2,8 +2,6 @@
 
 #include <cstdio>
 
-#include "common/Cp932.h"
-
 namespace tolvane {
 
 Bytes FlagText(Word fr) {
@@ -30,7 +28,5 @@ Bytes RegisterDumpText(const CCpu& cpu) {
   const auto& a = cpu.Registers();
   return RegisterDumpText({a[0], a[1], a[2], a[3], a[4], a[5], a[6], a[7]}, cpu.GetPR(), cpu.GetSP(), cpu.GetFR());
 }
-
-Bytes StackOverflowText() { return J(u8"スタックオーバーフロー"); }
 
 }  // namespace tolvane

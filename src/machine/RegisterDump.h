@@ -16,9 +16,4 @@ Bytes FlagText(Word fr);
 Bytes RegisterDumpText(const CCpu& cpu);
 Bytes RegisterDumpText(const std::array<Word, 8>& gr, Word pr, Word sp, Word fr);
 
-// The termination lines (ASCII / CP932).
-inline const char* const kTerminatedNormally = "Program terminated normally";
-inline const char* const kTerminatedAbnormally = "Program terminated abnormally";
-Bytes StackOverflowText();  // "スタックオーバーフロー"
-
 }  // namespace tolvane

@@ -1,11 +1,6 @@
 #include "machine/StdioRun.h"
 
-#include <cinttypes>
-#include <memory>
-
 #include "common/Cp932.h"
-#include "machine/Loader.h"
-#include "machine/RegisterDump.h"
 
 namespace tolvane {
 
@@ -19,19 +14,6 @@ std::size_t Utf8Length(const std::string& s, std::size_t i) {
   for (std::size_t k = 1; k < n; ++k)
     if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return 0;
   return n;
-}
-
-void WriteErrLine(std::FILE* err, const Bytes& cp932) {
-  std::string u = Cp932ToUtf8(cp932);
-  std::string lf;
-  lf.reserve(u.size());
-  for (std::size_t i = 0; i < u.size(); ++i) {
-    if (u[i] == '\r' && i + 1 < u.size() && u[i + 1] == '\n') continue;
-    lf.push_back(u[i]);
-  }
-  lf.push_back('\n');
-  std::fwrite(lf.data(), 1, lf.size(), err);
-  std::fflush(err);
 }
 
 }  // namespace
@@ -96,50 +78,18 @@ void StdioConsole::ConsoleWrite(const Bytes& text) {
   std::fflush(out_);
 }
 
-int RunOnStdio(const std::string& exePath, const StdioRunOptions& options, std::FILE* in, std::FILE* out,
-               std::FILE* err, MessageBoxPort& boxes) {
-  auto memory = std::make_unique<Memory>();
-  CCpu cpu;
-  LoadedProgram program;
-  if (!LoadProgram(exePath, options.symbols, cpu, *memory, program, boxes)) return kRunLoadFailed;
-
-  StdioConsole console(in, out);
-  const RunResult r = RunToEnd(cpu, *memory, console, options.maxSteps);
-
-  int status = kRunAbnormalEnd;
-  bool dump = options.registers;
-  switch (r.stop) {
-    case RunStop::ProgramEnd:
-      WriteErrLine(err, kTerminatedNormally);
-      // The program can be run again from its start; the dump shows that state.
-      cpu.Initialize(*memory, program.header.start, program.header.initialSp, program.header.stackLimit);
-      status = kRunNormalEnd;
-      break;
-    case RunStop::StackOverflow:
-      WriteErrLine(err, StackOverflowText());
-      WriteErrLine(err, kTerminatedAbnormally);
-      break;
-    case RunStop::Undefined: {
-      char buf[96];
-      std::snprintf(buf, sizeof buf, "Undefined instruction %04X at PR=%04X: the program cannot go on",
-                    (*memory)[cpu.GetPR()], cpu.GetPR());
-      WriteErrLine(err, buf);
-      WriteErrLine(err, kTerminatedAbnormally);
-      break;
-    }
-    case RunStop::StepLimit:
-    case RunStop::Stopped: {
-      char buf[96];
-      std::snprintf(buf, sizeof buf, "Stopped after %" PRIu64 " instructions (step limit)", r.steps);
-      WriteErrLine(err, buf);
-      WriteErrLine(err, kTerminatedAbnormally);
-      status = kRunStepLimit;
-      dump = true;
-      break;
-    }
+void StdioConsole::ConsoleMessage(const Bytes& text) {
+  if (err_ == nullptr) return ConsoleWrite(text);
+  std::string u = Cp932ToUtf8(text);
+  std::string lf;
+  lf.reserve(u.size() + 1);
+  for (std::size_t i = 0; i < u.size(); ++i) {
+    if (u[i] == '\r' && i + 1 < u.size() && u[i + 1] == '\n') continue;
+    lf.push_back(u[i]);
   }
-  if (dump) WriteErrLine(err, RegisterDumpText(cpu));
-  return status;
+  lf.push_back('\n');
+  std::fwrite(lf.data(), 1, lf.size(), err_);
+  std::fflush(err_);
 }
 
 }  // namespace tolvane

@@ -1,14 +1,11 @@
 #pragma once
-// The plain run on byte streams, as the command-line tool does it: IN reads a
-// line from `in`, OUT writes a line to `out`, and the run's own lines (termination,
-// stack overflow, register dump, load errors) go to `err`. Streams carry UTF-8;
-// the machine sees CP932.
-#include <cstdint>
+// The console on byte streams, as the command-line tool has it: IN reads a line
+// from `in`, OUT writes a line to `out`, and the run's own lines (termination,
+// stack overflow, register dump) go to `err`. Streams carry UTF-8; the machine
+// sees CP932. (The run itself is debugger/TerminalRun.h.)
 #include <cstdio>
 #include <string>
 
-#include "common/MessageBox.h"
-#include "machine/Cpu.h"
 #include "machine/Svc.h"
 
 namespace tolvane {
@@ -16,17 +13,21 @@ namespace tolvane {
 // A console over stdio streams.
 class StdioConsole : public ConsolePort {
  public:
-  StdioConsole(std::FILE* in, std::FILE* out) : in_(in), out_(out) {}
+  // Without `err` the run's own lines go to `out` like the program's.
+  StdioConsole(std::FILE* in, std::FILE* out, std::FILE* err = nullptr) : in_(in), out_(out), err_(err) {}
   // One line without its line end (LF or CR LF), converted from UTF-8. Bytes that
   // are not UTF-8 are passed through as they are (input that already is CP932);
   // characters with no CP932 form become '?'. End of input gives "\x1A".
   Bytes ConsoleReadLine() override;
   // The line converted to UTF-8, a line feed, and a flush.
   void ConsoleWrite(const Bytes& text) override;
+  // The same on `err`, each CR LF inside the text (the register dump's) as LF.
+  void ConsoleMessage(const Bytes& text) override;
 
  private:
   std::FILE* in_;
   std::FILE* out_;
+  std::FILE* err_;
   bool ended_ = false;
 };
 
@@ -44,23 +45,5 @@ constexpr std::size_t kInputLineKeep = 4 * kInputLimit;
 // as the whole line still means end of input. False at the end of input with
 // nothing read.
 bool ReadBoundedLine(std::FILE* in, std::size_t keep, std::string& line);
-
-struct StdioRunOptions {
-  bool symbols = false;        // load the .sym as well (symbolic debugging on)
-  bool registers = false;      // write the register dump at the end
-  std::uint64_t maxSteps = 0;  // 0: no limit
-};
-
-// Process exit statuses of a run.
-enum RunExit : int {
-  kRunNormalEnd = 0,
-  kRunLoadFailed = 1,
-  kRunAbnormalEnd = 3,
-  kRunStepLimit = 4,
-};
-
-// Loads `exePath` and runs it to its end. Returns one of RunExit.
-int RunOnStdio(const std::string& exePath, const StdioRunOptions& options, std::FILE* in, std::FILE* out,
-               std::FILE* err, MessageBoxPort& boxes);
 
 }  // namespace tolvane

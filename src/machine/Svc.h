@@ -16,8 +16,12 @@ class ConsolePort {
   // meanwhile) and returns it without its line end. A line containing the byte
   // 1AH means end of input; an implementation with no more input returns "\x1A".
   virtual Bytes ConsoleReadLine() = 0;
-  // Shows one line of output (also used for the run's own messages).
+  // Shows one line of the program's output.
   virtual void ConsoleWrite(const Bytes& text) = 0;
+  // Shows one line of the run itself (how it ended, the register dump). The
+  // IDE's console shows it like the program's lines; a terminal keeps it apart
+  // from the program's output.
+  virtual void ConsoleMessage(const Bytes& text) { ConsoleWrite(text); }
 };
 
 // At most this many bytes of an input line are stored.

@@ -260,7 +260,7 @@ TEST(Instructions, KindOfEveryName) {
       {"OUT", InstructionKind::Macro},    {"RPUSH", InstructionKind::Macro},     {"RPOP", InstructionKind::Macro},
   };
   for (const NameKind& c : cases) {
-    const Instruction* instruction = FindInstruction(c.name);
+    const InstructionDef* instruction = FindInstruction(c.name);
     ASSERT_NE(instruction, nullptr) << c.name;
     EXPECT_EQ(KindOf(*instruction), c.kind) << c.name;
   }

@@ -550,10 +550,35 @@ TEST(CpuRun, TurnPortIsAskedAndCanStop) {
   EXPECT_EQ(r.stop, RunStop::Stopped);
   EXPECT_EQ(turns.n, 4);
   EXPECT_EQ(r.steps, 30u);
+
+  // Inputs and outputs ask for a turn whatever the interval: OUT, IN, OUT, LAD, JUMP back.
+  struct Count : RunTurnPort {
+    int n = 0;
+    bool Turn() override { return ++n < 7; }
+  } count;
+  Machine io;
+  io.cpu.SetRegister(1, 0x0300);
+  io.cpu.SetRegister(2, 0x0310);
+  io.Put(kAt, {Op(0xF0), 2, Op(0xF0), 1, Op(0xF0), 2, Op(0x12, 3, 3), 1, Op(0x64), kAt});
+  const RunResult rio = RunToEnd(io.cpu, *io.mem, io.console, 0, &count, 1000000);
+  EXPECT_EQ(rio.stop, RunStop::Stopped);
+  EXPECT_EQ(count.n, 7);  // before the first, then after OUT, IN, OUT, OUT, IN, OUT
+  EXPECT_EQ(rio.steps, 3u + 2u + 3u);
+  EXPECT_EQ(io.console.output.size(), 4u);
 }
 
-// Random memory executed three ways must leave identical machines: the step
-// with hooks, the step without, and the fast loop.
+// Executes one instruction decoded afresh: the decode cache is dropped at PR
+// first. A run of these is the reference for everything the cache must keep
+// up to date with.
+ExecStatus StepDecodedAfresh(Machine& m) {
+  m.mem->InvalidateDecode(m.cpu.GetPR());
+  return m.Step();
+}
+
+// Random memory executed four ways must leave identical machines: the step
+// with hooks, the step without, the fast loop, and the step that decodes every
+// instruction afresh. Random stores land in code all the time, so this also
+// checks that the decode cache follows them.
 TEST(CpuRun, AllPathsAgreeOnRandomMemory) {
   std::mt19937 rng(12345);
   const int validOps[] = {0x00, 0x10, 0x11, 0x12, 0x14, 0x20, 0x21, 0x22, 0x23, 0x24, 0x25, 0x26, 0x27,
@@ -561,15 +586,15 @@ TEST(CpuRun, AllPathsAgreeOnRandomMemory) {
                           0x53, 0x61, 0x62, 0x63, 0x64, 0x65, 0x66, 0x70, 0x71, 0x80, 0x81, 0xF0};
   std::uint64_t total = 0;
   for (int round = 0; round < 60; ++round) {
-    Machine a, b, c;
+    Machine a, b, c, d;
     for (unsigned i = 0; i < kMemoryWords; ++i) {
       const unsigned r = rng();
       Word w = static_cast<Word>(r);
       if ((r >> 16) % 256 != 0) w = static_cast<Word>((validOps[(r >> 18) % std::size(validOps)] << 8) | (r & 0x77));
-      (*a.mem)[i] = (*b.mem)[i] = (*c.mem)[i] = w;
+      (*a.mem)[i] = (*b.mem)[i] = (*c.mem)[i] = (*d.mem)[i] = w;
     }
     const Word start = static_cast<Word>(rng());
-    for (Machine* m : {&a, &b, &c}) {
+    for (Machine* m : {&a, &b, &c, &d}) {
       m->cpu.SetPR(start);
       m->cpu.SetSP(0x8000);
       m->cpu.SetStackLimit(0x0100);
@@ -584,7 +609,9 @@ TEST(CpuRun, AllPathsAgreeOnRandomMemory) {
       const Word first = (*a.mem)[pr];
       last = a.cpu.Execute(*a.mem, a.console, nullptr);
       EXPECT_EQ(b.cpu.Execute(*b.mem, b.console, &hooks), last);
+      EXPECT_EQ(StepDecodedAfresh(d), last);
       ASSERT_EQ(a.cpu.Registers(), b.cpu.Registers()) << "step " << executed << std::hex << " word " << first;
+      ASSERT_EQ(a.cpu.Registers(), d.cpu.Registers()) << "step " << executed << std::hex << " word " << first;
       if (last != ExecStatus::Continue || (InstructionWords(first) == 0)) break;
     }
     total += executed;
@@ -593,10 +620,185 @@ TEST(CpuRun, AllPathsAgreeOnRandomMemory) {
     EXPECT_EQ(a.cpu.Registers(), c.cpu.Registers()) << "round " << round << " stop " << int(r.stop);
     EXPECT_TRUE(*a.mem == *b.mem);
     EXPECT_TRUE(*a.mem == *c.mem);
+    EXPECT_TRUE(*a.mem == *d.mem);
     EXPECT_EQ(a.console.output, c.console.output);
   }
   std::printf("random-memory differential: %llu instructions\n", static_cast<unsigned long long>(total));
   EXPECT_GT(total, 500u);  // the rounds must really run programs, not stop at once
+}
+
+// ---- Code that changes while it runs ----
+
+// A program that rewrites its own code (by ST, PUSH, CALL, IN or an edit from
+// the debugger between two instructions), run three ways: the plain run, the
+// debugger's step with hooks, and the reference that decodes every instruction
+// afresh. All three must agree, and the registers named must show that the
+// rewritten code, not a stale decode of it, was executed.
+struct ChangingCodeCase {
+  const char* name;
+  std::vector<std::pair<Word, std::vector<Word>>> words;  // address, words placed there; PR starts at 0100H
+  Word sp = 0x0FFF;
+  std::vector<Bytes> input = {};
+  std::uint64_t steps = 1000;                     // run at most this many instructions
+  std::uint64_t editAfter = 0;                    // 0, or: after this many, store editValue at editAddress
+  Word editAddress = 0, editValue = 0;            //   (as the debugger's memory edit does)
+  std::vector<std::pair<int, Word>> expect = {};  // GRn = value afterwards
+  Word expectPR = kProgramEndAddress;
+};
+
+// The end address for the programs that end by RET: SP starts at 0FFFH.
+const std::pair<Word, std::vector<Word>> kEndAddress = {0x0FFF, {kProgramEndAddress}};
+
+const ChangingCodeCase kChangingCode[] = {
+    {.name = "ST rewrites the address word of a decoded load (the word after an instruction)",
+     .words = {{0x0100,
+                {Op(0x12, 2), 5,          // LAD GR2,5
+                 Op(0x12, 3), 0x0200,     // LAD GR3,0200H
+                 Op(0x11, 3), 0x0107,     // L: ST GR3,0107H    (the LD's address word)
+                 Op(0x10, 1), 0x0000,     // LD GR1,0000H       (loads 0200H, 0201H, ...)
+                 Op(0x24, 4, 1),          // ADDA GR4,GR1
+                 Op(0x12, 3, 3), 1,       // LAD GR3,1,GR3
+                 Op(0x12, 2, 2), 0xFFFF,  // LAD GR2,-1,GR2
+                 Op(0x14, 2, 2),          // LD GR2,GR2
+                 Op(0x62), 0x0104,        // JNZ L
+                 Op(0x81)}},              // RET
+               {0x0200, {1, 2, 3, 4, 5}},
+               kEndAddress},
+     .expect = {{4, 15}, {1, 5}}},
+    {.name = "ST replaces whole instruction words: ADDA and SUBA in turn, a NOP becomes a JUMP",
+     .words = {{0x0100, {Op(0x12, 2),    4,                      // LAD GR2,4
+                         Op(0x24, 4, 2),                         // L: ADDA GR4,GR2    (toggled with SUBA GR4,GR2)
+                         Op(0x10, 1),    0x0102,                 // LD GR1,0102H
+                         Op(0x32, 1),    0x0200,                 // XOR GR1,0200H      (0100H)
+                         Op(0x11, 1),    0x0102,                 // ST GR1,0102H
+                         Op(0x00),       0x0050,                 // NOP; NOP (0050H)   -> JUMP 0050H once patched
+                         Op(0x10, 1),    0x0201,                 // LD GR1,0201H       (6400H: JUMP)
+                         Op(0x11, 1),    0x0109,                 // ST GR1,0109H
+                         Op(0x12, 2, 2), 0xFFFF,                 // M: LAD GR2,-1,GR2
+                         Op(0x14, 2, 2),                         // LD GR2,GR2
+                         Op(0x62),       0x0102,                 // JNZ L
+                         Op(0x81)}},                             // RET
+               {0x0050, {Op(0x12, 7, 7), 1, Op(0x64), 0x010F}},  // LAD GR7,1,GR7; JUMP M
+               {0x0200, {0x0100, 0x6400}},
+               kEndAddress},
+     .expect = {{4, 4 - 3 + 2 - 1}, {7, 3}}},
+    {.name = "PUSH overwrites a decoded one-word instruction",
+     .words = {{0x0100,
+                {Op(0x12, 2), 2,       // LAD GR2,2
+                 Op(0x12, 3), 3,       // LAD GR3,3
+                 Op(0x12, 6), 0x1443,  // LAD GR6,1443H      (LD GR4,GR3)
+                 Op(0x64), 0x0110}},   // JUMP T
+               {0x0110,
+                {Op(0x14, 4, 2),       // T: LD GR4,GR2      (becomes LD GR4,GR3)
+                 Op(0x24, 5, 4),       // ADDA GR5,GR4
+                 Op(0x70, 0, 6), 0,    // PUSH 0,GR6         (the first one writes T)
+                 Op(0x64), 0x0110}}},  // JUMP T
+     .sp = 0x0111,
+     .steps = 16,
+     .expect = {{5, 2 + 3 + 3}},
+     .expectPR = 0x0110},
+    {.name = "CALL writes its return address over the address word of a decoded instruction",
+     .words = {{0x0100,
+                {Op(0x12, 1, 1), 1,   // L: LAD GR1,1,GR1   (then LAD GR1,0104H,GR1)
+                 Op(0x80), 0x0110,    // CALL 0110H         (return address 0104H goes to 0101H)
+                 Op(0x64), 0x0100}},  // JUMP L
+               {0x0110, {Op(0x81)}}},
+     .sp = 0x0102,
+     .steps = 8,
+     .expect = {{1, 1 + 0x0104}},
+     .expectPR = 0x0100},
+    {.name = "IN stores the line over decoded code and its length into an address word",
+     .words = {{0x0100,
+                {Op(0x12, 7), 2,       // LAD GR7,2
+                 Op(0x12, 1), 0x0120,  // L: LAD GR1,0120H   (the buffer is code)
+                 Op(0x12, 2), 0x010B,  // LAD GR2,010BH      (the length goes into the LAD below)
+                 Op(0xF0), 1,          // SVC 1
+                 Op(0x00), Op(0x00),   // NOP; NOP
+                 Op(0x12, 5), 0x0000,  // LAD GR5,length
+                 Op(0x64), 0x0120}},   // JUMP 0120H
+               {0x0120,
+                {Op(0x64), 0x0130,                               // JUMP 0130H         (becomes two NOPs: "AB")
+                 Op(0x12, 4, 4), 1,                              // LAD GR4,1,GR4
+                 Op(0x64), 0x0140}},                             // JUMP E
+               {0x0130, {Op(0x12, 6, 6), 1, Op(0x64), 0x0140}},  // LAD GR6,1,GR6; JUMP E
+               {0x0140, {Op(0x12, 7, 7), 0xFFFF, Op(0x14, 7, 7), Op(0x62), 0x0102, Op(0x81)}},  // E: count down
+               kEndAddress},
+     .input = {"", "AB"},
+     .expect = {{5, 2}, {6, 1}, {4, 1}}},
+    {.name = "end of input stores FFFFH over decoded code: an undefined word stops the run",
+     .words = {{0x0100,
+                {Op(0x12, 1), 0x0200,  // LAD GR1,0200H
+                 Op(0x12, 2), 0x0107,  // LAD GR2,0107H      (the NOP below)
+                 Op(0x00),             // NOP
+                 Op(0xF0), 1,          // SVC 1
+                 Op(0x00),             // NOP                (becomes FFFFH)
+                 Op(0x64), 0x0104}}},  // JUMP back to the first NOP
+     .input = {"X"},
+     .expect = {{1, 0x0200}},
+     .expectPR = 0x0107},
+    {.name = "a memory edit between two instructions replaces a decoded one",
+     .words = {{0x0100,
+                {Op(0x12, 3, 3), 1,  // L: LAD GR3,1,GR3   (edited to LAD GR3,16,GR3 after 4 steps)
+                 Op(0x64), 0x0100}}},
+     .steps = 8,
+     .editAfter = 4,
+     .editAddress = 0x0101,
+     .editValue = 16,
+     .expect = {{3, 1 + 1 + 16 + 16}},
+     .expectPR = 0x0100},
+};
+
+struct ChangingCodeRun {
+  Machine m;
+  std::uint64_t executed = 0;
+  ExecStatus last = ExecStatus::Continue;
+  explicit ChangingCodeRun(const ChangingCodeCase& c) {
+    for (const auto& [at, words] : c.words) {
+      Word a = at;
+      for (Word w : words) (*m.mem)[a++] = w;
+    }
+    m.cpu.SetSP(c.sp);
+    for (const Bytes& line : c.input) m.console.input.push_back(line);
+  }
+  void Edit(const ChangingCodeCase& c) { (*m.mem)[c.editAddress] = c.editValue; }
+};
+
+TEST(CpuChangingCode, EveryPathSeesTheRewrittenCode) {
+  for (const ChangingCodeCase& c : kChangingCode) {
+    SCOPED_TRACE(c.name);
+    // The plain run, in two parts around the edit.
+    ChangingCodeRun plain(c);
+    const std::uint64_t first = c.editAfter ? c.editAfter : c.steps;
+    RunResult r = RunToEnd(plain.m.cpu, *plain.m.mem, plain.m.console, first);
+    plain.executed = r.steps;
+    if (c.editAfter && r.stop == RunStop::StepLimit) {
+      plain.Edit(c);
+      r = RunToEnd(plain.m.cpu, *plain.m.mem, plain.m.console, c.steps - first);
+      plain.executed += r.steps;
+    }
+
+    // One instruction at a time: with the debugger's hooks, and decoded afresh.
+    for (bool afresh : {false, true}) {
+      SCOPED_TRACE(afresh ? "decoded afresh" : "step with hooks");
+      ChangingCodeRun step(c);
+      RecordingHooks hooks;
+      hooks.unAsmTracking = true;
+      for (std::uint64_t n = 0; n < c.steps; ++n) {
+        if (c.editAfter && n == c.editAfter) step.Edit(c);
+        const Word first = (*step.m.mem)[step.m.cpu.GetPR()];
+        step.last = afresh ? StepDecodedAfresh(step.m) : step.m.Step(&hooks);
+        if (InstructionWords(first) == 0) break;  // undefined: does not count
+        ++step.executed;
+        if (step.last != ExecStatus::Continue) break;
+      }
+      EXPECT_EQ(step.executed, plain.executed);
+      EXPECT_EQ(step.m.cpu.Registers(), plain.m.cpu.Registers());
+      EXPECT_TRUE(*step.m.mem == *plain.m.mem);
+      EXPECT_EQ(step.m.console.reads, plain.m.console.reads);
+    }
+    for (const auto& [n, value] : c.expect) EXPECT_EQ(plain.m.cpu.GetRegister(n), value) << "GR" << n;
+    EXPECT_EQ(plain.m.cpu.GetPR(), c.expectPR);
+  }
 }
 
 }  // namespace

@@ -5,7 +5,6 @@
 
 #include "MachineTestSupport.h"
 #include "common/Cp932.h"
-#include "link/LoadModule.h"
 #include "machine/RegisterDump.h"
 #include "machine/StdioRun.h"
 
@@ -83,77 +82,23 @@ TEST(RegisterDump, OneWriteThatTheConsolePromptMakesTwoLines) {
             ">PR=0100 SP=0FFF FR=(OF=1 SF=1 ZF=0) minus overflow");
 }
 
-// The plain run on stdio: standard output carries only the program's lines; the
-// termination lines and the dump follow on standard error in the run's order.
-class PlainRun : public testing::Test {
- protected:
-  struct Result {
-    int status;
-    std::string out, err;
-  };
-  static std::string Contents(std::FILE* f) {
+TEST(StdioConsole, RunLinesGoToTheirOwnStream) {
+  std::FILE* out = std::tmpfile();
+  std::FILE* err = std::tmpfile();
+  StdioConsole console(stdin, out, err);
+  console.ConsoleWrite("HI");
+  console.ConsoleMessage("GR0=0000\r\n>PR=0100");  // the register dump's line break
+  StdioConsole single(stdin, out);
+  single.ConsoleMessage("END");
+  auto contents = [](std::FILE* f) {
     std::rewind(f);
     std::string s;
     for (int c; (c = std::getc(f)) != EOF;) s.push_back(static_cast<char>(c));
     std::fclose(f);
     return s;
-  }
-  Result Run(const LoadModule& module, bool registers) {
-    const std::string exe = testing::TempDir() + "tolvane_plainrun_" + std::to_string(::getpid()) + "_" +
-                            testing::UnitTest::GetInstance()->current_test_info()->name() + ".exe";
-    class NullSink : public MessageSink {
-     public:
-      void AppendMessageLine(const std::string&) override {}
-    } sink;
-    EXPECT_TRUE(WriteLoadModule(exe, module, sink));
-    std::FILE* in = std::tmpfile();
-    std::FILE* out = std::tmpfile();
-    std::FILE* err = std::tmpfile();
-    RecordingBoxes boxes;
-    StdioRunOptions options;
-    options.registers = registers;
-    Result r;
-    r.status = RunOnStdio(exe, options, in, out, err, boxes);
-    std::fclose(in);
-    r.out = Contents(out);
-    r.err = Contents(err);
-    std::remove(exe.c_str());
-    return r;
-  }
-};
-
-TEST_F(PlainRun, NormalEndWritesTheTerminationLineThenTheDumpOfTheRestartedProgram) {
-  LoadModule m;
-  m.origin = 0x0100;
-  m.start = 0x0100;
-  m.image = {Op(0x12, 1), 0x0108, Op(0x12, 2), 0x010A, Op(0xF0), 0x0002, Op(0x81), 0, 'H', 'I', 2};
-  m.stackLimit = 0x010B;
-  m.initialSp = 0x011B;
-  const Result r = Run(m, true);
-  EXPECT_EQ(r.status, kRunNormalEnd);
-  EXPECT_EQ(r.out, "HI\n");
-  EXPECT_EQ(r.err,
-            "Program terminated normally\n"
-            "GR0=0000 GR1=0108 GR2=010A GR3=0000 GR4=0000 GR5=0000 GR6=0000 GR7=0000\n"
-            ">PR=0100 SP=011A FR=(OF=0 SF=0 ZF=0) plus\n");
-}
-
-TEST_F(PlainRun, StackOverflowIsReportedThenTheProgramEndsAbnormally) {
-  LoadModule m;
-  m.origin = 0x0100;
-  m.start = 0x0100;
-  m.image = {Op(0x70), 0x0000, Op(0x64), 0x0100};  // PUSH 0 / JUMP back
-  m.stackLimit = 0x0104;
-  m.initialSp = 0x0106;  // room for the end address and one push
-  Result r = Run(m, true);
-  EXPECT_EQ(r.status, kRunAbnormalEnd);
-  EXPECT_EQ(r.out, "");
-  EXPECT_EQ(r.err, Cp932ToUtf8(StackOverflowText()) +
-                       "\nProgram terminated abnormally\n"
-                       "GR0=0000 GR1=0000 GR2=0000 GR3=0000 GR4=0000 GR5=0000 GR6=0000 GR7=0000\n"
-                       ">PR=0100 SP=0104 FR=(OF=0 SF=0 ZF=0) plus\n");
-  r = Run(m, false);
-  EXPECT_EQ(r.err, Cp932ToUtf8(StackOverflowText()) + "\nProgram terminated abnormally\n");
+  };
+  EXPECT_EQ(contents(out), "HI\nEND\n");
+  EXPECT_EQ(contents(err), "GR0=0000\n>PR=0100\n");
 }
 
 }  // namespace

@@ -1,0 +1,56 @@
+#include "debugger/TerminalRun.h"
+
+#include <memory>
+
+#include "machine/StdioRun.h"
+
+namespace tolvane {
+
+namespace {
+
+class TerminalPort : public debugger::DebuggerUiPort {
+ public:
+  explicit TerminalPort(MessageBoxPort& boxes) : boxes_(boxes) {}
+  BoxAnswer ShowMessageBox(BoxKind kind, const std::string& text, BoxButtons buttons) override {
+    return boxes_.ShowMessageBox(kind, text, buttons);
+  }
+  // Nobody could end the program: report the word and end it (exit status 3).
+  bool WaitAtUndefinedWord() override { return false; }
+
+ private:
+  MessageBoxPort& boxes_;
+};
+
+}  // namespace
+
+int RunExitStatus(debugger::RunOutcome outcome) {
+  using debugger::RunOutcome;
+  switch (outcome) {
+    case RunOutcome::NormalEnd:
+      return kRunNormalEnd;
+    case RunOutcome::LoadFailed:
+    case RunOutcome::Refused:
+      return kRunLoadFailed;
+    case RunOutcome::StepLimit:
+      return kRunStepLimit;
+    case RunOutcome::StackOverflow:
+    case RunOutcome::UndefinedWord:
+    case RunOutcome::EndedByUser:
+      break;
+  }
+  return kRunAbnormalEnd;
+}
+
+int RunOnStdio(const std::string& exePath, const StdioRunOptions& options, std::FILE* in, std::FILE* out,
+               std::FILE* err, MessageBoxPort& boxes) {
+  StdioConsole console(in, out, err);
+  TerminalPort port(boxes);
+  // Execution control holds the whole machine: keep it off the stack.
+  auto control = std::make_unique<debugger::ExecutionControl>(port, console);
+  control->SetShowRegistersAfterRun(options.registers);
+  BuildOptions build;
+  build.symbolicDebug = options.symbols ? 1 : 0;
+  return RunExitStatus(control->PlainRun(exePath, build, options.maxSteps));
+}
+
+}  // namespace tolvane
