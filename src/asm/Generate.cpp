@@ -276,7 +276,9 @@ void Assembler::EndOfProgram() {
     LabelInfo& info = labels_[NameKey(symbolTable[i].name)];
     std::int64_t later = info.programCount - ++info.programSeen;
     if (later <= 0) continue;
-    std::string text = dupHead + symbolTable[i].name + dupTail;
+    std::string text = dupHead;
+    text += symbolTable[i].name;
+    text += dupTail;
     for (; later > 0 && errorCount < kShownErrors; --later) ReportError(text);
     errorCount += later;  // beyond the shown ones only the count matters
   }

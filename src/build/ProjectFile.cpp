@@ -195,7 +195,7 @@ std::string NameOf(const std::string& path) {
 }
 
 std::string EntryPath(const std::string& folder, const std::string& entry) {
-  const std::string exact = folder + FileSystemName(entry);
+  std::string exact = folder + FileSystemName(entry);
   if (IsFile(exact)) return exact;
   std::error_code ec;
   std::filesystem::directory_iterator it(folder.empty() ? std::string(".") : folder, ec), end;

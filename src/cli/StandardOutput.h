@@ -19,7 +19,7 @@ constexpr int kExitOutputFailed = 5;
 // no byte is ever written twice, even when a signal arrives during a write.
 class OutputBuffer {
  public:
-  static constexpr std::size_t kCapacity = 64 * 1024;
+  static constexpr std::size_t kCapacity = std::size_t{64} * 1024;
 
   OutputBuffer(int fd, bool lineMode, std::size_t capacity = kCapacity);
 

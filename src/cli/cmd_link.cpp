@@ -72,7 +72,10 @@ int ParseLinkOption(const Args& args, std::size_t& i, BuildOptions& options, std
     }
     Word w = 0;
     if (!ParseHexWord(value, w)) {
-      error = n + " takes 1-4 hexadecimal digits, not '" + value + "'";
+      error = n;
+      error += " takes 1-4 hexadecimal digits, not '";
+      error += value;
+      error += "'";
       return -1;
     }
     (n == "--origin" ? options.origin : options.stackSize) = w;

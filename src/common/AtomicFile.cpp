@@ -14,7 +14,7 @@
 namespace tolvane {
 namespace {
 
-constexpr std::size_t kBufferBytes = 64 * 1024;
+constexpr std::size_t kBufferBytes = std::size_t{64} * 1024;
 // Room left in a file name for the temporary name's dot, dash and suffix.
 constexpr std::size_t kMaxBaseBytes = 200;
 

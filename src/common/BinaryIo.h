@@ -39,7 +39,7 @@ class BinaryWriter {
 // object file's three name tables hold at most 65535 names of up to 255 bytes,
 // a terminator and an address each, about 51 MB, and its three word tables
 // about 400 KB more). Anything larger is refused before it is read.
-constexpr std::size_t kMaxBinaryFileBytes = 64 * 1024 * 1024;
+constexpr std::size_t kMaxBinaryFileBytes = std::size_t{64} * 1024 * 1024;
 
 // The message for such a file, after its path (CP932).
 std::string TooLargeText();

@@ -154,7 +154,7 @@ void Disassembler::BuildUnAsmTable() {
   if (rows_.empty()) {
     rows_.resize(kMemoryWords);
     rowAt_.resize(kMemoryWords);
-    arena_.resize(65536 * 48);
+    arena_.resize(std::size_t{65536} * 48);
   }
   std::fill(rowAt_.begin(), rowAt_.end(), -1);
   used_ = 0;

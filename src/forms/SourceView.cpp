@@ -8,13 +8,12 @@
 
 #include "forms/AsmHighlighter.h"
 #include "forms/LineGutter.h"
+#include "forms/Utf8.h"
 #include "forms/frmEditor_f.h"
 
 namespace tolvane::forms {
 
 namespace {
-
-QString U(const char8_t* s) { return QString::fromUtf8(reinterpret_cast<const char*>(s)); }
 
 // The dot after a modified page's caption. It keeps its room whether it shows
 // or not, so that tabs do not change width as pages are edited and saved.

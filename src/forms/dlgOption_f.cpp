@@ -379,8 +379,8 @@ void TdlgOption::showEvent(QShowEvent* event) {
 void TdlgOption::FormShow() {
   // A stored name or size that the lists do not hold selects the default font
   // and the nearest size, so that OK never stores an empty one.
-  int name = FontNames().indexOf(values_.fontName);
-  if (name < 0) name = FontNames().indexOf(FontGothic());
+  int name = static_cast<int>(FontNames().indexOf(values_.fontName));
+  if (name < 0) name = static_cast<int>(FontNames().indexOf(FontGothic()));
   fontName_->setCurrentIndex(name);
   int nearest = 0;
   for (int i = 0; i < FontSizes().size(); ++i)
@@ -414,8 +414,8 @@ void TdlgOption::ShowSample() {
 void TdlgOption::btnDefaultClick() {
   editedFore_ = kWindowText;
   editedBack_ = kWindow;
-  fontName_->setCurrentIndex(FontNames().indexOf(FontGothic()));
-  fontSize_->setCurrentIndex(FontSizes().indexOf(12));
+  fontName_->setCurrentIndex(static_cast<int>(FontNames().indexOf(FontGothic())));
+  fontSize_->setCurrentIndex(static_cast<int>(FontSizes().indexOf(12)));
   listing_->SetItemIndex(0);
   stack_->setText(QStringLiteral("%1").arg(2048, 4, 16, QLatin1Char('0')).toUpper());
   origin_->setText(QStringLiteral("%1").arg(256, 4, 16, QLatin1Char('0')).toUpper());

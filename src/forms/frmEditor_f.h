@@ -94,7 +94,7 @@ class TfrmEditor : public TDockForm {
   // line of 100,000 characters costs about 0.1 s per keystroke or repaint and
   // one of 1,000,000 about a second; files of 16 MB in ordinary lines open in
   // about a second.
-  static constexpr qint64 kMaxFileBytes = 16 * 1024 * 1024;
+  static constexpr qint64 kMaxFileBytes = qint64{16} * 1024 * 1024;
   static constexpr int kMaxLineChars = 10000;
 
   explicit TfrmEditor(QWidget* parent = nullptr);

@@ -92,7 +92,7 @@ void TMemoStandardIo::insertFromMimeData(const QMimeData* source) {
   if (!owner_->ConsoleInputPending() || !source->hasText()) return;
   // A pasted text joins the input line: one line is all an IN takes, and no
   // more of it than the line can hold is looked at.
-  QString text = source->text().left(TfrmStandardIo::kLineBufferSize * 8);
+  QString text = source->text().left(qsizetype{TfrmStandardIo::kLineBufferSize} * 8);
   text.remove(QLatin1Char('\r')).remove(QLatin1Char('\n'));
   owner_->KeepCaretOnInputLine();
   insertPlainText(owner_->Printable(text));

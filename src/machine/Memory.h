@@ -42,7 +42,10 @@ class Memory {
       memory_->Store(address_, value);
       return *this;
     }
-    WordRef& operator=(const WordRef& other) { return *this = static_cast<Word>(other); }
+    // A word copied through two references; copying a word onto itself stores it again.
+    WordRef& operator=(const WordRef& other) {  // NOLINT(bugprone-unhandled-self-assignment)
+      return *this = static_cast<Word>(other);
+    }
 
    private:
     friend class Memory;

@@ -13,7 +13,8 @@ void SvcIn(CCpu&, Memory& memory, ConsolePort& console, Word gr1, Word gr2) {
   const std::size_t n = line.size() < kInputLimit ? line.size() : kInputLimit;
   for (std::size_t i = 0; i < n; ++i) {
     // Bytes 80H-FFH become FF80H-FFFFH, as the assembler stores character constants.
-    memory[static_cast<Word>(gr1 + i)] = static_cast<Word>(static_cast<std::int8_t>(line[i]));
+    const auto byte = static_cast<unsigned char>(line[i]);
+    memory[static_cast<Word>(gr1 + i)] = static_cast<Word>(byte < 0x80 ? byte : 0xFF00 | byte);
   }
   memory[gr2] = static_cast<Word>(n);
 }
