@@ -61,7 +61,10 @@ std::string MemoryCharText(Word w) {
 
 std::string MemoryDumpLine(const Word* memory, int row) {
   std::string s = MemoryRowAddressText(row) + " ";
-  for (int k = 0; k < 8; ++k) s += " " + MemoryWordText(memory[(row * 8 + k) & 0xFFFF]);
+  for (int k = 0; k < 8; ++k) {
+    s += ' ';
+    s += MemoryWordText(memory[(row * 8 + k) & 0xFFFF]);
+  }
   s += "  ";
   for (int k = 0; k < 8; ++k) s += MemoryCharText(memory[(row * 8 + k) & 0xFFFF]);
   return s;
