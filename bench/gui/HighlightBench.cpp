@@ -10,7 +10,6 @@
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
-#include <QKeyEvent>
 #include <QPlainTextDocumentLayout>
 #include <QScrollBar>
 #include <QTextBlock>
@@ -18,12 +17,10 @@
 #include <memory>
 #include <vector>
 
+#include "EditorPage.h"
 #include "asm/LineTokens.h"
 #include "forms/AsmHighlighter.h"
-#include "forms/LineGutter.h"
-#include "forms/SourceView.h"
 #include "forms/UiFonts.h"
-#include "forms/frmEditor_f.h"
 
 namespace {
 
@@ -85,10 +82,7 @@ std::unique_ptr<QTextDocument> NewDocument() {
   return doc;
 }
 
-const tolvane::forms::SourceColours& Colours() {
-  static const tolvane::forms::SourceColours colours = tolvane::forms::SourceColours::Derive(Qt::black, Qt::white);
-  return colours;
-}
+using bench::Colours;
 
 void BM_HighlightWholeFile(benchmark::State& state) {
   auto doc = NewDocument();
@@ -114,41 +108,19 @@ void BM_LoadPlain(benchmark::State& state) { LoadInto(state, false); }
 void BM_LoadColoured(benchmark::State& state) { LoadInto(state, true); }
 
 // An editor page of the usual size holding the file, coloured, with its gutter.
-struct Page {
-  tolvane::forms::EditorControl editor;
-  Page() {
-    editor.setFont(tolvane::forms::MakeFont(tolvane::forms::FontGothic(), 12));
-    tolvane::forms::AttachSourceView(&editor, Colours());
-    editor.setPlainText(g_source);
-    editor.resize(1000, 700);
-    editor.show();
-    QCoreApplication::processEvents();
-  }
-  void Paint() {
-    editor.viewport()->repaint();
-    tolvane::forms::LineGutter::Of(&editor)->repaint();
-  }
-};
-
 void BM_Keystroke(benchmark::State& state) {
-  Page page;
+  bench::EditorPage page(g_source);
+  QCoreApplication::processEvents();  // the page laid out as on screen
   QTextCursor cursor(page.editor.document()->findBlockByNumber(kLines / 2));
   cursor.movePosition(QTextCursor::EndOfBlock);
   page.editor.setTextCursor(cursor);
   page.editor.centerCursor();
-  int n = 0;
-  for (auto _ : state) {
-    // Type a letter, then take it back, so that the line stays as long.
-    const bool erase = (n++ % 2) != 0;
-    QKeyEvent press(QEvent::KeyPress, erase ? Qt::Key_Backspace : Qt::Key_X, Qt::NoModifier,
-                    erase ? QString() : QStringLiteral("X"));
-    QApplication::sendEvent(&page.editor, &press);
-    page.Paint();
-  }
+  for (auto _ : state) page.TypeOrErase();
 }
 
 void BM_ScrollPage(benchmark::State& state) {
-  Page page;
+  bench::EditorPage page(g_source);
+  QCoreApplication::processEvents();  // the page laid out as on screen
   QScrollBar* bar = page.editor.verticalScrollBar();
   for (auto _ : state) {
     int next = bar->value() + bar->pageStep();

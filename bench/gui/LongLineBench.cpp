@@ -9,11 +9,9 @@
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
-#include <QKeyEvent>
 #include <memory>
 
-#include "forms/LineGutter.h"
-#include "forms/SourceView.h"
+#include "EditorPage.h"
 #include "forms/UiFonts.h"
 #include "forms/frmEditor_f.h"
 
@@ -29,31 +27,10 @@ QString LongLine(int chars) {
   return line + QLatin1Char('\'');
 }
 
-const tolvane::forms::SourceColours& Colours() {
-  static const tolvane::forms::SourceColours colours = tolvane::forms::SourceColours::Derive(Qt::black, Qt::white);
-  return colours;
-}
-
-struct Page {
-  tolvane::forms::EditorControl editor;
-  explicit Page(const QString& text) {
-    editor.setFont(tolvane::forms::MakeFont(tolvane::forms::FontGothic(), 12));
-    tolvane::forms::AttachSourceView(&editor, Colours());
-    editor.resize(1000, 700);
-    editor.show();
-    editor.setPlainText(text);
-    Paint();
-  }
-  void Paint() {
-    editor.viewport()->repaint();
-    tolvane::forms::LineGutter::Of(&editor)->repaint();
-  }
-};
-
 void BM_OpenLongLine(benchmark::State& state) {
   const QString text = LongLine(static_cast<int>(state.range(0)));
   for (auto _ : state) {
-    auto page = std::make_unique<Page>(text);
+    auto page = std::make_unique<bench::EditorPage>(text);
     state.PauseTiming();
     page.reset();
     state.ResumeTiming();
@@ -61,16 +38,10 @@ void BM_OpenLongLine(benchmark::State& state) {
 }
 
 void BM_TypeAtEndOfLongLine(benchmark::State& state) {
-  Page page(LongLine(static_cast<int>(state.range(0))));
+  bench::EditorPage page(LongLine(static_cast<int>(state.range(0))));
+  QCoreApplication::processEvents();
   page.editor.moveCursor(QTextCursor::End);
-  int n = 0;
-  for (auto _ : state) {
-    const bool erase = (n++ % 2) != 0;
-    QKeyEvent press(QEvent::KeyPress, erase ? Qt::Key_Backspace : Qt::Key_X, Qt::NoModifier,
-                    erase ? QString() : QStringLiteral("X"));
-    QApplication::sendEvent(&page.editor, &press);
-    page.Paint();
-  }
+  for (auto _ : state) page.TypeOrErase();
 }
 
 BENCHMARK(BM_OpenLongLine)
