@@ -53,12 +53,12 @@ bool HasUtf16Mark(const std::string& bytes) { return bytes.starts_with("\xFF\xFE
 // The encoding by the core's rule, and the first line break's kind.
 FileFormat FormatOfFile(const std::string& bytes) {
   FileFormat format;
-  // A UTF-16 file is read through its mark and written back as CP932.
-  if (!HasUtf16Mark(bytes)) {
-    const EncodingGuess guess = DetectEncoding(bytes);
-    format.encoding = guess.encoding;
-    format.byteOrderMark = guess.byteOrderMark;
-  }
+  // A UTF-16 file is read through its mark and written back as CP932 with
+  // CR LF, as every file was before UTF-8 files were kept.
+  if (HasUtf16Mark(bytes)) return format;
+  const EncodingGuess guess = DetectEncoding(bytes);
+  format.encoding = guess.encoding;
+  format.byteOrderMark = guess.byteOrderMark;
   const std::size_t at = bytes.find_first_of("\r\n");
   if (at != std::string::npos && bytes[at] == '\n') format.breaks = FileFormat::Breaks::Lf;
   if (at != std::string::npos && bytes[at] == '\r' && (at + 1 == bytes.size() || bytes[at + 1] != '\n'))
