@@ -4,6 +4,8 @@
 
 #include "forms/UiFonts.h"
 #include "forms/dlgOption_f.h"
+#include "forms/frmList_f.h"
+#include "forms/frmMessage_f.h"
 #include "support/ShellFixture.h"
 
 using namespace tolvane;
@@ -122,6 +124,37 @@ class EditorEncodingTest : public QObject {
     const QString path = QDir(f.Dir()).filePath(QStringLiteral("new.cas"));
     QVERIFY(e->SaveCurrentAs(path));
     QCOMPARE(f.Read(path), bytes);
+  }
+
+  // Through the real assembler: a UTF-8 source's Japanese reads the same in
+  // the listing viewer, and a character CP932 cannot hold is named by line in
+  // the message window.
+  void utf8SourceInTheListingAndMessageWindows() {
+    ShellFixture f(false);
+    const QString good = f.Write(QStringLiteral("good.cas"), kBom + QStringLiteral("P\tSTART\t; 挨拶\n"
+                                                                                   "\tRET\n"
+                                                                                   "M\tDC\t'こんにちは'\n"
+                                                                                   "\tEND\n")
+                                                                        .toUtf8());
+    const QString bad = f.Write(QStringLiteral("bad.cas"), QStringLiteral("P\tSTART\n"
+                                                                          "\tRET\n"
+                                                                          "E\tDC\t'あ\U0001F600'\n"
+                                                                          "\tEND\n")
+                                                               .toUtf8());
+    QVERIFY(f.Main()->OpenPath(good));
+    QCOMPARE(f.Editor()->EncodingText(), QStringLiteral("UTF-8 (BOM付き)  LF"));
+    f.Main()->RunCommand(QStringLiteral("mnuAssemble"));
+    TfrmList* list = f.Main()->Windows().list;
+    QCOMPARE(list->ListingCount(), 1);
+    const QString listing = list->ListingControl(1)->toPlainText();
+    QVERIFY2(listing.contains(QStringLiteral("; 挨拶")) && listing.contains(QStringLiteral("'こんにちは'")),
+             qPrintable(listing));
+
+    QVERIFY(f.Main()->OpenPath(bad));
+    f.Main()->RunCommand(QStringLiteral("mnuAssemble"));
+    const QString messages = f.Main()->Windows().message->Text();
+    QVERIFY2(messages.contains(QStringLiteral(" (  3) : Error  Shift-JIS(CP932)で表せない文字があります。")),
+             qPrintable(messages));
   }
 
   // The option is stored with the others; a store written before it existed
