@@ -117,8 +117,14 @@ class Assembler {
   // Assembles text held in memory: every stage but the file handling. The
   // listing text is produced into `listing` when it is not null.
   void AssembleText(std::string_view source, std::string* listing);
+  // The same for the bytes of a source file, in either encoding the source
+  // reader accepts (common/SourceEncoding.h).
+  void AssembleFileBytes(std::string_view bytes, std::string* listing);
 
   void ReportLineError(std::int32_t lineNumber, const std::string& text);
+  // Characters of a UTF-8 source that CP932 cannot hold, in the piece `text`
+  // of the decoded source: an error for the line unless they are in its comment.
+  void CheckUnheldCharacters(std::string_view source, std::string_view text, std::int32_t lineNumber);
   void ReportError(const std::string& text);
   void ReportErrorParts(const std::string& a, const std::string& b, const std::string& c);
   void ReportFileError(const std::string& path, const std::string& text);
@@ -126,6 +132,7 @@ class Assembler {
   void ReportErrorTotal();
 
   // State, readable by the tests.
+  std::vector<std::size_t> unheldCharacters;  // offsets in the decoded source, ascending
   std::vector<Word> codeImage = std::vector<Word>(kMemoryWords, 0);
   std::int32_t locationCounter = 0;
   std::vector<SSymbolTbl> symbolTable;

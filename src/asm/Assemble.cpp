@@ -14,6 +14,7 @@
 #include "common/BinaryIo.h"
 #include "common/ChangeExtension.h"
 #include "common/Cp932.h"
+#include "common/SourceEncoding.h"
 
 namespace tolvane {
 
@@ -58,6 +59,7 @@ void Assembler::AssembleText(std::string_view source, std::string* listing) {
   std::int32_t n = 0;
   while (reader.Next(text)) {
     line_.lineNumber = ++n;
+    if (!unheldCharacters.empty()) CheckUnheldCharacters(source, text, n);
     AnalyseLine(line_, text);
     if (line_.mnemonic[0]) std::memcpy(lastMnemonic, line_.mnemonic, sizeof lastMnemonic);
     CheckLine(line_);
@@ -70,6 +72,40 @@ void Assembler::AssembleText(std::string_view source, std::string* listing) {
   CheckStartEnd();
   ResolveFile();
   if (listing) BuildListing(source, lineCount, *listing);
+}
+
+void Assembler::AssembleFileBytes(std::string_view bytes, std::string* listing) {
+  DecodedText decoded = DecodeToCp932(bytes);
+  unheldCharacters = std::move(decoded.unheld);
+  AssembleText(decoded.cp932, listing);
+}
+
+// A character CP932 cannot hold changes nothing in a comment but the listing's
+// copy of it (which shows a '?'); anywhere else it would change what the line
+// means, so the line is refused.
+void Assembler::CheckUnheldCharacters(std::string_view source, std::string_view text, std::int32_t lineNumber) {
+  const auto from = static_cast<std::size_t>(text.data() - source.data());
+  auto it = std::lower_bound(unheldCharacters.begin(), unheldCharacters.end(), from);
+  if (it == unheldCharacters.end() || *it >= from + text.size()) return;
+  std::size_t comment = text.size();
+  bool quoted = false;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (IsCp932LeadByte(c)) {
+      ++i;
+    } else if (c == '\'') {
+      quoted = !quoted;
+    } else if (c == ';' && !quoted) {
+      comment = i;
+      break;
+    }
+  }
+  for (; it != unheldCharacters.end() && *it < from + text.size(); ++it) {
+    if (*it - from < comment) {
+      ReportLineError(lineNumber, UnheldCharacterText());
+      return;
+    }
+  }
 }
 
 int Assembler::Assemble(const std::string& path, BuildOptions options) {
@@ -98,7 +134,7 @@ int Assembler::Assemble(const std::string& path, BuildOptions options) {
     referenceTable.reserve(1024);
 
     std::string listing;
-    AssembleText(source, wantListing ? &listing : nullptr);
+    AssembleFileBytes(source, wantListing ? &listing : nullptr);
 
     if (wantListing) {
       // A listing name that is the source itself (a source named *.lst, or a

@@ -10,12 +10,11 @@
 #include "common/BinaryIo.h"
 #include "common/ChangeExtension.h"
 #include "common/Cp932.h"
+#include "common/SourceEncoding.h"
 
 namespace tolvane::build {
 
 namespace {
-
-bool IsLeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
 
 // The system's description of an error number, as CP932 message text.
 std::string SystemError(int error) { return DisplayPath(std::strerror(error)); }
@@ -83,6 +82,16 @@ std::vector<std::string> SplitLines(const std::string& text) {
   return lines;
 }
 
+// Keeps the lines before the first character CP932 cannot hold; the caller
+// refuses the file.
+bool Unconvertible(const std::string& path, const std::string& text, const std::vector<std::size_t>& unheld,
+                   std::vector<std::string>& lines, std::string& error, bool* unconvertible) {
+  if (unconvertible) *unconvertible = true;
+  lines = SplitLines(text.substr(0, unheld.front()));
+  error = DisplayPath(path) + J(u8": Shift-JIS(CP932)で表せない文字があります。");
+  return false;
+}
+
 }  // namespace
 
 bool ReadProjectFile(const std::string& path, std::vector<std::string>& lines, std::string& error,
@@ -98,29 +107,13 @@ bool ReadProjectFile(const std::string& path, std::vector<std::string>& lines, s
     error = DisplayPath(path) + ": " + SystemError(why);
     return false;
   }
-  std::string text;
-  bool marked = true;
-  if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) {
-    text = bytes.substr(3);
-  } else if (bytes.compare(0, 2, "\xFF\xFE") == 0) {
-    text = Utf16ToUtf8(bytes, 2, false);
-  } else if (bytes.compare(0, 2, "\xFE\xFF") == 0) {
-    text = Utf16ToUtf8(bytes, 2, true);
-  } else {
-    marked = false;
-    text = std::move(bytes);
-  }
-  if (marked) {
-    std::string cp932;
-    if (!Utf8ToCp932(text, cp932)) {
-      // Keep the lines that converted; the caller refuses the file.
-      if (unconvertible) *unconvertible = true;
-      lines = SplitLines(cp932);
-      error = DisplayPath(path) + J(u8": Shift-JIS(CP932)で表せない文字があります。");
-      return false;
-    }
-    text = std::move(cp932);
-  }
+  // The editor reads UTF-16 with its mark too; such a project converts
+  // through UTF-8.
+  const bool utf16 = bytes.compare(0, 2, "\xFF\xFE") == 0 || bytes.compare(0, 2, "\xFE\xFF") == 0;
+  DecodedText decoded =
+      DecodeToCp932(utf16 ? std::string(kUtf8ByteOrderMark) + Utf16ToUtf8(bytes, 2, bytes[0] == '\xFE') : bytes);
+  std::string text = std::move(decoded.cp932);
+  if (!decoded.unheld.empty()) return Unconvertible(path, text, decoded.unheld, lines, error, unconvertible);
   lines = SplitLines(text);
   return true;
 }
@@ -144,7 +137,7 @@ EntryProblem CheckEntryName(const std::string& cp932) {
   if (cp932 == "." || cp932 == "..") return EntryProblem::NotBareName;
   for (std::size_t i = 0; i < cp932.size(); ++i) {
     const auto c = static_cast<unsigned char>(cp932[i]);
-    if (IsLeadByte(c) && i + 1 < cp932.size()) {
+    if (IsCp932LeadByte(c) && i + 1 < cp932.size()) {
       ++i;  // the second byte may be 5CH without being a separator
       continue;
     }
@@ -162,7 +155,7 @@ std::string FoldCase(const std::string& cp932) {
   std::string out = cp932;
   for (std::size_t i = 0; i < out.size(); ++i) {
     const auto c = static_cast<unsigned char>(out[i]);
-    if (IsLeadByte(c)) {
+    if (IsCp932LeadByte(c)) {
       ++i;
     } else if (c >= 'A' && c <= 'Z') {
       out[i] = static_cast<char>(c - 'A' + 'a');

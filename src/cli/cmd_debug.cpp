@@ -22,6 +22,7 @@
 #include "common/BinaryIo.h"
 #include "common/Cp932.h"
 #include "common/MessageBox.h"
+#include "common/SourceEncoding.h"
 #include "debugger/ExecutionControl.h"
 #include "debugger/Formats.h"
 #include "debugger/Jumps.h"
@@ -117,8 +118,10 @@ class SourceTexts {
     auto it = files_.find(path);
     if (it == files_.end()) {
       std::vector<std::string> lines;
-      std::string text;
-      if (ReadWholeFile(path, text) == FileReadResult::Ok) {
+      std::string bytes;
+      if (ReadWholeFile(path, bytes) == FileReadResult::Ok) {
+        // The lines as the assembler numbered them: a UTF-8 source decoded.
+        const std::string text = DecodeToCp932(bytes).cp932;
         std::size_t pos = 0;
         while (pos < text.size()) {
           std::size_t nl = text.find('\n', pos);

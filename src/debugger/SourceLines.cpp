@@ -6,6 +6,7 @@
 
 #include "common/BinaryIo.h"
 #include "common/Cp932.h"
+#include "common/SourceEncoding.h"
 #include "debugger/ExecutionControl.h"
 
 namespace tolvane::debugger {
@@ -98,7 +99,7 @@ std::vector<std::string> SourceLines::Load(const std::string& modulePath) {
       source.dropped = SourceMissingMessage(s.path);
     else if (!(FingerprintOf(bytes) == s.fingerprint))
       source.dropped = SourceChangedMessage(s.path);
-    else if (HasLongLine(bytes))
+    else if (HasLongLine(DecodeToCp932(bytes).cp932))
       source.dropped = SourceLongLinesMessage(s.path);
     if (!source.dropped.empty()) {
       source.runs.clear();

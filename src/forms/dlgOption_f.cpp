@@ -136,6 +136,9 @@ bool ReadOptionValues(QSettings& settings, OptionValues& v) {
   int autoIndent = 0;
   if (!ReadChoice(settings, "AutoIndent", autoIndent)) return false;
   v.autoIndentOption = autoIndent != 0;
+  if (settings.contains(QStringLiteral("NewFileEncoding")) &&
+      !ReadChoice(settings, "NewFileEncoding", v.newFileEncodingChoice))
+    return false;
   return true;
 }
 
@@ -153,6 +156,7 @@ bool WriteOptionValues(QSettings& settings, const OptionValues& v) {
   settings.setValue(QStringLiteral("BackColor"), static_cast<uint>(v.backColor));
   // An integer, never a flag: the value is read back as one.
   settings.setValue(QStringLiteral("AutoIndent"), v.autoIndentOption ? 1 : 0);
+  settings.setValue(QStringLiteral("NewFileEncoding"), v.newFileEncodingChoice);
   settings.sync();
   return settings.status() == QSettings::NoError;
 }
@@ -286,6 +290,9 @@ TdlgOption::TdlgOption(QWidget* parent) : QDialog(parent) {
   editor->addWidget(view);
   autoIndent_ = new TRadioGroup(QStringLiteral("radiogAutoIndent"), U(u8"オートインデント"), doOrNot, pages_);
   editor->addWidget(autoIndent_);
+  newFileEncoding_ = new TRadioGroup(QStringLiteral("radiogNewFileEncoding"), U(u8"新規ファイルの文字コード"),
+                                     {U(u8"Shift-JIS (CP932)"), U(u8"UTF-8"), U(u8"UTF-8 (BOM付き)")}, pages_);
+  editor->addWidget(newFileEncoding_);
   editor->addStretch();
 
   // Assembler.
@@ -396,6 +403,7 @@ void TdlgOption::FormShow() {
   stack_->setText(values_.stackText);
   origin_->setText(values_.originText);
   autoIndent_->SetItemIndex(values_.autoIndentOption ? 0 : 1);
+  newFileEncoding_->SetItemIndex(values_.newFileEncodingChoice);
   ShowSample();
 }
 
@@ -419,7 +427,8 @@ void TdlgOption::btnDefaultClick() {
   listing_->SetItemIndex(0);
   stack_->setText(QStringLiteral("%1").arg(2048, 4, 16, QLatin1Char('0')).toUpper());
   origin_->setText(QStringLiteral("%1").arg(256, 4, 16, QLatin1Char('0')).toUpper());
-  for (TRadioGroup* group : {symbolFile_, symbolicDebug_, run_, unAsm_, autoIndent_}) group->SetItemIndex(0);
+  for (TRadioGroup* group : {symbolFile_, symbolicDebug_, run_, unAsm_, autoIndent_, newFileEncoding_})
+    group->SetItemIndex(0);
   ShowSample();
 }
 
@@ -475,6 +484,7 @@ void TdlgOption::btnOKClick() {
   v.stackText = stack_->text();
   v.originText = origin_->text();
   if (autoIndent_->ItemIndex() >= 0) v.autoIndentOption = autoIndent_->ItemIndex() == 0;
+  if (newFileEncoding_->ItemIndex() >= 0) v.newFileEncodingChoice = newFileEncoding_->ItemIndex();
   values_ = v;
   StoreValues();
   ApplyOptions();
@@ -537,7 +547,10 @@ void TdlgOption::ApplyOptions() {
     targets_.setShowRegistersAfterRun(v.runChoice == 0);
   if (targets_.setUnAsmDataAsCode && (v.unAsmChoice == 0 || v.unAsmChoice == 1))
     targets_.setUnAsmDataAsCode(v.unAsmChoice == 1);
-  if (targets_.editor) targets_.editor->SetAutoIndent(v.autoIndentOption);
+  if (targets_.editor) {
+    targets_.editor->SetAutoIndent(v.autoIndentOption);
+    targets_.editor->SetNewFileEncoding(v.newFileEncodingChoice);
+  }
 }
 
 }  // namespace tolvane::forms

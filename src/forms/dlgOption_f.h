@@ -36,6 +36,9 @@ struct OptionValues {
   quint32 fontColor = 0xFF000008;  // "FontColor": 0x00BBGGRR, or 0xFF000000 + system colour index
   quint32 backColor = 0xFF000005;  // "BackColor"
   bool autoIndentOption = true;    // "AutoIndent", stored as 0 or 1
+  // "NewFileEncoding": 0 CP932, 1 UTF-8, 2 UTF-8 with a byte-order mark. Added
+  // after the twelve: a store without it reads as 0 and is not a failed load.
+  int newFileEncodingChoice = 0;
 
   OptionValues();
   bool operator==(const OptionValues&) const = default;
@@ -134,6 +137,7 @@ class TdlgOption : public QDialog {
   QComboBox* fontSize_ = nullptr;
   QLabel* sample_ = nullptr;
   TRadioGroup* autoIndent_ = nullptr;
+  TRadioGroup* newFileEncoding_ = nullptr;
   TRadioGroup* listing_ = nullptr;
   QLineEdit* stack_ = nullptr;
   QLineEdit* origin_ = nullptr;

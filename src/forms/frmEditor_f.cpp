@@ -27,6 +27,7 @@
 #include "common/AtomicFile.h"
 #include "common/BinaryIo.h"
 #include "common/Cp932.h"
+#include "common/SourceEncoding.h"
 #include "forms/DialogPort.h"
 #include "forms/EditorSearch.h"
 #include "forms/LineGutter.h"
@@ -47,14 +48,33 @@ int Cp932Cells(char16_t c) {
   return 2;
 }
 
-// Decodes a file's bytes: a byte-order mark selects UTF-8 or UTF-16, otherwise CP932.
-QString DecodeFileBytes(const QByteArray& bytes) {
-  if (bytes.startsWith("\xEF\xBB\xBF")) return QString::fromUtf8(bytes.mid(3));
-  if (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF")) {
-    QStringDecoder decoder(bytes.startsWith("\xFF\xFE") ? QStringDecoder::Utf16LE : QStringDecoder::Utf16BE);
-    return decoder(bytes.mid(2));
+bool HasUtf16Mark(const std::string& bytes) { return bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF"); }
+
+// The encoding by the core's rule, and the first line break's kind.
+FileFormat FormatOfFile(const std::string& bytes) {
+  FileFormat format;
+  // A UTF-16 file is read through its mark and written back as CP932 with
+  // CR LF, as every file was before UTF-8 files were kept.
+  if (HasUtf16Mark(bytes)) return format;
+  const EncodingGuess guess = DetectEncoding(bytes);
+  format.encoding = guess.encoding;
+  format.byteOrderMark = guess.byteOrderMark;
+  const std::size_t at = bytes.find_first_of("\r\n");
+  if (at != std::string::npos && bytes[at] == '\n') format.breaks = FileFormat::Breaks::Lf;
+  if (at != std::string::npos && bytes[at] == '\r' && (at + 1 == bytes.size() || bytes[at + 1] != '\n'))
+    format.breaks = FileFormat::Breaks::Cr;
+  return format;
+}
+
+QString DecodeFileBytes(const std::string& bytes, const FileFormat& format) {
+  const QByteArray raw = QByteArray::fromStdString(bytes);
+  if (HasUtf16Mark(bytes)) {
+    QStringDecoder decoder(raw.startsWith("\xFF\xFE") ? QStringDecoder::Utf16LE : QStringDecoder::Utf16BE);
+    return decoder(raw.mid(2));
   }
-  return QString::fromStdString(Cp932ToUtf8(std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()))));
+  if (format.encoding == TextEncoding::Utf8)
+    return QString::fromUtf8(format.byteOrderMark ? raw.mid(static_cast<qsizetype>(kUtf8ByteOrderMark.size())) : raw);
+  return QString::fromStdString(Cp932ToUtf8(bytes));
 }
 
 // Every kind of line break becomes one paragraph break of the control.
@@ -229,6 +249,10 @@ TfrmEditor::TfrmEditor(QWidget* parent) : TDockForm(1, parent) {
   panel1_->setMinimumWidth(50);
   statusBar_->addWidget(panel0_);
   statusBar_->addWidget(panel1_);
+  panel2_ = new QLabel(statusBar_);
+  panel2_->setObjectName(QStringLiteral("StatusPanelEncoding"));
+  panel2_->setAccessibleName(U(u8"文字コード"));
+  statusBar_->addPermanentWidget(panel2_);
   layout->addWidget(statusBar_);
 
   popup_ = new QMenu(this);
@@ -272,6 +296,17 @@ TfrmEditor::TfrmEditor(QWidget* parent) : TDockForm(1, parent) {
       host_->RunCommand(command);
     });
   }
+
+  // The file's encoding: read it again as the other one (a file the rule
+  // guessed wrongly), or save it as the other one from now on.
+  popup_->addSeparator()->setObjectName(QStringLiteral("N3"));
+  reopenAction_ = popup_->addAction(QString());
+  reopenAction_->setObjectName(QStringLiteral("pmnuReopenEncoding"));
+  connect(reopenAction_, &QAction::triggered, this, [this] { ReopenInOtherEncoding(); });
+  convertAction_ = popup_->addAction(QString());
+  convertAction_->setObjectName(QStringLiteral("pmnuConvertEncoding"));
+  connect(convertAction_, &QAction::triggered, this, [this] { ConvertToOtherEncoding(); });
+  ShowFormat();
 
   for (int i = 1; i <= kPages; ++i) {
     auto* sheet = new QWidget(pageControl_);
@@ -351,6 +386,7 @@ void TfrmEditor::EmptyPage(int i) {
   editor->setVisible(false);
   filePaths_[i].clear();
   untitledNames_[i].clear();
+  formats_[i] = {};
   diskStamps_[i] = offeredStamps_[i] = {};
   SetTabCaption(i, QString());
   pageControl_->setTabVisible(i - 1, false);
@@ -378,6 +414,7 @@ int TfrmEditor::NewFile() {
   SetTabCaption(i, name);
   filePaths_[i] = name;
   untitledNames_[i] = name;
+  formats_[i] = newFileFormat_;
   diskStamps_[i] = offeredStamps_[i] = {};
   EditorControl* editor = editors_[i];
   editor->clear();
@@ -391,7 +428,7 @@ int TfrmEditor::NewFile() {
   return 1;
 }
 
-bool TfrmEditor::LoadInto(int i, const QString& path, QString& error) {
+bool TfrmEditor::LoadInto(int i, const QString& path, QString& error, const TextEncoding* forced) {
   const std::string name = PathBytes(path);
   struct stat st {};
   if (::stat(name.c_str(), &st) != 0) {
@@ -420,7 +457,12 @@ bool TfrmEditor::LoadInto(int i, const QString& path, QString& error) {
       error = path + U(u8"の読み込み中にエラーが発生しました。");
       return false;
   }
-  const QString text = NormaliseBreaks(DecodeFileBytes(QByteArray::fromStdString(bytes)));
+  FileFormat format = FormatOfFile(bytes);
+  if (forced) {
+    format.encoding = *forced;
+    format.byteOrderMark = *forced == TextEncoding::Utf8 && bytes.starts_with(kUtf8ByteOrderMark);
+  }
+  const QString text = NormaliseBreaks(DecodeFileBytes(bytes, format));
   bytes = std::string();
   // A line is laid out and painted as a whole, at a cost that grows with its
   // length: beyond the limit the window would stop responding for minutes.
@@ -439,6 +481,8 @@ bool TfrmEditor::LoadInto(int i, const QString& path, QString& error) {
   }
   editors_[i]->setPlainText(text);
   editors_[i]->document()->clearUndoRedoStacks();
+  formats_[i] = format;
+  ShowFormat();
   return true;
 }
 
@@ -483,26 +527,21 @@ bool TfrmEditor::OpenFile(const QString& path) {
   return true;
 }
 
-// Writes the page's text as CP932 with CR LF line breaks. The file is replaced
-// only when the whole text was written (a temporary file renamed over it), and
-// text CP932 cannot hold is refused rather than replaced.
+// Writes the page's text in its file's encoding and line breaks. The file is
+// replaced only when the whole text was written (a temporary file renamed over
+// it), and text CP932 cannot hold is refused rather than replaced.
 bool TfrmEditor::WriteFile(int i, const QString& path) {
+  const FileFormat& format = formats_[i];
   QString text = editors_[i]->toPlainText();
-  text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
-  const QByteArray utf8 = text.toUtf8();
+  if (format.breaks != FileFormat::Breaks::Lf)
+    text.replace(QLatin1Char('\n'),
+                 format.breaks == FileFormat::Breaks::Cr ? QStringLiteral("\r") : QStringLiteral("\r\n"));
   std::string bytes;
-  std::size_t badOffset = 0;
-  if (!Utf8ToCp932(std::string(utf8.constData(), static_cast<std::size_t>(utf8.size())), bytes, &badOffset)) {
-    // Name the first character that has no CP932 form and its line.
-    const QString before = QString::fromUtf8(utf8.constData(), static_cast<qsizetype>(badOffset));
-    const int line = static_cast<int>(before.count(QLatin1Char('\n'))) + 1;
-    const QString rest = text.mid(before.size());
-    const char32_t code = rest.isEmpty() ? 0 : rest.toUcs4().value(0);
-    const QString character = QString::fromUcs4(&code, 1);
-    Dialogs().Ask(BoxKind::Error,
-                  path + U(u8"を保存できません。") + QStringLiteral("%1").arg(line) + U(u8"行目の文字「") + character +
-                      QStringLiteral("」(U+%1)").arg(static_cast<uint>(code), 4, 16, QLatin1Char('0')).toUpper() +
-                      U(u8"はShift-JIS(CP932)で表せません。"));
+  if (format.encoding == TextEncoding::Utf8) {
+    if (format.byteOrderMark) bytes = kUtf8ByteOrderMark;
+    bytes += text.toUtf8().toStdString();
+  } else if (const QString problem = Cp932Problem(text, bytes); !problem.isEmpty()) {
+    Dialogs().Ask(BoxKind::Error, path + U(u8"を保存できません。") + problem);
     return false;
   }
   // The old file stays as it was unless every byte reached the disk: a full
@@ -516,11 +555,103 @@ bool TfrmEditor::WriteFile(int i, const QString& path) {
   return true;
 }
 
+QString TfrmEditor::Cp932Problem(const QString& text, std::string& bytes) {
+  const QByteArray utf8 = text.toUtf8();
+  std::size_t badOffset = 0;
+  if (Utf8ToCp932(std::string(utf8.constData(), static_cast<std::size_t>(utf8.size())), bytes, &badOffset))
+    return QString();
+  // Name the first character that has no CP932 form and its line (any break
+  // kind counts one line).
+  const QString before = QString::fromUtf8(utf8.constData(), static_cast<qsizetype>(badOffset));
+  const int line = static_cast<int>(NormaliseBreaks(before).count(QLatin1Char('\n'))) + 1;
+  const QString rest = text.mid(before.size());
+  const char32_t code = rest.isEmpty() ? 0 : rest.toUcs4().value(0);
+  const QString character = QString::fromUcs4(&code, 1);
+  return QStringLiteral("%1").arg(line) + U(u8"行目の文字「") + character +
+         QStringLiteral("」(U+%1)").arg(static_cast<uint>(code), 4, 16, QLatin1Char('0')).toUpper() +
+         U(u8"はShift-JIS(CP932)で表せません。");
+}
+
+QString TfrmEditor::FormatText(const FileFormat& format) {
+  QString text = format.encoding == TextEncoding::Utf8 ? (format.byteOrderMark ? U(u8"UTF-8 (BOM付き)") : U(u8"UTF-8"))
+                                                       : U(u8"Shift-JIS (CP932)");
+  switch (format.breaks) {
+    case FileFormat::Breaks::CrLf:
+      return text + QStringLiteral("  CRLF");
+    case FileFormat::Breaks::Lf:
+      return text + QStringLiteral("  LF");
+    case FileFormat::Breaks::Cr:
+      return text + QStringLiteral("  CR");
+  }
+  return text;
+}
+
+QString TfrmEditor::EncodingText() const { return panel2_->text(); }
+
+void TfrmEditor::ShowFormat() {
+  const bool page = currentPage_ > 0;
+  const bool utf8 = page && formats_[currentPage_].encoding == TextEncoding::Utf8;
+  panel2_->setText(page ? FormatText(formats_[currentPage_]) : QString());
+  reopenAction_->setText(utf8 ? U(u8"Shift-JIS (CP932)で開き直す(&E)") : U(u8"UTF-8で開き直す(&E)"));
+  reopenAction_->setEnabled(page && !PageUntitled(currentPage_));
+  convertAction_->setText(utf8 ? U(u8"Shift-JIS (CP932)に変換(&V)") : U(u8"UTF-8に変換(&V)"));
+  convertAction_->setEnabled(page);
+}
+
+void TfrmEditor::SetNewFileEncoding(int choice) {
+  newFileFormat_ = {};
+  if (choice == 1 || choice == 2) {
+    newFileFormat_.encoding = TextEncoding::Utf8;
+    newFileFormat_.byteOrderMark = choice == 2;
+  }
+}
+
+bool TfrmEditor::ReopenInOtherEncoding() {
+  const int i = currentPage_;
+  if (i == 0 || PageUntitled(i)) return false;
+  if (PageModified(i) && Dialogs().Ask(BoxKind::Confirm, filePaths_[i] + U(u8"の変更は失われます。開き直しますか？"),
+                                       BoxButtons::YesNo) != BoxAnswer::Yes)
+    return false;
+  const TextEncoding other = formats_[i].encoding == TextEncoding::Utf8 ? TextEncoding::Cp932 : TextEncoding::Utf8;
+  QString error;
+  if (!LoadInto(i, filePaths_[i], error, &other)) {
+    Dialogs().ShowPlain(error);
+    return false;
+  }
+  diskStamps_[i] = offeredStamps_[i] = StampOf(filePaths_[i]);
+  editors_[i]->document()->setModified(false);
+  ShowCaretPosition(editors_[i]);
+  return true;
+}
+
+bool TfrmEditor::ConvertToOtherEncoding() {
+  const int i = currentPage_;
+  if (i == 0) return false;
+  FileFormat& format = formats_[i];
+  if (format.encoding == TextEncoding::Cp932) {
+    format.encoding = TextEncoding::Utf8;
+    format.byteOrderMark = false;
+  } else {
+    std::string bytes;
+    if (const QString problem = Cp932Problem(editors_[i]->toPlainText(), bytes); !problem.isEmpty()) {
+      Dialogs().Ask(BoxKind::Error, filePaths_[i] + U(u8"を変換できません。") + problem);
+      return false;
+    }
+    format.encoding = TextEncoding::Cp932;
+    format.byteOrderMark = false;
+  }
+  // The file on disk is still in the old encoding until the page is saved.
+  editors_[i]->document()->setModified(true);
+  ShowFormat();
+  return true;
+}
+
 bool TfrmEditor::SavePage(int i) {
   if (!ConfirmOverwriteIfChanged(i, filePaths_[i])) return false;
   if (!WriteFile(i, filePaths_[i])) return false;
   diskStamps_[i] = offeredStamps_[i] = StampOf(filePaths_[i]);
   editors_[i]->document()->setModified(false);
+  if (i == currentPage_) ShowFormat();  // a page saved under its first name can be reopened
   return true;
 }
 
@@ -690,6 +821,7 @@ bool TfrmEditor::CloseCurrent() {
       to->ApplyTabStops();
       filePaths_[b] = filePaths_[b + 1];
       untitledNames_[b] = untitledNames_[b + 1];
+      formats_[b] = formats_[b + 1];
       diskStamps_[b] = diskStamps_[b + 1];
       offeredStamps_[b] = offeredStamps_[b + 1];
       SetTabCaption(b, pageControl_->tabText(b));
@@ -714,6 +846,7 @@ bool TfrmEditor::CloseCurrent() {
   } else {
     currentPage_ = 0;
     panel0_->clear();
+    ShowFormat();
   }
   emit pagesChanged();
   return true;
@@ -727,6 +860,7 @@ bool TfrmEditor::CloseAll() {
   currentPage_ = 0;
   shifting_ = false;
   panel0_->clear();
+  ShowFormat();
   emit pagesChanged();
   return true;
 }
@@ -790,6 +924,7 @@ void TfrmEditor::ShowCaretPosition(EditorControl* control) {
   const int line = cursor.blockNumber() + 1;
   const QString before = cursor.block().text().left(cursor.positionInBlock());
   panel0_->setText(QStringLiteral("%1 : %2").arg(line).arg(CaretColumn(before)));
+  ShowFormat();
 }
 
 QString TfrmEditor::CaretText() const { return panel0_->text(); }

@@ -7,6 +7,7 @@
 #include <functional>
 #include <string>
 
+#include "common/SourceEncoding.h"
 #include "forms/AsmHighlighter.h"
 #include "forms/DockForm.h"
 
@@ -81,6 +82,17 @@ class EditorControl : public QPlainTextEdit {
   QMenu* popup_ = nullptr;
 };
 
+// How a page's file is written back: the encoding and line breaks it was
+// read in (or the options' choice for a new file), so that saving a file
+// another editor wrote changes only what the user changed.
+struct FileFormat {
+  enum class Breaks { CrLf, Lf, Cr };
+  TextEncoding encoding = TextEncoding::Cp932;
+  bool byteOrderMark = false;
+  Breaks breaks = Breaks::CrLf;
+  bool operator==(const FileFormat&) const = default;
+};
+
 // The source editor (form `frmEditor`, caption "ソースコード"): up to ten files,
 // one per page (pages numbered 1 to 10). A dock widget, docked into the main
 // window's editing area. Paths are absolute file system paths; an untitled
@@ -145,6 +157,18 @@ class TfrmEditor : public TDockForm {
   QString CaretText() const;  // panel 0 of the status bar
   void SetAutoIndent(bool on);
   bool AutoIndentOn() const { return autoIndent_; }
+  // The options' encoding of new files: 0 CP932, 1 UTF-8, 2 UTF-8 with a mark.
+  void SetNewFileEncoding(int choice);
+  FileFormat PageFormat(int i) const { return formats_[i]; }
+  // The status bar's panel for the current page's encoding and line breaks.
+  QString EncodingText() const;
+  static QString FormatText(const FileFormat& format);
+  // Reads the current page's file again in the encoding it is not shown in
+  // (asks first when the page has unsaved changes). False when nothing changed.
+  bool ReopenInOtherEncoding();
+  // The current page will be saved in the other encoding (the page becomes
+  // modified). Refused when the text has characters CP932 cannot hold.
+  bool ConvertToOtherEncoding();
   void SetEditorFont(const QFont& font);
   // Text and background colour of every page, keeping each page's modified
   // flag. An invalid colour stands for the system's own (text, window).
@@ -177,7 +201,12 @@ class TfrmEditor : public TDockForm {
   void UsePage(int i);
   void EmptyPage(int i);
   void SetTabCaption(int i, const QString& caption);
-  bool LoadInto(int i, const QString& path, QString& error);
+  // `forced` reads the file in that encoding instead of the detected one.
+  bool LoadInto(int i, const QString& path, QString& error, const TextEncoding* forced = nullptr);
+  void ShowFormat();
+  // A message naming the first character of `text` CP932 cannot hold and its
+  // line; empty when there is none. `bytes` receives the CP932 form.
+  static QString Cp932Problem(const QString& text, std::string& bytes);
   bool WriteFile(int i, const QString& path);
   bool EnsureDirectory(const QString& path);
   void PageControl1Change(int index);
@@ -203,10 +232,15 @@ class TfrmEditor : public TDockForm {
   QStatusBar* statusBar_ = nullptr;
   QLabel* panel0_ = nullptr;
   QLabel* panel1_ = nullptr;
+  QLabel* panel2_ = nullptr;  // encoding and line breaks
+  QAction* reopenAction_ = nullptr;
+  QAction* convertAction_ = nullptr;
   QMenu* popup_ = nullptr;
   std::array<EditorControl*, kPages + 1> editors_{};  // index 0 unused
   std::array<QString, kPages + 1> filePaths_{};
   std::array<QString, kPages + 1> untitledNames_{};
+  std::array<FileFormat, kPages + 1> formats_{};
+  FileFormat newFileFormat_;
   std::array<DiskStamp, kPages + 1> diskStamps_{};     // as the page last read or wrote its file
   std::array<DiskStamp, kPages + 1> offeredStamps_{};  // the change last offered for reloading
   bool checkingDisk_ = false;

@@ -613,3 +613,61 @@ TEST_F(DriverFiles, ObjectFileReadsBackThroughTheLinkerReader) {
 }
 
 }  // namespace
+
+namespace {
+
+// ---------------------------------------------------------------- UTF-8 sources
+
+// A UTF-8 source (with or without a mark) assembles to the words, listing and
+// diagnostics of its CP932 twin; a character CP932 cannot hold is refused
+// where it would change the line and passes in a comment.
+TEST(Utf8Source, AssemblesLikeItsCp932Twin) {
+  const std::string utf8 =
+      "PROG\tSTART\t; \xE6\x8C\xA8\xE6\x8B\xB6\r\n"  // "挨拶"
+      "\tOUT\tMSG,LEN\n\tRET\n"
+      "MSG\tDC\t'\xE3\x81\x93\xE3\x82\x93'\n"  // "こん"
+      "LEN\tDC\t2\n"
+      "BAD\tLD\tGR1,\xE3\x81\x82\n"  // "あ" outside a string: the analyser's error
+      "\tEND\n";
+  std::string cp932;
+  ASSERT_TRUE(Utf8ToCp932(utf8, cp932));
+  for (const std::string& bytes : {utf8, "\xEF\xBB\xBF" + utf8}) {
+    RecordingSink twinSink, sink;
+    Assembler twin(twinSink), a(sink);
+    std::string twinListing, listing;
+    twin.AssembleText(cp932, &twinListing);
+    a.AssembleFileBytes(bytes, &listing);
+    EXPECT_EQ(listing, twinListing);
+    EXPECT_EQ(sink.lines, twinSink.lines);
+    EXPECT_EQ(a.locationCounter, twin.locationCounter);
+    EXPECT_EQ(a.codeImage, twin.codeImage);
+    EXPECT_FALSE(sink.lines.empty());  // the twin's own diagnostic for line 6
+  }
+}
+
+TEST(Utf8Source, CharactersCp932CannotHold) {
+  const std::string smile = "\xF0\x9F\x98\x80";
+  const struct {
+    const char* what;
+    std::string line2;
+    std::vector<std::string> errors;
+  } cases[] = {
+      {"in a string constant", " DC '" + smile + "'", {" (  2) : Error  Shift-JIS(CP932)で表せない文字があります。"}},
+      {"in a comment", " DC 'A' ; " + smile, {}},
+      {"a quoted ';' does not start the comment",
+       " DC ';" + smile + "'",
+       {" (  2) : Error  Shift-JIS(CP932)で表せない文字があります。"}},
+      {"two on one line count once",
+       " DC '" + smile + smile + "'",
+       {" (  2) : Error  Shift-JIS(CP932)で表せない文字があります。"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    RecordingSink sink;
+    Assembler a(sink);
+    a.AssembleFileBytes("P START\n" + c.line2 + "\n RET\n END\n", nullptr);
+    EXPECT_EQ(sink.lines, c.errors);
+  }
+}
+
+}  // namespace

@@ -52,6 +52,9 @@ TEST(ProjectFile, ReadsEveryLineBreakAndByteOrderMark) {
            "a\0.\0c\0a\0s\0\r\0\n\0\xBD\x30\xFC\x30.\0o\0b\0j\0"),
        {"a.cas", J(u8"ソー.obj")}},
       {"UTF-16BE mark", Raw("\xFE\xFF\0a\0.\0c\0a\0s\0\n"), {"a.cas"}},
+      // Without a mark: valid UTF-8 holding Japanese is UTF-8, anything else CP932.
+      {"UTF-8 without a mark", Cp932ToUtf8(kMain) + "\nx.obj\n", {kMain, "x.obj"}},
+      {"CP932 Japanese", kMain + "\r\n", {kMain}},
   };
   ScratchFolder dir;
   for (const Case& c : cases) {

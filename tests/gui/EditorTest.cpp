@@ -88,11 +88,17 @@ class EditorTest : public QObject {
       QVERIFY2(e->OpenFile(f.Write(c.name, c.bytes)), c.name);
       QCOMPARE(e->PageEditor(e->CurrentPage())->toPlainText(), expected);
     }
-    // Saving writes CP932 with CR LF and no byte-order mark, and no final line break.
+    // A UTF-16 file is saved as CP932 with CR LF and no byte-order mark, and
+    // no final line break; a UTF-8 file keeps its encoding, mark and breaks.
+    e->ActivatePage(3);
+    e->PageEditor(3)->insertPlainText("x");
+    QVERIFY(e->SaveCurrent());
+    QCOMPARE(f.Read("utf16le.cas"), QByteArray("x\x93\xfa\x96\x7b\r\nB"));
+    QVERIFY(!e->PageModified(3));
     e->ActivatePage(2);
     e->PageEditor(2)->insertPlainText("x");
     QVERIFY(e->SaveCurrent());
-    QCOMPARE(f.Read("utf8.cas"), QByteArray("x\x93\xfa\x96\x7b\r\nB"));
+    QCOMPARE(f.Read("utf8.cas"), QByteArray("\xEF\xBB\xBF") + QString(U(u8"x日本\rB")).toUtf8());
     QVERIFY(!e->PageModified(2));
   }
 

@@ -1,0 +1,33 @@
+# Runs `tolvane-cli asm` on a CP932 source and on its UTF-8 twins (one with a
+# byte-order mark), each as twin.cas in a folder of its own, and requires the
+# same exit status, message lines, listing and object file from all of them.
+# -DCLI=... -DCASES=dir -DWORK=dir
+file(REMOVE_RECURSE ${WORK})
+set(first "")
+foreach(kind cp932 utf8 utf8bom)
+  file(MAKE_DIRECTORY ${WORK}/${kind})
+  configure_file(${CASES}/twin.${kind}.cas ${WORK}/${kind}/twin.cas COPYONLY)
+  execute_process(COMMAND ${CLI} asm twin.cas WORKING_DIRECTORY ${WORK}/${kind}
+                  RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+  if(NOT rc EQUAL 0)
+    message(FATAL_ERROR "${kind}: exit status ${rc}\n${err}")
+  endif()
+  file(READ ${WORK}/${kind}/twin.obj obj HEX)
+  file(READ ${WORK}/${kind}/twin.lst lst HEX)
+  if(kind STREQUAL "cp932")
+    set(wantErr "${err}")
+    set(wantObj "${obj}")
+    set(wantLst "${lst}")
+  else()
+    if(NOT err STREQUAL wantErr)
+      message(FATAL_ERROR "${kind}: message lines differ:\n${err}--- CP932 source:\n${wantErr}")
+    endif()
+    if(NOT obj STREQUAL wantObj)
+      message(FATAL_ERROR "${kind}: object file differs:\n ${obj}\n ${wantObj}")
+    endif()
+    if(NOT lst STREQUAL wantLst)
+      file(READ ${WORK}/${kind}/twin.lst text)
+      message(FATAL_ERROR "${kind}: listing differs; got:\n${text}")
+    endif()
+  endif()
+endforeach()
