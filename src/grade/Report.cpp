@@ -6,7 +6,8 @@
 
 namespace tolvane::grade {
 
-using nlohmann::json;
+// Keys in the order the report documents them, not sorted.
+using json = nlohmann::ordered_json;
 
 bool ParseFormat(const std::string& name, Format& out) {
   static const std::pair<const char*, Format> kFormats[] = {{"text", Format::Text},
