@@ -126,8 +126,7 @@ int CmdTest(const Args& args) {
         return TestUsage(report + ": cannot be read");
       if (!grade::ParseJsonReport(text, results, error)) return TestUsage(report + ": " + error);
     }
-    std::stable_sort(results.begin(), results.end(),
-                     [](const auto& a, const auto& b) { return a.index < b.index; });
+    std::stable_sort(results.begin(), results.end(), [](const auto& a, const auto& b) { return a.index < b.index; });
   } else {
     if (casesDir.empty()) return TestUsage("no --cases DIR given");
     if (operands.empty()) return TestUsage("no submission given");

@@ -1,7 +1,8 @@
+#include <toml++/toml.h>
+
 #include <algorithm>
 #include <filesystem>
 #include <map>
-#include <toml++/toml.h>
 
 #include "common/BinaryIo.h"
 #include "grade/Grade.h"
@@ -13,10 +14,14 @@ namespace fs = std::filesystem;
 namespace {
 
 bool ParseCompare(const std::string& s, Compare& out) {
-  if (s == "exact") out = Compare::Exact;
-  else if (s == "trailing") out = Compare::Trailing;
-  else if (s == "whitespace") out = Compare::Whitespace;
-  else return false;
+  if (s == "exact")
+    out = Compare::Exact;
+  else if (s == "trailing")
+    out = Compare::Trailing;
+  else if (s == "whitespace")
+    out = Compare::Whitespace;
+  else
+    return false;
   return true;
 }
 
@@ -57,8 +62,7 @@ bool ApplyTable(const toml::table& t, const std::string& where, Case& c, std::st
 
 }  // namespace
 
-bool ApplyCaseSettings(const std::string& text, const Case& defaults, std::vector<Case>& cases,
-                       std::string& error) {
+bool ApplyCaseSettings(const std::string& text, const Case& defaults, std::vector<Case>& cases, std::string& error) {
   toml::table root;
   try {
     root = toml::parse(text);
@@ -93,7 +97,8 @@ bool ApplyCaseSettings(const std::string& text, const Case& defaults, std::vecto
     for (const auto& [key, value] : *all) {
       const std::string name(key.str());
       auto it = std::find_if(cases.begin(), cases.end(), [&](const Case& c) { return c.name == name; });
-      if (it == cases.end()) return error = "cases.toml: [case." + name + "] names no case (no " + name + ".out)", false;
+      if (it == cases.end())
+        return error = "cases.toml: [case." + name + "] names no case (no " + name + ".out)", false;
       if (!value.is_table()) return error = "cases.toml: case." + name + " must be a table", false;
       if (!ApplyTable(*value.as_table(), "case." + name, *it, error)) return false;
     }

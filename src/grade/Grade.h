@@ -34,8 +34,7 @@ constexpr std::size_t kMaxCaseFileBytes = std::size_t{16} * 1024 * 1024;
 // without cases, an .in without .out, an oversized file or a bad cases.toml.
 bool LoadCases(const std::string& dir, const Case& defaults, std::vector<Case>& cases, std::string& error);
 // The cases.toml part alone, for tests: applies `text` to `cases`.
-bool ApplyCaseSettings(const std::string& text, const Case& defaults, std::vector<Case>& cases,
-                       std::string& error);
+bool ApplyCaseSettings(const std::string& text, const Case& defaults, std::vector<Case>& cases, std::string& error);
 
 // Where two outputs first differ under a comparison mode (1-based line of the
 // expected text); nullopt when they agree. A missing line is given as "".

@@ -1,8 +1,8 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <cstring>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <mutex>
@@ -156,8 +156,8 @@ Built BuildSubmission(const std::string& path) {
   Built built;
   if (!failed) {
     BuildOptions options;
-    built.ok = LinkObjects(std::move(objects), fs::path(files.front()).filename().string(), options, sink,
-                           built.module);
+    built.ok =
+        LinkObjects(std::move(objects), fs::path(files.front()).filename().string(), options, sink, built.module);
   }
   built.messages = std::move(sink.lines);
   if (!built.ok && built.messages.empty()) built.messages.push_back(path + ": the build failed");
@@ -166,14 +166,22 @@ Built BuildSubmission(const std::string& path) {
 
 const char* VerdictName(Verdict v) {
   switch (v) {
-    case Verdict::Pass: return "pass";
-    case Verdict::Wrong: return "wrong";
-    case Verdict::BuildError: return "build-error";
-    case Verdict::Abnormal: return "abnormal";
-    case Verdict::StepLimit: return "step-limit";
-    case Verdict::TimeLimit: return "time-limit";
-    case Verdict::InputExhausted: return "input-exhausted";
-    case Verdict::OutputLimit: return "output-limit";
+    case Verdict::Pass:
+      return "pass";
+    case Verdict::Wrong:
+      return "wrong";
+    case Verdict::BuildError:
+      return "build-error";
+    case Verdict::Abnormal:
+      return "abnormal";
+    case Verdict::StepLimit:
+      return "step-limit";
+    case Verdict::TimeLimit:
+      return "time-limit";
+    case Verdict::InputExhausted:
+      return "input-exhausted";
+    case Verdict::OutputLimit:
+      return "output-limit";
   }
   return "?";
 }

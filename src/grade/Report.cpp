@@ -51,9 +51,9 @@ json ToJson(const std::vector<SubmissionResult>& results) {
   for (const SubmissionResult& s : results) {
     json cases = json::array();
     for (const CaseResult& c : s.cases) {
-      json j = {{"name", c.name}, {"verdict", VerdictName(c.verdict)}, {"steps", c.steps},
-                {"seconds", c.seconds}, {"points", c.points}, {"expected_line", nullptr},
-                {"got_line", nullptr}, {"line_number", nullptr}};
+      json j = {
+          {"name", c.name},     {"verdict", VerdictName(c.verdict)}, {"steps", c.steps},    {"seconds", c.seconds},
+          {"points", c.points}, {"expected_line", nullptr},          {"got_line", nullptr}, {"line_number", nullptr}};
       if (c.difference) {
         if (!c.difference->expectedMissing) j["expected_line"] = c.difference->expected;
         if (!c.difference->gotMissing) j["got_line"] = c.difference->got;
@@ -62,9 +62,15 @@ json ToJson(const std::vector<SubmissionResult>& results) {
       if (!c.detail.empty()) j["detail"] = c.detail;
       cases.push_back(std::move(j));
     }
-    subs.push_back({{"index", s.index}, {"name", s.name}, {"build", s.built ? "ok" : "error"},
-                    {"messages", s.messages}, {"cases", std::move(cases)}, {"passed", s.passed},
-                    {"total", s.cases.size()}, {"points", s.points}, {"max_points", s.maxPoints}});
+    subs.push_back({{"index", s.index},
+                    {"name", s.name},
+                    {"build", s.built ? "ok" : "error"},
+                    {"messages", s.messages},
+                    {"cases", std::move(cases)},
+                    {"passed", s.passed},
+                    {"total", s.cases.size()},
+                    {"points", s.points},
+                    {"max_points", s.maxPoints}});
     passed += s.passed;
     total += s.cases.size();
   }
@@ -75,14 +81,24 @@ std::string Xml(const std::string& s) {
   std::string out;
   for (char ch : s) {
     switch (ch) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
       default:
         // Control characters are not allowed in XML 1.0 at all.
-        if (static_cast<unsigned char>(ch) < 0x20 && ch != '\n' && ch != '\t') out += "?";
-        else out.push_back(ch);
+        if (static_cast<unsigned char>(ch) < 0x20 && ch != '\n' && ch != '\t')
+          out += "?";
+        else
+          out.push_back(ch);
     }
   }
   return out;
@@ -115,8 +131,7 @@ std::string Junit(const std::vector<SubmissionResult>& results) {
     const std::size_t failed = s.built ? s.cases.size() - s.passed : 0;
     const std::size_t errors = s.built ? 0 : s.cases.size();
     out += "  <testsuite name=\"" + Xml(s.name) + "\" tests=\"" + std::to_string(s.cases.size()) + "\" failures=\"" +
-           std::to_string(failed) + "\" errors=\"" + std::to_string(errors) + "\" time=\"" + Number(seconds) +
-           "\">\n";
+           std::to_string(failed) + "\" errors=\"" + std::to_string(errors) + "\" time=\"" + Number(seconds) + "\">\n";
     for (const CaseResult& c : s.cases) {
       out += "    <testcase name=\"" + Xml(c.name) + "\" classname=\"" + Xml(s.name) + "\" time=\"" +
              Number(c.seconds) + "\"";
@@ -144,7 +159,8 @@ std::string CsvReport(const std::vector<SubmissionResult>& results) {
   std::string out = "name,passed,total,points,verdicts\n";
   for (const SubmissionResult& s : results) {
     std::string verdicts;
-    for (const CaseResult& c : s.cases) verdicts += (verdicts.empty() ? "" : " ") + c.name + "=" + VerdictName(c.verdict);
+    for (const CaseResult& c : s.cases)
+      verdicts += (verdicts.empty() ? "" : " ") + c.name + "=" + VerdictName(c.verdict);
     out += Csv(s.name) + "," + std::to_string(s.passed) + "," + std::to_string(s.cases.size()) + "," +
            Number(s.points) + "," + Csv(verdicts) + "\n";
   }
@@ -194,8 +210,8 @@ std::string TextReport(const std::vector<SubmissionResult>& results, TextStyle s
   // The summary: how many submissions ended with each verdict per case.
   if (!results.empty()) {
     out += "\n" + std::string("case") + std::string(width - 2, ' ');
-    const char* names[] = {"pass", "wrong", "build-error", "abnormal", "step-limit", "time-limit",
-                           "input-exhausted", "output-limit"};
+    const char* names[] = {"pass",       "wrong",      "build-error",     "abnormal",
+                           "step-limit", "time-limit", "input-exhausted", "output-limit"};
     for (const char* n : names) out += std::string(n) + "  ";
     out += "\n";
     for (std::size_t k = 0; k < results.front().cases.size(); ++k) {
@@ -223,10 +239,14 @@ std::string FormatReport(const std::vector<SubmissionResult>& results, Format fo
     case Format::Json:
       // A name that is not UTF-8 is shown with replacement characters rather than refused.
       return ToJson(results).dump(2, ' ', false, json::error_handler_t::replace) + "\n";
-    case Format::Junit: return Junit(results);
-    case Format::Csv: return CsvReport(results);
-    case Format::Markdown: return MarkdownReport(results);
-    case Format::Text: break;
+    case Format::Junit:
+      return Junit(results);
+    case Format::Csv:
+      return CsvReport(results);
+    case Format::Markdown:
+      return MarkdownReport(results);
+    case Format::Text:
+      break;
   }
   return TextReport(results, style);
 }
