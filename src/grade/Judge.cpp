@@ -93,7 +93,7 @@ Built BuildSubmission(const std::string& path) {
     if (files.empty()) return Fail(path + ": a folder without .cas files");
     chooseMain = projectPath.empty();
   } else if (!fs::is_regular_file(p, ec)) {
-    return Fail(path + ": no such file or folder");
+    return Fail(path + (fs::exists(p, ec) ? ": not a regular file or a folder" : ": no such file or folder"));
   } else if (IsSource(p)) {
     files.push_back(path);
   } else {

@@ -184,6 +184,12 @@ std::string MarkdownReport(const std::vector<SubmissionResult>& results) {
   return out;
 }
 
+// The table's rows end at their last figure, without the padding.
+void EndRow(std::string& out) {
+  while (!out.empty() && out.back() == ' ') out.pop_back();
+  out += "\n";
+}
+
 std::string TextReport(const std::vector<SubmissionResult>& results, TextStyle style) {
   auto paint = [&](const char* code, const std::string& s) {
     return style.colour ? std::string("\x1b[") + code + "m" + s + "\x1b[0m" : s;
@@ -213,7 +219,7 @@ std::string TextReport(const std::vector<SubmissionResult>& results, TextStyle s
     const char* names[] = {"pass",       "wrong",      "build-error",     "abnormal",
                            "step-limit", "time-limit", "input-exhausted", "output-limit"};
     for (const char* n : names) out += std::string(n) + "  ";
-    out += "\n";
+    EndRow(out);
     for (std::size_t k = 0; k < results.front().cases.size(); ++k) {
       const std::string& name = results.front().cases[k].name;
       out += name + std::string(width + 2 - std::min(width + 1, name.size()), ' ');
@@ -224,7 +230,7 @@ std::string TextReport(const std::vector<SubmissionResult>& results, TextStyle s
         const std::string cell = std::to_string(count);
         out += cell + std::string(std::string(n).size() + 2 - std::min(std::string(n).size() + 1, cell.size()), ' ');
       }
-      out += "\n";
+      EndRow(out);
     }
   }
   out += "\n" + std::to_string(full) + " of " + std::to_string(results.size()) + " submissions passed every case; " +
