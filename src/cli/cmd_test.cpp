@@ -124,7 +124,7 @@ int CmdTest(const Args& args) {
       std::string text;
       if (ReadWholeFile(report, text, kMaxBinaryFileBytes) != FileReadResult::Ok)
         return TestUsage(report + ": cannot be read");
-      if (!grade::ParseJsonReport(text, results, error)) return TestUsage(report + ": " + error);
+      if (!grade::ParseJsonReport(text, results, error)) return TestUsage(report + ": " += error);
     }
     std::stable_sort(results.begin(), results.end(), [](const auto& a, const auto& b) { return a.index < b.index; });
   } else {

@@ -31,7 +31,9 @@ bool ApplyTable(const toml::table& t, const std::string& where, Case& c, std::st
   for (const auto& [key, value] : t) {
     const std::string k(key.str());
     auto bad = [&](const char* what) {
-      error = "cases.toml: " + where + "." + k + " " + what;
+      error = "cases.toml: " + where;
+      error += "." + k + " ";
+      error += what;
       return false;
     };
     if (k == "max_steps") {
@@ -98,7 +100,7 @@ bool ApplyCaseSettings(const std::string& text, const Case& defaults, std::vecto
       const std::string name(key.str());
       auto it = std::find_if(cases.begin(), cases.end(), [&](const Case& c) { return c.name == name; });
       if (it == cases.end())
-        return error = "cases.toml: [case." + name + "] names no case (no " + name + ".out)", false;
+        return error = ("cases.toml: [case." + name += "] names no case (no ") += name + ".out)", false;
       if (!value.is_table()) return error = "cases.toml: case." + name + " must be a table", false;
       if (!ApplyTable(*value.as_table(), "case." + name, *it, error)) return false;
     }
@@ -133,7 +135,7 @@ bool LoadCases(const std::string& dir, const Case& defaults, std::vector<Case>& 
   };
   for (const auto& [name, has] : names) {
     const std::string base = (fs::path(dir) / name).string();
-    if (!has.second) return error = base + ".in: the case has no " + name + ".out", false;
+    if (!has.second) return error = (base + ".in: the case has no ") += name + ".out", false;
     Case c = defaults;
     c.name = name;
     if (!read(base + ".out", c.expected)) return false;

@@ -108,6 +108,7 @@ Built BuildSubmission(const std::string& path) {
     if (entries.empty()) return Fail(projectPath + ": the project has no entries");
     // The project's order, then (in a folder) any source it does not name.
     std::vector<std::string> ordered;
+    ordered.reserve(entries.size() + files.size());
     for (const std::string& e : entries) ordered.push_back((fs::path(projectPath).parent_path() / e).string());
     for (const std::string& f : files)
       if (std::find(ordered.begin(), ordered.end(), f) == ordered.end()) ordered.push_back(f);
