@@ -77,7 +77,28 @@ json ToJson(const std::vector<SubmissionResult>& results) {
   return {{"submissions", std::move(subs)}, {"passed", passed}, {"total", total}};
 }
 
-std::string Xml(const std::string& s) {
+// Bytes that are not UTF-8 (a file name from another system) become U+FFFD,
+// so that the XML stays well-formed.
+std::string ValidUtf8(const std::string& s) {
+  std::string out;
+  for (std::size_t i = 0; i < s.size();) {
+    const auto b = static_cast<unsigned char>(s[i]);
+    std::size_t n = b < 0x80 ? 1 : (b & 0xE0) == 0xC0 ? 2 : (b & 0xF0) == 0xE0 ? 3 : (b & 0xF8) == 0xF0 ? 4 : 0;
+    bool ok = n != 0 && i + n <= s.size();
+    for (std::size_t k = 1; ok && k < n; ++k) ok = (static_cast<unsigned char>(s[i + k]) & 0xC0) == 0x80;
+    if (ok) {
+      out.append(s, i, n);
+      i += n;
+    } else {
+      out += "\xEF\xBF\xBD";
+      ++i;
+    }
+  }
+  return out;
+}
+
+std::string Xml(const std::string& raw) {
+  const std::string s = ValidUtf8(raw);
   std::string out;
   for (char ch : s) {
     switch (ch) {

@@ -30,6 +30,7 @@ for f in text json junit csv markdown; do
   untimed "report.$f" >"report.$f.0"
   same "$f report" "$fixtures/expected/report.$f" "report.$f.0"
 done
+check "the JUnit report is well-formed XML" xmllint --noout report.junit
 "$cli" test --cases cases --format csv -o out.csv "${subs[@]}" >stdout; rc=$?
 check "-o: exit 1, nothing on standard output" test $rc -eq 1 -a ! -s stdout
 same "-o writes the report" report.csv out.csv
@@ -81,6 +82,8 @@ check "missing file is a build error" grep -q '"no such file or folder\|nowhere.
 check "folder without .cas is named" grep -q "a folder without .cas files" odd.json
 check "other file is refused" grep -q "not a .cas file, a folder or a .mak" odd.json
 check "a name that is not UTF-8 still passes" test "$(grep -c '"verdict": "pass"' odd.json)" -eq 3
+"$cli" test --cases cases --format junit "$name" >odd.xml
+check "JUnit stays well-formed with a name that is not UTF-8" xmllint --noout odd.xml
 
 echo "$fails failed"
 test $fails -eq 0
