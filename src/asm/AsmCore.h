@@ -12,6 +12,7 @@
 #include "common/MessageSink.h"
 #include "common/Word.h"
 #include "link/LineMap.h"
+#include "link/ObjectFile.h"
 
 namespace tolvane {
 
@@ -111,6 +112,11 @@ class Assembler {
   // Builds the listing of `source` (already assembled) into `out`.
   void BuildListing(std::string_view source, std::int32_t lineCount, std::string& out);
   bool WriteObjectFile(const std::string& objectPath);
+  // The object's tables as the file stores them, signed with `fileName`; false
+  // (with the message) when a table has more rows than a count word holds.
+  bool MakeObject(const std::string& fileName, ObjectFile& out);
+  // Assembly of text already in memory: no listing, nothing written.
+  bool AssembleInMemory(const std::string& name, std::string_view source, ObjectFile& out);
   // The line map beside the object file just written (see link/LineMap.h).
   void WriteObjectLineMap(const std::string& objectPath, std::string_view source);
 

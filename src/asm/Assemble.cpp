@@ -184,6 +184,19 @@ std::int32_t Assembler::LineOfAddress(Word address) const {
   return address < it->address + it->count ? it->line : 0;
 }
 
+bool Assembler::AssembleInMemory(const std::string& name, std::string_view source, ObjectFile& out) {
+  sink_.AppendMessageLine("Assemble[" + name + "]");
+  sourcePath = name;
+  try {
+    AssembleText(source, nullptr);
+    ReportErrorTotal();
+    return errorCount == 0 && MakeObject(ChangeExtension(name, ".obj"), out);
+  } catch (const std::bad_alloc&) {
+    ReportSystemError(J(u8"メモリが確保できません。(near heap領域)"));
+    return false;
+  }
+}
+
 // The map is a help for debugging: when it cannot be written the object file
 // is still good, and no stale map is left to describe it.
 void Assembler::WriteObjectLineMap(const std::string& objectPath, std::string_view source) {
@@ -204,6 +217,16 @@ int Assemble(const std::string& sourcePath, BuildOptions options, MessageSink& s
     return 0;
   }
   return assembler->Assemble(sourcePath, options);
+}
+
+bool AssembleToObject(const std::string& name, std::string_view source, MessageSink& sink, ObjectFile& out) {
+  try {
+    auto assembler = std::make_unique<Assembler>(sink);
+    return assembler->AssembleInMemory(name, source, out);
+  } catch (const std::bad_alloc&) {
+    sink.AppendMessageLine(" Error:  " + J(u8"メモリが確保できません。(near heap領域)"));
+    return false;
+  }
 }
 
 }  // namespace tolvane

@@ -7,64 +7,57 @@
 
 namespace tolvane {
 
-bool Assembler::WriteObjectFile(const std::string& objectPath) {
-  std::size_t entries = 0, externals = 0, firstLiterals = 0;
-  for (const SSymbolTbl& s : symbolTable) entries += s.isStart ? 1 : 0;
-  for (const SRefTbl& r : referenceTable) externals += r.state == RefExternal ? 1 : 0;
-  for (const SLiteralTbl& l : fileLiterals) firstLiterals += l.first ? 1 : 0;
-  const std::size_t relocations = referenceTable.size() + fileLiterals.size();
-  const std::size_t labels = symbolTable.size() + firstLiterals;
+bool Assembler::MakeObject(const std::string& fileName, ObjectFile& out) {
+  out = ObjectFile{};
+  out.fileName = fileName;
+  for (const SSymbolTbl& s : symbolTable)
+    if (s.isStart) out.entries.push_back({s.name, s.address});
+  for (const SRefTbl& r : referenceTable)
+    if (r.state == RefExternal) out.externals.push_back({r.name, r.address});
+  out.code.assign(codeImage.begin(), codeImage.begin() + locationCounter);
+  for (const SRefTbl& r : referenceTable) out.relocations.push_back(r.address);
+  for (const SLiteralTbl& l : fileLiterals) out.relocations.push_back(l.refAddress);
+  for (const SSymbolTbl& s : symbolTable) out.labels.push_back({s.name, s.address});
+  for (const SLiteralTbl& l : fileLiterals)
+    if (l.first) out.labels.push_back({l.text, l.valueAddress});
+  out.dataAddresses = dataAddressList;
 
   // Every count is one word: a table with more entries (many labels at one
   // address, say) cannot be represented, and a truncated count would make
   // the file unreadable.
-  if (labels > 0xFFFF || relocations > 0xFFFF || dataAddressList.size() > 0xFFFF) {
-    ReportFileError(objectPath, J(u8"の表の項目数が65535を超えています。"));
+  if (out.labels.size() > 0xFFFF || out.relocations.size() > 0xFFFF || out.dataAddresses.size() > 0xFFFF) {
+    ReportFileError(fileName, J(u8"の表の項目数が65535を超えています。"));
     return false;
   }
+  return true;
+}
 
+bool Assembler::WriteObjectFile(const std::string& objectPath) {
+  ObjectFile obj;
+  if (!MakeObject(objectPath, obj)) return false;
   BinaryWriter out;
   if (!out.Open(objectPath)) {
     ReportFileError(objectPath, J(u8"がオープンできません。"));
     return false;
   }
-  out.PutString(objectPath);
-
-  out.PutWord(static_cast<Word>(entries));
-  for (const SSymbolTbl& s : symbolTable) {
-    if (!s.isStart) continue;
-    out.PutString(s.name);
-    out.PutWord(s.address);
-  }
-
-  out.PutWord(static_cast<Word>(externals));
-  for (const SRefTbl& r : referenceTable) {
-    if (r.state != RefExternal) continue;
-    out.PutString(r.name);
-    out.PutWord(r.address);
-  }
-
-  out.PutWord(static_cast<Word>(locationCounter));
-  for (std::int32_t a = 0; a < locationCounter; ++a) out.PutWord(codeImage[a]);
-
-  out.PutWord(static_cast<Word>(relocations));
-  for (const SRefTbl& r : referenceTable) out.PutWord(r.address);
-  for (const SLiteralTbl& l : fileLiterals) out.PutWord(l.refAddress);
-
-  out.PutWord(static_cast<Word>(labels));
-  for (const SSymbolTbl& s : symbolTable) {
-    out.PutString(s.name);
-    out.PutWord(s.address);
-  }
-  for (const SLiteralTbl& l : fileLiterals) {
-    if (!l.first) continue;
-    out.PutString(l.text);
-    out.PutWord(l.valueAddress);
-  }
-
-  out.PutWord(static_cast<Word>(dataAddressList.size()));
-  for (Word a : dataAddressList) out.PutWord(a);
-
+  out.PutString(obj.fileName);
+  auto records = [&out](const std::vector<SymbolRecord>& rows) {
+    out.PutWord(static_cast<Word>(rows.size()));
+    for (const SymbolRecord& r : rows) {
+      out.PutString(r.name);
+      out.PutWord(r.address);
+    }
+  };
+  auto words = [&out](const std::vector<Word>& rows) {
+    out.PutWord(static_cast<Word>(rows.size()));
+    for (Word w : rows) out.PutWord(w);
+  };
+  records(obj.entries);
+  records(obj.externals);
+  words(obj.code);
+  words(obj.relocations);
+  records(obj.labels);
+  words(obj.dataAddresses);
   if (!out.Close()) {
     ReportFileError(objectPath, J(u8" がクローズできません。"));
     return false;

@@ -40,16 +40,7 @@ class LinkRun {
     std::string symPath;
     if (options_.symbolFile) symPath = ChangeExtension(paths.front(), ".sym");
 
-    const Word origin = options_.origin;
-    const Word stackSize = options_.stackSize;
-    if (origin < kLowestOrigin || origin > kHighestOrigin) {
-      Error(J(u8"プログラムの配置開始番地は100H～EFFFHの範囲でなければなりません。"));
-      return false;
-    }
-    if (stackSize >= kStackSizeLimit) {
-      Error(J(u8"スタックのサイズが大きすぎます。"));
-      return false;
-    }
+    if (!CheckOptions()) return false;
 
     // First pass: every file is read and checked before anything is placed, so
     // a bad file anywhere in the list stops the link with its own message.
@@ -57,25 +48,8 @@ class LinkRun {
     for (std::size_t i = 0; i < paths.size(); ++i)
       if (!ReadObjectFile(paths[i], objects[i], sink_)) return false;
 
-    if (!Place(objects, origin)) return false;
-    objects.clear();
-
-    if (entries_.empty()) {
-      Error(J(u8"実行開始番地が決まりません。どのオブジェクトファイルにもSTART命令のラベルがありません。"));
-      return false;
-    }
-    const Word start = entries_.front().address;
-
-    ReportDuplicateEntries();
-    ResolveExternals();
-    if (errorCount_ > 0) return false;
-
-    const std::uint32_t programEnd = base_;
-    const std::uint32_t initialSp = programEnd + stackSize;  // deliberately not reduced modulo 65536
-    if (initialSp >= kSystemArea) {
-      Error(J(u8"スタック領域が確保できません。"));
-      return false;
-    }
+    LoadModule module;
+    if (!Combine(objects, module)) return false;
 
     // The symbol file counts its records in one word; more would wrap the count
     // and leave a file that reads back as garbage.
@@ -94,24 +68,76 @@ class LinkRun {
       }
     }
 
-    char total[32];
-    std::snprintf(total, sizeof total, "%4d Errors", errorCount_);
-    sink_.AppendMessageLine(total);
-
-    LoadModule module;
-    module.origin = origin;
-    module.start = start;
-    module.initialSp = static_cast<Word>(initialSp);
-    module.stackLimit = static_cast<Word>(programEnd);
-    module.image.assign(image_.begin() + origin, image_.begin() + programEnd);
-    module.dataAddresses = std::move(dataAddresses_);
+    ReportTotal();
     if (!WriteLoadModule(exePath, module, sink_)) return false;
     if (options_.symbolFile && !WriteSymbolFile(symPath, labels_, sink_)) return false;
     WriteModuleLineMap(exePath, paths, bases_);
     return true;
   }
 
+  // Objects already in memory: the load module lands in `module`, nothing is written.
+  bool RunInMemory(std::vector<ObjectFile>& objects, const std::string& name, LoadModule& module) {
+    sink_.AppendMessageLine("LINK[" + name + "]");
+    if (objects.empty()) {
+      Error(J(u8"リンクするオブジェクトファイルが指定されていません。"));
+      return false;
+    }
+    if (!CheckOptions() || !Combine(objects, module)) return false;
+    ReportTotal();
+    return true;
+  }
+
  private:
+  bool CheckOptions() {
+    if (options_.origin < kLowestOrigin || options_.origin > kHighestOrigin) {
+      Error(J(u8"プログラムの配置開始番地は100H～EFFFHの範囲でなければなりません。"));
+      return false;
+    }
+    if (options_.stackSize >= kStackSizeLimit) {
+      Error(J(u8"スタックのサイズが大きすぎます。"));
+      return false;
+    }
+    return true;
+  }
+
+  // Places the objects, resolves the entries and externals and fills `module`;
+  // the objects are consumed.
+  bool Combine(std::vector<ObjectFile>& objects, LoadModule& module) {
+    const Word origin = options_.origin;
+    if (!Place(objects, origin)) return false;
+    objects.clear();
+
+    if (entries_.empty()) {
+      Error(J(u8"実行開始番地が決まりません。どのオブジェクトファイルにもSTART命令のラベルがありません。"));
+      return false;
+    }
+    const Word start = entries_.front().address;
+
+    ReportDuplicateEntries();
+    ResolveExternals();
+    if (errorCount_ > 0) return false;
+
+    const std::uint32_t programEnd = base_;
+    const std::uint32_t initialSp = programEnd + options_.stackSize;  // deliberately not reduced modulo 65536
+    if (initialSp >= kSystemArea) {
+      Error(J(u8"スタック領域が確保できません。"));
+      return false;
+    }
+    module.origin = origin;
+    module.start = start;
+    module.initialSp = static_cast<Word>(initialSp);
+    module.stackLimit = static_cast<Word>(programEnd);
+    module.image.assign(image_.begin() + origin, image_.begin() + programEnd);
+    module.dataAddresses = std::move(dataAddresses_);
+    return true;
+  }
+
+  void ReportTotal() {
+    char total[32];
+    std::snprintf(total, sizeof total, "%4d Errors", errorCount_);
+    sink_.AppendMessageLine(total);
+  }
+
   void Error(const Bytes& text) { sink_.AppendMessageLine(" Error:  " + text); }
 
   static Word Absolute(Word relative, std::uint32_t base) { return static_cast<Word>(relative + base); }
@@ -182,6 +208,17 @@ bool Link(const std::vector<std::string>& objectNames, BuildOptions options, Mes
   try {
     LinkRun run(options, sink);
     return run.Run(objectNames);
+  } catch (const std::bad_alloc&) {
+    sink.AppendMessageLine(" Error:  " + J(u8"メモリが確保できません。(near heap領域)"));
+    return false;
+  }
+}
+
+bool LinkObjects(std::vector<ObjectFile> objects, const std::string& name, BuildOptions options, MessageSink& sink,
+                 LoadModule& module) {
+  try {
+    LinkRun run(options, sink);
+    return run.RunInMemory(objects, name, module);
   } catch (const std::bad_alloc&) {
     sink.AppendMessageLine(" Error:  " + J(u8"メモリが確保できません。(near heap領域)"));
     return false;

@@ -6,6 +6,8 @@
 
 #include "common/BuildOptions.h"
 #include "common/MessageSink.h"
+#include "link/LoadModule.h"
+#include "link/ObjectFile.h"
 
 namespace tolvane {
 
@@ -16,5 +18,11 @@ namespace tolvane {
 // line go to `sink`. Returns true when the .exe (and the .sym, if wanted) was
 // written. Any number of inputs, paths of any length.
 bool Link(const std::vector<std::string>& objectNames, BuildOptions options, MessageSink& sink);
+
+// The same link over objects already in memory, with the same checks and
+// messages ("LINK[name]"); nothing is read or written, no symbol file. True
+// when `module` holds the result.
+bool LinkObjects(std::vector<ObjectFile> objects, const std::string& name, BuildOptions options, MessageSink& sink,
+                 LoadModule& module);
 
 }  // namespace tolvane

@@ -29,6 +29,14 @@ void FillSystemAreas(Memory& memory) {
   FillPattern(memory, 0xF8C8, 0xFFFF, {0x004F, 0x0053});          // "OS"
 }
 
+bool PlaceModule(const LoadModule& module, CCpu& cpu, Memory& memory) {
+  // The reader refuses an image that would run past FFFFH; the bound is kept anyway.
+  for (std::size_t i = 0; i < module.image.size() && module.origin + i < kMemoryWords; ++i)
+    memory[module.origin + i] = module.image[i];
+  FillSystemAreas(memory);
+  return cpu.Initialize(memory, module.start, module.initialSp, module.stackLimit);
+}
+
 bool LoadProgram(const std::string& fileName, bool symbolic, CCpu& cpu, Memory& memory, LoadedProgram& program,
                  MessageBoxPort& boxes, EndProgramPort* endProgram) {
   program.Clear();
@@ -53,14 +61,8 @@ bool LoadProgram(const std::string& fileName, bool symbolic, CCpu& cpu, Memory& 
     return false;
   }
   program.header = {module.origin, module.start, module.initialSp, module.stackLimit};
-  // The reader refuses an image that would run past FFFFH; the bound is kept anyway.
-  for (std::size_t i = 0; i < module.image.size() && module.origin + i < kMemoryWords; ++i)
-    memory[module.origin + i] = module.image[i];
-  program.dataAddresses = std::move(module.dataAddresses);
-
-  FillSystemAreas(memory);
-
-  if (!cpu.Initialize(memory, program.header.start, program.header.initialSp, program.header.stackLimit)) {
+  program.dataAddresses = module.dataAddresses;
+  if (!PlaceModule(module, cpu, memory)) {
     boxes.ShowMessageBox(BoxKind::Error, StackTooSmallText());
     return false;
   }

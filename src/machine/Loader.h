@@ -53,6 +53,11 @@ Bytes StackTooSmallText();
 // Fills 0000H-00FFH and F000H-FFFFH with the system-area contents.
 void FillSystemAreas(Memory& memory);
 
+// Puts a load module already in memory into a cleared machine: the image, the
+// system areas, PR, SP and the stack limit. False when the stack cannot hold
+// the end-of-program address (StackTooSmallText).
+bool PlaceModule(const LoadModule& module, CCpu& cpu, Memory& memory);
+
 // Loads `fileName` (any extension: ".exe" replaces it, ".sym" for the symbol
 // file when `symbolic`). Failures show one "エラー" box and return false; memory
 // and registers are then cleared or partly loaded. The caller clears its own

@@ -1,0 +1,355 @@
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <thread>
+
+#include "asm/Assembler.h"
+#include "build/Builder.h"
+#include "build/ProjectFile.h"
+#include "common/BinaryIo.h"
+#include "common/Cp932.h"
+#include "grade/Grade.h"
+#include "link/Linker.h"
+#include "machine/Cpu.h"
+#include "machine/Loader.h"
+#include "machine/StdioRun.h"
+#include "machine/Svc.h"
+
+namespace tolvane::grade {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// A student's source larger than this is not a program anyone wrote by hand.
+constexpr std::size_t kMaxSourceBytes = std::size_t{4} * 1024 * 1024;
+constexpr std::size_t kShownMessages = 10;
+
+// The build's lines, kept as "FILE: line" for the errors only: the progress
+// lines ("Assemble[...]", "0 Errors") say nothing a teacher needs.
+class MessageCollector : public MessageSink {
+ public:
+  void AppendMessageLine(const std::string& line) override {
+    const std::string text = Cp932ToUtf8(line);
+    if (text.rfind("Assemble[", 0) == 0 || text.rfind("LINK[", 0) == 0) {
+      file_ = text.substr(text.find('[') + 1);
+      if (!file_.empty() && file_.back() == ']') file_.pop_back();
+      return;
+    }
+    if (text.find("Error") == std::string::npos || text.find(" Errors") != std::string::npos) return;
+    if (lines.size() >= kShownMessages) return;
+    // " (  3) : Error  text" becomes "FILE:3: text"; a line without a number
+    // (" Error:  text", the linker's) keeps its text after the file.
+    std::string where = file_, rest = text;
+    const std::size_t open = text.find('('), close = text.find(')');
+    if (open != std::string::npos && close != std::string::npos && open < close && text.rfind(" (", 0) == 0) {
+      std::string number = text.substr(open + 1, close - open - 1);
+      number.erase(0, number.find_first_not_of(' '));
+      if (!number.empty()) where += ":" + number;
+      rest = text.substr(close + 1);
+    }
+    for (const char* head : {" : Error  ", " Error:  "})
+      if (rest.rfind(head, 0) == 0) rest.erase(0, std::strlen(head));
+    lines.push_back(where + ": " + rest);
+  }
+  void ClearMessages() override {}
+  std::vector<std::string> lines;
+
+ private:
+  std::string file_;
+};
+
+Built Fail(std::string message) {
+  Built b;
+  b.messages.push_back(std::move(message));
+  return b;
+}
+
+bool IsSource(const fs::path& p) { return build::IsSourceName(p.filename().string()); }
+
+}  // namespace
+
+Built BuildSubmission(const std::string& path) {
+  std::error_code ec;
+  const fs::path p(path);
+  std::vector<std::string> files;  // in link order; the main program first
+  bool chooseMain = false;
+  std::string projectPath;
+  if (fs::is_directory(p, ec)) {
+    for (fs::directory_iterator it(p, ec), end; !ec && it != end; it.increment(ec)) {
+      if (!it->is_regular_file(ec)) continue;
+      if (IsSource(it->path())) files.push_back(it->path().string());
+      std::string ext = it->path().extension().string();
+      std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
+      if (ext == ".mak" && projectPath.empty()) projectPath = it->path().string();
+    }
+    std::sort(files.begin(), files.end());
+    if (files.empty()) return Fail(path + ": a folder without .cas files");
+    chooseMain = projectPath.empty();
+  } else if (!fs::is_regular_file(p, ec)) {
+    return Fail(path + (fs::exists(p, ec) ? ": not a regular file or a folder" : ": no such file or folder"));
+  } else if (IsSource(p)) {
+    files.push_back(path);
+  } else {
+    std::string ext = p.extension().string();
+    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
+    if (ext != ".mak") return Fail(path + ": not a .cas file, a folder or a .mak");
+    projectPath = path;
+  }
+  if (!projectPath.empty()) {
+    std::vector<std::string> entries;
+    if (auto refused = build::ReadEntries(projectPath, entries)) return Fail(Cp932ToUtf8(refused->text));
+    if (entries.empty()) return Fail(projectPath + ": the project has no entries");
+    // The project's order, then (in a folder) any source it does not name.
+    std::vector<std::string> ordered;
+    ordered.reserve(entries.size() + files.size());
+    for (const std::string& e : entries) ordered.push_back((fs::path(projectPath).parent_path() / e).string());
+    for (const std::string& f : files)
+      if (std::find(ordered.begin(), ordered.end(), f) == ordered.end()) ordered.push_back(f);
+    files = std::move(ordered);
+  }
+
+  MessageCollector sink;
+  std::vector<ObjectFile> objects(files.size());
+  bool failed = false;
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    const std::string shown = fs::path(files[i]).filename().string();
+    if (!IsSource(files[i])) {
+      // A ready object file in a project is read, never rewritten.
+      if (!ReadObjectFile(files[i], objects[i], sink)) failed = true;
+      continue;
+    }
+    std::string source;
+    switch (ReadWholeFile(files[i], source, kMaxSourceBytes)) {
+      case FileReadResult::Ok:
+        break;
+      case FileReadResult::TooLarge:
+        return Fail(shown + ": larger than 4 MiB, not a source");
+      default:
+        return Fail(shown + ": cannot be read");
+    }
+    if (!AssembleToObject(shown, source, sink, objects[i])) failed = true;
+  }
+  if (!failed && chooseMain && files.size() > 1) {
+    // The main program is the one whose START label nobody calls.
+    std::set<std::string> called;
+    for (const ObjectFile& o : objects)
+      for (const SymbolRecord& x : o.externals) called.insert(x.name);
+    std::vector<std::size_t> mains;
+    for (std::size_t i = 0; i < objects.size(); ++i)
+      for (const SymbolRecord& e : objects[i].entries)
+        if (!called.count(e.name)) {
+          mains.push_back(i);
+          break;
+        }
+    if (mains.size() != 1)
+      return Fail(path + (mains.empty() ? ": no program that no other calls, so no main program"
+                                        : ": more than one program that no other calls; name the main one in a .mak"));
+    std::rotate(objects.begin(), objects.begin() + static_cast<std::ptrdiff_t>(mains[0]),
+                objects.begin() + static_cast<std::ptrdiff_t>(mains[0]) + 1);
+  }
+  Built built;
+  if (!failed) {
+    BuildOptions options;
+    built.ok =
+        LinkObjects(std::move(objects), fs::path(files.front()).filename().string(), options, sink, built.module);
+  }
+  built.messages = std::move(sink.lines);
+  if (!built.ok && built.messages.empty()) built.messages.push_back(path + ": the build failed");
+  return built;
+}
+
+const char* VerdictName(Verdict v) {
+  switch (v) {
+    case Verdict::Pass:
+      return "pass";
+    case Verdict::Wrong:
+      return "wrong";
+    case Verdict::BuildError:
+      return "build-error";
+    case Verdict::Abnormal:
+      return "abnormal";
+    case Verdict::StepLimit:
+      return "step-limit";
+    case Verdict::TimeLimit:
+      return "time-limit";
+    case Verdict::InputExhausted:
+      return "input-exhausted";
+    case Verdict::OutputLimit:
+      return "output-limit";
+  }
+  return "?";
+}
+
+std::optional<Verdict> VerdictFromName(const std::string& name) {
+  for (Verdict v : {Verdict::Pass, Verdict::Wrong, Verdict::BuildError, Verdict::Abnormal, Verdict::StepLimit,
+                    Verdict::TimeLimit, Verdict::InputExhausted, Verdict::OutputLimit})
+    if (name == VerdictName(v)) return v;
+  return std::nullopt;
+}
+
+std::size_t OutputCap(const Case& c) { return std::max<std::size_t>(std::size_t{1} << 20, 4 * c.expected.size()); }
+
+namespace {
+
+// The case's input and the program's output in memory. Running out of input,
+// writing past the cap and the clock stop the run through Turn().
+class CaseConsole : public ConsolePort, public RunTurnPort {
+ public:
+  CaseConsole(const Case& c, std::chrono::steady_clock::time_point deadline)
+      : case_(c), cap_(OutputCap(c)), deadline_(deadline) {}
+  Bytes ConsoleReadLine() override {
+    const std::string& in = case_.input ? *case_.input : std::string();
+    if (pos_ >= in.size()) {
+      exhausted = case_.inputExhausted;
+      return "\x1A";
+    }
+    std::size_t e = in.find('\n', pos_);
+    if (e == std::string::npos) e = in.size();
+    std::string line = in.substr(pos_, std::min(e - pos_, kInputLineKeep));
+    pos_ = e + 1;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    return InputLineToCp932(line);
+  }
+  void ConsoleWrite(const Bytes& text) override {
+    if (overflow) return;
+    output += Cp932ToUtf8(text);
+    output.push_back('\n');
+    if (output.size() > cap_) overflow = true;
+  }
+  void ConsoleMessage(const Bytes&) override {}
+  bool Turn() override {
+    if (exhausted || overflow) return false;
+    if (std::chrono::steady_clock::now() >= deadline_) timedOut = true;
+    return !timedOut;
+  }
+
+  std::string output;
+  bool exhausted = false, overflow = false, timedOut = false;
+
+ private:
+  const Case& case_;
+  std::size_t cap_;
+  std::chrono::steady_clock::time_point deadline_;
+  std::size_t pos_ = 0;
+};
+
+// One machine per thread, reused for every case it runs.
+struct Machine {
+  CCpu cpu;
+  Memory memory;
+};
+
+}  // namespace
+
+CaseResult RunCase(const LoadModule& module, const Case& c) {
+  thread_local std::unique_ptr<Machine> machine;
+  if (!machine) machine = std::make_unique<Machine>();
+  CaseResult r;
+  r.name = c.name;
+  const auto start = std::chrono::steady_clock::now();
+  const auto deadline = start + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                                    std::chrono::duration<double>(c.timeoutSeconds));
+  machine->memory.fill(0);
+  machine->cpu = CCpu{};
+  CaseConsole console(c, deadline);
+  if (!PlaceModule(module, machine->cpu, machine->memory)) {
+    r.verdict = Verdict::Abnormal;
+    r.detail = Cp932ToUtf8(StackTooSmallText());
+    return r;
+  }
+  const RunResult run = RunToEnd(machine->cpu, machine->memory, console, c.maxSteps, &console, 1u << 14);
+  r.steps = run.steps;
+  r.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  char pr[32];
+  std::snprintf(pr, sizeof pr, "PR=%04XH", machine->cpu.GetPR());
+  switch (run.stop) {
+    case RunStop::ProgramEnd:
+      if (auto d = FirstDifference(c.expected, console.output, c.compare)) {
+        r.verdict = Verdict::Wrong;
+        r.difference = std::move(d);
+      } else {
+        r.verdict = Verdict::Pass;
+        r.points = c.points;
+      }
+      break;
+    case RunStop::StackOverflow:
+      r.verdict = Verdict::Abnormal;
+      r.detail = std::string("stack overflow, ") + pr;
+      break;
+    case RunStop::Undefined:
+      r.verdict = Verdict::Abnormal;
+      r.detail = std::string("undefined instruction, ") + pr;
+      break;
+    case RunStop::StepLimit:
+      r.verdict = Verdict::StepLimit;
+      r.detail = std::to_string(c.maxSteps) + " steps, " + pr;
+      break;
+    case RunStop::Stopped:
+      r.verdict = console.overflow    ? Verdict::OutputLimit
+                  : console.exhausted ? Verdict::InputExhausted
+                                      : Verdict::TimeLimit;
+      if (console.overflow) r.detail = "more than " + std::to_string(OutputCap(c)) + " bytes of output";
+      if (console.exhausted) r.detail = std::string("IN after the last input line, ") + pr;
+      if (r.verdict == Verdict::TimeLimit) r.detail = std::to_string(c.timeoutSeconds) + " s, " + pr;
+      break;
+  }
+  return r;
+}
+
+SubmissionResult JudgeSubmission(const std::string& path, const std::vector<Case>& cases) {
+  SubmissionResult s;
+  s.name = path;
+  Built built = BuildSubmission(path);
+  s.built = built.ok;
+  s.messages = std::move(built.messages);
+  for (const Case& c : cases) {
+    s.maxPoints += c.points;
+    CaseResult r;
+    if (built.ok) {
+      r = RunCase(built.module, c);
+    } else {
+      r.name = c.name;
+      r.verdict = Verdict::BuildError;
+    }
+    if (r.verdict == Verdict::Pass) ++s.passed;
+    s.points += r.points;
+    s.cases.push_back(std::move(r));
+  }
+  return s;
+}
+
+std::vector<SubmissionResult> Grade(const std::vector<std::string>& submissions, const std::vector<Case>& cases,
+                                    const GradeOptions& options,
+                                    const std::function<void(std::size_t, std::size_t)>& progress) {
+  std::vector<std::size_t> mine;
+  const unsigned count = std::max(1u, options.shardCount);
+  for (std::size_t i = options.shardIndex - 1; i < submissions.size(); i += count) mine.push_back(i);
+  std::vector<SubmissionResult> results(mine.size());
+  std::atomic<std::size_t> next{0};
+  std::mutex lock;
+  std::size_t done = 0;
+  auto work = [&] {
+    for (std::size_t k; (k = next++) < mine.size();) {
+      results[k] = JudgeSubmission(submissions[mine[k]], cases);
+      results[k].index = mine[k];
+      std::lock_guard<std::mutex> guard(lock);
+      ++done;
+      if (progress) progress(done, mine.size());
+    }
+  };
+  const unsigned jobs = std::max(1u, std::min<unsigned>(options.jobs, static_cast<unsigned>(mine.size())));
+  std::vector<std::thread> threads;
+  for (unsigned j = 1; j < jobs; ++j) threads.emplace_back(work);
+  work();
+  for (std::thread& t : threads) t.join();
+  return results;
+}
+
+}  // namespace tolvane::grade

@@ -1,0 +1,323 @@
+#include "grade/Report.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <nlohmann/json.hpp>
+
+namespace tolvane::grade {
+
+// Keys in the order the report documents them, not sorted.
+using json = nlohmann::ordered_json;
+
+bool ParseFormat(const std::string& name, Format& out) {
+  static const std::pair<const char*, Format> kFormats[] = {{"text", Format::Text},
+                                                            {"json", Format::Json},
+                                                            {"junit", Format::Junit},
+                                                            {"csv", Format::Csv},
+                                                            {"markdown", Format::Markdown}};
+  for (const auto& [n, f] : kFormats)
+    if (name == n) return out = f, true;
+  return false;
+}
+
+bool AllPassed(const std::vector<SubmissionResult>& results) {
+  for (const SubmissionResult& s : results)
+    if (s.passed != s.cases.size()) return false;
+  return true;
+}
+
+namespace {
+
+std::string Number(double v) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%g", v);
+  return buf;
+}
+
+// What a failed case says in one line.
+std::string Explain(const CaseResult& c) {
+  if (c.difference) {
+    const Difference& d = *c.difference;
+    return "line " + std::to_string(d.lineNumber) + ": expected " +
+           (d.expectedMissing ? std::string("no more output") : "\"" + d.expected + "\"") + ", got " +
+           (d.gotMissing ? std::string("no more output") : "\"" + d.got + "\"");
+  }
+  return c.detail;
+}
+
+json ToJson(const std::vector<SubmissionResult>& results) {
+  json subs = json::array();
+  std::size_t passed = 0, total = 0;
+  for (const SubmissionResult& s : results) {
+    json cases = json::array();
+    for (const CaseResult& c : s.cases) {
+      json j = {
+          {"name", c.name},     {"verdict", VerdictName(c.verdict)}, {"steps", c.steps},    {"seconds", c.seconds},
+          {"points", c.points}, {"expected_line", nullptr},          {"got_line", nullptr}, {"line_number", nullptr}};
+      if (c.difference) {
+        if (!c.difference->expectedMissing) j["expected_line"] = c.difference->expected;
+        if (!c.difference->gotMissing) j["got_line"] = c.difference->got;
+        j["line_number"] = c.difference->lineNumber;
+      }
+      if (!c.detail.empty()) j["detail"] = c.detail;
+      cases.push_back(std::move(j));
+    }
+    subs.push_back({{"index", s.index},
+                    {"name", s.name},
+                    {"build", s.built ? "ok" : "error"},
+                    {"messages", s.messages},
+                    {"cases", std::move(cases)},
+                    {"passed", s.passed},
+                    {"total", s.cases.size()},
+                    {"points", s.points},
+                    {"max_points", s.maxPoints}});
+    passed += s.passed;
+    total += s.cases.size();
+  }
+  return {{"submissions", std::move(subs)}, {"passed", passed}, {"total", total}};
+}
+
+// Bytes that are not UTF-8 (a file name from another system) become U+FFFD,
+// so that the XML stays well-formed.
+std::string ValidUtf8(const std::string& s) {
+  std::string out;
+  for (std::size_t i = 0; i < s.size();) {
+    const auto b = static_cast<unsigned char>(s[i]);
+    std::size_t n = b < 0x80 ? 1 : (b & 0xE0) == 0xC0 ? 2 : (b & 0xF0) == 0xE0 ? 3 : (b & 0xF8) == 0xF0 ? 4 : 0;
+    bool ok = n != 0 && i + n <= s.size();
+    for (std::size_t k = 1; ok && k < n; ++k) ok = (static_cast<unsigned char>(s[i + k]) & 0xC0) == 0x80;
+    if (ok) {
+      out.append(s, i, n);
+      i += n;
+    } else {
+      out += "\xEF\xBF\xBD";
+      ++i;
+    }
+  }
+  return out;
+}
+
+std::string Xml(const std::string& raw) {
+  const std::string s = ValidUtf8(raw);
+  std::string out;
+  for (char ch : s) {
+    switch (ch) {
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      default:
+        // Control characters are not allowed in XML 1.0 at all.
+        if (static_cast<unsigned char>(ch) < 0x20 && ch != '\n' && ch != '\t')
+          out += "?";
+        else
+          out.push_back(ch);
+    }
+  }
+  return out;
+}
+
+std::string Csv(const std::string& s) {
+  if (s.find_first_of(",\"\n\r") == std::string::npos) return s;
+  std::string out = "\"";
+  for (char ch : s) {
+    if (ch == '"') out.push_back('"');
+    out.push_back(ch);
+  }
+  return out + "\"";
+}
+
+std::string Markdown(const std::string& s) {
+  std::string out;
+  for (char ch : s) {
+    if (ch == '|' || ch == '\\' || ch == '`' || ch == '*' || ch == '_') out.push_back('\\');
+    out.push_back(ch == '\n' ? ' ' : ch);
+  }
+  return out;
+}
+
+std::string Junit(const std::vector<SubmissionResult>& results) {
+  std::string out = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<testsuites>\n";
+  for (const SubmissionResult& s : results) {
+    double seconds = 0;
+    for (const CaseResult& c : s.cases) seconds += c.seconds;
+    const std::size_t failed = s.built ? s.cases.size() - s.passed : 0;
+    const std::size_t errors = s.built ? 0 : s.cases.size();
+    out += "  <testsuite name=\"" + Xml(s.name) + "\" tests=\"" + std::to_string(s.cases.size()) + "\" failures=\"" +
+           std::to_string(failed) + "\" errors=\"" + std::to_string(errors) + "\" time=\"" + Number(seconds) + "\">\n";
+    for (const CaseResult& c : s.cases) {
+      out += "    <testcase name=\"" + Xml(c.name) + "\" classname=\"" + Xml(s.name) + "\" time=\"" +
+             Number(c.seconds) + "\"";
+      if (c.verdict == Verdict::Pass) {
+        out += "/>\n";
+        continue;
+      }
+      out += ">\n";
+      if (c.verdict == Verdict::BuildError) {
+        std::string text;
+        for (const std::string& m : s.messages) text += m + "\n";
+        out += "      <error type=\"build-error\" message=\"the program did not build\">" + Xml(text) + "</error>\n";
+      } else {
+        out += "      <failure type=\"" + std::string(VerdictName(c.verdict)) + "\" message=\"" + Xml(Explain(c)) +
+               "\"/>\n";
+      }
+      out += "    </testcase>\n";
+    }
+    out += "  </testsuite>\n";
+  }
+  return out + "</testsuites>\n";
+}
+
+std::string CsvReport(const std::vector<SubmissionResult>& results) {
+  std::string out = "name,passed,total,points,verdicts\n";
+  for (const SubmissionResult& s : results) {
+    std::string verdicts;
+    for (const CaseResult& c : s.cases)
+      verdicts += (verdicts.empty() ? "" : " ") + c.name + "=" + VerdictName(c.verdict);
+    out += Csv(s.name) + "," + std::to_string(s.passed) + "," + std::to_string(s.cases.size()) + "," +
+           Number(s.points) + "," + Csv(verdicts) + "\n";
+  }
+  return out;
+}
+
+std::string MarkdownReport(const std::vector<SubmissionResult>& results) {
+  std::string out = "| submission |";
+  std::string rule = "|---|";
+  if (!results.empty())
+    for (const CaseResult& c : results.front().cases) {
+      out += " " + Markdown(c.name) + " |";
+      rule += "---|";
+    }
+  out += " passed | points |\n" + rule + "---:|---:|\n";
+  for (const SubmissionResult& s : results) {
+    out += "| " + Markdown(s.name) + " |";
+    for (const CaseResult& c : s.cases) out += std::string(" ") + VerdictName(c.verdict) + " |";
+    out += " " + std::to_string(s.passed) + "/" + std::to_string(s.cases.size()) + " | " + Number(s.points) + " |\n";
+  }
+  return out;
+}
+
+// The table's rows end at their last figure, without the padding.
+void EndRow(std::string& out) {
+  while (!out.empty() && out.back() == ' ') out.pop_back();
+  out += "\n";
+}
+
+std::string TextReport(const std::vector<SubmissionResult>& results, TextStyle style) {
+  auto paint = [&](const char* code, const std::string& s) {
+    return style.colour ? std::string("\x1b[") + code + "m" + s + "\x1b[0m" : s;
+  };
+  std::string out;
+  std::size_t width = 10;
+  for (const SubmissionResult& s : results) width = std::max(width, s.name.size());
+  std::size_t passed = 0, total = 0, full = 0;
+  for (const SubmissionResult& s : results) {
+    const bool ok = s.passed == s.cases.size();
+    out += s.name + std::string(width - s.name.size() + 2, ' ') +
+           paint(ok ? "32" : "31", std::to_string(s.passed) + "/" + std::to_string(s.cases.size())) + "  points " +
+           Number(s.points) + "/" + Number(s.maxPoints) + "\n";
+    if (!s.built)
+      for (const std::string& m : s.messages) out += "    " + paint("33", "build-error") + "  " + m + "\n";
+    for (const CaseResult& c : s.cases) {
+      if (c.verdict == Verdict::Pass || c.verdict == Verdict::BuildError) continue;
+      out += "    " + c.name + "  " + paint("31", VerdictName(c.verdict)) + "  " + Explain(c) + "\n";
+    }
+    passed += s.passed;
+    total += s.cases.size();
+    full += ok ? 1 : 0;
+  }
+  // The summary: how many submissions ended with each verdict per case.
+  if (!results.empty()) {
+    out += "\n" + std::string("case") + std::string(width - 2, ' ');
+    const char* names[] = {"pass",       "wrong",      "build-error",     "abnormal",
+                           "step-limit", "time-limit", "input-exhausted", "output-limit"};
+    for (const char* n : names) out += std::string(n) + "  ";
+    EndRow(out);
+    for (std::size_t k = 0; k < results.front().cases.size(); ++k) {
+      const std::string& name = results.front().cases[k].name;
+      out += name + std::string(width + 2 - std::min(width + 1, name.size()), ' ');
+      for (const char* n : names) {
+        std::size_t count = 0;
+        for (const SubmissionResult& s : results)
+          if (k < s.cases.size() && std::string(VerdictName(s.cases[k].verdict)) == n) ++count;
+        const std::string cell = std::to_string(count);
+        out += cell + std::string(std::string(n).size() + 2 - std::min(std::string(n).size() + 1, cell.size()), ' ');
+      }
+      EndRow(out);
+    }
+  }
+  out += "\n" + std::to_string(full) + " of " + std::to_string(results.size()) + " submissions passed every case; " +
+         std::to_string(passed) + " of " + std::to_string(total) + " cases passed\n";
+  return out;
+}
+
+}  // namespace
+
+std::string FormatReport(const std::vector<SubmissionResult>& results, Format format, TextStyle style) {
+  switch (format) {
+    case Format::Json:
+      // A name that is not UTF-8 is shown with replacement characters rather than refused.
+      return ToJson(results).dump(2, ' ', false, json::error_handler_t::replace) + "\n";
+    case Format::Junit:
+      return Junit(results);
+    case Format::Csv:
+      return CsvReport(results);
+    case Format::Markdown:
+      return MarkdownReport(results);
+    case Format::Text:
+      break;
+  }
+  return TextReport(results, style);
+}
+
+bool ParseJsonReport(const std::string& text, std::vector<SubmissionResult>& out, std::string& error) {
+  try {
+    const json root = json::parse(text);
+    for (const json& s : root.at("submissions")) {
+      SubmissionResult r;
+      r.index = s.value("index", std::size_t{0});
+      r.name = s.at("name").get<std::string>();
+      r.built = s.at("build").get<std::string>() == "ok";
+      r.messages = s.value("messages", std::vector<std::string>{});
+      r.points = s.value("points", 0.0);
+      r.maxPoints = s.value("max_points", 0.0);
+      for (const json& c : s.at("cases")) {
+        CaseResult cr;
+        cr.name = c.at("name").get<std::string>();
+        auto v = VerdictFromName(c.at("verdict").get<std::string>());
+        if (!v) return error = "unknown verdict " + c.at("verdict").get<std::string>(), false;
+        cr.verdict = *v;
+        cr.steps = c.value("steps", std::uint64_t{0});
+        cr.seconds = c.value("seconds", 0.0);
+        cr.points = c.value("points", 0.0);
+        cr.detail = c.value("detail", std::string());
+        if (c.contains("line_number") && !c["line_number"].is_null()) {
+          Difference d;
+          d.lineNumber = c["line_number"].get<std::size_t>();
+          d.expectedMissing = c["expected_line"].is_null();
+          d.gotMissing = c["got_line"].is_null();
+          if (!d.expectedMissing) d.expected = c["expected_line"].get<std::string>();
+          if (!d.gotMissing) d.got = c["got_line"].get<std::string>();
+          cr.difference = d;
+        }
+        if (cr.verdict == Verdict::Pass) ++r.passed;
+        r.cases.push_back(std::move(cr));
+      }
+      out.push_back(std::move(r));
+    }
+  } catch (const json::exception& e) {
+    error = std::string("not a grading report: ") + e.what();
+    return false;
+  }
+  return true;
+}
+
+}  // namespace tolvane::grade

@@ -1,0 +1,89 @@
+#!/usr/bin/env bash
+# Usage: grade_e2e.sh TOLVANE_CLI FIXTURE_DIR
+# Judges a small class (class/) against three cases (cases/) in every report
+# format and compares with the expected reports (expected/); times are set to 0
+# first, as they differ from run to run. Then shards and their merge, and the
+# inputs a teacher gets wrong.
+set -u
+cli=$1 fixtures=$2
+tmp=$(mktemp -d); trap 'rm -rf "$tmp"' EXIT
+fails=0
+check() {  # check NAME CONDITION...
+  local name=$1; shift
+  if "$@"; then echo "ok   $name"; else echo "FAIL $name"; fails=$((fails+1)); fi
+}
+same() {  # same NAME EXPECTED GOT
+  if diff -u "$2" "$3" >"$tmp/diff"; then echo "ok   $1"; else echo "FAIL $1"; cat "$tmp/diff"; fails=$((fails+1)); fi
+}
+untimed() { sed -E 's/"seconds": [0-9.e+-]+/"seconds": 0/; s/time="[0-9.e+-]+"/time="0"/g' "$@"; }
+
+cp -r "$fixtures/class" "$fixtures/cases" "$tmp/"
+cd "$tmp"
+subs=(class/correct.cas class/wrong.cas class/loop.cas class/broken.cas class/undefined.cas
+      "class/endless printer.cas" class/multi)
+(cd class && find . | sort) >before
+
+for f in text json junit csv markdown; do
+  "$cli" test --cases cases --jobs 2 --format $f "${subs[@]}" >"report.$f" 2>err; rc=$?
+  check "$f: some case failed, exit 1" test $rc -eq 1
+  check "$f: nothing on standard error" test ! -s err
+  untimed "report.$f" >"report.$f.0"
+  same "$f report" "$fixtures/expected/report.$f" "report.$f.0"
+done
+check "the JUnit report is well-formed XML" xmllint --noout report.junit
+"$cli" test --cases cases --format csv -o out.csv "${subs[@]}" >stdout; rc=$?
+check "-o: exit 1, nothing on standard output" test $rc -eq 1 -a ! -s stdout
+same "-o writes the report" report.csv out.csv
+"$cli" test --cases cases class/correct.cas class/multi >/dev/null; rc=$?
+check "every case passed: exit 0" test $rc -eq 0
+(cd class && find . | sort) >after
+same "nothing written beside the submissions" before after
+
+# Shards judge every N-th submission; their merge is the whole report.
+for i in 1 2 3; do
+  "$cli" test --cases cases --shard $i/3 --format json -o shard$i.json "${subs[@]}"
+done
+check "shard 2/3 holds submissions 2 and 5" test "$(grep -c '"build"' shard2.json)" -eq 2
+"$cli" test --merge --format json shard3.json shard1.json shard2.json >merged.json; rc=$?
+check "merge: exit 1 as the whole" test $rc -eq 1
+untimed merged.json >merged.json.0
+same "merged shards equal the whole report" "$fixtures/expected/report.json" merged.json.0
+"$cli" test --merge --format csv shard1.json shard2.json shard3.json >merged.csv
+same "merge into another format" report.csv merged.csv
+
+# Inputs a teacher gets wrong: a message or a verdict, never a crash.
+usage() {  # usage NAME ARGS...: exit 2 with a message
+  local name=$1; shift
+  "$cli" test "$@" >/dev/null 2>err; rc=$?
+  check "$name: exit 2" test $rc -eq 2
+  check "$name: a message" grep -q "tolvane-cli test:" err
+}
+usage "no --cases" class/correct.cas
+usage "no submission" --cases cases
+usage "cases folder missing" --cases nowhere class/correct.cas
+mkdir nocase && printf 'x\n' >nocase/a.in
+usage "a case without .out" --cases nocase class/correct.cas
+mkdir huge && truncate -s 100M huge/big.out
+usage "a case file of 100 MB" --cases huge class/correct.cas
+mkdir badtoml && printf '\n' >badtoml/a.out && printf '[case.a]\nmax_step = 3\n' >badtoml/cases.toml
+usage "a misspelt setting in cases.toml" --cases badtoml class/correct.cas
+check "the setting is named" grep -q "max_step" err
+usage "bad --shard" --cases cases --shard 4/3 class/correct.cas
+usage "bad --format" --cases cases --format xml class/correct.cas
+usage "merge of something else" --merge class/correct.cas
+
+mkdir empty-folder
+name=$(printf 'bad\377name.cas')
+cp class/correct.cas "$name"
+"$cli" test --cases cases --format json nowhere.cas empty-folder cases/one.in "$name" >odd.json 2>err; rc=$?
+check "odd submissions: exit 1" test $rc -eq 1
+check "odd submissions: no crash message" test ! -s err
+check "missing file is a build error" grep -q '"no such file or folder\|nowhere.cas: no such file or folder' odd.json
+check "folder without .cas is named" grep -q "a folder without .cas files" odd.json
+check "other file is refused" grep -q "not a .cas file, a folder or a .mak" odd.json
+check "a name that is not UTF-8 still passes" test "$(grep -c '"verdict": "pass"' odd.json)" -eq 3
+"$cli" test --cases cases --format junit "$name" >odd.xml
+check "JUnit stays well-formed with a name that is not UTF-8" xmllint --noout odd.xml
+
+echo "$fails failed"
+test $fails -eq 0

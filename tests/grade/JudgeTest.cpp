@@ -1,0 +1,127 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "grade/Grade.h"
+
+namespace tolvane::grade {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A folder of sources for one test, removed afterwards.
+class JudgeTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ =
+        fs::temp_directory_path() / ("grade_test_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+                                     "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::create_directories(dir_);
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+  std::string Write(const std::string& name, const std::string& text) {
+    const fs::path p = dir_ / name;
+    fs::create_directories(p.parent_path());
+    std::ofstream(p) << text;
+    return p.string();
+  }
+  fs::path dir_;
+};
+
+const char* const kEcho =
+    "ECHO    START\n"
+    "LOOP    IN      BUF,LEN\n"
+    "        LD      GR1,LEN\n"
+    "        JMI     FIN\n"
+    "        OUT     BUF,LEN\n"
+    "        JUMP    LOOP\n"
+    "FIN     RET\n"
+    "BUF     DS      256\n"
+    "LEN     DS      1\n"
+    "        END\n";
+
+TEST_F(JudgeTest, EndlessLoopStopsAtTheClock) {
+  Built b = BuildSubmission(Write("loop.cas", "L START\nA JUMP A\n END\n"));
+  ASSERT_TRUE(b.ok);
+  Case c;
+  c.maxSteps = UINT64_MAX;
+  c.timeoutSeconds = 0.05;
+  EXPECT_EQ(RunCase(b.module, c).verdict, Verdict::TimeLimit);
+}
+
+TEST_F(JudgeTest, InputExhaustedOnlyWhenTheCaseSaysSo) {
+  Built b = BuildSubmission(Write("echo.cas", kEcho));
+  ASSERT_TRUE(b.ok) << (b.messages.empty() ? "" : b.messages[0]);
+  Case c;
+  c.input = "a\nb\n";
+  c.expected = "a\nb\n";
+  EXPECT_EQ(RunCase(b.module, c).verdict, Verdict::Pass);
+  c.inputExhausted = true;
+  EXPECT_EQ(RunCase(b.module, c).verdict, Verdict::InputExhausted);
+}
+
+TEST_F(JudgeTest, NothingIsWrittenBesideTheSources) {
+  Write("p/main.cas", "MAIN START\n CALL SUB\n RET\n END\n");
+  Write("p/sub.cas", kEcho);
+  Write("p/p.mak", "main.cas\r\nsub.cas\r\n");
+  // sub.cas holds ECHO, not SUB: the link fails with the linker's message,
+  // after both sources assembled (where the files would have been written).
+  Built b = BuildSubmission((dir_ / "p").string());
+  EXPECT_FALSE(b.ok);
+  ASSERT_FALSE(b.messages.empty());
+  EXPECT_NE(b.messages[0].find("SUB"), std::string::npos) << b.messages[0];
+  std::size_t files = 0;
+  for ([[maybe_unused]] const auto& e : fs::directory_iterator(dir_ / "p")) ++files;
+  EXPECT_EQ(files, 3u);
+}
+
+TEST_F(JudgeTest, FolderMainProgram) {
+  Write("two/a.cas", "A START\n RET\n END\n");
+  Write("two/b.cas", "B START\n RET\n END\n");
+  Built b = BuildSubmission((dir_ / "two").string());
+  EXPECT_FALSE(b.ok);
+  ASSERT_FALSE(b.messages.empty());
+  EXPECT_NE(b.messages[0].find(".mak"), std::string::npos);
+  // A project file names the main program.
+  Write("two/p.mak", "b.cas\r\na.cas\r\n");
+  EXPECT_TRUE(BuildSubmission((dir_ / "two").string()).ok);
+  // The one nobody calls is the main program, wherever it sorts.
+  Write("called/a.cas", kEcho);
+  Write("called/z.cas", "Z START\n CALL ECHO\n RET\n END\n");
+  b = BuildSubmission((dir_ / "called").string());
+  ASSERT_TRUE(b.ok);
+  Case c;
+  c.input = "hi\n";
+  c.expected = "hi\n";
+  CaseResult r = RunCase(b.module, c);
+  EXPECT_EQ(r.verdict, Verdict::Pass);
+}
+
+TEST_F(JudgeTest, ResultsInTheOrderGiven) {
+  std::vector<std::string> subs;
+  for (int i = 0; i < 6; ++i)
+    subs.push_back(i % 2 ? Write("s" + std::to_string(i) + ".cas", kEcho) : (dir_ / "missing.cas").string());
+  Case c;
+  c.name = "one";
+  c.input = "x\n";
+  c.expected = "x\n";
+  GradeOptions options;
+  options.jobs = 3;
+  std::vector<SubmissionResult> all = Grade(subs, {c}, options);
+  ASSERT_EQ(all.size(), subs.size());
+  for (std::size_t i = 0; i < all.size(); ++i) {
+    EXPECT_EQ(all[i].name, subs[i]);
+    EXPECT_EQ(all[i].index, i);
+    EXPECT_EQ(all[i].passed, i % 2);
+  }
+  options.shardIndex = 2;
+  options.shardCount = 4;
+  std::vector<SubmissionResult> shard = Grade(subs, {c}, options);
+  ASSERT_EQ(shard.size(), 2u);
+  EXPECT_EQ(shard[0].index, 1u);
+  EXPECT_EQ(shard[1].index, 5u);
+}
+
+}  // namespace
+}  // namespace tolvane::grade
