@@ -188,7 +188,8 @@ bool Assembler::AssembleInMemory(const std::string& name, std::string_view sourc
   sink_.AppendMessageLine("Assemble[" + name + "]");
   sourcePath = name;
   try {
-    AssembleText(source, nullptr);
+    // The bytes are a file's as a student saved it: CP932 or UTF-8, by the same rule as a file on disk.
+    AssembleFileBytes(source, nullptr);
     ReportErrorTotal();
     return errorCount == 0 && MakeObject(ChangeExtension(name, ".obj"), out);
   } catch (const std::bad_alloc&) {

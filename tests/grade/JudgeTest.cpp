@@ -61,6 +61,19 @@ TEST_F(JudgeTest, InputExhaustedOnlyWhenTheCaseSaysSo) {
   EXPECT_EQ(RunCase(b.module, c).verdict, Verdict::InputExhausted);
 }
 
+// Students save from editors that write UTF-8, often with a byte-order mark:
+// such a program is judged as its CP932 twin would be.
+TEST_F(JudgeTest, Utf8SubmissionsAreJudgedLikeTheirCp932Twin) {
+  const std::string hello = "HELLO   START\n        OUT     MSG,LEN\n        RET\nMSG     DC      '\xE3\x81\x82" "A'\nLEN     DC      3\n        END\n";
+  for (const std::string& bytes : {hello, "\xEF\xBB\xBF" + hello}) {
+    Built b = BuildSubmission(Write("hello.cas", bytes));
+    ASSERT_TRUE(b.ok) << (b.messages.empty() ? "" : b.messages[0]);
+    Case c;
+    c.expected = "\xE3\x81\x82" "A\n";  // output is compared as UTF-8, like the terminal's
+    EXPECT_EQ(RunCase(b.module, c).verdict, Verdict::Pass);
+  }
+}
+
 TEST_F(JudgeTest, NothingIsWrittenBesideTheSources) {
   Write("p/main.cas", "MAIN START\n CALL SUB\n RET\n END\n");
   Write("p/sub.cas", kEcho);
