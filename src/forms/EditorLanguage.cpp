@@ -21,6 +21,7 @@
 #include <QTextBlock>
 #include <QToolTip>
 #include <algorithm>
+#include <functional>
 #include <map>
 
 #include "common/Cp932.h"
@@ -332,6 +333,7 @@ void EditorLanguage::Insert(const QString& completion) {
 void EditorLanguage::ShowReferences() {
   const auto refs = Service().References(name_, PositionOf(editor_->textCursor()), true);
   references_->clear();
+  references_->setAccessibleName(U(u8"参照"));
   for (const lang::Location& l : refs) {
     QPlainTextEdit* page = Pages().count(l.document) ? Pages()[l.document] : nullptr;
     if (!page) continue;
@@ -341,6 +343,26 @@ void EditorLanguage::ShowReferences() {
     item->setData(Qt::UserRole + 1, l.line);
     item->setData(Qt::UserRole + 2, l.span.start);
   }
+  ShowList();
+}
+
+void EditorLanguage::ShowSymbols() {
+  Analyse();
+  references_->clear();
+  references_->setAccessibleName(U(u8"シンボル"));
+  const QString page = QString::fromStdString(name_);
+  std::function<void(const lang::Symbol&, int)> add = [&](const lang::Symbol& s, int depth) {
+    auto* item = new QListWidgetItem(QString(depth * 4, u' ') + FromCp932(s.name), references_);
+    item->setData(Qt::UserRole, page);
+    item->setData(Qt::UserRole + 1, s.line);
+    item->setData(Qt::UserRole + 2, s.selection.start);
+    for (const lang::Symbol& c : s.children) add(c, depth + 1);
+  };
+  for (const lang::Symbol& s : Service().Symbols(name_)) add(s, 0);
+  ShowList();
+}
+
+void EditorLanguage::ShowList() {
   if (references_->count() == 0) return;
   references_->setCurrentRow(0);
   const QRect r = editor_->cursorRect();
@@ -472,6 +494,7 @@ bool EditorLanguage::eventFilter(QObject* watched, QEvent* event) {
         {Qt::Key_F12, Qt::ShiftModifier, &EditorLanguage::ShowReferences},
         {Qt::Key_F2, Qt::NoModifier, &EditorLanguage::AskRename},
         {Qt::Key_F, Qt::ShiftModifier | Qt::AltModifier, &EditorLanguage::FormatPage},
+        {Qt::Key_O, Qt::ShiftModifier | Qt::ControlModifier, &EditorLanguage::ShowSymbols},
     };
     for (const Binding& b : kBindings) {
       if (key->key() != b.key || mods != b.mods) continue;

@@ -2,7 +2,8 @@
 // The language services in a source page: errors underlined as you type,
 // completion (Ctrl+Space, and by itself in the operand column), hover
 // tooltips, go to definition (F12, Ctrl+click), references (Shift+F12),
-// rename (F2) and formatting the page (Shift+Alt+F).
+// the page's symbols (Ctrl+Shift+O), rename (F2) and formatting the page
+// (Shift+Alt+F).
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -39,6 +40,7 @@ class EditorLanguage : public QObject {
   bool GoToDefinition();  // at the caret; false when there is none
   void ShowCompletion();  // at the caret
   void ShowReferences();  // a list of the uses of the label at the caret
+  void ShowSymbols();     // a list of the page's programs and labels
   bool Rename(const QString& newName);  // the label at the caret, in every page; false with a message
   void AskRename();
   void FormatPage();  // one undo step
@@ -57,6 +59,7 @@ class EditorLanguage : public QObject {
   lang::Position PositionOf(const QTextCursor& cursor);
   QTextCursor CursorAt(int line, int byteColumn) const;
   void ApplyEdits(const std::vector<lang::TextEdit>& edits);
+  void ShowList();  // the references' or symbols' list under the caret
   void Choose(const QModelIndex& index);  // a row of the completion list
   void Insert(const QString& completion);
   bool TypingInOperands(const QString& typed);

@@ -1,5 +1,5 @@
 // The language services in source pages: errors underlined as the user
-// types, completion, go to definition (also into another page), references,
+// types, completion, go to definition (also into another page), references, symbols,
 // rename and formatting as one undo step.
 #include <QAbstractItemView>
 #include <QCompleter>
@@ -126,6 +126,15 @@ class EditorLanguageTest : public QObject {
     list->setCurrentRow(1);
     QTest::keyClick(list, Qt::Key_Return);
     QCOMPARE(p.editors[0]->textCursor().blockNumber(), list->item(1)->data(Qt::UserRole + 1).toInt());
+
+    // The page's symbols: the program and its label, each a jump.
+    QTest::keyClick(p.editors[0], Qt::Key_O, Qt::ShiftModifier | Qt::ControlModifier);
+    QTRY_VERIFY(list->isVisible());
+    QCOMPARE(list->count(), 2);
+    QCOMPARE(list->item(1)->text(), QStringLiteral("    DATA"));
+    list->setCurrentRow(1);
+    QTest::keyClick(list, Qt::Key_Return);
+    QCOMPARE(p.editors[0]->textCursor().blockNumber(), 4);
 
     p.Caret(0, 4, 0);
     QVERIFY(!p.Lang(0)->Rename(QStringLiteral("gr1")));
