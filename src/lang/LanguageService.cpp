@@ -373,7 +373,8 @@ std::vector<TextEdit> LanguageService::Format(const std::string& document, const
   if (!m) return edits;
   for (std::int32_t i = 0; i < m->LineCount(); ++i) {
     const SourceLine& l = m->Line(i);
-    if (l.commentOnly) continue;
+    // A line the assembler reads as two pieces would become one (or the reverse).
+    if (l.commentOnly || l.length > static_cast<std::int32_t>(kMaxLineBytes)) continue;
     std::string s(m->Piece(i, l.label));
     auto padTo = [&s](std::size_t column) {
       s.append(s.size() < column ? column - s.size() : 1, ' ');
@@ -391,7 +392,6 @@ std::vector<TextEdit> LanguageService::Format(const std::string& document, const
                                      std::max(o.operandWidth, 1)));
       s += m->Piece(i, l.rest);
     }
-    // A longer line than the assembler reads would be cut in two.
     if (s.size() > kMaxLineBytes || s == m->LineText(i)) continue;
     edits.push_back({i, {0, l.length}, s});
   }

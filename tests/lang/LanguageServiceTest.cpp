@@ -237,6 +237,10 @@ TEST(LanguageServiceFormat, AlignsFieldsAndKeepsStrings) {
       {"        RET", nullptr},
       {"   ", nullptr},
   };
+  // Lines the assembler reads in two pieces of 255 bytes keep their bytes, and
+  // so does a line that formatting would make that long.
+  const std::string longLine = "A" + std::string(30, '\t') + "DC\t'" + std::string(230, 'x') + "'";
+  const std::string nearLimit = "A DC '" + std::string(240, 'x') + "' ;c";
   for (const Case& c : cases) {
     SCOPED_TRACE(c.line);
     LanguageService service;
@@ -248,6 +252,11 @@ TEST(LanguageServiceFormat, AlignsFieldsAndKeepsStrings) {
     }
     ASSERT_EQ(edits.size(), 1u);
     EXPECT_EQ(Apply(c.line, edits), c.want);
+  }
+  for (const std::string& line : {longLine, nearLimit}) {
+    LanguageService service;
+    service.SetDocument("l.cas", line);
+    EXPECT_TRUE(service.Format("l.cas", {}).empty()) << line.size();
   }
   LanguageService service;
   service.SetDocument("w.cas", "A\tLD\tGR1,B ;x");
