@@ -134,7 +134,7 @@ std::optional<LanguageService::Named> LanguageService::LabelAt(const SourceModel
   const SourceLine& l = m.Line(at.line);
   if (!l.label.Empty() && l.label.Contains(at.column) && IsLabelName(m.Piece(at.line, l.label)))
     return Named{std::string(m.Piece(at.line, l.label)), at.line, l.label, true};
-  for (const Span& op : l.operands)
+  for (const Span& op : m.Operands(at.line))
     if (op.Contains(at.column) && IsLabelName(m.Piece(at.line, op)))
       return Named{std::string(m.Piece(at.line, op)), at.line, op, false};
   return std::nullopt;
@@ -180,7 +180,7 @@ std::vector<Location> LanguageService::References(const std::string& document, P
     for (const auto& [line, k] : *uses) {
       // An unresolved name matches the same unresolved name in this source only.
       const auto r = Resolve(doc, om, om.Line(line).program, w->name);
-      if (r == target && (target || doc == document)) found.push_back({doc, line, om.Line(line).operands[k]});
+      if (r == target && (target || doc == document)) found.push_back({doc, line, om.Operands(line)[k]});
     }
   }
   return found;
@@ -238,7 +238,7 @@ std::optional<Hover> LanguageService::HoverAt(const std::string& document, Posit
     if (!h) return std::nullopt;
     return Hover{HelpText(*h), at.line, l.mnemonic};
   }
-  for (const Span& op : l.operands) {
+  for (const Span& op : m->Operands(at.line)) {
     if (!op.Contains(at.column)) continue;
     const std::string_view text = m->Piece(at.line, op);
     if (IsRegisterName(text)) return Hover{std::string(text) + "\n" + RegisterHelp(), at.line, op};
@@ -259,7 +259,7 @@ std::optional<Hover> LanguageService::HoverAt(const std::string& document, Posit
   const SourceLine& dl = dm.Line(def->line);
   if (dm.Piece(def->line, dl.mnemonic) == "DC") {
     std::vector<Word> words;
-    for (const Span& op : dl.operands) {
+    for (const Span& op : dm.Operands(def->line)) {
       auto v = ConstantWords(dm.Piece(def->line, op));
       words.insert(words.end(), v.begin(), v.end());
     }
@@ -332,7 +332,7 @@ std::optional<SignatureHelp> LanguageService::Signature(const std::string& docum
   s.documentation = h->action;
   s.activeParameter = l.operandField.Empty() ? 0 : OperandIndex(m->LineText(at.line), l.operandField, at.column);
   // Two registers choose the register form.
-  if (h->forms.size() > 1 && l.operands.size() >= 2 && IsRegisterName(m->Piece(at.line, l.operands[1])))
+  if (h->forms.size() > 1 && m->Operands(at.line).size() >= 2 && IsRegisterName(m->Piece(at.line, m->Operands(at.line)[1])))
     s.activeForm = 1;
   return s;
 }
@@ -437,7 +437,7 @@ std::vector<CodeAction> LanguageService::CodeActions(const std::string& document
   // An operand in lower case that names a label once in capitals.
   for (std::int32_t i = std::max(first, 0); i <= last && i < m->LineCount(); ++i) {
     const SourceLine& l = m->Line(i);
-    for (const Span& op : l.operands) {
+    for (const Span& op : m->Operands(i)) {
       std::string upper(m->Piece(i, op));
       bool lower = false;
       for (char& c : upper)

@@ -67,7 +67,7 @@ std::int32_t SourceModel::StartLine(const std::string& name) const {
 // The fields are found as the assembler finds them: a label only from the
 // first column, fields ending at a blank or ';', operands at ',', and quoted
 // strings (with '' for a quote) kept whole.
-void SourceModel::ScanLine(SourceLine& line) const {
+void SourceModel::ScanLine(SourceLine& line) {
   const std::string_view t = std::string_view(text_).substr(line.offset, line.length);
   const auto len = static_cast<std::int32_t>(t.size());
   std::int32_t p = 0;
@@ -93,6 +93,7 @@ void SourceModel::ScanLine(SourceLine& line) const {
     if (p < len && t[p] != ';') {
       const std::int32_t b = p;
       std::int32_t opStart = p;
+      line.firstOperand = static_cast<std::int32_t>(operands_.size());
       bool quoted = false;
       for (; p < len; ++p) {
         const char c = t[p];
@@ -101,12 +102,13 @@ void SourceModel::ScanLine(SourceLine& line) const {
         } else if (!quoted && (Blank(c) || c == ';')) {
           break;
         } else if (!quoted && c == ',') {
-          line.operands.push_back({opStart, p - opStart});
+          operands_.push_back({opStart, p - opStart});
           opStart = p + 1;
         }
       }
-      line.operands.push_back({opStart, p - opStart});
+      operands_.push_back({opStart, p - opStart});
       line.operandField = {b, p - b};
+      line.operandCount = static_cast<std::int32_t>(operands_.size()) - line.firstOperand;
       while (p < len && Blank(t[p])) ++p;
     }
   }
@@ -115,6 +117,7 @@ void SourceModel::ScanLine(SourceLine& line) const {
 
 void SourceModel::Analyse() {
   lines_.clear();
+  operands_.clear();
   programs_.assign(1, Program{});
   uses_.clear();
   std::size_t at = 0;
@@ -137,8 +140,8 @@ void SourceModel::Analyse() {
     const std::string_view label = Piece(i, line.label);
     const std::string_view op = Piece(i, line.mnemonic);
     if (IsLabelName(label)) program.labels.emplace(std::string(label), i);
-    for (std::int32_t k = 0; k < static_cast<std::int32_t>(line.operands.size()); ++k) {
-      const std::string_view name = Piece(i, line.operands[k]);
+    for (std::int32_t k = 0; k < line.operandCount; ++k) {
+      const std::string_view name = Piece(i, operands_[line.firstOperand + k]);
       if (IsLabelName(name)) uses_[std::string(name)].emplace_back(i, k);
     }
     if (op == "START" && program.startLine < 0) {
@@ -159,15 +162,23 @@ void SourceModel::RunAssembler() {
   assembler->AssembleText(text_, nullptr);
 
   // The assembler numbers pieces of at most 255 bytes: map each to the
-  // editor's line holding its first byte.
+  // editor's line holding its first byte. Without a longer line the two
+  // numberings agree and nothing needs reading again.
   std::vector<std::int32_t> pieceLine;
-  LineReader reader(text_);
-  std::string_view piece;
-  while (reader.Next(piece)) {
-    const auto offset = static_cast<std::size_t>(piece.data() - text_.data());
-    auto it = std::upper_bound(lines_.begin(), lines_.end(), offset,
-                               [](std::size_t o, const SourceLine& l) { return o < l.offset; });
-    pieceLine.push_back(static_cast<std::int32_t>(it - lines_.begin()) - 1);
+  const bool longLines = std::any_of(lines_.begin(), lines_.end(), [](const SourceLine& l) {
+    return l.length > static_cast<std::int32_t>(kMaxLineBytes);
+  });
+  if (longLines && !assembler->errorList.empty()) {
+    LineReader reader(text_);
+    std::string_view piece;
+    std::size_t line = 0;
+    while (reader.Next(piece)) {
+      const auto offset = static_cast<std::size_t>(piece.data() - text_.data());
+      while (line + 1 < lines_.size() && lines_[line + 1].offset <= offset) ++line;
+      pieceLine.push_back(static_cast<std::int32_t>(line));
+    }
+  } else {
+    for (std::int32_t i = 0; i < LineCount(); ++i) pieceLine.push_back(i);
   }
   const std::string endMissing = J(u8"END文で終了していません。");
   for (const SErrorTbl& e : assembler->errorList) {

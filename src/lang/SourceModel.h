@@ -3,6 +3,7 @@
 // assembler's fields, its programs (START to END) with their labels, and the
 // assembler's own diagnostics for it.
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -24,7 +25,8 @@ struct SourceLine {
   std::int32_t length = 0;  // without the line break
   Span label, mnemonic;
   Span operandField;           // all operands as written, strings kept whole
-  std::vector<Span> operands;  // each operand of the field
+  std::int32_t firstOperand = 0;  // its operands: SourceModel::Operands
+  std::int32_t operandCount = 0;
   Span rest;                   // from the end of the operand field (comment or ignored text)
   bool commentOnly = false;    // empty, blank or ';' line
   std::int32_t program = 0;    // number of ENDs before this line
@@ -51,6 +53,10 @@ class SourceModel {
   std::string_view Piece(std::int32_t line, Span s) const { return LineText(line).substr(s.start, s.length); }
   std::int32_t LineCount() const { return static_cast<std::int32_t>(lines_.size()); }
   const SourceLine& Line(std::int32_t i) const { return lines_[i]; }
+  // Each operand of a line's operand field.
+  std::span<const Span> Operands(std::int32_t i) const {
+    return {operands_.data() + lines_[i].firstOperand, static_cast<std::size_t>(lines_[i].operandCount)};
+  }
   const std::vector<Program>& Programs() const { return programs_; }
   const std::vector<Diagnostic>& Diagnostics() const { return diagnostics_; }
   // Uses of each name as an operand: (line, operand index).
@@ -65,11 +71,12 @@ class SourceModel {
 
  private:
   void Analyse();
-  void ScanLine(SourceLine& line) const;
+  void ScanLine(SourceLine& line);
   void RunAssembler();
 
   std::string text_;
   std::vector<SourceLine> lines_;
+  std::vector<Span> operands_;  // of all lines, in order (one allocation, not one per line)
   std::vector<Program> programs_;
   std::vector<Diagnostic> diagnostics_;
   std::unordered_map<std::string, std::vector<std::pair<std::int32_t, std::int32_t>>> uses_;
