@@ -137,7 +137,7 @@ class Server {
     bool tooLarge = false;
   };
 
-  bool ReadMessage(std::string& body, bool& tooLarge);
+  bool ReadMessage(std::string& body, bool& tooLarge, bool& noLength);
   void Send(const json& message);
   void Reply(const json& id, const json& result) { Send({{"jsonrpc", "2.0"}, {"id", id}, {"result", result}}); }
   void Fail(const json& id, int code, const std::string& message) {
@@ -174,9 +174,10 @@ class Server {
   bool shutdown_ = false;
 };
 
-bool Server::ReadMessage(std::string& body, bool& tooLarge) {
+bool Server::ReadMessage(std::string& body, bool& tooLarge, bool& noLength) {
   std::size_t length = 0;
-  bool haveLength = false;
+  bool haveLength = false, sawHeader = false;
+  noLength = false;
   for (;;) {
     std::string header;
     int c;
@@ -186,11 +187,20 @@ bool Server::ReadMessage(std::string& body, bool& tooLarge) {
     if (header.empty()) {
       if (haveLength) break;
       if (c == EOF) return false;
+      if (sawHeader) {  // a header block without its length: nothing to frame
+        noLength = true;
+        return true;
+      }
       continue;  // stray blank lines before a message
     }
-    static const char kName[] = "content-length:";
-    if (header.size() > sizeof kName - 1 && strncasecmp(header.c_str(), kName, sizeof kName - 1) == 0) {
-      const char* v = header.c_str() + sizeof kName - 1;
+    sawHeader = true;
+    // Found anywhere in the line, so that the reader finds its feet again
+    // after a body that was shorter than its stated length.
+    std::string lower = header;
+    for (char& ch : lower) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+    const std::size_t at = lower.rfind("content-length:");
+    if (at != std::string::npos) {
+      const char* v = header.c_str() + at + 15;
       char* end = nullptr;
       const unsigned long long n = std::strtoull(v, &end, 10);
       haveLength = end != v;
@@ -219,8 +229,12 @@ void Server::Send(const json& message) {
 
 int Server::Run() {
   std::string body;
-  bool tooLarge = false;
-  while (ReadMessage(body, tooLarge)) {
+  bool tooLarge = false, noLength = false;
+  while (ReadMessage(body, tooLarge, noLength)) {
+    if (noLength) {
+      Fail(nullptr, kParseError, "header without Content-Length");
+      continue;
+    }
     if (tooLarge) {
       Fail(nullptr, kInvalidRequest, "message larger than " + std::to_string(kMaxMessage) + " bytes ignored");
       continue;

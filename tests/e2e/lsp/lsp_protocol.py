@@ -160,6 +160,8 @@ check("a quick fix adds END", any(a["title"] == "END を追加" for a in m["resu
 # Bad input: each gets its error answer and the server goes on.
 c.raw(b"Content-Length: 9\r\n\r\n{not json")
 check("malformed JSON", c.answer(None)["error"]["code"] == -32700)
+c.raw(b"X-Junk: 1\r\n\r\n")
+check("a header without its length", c.answer(None)["error"]["code"] == -32700)
 c.send([1, 2])
 check("an array is an invalid request", c.answer(None)["error"]["code"] == -32600)
 m = c.request("textDocument/frobnicate", {})
