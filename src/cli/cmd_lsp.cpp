@@ -155,6 +155,7 @@ class Server {
   void Open(const std::string& uri, const std::string& utf8);
   void Change(const std::string& uri, const json& changes);
   void LoadFolderOf(const std::string& uri);
+  void LoadClosed(const std::string& uri);  // a source on disk, not open in the editor
   void Publish(const std::string& uri);
   const lang::SourceModel& Model(const std::string& uri) const;
   Position At(const json& params) const;
@@ -287,6 +288,8 @@ void Server::Notification(const std::string& method, const json& params) {
     documents_.erase(uri);
     service_.RemoveDocument(uri);
     Notify("textDocument/publishDiagnostics", {{"uri", uri}, {"diagnostics", json::array()}});
+    // Still a source of its folder: its START labels stay known, as saved.
+    if (folders_.count(PathOfUri(uri).substr(0, PathOfUri(uri).rfind('/')))) LoadClosed(uri);
   }
   // Every other notification (initialized, $/cancelRequest, didSave, ...) needs nothing.
 }
@@ -359,15 +362,18 @@ void Server::LoadFolderOf(const std::string& uri) {
     if (name.size() < 5 || strcasecmp(name.c_str() + name.size() - 4, ".cas") != 0) continue;
     if (++count > kMaxFolderFiles) break;
     const std::string fileUri = UriOfPath(folder + "/" + name);
-    if (documents_.count(fileUri)) continue;
-    std::string bytes;
-    if (ReadWholeFile(folder + "/" + name, bytes, 1u << 20) != FileReadResult::Ok) continue;
-    Document doc;
-    if (IsUtf8(bytes)) bytes = Local(doc, bytes);
-    documents_[fileUri] = doc;
-    service_.SetDocument(fileUri, std::move(bytes));
+    if (!documents_.count(fileUri)) LoadClosed(fileUri);
   }
   closedir(dir);
+}
+
+void Server::LoadClosed(const std::string& uri) {
+  std::string bytes;
+  if (ReadWholeFile(PathOfUri(uri), bytes, 1u << 20) != FileReadResult::Ok) return;
+  Document doc;
+  if (IsUtf8(bytes)) bytes = Local(doc, bytes);
+  documents_[uri] = doc;
+  service_.SetDocument(uri, std::move(bytes));
 }
 
 void Server::Publish(const std::string& uri) {
