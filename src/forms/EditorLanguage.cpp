@@ -197,6 +197,14 @@ EditorLanguage::EditorLanguage(QPlainTextEdit* editor) : QObject(editor), editor
   references_->setWindowFlags(Qt::Popup);
   references_->setAccessibleName(U(u8"参照"));
   auto jump = [this](QListWidgetItem* item) {
+    const QVariant fix = item->data(Qt::UserRole + 3);
+    if (fix.isValid()) {  // a quick fix, not a place
+      references_->hide();
+      const auto k = static_cast<std::size_t>(fix.toInt());
+      if (k < fixes_.size()) ApplyEdits(fixes_[k]);
+      editor_->setFocus();
+      return;
+    }
     const QString page = item->data(Qt::UserRole).toString();
     const int line = item->data(Qt::UserRole + 1).toInt(), column = item->data(Qt::UserRole + 2).toInt();
     references_->hide();
@@ -362,6 +370,19 @@ void EditorLanguage::ShowSymbols() {
   ShowList();
 }
 
+void EditorLanguage::ShowQuickFixes() {
+  const lang::Position at = PositionOf(editor_->textCursor());
+  references_->clear();
+  references_->setAccessibleName(U(u8"修正"));
+  fixes_.clear();
+  for (const lang::CodeAction& a : Service().CodeActions(name_, at.line, at.line)) {
+    auto* item = new QListWidgetItem(FromCp932(a.title), references_);
+    item->setData(Qt::UserRole + 3, static_cast<int>(fixes_.size()));
+    fixes_.push_back(a.edits);
+  }
+  ShowList();
+}
+
 void EditorLanguage::ShowList() {
   if (references_->count() == 0) return;
   references_->setCurrentRow(0);
@@ -495,6 +516,7 @@ bool EditorLanguage::eventFilter(QObject* watched, QEvent* event) {
         {Qt::Key_F2, Qt::NoModifier, &EditorLanguage::AskRename},
         {Qt::Key_F, Qt::ShiftModifier | Qt::AltModifier, &EditorLanguage::FormatPage},
         {Qt::Key_O, Qt::ShiftModifier | Qt::ControlModifier, &EditorLanguage::ShowSymbols},
+        {Qt::Key_Period, Qt::ControlModifier, &EditorLanguage::ShowQuickFixes},
     };
     for (const Binding& b : kBindings) {
       if (key->key() != b.key || mods != b.mods) continue;

@@ -2,8 +2,8 @@
 // The language services in a source page: errors underlined as you type,
 // completion (Ctrl+Space, and by itself in the operand column), hover
 // tooltips, go to definition (F12, Ctrl+click), references (Shift+F12),
-// the page's symbols (Ctrl+Shift+O), rename (F2) and formatting the page
-// (Shift+Alt+F).
+// the page's symbols (Ctrl+Shift+O), quick fixes (Ctrl+.), rename (F2) and
+// formatting the page (Shift+Alt+F).
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -41,6 +41,7 @@ class EditorLanguage : public QObject {
   void ShowCompletion();  // at the caret
   void ShowReferences();  // a list of the uses of the label at the caret
   void ShowSymbols();     // a list of the page's programs and labels
+  void ShowQuickFixes();  // the fixes for the errors on the caret's line
   bool Rename(const QString& newName);  // the label at the caret, in every page; false with a message
   void AskRename();
   void FormatPage();  // one undo step
@@ -74,6 +75,7 @@ class EditorLanguage : public QObject {
   QListWidget* references_ = nullptr;
   DiagnosticUnderline* underline_ = nullptr;
   std::vector<int> underlined_;
+  std::vector<std::vector<lang::TextEdit>> fixes_;  // of the quick-fix list shown
 };
 
 }  // namespace tolvane::forms

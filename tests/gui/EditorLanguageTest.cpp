@@ -68,6 +68,21 @@ class EditorLanguageTest : public QObject {
     QVERIFY(p.Lang(0)->HoverText(at).contains(lines[0].second));
   }
 
+  void quickFixFromTheKeyboard() {
+    Pages p;
+    p.editors[0]->setPlainText(QStringLiteral("MAIN\tSTART\n\tJUMP\tloop\nLOOP\tRET\n\tEND\n"));
+    p.editors[0]->setFocus();
+    p.Caret(0, 1, 7);
+    QTest::keyClick(p.editors[0], Qt::Key_Period, Qt::ControlModifier);
+    QListWidget* list = p.Lang(0)->ReferenceList();
+    QTRY_VERIFY(list->isVisible());
+    QCOMPARE(list->count(), 1);
+    QCOMPARE(list->item(0)->text(), U(u8"ラベル LOOP に直す"));
+    QTest::keyClick(list, Qt::Key_Return);
+    QCOMPARE(p.editors[0]->document()->findBlockByNumber(1).text(), QStringLiteral("\tJUMP\tLOOP"));
+    QTRY_VERIFY(p.Lang(0)->UnderlinedLines().empty());
+  }
+
   void definitionByKeyAndMouseAndAcrossPages() {
     Pages p;
     p.Caret(0, 1, 9);  // on DATA
