@@ -21,6 +21,7 @@ int CmdGo(const Args& args);
 int CmdBuild(const Args& args);
 int CmdDebug(const Args& args);
 int CmdTest(const Args& args);
+int CmdLsp(const Args& args);
 
 // Option parsers shared by `go` with `link` and `run`. Each looks at args[i];
 // it returns 1 when it used the option (advancing i past any value), 0 when
@@ -44,5 +45,6 @@ extern const char* const kGoHelp;
 extern const char* const kBuildHelp;
 extern const char* const kDebugHelp;
 extern const char* const kTestHelp;
+extern const char* const kLspHelp;
 
 }  // namespace tolvane::cli

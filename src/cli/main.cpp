@@ -24,6 +24,7 @@ const Command kCommands[] = {
     {"asm", CmdAsm, &kAsmHelp},    {"link", CmdLink, &kLinkHelp}, {"build", CmdBuild, &kBuildHelp},
     {"run", CmdRun, &kRunHelp},    {"go", CmdGo, &kGoHelp},       {"debug", CmdDebug, &kDebugHelp},
     {"dump", CmdDump, &kDumpHelp},    {"test", CmdTest, &kTestHelp},
+    {"lsp", CmdLsp, &kLspHelp},
 };
 
 // "usage: tolvane-cli asm [--no-listing] FILE.cas..." and the command's

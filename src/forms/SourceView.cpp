@@ -7,6 +7,7 @@
 #include <QTextBlock>
 
 #include "forms/AsmHighlighter.h"
+#include "forms/EditorLanguage.h"
 #include "forms/LineGutter.h"
 #include "forms/Utf8.h"
 #include "forms/frmEditor_f.h"
@@ -161,6 +162,7 @@ void AttachSourceView(EditorControl* editor, const SourceColours& colours) {
   marked->SetColour(colours.markedLine);
   marked->SetExecutionColour(colours.executionLine);
   AttachHighlighter(editor->document(), colours);
+  new EditorLanguage(editor);
 }
 
 void AttachHighlighter(QTextDocument* document, const SourceColours& colours) {
