@@ -17,6 +17,7 @@
 #include <QStatusBar>
 #include <QStringDecoder>
 #include <QTabBar>
+#include <QSignalBlocker>
 #include <QTabWidget>
 #include <QTextBlock>
 #include <QTimer>
@@ -960,7 +961,15 @@ void TfrmEditor::OnCursorOrSelection(EditorControl* control) {
 }
 
 void TfrmEditor::PageControl1Change(int index) {
-  if (shifting_ || index < 0 || index >= openCount_) return;
+  if (shifting_ || index < 0) return;
+  if (index >= openCount_) {
+    // Ctrl+Tab and the wheel on the tab bar also step onto hidden tabs; a free
+    // page must never come forward, or Save and Build act on an empty page.
+    const QSignalBlocker block(pageControl_);
+    pageControl_->setCurrentIndex(currentPage_ >= 1 ? currentPage_ - 1 : 0);
+    if (currentPage_ >= 1) editors_[currentPage_]->setFocus();
+    return;
+  }
   currentPage_ = index + 1;
   EditorControl* editor = editors_[currentPage_];
   editor->setFocus();

@@ -13,6 +13,7 @@
 #include <QTextBlock>
 #include <QVBoxLayout>
 #include <fstream>
+#include <iterator>
 
 #include "common/ChangeExtension.h"
 #include "forms/DialogPort.h"
@@ -138,14 +139,12 @@ bool TfrmList::OpenListing(const std::string& sourcePath) {
   // The same path bytes the assembler wrote the listing under.
   std::ifstream file(path, std::ios::binary);
   if (!file) return false;
-  std::string bytes(static_cast<std::size_t>(2 * kMaxChars), '\0');
-  file.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  // The whole listing: a large build's error summary sits at its very end.
+  std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
   if (file.bad()) return false;
-  bytes.resize(static_cast<std::size_t>(file.gcount()));
   QString text = FromCp932(bytes);
   text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
   text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-  if (text.size() > kMaxChars) text.truncate(kMaxChars);
 
   const int k = ++count_;
   TListingEdit* edit = edits_[k - 1];
@@ -206,6 +205,12 @@ void TfrmList::ActivatePage(int k) {
 
 void TfrmList::PageChanged(int index) {
   if (count_ == 0) return;
+  if (index >= count_) {
+    // Ctrl+Tab and the wheel also step onto the hidden free pages; stay put.
+    const QSignalBlocker block(pages_);
+    pages_->setCurrentIndex(active_ >= 1 ? active_ - 1 : 0);
+    return;
+  }
   active_ = index + 1;
   TListingEdit* edit = edits_[index];
   edit->setFocus();

@@ -35,7 +35,6 @@ class TfrmList : public TDockForm {
   Q_OBJECT
  public:
   static constexpr int kPages = 10;
-  static constexpr int kMaxChars = 1048576;
 
   explicit TfrmList(QWidget* parent = nullptr);
   ~TfrmList() override;

@@ -139,10 +139,17 @@ class ListingViewerTest : public QObject {
     QCOMPARE(viewer_->PageControl1()->tabText(9), QStringLiteral("10.lst"));
   }
 
-  void longListingIsCut() {
-    std::string big(TfrmList::kMaxChars + 100, 'a');
+  void longListingIsShownWhole() {
+    // Past a million characters, as a 20,000-line build writes; the summary at
+    // the end must still be there.
+    std::string big;
+    for (int i = 0; i < 25000; ++i) big += "   " + std::to_string(i) + " 0000 1234 5678\tLD\tGR1,DATA,GR2   ; padding the line out\r\n";
+    big += "0 Errors\r\n";
+    QVERIFY(big.size() > 1048576);
     QVERIFY(viewer_->OpenListing(Listing("big", big)));
-    QCOMPARE(viewer_->ListingControl(1)->toPlainText().size(), TfrmList::kMaxChars);
+    const QString shown = viewer_->ListingControl(1)->toPlainText();
+    QVERIFY(shown.endsWith(QStringLiteral("0 Errors\n")));
+    QCOMPARE(shown.count(QLatin1Char('\n')), 25001);
   }
 
   void caretColumnExpandsTabs() {

@@ -3,7 +3,9 @@
 #include <QDockWidget>
 #include <QMenu>
 #include <QMenuBar>
+#include <QTabBar>
 #include <QTabWidget>
+#include <QWheelEvent>
 #include <QToolBar>
 #include <QtTest>
 
@@ -472,6 +474,36 @@ class MainWindowTest : public QObject {
     f.Main()->SetEnabled({"mnuRun"}, false);
     QTest::keyClick(f.Main(), Qt::Key_F9);
     QCOMPARE(f.fake.ran.size(), 1);
+  }
+
+  void onlyOpenPagesAreReachableFromTheTabBar() {
+    ShellFixture f;
+    QVERIFY(f.Main()->OpenPath(f.Write("a.cas", "A")));
+    auto* tabs = f.Editor()->findChild<QTabWidget*>("PageControl1");
+    QVERIFY(tabs);
+    const auto stillOnTheOpenPage = [&] {
+      QCOMPARE(tabs->currentIndex(), 0);
+      QCOMPARE(f.Editor()->CurrentPage(), 1);
+    };
+    QTest::keyClick(tabs, Qt::Key_Tab, Qt::ControlModifier);
+    stillOnTheOpenPage();
+    QTest::keyClick(tabs, Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
+    stillOnTheOpenPage();
+    QTabBar* bar = tabs->tabBar();
+    for (int delta : {-120, 120}) {
+      QWheelEvent wheel(QPointF(5, 5), bar->mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, delta), Qt::NoButton,
+                        Qt::NoModifier, Qt::NoScrollPhase, false);
+      QApplication::sendEvent(bar, &wheel);
+      stillOnTheOpenPage();
+    }
+    // With a second file both open pages stay reachable.
+    QVERIFY(f.Main()->OpenPath(f.Write("b.cas", "B")));
+    tabs->setCurrentIndex(0);
+    QTest::keyClick(tabs, Qt::Key_Tab, Qt::ControlModifier);
+    QCOMPARE(f.Editor()->CurrentPage(), 2);
+    QTest::keyClick(tabs, Qt::Key_Tab, Qt::ControlModifier);
+    QVERIFY(f.Editor()->CurrentPage() == 1 || f.Editor()->CurrentPage() == 2);
+    QVERIFY(tabs->currentIndex() < 2);
   }
 
   void viewCommandsBringTheirPageToTheFront() {
