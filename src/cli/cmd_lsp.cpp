@@ -22,6 +22,7 @@
 #include "Commands.h"
 #include "common/BinaryIo.h"
 #include "common/Cp932.h"
+#include "common/SourceEncoding.h"
 #include "lang/LanguageService.h"
 
 namespace tolvane::cli {
@@ -83,18 +84,6 @@ std::int64_t UnitColumn(std::string_view line, std::int32_t bytes, bool utf8) {
     b += n;
   }
   return u;
-}
-
-bool IsUtf8(const std::string& s) {
-  for (std::size_t i = 0; i < s.size();) {
-    const auto c = static_cast<unsigned char>(s[i]);
-    std::size_t n = c < 0x80 ? 1 : (c >= 0xC2 && c < 0xE0) ? 2 : (c >= 0xE0 && c < 0xF0) ? 3 : (c >= 0xF0 && c < 0xF5) ? 4 : 0;
-    if (n == 0 || i + n > s.size()) return false;
-    for (std::size_t k = 1; k < n; ++k)
-      if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;
-    i += n;
-  }
-  return true;
 }
 
 std::string PathOfUri(const std::string& uri) {
@@ -371,7 +360,10 @@ void Server::LoadClosed(const std::string& uri) {
   std::string bytes;
   if (ReadWholeFile(PathOfUri(uri), bytes, 1u << 20) != FileReadResult::Ok) return;
   Document doc;
-  if (IsUtf8(bytes)) bytes = Local(doc, bytes);
+  // The same rule as the assembler's decides the file's encoding.
+  const EncodingGuess guess = DetectEncoding(bytes);
+  if (guess.encoding == TextEncoding::Utf8)
+    bytes = Local(doc, guess.byteOrderMark ? bytes.substr(kUtf8ByteOrderMark.size()) : bytes);
   documents_[uri] = doc;
   service_.SetDocument(uri, std::move(bytes));
 }
