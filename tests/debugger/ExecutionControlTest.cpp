@@ -276,7 +276,7 @@ ProgramImage ShortBufferProgram() {
   p.words = {0x1210, 0x0109, 0x1220, 0x010D, 0xF000, 0x0001, 0x8000, 0x010E, 0x8100,  // MAIN
              0x0000, 0x0000, 0x0000, 0x0000,                                          // 0109 BUF DS 4
              0x0000,                                                                  // 010D LEN DS 1
-             0x1001, 0x0000, 0x8100};  // 010E UPPER LD GR0,0,GR1 / RET
+             0x1001, 0x0000, 0x8100};                                                 // 010E UPPER LD GR0,0,GR1 / RET
   p.symbols = {{"MAIN", 0x100}, {"BUF", 0x109}, {"LEN", 0x10D}, {"UPPER", 0x10E}};
   p.data = {0x109, 0x10A, 0x10B, 0x10C, 0x10D};
   return p;
