@@ -232,4 +232,12 @@ void CoreBinding::ConsoleWithdrawOutput() {
   if (console_) console_->WithdrawLastOutput();
 }
 
+void CoreBinding::ConsoleWithdrawInput() {
+  if (console_) console_->WithdrawLastInput();
+}
+
+void CoreBinding::ConsoleEchoInput(const Bytes& line) {
+  if (console_) console_->EchoInput(line);
+}
+
 }  // namespace tolvane::app

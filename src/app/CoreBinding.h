@@ -76,6 +76,8 @@ class CoreBinding : public forms::ShellCore, public debugger::DebuggerUiPort, pu
   void ConsoleWrite(const Bytes& text) override;
   void ConsoleMessage(const Bytes& text) override;
   void ConsoleWithdrawOutput() override;
+  void ConsoleWithdrawInput() override;
+  void ConsoleEchoInput(const Bytes& line) override;
 
   debugger::ExecutionControl& Execution() { return *execution_; }
   const std::string& StatusText() const { return status_; }

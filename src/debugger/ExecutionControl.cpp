@@ -79,6 +79,8 @@ Bytes ExecutionControl::ReplayConsole::ConsoleReadLine() {
   if (replay_.empty()) return console_.ConsoleReadLine();
   Bytes line = std::move(replay_.front());
   replay_.pop_front();
+  // The console reads as it did when the line was typed.
+  console_.ConsoleEchoInput(line);
   return line;
 }
 
@@ -202,9 +204,14 @@ std::size_t ExecutionControl::BackStep(std::size_t count) {
   StepJournal::Undone u;
   while (undone < count && journal_->StepBack(cpu_, memory_, u)) {
     ++undone;
-    if (u.input) replay_.push_front(u.line);
+    if (u.input) {
+      replay_.push_front(u.line);
+      console_.ConsoleWithdrawInput();
+    }
     for (int i = 0; i < u.outputs; ++i) console_.ConsoleWithdrawOutput();
   }
+  // What was undone no longer counts as executed.
+  instructions_ -= std::min<std::uint64_t>(instructions_, undone);
   if (!debuggingActive_) {
     // Back from the end (or from End Program): the program is live again.
     debuggingActive_ = true;

@@ -323,6 +323,8 @@ class ExecutionControl {
     void ConsoleWrite(const Bytes& text) override { console_.ConsoleWrite(text); }
     void ConsoleMessage(const Bytes& text) override { console_.ConsoleMessage(text); }
     void ConsoleWithdrawOutput() override { console_.ConsoleWithdrawOutput(); }
+    void ConsoleWithdrawInput() override { console_.ConsoleWithdrawInput(); }
+    void ConsoleEchoInput(const Bytes& line) override { console_.ConsoleEchoInput(line); }
 
    private:
     ConsolePort& console_;

@@ -194,21 +194,50 @@ QTextCursor TfrmStandardIo::Write(const QString& text) {
   return written;
 }
 
-void TfrmStandardIo::ConsoleWriteOutput(const std::string& cp932Text) {
-  outputs_.push_back(Write(FromCp932(cp932Text)));
-  if (outputs_.size() > kWithdrawable) outputs_.pop_front();
+void TfrmStandardIo::Remember(std::deque<QTextCursor>& lines, QTextCursor line) {
+  lines.push_back(std::move(line));
+  if (lines.size() > kWithdrawable) lines.pop_front();
 }
 
-bool TfrmStandardIo::WithdrawLastOutput() {
-  while (!outputs_.empty()) {
-    QTextCursor line = outputs_.back();
-    outputs_.pop_back();
+void TfrmStandardIo::ConsoleWriteOutput(const std::string& cp932Text) {
+  Remember(outputs_, Write(FromCp932(cp932Text)));
+}
+
+bool TfrmStandardIo::WithdrawLast(std::deque<QTextCursor>& lines) {
+  while (!lines.empty()) {
+    QTextCursor line = lines.back();
+    lines.pop_back();
     if (!line.hasSelection()) continue;  // trimmed from the top meanwhile
     line.removeSelectedText();
     CaretToEnd();
     return true;
   }
   return false;
+}
+
+bool TfrmStandardIo::WithdrawLastOutput() { return WithdrawLast(outputs_); }
+bool TfrmStandardIo::WithdrawLastInput() { return WithdrawLast(inputs_); }
+
+QTextCursor TfrmStandardIo::InputStart() const {
+  QTextCursor start(memo_->document());
+  start.setPosition(memo_->document()->lastBlock().position() + 1);
+  // Text appended from here on belongs to the line; lines trimmed from the top move it.
+  start.setKeepPositionOnInsert(true);
+  return start;
+}
+
+void TfrmStandardIo::RememberInput(const QTextCursor& start) {
+  QTextCursor line(memo_->document());
+  line.setPosition(start.position());
+  line.setPosition(memo_->document()->characterCount() - 1, QTextCursor::KeepAnchor);
+  line.setKeepPositionOnInsert(true);
+  Remember(inputs_, line);
+}
+
+void TfrmStandardIo::EchoInput(const std::string& cp932Line) {
+  std::string shown = cp932Line;
+  if (const std::size_t eof = shown.find('\x1A'); eof != std::string::npos) shown = shown.substr(0, eof) + "^Z";
+  Remember(inputs_, Write(FromCp932(shown)));
 }
 
 void TfrmStandardIo::ConsoleWriteCp932(const std::string& cp932Text) { ConsoleWrite(FromCp932(cp932Text)); }
@@ -233,9 +262,12 @@ void TfrmStandardIo::EndInput() {
 }
 
 void TfrmStandardIo::ConsoleCancelInput() {
+  const QTextCursor inputStart = InputStart();
   lineBuffer_.clear();
   EndInput();
   ConsoleWrite(QString());
+  // The IN completes with an empty line: this is its line, whatever was typed.
+  RememberInput(inputStart);
 }
 
 std::string TfrmStandardIo::ReadLine() {
@@ -308,15 +340,19 @@ bool TfrmStandardIo::memoStandardIoKeyDown(QKeyEvent* event) {
   const int key = event->key();
   const bool ctrl = event->modifiers() & Qt::ControlModifier;
   if (key == Qt::Key_Z && ctrl) {
+    const QTextCursor inputStart = InputStart();
     StoreLastLine(true);
     AppendRaw(QStringLiteral("^Z\n>"));
+    RememberInput(inputStart);
     CaretToEnd();
     EndInput();
     return true;
   }
   if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+    const QTextCursor inputStart = InputStart();
     StoreLastLine(false);
     AppendRaw(QStringLiteral("\n>"));
+    RememberInput(inputStart);
     CaretToEnd();
     EndInput();
     return true;

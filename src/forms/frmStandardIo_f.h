@@ -63,10 +63,17 @@ class TfrmStandardIo : public TDockForm, public ConsolePort {
   bool WithdrawLastOutput();
   // Output lines remembered for withdrawal at most.
   static constexpr std::size_t kWithdrawable = 8192;
+  // The input lines the same way: the debugger went back over an IN, so the
+  // line it read (typed, cancelled or echoed) goes; going forward again shows
+  // the line as it was typed, 1AH as "^Z".
+  bool WithdrawLastInput();
+  void EchoInput(const std::string& cp932Line);
 
   // The machine's console (IN and OUT, and the run's own messages): CP932.
   void ConsoleWrite(const Bytes& cp932Text) override { ConsoleWriteCp932(cp932Text); }
   Bytes ConsoleReadLine() override { return ReadLine(); }
+  void ConsoleWithdrawInput() override { WithdrawLastInput(); }
+  void ConsoleEchoInput(const Bytes& line) override { EchoInput(line); }
 
   // The steps of an input request.
   void ConsoleBeginInput();
@@ -124,6 +131,12 @@ class TfrmStandardIo : public TDockForm, public ConsolePort {
   // Writes a line; the written text (the line and the break after it) as a selection.
   QTextCursor Write(const QString& text);
   void TrimTop();
+  // Where the input line's text begins (after its prompt), and the line from
+  // there to the end of the text, the next prompt included, remembered.
+  QTextCursor InputStart() const;
+  void RememberInput(const QTextCursor& start);
+  static void Remember(std::deque<QTextCursor>& lines, QTextCursor line);
+  bool WithdrawLast(std::deque<QTextCursor>& lines);
   void CaretToEnd();
   void StoreLastLine(bool endOfInput);
   // Keeps edits on the input line: moves the caret to the end when it or the
@@ -147,6 +160,7 @@ class TfrmStandardIo : public TDockForm, public ConsolePort {
   // The output lines, oldest first, each a selection that follows the edits
   // around it (an empty one was trimmed away).
   std::deque<QTextCursor> outputs_;
+  std::deque<QTextCursor> inputs_;  // the input lines, as the outputs
 };
 
 }  // namespace tolvane::forms

@@ -62,7 +62,8 @@ class MachineHooks {
   bool retExecuted = false;    // after a RET that did not end the program
 
   // Called only while unAsmTracking is true: after ST/PUSH/CALL with the address
-  // written, and after an input call for GR2 and then GR1+0 ... GR1+255.
+  // written, and after an input call for GR2 and then for each character word
+  // it stored (GR1+0 ... GR1+length-1; none at the end of input).
   virtual void UnAsmStoreAt(Word address) { (void)address; }
   virtual void UnAsmRefreshAt(Word address) { (void)address; }
   // Called at an input call while goRunning is true, before waiting for input.

@@ -568,8 +568,12 @@ L_Ret:
       }
       if constexpr (kHooks) {
         if (hooks->unAsmTracking) {
+          // Only the words the input stored: the length word and the characters
+          // read (none at the end of input). Refreshing a fixed 256 words would
+          // turn the code after a short buffer into data lines.
           hooks->UnAsmRefreshAt(g2);
-          for (unsigned i = 0; i < kInputLimit; ++i) hooks->UnAsmRefreshAt(static_cast<Word>(g1 + i));
+          const Word stored = mem[g2] == kEndOfInput ? Word{0} : mem[g2];
+          for (unsigned i = 0; i < stored; ++i) hooks->UnAsmRefreshAt(static_cast<Word>(g1 + i));
         }
         hooks->memoryChanged = true;
       }

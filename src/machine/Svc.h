@@ -25,6 +25,13 @@ class ConsolePort {
   // The debugger went back over an OUT: the most recent line of the program's
   // output still shown (written by ConsoleWrite, not ConsoleMessage) goes.
   virtual void ConsoleWithdrawOutput() {}
+  // The debugger went back over an IN: the most recent input line still shown
+  // (typed, cancelled, or echoed below) goes.
+  virtual void ConsoleWithdrawInput() {}
+  // An IN that the debugger went back over reads its line again without
+  // asking: the console shows it where the user typed it the first time (a
+  // line holding 1AH ended the input).
+  virtual void ConsoleEchoInput(const Bytes& line) { (void)line; }
 };
 
 // At most this many bytes of an input line are stored.

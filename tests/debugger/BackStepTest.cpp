@@ -170,6 +170,53 @@ TEST_F(BackStepTest, OutputIsWithdrawnAndInputReplayed) {
   EXPECT_EQ(console.outputs, std::vector<std::string>{"HELLO"});
 }
 
+// OUT "hello", IN BUF,LEN, OUT BUF,LEN, RET.
+ProgramImage GreetProgram() {
+  ProgramImage p;
+  p.words = {0x1210, 0x010F, 0x1220, 0x0114, 0xF000, 0x0002,  // 0100 OUT MSG,MLEN
+             0x1210, 0x0115, 0x1220, 0x011D, 0xF000, 0x0001,  // 0106 IN BUF,LEN
+             0xF000, 0x0002, 0x8100,                          // 010C OUT BUF,LEN / RET
+             'h',    'e',    'l',    'l',    'o',    5};      // 010F MSG, 0114 MLEN
+  p.words.resize(0x1E, 0);                                    // 0115 BUF DS 8, 011D LEN DS 1
+  for (Word a = 0x10F; a <= 0x11D; ++a) p.data.push_back(a);
+  return p;
+}
+
+// Going back over an IN takes its line off the console too, and going forward
+// shows it again where it was typed: back and forth, the console reads as a
+// straight run. (An IN ended by End Program leaves an empty input line.)
+TEST_F(BackStepTest, TheConsoleReadsAsAStraightRunAfterGoingBackAndForth) {
+  const std::vector<std::string> straight = {"hello", "> abc", "abc"};
+  ASSERT_TRUE(Start(GreetProgram()));
+  console.lines = {"abc"};
+  for (int i = 0; i < 7; ++i) ec.Trace();
+  ASSERT_EQ(console.Screen(), straight);
+  struct Case {
+    std::size_t back;
+    std::vector<std::string> shown;
+  } cases[] = {{1, {"hello", "> abc"}}, {2, {"hello"}}, {7, {}}, {3, {"hello"}}};
+  for (const Case& c : cases) {
+    ASSERT_EQ(ec.BackStep(c.back), c.back);
+    EXPECT_EQ(console.Screen(), c.shown) << "back " << c.back;
+    for (std::size_t i = 0; i < c.back; ++i) ec.Trace();
+    EXPECT_EQ(console.Screen(), straight) << "back " << c.back << " and forward";
+  }
+  EXPECT_EQ(console.reads, 1);
+
+  ASSERT_TRUE(Start(GreetProgram(), "greet2"));
+  for (int i = 0; i < 5; ++i) ec.Trace();
+  console.onRead = [&] { ec.EndProgram(); };
+  ec.Trace();
+  console.onRead = nullptr;
+  ASSERT_EQ(ec.BackStep(1), 1u);
+  ec.Trace();
+  std::vector<std::string> shown = console.Screen();
+  ASSERT_GE(shown.size(), 3u);
+  EXPECT_EQ(std::vector<std::string>(shown.end() - 3, shown.end()),
+            (std::vector<std::string>{"Program terminated abnormally", shown[shown.size() - 2], "> "}));
+  EXPECT_EQ(std::count(shown.begin(), shown.end(), "> "), 1);
+}
+
 TEST_F(BackStepTest, BackFromTheEndMakesTheProgramLiveAgainUntilTheNextStart) {
   const ProgramImage echo = EchoProgram();
   ASSERT_TRUE(Start(echo));
@@ -210,6 +257,7 @@ TEST_F(BackStepTest, GoesBackAHundredThousandInstructionsOfAGo) {
   const std::size_t count = ec.BackStepsAvailable();
   ASSERT_EQ(count, ec.InstructionCount());
   ASSERT_EQ(ec.BackStep(100000), 100000u);
+  EXPECT_EQ(ec.InstructionCount(), count - 100000);
   FreshRun fresh = RunFresh(Exe(forever, "forever"), count - 100000, {});
   EXPECT_EQ(fresh.cpu.Registers(), ec.Cpu().Registers());
 }

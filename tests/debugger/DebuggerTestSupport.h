@@ -116,17 +116,24 @@ class FakeConsole : public ConsolePort {
     ui_.cancelled = false;
     if (onRead) onRead();
     ui_.inputPending = false;
-    if (ui_.cancelled) return "";
-    if (lines.empty()) return "\x1A";
-    std::string l = lines.front();
-    lines.pop_front();
+    std::string l = "\x1A";
+    if (ui_.cancelled) {
+      l.clear();
+    } else if (!lines.empty()) {
+      l = lines.front();
+      lines.pop_front();
+    }
+    screen_.push_back({Kind::Input, l});
     return l;
   }
   void ConsoleWrite(const Bytes& text) override {
     outputs.push_back(text);
-    ConsoleMessage(text);
+    screen_.push_back({Kind::Output, text});
+    written.push_back(text);
+    ui_.calls.push_back("console " + text);
   }
   void ConsoleMessage(const Bytes& text) override {
+    screen_.push_back({Kind::Message, text});
     written.push_back(text);
     ui_.calls.push_back("console " + text);
   }
@@ -136,10 +143,43 @@ class FakeConsole : public ConsolePort {
       ADD_FAILURE() << "withdrawing an output line that was never written";
     else
       outputs.pop_back();
+    Withdraw(Kind::Output);
+  }
+  void ConsoleWithdrawInput() override {
+    ui_.calls.push_back("withdraw input");
+    Withdraw(Kind::Input);
+  }
+  void ConsoleEchoInput(const Bytes& line) override {
+    ui_.calls.push_back("echo " + line);
+    screen_.push_back({Kind::Input, line});
+  }
+
+  // What a console window shows, in order: the input lines (typed, cancelled
+  // or echoed) as "> " and the line, the program's output and the run's
+  // messages, less what was withdrawn.
+  std::vector<std::string> Screen() const {
+    std::vector<std::string> lines;
+    for (const Entry& e : screen_) lines.push_back(e.kind == Kind::Input ? "> " + e.text : e.text);
+    return lines;
   }
 
  private:
+  enum class Kind { Input, Output, Message };
+  struct Entry {
+    Kind kind;
+    std::string text;
+  };
+  void Withdraw(Kind kind) {
+    for (auto it = screen_.rbegin(); it != screen_.rend(); ++it) {
+      if (it->kind != kind) continue;
+      screen_.erase(std::next(it).base());
+      return;
+    }
+    ADD_FAILURE() << "withdrawing a console line that is not shown";
+  }
+
   FakeUi& ui_;
+  std::vector<Entry> screen_;
 };
 
 class NullSink : public MessageSink {

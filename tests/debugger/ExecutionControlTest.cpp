@@ -269,6 +269,50 @@ TEST_F(ExecutionControlTest, InputDuringGoRefreshesFirstAndCannotBePaused) {
   EXPECT_EQ(Enabling(), kEndedNormally);
 }
 
+// IN BUF,LEN with a four-word buffer, then CALL UPPER, the routine right
+// after LEN.
+ProgramImage ShortBufferProgram() {
+  ProgramImage p;
+  p.words = {0x1210, 0x0109, 0x1220, 0x010D, 0xF000, 0x0001, 0x8000, 0x010E, 0x8100,  // MAIN
+             0x0000, 0x0000, 0x0000, 0x0000,                                          // 0109 BUF DS 4
+             0x0000,                                                                  // 010D LEN DS 1
+             0x1001, 0x0000, 0x8100};                                                 // 010E UPPER LD GR0,0,GR1 / RET
+  p.symbols = {{"MAIN", 0x100}, {"BUF", 0x109}, {"LEN", 0x10D}, {"UPPER", 0x10E}};
+  p.data = {0x109, 0x10A, 0x10B, 0x10C, 0x10D};
+  return p;
+}
+
+// An IN rewrites the rows of the words it stored and no others: the routine
+// after the buffer keeps its rows, its breakpoint and its place as the stop row.
+TEST_F(ExecutionControlTest, InputRefreshesOnlyTheWordsItStored) {
+  const std::string upper = "010E  1001 0000  UPPER    LD      GR0,#0000,GR1";
+  struct Case {
+    const char* line;
+    const char* buf;  // the first buffer row afterwards
+    const char* len;
+  } cases[] = {{"ab", "0109  0061       BUF      ****    ", "010D  0002       LEN      ****    "},
+               {"\x1A", "0109  0000       BUF      ****    ", "010D  FFFF       LEN      ****    "}};
+  int round = 0;
+  for (const Case& c : cases) {
+    ASSERT_TRUE(Start(ShortBufferProgram(), "short" + std::to_string(round++)));
+    ASSERT_TRUE(ec.AddBreakpoint(AddBy::Label, "UPPER").accepted);
+    const int rows = ec.Disassembly().RowCount();
+    console.lines = {c.line};
+    ASSERT_TRUE(ec.Go());
+    ASSERT_EQ(PR(), 0x10E) << c.line;
+    const int row = ec.FindRowOfAddress(0x10E);
+    ASSERT_GE(row, 0);
+    EXPECT_EQ(ec.Disassembly().Row(row).address, 0x10E);
+    EXPECT_EQ(std::string(ec.Disassembly().Row(row).text), upper);
+    EXPECT_EQ(std::string(ec.Disassembly().Row(row + 1).text), "0110  8100                RET     ");
+    EXPECT_EQ(ec.Breakpoints().FindEnabledBreakpoint(ec.Disassembly().Row(row).address), 0);
+    EXPECT_EQ(std::string(ec.Disassembly().Row(ec.FindRowOfAddress(0x109)).text), c.buf);
+    EXPECT_EQ(std::string(ec.Disassembly().Row(ec.FindRowOfAddress(0x10D)).text), c.len);
+    EXPECT_EQ(ec.Disassembly().RowCount(), rows);
+    ec.EndProgram();
+  }
+}
+
 TEST_F(ExecutionControlTest, EndWhileInputPending) {
   ASSERT_TRUE(Start(EchoProgram()));
   console.onRead = [&] { ec.EndProgram(); };

@@ -108,12 +108,14 @@ class BackStepTest : public QObject {
     while (Core(f).Cpu().GetPR() != in && Core(f).BackStepsAvailable() > 0) f.Main()->RunCommand("mnuBackStep");
     QCOMPARE(Core(f).Cpu().GetPR(), in);
     QCOMPARE(Core(f).Mem()[buf], Word{0});
+    QCOMPARE(console->Text().count("HELLO"), 0);  // the line it read went with it
     const QModelIndex cell = f.shell.Debug()->MemoryDumpModel()->index(buf / 8, buf % 8);
     QCOMPARE(cell.data().toString(), QStringLiteral("0000"));
 
-    // Forward again: the line is not asked for, and the output comes back.
+    // Forward again: the line is not asked for but shown as typed, and the output comes back.
     f.Main()->RunCommand("mnuTrace");
     QCOMPARE(asked, 1);
+    QCOMPARE(console->Text().count("HELLO"), 1);
     QCOMPARE(Core(f).Mem()[buf], Word{'H'});
     QCOMPARE(cell.data().toString(), QStringLiteral("0048"));
     TraceTo(f, out);

@@ -36,6 +36,11 @@ build() {
     echo) module echo 0100 0010 \
       "1210 010A 1220 011A F000 0001 F000 0002 8100 0000 $(printf '0000 %.0s' {1..16}) 0000" \
       "$(printf '%04X ' $(seq 266 282))" "MAIN:0100 BUF:010A LEN:011A" ;;
+    # MAIN LAD GR1,BUF / LAD GR2,LEN / SVC 1 / CALL UPPER / RET / BUF DS 4 / LEN DS 1 /
+    # UPPER LD GR0,0,GR1 / RET: a routine right after a short input buffer
+    upper) module upper 0100 0010 \
+      "1210 0109 1220 010D F000 0001 8000 010E 8100 0000 0000 0000 0000 0000 1001 0000 8100" \
+      "0109 010A 010B 010C 010D" "MAIN:0100 BUF:0109 LEN:010D UPPER:010E" ;;
     # DEEP CALL DEEP (8 stack words)
     deep) module deep 0100 0008 "8000 0100" "" "DEEP:0100" ;;
     # MAIN LAD GR1,#8100 / ST GR1,PATCH / PATCH NOP / JUMP MAIN
@@ -67,6 +72,7 @@ expect_err() { grep -qF -- "$1" err.txt || fail "standard error lacks '$1'"; }
 case $name in
   breakpoints_and_step) build sum; session sum; expect_status 0; expect_transcript ;;
   echo_input) build echo; session echo; expect_status 0; expect_transcript ;;
+  short_input) build upper; session upper; expect_status 0; expect_transcript ;;
   back) build echo; session echo; expect_status 0; expect_transcript ;;
   stack_overflow) build deep; session deep --no-regs; expect_status 0; expect_transcript ;;
   self_modifying) build patch; session patch; expect_status 0; expect_transcript ;;
