@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -46,6 +47,26 @@ void ScanLines(std::string_view text) {
   }
 }
 
+// The object writer replaces its output by renaming a new file over it, so it
+// writes into a folder of the fuzzer's own, never over a file of the machine's
+// (a device node such as /dev/null would be replaced for everyone).
+class ScratchFolder {
+ public:
+  ScratchFolder() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "tolvane-fuzz-asm-XXXXXX").string();
+    if (!::mkdtemp(pattern.data())) std::abort();
+    folder_ = pattern;
+  }
+  ~ScratchFolder() {
+    std::error_code ignored;
+    std::filesystem::remove_all(folder_, ignored);
+  }
+  std::string Object() const { return (folder_ / "fuzz.obj").string(); }
+
+ private:
+  std::filesystem::path folder_;
+};
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -54,7 +75,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   auto assembler = std::make_unique<tolvane::Assembler>(sink);
   std::string listing;
   assembler->AssembleText(std::string_view(reinterpret_cast<const char*>(data), size), &listing);
-  if (assembler->errorCount == 0) assembler->WriteObjectFile("/dev/null");
+  static const ScratchFolder scratch;
+  if (assembler->errorCount == 0) assembler->WriteObjectFile(scratch.Object());
   ScanLines(std::string_view(reinterpret_cast<const char*>(data), size));
   return 0;
 }

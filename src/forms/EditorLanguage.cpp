@@ -218,7 +218,8 @@ EditorLanguage::EditorLanguage(QPlainTextEdit* editor) : QObject(editor), editor
   connect(references_, &QListWidget::itemClicked, this, jump);
 
   editor->installEventFilter(this);
-  editor->viewport()->installEventFilter(this);
+  viewport_ = editor->viewport();
+  viewport_->installEventFilter(this);
   dirty_ = true;
   timer_.start();
 }
@@ -480,7 +481,7 @@ bool EditorLanguage::eventFilter(QObject* watched, QEvent* event) {
     }
     return false;
   }
-  if (watched == editor_->viewport()) {
+  if (watched == viewport_) {
     if (event->type() == QEvent::ToolTip) {
       auto* help = static_cast<QHelpEvent*>(event);
       const QString text = HoverText(editor_->cursorForPosition(help->pos()));

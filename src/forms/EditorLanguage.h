@@ -66,6 +66,9 @@ class EditorLanguage : public QObject {
   bool TypingInOperands(const QString& typed);
 
   QPlainTextEdit* editor_;
+  // Kept from the start: while the page is destroyed its viewport still sends
+  // events, and asking the half-destroyed page for it is undefined.
+  QObject* viewport_ = nullptr;
   std::string name_;
   bool dirty_ = true;
   QTimer timer_;

@@ -507,10 +507,14 @@ class DebugWindowTest : public QObject {
     QVERIFY(s.Core().AddBreakpoint(debugger::AddBy::Address, "0200").accepted);
     QVERIFY(s.Core().AddBreakpoint(debugger::AddBy::Address, "0300").accepted);
     QString during;
-    QTimer::singleShot(30, this, [&] {
+    // Pause once GO has run a few instructions: on a loaded machine (or under
+    // the sanitizers) 30 ms may pass before the first one.
+    std::function<void()> pauseWhenRunning = [&] {
+      if (s.Core().InstructionCount() <= 2) return QTimer::singleShot(10, this, pauseWhenRunning);
       during = s.Debug()->StatusText();
       s.f.Main()->RunCommand("mnuPause");
-    });
+    };
+    QTimer::singleShot(30, this, pauseWhenRunning);
     s.f.Main()->RunCommand("mnuGo");
     QCOMPARE(during, U(u8"   「実行(GO)」の実行中です。 　 （Ｆ３-一時停止）"));
     QCOMPARE(s.Debug()->StatusText(), Keys());
