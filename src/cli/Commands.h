@@ -20,6 +20,7 @@ int CmdRun(const Args& args);
 int CmdGo(const Args& args);
 int CmdBuild(const Args& args);
 int CmdDebug(const Args& args);
+int CmdDap(const Args& args);
 
 // Option parsers shared by `go` with `link` and `run`. Each looks at args[i];
 // it returns 1 when it used the option (advancing i past any value), 0 when
@@ -42,5 +43,6 @@ extern const char* const kRunHelp;
 extern const char* const kGoHelp;
 extern const char* const kBuildHelp;
 extern const char* const kDebugHelp;
+extern const char* const kDapHelp;
 
 }  // namespace tolvane::cli

@@ -23,7 +23,7 @@ struct Command {
 const Command kCommands[] = {
     {"asm", CmdAsm, &kAsmHelp},    {"link", CmdLink, &kLinkHelp}, {"build", CmdBuild, &kBuildHelp},
     {"run", CmdRun, &kRunHelp},    {"go", CmdGo, &kGoHelp},       {"debug", CmdDebug, &kDebugHelp},
-    {"dump", CmdDump, &kDumpHelp},
+    {"dump", CmdDump, &kDumpHelp},  {"dap", CmdDap, &kDapHelp},
 };
 
 // "usage: tolvane-cli asm [--no-listing] FILE.cas..." and the command's
