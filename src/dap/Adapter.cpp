@@ -676,15 +676,18 @@ class Session : private debugger::DebuggerUiPort, private ConsolePort {
     }
     const int index = launched_ && !path.empty() ? lines_.FindSource(path) : -1;
     std::string whyNot;
-    if (!launched_)
+    if (!launched_) {
       whyNot = "no program has been launched yet";
-    else if (path.empty())
+    } else if (path.empty()) {
       whyNot = "the source has no path";
-    else if (index < 0)
-      whyNot = Cp932ToUtf8(lines_.Empty() ? debugger::NoSourceLinesMessage() : debugger::NotASourceMessage(""));
-    else if (!lines_.Sources()[static_cast<std::size_t>(index)].dropped.empty())
+    } else if (lines_.Empty() && index < 0) {
+      whyNot = Cp932ToUtf8(debugger::NoSourceLinesMessage());
+    } else if (index < 0) {
+      // The file name is the file system's bytes, the rest of the text CP932.
+      whyNot = FileName(path) + Cp932ToUtf8(debugger::NotASourceMessage(std::string()));
+    } else if (!lines_.Sources()[static_cast<std::size_t>(index)].dropped.empty()) {
       whyNot = MessageText(lines_.Sources()[static_cast<std::size_t>(index)].dropped);
-    if (index < 0 && launched_ && !path.empty() && !lines_.Empty()) whyNot = FileName(path) + whyNot;
+    }
 
     const std::string key = path.empty() ? std::string() : debugger::SourceLines::Resolve(path);
     std::vector<UserBreakpoint> placed;
@@ -1055,11 +1058,14 @@ class Session : private debugger::DebuggerUiPort, private ConsolePort {
     std::string error;
     const std::optional<Target> t = ParseTarget(expression, ec_->Symbols(), error);
     if (!t) throw Refusal{error};
+    // A word under the mouse is a register or a label, never a number read as an address.
+    if (context == "hover" && t->kind == Target::Kind::Address && t->label.empty())
+      throw Refusal{"not a register or a label: " + expression};
     if (t->kind == Target::Kind::Register) {
-      json v = RegisterVariable(t->reg);
-      Respond(r, {{"result", v["value"]},
-                  {"variablesReference", v["variablesReference"]},
-                  {"memoryReference", v.value("memoryReference", MemoryReference(0))}});
+      const json v = RegisterVariable(t->reg);
+      json body{{"result", v["value"]}, {"variablesReference", v["variablesReference"]}};
+      if (v.contains("memoryReference")) body["memoryReference"] = v["memoryReference"];
+      Respond(r, body);
       return;
     }
     const int span = t->label.empty() ? kEvaluatedWords : LabelSpan(t->address);
