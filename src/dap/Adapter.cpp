@@ -114,9 +114,9 @@ class Session : private debugger::DebuggerUiPort, private ConsolePort {
 
  private:
   struct Request {
-    json seq;
+    std::int64_t seq = 0;
     std::string command;
-    json args;
+    json args = json::object();
     bool answered = false;
   };
   using Handler = void (Session::*)(Request&);
@@ -173,10 +173,7 @@ class Session : private debugger::DebuggerUiPort, private ConsolePort {
     // Responses and events from the client (it has no requests of ours to answer).
     if (type != msg.end() && *type != "request") return;
     Request r;
-    if (auto seq = msg.find("seq"); seq != msg.end() && seq->is_number_integer())
-      r.seq = *seq;
-    else
-      r.seq = 0;
+    if (auto seq = msg.find("seq"); seq != msg.end() && seq->is_number_integer()) r.seq = seq->get<std::int64_t>();
     if (auto c = msg.find("command"); c != msg.end() && c->is_string()) r.command = *c;
     auto args = msg.find("arguments");
     r.args = args == msg.end() || args->is_null() ? json::object() : *args;
@@ -690,96 +687,83 @@ class Session : private debugger::DebuggerUiPort, private ConsolePort {
     }
 
     const std::string key = path.empty() ? std::string() : debugger::SourceLines::Resolve(path);
-    std::vector<UserBreakpoint> placed;
-    json answers = json::array();
-    for (const json& spec : specs) {
-      if (!spec.is_object()) throw Refusal{"each breakpoint must be an object"};
+    ReplaceBreakpoints(r, specs, sourceBreakpoints_[key], [&](const json& spec, std::string& message) {
       const std::int64_t asked = Need(spec, "line").get<std::int64_t>();
-      UserBreakpoint b;
-      std::string message = whyNot;
-      std::optional<LinePlace> place;
-      if (message.empty() && ReadHit(spec, b, message)) {
-        place = PlaceOnLine(lines_.Sources()[static_cast<std::size_t>(index)].runs, OwnLine(asked));
-        if (!place) message = Cp932ToUtf8(debugger::NoInstructionOnLineMessage());
+      std::optional<Word> address;
+      if (!whyNot.empty()) {
+        message = whyNot;
+      } else if (std::optional<LinePlace> place =
+                     PlaceOnLine(lines_.Sources()[static_cast<std::size_t>(index)].runs, OwnLine(asked))) {
+        address = place->address;  // its answer gives the line the breakpoint is really on
+      } else {
+        message = Cp932ToUtf8(debugger::NoInstructionOnLineMessage());
       }
-      if (!place) {
-        json j = BreakpointJson(nullptr, false, message);
-        j["line"] = asked;
-        answers.push_back(std::move(j));
-        continue;
-      }
-      b.id = nextBreakpointId_++;
-      b.address = place->address;
-      KeepHits(b, sourceBreakpoints_[key]);
-      json j = BreakpointJson(&b, true, "");
-      j["line"] = ClientLine(place->line);  // the line the breakpoint is really on
-      answers.push_back(std::move(j));
-      placed.push_back(std::move(b));
-    }
-    sourceBreakpoints_[key] = std::move(placed);
-    SyncTable();
-    Respond(r, {{"breakpoints", std::move(answers)}});
+      return address;
+    });
+  }
+
+  static std::vector<json> List(const json& args) {
+    const json& list = Need(args, "breakpoints");
+    if (!list.is_array()) throw Refusal{"'breakpoints' must be a list"};
+    return std::vector<json>(list.begin(), list.end());
   }
 
   void SetInstructionBreakpoints(Request& r) {
-    const json& list = Need(r.args, "breakpoints");
-    if (!list.is_array()) throw Refusal{"'breakpoints' must be a list"};
-    std::vector<UserBreakpoint> placed;
-    json answers = json::array();
-    for (const json& spec : list) {
-      if (!spec.is_object()) throw Refusal{"each breakpoint must be an object"};
+    ReplaceBreakpoints(r, List(r.args), instructionBreakpoints_, [](const json& spec, std::string& message) {
       const std::string ref = NeedString(spec, "instructionReference");
       const std::int64_t offset = Arg(spec, "offset", std::int64_t{0});
-      UserBreakpoint b;
-      std::string message;
+      std::optional<Word> address;
       Word base;
-      if (!ParseMemoryReference(ref, base)) {
+      if (!ParseMemoryReference(ref, base))
         message = "not an address: " + ref;
-      } else if (offset % 2 != 0) {
+      else if (offset % 2 != 0)
         message = "an instruction begins at a word: the offset must be even";
-      } else if (ReadHit(spec, b, message)) {
-        b.id = nextBreakpointId_++;
-        b.address = static_cast<Word>(base + offset / 2);
-        KeepHits(b, instructionBreakpoints_);
-        answers.push_back(BreakpointJson(&b, true, ""));
-        placed.push_back(std::move(b));
-        continue;
-      }
-      answers.push_back(BreakpointJson(nullptr, false, message));
-    }
-    instructionBreakpoints_ = std::move(placed);
-    SyncTable();
-    Respond(r, {{"breakpoints", std::move(answers)}});
+      else
+        address = static_cast<Word>(base + offset / 2);
+      return address;
+    });
   }
 
   // Function breakpoints are the program's labels.
   void SetFunctionBreakpoints(Request& r) {
-    const json& list = Need(r.args, "breakpoints");
-    if (!list.is_array()) throw Refusal{"'breakpoints' must be a list"};
-    std::vector<UserBreakpoint> placed;
-    json answers = json::array();
-    for (const json& spec : list) {
-      if (!spec.is_object()) throw Refusal{"each breakpoint must be an object"};
-      const std::string name = NeedString(spec, "name");
-      const Bytes label = InputLineToCp932(name);
-      UserBreakpoint b;
-      std::string message;
-      if (!launched_) {
+    ReplaceBreakpoints(r, List(r.args), functionBreakpoints_, [this](const json& spec, std::string& message) {
+      const Bytes label = InputLineToCp932(NeedString(spec, "name"));
+      std::optional<Word> address;
+      if (!launched_)
         message = "no program has been launched yet";
-      } else if (!ec_->Symbols().LabelExists(label)) {
+      else if (!ec_->Symbols().LabelExists(label))
         message =
             Cp932ToUtf8(debugger::IsLabelText(label) ? debugger::NoSuchLabelMessage() : debugger::NotALabelMessage());
-      } else if (ReadHit(spec, b, message)) {
+      else
+        address = ec_->Symbols().AddressOfLabel(label);
+      return address;
+    });
+  }
+
+  // One list of breakpoints replaced by the client's: `place` gives each its
+  // address, or says why it has none. An unverified one keeps the line asked for.
+  template <class Place>
+  void ReplaceBreakpoints(Request& r, const std::vector<json>& specs, std::vector<UserBreakpoint>& list, Place place) {
+    std::vector<UserBreakpoint> placed;
+    json answers = json::array();
+    for (const json& spec : specs) {
+      if (!spec.is_object()) throw Refusal{"each breakpoint must be an object"};
+      UserBreakpoint b;
+      std::string message;
+      const std::optional<Word> address = place(spec, message);
+      if (address && ReadHit(spec, b, message)) {
         b.id = nextBreakpointId_++;
-        b.address = ec_->Symbols().AddressOfLabel(label);
-        KeepHits(b, functionBreakpoints_);
+        b.address = *address;
+        KeepHits(b, list);
         answers.push_back(BreakpointJson(&b, true, ""));
         placed.push_back(std::move(b));
         continue;
       }
-      answers.push_back(BreakpointJson(nullptr, false, message));
+      json j = BreakpointJson(nullptr, false, message);
+      if (spec.contains("line")) j["line"] = spec["line"];
+      answers.push_back(std::move(j));
     }
-    functionBreakpoints_ = std::move(placed);
+    list = std::move(placed);
     SyncTable();
     Respond(r, {{"breakpoints", std::move(answers)}});
   }
@@ -1301,7 +1285,7 @@ class Session : private debugger::DebuggerUiPort, private ConsolePort {
   // Steps until a line begins (IsStepStop); `over` steps over routines.
   Stop StepLine(bool over) {
     for (int n = 1;; ++n) {
-      const Stop s = over ? NextInstruction() : TraceOnce();
+      Stop s = over ? NextInstruction() : TraceOnce();
       if (s.reason != "step" || exception_ || quit_ || !Live()) return s;
       if (IsStepStop(lines_, Pr()) || n >= kMaxLineSteps) return s;
       if (n % 64 == 0) {

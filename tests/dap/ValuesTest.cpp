@@ -1,11 +1,31 @@
 // Words and registers as the adapter shows them and reads them back.
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "dap/Values.h"
 #include "machine/Cpu.h"
 
 namespace tolvane::dap {
 namespace {
+
+// A text, whether the parser takes it, and the word it gives.
+struct WordCase {
+  const char* text;
+  bool ok;
+  Word w;
+};
+template <class Parse>
+void ExpectWords(const std::vector<WordCase>& cases, Parse parse) {
+  for (const WordCase& c : cases) {
+    SCOPED_TRACE(c.text);
+    Word w = 0;
+    ASSERT_EQ(parse(c.text, w), c.ok);
+    if (c.ok) {
+      EXPECT_EQ(w, c.w);
+    }
+  }
+}
 
 TEST(ValuesTest, NotationsShowAWord) {
   struct Case {
@@ -73,23 +93,18 @@ TEST(ValuesTest, NotationsReadAValueBack) {
 }
 
 TEST(ValuesTest, EditedWords) {
-  struct Case {
-    const char* text;
-    bool ok;
-    Word w;
-  };
   // Unsigned digits are hexadecimal, as everywhere in the debugger.
-  const Case cases[] = {{"10", true, 0x0010},  {"#00ff", true, 0x00FF}, {"-1", true, 0xFFFF}, {"+65", true, 0x0041},
-                        {"'A'", true, 0x0041}, {"'AB'", false, 0},      {"+65536", false, 0}, {"-32769", false, 0},
-                        {"", false, 0},        {"G", false, 0}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.text);
-    Word w = 0;
-    ASSERT_EQ(ParseEditedWord(c.text, w), c.ok);
-    if (c.ok) {
-      EXPECT_EQ(w, c.w);
-    }
-  }
+  ExpectWords({{"10", true, 0x0010},
+               {"#00ff", true, 0x00FF},
+               {"-1", true, 0xFFFF},
+               {"+65", true, 0x0041},
+               {"'A'", true, 0x0041},
+               {"'AB'", false, 0},
+               {"+65536", false, 0},
+               {"-32769", false, 0},
+               {"", false, 0},
+               {"G", false, 0}},
+              [](const char* t, Word& w) { return ParseEditedWord(t, w); });
 }
 
 TEST(ValuesTest, TypedNamesAreRegistersLabelsOrAddresses) {
@@ -136,22 +151,14 @@ TEST(ValuesTest, TypedNamesAreRegistersLabelsOrAddresses) {
 TEST(ValuesTest, MemoryReferences) {
   EXPECT_EQ(MemoryReference(0x0100), "0x0100");
   EXPECT_EQ(MemoryReference(0xFFFF), "0xFFFF");
-  struct Case {
-    const char* text;
-    bool ok;
-    Word w;
-  };
-  const Case cases[] = {{"0x0100", true, 0x0100}, {"0X00000100", true, 0x0100}, {"0100", true, 0x0100},
-                        {"#ffff", true, 0xFFFF},  {"0x10000", false, 0},        {"0x", false, 0},
-                        {"LOOP", false, 0}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.text);
-    Word w = 0;
-    ASSERT_EQ(ParseMemoryReference(c.text, w), c.ok);
-    if (c.ok) {
-      EXPECT_EQ(w, c.w);
-    }
-  }
+  ExpectWords({{"0x0100", true, 0x0100},
+               {"0X00000100", true, 0x0100},
+               {"0100", true, 0x0100},
+               {"#ffff", true, 0xFFFF},
+               {"0x10000", false, 0},
+               {"0x", false, 0},
+               {"LOOP", false, 0}},
+              [](const char* t, Word& w) { return ParseMemoryReference(t, w); });
 }
 
 TEST(ValuesTest, HitCounts) {
