@@ -918,6 +918,7 @@ class Session : private debugger::DebuggerUiPort, private ConsolePort {
       }
     } else if (ref >= kWordsRef) {
       const int count = (ref - kWordsRef) >> 16;
+      if (count > kMaxWordsShown) throw Refusal{"no such variables: " + std::to_string(ref)};
       const Word first = static_cast<Word>((ref - kWordsRef) & 0xFFFF);
       for (int k = 0; k < count; ++k) {
         const Word a = static_cast<Word>(first + k);

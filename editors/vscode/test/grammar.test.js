@@ -71,6 +71,8 @@ test('lines are coloured as the IDE colours them', async () => {
     ['TOOLONGLABEL NOP', ['NOP:Machine']],
     ['X       FOO     GR1', ['X:Label', 'GR1:Register']],
     ['        RPUSH', ['RPUSH:Macro']],
+    ['        LD      GR1,A   what follows is ignored', ['LD:Machine', 'GR1:Register', 'what follows is ignored:Comment']],
+    ["        DC      'A B',3 next", ['DC:Directive', "'A B':String", '3:Number', 'next:Comment']],
   ];
   for (const [line, expected] of cases) assert.deepStrictEqual(pieces(g, line), expected, line);
 });
