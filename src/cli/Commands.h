@@ -22,6 +22,7 @@ int CmdBuild(const Args& args);
 int CmdDebug(const Args& args);
 int CmdTest(const Args& args);
 int CmdLsp(const Args& args);
+int CmdDap(const Args& args);
 
 // Option parsers shared by `go` with `link` and `run`. Each looks at args[i];
 // it returns 1 when it used the option (advancing i past any value), 0 when
@@ -46,5 +47,6 @@ extern const char* const kBuildHelp;
 extern const char* const kDebugHelp;
 extern const char* const kTestHelp;
 extern const char* const kLspHelp;
+extern const char* const kDapHelp;
 
 }  // namespace tolvane::cli

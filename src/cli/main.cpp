@@ -25,6 +25,7 @@ const Command kCommands[] = {
     {"run", CmdRun, &kRunHelp},    {"go", CmdGo, &kGoHelp},       {"debug", CmdDebug, &kDebugHelp},
     {"dump", CmdDump, &kDumpHelp},    {"test", CmdTest, &kTestHelp},
     {"lsp", CmdLsp, &kLspHelp},
+    {"dap", CmdDap, &kDapHelp},
 };
 
 // "usage: tolvane-cli asm [--no-listing] FILE.cas..." and the command's

@@ -1,0 +1,145 @@
+// The pieces of the adapter around the protocol: message framing, base64,
+// the build's message lines, disassembly rows and breakpoint lines.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "dap/BuildMessages.h"
+#include "dap/DisassemblyRow.h"
+#include "dap/Framing.h"
+#include "dap/SourceSteps.h"
+
+namespace tolvane::dap {
+namespace {
+
+// Reads every frame the bytes give, fed in pieces of `chunk` bytes: "B:body"
+// for a message, "X" for a dropped one.
+std::vector<std::string> Frames(const std::string& bytes, std::size_t chunk, std::size_t maxBody = 1024) {
+  FrameReader reader(maxBody);
+  std::vector<std::string> out;
+  for (std::size_t at = 0; at < bytes.size(); at += chunk) {
+    reader.Feed(std::string_view(bytes).substr(at, chunk));
+    for (FrameReader::Frame f = reader.Next(); f.kind != FrameReader::Kind::None; f = reader.Next())
+      out.push_back(f.kind == FrameReader::Kind::Body ? "B:" + f.text : "X");
+  }
+  return out;
+}
+
+TEST(ProtocolPiecesTest, Framing) {
+  struct Case {
+    const char* name;
+    std::string bytes;
+    std::vector<std::string> frames;
+  };
+  const std::string two = EncodeFrame("{\"a\":1}") + EncodeFrame("[]");
+  const Case cases[] = {
+      {"two messages", two, {"B:{\"a\":1}", "B:[]"}},
+      {"other headers, any case, bare line feeds", "content-length: 2\nContent-Type: x\n\n{}", {"B:{}"}},
+      {"no Content-Length: dropped, the next one read", "X-Other: 1\r\n\r\n" + EncodeFrame("{}"), {"X", "B:{}"}},
+      {"a bad length", "Content-Length: 1x\r\n\r\n" + EncodeFrame("{}"), {"X", "B:{}"}},
+      {"too long: its body skipped",
+       "Content-Length: 2000\r\n\r\n" + std::string(2000, 'x') + EncodeFrame("{}"),
+       {"X", "B:{}"}},
+      {"an endless header", std::string(9000, 'a'), {"X"}},
+      {"an empty body", EncodeFrame(""), {"B:"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    for (std::size_t chunk : {std::size_t{1}, std::size_t{7}, c.bytes.size()})
+      EXPECT_EQ(Frames(c.bytes, chunk), c.frames) << "chunk " << chunk;
+  }
+  EXPECT_EQ(EncodeFrame("{}"), "Content-Length: 2\r\n\r\n{}");
+}
+
+TEST(ProtocolPiecesTest, Base64) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"", ""}, {"f", "Zg=="}, {"fo", "Zm8="}, {"foo", "Zm9v"}, {std::string("\x00\xFF\x10", 3), "AP8Q"}};
+  for (const auto& [bytes, text] : cases) {
+    EXPECT_EQ(Base64Encode(bytes), text);
+    std::string back;
+    ASSERT_TRUE(Base64Decode(text, back)) << text;
+    EXPECT_EQ(back, bytes);
+  }
+  std::string out;
+  for (const char* bad : {"Z", "Zg=a", "Z!==", "Zh==", "Zg==="}) EXPECT_FALSE(Base64Decode(bad, out)) << bad;
+}
+
+TEST(ProtocolPiecesTest, BuildMessageLines) {
+  struct Case {
+    const char* line;
+    const char* file;
+    int lineNumber;
+    bool error;
+  };
+  // One build, in order: the reader follows which source the lines are about.
+  const Case cases[] = {
+      {"Assemble[a.cas]", "a.cas", 0, false},
+      {" (  2) : Error  bad operand", "a.cas", 2, true},
+      {" (123) : Error  x", "a.cas", 123, true},
+      {" (   ) : Error  no END", "a.cas", 0, true},
+      {"   3 Errors", "a.cas", 0, true},
+      {"Assemble[b.cas]", "b.cas", 0, false},
+      {"   0 Errors", "b.cas", 0, false},
+      {"      Too Many Errors", "b.cas", 0, true},
+      {"LINK[a.exe]", "a.exe", 0, false},
+      {" Error:  cannot open", "", 0, true},
+      {"   0 Errors", "", 0, false},
+      {"something else", "", 0, false},
+  };
+  BuildMessageReader reader;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.line);
+    const MessagePlace p = reader.Read(c.line);
+    EXPECT_EQ(p.file, c.file);
+    EXPECT_EQ(p.line, c.lineNumber);
+    EXPECT_EQ(p.error, c.error);
+  }
+}
+
+TEST(ProtocolPiecesTest, DisassemblyRows) {
+  struct Case {
+    const char* row;
+    const char* words;
+    const char* label;
+    const char* instruction;
+  };
+  const Case cases[] = {
+      {"0100  1010 0200  LOOP     LD      GR1,#0200", "1010 0200", "LOOP", "LD      GR1,#0200"},
+      {"0102  8100                RET     ", "8100", "", "RET"},
+      {"0103  0041       BUF      ****    ", "0041", "BUF", "****"},
+      {"0104  1234", "1234", "", ""},
+  };
+  for (const Case& c : cases) {
+    const RowParts p = SplitDisassemblyRow(c.row);
+    EXPECT_EQ(p.words, c.words) << c.row;
+    EXPECT_EQ(p.label, c.label) << c.row;
+    EXPECT_EQ(p.instruction, c.instruction) << c.row;
+  }
+}
+
+TEST(ProtocolPiecesTest, BreakpointLines) {
+  // Address order: line 3 (two words), a DC on line 4, an IN macro on line 6,
+  // line 9, and line 5 placed last (a second program in the file).
+  const std::vector<LineRun> runs = {
+      {0x0100, 2, 3, true}, {0x0102, 1, 4, false}, {0x0103, 12, 6, true}, {0x010F, 1, 9, true}, {0x0110, 1, 5, true}};
+  struct Case {
+    int asked;
+    bool placed;
+    int line;
+    Word address;
+  };
+  const Case cases[] = {{1, true, 3, 0x0100}, {3, true, 3, 0x0100}, {4, true, 5, 0x0110},
+                        {6, true, 6, 0x0103}, {7, true, 9, 0x010F}, {10, false, 0, 0}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.asked);
+    const std::optional<LinePlace> p = PlaceOnLine(runs, c.asked);
+    ASSERT_EQ(p.has_value(), c.placed);
+    if (!p) continue;
+    EXPECT_EQ(p->line, c.line);
+    EXPECT_EQ(p->address, c.address);
+  }
+}
+
+}  // namespace
+}  // namespace tolvane::dap
