@@ -654,8 +654,8 @@ class Session : private debugger::DebuggerUiPort, private ConsolePort {
   }
 
   // Reads a breakpoint's hit condition; false (with the message) when it is bad.
-  static bool ReadHit(const json& spec, UserBreakpoint& b, std::string& message) {
-    b.hitText = Arg(spec, "hitCondition", std::string());
+  static bool ReadHit(const json& want, UserBreakpoint& b, std::string& message) {
+    b.hitText = Arg(want, "hitCondition", std::string());
     if (ParseHitCondition(b.hitText, b.hit)) return true;
     message = "not a hit count: " + b.hitText + " (N, >=N, ==N, >N, <N, <=N or %N)";
     return false;
@@ -665,11 +665,11 @@ class Session : private debugger::DebuggerUiPort, private ConsolePort {
     const json& source = Need(r.args, "source");
     if (!source.is_object()) throw Refusal{"'source' must be an object"};
     const std::string path = Arg(source, "path", std::string());
-    std::vector<json> specs;
+    std::vector<json> wanted;
     if (auto b = r.args.find("breakpoints"); b != r.args.end() && b->is_array()) {
-      for (const json& s : *b) specs.push_back(s);
+      for (const json& s : *b) wanted.push_back(s);
     } else if (auto l = r.args.find("lines"); l != r.args.end() && l->is_array()) {
-      for (const json& line : *l) specs.push_back({{"line", line}});
+      for (const json& line : *l) wanted.push_back({{"line", line}});
     }
     const int index = launched_ && !path.empty() ? lines_.FindSource(path) : -1;
     std::string whyNot;
@@ -687,8 +687,8 @@ class Session : private debugger::DebuggerUiPort, private ConsolePort {
     }
 
     const std::string key = path.empty() ? std::string() : debugger::SourceLines::Resolve(path);
-    ReplaceBreakpoints(r, specs, sourceBreakpoints_[key], [&](const json& spec, std::string& message) {
-      const std::int64_t asked = Need(spec, "line").get<std::int64_t>();
+    ReplaceBreakpoints(r, wanted, sourceBreakpoints_[key], [&](const json& want, std::string& message) {
+      const std::int64_t asked = Need(want, "line").get<std::int64_t>();
       std::optional<Word> address;
       if (!whyNot.empty()) {
         message = whyNot;
@@ -709,9 +709,9 @@ class Session : private debugger::DebuggerUiPort, private ConsolePort {
   }
 
   void SetInstructionBreakpoints(Request& r) {
-    ReplaceBreakpoints(r, List(r.args), instructionBreakpoints_, [](const json& spec, std::string& message) {
-      const std::string ref = NeedString(spec, "instructionReference");
-      const std::int64_t offset = Arg(spec, "offset", std::int64_t{0});
+    ReplaceBreakpoints(r, List(r.args), instructionBreakpoints_, [](const json& want, std::string& message) {
+      const std::string ref = NeedString(want, "instructionReference");
+      const std::int64_t offset = Arg(want, "offset", std::int64_t{0});
       std::optional<Word> address;
       Word base;
       if (!ParseMemoryReference(ref, base))
@@ -726,8 +726,8 @@ class Session : private debugger::DebuggerUiPort, private ConsolePort {
 
   // Function breakpoints are the program's labels.
   void SetFunctionBreakpoints(Request& r) {
-    ReplaceBreakpoints(r, List(r.args), functionBreakpoints_, [this](const json& spec, std::string& message) {
-      const Bytes label = InputLineToCp932(NeedString(spec, "name"));
+    ReplaceBreakpoints(r, List(r.args), functionBreakpoints_, [this](const json& want, std::string& message) {
+      const Bytes label = InputLineToCp932(NeedString(want, "name"));
       std::optional<Word> address;
       if (!launched_)
         message = "no program has been launched yet";
@@ -743,15 +743,15 @@ class Session : private debugger::DebuggerUiPort, private ConsolePort {
   // One list of breakpoints replaced by the client's: `place` gives each its
   // address, or says why it has none. An unverified one keeps the line asked for.
   template <class Place>
-  void ReplaceBreakpoints(Request& r, const std::vector<json>& specs, std::vector<UserBreakpoint>& list, Place place) {
+  void ReplaceBreakpoints(Request& r, const std::vector<json>& wanted, std::vector<UserBreakpoint>& list, Place place) {
     std::vector<UserBreakpoint> placed;
     json answers = json::array();
-    for (const json& spec : specs) {
-      if (!spec.is_object()) throw Refusal{"each breakpoint must be an object"};
+    for (const json& want : wanted) {
+      if (!want.is_object()) throw Refusal{"each breakpoint must be an object"};
       UserBreakpoint b;
       std::string message;
-      const std::optional<Word> address = place(spec, message);
-      if (address && ReadHit(spec, b, message)) {
+      const std::optional<Word> address = place(want, message);
+      if (address && ReadHit(want, b, message)) {
         b.id = nextBreakpointId_++;
         b.address = *address;
         KeepHits(b, list);
@@ -760,7 +760,7 @@ class Session : private debugger::DebuggerUiPort, private ConsolePort {
         continue;
       }
       json j = BreakpointJson(nullptr, false, message);
-      if (spec.contains("line")) j["line"] = spec["line"];
+      if (want.contains("line")) j["line"] = want["line"];
       answers.push_back(std::move(j));
     }
     list = std::move(placed);
