@@ -233,6 +233,21 @@ BuildResult Builder::RunCommand(const Workspace& workspace, const Project& proje
   return result;
 }
 
+BuildResult Builder::BuildProjectFile(const std::string& projectPath, const BuildOptions& options,
+                                      const EntriesSeen& opened) {
+  std::vector<std::string> entries;
+  if (std::optional<Notice> refused = ReadEntries(projectPath, entries)) {
+    BuildResult result;
+    result.assembled = kStepRefused;
+    result.notice = refused;
+    return result;
+  }
+  if (opened) opened(entries);
+  Project project;
+  project.Opened(projectPath, entries);
+  return BuildCommand({}, project, options);
+}
+
 BuildResult Builder::BuildFiles(const std::vector<std::string>& paths, const BuildOptions& options) {
   BuildResult result;
   if (paths.empty()) {

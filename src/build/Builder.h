@@ -3,6 +3,7 @@
 // files take part, the refusals before any tool runs, the order of the steps
 // and the box each outcome shows. The front ends only show the result's box
 // and switch their commands.
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -122,6 +123,13 @@ class Builder {
   // Files named on a command line: every source (IsSourceName) is assembled,
   // then all are linked in order (others as object files). `target` is the first.
   BuildResult BuildFiles(const std::vector<std::string>& paths, const BuildOptions& options);
+
+  // A project file named on a command line, built as Project Open and then
+  // Build leave it: its lines read as entries, then every entry checked on disk
+  // and built. `opened`, when given, sees the entries before the build starts.
+  using EntriesSeen = std::function<void(const std::vector<std::string>& entries)>;
+  BuildResult BuildProjectFile(const std::string& projectPath, const BuildOptions& options,
+                               const EntriesSeen& opened = {});
 
  private:
   bool AssembleOne(const std::string& path, const BuildOptions& options);

@@ -55,19 +55,8 @@ bool IsProjectFileName(const std::string& path) {
 
 build::BuildResult BuildProjectFile(const std::string& projectPath, const BuildOptions& options) {
   StderrMessageSink sink;
-  build::BuildResult result;
-  // The project as Project Open leaves it; Build then reads the file again and
-  // checks its entries on disk, as in the IDE.
-  std::vector<std::string> entries;
-  if (std::optional<build::Notice> refused = build::ReadEntries(projectPath, entries)) {
-    result.assembled = build::kStepRefused;
-    result.notice = refused;
-  } else {
-    build::Project project;
-    project.Opened(projectPath, entries);
-    CliTools tools;
-    result = build::Builder(tools, sink).BuildCommand({}, project, options);
-  }
+  CliTools tools;
+  build::BuildResult result = build::Builder(tools, sink).BuildProjectFile(projectPath, options);
   if (result.notice) ShowNotice(*result.notice);
   return result;
 }

@@ -594,17 +594,12 @@ class Session : private debugger::DebuggerUiPort, private ConsolePort {
     build::CoreTools tools;
     build::BuildResult result;
     if (project) {
-      std::vector<std::string> entries;
-      if (std::optional<build::Notice> refused = build::ReadEntries(programs.front(), entries)) {
-        result.assembled = build::kStepRefused;
-        result.notice = refused;
-      } else {
-        const std::filesystem::path folder = std::filesystem::path(programs.front()).parent_path();
-        for (const std::string& e : entries) marks_.Add((folder / e).string());
-        build::Project p;
-        p.Opened(programs.front(), entries);
-        result = build::Builder(tools, sink).BuildCommand({}, p, options);
-      }
+      // The entries' names are marked before the build talks about them.
+      const std::filesystem::path folder = std::filesystem::path(programs.front()).parent_path();
+      result = build::Builder(tools, sink)
+                   .BuildProjectFile(programs.front(), options, [&](const std::vector<std::string>& entries) {
+                     for (const std::string& e : entries) marks_.Add((folder / e).string());
+                   });
     } else {
       result = build::Builder(tools, sink).BuildFiles(programs, options);
     }

@@ -37,11 +37,11 @@ class EditorLanguage : public QObject {
   // The message-window line of each diagnostic, by editor line (from 0).
   std::vector<std::pair<int, QString>> DiagnosticLines();
 
-  bool GoToDefinition();  // at the caret; false when there is none
-  void ShowCompletion();  // at the caret
-  void ShowReferences();  // a list of the uses of the label at the caret
-  void ShowSymbols();     // a list of the page's programs and labels
-  void ShowQuickFixes();  // the fixes for the errors on the caret's line
+  bool GoToDefinition();                // at the caret; false when there is none
+  void ShowCompletion();                // at the caret
+  void ShowReferences();                // a list of the uses of the label at the caret
+  void ShowSymbols();                   // a list of the page's programs and labels
+  void ShowQuickFixes();                // the fixes for the errors on the caret's line
   bool Rename(const QString& newName);  // the label at the caret, in every page; false with a message
   void AskRename();
   void FormatPage();  // one undo step
@@ -60,7 +60,7 @@ class EditorLanguage : public QObject {
   lang::Position PositionOf(const QTextCursor& cursor);
   QTextCursor CursorAt(int line, int byteColumn) const;
   void ApplyEdits(const std::vector<lang::TextEdit>& edits);
-  void ShowList();  // the references' or symbols' list under the caret
+  void ShowList();                        // the references' or symbols' list under the caret
   void Choose(const QModelIndex& index);  // a row of the completion list
   void Insert(const QString& completion);
   bool TypingInOperands(const QString& typed);
