@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "ScratchFolder.h"
 #include "asm/AsmCore.h"
 #include "asm/LineTokens.h"
 
@@ -54,7 +55,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   auto assembler = std::make_unique<tolvane::Assembler>(sink);
   std::string listing;
   assembler->AssembleText(std::string_view(reinterpret_cast<const char*>(data), size), &listing);
-  if (assembler->errorCount == 0) assembler->WriteObjectFile("/dev/null");
+  static const std::string object = tolvane::fuzz::ScratchFolder() + "/fuzz.obj";
+  if (assembler->errorCount == 0) assembler->WriteObjectFile(object);
   ScanLines(std::string_view(reinterpret_cast<const char*>(data), size));
   return 0;
 }

@@ -25,7 +25,7 @@ bool Assembler::WriteObjectFile(const std::string& objectPath) {
 
   BinaryWriter out;
   if (!out.Open(objectPath)) {
-    ReportFileError(objectPath, J(u8"がオープンできません。"));
+    ReportFileError(objectPath, OutputFailureText(out.File(), J(u8"がオープンできません。")));
     return false;
   }
   out.PutString(objectPath);
@@ -66,7 +66,7 @@ bool Assembler::WriteObjectFile(const std::string& objectPath) {
   for (Word a : dataAddressList) out.PutWord(a);
 
   if (!out.Close()) {
-    ReportFileError(objectPath, J(u8" がクローズできません。"));
+    ReportFileError(objectPath, OutputFailureText(out.File(), J(u8" がクローズできません。")));
     return false;
   }
   return true;

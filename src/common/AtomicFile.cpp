@@ -63,6 +63,35 @@ bool WriteAll(int fd, const char* data, std::size_t size, int& error) {
 
 }  // namespace
 
+PathKind KindOfPath(const std::string& path) {
+  struct stat st {};
+  if (::lstat(path.c_str(), &st) != 0) return PathKind::Missing;
+  if (S_ISREG(st.st_mode)) return PathKind::File;
+  if (S_ISLNK(st.st_mode)) return PathKind::Link;
+  if (S_ISDIR(st.st_mode)) return PathKind::Folder;
+  if (S_ISFIFO(st.st_mode)) return PathKind::Fifo;
+  if (S_ISSOCK(st.st_mode)) return PathKind::Socket;
+  return PathKind::Device;
+}
+
+std::string PathKindText(PathKind kind) {
+  switch (kind) {
+    case PathKind::Folder:
+      return J(u8"フォルダ");
+    case PathKind::Device:
+      return J(u8"デバイス");
+    case PathKind::Fifo:
+      return J(u8"名前付きパイプ");
+    case PathKind::Socket:
+      return J(u8"ソケット");
+    case PathKind::Missing:
+    case PathKind::File:
+    case PathKind::Link:
+      break;
+  }
+  return std::string();
+}
+
 AtomicFile::~AtomicFile() { Discard(); }
 
 bool AtomicFile::Open(const std::string& path) {
@@ -77,12 +106,8 @@ bool AtomicFile::Open(const std::string& path) {
       std::free(resolved);
     }
   }
-  // A folder by that name cannot be replaced by a file: refused at once, as
-  // opening it for writing would be.
-  if (::lstat(target_.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
-    error_ = EISDIR;
-    return false;
-  }
+  refused_ = PathKind::Missing;
+  if (!Replaceable()) return false;
   std::string base = BaseOf(target_);
   if (base.size() > kMaxBaseBytes) base.resize(kMaxBaseBytes);
   const std::string folder = FolderOf(target_);
@@ -128,6 +153,16 @@ bool AtomicFile::Write(const void* data, std::size_t size) {
   return buffer_.size() < kBufferBytes || Flush();
 }
 
+// Checked before anything is written and again just before the rename, for
+// whatever took the name's place in between.
+bool AtomicFile::Replaceable() {
+  const PathKind kind = KindOfPath(target_);
+  if (kind == PathKind::Missing || kind == PathKind::File || kind == PathKind::Link) return true;
+  refused_ = kind;
+  error_ = kind == PathKind::Folder ? EISDIR : EINVAL;
+  return false;
+}
+
 bool AtomicFile::Commit() {
   if (fd_ < 0) {
     if (error_ == 0) error_ = EBADF;
@@ -142,6 +177,10 @@ bool AtomicFile::Commit() {
   fd_ = -1;
   if (::close(fd) != 0) {
     Fail(errno);
+    return false;
+  }
+  if (!Replaceable()) {
+    Discard();
     return false;
   }
   if (::rename(temporary_.c_str(), target_.c_str()) != 0) {
@@ -184,6 +223,16 @@ bool SameFile(const std::string& a, const std::string& b) {
   }, sb{};
   if (::stat(a.c_str(), &sa) != 0 || ::stat(b.c_str(), &sb) != 0) return false;
   return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
+std::string RefusedOutputText(PathKind kind) { return J(u8"は") + PathKindText(kind) + J(u8"のため書き込めません。"); }
+
+std::string OutputFailureText(const AtomicFile& file, const std::string& usual) {
+  // A folder in the way keeps the tools' own words: it was always refused so.
+  if (file.Refused() != PathKind::Missing && file.Refused() != PathKind::Folder)
+    return RefusedOutputText(file.Refused());
+  if (file.Error() == ENOSPC || file.Error() == EDQUOT) return usual + J(u8"ディスクに空きがありません。");
+  return usual;
 }
 
 std::string OutputIsAnInputText() { return J(u8"は入力ファイルと同じファイルのため書き込めません。"); }

@@ -107,7 +107,7 @@ class LinkRun {
     module.dataAddresses = std::move(dataAddresses_);
     if (!WriteLoadModule(exePath, module, sink_)) return false;
     if (options_.symbolFile && !WriteSymbolFile(symPath, labels_, sink_)) return false;
-    WriteModuleLineMap(exePath, paths, bases_);
+    WriteModuleLineMap(exePath, paths, bases_, sink_);
     return true;
   }
 
