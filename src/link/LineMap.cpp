@@ -80,8 +80,9 @@ std::string FormatLineMap(const LineMap& map) {
   return out;
 }
 
-bool ParseLineMap(std::string_view text, LineMap& out) {
-  out = LineMap();
+namespace {
+
+bool ParseInto(std::string_view text, LineMap& out) {
   bool header = false, target = false, end = false;
   while (!text.empty()) {
     std::size_t nl = text.find('\n');
@@ -125,6 +126,15 @@ bool ParseLineMap(std::string_view text, LineMap& out) {
     }
   }
   return end;
+}
+
+}  // namespace
+
+bool ParseLineMap(std::string_view text, LineMap& out) {
+  out = LineMap();
+  if (ParseInto(text, out)) return true;
+  out = LineMap();  // nothing of a refused map is used
+  return false;
 }
 
 bool WriteLineMap(const std::string& path, const LineMap& map, std::string* why) {

@@ -68,7 +68,7 @@ std::string ModuleLineMapPath(const std::string& modulePath);  // ".elm"
 std::string FormatLineMap(const LineMap& map);
 // False for anything that is not a well-formed map of this version: among
 // others a run that is empty, reaches past FFFFH or does not follow the
-// source's previous run.
+// source's previous run. `out` is then empty.
 bool ParseLineMap(std::string_view text, LineMap& out);
 
 // Written to a temporary name and renamed, so a reader never sees half a map.
