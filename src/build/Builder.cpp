@@ -29,8 +29,7 @@ const Notice& LinkFailed() {
 std::optional<Notice> EntryPaths(const Project& project, std::vector<std::string>& entries,
                                  std::vector<std::string>& paths) {
   if (std::optional<Notice> refused = ReadEntries(project.FileName(), entries)) return refused;
-  paths.clear();
-  for (const std::string& entry : entries) paths.push_back(EntryPath(project.EntryFolder(), entry));
+  paths = build::EntryPaths(project.EntryFolder(), entries);
   return std::nullopt;
 }
 
@@ -83,9 +82,9 @@ std::optional<Notice> ReadEntries(const std::string& projectPath, std::vector<st
 
 std::optional<Notice> ReadProjectForOpen(const std::string& projectPath, std::vector<std::string>& entries) {
   if (std::optional<Notice> refused = ReadEntries(projectPath, entries)) return refused;
-  const std::string folder = FolderOf(projectPath);
+  FolderIndex folder(FolderOf(projectPath));
   for (const std::string& entry : entries) {
-    if (!IsFile(EntryPath(folder, entry))) {
+    if (!IsFile(folder.EntryPath(entry))) {
       entries.clear();
       return Error(entry + J(u8"が存在しません。") + "\n" + J(u8"同じディレクトリに追加してください。"));
     }

@@ -195,21 +195,40 @@ std::string NameOf(const std::string& path) {
 }
 
 std::string EntryPath(const std::string& folder, const std::string& entry) {
-  std::string exact = folder + FileSystemName(entry);
+  return FolderIndex(folder).EntryPath(entry);
+}
+
+std::string FolderIndex::EntryPath(const std::string& entry) {
+  std::string exact = folder_ + FileSystemName(entry);
   if (IsFile(exact)) return exact;
+  if (!scanned_) Scan();
+  const auto it = byFoldedName_.find(FoldCase(entry));
+  return it == byFoldedName_.end() ? exact : folder_ + it->second;
+}
+
+void FolderIndex::Scan() {
+  scanned_ = true;
+  ++scans_;
   std::error_code ec;
-  std::filesystem::directory_iterator it(folder.empty() ? std::string(".") : folder, ec), end;
-  std::string best;
-  const std::string wanted = FoldCase(entry);
+  std::filesystem::directory_iterator it(folder_.empty() ? std::string(".") : folder_, ec), end;
   for (; !ec && it != end; it.increment(ec)) {
     const std::string name = it->path().filename().string();
     std::string asEntry;
-    if (!EntryName(name, asEntry) || FoldCase(asEntry) != wanted) continue;
-    if (!IsFile(folder + name)) continue;
+    if (!EntryName(name, asEntry)) continue;
+    std::error_code fileError;
+    if (!it->is_regular_file(fileError)) continue;
     // Several candidates (a folder where case matters): the same one every time.
-    if (best.empty() || name < best) best = name;
+    auto [at, added] = byFoldedName_.try_emplace(FoldCase(asEntry), name);
+    if (!added && name < at->second) at->second = name;
   }
-  return best.empty() ? exact : folder + best;
+}
+
+std::vector<std::string> EntryPaths(const std::string& folder, const std::vector<std::string>& entries) {
+  FolderIndex index(folder);
+  std::vector<std::string> paths;
+  paths.reserve(entries.size());
+  for (const std::string& entry : entries) paths.push_back(index.EntryPath(entry));
+  return paths;
 }
 
 bool IsFile(const std::string& path) {
