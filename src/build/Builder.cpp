@@ -1,6 +1,7 @@
 #include "build/Builder.h"
 
 #include "asm/Assembler.h"
+#include "common/AtomicFile.h"
 #include "common/ChangeExtension.h"
 #include "common/Cp932.h"
 #include "link/Linker.h"
@@ -73,7 +74,9 @@ std::optional<Notice> ReadEntries(const std::string& projectPath, std::vector<st
       case EntryProblem::Empty:
         return Error(DisplayPath(projectPath) + J(u8"の") + std::to_string(i + 1) + J(u8"行目が空です。"));
       case EntryProblem::NotBareName:
-        return Error(lines[i] + J(u8"はプロジェクトファイルと同じディレクトリのファイル名ではありません。"));
+        return Error(DisplayPath(projectPath) + J(u8"の") + std::to_string(i + 1) + J(u8"行目の") +
+                     ShownEntry(lines[i]) +
+                     J(u8"はプロジェクトファイルと同じディレクトリのファイル名ではありません。"));
     }
   }
   entries = std::move(lines);
@@ -84,9 +87,11 @@ std::optional<Notice> ReadProjectForOpen(const std::string& projectPath, std::ve
   if (std::optional<Notice> refused = ReadEntries(projectPath, entries)) return refused;
   FolderIndex folder(FolderOf(projectPath));
   for (const std::string& entry : entries) {
-    if (!IsFile(folder.EntryPath(entry))) {
+    const std::string path = folder.EntryPath(entry);
+    if (!IsFile(path)) {
       entries.clear();
-      return Error(entry + J(u8"が存在しません。") + "\n" + J(u8"同じディレクトリに追加してください。"));
+      if (KindBehindPath(path) != PathKind::Missing) return Error(ShownEntry(entry) + InputProblemText(path));
+      return Error(ShownEntry(entry) + J(u8"が存在しません。") + "\n" + J(u8"同じディレクトリに追加してください。"));
     }
   }
   return std::nullopt;
@@ -106,7 +111,7 @@ std::optional<Notice> DebugStartTarget(const Workspace& workspace, const Project
   const std::string program = ChangeExtension(target, ".exe");
   if (!IsFile(program)) {
     target.clear();
-    return Error(DisplayPath(program) + J(u8"が存在しません。"));
+    return Error(DisplayPath(program) + InputProblemText(program));
   }
   return std::nullopt;
 }
@@ -152,7 +157,7 @@ StepResult Builder::AssembleAll(const Workspace& workspace, const Project& proje
   if (std::optional<Notice> refused = EntryPaths(project, entries, paths)) return Refused(*refused);
   // Every entry is checked before anything is assembled.
   for (std::size_t i = 0; i < entries.size(); ++i)
-    if (!IsFile(paths[i])) return Refused(Error(entries[i] + J(u8"が存在しません。")));
+    if (!IsFile(paths[i])) return Refused(Error(ShownEntry(entries[i]) + InputProblemText(paths[i])));
   messages_.ClearMessages();
   bool failed = false;
   for (std::size_t i = 0; i < entries.size(); ++i) {
@@ -244,7 +249,7 @@ BuildResult Builder::BuildFiles(const std::vector<std::string>& paths, const Bui
     const std::string needed = IsSourceName(path) ? path : ChangeExtension(path, ".obj");
     if (!IsFile(needed)) {
       result.assembled = kStepRefused;
-      result.notice = Error(DisplayPath(needed) + J(u8"が存在しません。"));
+      result.notice = Error(DisplayPath(needed) + InputProblemText(needed));
       return result;
     }
   }

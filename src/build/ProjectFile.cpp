@@ -93,6 +93,11 @@ bool ReadProjectFile(const std::string& path, std::vector<std::string>& lines, s
   errno = 0;
   const FileReadResult result = ReadWholeFile(path, bytes);
   if (result != FileReadResult::Ok && result != FileReadResult::CannotClose) {
+    // Something that is not a file at all is named as what it is.
+    if (const PathKind kind = KindBehindPath(path); kind != PathKind::File && kind != PathKind::Missing) {
+      error = DisplayPath(path) + InputProblemText(path);
+      return false;
+    }
     int why = errno;
     if (why == 0) why = IsFile(path) ? EIO : (std::filesystem::exists(path) ? EISDIR : ENOENT);
     error = DisplayPath(path) + ": " + SystemError(why);
@@ -151,6 +156,29 @@ EntryProblem CheckEntryName(const std::string& cp932) {
     if (c < 0x20 || c == 0x7F || c == '/' || c == '\\' || c == ':') return EntryProblem::NotBareName;
   }
   return EntryProblem::None;
+}
+
+std::string ShownEntry(const std::string& cp932) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  std::size_t i = 0;
+  for (; i < cp932.size() && i < kShownEntryBytes; ++i) {
+    const auto c = static_cast<unsigned char>(cp932[i]);
+    const auto next = i + 1 < cp932.size() ? static_cast<unsigned char>(cp932[i + 1]) : 0;
+    if (IsLeadByte(c) && ((next >= 0x40 && next <= 0x7E) || (next >= 0x80 && next <= 0xFC))) {
+      if (i + 2 > kShownEntryBytes) break;  // the cut never splits a character
+      out += cp932.substr(i, 2);
+      ++i;
+    } else if (c < 0x20 || c == 0x7F || c == 0x80 || c == 0xA0 || c >= 0xFD || IsLeadByte(c)) {
+      out += "\\x";
+      out += kHex[c >> 4];
+      out += kHex[c & 0xF];
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  if (i < cp932.size()) out += "\x81\x63";  // "…"
+  return out;
 }
 
 bool IsSourceName(const std::string& name) {

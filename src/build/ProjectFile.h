@@ -34,6 +34,13 @@ enum class EntryProblem {
 };
 EntryProblem CheckEntryName(const std::string& cp932);
 
+// A line of a project file as message text (CP932): at most kShownEntryBytes
+// bytes of it, then "…"; control bytes and bytes that are no CP932 character
+// (a lead byte at the end, say) shown as "\xNN", so that a message never
+// carries an escape sequence, a NUL, or a byte that swallows the text after it.
+inline constexpr std::size_t kShownEntryBytes = 80;
+std::string ShownEntry(const std::string& cp932);
+
 // True for a name the build assembles: its extension (the one ChangeExtension
 // replaces) is ".cas" in any letter case. Works on CP932 names and on
 // file-system names alike.

@@ -74,6 +74,23 @@ PathKind KindOfPath(const std::string& path) {
   return PathKind::Device;
 }
 
+PathKind KindBehindPath(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return PathKind::Missing;
+  if (S_ISREG(st.st_mode)) return PathKind::File;
+  if (S_ISDIR(st.st_mode)) return PathKind::Folder;
+  if (S_ISFIFO(st.st_mode)) return PathKind::Fifo;
+  if (S_ISSOCK(st.st_mode)) return PathKind::Socket;
+  return PathKind::Device;
+}
+
+std::string InputProblemText(const std::string& path) {
+  const PathKind kind = KindBehindPath(path);
+  if (kind == PathKind::File) return std::string();
+  if (kind == PathKind::Missing) return J(u8"が存在しません。");
+  return J(u8"は") + PathKindText(kind) + J(u8"のため読み込めません。");
+}
+
 std::string PathKindText(PathKind kind) {
   switch (kind) {
     case PathKind::Folder:

@@ -9,8 +9,14 @@ namespace tolvane {
 // not followed).
 enum class PathKind { Missing, File, Link, Folder, Device, Fifo, Socket };
 PathKind KindOfPath(const std::string& path);
+// The same with symbolic links followed (a link to nothing is Missing).
+PathKind KindBehindPath(const std::string& path);
 // "フォルダ", "デバイス", "名前付きパイプ", "ソケット" (CP932); empty for the others.
 std::string PathKindText(PathKind kind);
+// What is wrong with `path` as a file to read, after the path (CP932):
+// "が存在しません。" when nothing is there, "は" + the kind + "のため読み込めません。"
+// for a folder, device, FIFO or socket, empty for a regular file.
+std::string InputProblemText(const std::string& path);
 
 // Writes a file so that it is either wholly replaced or left as it was. The
 // bytes go to a uniquely named temporary file in the target's folder, which is
