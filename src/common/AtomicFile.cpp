@@ -1,13 +1,18 @@
 #include "common/AtomicFile.h"
 
 #include <fcntl.h>
+#include <pthread.h>
+#include <signal.h>
 #include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <climits>
 #include <cstdlib>
+#include <cstring>
 
 #include "common/Cp932.h"
 
@@ -61,7 +66,39 @@ bool WriteAll(int fd, const char* data, std::size_t size, int& error) {
   return true;
 }
 
+// The temporary files being written, for RemoveTemporaryFilesNow. A signal
+// handler can only reach them through a table of fixed size and place in the
+// whole process; a slot is 0 free, 1 being filled, 2 naming a live file.
+struct TemporarySlot {
+  std::atomic<int> state{0};
+  char path[PATH_MAX];
+};
+constexpr int kTemporarySlots = 32;
+TemporarySlot temporarySlots[kTemporarySlots];
+
+int RegisterTemporary(const std::string& path) {
+  if (path.size() >= PATH_MAX) return -1;
+  for (int i = 0; i < kTemporarySlots; ++i) {
+    int free = 0;
+    if (!temporarySlots[i].state.compare_exchange_strong(free, 1)) continue;
+    std::memcpy(temporarySlots[i].path, path.c_str(), path.size() + 1);
+    temporarySlots[i].state.store(2);
+    return i;
+  }
+  return -1;  // (more files at once than any tool writes: not cleaned up on a signal)
+}
+
+void ReleaseTemporary(int& slot) {
+  if (slot >= 0) temporarySlots[slot].state.store(0);
+  slot = -1;
+}
+
 }  // namespace
+
+void RemoveTemporaryFilesNow() {
+  for (TemporarySlot& slot : temporarySlots)
+    if (slot.state.load() == 2) ::unlink(slot.path);
+}
 
 PathKind KindOfPath(const std::string& path) {
   struct stat st {};
@@ -131,13 +168,22 @@ bool AtomicFile::Open(const std::string& path) {
   const std::string prefix = (folder == "/" ? folder : folder + "/") + "." + base + "-";
   for (int attempt = 0; attempt < 100; ++attempt) {
     const std::string candidate = prefix + UniqueSuffix();
+    // Created and entered in the table as one step for a signal handler: a
+    // signal arriving while open() runs is handled as it returns, which
+    // would be before the file is in the table.
+    sigset_t all, old;
+    sigfillset(&all);
+    ::pthread_sigmask(SIG_BLOCK, &all, &old);
     fd_ = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    const int openError = errno;
+    if (fd_ >= 0) slot_ = RegisterTemporary(candidate);
+    ::pthread_sigmask(SIG_SETMASK, &old, nullptr);
     if (fd_ >= 0) {
       temporary_ = candidate;
       break;
     }
-    if (errno != EEXIST) {
-      error_ = errno;
+    if (openError != EEXIST) {
+      error_ = openError;
       return false;
     }
   }
@@ -205,6 +251,7 @@ bool AtomicFile::Commit() {
     return false;
   }
   temporary_.clear();
+  ReleaseTemporary(slot_);
   if (options_.sync) {
     // The rename itself reaches the disk with the folder.
     const int folder = ::open(FolderOf(target_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -225,6 +272,7 @@ void AtomicFile::Discard() {
     ::unlink(temporary_.c_str());
     temporary_.clear();
   }
+  ReleaseTemporary(slot_);
   buffer_.clear();
 }
 

@@ -78,9 +78,16 @@ class AtomicFile {
   std::string temporary_;
   std::string buffer_;
   int fd_ = -1;
+  int slot_ = -1;  // in the table RemoveTemporaryFilesNow reads
   int error_ = 0;
   PathKind refused_ = PathKind::Missing;
 };
+
+// Removes the temporary file of every AtomicFile of this process that is still
+// being written. Async-signal-safe: meant for a handler of a signal that ends
+// the process, so that an interrupted tool leaves no hidden half-written file
+// (up to the size of a whole output) behind.
+void RemoveTemporaryFilesNow();
 
 // Writes `bytes` to `path` through an AtomicFile. False with `*error` (errno)
 // filled in when the file could not be replaced.

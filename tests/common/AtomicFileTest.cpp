@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -198,6 +199,32 @@ TEST_F(AtomicFileTest, NodesThatAreNotFilesAreNeverReplaced) {
   EXPECT_EQ(late.Refused(), PathKind::Fifo);
   EXPECT_EQ(KindOfPath(Path("late.obj")), PathKind::Fifo);
   for (const std::string& name : Names()) EXPECT_EQ(name.find(".late.obj-"), std::string::npos) << name;
+}
+
+// A signal that ends the process leaves no hidden temporary file: its handler
+// removes every one still being written (here in a child process, ended by
+// SIGTERM while two outputs are half written and a third was committed).
+TEST_F(AtomicFileTest, ASignalsHandlerRemovesTheTemporaryFiles) {
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    signal(SIGTERM, [](int) {
+      RemoveTemporaryFilesNow();
+      _exit(7);
+    });
+    AtomicFile done, listing, object;
+    if (!done.Open(Path("done.exe")) || !done.Write("whole") || !done.Commit()) _exit(1);
+    if (!listing.Open(Path("big.lst")) || !listing.Write(std::string(300000, 'L'))) _exit(1);
+    if (!object.Open(Path("big.obj")) || !object.Write("half")) _exit(1);
+    raise(SIGTERM);
+    _exit(2);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  ASSERT_EQ(WEXITSTATUS(status), 7);
+  EXPECT_EQ(Names(), std::vector<std::string>{"done.exe"});
+  EXPECT_EQ(Get("done.exe"), "whole");
 }
 
 TEST_F(AtomicFileTest, AnUncommittedFileIsDiscarded) {

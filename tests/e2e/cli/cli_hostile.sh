@@ -231,6 +231,40 @@ with open("pipe", "rb", buffering=0) as p, open("spun.txt", "wb") as out:
     kill $reader 2>/dev/null; wait $reader 2>/dev/null
     [ $(( $(date +%s) - start )) -le 6 ] || fail "the run took too long to end"
     ;;
+  interrupted_build)
+    # SIGTERM or SIGINT while a build writes its outputs: no hidden temporary
+    # file is left behind. Forty sources with long listings keep the build
+    # writing for about a second; the signal goes as soon as a temporary file
+    # is seen.
+    python3 - <<'PY'
+for k in range(40):
+    lines = ['S%d      START' % k]
+    lines += ["        DC      'The quick brown fox jumps over the lazy dog'"] * 1300
+    lines += ['        RET', '        END']
+    open('s%d.cas' % k, 'w').write('\n'.join(lines) + '\n')
+open('big.mak', 'w').write(''.join('s%d.cas\r\n' % k for k in range(40)))
+PY
+    python3 - "$cli" >result.txt <<'PY' || fail "$(cat result.txt)"
+import os, signal, subprocess, sys, time
+hidden = lambda: [n for n in os.listdir('.') if n.startswith('.')]
+for sig in (signal.SIGTERM, signal.SIGINT):
+    p = subprocess.Popen([sys.argv[1], 'build', 'big.mak'], stderr=subprocess.DEVNULL,
+                         preexec_fn=lambda: signal.signal(signal.SIGINT, signal.SIG_DFL))
+    seen = False
+    while p.poll() is None and not seen:
+        if hidden():
+            seen = True
+            p.send_signal(sig)
+        time.sleep(0.0002)
+    p.wait()
+    if not seen:
+        print('no temporary file was ever seen (%s)' % sig.name); sys.exit(1)
+    if p.returncode != -sig:
+        print('%s: exit status %d' % (sig.name, p.returncode)); sys.exit(1)
+    if hidden():
+        print('%s left %s' % (sig.name, hidden())); sys.exit(1)
+PY
+    ;;
   output_errors)
     # Standard output that cannot be written is an error of its own, exit
     # status 5 with a message, in every command; a reader that has gone stops
