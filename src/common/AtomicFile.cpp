@@ -100,25 +100,27 @@ void RemoveTemporaryFilesNow() {
     if (slot.state.load() == 2) ::unlink(slot.path);
 }
 
+namespace {
+
+PathKind KindOfMode(mode_t mode) {
+  if (S_ISREG(mode)) return PathKind::File;
+  if (S_ISLNK(mode)) return PathKind::Link;
+  if (S_ISDIR(mode)) return PathKind::Folder;
+  if (S_ISFIFO(mode)) return PathKind::Fifo;
+  if (S_ISSOCK(mode)) return PathKind::Socket;
+  return PathKind::Device;
+}
+
+}  // namespace
+
 PathKind KindOfPath(const std::string& path) {
   struct stat st {};
-  if (::lstat(path.c_str(), &st) != 0) return PathKind::Missing;
-  if (S_ISREG(st.st_mode)) return PathKind::File;
-  if (S_ISLNK(st.st_mode)) return PathKind::Link;
-  if (S_ISDIR(st.st_mode)) return PathKind::Folder;
-  if (S_ISFIFO(st.st_mode)) return PathKind::Fifo;
-  if (S_ISSOCK(st.st_mode)) return PathKind::Socket;
-  return PathKind::Device;
+  return ::lstat(path.c_str(), &st) == 0 ? KindOfMode(st.st_mode) : PathKind::Missing;
 }
 
 PathKind KindBehindPath(const std::string& path) {
   struct stat st {};
-  if (::stat(path.c_str(), &st) != 0) return PathKind::Missing;
-  if (S_ISREG(st.st_mode)) return PathKind::File;
-  if (S_ISDIR(st.st_mode)) return PathKind::Folder;
-  if (S_ISFIFO(st.st_mode)) return PathKind::Fifo;
-  if (S_ISSOCK(st.st_mode)) return PathKind::Socket;
-  return PathKind::Device;
+  return ::stat(path.c_str(), &st) == 0 ? KindOfMode(st.st_mode) : PathKind::Missing;
 }
 
 std::string InputProblemText(const std::string& path) {
