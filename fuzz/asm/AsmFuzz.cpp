@@ -6,12 +6,12 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
-#include <filesystem>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "ScratchFolder.h"
 #include "asm/AsmCore.h"
 #include "asm/LineTokens.h"
 
@@ -47,26 +47,6 @@ void ScanLines(std::string_view text) {
   }
 }
 
-// The object writer replaces its output by renaming a new file over it, so it
-// writes into a folder of the fuzzer's own, never over a file of the machine's
-// (a device node such as /dev/null would be replaced for everyone).
-class ScratchFolder {
- public:
-  ScratchFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "tolvane-fuzz-asm-XXXXXX").string();
-    if (!::mkdtemp(pattern.data())) std::abort();
-    folder_ = pattern;
-  }
-  ~ScratchFolder() {
-    std::error_code ignored;
-    std::filesystem::remove_all(folder_, ignored);
-  }
-  std::string Object() const { return (folder_ / "fuzz.obj").string(); }
-
- private:
-  std::filesystem::path folder_;
-};
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -75,8 +55,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   auto assembler = std::make_unique<tolvane::Assembler>(sink);
   std::string listing;
   assembler->AssembleText(std::string_view(reinterpret_cast<const char*>(data), size), &listing);
-  static const ScratchFolder scratch;
-  if (assembler->errorCount == 0) assembler->WriteObjectFile(scratch.Object());
+  static const std::string object = tolvane::fuzz::ScratchFolder() + "/fuzz.obj";
+  if (assembler->errorCount == 0) assembler->WriteObjectFile(object);
   ScanLines(std::string_view(reinterpret_cast<const char*>(data), size));
   return 0;
 }

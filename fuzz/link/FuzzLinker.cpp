@@ -1,15 +1,13 @@
 // Arbitrary bytes split into up to three object files and linked: the linker
 // must refuse or link them without touching memory outside its image, and a
 // load module it writes must read back.
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
+#include "ScratchFolder.h"
 #include "common/MessageBox.h"
 #include "link/Linker.h"
 #include "link/LoadModule.h"
@@ -25,14 +23,7 @@ struct NullBox : tolvane::MessageBoxPort {
   }
 };
 
-const std::string& Folder() {
-  static const std::string dir = [] {
-    std::string d = "/tmp/tolvane-fuzz-linker-" + std::to_string(::getpid());
-    ::mkdir(d.c_str(), 0700);
-    return d;
-  }();
-  return dir;
-}
+const std::string& Folder() { return tolvane::fuzz::ScratchFolder(); }
 
 }  // namespace
 

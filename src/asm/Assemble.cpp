@@ -145,11 +145,11 @@ int Assembler::Assemble(const std::string& path, BuildOptions options) {
       }
       AtomicFile file;
       if (!file.Open(listingPath)) {
-        ReportFileError(listingPath, J(u8" がオープンできません。"));
+        ReportFileError(listingPath, OutputFailureText(file, J(u8" がオープンできません。")));
         return 0;
       }
       if (!file.Write(listing) || !file.Commit()) {
-        ReportFileError(listingPath, J(u8" がクローズできません。"));
+        ReportFileError(listingPath, OutputFailureText(file, J(u8" がクローズできません。")));
         return 0;
       }
     }
@@ -205,7 +205,8 @@ void Assembler::WriteObjectLineMap(const std::string& objectPath, std::string_vi
   const std::string mapPath = ObjectLineMapPath(objectPath);
   if (!FingerprintFile(objectPath, map.target)) return RemoveLineMap(mapPath);
   map.sources.push_back({sourcePath, FingerprintOf(source), lineRuns});
-  WriteLineMap(mapPath, map);
+  std::string why;
+  if (!WriteLineMap(mapPath, map, &why)) sink_.AppendMessageLine(" " + mapPath + why);
 }
 
 int Assemble(const std::string& sourcePath, BuildOptions options, MessageSink& sink) {

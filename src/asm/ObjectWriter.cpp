@@ -37,7 +37,7 @@ bool Assembler::WriteObjectFile(const std::string& objectPath) {
   if (!MakeObject(objectPath, obj)) return false;
   BinaryWriter out;
   if (!out.Open(objectPath)) {
-    ReportFileError(objectPath, J(u8"がオープンできません。"));
+    ReportFileError(objectPath, OutputFailureText(out.File(), J(u8"がオープンできません。")));
     return false;
   }
   out.PutString(obj.fileName);
@@ -59,7 +59,7 @@ bool Assembler::WriteObjectFile(const std::string& objectPath) {
   records(obj.labels);
   words(obj.dataAddresses);
   if (!out.Close()) {
-    ReportFileError(objectPath, J(u8" がクローズできません。"));
+    ReportFileError(objectPath, OutputFailureText(out.File(), J(u8" がクローズできません。")));
     return false;
   }
   return true;

@@ -1,6 +1,7 @@
 #include "build/Builder.h"
 
 #include "asm/Assembler.h"
+#include "common/AtomicFile.h"
 #include "common/ChangeExtension.h"
 #include "common/Cp932.h"
 #include "link/Linker.h"
@@ -29,8 +30,7 @@ const Notice& LinkFailed() {
 std::optional<Notice> EntryPaths(const Project& project, std::vector<std::string>& entries,
                                  std::vector<std::string>& paths) {
   if (std::optional<Notice> refused = ReadEntries(project.FileName(), entries)) return refused;
-  paths.clear();
-  for (const std::string& entry : entries) paths.push_back(EntryPath(project.EntryFolder(), entry));
+  paths = build::EntryPaths(project.EntryFolder(), entries);
   return std::nullopt;
 }
 
@@ -74,7 +74,9 @@ std::optional<Notice> ReadEntries(const std::string& projectPath, std::vector<st
       case EntryProblem::Empty:
         return Error(DisplayPath(projectPath) + J(u8"の") + std::to_string(i + 1) + J(u8"行目が空です。"));
       case EntryProblem::NotBareName:
-        return Error(lines[i] + J(u8"はプロジェクトファイルと同じディレクトリのファイル名ではありません。"));
+        return Error(DisplayPath(projectPath) + J(u8"の") + std::to_string(i + 1) + J(u8"行目の") +
+                     ShownEntry(lines[i]) +
+                     J(u8"はプロジェクトファイルと同じディレクトリのファイル名ではありません。"));
     }
   }
   entries = std::move(lines);
@@ -83,11 +85,13 @@ std::optional<Notice> ReadEntries(const std::string& projectPath, std::vector<st
 
 std::optional<Notice> ReadProjectForOpen(const std::string& projectPath, std::vector<std::string>& entries) {
   if (std::optional<Notice> refused = ReadEntries(projectPath, entries)) return refused;
-  const std::string folder = FolderOf(projectPath);
+  FolderIndex folder(FolderOf(projectPath));
   for (const std::string& entry : entries) {
-    if (!IsFile(EntryPath(folder, entry))) {
+    const std::string path = folder.EntryPath(entry);
+    if (!IsFile(path)) {
       entries.clear();
-      return Error(entry + J(u8"が存在しません。") + "\n" + J(u8"同じディレクトリに追加してください。"));
+      if (KindBehindPath(path) != PathKind::Missing) return Error(ShownEntry(entry) + InputProblemText(path));
+      return Error(ShownEntry(entry) + J(u8"が存在しません。") + "\n" + J(u8"同じディレクトリに追加してください。"));
     }
   }
   return std::nullopt;
@@ -107,7 +111,7 @@ std::optional<Notice> DebugStartTarget(const Workspace& workspace, const Project
   const std::string program = ChangeExtension(target, ".exe");
   if (!IsFile(program)) {
     target.clear();
-    return Error(DisplayPath(program) + J(u8"が存在しません。"));
+    return Error(DisplayPath(program) + InputProblemText(program));
   }
   return std::nullopt;
 }
@@ -153,7 +157,7 @@ StepResult Builder::AssembleAll(const Workspace& workspace, const Project& proje
   if (std::optional<Notice> refused = EntryPaths(project, entries, paths)) return Refused(*refused);
   // Every entry is checked before anything is assembled.
   for (std::size_t i = 0; i < entries.size(); ++i)
-    if (!IsFile(paths[i])) return Refused(Error(entries[i] + J(u8"が存在しません。")));
+    if (!IsFile(paths[i])) return Refused(Error(ShownEntry(entries[i]) + InputProblemText(paths[i])));
   messages_.ClearMessages();
   bool failed = false;
   for (std::size_t i = 0; i < entries.size(); ++i) {
@@ -260,7 +264,7 @@ BuildResult Builder::BuildFiles(const std::vector<std::string>& paths, const Bui
     const std::string needed = IsSourceName(path) ? path : ChangeExtension(path, ".obj");
     if (!IsFile(needed)) {
       result.assembled = kStepRefused;
-      result.notice = Error(DisplayPath(needed) + J(u8"が存在しません。"));
+      result.notice = Error(DisplayPath(needed) + InputProblemText(needed));
       return result;
     }
   }

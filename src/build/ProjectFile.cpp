@@ -102,6 +102,11 @@ bool ReadProjectFile(const std::string& path, std::vector<std::string>& lines, s
   errno = 0;
   const FileReadResult result = ReadWholeFile(path, bytes);
   if (result != FileReadResult::Ok && result != FileReadResult::CannotClose) {
+    // Something that is not a file at all is named as what it is.
+    if (const PathKind kind = KindBehindPath(path); kind != PathKind::File && kind != PathKind::Missing) {
+      error = DisplayPath(path) + InputProblemText(path);
+      return false;
+    }
     int why = errno;
     if (why == 0) why = IsFile(path) ? EIO : (std::filesystem::exists(path) ? EISDIR : ENOENT);
     error = DisplayPath(path) + ": " + SystemError(why);
@@ -146,6 +151,29 @@ EntryProblem CheckEntryName(const std::string& cp932) {
   return EntryProblem::None;
 }
 
+std::string ShownEntry(const std::string& cp932) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  std::size_t i = 0;
+  for (; i < cp932.size() && i < kShownEntryBytes; ++i) {
+    const auto c = static_cast<unsigned char>(cp932[i]);
+    const auto next = i + 1 < cp932.size() ? static_cast<unsigned char>(cp932[i + 1]) : 0;
+    if (IsLeadByte(c) && ((next >= 0x40 && next <= 0x7E) || (next >= 0x80 && next <= 0xFC))) {
+      if (i + 2 > kShownEntryBytes) break;  // the cut never splits a character
+      out += cp932.substr(i, 2);
+      ++i;
+    } else if (c < 0x20 || c == 0x7F || c == 0x80 || c == 0xA0 || c >= 0xFD || IsLeadByte(c)) {
+      out += "\\x";
+      out += kHex[c >> 4];
+      out += kHex[c & 0xF];
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  if (i < cp932.size()) out += "\x81\x63";  // "…"
+  return out;
+}
+
 bool IsSourceName(const std::string& name) {
   const std::string stem = ChangeExtension(name, "");
   return stem.size() + 4 == name.size() && FoldCase(name.substr(stem.size())) == ".cas";
@@ -188,21 +216,40 @@ std::string NameOf(const std::string& path) {
 }
 
 std::string EntryPath(const std::string& folder, const std::string& entry) {
-  std::string exact = folder + FileSystemName(entry);
+  return FolderIndex(folder).EntryPath(entry);
+}
+
+std::string FolderIndex::EntryPath(const std::string& entry) {
+  std::string exact = folder_ + FileSystemName(entry);
   if (IsFile(exact)) return exact;
+  if (!scanned_) Scan();
+  const auto it = byFoldedName_.find(FoldCase(entry));
+  return it == byFoldedName_.end() ? exact : folder_ + it->second;
+}
+
+void FolderIndex::Scan() {
+  scanned_ = true;
+  ++scans_;
   std::error_code ec;
-  std::filesystem::directory_iterator it(folder.empty() ? std::string(".") : folder, ec), end;
-  std::string best;
-  const std::string wanted = FoldCase(entry);
+  std::filesystem::directory_iterator it(folder_.empty() ? std::string(".") : folder_, ec), end;
   for (; !ec && it != end; it.increment(ec)) {
     const std::string name = it->path().filename().string();
     std::string asEntry;
-    if (!EntryName(name, asEntry) || FoldCase(asEntry) != wanted) continue;
-    if (!IsFile(folder + name)) continue;
+    if (!EntryName(name, asEntry)) continue;
+    std::error_code fileError;
+    if (!it->is_regular_file(fileError)) continue;
     // Several candidates (a folder where case matters): the same one every time.
-    if (best.empty() || name < best) best = name;
+    auto [at, added] = byFoldedName_.try_emplace(FoldCase(asEntry), name);
+    if (!added && name < at->second) at->second = name;
   }
-  return best.empty() ? exact : folder + best;
+}
+
+std::vector<std::string> EntryPaths(const std::string& folder, const std::vector<std::string>& entries) {
+  FolderIndex index(folder);
+  std::vector<std::string> paths;
+  paths.reserve(entries.size());
+  for (const std::string& entry : entries) paths.push_back(index.EntryPath(entry));
+  return paths;
 }
 
 bool IsFile(const std::string& path) {

@@ -2,6 +2,8 @@
 // The project file (.mak): CP932 text, one entry per line, the first entry the
 // main routine. Entries are bare file names in the project file's folder.
 #include <string>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace tolvane::build {
@@ -32,6 +34,13 @@ enum class EntryProblem {
 };
 EntryProblem CheckEntryName(const std::string& cp932);
 
+// A line of a project file as message text (CP932): at most kShownEntryBytes
+// bytes of it, then "…"; control bytes and bytes that are no CP932 character
+// (a lead byte at the end, say) shown as "\xNN", so that a message never
+// carries an escape sequence, a NUL, or a byte that swallows the text after it.
+inline constexpr std::size_t kShownEntryBytes = 80;
+std::string ShownEntry(const std::string& cp932);
+
 // True for a name the build assembles: its extension (the one ChangeExtension
 // replaces) is ".cas" in any letter case. Works on CP932 names and on
 // file-system names alike.
@@ -60,6 +69,30 @@ std::string NameOf(const std::string& path);    // the part after the last separ
 // a file whose name differs only in letter case is taken (a project written
 // where names ignore case); otherwise the exact name.
 std::string EntryPath(const std::string& folder, const std::string& entry);
+
+// EntryPath for many entries of one folder: the folder is read at most once,
+// on the first entry without a file of its exact name, however many entries
+// differ in letter case (a project of thousands of entries written where
+// names ignore case would otherwise read the folder once per entry).
+class FolderIndex {
+ public:
+  explicit FolderIndex(std::string folder) : folder_(std::move(folder)) {}
+  std::string EntryPath(const std::string& entry);
+  // How often the folder was read (for the tests).
+  int Scans() const { return scans_; }
+
+ private:
+  void Scan();
+
+  std::string folder_;
+  int scans_ = 0;
+  bool scanned_ = false;
+  // Entry name with letter case folded -> the file-system name taken for it.
+  std::unordered_map<std::string, std::string> byFoldedName_;
+};
+
+// The paths of `entries` in `folder`, in order (FolderIndex).
+std::vector<std::string> EntryPaths(const std::string& folder, const std::vector<std::string>& entries);
 
 // True when a regular file exists at `path`.
 bool IsFile(const std::string& path);

@@ -1,8 +1,11 @@
 #include "CliSupport.h"
 
+#include <signal.h>
+
 #include <cstdio>
 
 #include "StandardOutput.h"
+#include "common/AtomicFile.h"
 #include "common/Cp932.h"
 #include "common/FileNameMarks.h"
 
@@ -14,7 +17,27 @@ FileNameMarks& Marks() {
   return marks;
 }
 
+void RemoveTemporariesAndEnd(int sig) {
+  RemoveTemporaryFilesNow();
+  // The handler was reset on entry (SA_RESETHAND): delivered again once this
+  // returns, the signal ends the process as it would have.
+  ::raise(sig);
+}
+
 }  // namespace
+
+void RemoveTemporaryFilesOnSignals() {
+  struct sigaction sa {};
+  sa.sa_handler = RemoveTemporariesAndEnd;
+  sigemptyset(&sa.sa_mask);
+  sa.sa_flags = SA_RESETHAND;
+  for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
+    struct sigaction old {};
+    // A signal the caller chose to ignore stays ignored.
+    if (::sigaction(sig, nullptr, &old) == 0 && old.sa_handler == SIG_IGN) continue;
+    ::sigaction(sig, &sa, nullptr);
+  }
+}
 
 bool SplitArguments(const std::vector<std::string>& args, std::vector<std::string>& operands,
                     const std::function<bool(std::size_t& i, std::string& error)>& option, std::string& error) {

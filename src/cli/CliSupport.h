@@ -47,4 +47,9 @@ void PrintCp932(std::FILE* f, const std::string& cp932);
 // (.cas, .obj, .lst, .exe, .sym), for PrintCp932.
 void RememberPath(const std::string& path);
 
+// SIGINT, SIGTERM and SIGHUP (unless ignored) first remove the temporary
+// files of the outputs being written, then end the process as they would
+// have: an interrupted build leaves no hidden files behind.
+void RemoveTemporaryFilesOnSignals();
+
 }  // namespace tolvane::cli

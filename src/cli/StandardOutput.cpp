@@ -1,9 +1,15 @@
 #include "StandardOutput.h"
 
 #include <fcntl.h>
+#include <limits.h>
+#include <poll.h>
+#include <pthread.h>
 #include <signal.h>
+#include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -13,8 +19,62 @@ namespace tolvane::cli {
 
 // ---------------------------------------------------------------------------
 
+namespace {
+
+constexpr int kFlushSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGXCPU};
+
+sigset_t FlushSignalSet() {
+  sigset_t set;
+  sigemptyset(&set);
+  for (int sig : kFlushSignals) sigaddset(&set, sig);
+  return set;
+}
+
+long long NowMs() {
+  timespec t{};
+  ::clock_gettime(CLOCK_MONOTONIC, &t);
+  return static_cast<long long>(t.tv_sec) * 1000 + t.tv_nsec / 1000000;
+}
+
+// The terminating signals blocked for the object's lifetime, when `on`.
+class SignalBlock {
+ public:
+  explicit SignalBlock(bool on) : on_(on) {
+    if (!on_) return;
+    const sigset_t set = FlushSignalSet();
+    ::pthread_sigmask(SIG_BLOCK, &set, &old_);
+  }
+  ~SignalBlock() {
+    if (on_) ::pthread_sigmask(SIG_SETMASK, &old_, nullptr);
+  }
+  SignalBlock(const SignalBlock&) = delete;
+  SignalBlock& operator=(const SignalBlock&) = delete;
+  // The mask as it was: what a wait lets in.
+  const sigset_t* Outside() const { return on_ ? &old_ : nullptr; }
+
+ private:
+  bool on_;
+  sigset_t old_{};
+};
+
+// Waits until `fd` takes more bytes (or has failed: the write then tells),
+// letting in the signals `mask` does not block.
+void WaitWritable(int fd, const sigset_t* mask) {
+  pollfd p{fd, POLLOUT, 0};
+  while (::ppoll(&p, 1, nullptr, mask) < 0 && errno == EINTR) {
+    if (mask) return;  // a signal came in: the caller looks at the buffer again
+  }
+}
+
+bool IsPipeOrSocket(int fd) {
+  struct stat st {};
+  return ::fstat(fd, &st) == 0 && (S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode));
+}
+
+}  // namespace
+
 OutputBuffer::OutputBuffer(int fd, bool lineMode, std::size_t capacity)
-    : fd_(fd), lineMode_(lineMode), capacity_(capacity), data_(new char[capacity]) {}
+    : fd_(fd), lineMode_(lineMode), pieces_(IsPipeOrSocket(fd)), capacity_(capacity), data_(new char[capacity]) {}
 
 void OutputBuffer::Fail(int error) {
   if (error_ != 0) return;
@@ -22,9 +82,21 @@ void OutputBuffer::Fail(int error) {
   if (onFailure_) onFailure_(error);
 }
 
+std::size_t OutputBuffer::PieceEnd(std::size_t from, std::size_t to) const {
+  if (!pieces_ || to - from <= PIPE_BUF) return to;
+  const std::size_t end = from + PIPE_BUF;
+  // Split at the last line end in the piece; only a line longer than a whole
+  // piece is split inside.
+  for (std::size_t i = end; i > from; --i)
+    if (data_[i - 1] == '\n') return i;
+  return end;
+}
+
 bool OutputBuffer::WriteOut(const char* data, std::size_t size) {
+  SignalBlock block(guard_);
   while (size > 0) {
-    const ssize_t n = ::write(fd_, data, size);
+    if (pieces_) WaitWritable(fd_, block.Outside());
+    const ssize_t n = ::write(fd_, data, pieces_ ? std::min<std::size_t>(size, PIPE_BUF) : size);
     ++writeCalls_;
     if (n < 0) {
       if (errno == EINTR) continue;
@@ -39,14 +111,17 @@ bool OutputBuffer::WriteOut(const char* data, std::size_t size) {
 
 bool OutputBuffer::Flush() {
   if (error_ != 0) return false;
+  SignalBlock block(guard_);
   for (;;) {
+    if (pieces_ && written_.load() < filled_.load()) WaitWritable(fd_, block.Outside());
+    // (A signal let in during the wait may have written some already.)
     const std::size_t from = written_.load();
     const std::size_t to = filled_.load();
     if (from >= to) break;
     // While the write is under way the signal handler leaves these bytes
     // alone: it cannot know how many of them have gone out.
     inWrite_.store(true);
-    const ssize_t n = ::write(fd_, data_.get() + from, to - from);
+    const ssize_t n = ::write(fd_, data_.get() + from, PieceEnd(from, to) - from);
     ++writeCalls_;
     if (n > 0) written_.store(from + static_cast<std::size_t>(n));
     inWrite_.store(false);
@@ -81,9 +156,28 @@ void OutputBuffer::Append(const char* data, std::size_t size) {
 void OutputBuffer::FlushFromSignal() {
   if (inWrite_.load()) return;
   std::size_t from = written_.load();
-  const std::size_t to = filled_.load();
+  std::size_t to = filled_.load();
+  long long deadline = NowMs() + kSignalFlushMs;
+  bool finishing = false;
   while (from < to) {
-    const ssize_t n = ::write(fd_, data_.get() + from, to - from);
+    const long long left = deadline - NowMs();
+    if (left <= 0) {
+      // Out of time: only the line already begun is finished, so that the
+      // reader is not left with half of it.
+      if (finishing || from == 0 || data_[from - 1] == '\n') break;
+      finishing = true;
+      const void* lineEnd = std::memchr(data_.get() + from, '\n', to - from);
+      if (lineEnd) to = static_cast<std::size_t>(static_cast<const char*>(lineEnd) - data_.get()) + 1;
+      deadline = NowMs() + kSignalLineMs;
+      continue;
+    }
+    if (pieces_) {
+      pollfd p{fd_, POLLOUT, 0};
+      const int ready = ::poll(&p, 1, static_cast<int>(left));
+      if (ready < 0 && errno != EINTR) break;
+      if (ready <= 0) continue;
+    }
+    const ssize_t n = ::write(fd_, data_.get() + from, PieceEnd(from, to) - from);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) break;
     from += static_cast<std::size_t>(n);
@@ -96,7 +190,6 @@ void OutputBuffer::FlushFromSignal() {
 namespace {
 
 std::atomic<ProgramStreams*> active{nullptr};
-constexpr int kFlushSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGXCPU};
 
 void OnTerminatingSignal(int sig) {
   const int saved = errno;
@@ -143,6 +236,7 @@ ProgramStreams::ProgramStreams() : buffer_(1, ::isatty(1) == 1), input_(new char
   active.store(this);
   if (::isatty(1) != 1) {
     signals_ = true;
+    buffer_.GuardSignals(true);
     struct sigaction sa {};
     sa.sa_handler = OnTerminatingSignal;
     sigemptyset(&sa.sa_mask);

@@ -17,11 +17,26 @@ constexpr int kExitOutputFailed = 5;
 // its capacity. In line mode (a terminal) every Append is written at once.
 // Flush, and the async-signal-safe FlushFromSignal, write what is pending;
 // no byte is ever written twice, even when a signal arrives during a write.
+//
+// Appends are whole lines. With the signal guard on, no write is ever cut by
+// one of the terminating signals: they are blocked while bytes are on their
+// way and let in only while Flush waits for a pipe to take more, and into a
+// pipe or socket the bytes go in pieces it takes whole (at most PIPE_BUF,
+// ending at a line end where one is near). So the reader never sees half a
+// line, whenever the signal comes.
 class OutputBuffer {
  public:
   static constexpr std::size_t kCapacity = std::size_t{64} * 1024;
+  // A signal's flush writes what is pending for at most this long, then only
+  // finishes a line already begun, for at most kSignalLineMs more: a reader
+  // that has stopped cannot hold the process for ever.
+  static constexpr int kSignalFlushMs = 2000;
+  static constexpr int kSignalLineMs = 1000;
 
   OutputBuffer(int fd, bool lineMode, std::size_t capacity = kCapacity);
+
+  // Blocks SIGINT, SIGTERM, SIGHUP and SIGXCPU around every write (see above).
+  void GuardSignals(bool on) { guard_ = on; }
 
   // Called once with errno when a write fails; later output is dropped.
   void OnFailure(std::function<void(int error)> onFailure) { onFailure_ = std::move(onFailure); }
@@ -40,10 +55,15 @@ class OutputBuffer {
 
  private:
   bool WriteOut(const char* data, std::size_t size);
+  bool WriteGuarded(const char* data, std::size_t size);
+  // The end of the next piece of [from, to) to write (see the class comment).
+  std::size_t PieceEnd(std::size_t from, std::size_t to) const;
   void Fail(int error);
 
   int fd_;
   bool lineMode_;
+  bool pieces_;  // a pipe, FIFO or socket: written in pieces it takes whole
+  bool guard_ = false;
   std::size_t capacity_;
   std::unique_ptr<char[]> data_;
   // The signal handler reads these; they change only after the bytes they
@@ -62,8 +82,9 @@ class OutputBuffer {
 // reads descriptor 0 and writes the pending output before every line it
 // hands over, so a prompt is out before the program waits; Err() does the
 // same before every line on standard error. While buffering, SIGINT, SIGTERM, SIGHUP and
-// SIGXCPU first write what is pending: a time limit still gets every line
-// printed so far. A failed write of standard output ends the process at once
+// SIGXCPU first write what is pending, whole lines only: a time limit still
+// gets every line printed so far (within OutputBuffer::kSignalFlushMs when
+// the reader is slow). A failed write of standard output ends the process at once
 // with a message and kExitOutputFailed: there is no one left to read it.
 class ProgramStreams {
  public:

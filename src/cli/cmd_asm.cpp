@@ -15,6 +15,7 @@ const char* const kAsmHelp =
     "                   1 when any did not\n";
 
 int CmdAsm(const Args& args) {
+  RemoveTemporaryFilesOnSignals();
   BuildOptions options;
   std::vector<std::string> files;
   std::string unknown;

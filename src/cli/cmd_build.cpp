@@ -70,6 +70,7 @@ build::BuildResult BuildFiles(const std::vector<std::string>& files, const Build
 }
 
 int CmdBuild(const Args& args) {
+  RemoveTemporaryFilesOnSignals();
   BuildOptions options;
   std::vector<std::string> files;
   std::string error;

@@ -32,6 +32,7 @@ int GoUsage(const std::string& why) {
 }  // namespace
 
 int CmdGo(const Args& args) {
+  RemoveTemporaryFilesOnSignals();
   BuildOptions build;
   build.listing = 0;
   StdioRunOptions run;

@@ -85,6 +85,7 @@ int ParseLinkOption(const Args& args, std::size_t& i, BuildOptions& options, std
 }
 
 int CmdLink(const Args& args) {
+  RemoveTemporaryFilesOnSignals();
   BuildOptions options;
   std::vector<std::string> files;
   std::string error;

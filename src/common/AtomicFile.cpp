@@ -1,13 +1,18 @@
 #include "common/AtomicFile.h"
 
 #include <fcntl.h>
+#include <pthread.h>
+#include <signal.h>
 #include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <climits>
 #include <cstdlib>
+#include <cstring>
 
 #include "common/Cp932.h"
 
@@ -61,7 +66,87 @@ bool WriteAll(int fd, const char* data, std::size_t size, int& error) {
   return true;
 }
 
+// The temporary files being written, for RemoveTemporaryFilesNow. A signal
+// handler can only reach them through a table of fixed size and place in the
+// whole process; a slot is 0 free, 1 being filled, 2 naming a live file.
+struct TemporarySlot {
+  std::atomic<int> state{0};
+  char path[PATH_MAX];
+};
+constexpr int kTemporarySlots = 32;
+TemporarySlot temporarySlots[kTemporarySlots];
+
+int RegisterTemporary(const std::string& path) {
+  if (path.size() >= PATH_MAX) return -1;
+  for (int i = 0; i < kTemporarySlots; ++i) {
+    int free = 0;
+    if (!temporarySlots[i].state.compare_exchange_strong(free, 1)) continue;
+    std::memcpy(temporarySlots[i].path, path.c_str(), path.size() + 1);
+    temporarySlots[i].state.store(2);
+    return i;
+  }
+  return -1;  // (more files at once than any tool writes: not cleaned up on a signal)
+}
+
+void ReleaseTemporary(int& slot) {
+  if (slot >= 0) temporarySlots[slot].state.store(0);
+  slot = -1;
+}
+
 }  // namespace
+
+void RemoveTemporaryFilesNow() {
+  for (TemporarySlot& slot : temporarySlots)
+    if (slot.state.load() == 2) ::unlink(slot.path);
+}
+
+namespace {
+
+PathKind KindOfMode(mode_t mode) {
+  if (S_ISREG(mode)) return PathKind::File;
+  if (S_ISLNK(mode)) return PathKind::Link;
+  if (S_ISDIR(mode)) return PathKind::Folder;
+  if (S_ISFIFO(mode)) return PathKind::Fifo;
+  if (S_ISSOCK(mode)) return PathKind::Socket;
+  return PathKind::Device;
+}
+
+}  // namespace
+
+PathKind KindOfPath(const std::string& path) {
+  struct stat st {};
+  return ::lstat(path.c_str(), &st) == 0 ? KindOfMode(st.st_mode) : PathKind::Missing;
+}
+
+PathKind KindBehindPath(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 ? KindOfMode(st.st_mode) : PathKind::Missing;
+}
+
+std::string InputProblemText(const std::string& path) {
+  const PathKind kind = KindBehindPath(path);
+  if (kind == PathKind::File) return std::string();
+  if (kind == PathKind::Missing) return J(u8"が存在しません。");
+  return J(u8"は") + PathKindText(kind) + J(u8"のため読み込めません。");
+}
+
+std::string PathKindText(PathKind kind) {
+  switch (kind) {
+    case PathKind::Folder:
+      return J(u8"フォルダ");
+    case PathKind::Device:
+      return J(u8"デバイス");
+    case PathKind::Fifo:
+      return J(u8"名前付きパイプ");
+    case PathKind::Socket:
+      return J(u8"ソケット");
+    case PathKind::Missing:
+    case PathKind::File:
+    case PathKind::Link:
+      break;
+  }
+  return std::string();
+}
 
 AtomicFile::~AtomicFile() { Discard(); }
 
@@ -77,25 +162,30 @@ bool AtomicFile::Open(const std::string& path) {
       std::free(resolved);
     }
   }
-  // A folder by that name cannot be replaced by a file: refused at once, as
-  // opening it for writing would be.
-  if (::lstat(target_.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
-    error_ = EISDIR;
-    return false;
-  }
+  refused_ = PathKind::Missing;
+  if (!Replaceable()) return false;
   std::string base = BaseOf(target_);
   if (base.size() > kMaxBaseBytes) base.resize(kMaxBaseBytes);
   const std::string folder = FolderOf(target_);
   const std::string prefix = (folder == "/" ? folder : folder + "/") + "." + base + "-";
   for (int attempt = 0; attempt < 100; ++attempt) {
     const std::string candidate = prefix + UniqueSuffix();
+    // Created and entered in the table as one step for a signal handler: a
+    // signal arriving while open() runs is handled as it returns, which
+    // would be before the file is in the table.
+    sigset_t all, old;
+    sigfillset(&all);
+    ::pthread_sigmask(SIG_BLOCK, &all, &old);
     fd_ = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    const int openError = errno;
+    if (fd_ >= 0) slot_ = RegisterTemporary(candidate);
+    ::pthread_sigmask(SIG_SETMASK, &old, nullptr);
     if (fd_ >= 0) {
       temporary_ = candidate;
       break;
     }
-    if (errno != EEXIST) {
-      error_ = errno;
+    if (openError != EEXIST) {
+      error_ = openError;
       return false;
     }
   }
@@ -128,6 +218,16 @@ bool AtomicFile::Write(const void* data, std::size_t size) {
   return buffer_.size() < kBufferBytes || Flush();
 }
 
+// Checked before anything is written and again just before the rename, for
+// whatever took the name's place in between.
+bool AtomicFile::Replaceable() {
+  const PathKind kind = KindOfPath(target_);
+  if (kind == PathKind::Missing || kind == PathKind::File || kind == PathKind::Link) return true;
+  refused_ = kind;
+  error_ = kind == PathKind::Folder ? EISDIR : EINVAL;
+  return false;
+}
+
 bool AtomicFile::Commit() {
   if (fd_ < 0) {
     if (error_ == 0) error_ = EBADF;
@@ -144,11 +244,16 @@ bool AtomicFile::Commit() {
     Fail(errno);
     return false;
   }
+  if (!Replaceable()) {
+    Discard();
+    return false;
+  }
   if (::rename(temporary_.c_str(), target_.c_str()) != 0) {
     Fail(errno);
     return false;
   }
   temporary_.clear();
+  ReleaseTemporary(slot_);
   if (options_.sync) {
     // The rename itself reaches the disk with the folder.
     const int folder = ::open(FolderOf(target_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -169,6 +274,7 @@ void AtomicFile::Discard() {
     ::unlink(temporary_.c_str());
     temporary_.clear();
   }
+  ReleaseTemporary(slot_);
   buffer_.clear();
 }
 
@@ -184,6 +290,16 @@ bool SameFile(const std::string& a, const std::string& b) {
   }, sb{};
   if (::stat(a.c_str(), &sa) != 0 || ::stat(b.c_str(), &sb) != 0) return false;
   return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
+std::string RefusedOutputText(PathKind kind) { return J(u8"は") + PathKindText(kind) + J(u8"のため書き込めません。"); }
+
+std::string OutputFailureText(const AtomicFile& file, const std::string& usual) {
+  // A folder in the way keeps the tools' own words: it was always refused so.
+  if (file.Refused() != PathKind::Missing && file.Refused() != PathKind::Folder)
+    return RefusedOutputText(file.Refused());
+  if (file.Error() == ENOSPC || file.Error() == EDQUOT) return usual + J(u8"ディスクに空きがありません。");
+  return usual;
 }
 
 std::string OutputIsAnInputText() { return J(u8"は入力ファイルと同じファイルのため書き込めません。"); }

@@ -27,6 +27,8 @@ class BinaryWriter {
   // True when every write reached the file and it replaced the old one.
   bool Close();
   bool WriteFailed() const { return failed_; }
+  // Why it failed (see AtomicFile::Refused, Error and OutputFailureText).
+  const AtomicFile& File() const { return file_; }
 
  private:
   AtomicFile file_;

@@ -31,13 +31,15 @@ void InstallFontSubstitutions() {
 }
 
 QFont MakeFont(const QString& name, int pointSize) {
-  QFont font(name, pointSize > 0 ? pointSize : 12);
+  QFont font(name, UsableFontSize(pointSize));
   if (name != FontPGothic()) {
     font.setFixedPitch(true);
     font.setStyleHint(QFont::TypeWriter);
   }
   return font;
 }
+
+int UsableFontSize(int points) { return points >= kMinFontPoints && points <= kMaxFontPoints ? points : 12; }
 
 QFont GothicPixels(int pixels) {
   QFont font(FontGothic());

@@ -16,8 +16,15 @@ QString FontPGothic();   // "ＭＳ Ｐゴシック" (proportional)
 QString FontMincho();    // "ＭＳ 明朝"
 QString FontFixedSys();  // "FixedSys"
 
-// A font of that name and point size. Every name but the proportional Gothic
-// is forced to fixed pitch, so that text panes line up by character cells.
+// The sizes the options offer run from 8 to 72 points. A size outside them
+// (a settings file edited by hand: 5000 points leaves a page blank) gives 12.
+constexpr int kMinFontPoints = 8;
+constexpr int kMaxFontPoints = 72;
+int UsableFontSize(int points);
+
+// A font of that name and point size (UsableFontSize). Every name but the
+// proportional Gothic is forced to fixed pitch, so that text panes line up by
+// character cells.
 QFont MakeFont(const QString& name, int pointSize);
 
 // The fixed-pitch Gothic at a pixel size: the text panes' font (message window,

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QButtonGroup>
 #include <QComboBox>
+#include <QFile>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -19,6 +20,7 @@
 
 #include "forms/DialogPort.h"
 #include "forms/HelpTopic.h"
+#include "forms/OptionFile.h"
 #include "forms/UiFonts.h"
 #include "forms/Utf8.h"
 #include "forms/frmEditor_f.h"
@@ -89,8 +91,21 @@ const QString& FailedLoad() {
   return s;
 }
 
-void ReportUnstored(QSettings& settings) {
-  Dialogs().Ask(BoxKind::Error, settings.fileName() + U(u8"にオプションを保存できませんでした。"));
+void ReportUnstored(const QString& path, const QString& why = QString()) {
+  Dialogs().Ask(BoxKind::Error, path + U(u8"にオプションを保存できませんでした。") +
+                                    (why.isEmpty() ? QString() : QStringLiteral("\n") + why));
+}
+
+// Writes the options to the file at `path` when that may be done (see
+// PrepareOptionFileForWrite); `kept` says where an unreadable file was kept.
+bool StoreOptionFile(const QString& path, const OptionValues& values, QString& why, QString& kept) {
+  if (!PrepareOptionFileForWrite(path, why, kept)) return false;
+  // What was there is kept aside: the options start afresh.
+  if (!kept.isEmpty()) QFile::remove(path);
+  QSettings settings(path, QSettings::IniFormat);
+  if (settings.status() != QSettings::NoError || !settings.isWritable()) return false;
+  settings.beginGroup(QStringLiteral("Option"));
+  return WriteOptionValues(settings, values);
 }
 
 // Windows' system colour indices and the palette roles that play their part here.
@@ -492,37 +507,46 @@ void TdlgOption::btnOKClick() {
 }
 
 bool TdlgOption::StoreValues() {
-  QSettings settings(QStringLiteral("ORVELL"), QStringLiteral("Tolvane"));
-  if (settings.status() != QSettings::NoError || !settings.isWritable()) {
-    ReportUnstored(settings);
+  const QString path = OptionFilePath();
+  QString why, kept;
+  if (!StoreOptionFile(path, values_, why, kept)) {
+    ReportUnstored(path, why);
     return false;
   }
-  settings.beginGroup(QStringLiteral("Option"));
-  if (!WriteOptionValues(settings, values_)) {
-    ReportUnstored(settings);
-    return false;
-  }
+  if (!kept.isEmpty()) Dialogs().Ask(BoxKind::Information, kept);
   return true;
 }
 
 void TdlgOption::LoadOptions() {
-  QSettings settings(QStringLiteral("ORVELL"), QStringLiteral("Tolvane"));
   values_ = OptionValues();
-  // A store that cannot be opened: the defaults, silently, nothing written.
-  if (settings.status() != QSettings::NoError || !settings.isWritable()) return;
-  settings.beginGroup(QStringLiteral("Option"));
-  OptionValues read;
-  if (ReadOptionValues(settings, read)) {
-    values_ = read;
+  const QString path = OptionFilePath();
+  // Never opened: a FIFO would block the start for ever, a device or a huge
+  // file be read without end. The defaults, and the reason.
+  if (const QString problem = OptionFileProblem(path); !problem.isEmpty()) {
+    Dialogs().Ask(BoxKind::Information, FailedLoad() + QStringLiteral("\n") + problem);
     return;
   }
-  Dialogs().Ask(BoxKind::Information, FailedLoad());
-  if (!WriteOptionValues(settings, values_)) ReportUnstored(settings);
+  {
+    QSettings settings(path, QSettings::IniFormat);
+    // A store that cannot be opened: the defaults, silently, nothing written.
+    if (settings.status() != QSettings::NoError || !settings.isWritable()) return;
+    settings.beginGroup(QStringLiteral("Option"));
+    OptionValues read;
+    if (ReadOptionValues(settings, read)) {
+      values_ = read;
+      return;
+    }
+  }
+  QString why, kept;
+  const bool stored = StoreOptionFile(path, values_, why, kept);
+  const QString more = !kept.isEmpty() ? kept : why;
+  Dialogs().Ask(BoxKind::Information, FailedLoad() + (more.isEmpty() ? QString() : QStringLiteral("\n") + more));
+  if (!stored && why.isEmpty()) ReportUnstored(path);
 }
 
 void TdlgOption::ApplyOptions() {
   const OptionValues& v = values_;
-  const QFont font = MakeFont(v.fontName.isEmpty() ? FontGothic() : v.fontName, v.fontSize > 0 ? v.fontSize : 12);
+  const QFont font = MakeFont(v.fontName.isEmpty() ? FontGothic() : v.fontName, v.fontSize);
   const QColor text = ColorFromOption(v.fontColor), back = ColorFromOption(v.backColor);
   if (targets_.editor) {
     targets_.editor->SetEditorFont(font);

@@ -22,6 +22,16 @@ const QString& NoProject() {
   static const QString s = U(u8"プロジェクトは存在しません。");
   return s;
 }
+
+// One box for every source the editor had no page left for, naming the first
+// of them (a project of thousands would otherwise make a box too tall to read).
+QString UnopenedSourcesText(const QStringList& names) {
+  constexpr qsizetype kNamed = 20;
+  QString text = U(u8"これ以上開けません。次のソースは開きませんでした。");
+  for (qsizetype i = 0; i < names.size() && i < kNamed; ++i) text += QStringLiteral("\n") + names[i];
+  if (names.size() > kNamed) text += QStringLiteral("\n") + U(u8"ほか%1個").arg(names.size() - kNamed);
+  return text;
+}
 }  // namespace
 
 TdlgProject* TfrmMain::ProjectDialog() const {
@@ -163,11 +173,19 @@ bool TfrmMain::OpenProjectPath(const QString& path) {
   ActivatePage(DockArea::Edit, windows_.editor ? windows_.editor->windowTitle() : QString());
   if (windows_.debug && windows_.debug->Panel1()) windows_.debug->Panel1()->hide();
   ClearMessages();
+  build::FolderIndex folder(project_.EntryFolder());
+  QStringList unopened;
   for (const std::string& entry : entries) {
     if (!build::IsSourceName(entry) || !windows_.editor) continue;
-    // The editor's own boxes apply (from the eleventh source on, no more pages).
-    windows_.editor->OpenFile(PathFromBytes(build::EntryPath(project_.EntryFolder(), entry)));
+    // The editor's own boxes apply, except that the sources beyond its last
+    // page are told in one box rather than one box each.
+    if (windows_.editor->OpenCount() >= TfrmEditor::kPages) {
+      unopened << FromCp932(entry);
+      continue;
+    }
+    windows_.editor->OpenFile(PathFromBytes(folder.EntryPath(entry)));
   }
+  if (!unopened.isEmpty()) Dialogs().Ask(BoxKind::Information, UnopenedSourcesText(unopened));
   EnableEditingGroup(true);
   EnableProjectGroup(true);
   return true;

@@ -1,11 +1,15 @@
 #include "link/LineMap.h"
 
+#include <unistd.h>
+
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
 
 #include "common/AtomicFile.h"
 #include "common/BinaryIo.h"
 #include "common/ChangeExtension.h"
+#include "common/Cp932.h"
 
 namespace tolvane {
 
@@ -51,7 +55,8 @@ FileFingerprint FingerprintOf(std::string_view bytes) {
 
 bool FingerprintFile(const std::string& path, FileFingerprint& out) {
   std::string bytes;
-  if (ReadWholeFile(path, bytes) != FileReadResult::Ok) return false;
+  // Only object files and load modules are fingerprinted: none is larger.
+  if (ReadWholeFile(path, bytes, kMaxBinaryFileBytes) != FileReadResult::Ok) return false;
   out = FingerprintOf(bytes);
   return true;
 }
@@ -75,8 +80,9 @@ std::string FormatLineMap(const LineMap& map) {
   return out;
 }
 
-bool ParseLineMap(std::string_view text, LineMap& out) {
-  out = LineMap();
+namespace {
+
+bool ParseInto(std::string_view text, LineMap& out) {
   bool header = false, target = false, end = false;
   while (!text.empty()) {
     std::size_t nl = text.find('\n');
@@ -101,15 +107,18 @@ bool ParseLineMap(std::string_view text, LineMap& out) {
       out.sources.push_back(std::move(s));
     } else if (kind == "RUN" && !out.sources.empty()) {
       LineRun r;
-      unsigned count = 0;
+      std::uint64_t count = 0;
       std::string_view k;
       if (!Number(Field(rest), r.address, 16) || !Number(Field(rest), count) || !Number(Field(rest), r.line) ||
           (k = Field(rest)).size() != 1 || (k[0] != 'C' && k[0] != 'D') || !rest.empty())
         return false;
-      if (count == 0 || r.address + count > kMemoryWords || r.line < 1) return false;
+      // In 64 bits: a count near 2^32 must not wrap back into the memory.
+      if (count == 0 || count > kMemoryWords - r.address || r.line < 1) return false;
+      std::vector<LineRun>& runs = out.sources.back().runs;
+      if (!runs.empty() && r.address < std::uint64_t{runs.back().address} + runs.back().count) return false;
       r.count = static_cast<Word>(count);
       r.code = k[0] == 'C';
-      out.sources.back().runs.push_back(r);
+      runs.push_back(r);
     } else if (kind == "END" && target && rest.empty()) {
       end = true;
     } else {
@@ -119,31 +128,87 @@ bool ParseLineMap(std::string_view text, LineMap& out) {
   return end;
 }
 
-bool WriteLineMap(const std::string& path, const LineMap& map) {
+}  // namespace
+
+bool ParseLineMap(std::string_view text, LineMap& out) {
+  out = LineMap();
+  if (ParseInto(text, out)) return true;
+  out = LineMap();  // nothing of a refused map is used
+  return false;
+}
+
+bool WriteLineMap(const std::string& path, const LineMap& map, std::string* why) {
   AtomicFile file;
   const bool ok = file.Open(path) && file.Write(FormatLineMap(map)) && file.Commit();
+  if (!ok && why) {
+    *why = file.Refused() != PathKind::Missing ? RefusedOutputText(file.Refused())
+                                               : OutputFailureText(file, J(u8"に行対応表を書き込めません。"));
+  }
   // No stale map may stay to describe a file it no longer matches.
-  if (!ok) std::remove(path.c_str());
+  if (!ok) RemoveLineMap(path);
   return ok;
 }
 
-bool ReadLineMap(const std::string& path, LineMap& out) {
+LineMapRead ReadLineMapFile(const std::string& path, LineMap& out) {
+  out = LineMap();
+  if (KindOfPath(path) == PathKind::Missing) return LineMapRead::Missing;
   std::string text;
-  if (ReadWholeFile(path, text) != FileReadResult::Ok) return false;
-  return ParseLineMap(text, out);
+  switch (ReadWholeFile(path, text, kMaxLineMapBytes)) {
+    case FileReadResult::Ok:
+    case FileReadResult::CannotClose:
+      break;
+    case FileReadResult::TooLarge:
+      return LineMapRead::TooLarge;
+    case FileReadResult::CannotOpen:
+    case FileReadResult::ReadError:
+      return LineMapRead::Unreadable;
+  }
+  return ParseLineMap(text, out) ? LineMapRead::Ok : LineMapRead::Malformed;
 }
 
-void RemoveLineMap(const std::string& path) { std::remove(path.c_str()); }
+bool ReadLineMap(const std::string& path, LineMap& out) { return ReadLineMapFile(path, out) == LineMapRead::Ok; }
+
+std::string LineMapProblemText(LineMapRead problem) {
+  const std::string without = J(u8"行の情報なしで続けます。");
+  switch (problem) {
+    case LineMapRead::TooLarge:
+      return TooLargeText() + without;
+    case LineMapRead::Unreadable:
+    case LineMapRead::Malformed:
+      return J(u8"は行対応表として読めません。") + without;
+    case LineMapRead::Ok:
+    case LineMapRead::Missing:
+      break;
+  }
+  return std::string();
+}
+
+void RemoveLineMap(const std::string& path) {
+  const PathKind kind = KindOfPath(path);
+  if (kind == PathKind::File || kind == PathKind::Link) ::unlink(path.c_str());
+}
 
 void WriteModuleLineMap(const std::string& modulePath, const std::vector<std::string>& objectPaths,
-                        const std::vector<std::uint32_t>& bases) {
+                        const std::vector<std::uint32_t>& bases, MessageSink& sink) {
   const std::string mapPath = ModuleLineMapPath(modulePath);
   LineMap module;
   for (std::size_t i = 0; i < objectPaths.size() && i < bases.size(); ++i) {
     LineMap object;
     FileFingerprint now;
-    if (!ReadLineMap(ObjectLineMapPath(objectPaths[i]), object)) continue;
-    if (!FingerprintFile(objectPaths[i], now) || !(now == object.target)) continue;
+    const std::string objectMap = ObjectLineMapPath(objectPaths[i]);
+    const LineMapRead read = ReadLineMapFile(objectMap, object);
+    if (read == LineMapRead::Missing) continue;
+    // A map of other bytes (the object was made again without one) is stale, not wrong.
+    if (read == LineMapRead::Ok && (!FingerprintFile(objectPaths[i], now) || !(now == object.target))) continue;
+    // Every run must still lie inside the memory once the object is placed.
+    const auto fits = [base = bases[i]](const LineMapSource& s) {
+      return s.runs.empty() || std::uint64_t{base} + s.runs.back().address + s.runs.back().count <= kMemoryWords;
+    };
+    if (read != LineMapRead::Ok || !std::all_of(object.sources.begin(), object.sources.end(), fits)) {
+      sink.AppendMessageLine(" " + objectMap +
+                             LineMapProblemText(read == LineMapRead::Ok ? LineMapRead::Malformed : read));
+      continue;
+    }
     for (LineMapSource& s : object.sources) {
       for (LineRun& r : s.runs) r.address = static_cast<Word>(r.address + bases[i]);
       module.sources.push_back(std::move(s));
@@ -153,7 +218,8 @@ void WriteModuleLineMap(const std::string& modulePath, const std::vector<std::st
     RemoveLineMap(mapPath);
     return;
   }
-  WriteLineMap(mapPath, module);
+  std::string why;
+  if (!WriteLineMap(mapPath, module, &why)) sink.AppendMessageLine(" " + mapPath + why);
 }
 
 }  // namespace tolvane

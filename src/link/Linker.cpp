@@ -71,7 +71,7 @@ class LinkRun {
     ReportTotal();
     if (!WriteLoadModule(exePath, module, sink_)) return false;
     if (options_.symbolFile && !WriteSymbolFile(symPath, labels_, sink_)) return false;
-    WriteModuleLineMap(exePath, paths, bases_);
+    WriteModuleLineMap(exePath, paths, bases_, sink_);
     return true;
   }
 

@@ -2,6 +2,7 @@
 // assembled, the refusals (and that nothing ran before them), the order of the
 // steps, the boxes and the names of what is built and run.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "BuildTestSupport.h"
 #include "build/Builder.h"
@@ -108,9 +109,9 @@ TEST(Builder, RefusalsComeBeforeAnyToolRunsInTheirOrder) {
       {"then the modified project", "main.cas\r\n", false, true, {NoticeKind::Warning, ""}},
       {"an entry missing on disk", "main.cas\r\ngone.cas\r\n", false, false, Err(u8"gone.casが存在しません。")},
       {"an entry outside the folder", "main.cas\r\n../main.cas\r\n", false, false,
-       Err(u8"../main.casはプロジェクトファイルと同じディレクトリのファイル名ではありません。")},
+       Err(u8"\tの2行目の../main.casはプロジェクトファイルと同じディレクトリのファイル名ではありません。")},
       {"an absolute entry", "/tmp/main.cas\r\n", false, false,
-       Err(u8"/tmp/main.casはプロジェクトファイルと同じディレクトリのファイル名ではありません。")},
+       Err(u8"\tの1行目の/tmp/main.casはプロジェクトファイルと同じディレクトリのファイル名ではありません。")},
       {"an empty line", "main.cas\r\n\r\n", false, false, {NoticeKind::Error, ""}},
   };
   for (const Case& c : cases) {
@@ -123,6 +124,7 @@ TEST(Builder, RefusalsComeBeforeAnyToolRunsInTheirOrder) {
     if (want.text.empty() && want.kind == NoticeKind::Warning)
       want.text = f.dir.Path(mak) + J(u8"を保存してください。");
     if (want.text.empty()) want.text = f.dir.Path(mak) + J(u8"の2行目が空です。");
+    if (want.text[0] == '\t') want.text = f.dir.Path(mak) + want.text.substr(1);  // (the project's path first)
     const BuildResult r = f.builder.BuildCommand(f.workspace, f.project, f.options);
     EXPECT_EQ(r.assembled, kStepRefused) << c.what;
     EXPECT_EQ(r.notice, want) << c.what;
@@ -223,6 +225,67 @@ TEST(Builder, ProjectOpenChecksEveryEntryOnDisk) {
   dir.Write("C.CAS", "x");
   EXPECT_FALSE(ReadProjectForOpen(dir.Path("p.mak"), entries));
   EXPECT_EQ(entries, (std::vector<std::string>{"a.cas", "b.obj", "c.cas"}));
+}
+
+// A refused line is named by the project file and its line number, cut when
+// long, with control bytes and stray CP932 bytes shown as \xNN: the message
+// stays short and never carries an escape sequence, a NUL or a lead byte
+// that would swallow the text after it.
+TEST(Builder, ARefusedEntryIsShownShortAndHarmless) {
+  const std::string tail = J(u8"はプロジェクトファイルと同じディレクトリのファイル名ではありません。");
+  struct Case {
+    const char* what;
+    std::string line;
+    std::string shown;
+  } cases[] = {
+      {"an escape sequence", "a\x1B]0;owned\x07.cas", "a\\x1B]0;owned\\x07.cas"},
+      {"a NUL byte", std::string("a\0b/c", 5), "a\\x00b/c"},
+      {"a trailing lead byte", "dir/\x83", "dir/\\x83"},
+      {"a lead byte before a byte that cannot follow it", "x/\x83\x09", "x/\\x83\\x09"},
+      {"whole characters kept", J(u8"../メイン.cas"), J(u8"../メイン.cas")},
+      {"a 10 MB line", "../" + std::string(10 * 1024 * 1024, 'a'), "../" + std::string(77, 'a') + J(u8"…")},
+      {"a cut after a whole character", "../" + std::string(75, 'a') + J(u8"ソース"),
+       "../" + std::string(75, 'a') + J(u8"ソ…")},
+      {"a cut that would split a character", "../" + std::string(76, 'a') + J(u8"ソース"),
+       "../" + std::string(76, 'a') + J(u8"…")},
+  };
+  for (const Case& c : cases) {
+    ScratchFolder dir;
+    dir.Write("p.mak", "main.cas\r\n" + c.line + "\r\n");
+    std::vector<std::string> entries;
+    EXPECT_EQ(ReadEntries(dir.Path("p.mak"), entries), Err(dir.Path("p.mak") + J(u8"の2行目の") + c.shown + tail))
+        << c.what;
+  }
+}
+
+// Something that is not a file, where a file is read, is named as what it is
+// (it used to be reported as missing). Nothing blocks on a FIFO.
+TEST(Builder, InputsThatAreNotFilesSayWhatTheyAre) {
+  Fixture f;
+  f.dir.Write("main.cas", "x");
+  std::filesystem::create_directory(f.dir.Path("dir.cas"));
+  ASSERT_EQ(mkfifo(f.dir.Path("fifo.obj").c_str(), 0600), 0);
+  const std::string folder = J(u8"はフォルダのため読み込めません。");
+  const std::string fifo = J(u8"は名前付きパイプのため読み込めません。");
+  // Files on a command line.
+  EXPECT_EQ(f.builder.BuildFiles({f.dir.Path("dir.cas")}, f.options).notice, Err(f.dir.Path("dir.cas") + folder));
+  EXPECT_EQ(f.builder.BuildFiles({f.dir.Path("main.cas"), f.dir.Path("fifo")}, f.options).notice,
+            Err(f.dir.Path("fifo.obj") + fifo));
+  // Project entries, at a build and at Project Open.
+  f.OpenProject("main.cas\r\ndir.cas\r\nfifo.obj\r\n");
+  EXPECT_EQ(f.builder.BuildCommand(f.workspace, f.project, f.options).notice, Err("dir.cas" + folder));
+  std::vector<std::string> entries;
+  EXPECT_EQ(ReadProjectForOpen(f.dir.Path("p.mak"), entries), Err("dir.cas" + folder));
+  // The project file itself.
+  ASSERT_EQ(mkfifo(f.dir.Path("q.mak").c_str(), 0600), 0);
+  EXPECT_EQ(ReadEntries(f.dir.Path("q.mak"), entries), (Notice{NoticeKind::Failure, f.dir.Path("q.mak") + fifo}));
+  // Debug Start's load module.
+  std::filesystem::create_directory(f.dir.Path("prog.exe"));
+  Workspace one;
+  one.pages.push_back({f.dir.Path("prog.cas"), false});
+  one.currentPage = 1;
+  std::string target;
+  EXPECT_EQ(DebugStartTarget(one, Project(), target), Err(f.dir.Path("prog.exe") + folder));
 }
 
 TEST(Builder, FilesFromACommandLineFollowTheSameRules) {

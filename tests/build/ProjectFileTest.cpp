@@ -144,6 +144,17 @@ TEST(EntryRules, EntriesAreFoundByTheirFileSystemNameAndInAnyLetterCase) {
   EXPECT_EQ(EntryPath(dir.Folder(), "Two.cas"), dir.Path("Two.cas"));  // the exact name first
   EXPECT_EQ(EntryPath(dir.Folder(), "TWO.CAS"), dir.Path("Two.cas"));  // then always the same one
   EXPECT_EQ(EntryPath(dir.Folder(), "gone.cas"), dir.Path("gone.cas"));
+  // Many entries of one folder: the folder is read once, whatever the case.
+  for (int i = 0; i < 50; ++i) dir.Write("m" + std::to_string(i) + ".cas", "x");
+  std::vector<std::string> entries = {"SUB.CAS", "TWO.CAS", "gone.cas", kMain};
+  for (int i = 0; i < 50; ++i) entries.push_back("M" + std::to_string(i) + ".CAS");
+  FolderIndex index(dir.Folder());
+  for (const std::string& e : entries) EXPECT_EQ(index.EntryPath(e), EntryPath(dir.Folder(), e)) << e;
+  EXPECT_EQ(index.Scans(), 1);
+  EXPECT_EQ(EntryPaths(dir.Folder(), entries)[4], dir.Path("m0.cas"));
+  FolderIndex exact(dir.Folder());
+  exact.EntryPath("sub.cas");
+  EXPECT_EQ(exact.Scans(), 0);  // exact names need no reading of the folder
   // A name the file system holds but CP932 cannot is no entry.
   std::string entry;
   EXPECT_FALSE(EntryName("\xF0\x9F\x98\x80.cas", entry));

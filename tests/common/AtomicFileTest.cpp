@@ -3,14 +3,20 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
 #include "common/AtomicFile.h"
+#include "common/Cp932.h"
 
 using namespace tolvane;
 namespace fs = std::filesystem;
@@ -132,6 +138,93 @@ TEST_F(AtomicFileTest, AFailedWriteKeepsTheOldFile) {
   EXPECT_FALSE(file.Open(Path("x.lst")));
   EXPECT_EQ(file.Error(), EISDIR);
   EXPECT_TRUE(fs::is_directory(dir_ / "x.lst"));
+}
+
+// Only a file, a link or nothing is replaced. A device, FIFO, socket or folder
+// by the output's name is refused and stays what it was (run as root, the
+// rename would otherwise take a device away from the whole machine). The
+// nodes are made here, never taken from /dev.
+TEST_F(AtomicFileTest, NodesThatAreNotFilesAreNeverReplaced) {
+  const bool root = geteuid() == 0;
+  if (root) {
+    ASSERT_EQ(mknod(Path("null.obj").c_str(), S_IFCHR | 0666, makedev(1, 3)), 0) << std::strerror(errno);
+  }
+  ASSERT_EQ(mkfifo(Path("pipe.lst").c_str(), 0600), 0);
+  const int sock = socket(AF_UNIX, SOCK_STREAM, 0);
+  sockaddr_un addr{};
+  addr.sun_family = AF_UNIX;
+  const std::string sockPath = Path("sock.exe");
+  ASSERT_LT(sockPath.size(), sizeof addr.sun_path);
+  std::memcpy(addr.sun_path, sockPath.c_str(), sockPath.size() + 1);
+  ASSERT_EQ(bind(sock, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+  fs::create_directories(dir_ / "dir.sym");
+  fs::create_symlink("pipe.lst", dir_ / "tolink.cas");
+  struct Case {
+    const char* name;
+    AtomicFile::Options options;
+    PathKind kind;
+    int error;
+    const char8_t* text;
+  } cases[] = {
+      {"null.obj", {}, PathKind::Device, EINVAL, u8"はデバイスのため書き込めません。"},
+      {"pipe.lst", {}, PathKind::Fifo, EINVAL, u8"は名前付きパイプのため書き込めません。"},
+      {"sock.exe", {}, PathKind::Socket, EINVAL, u8"はソケットのため書き込めません。"},
+      {"dir.sym", {}, PathKind::Folder, EISDIR, u8"がオープンできません。"},  // the tools' words
+      // An editor following a link to a FIFO is refused at the FIFO.
+      {"tolink.cas", {.followLink = true}, PathKind::Fifo, EINVAL, u8"は名前付きパイプのため書き込めません。"},
+  };
+  for (const Case& c : cases) {
+    if (!root && c.kind == PathKind::Device) continue;
+    const PathKind before = KindOfPath(Path(c.name));
+    AtomicFile file(c.options);
+    EXPECT_FALSE(file.Open(Path(c.name)) && file.Write("X") && file.Commit()) << c.name;
+    EXPECT_EQ(file.Refused(), c.kind) << c.name;
+    EXPECT_EQ(file.Error(), c.error) << c.name;
+    EXPECT_EQ(OutputFailureText(file, J(u8"がオープンできません。")), J(c.text)) << c.name;
+    EXPECT_EQ(KindOfPath(Path(c.name)), before) << c.name;
+  }
+  close(sock);
+  // Without followLink the link itself is the output: replaced, the FIFO kept.
+  ASSERT_TRUE(WriteFileAtomically(Path("tolink.cas"), "SOURCE"));
+  EXPECT_EQ(KindOfPath(Path("tolink.cas")), PathKind::File);
+  EXPECT_EQ(KindOfPath(Path("pipe.lst")), PathKind::Fifo);
+
+  // A node that takes the name while the file is being written is refused
+  // at the rename, and the temporary file goes.
+  AtomicFile late;
+  ASSERT_TRUE(late.Open(Path("late.obj")));
+  ASSERT_TRUE(late.Write("late"));
+  ASSERT_EQ(mkfifo(Path("late.obj").c_str(), 0600), 0);
+  EXPECT_FALSE(late.Commit());
+  EXPECT_EQ(late.Refused(), PathKind::Fifo);
+  EXPECT_EQ(KindOfPath(Path("late.obj")), PathKind::Fifo);
+  for (const std::string& name : Names()) EXPECT_EQ(name.find(".late.obj-"), std::string::npos) << name;
+}
+
+// A signal that ends the process leaves no hidden temporary file: its handler
+// removes every one still being written (here in a child process, ended by
+// SIGTERM while two outputs are half written and a third was committed).
+TEST_F(AtomicFileTest, ASignalsHandlerRemovesTheTemporaryFiles) {
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    signal(SIGTERM, [](int) {
+      RemoveTemporaryFilesNow();
+      _exit(7);
+    });
+    AtomicFile done, listing, object;
+    if (!done.Open(Path("done.exe")) || !done.Write("whole") || !done.Commit()) _exit(1);
+    if (!listing.Open(Path("big.lst")) || !listing.Write(std::string(300000, 'L'))) _exit(1);
+    if (!object.Open(Path("big.obj")) || !object.Write("half")) _exit(1);
+    raise(SIGTERM);
+    _exit(2);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  ASSERT_EQ(WEXITSTATUS(status), 7);
+  EXPECT_EQ(Names(), std::vector<std::string>{"done.exe"});
+  EXPECT_EQ(Get("done.exe"), "whole");
 }
 
 TEST_F(AtomicFileTest, AnUncommittedFileIsDiscarded) {

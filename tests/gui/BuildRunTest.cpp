@@ -196,14 +196,16 @@ class BuildRunTest : public QObject {
     f.Main()->RunCommand("mnuBuild");
     QCOMPARE(f.dialogs.Texts(), QStringList({U(u8"gone.casが存在しません。")}));
     QVERIFY(f.fake.assembled.isEmpty());
-    // So is an entry that names a folder; a blank line in the middle is named
-    // by its number, and an entry outside the folder is no entry at all.
+    // So is an entry that names a folder, said as such; a blank line in the
+    // middle is named by its number, and an entry outside the folder is no
+    // entry at all.
     QVERIFY(QDir(f.Dir()).mkdir("folder.cas"));
     const std::pair<const char*, QString> refusals[] = {
-        {"main.cas\r\nfolder.cas\r\n", U(u8"folder.casが存在しません。")},
+        {"main.cas\r\nfolder.cas\r\n", U(u8"folder.casはフォルダのため読み込めません。")},
         {"main.cas\r\n\r\nsub.cas\r\n", f.Path("p.mak") + U(u8"の2行目が空です。")},
         {"main.cas\r\n../sub.cas\r\n",
-         U(u8"../sub.casはプロジェクトファイルと同じディレクトリのファイル名ではありません。")},
+         f.Path("p.mak") +
+             U(u8"の2行目の../sub.casはプロジェクトファイルと同じディレクトリのファイル名ではありません。")},
     };
     for (const auto& [project, text] : refusals) {
       f.Write("p.mak", project);

@@ -1,13 +1,19 @@
 // The options dialog and its stored options, in a settings folder of the
 // test's own: what a fresh or damaged store gives, what OK stores and applies,
 // the checks of the stack and origin texts and the colour conversions.
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
 #include <QComboBox>
 #include <QFile>
 #include <QLineEdit>
 #include <QSettings>
 #include <QtTest>
+#include <functional>
 
 #include "app/CoreBinding.h"
+#include "forms/OptionFile.h"
 #include "forms/UiFonts.h"
 #include "forms/dlgOption_f.h"
 #include "forms/frmList_f.h"
@@ -35,6 +41,12 @@ struct Stored : QSettings {
 
 // The store's own text of a value (what the settings file holds).
 QString Raw(const char* key) { return Stored().value(QString::fromLatin1(key)).toString(); }
+
+// OK in the dialog as shown: stores what the controls hold.
+void PressOk(TdlgOption& dialog) {
+  dialog.FormShow();
+  dialog.btnOKClick();
+}
 
 const QString& FailedLoad() {
   static const QString s = U(u8"レジストリ情報が取得できませんでしたので、適当な値で初期化します。");
@@ -111,10 +123,21 @@ class OptionsTest : public QObject {
         else
           settings.remove(QString::fromLatin1(c.key));
       }
+      QFile stored(folder.File());
+      QVERIFY(stored.open(QIODevice::ReadOnly));
+      const QByteArray before = stored.readAll();
+      stored.close();
       TdlgOption dialog;
       dialog.LoadOptions();
       if (c.fails) {
-        QCOMPARE(dialogs.Texts(), QStringList({FailedLoad()}));
+        // The file that did not read is kept aside before the defaults replace it.
+        const QString bad = folder.File() + QStringLiteral(".bad");
+        QCOMPARE(dialogs.Texts(), QStringList({FailedLoad() + "\n" + U(u8"読めなかった") + folder.File() + U(u8"は") +
+                                               bad + U(u8"に残しました。")}));
+        QFile kept(bad);
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        QCOMPARE(kept.readAll(), before);
+        QVERIFY(QFile::remove(bad));
         QVERIFY2(dialog.Values() == OptionValues(), c.what);
         QCOMPARE(Raw("L"), QStringLiteral("0"));  // the defaults were written back
         QCOMPARE(Raw("ORG"), QStringLiteral("0100"));
@@ -126,16 +149,101 @@ class OptionsTest : public QObject {
     }
   }
 
-  void aStoreThatCannotBeOpenedGivesTheDefaultsSilently() {
+  // Only a regular file of a sane size is read: a FIFO would block the start
+  // for ever, a device or a huge file be read without end. The defaults are
+  // used, the reason is shown, and nothing is written there. The nodes are
+  // made in the test's own settings folder.
+  void aStoreThatIsNotARegularFileIsNeverOpened() {
+    struct Case {
+      const char* what;
+      std::function<bool(const QString&)> make;
+      const char8_t* why;
+    } cases[] = {
+        {"a folder", [](const QString& p) { return QDir().mkpath(p); }, u8"はフォルダです。"},
+        {"a FIFO", [](const QString& p) { return mkfifo(QFile::encodeName(p), 0600) == 0; },
+         u8"は名前付きパイプです。"},
+        {"a device", [](const QString& p) { return mknod(QFile::encodeName(p), S_IFCHR | 0600, makedev(1, 3)) == 0; },
+         u8"はデバイスです。"},
+        {"a link to a FIFO",
+         [](const QString& p) {
+           return mkfifo(QFile::encodeName(p + ".fifo"), 0600) == 0 && QFile::link(p + ".fifo", p);
+         },
+         u8"は名前付きパイプです。"},
+        {"a link to nothing", [](const QString& p) { return QFile::link(p + ".gone", p); },
+         u8"は存在しないファイルへのリンクです。"},
+        {"a file over 1 MB",
+         [](const QString& p) {
+           QFile f(p);
+           return f.open(QIODevice::WriteOnly) && f.resize(kMaxOptionFileBytes + 1);
+         },
+         u8"は大きすぎます。"},
+    };
+    for (const Case& c : cases) {
+      if (geteuid() != 0 && QByteArray(c.what) == "a device") continue;
+      SettingsFolder folder(false);
+      const QString file = folder.File();  // (named before anything can block it)
+      QVERIFY(QDir().mkpath(QFileInfo(file).path()));
+      QVERIFY2(c.make(file), c.what);
+      const QFileInfo before(file);
+      ScriptedDialogs dialogs;
+      TdlgOption dialog;
+      dialog.LoadOptions();
+      QCOMPARE(dialogs.Texts(), QStringList({FailedLoad() + "\n" + file + U(c.why)}));
+      QVERIFY2(dialog.Values() == OptionValues(), c.what);
+      // OK in the dialog refuses to write there too.
+      dialogs.Clear();
+      PressOk(dialog);
+      QCOMPARE(dialogs.Texts(),
+               QStringList({file + U(u8"にオプションを保存できませんでした。") + "\n" + file + U(c.why)}));
+      const QFileInfo after(file);
+      QCOMPARE(after.isSymLink(), before.isSymLink());
+      QCOMPARE(after.isFile(), before.isFile());
+      QCOMPARE(after.size(), before.size());
+      QVERIFY2(!QFileInfo::exists(file + ".bad"), c.what);
+    }
+  }
+
+  // A link to a file that does not read as options (another program's file,
+  // say) is never written through, at the start nor by OK.
+  void aLinkToAnotherFileIsNeverWrittenThrough() {
     SettingsFolder folder(false);
+    const QString file = folder.File();
+    QVERIFY(QDir().mkpath(QFileInfo(file).path()));
+    const QString other = folder.Dir() + "/notes.txt";
+    {
+      QFile f(other);
+      QVERIFY(f.open(QIODevice::WriteOnly));
+      f.write("precious notes\n");
+    }
+    QVERIFY(QFile::link(other, file));
     ScriptedDialogs dialogs;
-    // A folder where the settings file should be.
-    QVERIFY(QDir().mkpath(folder.File()));
     TdlgOption dialog;
     dialog.LoadOptions();
+    const QString why = file + U(u8"のリンク先はオプションのファイルではないため、書き換えません。");
+    QCOMPARE(dialogs.Texts(), QStringList({FailedLoad() + "\n" + why}));
+    dialogs.Clear();
+    PressOk(dialog);
+    QCOMPARE(dialogs.Texts(), QStringList({file + U(u8"にオプションを保存できませんでした。") + "\n" + why}));
+    QFile f(other);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QCOMPARE(f.readAll(), QByteArray("precious notes\n"));
+    QVERIFY(QFileInfo(file).isSymLink());
+    // A link to a real options file is the user's choice: read and written through.
+    QVERIFY(QFile::remove(other));
+    {
+      QSettings target(other, QSettings::IniFormat);
+      target.beginGroup(QStringLiteral("Option"));
+      OptionValues v;
+      v.fontSize = 20;
+      WriteOptionValues(target, v);
+    }
+    dialogs.Clear();
+    dialog.LoadOptions();
     QVERIFY(dialogs.boxes.isEmpty());
-    QVERIFY(dialog.Values() == OptionValues());
-    QVERIFY(QFileInfo(folder.File()).isDir());
+    QCOMPARE(dialog.Values().fontSize, 20);
+    PressOk(dialog);
+    QVERIFY(dialogs.boxes.isEmpty());
+    QVERIFY(QFileInfo(file).isSymLink());
   }
 
   void okStoresAppliesAndShowsTheChangeInTheEditor() {
@@ -294,6 +402,17 @@ class OptionsTest : public QObject {
     d->LoadOptions();
     d->FormShow();
     QCOMPARE(Control<QComboBox>(d, "cmbboxFontSize")->currentText(), QStringLiteral("72"));
+    // A size no font should have is not applied: the pages keep a readable 12.
+    for (int size : {5000, 0, -3, 7, 73}) {
+      {
+        Stored settings;
+        settings.setValue(QStringLiteral("FontSize"), size);
+      }
+      d->LoadOptions();
+      d->ApplyOptions();
+      QCOMPARE(f.Editor()->PageEditor(1)->font().pointSize(), 12);
+      QCOMPARE(f.Main()->Windows().list->ListingControl(1)->font().pointSize(), 12);
+    }
     // Symbolic debugging needs the symbol file; without it the file may go.
     Radio(d, "radiogDOSYM")->SetItemIndex(1);
     Radio(d, "radiogSYM")->SetItemIndex(1);
@@ -331,7 +450,8 @@ class OptionsTest : public QObject {
     d->FormShow();
     Control<QComboBox>(d, "cmbboxFontSize")->setCurrentText("16");
     d->btnOKClick();
-    QCOMPARE(f.dialogs.Texts(), QStringList({file + U(u8"にオプションを保存できませんでした。")}));
+    QCOMPARE(f.dialogs.Texts(),
+             QStringList({file + U(u8"にオプションを保存できませんでした。") + "\n" + file + U(u8"はフォルダです。")}));
     QCOMPARE(f.dialogs.boxes[0].kind, BoxKind::Error);
     // The choice still holds for this session.
     QCOMPARE(f.Editor()->PageEditor(1)->font().pointSize(), 16);

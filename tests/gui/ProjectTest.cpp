@@ -159,18 +159,35 @@ class ProjectTest : public QObject {
     QCOMPARE(f.Main()->ProjectFileName(), f.Path("one/p.mak"));
   }
 
-  void twelveSourcesOpenTenPages() {
-    ShellFixture f;
-    QByteArray mak;
-    for (int i = 1; i <= 12; ++i) {
-      f.Write(QStringLiteral("s%1.cas").arg(i), "x");
-      mak += QStringLiteral("s%1.cas\r\n").arg(i).toLatin1();
+  // The sources beyond the editor's ten pages are told in one box that names
+  // them (the first twenty of them), not in one box each.
+  void sourcesBeyondTenPagesAreToldInOneBox() {
+    const QString head = U(u8"これ以上開けません。次のソースは開きませんでした。");
+    struct Case {
+      int sources;
+      QString text;
+    } cases[] = {
+        {12, head + "\ns11.cas\ns12.cas"},
+        {40,
+         [&] {
+           QString t = head;
+           for (int i = 11; i <= 30; ++i) t += QStringLiteral("\ns%1.cas").arg(i);
+           return t + "\n" + U(u8"ほか10個");
+         }()},
+    };
+    for (const Case& c : cases) {
+      ShellFixture f;
+      QByteArray mak;
+      for (int i = 1; i <= c.sources; ++i) {
+        f.Write(QStringLiteral("s%1.cas").arg(i), "x");
+        mak += QStringLiteral("s%1.cas\r\n").arg(i).toLatin1();
+      }
+      f.Write("p.mak", mak);
+      QVERIFY(f.Main()->OpenProjectPath(f.Path("p.mak")));
+      QCOMPARE(f.Editor()->OpenCount(), 10);
+      QCOMPARE(f.dialogs.Texts(), QStringList({c.text}));
+      QCOMPARE(Entries(f).size(), c.sources);
     }
-    f.Write("p.mak", mak);
-    QVERIFY(f.Main()->OpenProjectPath(f.Path("p.mak")));
-    QCOMPARE(f.Editor()->OpenCount(), 10);
-    QCOMPARE(f.dialogs.Texts(), QStringList({U(u8"これ以上開けません。"), U(u8"これ以上開けません。")}));
-    QCOMPARE(Entries(f).size(), 12);
   }
 
   void projectFilesAreCp932AndNamesCp932CannotHoldAreRefused() {

@@ -181,6 +181,90 @@ CAS
       [ "$(tail -c 1 spun.txt | od -An -c | tr -d ' ')" = '\n' ] || fail "SIG$sig: the last line is cut"
     done
     ;;
+  signal_slow_reader)
+    # A signal while the run writes into a pipe that is read slowly: the line
+    # being written is finished, so the reader gets whole lines only; a reader
+    # that has stopped altogether holds the end back only a few seconds.
+    cat >wide.cas <<'CAS'
+WIDE    START
+LOOP    OUT     MSG,LEN
+        JUMP    LOOP
+MSG     DC      'The quick brown fox jumps over the lazy dog, again and again.'
+LEN     DC      61
+        END
+CAS
+    "$cli" asm wide.cas 2>/dev/null && "$cli" link wide 2>/dev/null || fail "build wide"
+    want='The quick brown fox jumps over the lazy dog, again and again.'
+    for sig in TERM INT; do
+      rm -f pipe spun.txt; mkfifo pipe
+      # About 20 KB a second, in pieces that end anywhere in a line.
+      python3 -c '
+import sys, time
+with open("pipe", "rb", buffering=0) as p, open("spun.txt", "wb") as out:
+    while True:
+        b = p.read(97)
+        if not b: break
+        out.write(b); out.flush(); time.sleep(0.005)' &
+      reader=$!
+      with_sigint "$cli" run wide.exe >pipe 2>/dev/null &
+      pid=$!
+      for _ in $(seq 100); do [ -s spun.txt ] && break; sleep 0.1; done
+      sleep 0.5
+      kill -$sig $pid
+      wait $pid
+      wait $reader
+      [ "$(wc -l <spun.txt)" -gt 0 ] || fail "SIG$sig: no lines"
+      [ "$(sort -u spun.txt)" = "$want" ] || fail "SIG$sig: broken lines: $(sort -u spun.txt | grep -vxF "$want" | head -3)"
+      [ "$(tail -c 1 spun.txt | od -An -c | tr -d ' ')" = '\n' ] || fail "SIG$sig: the last line is cut"
+    done
+    # The reader opens the pipe and never reads: the run must still end soon.
+    rm -f pipe; mkfifo pipe
+    python3 -c 'import time; p = open("pipe", "rb"); time.sleep(30)' &
+    reader=$!
+    with_sigint "$cli" run wide.exe >pipe 2>/dev/null &
+    pid=$!
+    sleep 1
+    start=$(date +%s)
+    kill -TERM $pid
+    for _ in $(seq 100); do kill -0 $pid 2>/dev/null || break; sleep 0.1; done
+    if kill -0 $pid 2>/dev/null; then kill -9 $pid; kill $reader; fail "a stopped reader held the run after SIGTERM"; fi
+    kill $reader 2>/dev/null; wait $reader 2>/dev/null
+    [ $(( $(date +%s) - start )) -le 6 ] || fail "the run took too long to end"
+    ;;
+  interrupted_build)
+    # SIGTERM or SIGINT while a build writes its outputs: no hidden temporary
+    # file is left behind. Forty sources with long listings keep the build
+    # writing for about a second; the signal goes as soon as a temporary file
+    # is seen.
+    python3 - <<'PY'
+for k in range(40):
+    lines = ['S%d      START' % k]
+    lines += ["        DC      'The quick brown fox jumps over the lazy dog'"] * 1300
+    lines += ['        RET', '        END']
+    open('s%d.cas' % k, 'w').write('\n'.join(lines) + '\n')
+open('big.mak', 'w').write(''.join('s%d.cas\r\n' % k for k in range(40)))
+PY
+    python3 - "$cli" >result.txt <<'PY' || fail "$(cat result.txt)"
+import os, signal, subprocess, sys, time
+hidden = lambda: [n for n in os.listdir('.') if n.startswith('.')]
+for sig in (signal.SIGTERM, signal.SIGINT):
+    p = subprocess.Popen([sys.argv[1], 'build', 'big.mak'], stderr=subprocess.DEVNULL,
+                         preexec_fn=lambda: signal.signal(signal.SIGINT, signal.SIG_DFL))
+    seen = False
+    while p.poll() is None and not seen:
+        if hidden():
+            seen = True
+            p.send_signal(sig)
+        time.sleep(0.0002)
+    p.wait()
+    if not seen:
+        print('no temporary file was ever seen (%s)' % sig.name); sys.exit(1)
+    if p.returncode != -sig:
+        print('%s: exit status %d' % (sig.name, p.returncode)); sys.exit(1)
+    if hidden():
+        print('%s left %s' % (sig.name, hidden())); sys.exit(1)
+PY
+    ;;
   output_errors)
     # Standard output that cannot be written is an error of its own, exit
     # status 5 with a message, in every command; a reader that has gone stops

@@ -89,6 +89,53 @@ case $name in
     done
     only hello.cas original.cas hello.obj hello.exe hello.sym hello.olm hello.elm outside
     ;;
+  nodes_are_not_replaced)
+    # A device, FIFO, socket or folder by an output's name is refused with a
+    # message saying what it is, and stays. The nodes are made here, in the
+    # scratch folder; nothing of the machine's /dev is touched.
+    if [ "$(id -u)" = 0 ]; then
+      mknod hello.obj c 1 3 || fail "mknod"
+      kind=デバイス
+    else
+      mkfifo hello.obj
+      kind=名前付きパイプ
+    fi
+    "$cli" asm hello.cas 2>err.txt; status=$?
+    [ $status -eq 1 ] || fail "asm beside a node hello.obj exits $status"
+    grep -qxF " Error:  hello.objは${kind}のため書き込めません。" err.txt || fail "no message naming hello.obj"
+    [ -c hello.obj ] || [ -p hello.obj ] || fail "hello.obj was replaced"
+    rm hello.obj hello.lst
+    mkfifo hello.lst
+    "$cli" asm hello.cas 2>err2.txt; status=$?
+    [ $status -eq 1 ] || fail "asm beside a FIFO hello.lst exits $status"
+    grep -qxF " Error:  hello.lstは名前付きパイプのため書き込めません。" err2.txt || fail "no message naming hello.lst"
+    [ -p hello.lst ] || fail "hello.lst was replaced"
+    rm hello.lst
+    # Empty folders by the line maps' names: a note, the folder stays, the
+    # program is built all the same.
+    mkdir hello.olm hello.elm
+    "$cli" asm hello.cas 2>err3.txt || fail "asm with a folder hello.olm failed"
+    grep -qxF " hello.olmはフォルダのため書き込めません。" err3.txt || fail "no note on hello.olm"
+    "$cli" link hello 2>err4.txt || fail "link with a folder hello.elm failed"
+    [ -d hello.olm ] && [ -d hello.elm ] || fail "a folder named like a line map was removed"
+    "$cli" run hello.exe >out.txt 2>err5.txt || fail "the program does not run"
+    only hello.cas original.cas hello.obj hello.lst hello.exe hello.sym hello.olm hello.elm outside
+    ;;
+  disk_full)
+    # On a full disk the message says so; the old outputs stay whole.
+    [ -n "${TOLVANE_SMALL_FS:-}" ] || { echo "skip [$name]: no small file system"; exit 0; }
+    small=$TOLVANE_SMALL_FS
+    cp hello.cas "$small/"
+    "$cli" asm "$small/hello.cas" 2>err.txt || fail "asm on the small disk"
+    cp "$small/hello.obj" hello.obj.orig
+    head -c 1000000 /dev/zero >"$small/filler" 2>/dev/null
+    # A source with a long listing, so that the listing no longer fits.
+    { echo "BIG     START"; for i in $(seq 1 3000); do echo "        DC      'a long line of characters to fill the listing up'"; done; echo "        RET"; echo "        END"; } >"$small/hello.cas"
+    "$cli" asm "$small/hello.cas" 2>err2.txt; status=$?
+    [ $status -eq 1 ] || fail "asm on a full disk exits $status"
+    grep -qF "がクローズできません。ディスクに空きがありません。" err2.txt || fail "the full disk is not named"
+    cmp -s "$small/hello.obj" hello.obj.orig || fail "the old object file changed"
+    ;;
   *) fail "unknown case" ;;
 esac
 echo "ok   $name"
