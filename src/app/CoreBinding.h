@@ -48,8 +48,7 @@ class CoreBinding : public forms::ShellCore, public debugger::DebuggerUiPort, pu
 
   // DebuggerUiPort
   BoxAnswer ShowMessageBox(BoxKind kind, const std::string& text, BoxButtons buttons) override;
-  void SetStatusText(const std::string& text) override;
-  void SetCommandEnabled(debugger::Command command, bool enabled) override;
+  void SessionChanged(const debugger::SessionView& view) override;
   void ShowDebugWindow() override;
   void SetPointer(debugger::Pointer pointer) override;
   void ProcessEvents() override;

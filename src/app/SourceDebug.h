@@ -41,6 +41,8 @@ class SourceDebug : public QObject {
   void BreakpointsChanged();
   // A gutter click or Ctrl+B on line `line` of page `page`.
   void ToggleLine(int page, int line);
+  // The status note of the last command goes.
+  void ClearNote() { ShowStatus(std::string()); }
 
   const debugger::SourceLines& Lines() const { return lines_; }
   bool Active() const { return active_; }

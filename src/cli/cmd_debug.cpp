@@ -217,6 +217,9 @@ class TerminalUi : public DebuggerUiPort {
       ec->Pause();
     }
   }
+  // Nobody waits at the terminal for an undefined word to change: GO and
+  // animate stop there, saying why.
+  bool WaitAtUndefinedWord() override { return false; }
   void WaitMilliseconds(int ms) override {
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
     ProcessEvents();

@@ -57,9 +57,10 @@ class MachineHooks {
   StepJournal* journal = nullptr;
 
   // Set by the machine (never cleared by it).
-  bool memoryChanged = false;  // after ST, PUSH, CALL and an input call
-  bool callExecuted = false;   // after CALL
-  bool retExecuted = false;    // after a RET that did not end the program
+  bool memoryChanged = false;   // after ST, PUSH, CALL and an input call
+  bool callExecuted = false;    // after CALL
+  bool retExecuted = false;     // after a RET that did not end the program
+  bool undefinedTried = false;  // after an undefined word, which did nothing
 
   // Called only while unAsmTracking is true: after ST/PUSH/CALL with the address
   // written, and after an input call for GR2 and then for each character word
@@ -107,16 +108,25 @@ class CCpu {
   std::array<Word, kCount> regs_{};
 };
 
+// Why a run of the program stopped: the one answer of the machine's plain run,
+// of execution control's commands and of the front ends' exit statuses.
+enum class StopReason : std::uint8_t {
+  ProgramEnd,     // the final RET
+  StackOverflow,  // a PUSH or CALL found the stack full; PR addresses it; the program was ended
+  UndefinedWord,  // an undefined instruction at PR: executing on repeats it for ever
+  StepLimit,      // the step limit was reached
+  EndedByUser,    // End Program (for the machine: the turn callback asked to stop)
+  Breakpoint,     // GO or animate reached an enabled breakpoint
+  Paused,         // Pause stopped GO, animate or a long step
+  Stepped,        // a trace or step executed its instruction
+  NoRow,          // no disassembly row covers PR; the program was ended
+  LoadFailed,     // the load module or its symbol file could not be loaded
+  Refused,        // nothing ran: the command does not apply now
+};
+
 // The fast plain run: executes until the program ends, overflows its stack, hits
 // an undefined instruction (which can never make progress), the step limit is
-// reached, or `turn` asks to stop. No hooks are involved.
-enum class RunStop {
-  ProgramEnd,     // final RET
-  StackOverflow,  // PUSH/CALL overflow; PR addresses the failing instruction
-  Undefined,      // undefined instruction at PR; executing on would repeat it forever
-  StepLimit,      // maxSteps instructions executed
-  Stopped,        // the turn callback returned false
-};
+// reached, or `turn` asks to stop (EndedByUser). No hooks are involved.
 
 // Gives the window system a turn during a long plain run. Called before the
 // first instruction, then every `interval` instructions and right after every
@@ -130,7 +140,7 @@ class RunTurnPort {
 };
 
 struct RunResult {
-  RunStop stop = RunStop::ProgramEnd;
+  StopReason stop = StopReason::ProgramEnd;
   std::uint64_t steps = 0;  // instructions executed (an overflowing or undefined one not counted)
   // The status the last Execute would have returned: ProgramEnd, StackOverflow, or Continue.
   ExecStatus status = ExecStatus::Continue;

@@ -357,6 +357,7 @@ L_NotDecoded:
 
 L_Undefined:
   TOLVANE_UNRECORD();
+  if constexpr (kHooks) hooks->undefinedTried = true;
   exit = Exit::Undefined;
   goto L_Leave;
 
