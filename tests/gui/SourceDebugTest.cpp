@@ -108,6 +108,44 @@ class SourceDebugTest : public QObject {
     QCOMPARE(s.CurrentLine(), 4);
   }
 
+  // Back Step after the end (the final RET, or End Program) makes the
+  // program live again, and with it the source line and the read-only pages.
+  void backFromTheEndDebugsTheSourceAgain() {
+    Session s;
+    for (const char* end : {"mnuGo", "mnuEndProgram"}) {
+      if (QByteArray(end) == "mnuEndProgram") {
+        s.f.Main()->RunCommand("mnuTrace");
+        s.f.Main()->RunCommand("mnuTrace");  // into SUB, line 6
+      }
+      s.f.Main()->RunCommand(end);
+      QVERIFY(!s.Core().DebuggingActive());
+      QCOMPARE(s.CurrentLine(), 0);
+      QVERIFY(!s.Page()->isReadOnly());
+      s.f.Main()->RunCommand("mnuBackStep");
+      QVERIFY(s.Core().DebuggingActive());
+      QVERIFY(s.Source().Active());
+      // Before the final RET, or before the CALL traced last.
+      QCOMPARE(s.CurrentLine(), QByteArray(end) == "mnuGo" ? 5 : 3);
+      QVERIFY(s.Page()->isReadOnly());
+      // Further back, or into SUB again.
+      s.f.Main()->RunCommand(QByteArray(end) == "mnuGo" ? "mnuBackStep" : "mnuTrace");
+      QCOMPARE(s.CurrentLine(), QByteArray(end) == "mnuGo" ? 4 : 6);
+      if (QByteArray(end) == "mnuGo") {
+        s.f.Main()->RunCommand("mnuEndProgram");
+        s.Start();
+      }
+    }
+    // A page edited after the end has no lines when the program comes back.
+    s.f.Main()->RunCommand("mnuEndProgram");
+    QTest::keyClicks(s.Page(), QStringLiteral(";"));
+    QVERIFY(s.f.Editor()->PageModified(1));
+    s.f.Main()->RunCommand("mnuBackStep");
+    QVERIFY(s.Core().DebuggingActive());
+    QCOMPARE(s.CurrentLine(), 0);
+    QVERIFY(!s.Page()->isReadOnly());
+    QVERIFY(s.Status().contains(QString::fromStdString(Cp932ToUtf8(J(u8"逆アセンブルのみでデバッグします。")))));
+  }
+
   void gutterBreakpointIsTheTablesAndStopsGo() {
     Session s;
     emit s.Gutter()->clicked(7);
