@@ -7,7 +7,9 @@
 
 #include "app/SourceDebug.h"
 #include "asm/Assembler.h"
+#include "common/ChangeExtension.h"
 #include "common/Cp932.h"
+#include "debugger/SourceLines.h"
 #include "forms/DialogPort.h"
 #include "forms/dlgAddBreakPoint_f.h"
 #include "forms/dlgAddWatch_f.h"
@@ -62,10 +64,17 @@ bool CoreBinding::RunProgram(const std::string& target, const BuildOptions& opti
 
 bool CoreBinding::StartDebugging(const std::string& target, const BuildOptions& options) {
   // Source-line debugging starts with the session (SessionChanged).
-  return execution_->StartDebugging(target, options);
+  starting_ = true;
+  const bool started = execution_->StartDebugging(target, options);
+  starting_ = false;
+  return started;
 }
 
 SourceDebug& CoreBinding::Source() { return *source_; }
+
+std::vector<std::string> CoreBinding::SourcesChangedSinceBuild(const std::string& target) const {
+  return debugger::ChangedSources(ChangeExtension(target, ".exe"));
+}
 
 bool CoreBinding::DebuggingActive() const { return execution_->DebuggingActive(); }
 bool CoreBinding::DebuggingGuard() { return execution_->DebuggingGuard(); }
@@ -99,7 +108,7 @@ void CoreBinding::SessionChanged(const debugger::SessionView& view) {
     if (source_->Active())
       source_->Ended();
     else
-      source_->Started();
+      source_->Started(!starting_);
   }
   // A note about an earlier command goes when the next one runs the program.
   switch (view.phase) {

@@ -26,6 +26,7 @@
 #include "common/ChangeExtension.h"
 #include "common/Cp932.h"
 #include "common/FileNameMarks.h"
+#include "debugger/SourceLines.h"
 #include "forms/DialogPort.h"
 #include "forms/FindDialogs_f.h"
 #include "forms/HelpTopic.h"
@@ -1233,7 +1234,22 @@ void TfrmMain::mnuDebugStartClick() {
     ShowNotice(*refused);
     return;
   }
-  if (core_) core_->StartDebugging(target, buildOptions);
+  if (!core_) return;
+  // A source saved after the build no longer has the lines that were built:
+  // build first, or debug it by the disassembly alone.
+  if (const std::vector<std::string> changed = core_->SourcesChangedSinceBuild(target); !changed.empty()) {
+    switch (Dialogs().ShowMessageBox(BoxKind::Confirm, debugger::RebuildQuestion(changed), BoxButtons::YesNoCancel)) {
+      case BoxAnswer::Yes:
+        if (RunBuild(&build::Builder::BuildCommand).linked != build::kStepSucceeded) return;
+        SetEnabled({"mnuRunExe", "mnuDebugStart", "smnuDebugStart"}, true);
+        break;
+      case BoxAnswer::No:
+        break;
+      default:
+        return;
+    }
+  }
+  core_->StartDebugging(target, buildOptions);
 }
 
 void TfrmMain::mnuGoClick() {

@@ -59,6 +59,12 @@ class ShellCore : public build::BuildTools {
   virtual void ResetDebuggerCommands() {}
   // The load module last loaded for debugging (empty without one).
   virtual std::string LoadModulePath() const { return {}; }
+  // The sources of the program named after `target` that were changed after
+  // its build (their lines could not be debugged).
+  virtual std::vector<std::string> SourcesChangedSinceBuild(const std::string& target) const {
+    (void)target;
+    return {};
+  }
 };
 
 class TfrmMain;
