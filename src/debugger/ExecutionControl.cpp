@@ -170,7 +170,19 @@ void ExecutionControl::MarkRowOfPr() {
 
 void ExecutionControl::TakeStop() {
   panes_.TakeStop(cpu_, memory_);
+  panes_.TakeWatchesAtStop(watches_);
   ui_.ChangeMarksReset();
+  // The disassembly marks the rows of changed words too.
+  ui_.FillVisibleDisassembly();
+}
+
+bool ExecutionControl::DisassemblyRowChanged(int row) const {
+  if (row < 0 || row >= disassembler_.RowCount()) return false;
+  const unsigned first = disassembler_.Row(row).address;
+  const unsigned next = row + 1 < disassembler_.RowCount() ? disassembler_.Row(row + 1).address : kMemoryWords;
+  for (unsigned a = first; a < next && a < first + 2; ++a)
+    if (panes_.WordChanged(static_cast<Word>(a))) return true;
+  return false;
 }
 
 void ExecutionControl::WriteRegisterDump() {

@@ -264,6 +264,9 @@ class ExecutionControl {
   const WatchList& Watches() const { return watches_; }
   // What the memory, register and watch panes show, with the change marks.
   const PaneState& Panes() const { return panes_; }
+  // Whether a word of the disassembly row differs from the last stop (as the
+  // memory pane shows it): the row is marked as changed.
+  bool DisassemblyRowChanged(int row) const;
 
   // Turn pacing of the run loops: a turn after at most this many instructions
   // and at least every kTurnMillis of running.
