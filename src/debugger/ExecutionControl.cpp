@@ -48,22 +48,11 @@ std::string StepLimitMessage(std::uint64_t instructions) {
 
 // ---- machine hooks ----
 
-void ExecutionControl::Hooks::UnAsmStoreAt(Word address) {
-  ExecutionControl& o = owner_;
-  rowMissingReported_ = false;  // a store is no input call
-  if (o.disassembler_.StoreNeedsRebuild(address)) {
-    // Decoding all memory again after every store of a loop would dominate a
-    // run; the rebuild is made once, before anything looks at the rows.
-    o.rebuildPending_ = true;
-    return;
-  }
-  o.FlushPendingRebuild();
-  if (o.disassembler_.UnAsmStoreAt(address) == Disassembler::StoreOutcome::NoRow) ReportMissingRow();
-}
+void ExecutionControl::Hooks::UnAsmStoreAt(Word address) { stores.Note(address); }
 
 void ExecutionControl::Hooks::UnAsmRefreshAt(Word address) {
   ExecutionControl& o = owner_;
-  o.FlushPendingRebuild();
+  o.FlushStores();
   if (!o.disassembler_.UnAsmRefreshAt(address) && !rowMissingReported_) {
     // An input call patches up to 257 rows; one box tells the user all there
     // is to know, where one per missing row would be a wall of modal boxes.
@@ -112,10 +101,18 @@ void ExecutionControl::ResetSession() {
   Announce();
 }
 
-void ExecutionControl::FlushPendingRebuild() {
-  if (!rebuildPending_) return;
-  rebuildPending_ = false;
-  RedisassembleKeepView();
+void ExecutionControl::FlushStores() {
+  StoreLog& log = hooks_.stores;
+  if (log.Empty()) return;
+  // Decoding all memory again, or patching a row, after every store of a loop
+  // would dominate a run: the rows follow the stores once, before anything
+  // looks at them. A store into code decodes the whole listing again; stores
+  // into data and the stack then become their data lines, in the order made.
+  const std::vector<Word>& stored = log.Addresses();
+  if (std::any_of(stored.begin(), stored.end(), [&](Word a) { return disassembler_.StoreNeedsRebuild(a); })) Rebuild();
+  for (Word a : stored)
+    if (!disassembler_.StoreNeedsRebuild(a) && !disassembler_.UnAsmRefreshAt(a)) hooks_.ReportMissingRow();
+  log.Clear();
 }
 
 Pointer ExecutionControl::SwapPointer(Pointer pointer) {
@@ -126,7 +123,7 @@ Pointer ExecutionControl::SwapPointer(Pointer pointer) {
 }
 
 void ExecutionControl::ShowDisassembly() {
-  rebuildPending_ = false;
+  hooks_.stores.Clear();  // the listing is made from memory as it is now
   Pointer previous = SwapPointer(Pointer::Wait);
   disassembler_.BuildUnAsmTable();
   ui_.DisassemblyRebuilt(disassembler_.RowCount(), true);
@@ -141,7 +138,11 @@ void ExecutionControl::ShowDisassembly() {
 }
 
 void ExecutionControl::RedisassembleKeepView() {
-  rebuildPending_ = false;
+  hooks_.stores.Clear();  // the listing is made from memory as it is now
+  Rebuild();
+}
+
+void ExecutionControl::Rebuild() {
   Pointer previous = SwapPointer(Pointer::Wait);
   disassembler_.BuildUnAsmTable();
   ui_.DisassemblyRebuilt(disassembler_.RowCount(), false);
@@ -244,7 +245,7 @@ bool ExecutionControl::Load(const std::string& fileName, const BuildOptions& opt
   journal_->Clear();
   replay_.clear();
   Announce();
-  rebuildPending_ = false;
+  hooks_.stores.Clear();
   // End Program is enabled by the phase the command enters after the load.
   bool ok = LoadProgram(fileName, options.symbolicDebug != 0, cpu_, memory_, program_, ui_);
   // Whatever the load left behind is what the panes and look-ups work on.
@@ -442,7 +443,7 @@ bool ExecutionControl::Pause() {
 }
 
 bool ExecutionControl::RefreshPanes() {
-  FlushPendingRebuild();
+  FlushStores();
   int row = disassembler_.FindRowOfAddress(cpu_.GetPR());
   if (row < 0) {
     ui_.ShowMessageBox(BoxKind::Error, DisassemblyFailedMessage());
@@ -561,7 +562,7 @@ void ExecutionControl::RunLoop() {
   auto lastTurn = std::chrono::steady_clock::now();
   for (;;) {
     if (turnDue || state_.AnimateRunning()) {
-      FlushPendingRebuild();
+      FlushStores();
       ui_.ShowDebugWindow();                              // the user may have closed it meanwhile
       if (!state_.AnimateRunning()) ui_.ProcessEvents();  // animate's wait is its turn
       turnDue = false;
@@ -598,7 +599,7 @@ void ExecutionControl::RunLoop() {
       return;
     }
     if (s == ExecStatus::StackOverflow) {
-      FlushPendingRebuild();
+      FlushStores();
       console_.ConsoleMessage(StackOverflowMessage());
       EndWith(StopReason::StackOverflow);
     }
@@ -667,7 +668,7 @@ ExecStatus ExecutionControl::RunCalledRoutine() {
         state_.StepRunsLong();
         Announce();
       }
-      FlushPendingRebuild();
+      FlushStores();
       ui_.ProcessEvents();
       sinceTurn = 0;
       lastTurn = std::chrono::steady_clock::now();
@@ -702,7 +703,7 @@ void ExecutionControl::SingleStep(bool overCall) {
   // Ended by the user while the instruction waited for input (or while a
   // stepped routine ran): the panes and the end's lines show where it stopped.
   if (state_.EndRequested()) {
-    FlushPendingRebuild();
+    FlushStores();
     RefreshPanes();
     WriteDueEndLines();
     Announce();

@@ -279,17 +279,19 @@ class ExecutionControl {
  private:
   class Hooks : public MachineHooks {
    public:
-    explicit Hooks(ExecutionControl& owner) : owner_(owner) {}
+    explicit Hooks(ExecutionControl& owner) : owner_(owner) { storeLog = &stores; }
     void UnAsmStoreAt(Word address) override;
     void UnAsmRefreshAt(Word address) override;
     void RefreshPanes() override;
 
     // A new instruction begins: its input call may report a missing row once.
     void NewInstruction() { rowMissingReported_ = false; }
-
-   private:
     void ReportMissingRow();
 
+    // The stores into memory since the rows were last brought up to date.
+    StoreLog stores;
+
+   private:
     ExecutionControl& owner_;
     bool rowMissingReported_ = false;
   };
@@ -334,7 +336,10 @@ class ExecutionControl {
   void SingleStep(bool overCall);
   // Runs a called routine to its return; the status that ends the program, or Continue.
   ExecStatus RunCalledRoutine();
-  void FlushPendingRebuild();
+  // Brings the disassembly rows up to date with the stores made since.
+  void FlushStores();
+  // The whole listing decoded again, the view kept, under the wait pointer.
+  void Rebuild();
   // The pane refreshes, each after taking the values it shows.
   void ShowMemoryPane();
   void ShowRegisterPane();
@@ -370,7 +375,6 @@ class ExecutionControl {
   Pointer pointer_ = Pointer::Default;
   std::uint64_t instructions_ = 0;
   std::string lastDebuggedPath_;
-  bool rebuildPending_ = false;
   bool showRegistersAfterRun_ = true;
 };
 

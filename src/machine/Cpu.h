@@ -18,6 +18,7 @@
 #include <array>
 #include <bitset>
 #include <cstdint>
+#include <vector>
 
 #include "common/InstructionSet.h"
 #include "common/Word.h"
@@ -43,6 +44,29 @@ constexpr Word kFlagOF = 0x0004;
 class ConsolePort;  // Svc.h
 class StepJournal;  // StepJournal.h
 
+// The addresses stored into while the debugger tracks stores, each once, in
+// the order first stored. A continuous run notes them here instead of calling
+// out of the machine after every store; the owner brings the disassembly up to
+// date from the log when it next looks at it.
+class StoreLog {
+ public:
+  void Note(Word address) {
+    if (seen_[address]) return;
+    seen_.set(address);
+    order_.push_back(address);
+  }
+  bool Empty() const { return order_.empty(); }
+  const std::vector<Word>& Addresses() const { return order_; }
+  void Clear() {
+    for (Word a : order_) seen_.reset(a);
+    order_.clear();
+  }
+
+ private:
+  std::bitset<kMemoryWords> seen_;
+  std::vector<Word> order_;
+};
+
 // The debugger's side of a step. A plain run passes no hooks at all, so none of
 // this is touched on the fast path; the debugger passes an object it owns and
 // reads/sets the flags between steps.
@@ -55,6 +79,9 @@ class MachineHooks {
   bool goRunning = false;      // a GO run is in progress: refresh the panes before input
   // Where every executed instruction leaves its undo record; null: none kept.
   StepJournal* journal = nullptr;
+  // While tracking, stores are noted here instead of calling UnAsmStoreAt
+  // (null: the call after every store).
+  StoreLog* storeLog = nullptr;
 
   // Set by the machine (never cleared by it).
   bool memoryChanged = false;   // after ST, PUSH, CALL and an input call
@@ -63,7 +90,7 @@ class MachineHooks {
   bool undefinedTried = false;  // after an undefined word, which did nothing
 
   // Called only while unAsmTracking is true: after ST/PUSH/CALL with the address
-  // written, and after an input call for GR2 and then for each character word
+  // written (when there is no store log), and after an input call for GR2 and then for each character word
   // it stored (GR1+0 ... GR1+length-1; none at the end of input).
   virtual void UnAsmStoreAt(Word address) { (void)address; }
   virtual void UnAsmRefreshAt(Word address) { (void)address; }

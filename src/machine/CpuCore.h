@@ -257,6 +257,9 @@ Exit RunEngine(CCpu& cpu, Memory& memory, ConsolePort& console, MachineHooks* ho
   // With a journal, every instruction leaves its undo record (see StepJournal).
   StepJournal* const journal = kHooks ? hooks->journal : nullptr;
   StepJournal::Record* rec = nullptr;  // the record of the instruction being executed
+  // The owner sets tracking and the log before a run and changes neither while
+  // the machine runs on (a call-out that ends the program also ends this run).
+  StoreLog* const storeLog = kHooks && hooks->unAsmTracking ? hooks->storeLog : nullptr;
 
 #define TOLVANE_DISPATCH()                                          \
   do {                                                              \
@@ -293,6 +296,20 @@ Exit RunEngine(CCpu& cpu, Memory& memory, ConsolePort& console, MachineHooks* ho
       }                                  \
     }                                    \
     TOLVANE_NEXT();                      \
+  } while (0)
+  // After a store in hooked mode: noted in the log, or reported by a call out
+  // of the machine (after which the owner's flags may have changed).
+#define TOLVANE_STORED(address)                               \
+  do {                                                        \
+    if constexpr (kHooks) {                                   \
+      hooks->memoryChanged = true;                            \
+      if (storeLog) {                                         \
+        storeLog->Note(address);                              \
+        TOLVANE_NEXT();                                       \
+      }                                                       \
+      if (hooks->unAsmTracking) hooks->UnAsmStoreAt(address); \
+      TOLVANE_NEXT_AFTER_CALL_OUT();                          \
+    }                                                         \
   } while (0)
   // A store: the word, and the decodes that read it. The instruction at the
   // address is decoded again at once: code that rewrites itself does so on
@@ -376,11 +393,7 @@ L_Nop:
   TOLVANE_ADDRESS_HANDLER(St, {
     TOLVANE_STORE(ea, g[e->r]);
     pr = static_cast<Word>(pr + 2);
-    if constexpr (kHooks) {
-      if (hooks->unAsmTracking) hooks->UnAsmStoreAt(ea);
-      hooks->memoryChanged = true;
-      TOLVANE_NEXT_AFTER_CALL_OUT();
-    }
+    TOLVANE_STORED(ea);
     TOLVANE_NEXT();
   })
 
@@ -506,11 +519,7 @@ L_LdR : {
     sp = static_cast<Word>(sp - 1);
     TOLVANE_STORE(sp, ea);
     pr = static_cast<Word>(pr + 2);
-    if constexpr (kHooks) {
-      if (hooks->unAsmTracking) hooks->UnAsmStoreAt(sp);
-      hooks->memoryChanged = true;
-      TOLVANE_NEXT_AFTER_CALL_OUT();
-    }
+    TOLVANE_STORED(sp);
     TOLVANE_NEXT();
   })
 
@@ -529,12 +538,8 @@ L_Pop:
     sp = static_cast<Word>(sp - 1);
     TOLVANE_STORE(sp, static_cast<Word>(pr + 2));
     pr = ea;
-    if constexpr (kHooks) {
-      if (hooks->unAsmTracking) hooks->UnAsmStoreAt(sp);
-      hooks->memoryChanged = true;
-      hooks->callExecuted = true;
-      TOLVANE_NEXT_AFTER_CALL_OUT();
-    }
+    if constexpr (kHooks) hooks->callExecuted = true;
+    TOLVANE_STORED(sp);
     TOLVANE_NEXT();
   })
 
@@ -621,6 +626,7 @@ L_Leave:
 #undef TOLVANE_NEXT
 #undef TOLVANE_NEXT_AFTER_CALL_OUT
 #undef TOLVANE_STORE
+#undef TOLVANE_STORED
 #undef TOLVANE_ADDRESS_HANDLER
 #undef TOLVANE_OPERATION_M
 #undef TOLVANE_OPERATION_R
