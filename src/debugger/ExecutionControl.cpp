@@ -196,8 +196,9 @@ void ExecutionControl::ReinitializeIfEnded() {
   if (cpu_.GetPR() != kProgramEndAddress) return;
   // Back Step over the final RET undoes this restart with it.
   const Word pushedAt = static_cast<Word>(program_.header.initialSp - 1);
-  if (hooks_.journal) journal_->RecordRestart(cpu_, pushedAt, memory_[pushedAt]);
+  if (hooks_.journal) journal_->StoreOutside(pushedAt, memory_[pushedAt]);
   cpu_.Initialize(memory_, program_.header.start, program_.header.initialSp, program_.header.stackLimit);
+  if (hooks_.journal) journal_->ChangedOutside();
 }
 
 void ExecutionControl::SetRecording(bool on) {
@@ -211,16 +212,12 @@ std::size_t ExecutionControl::BackStep(std::size_t count) {
   if (state_.Executing() || ui_.ConsoleInputPending() || journal_->Empty()) return 0;
   ui_.ShowDebugWindow();
   TakeStop();  // the change marks show what going back changed
-  std::size_t undone = 0;
-  StepJournal::Undone u;
-  while (undone < count && journal_->StepBack(cpu_, memory_, u)) {
-    ++undone;
-    if (u.input) {
-      replay_.push_front(u.line);
-      console_.ConsoleWithdrawInput();
-    }
-    for (int i = 0; i < u.outputs; ++i) console_.ConsoleWithdrawOutput();
-  }
+  StepJournal::Undone u = journal_->StepBack(cpu_, memory_, count);
+  const std::size_t undone = u.steps;
+  // The undone INs' lines are read again, in order, before anything new.
+  replay_.insert(replay_.begin(), u.lines.begin(), u.lines.end());
+  for (std::size_t i = 0; i < u.lines.size(); ++i) console_.ConsoleWithdrawInput();
+  for (int i = 0; i < u.outputs; ++i) console_.ConsoleWithdrawOutput();
   // What was undone no longer counts as executed.
   instructions_ -= std::min<std::uint64_t>(instructions_, undone);
   if (!state_.DebuggingActive()) {
@@ -726,7 +723,13 @@ void ExecutionControl::SingleStep(bool overCall) {
 
 DialogResult ExecutionControl::ChangeMemory(const std::string& addressText, const std::string& dataText) {
   if (!IsHexAddressText(dataText)) return DialogResult::Refuse(BoxKind::Error, NotValidDataMessage(dataText));
-  memory_[HexTextValue(addressText)] = HexTextValue(dataText);
+  const Word address = HexTextValue(addressText);
+  // Going back before the edit undoes it with the steps.
+  if (hooks_.journal) {
+    journal_->StoreOutside(address, memory_[address]);
+    journal_->ChangedOutside();
+  }
+  memory_[address] = HexTextValue(dataText);
   // A word stuck at may have become an instruction.
   state_.ClearNote();
   Announce();
@@ -756,6 +759,7 @@ DialogResult ExecutionControl::ChangeRegister(const std::string& name, const std
   } else {
     return DialogResult::Refuse(BoxKind::Error, NotValidDataMessage(name));
   }
+  if (hooks_.journal) journal_->ChangedOutside();
   ShowRegisterPane();
   // The next instruction is where PR now points.
   if (pr) {
