@@ -398,13 +398,13 @@ RunResult RunToEnd(CCpu& cpu, BaselineMemory& memory, ConsolePort& console, std:
     if (turn) {
       SyncOut(g, fr, pr, sp, lim, cpu);
       if (!turn->Turn()) {
-        result.stop = RunStop::Stopped;
+        result.stop = StopReason::EndedByUser;
         break;
       }
       SyncIn(g, fr, pr, sp, lim, cpu);
     }
     if (steps >= limit) {
-      result.stop = RunStop::StepLimit;
+      result.stop = StopReason::StepLimit;
       break;
     }
     std::uint64_t chunk = limit - steps < interval ? limit - steps : interval;
@@ -421,17 +421,17 @@ RunResult RunToEnd(CCpu& cpu, BaselineMemory& memory, ConsolePort& console, std:
     steps += done;
     if (s == StepResult::ProgramEnd) {
       ++steps;
-      result.stop = RunStop::ProgramEnd;
+      result.stop = StopReason::ProgramEnd;
       result.status = ExecStatus::ProgramEnd;
       break;
     }
     if (s == StepResult::StackOverflow) {
-      result.stop = RunStop::StackOverflow;
+      result.stop = StopReason::StackOverflow;
       result.status = ExecStatus::StackOverflow;
       break;
     }
     if (s == StepResult::Undefined) {
-      result.stop = RunStop::Undefined;
+      result.stop = StopReason::UndefinedWord;
       break;
     }
   }

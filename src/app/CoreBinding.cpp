@@ -7,7 +7,9 @@
 
 #include "app/SourceDebug.h"
 #include "asm/Assembler.h"
+#include "common/ChangeExtension.h"
 #include "common/Cp932.h"
+#include "debugger/SourceLines.h"
 #include "forms/DialogPort.h"
 #include "forms/dlgAddBreakPoint_f.h"
 #include "forms/dlgAddWatch_f.h"
@@ -61,12 +63,18 @@ bool CoreBinding::RunProgram(const std::string& target, const BuildOptions& opti
 }
 
 bool CoreBinding::StartDebugging(const std::string& target, const BuildOptions& options) {
-  if (!execution_->StartDebugging(target, options)) return false;
-  source_->Started();
-  return true;
+  // Source-line debugging starts with the session (SessionChanged).
+  starting_ = true;
+  const bool started = execution_->StartDebugging(target, options);
+  starting_ = false;
+  return started;
 }
 
 SourceDebug& CoreBinding::Source() { return *source_; }
+
+std::vector<std::string> CoreBinding::SourcesChangedSinceBuild(const std::string& target) const {
+  return debugger::ChangedSources(ChangeExtension(target, ".exe"));
+}
 
 bool CoreBinding::DebuggingActive() const { return execution_->DebuggingActive(); }
 bool CoreBinding::DebuggingGuard() { return execution_->DebuggingGuard(); }
@@ -78,65 +86,42 @@ void CoreBinding::BackStep() { execution_->BackStep(); }
 void CoreBinding::Pause() { execution_->Pause(); }
 void CoreBinding::EndProgram() { execution_->EndProgram(); }
 
-void CoreBinding::ResetDebuggerCommands() {
-  for (Command c : {Command::Start, Command::Go, Command::Animate, Command::Trace, Command::Pause, Command::Step,
-                    Command::BreakPoint, Command::Watch, Command::JumpPopups, Command::WatchPopup, Command::BackStep})
-    execution_->SetCommandEnabled(c, false);
-  execution_->ClearStatus();
-}
+void CoreBinding::ResetDebuggerCommands() { execution_->ResetSession(); }
 
 BoxAnswer CoreBinding::ShowMessageBox(BoxKind kind, const std::string& text, BoxButtons buttons) {
   return forms::Dialogs().ShowMessageBox(kind, text, buttons);
 }
 
-void CoreBinding::SetStatusText(const std::string& text) {
-  status_ = text;
-  if (debug_) debug_->SetStatusText(forms::FromCp932(text));
-}
-
-void CoreBinding::SetCommandEnabled(Command command, bool enabled) {
-  // Start comes back when debugging ends, however it ends.
-  if (command == Command::Start && enabled) source_->Ended();
-  QStringList names;
-  switch (command) {
-    case Command::End:
-      names = {"mnuEndProgram", "smnuEndProgram"};
-      break;
-    case Command::Start:
-      names = {"mnuDebugStart", "smnuDebugStart"};
-      break;
-    case Command::Go:
-      names = {"mnuGo", "smnuGo"};
-      break;
-    case Command::Animate:
-      names = {"mnuGoAnimate", "smnuGoAnimate"};
-      break;
-    case Command::Trace:
-      names = {"mnuTrace", "smnuTrace"};
-      break;
-    case Command::Step:
-      names = {"mnuStep", "smnuStep"};
-      break;
-    case Command::BackStep:
-      names = {"mnuBackStep", "smnuBackStep"};
-      break;
-    case Command::Pause:
-      names = {"mnuPause", "smnuPause"};
-      break;
-    case Command::BreakPoint:
-      names = {"mnuBreakPoint"};
-      break;
-    case Command::Watch:
-      names = {"mnuWatch"};
-      break;
-    case Command::JumpPopups:
-      if (debug_) debug_->SetJumpPopupsEnabled(enabled);
-      return;
-    case Command::WatchPopup:
-      if (debug_) debug_->SetWatchPopupEnabled(enabled);
-      return;
+void CoreBinding::SessionChanged(const debugger::SessionView& view) {
+  status_ = view.status;
+  const auto on = [&view](Command c) { return view.enabled[static_cast<std::size_t>(c)]; };
+  if (debug_) {
+    debug_->SetStatusText(forms::FromCp932(view.status));
+    debug_->SetJumpPopupsEnabled(on(Command::JumpPopups));
+    debug_->SetWatchPopupEnabled(on(Command::WatchPopup));
   }
-  main_.SetEnabled(names, enabled);
+  main_.ApplyDebuggerCommands(view.enabled);
+  if (!source_) return;
+  // The source pages debug while the program is live: from the start, and
+  // again after Back Step from the end.
+  if (execution_->DebuggingActive() != source_->Active()) {
+    if (source_->Active())
+      source_->Ended();
+    else
+      source_->Started(!starting_);
+  }
+  // A note about an earlier command goes when the next one runs the program.
+  switch (view.phase) {
+    case debugger::Phase::PlainRun:
+    case debugger::Phase::Going:
+    case debugger::Phase::Animating:
+    case debugger::Phase::Tracing:
+    case debugger::Phase::Stepping:
+      source_->ClearNote();
+      break;
+    default:
+      break;
+  }
 }
 
 void CoreBinding::ShowDebugWindow() {

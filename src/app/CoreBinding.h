@@ -45,11 +45,11 @@ class CoreBinding : public forms::ShellCore, public debugger::DebuggerUiPort, pu
   void EndProgram() override;
   void ResetDebuggerCommands() override;
   std::string LoadModulePath() const override { return execution_->Program().exePath; }
+  std::vector<std::string> SourcesChangedSinceBuild(const std::string& target) const override;
 
   // DebuggerUiPort
   BoxAnswer ShowMessageBox(BoxKind kind, const std::string& text, BoxButtons buttons) override;
-  void SetStatusText(const std::string& text) override;
-  void SetCommandEnabled(debugger::Command command, bool enabled) override;
+  void SessionChanged(const debugger::SessionView& view) override;
   void ShowDebugWindow() override;
   void SetPointer(debugger::Pointer pointer) override;
   void ProcessEvents() override;
@@ -92,6 +92,7 @@ class CoreBinding : public forms::ShellCore, public debugger::DebuggerUiPort, pu
   QPointer<SourceDebug> source_;  // a child of the main window, deleted with the binding
   std::string status_;
   bool pointerOverridden_ = false;
+  bool starting_ = false;  // Debug Start is loading the program (not Back Step resuming it)
 };
 
 }  // namespace tolvane::app

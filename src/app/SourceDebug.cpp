@@ -86,12 +86,19 @@ int SourceDebug::PageOfSource(int source, bool open) {
   for (int page = 1; page <= editor->OpenCount(); ++page)
     if (SourceOfPage(page) == source) return page;
   if (!open || editor->OpenCount() >= TfrmEditor::kPages) return 0;
+  // A file the editor refused (too large, say) is not asked for again at every
+  // stop: its refusal is said once per debugging session.
   const std::string& path = lines_.Sources()[static_cast<std::size_t>(source)].resolved;
-  if (!editor->OpenFile(QFile::decodeName(QByteArray(path.data(), static_cast<int>(path.size()))))) return 0;
+  if (unopenable_.count(path)) return 0;
+  if (!editor->OpenFile(QFile::decodeName(QByteArray(path.data(), static_cast<int>(path.size()))))) {
+    unopenable_.insert(path);
+    return 0;
+  }
   return SourceOfPage(editor->OpenCount()) == source ? editor->OpenCount() : 0;
 }
 
-void SourceDebug::Started() {
+void SourceDebug::Started(bool resumed) {
+  if (!resumed) unopenable_.clear();
   TfrmEditor* editor = Editor();
   std::vector<std::string> messages = lines_.Load(execution_.Program().exePath);
   // A page edited since it was saved no longer has the lines that were built.
@@ -109,6 +116,15 @@ void SourceDebug::Started() {
   ApplyReadOnly();
   BreakpointsChanged();
   ShowCurrentLine();
+}
+
+void SourceDebug::ClearOtherPagesMarks() {
+  // The marks of a page that is no source of the program being debugged are
+  // in no table: another program's breakpoints went with its table.
+  TfrmEditor* editor = Editor();
+  for (int page = 1; editor && page <= editor->OpenCount(); ++page)
+    if (SourceOfPage(page) < 0)
+      if (LineGutter* gutter = editor->PageGutter(page)) gutter->ClearMarks(kBreakMarks);
 }
 
 void SourceDebug::Ended() {
@@ -170,6 +186,7 @@ void SourceDebug::ApplyReadOnly() {
 void SourceDebug::BreakpointsChanged() {
   TfrmEditor* editor = Editor();
   if (!active_ || !editor) return;
+  ClearOtherPagesMarks();
   std::vector<Word> enabled, disabled;
   for (const debugger::Breakpoint& b : execution_.Breakpoints().Rows())
     (b.enabled ? enabled : disabled).push_back(b.address);
@@ -227,21 +244,16 @@ void SourceDebug::ToggleLine(int page, int line) {
     ShowStatus(std::string());
     return;
   }
-  const int source = SourceOfPage(page);
-  const int known = lines_.FindSource(editor->PagePathBytes(page), false);
-  if (source < 0 && known >= 0 && !lines_.Sources()[static_cast<std::size_t>(known)].dropped.empty()) {
-    ShowStatus(lines_.Sources()[static_cast<std::size_t>(known)].dropped);
+  // The page is known by its file; the refusal names it as the page shows it.
+  debugger::LineTarget target = lines_.ResolveLine(editor->PagePathBytes(page), line, false);
+  if (target.source < 0 && !lines_.Empty())
+    target.refusal = debugger::NotASourceMessage(forms::ToCp932OrEmpty(editor->PagePath(page)));
+  if (!target.Found()) {
+    ShowStatus(target.refusal);
     return;
   }
-  if (source < 0) {
-    ShowStatus(lines_.Empty() ? debugger::NoSourceLinesMessage()
-                              : debugger::NotASourceMessage(forms::ToCp932OrEmpty(editor->PagePath(page))));
-    return;
-  }
-  if (debugger::ToggleBreakpointOnLine(execution_, lines_, source, line) == debugger::LineToggle::NoInstruction)
-    ShowStatus(debugger::NoInstructionOnLineMessage());
-  else
-    ShowStatus(std::string());
+  debugger::ToggleBreakpointOnLine(execution_, lines_, target.source, line);
+  ShowStatus(std::string());
 }
 
 }  // namespace tolvane::app

@@ -8,6 +8,7 @@
 // keeps the lines the user marked; starting applies them to the table.
 #include <QObject>
 #include <QPointer>
+#include <set>
 #include <string>
 
 #include "debugger/SourceLines.h"
@@ -30,9 +31,10 @@ class SourceDebug : public QObject {
  public:
   SourceDebug(forms::TfrmMain& main, debugger::ExecutionControl& execution);
 
-  // Debugging has started (the program is loaded and its table set up):
+  // Debugging has started (the program is loaded and its table set up), or
+  // the program is live again after Back Step from its end (`resumed`):
   // reads the program's lines and applies the gutter's breakpoints.
-  void Started();
+  void Started(bool resumed = false);
   // Debugging has ended: the pages become editable, the line mark goes.
   void Ended();
   // PR may have moved: the line mark follows it.
@@ -41,6 +43,8 @@ class SourceDebug : public QObject {
   void BreakpointsChanged();
   // A gutter click or Ctrl+B on line `line` of page `page`.
   void ToggleLine(int page, int line);
+  // The status note of the last command goes.
+  void ClearNote() { ShowStatus(std::string()); }
 
   const debugger::SourceLines& Lines() const { return lines_; }
   bool Active() const { return active_; }
@@ -54,6 +58,7 @@ class SourceDebug : public QObject {
   // The page showing source `source`, opened when `open`; 0 when none.
   int PageOfSource(int source, bool open);
   void ApplyGutterBreakpoints();
+  void ClearOtherPagesMarks();
   void ApplyReadOnly();
   void ShowStatus(const std::string& cp932);
 
@@ -63,6 +68,7 @@ class SourceDebug : public QObject {
   bool active_ = false;
   QPointer<QLabel> label_;
   std::string status_;
+  std::set<std::string> unopenable_;  // sources the editor refused to open this session
 };
 
 }  // namespace tolvane::app

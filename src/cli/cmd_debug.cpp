@@ -11,7 +11,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <deque>
-#include <map>
+#include <filesystem>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -20,14 +20,15 @@
 #include "CliSupport.h"
 #include "Commands.h"
 #include "common/BinaryIo.h"
+#include "common/ChangeExtension.h"
 #include "common/Cp932.h"
 #include "common/MessageBox.h"
-#include "common/SourceEncoding.h"
 #include "debugger/ExecutionControl.h"
 #include "debugger/Formats.h"
 #include "debugger/Jumps.h"
 #include "debugger/SourceLines.h"
 #include "debugger/TextChecks.h"
+#include "link/LoadModule.h"
 #include "machine/StdioRun.h"
 
 namespace tolvane::cli {
@@ -111,48 +112,16 @@ void PrintDisassemblyRow(const ExecutionControl& ec, int row) {
   PrintLine(line);
 }
 
-// The text of the source lines, read once per file.
-class SourceTexts {
- public:
-  const std::string* Line(const std::string& path, std::int32_t line) {
-    auto it = files_.find(path);
-    if (it == files_.end()) {
-      std::vector<std::string> lines;
-      std::string bytes;
-      if (ReadWholeFile(path, bytes) == FileReadResult::Ok) {
-        // The lines as the assembler numbered them: a UTF-8 source decoded.
-        const std::string text = DecodeToCp932(bytes).cp932;
-        std::size_t pos = 0;
-        while (pos < text.size()) {
-          std::size_t nl = text.find('\n', pos);
-          std::string l = text.substr(pos, nl == std::string::npos ? std::string::npos : nl - pos);
-          if (!l.empty() && l.back() == '\r') l.pop_back();
-          lines.push_back(std::move(l));
-          pos = nl == std::string::npos ? text.size() : nl + 1;
-        }
-      }
-      it = files_.emplace(path, std::move(lines)).first;
-    }
-    if (line < 1 || static_cast<std::size_t>(line) > it->second.size()) return nullptr;
-    return &it->second[static_cast<std::size_t>(line - 1)];
-  }
-
- private:
-  std::map<std::string, std::vector<std::string>> files_;
-};
-
-// The source lines of the program being debugged, and their texts.
+// The source lines of the program being debugged.
 struct SourceShow {
   SourceLines lines;
-  SourceTexts texts;
 
   // "FILE:LINE: text" of the line that produced PR, when the program has lines.
   void ShowLineOfPr(const ExecutionControl& ec) {
     SourceLocation at = lines.Locate(ec.Cpu().GetPR());
     if (!at.Found()) return;
-    const SourceLines::Source& s = lines.Sources()[static_cast<std::size_t>(at.source)];
-    const std::string* text = texts.Line(s.resolved, at.line);
-    PrintLine(s.path + ":" + std::to_string(at.line) + ": " + (text ? *text : std::string()));
+    const std::string& path = lines.Sources()[static_cast<std::size_t>(at.source)].path;
+    PrintLine(path + ":" + std::to_string(at.line) + ": " + std::string(lines.LineText(at.source, at.line)));
   }
 };
 
@@ -220,6 +189,9 @@ class TerminalUi : public DebuggerUiPort {
       ec->Pause();
     }
   }
+  // Nobody waits at the terminal for an undefined word to change: GO and
+  // animate stop there, saying why.
+  bool WaitAtUndefinedWord() override { return false; }
   void WaitMilliseconds(int ms) override {
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
     ProcessEvents();
@@ -252,6 +224,15 @@ class Session {
       : ui_(ui), ec_(ec), source_(source), program_(std::move(program)), options_(options) {}
 
   bool Start() {
+    // The loader reads the symbol file first; a load module that is not there
+    // at all is what to name.
+    const std::string exe = ChangeExtension(program_, ".exe");
+    std::error_code error;
+    if (!std::filesystem::exists(exe, error)) {
+      LoadModule module;
+      ReadLoadModule(exe, module, ui_);
+      return false;
+    }
     if (!ec_.StartDebugging(program_, options_)) return false;
     for (const std::string& m : source_.lines.Load(ec_.Program().exePath)) PrintLine(m);
     ShowStop();
@@ -325,9 +306,11 @@ class Session {
     } else if (cmd == "dis" || cmd == "d") {
       PrintDisassembly(a.empty() ? Hex4(ec_.Cpu().GetPR()) : a[0], a.size() > 1 ? Count(a[1], 16) : 16);
     } else if (cmd == "watch" || cmd == "w") {
+      // Only the new row: reprinting the whole list made many watches quadratic.
+      int added = -1;
       if (Need(a, 1))
-        Report(ec_.Watches().AddDirect(Classify(a[0], ec_.Symbols()), a[0], ec_.Symbols(), ec_.Mem().data()),
-               [&] { PrintWatches(); });
+        Report(ec_.Watches().AddDirect(Classify(a[0], ec_.Symbols()), a[0], ec_.Symbols(), ec_.Mem().data(), &added),
+               [&] { PrintWatches(added); });
     } else if (cmd == "watches") {
       ec_.RefreshWatches();
       PrintWatches();
@@ -390,22 +373,14 @@ class Session {
     if (colon == std::string::npos || colon == 0 || colon + 1 == text.size() ||
         text.find_first_not_of("0123456789", colon + 1) != std::string::npos)
       return LineArg::NotALine;
-    const std::string file = text.substr(0, colon);
     const long line = std::strtol(text.c_str() + colon + 1, nullptr, 10);
-    const int source = source_.lines.FindSource(file);
-    if (source < 0) {
-      PrintLine(source_.lines.Empty() ? NoSourceLinesMessage() : NotASourceMessage(file));
+    const LineTarget target = source_.lines.ResolveLine(text.substr(0, colon),
+                                                        line > 0x7FFFFFFFL ? 0 : static_cast<std::int32_t>(line), true);
+    if (!target.Found()) {
+      PrintLine(target.refusal);
       return LineArg::Refused;
     }
-    const std::string& dropped = source_.lines.Sources()[static_cast<std::size_t>(source)].dropped;
-    if (!dropped.empty()) {
-      PrintLine(dropped);
-      return LineArg::Refused;
-    }
-    if (line > 0x7FFFFFFFL || !source_.lines.InstructionOfLine(source, static_cast<std::int32_t>(line), address)) {
-      PrintLine(NoInstructionOnLineMessage());
-      return LineArg::Refused;
-    }
+    address = target.address;
     return LineArg::Found;
   }
 
@@ -504,9 +479,13 @@ class Session {
     PrintBreakRow(t.Rows()[static_cast<std::size_t>(index)]);
   }
 
-  void PrintWatches() {
+  // The header and every row, or the row at `only`.
+  void PrintWatches(int only = -1) {
     PrintLine(J(u8"アドレス ラベル    16進数 論理値 算術値 文字"));
-    for (const Watch& w : ec_.Watches().Rows()) {
+    const std::vector<Watch>& rows = ec_.Watches().Rows();
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+      if (only >= 0 && i != static_cast<std::size_t>(only)) continue;
+      const Watch& w = rows[i];
       char buf[80];
       std::string label = w.label;
       if (label.size() < 9) label.resize(9, ' ');

@@ -16,11 +16,6 @@ namespace tolvane::debugger {
     static const std::string s = J(literal); \
     return s;                                \
   }
-TOLVANE_TEXT(StatusKeysText, u8"   Ｆ５-実行(GO)　 Ｆ６-アニメート実行 　Ｆ７-トレース　 Ｆ８-ステップ　 ")
-TOLVANE_TEXT(StatusGoText, u8"   「実行(GO)」の実行中です。 　 （Ｆ３-一時停止）")
-TOLVANE_TEXT(StatusAnimateText, u8"   「アニメート実行」の実行中です。 　 （Ｆ３-一時停止）")
-TOLVANE_TEXT(StatusTraceText, u8"   「トレース」の実行中です。")
-TOLVANE_TEXT(StatusStepText, u8"   「ステップ」の実行中です。")
 TOLVANE_TEXT(ProgramEndedMessage, u8"プログラムは終了しました。")
 TOLVANE_TEXT(DebuggingGuardMessage, u8"デバッグ中です。デバッグを終了しますか？")
 TOLVANE_TEXT(DisassemblyFailedMessage, u8"逆アセンブルがうまくいっていません。")
@@ -36,6 +31,14 @@ std::string UndefinedWordMessage(Word word, Word pr) {
   return buf;
 }
 
+std::string UndefinedWordStatusText(Word word, Word pr) {
+  char buf[16];
+  std::snprintf(buf, sizeof buf, "%04X", static_cast<unsigned>(pr));
+  std::string text = "   " + std::string(buf) + J(u8"番地の命令(");
+  std::snprintf(buf, sizeof buf, "%04X", static_cast<unsigned>(word));
+  return text + buf + J(u8")は未定義です。先に進めません。");
+}
+
 std::string StepLimitMessage(std::uint64_t instructions) {
   char buf[80];
   std::snprintf(buf, sizeof buf, "Stopped after %llu instructions (step limit)",
@@ -45,22 +48,11 @@ std::string StepLimitMessage(std::uint64_t instructions) {
 
 // ---- machine hooks ----
 
-void ExecutionControl::Hooks::UnAsmStoreAt(Word address) {
-  ExecutionControl& o = owner_;
-  rowMissingReported_ = false;  // a store is no input call
-  if (o.disassembler_.StoreNeedsRebuild(address)) {
-    // Decoding all memory again after every store of a loop would dominate a
-    // run; the rebuild is made once, before anything looks at the rows.
-    o.rebuildPending_ = true;
-    return;
-  }
-  o.FlushPendingRebuild();
-  if (o.disassembler_.UnAsmStoreAt(address) == Disassembler::StoreOutcome::NoRow) ReportMissingRow();
-}
+void ExecutionControl::Hooks::UnAsmStoreAt(Word address) { stores.Note(address); }
 
 void ExecutionControl::Hooks::UnAsmRefreshAt(Word address) {
   ExecutionControl& o = owner_;
-  o.FlushPendingRebuild();
+  o.FlushStores();
   if (!o.disassembler_.UnAsmRefreshAt(address) && !rowMissingReported_) {
     // An input call patches up to 257 rows; one box tells the user all there
     // is to know, where one per missing row would be a wall of modal boxes.
@@ -87,32 +79,40 @@ Bytes ExecutionControl::ReplayConsole::ConsoleReadLine() {
 // ---- construction and small helpers ----
 
 ExecutionControl::ExecutionControl(DebuggerUiPort& ui, ConsolePort& console)
-    : ui_(ui), console_(console), journal_(std::make_unique<StepJournal>()), hooks_(*this), endEnabler_(*this) {
+    : ui_(ui), console_(console), journal_(std::make_unique<StepJournal>()), hooks_(*this) {
   disassembler_.Attach(memory_.data(), &symbols_);
+  shown_ = ViewOf(state_, false);
 }
 
 ExecutionControl::~ExecutionControl() = default;
 
 std::size_t ExecutionControl::BackStepsAvailable() const { return journal_->Size(); }
 
-void ExecutionControl::SetCommandEnabled(Command c, bool on) {
-  enabled_[static_cast<std::size_t>(c)] = on;
-  ui_.SetCommandEnabled(c, on);
+void ExecutionControl::Announce() {
+  // Back Step undoes only while nothing executes.
+  SessionView view = ViewOf(state_, !journal_->Empty());
+  if (view == shown_) return;
+  shown_ = std::move(view);
+  ui_.SessionChanged(shown_);
 }
 
-void ExecutionControl::Enable(std::initializer_list<Command> commands, bool on) {
-  for (Command c : commands) SetCommandEnabled(c, on);
+void ExecutionControl::ResetSession() {
+  state_.Reset();
+  Announce();
 }
 
-void ExecutionControl::SetStatus(const std::string& text) {
-  status_ = text;
-  ui_.SetStatusText(text);
-}
-
-void ExecutionControl::FlushPendingRebuild() {
-  if (!rebuildPending_) return;
-  rebuildPending_ = false;
-  RedisassembleKeepView();
+void ExecutionControl::FlushStores() {
+  StoreLog& log = hooks_.stores;
+  if (log.Empty()) return;
+  // Decoding all memory again, or patching a row, after every store of a loop
+  // would dominate a run: the rows follow the stores once, before anything
+  // looks at them. A store into code decodes the whole listing again; stores
+  // into data and the stack then become their data lines, in the order made.
+  const std::vector<Word>& stored = log.Addresses();
+  if (std::any_of(stored.begin(), stored.end(), [&](Word a) { return disassembler_.StoreNeedsRebuild(a); })) Rebuild();
+  for (Word a : stored)
+    if (!disassembler_.StoreNeedsRebuild(a) && !disassembler_.UnAsmRefreshAt(a)) hooks_.ReportMissingRow();
+  log.Clear();
 }
 
 Pointer ExecutionControl::SwapPointer(Pointer pointer) {
@@ -123,7 +123,7 @@ Pointer ExecutionControl::SwapPointer(Pointer pointer) {
 }
 
 void ExecutionControl::ShowDisassembly() {
-  rebuildPending_ = false;
+  hooks_.stores.Clear();  // the listing is made from memory as it is now
   Pointer previous = SwapPointer(Pointer::Wait);
   disassembler_.BuildUnAsmTable();
   ui_.DisassemblyRebuilt(disassembler_.RowCount(), true);
@@ -138,7 +138,11 @@ void ExecutionControl::ShowDisassembly() {
 }
 
 void ExecutionControl::RedisassembleKeepView() {
-  rebuildPending_ = false;
+  hooks_.stores.Clear();  // the listing is made from memory as it is now
+  Rebuild();
+}
+
+void ExecutionControl::Rebuild() {
   Pointer previous = SwapPointer(Pointer::Wait);
   disassembler_.BuildUnAsmTable();
   ui_.DisassemblyRebuilt(disassembler_.RowCount(), false);
@@ -167,7 +171,19 @@ void ExecutionControl::MarkRowOfPr() {
 
 void ExecutionControl::TakeStop() {
   panes_.TakeStop(cpu_, memory_);
+  panes_.TakeWatchesAtStop(watches_);
   ui_.ChangeMarksReset();
+  // The disassembly marks the rows of changed words too.
+  ui_.FillVisibleDisassembly();
+}
+
+bool ExecutionControl::DisassemblyRowChanged(int row) const {
+  if (row < 0 || row >= disassembler_.RowCount()) return false;
+  const unsigned first = disassembler_.Row(row).address;
+  const unsigned next = row + 1 < disassembler_.RowCount() ? disassembler_.Row(row + 1).address : kMemoryWords;
+  for (unsigned a = first; a < next && a < first + 2; ++a)
+    if (panes_.WordChanged(static_cast<Word>(a))) return true;
+  return false;
 }
 
 void ExecutionControl::WriteRegisterDump() {
@@ -180,64 +196,55 @@ void ExecutionControl::ReinitializeIfEnded() {
   if (cpu_.GetPR() != kProgramEndAddress) return;
   // Back Step over the final RET undoes this restart with it.
   const Word pushedAt = static_cast<Word>(program_.header.initialSp - 1);
-  if (hooks_.journal) journal_->RecordRestart(cpu_, pushedAt, memory_[pushedAt]);
+  if (hooks_.journal) journal_->StoreOutside(pushedAt, memory_[pushedAt]);
   cpu_.Initialize(memory_, program_.header.start, program_.header.initialSp, program_.header.stackLimit);
+  if (hooks_.journal) journal_->ChangedOutside();
 }
 
 void ExecutionControl::SetRecording(bool on) {
   recording_ = on;
   if (!on) journal_->Clear();
-  hooks_.journal = on && debuggingActive_ ? journal_.get() : nullptr;
-  UpdateBackStep();
-}
-
-void ExecutionControl::UpdateBackStep() {
-  const bool on = !journal_->Empty() && !goRunning_ && !animateRunning_ && !busy_ && !stepRunning_;
-  if (on != IsEnabled(Command::BackStep)) SetCommandEnabled(Command::BackStep, on);
+  hooks_.journal = on && state_.DebuggingActive() ? journal_.get() : nullptr;
+  Announce();
 }
 
 std::size_t ExecutionControl::BackStep(std::size_t count) {
-  if (IsExecuting() || stepRunning_ || ui_.ConsoleInputPending() || journal_->Empty()) return 0;
+  if (state_.Executing() || ui_.ConsoleInputPending() || journal_->Empty()) return 0;
   ui_.ShowDebugWindow();
   TakeStop();  // the change marks show what going back changed
-  std::size_t undone = 0;
-  StepJournal::Undone u;
-  while (undone < count && journal_->StepBack(cpu_, memory_, u)) {
-    ++undone;
-    if (u.input) {
-      replay_.push_front(u.line);
-      console_.ConsoleWithdrawInput();
-    }
-    for (int i = 0; i < u.outputs; ++i) console_.ConsoleWithdrawOutput();
-  }
+  StepJournal::Undone u = journal_->StepBack(cpu_, memory_, count);
+  const std::size_t undone = u.steps;
+  // The undone INs' lines are read again, in order, before anything new.
+  replay_.insert(replay_.begin(), u.lines.begin(), u.lines.end());
+  for (std::size_t i = 0; i < u.lines.size(); ++i) console_.ConsoleWithdrawInput();
+  for (int i = 0; i < u.outputs; ++i) console_.ConsoleWithdrawOutput();
   // What was undone no longer counts as executed.
   instructions_ -= std::min<std::uint64_t>(instructions_, undone);
-  if (!debuggingActive_) {
+  if (!state_.DebuggingActive()) {
     // Back from the end (or from End Program): the program is live again.
-    debuggingActive_ = true;
-    endRequested_ = false;
+    state_.BeginDebugging();
     hooks_.journal = recording_ ? journal_.get() : nullptr;
-    Enable({Command::End, Command::Go, Command::Animate, Command::Trace, Command::Step, Command::BreakPoint,
-            Command::Watch, Command::JumpPopups, Command::WatchPopup},
-           true);
-    Enable({Command::Start}, false);
   }
-  SetStatus(StatusKeysText());
+  state_.ClearNote();
+  lastStop_ = StopReason::Stepped;
+  Announce();
   // The restored words may be code: the disassembly is made anew.
   RefreshAllPanes();
-  UpdateBackStep();
+  Announce();
   return undone;
 }
 
 bool ExecutionControl::Load(const std::string& fileName, const BuildOptions& options) {
-  endRequested_ = false;
+  state_.Loaded();
+  endLinesDue_ = false;
   // A new load ends what Back Step could undo.
   hooks_.journal = nullptr;
   journal_->Clear();
   replay_.clear();
-  UpdateBackStep();
-  rebuildPending_ = false;
-  bool ok = LoadProgram(fileName, options.symbolicDebug != 0, cpu_, memory_, program_, ui_, &endEnabler_);
+  Announce();
+  hooks_.stores.Clear();
+  // End Program is enabled by the phase the command enters after the load.
+  bool ok = LoadProgram(fileName, options.symbolicDebug != 0, cpu_, memory_, program_, ui_);
   // Whatever the load left behind is what the panes and look-ups work on.
   symbols_.Assign(program_.symbolTable, program_.symbols && ok);
   disassembler_.SetDataAddresses(program_.dataAddresses.data(), program_.dataAddresses.size());
@@ -287,62 +294,75 @@ class PlainRunTurn : public RunTurnPort {
 
 }  // namespace
 
-RunOutcome ExecutionControl::PlainRun(const std::string& fileName, const BuildOptions& options,
+StopReason ExecutionControl::PlainRun(const std::string& fileName, const BuildOptions& options,
                                       std::uint64_t maxSteps) {
-  if (IsExecuting()) return RunOutcome::Refused;
-  if (!Load(fileName, options)) return RunOutcome::LoadFailed;
+  if (state_.Executing()) return StopReason::Refused;
+  if (!Load(fileName, options)) return lastStop_ = StopReason::LoadFailed;
   hooks_.unAsmTracking = false;
-  PlainRunTurn turn(ui_, endRequested_);
-  plainRunning_ = true;
+  PlainRunTurn turn(ui_, state_.EndFlag());
+  state_.BeginPlainRun();
+  Announce();
   // The machine asks the turn port after every input too, so an End Program
   // given while an IN waited stops the run before the next instruction.
   const RunResult result = RunToEnd(cpu_, memory_, console_, maxSteps, &turn, PlainRunTurn::kPlainInterval);
-  const bool wait = result.stop == RunStop::Undefined && ui_.WaitAtUndefinedWord();
+  const bool wait = result.stop == StopReason::UndefinedWord && ui_.WaitAtUndefinedWord();
   if (wait) {
     // An undefined instruction never advances: the program hangs there until
-    // the user ends it, and the window system stays responsive meanwhile.
-    while (!endRequested_) {
+    // the user ends it, and the window system stays responsive meanwhile. The
+    // console says why, as the terminal's run does.
+    console_.ConsoleMessage(UndefinedWordMessage(memory_[cpu_.GetPR()], cpu_.GetPR()));
+    while (!state_.EndRequested()) {
       ui_.ProcessEvents();
-      if (!endRequested_) ui_.WaitMilliseconds(kTurnMillis);
+      if (!state_.EndRequested()) ui_.WaitMilliseconds(kTurnMillis);
     }
   }
-  plainRunning_ = false;
-  if (wait) return RunOutcome::EndedByUser;
+  state_.Finish();
+  if (wait) {
+    WriteDueEndLines();
+    return lastStop_ = StopReason::EndedByUser;
+  }
+  lastStop_ = result.stop;
   switch (result.stop) {
-    case RunStop::ProgramEnd:
-      Enable({Command::End, Command::Go, Command::Animate, Command::Trace, Command::Pause, Command::Step}, false);
-      Enable({Command::Start}, true);
+    case StopReason::ProgramEnd:
+      state_.ProgramEnded();
+      Announce();
       console_.ConsoleMessage(kProgramTerminatedNormally);
       ReinitializeIfEnded();
       if (showRegistersAfterRun_) WriteRegisterDump();
-      debuggingActive_ = false;
-      return RunOutcome::NormalEnd;
-    case RunStop::StackOverflow:
+      break;
+    case StopReason::StackOverflow:
       console_.ConsoleMessage(StackOverflowMessage());
-      EndProgram();
-      return RunOutcome::StackOverflow;
-    case RunStop::Undefined:
+      EndWith(StopReason::StackOverflow);
+      break;
+    case StopReason::UndefinedWord:
       console_.ConsoleMessage(UndefinedWordMessage(memory_[cpu_.GetPR()], cpu_.GetPR()));
-      EndProgram();
-      return RunOutcome::UndefinedWord;
-    case RunStop::StepLimit:
+      EndWith(StopReason::UndefinedWord);
+      break;
+    case StopReason::StepLimit:
       console_.ConsoleMessage(StepLimitMessage(result.steps));
-      EndProgram();
+      EndWith(StopReason::StepLimit);
       // Where the run was stopped is the point of a step limit: the registers always show it.
       if (!showRegistersAfterRun_) WriteRegisterDump();
-      return RunOutcome::StepLimit;
-    case RunStop::Stopped:
+      break;
+    default:
+      // End Program during a turn or while an IN waited: its lines now, after the machine stopped.
+      lastStop_ = StopReason::EndedByUser;
+      WriteDueEndLines();
       break;
   }
-  return RunOutcome::EndedByUser;  // End Program during a turn, which has written its lines
+  Announce();
+  return lastStop_;
 }
 
 // ---- start of debugging ----
 
 bool ExecutionControl::StartDebugging(const std::string& fileName, const BuildOptions& options) {
-  if (IsExecuting()) return false;
+  if (state_.Executing()) return false;
   ui_.ShowDebugWindow();
-  if (!Load(fileName, options)) return false;
+  if (!Load(fileName, options)) {
+    lastStop_ = StopReason::LoadFailed;
+    return false;
+  }
   if (program_.exePath != lastDebuggedPath_) {
     ClearBreakpoints();
     watches_.ClearWatches();
@@ -354,18 +374,14 @@ bool ExecutionControl::StartDebugging(const std::string& fileName, const BuildOp
   if (symbols_.Loaded()) watches_.FillWatchesFromSymbols(symbols_, memory_.data());
   watches_.RefreshWatches(memory_.data());
   ui_.RefreshWatches();
-  debuggingActive_ = true;
+  state_.BeginDebugging();
   hooks_.journal = recording_ ? journal_.get() : nullptr;
   hooks_.unAsmTracking = false;
   hooks_.memoryChanged = false;
-  endRequested_ = false;
-  pauseRequested_ = false;
   lastDebuggedPath_ = program_.exePath;
   instructions_ = 0;
-  Enable({Command::Go, Command::Animate, Command::Trace, Command::Step, Command::BreakPoint, Command::Watch}, true);
-  Enable({Command::Start}, false);
-  SetStatus(StatusKeysText());
-  Enable({Command::JumpPopups, Command::WatchPopup}, true);
+  lastStop_ = StopReason::Stepped;
+  Announce();
   return true;
 }
 
@@ -374,36 +390,42 @@ bool ExecutionControl::StartDebugging(const std::string& fileName, const BuildOp
 void ExecutionControl::ProgramEndHandling() {
   console_.ConsoleMessage(kProgramTerminatedNormally);
   if (showRegistersAfterRun_) WriteRegisterDump();
-  SetStatus(std::string());
-  Enable({Command::End, Command::Go, Command::Animate, Command::Trace, Command::Pause, Command::Step}, false);
-  Enable({Command::Start}, true);
-  Enable({Command::JumpPopups}, false);
+  state_.ProgramEnded();
+  lastStop_ = StopReason::ProgramEnd;
+  Announce();
   ui_.ShowMessageBox(BoxKind::Information, ProgramEndedMessage());
-  debuggingActive_ = false;
 }
 
-void ExecutionControl::StoppedHandling() {
-  SetStatus(StatusKeysText());
-  Enable({Command::Trace, Command::Step, Command::Animate, Command::Go}, true);
-}
-
-void ExecutionControl::EndProgram() {
-  if (ui_.ConsoleInputPending()) ui_.ConsoleCancelInput();
+void ExecutionControl::WriteEndLines() {
+  endLinesDue_ = false;
   console_.ConsoleMessage(kProgramTerminatedAbnormally);
   if (showRegistersAfterRun_) WriteRegisterDump();
-  endRequested_ = true;
+}
+
+void ExecutionControl::WriteDueEndLines() {
+  if (endLinesDue_) WriteEndLines();
+}
+
+void ExecutionControl::EndProgram() { EndWith(StopReason::EndedByUser); }
+
+void ExecutionControl::EndWith(StopReason why) {
+  if (ui_.ConsoleInputPending()) ui_.ConsoleCancelInput();
+  const bool executing = state_.Executing();
+  state_.EndedByUser();
   hooks_.unAsmTracking = false;
-  debuggingActive_ = false;
-  Enable({Command::End, Command::Go, Command::Animate, Command::Trace, Command::Pause, Command::Step,
-          Command::BreakPoint, Command::Watch},
-         false);
-  Enable({Command::Start}, true);
-  SetStatus(std::string());
-  Enable({Command::JumpPopups, Command::WatchPopup}, false);
+  lastStop_ = why;
+  // A command that executes the program (End Program came in one of its turns,
+  // or while its IN waited) finishes its instruction first; the lines then
+  // show the state it leaves, the one the panes show.
+  if (executing)
+    endLinesDue_ = true;
+  else
+    WriteEndLines();
+  Announce();
 }
 
 bool ExecutionControl::DebuggingGuard() {
-  if (!debuggingActive_) return false;
+  if (!state_.DebuggingActive()) return false;
   BoxAnswer a = ui_.ShowMessageBox(BoxKind::Confirm, DebuggingGuardMessage(), BoxButtons::YesNo);
   if (a == BoxAnswer::Yes) {
     EndProgram();
@@ -414,19 +436,17 @@ bool ExecutionControl::DebuggingGuard() {
 
 bool ExecutionControl::Pause() {
   if (ui_.ConsoleInputPending()) return false;
-  if (!goRunning_ && !animateRunning_ && !stepRunning_) return false;
-  pauseRequested_ = true;
-  return true;
+  return state_.RequestPause();
 }
 
 bool ExecutionControl::RefreshPanes() {
-  FlushPendingRebuild();
+  FlushStores();
   int row = disassembler_.FindRowOfAddress(cpu_.GetPR());
   if (row < 0) {
     ui_.ShowMessageBox(BoxKind::Error, DisassemblyFailedMessage());
     // The refresh that closes a run the user has ended must not end (and
     // report) the program a second time.
-    if (!endRequested_) EndProgram();
+    if (!state_.EndRequested()) EndWith(StopReason::NoRow);
     return false;
   }
   ui_.SelectDisassemblyRow(row);
@@ -479,24 +499,21 @@ bool ExecutionControl::Go() { return RunContinuous(false); }
 bool ExecutionControl::GoAnimate() { return RunContinuous(true); }
 
 bool ExecutionControl::RunContinuous(bool animate) {
-  if (goRunning_ || animateRunning_) return false;
-  // A trace or step waiting for input inside the machine must not be overtaken
-  // by a run started from that wait.
-  if (busy_ || !debuggingActive_ || ui_.ConsoleInputPending()) return false;
-  pauseRequested_ = false;  // a pause that came too late for the last run
-  Enable({Command::Pause}, true);
-  Enable({Command::Trace, Command::Step, Command::Animate, Command::Go, Command::BackStep}, false);
-  (animate ? animateRunning_ : goRunning_) = true;
-  hooks_.goRunning = goRunning_;
-  SetStatus(animate ? StatusAnimateText() : StatusGoText());
+  // Only from a stop: not twice, not over a trace or step waiting for input
+  // inside the machine, not after the end.
+  if (state_.CurrentPhase() != Phase::Stopped || ui_.ConsoleInputPending()) return false;
+  state_.ClearPause();  // a pause that came too late for the last run
+  state_.Begin(animate ? Runner::Animate : Runner::Go);
+  hooks_.goRunning = state_.GoRunning();
+  Announce();
   TakeStop();
   Pointer previous = SwapPointer(Pointer::Background);
   RunLoop();
   SwapPointer(previous);
-  (animate ? animateRunning_ : goRunning_) = false;
+  state_.Finish();
   hooks_.goRunning = false;
-  Enable({Command::Pause}, false);
-  UpdateBackStep();
+  WriteDueEndLines();
+  Announce();
   return true;
 }
 
@@ -511,18 +528,28 @@ ExecStatus ExecutionControl::GoBatch(unsigned limit, unsigned& executed) {
   // A batch ends after an input call, so it holds at most one.
   hooks_.NewInstruction();
   hooks_.unAsmTracking = true;
-  const ExecStatus s = RunHooked(cpu_, memory_, machineConsole_, hooks_, breakpoints_.EnabledBits(), endRequested_,
-                                 pauseRequested_, limit, executed);
+  const ExecStatus s = RunHooked(cpu_, memory_, machineConsole_, hooks_, breakpoints_.EnabledBits(), state_.EndFlag(),
+                                 state_.PauseFlag(), limit, executed);
   hooks_.unAsmTracking = false;
   instructions_ += executed;
   return s;
 }
 
-void ExecutionControl::StopHere() {
-  // A refresh that finds no row for PR has ended the program; the stop must
-  // not switch the run commands on again.
-  if (goRunning_ && !RefreshPanes()) return;
-  StoppedHandling();
+void ExecutionControl::StopHere(StopReason why) {
+  state_.ClearPause();
+  // A refresh that finds no row for PR has ended the program (and says so).
+  if (state_.GoRunning() && !RefreshPanes()) return;
+  lastStop_ = why;
+}
+
+void ExecutionControl::ReportUndefinedWord() {
+  hooks_.undefinedTried = false;
+  if (!state_.Note().empty()) return;  // said once for this command
+  const Word pr = cpu_.GetPR();
+  console_.ConsoleMessage(UndefinedWordMessage(memory_[pr], pr));
+  state_.SetNote(UndefinedWordStatusText(memory_[pr], pr));
+  lastStop_ = StopReason::UndefinedWord;
+  Announce();
 }
 
 void ExecutionControl::RunLoop() {
@@ -531,30 +558,31 @@ void ExecutionControl::RunLoop() {
   unsigned sinceTurn = 0;
   auto lastTurn = std::chrono::steady_clock::now();
   for (;;) {
-    if (turnDue || animateRunning_) {
-      FlushPendingRebuild();
-      ui_.ShowDebugWindow();                      // the user may have closed it meanwhile
-      if (!animateRunning_) ui_.ProcessEvents();  // animate's wait is its turn
+    if (turnDue || state_.AnimateRunning()) {
+      FlushStores();
+      ui_.ShowDebugWindow();                              // the user may have closed it meanwhile
+      if (!state_.AnimateRunning()) ui_.ProcessEvents();  // animate's wait is its turn
       turnDue = false;
       sinceTurn = 0;
       lastTurn = std::chrono::steady_clock::now();
       // Whatever arrived in the turn applies before the next instruction.
-      if (endRequested_) {
-        if (goRunning_) RefreshPanes();
+      if (state_.EndRequested()) {
+        if (state_.GoRunning()) RefreshPanes();
         return;
       }
-      if (pauseRequested_) {
-        pauseRequested_ = false;
-        StopHere();
+      if (state_.PauseRequested()) {
+        StopHere(StopReason::Paused);
         return;
       }
     }
 
     ExecStatus s;
-    if (animateRunning_) {
+    hooks_.undefinedTried = false;
+    if (state_.AnimateRunning()) {
       s = ExecuteTracked();
       ReinitializeIfEnded();
       RefreshPanes();
+      if (hooks_.undefinedTried) ReportUndefinedWord();
       ui_.WaitMilliseconds(kAnimateMillis);
     } else {
       unsigned n;
@@ -563,26 +591,45 @@ void ExecutionControl::RunLoop() {
     }
     if (s == ExecStatus::ProgramEnd) {
       ReinitializeIfEnded();
-      if (goRunning_) RefreshPanes();
+      if (state_.GoRunning()) RefreshPanes();
       ProgramEndHandling();
       return;
     }
     if (s == ExecStatus::StackOverflow) {
-      FlushPendingRebuild();
+      FlushStores();
       console_.ConsoleMessage(StackOverflowMessage());
-      EndProgram();
+      EndWith(StopReason::StackOverflow);
     }
-    if (endRequested_) {
-      if (goRunning_) RefreshPanes();
+    if (state_.EndRequested()) {
+      if (state_.GoRunning()) RefreshPanes();
       return;
     }
-    if (breakpoints_.IsEnabledAt(cpu_.GetPR()) || pauseRequested_) {
-      pauseRequested_ = false;
-      StopHere();
+    if (breakpoints_.IsEnabledAt(cpu_.GetPR())) {
+      StopHere(StopReason::Breakpoint);
       return;
     }
-    if (!animateRunning_ && (sinceTurn >= kTurnInstructions ||
-                             std::chrono::steady_clock::now() - lastTurn >= std::chrono::milliseconds(kTurnMillis)))
+    if (state_.PauseRequested()) {
+      StopHere(StopReason::Paused);
+      return;
+    }
+    if (hooks_.undefinedTried) {
+      // The word at PR can never be executed: GO waits there (until a pause,
+      // the end, or a breakpoint put on it) without spinning, and says why.
+      // A port with nobody to wait for stops the run there instead.
+      if (state_.GoRunning()) {
+        RefreshPanes();
+        ReportUndefinedWord();
+      }
+      if (!ui_.WaitAtUndefinedWord()) {
+        StopHere(StopReason::UndefinedWord);
+        return;
+      }
+      if (state_.GoRunning()) ui_.WaitMilliseconds(kTurnMillis);
+      turnDue = true;
+      continue;
+    }
+    if (!state_.AnimateRunning() && (sinceTurn >= kTurnInstructions || std::chrono::steady_clock::now() - lastTurn >=
+                                                                           std::chrono::milliseconds(kTurnMillis)))
       turnDue = true;
   }
 }
@@ -610,53 +657,53 @@ ExecStatus ExecutionControl::RunCalledRoutine() {
       --depth;
     }
     hooks_.retExecuted = false;
-    if (endRequested_) break;
+    if (state_.EndRequested()) break;
     if (TurnDue(sinceTurn, lastTurn)) {
       // A routine that runs long (or never returns) keeps the window system
       // alive and can be paused or ended like a GO.
-      if (!stepRunning_) {
-        stepRunning_ = true;
-        Enable({Command::Pause}, true);
-        Enable({Command::Trace, Command::Step, Command::Animate, Command::Go}, false);
+      if (!state_.StepRunning()) {
+        state_.StepRunsLong();
+        Announce();
       }
-      FlushPendingRebuild();
+      FlushStores();
       ui_.ProcessEvents();
       sinceTurn = 0;
       lastTurn = std::chrono::steady_clock::now();
-      if (endRequested_ || pauseRequested_) break;
+      if (state_.EndRequested()) break;
+      if (state_.PauseRequested()) {
+        lastStop_ = StopReason::Paused;
+        break;
+      }
     }
   }
   hooks_.callExecuted = false;
   hooks_.retExecuted = false;
-  if (stepRunning_) {
-    stepRunning_ = false;
-    Enable({Command::Pause}, false);
-    if (!endRequested_) Enable({Command::Trace, Command::Step, Command::Animate, Command::Go}, true);
-  }
-  pauseRequested_ = false;
+  state_.ClearPause();
   return result;
 }
 
 void ExecutionControl::SingleStep(bool overCall) {
-  if (goRunning_ || animateRunning_ || busy_ || !debuggingActive_ || ui_.ConsoleInputPending()) return;
+  if (state_.CurrentPhase() != Phase::Stopped || ui_.ConsoleInputPending()) return;
   ui_.ShowDebugWindow();
-  SetStatus(overCall ? StatusStepText() : StatusTraceText());
+  state_.Begin(overCall ? Runner::Step : Runner::Trace);
+  lastStop_ = StopReason::Stepped;
+  Announce();
   TakeStop();
-  busy_ = true;
-  Enable({Command::BackStep}, false);
-  pauseRequested_ = false;
   hooks_.callExecuted = false;
   hooks_.retExecuted = false;
+  hooks_.undefinedTried = false;
   ExecStatus s = ExecuteTracked();
-  if (overCall && hooks_.callExecuted && s == ExecStatus::Continue && !endRequested_) s = RunCalledRoutine();
+  if (overCall && hooks_.callExecuted && s == ExecStatus::Continue && !state_.EndRequested()) s = RunCalledRoutine();
   hooks_.callExecuted = false;
   hooks_.retExecuted = false;
-  busy_ = false;
-  UpdateBackStep();
-  // Ended by the user while the instruction waited for input (or while a stepped
-  // routine ran): the end has already been reported and the commands switched.
-  if (endRequested_) {
-    FlushPendingRebuild();
+  state_.Finish();
+  // Ended by the user while the instruction waited for input (or while a
+  // stepped routine ran): the panes and the end's lines show where it stopped.
+  if (state_.EndRequested()) {
+    FlushStores();
+    RefreshPanes();
+    WriteDueEndLines();
+    Announce();
     return;
   }
   ReinitializeIfEnded();
@@ -665,17 +712,27 @@ void ExecutionControl::SingleStep(bool overCall) {
     ProgramEndHandling();
   } else if (s == ExecStatus::StackOverflow) {
     console_.ConsoleMessage(StackOverflowMessage());
-    EndProgram();
-  } else {
-    SetStatus(StatusKeysText());
+    EndWith(StopReason::StackOverflow);
+  } else if (hooks_.undefinedTried) {
+    ReportUndefinedWord();
   }
+  Announce();
 }
 
 // ---- edits from the panes and dialogs ----
 
 DialogResult ExecutionControl::ChangeMemory(const std::string& addressText, const std::string& dataText) {
   if (!IsHexAddressText(dataText)) return DialogResult::Refuse(BoxKind::Error, NotValidDataMessage(dataText));
-  memory_[HexTextValue(addressText)] = HexTextValue(dataText);
+  const Word address = HexTextValue(addressText);
+  // Going back before the edit undoes it with the steps.
+  if (hooks_.journal) {
+    journal_->StoreOutside(address, memory_[address]);
+    journal_->ChangedOutside();
+  }
+  memory_[address] = HexTextValue(dataText);
+  // A word stuck at may have become an instruction.
+  state_.ClearNote();
+  Announce();
   ShowMemoryPane();
   RedisassembleKeepView();
   RefreshWatches();
@@ -702,9 +759,14 @@ DialogResult ExecutionControl::ChangeRegister(const std::string& name, const std
   } else {
     return DialogResult::Refuse(BoxKind::Error, NotValidDataMessage(name));
   }
+  if (hooks_.journal) journal_->ChangedOutside();
   ShowRegisterPane();
   // The next instruction is where PR now points.
-  if (pr) MarkRowOfPr();
+  if (pr) {
+    state_.ClearNote();
+    Announce();
+    MarkRowOfPr();
+  }
   return DialogResult::Accept();
 }
 

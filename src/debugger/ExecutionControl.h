@@ -19,6 +19,7 @@
 #include "debugger/Disassembler.h"
 #include "debugger/Jumps.h"
 #include "debugger/PaneState.h"
+#include "debugger/SessionState.h"
 #include "debugger/SymbolIndex.h"
 #include "debugger/Watches.h"
 #include "machine/Cpu.h"
@@ -31,34 +32,8 @@ class StepJournal;
 
 namespace tolvane::debugger {
 
-// The command groups whose enabled state execution control switches. Each is a
-// main-menu item and, where one exists, its toolbar button; JumpPopups stands
-// for the three jump items of the debug window's pane menus, WatchPopup for the
-// watch pane's "add watch" item.
-enum class Command : int {
-  End,         // mnuEndProgram, smnuEndProgram
-  Start,       // mnuDebugStart, smnuDebugStart
-  Go,          // mnuGo, smnuGo
-  Animate,     // mnuGoAnimate, smnuGoAnimate
-  Trace,       // mnuTrace, smnuTrace
-  Step,        // mnuStep, smnuStep
-  Pause,       // mnuPause, smnuPause
-  BreakPoint,  // mnuBreakPoint
-  Watch,       // mnuWatch
-  JumpPopups,  // pmnuUnAssemblePaneJumpAddress, pmnuUnAssemblePaneJumpLabel, pmnuMemoryDumpPaneJumpAddress
-  WatchPopup,  // pmnuWatch
-  BackStep,    // mnuBackStep, smnuBackStep
-};
-inline constexpr int kCommandCount = 12;
-
 enum class Pointer { Default, Wait, Background };
 
-// The status-line texts (CP932).
-const std::string& StatusKeysText();     // "   Ｆ５-実行(GO)　 Ｆ６-アニメート実行 ..."
-const std::string& StatusGoText();       // "   「実行(GO)」の実行中です。 　 （Ｆ３-一時停止）"
-const std::string& StatusAnimateText();  // "   「アニメート実行」の実行中です。 ..."
-const std::string& StatusTraceText();    // "   「トレース」の実行中です。"
-const std::string& StatusStepText();     // "   「ステップ」の実行中です。"
 // Message-box and console texts (CP932).
 const std::string& ProgramEndedMessage();           // "プログラムは終了しました。"
 const std::string& DebuggingGuardMessage();         // "デバッグ中です。デバッグを終了しますか？"
@@ -69,19 +44,10 @@ inline constexpr const char* kProgramTerminatedNormally = "Program terminated no
 inline constexpr const char* kProgramTerminatedAbnormally = "Program terminated abnormally";
 // "Undefined instruction FF00 at PR=0105: the program cannot go on"
 std::string UndefinedWordMessage(Word word, Word pr);
+// The status line at that word: "   0105番地の命令(FF00)は未定義です。先に進めません。"
+std::string UndefinedWordStatusText(Word word, Word pr);
 // "Stopped after 1000 instructions (step limit)"
 std::string StepLimitMessage(std::uint64_t instructions);
-
-// How a plain run ended.
-enum class RunOutcome {
-  NormalEnd,      // the final RET
-  StackOverflow,  // a PUSH or CALL found the stack full; the program was ended
-  UndefinedWord,  // an undefined instruction, where the port chose not to wait; the program was ended
-  StepLimit,      // the step limit was reached; the program was ended
-  EndedByUser,    // End Program during the run (or while it waited at an undefined word)
-  LoadFailed,     // the load module or its symbol file could not be loaded (the loader said why)
-  Refused,        // nothing was run: a program is still executing
-};
 
 // What the debug window, the main window's commands and the console window do
 // for execution control. Message boxes come from MessageBoxPort. Every method
@@ -98,11 +64,10 @@ enum class RunOutcome {
 // ConsoleInputPending / ConsoleCancelInput here.
 class DebuggerUiPort : public MessageBoxPort {
  public:
-  // Status line of the debug window (single text, CP932).
-  virtual void SetStatusText(const std::string& text) { (void)text; }
-  // A command group changed its enabled state (ExecutionControl keeps the state
-  // itself; see IsEnabled).
-  virtual void SetCommandEnabled(Command command, bool enabled) { (void)command, (void)enabled; }
+  // The session entered another phase, or what it enables or shows changed:
+  // the commands to enable (all others disabled) and the debug window's status
+  // line (CP932). Told once per change, with the whole view.
+  virtual void SessionChanged(const SessionView& view) { (void)view; }
   // Makes the debug window's panes visible and shows the window if it is hidden.
   // Called at every turn of a run, so it should cost nothing when already shown.
   virtual void ShowDebugWindow() {}
@@ -116,9 +81,10 @@ class DebuggerUiPort : public MessageBoxPort {
   // Waits without blocking the window system (animate's 80 ms).
   virtual void WaitMilliseconds(int ms) { (void)ms; }
 
-  // The plain run came to an undefined word, where the program can never go
-  // on. True: keep the window system running until the user ends the program
-  // (the IDE); false: end the program there (a terminal, which has nobody to ask).
+  // The program came to an undefined word, where it can never go on. True:
+  // keep the window system running until the user ends the program, pauses or
+  // stops it (the IDE); false: a plain run ends the program there and GO or
+  // animate stop there (a terminal, which has nobody to wait for).
   virtual bool WaitAtUndefinedWord() { return true; }
 
   // The console's input state: an IN is waiting for a line. ConsoleCancelInput
@@ -168,11 +134,13 @@ class ExecutionControl {
   // ---- commands ----
   // The plain run: load and run to the end without the debugger, at most
   // `maxSteps` instructions when it is not 0. Every front end runs programs
-  // through here; what differs between them is their ports' decision.
-  RunOutcome PlainRun(const std::string& fileName, const BuildOptions& options, std::uint64_t maxSteps = 0);
+  // through here; what differs between them is their ports' decision. The
+  // result is ProgramEnd, StackOverflow, UndefinedWord (where the port chose
+  // not to wait), StepLimit, EndedByUser, LoadFailed or Refused.
+  StopReason PlainRun(const std::string& fileName, const BuildOptions& options, std::uint64_t maxSteps = 0);
   // The plain run of the Run command: true when the program ended normally.
   bool RunProgram(const std::string& fileName, const BuildOptions& options) {
-    return PlainRun(fileName, options) == RunOutcome::NormalEnd;
+    return PlainRun(fileName, options) == StopReason::ProgramEnd;
   }
   // Loads the program and shows it in the debugger, stopped at its start.
   // Refused (false) while IsExecuting.
@@ -200,7 +168,11 @@ class ExecutionControl {
   // Asks a GO, animate or long step to stop after the current instruction;
   // false when refused (an IN is waiting, or nothing runs).
   bool Pause();
-  // Ends the program (cancelling a waiting IN).
+  // Ends the program (cancelling a waiting IN). A command executing the
+  // program when this is called (End Program during one of its turns or while
+  // its IN waits) stops before its next instruction; the termination line and
+  // the register dump are written then, so that they show the state the panes
+  // show.
   void EndProgram();
   // True: the caller abandons its command (the user chose to keep debugging).
   bool DebuggingGuard();
@@ -252,23 +224,27 @@ class ExecutionControl {
   void SetUnAsmDataAsCode(bool on) { disassembler_.SetDataAsCode(on); }
 
   // ---- state ----
-  bool IsEnabled(Command c) const { return enabled_[static_cast<std::size_t>(c)]; }
-  // Used by the main window's own enabling rules (for example its shell reset).
-  void SetCommandEnabled(Command c, bool on);
-  const std::string& StatusText() const { return status_; }
-  // The shell reset empties the status line.
-  void ClearStatus() { SetStatus(std::string()); }
+  const SessionState& State() const { return state_; }
+  // What the port was last told: the phase, the enabled commands, the status line.
+  const SessionView& View() const { return shown_; }
+  bool IsEnabled(Command c) const { return shown_.enabled[static_cast<std::size_t>(c)]; }
+  const std::string& StatusText() const { return shown_.status; }
+  // The shell reset (the last source closed): nothing is loaded any more, every
+  // command of the session is off and the status line empty.
+  void ResetSession();
+  // Why the last command stopped (or the program ended).
+  StopReason LastStop() const { return lastStop_; }
 
-  bool DebuggingActive() const { return debuggingActive_; }
-  bool IsGoRunning() const { return goRunning_; }
-  bool IsAnimateRunning() const { return animateRunning_; }
-  bool PauseRequested() const { return pauseRequested_; }
-  bool EndRequested() const { return endRequested_; }
-  bool IsBusy() const { return busy_; }  // a trace or step is executing
+  bool DebuggingActive() const { return state_.DebuggingActive(); }
+  bool IsGoRunning() const { return state_.GoRunning(); }
+  bool IsAnimateRunning() const { return state_.AnimateRunning(); }
+  bool PauseRequested() const { return state_.PauseRequested(); }
+  bool EndRequested() const { return state_.EndRequested(); }
+  bool IsBusy() const { return state_.Busy(); }  // a trace or step is executing
   // Some command is executing the program (a plain run, GO, animate, trace or
   // step, possibly waiting for input). Loading another program is refused then:
   // the running loop is still on the call stack and must return first.
-  bool IsExecuting() const { return plainRunning_ || goRunning_ || animateRunning_ || busy_; }
+  bool IsExecuting() const { return state_.Executing(); }
   const std::string& LastDebuggedPath() const { return lastDebuggedPath_; }
   // Instructions executed by the debugger commands since debugging started
   // (an undefined word counts each time it is tried).
@@ -288,6 +264,9 @@ class ExecutionControl {
   const WatchList& Watches() const { return watches_; }
   // What the memory, register and watch panes show, with the change marks.
   const PaneState& Panes() const { return panes_; }
+  // Whether a word of the disassembly row differs from the last stop (as the
+  // memory pane shows it): the row is marked as changed.
+  bool DisassemblyRowChanged(int row) const;
 
   // Turn pacing of the run loops: a turn after at most this many instructions
   // and at least every kTurnMillis of running.
@@ -300,17 +279,19 @@ class ExecutionControl {
  private:
   class Hooks : public MachineHooks {
    public:
-    explicit Hooks(ExecutionControl& owner) : owner_(owner) {}
+    explicit Hooks(ExecutionControl& owner) : owner_(owner) { storeLog = &stores; }
     void UnAsmStoreAt(Word address) override;
     void UnAsmRefreshAt(Word address) override;
     void RefreshPanes() override;
 
     // A new instruction begins: its input call may report a missing row once.
     void NewInstruction() { rowMissingReported_ = false; }
-
-   private:
     void ReportMissingRow();
 
+    // The stores into memory since the rows were last brought up to date.
+    StoreLog stores;
+
+   private:
     ExecutionControl& owner_;
     bool rowMissingReported_ = false;
   };
@@ -330,23 +311,24 @@ class ExecutionControl {
     ConsolePort& console_;
     std::deque<Bytes>& replay_;
   };
-  class EndEnabler : public EndProgramPort {
-   public:
-    explicit EndEnabler(ExecutionControl& owner) : owner_(owner) {}
-    void EnableEndProgram() override { owner_.SetCommandEnabled(Command::End, true); }
-
-   private:
-    ExecutionControl& owner_;
-  };
-
   bool Load(const std::string& fileName, const BuildOptions& options);
   ExecStatus ExecuteTracked();
   void ReinitializeIfEnded();
   void ProgramEndHandling();
-  void StoppedHandling();  // breakpoint or pause: keys text, Go/Animate/Trace/Step on
+  // End Program, or an error that ends the program, which is the stop's reason.
+  void EndWith(StopReason why);
+  // "Program terminated abnormally" and the register dump, when End Program
+  // left them for the command that was executing.
+  void WriteEndLines();
+  void WriteDueEndLines();
+  // After an undefined word was tried: says why the program cannot go on,
+  // once per command that meets it.
+  void ReportUndefinedWord();
+  // Tells the port the session's view when it changed.
+  void Announce();
   bool RunContinuous(bool animate);
   // Ends a GO or animate at the current instruction (breakpoint or pause).
-  void StopHere();
+  void StopHere(StopReason why);
   void RunLoop();
   // GO's inner loop: up to `limit` instructions, stopping after one that ends
   // the program or overflows, or when a breakpoint, pause or end is due.
@@ -354,7 +336,10 @@ class ExecutionControl {
   void SingleStep(bool overCall);
   // Runs a called routine to its return; the status that ends the program, or Continue.
   ExecStatus RunCalledRoutine();
-  void FlushPendingRebuild();
+  // Brings the disassembly rows up to date with the stores made since.
+  void FlushStores();
+  // The whole listing decoded again, the view kept, under the wait pointer.
+  void Rebuild();
   // The pane refreshes, each after taking the values it shows.
   void ShowMemoryPane();
   void ShowRegisterPane();
@@ -362,13 +347,9 @@ class ExecutionControl {
   void MarkRowOfPr();
   // A run command starts: the change marks are taken from here.
   void TakeStop();
-  void SetStatus(const std::string& text);
   // Shows a pointer and returns the one shown before, for restoring it.
   Pointer SwapPointer(Pointer pointer);
-  void Enable(std::initializer_list<Command> commands, bool on);
   bool TurnDue(unsigned& sinceTurn, std::chrono::steady_clock::time_point& lastTurn);
-  // Back Step is enabled when there is something to undo and nothing runs.
-  void UpdateBackStep();
 
   DebuggerUiPort& ui_;
   ConsolePort& console_;
@@ -377,7 +358,6 @@ class ExecutionControl {
   std::unique_ptr<StepJournal> journal_;
   bool recording_ = true;
   Hooks hooks_;
-  EndEnabler endEnabler_;
 
   CCpu cpu_;
   Memory memory_{};
@@ -388,21 +368,13 @@ class ExecutionControl {
   WatchList watches_;
   PaneState panes_;
 
-  std::array<bool, kCommandCount> enabled_{};
-  std::string status_;
+  SessionState state_;
+  SessionView shown_;
+  StopReason lastStop_ = StopReason::Refused;
+  bool endLinesDue_ = false;  // End Program left its lines for the executing command
   Pointer pointer_ = Pointer::Default;
   std::uint64_t instructions_ = 0;
   std::string lastDebuggedPath_;
-
-  bool debuggingActive_ = false;
-  bool goRunning_ = false;
-  bool animateRunning_ = false;
-  bool stepRunning_ = false;  // a step is running its called routine with turns
-  bool pauseRequested_ = false;
-  bool endRequested_ = false;
-  bool busy_ = false;
-  bool plainRunning_ = false;
-  bool rebuildPending_ = false;
   bool showRegistersAfterRun_ = true;
 };
 

@@ -10,9 +10,11 @@
 // command takes the values of that moment as the new reference and the marks
 // go until its own refreshes show new changes.
 #include <array>
+#include <bitset>
 #include <vector>
 
 #include "common/Word.h"
+#include "debugger/Watches.h"
 #include "machine/Cpu.h"
 
 namespace tolvane::debugger {
@@ -28,12 +30,23 @@ class PaneState {
   void TakeStop(const CCpu& cpu, const Memory& memory) {
     stopRegisters_ = cpu.Registers();
     stopMemory_.assign(memory.begin(), memory.end());
+    watchedAtStop_.reset();
+  }
+  // The addresses the watch pane showed at the stop: a row added since has no
+  // value from the stop to differ from.
+  void TakeWatchesAtStop(const WatchList& watches) {
+    watchedAtStop_.reset();
+    for (const Watch& w : watches.Rows()) watchedAtStop_.set(w.address);
   }
 
   Word ShownWord(Word address) const { return shownMemory_[address]; }
   bool WordChanged(Word address) const { return shownMemory_[address] != stopMemory_[address]; }
   // Whether a value read from the address (a watch) differs from the one at the stop.
   bool DiffersFromStop(Word address, Word value) const { return stopMemory_[address] != value; }
+  // Whether a watch row is marked: its value shown, watched at the stop, and another now.
+  bool WatchChanged(const Watch& w) const {
+    return w.shown == Watch::Shown::All && watchedAtStop_[w.address] && DiffersFromStop(w.address, w.value);
+  }
 
   // `index` is a CCpu::Index (kGR0 + n, kFR, kPR, kSP).
   Word ShownRegister(int index) const { return shownRegisters_[static_cast<std::size_t>(index)]; }
@@ -46,6 +59,7 @@ class PaneState {
   std::vector<Word> stopMemory_;
   std::array<Word, CCpu::kCount> shownRegisters_{};
   std::array<Word, CCpu::kCount> stopRegisters_{};
+  std::bitset<kMemoryWords> watchedAtStop_;
 };
 
 }  // namespace tolvane::debugger

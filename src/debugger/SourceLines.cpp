@@ -1,6 +1,7 @@
 #include "debugger/SourceLines.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <filesystem>
 #include <system_error>
 
@@ -42,6 +43,13 @@ std::string BreakpointDroppedMessage(const std::string& path, int line) {
   return path + "(" + std::to_string(line) + ")" + J(u8"には命令がないため、ブレークポイントを外しました。");
 }
 
+std::string RebuildQuestion(const std::vector<std::string>& paths) {
+  std::string names;
+  for (const std::string& p : paths) names += (names.empty() ? "" : J(u8"、")) + p;
+  return names + J(u8"はビルド後に変更されています。ビルドしてからデバッグしますか？\n"
+                   u8"（「いいえ」: 変更されたソースは逆アセンブルのみでデバッグします）");
+}
+
 namespace {
 // The assembler reads a line of 255 bytes or more as several lines, so its
 // line numbers part from the editor's after such a line.
@@ -75,7 +83,7 @@ std::string SourceLines::Resolve(const std::string& path, const std::string& bas
 }
 
 std::vector<std::string> SourceLines::Load(const std::string& modulePath) {
-  sources_.clear();
+  Clear();
   std::vector<std::string> messages;
   const std::string mapPath = ModuleLineMapPath(modulePath);
   std::error_code ec;
@@ -92,15 +100,22 @@ std::vector<std::string> SourceLines::Load(const std::string& modulePath) {
   }
   for (LineMapSource& s : map.sources) {
     Source source{s.path, Resolve(s.path, modulePath), std::move(s.runs), std::string()};
+    if (!fs::is_regular_file(source.resolved, ec)) {
+      // Built elsewhere (or the folder moved): the file beside the load module.
+      const fs::path beside = fs::path(modulePath).parent_path() / fs::path(s.path).filename();
+      if (fs::is_regular_file(beside, ec)) source.resolved = Resolve(beside.string());
+    }
     // A dropped source stays known by its path, so that a breakpoint asked
     // for on it is refused with the reason.
     std::string bytes;
-    if (ReadWholeFile(source.resolved, bytes) != FileReadResult::Ok)
+    if (ReadWholeFile(source.resolved, bytes) != FileReadResult::Ok) {
       source.dropped = SourceMissingMessage(s.path);
-    else if (!(FingerprintOf(bytes) == s.fingerprint))
+    } else if (!(FingerprintOf(bytes) == s.fingerprint)) {
       source.dropped = SourceChangedMessage(s.path);
-    else if (HasLongLine(DecodeToCp932(bytes).cp932))
+      source.changed = true;
+    } else if (HasLongLine(DecodeToCp932(bytes).cp932)) {
       source.dropped = SourceLongLinesMessage(s.path);
+    }
     if (!source.dropped.empty()) {
       source.runs.clear();
       messages.push_back(source.dropped);
@@ -165,6 +180,54 @@ std::vector<std::int32_t> SourceLines::LinesOfAddresses(int source, const std::v
   std::sort(lines.begin(), lines.end());
   lines.erase(std::unique(lines.begin(), lines.end()), lines.end());
   return lines;
+}
+
+LineTarget SourceLines::ResolveLine(const std::string& path, std::int32_t line, bool byName) const {
+  LineTarget t;
+  t.source = FindSource(path, byName);
+  if (t.source < 0) {
+    t.refusal = Empty() ? NoSourceLinesMessage() : NotASourceMessage(path);
+  } else if (const std::string& why = sources_[static_cast<std::size_t>(t.source)].dropped; !why.empty()) {
+    t.refusal = why;
+  } else if (!InstructionOfLine(t.source, line, t.address)) {
+    t.refusal = NoInstructionOnLineMessage();
+  }
+  return t;
+}
+
+std::string_view SourceLines::LineText(int source, std::int32_t line) {
+  if (source < 0 || source >= static_cast<int>(sources_.size()) || line < 1) return {};
+  texts_.resize(sources_.size());
+  Text& t = texts_[static_cast<std::size_t>(source)];
+  if (!t.read) {
+    t.read = true;
+    if (ReadWholeFile(sources_[static_cast<std::size_t>(source)].resolved, t.bytes) != FileReadResult::Ok ||
+        t.bytes.size() > UINT32_MAX)
+      t.bytes.clear();
+    // The lines as the assembler numbered and shows them: a UTF-8 source decoded.
+    t.bytes = DecodeToCp932(t.bytes).cp932;
+    for (std::size_t start = 0; start < t.bytes.size();) {
+      t.starts.push_back(static_cast<std::uint32_t>(start));
+      const std::size_t nl = t.bytes.find('\n', start);
+      start = nl == std::string::npos ? t.bytes.size() : nl + 1;
+    }
+  }
+  if (static_cast<std::size_t>(line) > t.starts.size()) return {};
+  const std::size_t from = t.starts[static_cast<std::size_t>(line - 1)];
+  std::size_t to =
+      static_cast<std::size_t>(line) < t.starts.size() ? t.starts[static_cast<std::size_t>(line)] : t.bytes.size();
+  if (to > from && t.bytes[to - 1] == '\n') --to;
+  if (to > from && t.bytes[to - 1] == '\r') --to;
+  return std::string_view(t.bytes).substr(from, to - from);
+}
+
+std::vector<std::string> ChangedSources(const std::string& modulePath) {
+  SourceLines lines;
+  lines.Load(modulePath);
+  std::vector<std::string> changed;
+  for (const SourceLines::Source& s : lines.Sources())
+    if (s.changed) changed.push_back(s.path);
+  return changed;
 }
 
 LineToggle ToggleBreakpointOnLine(ExecutionControl& ec, const SourceLines& lines, int source, std::int32_t line) {

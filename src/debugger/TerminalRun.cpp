@@ -23,19 +23,16 @@ class TerminalPort : public debugger::DebuggerUiPort {
 
 }  // namespace
 
-int RunExitStatus(debugger::RunOutcome outcome) {
-  using debugger::RunOutcome;
-  switch (outcome) {
-    case RunOutcome::NormalEnd:
+int RunExitStatus(StopReason stop) {
+  switch (stop) {
+    case StopReason::ProgramEnd:
       return kRunNormalEnd;
-    case RunOutcome::LoadFailed:
-    case RunOutcome::Refused:
+    case StopReason::LoadFailed:
+    case StopReason::Refused:
       return kRunLoadFailed;
-    case RunOutcome::StepLimit:
+    case StopReason::StepLimit:
       return kRunStepLimit;
-    case RunOutcome::StackOverflow:
-    case RunOutcome::UndefinedWord:
-    case RunOutcome::EndedByUser:
+    default:
       break;
   }
   return kRunAbnormalEnd;

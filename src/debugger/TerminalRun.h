@@ -28,7 +28,7 @@ enum RunExit : int {
 };
 
 // The exit status of a run that ended so.
-int RunExitStatus(debugger::RunOutcome outcome);
+int RunExitStatus(StopReason stop);
 
 // Loads `exePath` and runs it to its end. Returns one of RunExit.
 int RunOnStdio(const std::string& exePath, const StdioRunOptions& options, std::FILE* in, std::FILE* out,

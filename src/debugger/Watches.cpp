@@ -99,11 +99,23 @@ void WatchList::CommitWorkingCopy(const Word* memory) {
   RefreshWatches(memory);
 }
 
-DialogResult WatchList::AddDirect(AddBy by, const std::string& text, const SymbolIndex& symbols, const Word* memory) {
+DialogResult WatchList::AddDirect(AddBy by, const std::string& text, const SymbolIndex& symbols, const Word* memory,
+                                  int* added) {
   OpenWorkingCopy();
-  DialogResult r = AddToWorkingCopy(by, text, symbols);
-  if (r.accepted) CommitWorkingCopy(memory);
+  WatchEntry e;
+  DialogResult r = CheckEntry(by, text, symbols, working_, e);
   working_.clear();
+  if (!r.accepted) return r;
+  // As the list dialog's OK with the one row added, without rebuilding the
+  // list: rows in address order, the new one after those of its address.
+  const auto byAddress = [](const Watch& a, const Watch& b) { return a.address < b.address; };
+  if (!std::is_sorted(rows_.begin(), rows_.end(), byAddress)) std::stable_sort(rows_.begin(), rows_.end(), byAddress);
+  Watch w;
+  w.address = HexTextValue(e.addressText);
+  w.label = std::move(e.label);
+  const auto at = rows_.insert(std::upper_bound(rows_.begin(), rows_.end(), w, byAddress), std::move(w));
+  if (added) *added = static_cast<int>(at - rows_.begin());
+  RefreshWatches(memory);
   return r;
 }
 

@@ -58,9 +58,11 @@ class WatchList {
   void CommitWorkingCopy(const Word* memory);
   void DiscardWorkingCopy() {}  // closing by the title bar leaves the pane as it was
 
-  // Adds one row to the pane directly (the CLI's `watch`), keeping address order.
-  // Refused with the same messages as the entry dialog.
-  DialogResult AddDirect(AddBy by, const std::string& text, const SymbolIndex& symbols, const Word* memory);
+  // Adds one row to the pane directly (the CLI's `watch`), keeping address order,
+  // and tells where (`added`, when not null). Refused with the same messages as
+  // the entry dialog.
+  DialogResult AddDirect(AddBy by, const std::string& text, const SymbolIndex& symbols, const Word* memory,
+                         int* added = nullptr);
 
  private:
   static void SortByAddress(std::vector<WatchEntry>& v);

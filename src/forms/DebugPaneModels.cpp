@@ -101,7 +101,7 @@ void TUnAssembleModel::RowsChanged(int first, int last, bool marks) {
   if (first > last) return;
   const int tableRows = core_ ? core_->Disassembly().RowCount() : 0;
   for (int r = first; r <= last; ++r) {
-    const std::uint64_t now = r < tableRows ? TextHash(core_->Disassembly().Row(r).text) : TextHash({});
+    const std::uint64_t now = r < tableRows ? PaintKey(r) : TextHash({});
     if (painted_[static_cast<std::size_t>(r)] != now) emit dataChanged(index(r, 0), index(r, 0), {Qt::DisplayRole});
   }
   if (marks) emit headerDataChanged(Qt::Vertical, first, last);
@@ -127,14 +127,21 @@ TUnAssembleModel::Mark TUnAssembleModel::MarkOf(int row) const {
   return Mark::None;
 }
 
+std::uint64_t TUnAssembleModel::PaintKey(int row) const {
+  // The text and the change mark: the row is painted again when either changes.
+  return TextHash(core_->Disassembly().Row(row).text) ^ (core_->DisassemblyRowChanged(row) ? 0x5A5A5A5A5A5Au : 0);
+}
+
 QVariant TUnAssembleModel::data(const QModelIndex& index, int role) const {
   if (!index.isValid()) return {};
-  if (role != Qt::DisplayRole && role != Qt::AccessibleTextRole) return {};
   const int r = index.row();
-  if (role == Qt::DisplayRole && r < static_cast<int>(painted_.size())) {
-    const bool inTable = core_ && r < core_->Disassembly().RowCount();
-    painted_[static_cast<std::size_t>(r)] = TextHash(inTable ? core_->Disassembly().Row(r).text : std::string_view());
-  }
+  const bool inTable = core_ && r < core_->Disassembly().RowCount();
+  if (role == kChangedRole) return inTable && core_->DisassemblyRowChanged(r);
+  if (role == Qt::AccessibleDescriptionRole)
+    return inTable && core_->DisassemblyRowChanged(r) ? U(u8"変更あり") : QString();
+  if (role != Qt::DisplayRole && role != Qt::AccessibleTextRole) return {};
+  if (role == Qt::DisplayRole && r < static_cast<int>(painted_.size()))
+    painted_[static_cast<std::size_t>(r)] = inTable ? PaintKey(r) : TextHash(std::string_view());
   return RowText(r);
 }
 
@@ -230,7 +237,7 @@ int TWatchPaneModel::CoreRows() const { return core_ ? static_cast<int>(core_->W
 
 std::uint64_t TWatchPaneModel::Key(int row) const {
   const debugger::Watch& w = core_->Watches().Rows()[static_cast<std::size_t>(row)];
-  const bool changed = w.shown == debugger::Watch::Shown::All && core_->Panes().DiffersFromStop(w.address, w.value);
+  const bool changed = core_->Panes().WatchChanged(w);
   // Everything a row shows: the value, the identity (the label by a hash), how
   // much is shown and the mark.
   const std::uint64_t label = std::hash<std::string>{}(w.label) & 0x1FFFFFFF;
@@ -259,7 +266,7 @@ void TWatchPaneModel::Refresh(int first, int last) {
 QVariant TWatchPaneModel::data(const QModelIndex& index, int role) const {
   if (!index.isValid() || !core_ || index.row() >= CoreRows()) return {};
   const debugger::Watch& w = core_->Watches().Rows()[static_cast<std::size_t>(index.row())];
-  const bool changed = w.shown == debugger::Watch::Shown::All && core_->Panes().DiffersFromStop(w.address, w.value);
+  const bool changed = core_->Panes().WatchChanged(w);
   if (role == Qt::DisplayRole && index.row() < static_cast<int>(painted_.size()))
     painted_[static_cast<std::size_t>(index.row())] = Key(index.row());
   switch (role) {

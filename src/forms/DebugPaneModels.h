@@ -45,7 +45,8 @@ const QPixmap& ClearMark();
 // The disassembly: one row per row of the core's table, one column with the
 // row's text. The breakpoint mark of a row is its vertical header (the grid's
 // fixed column): DecorationRole gives the picture, DisplayRole and
-// AccessibleTextRole a word for it.
+// AccessibleTextRole a word for it. A row whose words changed since the last
+// stop is marked (kChangedRole), as in the other panes.
 class TUnAssembleModel : public QAbstractTableModel {
   Q_OBJECT
  public:
@@ -72,9 +73,11 @@ class TUnAssembleModel : public QAbstractTableModel {
   Mark MarkOf(int row) const;
 
  private:
+  std::uint64_t PaintKey(int row) const;
+
   const debugger::ExecutionControl* core_ = nullptr;
   int rows_ = 0;
-  mutable std::vector<std::uint64_t> painted_;  // per row: a hash of the text last handed out
+  mutable std::vector<std::uint64_t> painted_;  // per row: a hash of the text and mark last handed out
 };
 
 // The memory dump: 8192 rows of eight words. Columns 0-7 are the words at

@@ -26,6 +26,7 @@
 #include "common/ChangeExtension.h"
 #include "common/Cp932.h"
 #include "common/FileNameMarks.h"
+#include "debugger/SourceLines.h"
 #include "forms/DialogPort.h"
 #include "forms/FindDialogs_f.h"
 #include "forms/HelpTopic.h"
@@ -137,7 +138,9 @@ const std::vector<CommandRow>& CommandTable() {
   constexpr bool kOn = true;
   constexpr bool kOff = false;
   using M = TfrmMain;
-  // name, menu, caption, shortcut, hint, glyph, toolbar group, guard, enabled at start, handler
+  using C = debugger::Command;
+  // name, menu, caption, shortcut, hint, glyph, toolbar group, guard, enabled at start, handler, the
+  // debugger's command
   static const std::vector<CommandRow> table = {
       // File
       {"mnuNew", kFile, u8"新規(&N)", nullptr, u8"新規", u8"新", kFileButtons, kAsk, kOn, &M::mnuNewClick},
@@ -210,27 +213,29 @@ const std::vector<CommandRow>& CommandTable() {
        &M::mnuRunExeClick},
       {"N8", kRunMenu},
       {"mnuDebugStart", kRunMenu, u8"デバッグ開始(&S)", "F4", u8"デバッグ開始", u8"始", kDebugButtons, kFree, kOff,
-       &M::mnuDebugStartClick},
-      {"mnuGo", kRunMenu, u8"実行(GO)(&G)", "F5", u8"実行(GO)", u8"走", kDebugButtons, kFree, kOff, &M::mnuGoClick},
+       &M::mnuDebugStartClick, C::Start},
+      {"mnuGo", kRunMenu, u8"実行(GO)(&G)", "F5", u8"実行(GO)", u8"走", kDebugButtons, kFree, kOff, &M::mnuGoClick,
+       C::Go},
       {"mnuGoAnimate", kRunMenu, u8"アニメート実行(&A)", "F6", u8"アニメート実行", u8"動", kDebugButtons, kFree, kOff,
-       &M::mnuGoAnimateClick},
+       &M::mnuGoAnimateClick, C::Animate},
       {"mnuTrace", kRunMenu, u8"トレース(&T)", "F7", u8"トレース", u8"ト", kDebugButtons, kFree, kOff,
-       &M::mnuTraceClick},
+       &M::mnuTraceClick, C::Trace},
       // Undoes the last executed instruction; Shift with Trace's key.
       {"mnuBackStep", kRunMenu, u8"バックステップ(&K)", "Shift+F7", u8"バックステップ", u8"逆", kDebugButtons, kFree,
-       kOff, &M::mnuBackStepClick},
-      {"mnuStep", kRunMenu, u8"ステップ(&S)", "F8", u8"ステップ", u8"ス", kDebugButtons, kFree, kOff, &M::mnuStepClick},
+       kOff, &M::mnuBackStepClick, C::BackStep},
+      {"mnuStep", kRunMenu, u8"ステップ(&S)", "F8", u8"ステップ", u8"ス", kDebugButtons, kFree, kOff, &M::mnuStepClick,
+       C::Step},
       {"mnuPause", kRunMenu, u8"一時停止(&P)", "F3", u8"一時停止", u8"停", kDebugButtons, kFree, kOff,
-       &M::mnuPauseClick},
+       &M::mnuPauseClick, C::Pause},
       {"N11", kRunMenu},
       {"mnuBreakPoint", kRunMenu, u8"ブレークポイントの設定／解除(&B)...", nullptr, nullptr, nullptr, kNoButton, kFree,
-       kOff, &M::mnuBreakPointClick},
+       kOff, &M::mnuBreakPointClick, C::BreakPoint},
       {"mnuWatch", kRunMenu, u8"ウォッチ式の追加...(&W)", nullptr, nullptr, nullptr, kNoButton, kFree, kOff,
-       &M::mnuWatchClick},
+       &M::mnuWatchClick, C::Watch},
       {"N9", kRunMenu},
       // The toolbar shows End Program with Run and Build.
       {"mnuEndProgram", kRunMenu, u8"プログラムの終了(&E)", "Ctrl+F2", u8"プログラムの終了", u8"終", kRunButtons, kFree,
-       kOff, &M::mnuEndProgramClick},
+       kOff, &M::mnuEndProgramClick, C::End},
       // Option
       {"mnuOption", "mnuOptionBar", u8"オプション(&O)...", nullptr, nullptr, nullptr, kNoButton, kAsk, kOn,
        &M::mnuOptionClick},
@@ -546,6 +551,14 @@ void TfrmMain::EnableEditingGroup(bool on) {
 }
 
 void TfrmMain::EnableProjectGroup(bool on) { SetEnabled(ProjectGroup(), on); }
+
+void TfrmMain::ApplyDebuggerCommands(const debugger::CommandSet& enabled) {
+  for (const CommandRow& row : CommandTable()) {
+    if (!row.core) continue;
+    const QString name = QString::fromLatin1(row.name);
+    SetEnabled({name, QLatin1Char('s') + name}, enabled[static_cast<std::size_t>(*row.core)]);
+  }
+}
 void TfrmMain::EnableSelectionGroup(bool on) { SetEnabled(SelectionGroup(), on); }
 
 // ---------------------------------------------------------------------------
@@ -1221,7 +1234,22 @@ void TfrmMain::mnuDebugStartClick() {
     ShowNotice(*refused);
     return;
   }
-  if (core_) core_->StartDebugging(target, buildOptions);
+  if (!core_) return;
+  // A source saved after the build no longer has the lines that were built:
+  // build first, or debug it by the disassembly alone.
+  if (const std::vector<std::string> changed = core_->SourcesChangedSinceBuild(target); !changed.empty()) {
+    switch (Dialogs().ShowMessageBox(BoxKind::Confirm, debugger::RebuildQuestion(changed), BoxButtons::YesNoCancel)) {
+      case BoxAnswer::Yes:
+        if (RunBuild(&build::Builder::BuildCommand).linked != build::kStepSucceeded) return;
+        SetEnabled({"mnuRunExe", "mnuDebugStart", "smnuDebugStart"}, true);
+        break;
+      case BoxAnswer::No:
+        break;
+      default:
+        return;
+    }
+  }
+  core_->StartDebugging(target, buildOptions);
 }
 
 void TfrmMain::mnuGoClick() {

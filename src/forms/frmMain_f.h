@@ -7,6 +7,7 @@
 #include <QStringList>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,7 @@
 #include "build/Project.h"
 #include "common/BuildOptions.h"
 #include "common/MessageSink.h"
+#include "debugger/SessionState.h"
 #include "forms/frmEditor_f.h"
 
 class QAction;
@@ -57,6 +59,12 @@ class ShellCore : public build::BuildTools {
   virtual void ResetDebuggerCommands() {}
   // The load module last loaded for debugging (empty without one).
   virtual std::string LoadModulePath() const { return {}; }
+  // The sources of the program named after `target` that were changed after
+  // its build (their lines could not be debugged).
+  virtual std::vector<std::string> SourcesChangedSinceBuild(const std::string& target) const {
+    (void)target;
+    return {};
+  }
 };
 
 class TfrmMain;
@@ -84,6 +92,8 @@ struct CommandRow {
   CommandGuard guard = CommandGuard::None;
   bool startEnabled = true;  // the menu item and the toolbar button at start
   void (TfrmMain::*handler)() = nullptr;
+  // The debugger's command this item is, when execution control enables it.
+  std::optional<debugger::Command> core{};
 };
 const std::vector<CommandRow>& CommandTable();
 // The toolbar, left to right; "|" is a separator.
@@ -160,6 +170,9 @@ class TfrmMain : public QMainWindow {
   void EnableEditingGroup(bool on);
   void EnableProjectGroup(bool on);
   void EnableSelectionGroup(bool on);
+  // Execution control's enabled commands: every item (and button) that is one
+  // of them follows the set.
+  void ApplyDebuggerCommands(const debugger::CommandSet& enabled);
   void ShellReset();
 
   // Build steps: 0 a tool failed, 1 success, 2 refused (a box was shown).

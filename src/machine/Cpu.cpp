@@ -49,11 +49,11 @@ RunResult RunToEnd(CCpu& cpu, Memory& memory, ConsolePort& console, std::uint64_
   std::uint64_t steps = 0;
   for (;;) {
     if (turn && !turn->Turn()) {
-      result.stop = RunStop::Stopped;
+      result.stop = StopReason::EndedByUser;
       break;
     }
     if (steps >= limit) {
-      result.stop = RunStop::StepLimit;
+      result.stop = StopReason::StepLimit;
       break;
     }
     const std::uint64_t budget = limit - steps < interval ? limit - steps : interval;
@@ -61,17 +61,17 @@ RunResult RunToEnd(CCpu& cpu, Memory& memory, ConsolePort& console, std::uint64_
     const Exit exit = RunEngine<false, false>(cpu, memory, console, nullptr, {}, budget, done);
     steps += done;
     if (exit == Exit::ProgramEnd) {
-      result.stop = RunStop::ProgramEnd;
+      result.stop = StopReason::ProgramEnd;
       result.status = ExecStatus::ProgramEnd;
       break;
     }
     if (exit == Exit::StackOverflow) {
-      result.stop = RunStop::StackOverflow;
+      result.stop = StopReason::StackOverflow;
       result.status = ExecStatus::StackOverflow;
       break;
     }
     if (exit == Exit::Undefined) {
-      result.stop = RunStop::Undefined;
+      result.stop = StopReason::UndefinedWord;
       break;
     }
     // Budget spent, or an input or output served: the owner is asked before the next instruction.

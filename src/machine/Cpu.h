@@ -18,6 +18,7 @@
 #include <array>
 #include <bitset>
 #include <cstdint>
+#include <vector>
 
 #include "common/InstructionSet.h"
 #include "common/Word.h"
@@ -43,6 +44,29 @@ constexpr Word kFlagOF = 0x0004;
 class ConsolePort;  // Svc.h
 class StepJournal;  // StepJournal.h
 
+// The addresses stored into while the debugger tracks stores, each once, in
+// the order first stored. A continuous run notes them here instead of calling
+// out of the machine after every store; the owner brings the disassembly up to
+// date from the log when it next looks at it.
+class StoreLog {
+ public:
+  void Note(Word address) {
+    if (seen_[address]) return;
+    seen_.set(address);
+    order_.push_back(address);
+  }
+  bool Empty() const { return order_.empty(); }
+  const std::vector<Word>& Addresses() const { return order_; }
+  void Clear() {
+    for (Word a : order_) seen_.reset(a);
+    order_.clear();
+  }
+
+ private:
+  std::bitset<kMemoryWords> seen_;
+  std::vector<Word> order_;
+};
+
 // The debugger's side of a step. A plain run passes no hooks at all, so none of
 // this is touched on the fast path; the debugger passes an object it owns and
 // reads/sets the flags between steps.
@@ -55,14 +79,18 @@ class MachineHooks {
   bool goRunning = false;      // a GO run is in progress: refresh the panes before input
   // Where every executed instruction leaves its undo record; null: none kept.
   StepJournal* journal = nullptr;
+  // While tracking, stores are noted here instead of calling UnAsmStoreAt
+  // (null: the call after every store).
+  StoreLog* storeLog = nullptr;
 
   // Set by the machine (never cleared by it).
-  bool memoryChanged = false;  // after ST, PUSH, CALL and an input call
-  bool callExecuted = false;   // after CALL
-  bool retExecuted = false;    // after a RET that did not end the program
+  bool memoryChanged = false;   // after ST, PUSH, CALL and an input call
+  bool callExecuted = false;    // after CALL
+  bool retExecuted = false;     // after a RET that did not end the program
+  bool undefinedTried = false;  // after an undefined word, which did nothing
 
   // Called only while unAsmTracking is true: after ST/PUSH/CALL with the address
-  // written, and after an input call for GR2 and then for each character word
+  // written (when there is no store log), and after an input call for GR2 and then for each character word
   // it stored (GR1+0 ... GR1+length-1; none at the end of input).
   virtual void UnAsmStoreAt(Word address) { (void)address; }
   virtual void UnAsmRefreshAt(Word address) { (void)address; }
@@ -107,16 +135,25 @@ class CCpu {
   std::array<Word, kCount> regs_{};
 };
 
+// Why a run of the program stopped: the one answer of the machine's plain run,
+// of execution control's commands and of the front ends' exit statuses.
+enum class StopReason : std::uint8_t {
+  ProgramEnd,     // the final RET
+  StackOverflow,  // a PUSH or CALL found the stack full; PR addresses it; the program was ended
+  UndefinedWord,  // an undefined instruction at PR: executing on repeats it for ever
+  StepLimit,      // the step limit was reached
+  EndedByUser,    // End Program (for the machine: the turn callback asked to stop)
+  Breakpoint,     // GO or animate reached an enabled breakpoint
+  Paused,         // Pause stopped GO, animate or a long step
+  Stepped,        // a trace or step executed its instruction
+  NoRow,          // no disassembly row covers PR; the program was ended
+  LoadFailed,     // the load module or its symbol file could not be loaded
+  Refused,        // nothing ran: the command does not apply now
+};
+
 // The fast plain run: executes until the program ends, overflows its stack, hits
 // an undefined instruction (which can never make progress), the step limit is
-// reached, or `turn` asks to stop. No hooks are involved.
-enum class RunStop {
-  ProgramEnd,     // final RET
-  StackOverflow,  // PUSH/CALL overflow; PR addresses the failing instruction
-  Undefined,      // undefined instruction at PR; executing on would repeat it forever
-  StepLimit,      // maxSteps instructions executed
-  Stopped,        // the turn callback returned false
-};
+// reached, or `turn` asks to stop (EndedByUser). No hooks are involved.
 
 // Gives the window system a turn during a long plain run. Called before the
 // first instruction, then every `interval` instructions and right after every
@@ -130,7 +167,7 @@ class RunTurnPort {
 };
 
 struct RunResult {
-  RunStop stop = RunStop::ProgramEnd;
+  StopReason stop = StopReason::ProgramEnd;
   std::uint64_t steps = 0;  // instructions executed (an overflowing or undefined one not counted)
   // The status the last Execute would have returned: ProgramEnd, StackOverflow, or Continue.
   ExecStatus status = ExecStatus::Continue;

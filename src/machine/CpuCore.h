@@ -254,24 +254,34 @@ Exit RunEngine(CCpu& cpu, Memory& memory, ConsolePort& console, MachineHooks* ho
   SyncIn(fr, pr, sp, limit, cpu);
   const Decoded* e;  // the instruction being executed
   Exit exit;
-  // With a journal, every instruction leaves its undo record (see StepJournal).
+  // With a journal, every word written leaves its old value there, and the
+  // journal may take a checkpoint of the registers now (see StepJournal).
   StepJournal* const journal = kHooks ? hooks->journal : nullptr;
-  StepJournal::Record* rec = nullptr;  // the record of the instruction being executed
-
-#define TOLVANE_DISPATCH()                                          \
-  do {                                                              \
-    e = &dc[pr];                                                    \
-    if constexpr (kHooks) {                                         \
-      if (journal) rec = journal->Begin(pr, fr, sp, e->r, g[e->r]); \
-    }                                                               \
-    goto* kLabels[static_cast<std::uint8_t>(e->handler)];           \
+  if constexpr (kHooks) {
+    if (journal) journal->Enter(cpu);
+  }
+  // The old values of the words this run writes, collected here and handed to
+  // the journal in bulk (before anything else could write to it).
+  constexpr unsigned kStoresKept = kHooks ? 256 : 1;
+  StepJournal::StoreRecord stored[kStoresKept];
+  unsigned storedCount = 0;
+#define TOLVANE_JOURNAL_FLUSH()              \
+  do {                                       \
+    if constexpr (kHooks) {                  \
+      if (storedCount) {                     \
+        journal->Store(stored, storedCount); \
+        storedCount = 0;                     \
+      }                                      \
+    }                                        \
   } while (0)
-  // The instruction did not execute: its record goes.
-#define TOLVANE_UNRECORD()            \
-  do {                                \
-    if constexpr (kHooks) {           \
-      if (journal) journal->Cancel(); \
-    }                                 \
+  // The owner sets tracking and the log before a run and changes neither while
+  // the machine runs on (a call-out that ends the program also ends this run).
+  StoreLog* const storeLog = kHooks && hooks->unAsmTracking ? hooks->storeLog : nullptr;
+
+#define TOLVANE_DISPATCH()                                \
+  do {                                                    \
+    e = &dc[pr];                                          \
+    goto* kLabels[static_cast<std::uint8_t>(e->handler)]; \
   } while (0)
   // After a completed instruction: count it, then stop or go on.
 #define TOLVANE_NEXT()                     \
@@ -294,6 +304,20 @@ Exit RunEngine(CCpu& cpu, Memory& memory, ConsolePort& console, MachineHooks* ho
     }                                    \
     TOLVANE_NEXT();                      \
   } while (0)
+  // After a store in hooked mode: noted in the log, or reported by a call out
+  // of the machine (after which the owner's flags may have changed).
+#define TOLVANE_STORED(address)                               \
+  do {                                                        \
+    if constexpr (kHooks) {                                   \
+      hooks->memoryChanged = true;                            \
+      if (storeLog) {                                         \
+        storeLog->Note(address);                              \
+        TOLVANE_NEXT();                                       \
+      }                                                       \
+      if (hooks->unAsmTracking) hooks->UnAsmStoreAt(address); \
+      TOLVANE_NEXT_AFTER_CALL_OUT();                          \
+    }                                                         \
+  } while (0)
   // A store: the word, and the decodes that read it. The instruction at the
   // address is decoded again at once: code that rewrites itself does so on
   // every pass, and a decode here is cheaper than a detour through NotDecoded
@@ -301,22 +325,21 @@ Exit RunEngine(CCpu& cpu, Memory& memory, ConsolePort& console, MachineHooks* ho
   // word as its address word; its first word, which decides everything else,
   // is unchanged. Words never executed (data, the stack) have no decode and
   // cost only the tests.
-#define TOLVANE_STORE(address, value)                        \
-  do {                                                       \
-    const Word at_ = (address);                              \
-    const Word before_ = static_cast<Word>(at_ - 1);         \
-    if constexpr (kHooks) {                                  \
-      if (rec) {                                             \
-        rec->kind = StepJournal::kStore;                     \
-        rec->addr = at_;                                     \
-        rec->old = mem[at_];                                 \
-      }                                                      \
-    }                                                        \
-    mem[at_] = (value);                                      \
-    if (dc[at_].handler != Handler::NotDecoded) [[unlikely]] \
-      Decode(dc, mem, at_);                                  \
-    if (dc[before_].readsNext) [[unlikely]]                  \
-      dc[before_].adr = mem[at_];                            \
+#define TOLVANE_STORE(address, value)                            \
+  do {                                                           \
+    const Word at_ = (address);                                  \
+    const Word before_ = static_cast<Word>(at_ - 1);             \
+    if constexpr (kHooks) {                                      \
+      if (journal) {                                             \
+        stored[storedCount++] = {at_, mem[at_]};                 \
+        if (storedCount == kStoresKept) TOLVANE_JOURNAL_FLUSH(); \
+      }                                                          \
+    }                                                            \
+    mem[at_] = (value);                                          \
+    if (dc[at_].handler != Handler::NotDecoded) [[unlikely]]     \
+      Decode(dc, mem, at_);                                      \
+    if (dc[before_].readsNext) [[unlikely]]                      \
+      dc[before_].adr = mem[at_];                                \
   } while (0)
   // A handler with an address operand, twice: the direct form, where the
   // effective address `ea` is the address word, and the indexed form.
@@ -352,11 +375,10 @@ Exit RunEngine(CCpu& cpu, Memory& memory, ConsolePort& console, MachineHooks* ho
 
 L_NotDecoded:
   Decode(dc, mem, pr);
-  TOLVANE_UNRECORD();  // recorded again with the decoded register
   TOLVANE_DISPATCH();
 
 L_Undefined:
-  TOLVANE_UNRECORD();
+  if constexpr (kHooks) hooks->undefinedTried = true;
   exit = Exit::Undefined;
   goto L_Leave;
 
@@ -375,11 +397,7 @@ L_Nop:
   TOLVANE_ADDRESS_HANDLER(St, {
     TOLVANE_STORE(ea, g[e->r]);
     pr = static_cast<Word>(pr + 2);
-    if constexpr (kHooks) {
-      if (hooks->unAsmTracking) hooks->UnAsmStoreAt(ea);
-      hooks->memoryChanged = true;
-      TOLVANE_NEXT_AFTER_CALL_OUT();
-    }
+    TOLVANE_STORED(ea);
     TOLVANE_NEXT();
   })
 
@@ -498,18 +516,13 @@ L_LdR : {
 
   TOLVANE_ADDRESS_HANDLER(Push, {
     if (WouldOverflow(sp, limit)) {
-      TOLVANE_UNRECORD();
       exit = Exit::StackOverflow;
       goto L_Leave;
     }
     sp = static_cast<Word>(sp - 1);
     TOLVANE_STORE(sp, ea);
     pr = static_cast<Word>(pr + 2);
-    if constexpr (kHooks) {
-      if (hooks->unAsmTracking) hooks->UnAsmStoreAt(sp);
-      hooks->memoryChanged = true;
-      TOLVANE_NEXT_AFTER_CALL_OUT();
-    }
+    TOLVANE_STORED(sp);
     TOLVANE_NEXT();
   })
 
@@ -521,19 +534,14 @@ L_Pop:
 
   TOLVANE_ADDRESS_HANDLER(Call, {
     if (WouldOverflow(sp, limit)) {
-      TOLVANE_UNRECORD();
       exit = Exit::StackOverflow;
       goto L_Leave;
     }
     sp = static_cast<Word>(sp - 1);
     TOLVANE_STORE(sp, static_cast<Word>(pr + 2));
     pr = ea;
-    if constexpr (kHooks) {
-      if (hooks->unAsmTracking) hooks->UnAsmStoreAt(sp);
-      hooks->memoryChanged = true;
-      hooks->callExecuted = true;
-      TOLVANE_NEXT_AFTER_CALL_OUT();
-    }
+    if constexpr (kHooks) hooks->callExecuted = true;
+    TOLVANE_STORED(sp);
     TOLVANE_NEXT();
   })
 
@@ -552,19 +560,17 @@ L_Ret:
   TOLVANE_ADDRESS_HANDLER(Svc, {
     if (ea == 1) {
       SyncOut(fr, pr, sp, limit, cpu);
+      TOLVANE_JOURNAL_FLUSH();  // the owner may act while the input waits
       if constexpr (kHooks) {
         if (hooks->goRunning) hooks->RefreshPanes();
       }
       const Word g1 = g[1], g2 = g[2];
       if constexpr (kHooks) {
-        if (rec) {
-          rec->kind = StepJournal::kInput;
-          journal->BeforeInput(memory, g1, g2);
-        }
+        if (journal) journal->BeforeInput(memory, g1, g2);
       }
       SvcIn(cpu, memory, console, g1, g2);
       if constexpr (kHooks) {
-        if (rec) journal->AfterInput(memory);
+        if (journal) journal->AfterInput(memory, journal->StepAt(initialBudget - budget));
       }
       if constexpr (kHooks) {
         if (hooks->unAsmTracking) {
@@ -585,7 +591,8 @@ L_Ret:
     }
     if (ea == 2) {
       if constexpr (kHooks) {
-        if (rec) rec->kind = StepJournal::kOutput;
+        TOLVANE_JOURNAL_FLUSH();
+        if (journal) journal->Output(journal->StepAt(initialBudget - budget));
       }
       SyncOut(fr, pr, sp, limit, cpu);
       SvcOut(cpu, memory, console, g[1], g[2]);
@@ -613,13 +620,18 @@ L_Stopped:
 L_Leave:
   SyncOut(fr, pr, sp, limit, cpu);
   executed = initialBudget - budget;
+  if constexpr (kHooks) {
+    TOLVANE_JOURNAL_FLUSH();
+    if (journal) journal->Leave(executed);
+  }
   return exit;
 
 #undef TOLVANE_DISPATCH
-#undef TOLVANE_UNRECORD
 #undef TOLVANE_NEXT
 #undef TOLVANE_NEXT_AFTER_CALL_OUT
 #undef TOLVANE_STORE
+#undef TOLVANE_STORED
+#undef TOLVANE_JOURNAL_FLUSH
 #undef TOLVANE_ADDRESS_HANDLER
 #undef TOLVANE_OPERATION_M
 #undef TOLVANE_OPERATION_R

@@ -1,18 +1,23 @@
 #pragma once
 // The record of executed instructions that lets the debugger go back.
 //
-// Every instruction executed with a journal attached to the machine's hooks
-// leaves one fixed-size record in a ring: PR, FR and SP before it, the one
-// general register it may change (its r field; POP's too), and the memory word
-// it overwrites (ST, PUSH, CALL) with its old value. What an IN overwrites
-// (the length word and up to 256 characters) does not fit a record; it goes to
-// a side store with the line that was read. Going back applies the record in
-// reverse: the words through Memory::Store (which drops the machine's decodes
-// of them), then the registers.
+// The machine is deterministic: its state after a step follows from the state
+// before it and, for an IN, the line it read. So the journal keeps what cannot
+// be worked out again and little else: every memory word an instruction (or
+// the debugger, outside any instruction) overwrites with its old value, the
+// lines INs read, the steps whose OUT wrote a console line, and now and then
+// (at most every `interval` steps, when the machine is entered) a checkpoint
+// of the registers. Going back to step T restores the last checkpoint at or
+// before T (the words written since, in reverse, then its registers) and
+// executes the steps from there to T again, with the lines read then and
+// without the console. Most instructions thus cost the recording nothing at
+// all, a store one small record.
 //
-// The budget is fixed: kRingRecords records of 16 bytes (16 MB, 1,048,576
-// instructions) and at most kInputBudget bytes for the INs (16 MB). When
-// either is full, the oldest steps are dropped first.
+// The budget: at least `maxSteps` steps (1,048,576 by default) are kept when
+// the words and lines they wrote fit kStoreRecords records (16 MB) and
+// `inputBudget` bytes (16 MB); beyond that the oldest steps go first, a
+// checkpoint's stretch at a time.
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
@@ -20,126 +25,117 @@
 #include <vector>
 
 #include "common/Word.h"
+#include "machine/Cpu.h"
 
 namespace tolvane {
 
-class CCpu;
 class Memory;
 
 class StepJournal {
  public:
-  // What a record restores besides PR, FR, SP and its register.
-  enum Kind : std::uint8_t {
-    kPlain = 0,
-    kStore = 1,         // the word at `addr` had `old`
-    kInput = 2,         // an IN: its words and line are in the side store
-    kOutput = 4,        // an OUT: one console line to withdraw
-    kContinuation = 8,  // belongs to the step recorded before it (the debugger's restart after the end)
-  };
-  // r = kLimitRegister: `gr` is the stack limit, not a general register.
-  static constexpr std::uint8_t kLimitRegister = 0xFF;
-
-  struct Record {
-    Word pr, fr, sp, gr;
-    Word addr, old;  // the word a kStore record restores
-    std::uint8_t r, kind;
-    std::uint8_t pad[2];
-  };
-  static_assert(sizeof(Record) == 16);
-
-  static constexpr std::size_t kRingRecords = std::size_t{1} << 20;
+  static constexpr std::size_t kMaxSteps = std::size_t{1} << 20;
   static constexpr std::size_t kInputBudget = std::size_t{16} << 20;
+  static constexpr std::size_t kStoreRecords = std::size_t{1} << 22;  // 4-byte records
+  static constexpr unsigned kInterval = 1024;
 
-  // `ringRecords` (a power of two) and `inputBudget` are for tests of the limits.
-  explicit StepJournal(std::size_t ringRecords = kRingRecords, std::size_t inputBudget = kInputBudget);
+  // Smaller limits and intervals are for tests of the limits.
+  explicit StepJournal(std::size_t maxSteps = kMaxSteps, std::size_t inputBudget = kInputBudget,
+                       unsigned interval = kInterval);
   StepJournal(const StepJournal&) = delete;
   StepJournal& operator=(const StepJournal&) = delete;
   ~StepJournal();
 
   void Clear();
-  // Steps that can be undone. A continuation is part of the step before it;
-  // only the newest record can be one (the program has ended after it).
+  // Steps that can be undone.
   std::size_t Size() const {
-    const std::uint64_t n = Records();
-    return static_cast<std::size_t>(n - (n != 0 && (ring_[(head_ - 1) & mask_].kind & kContinuation) ? 1 : 0));
+    return checkpoints_.empty() ? 0 : static_cast<std::size_t>(steps_ - checkpoints_.front().step);
   }
-  bool Empty() const { return Records() == 0; }
+  bool Empty() const { return Size() == 0; }
 
   // ---- recording (the machine) ----
-  // A new record for the instruction about to execute, filled with the
-  // registers before it; the caller adds its kind and word. (This is all the
-  // recording does for most instructions, so it keeps no count: see Records.)
-  Record* Begin(Word pr, Word fr, Word sp, std::uint8_t r, Word gr) {
-    Record* rec = &ring_[head_ & mask_];
-    ++head_;
-    rec->pr = pr;
-    rec->fr = fr;
-    rec->sp = sp;
-    rec->gr = gr;
-    rec->r = r;
-    rec->kind = kPlain;
-    return rec;
+  // The machine is entered with these registers; a checkpoint is taken when
+  // the last one is `interval` steps old.
+  void Enter(const CCpu& cpu);
+  // The machine leaves after completing `steps` instructions (an overflowing
+  // or undefined one is no step: it changed nothing).
+  void Leave(std::uint64_t steps) { steps_ += steps; }
+  // The step that is `offset` steps after the machine was entered.
+  std::uint64_t StepAt(std::uint64_t offset) const { return steps_ + offset; }
+  // A word about to be overwritten, with its value before.
+  struct StoreRecord {
+    Word address, old;
+  };
+  void Store(Word address, Word old) {
+    if (storeHead_ - storeTail_ == storeMask_ + 1) [[unlikely]]
+      MakeRoomForStores();
+    stores_[storeHead_ & storeMask_] = {address, old};
+    ++storeHead_;
   }
-  // The instruction did not execute (stack overflow, undefined word).
-  void Cancel() {
-    KeepHighWater();
-    --head_;
-  }
-  // Around an IN: the words it may overwrite, before; what it read, after.
+  // Many of them at once, in the order made (the machine collects the stores
+  // of a run in a small buffer of its own: one copy here costs less than a
+  // write into this large store per store).
+  void Store(const StoreRecord* records, std::size_t count);
+  // Around an IN (step `step`): the words it may overwrite, before; what it
+  // stored and read, after.
   void BeforeInput(const Memory& memory, Word gr1, Word gr2);
-  void AfterInput(const Memory& memory);
-  // A change made outside an instruction that belongs to the last step (the
-  // restart after the final RET): the registers before it, and one word.
-  void RecordRestart(const CCpu& cpu, Word address, Word old);
+  void AfterInput(const Memory& memory, std::uint64_t step);
+  // An OUT (step `step`) wrote a console line.
+  void Output(std::uint64_t step) { outputs_.push_back(step); }
+
+  // ---- changes made outside instructions ----
+  // A word the debugger overwrote (the end-of-program address pushed again
+  // when a finished program restarts, an edit of memory). Going back to a
+  // step before it undoes it.
+  void StoreOutside(Word address, Word old) { Store(address, old); }
+  // The debugger changed the machine outside an instruction (a register or
+  // word edited, the restart after the end): the steps from here on start
+  // from the changed state, so the next entry takes a checkpoint.
+  void ChangedOutside() { changed_ = true; }
 
   // ---- going back ----
   struct Undone {
-    bool input = false;  // an IN was undone; `line` is what it read (1AH: end of input)
-    Bytes line;
-    int outputs = 0;  // console lines of OUT to withdraw
+    std::size_t steps = 0;
+    std::vector<Bytes> lines;  // what the undone INs read, in order (1AH: end of input)
+    int outputs = 0;           // console lines of OUT to withdraw
   };
-  // Undoes the last step. False (nothing changed) when nothing is recorded.
-  bool StepBack(CCpu& cpu, Memory& memory, Undone& undone);
+  // Undoes the last `count` steps (fewer when fewer are kept). Returns
+  // Undone::steps, 0 when nothing changed.
+  Undone StepBack(CCpu& cpu, Memory& memory, std::size_t count);
 
-  // Bytes the side store holds now (for tests and the budget).
+  // Bytes the lines and words of the INs take now (for tests and the budget).
   std::size_t InputBytes() const { return inputBytes_; }
 
  private:
-  struct InputUndo {
-    std::uint64_t step;  // the index of its record
-    Word gr1, gr2;
-    Word oldLength;
-    std::vector<Word> oldChars;  // the words at gr1 ... that the line overwrote
-    Bytes line;
-    std::size_t Footprint() const { return sizeof(InputUndo) + oldChars.capacity() * sizeof(Word) + line.capacity(); }
+  struct Checkpoint {
+    std::uint64_t step;
+    std::uint64_t store;  // the first store record after it
+    std::array<Word, CCpu::kCount> registers;
   };
-  void Apply(const Record& rec, CCpu& cpu, Memory& memory, Undone& undone);
-  // Before head_ moves back: a slot holds the record of the highest index
-  // written to it, so what lies more than a ring below the highest head is gone.
-  void KeepHighWater() {
-    if (head_ > highWater_) highWater_ = head_;
-  }
-  // Records that can be undone: from the oldest still in the ring (and not
-  // dropped with an IN) to the newest at head_ - 1.
-  std::uint64_t Records() const {
-    const std::uint64_t top = head_ > highWater_ ? head_ : highWater_;
-    std::uint64_t oldest = top > mask_ + 1 ? top - (mask_ + 1) : 0;
-    if (oldest < tail_) oldest = tail_;
-    return head_ > oldest ? head_ - oldest : 0;
-  }
-  void DropOldestInput();
+  struct Input {
+    std::uint64_t step;
+    Bytes line;
+  };
+  void Push(const CCpu& cpu);
+  // Drops the oldest checkpoint's stretch (its steps, words, lines, outputs).
+  bool DropOldest();
+  void MakeRoomForStores();
+  void KeepBudget();
 
-  std::unique_ptr<Record[]> ring_;
-  std::uint64_t mask_;
-  std::uint64_t head_ = 0;       // index of the next record
-  std::uint64_t highWater_ = 0;  // the highest head_ since the last Clear (see KeepHighWater)
-  std::uint64_t tail_ = 0;       // records below this index were dropped with an IN
+  std::size_t maxSteps_;
   std::size_t inputBudget_;
+  unsigned interval_;
+  std::uint64_t steps_ = 0;  // steps executed since the journal was cleared
+  std::unique_ptr<StoreRecord[]> stores_;
+  std::uint64_t storeMask_;
+  std::uint64_t storeHead_ = 0, storeTail_ = 0;
+  std::deque<Checkpoint> checkpoints_;
+  std::deque<Input> inputs_;
   std::size_t inputBytes_ = 0;
-  std::deque<InputUndo> inputs_;
+  std::deque<std::uint64_t> outputs_;
   // The words an IN may overwrite, taken before it reads.
   std::vector<Word> pendingOld_;
   Word pendingGr1_ = 0, pendingGr2_ = 0, pendingOldLength_ = 0;
+  bool changed_ = false;  // see ChangedOutside
 };
 
 }  // namespace tolvane

@@ -247,6 +247,30 @@ TEST_F(BackStepTest, BackFromTheEndMakesTheProgramLiveAgainUntilTheNextStart) {
   EXPECT_FALSE(ec.IsEnabled(Command::BackStep));
 }
 
+// Going back is going back in time: to a step after an edit of a register or
+// a word the edit stands, to a step before it the edit is undone too.
+TEST_F(BackStepTest, AnEditStandsAfterItAndIsUndoneBeforeIt) {
+  ASSERT_TRUE(Start(EchoProgram()));
+  ec.Trace();  // LAD GR1,BUF
+  ASSERT_TRUE(ec.ChangeRegister("GR5", "1234").accepted);
+  ASSERT_TRUE(ec.ChangeMemory("011F", "ABCD").accepted);
+  ec.Trace();  // LAD GR2,LEN
+  ASSERT_EQ(PR(), 0x0104);
+  ASSERT_EQ(ec.BackStep(1), 1u);
+  EXPECT_EQ(PR(), 0x0102);
+  EXPECT_EQ(ec.Cpu().GetRegister(5), 0x1234);
+  EXPECT_EQ(ec.Mem()[0x011F], 0xABCD);
+  ASSERT_EQ(ec.BackStep(1), 1u);
+  EXPECT_EQ(PR(), 0x0100);
+  EXPECT_EQ(ec.Cpu().GetRegister(5), 0);
+  EXPECT_EQ(ec.Mem()[0x011F], 0);
+  // Forward again runs without the edits, as the program did before them.
+  ec.Trace();
+  ec.Trace();
+  EXPECT_EQ(PR(), 0x0104);
+  EXPECT_EQ(ec.Cpu().GetRegister(5), 0);
+}
+
 TEST_F(BackStepTest, GoesBackAHundredThousandInstructionsOfAGo) {
   const ProgramImage forever = ForeverProgram();
   ASSERT_TRUE(Start(forever));
@@ -284,30 +308,30 @@ TEST(StepJournalTest, DropsTheOldestStepsBeyondItsBudget) {
   auto memory = std::make_unique<Memory>();
   LoadedProgram loaded;
   ASSERT_TRUE(LoadProgram(forever.Write("ring"), false, cpu, *memory, loaded, ui));
-  StepJournal journal(8);
+  StepJournal journal(8, StepJournal::kInputBudget, 1);
   MachineHooks hooks;
   hooks.journal = &journal;
   for (int i = 0; i < 20; ++i) cpu.Execute(*memory, console, &hooks);
   EXPECT_EQ(journal.Size(), 8u);
-  StepJournal::Undone u;
-  for (int i = 0; i < 8; ++i) EXPECT_TRUE(journal.StepBack(cpu, *memory, u));
-  EXPECT_FALSE(journal.StepBack(cpu, *memory, u));
+  for (int i = 0; i < 8; ++i) EXPECT_EQ(journal.StepBack(cpu, *memory, 1).steps, 1u);
+  EXPECT_EQ(journal.StepBack(cpu, *memory, 1).steps, 0u);
   EXPECT_EQ(cpu.GetRegister(1), 6);  // 12 steps remain done: six ADDs
 
-  // INs of 100 characters each: a budget for about two of them.
+  // INs of 100 characters each: a budget for about two of their lines.
   ProgramImage echo = EchoProgram();
   echo.words[0x8] = 0x6400;  // RET -> JUMP MAIN
   echo.words.insert(echo.words.begin() + 9, 0x0100);
   ASSERT_TRUE(LoadProgram(echo.Write("inputs"), false, cpu, *memory, loaded, ui));
-  StepJournal small(64, 2 * (100 * sizeof(Word) + 100) + 2 * 200);
+  const std::size_t budget = 2 * (100 + 64);
+  StepJournal small(64, budget, 1);
   hooks.journal = &small;
   for (int i = 0; i < 5; ++i) console.lines.push_back(std::string(100, 'a' + i));
   for (int i = 0; i < 25; ++i) cpu.Execute(*memory, console, &hooks);  // five rounds: LAD LAD IN OUT JUMP
-  EXPECT_LE(small.InputBytes(), 2 * (100 * sizeof(Word) + 100) + 2 * 200);
-  int inputsUndone = 0;
-  while (small.StepBack(cpu, *memory, u)) inputsUndone += u.input;
-  EXPECT_GE(inputsUndone, 1);
-  EXPECT_LT(inputsUndone, 5);
+  EXPECT_LE(small.InputBytes(), budget);
+  std::size_t inputsUndone = 0;
+  for (StepJournal::Undone u; (u = small.StepBack(cpu, *memory, 1)).steps;) inputsUndone += u.lines.size();
+  EXPECT_GE(inputsUndone, 1u);
+  EXPECT_LT(inputsUndone, 5u);
   // Where it stopped, the IN's words are those of an IN that was kept.
   EXPECT_EQ(cpu.GetPR(), 0x0106);  // just after the oldest IN that can still be undone
 }

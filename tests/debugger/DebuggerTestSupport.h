@@ -36,6 +36,8 @@ class FakeUi : public DebuggerUiPort {
   bool inputPending = false;
   bool cancelled = false;
   bool recordSelects = true;
+  int sessionChanges = 0;
+  std::string status;  // the status line as told
 
   BoxAnswer ShowMessageBox(BoxKind kind, const std::string& text, BoxButtons buttons) override {
     static const char* const kKinds[] = {"Error", "Warning", "Information", "Confirm"};
@@ -48,9 +50,12 @@ class FakeUi : public DebuggerUiPort {
     if (!answers.empty()) answers.pop_front();
     return a;
   }
-  void SetStatusText(const std::string& text) override { calls.push_back("status " + text); }
-  void SetCommandEnabled(Command c, bool on) override {
-    calls.push_back(std::string("enable ") + CommandName(c) + (on ? "=1" : "=0"));
+  // "state PHASE", then "status TEXT" when the status line changed with it.
+  void SessionChanged(const SessionView& view) override {
+    ++sessionChanges;
+    calls.push_back(std::string("state ") + PhaseName(view.phase));
+    if (view.status != status) calls.push_back("status " + view.status);
+    status = view.status;
   }
   void ShowDebugWindow() override { calls.push_back("show"); }
   void SetPointer(Pointer p) override { calls.push_back("pointer " + std::to_string(static_cast<int>(p))); }

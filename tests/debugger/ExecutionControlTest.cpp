@@ -2,11 +2,14 @@
 // pause, end, the debugging guard, the plain run and the enabling table.
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "DebuggerTestSupport.h"
 #include "common/Cp932.h"
 #include "debugger/Formats.h"
 #include "debugger/TextChecks.h"
 #include "machine/Loader.h"
+#include "machine/RegisterDump.h"
 
 namespace tolvane::debugger {
 namespace {
@@ -85,7 +88,6 @@ TEST_F(ExecutionControlTest, StartShowsTheProgramStoppedAtItsStart) {
   int row = ec.FindRowOfAddress(0x100);
   // The panes in the documented order.
   std::vector<std::string> want = {"show",
-                                   "enable End=1",
                                    "breakpoints",
                                    "pointer 1",
                                    "rebuilt " + std::to_string(ec.Disassembly().RowCount()) + " top",
@@ -176,7 +178,8 @@ TEST_F(ExecutionControlTest, StepRunsNestedCallsTraceEntersThem) {
   EXPECT_EQ(ec.Cpu().GetRegister(4), 9);
   EXPECT_EQ(ec.Cpu().GetSP(), 0x127);
   EXPECT_EQ(ui.calls.front(), "show");
-  EXPECT_EQ(ui.calls[1], "status " + StatusStepText());
+  EXPECT_EQ(ui.calls[1], "state Stepping");
+  EXPECT_EQ(ui.calls[2], "status " + StatusStepText());
   EXPECT_EQ(ui.calls.back(), "status " + StatusKeysText());
   EXPECT_EQ(ui.turns, 0);  // a short routine needs no turn
   EXPECT_EQ(Enabling(), kStopped);
@@ -336,6 +339,118 @@ TEST_F(ExecutionControlTest, EndWhileInputPending) {
   EXPECT_EQ(console.written[0], "Program terminated abnormally");
 }
 
+// End Program while an IN waits (under trace or GO) or while a stepped routine
+// runs: the IN completes with its empty line, the program stops there, and the
+// register dump, the register pane and the memory pane show that one state.
+TEST_F(ExecutionControlTest, EndedDuringInputOrALongStepTheDumpAndThePanesAgree) {
+  auto shownDump = [&] {
+    std::array<Word, 8> gr;
+    for (int i = 0; i < 8; ++i) gr[static_cast<std::size_t>(i)] = ec.Panes().ShownRegister(CCpu::kGR0 + i);
+    return RegisterDumpText(gr, ec.Panes().ShownRegister(CCpu::kPR), ec.Panes().ShownRegister(CCpu::kSP),
+                            ec.Panes().ShownRegister(CCpu::kFR));
+  };
+  struct Case {
+    const char* how;
+    ProgramImage program;
+    std::function<void()> run;
+  } cases[] = {
+      {"trace", EchoProgram(),
+       [&] {
+         console.onRead = [&] { ec.EndProgram(); };
+         for (int i = 0; i < 3; ++i) ec.Trace();
+       }},
+      {"go", EchoProgram(),
+       [&] {
+         console.onRead = [&] { ec.EndProgram(); };
+         ec.Go();
+       }},
+      {"step", NeverReturnsProgram(),
+       [&] {
+         ui.onTurn = [&] {
+           if (ui.turns == 2) ec.EndProgram();
+         };
+         ec.Step();
+       }},
+  };
+  int round = 0;
+  for (Case& c : cases) {
+    ASSERT_TRUE(Start(c.program, "agree" + std::to_string(round++)));
+    console.written.clear();
+    ui.turns = 0;
+    c.run();
+    console.onRead = nullptr;
+    ui.onTurn = nullptr;
+    EXPECT_EQ(Enabling(), kEndedByUser) << c.how;
+    ASSERT_EQ(console.written.size(), 2u) << c.how;
+    EXPECT_EQ(console.written[0], "Program terminated abnormally") << c.how;
+    EXPECT_EQ(console.written[1], shownDump()) << c.how;
+    EXPECT_EQ(ec.Panes().ShownRegister(CCpu::kPR), PR()) << c.how;
+    EXPECT_EQ(ec.Panes().ShownRegister(CCpu::kSP), ec.Cpu().GetSP()) << c.how;
+    for (Word a : {Word{0x110}, Word{0x120}, ec.Cpu().GetSP()})
+      EXPECT_EQ(ec.Panes().ShownWord(a), ec.Mem()[a]) << c.how << " at " << Hex4(a);
+  }
+}
+
+// An undefined word: trace and step stay where they are, GO keeps trying it
+// until a pause; each says why on the console (once) and in the status line.
+TEST_F(ExecutionControlTest, AnUndefinedWordSaysWhyTheProgramCannotGoOn) {
+  ProgramImage p;
+  p.words = {0x1210, 0x0001, 0xFF00, 0x8100};  // LAD GR1,1 / an undefined word / RET
+  const std::string message = "Undefined instruction FF00 at PR=0102: the program cannot go on";
+  const std::string note = UndefinedWordStatusText(0xFF00, 0x0102);
+  EXPECT_EQ(note, J(u8"   0102番地の命令(FF00)は未定義です。先に進めません。"));
+
+  ASSERT_TRUE(Start(p));
+  ec.Trace();
+  console.written.clear();
+  ec.Trace();
+  EXPECT_EQ(PR(), 0x0102);
+  EXPECT_EQ(console.written, std::vector<std::string>{message});
+  EXPECT_EQ(ec.StatusText(), note);
+  EXPECT_EQ(ec.LastStop(), StopReason::UndefinedWord);
+  EXPECT_EQ(Enabling(), kStopped);
+  ec.Step();
+  EXPECT_EQ(console.written.size(), 2u);  // once per command
+
+  console.written.clear();
+  std::vector<std::string> statuses;
+  ui.onTurn = [&] {
+    statuses.push_back(ec.StatusText());
+    if (ui.turns == 4) ec.Pause();
+  };
+  ui.turns = 0;
+  ASSERT_TRUE(ec.Go());
+  EXPECT_EQ(PR(), 0x0102);
+  EXPECT_EQ(console.written, std::vector<std::string>{message});
+  ASSERT_EQ(statuses.size(), 4u);
+  EXPECT_EQ(statuses.front(), StatusGoText());
+  EXPECT_EQ(statuses.back(), note + J(u8" 　 （Ｆ３-一時停止）"));
+  EXPECT_EQ(ec.StatusText(), note);  // paused there
+  EXPECT_GE(ui.waits, 2);            // waiting, not spinning
+
+  // Another word at PR and the note goes.
+  ASSERT_TRUE(ec.ChangeMemory("0102", "8100").accepted);
+  EXPECT_EQ(ec.StatusText(), StatusKeysText());
+}
+
+// A port with nobody to wait for (a terminal) stops GO at the word instead.
+TEST_F(ExecutionControlTest, GoStopsAtAnUndefinedWordWhenThePortWillNotWait) {
+  struct NoWaitUi : testing::FakeUi {
+    bool WaitAtUndefinedWord() override { return false; }
+  } noWait;
+  testing::FakeConsole noWaitConsole(noWait);
+  ExecutionControl control(noWait, noWaitConsole);
+  ProgramImage p;
+  p.words = {0x1210, 0x0001, 0xFF00, 0x8100};
+  ASSERT_TRUE(control.StartDebugging(p.Write("nowait"), options));
+  ASSERT_TRUE(control.Go());
+  EXPECT_EQ(control.Cpu().GetPR(), 0x0102);
+  EXPECT_EQ(control.LastStop(), StopReason::UndefinedWord);
+  EXPECT_EQ(control.StatusText(), UndefinedWordStatusText(0xFF00, 0x0102));
+  EXPECT_TRUE(control.DebuggingActive());
+  EXPECT_EQ(noWaitConsole.written.size(), 1u);
+}
+
 TEST_F(ExecutionControlTest, StackOverflowUnderTrace) {
   ASSERT_TRUE(Start(OverflowProgram()));
   ec.Trace();
@@ -390,7 +505,7 @@ TEST_F(ExecutionControlTest, AnimateRefreshesAndWaitsAfterEveryInstruction) {
   EXPECT_EQ(ui.turns, 0);  // the waits are the turns
   // The window is shown again before every instruction, as a closed one reopens.
   EXPECT_EQ(ui.Count("show"), 1 + 2);
-  EXPECT_EQ(ui.calls[0], "enable Pause=1");
+  EXPECT_EQ(ui.calls[0], "state Animating");
   EXPECT_TRUE(ui.Called("status " + StatusAnimateText()));
   EXPECT_EQ(Enabling(), kStopped);
 
@@ -519,7 +634,7 @@ TEST_F(ExecutionControlTest, GoAgreesWithThePlainRun) {
     LoadedProgram loaded;
     ASSERT_TRUE(LoadProgram(exe, false, cpu, *memory, loaded, plainUi));
     RunResult r = RunToEnd(cpu, *memory, plainConsole, count);
-    if (r.stop == RunStop::ProgramEnd)
+    if (r.stop == StopReason::ProgramEnd)
       cpu.Initialize(*memory, loaded.header.start, loaded.header.initialSp, loaded.header.stackLimit);
     EXPECT_EQ(cpu.Registers(), ec.Cpu().Registers()) << "round " << round << " after " << count;
     EXPECT_TRUE(*memory == ec.Mem()) << "round " << round;

@@ -184,6 +184,37 @@ TEST_F(PaneTest, ChangeMarksLastUntilTheNextRunCommand) {
   EXPECT_TRUE(panes.RegisterChanged(CCpu::kFR));
 }
 
+// The disassembly marks the rows whose words a store changed, like the memory
+// pane; a watch added after the stop has nothing to differ from and is not
+// marked, where one that was there is.
+TEST_F(PaneTest, StoredRowsAreMarkedAndNewWatchesAreNot) {
+  ASSERT_TRUE(Start(StoreProgram()));
+  const int res = ec.FindRowOfAddress(0x107);
+  const int st = ec.FindRowOfAddress(0x102);
+  ec.Trace();
+  ui.calls.clear();
+  ec.Trace();                                       // ST GR1,RES
+  EXPECT_EQ(CallsStartingWith("fill").size(), 2u);  // the marks of the stop went, then the store shows
+  EXPECT_TRUE(ec.DisassemblyRowChanged(res));
+  EXPECT_FALSE(ec.DisassemblyRowChanged(st));
+  EXPECT_FALSE(ec.DisassemblyRowChanged(-1));
+  EXPECT_FALSE(ec.DisassemblyRowChanged(ec.Disassembly().RowCount()));
+
+  const Watch& listed = ec.Watches().Rows()[1];
+  ASSERT_EQ(listed.label, "RES");
+  EXPECT_TRUE(ec.Panes().WatchChanged(listed));
+  ec.Watches().OpenWorkingCopy();
+  ASSERT_TRUE(ec.Watches().AddToWorkingCopy(AddBy::Address, "106", ec.Symbols()).accepted);
+  ec.CommitWatchWorkingCopy();
+  ASSERT_TRUE(ec.ChangeMemory("0106", "1234").accepted);  // changed after the stop, watched only since
+  for (const Watch& w : ec.Watches().Rows())
+    EXPECT_EQ(ec.Panes().WatchChanged(w), w.address == 0x107) << w.AddressText();
+
+  ec.Trace();  // the next stop: nothing is news any more
+  EXPECT_FALSE(ec.DisassemblyRowChanged(res));
+  for (const Watch& w : ec.Watches().Rows()) EXPECT_FALSE(ec.Panes().WatchChanged(w)) << w.AddressText();
+}
+
 // During GO the panes are not refreshed: they keep showing the last refresh,
 // whatever the program writes meanwhile, until the run stops.
 TEST_F(PaneTest, GoLeavesThePanesAtTheLastRefreshUntilItStops) {

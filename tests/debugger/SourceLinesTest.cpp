@@ -137,6 +137,82 @@ TEST_F(SourceLinesTest, LinkedFilesMapToTheirOwnLinesAtAbsoluteAddresses) {
   EXPECT_EQ(lines.LinesOfAddresses(main, {0x0106, 0x0104, 0x0128, 0x0132}), (std::vector<std::int32_t>{5}));
 }
 
+// Where a line's breakpoint goes, or why it cannot: the one rule both front
+// ends follow.
+TEST_F(SourceLinesTest, ResolveLineGivesTheAddressOrTheRefusal) {
+  ASSERT_TRUE(Build());
+  std::string changed = kSecond;
+  changed[changed.find("NOP")] = 'n';
+  Write("second.cas", changed);
+  SourceLines lines;
+  lines.Load(P("main.exe"));
+  struct Case {
+    std::string path;
+    int line;
+    bool byName;
+    Word address;         // when found
+    std::string refusal;  // empty: found
+  } cases[] = {
+      {P("main.cas"), 5, false, 0x0104, ""},
+      {"main.cas", 9, true, 0x0127, ""},  // by its name, as typed
+      {"main.cas", 9, false, 0, NotASourceMessage("main.cas")},
+      {P("main.cas"), 11, false, 0, NoInstructionOnLineMessage()},  // DC
+      {P("main.cas"), 0, false, 0, NoInstructionOnLineMessage()},
+      {P("other.cas"), 1, false, 0, NotASourceMessage(P("other.cas"))},
+      {P("second.cas"), 2, false, 0, SourceChangedMessage(P("second.cas"))},
+  };
+  for (const Case& c : cases) {
+    const LineTarget t = lines.ResolveLine(c.path, c.line, c.byName);
+    EXPECT_EQ(t.refusal, c.refusal) << c.path << ":" << c.line;
+    if (t.Found()) {
+      EXPECT_EQ(t.address, c.address) << c.path << ":" << c.line;
+    }
+  }
+  EXPECT_EQ(ChangedSources(P("main.exe")), std::vector<std::string>{P("second.cas")});
+  Write("second.cas", kSecond);
+  EXPECT_TRUE(ChangedSources(P("main.exe")).empty());
+  SourceLines none;
+  EXPECT_EQ(none.ResolveLine(P("main.cas"), 5, false).refusal, NoSourceLinesMessage());
+}
+
+// A line's text for the terminal's stops, read from the file once; lines end
+// in LF or CR LF, the last one perhaps in neither.
+TEST_F(SourceLinesTest, LineTextsComeFromTheFileAsBuilt) {
+  Write("crlf.cas", "CRLF\tSTART\r\n\tNOP\t; first\r\n\tRET\r\n\tEND");
+  NullSink sink;
+  BuildOptions options;
+  options.listing = 0;
+  ASSERT_EQ(Assemble(P("crlf.cas"), options, sink), 1);
+  ASSERT_TRUE(Link({P("crlf.cas")}, options, sink));
+  SourceLines lines;
+  ASSERT_TRUE(lines.Load(P("crlf.exe")).empty());
+  const int s = lines.FindSource(P("crlf.cas"));
+  ASSERT_GE(s, 0);
+  EXPECT_EQ(lines.LineText(s, 1), "CRLF\tSTART");
+  EXPECT_EQ(lines.LineText(s, 2), "\tNOP\t; first");
+  EXPECT_EQ(lines.LineText(s, 4), "\tEND");
+  EXPECT_EQ(lines.LineText(s, 5), "");
+  EXPECT_EQ(lines.LineText(s, 0), "");
+  EXPECT_EQ(lines.LineText(s + 1, 1), "");
+}
+
+// The folder of a build moved (or another folder is current): the sources are
+// found beside the load module.
+TEST_F(SourceLinesTest, SourcesAreFoundBesideTheLoadModule) {
+  ASSERT_TRUE(Build());
+  const fs::path moved = dir_.string() + "-moved";
+  fs::rename(dir_, moved);
+  const std::string exe = (moved / "main.exe").string();
+  SourceLines lines;
+  EXPECT_TRUE(lines.Load(exe).empty());
+  EXPECT_FALSE(lines.Empty());
+  const int main = lines.FindSource((moved / "main.cas").string(), false);
+  ASSERT_GE(main, 0);
+  EXPECT_EQ(lines.Locate(0x0104).line, 5);
+  EXPECT_EQ(lines.LineText(main, 5), "\tOUT\tBUF,LEN");
+  fs::rename(moved, dir_);
+}
+
 TEST_F(SourceLinesTest, ChangedFilesFallBackToNoLines) {
   ASSERT_TRUE(Build());
   SourceLines lines;

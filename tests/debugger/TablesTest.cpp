@@ -125,6 +125,37 @@ TEST(WatchList, FillFromSymbolsAndRefresh) {
             "0120,DATA,8000,32768,-32768,.;");
 }
 
+// The terminal's `watch` adds one row as the list dialog would (the list in
+// address order, refusals the same) and says where it went.
+TEST(WatchList, AddDirectIsTheDialogWithOneRow) {
+  SymbolIndex sym = Symbols();
+  std::unique_ptr<Word[]> mem(new Word[kMemoryWords]());
+  mem[0x110] = 0x0041;
+  struct Case {
+    AddBy by;
+    const char* text;
+    int at;  // -1: refused
+  } cases[] = {{AddBy::Address, "110", 3},
+               {AddBy::Label, "ALIAS", -1},
+               {AddBy::Address, "0", 0},
+               {AddBy::Address, "110", -1},
+               {AddBy::Address, "FFFF", 6}};
+  WatchList direct, dialog;
+  direct.FillWatchesFromSymbols(sym, mem.get());  // in symbol order
+  dialog.FillWatchesFromSymbols(sym, mem.get());
+  for (const Case& c : cases) {
+    int at = -7;
+    EXPECT_EQ(direct.AddDirect(c.by, c.text, sym, mem.get(), &at).accepted, c.at >= 0) << c.text;
+    if (c.at < 0) continue;
+    EXPECT_EQ(at, c.at) << c.text;
+    dialog.OpenWorkingCopy();
+    ASSERT_TRUE(dialog.AddToWorkingCopy(c.by, c.text, sym).accepted);
+    dialog.CommitWorkingCopy(mem.get());
+    EXPECT_EQ(Pane(direct), Pane(dialog)) << c.text;
+  }
+  EXPECT_EQ(direct.Rows()[4].HexText(), "0041");
+}
+
 TEST(WatchList, WorkingCopyDialog) {
   SymbolIndex sym = Symbols();
   std::unique_ptr<Word[]> mem(new Word[kMemoryWords]());

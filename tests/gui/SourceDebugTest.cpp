@@ -7,9 +7,11 @@
 
 #include "app/CoreBinding.h"
 #include "app/SourceDebug.h"
+#include "common/ChangeExtension.h"
 #include "common/Cp932.h"
 #include "debugger/ExecutionControl.h"
 #include "debugger/SourceLines.h"
+#include "forms/DialogPort.h"
 #include "forms/EditorSearch.h"
 #include "forms/LineGutter.h"
 #include "forms/SourceView.h"
@@ -108,6 +110,44 @@ class SourceDebugTest : public QObject {
     QCOMPARE(s.CurrentLine(), 4);
   }
 
+  // Back Step after the end (the final RET, or End Program) makes the
+  // program live again, and with it the source line and the read-only pages.
+  void backFromTheEndDebugsTheSourceAgain() {
+    Session s;
+    for (const char* end : {"mnuGo", "mnuEndProgram"}) {
+      if (QByteArray(end) == "mnuEndProgram") {
+        s.f.Main()->RunCommand("mnuTrace");
+        s.f.Main()->RunCommand("mnuTrace");  // into SUB, line 6
+      }
+      s.f.Main()->RunCommand(end);
+      QVERIFY(!s.Core().DebuggingActive());
+      QCOMPARE(s.CurrentLine(), 0);
+      QVERIFY(!s.Page()->isReadOnly());
+      s.f.Main()->RunCommand("mnuBackStep");
+      QVERIFY(s.Core().DebuggingActive());
+      QVERIFY(s.Source().Active());
+      // Before the final RET, or before the CALL traced last.
+      QCOMPARE(s.CurrentLine(), QByteArray(end) == "mnuGo" ? 5 : 3);
+      QVERIFY(s.Page()->isReadOnly());
+      // Further back, or into SUB again.
+      s.f.Main()->RunCommand(QByteArray(end) == "mnuGo" ? "mnuBackStep" : "mnuTrace");
+      QCOMPARE(s.CurrentLine(), QByteArray(end) == "mnuGo" ? 4 : 6);
+      if (QByteArray(end) == "mnuGo") {
+        s.f.Main()->RunCommand("mnuEndProgram");
+        s.Start();
+      }
+    }
+    // A page edited after the end has no lines when the program comes back.
+    s.f.Main()->RunCommand("mnuEndProgram");
+    QTest::keyClicks(s.Page(), QStringLiteral(";"));
+    QVERIFY(s.f.Editor()->PageModified(1));
+    s.f.Main()->RunCommand("mnuBackStep");
+    QVERIFY(s.Core().DebuggingActive());
+    QCOMPARE(s.CurrentLine(), 0);
+    QVERIFY(!s.Page()->isReadOnly());
+    QVERIFY(s.Status().contains(QString::fromStdString(Cp932ToUtf8(J(u8"逆アセンブルのみでデバッグします。")))));
+  }
+
   void gutterBreakpointIsTheTablesAndStopsGo() {
     Session s;
     emit s.Gutter()->clicked(7);
@@ -180,11 +220,97 @@ class SourceDebugTest : public QObject {
     QCOMPARE(s.Core().Breakpoints().Rows()[0].address, Word{0x0107});
   }
 
+  // Debug Start on a source saved after the build asks first: build and
+  // debug, debug by the disassembly alone, or do nothing.
+  void debugStartAsksToBuildASourceSavedSince() {
+    Session s(false);
+    QTest::keyClick(s.Page(), Qt::Key_End, Qt::ControlModifier);
+    QTest::keyClicks(s.Page(), QStringLiteral("; saved after the build"));
+    s.f.Main()->RunCommand("mnuSave");
+    QVERIFY(!s.f.Editor()->PageModified(1));
+    const QString question = QString::fromStdString(Cp932ToUtf8(debugger::RebuildQuestion({forms::PathBytes(s.path)})));
+
+    s.f.dialogs.Answer(BoxAnswer::Cancel);
+    s.Start();
+    QVERIFY(!s.Core().DebuggingActive());
+    QCOMPARE(s.f.dialogs.boxes.last().text, question);
+    QCOMPARE(s.f.dialogs.boxes.last().buttons, BoxButtons::YesNoCancel);
+
+    s.f.dialogs.Answer(BoxAnswer::Yes);
+    s.Start();
+    QVERIFY(s.Core().DebuggingActive());
+    QCOMPARE(s.CurrentLine(), 2);  // built again: the lines are there
+    QVERIFY(s.Status().isEmpty());
+    QVERIFY(s.f.dialogs.unexpected.isEmpty());
+  }
+
+  // A note about a command goes when the next one runs the program.
+  void notesGoAtTheNextCommand() {
+    Session s;
+    emit s.Gutter()->clicked(1);
+    QVERIFY(!s.Status().isEmpty());
+    s.f.Main()->RunCommand("mnuTrace");
+    QVERIFY(s.Status().isEmpty());
+    QVERIFY(!s.f.Main()->findChild<QLabel*>(QStringLiteral("lblSourceDebug"))->isVisible());
+  }
+
+  // Debugging another load module empties the table: the pages of the other
+  // program show no breakpoint, and none comes back when it is debugged again.
+  void anotherProgramsPageShowsNoBreakpoints() {
+    Session s;
+    const QString other = s.f.Write(QStringLiteral("other.cas"), QByteArray(kProgram).replace("PROG", "OTHER"));
+    emit s.Gutter()->clicked(4);
+    QCOMPARE(s.BreakLines(), QList<int>{4});
+    s.f.Main()->RunCommand("mnuEndProgram");
+
+    QVERIFY(s.f.Main()->OpenPath(other));
+    QCOMPARE(s.f.Editor()->CurrentPage(), 2);
+    s.f.Main()->RunCommand("mnuBuild");
+    s.f.dialogs.Clear();
+    s.Start();
+    QVERIFY(s.Core().DebuggingActive());
+    QCOMPARE(s.Core().Breakpoints().Count(), 0);
+    QVERIFY(s.BreakLines().isEmpty());  // page 1: not this program's
+    emit s.f.Editor()->PageGutter(2)->clicked(7);
+    QCOMPARE(s.f.Editor()->PageGutter(2)->MarkedLines(LineGutter::BreakpointMark), QList<int>{7});
+    s.f.Main()->RunCommand("mnuEndProgram");
+
+    s.f.Editor()->ActivatePage(1);
+    s.Start();
+    QCOMPARE(s.Core().Breakpoints().Count(), 0);
+    QVERIFY(s.BreakLines().isEmpty());
+    QVERIFY(s.f.Editor()->PageGutter(2)->MarkedLines(LineGutter::BreakpointMark).isEmpty());
+  }
+
+  // A source the editor cannot open (too large) is reported once per debugging
+  // session, not at every stop.
+  void aSourceTooLargeToOpenIsReportedOnce() {
+    ShellFixture f(false);
+    QByteArray big = "BIG\tSTART\n\tNOP\n\tNOP\n\tNOP\n\tRET\n";
+    const QByteArray comment = ";" + QByteArray(98, 'x') + "\n";
+    while (big.size() <= TfrmEditor::kMaxFileBytes) big += comment;
+    big += "\tEND\n";
+    const QString path = f.Write(QStringLiteral("big.cas"), big);
+    BuildOptions options;
+    options.listing = 0;
+    app::CoreBinding* core = f.shell.Core();
+    QVERIFY(core->Assemble(forms::PathBytes(path), options, f.Main()->Messages()));
+    QVERIFY(core->Link({forms::PathBytes(path)}, options, f.Main()->Messages()));
+    QVERIFY(core->StartDebugging(ChangeExtension(forms::PathBytes(path), ".exe"), options));
+    for (int i = 0; i < 3; ++i) f.Main()->RunCommand("mnuTrace");
+    QCOMPARE(core->Execution().Cpu().GetPR(), Word{0x0103});
+    QCOMPARE(f.dialogs.plain.size(), 1);
+    f.Main()->RunCommand("mnuEndProgram");
+    QVERIFY(core->StartDebugging(ChangeExtension(forms::PathBytes(path), ".exe"), options));
+    QCOMPARE(f.dialogs.plain.size(), 2);  // a new session says it again
+  }
+
   void changedSourceFallsBackToDisassembly() {
     Session s(false);
     QByteArray changed(kProgram);
     changed.replace("GR1,5", "GR1,6");
     s.f.Write(QStringLiteral("prog.cas"), changed);
+    s.f.dialogs.Answer(BoxAnswer::No);  // debug it without building again
     s.Start();
     QVERIFY(s.Core().DebuggingActive());
     QCOMPARE(s.CurrentLine(), 0);

@@ -515,7 +515,7 @@ TEST(CpuRun, RunsASmallProgramToItsEnd) {
               Op(0x62), kAt + 4,                 // JNZ L
               Op(0x81)});
   const RunResult r = RunToEnd(m.cpu, *m.mem, m.console);
-  EXPECT_EQ(r.stop, RunStop::ProgramEnd);
+  EXPECT_EQ(r.stop, StopReason::ProgramEnd);
   EXPECT_EQ(r.status, ExecStatus::ProgramEnd);
   EXPECT_EQ(r.steps, 2u + 400u + 1u);
   EXPECT_EQ(m.cpu.GetRegister(1), 5050);
@@ -527,7 +527,7 @@ TEST(CpuRun, StopsAtLimitsOverflowsAndUndefinedWords) {
     Machine m;
     m.Put(kAt, {Op(0x64), kAt});  // JUMP to itself
     const RunResult r = RunToEnd(m.cpu, *m.mem, m.console, 1000);
-    EXPECT_EQ(r.stop, RunStop::StepLimit);
+    EXPECT_EQ(r.stop, StopReason::StepLimit);
     EXPECT_EQ(r.steps, 1000u);
   }
   {
@@ -536,7 +536,7 @@ TEST(CpuRun, StopsAtLimitsOverflowsAndUndefinedWords) {
     m.cpu.SetStackLimit(0x0503);
     m.Put(kAt, {Op(0x70), 1, Op(0x64), kAt});  // PUSH forever
     const RunResult r = RunToEnd(m.cpu, *m.mem, m.console);
-    EXPECT_EQ(r.stop, RunStop::StackOverflow);
+    EXPECT_EQ(r.stop, StopReason::StackOverflow);
     EXPECT_EQ(r.steps, 2u * 2u);
     EXPECT_EQ(m.cpu.GetSP(), 0x0503);
     EXPECT_EQ(m.cpu.GetPR(), kAt);
@@ -545,7 +545,7 @@ TEST(CpuRun, StopsAtLimitsOverflowsAndUndefinedWords) {
     Machine m;
     m.Put(kAt, {Op(0x00), 0x0100});
     const RunResult r = RunToEnd(m.cpu, *m.mem, m.console);
-    EXPECT_EQ(r.stop, RunStop::Undefined);
+    EXPECT_EQ(r.stop, StopReason::UndefinedWord);
     EXPECT_EQ(r.steps, 1u);
     EXPECT_EQ(m.cpu.GetPR(), kAt + 1);
   }
@@ -559,7 +559,7 @@ TEST(CpuRun, TurnPortIsAskedAndCanStop) {
   Machine m;
   m.Put(kAt, {Op(0x64), kAt});
   const RunResult r = RunToEnd(m.cpu, *m.mem, m.console, 0, &turns, 10);
-  EXPECT_EQ(r.stop, RunStop::Stopped);
+  EXPECT_EQ(r.stop, StopReason::EndedByUser);
   EXPECT_EQ(turns.n, 4);
   EXPECT_EQ(r.steps, 30u);
 
@@ -573,7 +573,7 @@ TEST(CpuRun, TurnPortIsAskedAndCanStop) {
   io.cpu.SetRegister(2, 0x0310);
   io.Put(kAt, {Op(0xF0), 2, Op(0xF0), 1, Op(0xF0), 2, Op(0x12, 3, 3), 1, Op(0x64), kAt});
   const RunResult rio = RunToEnd(io.cpu, *io.mem, io.console, 0, &count, 1000000);
-  EXPECT_EQ(rio.stop, RunStop::Stopped);
+  EXPECT_EQ(rio.stop, StopReason::EndedByUser);
   EXPECT_EQ(count.n, 7);  // before the first, then after OUT, IN, OUT, OUT, IN, OUT
   EXPECT_EQ(rio.steps, 3u + 2u + 3u);
   EXPECT_EQ(io.console.output.size(), 4u);
@@ -783,7 +783,7 @@ TEST(CpuChangingCode, EveryPathSeesTheRewrittenCode) {
     const std::uint64_t first = c.editAfter ? c.editAfter : c.steps;
     RunResult r = RunToEnd(plain.m.cpu, *plain.m.mem, plain.m.console, first);
     plain.executed = r.steps;
-    if (c.editAfter && r.stop == RunStop::StepLimit) {
+    if (c.editAfter && r.stop == StopReason::StepLimit) {
       plain.Edit(c);
       r = RunToEnd(plain.m.cpu, *plain.m.mem, plain.m.console, c.steps - first);
       plain.executed += r.steps;

@@ -179,9 +179,11 @@ TEST(PlainRunPorts, TheIdeWaitsAtAnUndefinedWordUntilEndProgram) {
   ASSERT_TRUE(WriteLoadModule(exe, m, sink));
   BuildOptions options;
   options.symbolicDebug = 0;
-  EXPECT_EQ(control->PlainRun(exe, options), debugger::RunOutcome::EndedByUser);
+  EXPECT_EQ(control->PlainRun(exe, options), StopReason::EndedByUser);
   EXPECT_EQ(ui.waits, 3);
-  EXPECT_EQ(console.output, (std::vector<Bytes>{"Program terminated abnormally"}));
+  // The console says why the program hangs, as the terminal's run does.
+  EXPECT_EQ(console.output, (std::vector<Bytes>{"Undefined instruction FF00 at PR=0100: the program cannot go on",
+                                                "Program terminated abnormally"}));
   EXPECT_FALSE(control->IsExecuting());
   std::remove(exe.c_str());
 }

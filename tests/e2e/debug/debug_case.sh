@@ -89,7 +89,7 @@ case $name in
     "$cli" debug --bogus x.exe </dev/null >out.txt 2>err.txt; status=$?; expect_status 2; expect_err "--bogus"
     "$cli" debug a.exe b.exe </dev/null >out.txt 2>err.txt; status=$?; expect_status 2
     "$cli" debug missing.exe </dev/null >out.txt 2>err.txt; status=$?; expect_status 1
-    grep -qF "missing.sym" out.txt || fail "no message about the missing symbol file"
+    grep -qF "missing.exe" out.txt || fail "no message about the missing load module"
     build sum; rm sum.sym
     "$cli" debug --no-sym sum.exe </dev/null >out.txt 2>err.txt; status=$?; expect_status 0
     grep -qF "LAD     GR1,#0000" out.txt || fail "no first row without symbols"
