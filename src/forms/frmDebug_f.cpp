@@ -11,12 +11,15 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
+#include <QScrollArea>
 #include <QScrollBar>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QStyledItemDelegate>
 #include <QToolTip>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <functional>
 
 #include "debugger/ExecutionControl.h"
 #include "debugger/Formats.h"
@@ -110,6 +113,45 @@ const QColor kHexColor(0, 0, 0);
 const QColor kBinaryColor(0, 128, 0);
 const QColor kLogicalColor(0, 0, 255);
 const QColor kArithmeticColor(128, 0, 128);
+
+// A splitter between two panes that keeps the first pane at its own size (the
+// starting one, then wherever the user drags the handle) whenever the window
+// has the room, and otherwise takes from the first what the second needs to
+// show all its columns. A plain splitter only scales its panes as the window
+// grows and shrinks, so that a window made small once (floated, or docked into
+// a narrow panel) kept the squeezed widths after it grew again.
+class PaneSplitter : public QSplitter {
+ public:
+  PaneSplitter(Qt::Orientation orientation, QWidget* parent, const QString& name, int handle, int first)
+      : QSplitter(orientation, parent), first_(first) {
+    setObjectName(name);
+    setHandleWidth(handle);
+    setChildrenCollapsible(false);
+    connect(this, &QSplitter::splitterMoved, this, [this](int position) { first_ = position; });
+  }
+  // What the second pane needs (at least kMinimumPane).
+  void SetSecondNeeds(std::function<int()> needs) { secondNeeds_ = std::move(needs); }
+  int FirstSize() const { return first_; }
+
+  void Apply() {
+    if (count() != 2) return;
+    const int total = (orientation() == Qt::Horizontal ? width() : height()) - handleWidth();
+    if (total < 2 * kMinimumPane) return;
+    const int second = std::max(kMinimumPane, secondNeeds_ ? secondNeeds_() : 0);
+    const int first = std::clamp(std::min(first_, total - second), kMinimumPane, total - kMinimumPane);
+    if (sizes() != QList<int>{first, total - first}) setSizes({first, total - first});
+  }
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override {
+    QSplitter::resizeEvent(event);
+    Apply();
+  }
+
+ private:
+  int first_;
+  std::function<int()> secondNeeds_;
+};
 
 }  // namespace
 
@@ -259,30 +301,22 @@ TfrmDebug::~TfrmDebug() = default;
 void TfrmDebug::BuildPanes() {
   auto* outer = new QVBoxLayout(panel1_);
   outer->setContentsMargins(0, 0, 0, 0);
-  auto* splitter1 = new QSplitter(Qt::Horizontal, panel1_);
-  splitter1->setObjectName(QStringLiteral("Splitter1"));
-  splitter1->setHandleWidth(4);
-  splitter1->setChildrenCollapsible(false);
+  // The left column 510 wide, the upper panes 321 high; the rest fills.
+  auto* splitter1 = new PaneSplitter(Qt::Horizontal, panel1_, QStringLiteral("Splitter1"), 4, 510);
   outer->addWidget(splitter1);
 
   auto* panel2 = new QWidget(splitter1);
   panel2->setObjectName(QStringLiteral("Panel2"));
   auto* left = new QVBoxLayout(panel2);
   left->setContentsMargins(0, 0, 0, 0);
-  auto* splitter2 = new QSplitter(Qt::Vertical, panel2);
-  splitter2->setObjectName(QStringLiteral("Splitter2"));
-  splitter2->setHandleWidth(3);
-  splitter2->setChildrenCollapsible(false);
+  auto* splitter2 = new PaneSplitter(Qt::Vertical, panel2, QStringLiteral("Splitter2"), 3, 321);
   left->addWidget(splitter2);
 
   auto* right = new QWidget(splitter1);
   right->setObjectName(QStringLiteral("Panel3"));
   auto* rightLayout = new QVBoxLayout(right);
   rightLayout->setContentsMargins(0, 0, 0, 0);
-  auto* splitter3 = new QSplitter(Qt::Vertical, right);
-  splitter3->setObjectName(QStringLiteral("Splitter3"));
-  splitter3->setHandleWidth(3);
-  splitter3->setChildrenCollapsible(false);
+  auto* splitter3 = new PaneSplitter(Qt::Vertical, right, QStringLiteral("Splitter3"), 3, 321);
   rightLayout->addWidget(splitter3);
 
   // A pane in its panel, at least 50 pixels each way so that no splitter can
@@ -324,7 +358,8 @@ void TfrmDebug::BuildPanes() {
   memory_->SetRowHeight(kMemoryRowHeight);
   pane(splitter2, QStringLiteral("Panel5"), memory_);
 
-  // Registers.
+  // Registers. Their fields have fixed widths: a pane narrower than the
+  // fields scrolls instead of drawing them over each other.
   panel6_ = new QWidget;
   panel6_->setObjectName(QStringLiteral("Panel6"));
   panel6_->setAutoFillBackground(true);
@@ -332,8 +367,14 @@ void TfrmDebug::BuildPanes() {
   white.setColor(QPalette::Window, Qt::white);
   panel6_->setPalette(white);
   BuildRegisterPane();
-  splitter3->addWidget(panel6_);
-  panel6_->setMinimumSize(kMinimumPane, kMinimumPane);
+  auto* registerScroller = new QScrollArea(splitter3);
+  registerScroller->setObjectName(QStringLiteral("Panel6Scroller"));
+  registerScroller->setFrameShape(QFrame::NoFrame);
+  registerScroller->setWidgetResizable(true);
+  registerScroller->setPalette(white);
+  registerScroller->setWidget(panel6_);
+  registerScroller->setMinimumSize(kMinimumPane, kMinimumPane);
+  splitter3->addWidget(registerScroller);
 
   // Watches.
   watches_ = new QTableView;
@@ -350,23 +391,28 @@ void TfrmDebug::BuildPanes() {
   watches_->setSelectionBehavior(QAbstractItemView::SelectRows);
   watches_->setSelectionMode(QAbstractItemView::SingleSelection);
   watches_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  watches_->horizontalHeader()->setStretchLastSection(true);
   watches_->horizontalHeader()->setSectionsClickable(false);
   watches_->horizontalHeader()->setHighlightSections(false);
   const int widths[] = {76, 90, 60, 60, 60};
   for (int c = 0; c < 5; ++c) watches_->setColumnWidth(c, widths[c]);
+  // The character column takes the rest of the pane. Stretched, it never
+  // shrinks below the width it had before: that is its caption's width, not
+  // the header's default, which would push it out of a narrow pane.
+  watches_->setColumnWidth(5, watches_->horizontalHeader()->sectionSizeHint(5));
+  watches_->horizontalHeader()->setStretchLastSection(true);
   pane(splitter3, QStringLiteral("Panel7"), watches_);
 
-  // The left column 510 wide, the upper panes 321 high; the rest fills.
-  splitter1->setStretchFactor(0, 0);
-  splitter1->setStretchFactor(1, 1);
+  for (QSplitter* splitter :
+       {static_cast<QSplitter*>(splitter1), static_cast<QSplitter*>(splitter2), static_cast<QSplitter*>(splitter3)}) {
+    splitter->setStretchFactor(0, 0);
+    splitter->setStretchFactor(1, 1);
+  }
   splitter1->setSizes({510, 416});
-  splitter2->setStretchFactor(0, 0);
-  splitter2->setStretchFactor(1, 1);
   splitter2->setSizes({321, 186});
-  splitter3->setStretchFactor(0, 0);
-  splitter3->setStretchFactor(1, 1);
   splitter3->setSizes({321, 186});
+  // The right column is given what its widest pane needs, so that no register
+  // field and no watch column is cut while the window has room for them.
+  splitter1->SetSecondNeeds([this] { return RightColumnWidth(); });
 
   // Resizing the disassembly pane refills it and gives the grid the focus;
   // resizing the memory pane refills it.
@@ -380,6 +426,21 @@ void TfrmDebug::BuildPanes() {
     if (!fixed) sgrdUnAssemblePaneDblClick();
   });
   connect(memory_, &TPaneGrid::cellDoubleClicked, this, [this] { sgrdMemoryDumpPaneDblClick(); });
+}
+
+int TfrmDebug::RightColumnWidth() const {
+  const int registers = panel6_->minimumSizeHint().width();
+  const QHeaderView* header = watches_->horizontalHeader();
+  const int last = watchModel_->columnCount() - 1;
+  int columns = header->sectionSizeHint(last);  // the last column takes the rest: room for its caption
+  for (int c = 0; c < last; ++c) columns += header->sectionSize(c);
+  const int scrollBar = watches_->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, watches_);
+  return std::max(registers, columns + scrollBar + 2 * watches_->frameWidth());
+}
+
+QSize TfrmDebug::FloatingSize() const {
+  // The client area with the window's own title bar.
+  return QSize(930, 510) + (size() - widget()->size());
 }
 
 void TfrmDebug::BuildRegisterPane() {

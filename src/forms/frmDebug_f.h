@@ -158,9 +158,14 @@ class TfrmDebug : public TDockForm {
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
+  // Floating, the window opens with its client area of 930 x 510.
+  QSize FloatingSize() const override;
 
  private:
   void BuildPanes();
+  // What the right column needs to show the register fields and every watch
+  // column without cutting one.
+  int RightColumnWidth() const;
   void BuildRegisterPane();
   void BuildMenus();
   QMenu* AddMenu(QWidget* pane, const QString& name);

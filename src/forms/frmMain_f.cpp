@@ -339,6 +339,11 @@ TfrmMain::TfrmMain(QWidget* parent) : QMainWindow(parent) {
   }
 
   BuildMenusAndToolbar();
+  // Debugging has ended, however it ended, when Debug Start is offered again.
+  if (QAction* start = Item(QStringLiteral("mnuDebugStart")))
+    connect(start, &QAction::enabledChanged, this, [this](bool on) {
+      if (on) RestoreEditAreaAfterDebugging();
+    });
   printing_ = std::make_unique<TPrinting>();
   findReplace_ = new TFindReplace(this, [this]() -> QPlainTextEdit* {
     TfrmEditor* editor = windows_.editor;
@@ -1215,13 +1220,22 @@ void TfrmMain::mnuRunExeClick() {
 }
 
 void TfrmMain::mnuDebugStartClick() {
+  if (editWidthBeforeDebug_ == 0) editWidthBeforeDebug_ = EditAreaWidth();
   SetEditAreaWidth(static_cast<int>(WorkArea().width() * 0.3));
   std::string target;
   if (const std::optional<build::Notice> refused = build::DebugStartTarget(CurrentWorkspace(), project_, target)) {
     ShowNotice(*refused);
+    RestoreEditAreaAfterDebugging();
     return;
   }
   if (core_) core_->StartDebugging(target, buildOptions);
+  if (!core_ || !core_->DebuggingActive()) RestoreEditAreaAfterDebugging();
+}
+
+void TfrmMain::RestoreEditAreaAfterDebugging() {
+  if (editWidthBeforeDebug_ == 0) return;
+  SetEditAreaWidth(editWidthBeforeDebug_);
+  editWidthBeforeDebug_ = 0;
 }
 
 void TfrmMain::mnuGoClick() {

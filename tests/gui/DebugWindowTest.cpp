@@ -136,7 +136,9 @@ class DebugWindowTest : public QObject {
     QCOMPARE(d.findChild<QSplitter*>("Splitter1")->handleWidth(), 4);
     QCOMPARE(d.findChild<QSplitter*>("Splitter2")->handleWidth(), 3);
     QCOMPARE(d.findChild<QSplitter*>("Splitter3")->handleWidth(), 3);
-    for (const char* n : {"Panel4", "Panel5", "Panel6", "Panel7"})
+    // The register pane scrolls inside its 50-pixel minimum rather than
+    // drawing its fields over each other.
+    for (const char* n : {"Panel4", "Panel5", "Panel6Scroller", "Panel7"})
       QCOMPARE(d.findChild<QWidget*>(QLatin1String(n))->minimumHeight(), 50);
     // Disassembly: a 20-pixel mark column, a 1000-pixel text column, 17-pixel rows.
     QCOMPARE(d.UnAssemblePane()->verticalHeader()->width(), 20);
