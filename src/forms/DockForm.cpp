@@ -1,6 +1,7 @@
 #include "forms/DockForm.h"
 
 #include <QApplication>
+#include <QLayout>
 #include <QMainWindow>
 #include <QScreen>
 #include <QTimer>
@@ -44,6 +45,9 @@ void TDockForm::FitFloatingWindow() {
   if (!isFloating()) return;
   QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
   if (!screen) return;
+  // The contents are placed under the floating window's own title bar first,
+  // so that FloatingSize can tell what the window adds around them.
+  if (layout()) layout()->activate();
   const QRect frame = frameGeometry();
   const QSize margins = frame.size() - size();
   const QRect fitted = FloatingFrame(frame, screen->availableGeometry(), minimumSizeHint().expandedTo(minimumSize()),

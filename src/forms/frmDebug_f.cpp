@@ -284,6 +284,9 @@ TfrmDebug::TfrmDebug(QWidget* parent) : TDockForm(4, parent) {
   statusLabel_ = new QLabel(statusBar_);
   statusLabel_->setObjectName(QStringLiteral("StatusBar1Text"));
   statusLabel_->setAccessibleName(U(u8"状態"));
+  // A long status text is cut at the window's edge: it must not hold the
+  // window (and the debug panel of the main window) at its own width.
+  statusLabel_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
   statusBar_->addWidget(statusLabel_, 1);
   layout->addWidget(statusBar_, 0);
   setWidget(body);

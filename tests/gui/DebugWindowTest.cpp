@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QScrollArea>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QSplitter>
@@ -107,6 +108,9 @@ class Session {
   static void DoubleClickAt(QWidget* w, const QPoint& p) {
     QTest::mouseClick(w, Qt::LeftButton, {}, p);
     QTest::mouseDClick(w, Qt::LeftButton, {}, p);
+    // The simulated double-click leaves the button down as far as the
+    // application can tell; the user's finger comes off it.
+    if (QGuiApplication::mouseButtons() != Qt::NoButton) QTest::mouseRelease(w, Qt::LeftButton, {}, p);
   }
   // The colour of a pixel of the mark column at the centre of a row's mark.
   QColor MarkPixel(int row) const {
@@ -755,6 +759,139 @@ class DebugWindowTest : public QObject {
     QCOMPARE(s.f.dialogs.boxes[0].kind, BoxKind::Error);
     QVERIFY(add->isVisible());
     add->hide();
+  }
+
+  // The user types where the keyboard is: with the debug window floating (a
+  // window of its own, active), an IN must bring the keys to the console.
+  void aFloatingDebugWindowHandsTheKeyboardToTheConsoleAtAnInput() {
+    Session s(kReader, QStringLiteral("reader.cas"));
+    TfrmStandardIo* console = s.f.Main()->Windows().standardIo;
+    s.Debug()->setFloating(true);
+    s.Debug()->activateWindow();
+    QTRY_COMPARE(QApplication::activeWindow(), static_cast<QWidget*>(s.Debug()));
+    s.Dis()->setFocus();
+    QWidget* focus = nullptr;
+    connect(
+        console, &TfrmStandardIo::inputPendingChanged, this,
+        [&](bool pending) {
+          if (!pending) return;
+          QTimer::singleShot(0, this, [&] {
+            QTest::qWaitFor([&] { return QApplication::focusWidget() == console->memoStandardIo(); }, 2000);
+            focus = QApplication::focusWidget();
+            QTest::keyClicks(focus ? focus : s.Debug(), QStringLiteral("abc"));
+            QTest::keyClick(focus ? focus : s.Debug(), Qt::Key_Return);
+            if (console->ConsoleInputPending()) s.f.Main()->RunCommand("mnuEndProgram");
+          });
+        },
+        Qt::SingleShotConnection);
+    s.f.Main()->RunCommand("mnuGo");
+    QCOMPARE(focus, static_cast<QWidget*>(console->memoStandardIo()));
+    QCOMPARE(QApplication::activeWindow(), static_cast<QWidget*>(s.f.Main()));
+    // The line reached the program, which ran to its end.
+    QVERIFY(console->Text().contains(QStringLiteral(">abc\n")));
+    QCOMPARE(s.f.dialogs.Texts(), QStringList({U(u8"プログラムは終了しました。")}));
+  }
+
+  // The client area a floating debug window opens with, within the screen.
+  void aFloatingDebugWindowOpensAt930By510() {
+    Session s;
+    s.Debug()->setFloating(true);
+    QTRY_COMPARE(s.Debug()->widget()->height(), 510);
+    const int extra = s.Debug()->frameGeometry().width() - s.Debug()->widget()->width();
+    QCOMPARE(s.Debug()->widget()->width(), std::min(930, s.Debug()->screen()->availableGeometry().width() - extra));
+  }
+
+  // At the floating size and at the width the debug panel has while debugging
+  // on 1280- and 1024-pixel screens, every register field and every watch
+  // column shows in full, and nothing is drawn over its neighbour.
+  void registerFieldsAndWatchColumnsAreNeverCut() {
+    TfrmDebug d;
+    d.Panel1()->show();
+    auto* watches = d.WatchPane();
+    auto* scroller = d.findChild<QScrollArea*>(QStringLiteral("Panel6Scroller"));
+    QVERIFY(scroller);
+    const int docked1280 = 1280 - static_cast<int>(1280 * 0.3) - 6;
+    const int docked1024 = 1024 - static_cast<int>(1024 * 0.3) - 6;
+    for (int width : {930, docked1280, docked1024}) {
+      d.resize(width, 510);
+      d.show();
+      QCoreApplication::processEvents();
+      const QString at = QStringLiteral("width %1").arg(width);
+      // The register fields, line by line, left to right inside the pane.
+      const int visible = scroller->viewport()->width();
+      for (int i = 0; i < 8; ++i) {
+        int right = 0;
+        for (const char* suffix : {"", "AsBinary", "AsLDecimal", "AsADecimal"}) {
+          const QLineEdit* e = d.RegisterField(QStringLiteral("editGR%1%2").arg(i).arg(QLatin1String(suffix)));
+          const QRect r(e->mapTo(scroller->viewport(), QPoint(0, 0)), e->size());
+          QVERIFY2(r.left() >= right && r.right() < visible, qPrintable(at + " " + e->objectName()));
+          QVERIFY2(e->width() >= e->fontMetrics().horizontalAdvance(e->text()), qPrintable(at + " " + e->objectName()));
+          right = r.right() + 1;
+        }
+      }
+      // The watch columns, the last one with room for its caption.
+      QVERIFY2(!watches->horizontalScrollBar()->isVisible(), qPrintable(at));
+      QHeaderView* header = watches->horizontalHeader();
+      QVERIFY2(header->sectionViewportPosition(5) + header->sectionSizeHint(5) <= watches->viewport()->width(),
+               qPrintable(at));
+    }
+  }
+
+  // The left column and the upper panes keep their sizes whenever the window
+  // has room for them, also after it was made small for a while.
+  void columnsComeBackAfterTheWindowWasSmall() {
+    TfrmDebug d;
+    d.Panel1()->show();
+    d.resize(930, 510);
+    d.show();
+    QCoreApplication::processEvents();
+    auto* columns = d.findChild<QSplitter*>(QStringLiteral("Splitter1"));
+    auto* left = d.findChild<QSplitter*>(QStringLiteral("Splitter2"));
+    auto* right = d.findChild<QSplitter*>(QStringLiteral("Splitter3"));
+    QCOMPARE(columns->sizes().first(), 510);
+    QCOMPARE(left->sizes().first(), 321);
+    QCOMPARE(right->sizes().first(), 321);
+    d.resize(500, 250);
+    QCoreApplication::processEvents();
+    QVERIFY(columns->sizes().first() < 510 && left->sizes().first() < 321);
+    d.resize(1200, 700);
+    QCoreApplication::processEvents();
+    QCOMPARE(columns->sizes().first(), 510);
+    QCOMPARE(left->sizes().first(), 321);
+    QCOMPARE(right->sizes().first(), 321);
+    // Where the user puts the handle is the column's size from then on.
+    QSplitterHandle* handle = columns->handle(1);
+    QTest::mousePress(handle, Qt::LeftButton, {}, QPoint(2, 10));
+    QTest::mouseMove(handle, QPoint(2 + 60, 10));
+    QTest::mouseRelease(handle, Qt::LeftButton, {}, QPoint(2 + 60, 10));
+    const int dragged = columns->sizes().first();
+    QVERIFY(dragged > 510);
+    d.resize(700, 700);
+    QCoreApplication::processEvents();
+    d.resize(1200, 700);
+    QCoreApplication::processEvents();
+    QCOMPARE(columns->sizes().first(), dragged);
+  }
+
+  // Floated and docked again, the debug window takes back its share of the
+  // main window; when debugging ends the editor gets back its width.
+  void dockedAgainAndAfterDebuggingTheWidthsComeBack() {
+    Session s;
+    // Debug Start again from the editor's usual width.
+    s.f.Main()->RunCommand("mnuEndProgram");
+    s.f.Main()->RunCommand("mnuSourceCode");
+    QCoreApplication::processEvents();
+    const int wide = s.f.Main()->EditAreaWidth();
+    s.f.Main()->RunCommand("mnuDebugStart");
+    QTRY_VERIFY(s.f.Main()->EditAreaWidth() < wide - 100);
+    const int docked = s.Debug()->width();
+    s.Debug()->setFloating(true);
+    QTRY_COMPARE(s.Debug()->widget()->height(), 510);
+    s.Debug()->setFloating(false);
+    QTRY_VERIFY2(qAbs(s.Debug()->width() - docked) <= 2, qPrintable(QString::number(s.Debug()->width())));
+    s.f.Main()->RunCommand("mnuGo");
+    QTRY_VERIFY2(qAbs(s.f.Main()->EditAreaWidth() - wide) <= 12,
+                 qPrintable(QString::number(s.f.Main()->EditAreaWidth())));
   }
 
   void resizingTheDisassemblyGivesItTheFocus() {
