@@ -24,8 +24,10 @@
 #include "debugger/ExecutionControl.h"
 #include "debugger/Formats.h"
 #include "debugger/TextChecks.h"
+#include "forms/AsmHighlighter.h"
 #include "forms/DebugPaneModels.h"
 #include "forms/DialogPort.h"
+#include "forms/LineGutter.h"
 #include "forms/UiFonts.h"
 #include "forms/Utf8.h"
 #include "forms/dlgMemoryDataChange_f.h"
@@ -79,11 +81,25 @@ class FixedColumnHeader : public QHeaderView {
     painter->fillRect(rect, PaneFixedColor());
     if (!model()) return;
     const QVariant picture = model()->headerData(logicalIndex, Qt::Vertical, Qt::DecorationRole);
+    const QVariant marks = model()->headerData(logicalIndex, Qt::Vertical, kRowMarksRole);
+    if (marks.isValid()) {
+      // The mark column of the disassembly: the breakpoint's picture, and the
+      // arrow of the next instruction over it.
+      if (picture.canConvert<QPixmap>()) painter->drawPixmap(rect.x(), rect.y() + 2, picture.value<QPixmap>());
+      if (marks.toUInt() & TUnAssembleModel::kPrMark) {
+        // White over a sign, as the sign's own bar; else as the editor's.
+        const bool overSign = marks.toUInt() & (TUnAssembleModel::kEnabledMark | TUnAssembleModel::kDisabledMark);
+        static const QColor fill = SourceColours::Derive(Qt::black, Qt::white).currentLineMark;
+        PaintCurrentLineArrow(*painter, QRectF(rect.x(), rect.y() + 2, 16, 16), overSign ? QColor(Qt::white) : fill,
+                              QColor(Qt::black), overSign);
+      }
+      return;
+    }
     if (picture.canConvert<QPixmap>() && !picture.value<QPixmap>().isNull()) {
       painter->drawPixmap(rect.x(), rect.y() + 2, picture.value<QPixmap>());
       return;
     }
-    if (model()->headerData(logicalIndex, Qt::Vertical, Qt::DecorationRole).isValid()) return;
+    if (picture.isValid()) return;
     painter->setPen(Qt::black);
     painter->setFont(font());
     painter->drawText(rect.adjusted(2, 2, 0, 0), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
@@ -209,15 +225,23 @@ void TPaneGrid::SelectCell(int row, int column, bool scroll) {
   selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
   setAutoScroll(autoScrolling);
   if (scroll) {
-    const int height = std::max(1, verticalHeader()->defaultSectionSize());
-    const int visible = std::max(1, viewport()->height() / height);
+    // As little as needed, but with a few rows of context on either side, so
+    // that the row does not land on the edge of the view.
+    const int visible = VisibleRows();
+    const int context = ContextRows();
     const int top = verticalScrollBar()->value();
-    if (row < top)
-      verticalScrollBar()->setValue(row);
-    else if (row >= top + visible)
-      verticalScrollBar()->setValue(row - visible + 1);
+    if (row < top + context)
+      verticalScrollBar()->setValue(std::max(0, row - context));
+    else if (row > top + visible - 1 - context)
+      verticalScrollBar()->setValue(row - visible + 1 + context);
   }
 }
+
+int TPaneGrid::VisibleRows() const {
+  return std::max(1, viewport()->height() / std::max(1, verticalHeader()->defaultSectionSize()));
+}
+
+int TPaneGrid::ContextRows() const { return std::clamp((VisibleRows() - 1) / 2, 0, kContextRows); }
 
 void TPaneGrid::RecordCell(const QPoint& viewportPos) {
   const QModelIndex index = indexAt(viewportPos);
@@ -283,7 +307,9 @@ TfrmDebug::TfrmDebug(QWidget* parent) : TDockForm(4, parent) {
   statusBar_->setSizeGripEnabled(false);
   statusLabel_ = new QLabel(statusBar_);
   statusLabel_->setObjectName(QStringLiteral("StatusBar1Text"));
-  statusLabel_->setAccessibleName(U(u8"状態"));
+  // A screen reader reads the label's text as its name (and hears it change);
+  // a name of its own would hide the text.
+  statusLabel_->setAccessibleDescription(U(u8"デバッグの状態"));
   // A long status text is cut at the window's edge: it must not hold the
   // window (and the debug panel of the main window) at its own width.
   statusLabel_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
@@ -550,6 +576,13 @@ void TfrmDebug::BuildMenus() {
           &TfrmDebug::pmnuUnAssemblePaneJumpAddressClick);
   connect(AddItem(un, QStringLiteral("pmnuUnAssemblePaneJumpLabel"), u8"ラベルを指定してジャンプ(&L)"),
           &QAction::triggered, this, &TfrmDebug::pmnuUnAssemblePaneJumpLabelClick);
+  // Back to the next instruction after the user has looked elsewhere; its
+  // key works anywhere in the window.
+  QAction* jumpPr = AddItem(un, QStringLiteral("pmnuUnAssemblePaneJumpPr"), u8"PRの行へジャンプ(&R)");
+  jumpPr->setShortcut(QKeySequence(QStringLiteral("Ctrl+J")));
+  jumpPr->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+  addAction(jumpPr);
+  connect(jumpPr, &QAction::triggered, this, &TfrmDebug::pmnuUnAssemblePaneJumpPrClick);
   connect(AddItem(un, QStringLiteral("pmnuDebugWindowPrintFromUnAsm"), kPrint), &QAction::triggered, this,
           &TfrmDebug::pmnuDebugWindowPrintClick);
 
@@ -596,13 +629,19 @@ void TfrmDebug::SetEditDialogs(TdlgMemoryDataChange* memory, TdlgRegisterDataCha
 
 // ---- status line and popups ----
 
-void TfrmDebug::SetStatusText(const QString& text) { statusLabel_->setText(text); }
+void TfrmDebug::SetStatusText(const QString& text) {
+  statusLabel_->setText(text);
+  // The status changes with every change of state: the end of the program
+  // takes the PR mark away.
+  UpdatePrMark();
+}
 QString TfrmDebug::StatusText() const { return statusLabel_->text(); }
 
 void TfrmDebug::SetJumpPopupsEnabled(bool on) {
-  for (const char* n :
-       {"pmnuUnAssemblePaneJumpAddress", "pmnuUnAssemblePaneJumpLabel", "pmnuMemoryDumpPaneJumpAddress"})
+  for (const char* n : {"pmnuUnAssemblePaneJumpAddress", "pmnuUnAssemblePaneJumpLabel", "pmnuUnAssemblePaneJumpPr",
+                        "pmnuMemoryDumpPaneJumpAddress"})
     items_.value(QLatin1String(n))->setEnabled(on);
+  UpdatePrMark();
 }
 
 void TfrmDebug::SetWatchPopupEnabled(bool on) { items_.value(QStringLiteral("pmnuWatch"))->setEnabled(on); }
@@ -620,11 +659,13 @@ void TfrmDebug::DisassemblyRebuilt(int rows, bool scrollToTop) {
   unAssembleModel_->SetRowCount(rows);
   unAssemble_->updateGeometries();
   FillVisibleDisassembly();
+  UpdatePrMark();  // the rows before PR may have changed length
 }
 
 void TfrmDebug::ScrollDisassemblyRowToTop(int row) {
   unAssemble_->updateGeometries();
-  unAssemble_->verticalScrollBar()->setValue(row);
+  // Near the top: the rows before it show what led there.
+  unAssemble_->verticalScrollBar()->setValue(std::max(0, row - unAssemble_->ContextRows()));
 }
 
 void TfrmDebug::SelectDisassemblyRow(int row) {
@@ -637,6 +678,19 @@ void TfrmDebug::MarkDisassemblyRow(int row) { unAssemble_->SelectCell(row, 0, fa
 int TfrmDebug::CurrentDisassemblyRow() const {
   const QModelIndex i = unAssemble_->currentIndex();
   return i.isValid() ? i.row() : -1;
+}
+
+int TfrmDebug::PrRow() const { return unAssembleModel_->PrRow(); }
+
+void TfrmDebug::UpdatePrMark() {
+  int row = -1;
+  if (core_ && core_->DebuggingActive()) row = core_->FindRowOfAddress(core_->Panes().ShownRegister(CCpu::kPR));
+  unAssembleModel_->SetPrRow(row);
+}
+
+void TfrmDebug::pmnuUnAssemblePaneJumpPrClick() {
+  UpdatePrMark();
+  if (PrRow() >= 0) SelectDisassemblyRow(PrRow());
 }
 
 void TfrmDebug::FillVisibleDisassembly() {
@@ -694,6 +748,7 @@ void TfrmDebug::RefreshRegisters() {
   set(QStringLiteral("editSP"), latin(debugger::RegisterHexText(panes.ShownRegister(CCpu::kSP))));
   set(QStringLiteral("editFR"), FromCp932(debugger::FlagText(panes.ShownRegister(CCpu::kFR))));
   RepaintRegisterMarks();
+  UpdatePrMark();
 }
 
 void TfrmDebug::RepaintRegisterMarks() {

@@ -1,6 +1,7 @@
 // The debug window on a real debugging session: the pane texts cell by cell,
 // the breakpoint double-click and marks, the jumps, the memory and register
 // edits, the change marks, the status line, the pane menus and the dialogs.
+#include <QAccessible>
 #include <QHeaderView>
 #include <QHelpEvent>
 #include <QLabel>
@@ -112,6 +113,16 @@ class Session {
     // application can tell; the user's finger comes off it.
     if (QGuiApplication::mouseButtons() != Qt::NoButton) QTest::mouseRelease(w, Qt::LeftButton, {}, p);
   }
+  // How many pixels of a row's mark (16 x 16) have the colour.
+  int MarkPixels(int row, const QColor& colour) const {
+    QHeaderView* h = Dis()->verticalHeader();
+    const QImage image = h->viewport()->grab().toImage();
+    const int top = h->sectionViewportPosition(row) + 2;
+    int n = 0;
+    for (int y = top; y < top + 16; ++y)
+      for (int x = 0; x < 16; ++x) n += image.pixelColor(x, y) == colour;
+    return n;
+  }
   // The colour of a pixel of the mark column at the centre of a row's mark.
   QColor MarkPixel(int row) const {
     QHeaderView* h = Dis()->verticalHeader();
@@ -174,7 +185,8 @@ class DebugWindowTest : public QObject {
       QStringList items;
     } menus[] = {
         {"pmnuUnAssemblePane",
-         {"pmnuUnAssemblePaneJumpAddress", "pmnuUnAssemblePaneJumpLabel", "pmnuDebugWindowPrintFromUnAsm"}},
+         {"pmnuUnAssemblePaneJumpAddress", "pmnuUnAssemblePaneJumpLabel", "pmnuUnAssemblePaneJumpPr",
+          "pmnuDebugWindowPrintFromUnAsm"}},
         {"pmnuMemoryDumpPane", {"pmnuMemoryDumpPaneJumpAddress", "pmnuDebugWindowPrintFromMem"}},
         {"pmnuRegistorPane", {"pmnuDebugWindowPrintFromReg"}},
         {"pmnuWatchPane", {"pmnuWatch", "pmnuDebugWindowPrintFromWatch"}},
@@ -187,8 +199,9 @@ class DebugWindowTest : public QObject {
     QCOMPARE(d.PaneItem("pmnuUnAssemblePaneJumpLabel")->text(), U(u8"ラベルを指定してジャンプ(&L)"));
     QCOMPARE(d.PaneItem("pmnuMemoryDumpPaneJumpAddress")->text(), U(u8"アドレスを指定してジャンプ(&A)"));
     QCOMPARE(d.PaneItem("pmnuDebugWindowPrintFromReg")->text(), U(u8"デバッグウインドウの印刷(&P)"));
-    for (const char* n :
-         {"pmnuUnAssemblePaneJumpAddress", "pmnuUnAssemblePaneJumpLabel", "pmnuMemoryDumpPaneJumpAddress", "pmnuWatch"})
+    QCOMPARE(d.PaneItem("pmnuUnAssemblePaneJumpPr")->text(), U(u8"PRの行へジャンプ(&R)"));
+    for (const char* n : {"pmnuUnAssemblePaneJumpAddress", "pmnuUnAssemblePaneJumpLabel", "pmnuUnAssemblePaneJumpPr",
+                          "pmnuMemoryDumpPaneJumpAddress", "pmnuWatch"})
       QVERIFY2(!d.PaneItem(QLatin1String(n))->isEnabled(), n);
     QVERIFY(d.PaneItem("pmnuDebugWindowPrintFromWatch")->isEnabled());
   }
@@ -205,9 +218,11 @@ class DebugWindowTest : public QObject {
                            "0109  0000       RES      ****    "};
     const Word addresses[] = {0x100, 0x102, 0x104, 0x105, 0x107, 0x108, 0x109};
     for (int i = 0; i < 7; ++i) QCOMPARE(s.DisText(addresses[i]), rows[i]);
-    // The next instruction is the current row, at the top of the view.
+    // The next instruction is the current row, near the top of the view with
+    // the rows before it for context, and carries the PR mark.
     QCOMPARE(s.Debug()->CurrentDisassemblyRow(), s.RowOf(0x100));
-    QCOMPARE(s.Dis()->TopRow(), s.RowOf(0x100));
+    QCOMPARE(s.Dis()->TopRow(), s.RowOf(0x100) - TPaneGrid::kContextRows);
+    QCOMPARE(s.Debug()->PrRow(), s.RowOf(0x100));
     // It is drawn in the selected colour.
     const QRect current = s.Dis()->visualRect(s.Dis()->currentIndex());
     QCOMPARE(s.Dis()->viewport()->grab().toImage().pixelColor(current.left() + 1, current.top() + 1),
@@ -759,6 +774,167 @@ class DebugWindowTest : public QObject {
     QCOMPARE(s.f.dialogs.boxes[0].kind, BoxKind::Error);
     QVERIFY(add->isVisible());
     add->hide();
+  }
+
+  // The next instruction keeps its mark in the mark column whatever the
+  // selection does, and one command brings its row back into view; a row and
+  // its marks are told to a screen reader.
+  void thePrMarkAndTheJumpBackToIt() {
+    Session s;
+    auto marksOf = [&](Word address) {
+      return s.Debug()->UnAssembleModel()->headerData(s.RowOf(address), Qt::Vertical, kRowMarksRole).toUInt();
+    };
+    QCOMPARE(s.Debug()->PrRow(), s.RowOf(0x100));
+    QCOMPARE(marksOf(0x100), unsigned(TUnAssembleModel::kPrMark));
+    s.Trace();
+    QCOMPARE(s.Debug()->PrRow(), s.RowOf(0x102));
+    QCOMPARE(marksOf(0x100), 0u);
+    // The user looks elsewhere: the selection moves, the mark stays.
+    s.Dis()->verticalScrollBar()->setValue(3000);
+    s.Dis()->setCurrentIndex(s.Debug()->UnAssembleModel()->index(3005, 0));
+    QCOMPARE(s.Debug()->PrRow(), s.RowOf(0x102));
+    // The pane menu's item and its key (anywhere in the window) go back.
+    struct Way {
+      const char* name;
+      std::function<void()> go;
+    } ways[] = {{"menu item", [&] { s.Debug()->PaneItem("pmnuUnAssemblePaneJumpPr")->trigger(); }},
+                {"Ctrl+J", [&] { QTest::keyClick(s.Mem(), Qt::Key_J, Qt::ControlModifier); }}};
+    for (const Way& way : ways) {
+      s.Dis()->verticalScrollBar()->setValue(3000);
+      s.Dis()->setCurrentIndex(s.Debug()->UnAssembleModel()->index(3005, 0));
+      s.Mem()->setFocus();
+      way.go();
+      QVERIFY2(s.Debug()->CurrentDisassemblyRow() == s.RowOf(0x102), way.name);
+      QVERIFY2(s.Dis()->TopRow() == s.RowOf(0x102) - TPaneGrid::kContextRows, way.name);
+    }
+    // A breakpoint on PR's row: both marks, in the picture and in words.
+    s.Core().ToggleBreakpointAt(0x102);
+    QCOMPARE(marksOf(0x102), unsigned(TUnAssembleModel::kPrMark | TUnAssembleModel::kEnabledMark));
+    const QString words = U(u8"次に実行する命令、ブレークポイント");
+    QCOMPARE(s.Debug()->UnAssembleModel()->headerData(s.RowOf(0x102), Qt::Vertical, Qt::AccessibleTextRole), words);
+    QCOMPARE(s.Debug()->UnAssembleModel()->index(s.RowOf(0x102), 0).data(Qt::AccessibleDescriptionRole), words);
+    QCOMPARE(s.Debug()->UnAssembleModel()->index(s.RowOf(0x104), 0).data(Qt::AccessibleDescriptionRole), QString());
+    // The arrow covers the middle of the sign, and the red of the sign shows
+    // all round it (against a sign of its own on the next row).
+    s.Core().ToggleBreakpointAt(0x104);
+    const QColor red(255, 0, 0);
+    QVERIFY(s.MarkPixels(s.RowOf(0x102), red) > 40);
+    QVERIFY(s.MarkPixels(s.RowOf(0x102), red) < s.MarkPixels(s.RowOf(0x104), red) - 30);
+    // Once the program has ended there is no next instruction.
+    s.f.Main()->RunCommand("mnuEndProgram");
+    QCOMPARE(s.Debug()->PrRow(), -1);
+    QCOMPARE(marksOf(0x102), unsigned(TUnAssembleModel::kEnabledMark));
+    QCOMPARE(s.MarkPixels(s.RowOf(0x102), red), s.MarkPixels(s.RowOf(0x104), red));
+  }
+
+  // A jump target and the next instruction do not land on the edge of the
+  // view: a few rows of context stay visible beyond them.
+  void jumpTargetsKeepRowsOfContext() {
+    Session s;
+    const int rows = s.Dis()->VisibleRows();
+    QVERIFY(rows > 2 * TPaneGrid::kContextRows + 1);
+    // Down: the target ends above the last rows. Up: below the first rows.
+    s.Core().Jump(debugger::ExecutionControl::JumpKind::DisassemblyAddress, "0109");
+    QCOMPARE(s.Debug()->CurrentDisassemblyRow(), s.RowOf(0x109));
+    QCOMPARE(s.Dis()->TopRow(), s.RowOf(0x109) - rows + 1 + TPaneGrid::kContextRows);
+    s.Dis()->verticalScrollBar()->setValue(s.RowOf(0x109) + 20);
+    s.Core().Jump(debugger::ExecutionControl::JumpKind::DisassemblyLabel, "LOOP");
+    QCOMPARE(s.Dis()->TopRow(), s.RowOf(0x104) - TPaneGrid::kContextRows);
+    // Each trace keeps the next instruction inside the margin.
+    s.Dis()->verticalScrollBar()->setValue(s.RowOf(0x100) - rows + 2);
+    s.Trace();
+    QCOMPARE(s.Dis()->TopRow() + rows - 1 - TPaneGrid::kContextRows, s.RowOf(0x102));
+  }
+
+  // The keyboard in the debugger's dialogs: Enter presses the button that has
+  // the focus; a list that gets the focus has a selected row at once; Delete
+  // deletes it.
+  void dialogsByKeyboard() {
+    Session s;
+    auto* breaks = s.f.Main()->findChild<TdlgBreakPoint*>();
+    auto* add = s.f.Main()->findChild<TdlgAddBreakPoint*>();
+    auto* watches = s.f.Main()->findChild<TdlgWatch*>();
+    for (const char* a : {"0100", "0104", "0109"})
+      QVERIFY(s.Core().AddBreakpoint(debugger::AddBy::Address, a).accepted);
+    auto texts = [](QTreeWidget* list) {
+      QStringList out;
+      for (int i = 0; i < list->topLevelItemCount(); ++i) out << list->topLevelItem(i)->text(0);
+      return out;
+    };
+    // The list gets the focus from another control, with nothing selected.
+    auto focusList = [](QDialog* dialog, QTreeWidget* list) {
+      // As the window system does for a dialog it shows (the offscreen
+      // platform leaves the main window active).
+      QApplication::setActiveWindow(dialog);
+      list->clearSelection();
+      dialog->findChild<QPushButton*>("btnHelp")->setFocus();
+      list->setFocus();
+      return list->selectedItems().size() == 1 ? list->selectedItems()[0]->text(0) : QString();
+    };
+    // The breakpoint list, as the menu command shows it.
+    QString selected;
+    QStringList afterDelete;
+    QString switched;
+    bool added = true;
+    WhenModal([&](QWidget*) {
+      selected = focusList(breaks, breaks->List());
+      QTest::keyClick(breaks->List(), Qt::Key_Delete);
+      afterDelete = texts(breaks->List());
+      // Enter on the focused enable/disable button presses it, not OK.
+      auto* onOff = breaks->findChild<QPushButton*>("btnOnOff");
+      onOff->setFocus();
+      QTest::keyClick(onOff, Qt::Key_Return);
+      switched = breaks->List()->topLevelItem(0)->text(2);
+      // Enter on the focused Cancel of the entry dialog cancels, though the
+      // text in it is valid.
+      WhenModal([&](QWidget*) {
+        add->Edit()->setText(QStringLiteral("0102"));
+        add->SetItemIndex(1);
+        auto* cancel = add->findChild<QPushButton*>("btnCancel");
+        cancel->setFocus();
+        QTest::keyClick(cancel, Qt::Key_Return);
+        added = add->isVisible();
+        if (added) add->reject();
+      });
+      breaks->btnAddClick();
+      // Enter in the list is the dialog's OK.
+      breaks->List()->setFocus();
+      QTest::keyClick(breaks->List(), Qt::Key_Return);
+      if (breaks->isVisible()) breaks->reject();
+    });
+    s.f.Main()->RunCommand("mnuBreakPoint");
+    QCOMPARE(selected, QStringLiteral("0100"));
+    QCOMPARE(afterDelete, QStringList({"0104", "0109"}));
+    QCOMPARE(switched, QStringLiteral("0"));
+    QVERIFY(!added);
+    QCOMPARE(s.Core().Breakpoints().Count(), 2);
+    QCOMPARE(QString::fromStdString(s.Core().Breakpoints().Rows()[0].AddressText()), QStringLiteral("0104"));
+    QVERIFY(!s.Core().Breakpoints().Rows()[0].enabled);
+
+    // The watch list likewise; Enter in the list keeps the working copy.
+    bool closedByEnter = false;
+    WhenModal([&](QWidget*) {
+      selected = focusList(watches, watches->List());
+      QTest::keyClick(watches->List(), Qt::Key_Delete);
+      afterDelete = texts(watches->List());
+      QTest::keyClick(watches->List(), Qt::Key_Return);
+      closedByEnter = !watches->isVisible();
+      if (!closedByEnter) watches->reject();
+    });
+    s.f.Main()->RunCommand("mnuWatch");
+    QCOMPARE(selected, QStringLiteral("0100"));
+    QCOMPARE(afterDelete, QStringList({"0104", "0108", "0109"}));
+    QVERIFY(closedByEnter);
+    QCOMPARE(s.Debug()->WatchModel()->rowCount(), 3);
+  }
+
+  // The debug status line is read by a screen reader as its text.
+  void theStatusLineIsReadAsItsText() {
+    Session s;
+    QLabel* label = s.Debug()->findChild<QLabel*>(QStringLiteral("StatusBar1Text"));
+    QAccessibleInterface* a = QAccessible::queryAccessibleInterface(label);
+    QVERIFY(a);
+    QCOMPARE(a->text(QAccessible::Name), Keys());
   }
 
   // The user types where the keyboard is: with the debug window floating (a
