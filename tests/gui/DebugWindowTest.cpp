@@ -952,7 +952,7 @@ class DebugWindowTest : public QObject {
         [&](bool pending) {
           if (!pending) return;
           QTimer::singleShot(0, this, [&] {
-            QTest::qWaitFor([&] { return QApplication::focusWidget() == console->memoStandardIo(); }, 2000);
+            (void)QTest::qWaitFor([&] { return QApplication::focusWidget() == console->memoStandardIo(); }, 2000);
             focus = QApplication::focusWidget();
             QTest::keyClicks(focus ? focus : s.Debug(), QStringLiteral("abc"));
             QTest::keyClick(focus ? focus : s.Debug(), Qt::Key_Return);
