@@ -11,6 +11,7 @@
 #include <algorithm>
 
 #include "forms/AsmHighlighter.h"
+#include "forms/Utf8.h"
 #include "forms/frmEditor_f.h"
 
 namespace tolvane::forms {
@@ -132,6 +133,7 @@ void LineGutter::SetMarks(int line, unsigned marks) {
   }
   data->marks = marks;
   update();
+  MarksChanged();
 }
 
 unsigned LineGutter::Marks(int line) const { return MarksOf(BlockOfLine(line)); }
@@ -141,6 +143,37 @@ void LineGutter::ClearMarks(unsigned mask) {
     if (auto* data = dynamic_cast<LineMarks*>(block.userData())) data->marks &= ~mask;
   }
   update();
+  MarksChanged();
+}
+
+void LineGutter::MarksChanged() {
+  // Told once the marks have settled: a step takes the current line's mark
+  // off and puts it on again, and the breakpoints come one line at a time.
+  if (describePending_) return;
+  describePending_ = true;
+  QMetaObject::invokeMethod(this, [this] {
+    describePending_ = false;
+    setAccessibleDescription(MarksDescription());
+  }, Qt::QueuedConnection);
+}
+
+QString LineGutter::MarksDescription() const {
+  // What a screen reader says about the column: the lines of each kind of mark.
+  const struct {
+    unsigned mark;
+    const char8_t* words;
+  } kinds[] = {{CurrentLineMark, u8"実行中の行"},
+               {BreakpointMark, u8"ブレークポイント"},
+               {DisabledBreakpointMark, u8"無効なブレークポイント"}};
+  QStringList parts;
+  for (const auto& kind : kinds) {
+    const QList<int> lines = MarkedLines(kind.mark);
+    if (lines.isEmpty()) continue;
+    QStringList numbers;
+    for (int line : lines) numbers << QString::number(line);
+    parts << U(kind.words) + QLatin1Char(' ') + numbers.join(QLatin1Char(','));
+  }
+  return parts.join(QStringLiteral("; "));
 }
 
 QList<int> LineGutter::MarkedLines(unsigned mask) const {

@@ -81,6 +81,10 @@ class LineGutter : public QWidget {
   int ViewportTop() const;
   QTextBlock BlockOfLine(int line) const;
   void PaintMarks(class QPainter& painter, const QRect& row, unsigned marks) const;
+  // The marks changed: the description a screen reader reads follows.
+  void MarksChanged();
+  QString MarksDescription() const;
+  bool describePending_ = false;
 
   EditorControl* editor_;
   bool markColumn_ = false;

@@ -26,6 +26,7 @@
 #include "debugger/ExecutionControl.h"
 #include "forms/DebugPaneModels.h"
 #include "forms/UiFonts.h"
+#include "forms/WindowTurn.h"
 #include "forms/dlgAddBreakPoint_f.h"
 #include "forms/dlgAddWatch_f.h"
 #include "forms/dlgBreakPoint_f.h"
@@ -926,6 +927,29 @@ class DebugWindowTest : public QObject {
     QCOMPARE(afterDelete, QStringList({"0104", "0108", "0109"}));
     QVERIFY(closedByEnter);
     QCOMPARE(s.Debug()->WatchModel()->rowCount(), 3);
+  }
+
+  // A screen reader asks one question at a time, each after the answer to
+  // the last; the turn a running program gives the window system stays open
+  // while its questions keep coming, instead of answering one per turn.
+  void aTurnAnswersAScreenReadersQuestionsInARow() {
+    constexpr int kQuestions = 50;
+    int answered = 0;
+    std::function<void()> answer = [&] {
+      if (++answered < kQuestions) QTimer::singleShot(0, qApp, answer);  // the next question
+    };
+    const struct {
+      bool toolListening;
+      int answered;
+    } cases[] = {{false, 1}, {true, kQuestions}};
+    for (const auto& c : cases) {
+      QCoreApplication::processEvents();
+      answered = 0;
+      QTimer::singleShot(0, qApp, answer);
+      WindowSystemTurn(c.toolListening);
+      QCOMPARE(answered, c.answered);
+      QTRY_COMPARE(answered, kQuestions);
+    }
   }
 
   // The debug status line is read by a screen reader as its text.

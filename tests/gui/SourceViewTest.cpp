@@ -310,6 +310,9 @@ class SourceViewTest : public QObject {
       QVERIFY2(count(line, colour) < count(line - 1, colour), qPrintable(QString::number(line)));
     }
     QCOMPARE(count(6, colours.disabledBreakpointMark) + count(6, colours.breakpointMark), 0);
+    // A screen reader hears which lines carry which marks.
+    QTRY_COMPARE(g->accessibleDescription(),
+                 U(u8"実行中の行 3,5,6; ブレークポイント 4,5; 無効なブレークポイント 2,3"));
   }
 
   // The line the debugged program stands at comes into view with lines of
