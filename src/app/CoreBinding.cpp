@@ -11,6 +11,7 @@
 #include "common/Cp932.h"
 #include "debugger/SourceLines.h"
 #include "forms/DialogPort.h"
+#include "forms/WindowTurn.h"
 #include "forms/dlgAddBreakPoint_f.h"
 #include "forms/dlgAddWatch_f.h"
 #include "forms/dlgBreakPoint_f.h"
@@ -186,7 +187,7 @@ void CoreBinding::SetPointer(debugger::Pointer pointer) {
   pointerOverridden_ = true;
 }
 
-void CoreBinding::ProcessEvents() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
+void CoreBinding::ProcessEvents() { forms::WindowSystemTurn(); }
 
 void CoreBinding::WaitMilliseconds(int ms) {
   QEventLoop loop;

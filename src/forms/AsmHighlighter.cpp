@@ -104,6 +104,8 @@ SourceColours SourceColours::Derive(const QColor& text, const QColor& background
     if (Contrast(c.text, c.executionLine) >= kReadable || Contrast(c.text, c.background) < kReadable) break;
   }
   c.breakpointMark = Readable(c.gutterBackground, 0, 0.85, 3.0);
+  // Olive, as the disassembly marks a disabled breakpoint.
+  c.disabledBreakpointMark = Readable(c.gutterBackground, 60, 1.0, 3.0);
   c.currentLineMark = Readable(c.gutterBackground, 45, 1.0, 3.0);
   return c;
 }

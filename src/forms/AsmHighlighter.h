@@ -26,6 +26,7 @@ struct SourceColours {
   QColor gutterText;        // line numbers
   QColor markedLine;        // background of a line the user was sent to (a diagnostic's)
   QColor breakpointMark;    // marks in the gutter
+  QColor disabledBreakpointMark;
   QColor currentLineMark;
   QColor executionLine;  // background of the line the debugged program stands at
 

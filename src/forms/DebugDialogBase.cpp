@@ -3,6 +3,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -21,12 +22,29 @@ namespace tolvane::forms {
 QPushButton* NamedButton(QWidget* parent, const QString& name, const QString& caption) {
   auto* b = new QPushButton(caption, parent);
   b->setObjectName(name);
-  b->setAutoDefault(false);
+  b->setAutoDefault(true);
   return b;
 }
 
-QTreeWidget* ReportList(QWidget* parent, const QString& name, const QStringList& captions, int width) {
-  auto* list = new QTreeWidget(parent);
+void TReportList::focusInEvent(QFocusEvent* event) {
+  QTreeWidget::focusInEvent(event);
+  if (topLevelItemCount() == 0 || !selectedItems().isEmpty()) return;
+  QTreeWidgetItem* item = currentItem() ? currentItem() : topLevelItem(0);
+  setCurrentItem(item);
+  item->setSelected(true);
+}
+
+void TReportList::keyPressEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_Delete && event->modifiers() == Qt::NoModifier) {
+    if (!selectedItems().isEmpty()) emit deleteRequested();
+    event->accept();
+    return;
+  }
+  QTreeWidget::keyPressEvent(event);
+}
+
+TReportList* ReportList(QWidget* parent, const QString& name, const QStringList& captions, int width) {
+  auto* list = new TReportList(parent);
   list->setObjectName(name);
   list->setRootIsDecorated(false);
   list->setItemsExpandable(false);

@@ -8,6 +8,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <QTreeWidget>
 #include <string>
 
 #include "debugger/DialogResult.h"
@@ -18,7 +19,6 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
-class QTreeWidget;
 
 namespace tolvane::debugger {
 class ExecutionControl;
@@ -109,13 +109,32 @@ class TDataChangeDialog : public TDebugDialog {
   QLineEdit* data_ = nullptr;
 };
 
-// A push button with an object name, for the dialogs' button columns.
+// A push button with an object name, for the dialogs' button columns. Enter
+// presses the button that has the focus (the dialog's default button while
+// the focus is elsewhere).
 QPushButton* NamedButton(QWidget* parent, const QString& name, const QString& caption);
 
-// The list dialogs (breakpoints, watches): a read-only report list with the
-// given column captions, each `width` pixels wide; the list on the left and
-// the buttons top to bottom on the right; the selected row (-1 for none).
-QTreeWidget* ReportList(QWidget* parent, const QString& name, const QStringList& captions, int width);
+// The list of a list dialog (breakpoints, watches), read-only, in report
+// style. For the keyboard: getting the focus it selects a row (the current
+// one, else the first), so that the buttons that act on the selected row work
+// at once; Delete asks to delete the selected row.
+class TReportList : public QTreeWidget {
+  Q_OBJECT
+ public:
+  using QTreeWidget::QTreeWidget;
+
+ signals:
+  void deleteRequested();
+
+ protected:
+  void focusInEvent(QFocusEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+};
+
+// The list dialogs (breakpoints, watches): a report list with the given
+// column captions, each `width` pixels wide; the list on the left and the
+// buttons top to bottom on the right; the selected row (-1 for none).
+TReportList* ReportList(QWidget* parent, const QString& name, const QStringList& captions, int width);
 void ListAndButtons(QDialog* dialog, QTreeWidget* list, const QList<QPushButton*>& buttons);
 int SelectedRow(const QTreeWidget* list);
 // Fills the list with rows of texts, keeping the selected row where it was (or

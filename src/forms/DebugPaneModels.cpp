@@ -92,6 +92,7 @@ void TUnAssembleModel::SetRowCount(int rows) {
     beginRemoveRows({}, rows, rows_ - 1);
     rows_ = rows;
     endRemoveRows();
+    if (prRow_ >= rows_) prRow_ = -1;
   }
 }
 
@@ -127,6 +128,35 @@ TUnAssembleModel::Mark TUnAssembleModel::MarkOf(int row) const {
   return Mark::None;
 }
 
+unsigned TUnAssembleModel::MarksOf(int row) const {
+  const Mark mark = MarkOf(row);
+  return (mark == Mark::Enabled    ? kEnabledMark
+          : mark == Mark::Disabled ? kDisabledMark
+                                   : 0u) |
+         (row >= 0 && row == prRow_ ? kPrMark : 0u);
+}
+
+void TUnAssembleModel::SetPrRow(int row) {
+  if (row >= rows_) row = -1;
+  if (row == prRow_) return;
+  const int old = prRow_;
+  prRow_ = row;
+  for (int r : {old, row}) {
+    if (r < 0) continue;
+    emit headerDataChanged(Qt::Vertical, r, r);
+    emit dataChanged(index(r, 0), index(r, 0), {Qt::AccessibleDescriptionRole});
+  }
+}
+
+QString TUnAssembleModel::MarkWords(int row) const {
+  const unsigned marks = MarksOf(row);
+  QStringList words;
+  if (marks & kPrMark) words << U(u8"次に実行する命令");
+  if (marks & kEnabledMark) words << U(u8"ブレークポイント");
+  if (marks & kDisabledMark) words << U(u8"無効なブレークポイント");
+  return words.join(QStringLiteral("、"));
+}
+
 std::uint64_t TUnAssembleModel::PaintKey(int row) const {
   // The text and the change mark: the row is painted again when either changes.
   return TextHash(core_->Disassembly().Row(row).text) ^ (core_->DisassemblyRowChanged(row) ? 0x5A5A5A5A5A5Au : 0);
@@ -137,8 +167,12 @@ QVariant TUnAssembleModel::data(const QModelIndex& index, int role) const {
   const int r = index.row();
   const bool inTable = core_ && r < core_->Disassembly().RowCount();
   if (role == kChangedRole) return inTable && core_->DisassemblyRowChanged(r);
-  if (role == Qt::AccessibleDescriptionRole)
-    return inTable && core_->DisassemblyRowChanged(r) ? U(u8"変更あり") : QString();
+  if (role == Qt::AccessibleDescriptionRole) {
+    QString words = MarkWords(r);
+    if (inTable && core_->DisassemblyRowChanged(r))
+      words += (words.isEmpty() ? QString() : QStringLiteral("、")) + U(u8"変更あり");
+    return words;
+  }
   if (role != Qt::DisplayRole && role != Qt::AccessibleTextRole) return {};
   if (role == Qt::DisplayRole && r < static_cast<int>(painted_.size()))
     painted_[static_cast<std::size_t>(r)] = inTable ? PaintKey(r) : TextHash(std::string_view());
@@ -147,17 +181,18 @@ QVariant TUnAssembleModel::data(const QModelIndex& index, int role) const {
 
 QVariant TUnAssembleModel::headerData(int section, Qt::Orientation orientation, int role) const {
   if (orientation != Qt::Vertical) return {};
-  const Mark mark = MarkOf(section);
   switch (role) {
-    case Qt::DecorationRole:
+    case Qt::DecorationRole: {
+      const Mark mark = MarkOf(section);
       return mark == Mark::Enabled ? StopMark() : mark == Mark::Disabled ? PauseMark() : QVariant();
+    }
+    case kRowMarksRole:
+      return MarksOf(section);
     case Qt::DisplayRole:
     case Qt::AccessibleTextRole:
     case Qt::ToolTipRole:
       // Words for the marks, so that a screen reader can tell them apart.
-      return mark == Mark::Enabled    ? U(u8"ブレークポイント")
-             : mark == Mark::Disabled ? U(u8"無効なブレークポイント")
-                                      : QString();
+      return MarkWords(section);
     default:
       return {};
   }

@@ -34,6 +34,9 @@ QColor PaneFixedColor();     // the fixed column of a grid
 
 // Roles beyond Qt's: whether a value changed since the last stop (bool).
 inline constexpr int kChangedRole = Qt::UserRole + 1;
+// The marks of a disassembly row (TUnAssembleModel::Marks as an unsigned),
+// asked of the vertical header that draws them.
+inline constexpr int kRowMarksRole = Qt::UserRole + 2;
 
 // The breakpoint mark pictures, 16 x 16 with a transparent background: a red
 // disc with a white bar (enabled), the same in olive (disabled) and a white
@@ -43,14 +46,17 @@ const QPixmap& PauseMark();
 const QPixmap& ClearMark();
 
 // The disassembly: one row per row of the core's table, one column with the
-// row's text. The breakpoint mark of a row is its vertical header (the grid's
-// fixed column): DecorationRole gives the picture, DisplayRole and
-// AccessibleTextRole a word for it. A row whose words changed since the last
-// stop is marked (kChangedRole), as in the other panes.
+// row's text. The marks of a row are its vertical header (the grid's fixed
+// column): the breakpoint's picture (DecorationRole), the marks as flags
+// (kRowMarksRole) and words for them (DisplayRole, AccessibleTextRole, and the
+// row's cell's AccessibleDescriptionRole, so that a screen reader reading the
+// row hears them). A row whose words changed since the last stop is marked
+// (kChangedRole), as in the other panes.
 class TUnAssembleModel : public QAbstractTableModel {
   Q_OBJECT
  public:
   enum class Mark { None, Enabled, Disabled };
+  enum Marks : unsigned { kEnabledMark = 1u << 0, kDisabledMark = 1u << 1, kPrMark = 1u << 2 };
 
   explicit TUnAssembleModel(QObject* parent = nullptr) : QAbstractTableModel(parent) {}
   void Bind(const debugger::ExecutionControl* core) { core_ = core; }
@@ -71,12 +77,20 @@ class TUnAssembleModel : public QAbstractTableModel {
   QString RowText(int row) const;
   Word RowAddress(int row) const;
   Mark MarkOf(int row) const;
+  unsigned MarksOf(int row) const;
+  // The row of the next instruction (the PR shown in the register pane), -1
+  // for none; the mark column shows an arrow there.
+  void SetPrRow(int row);
+  int PrRow() const { return prRow_; }
+  // Words for a row's marks, "" for none.
+  QString MarkWords(int row) const;
 
  private:
   std::uint64_t PaintKey(int row) const;
 
   const debugger::ExecutionControl* core_ = nullptr;
   int rows_ = 0;
+  int prRow_ = -1;
   mutable std::vector<std::uint64_t> painted_;  // per row: a hash of the text and mark last handed out
 };
 

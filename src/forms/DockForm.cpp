@@ -1,6 +1,8 @@
 #include "forms/DockForm.h"
 
 #include <QApplication>
+#include <QLayout>
+#include <QMainWindow>
 #include <QScreen>
 #include <QTimer>
 #include <algorithm>
@@ -23,9 +25,13 @@ void TDockForm::FocusChanged(QWidget* old, QWidget* now) {
   if (old && isAncestorOf(old) && !(now && isAncestorOf(now))) emit printTargetChanged(printTarget_);
 }
 
-QRect TDockForm::FloatingFrame(const QRect& frame, const QRect& work, const QSize& minimum, const QSize& margins) {
-  const int width = std::max(std::min(frame.width(), work.width() / 2), minimum.width() + margins.width());
-  const int height = std::max(std::min(frame.height(), work.height() / 2), minimum.height() + margins.height());
+QRect TDockForm::FloatingFrame(const QRect& frame, const QRect& work, const QSize& minimum, const QSize& margins,
+                               const QSize& preferred) {
+  const QSize wanted = preferred.isValid() ? preferred + margins
+                                           : QSize(std::min(frame.width(), work.width() / 2),
+                                                   std::min(frame.height(), work.height() / 2));
+  const int width = std::max(wanted.width(), minimum.width() + margins.width());
+  const int height = std::max(wanted.height(), minimum.height() + margins.height());
   QRect fitted(frame.topLeft(), QSize(std::min(width, work.width()), std::min(height, work.height())));
   // The whole frame, title bar included, on the work area.
   if (fitted.right() > work.right()) fitted.moveRight(work.right());
@@ -39,16 +45,40 @@ void TDockForm::FitFloatingWindow() {
   if (!isFloating()) return;
   QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
   if (!screen) return;
+  // The contents are placed under the floating window's own title bar first,
+  // so that FloatingSize can tell what the window adds around them.
+  if (layout()) layout()->activate();
   const QRect frame = frameGeometry();
   const QSize margins = frame.size() - size();
-  const QRect fitted =
-      FloatingFrame(frame, screen->availableGeometry(), minimumSizeHint().expandedTo(minimumSize()), margins);
+  const QRect fitted = FloatingFrame(frame, screen->availableGeometry(), minimumSizeHint().expandedTo(minimumSize()),
+                                     margins, FloatingSize());
   resize(fitted.size() - margins);
   move(fitted.topLeft());
 }
 
 void TDockForm::TopLevelChanged(bool floating) {
-  if (!floating) return;
+  if (!floating) {
+    if (!beforeFloat_.isValid()) return;
+    // The main window has laid its docking areas out without this window:
+    // once it has placed it (it animates the window into its place), the
+    // window takes its old share back.
+    const QSize size = beforeFloat_;
+    beforeFloat_ = QSize();
+    auto* poll = new QTimer(this);
+    poll->setInterval(50);
+    connect(poll, &QTimer::timeout, this, [this, poll, size, last = QRect(), ticks = 0]() mutable {
+      if (geometry() != last && ++ticks < 40) {
+        last = geometry();
+        return;
+      }
+      poll->stop();
+      poll->deleteLater();
+      TakeDockedSize(size);
+    });
+    poll->start();
+    return;
+  }
+  beforeFloat_ = docked_;
   // While the mouse still drags the window out, its size stays as Qt keeps it
   // under the pointer; the window is fitted once the button is released.
   auto* poll = new QTimer(this);
@@ -60,6 +90,39 @@ void TDockForm::TopLevelChanged(bool floating) {
     FitFloatingWindow();
   });
   poll->start();
+}
+
+void TDockForm::TakeDockedSize(const QSize& size) {
+  auto* main = qobject_cast<QMainWindow*>(parentWidget());
+  if (!main || isFloating() || isHidden()) return;
+  const Qt::DockWidgetArea area = main->dockWidgetArea(this);
+  const Qt::Orientation orientation =
+      area == Qt::LeftDockWidgetArea || area == Qt::RightDockWidgetArea ? Qt::Horizontal : Qt::Vertical;
+  auto extent = [orientation](const QWidget* w) { return orientation == Qt::Horizontal ? w->width() : w->height(); };
+  // The room comes from a window beside it (across the orientation's
+  // splitter), which is given the rest: resizing one side alone leaves the
+  // main window to share the difference as it likes.
+  QList<QDockWidget*> docks{this};
+  QList<int> sizes{orientation == Qt::Horizontal ? size.width() : size.height()};
+  for (QDockWidget* other : main->findChildren<QDockWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+    // A page behind another one's tab counts as visible, but shows nothing.
+    if (other == this || other->isFloating() || other->visibleRegion().isEmpty() || main->dockWidgetArea(other) == area)
+      continue;
+    const Qt::DockWidgetArea otherArea = main->dockWidgetArea(other);
+    const bool across = orientation == Qt::Horizontal
+                            ? otherArea == Qt::LeftDockWidgetArea || otherArea == Qt::RightDockWidgetArea
+                            : otherArea != Qt::NoDockWidgetArea;
+    if (!across) continue;
+    docks << other;
+    sizes << std::max(60, extent(this) + extent(other) - sizes.first());
+    break;
+  }
+  main->resizeDocks(docks, sizes, orientation);
+}
+
+void TDockForm::resizeEvent(QResizeEvent* event) {
+  QDockWidget::resizeEvent(event);
+  if (!isFloating()) docked_ = size();
 }
 
 void TDockForm::moveEvent(QMoveEvent* event) {

@@ -11,6 +11,7 @@
 #include <algorithm>
 
 #include "forms/AsmHighlighter.h"
+#include "forms/Utf8.h"
 #include "forms/frmEditor_f.h"
 
 namespace tolvane::forms {
@@ -105,6 +106,7 @@ void LineGutter::SetColours(const SourceColours& colours) {
   numbers_ = colours.gutterText;
   currentNumber_ = colours.text;
   breakpoint_ = colours.breakpointMark;
+  disabledBreakpoint_ = colours.disabledBreakpointMark;
   currentLine_ = colours.currentLineMark;
   textBackground_ = colours.background;
   update();
@@ -131,6 +133,7 @@ void LineGutter::SetMarks(int line, unsigned marks) {
   }
   data->marks = marks;
   update();
+  MarksChanged();
 }
 
 unsigned LineGutter::Marks(int line) const { return MarksOf(BlockOfLine(line)); }
@@ -140,6 +143,37 @@ void LineGutter::ClearMarks(unsigned mask) {
     if (auto* data = dynamic_cast<LineMarks*>(block.userData())) data->marks &= ~mask;
   }
   update();
+  MarksChanged();
+}
+
+void LineGutter::MarksChanged() {
+  // Told once the marks have settled: a step takes the current line's mark
+  // off and puts it on again, and the breakpoints come one line at a time.
+  if (describePending_) return;
+  describePending_ = true;
+  QMetaObject::invokeMethod(this, [this] {
+    describePending_ = false;
+    setAccessibleDescription(MarksDescription());
+  }, Qt::QueuedConnection);
+}
+
+QString LineGutter::MarksDescription() const {
+  // What a screen reader says about the column: the lines of each kind of mark.
+  const struct {
+    unsigned mark;
+    const char8_t* words;
+  } kinds[] = {{CurrentLineMark, u8"実行中の行"},
+               {BreakpointMark, u8"ブレークポイント"},
+               {DisabledBreakpointMark, u8"無効なブレークポイント"}};
+  QStringList parts;
+  for (const auto& kind : kinds) {
+    const QList<int> lines = MarkedLines(kind.mark);
+    if (lines.isEmpty()) continue;
+    QStringList numbers;
+    for (int line : lines) numbers << QString::number(line);
+    parts << U(kind.words) + QLatin1Char(' ') + numbers.join(QLatin1Char(','));
+  }
+  return parts.join(QStringLiteral("; "));
 }
 
 QList<int> LineGutter::MarkedLines(unsigned mask) const {
@@ -170,37 +204,56 @@ void LineGutter::wheelEvent(QWheelEvent* event) {
   QCoreApplication::sendEvent(editor_->viewport(), event);
 }
 
+void PaintBreakpointSign(QPainter& painter, const QRectF& cell, const QColor& colour, bool barred) {
+  const qreal side = cell.width();
+  painter.save();
+  painter.setRenderHint(QPainter::Antialiasing, true);
+  painter.setPen(Qt::NoPen);
+  painter.setBrush(colour);
+  painter.drawEllipse(cell.adjusted(side * 0.1, side * 0.1, -side * 0.1, -side * 0.1));
+  if (barred) {
+    painter.setBrush(Qt::white);
+    painter.drawRect(QRectF(cell.left() + side * 0.22, cell.center().y() - side * 0.07, side * 0.56, side * 0.14));
+  }
+  painter.restore();
+}
+
+void PaintCurrentLineArrow(QPainter& painter, const QRectF& cell, const QColor& fill, const QColor& outline,
+                           bool overSign) {
+  const qreal side = cell.width();
+  const QRectF a = overSign ? cell.adjusted(side * 0.22, side * 0.26, -side * 0.1, -side * 0.26)
+                            : cell.adjusted(side * 0.1, side * 0.2, -side * 0.1, -side * 0.2);
+  QPainterPath arrow;
+  arrow.moveTo(a.left(), a.top() + a.height() * 0.3);
+  arrow.lineTo(a.center().x(), a.top() + a.height() * 0.3);
+  arrow.lineTo(a.center().x(), a.top());
+  arrow.lineTo(a.right(), a.center().y());
+  arrow.lineTo(a.center().x(), a.bottom());
+  arrow.lineTo(a.center().x(), a.top() + a.height() * 0.7);
+  arrow.lineTo(a.left(), a.top() + a.height() * 0.7);
+  arrow.closeSubpath();
+  painter.save();
+  painter.setRenderHint(QPainter::Antialiasing, true);
+  painter.setPen(QPen(outline, 1.0));
+  painter.setBrush(fill);
+  painter.drawPath(arrow);
+  painter.restore();
+}
+
 void LineGutter::PaintMarks(QPainter& painter, const QRect& row, unsigned marks) const {
   const int side = std::min(row.height(), QFontMetrics(editor_->font()).height());
   const QRectF cell(kPadLeft / 2.0, row.top() + (row.height() - side) / 2.0, side, side);
-  painter.setRenderHint(QPainter::Antialiasing, true);
   if (marks & BreakpointMark) {
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(breakpoint_);
-    painter.drawEllipse(cell.adjusted(side * 0.15, side * 0.15, -side * 0.15, -side * 0.15));
-  }
-  if (marks & DisabledBreakpointMark) {
-    painter.setPen(QPen(breakpoint_, std::max(1.5, side * 0.12)));
-    painter.setBrush(Qt::NoBrush);
-    painter.drawEllipse(cell.adjusted(side * 0.2, side * 0.2, -side * 0.2, -side * 0.2));
+    PaintBreakpointSign(painter, cell, breakpoint_, false);
+  } else if (marks & DisabledBreakpointMark) {
+    PaintBreakpointSign(painter, cell, disabledBreakpoint_, true);
   }
   if (marks & CurrentLineMark) {
-    // An arrow pointing at the text.
-    QPainterPath arrow;
-    const QRectF a = cell.adjusted(side * 0.1, side * 0.2, -side * 0.1, -side * 0.2);
-    arrow.moveTo(a.left(), a.top() + a.height() * 0.3);
-    arrow.lineTo(a.center().x(), a.top() + a.height() * 0.3);
-    arrow.lineTo(a.center().x(), a.top());
-    arrow.lineTo(a.right(), a.center().y());
-    arrow.lineTo(a.center().x(), a.bottom());
-    arrow.lineTo(a.center().x(), a.top() + a.height() * 0.7);
-    arrow.lineTo(a.left(), a.top() + a.height() * 0.7);
-    arrow.closeSubpath();
-    painter.setPen(QPen(numbers_, 1));
-    painter.setBrush(currentLine_);
-    painter.drawPath(arrow);
+    // Over a sign the arrow is white, as the signs' own bar, so that it reads
+    // on the disc whatever its colour.
+    const bool overSign = marks & (BreakpointMark | DisabledBreakpointMark);
+    PaintCurrentLineArrow(painter, cell, overSign ? QColor(Qt::white) : currentLine_, numbers_, overSign);
   }
-  painter.setRenderHint(QPainter::Antialiasing, false);
 }
 
 void LineGutter::paintEvent(QPaintEvent* event) {

@@ -4,13 +4,25 @@
 #include <QColor>
 #include <QWidget>
 
+class QPainter;
 class QPlainTextEdit;
+class QRectF;
 class QTextBlock;
 
 namespace tolvane::forms {
 
 class EditorControl;
 struct SourceColours;
+
+// The signs of a line's marks, drawn alike in a source page's gutter and in
+// the disassembly's mark column, into the square `cell`.
+// A breakpoint: a disc in `colour`, with a white bar across it when `barred`.
+void PaintBreakpointSign(QPainter& painter, const QRectF& cell, const QColor& colour, bool barred);
+// The line the program stands at: an arrow pointing at the text, filled with
+// `fill` and outlined in `outline`. Over a breakpoint sign (`overSign`) it is
+// drawn smaller, so that the sign shows all round it.
+void PaintCurrentLineArrow(QPainter& painter, const QRectF& cell, const QColor& fill, const QColor& outline,
+                           bool overSign);
 
 class LineGutter : public QWidget {
   Q_OBJECT
@@ -20,7 +32,7 @@ class LineGutter : public QWidget {
     NoMark = 0,
     BreakpointMark = 1u << 0,
     CurrentLineMark = 1u << 1,
-    DisabledBreakpointMark = 1u << 2,  // a ring in the breakpoint colour
+    DisabledBreakpointMark = 1u << 2,  // a disc in olive with a white bar across
   };
 
   // Attaches itself to `editor` (as its child) and makes room for itself.
@@ -69,11 +81,15 @@ class LineGutter : public QWidget {
   int ViewportTop() const;
   QTextBlock BlockOfLine(int line) const;
   void PaintMarks(class QPainter& painter, const QRect& row, unsigned marks) const;
+  // The marks changed: the description a screen reader reads follows.
+  void MarksChanged();
+  QString MarksDescription() const;
+  bool describePending_ = false;
 
   EditorControl* editor_;
   bool markColumn_ = false;
   int width_ = 0;
-  QColor background_, numbers_, currentNumber_, breakpoint_, currentLine_, textBackground_;
+  QColor background_, numbers_, currentNumber_, breakpoint_, disabledBreakpoint_, currentLine_, textBackground_;
 };
 
 }  // namespace tolvane::forms

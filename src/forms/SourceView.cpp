@@ -1,10 +1,14 @@
 #include "forms/SourceView.h"
 
+#include <QDockWidget>
+#include <QMainWindow>
 #include <QPainter>
 #include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTextBlock>
+#include <algorithm>
 
 #include "forms/AsmHighlighter.h"
 #include "forms/EditorLanguage.h"
@@ -110,6 +114,12 @@ void MarkedLine::ShowExecutionLine(int line) {
   const QTextBlock block = line >= 1 ? document->findBlockByNumber(line - 1) : QTextBlock();
   execution_ = block.isValid() ? QTextCursor(block) : QTextCursor();
   Apply();
+  if (!block.isValid()) return;
+  // The line the program stands at is what the user steps for: its page comes
+  // to the front of its docking area (before the listing, say), and the line
+  // into view with some lines around it.
+  BringPageForward(editor_);
+  ScrollLineIntoView(editor_, line);
 }
 
 int MarkedLine::ExecutionLine() const {
@@ -142,6 +152,35 @@ void MarkedLine::Apply() {
 }
 
 // ---------------------------------------------------------------------------
+
+void ScrollLineIntoView(QPlainTextEdit* editor, int line) {
+  const QTextBlock block = editor->document()->findBlockByNumber(line - 1);
+  if (!block.isValid()) return;
+  // Lines do not wrap in these pages: the scroll bar counts lines.
+  const int rowHeight = std::max(1, editor->cursorRect(QTextCursor(block)).height());
+  const int visible = std::max(1, editor->viewport()->height() / rowHeight);
+  const int context = std::clamp((visible - 1) / 2, 0, kContextLines);
+  QScrollBar* bar = editor->verticalScrollBar();
+  const int index = line - 1;
+  const int top = bar->value();
+  if (index < top + context)
+    bar->setValue(std::max(0, index - context));
+  else if (index > top + visible - 1 - context)
+    bar->setValue(index - visible + 1 + context);
+}
+
+void BringPageForward(QWidget* page) {
+  QDockWidget* dock = nullptr;
+  for (QWidget* w = page ? page->parentWidget() : nullptr; w && !dock; w = w->parentWidget())
+    dock = qobject_cast<QDockWidget*>(w);
+  if (!dock || dock->isFloating() || !dock->visibleRegion().isEmpty()) return;
+  // Docked and showing nothing: behind another window's tab (or closed).
+  // Raising it brings its tab to the front.
+  auto* main = qobject_cast<QMainWindow*>(dock->parentWidget());
+  if (!main || main->dockWidgetArea(dock) == Qt::NoDockWidgetArea) return;
+  dock->show();
+  dock->raise();
+}
 
 void ShowTabModified(QTabWidget* tabs, int index, bool modified, const QString& path) {
   QTabBar* bar = tabs->tabBar();

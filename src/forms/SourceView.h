@@ -30,7 +30,9 @@ class MarkedLine : public QObject {
   int Line() const;
   void SetColour(const QColor& colour);
   // The line the debugged program stands at: a wash of its own that stays
-  // until it is moved or cleared (0), under a marked line's wash.
+  // until it is moved or cleared (0), under a marked line's wash. Showing a
+  // line brings the page to the front of its docking area and the line into
+  // view with a few lines of context.
   void ShowExecutionLine(int line);
   int ExecutionLine() const;
   void SetExecutionColour(const QColor& colour);
@@ -48,6 +50,14 @@ class MarkedLine : public QObject {
   QTextCursor execution_;
   QColor executionColour_;
 };
+
+// Scrolls as little as needed to show line `line` (from 1) of the editor with
+// kContextLines lines above and below it (fewer in a short page).
+inline constexpr int kContextLines = 3;
+void ScrollLineIntoView(QPlainTextEdit* editor, int line);
+// Brings the docked window holding `page` to the front when another window's
+// tab covers it.
+void BringPageForward(QWidget* page);
 
 // The modified mark of one page's tab: a dot after the caption (the caption
 // itself stays the file name), and the tab's tooltip, the path with the word

@@ -20,10 +20,12 @@ TdlgBreakPoint::TdlgBreakPoint(QWidget* parent)
   QPushButton* del = NamedButton(this, QStringLiteral("btnDelete"), U(u8"削除"));
   QPushButton* ok = NamedButton(this, QStringLiteral("btnOk"), U(u8"ＯＫ"));
   QPushButton* help = NamedButton(this, QStringLiteral("btnHelp"), U(u8"ヘルプ"));
+  ok->setDefault(true);  // Enter in the list
   ListAndButtons(this, list_, {onOff, add, del, ok, help});
   connect(onOff, &QPushButton::clicked, this, &TdlgBreakPoint::btnOnOffClick);
   connect(add, &QPushButton::clicked, this, &TdlgBreakPoint::btnAddClick);
   connect(del, &QPushButton::clicked, this, &TdlgBreakPoint::btnDeleteClick);
+  connect(list_, &TReportList::deleteRequested, this, &TdlgBreakPoint::btnDeleteClick);
   connect(ok, &QPushButton::clicked, this, &QDialog::accept);
   connect(help, &QPushButton::clicked, this, &TDebugDialog::btnHelpClick);
 }

@@ -4,8 +4,6 @@
 
 #include "forms/DebugDialogBase.h"
 
-class QTreeWidget;
-
 namespace tolvane::forms {
 
 class TdlgAddBreakPoint;
@@ -34,7 +32,7 @@ class TdlgBreakPoint : public TDebugDialog {
 
  private:
   QPointer<TdlgAddBreakPoint> add_;
-  QTreeWidget* list_ = nullptr;
+  TReportList* list_ = nullptr;
 };
 
 }  // namespace tolvane::forms

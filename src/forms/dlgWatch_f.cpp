@@ -18,9 +18,11 @@ TdlgWatch::TdlgWatch(QWidget* parent)
   QPushButton* del = NamedButton(this, QStringLiteral("btnDelete"), U(u8"削除"));
   btnOk_ = NamedButton(this, QStringLiteral("btnOk"), U(u8"ＯＫ"));
   QPushButton* help = NamedButton(this, QStringLiteral("btnHelp"), U(u8"ヘルプ"));
+  btnOk_->setDefault(true);  // Enter in the list
   ListAndButtons(this, list_, {btnAdd_, del, btnOk_, help});
   connect(btnAdd_, &QPushButton::clicked, this, &TdlgWatch::btnAddClick);
   connect(del, &QPushButton::clicked, this, &TdlgWatch::btnDeleteClick);
+  connect(list_, &TReportList::deleteRequested, this, &TdlgWatch::btnDeleteClick);
   connect(btnOk_, &QPushButton::clicked, this, &TdlgWatch::btnOkClick);
   connect(help, &QPushButton::clicked, this, &TDebugDialog::btnHelpClick);
 }

@@ -5,7 +5,6 @@
 #include "forms/DebugDialogBase.h"
 
 class QPushButton;
-class QTreeWidget;
 
 namespace tolvane::forms {
 
@@ -36,7 +35,7 @@ class TdlgWatch : public TDebugDialog {
 
  private:
   QPointer<TdlgAddWatch> add_;
-  QTreeWidget* list_ = nullptr;
+  TReportList* list_ = nullptr;
   QPushButton* btnAdd_ = nullptr;
   QPushButton* btnOk_ = nullptr;
 };

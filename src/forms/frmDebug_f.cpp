@@ -11,18 +11,23 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
+#include <QScrollArea>
 #include <QScrollBar>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QStyledItemDelegate>
 #include <QToolTip>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <functional>
 
 #include "debugger/ExecutionControl.h"
 #include "debugger/Formats.h"
 #include "debugger/TextChecks.h"
+#include "forms/AsmHighlighter.h"
 #include "forms/DebugPaneModels.h"
 #include "forms/DialogPort.h"
+#include "forms/LineGutter.h"
 #include "forms/UiFonts.h"
 #include "forms/Utf8.h"
 #include "forms/dlgMemoryDataChange_f.h"
@@ -76,11 +81,25 @@ class FixedColumnHeader : public QHeaderView {
     painter->fillRect(rect, PaneFixedColor());
     if (!model()) return;
     const QVariant picture = model()->headerData(logicalIndex, Qt::Vertical, Qt::DecorationRole);
+    const QVariant marks = model()->headerData(logicalIndex, Qt::Vertical, kRowMarksRole);
+    if (marks.isValid()) {
+      // The mark column of the disassembly: the breakpoint's picture, and the
+      // arrow of the next instruction over it.
+      if (picture.canConvert<QPixmap>()) painter->drawPixmap(rect.x(), rect.y() + 2, picture.value<QPixmap>());
+      if (marks.toUInt() & TUnAssembleModel::kPrMark) {
+        // White over a sign, as the sign's own bar; else as the editor's.
+        const bool overSign = marks.toUInt() & (TUnAssembleModel::kEnabledMark | TUnAssembleModel::kDisabledMark);
+        static const QColor fill = SourceColours::Derive(Qt::black, Qt::white).currentLineMark;
+        PaintCurrentLineArrow(*painter, QRectF(rect.x(), rect.y() + 2, 16, 16), overSign ? QColor(Qt::white) : fill,
+                              QColor(Qt::black), overSign);
+      }
+      return;
+    }
     if (picture.canConvert<QPixmap>() && !picture.value<QPixmap>().isNull()) {
       painter->drawPixmap(rect.x(), rect.y() + 2, picture.value<QPixmap>());
       return;
     }
-    if (model()->headerData(logicalIndex, Qt::Vertical, Qt::DecorationRole).isValid()) return;
+    if (picture.isValid()) return;
     painter->setPen(Qt::black);
     painter->setFont(font());
     painter->drawText(rect.adjusted(2, 2, 0, 0), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
@@ -110,6 +129,45 @@ const QColor kHexColor(0, 0, 0);
 const QColor kBinaryColor(0, 128, 0);
 const QColor kLogicalColor(0, 0, 255);
 const QColor kArithmeticColor(128, 0, 128);
+
+// A splitter between two panes that keeps the first pane at its own size (the
+// starting one, then wherever the user drags the handle) whenever the window
+// has the room, and otherwise takes from the first what the second needs to
+// show all its columns. A plain splitter only scales its panes as the window
+// grows and shrinks, so that a window made small once (floated, or docked into
+// a narrow panel) kept the squeezed widths after it grew again.
+class PaneSplitter : public QSplitter {
+ public:
+  PaneSplitter(Qt::Orientation orientation, QWidget* parent, const QString& name, int handle, int first)
+      : QSplitter(orientation, parent), first_(first) {
+    setObjectName(name);
+    setHandleWidth(handle);
+    setChildrenCollapsible(false);
+    connect(this, &QSplitter::splitterMoved, this, [this](int position) { first_ = position; });
+  }
+  // What the second pane needs (at least kMinimumPane).
+  void SetSecondNeeds(std::function<int()> needs) { secondNeeds_ = std::move(needs); }
+  int FirstSize() const { return first_; }
+
+  void Apply() {
+    if (count() != 2) return;
+    const int total = (orientation() == Qt::Horizontal ? width() : height()) - handleWidth();
+    if (total < 2 * kMinimumPane) return;
+    const int second = std::max(kMinimumPane, secondNeeds_ ? secondNeeds_() : 0);
+    const int first = std::clamp(std::min(first_, total - second), kMinimumPane, total - kMinimumPane);
+    if (sizes() != QList<int>{first, total - first}) setSizes({first, total - first});
+  }
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override {
+    QSplitter::resizeEvent(event);
+    Apply();
+  }
+
+ private:
+  int first_;
+  std::function<int()> secondNeeds_;
+};
 
 }  // namespace
 
@@ -167,15 +225,23 @@ void TPaneGrid::SelectCell(int row, int column, bool scroll) {
   selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
   setAutoScroll(autoScrolling);
   if (scroll) {
-    const int height = std::max(1, verticalHeader()->defaultSectionSize());
-    const int visible = std::max(1, viewport()->height() / height);
+    // As little as needed, but with a few rows of context on either side, so
+    // that the row does not land on the edge of the view.
+    const int visible = VisibleRows();
+    const int context = ContextRows();
     const int top = verticalScrollBar()->value();
-    if (row < top)
-      verticalScrollBar()->setValue(row);
-    else if (row >= top + visible)
-      verticalScrollBar()->setValue(row - visible + 1);
+    if (row < top + context)
+      verticalScrollBar()->setValue(std::max(0, row - context));
+    else if (row > top + visible - 1 - context)
+      verticalScrollBar()->setValue(row - visible + 1 + context);
   }
 }
+
+int TPaneGrid::VisibleRows() const {
+  return std::max(1, viewport()->height() / std::max(1, verticalHeader()->defaultSectionSize()));
+}
+
+int TPaneGrid::ContextRows() const { return std::clamp((VisibleRows() - 1) / 2, 0, kContextRows); }
 
 void TPaneGrid::RecordCell(const QPoint& viewportPos) {
   const QModelIndex index = indexAt(viewportPos);
@@ -241,7 +307,12 @@ TfrmDebug::TfrmDebug(QWidget* parent) : TDockForm(4, parent) {
   statusBar_->setSizeGripEnabled(false);
   statusLabel_ = new QLabel(statusBar_);
   statusLabel_->setObjectName(QStringLiteral("StatusBar1Text"));
-  statusLabel_->setAccessibleName(U(u8"状態"));
+  // A screen reader reads the label's text as its name (and hears it change);
+  // a name of its own would hide the text.
+  statusLabel_->setAccessibleDescription(U(u8"デバッグの状態"));
+  // A long status text is cut at the window's edge: it must not hold the
+  // window (and the debug panel of the main window) at its own width.
+  statusLabel_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
   statusBar_->addWidget(statusLabel_, 1);
   layout->addWidget(statusBar_, 0);
   setWidget(body);
@@ -259,30 +330,22 @@ TfrmDebug::~TfrmDebug() = default;
 void TfrmDebug::BuildPanes() {
   auto* outer = new QVBoxLayout(panel1_);
   outer->setContentsMargins(0, 0, 0, 0);
-  auto* splitter1 = new QSplitter(Qt::Horizontal, panel1_);
-  splitter1->setObjectName(QStringLiteral("Splitter1"));
-  splitter1->setHandleWidth(4);
-  splitter1->setChildrenCollapsible(false);
+  // The left column 510 wide, the upper panes 321 high; the rest fills.
+  auto* splitter1 = new PaneSplitter(Qt::Horizontal, panel1_, QStringLiteral("Splitter1"), 4, 510);
   outer->addWidget(splitter1);
 
   auto* panel2 = new QWidget(splitter1);
   panel2->setObjectName(QStringLiteral("Panel2"));
   auto* left = new QVBoxLayout(panel2);
   left->setContentsMargins(0, 0, 0, 0);
-  auto* splitter2 = new QSplitter(Qt::Vertical, panel2);
-  splitter2->setObjectName(QStringLiteral("Splitter2"));
-  splitter2->setHandleWidth(3);
-  splitter2->setChildrenCollapsible(false);
+  auto* splitter2 = new PaneSplitter(Qt::Vertical, panel2, QStringLiteral("Splitter2"), 3, 321);
   left->addWidget(splitter2);
 
   auto* right = new QWidget(splitter1);
   right->setObjectName(QStringLiteral("Panel3"));
   auto* rightLayout = new QVBoxLayout(right);
   rightLayout->setContentsMargins(0, 0, 0, 0);
-  auto* splitter3 = new QSplitter(Qt::Vertical, right);
-  splitter3->setObjectName(QStringLiteral("Splitter3"));
-  splitter3->setHandleWidth(3);
-  splitter3->setChildrenCollapsible(false);
+  auto* splitter3 = new PaneSplitter(Qt::Vertical, right, QStringLiteral("Splitter3"), 3, 321);
   rightLayout->addWidget(splitter3);
 
   // A pane in its panel, at least 50 pixels each way so that no splitter can
@@ -324,7 +387,8 @@ void TfrmDebug::BuildPanes() {
   memory_->SetRowHeight(kMemoryRowHeight);
   pane(splitter2, QStringLiteral("Panel5"), memory_);
 
-  // Registers.
+  // Registers. Their fields have fixed widths: a pane narrower than the
+  // fields scrolls instead of drawing them over each other.
   panel6_ = new QWidget;
   panel6_->setObjectName(QStringLiteral("Panel6"));
   panel6_->setAutoFillBackground(true);
@@ -332,8 +396,14 @@ void TfrmDebug::BuildPanes() {
   white.setColor(QPalette::Window, Qt::white);
   panel6_->setPalette(white);
   BuildRegisterPane();
-  splitter3->addWidget(panel6_);
-  panel6_->setMinimumSize(kMinimumPane, kMinimumPane);
+  auto* registerScroller = new QScrollArea(splitter3);
+  registerScroller->setObjectName(QStringLiteral("Panel6Scroller"));
+  registerScroller->setFrameShape(QFrame::NoFrame);
+  registerScroller->setWidgetResizable(true);
+  registerScroller->setPalette(white);
+  registerScroller->setWidget(panel6_);
+  registerScroller->setMinimumSize(kMinimumPane, kMinimumPane);
+  splitter3->addWidget(registerScroller);
 
   // Watches.
   watches_ = new QTableView;
@@ -350,23 +420,28 @@ void TfrmDebug::BuildPanes() {
   watches_->setSelectionBehavior(QAbstractItemView::SelectRows);
   watches_->setSelectionMode(QAbstractItemView::SingleSelection);
   watches_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  watches_->horizontalHeader()->setStretchLastSection(true);
   watches_->horizontalHeader()->setSectionsClickable(false);
   watches_->horizontalHeader()->setHighlightSections(false);
   const int widths[] = {76, 90, 60, 60, 60};
   for (int c = 0; c < 5; ++c) watches_->setColumnWidth(c, widths[c]);
+  // The character column takes the rest of the pane. Stretched, it never
+  // shrinks below the width it had before: that is its caption's width, not
+  // the header's default, which would push it out of a narrow pane.
+  watches_->setColumnWidth(5, watches_->horizontalHeader()->sectionSizeHint(5));
+  watches_->horizontalHeader()->setStretchLastSection(true);
   pane(splitter3, QStringLiteral("Panel7"), watches_);
 
-  // The left column 510 wide, the upper panes 321 high; the rest fills.
-  splitter1->setStretchFactor(0, 0);
-  splitter1->setStretchFactor(1, 1);
+  for (QSplitter* splitter :
+       {static_cast<QSplitter*>(splitter1), static_cast<QSplitter*>(splitter2), static_cast<QSplitter*>(splitter3)}) {
+    splitter->setStretchFactor(0, 0);
+    splitter->setStretchFactor(1, 1);
+  }
   splitter1->setSizes({510, 416});
-  splitter2->setStretchFactor(0, 0);
-  splitter2->setStretchFactor(1, 1);
   splitter2->setSizes({321, 186});
-  splitter3->setStretchFactor(0, 0);
-  splitter3->setStretchFactor(1, 1);
   splitter3->setSizes({321, 186});
+  // The right column is given what its widest pane needs, so that no register
+  // field and no watch column is cut while the window has room for them.
+  splitter1->SetSecondNeeds([this] { return RightColumnWidth(); });
 
   // Resizing the disassembly pane refills it and gives the grid the focus;
   // resizing the memory pane refills it.
@@ -380,6 +455,21 @@ void TfrmDebug::BuildPanes() {
     if (!fixed) sgrdUnAssemblePaneDblClick();
   });
   connect(memory_, &TPaneGrid::cellDoubleClicked, this, [this] { sgrdMemoryDumpPaneDblClick(); });
+}
+
+int TfrmDebug::RightColumnWidth() const {
+  const int registers = panel6_->minimumSizeHint().width();
+  const QHeaderView* header = watches_->horizontalHeader();
+  const int last = watchModel_->columnCount() - 1;
+  int columns = header->sectionSizeHint(last);  // the last column takes the rest: room for its caption
+  for (int c = 0; c < last; ++c) columns += header->sectionSize(c);
+  const int scrollBar = watches_->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, watches_);
+  return std::max(registers, columns + scrollBar + 2 * watches_->frameWidth());
+}
+
+QSize TfrmDebug::FloatingSize() const {
+  // The client area with the window's own title bar.
+  return QSize(930, 510) + (size() - widget()->size());
 }
 
 void TfrmDebug::BuildRegisterPane() {
@@ -486,6 +576,13 @@ void TfrmDebug::BuildMenus() {
           &TfrmDebug::pmnuUnAssemblePaneJumpAddressClick);
   connect(AddItem(un, QStringLiteral("pmnuUnAssemblePaneJumpLabel"), u8"ラベルを指定してジャンプ(&L)"),
           &QAction::triggered, this, &TfrmDebug::pmnuUnAssemblePaneJumpLabelClick);
+  // Back to the next instruction after the user has looked elsewhere; its
+  // key works anywhere in the window.
+  QAction* jumpPr = AddItem(un, QStringLiteral("pmnuUnAssemblePaneJumpPr"), u8"PRの行へジャンプ(&R)");
+  jumpPr->setShortcut(QKeySequence(QStringLiteral("Ctrl+J")));
+  jumpPr->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+  addAction(jumpPr);
+  connect(jumpPr, &QAction::triggered, this, &TfrmDebug::pmnuUnAssemblePaneJumpPrClick);
   connect(AddItem(un, QStringLiteral("pmnuDebugWindowPrintFromUnAsm"), kPrint), &QAction::triggered, this,
           &TfrmDebug::pmnuDebugWindowPrintClick);
 
@@ -532,13 +629,19 @@ void TfrmDebug::SetEditDialogs(TdlgMemoryDataChange* memory, TdlgRegisterDataCha
 
 // ---- status line and popups ----
 
-void TfrmDebug::SetStatusText(const QString& text) { statusLabel_->setText(text); }
+void TfrmDebug::SetStatusText(const QString& text) {
+  statusLabel_->setText(text);
+  // The status changes with every change of state: the end of the program
+  // takes the PR mark away.
+  UpdatePrMark();
+}
 QString TfrmDebug::StatusText() const { return statusLabel_->text(); }
 
 void TfrmDebug::SetJumpPopupsEnabled(bool on) {
-  for (const char* n :
-       {"pmnuUnAssemblePaneJumpAddress", "pmnuUnAssemblePaneJumpLabel", "pmnuMemoryDumpPaneJumpAddress"})
+  for (const char* n : {"pmnuUnAssemblePaneJumpAddress", "pmnuUnAssemblePaneJumpLabel", "pmnuUnAssemblePaneJumpPr",
+                        "pmnuMemoryDumpPaneJumpAddress"})
     items_.value(QLatin1String(n))->setEnabled(on);
+  UpdatePrMark();
 }
 
 void TfrmDebug::SetWatchPopupEnabled(bool on) { items_.value(QStringLiteral("pmnuWatch"))->setEnabled(on); }
@@ -556,11 +659,13 @@ void TfrmDebug::DisassemblyRebuilt(int rows, bool scrollToTop) {
   unAssembleModel_->SetRowCount(rows);
   unAssemble_->updateGeometries();
   FillVisibleDisassembly();
+  UpdatePrMark();  // the rows before PR may have changed length
 }
 
 void TfrmDebug::ScrollDisassemblyRowToTop(int row) {
   unAssemble_->updateGeometries();
-  unAssemble_->verticalScrollBar()->setValue(row);
+  // Near the top: the rows before it show what led there.
+  unAssemble_->verticalScrollBar()->setValue(std::max(0, row - unAssemble_->ContextRows()));
 }
 
 void TfrmDebug::SelectDisassemblyRow(int row) {
@@ -573,6 +678,19 @@ void TfrmDebug::MarkDisassemblyRow(int row) { unAssemble_->SelectCell(row, 0, fa
 int TfrmDebug::CurrentDisassemblyRow() const {
   const QModelIndex i = unAssemble_->currentIndex();
   return i.isValid() ? i.row() : -1;
+}
+
+int TfrmDebug::PrRow() const { return unAssembleModel_->PrRow(); }
+
+void TfrmDebug::UpdatePrMark() {
+  int row = -1;
+  if (core_ && core_->DebuggingActive()) row = core_->FindRowOfAddress(core_->Panes().ShownRegister(CCpu::kPR));
+  unAssembleModel_->SetPrRow(row);
+}
+
+void TfrmDebug::pmnuUnAssemblePaneJumpPrClick() {
+  UpdatePrMark();
+  if (PrRow() >= 0) SelectDisassemblyRow(PrRow());
 }
 
 void TfrmDebug::FillVisibleDisassembly() {
@@ -630,6 +748,7 @@ void TfrmDebug::RefreshRegisters() {
   set(QStringLiteral("editSP"), latin(debugger::RegisterHexText(panes.ShownRegister(CCpu::kSP))));
   set(QStringLiteral("editFR"), FromCp932(debugger::FlagText(panes.ShownRegister(CCpu::kFR))));
   RepaintRegisterMarks();
+  UpdatePrMark();
 }
 
 void TfrmDebug::RepaintRegisterMarks() {

@@ -49,8 +49,14 @@ class TPaneGrid : public QTableView {
   int TopRow() const;
   int LastRefreshRow() const;
   // Makes the cell current and selected. `scroll`: scroll vertically as little
-  // as needed to show it (never sideways); otherwise the view stays.
+  // as needed to show it with ContextRows rows above and below (never
+  // sideways); otherwise the view stays.
   void SelectCell(int row, int column, bool scroll);
+  // Rows fully visible, and the rows kept in view around a selected row (3,
+  // fewer in a short view).
+  int VisibleRows() const;
+  int ContextRows() const;
+  static constexpr int kContextRows = 3;
   // Brings the scroll ranges up to date with the rows now in the model, so
   // that a scroll right after a change of the row count lands.
   using QTableView::updateGeometries;
@@ -137,10 +143,15 @@ class TfrmDebug : public TDockForm {
 
   // The current row of the disassembly (-1: none).
   int CurrentDisassemblyRow() const;
+  // The row the PR mark stands at: the next instruction, as the register pane
+  // shows PR, while a program is debugged (-1: none).
+  int PrRow() const;
 
  public slots:
   void pmnuUnAssemblePaneJumpAddressClick();
   void pmnuUnAssemblePaneJumpLabelClick();
+  // Shows the next instruction's row again and makes it current.
+  void pmnuUnAssemblePaneJumpPrClick();
   void pmnuMemoryDumpPaneJumpAddressClick();
   void pmnuDebugWindowPrintClick();
   void sgrdUnAssemblePaneDblClick();
@@ -158,14 +169,21 @@ class TfrmDebug : public TDockForm {
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
+  // Floating, the window opens with its client area of 930 x 510.
+  QSize FloatingSize() const override;
 
  private:
   void BuildPanes();
+  // What the right column needs to show the register fields and every watch
+  // column without cutting one.
+  int RightColumnWidth() const;
   void BuildRegisterPane();
   void BuildMenus();
   QMenu* AddMenu(QWidget* pane, const QString& name);
   QAction* AddItem(QMenu* menu, const QString& name, const char8_t* caption);
   void RepaintRegisterMarks();
+  // Moves the PR mark to the row of the PR the register pane shows.
+  void UpdatePrMark();
   void RefreshVisibleMemory();
   void RefreshVisibleWatches();
 

@@ -344,6 +344,11 @@ TfrmMain::TfrmMain(QWidget* parent) : QMainWindow(parent) {
   }
 
   BuildMenusAndToolbar();
+  // Debugging has ended, however it ended, when Debug Start is offered again.
+  if (QAction* start = Item(QStringLiteral("mnuDebugStart")))
+    connect(start, &QAction::enabledChanged, this, [this](bool on) {
+      if (on) RestoreEditAreaAfterDebugging();
+    });
   printing_ = std::make_unique<TPrinting>();
   findReplace_ = new TFindReplace(this, [this]() -> QPlainTextEdit* {
     TfrmEditor* editor = windows_.editor;
@@ -1228,28 +1233,44 @@ void TfrmMain::mnuRunExeClick() {
 }
 
 void TfrmMain::mnuDebugStartClick() {
+  if (editWidthBeforeDebug_ == 0) editWidthBeforeDebug_ = EditAreaWidth();
   SetEditAreaWidth(static_cast<int>(WorkArea().width() * 0.3));
   std::string target;
   if (const std::optional<build::Notice> refused = build::DebugStartTarget(CurrentWorkspace(), project_, target)) {
     ShowNotice(*refused);
+    RestoreEditAreaAfterDebugging();
     return;
   }
-  if (!core_) return;
+  if (!core_) {
+    RestoreEditAreaAfterDebugging();
+    return;
+  }
   // A source saved after the build no longer has the lines that were built:
   // build first, or debug it by the disassembly alone.
   if (const std::vector<std::string> changed = core_->SourcesChangedSinceBuild(target); !changed.empty()) {
     switch (Dialogs().ShowMessageBox(BoxKind::Confirm, debugger::RebuildQuestion(changed), BoxButtons::YesNoCancel)) {
       case BoxAnswer::Yes:
-        if (RunBuild(&build::Builder::BuildCommand).linked != build::kStepSucceeded) return;
+        if (RunBuild(&build::Builder::BuildCommand).linked != build::kStepSucceeded) {
+          RestoreEditAreaAfterDebugging();
+          return;
+        }
         SetEnabled({"mnuRunExe", "mnuDebugStart", "smnuDebugStart"}, true);
         break;
       case BoxAnswer::No:
         break;
       default:
+        RestoreEditAreaAfterDebugging();
         return;
     }
   }
   core_->StartDebugging(target, buildOptions);
+  if (!core_->DebuggingActive()) RestoreEditAreaAfterDebugging();
+}
+
+void TfrmMain::RestoreEditAreaAfterDebugging() {
+  if (editWidthBeforeDebug_ == 0) return;
+  SetEditAreaWidth(editWidthBeforeDebug_);
+  editWidthBeforeDebug_ = 0;
 }
 
 void TfrmMain::mnuGoClick() {

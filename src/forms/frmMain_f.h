@@ -271,6 +271,8 @@ class TfrmMain : public QMainWindow {
   void mnuBuildClick();
   void mnuRunExeClick();
   void mnuDebugStartClick();
+  // Debugging ended: the editor gets back the width it had before Debug Start.
+  void RestoreEditAreaAfterDebugging();
   void mnuGoClick();
   void mnuGoAnimateClick();
   void mnuTraceClick();
@@ -347,6 +349,9 @@ class TfrmMain : public QMainWindow {
   bool framePlaced_ = false;
   QTimer* frameWatch_ = nullptr;
   bool running_ = false;
+  // The editor's width before Debug Start narrowed it (0: not narrowed); it
+  // gets it back when debugging ends.
+  int editWidthBeforeDebug_ = 0;
 };
 
 }  // namespace tolvane::forms

@@ -246,6 +246,10 @@ void TfrmStandardIo::ConsoleBeginInput() {
   ShowConsole();
   memo_->setReadOnly(false);
   memo_->setFocus();
+  // The focus only takes the keys when the console's window is the active
+  // one: a floating debug window (or a floating console) keeps the keyboard
+  // otherwise, and the line the user types goes to the wrong window.
+  if (QWidget* window = memo_->window(); window != QApplication::activeWindow()) window->activateWindow();
   CaretToEnd();
   lineBuffer_.clear();
   pending_ = true;

@@ -1,6 +1,7 @@
 // The debug window on a real debugging session: the pane texts cell by cell,
 // the breakpoint double-click and marks, the jumps, the memory and register
 // edits, the change marks, the status line, the pane menus and the dialogs.
+#include <QAccessible>
 #include <QHeaderView>
 #include <QHelpEvent>
 #include <QLabel>
@@ -9,6 +10,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QScrollArea>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QSplitter>
@@ -24,6 +26,7 @@
 #include "debugger/ExecutionControl.h"
 #include "forms/DebugPaneModels.h"
 #include "forms/UiFonts.h"
+#include "forms/WindowTurn.h"
 #include "forms/dlgAddBreakPoint_f.h"
 #include "forms/dlgAddWatch_f.h"
 #include "forms/dlgBreakPoint_f.h"
@@ -107,6 +110,19 @@ class Session {
   static void DoubleClickAt(QWidget* w, const QPoint& p) {
     QTest::mouseClick(w, Qt::LeftButton, {}, p);
     QTest::mouseDClick(w, Qt::LeftButton, {}, p);
+    // The simulated double-click leaves the button down as far as the
+    // application can tell; the user's finger comes off it.
+    if (QGuiApplication::mouseButtons() != Qt::NoButton) QTest::mouseRelease(w, Qt::LeftButton, {}, p);
+  }
+  // How many pixels of a row's mark (16 x 16) have the colour.
+  int MarkPixels(int row, const QColor& colour) const {
+    QHeaderView* h = Dis()->verticalHeader();
+    const QImage image = h->viewport()->grab().toImage();
+    const int top = h->sectionViewportPosition(row) + 2;
+    int n = 0;
+    for (int y = top; y < top + 16; ++y)
+      for (int x = 0; x < 16; ++x) n += image.pixelColor(x, y) == colour;
+    return n;
   }
   // The colour of a pixel of the mark column at the centre of a row's mark.
   QColor MarkPixel(int row) const {
@@ -136,7 +152,9 @@ class DebugWindowTest : public QObject {
     QCOMPARE(d.findChild<QSplitter*>("Splitter1")->handleWidth(), 4);
     QCOMPARE(d.findChild<QSplitter*>("Splitter2")->handleWidth(), 3);
     QCOMPARE(d.findChild<QSplitter*>("Splitter3")->handleWidth(), 3);
-    for (const char* n : {"Panel4", "Panel5", "Panel6", "Panel7"})
+    // The register pane scrolls inside its 50-pixel minimum rather than
+    // drawing its fields over each other.
+    for (const char* n : {"Panel4", "Panel5", "Panel6Scroller", "Panel7"})
       QCOMPARE(d.findChild<QWidget*>(QLatin1String(n))->minimumHeight(), 50);
     // Disassembly: a 20-pixel mark column, a 1000-pixel text column, 17-pixel rows.
     QCOMPARE(d.UnAssemblePane()->verticalHeader()->width(), 20);
@@ -168,7 +186,8 @@ class DebugWindowTest : public QObject {
       QStringList items;
     } menus[] = {
         {"pmnuUnAssemblePane",
-         {"pmnuUnAssemblePaneJumpAddress", "pmnuUnAssemblePaneJumpLabel", "pmnuDebugWindowPrintFromUnAsm"}},
+         {"pmnuUnAssemblePaneJumpAddress", "pmnuUnAssemblePaneJumpLabel", "pmnuUnAssemblePaneJumpPr",
+          "pmnuDebugWindowPrintFromUnAsm"}},
         {"pmnuMemoryDumpPane", {"pmnuMemoryDumpPaneJumpAddress", "pmnuDebugWindowPrintFromMem"}},
         {"pmnuRegistorPane", {"pmnuDebugWindowPrintFromReg"}},
         {"pmnuWatchPane", {"pmnuWatch", "pmnuDebugWindowPrintFromWatch"}},
@@ -181,8 +200,9 @@ class DebugWindowTest : public QObject {
     QCOMPARE(d.PaneItem("pmnuUnAssemblePaneJumpLabel")->text(), U(u8"ラベルを指定してジャンプ(&L)"));
     QCOMPARE(d.PaneItem("pmnuMemoryDumpPaneJumpAddress")->text(), U(u8"アドレスを指定してジャンプ(&A)"));
     QCOMPARE(d.PaneItem("pmnuDebugWindowPrintFromReg")->text(), U(u8"デバッグウインドウの印刷(&P)"));
-    for (const char* n :
-         {"pmnuUnAssemblePaneJumpAddress", "pmnuUnAssemblePaneJumpLabel", "pmnuMemoryDumpPaneJumpAddress", "pmnuWatch"})
+    QCOMPARE(d.PaneItem("pmnuUnAssemblePaneJumpPr")->text(), U(u8"PRの行へジャンプ(&R)"));
+    for (const char* n : {"pmnuUnAssemblePaneJumpAddress", "pmnuUnAssemblePaneJumpLabel", "pmnuUnAssemblePaneJumpPr",
+                          "pmnuMemoryDumpPaneJumpAddress", "pmnuWatch"})
       QVERIFY2(!d.PaneItem(QLatin1String(n))->isEnabled(), n);
     QVERIFY(d.PaneItem("pmnuDebugWindowPrintFromWatch")->isEnabled());
   }
@@ -199,9 +219,11 @@ class DebugWindowTest : public QObject {
                            "0109  0000       RES      ****    "};
     const Word addresses[] = {0x100, 0x102, 0x104, 0x105, 0x107, 0x108, 0x109};
     for (int i = 0; i < 7; ++i) QCOMPARE(s.DisText(addresses[i]), rows[i]);
-    // The next instruction is the current row, at the top of the view.
+    // The next instruction is the current row, near the top of the view with
+    // the rows before it for context, and carries the PR mark.
     QCOMPARE(s.Debug()->CurrentDisassemblyRow(), s.RowOf(0x100));
-    QCOMPARE(s.Dis()->TopRow(), s.RowOf(0x100));
+    QCOMPARE(s.Dis()->TopRow(), s.RowOf(0x100) - TPaneGrid::kContextRows);
+    QCOMPARE(s.Debug()->PrRow(), s.RowOf(0x100));
     // It is drawn in the selected colour.
     const QRect current = s.Dis()->visualRect(s.Dis()->currentIndex());
     QCOMPARE(s.Dis()->viewport()->grab().toImage().pixelColor(current.left() + 1, current.top() + 1),
@@ -757,6 +779,323 @@ class DebugWindowTest : public QObject {
     QCOMPARE(s.f.dialogs.boxes[0].kind, BoxKind::Error);
     QVERIFY(add->isVisible());
     add->hide();
+  }
+
+  // The next instruction keeps its mark in the mark column whatever the
+  // selection does, and one command brings its row back into view; a row and
+  // its marks are told to a screen reader.
+  void thePrMarkAndTheJumpBackToIt() {
+    Session s;
+    auto marksOf = [&](Word address) {
+      return s.Debug()->UnAssembleModel()->headerData(s.RowOf(address), Qt::Vertical, kRowMarksRole).toUInt();
+    };
+    QCOMPARE(s.Debug()->PrRow(), s.RowOf(0x100));
+    QCOMPARE(marksOf(0x100), unsigned(TUnAssembleModel::kPrMark));
+    s.Trace();
+    QCOMPARE(s.Debug()->PrRow(), s.RowOf(0x102));
+    QCOMPARE(marksOf(0x100), 0u);
+    // The user looks elsewhere: the selection moves, the mark stays.
+    s.Dis()->verticalScrollBar()->setValue(3000);
+    s.Dis()->setCurrentIndex(s.Debug()->UnAssembleModel()->index(3005, 0));
+    QCOMPARE(s.Debug()->PrRow(), s.RowOf(0x102));
+    // The pane menu's item and its key (anywhere in the window) go back.
+    struct Way {
+      const char* name;
+      std::function<void()> go;
+    } ways[] = {{"menu item", [&] { s.Debug()->PaneItem("pmnuUnAssemblePaneJumpPr")->trigger(); }},
+                {"Ctrl+J", [&] { QTest::keyClick(s.Mem(), Qt::Key_J, Qt::ControlModifier); }}};
+    for (const Way& way : ways) {
+      s.Dis()->verticalScrollBar()->setValue(3000);
+      s.Dis()->setCurrentIndex(s.Debug()->UnAssembleModel()->index(3005, 0));
+      s.Mem()->setFocus();
+      way.go();
+      QVERIFY2(s.Debug()->CurrentDisassemblyRow() == s.RowOf(0x102), way.name);
+      QVERIFY2(s.Dis()->TopRow() == s.RowOf(0x102) - TPaneGrid::kContextRows, way.name);
+    }
+    // A breakpoint on PR's row: both marks, in the picture and in words.
+    s.Core().ToggleBreakpointAt(0x102);
+    QCOMPARE(marksOf(0x102), unsigned(TUnAssembleModel::kPrMark | TUnAssembleModel::kEnabledMark));
+    const QString words = U(u8"次に実行する命令、ブレークポイント");
+    QCOMPARE(s.Debug()->UnAssembleModel()->headerData(s.RowOf(0x102), Qt::Vertical, Qt::AccessibleTextRole), words);
+    QCOMPARE(s.Debug()->UnAssembleModel()->index(s.RowOf(0x102), 0).data(Qt::AccessibleDescriptionRole), words);
+    QCOMPARE(s.Debug()->UnAssembleModel()->index(s.RowOf(0x104), 0).data(Qt::AccessibleDescriptionRole), QString());
+    // The arrow covers the middle of the sign, and the red of the sign shows
+    // all round it (against a sign of its own on the next row).
+    s.Core().ToggleBreakpointAt(0x104);
+    const QColor red(255, 0, 0);
+    QVERIFY(s.MarkPixels(s.RowOf(0x102), red) > 40);
+    QVERIFY(s.MarkPixels(s.RowOf(0x102), red) < s.MarkPixels(s.RowOf(0x104), red) - 30);
+    // Once the program has ended there is no next instruction.
+    s.f.Main()->RunCommand("mnuEndProgram");
+    QCOMPARE(s.Debug()->PrRow(), -1);
+    QCOMPARE(marksOf(0x102), unsigned(TUnAssembleModel::kEnabledMark));
+    QCOMPARE(s.MarkPixels(s.RowOf(0x102), red), s.MarkPixels(s.RowOf(0x104), red));
+  }
+
+  // A jump target and the next instruction do not land on the edge of the
+  // view: a few rows of context stay visible beyond them.
+  void jumpTargetsKeepRowsOfContext() {
+    Session s;
+    const int rows = s.Dis()->VisibleRows();
+    QVERIFY(rows > 2 * TPaneGrid::kContextRows + 1);
+    // Down: the target ends above the last rows. Up: below the first rows.
+    s.Core().Jump(debugger::ExecutionControl::JumpKind::DisassemblyAddress, "0109");
+    QCOMPARE(s.Debug()->CurrentDisassemblyRow(), s.RowOf(0x109));
+    QCOMPARE(s.Dis()->TopRow(), s.RowOf(0x109) - rows + 1 + TPaneGrid::kContextRows);
+    s.Dis()->verticalScrollBar()->setValue(s.RowOf(0x109) + 20);
+    s.Core().Jump(debugger::ExecutionControl::JumpKind::DisassemblyLabel, "LOOP");
+    QCOMPARE(s.Dis()->TopRow(), s.RowOf(0x104) - TPaneGrid::kContextRows);
+    // Each trace keeps the next instruction inside the margin.
+    s.Dis()->verticalScrollBar()->setValue(s.RowOf(0x100) - rows + 2);
+    s.Trace();
+    QCOMPARE(s.Dis()->TopRow() + rows - 1 - TPaneGrid::kContextRows, s.RowOf(0x102));
+  }
+
+  // The keyboard in the debugger's dialogs: Enter presses the button that has
+  // the focus; a list that gets the focus has a selected row at once; Delete
+  // deletes it.
+  void dialogsByKeyboard() {
+    Session s;
+    auto* breaks = s.f.Main()->findChild<TdlgBreakPoint*>();
+    auto* add = s.f.Main()->findChild<TdlgAddBreakPoint*>();
+    auto* watches = s.f.Main()->findChild<TdlgWatch*>();
+    for (const char* a : {"0100", "0104", "0109"})
+      QVERIFY(s.Core().AddBreakpoint(debugger::AddBy::Address, a).accepted);
+    auto texts = [](QTreeWidget* list) {
+      QStringList out;
+      for (int i = 0; i < list->topLevelItemCount(); ++i) out << list->topLevelItem(i)->text(0);
+      return out;
+    };
+    // The list gets the focus from another control, with nothing selected.
+    auto focusList = [](QDialog* dialog, QTreeWidget* list) {
+      // As the window system does for a dialog it shows (the offscreen
+      // platform leaves the main window active).
+      QApplication::setActiveWindow(dialog);
+      list->clearSelection();
+      dialog->findChild<QPushButton*>("btnHelp")->setFocus();
+      list->setFocus();
+      return list->selectedItems().size() == 1 ? list->selectedItems()[0]->text(0) : QString();
+    };
+    // The breakpoint list, as the menu command shows it.
+    QString selected;
+    QStringList afterDelete;
+    QString switched;
+    bool added = true;
+    WhenModal([&](QWidget*) {
+      selected = focusList(breaks, breaks->List());
+      QTest::keyClick(breaks->List(), Qt::Key_Delete);
+      afterDelete = texts(breaks->List());
+      // Enter on the focused enable/disable button presses it, not OK.
+      auto* onOff = breaks->findChild<QPushButton*>("btnOnOff");
+      onOff->setFocus();
+      QTest::keyClick(onOff, Qt::Key_Return);
+      switched = breaks->List()->topLevelItem(0)->text(2);
+      // Enter on the focused Cancel of the entry dialog cancels, though the
+      // text in it is valid.
+      WhenModal([&](QWidget*) {
+        add->Edit()->setText(QStringLiteral("0102"));
+        add->SetItemIndex(1);
+        auto* cancel = add->findChild<QPushButton*>("btnCancel");
+        cancel->setFocus();
+        QTest::keyClick(cancel, Qt::Key_Return);
+        added = add->isVisible();
+        if (added) add->reject();
+      });
+      breaks->btnAddClick();
+      // Enter in the list is the dialog's OK.
+      breaks->List()->setFocus();
+      QTest::keyClick(breaks->List(), Qt::Key_Return);
+      if (breaks->isVisible()) breaks->reject();
+    });
+    s.f.Main()->RunCommand("mnuBreakPoint");
+    QCOMPARE(selected, QStringLiteral("0100"));
+    QCOMPARE(afterDelete, QStringList({"0104", "0109"}));
+    QCOMPARE(switched, QStringLiteral("0"));
+    QVERIFY(!added);
+    QCOMPARE(s.Core().Breakpoints().Count(), 2);
+    QCOMPARE(QString::fromStdString(s.Core().Breakpoints().Rows()[0].AddressText()), QStringLiteral("0104"));
+    QVERIFY(!s.Core().Breakpoints().Rows()[0].enabled);
+
+    // The watch list likewise; Enter in the list keeps the working copy.
+    bool closedByEnter = false;
+    WhenModal([&](QWidget*) {
+      selected = focusList(watches, watches->List());
+      QTest::keyClick(watches->List(), Qt::Key_Delete);
+      afterDelete = texts(watches->List());
+      QTest::keyClick(watches->List(), Qt::Key_Return);
+      closedByEnter = !watches->isVisible();
+      if (!closedByEnter) watches->reject();
+    });
+    s.f.Main()->RunCommand("mnuWatch");
+    QCOMPARE(selected, QStringLiteral("0100"));
+    QCOMPARE(afterDelete, QStringList({"0104", "0108", "0109"}));
+    QVERIFY(closedByEnter);
+    QCOMPARE(s.Debug()->WatchModel()->rowCount(), 3);
+  }
+
+  // A screen reader asks one question at a time, each after the answer to
+  // the last; the turn a running program gives the window system stays open
+  // while its questions keep coming, instead of answering one per turn.
+  void aTurnAnswersAScreenReadersQuestionsInARow() {
+    constexpr int kQuestions = 50;
+    int answered = 0;
+    std::function<void()> answer = [&] {
+      if (++answered < kQuestions) QTimer::singleShot(0, qApp, answer);  // the next question
+    };
+    const struct {
+      bool toolListening;
+      int answered;
+    } cases[] = {{false, 1}, {true, kQuestions}};
+    for (const auto& c : cases) {
+      QCoreApplication::processEvents();
+      answered = 0;
+      QTimer::singleShot(0, qApp, answer);
+      WindowSystemTurn(c.toolListening);
+      QCOMPARE(answered, c.answered);
+      QTRY_COMPARE(answered, kQuestions);
+    }
+  }
+
+  // The debug status line is read by a screen reader as its text.
+  void theStatusLineIsReadAsItsText() {
+    Session s;
+    QLabel* label = s.Debug()->findChild<QLabel*>(QStringLiteral("StatusBar1Text"));
+    QAccessibleInterface* a = QAccessible::queryAccessibleInterface(label);
+    QVERIFY(a);
+    QCOMPARE(a->text(QAccessible::Name), Keys());
+  }
+
+  // The user types where the keyboard is: with the debug window floating (a
+  // window of its own, active), an IN must bring the keys to the console.
+  void aFloatingDebugWindowHandsTheKeyboardToTheConsoleAtAnInput() {
+    Session s(kReader, QStringLiteral("reader.cas"));
+    TfrmStandardIo* console = s.f.Main()->Windows().standardIo;
+    s.Debug()->setFloating(true);
+    s.Debug()->activateWindow();
+    QTRY_COMPARE(QApplication::activeWindow(), static_cast<QWidget*>(s.Debug()));
+    s.Dis()->setFocus();
+    QWidget* focus = nullptr;
+    connect(
+        console, &TfrmStandardIo::inputPendingChanged, this,
+        [&](bool pending) {
+          if (!pending) return;
+          QTimer::singleShot(0, this, [&] {
+            (void)QTest::qWaitFor([&] { return QApplication::focusWidget() == console->memoStandardIo(); }, 2000);
+            focus = QApplication::focusWidget();
+            QTest::keyClicks(focus ? focus : s.Debug(), QStringLiteral("abc"));
+            QTest::keyClick(focus ? focus : s.Debug(), Qt::Key_Return);
+            if (console->ConsoleInputPending()) s.f.Main()->RunCommand("mnuEndProgram");
+          });
+        },
+        Qt::SingleShotConnection);
+    s.f.Main()->RunCommand("mnuGo");
+    QCOMPARE(focus, static_cast<QWidget*>(console->memoStandardIo()));
+    QCOMPARE(QApplication::activeWindow(), static_cast<QWidget*>(s.f.Main()));
+    // The line reached the program, which ran to its end.
+    QVERIFY(console->Text().contains(QStringLiteral(">abc\n")));
+    QCOMPARE(s.f.dialogs.Texts(), QStringList({U(u8"プログラムは終了しました。")}));
+  }
+
+  // The client area a floating debug window opens with, within the screen.
+  void aFloatingDebugWindowOpensAt930By510() {
+    Session s;
+    s.Debug()->setFloating(true);
+    QTRY_COMPARE(s.Debug()->widget()->height(), 510);
+    const int extra = s.Debug()->frameGeometry().width() - s.Debug()->widget()->width();
+    QCOMPARE(s.Debug()->widget()->width(), std::min(930, s.Debug()->screen()->availableGeometry().width() - extra));
+  }
+
+  // At the floating size and at the width the debug panel has while debugging
+  // on 1280- and 1024-pixel screens, every register field and every watch
+  // column shows in full, and nothing is drawn over its neighbour.
+  void registerFieldsAndWatchColumnsAreNeverCut() {
+    TfrmDebug d;
+    d.Panel1()->show();
+    auto* watches = d.WatchPane();
+    auto* scroller = d.findChild<QScrollArea*>(QStringLiteral("Panel6Scroller"));
+    QVERIFY(scroller);
+    const int docked1280 = 1280 - static_cast<int>(1280 * 0.3) - 6;
+    const int docked1024 = 1024 - static_cast<int>(1024 * 0.3) - 6;
+    for (int width : {930, docked1280, docked1024}) {
+      d.resize(width, 510);
+      d.show();
+      QCoreApplication::processEvents();
+      const QString at = QStringLiteral("width %1").arg(width);
+      // The register fields, line by line, left to right inside the pane.
+      const int visible = scroller->viewport()->width();
+      for (int i = 0; i < 8; ++i) {
+        int right = 0;
+        for (const char* suffix : {"", "AsBinary", "AsLDecimal", "AsADecimal"}) {
+          const QLineEdit* e = d.RegisterField(QStringLiteral("editGR%1%2").arg(i).arg(QLatin1String(suffix)));
+          const QRect r(e->mapTo(scroller->viewport(), QPoint(0, 0)), e->size());
+          QVERIFY2(r.left() >= right && r.right() < visible, qPrintable(at + " " + e->objectName()));
+          QVERIFY2(e->width() >= e->fontMetrics().horizontalAdvance(e->text()), qPrintable(at + " " + e->objectName()));
+          right = r.right() + 1;
+        }
+      }
+      // The watch columns, the last one with room for its caption.
+      QVERIFY2(!watches->horizontalScrollBar()->isVisible(), qPrintable(at));
+      QHeaderView* header = watches->horizontalHeader();
+      QVERIFY2(header->sectionViewportPosition(5) + header->sectionSizeHint(5) <= watches->viewport()->width(),
+               qPrintable(at));
+    }
+  }
+
+  // The left column and the upper panes keep their sizes whenever the window
+  // has room for them, also after it was made small for a while.
+  void columnsComeBackAfterTheWindowWasSmall() {
+    TfrmDebug d;
+    d.Panel1()->show();
+    d.resize(930, 510);
+    d.show();
+    QCoreApplication::processEvents();
+    auto* columns = d.findChild<QSplitter*>(QStringLiteral("Splitter1"));
+    auto* left = d.findChild<QSplitter*>(QStringLiteral("Splitter2"));
+    auto* right = d.findChild<QSplitter*>(QStringLiteral("Splitter3"));
+    QCOMPARE(columns->sizes().first(), 510);
+    QCOMPARE(left->sizes().first(), 321);
+    QCOMPARE(right->sizes().first(), 321);
+    d.resize(500, 250);
+    QCoreApplication::processEvents();
+    QVERIFY(columns->sizes().first() < 510 && left->sizes().first() < 321);
+    d.resize(1200, 700);
+    QCoreApplication::processEvents();
+    QCOMPARE(columns->sizes().first(), 510);
+    QCOMPARE(left->sizes().first(), 321);
+    QCOMPARE(right->sizes().first(), 321);
+    // Where the user puts the handle is the column's size from then on.
+    QSplitterHandle* handle = columns->handle(1);
+    QTest::mousePress(handle, Qt::LeftButton, {}, QPoint(2, 10));
+    QTest::mouseMove(handle, QPoint(2 + 60, 10));
+    QTest::mouseRelease(handle, Qt::LeftButton, {}, QPoint(2 + 60, 10));
+    const int dragged = columns->sizes().first();
+    QVERIFY(dragged > 510);
+    d.resize(700, 700);
+    QCoreApplication::processEvents();
+    d.resize(1200, 700);
+    QCoreApplication::processEvents();
+    QCOMPARE(columns->sizes().first(), dragged);
+  }
+
+  // Floated and docked again, the debug window takes back its share of the
+  // main window; when debugging ends the editor gets back its width.
+  void dockedAgainAndAfterDebuggingTheWidthsComeBack() {
+    Session s;
+    // Debug Start again from the editor's usual width.
+    s.f.Main()->RunCommand("mnuEndProgram");
+    s.f.Main()->RunCommand("mnuSourceCode");
+    QCoreApplication::processEvents();
+    const int wide = s.f.Main()->EditAreaWidth();
+    s.f.Main()->RunCommand("mnuDebugStart");
+    QTRY_VERIFY(s.f.Main()->EditAreaWidth() < wide - 100);
+    const int docked = s.Debug()->width();
+    s.Debug()->setFloating(true);
+    QTRY_COMPARE(s.Debug()->widget()->height(), 510);
+    s.Debug()->setFloating(false);
+    QTRY_VERIFY2(qAbs(s.Debug()->width() - docked) <= 2, qPrintable(QString::number(s.Debug()->width())));
+    s.f.Main()->RunCommand("mnuGo");
+    QTRY_VERIFY2(qAbs(s.f.Main()->EditAreaWidth() - wide) <= 12,
+                 qPrintable(QString::number(s.f.Main()->EditAreaWidth())));
   }
 
   void resizingTheDisassemblyGivesItTheFocus() {

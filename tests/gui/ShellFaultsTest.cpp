@@ -48,6 +48,7 @@ class ShellFaultsTest : public QObject {
       QRect frame;
       QSize minimum;
       QRect expected;
+      QSize preferred = {};  // the window's own floating size, if it has one
     };
     const Case cases[] = {
         // A 1600-pixel console comes out at half the screen, inside it.
@@ -60,8 +61,13 @@ class ShellFaultsTest : public QObject {
         {QRect(-50, -20, 300, 200), QSize(60, 60), QRect(0, 0, 300, 200)},
         // Never smaller than the window needs.
         {QRect(0, 0, 1500, 900), QSize(900, 100), QRect(0, 0, 902, 500)},
+        // A window with a floating size of its own takes it, beyond half the
+        // screen, but no more than the screen.
+        {QRect(500, 80, 1100, 700), QSize(60, 60), QRect(500, 80, 932, 534), QSize(930, 510)},
+        {QRect(100, 100, 400, 300), QSize(60, 60), QRect(0, 0, 1600, 1000), QSize(2000, 1200)},
     };
-    for (const Case& c : cases) QCOMPARE(TDockForm::FloatingFrame(c.frame, work, c.minimum, margins), c.expected);
+    for (const Case& c : cases)
+      QCOMPARE(TDockForm::FloatingFrame(c.frame, work, c.minimum, margins, c.preferred), c.expected);
 
     // The console of the running shell, floated out of the message area.
     ShellFixture f;

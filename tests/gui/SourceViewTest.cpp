@@ -10,10 +10,12 @@
 #include <QTextLayout>
 #include <QtTest>
 
+#include "app/CoreBinding.h"
 #include "forms/AsmHighlighter.h"
 #include "forms/LineGutter.h"
 #include "forms/SourceView.h"
 #include "forms/UiFonts.h"
+#include "forms/frmMain_f.h"
 #include "forms/frmMessage_f.h"
 #include "support/EditorInput.h"
 #include "support/ShellFixture.h"
@@ -270,6 +272,106 @@ class SourceViewTest : public QObject {
     f.dialogs.Answer(BoxAnswer::No);
     QVERIFY(e->CloseCurrent());
     QCOMPARE(e->PageGutter(1)->MarkedLines(LineGutter::BreakpointMark), QList<int>({7, 11}));
+  }
+
+  // A disabled breakpoint is a sign as plain as an enabled one, and both show
+  // round the arrow of the line the program stands at.
+  void breakpointSignsShowUnderTheArrow() {
+    ShellFixture f;
+    TfrmEditor* e = f.Editor();
+    e->NewFile();
+    EditorControl* ed = e->PageEditor(1);
+    LineGutter* g = e->PageGutter(1);
+    g->SetMarkColumnVisible(true);
+    SetText(ed, Lines(8));
+    g->SetMarks(2, LineGutter::DisabledBreakpointMark);
+    g->SetMarks(3, LineGutter::DisabledBreakpointMark | LineGutter::CurrentLineMark);
+    g->SetMarks(4, LineGutter::BreakpointMark);
+    g->SetMarks(5, LineGutter::BreakpointMark | LineGutter::CurrentLineMark);
+    g->SetMarks(6, LineGutter::CurrentLineMark);
+    QCoreApplication::processEvents();
+    const QImage picture = g->grab().toImage();
+    const qreal ratio = picture.devicePixelRatio();
+    const int side = QFontMetrics(ed->font()).height();
+    // The pixels of a line's mark in the colour.
+    auto count = [&](int line, const QColor& colour) {
+      const int centre = RowCentre(ed, g, line).y();
+      int n = 0;
+      for (int y = centre - side / 2; y <= centre + side / 2; ++y)
+        for (int x = 0; x < side + 4; ++x) n += picture.pixelColor(QPoint(x, y) * ratio).rgb() == colour.rgb();
+      return n;
+    };
+    const SourceColours colours = SourceColours::Derive(QColor(), QColor());
+    const int area = side * side;
+    QVERIFY(count(2, colours.disabledBreakpointMark) > area / 4);
+    QVERIFY(count(2, colours.disabledBreakpointMark) > count(2, colours.breakpointMark) + area / 4);
+    for (const auto& [line, colour] : {std::pair{3, colours.disabledBreakpointMark}, {5, colours.breakpointMark}}) {
+      QVERIFY2(count(line, colour) > area / 8, qPrintable(QString::number(line)));
+      QVERIFY2(count(line, colour) < count(line - 1, colour), qPrintable(QString::number(line)));
+    }
+    QCOMPARE(count(6, colours.disabledBreakpointMark) + count(6, colours.breakpointMark), 0);
+    // A screen reader hears which lines carry which marks.
+    QTRY_COMPARE(g->accessibleDescription(),
+                 U(u8"実行中の行 3,5,6; ブレークポイント 4,5; 無効なブレークポイント 2,3"));
+  }
+
+  // The line the debugged program stands at comes into view with lines of
+  // context around it, and its page to the front of the editing area.
+  void theExecutionLineComesForwardWithContext() {
+    ShellFixture f;
+    TfrmEditor* e = f.Editor();
+    e->NewFile();
+    EditorControl* ed = e->PageEditor(1);
+    SetText(ed, Lines(200));
+    MarkedLine* marked = MarkedLine::Of(ed);
+    QCoreApplication::processEvents();
+    const int rows = ed->viewport()->height() / ed->cursorRect().height();
+    QVERIFY(rows > 2 * kContextLines + 1);
+    auto top = [&] { return ed->verticalScrollBar()->value(); };
+    // Below the view: it ends kContextLines above the last row.
+    marked->ShowExecutionLine(100);
+    QCOMPARE(top() + rows - 1 - kContextLines, 100 - 1);
+    // Above the view: kContextLines below the first row.
+    marked->ShowExecutionLine(60);
+    QCOMPARE(top(), 60 - 1 - kContextLines);
+    // Inside the margins: the view stays.
+    const int before = top();
+    marked->ShowExecutionLine(60 + 2);
+    QCOMPARE(top(), before);
+    // With the listing in front, the source page comes to the front.
+    f.Main()->RunCommand("mnuListingFile");
+    QCoreApplication::processEvents();
+    QCOMPARE(f.Main()->ActivePageCaption(TfrmMain::DockArea::Edit), U(u8"リスティングファイル"));
+    marked->ShowExecutionLine(61);
+    QCoreApplication::processEvents();
+    QCOMPARE(f.Main()->ActivePageCaption(TfrmMain::DockArea::Edit), U(u8"ソースコード"));
+    QVERIFY(!e->visibleRegion().isEmpty());
+    // Taking the mark away leaves the listing where the user put it.
+    f.Main()->RunCommand("mnuListingFile");
+    marked->ShowExecutionLine(0);
+    QCoreApplication::processEvents();
+    QCOMPARE(f.Main()->ActivePageCaption(TfrmMain::DockArea::Edit), U(u8"リスティングファイル"));
+  }
+
+  // The same on a real debugging session: trace and step, with the listing
+  // in front, show the source page.
+  void traceAndStepBringTheSourcePageForward() {
+    ShellFixture f(false);
+    const QString path = f.Write(QStringLiteral("prog.cas"),
+                                 "PROG\tSTART\r\n\tLAD\tGR1,5\r\n\tCALL\tSUB\r\n\tRET\r\nSUB\tRET\r\n\tEND\r\n");
+    QVERIFY(f.Main()->OpenPath(path));
+    f.Main()->RunCommand("mnuBuild");
+    f.dialogs.Clear();
+    f.Main()->RunCommand("mnuDebugStart");
+    QVERIFY(f.shell.Core()->DebuggingActive());
+    for (const char* command : {"mnuTrace", "mnuStep"}) {
+      f.Main()->RunCommand("mnuListingFile");
+      QCoreApplication::processEvents();
+      QCOMPARE(f.Main()->ActivePageCaption(TfrmMain::DockArea::Edit), U(u8"リスティングファイル"));
+      f.Main()->RunCommand(command);
+      QCoreApplication::processEvents();
+      QVERIFY2(f.Main()->ActivePageCaption(TfrmMain::DockArea::Edit) == U(u8"ソースコード"), command);
+    }
   }
 
   // The message window's double-click sends the user to a diagnostic's line,
