@@ -158,11 +158,11 @@ std::string ShownEntry(const std::string& cp932) {
   for (; i < cp932.size() && i < kShownEntryBytes; ++i) {
     const auto c = static_cast<unsigned char>(cp932[i]);
     const auto next = i + 1 < cp932.size() ? static_cast<unsigned char>(cp932[i + 1]) : 0;
-    if (IsLeadByte(c) && ((next >= 0x40 && next <= 0x7E) || (next >= 0x80 && next <= 0xFC))) {
+    if (IsCp932LeadByte(c) && ((next >= 0x40 && next <= 0x7E) || (next >= 0x80 && next <= 0xFC))) {
       if (i + 2 > kShownEntryBytes) break;  // the cut never splits a character
       out += cp932.substr(i, 2);
       ++i;
-    } else if (c < 0x20 || c == 0x7F || c == 0x80 || c == 0xA0 || c >= 0xFD || IsLeadByte(c)) {
+    } else if (c < 0x20 || c == 0x7F || c == 0x80 || c == 0xA0 || c >= 0xFD || IsCp932LeadByte(c)) {
       out += "\\x";
       out += kHex[c >> 4];
       out += kHex[c & 0xF];

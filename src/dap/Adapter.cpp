@@ -331,15 +331,9 @@ class Session : private debugger::DebuggerUiPort, private ConsolePort {
     return buttons == BoxButtons::Ok ? BoxAnswer::Ok : BoxAnswer::Yes;
   }
 
-  // The window system's turn: what the client sent, and the one stop execution
-  // control does not make by itself, at an instruction that can never execute.
-  void ProcessEvents() override {
-    Pump();
-    if (ec_->IsGoRunning() && !exception_ && IsUndefinedAt(Pr())) {
-      exception_ = UndefinedException();
-      ec_->Pause();
-    }
-  }
+  // The window system's turn: what the client sent.
+  void ProcessEvents() override { Pump(); }
+  // GO stops at an instruction that can never execute (LastStop says so).
   bool WaitAtUndefinedWord() override { return false; }
   bool ConsoleInputPending() override { return inputWaiting_; }
   void ConsoleCancelInput() override { inputCancelled_ = true; }
@@ -1302,6 +1296,7 @@ class Session : private debugger::DebuggerUiPort, private ConsolePort {
     for (;;) {
       const bool ran = ec_->Go();
       if (!ran || quit_ || !Live()) break;
+      if (!exception_ && ec_->LastStop() == tolvane::StopReason::UndefinedWord) exception_ = UndefinedException();
       if (exception_) {
         result.reason = "exception";
         break;

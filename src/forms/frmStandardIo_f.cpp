@@ -11,6 +11,7 @@
 #include <QScrollBar>
 #include <QTextBlock>
 
+#include "common/SourceEncoding.h"
 #include "forms/DialogPort.h"
 #include "forms/TextPane.h"
 #include "forms/UiFonts.h"
@@ -20,14 +21,12 @@ namespace tolvane::forms {
 
 namespace {
 
-bool IsLeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
-
 // At most `limit` bytes of `bytes`, never ending inside a double-byte character.
 std::string CutCp932(const std::string& bytes, std::size_t limit) {
   if (bytes.size() <= limit) return bytes;
   std::size_t end = 0;
   while (end < limit) {
-    const std::size_t width = IsLeadByte(static_cast<unsigned char>(bytes[end])) ? 2 : 1;
+    const std::size_t width = IsCp932LeadByte(static_cast<unsigned char>(bytes[end])) ? 2 : 1;
     if (end + width > limit) break;
     end += width;
   }

@@ -270,7 +270,7 @@ CaseResult RunCase(const LoadModule& module, const Case& c) {
   char pr[32];
   std::snprintf(pr, sizeof pr, "PR=%04XH", machine->cpu.GetPR());
   switch (run.stop) {
-    case RunStop::ProgramEnd:
+    case StopReason::ProgramEnd:
       if (auto d = FirstDifference(c.expected, console.output, c.compare)) {
         r.verdict = Verdict::Wrong;
         r.difference = std::move(d);
@@ -279,19 +279,19 @@ CaseResult RunCase(const LoadModule& module, const Case& c) {
         r.points = c.points;
       }
       break;
-    case RunStop::StackOverflow:
+    case StopReason::StackOverflow:
       r.verdict = Verdict::Abnormal;
       r.detail = std::string("stack overflow, ") + pr;
       break;
-    case RunStop::Undefined:
+    case StopReason::UndefinedWord:
       r.verdict = Verdict::Abnormal;
       r.detail = std::string("undefined instruction, ") + pr;
       break;
-    case RunStop::StepLimit:
+    case StopReason::StepLimit:
       r.verdict = Verdict::StepLimit;
       r.detail = std::to_string(c.maxSteps) + " steps, " + pr;
       break;
-    case RunStop::Stopped:
+    default:  // the turn callback stopped the run (EndedByUser); a plain run has no other stops
       r.verdict = console.overflow    ? Verdict::OutputLimit
                   : console.exhausted ? Verdict::InputExhausted
                                       : Verdict::TimeLimit;
