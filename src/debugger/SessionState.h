@@ -96,7 +96,7 @@ class SessionState {
   bool TablesOpen() const { return tablesOpen_; }
   const std::string& Note() const { return note_; }
 
-  // The flags the specification's execution control names, derived.
+  // The flags the execution-control rules are written in, derived.
   bool DebuggingActive() const { return life_ == Life::Debugging; }
   bool GoRunning() const { return runner_ == Runner::Go; }
   bool AnimateRunning() const { return runner_ == Runner::Animate; }
