@@ -95,7 +95,7 @@ void TfrmMessage::AppendDiagnostic(const Diagnostic& diagnostic) {
   memo_->setFocus();
   records_.push_back(diagnostic);
   NotePaths(cp932Line);
-  // A line break inside a line would shift every later line against lines_.
+  // A line break inside a line would shift every later line against records_.
   QString text = DisplayText(cp932Line);
   text.replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
   // One memo line per message line, the first one included even when empty.
