@@ -127,6 +127,9 @@ class Assembler {
   // reader accepts (common/SourceEncoding.h).
   void AssembleFileBytes(std::string_view bytes, std::string* listing);
 
+  // Every message line of the assembly, as a record about `sourcePath`.
+  void Report(Severity severity, std::int32_t lineNumber, std::string text);
+  void ReportStart(const std::string& path);  // "Assemble[...]"
   void ReportLineError(std::int32_t lineNumber, const std::string& text);
   // Characters of a UTF-8 source that CP932 cannot hold, in the piece `text`
   // of the decoded source: an error for the line unless they are in its comment.

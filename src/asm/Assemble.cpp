@@ -6,6 +6,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <utility>
 
 #include "asm/AsmCore.h"
 #include "asm/Assembler.h"
@@ -18,18 +19,22 @@
 
 namespace tolvane {
 
+void Assembler::Report(Severity severity, std::int32_t lineNumber, std::string text) {
+  sink_.AppendDiagnostic({sourcePath, lineNumber, severity, std::move(text)});
+}
+
 void Assembler::ReportLineError(std::int32_t lineNumber, const std::string& text) {
   if (suppressLineErrors) return;
   if (++errorCount > kShownErrors) return;
   char head[32];
   std::snprintf(head, sizeof head, " (%3d) : Error  ", static_cast<int>(lineNumber));
-  sink_.AppendMessageLine(head + text);
+  Report(Severity::Error, lineNumber, head + text);
   errorList.push_back({lineNumber, text});
 }
 
 void Assembler::ReportError(const std::string& text) {
   if (++errorCount > kShownErrors) return;
-  sink_.AppendMessageLine(" (   ) : Error  " + text);
+  Report(Severity::Error, 0, " (   ) : Error  " + text);
   errorList.push_back({-1, text});
 }
 
@@ -38,19 +43,25 @@ void Assembler::ReportErrorParts(const std::string& a, const std::string& b, con
 }
 
 void Assembler::ReportFileError(const std::string& path, const std::string& text) {
-  sink_.AppendMessageLine(" Error:  " + path + text);
+  Report(Severity::Error, 0, " Error:  " + path + text);
 }
 
-void Assembler::ReportSystemError(const std::string& text) { sink_.AppendMessageLine(" Error:  " + text); }
+void Assembler::ReportSystemError(const std::string& text) { Report(Severity::Error, 0, " Error:  " + text); }
 
+// The total sums up the lines above it; it is no diagnostic of its own.
 void Assembler::ReportErrorTotal() {
   if (errorCount <= kShownErrors) {
     char line[32];
     std::snprintf(line, sizeof line, "%4d Errors", static_cast<int>(errorCount));
-    sink_.AppendMessageLine(line);
+    Report(Severity::Info, 0, line);
   } else {
-    sink_.AppendMessageLine("      Too Many Errors");
+    Report(Severity::Info, 0, "      Too Many Errors");
   }
+}
+
+void Assembler::ReportStart(const std::string& path) {
+  sourcePath = path;
+  Report(Severity::Info, 0, "Assemble[" + path + "]");
 }
 
 void Assembler::AssembleText(std::string_view source, std::string* listing) {
@@ -109,8 +120,7 @@ void Assembler::CheckUnheldCharacters(std::string_view source, std::string_view 
 }
 
 int Assembler::Assemble(const std::string& path, BuildOptions options) {
-  sink_.AppendMessageLine("Assemble[" + path + "]");
-  sourcePath = path;
+  ReportStart(path);
   const std::string objectPath = ChangeExtension(path, ".obj");
   const std::string listingPath = ChangeExtension(path, ".lst");
   const bool wantListing = options.listing != 0;
@@ -185,8 +195,7 @@ std::int32_t Assembler::LineOfAddress(Word address) const {
 }
 
 bool Assembler::AssembleInMemory(const std::string& name, std::string_view source, ObjectFile& out) {
-  sink_.AppendMessageLine("Assemble[" + name + "]");
-  sourcePath = name;
+  ReportStart(name);
   try {
     // The bytes are a file's as a student saved it: CP932 or UTF-8, by the same rule as a file on disk.
     AssembleFileBytes(source, nullptr);
@@ -206,7 +215,7 @@ void Assembler::WriteObjectLineMap(const std::string& objectPath, std::string_vi
   if (!FingerprintFile(objectPath, map.target)) return RemoveLineMap(mapPath);
   map.sources.push_back({sourcePath, FingerprintOf(source), lineRuns});
   std::string why;
-  if (!WriteLineMap(mapPath, map, &why)) sink_.AppendMessageLine(" " + mapPath + why);
+  if (!WriteLineMap(mapPath, map, &why)) Report(Severity::Warning, 0, " " + mapPath + why);
 }
 
 int Assemble(const std::string& sourcePath, BuildOptions options, MessageSink& sink) {
@@ -214,8 +223,8 @@ int Assemble(const std::string& sourcePath, BuildOptions options, MessageSink& s
   try {
     assembler = std::make_unique<Assembler>(sink);
   } catch (const std::bad_alloc&) {
-    sink.AppendMessageLine("Assemble[" + sourcePath + "]");
-    sink.AppendMessageLine(" Error:  " + J(u8"メモリが確保できません。(near heap領域)"));
+    sink.AppendDiagnostic({sourcePath, 0, Severity::Info, "Assemble[" + sourcePath + "]"});
+    sink.AppendDiagnostic({sourcePath, 0, Severity::Error, " Error:  " + J(u8"メモリが確保できません。(near heap領域)")});
     return 0;
   }
   return assembler->Assemble(sourcePath, options);
@@ -226,7 +235,7 @@ bool AssembleToObject(const std::string& name, std::string_view source, MessageS
     auto assembler = std::make_unique<Assembler>(sink);
     return assembler->AssembleInMemory(name, source, out);
   } catch (const std::bad_alloc&) {
-    sink.AppendMessageLine(" Error:  " + J(u8"メモリが確保できません。(near heap領域)"));
+    sink.AppendDiagnostic({name, 0, Severity::Error, " Error:  " + J(u8"メモリが確保できません。(near heap領域)")});
     return false;
   }
 }

@@ -53,8 +53,19 @@ class ReadablePathSink : public MessageSink {
   ReadablePathSink(MessageSink& inner, const std::vector<std::string>& paths) : inner_(inner) {
     for (const std::string& path : paths) marks_.Add(path);
   }
-  void AppendMessageLine(const std::string& line) override {
-    if (marks_.Empty()) return inner_.AppendMessageLine(line);
+  void AppendMessageLine(const std::string& line) override { inner_.AppendMessageLine(Readable(line)); }
+  // The record keeps the file as the tools opened it: the jump to the source
+  // must not depend on the name surviving a trip through CP932.
+  void AppendDiagnostic(const Diagnostic& diagnostic) override {
+    Diagnostic readable = diagnostic;
+    readable.text = Readable(diagnostic.text);
+    inner_.AppendDiagnostic(readable);
+  }
+  void ClearMessages() override { inner_.ClearMessages(); }
+
+ private:
+  std::string Readable(const std::string& line) const {
+    if (marks_.Empty()) return line;
     std::string out;
     marks_.Split(
         line, [&](std::string_view text) { out += text; },
@@ -63,11 +74,9 @@ class ReadablePathSink : public MessageSink {
           std::string cp932;
           out += Utf8ToCp932(name, cp932) ? cp932 : name;
         });
-    inner_.AppendMessageLine(out);
+    return out;
   }
-  void ClearMessages() override { inner_.ClearMessages(); }
 
- private:
   MessageSink& inner_;
   FileNameMarks marks_;
 };
@@ -574,12 +583,8 @@ void TfrmMain::SetWindows(const DockedWindows& windows) {
   if (windows_.editor) windows_.editor->SetHost(editorHost_);
   if (windows_.message) {
     connect(windows_.message, &TfrmMessage::showRequested, this, &TfrmMain::mnuMessageWindowClick);
-    connect(windows_.message, &TfrmMessage::sourceLineRequestedCp932, this, [this](const std::string& path, int line) {
-      // The line holds the name in CP932 when it could be written so,
-      // else the file system's own bytes.
-      QString source = FromCp932(path);
-      if (!QFileInfo::exists(source)) source = PathFromBytes(path);
-      if (windows_.editor && windows_.editor->GoToLine(source, line)) mnuSourceCodeClick();
+    connect(windows_.message, &TfrmMessage::sourceLineRequested, this, [this](const QString& path, int line) {
+      if (windows_.editor && windows_.editor->GoToLine(path, line)) mnuSourceCodeClick();
     });
   }
   if (windows_.standardIo) {

@@ -45,25 +45,6 @@ std::string Bracketed(const std::string& line, const char* prefix) {
   return line.substr(length, close - length);
 }
 
-// " (%3d) : Error  text" or " (   ) : Error  text": the number, or 0 when the
-// parentheses hold only spaces; -1 when the line is no source diagnostic.
-int DiagnosticLineNumber(const std::string& line) {
-  if (line.size() < 2 || line[0] != ' ' || line[1] != '(') return -1;
-  const std::size_t close = line.find(')', 2);
-  if (close == std::string::npos) return -1;
-  if (line.compare(close + 1, 10, " : Error  ") != 0) return -1;
-  long number = 0;
-  bool digits = false;
-  for (std::size_t i = 2; i < close; ++i) {
-    const char c = line[i];
-    if (c == ' ' && !digits) continue;
-    if (c < '0' || c > '9' || number > 100000000) return -1;
-    number = number * 10 + (c - '0');
-    digits = true;
-  }
-  return digits ? static_cast<int>(number) : 0;
-}
-
 }  // namespace
 
 TfrmMessage::TfrmMessage(QWidget* parent) : TDockForm(0, parent) {
@@ -102,22 +83,25 @@ TfrmMessage::TfrmMessage(QWidget* parent) : TDockForm(0, parent) {
 
 TfrmMessage::~TfrmMessage() = default;
 
-void TfrmMessage::AppendMessageLine(const std::string& cp932Line) {
+void TfrmMessage::AppendMessageLine(const std::string& cp932Line) { AppendDiagnostic({{}, 0, Severity::Info, cp932Line}); }
+
+void TfrmMessage::AppendDiagnostic(const Diagnostic& diagnostic) {
+  const std::string& cp932Line = diagnostic.text;
   if (isSignalConnected(QMetaMethod::fromSignal(&TfrmMessage::showRequested))) {
     emit showRequested();
   } else if (!isVisible()) {
     show();
   }
   memo_->setFocus();
-  lines_.push_back(cp932Line);
+  records_.push_back(diagnostic);
   NotePaths(cp932Line);
-  // A line break inside a line would shift every later line against lines_.
+  // A line break inside a line would shift every later line against records_.
   QString text = DisplayText(cp932Line);
   text.replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
   // One memo line per message line, the first one included even when empty.
   QTextCursor cursor(memo_->document());
   cursor.movePosition(QTextCursor::End);
-  cursor.insertText(lines_.size() == 1 ? text : QLatin1Char('\n') + text);
+  cursor.insertText(records_.size() == 1 ? text : QLatin1Char('\n') + text);
   memo_->setTextCursor(cursor);
   memo_->ensureCursorVisible();
   // Lines show while a long assembly is still running.
@@ -141,7 +125,7 @@ QString TfrmMessage::DisplayText(const std::string& line) const {
 }
 
 void TfrmMessage::ClearMessages() {
-  lines_.clear();
+  records_.clear();
   names_.Clear();
   memo_->clear();
 }
@@ -149,31 +133,34 @@ void TfrmMessage::ClearMessages() {
 QString TfrmMessage::Text() const {
   // The memo holds one block per line; the last line ends with a line break too.
   QString text;
-  for (const std::string& line : lines_) text += DisplayText(line) + QStringLiteral("\r\n");
+  for (const Diagnostic& record : records_) text += DisplayText(record.text) + QStringLiteral("\r\n");
   return text;
 }
 
-bool TfrmMessage::DiagnosticAt(int index, std::string* cp932Path, int* lineNumber) const {
-  if (index < 0 || index >= static_cast<int>(lines_.size())) return false;
-  const int number = DiagnosticLineNumber(lines_[index]);
-  if (number < 0) return false;
-  for (int i = index - 1; i >= 0; --i) {
-    const std::string& line = lines_[i];
-    if (line.rfind(kAssemblePrefix, 0) != 0) continue;
-    const std::size_t close = line.rfind(']');
-    if (close == std::string::npos || close < sizeof kAssemblePrefix - 1) return false;
-    if (cp932Path) *cp932Path = line.substr(sizeof kAssemblePrefix - 1, close - (sizeof kAssemblePrefix - 1));
-    if (lineNumber) *lineNumber = number;
-    return true;
-  }
-  return false;
+std::vector<std::string> TfrmMessage::Lines() const {
+  std::vector<std::string> lines;
+  lines.reserve(records_.size());
+  for (const Diagnostic& record : records_) lines.push_back(record.text);
+  return lines;
+}
+
+const Diagnostic* TfrmMessage::RecordAt(int index) const {
+  if (index < 0 || index >= static_cast<int>(records_.size())) return nullptr;
+  return &records_[static_cast<std::size_t>(index)];
+}
+
+bool TfrmMessage::DiagnosticAt(int index, std::string* path, int* lineNumber) const {
+  const Diagnostic* record = RecordAt(index);
+  if (!record || record->severity == Severity::Info || record->file.empty()) return false;
+  if (path) *path = record->file;
+  if (lineNumber) *lineNumber = std::max(0, static_cast<int>(record->line));
+  return true;
 }
 
 bool TfrmMessage::ActivateLine(int index) {
   std::string path;
   int number = 0;
   if (!DiagnosticAt(index, &path, &number)) return false;
-  emit sourceLineRequestedCp932(path, number);
   emit sourceLineRequested(FromFileSystem(path), number);
   return true;
 }

@@ -24,8 +24,11 @@ class TfrmMessage : public TDockForm, public MessageSink {
 
   // MessageSink: one CP932 line, shown converted. Asks the main window to show
   // the message page (showRequested; without a receiver the window shows
-  // itself), focuses the memo, appends the line and scrolls to it.
+  // itself), focuses the memo, appends the line and scrolls to it. A record
+  // is kept with its line for the jump to its source; a bare line is about
+  // no source.
   void AppendMessageLine(const std::string& cp932Line) override;
+  void AppendDiagnostic(const Diagnostic& diagnostic) override;
   void ClearMessages() override;
 
   // How a line is shown: CP932 text, except that the paths the tools were
@@ -34,16 +37,17 @@ class TfrmMessage : public TDockForm, public MessageSink {
   QString DisplayText(const std::string& line) const;
 
   // The lines shown, as CP932 bytes (what the core sent) and as text.
-  const std::vector<std::string>& Lines() const { return lines_; }
+  std::vector<std::string> Lines() const;
   QString Text() const;
+  // The record of line `index` (0-based), or null.
+  const Diagnostic* RecordAt(int index) const;
 
-  // Whether line `index` (0-based) is a source diagnostic " (%3d) : Error  ..."
-  // and, if so, the source it belongs to (the path of the nearest "Assemble[...]"
-  // line above it, as sent) and its line number (0 for a diagnostic without a
-  // line number, " (   ) : Error  ...").
-  bool DiagnosticAt(int index, std::string* cp932Path, int* lineNumber) const;
-  // What a double-click on line `index` does: emits sourceLineRequested when
-  // the line is a diagnostic. Returns whether it did.
+  // Whether line `index` (0-based) is an error or warning about a source and,
+  // if so, that source (the file-system bytes the tool was given) and its line
+  // number (0 when the message names no line).
+  bool DiagnosticAt(int index, std::string* path, int* lineNumber) const;
+  // The jump to the source of line `index` (a double-click, or the keyboard):
+  // emits sourceLineRequested when the line is a diagnostic. Returns whether it did.
   bool ActivateLine(int index);
 
   QPlainTextEdit* memoMessage() const { return memo_; }
@@ -61,12 +65,10 @@ class TfrmMessage : public TDockForm, public MessageSink {
   // Show this window and bring its page to the front (the main window's
   // message-window view command).
   void showRequested();
-  // A diagnostic line was double-clicked: open or activate the source page of
+  // A diagnostic line was activated: open or activate the source page of
   // `path` and put the caret on line `lineNumber` (1-based; 0: only activate the
-  // page). `cp932Path` holds the path's bytes as the assembler was given them
-  // (a file-system path); `path` is those bytes decoded as a file name.
+  // page).
   void sourceLineRequested(const QString& path, int lineNumber);
-  void sourceLineRequestedCp932(const std::string& cp932Path, int lineNumber);
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -79,7 +81,7 @@ class TfrmMessage : public TDockForm, public MessageSink {
   QAction* copy_ = nullptr;
   void NotePaths(const std::string& line);
 
-  std::vector<std::string> lines_;
+  std::vector<Diagnostic> records_;  // one per line shown
   FileNameMarks names_;  // file-system names seen in this run's Assemble and LINK lines
 };
 

@@ -35,33 +35,32 @@ constexpr std::size_t kShownMessages = 10;
 // lines ("Assemble[...]", "0 Errors") say nothing a teacher needs.
 class MessageCollector : public MessageSink {
  public:
-  void AppendMessageLine(const std::string& line) override {
-    const std::string text = Cp932ToUtf8(line);
-    if (text.rfind("Assemble[", 0) == 0 || text.rfind("LINK[", 0) == 0) {
-      file_ = text.substr(text.find('[') + 1);
-      if (!file_.empty() && file_.back() == ']') file_.pop_back();
+  void AppendMessageLine(const std::string&) override {}  // the tools send records
+  void AppendDiagnostic(const Diagnostic& d) override {
+    if (d.severity != Severity::Error) {
+      // "Assemble[...]" and "LINK[...]" name the file of the errors after them.
+      if (!d.file.empty()) file_ = d.file;
       return;
     }
-    if (text.find("Error") == std::string::npos || text.find(" Errors") != std::string::npos) return;
     if (lines.size() >= kShownMessages) return;
     // " (  3) : Error  text" becomes "FILE:3: text"; a line without a number
     // (" Error:  text", the linker's) keeps its text after the file.
-    std::string where = file_, rest = text;
-    const std::size_t open = text.find('('), close = text.find(')');
-    if (open != std::string::npos && close != std::string::npos && open < close && text.rfind(" (", 0) == 0) {
-      std::string number = text.substr(open + 1, close - open - 1);
-      number.erase(0, number.find_first_not_of(' '));
-      if (!number.empty()) where += ":" + number;
-      rest = text.substr(close + 1);
-    }
-    for (const char* head : {" : Error  ", " Error:  "})
-      if (rest.rfind(head, 0) == 0) rest.erase(0, std::strlen(head));
-    lines.push_back(where + ": " + rest);
+    std::string where = d.file.empty() ? file_ : d.file;
+    if (d.line > 0) where += ":" + std::to_string(d.line);
+    lines.push_back(where + ": " + Cp932ToUtf8(Body(d.text)));
   }
   void ClearMessages() override {}
   std::vector<std::string> lines;
 
  private:
+  // The text after the line's fixed head (" (%3d) : Error  ", " Error:  ").
+  static std::string Body(const std::string& text) {
+    const std::size_t head = text.rfind(" (", 0) == 0 ? text.find(") : Error  ") : std::string::npos;
+    if (head != std::string::npos) return text.substr(head + std::strlen(") : Error  "));
+    if (text.rfind(" Error:  ", 0) == 0) return text.substr(std::strlen(" Error:  "));
+    return text;
+  }
+
   std::string file_;
 };
 

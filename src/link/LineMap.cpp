@@ -205,8 +205,8 @@ void WriteModuleLineMap(const std::string& modulePath, const std::vector<std::st
       return s.runs.empty() || std::uint64_t{base} + s.runs.back().address + s.runs.back().count <= kMemoryWords;
     };
     if (read != LineMapRead::Ok || !std::all_of(object.sources.begin(), object.sources.end(), fits)) {
-      sink.AppendMessageLine(" " + objectMap +
-                             LineMapProblemText(read == LineMapRead::Ok ? LineMapRead::Malformed : read));
+      sink.AppendDiagnostic({{}, 0, Severity::Warning,
+                             " " + objectMap + LineMapProblemText(read == LineMapRead::Ok ? LineMapRead::Malformed : read)});
       continue;
     }
     for (LineMapSource& s : object.sources) {
@@ -219,7 +219,7 @@ void WriteModuleLineMap(const std::string& modulePath, const std::vector<std::st
     return;
   }
   std::string why;
-  if (!WriteLineMap(mapPath, module, &why)) sink.AppendMessageLine(" " + mapPath + why);
+  if (!WriteLineMap(mapPath, module, &why)) sink.AppendDiagnostic({{}, 0, Severity::Warning, " " + mapPath + why});
 }
 
 }  // namespace tolvane

@@ -36,7 +36,7 @@ class LinkRun {
     for (const std::string& name : objectNames) paths.push_back(ChangeExtension(name, ".obj"));
 
     const std::string exePath = ChangeExtension(paths.front(), ".exe");
-    sink_.AppendMessageLine("LINK[" + exePath + "]");
+    Progress(exePath);
     std::string symPath;
     if (options_.symbolFile) symPath = ChangeExtension(paths.front(), ".sym");
 
@@ -77,7 +77,7 @@ class LinkRun {
 
   // Objects already in memory: the load module lands in `module`, nothing is written.
   bool RunInMemory(std::vector<ObjectFile>& objects, const std::string& name, LoadModule& module) {
-    sink_.AppendMessageLine("LINK[" + name + "]");
+    Progress(name);
     if (objects.empty()) {
       Error(J(u8"リンクするオブジェクトファイルが指定されていません。"));
       return false;
@@ -132,13 +132,20 @@ class LinkRun {
     return true;
   }
 
+  // "LINK[...]" names the load module; the total says the link went through.
+  void Progress(const std::string& module) {
+    module_ = module;
+    sink_.AppendDiagnostic({module_, 0, Severity::Info, "LINK[" + module_ + "]"});
+  }
+
   void ReportTotal() {
     char total[32];
     std::snprintf(total, sizeof total, "%4d Errors", errorCount_);
-    sink_.AppendMessageLine(total);
+    sink_.AppendDiagnostic({module_, 0, Severity::Info, total});
   }
 
-  void Error(const Bytes& text) { sink_.AppendMessageLine(" Error:  " + text); }
+  // The linker's errors point into no source.
+  void Error(const Bytes& text) { sink_.AppendDiagnostic({{}, 0, Severity::Error, " Error:  " + text}); }
 
   static Word Absolute(Word relative, std::uint32_t base) { return static_cast<Word>(relative + base); }
 
@@ -194,6 +201,7 @@ class LinkRun {
 
   BuildOptions options_;
   MessageSink& sink_;
+  std::string module_;
   int errorCount_ = 0;
   std::uint32_t base_ = 0;
   std::vector<std::uint32_t> bases_;  // of each object, in link order
@@ -209,7 +217,7 @@ bool Link(const std::vector<std::string>& objectNames, BuildOptions options, Mes
     LinkRun run(options, sink);
     return run.Run(objectNames);
   } catch (const std::bad_alloc&) {
-    sink.AppendMessageLine(" Error:  " + J(u8"メモリが確保できません。(near heap領域)"));
+    sink.AppendDiagnostic({{}, 0, Severity::Error, " Error:  " + J(u8"メモリが確保できません。(near heap領域)")});
     return false;
   }
 }
@@ -220,7 +228,7 @@ bool LinkObjects(std::vector<ObjectFile> objects, const std::string& name, Build
     LinkRun run(options, sink);
     return run.RunInMemory(objects, name, module);
   } catch (const std::bad_alloc&) {
-    sink.AppendMessageLine(" Error:  " + J(u8"メモリが確保できません。(near heap領域)"));
+    sink.AppendDiagnostic({{}, 0, Severity::Error, " Error:  " + J(u8"メモリが確保できません。(near heap領域)")});
     return false;
   }
 }

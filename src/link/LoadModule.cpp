@@ -73,7 +73,7 @@ void PutNamedTable(BinaryWriter& out, const Table& table) {
 // reader checks.
 bool OpenOutput(BinaryWriter& out, const std::string& path, MessageSink& sink) {
   if (!out.Open(path)) {
-    sink.AppendMessageLine(" Error:  " + path + OutputFailureText(out.File(), J(u8"がオープンできません。")));
+    sink.AppendDiagnostic({{}, 0, Severity::Error, " Error:  " + path + OutputFailureText(out.File(), J(u8"がオープンできません。"))});
     return false;
   }
   out.PutString(path);
@@ -82,7 +82,7 @@ bool OpenOutput(BinaryWriter& out, const std::string& path, MessageSink& sink) {
 
 bool CloseOutput(BinaryWriter& out, const std::string& path, MessageSink& sink) {
   if (out.Close()) return true;
-  sink.AppendMessageLine(" Error:  " + path + OutputFailureText(out.File(), J(u8"がクローズできません。")));
+  sink.AppendDiagnostic({{}, 0, Severity::Error, " Error:  " + path + OutputFailureText(out.File(), J(u8"がクローズできません。"))});
   return false;
 }
 

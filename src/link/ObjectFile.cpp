@@ -108,7 +108,7 @@ ObjectReadError ReadObjectFile(const std::string& path, ObjectFile& out) {
 bool ReadObjectFile(const std::string& path, ObjectFile& out, MessageSink& sink) {
   ObjectReadError e = ReadObjectFile(path, out);
   if (e == ObjectReadError::None) return true;
-  sink.AppendMessageLine(" Error:  " + path + ObjectReadErrorText(e));
+  sink.AppendDiagnostic({{}, 0, Severity::Error, " Error:  " + path + ObjectReadErrorText(e)});
   return false;
 }
 

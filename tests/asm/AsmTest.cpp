@@ -22,7 +22,13 @@ namespace {
 class RecordingSink : public MessageSink {
  public:
   void AppendMessageLine(const std::string& line) override { lines.push_back(Cp932ToUtf8(line)); }
+  // The records as sent; the default passes each line on to `lines`.
+  void AppendDiagnostic(const Diagnostic& d) override {
+    records.push_back(d);
+    MessageSink::AppendDiagnostic(d);
+  }
   std::vector<std::string> lines;
+  std::vector<Diagnostic> records;
 };
 
 struct Run {
@@ -480,6 +486,66 @@ TEST_F(DriverFiles, SuccessWritesObjectAndListing) {
   EXPECT_EQ(name, (dir_ / "prog.obj").string());
   std::string lst = Read((dir_ / "prog.lst").string());
   EXPECT_NE(lst.find("        0003: 0005              =5\tDC\t5\n"), std::string::npos) << lst;
+}
+
+// Every line goes out as a record about the source (as the assembler was given
+// it, whatever its name holds) whose text is the line itself.
+TEST_F(DriverFiles, EveryLineIsARecordAboutItsSource) {
+  struct Case {
+    const char* what;
+    const char* source;
+    struct Expected {
+      std::int32_t line;
+      Severity severity;
+      const char* text;  // UTF-8; "Assemble[" lines are checked by their path
+    };
+    std::vector<Expected> records;
+  };
+  const Case cases[] = {
+      {"clean", "MAIN START\n RET\n END\n", {{0, Severity::Info, nullptr}, {0, Severity::Info, "   0 Errors"}}},
+      {"errors with and without a line",
+       "MAIN START\n FOO\n\n RET\n",
+       {{0, Severity::Info, nullptr},
+        {2, Severity::Error, " (  2) : Error  命令部にCASLIIにない命令があります。"},
+        {3, Severity::Error, " (  3) : Error  空白行は認められません。"},
+        {0, Severity::Error, " (   ) : Error  END文で終了していません。"},
+        {0, Severity::Error, " (   ) : Error  START - END が対になっていません。（STARTが重複しています。）"},
+        {0, Severity::Info, "   4 Errors"}}},
+  };
+  // A name that reads like a message line and holds a character CP932 has not.
+  const std::string name = "a (1) : Error  [x]\xE3\x80\x9C.cas";
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string p = Write(name, c.source);
+    RecordingSink sink;
+    Assemble(p, BuildOptions{}, sink);
+    ASSERT_EQ(sink.records.size(), c.records.size());
+    ASSERT_EQ(sink.lines.size(), sink.records.size());
+    for (std::size_t i = 0; i < c.records.size(); ++i) {
+      const Diagnostic& got = sink.records[i];
+      EXPECT_EQ(got.file, p);
+      EXPECT_EQ(got.line, c.records[i].line) << i;
+      EXPECT_EQ(got.severity, c.records[i].severity) << i;
+      EXPECT_EQ(Cp932ToUtf8(got.text), sink.lines[i]);
+      EXPECT_EQ(sink.lines[i], c.records[i].text ? std::string(c.records[i].text) : Cp932ToUtf8("Assemble[" + p + "]"));
+    }
+  }
+  // A file error is about the source too; past twenty errors the closing line
+  // is still only a summary.
+  RecordingSink sink;
+  const std::string missing = (dir_ / "gone.cas").string();
+  Assemble(missing, BuildOptions{}, sink);
+  ASSERT_EQ(sink.records.size(), 2u);
+  EXPECT_EQ(sink.records[1].file, missing);
+  EXPECT_EQ(sink.records[1].severity, Severity::Error);
+  std::string many = "MAIN START\n";
+  for (int i = 0; i < 25; ++i) many += " FOO\n";
+  sink.records.clear();
+  Assemble(Write("many.cas", many + " RET\n END\n"), BuildOptions{}, sink);
+  ASSERT_EQ(sink.records.size(), 22u);
+  EXPECT_EQ(sink.records[20].line, 21);
+  EXPECT_EQ(sink.records[21].text, "      Too Many Errors");
+  EXPECT_EQ(sink.records[21].severity, Severity::Info);
 }
 
 TEST_F(DriverFiles, ListingOffLeavesOldListing) {

@@ -132,6 +132,31 @@ class BuildRunFilesTest : public QObject {
     QCOMPARE(f.Main()->Windows().list->ListingCount(), 1);
   }
 
+  // A name that reads like the message lines themselves and holds a wave dash
+  // (U+301C, which comes back from CP932 as U+FF5E): the line shows the name,
+  // and the jump opens that very file, also after its page was closed.
+  void aDiagnosticLeadsBackToAFileWithAnAwkwardName() {
+    ShellFixture f(false);
+    const QString src = f.Write(U(u8"課題〜1 (2) : Error  [a].cas"), "BAD\tSTART\r\n\tRET\r\n\tLD\tGR9,X\r\n\tEND\r\n");
+    QVERIFY(f.Main()->OpenPath(src));
+    f.Main()->RunCommand("mnuAssemble");
+    TfrmMessage* messages = f.Main()->Windows().message;
+    QVERIFY(MessageLines(f.Main()).value(0).endsWith(QStringLiteral(" (2) : Error  [a].cas]")));
+    QVERIFY(MessageLines(f.Main()).value(1).startsWith(QStringLiteral(" (  3) : Error  ")));
+    QVERIFY(messages->ActivateLine(1));
+    QCOMPARE(f.Editor()->PagePath(f.Editor()->CurrentPage()), src);
+    QCOMPARE(f.Editor()->PageEditor(f.Editor()->CurrentPage())->textCursor().blockNumber(), 2);
+    QVERIFY(f.Main()->OpenPath(f.Write("other.cas", "X")));
+    f.Editor()->ActivatePage(1);
+    f.Main()->RunCommand("mnuClose");
+    QCOMPARE(f.Editor()->OpenCount(), 1);
+    QVERIFY(messages->ActivateLine(1));
+    QCOMPARE(f.Editor()->PagePath(f.Editor()->CurrentPage()), src);
+    QCOMPARE(f.Editor()->PageEditor(f.Editor()->CurrentPage())->textCursor().blockNumber(), 2);
+    // The closing line leads nowhere.
+    QVERIFY(!messages->ActivateLine(MessageLines(f.Main()).size() - 1));
+  }
+
   void assembleThenLinkThenRunExe() {
     ShellFixture f(false);
     const QString src = f.Write("echo.cas", Cp932(kEcho));

@@ -155,7 +155,7 @@ class BuildRunTest : public QObject {
     const QString a = f.Write("a.cas", "L1\r\nL2\r\nL3\r\nL4\r\n");
     QVERIFY(f.Main()->OpenPath(a));
     f.fake.assembleResult = false;
-    f.fake.diagnostics = {" (  3) : Error  something", "   1 Errors"};
+    f.fake.diagnostics = {{3, Severity::Error, " (  3) : Error  something"}, {0, Severity::Info, "   1 Errors"}};
     f.Main()->RunCommand("mnuAssemble");
     f.Main()->RunCommand("mnuListingFile");
     QVERIFY(f.Main()->Windows().message->ActivateLine(1));

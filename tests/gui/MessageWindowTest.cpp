@@ -88,45 +88,50 @@ class MessageWindowTest : public QObject {
     QVERIFY(!window_->isVisible());  // the main window decides how to show it
   }
 
+  // The place of a line is the record the tool sent with it; the text is never
+  // read back, so a bare line that looks like a diagnostic leads nowhere.
   void diagnosticsKnowTheirSource() {
+    const std::string work = "C:\\work\\a.cas";
     const std::string japanesePath = J(u8"C:\\作業\\表.cas");
-    for (const std::string& line :
-         {std::string("Assemble[C:\\work\\a.cas]"), std::string(" (  3) : Error  bad operand"),
-          std::string(" (   ) : Error  no END"), std::string("   2 Errors"), "Assemble[" + japanesePath + "]",
-          std::string(" (1234) : Error  x"), std::string("LINK[C:\\work\\a.exe]"),
-          std::string(" Error:  C:\\work\\b.objcannot"), std::string(" (12x) : Error  not a number")})
-      window_->AppendMessageLine(line);
-
     struct Case {
-      int index;
+      Diagnostic sent;  // through AppendDiagnostic, or AppendMessageLine when `bare`
+      bool bare;
       bool diagnostic;
-      std::string path;
       int line;
     };
     const Case cases[] = {
-        {0, false, "", 0},
-        {1, true, "C:\\work\\a.cas", 3},
-        {2, true, "C:\\work\\a.cas", 0},
-        {3, false, "", 0},
-        {5, true, japanesePath, 1234},
-        {6, false, "", 0},
-        {7, false, "", 0},
-        {8, false, "", 0},
-        {9, false, "", 0},
-        {-1, false, "", 0},
+        {{work, 0, Severity::Info, "Assemble[" + work + "]"}, false, false, 0},
+        {{work, 3, Severity::Error, " (  3) : Error  bad operand"}, false, true, 3},
+        {{work, 0, Severity::Error, " (   ) : Error  no END"}, false, true, 0},
+        {{work, 0, Severity::Info, "   2 Errors"}, false, false, 0},
+        {{japanesePath, 1234, Severity::Error, " (1234) : Error  x"}, false, true, 1234},
+        {{work, 0, Severity::Warning, " a.objmap cannot be written"}, false, true, 0},
+        {{"C:\\work\\a.exe", 0, Severity::Info, "LINK[C:\\work\\a.exe]"}, false, false, 0},
+        {{{}, 0, Severity::Error, " Error:  C:\\work\\b.objcannot"}, false, false, 0},
+        {{{}, 0, Severity::Info, " (  7) : Error  looks like one"}, true, false, 0},
     };
     for (const Case& c : cases) {
+      if (c.bare)
+        window_->AppendMessageLine(c.sent.text);
+      else
+        window_->AppendDiagnostic(c.sent);
+    }
+    for (int i = 0; i < static_cast<int>(std::size(cases)); ++i) {
+      const Case& c = cases[i];
+      QCOMPARE(window_->Lines().at(static_cast<std::size_t>(i)), c.sent.text);
       std::string path;
       int line = -1;
-      QCOMPARE(window_->DiagnosticAt(c.index, &path, &line), c.diagnostic);
+      QCOMPARE(window_->DiagnosticAt(i, &path, &line), c.diagnostic);
       if (!c.diagnostic) continue;
-      QCOMPARE(path, c.path);
+      QCOMPARE(path, c.sent.file);
       QCOMPARE(line, c.line);
     }
-    // A diagnostic with no "Assemble[" line above it has no source.
+    QVERIFY(!window_->DiagnosticAt(-1, nullptr, nullptr));
+    QVERIFY(!window_->DiagnosticAt(static_cast<int>(std::size(cases)), nullptr, nullptr));
+    // Clearing drops the records with the lines.
     window_->ClearMessages();
-    window_->AppendMessageLine(" (  7) : Error  orphan");
-    QVERIFY(!window_->DiagnosticAt(0, nullptr, nullptr));
+    QVERIFY(!window_->DiagnosticAt(1, nullptr, nullptr));
+    QCOMPARE(window_->RecordAt(0), nullptr);
   }
 
   void pathsShowAsFileNamesAndTextsAsCp932() {
@@ -150,24 +155,21 @@ class MessageWindowTest : public QObject {
     QCOMPARE(window_->DisplayText(" Error:  " + source), QString::fromUtf8(" Error:  ") + FromCp932(source));
   }
 
+  // A file name that reads like the lines themselves (parentheses, a colon,
+  // brackets) or does not survive a trip through CP932 (U+301C becomes
+  // U+FF5E) still leads back to its own file.
   void doubleClickAsksForTheSourceLine() {
     window_->show();
-    window_->AppendMessageLine("Assemble[" + QFile::encodeName(U(u8"/tmp/作業/prog.cas")).toStdString() + "]");
-    window_->AppendMessageLine(" ( 12) : Error  bad");
-    window_->AppendMessageLine("   1 Errors");
+    const QString name = U(u8"/tmp/作業〜1 (2) : Error  [x]/prog].cas");
+    const std::string path = QFile::encodeName(name).toStdString();
+    window_->AppendDiagnostic({path, 0, Severity::Info, "Assemble[" + path + "]"});
+    window_->AppendDiagnostic({path, 12, Severity::Error, " ( 12) : Error  bad"});
+    window_->AppendDiagnostic({path, 0, Severity::Info, "   1 Errors"});
     QSignalSpy text(window_.get(), &TfrmMessage::sourceLineRequested);
-    int bytesLine = 0;
-    std::string bytesPath;
-    connect(window_.get(), &TfrmMessage::sourceLineRequestedCp932, this, [&](const std::string& path, int line) {
-      bytesPath = path;
-      bytesLine = line;
-    });
     DoubleClickLine(1);
     QCOMPARE(text.count(), 1);
-    QCOMPARE(text.at(0).at(0).toString(), U(u8"/tmp/作業/prog.cas"));
+    QCOMPARE(text.at(0).at(0).toString(), name);
     QCOMPARE(text.at(0).at(1).toInt(), 12);
-    QCOMPARE(bytesPath, QFile::encodeName(U(u8"/tmp/作業/prog.cas")).toStdString());
-    QCOMPARE(bytesLine, 12);
     // The lines themselves stay as they were.
     QCOMPARE(Shown().at(1), QStringLiteral(" ( 12) : Error  bad"));
     DoubleClickLine(0);

@@ -382,7 +382,7 @@ class SourceViewTest : public QObject {
     const QString b = f.Write("b.cas", "M1\r\nM2\r\n");
     QVERIFY(f.Main()->OpenPath(a));
     f.fake.assembleResult = false;
-    f.fake.diagnostics = {" (  3) : Error  something", "   1 Errors"};
+    f.fake.diagnostics = {{3, Severity::Error, " (  3) : Error  something"}, {0, Severity::Info, "   1 Errors"}};
     f.Main()->RunCommand("mnuAssemble");
     TfrmMessage* messages = f.Main()->Windows().message;
     QVERIFY(messages->ActivateLine(1));

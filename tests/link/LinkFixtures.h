@@ -70,7 +70,13 @@ inline void WriteObject(const std::filesystem::path& p, ObjectFile o) {
 class RecordingSink : public MessageSink {
  public:
   void AppendMessageLine(const std::string& line) override { lines.push_back(line); }
+  // The records as sent; the default passes each line on to `lines`.
+  void AppendDiagnostic(const Diagnostic& d) override {
+    records.push_back(d);
+    MessageSink::AppendDiagnostic(d);
+  }
   std::vector<std::string> lines;
+  std::vector<Diagnostic> records;
 };
 
 class RecordingBox : public MessageBoxPort {

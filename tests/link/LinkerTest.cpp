@@ -142,6 +142,45 @@ TEST_F(Linking, UnresolvedExternalsAreAllReportedAfterDuplicates) {
   EXPECT_TRUE(NoOutput());
 }
 
+// The link's lines go out as records: its progress and total name the load
+// module, its errors point into no source, and each text is the line itself.
+TEST_F(Linking, EveryLineIsARecord) {
+  struct Case {
+    const char* what;
+    std::vector<ObjectFile> objects;
+    std::vector<Severity> severities;
+  };
+  ObjectFile unresolved = Program("MAIN", 2);
+  unresolved.externals = {{"NOPE", 1}};
+  const Case cases[] = {
+      {"success", {Program("MAIN", 2)}, {Severity::Info, Severity::Info}},
+      {"duplicate and unresolved",
+       {unresolved, Program("MAIN", 1)},
+       {Severity::Info, Severity::Error, Severity::Error}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    sink.records.clear();
+    LinkObjects(c.objects);
+    ASSERT_EQ(sink.records.size(), c.severities.size());
+    for (std::size_t i = 0; i < c.severities.size(); ++i) {
+      const Diagnostic& d = sink.records[i];
+      EXPECT_EQ(d.text, sink.lines[i]);
+      EXPECT_EQ(d.severity, c.severities[i]) << i;
+      EXPECT_EQ(d.line, 0);
+      EXPECT_EQ(d.file, d.severity == Severity::Info ? P("a0.exe") : std::string()) << i;
+    }
+  }
+  // An object that cannot be read: an error about no source.
+  sink.records.clear();
+  sink.lines.clear();
+  EXPECT_FALSE(Link({P("missing.obj")}, BuildOptions{}, sink));
+  ASSERT_EQ(sink.records.size(), 2u);
+  EXPECT_EQ(sink.records[1].text, sink.lines[1]);
+  EXPECT_EQ(sink.records[1].severity, Severity::Error);
+  EXPECT_TRUE(sink.records[1].file.empty());
+}
+
 struct LimitCase {
   const char* what;
   Word origin;

@@ -15,8 +15,8 @@ QString Path(const std::string& bytes) {
 
 bool FakeCore::Assemble(const std::string& path, const BuildOptions&, MessageSink& sink) {
   assembled << Path(path);
-  sink.AppendMessageLine("Assemble[" + path + "]");
-  for (const std::string& line : diagnostics) sink.AppendMessageLine(line);
+  sink.AppendDiagnostic({path, 0, Severity::Info, "Assemble[" + path + "]"});
+  for (const Line& d : diagnostics) sink.AppendDiagnostic({path, d.line, d.severity, d.text});
   return assembleResult;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 #include <QStringList>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -22,7 +23,14 @@ class FakeCore : public forms::ShellCore {
   QStringList debugged;  // StartDebugging targets
   int endProgramCalls = 0;
   std::function<void()> duringRun;       // runs inside RunProgram
-  std::vector<std::string> diagnostics;  // lines each assembly reports after its "Assemble[...]"
+  // What each assembly reports after its "Assemble[...]", as records about the
+  // source being assembled (the file is filled in).
+  struct Line {
+    std::int32_t line;  // 0: no line number
+    Severity severity;
+    std::string text;
+  };
+  std::vector<Line> diagnostics;
 
   bool Assemble(const std::string& path, const BuildOptions&, MessageSink& sink) override;
   bool Link(const std::vector<std::string>& paths, const BuildOptions&, MessageSink& sink) override;
