@@ -50,7 +50,7 @@ class StepJournal;  // StepJournal.h
 // date from the log when it next looks at it.
 class StoreLog {
  public:
-  void Note(Word address) {
+  [[gnu::always_inline]] void Note(Word address) {
     if (seen_[address]) return;
     seen_.set(address);
     order_.push_back(address);
