@@ -82,9 +82,11 @@ void THelpViewer::UpdateTitle() {
   setWindowTitle(title.isEmpty() ? help : title.startsWith(help) ? title : help + QStringLiteral(" - ") + title);
 }
 
-void THelpViewer::ShowPage(const QString& file) {
+void THelpViewer::ShowPage(const QString& file, const QString& fragment) {
   AttachTo(QApplication::activeModalWidget());
-  browser_->setSource(QUrl::fromLocalFile(file));
+  QUrl url = QUrl::fromLocalFile(file);
+  if (!fragment.isEmpty()) url.setFragment(fragment);
+  browser_->setSource(url);
   if (!isVisible()) {
     // First shown beside the window that asked, on its screen.
     if (QWidget* active = QApplication::activeWindow()) {

@@ -129,6 +129,8 @@ TfrmList::~TfrmList() = default;
 
 TListingEdit* TfrmList::ListingControl(int k) const { return k >= 1 && k <= kPages ? edits_[k - 1] : nullptr; }
 
+QString TfrmList::ListingPath(int k) const { return k >= 1 && k <= kPages ? paths_[k - 1] : QString(); }
+
 void TfrmList::HideAllTabs() {
   for (int k = 1; k <= kPages; ++k) pages_->setTabVisible(k - 1, false);
 }
@@ -154,6 +156,8 @@ bool TfrmList::OpenListing(const std::string& sourcePath) {
   edit->setPlainText(text);
   edit->document()->setModified(false);
   pages_->setTabText(k - 1, BareName(path));
+  paths_[k - 1] = QFileInfo(PathFromBytes(path)).absoluteFilePath();
+  pages_->setTabToolTip(k - 1, paths_[k - 1]);
   {
     // The front page is the first one, whichever was loaded.
     const QSignalBlocker block(pages_);
@@ -168,6 +172,8 @@ void TfrmList::CloseListings() {
     edits_[k - 1]->clear();
     edits_[k - 1]->hide();
     pages_->setTabText(k - 1, QString());
+    pages_->setTabToolTip(k - 1, QString());
+    paths_[k - 1].clear();
     pages_->setTabVisible(k - 1, false);
   }
   count_ = 0;

@@ -192,6 +192,12 @@ const std::vector<CommandRow>& CommandTable() {
        kFree, kOn, &M::mnuStandardIoClick},
       {"mnuMessageWindow", kView, u8"メッセージウインドウ(&M)", nullptr, u8"メッセージウインドウ", u8"メ", kViewButtons,
        kFree, kOn, &M::mnuMessageWindowClick},
+      // The message window's diagnostics one by one, from the keyboard.
+      {"N12", kView},
+      {"mnuNextError", kView, u8"次のエラー(&N)", "F11", nullptr, nullptr, kNoButton, kFree, kOn,
+       &M::mnuNextErrorClick},
+      {"mnuPreviousError", kView, u8"前のエラー(&P)", "Shift+F11", nullptr, nullptr, kNoButton, kFree, kOn,
+       &M::mnuPreviousErrorClick},
       // Project
       {"mnuProjectAdd", kProject, u8"プロジェクトに追加(&A)", nullptr, nullptr, nullptr, kNoButton, kAsk, kOff,
        &M::mnuProjectAddClick},
@@ -339,6 +345,7 @@ TfrmMain::TfrmMain(QWidget* parent) : QMainWindow(parent) {
   }
 
   BuildMenusAndToolbar();
+  InstallHelpKey(this);
   printing_ = std::make_unique<TPrinting>();
   findReplace_ = new TFindReplace(this, [this]() -> QPlainTextEdit* {
     TfrmEditor* editor = windows_.editor;
@@ -934,8 +941,10 @@ bool TfrmMain::TextPrintoutFor(int target, TextPrintout& printout) const {
       printout.title = prefix + caption;
       printout.fontName = FontGothic();
       printout.fontPoints = PointsOf(list->ListingControl(k)->font());
-      // Every page, the first one too, is headed with the listing's own name.
-      printout.firstHeader = printout.laterHeader = caption;
+      // Page 1 names the listing in full (the listing's own file, also when the
+      // editor's current page is another source); later pages by its name.
+      printout.firstHeader = list->ListingPath(k).isEmpty() ? caption : list->ListingPath(k);
+      printout.laterHeader = caption;
       printout.lines = PrintLines(list->ListingControl(k)->toPlainText());
       return true;
     }
@@ -955,19 +964,10 @@ bool TfrmMain::TextPrintoutFor(int target, TextPrintout& printout) const {
   }
 }
 
-int TfrmMain::FocusedPrintTarget() const {
-  const QWidget* focus = QApplication::focusWidget();
-  for (const TDockForm* form :
-       {static_cast<const TDockForm*>(windows_.editor), static_cast<const TDockForm*>(windows_.list),
-        static_cast<const TDockForm*>(windows_.standardIo), static_cast<const TDockForm*>(windows_.debug)})
-    if (form && focus && form->isAncestorOf(focus)) return form->PrintTarget();
-  return 0;
-}
-
 void TfrmMain::mnuPrintClick() {
-  // The window that holds the focus is the one the user means; otherwise the
-  // one that lost it last (or whose own print item was used).
-  if (const int focused = FocusedPrintTarget()) printTarget = focused;
+  // The target is the window that lost the focus last (or whose own print item
+  // was used), never the one a command happened to focus: at start-up, with a
+  // file opened and nothing left yet, there is no target.
   TfrmDebug* debug = windows_.debug;
   if (printTarget == 4 && Shown(debug) && debug->Panel1() && !debug->Panel1()->isHidden()) {
     debug->setFocus();
@@ -1060,6 +1060,14 @@ void TfrmMain::mnuStandardIoClick() {
 void TfrmMain::mnuMessageWindowClick() {
   if (windows_.message) windows_.message->show();
   ActivatePage(DockArea::Message, CaptionMessage());
+}
+
+void TfrmMain::mnuNextErrorClick() {
+  if (windows_.message) windows_.message->GoToDiagnostic(1);
+}
+
+void TfrmMain::mnuPreviousErrorClick() {
+  if (windows_.message) windows_.message->GoToDiagnostic(-1);
 }
 
 // ---------------------------------------------------------------------------

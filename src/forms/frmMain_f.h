@@ -249,6 +249,8 @@ class TfrmMain : public QMainWindow {
   void mnuDebugWindowClick();
   void mnuStandardIoClick();
   void mnuMessageWindowClick();
+  void mnuNextErrorClick();
+  void mnuPreviousErrorClick();
   void mnuProjectAddClick();
   void mnuProjectDeleteClick();
   void mnuProjectEditClick();
@@ -289,8 +291,6 @@ class TfrmMain : public QMainWindow {
   // An Edit menu command on the editor, after the guard; false when it did not run.
   bool EditorCommand(void (TfrmEditor::*command)());
   bool RefuseWhileDebugging();
-  // The print target of the window that holds the focus, 0 when none does.
-  int FocusedPrintTarget() const;
   void RunHeld(const QString& target);
   // The Project Save As command after its guard; true when the project was written.
   bool ProjectSaveAsCommand();

@@ -210,7 +210,7 @@ class MainWindowTest : public QObject {
                      "mnuExit",          "mnuSourceCode",  "mnuListingFile",  "mnuDebugWindow",  "mnuStandardIo",
                      "mnuMessageWindow", "mnuOption",      "mnuContents",     "mnuAbout",        "smnuNew",
                      "smnuOpen",         "smnuSourceCode", "smnuListingFile", "smnuDebugWindow", "smnuStandardIo",
-                     "smnuMessageWindow"}));
+                     "smnuMessageWindow", "mnuNextError",  "mnuPreviousError"}));
     for (const char* p : {"pmnuSave", "pmnuCut", "pmnuProjectAdd", "pmnuPrint"}) QVERIFY(!f.Main()->IsEnabled(p));
   }
 
