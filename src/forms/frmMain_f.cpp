@@ -140,8 +140,8 @@ const std::vector<CommandRow>& CommandTable() {
   // name, menu, caption, shortcut, hint, glyph, toolbar group, guard, enabled at start, handler
   static const std::vector<CommandRow> table = {
       // File
-      {"mnuNew", kFile, u8"新規(&N)", nullptr, u8"新規", u8"新", kFileButtons, kAsk, kOn, &M::mnuNewClick},
-      {"mnuOpen", kFile, u8"開く(&O)...", nullptr, u8"開く", u8"開", kFileButtons, kAsk, kOn, &M::mnuOpenClick},
+      {"mnuNew", kFile, u8"新規(&N)", "Ctrl+N", u8"新規", u8"新", kFileButtons, kAsk, kOn, &M::mnuNewClick},
+      {"mnuOpen", kFile, u8"開く(&O)...", "Ctrl+O", u8"開く", u8"開", kFileButtons, kAsk, kOn, &M::mnuOpenClick},
       {"mnuProjectNew", kFile, u8"プロジェクトの新規作成(&M)", nullptr, nullptr, nullptr, kNoButton, kAsk, kOn,
        &M::mnuProjectNewClick},
       {"mnuProjectOpen", kFile, u8"プロジェクトを開く(&J)...", "Ctrl+F11", nullptr, nullptr, kNoButton, kAsk, kOn,
@@ -162,7 +162,7 @@ const std::vector<CommandRow>& CommandTable() {
        &M::mnuAllCloseClick},
       {"N7", kFile},
       // Print guards itself: the debug window's picture is printed while debugging.
-      {"mnuPrint", kFile, u8"印刷(&P)", nullptr, u8"印刷", u8"印", kPrintButton, CommandGuard::Own, kOff,
+      {"mnuPrint", kFile, u8"印刷(&P)", "Ctrl+P", u8"印刷", u8"印", kPrintButton, CommandGuard::Own, kOff,
        &M::mnuPrintClick},
       {"mnuPrintSetup", kFile, u8"プリンタの設定(&R)...", nullptr, nullptr, nullptr, kNoButton, kAsk, kOn,
        &M::mnuPrintSetupClick},
@@ -208,17 +208,19 @@ const std::vector<CommandRow>& CommandTable() {
       // Run
       {"mnuRun", kRunMenu, u8"実行(&R)", "F9", u8"実行", u8"実", kRunButtons, kRefuse, kOff, &M::mnuRunClick},
       {"N10", kRunMenu},
-      {"mnuAssemble", kRunMenu, u8"アセンブル(&A)", nullptr, nullptr, nullptr, kNoButton, kAsk, kOff,
+      {"mnuAssemble", kRunMenu, u8"アセンブル(&A)", "Ctrl+F7", nullptr, nullptr, kNoButton, kAsk, kOff,
        &M::mnuAssembleClick},
       {"mnuLink", kRunMenu, u8"リンク(&L)", nullptr, nullptr, nullptr, kNoButton, kAsk, kOff, &M::mnuLinkClick},
       {"mnuBuild", kRunMenu, u8"ビルド(&M)", "Ctrl+F9", u8"ビルド", u8"ビ", kRunButtons, kAsk, kOff, &M::mnuBuildClick},
-      {"mnuRunExe", kRunMenu, u8"EXEファイルの実行(&X)", nullptr, nullptr, nullptr, kNoButton, kRefuse, kOff,
+      {"mnuRunExe", kRunMenu, u8"EXEファイルの実行(&X)", "Ctrl+F5", nullptr, nullptr, kNoButton, kRefuse, kOff,
        &M::mnuRunExeClick},
       {"N8", kRunMenu},
-      {"mnuDebugStart", kRunMenu, u8"デバッグ開始(&S)", "F4", u8"デバッグ開始", u8"始", kDebugButtons, kFree, kOff,
+      // Each item of this menu has its own letter: Debug Start takes D and
+      // Animate N, leaving A to Assemble and S to Step.
+      {"mnuDebugStart", kRunMenu, u8"デバッグ開始(&D)", "F4", u8"デバッグ開始", u8"始", kDebugButtons, kFree, kOff,
        &M::mnuDebugStartClick},
       {"mnuGo", kRunMenu, u8"実行(GO)(&G)", "F5", u8"実行(GO)", u8"走", kDebugButtons, kFree, kOff, &M::mnuGoClick},
-      {"mnuGoAnimate", kRunMenu, u8"アニメート実行(&A)", "F6", u8"アニメート実行", u8"動", kDebugButtons, kFree, kOff,
+      {"mnuGoAnimate", kRunMenu, u8"アニメート実行(&N)", "F6", u8"アニメート実行", u8"動", kDebugButtons, kFree, kOff,
        &M::mnuGoAnimateClick},
       {"mnuTrace", kRunMenu, u8"トレース(&T)", "F7", u8"トレース", u8"ト", kDebugButtons, kFree, kOff,
        &M::mnuTraceClick},

@@ -11,6 +11,7 @@
 #include "forms/HelpTopic.h"
 #include "forms/HelpViewer_f.h"
 #include "forms/UiFonts.h"
+#include "forms/Utf8.h"
 #include "forms/frmDebug_f.h"
 #include "forms/frmList_f.h"
 #include "forms/frmMessage_f.h"
@@ -84,6 +85,46 @@ class KeyboardTest : public QObject {
     QCOMPARE(shown, QStringLiteral("HID00000046.htm"));
     QVERIFY(stayedOpen);
     QCOMPARE(HelpTopicFor(nullptr), QStringLiteral("index.html"));
+  }
+
+  // Every command is reachable: each menu's letters (and the menu bar's) are
+  // its own, and no two commands share a shortcut.
+  void everyCommandHasAKeyOfItsOwn() {
+    ShellFixture f;
+    const auto letter = [](const QString& caption) {
+      const qsizetype at = caption.indexOf(QLatin1Char('&'));
+      return at >= 0 && at + 1 < caption.size() ? caption.at(at + 1).toUpper() : QChar();
+    };
+    QStringList barLetters;
+    for (QAction* menuAction : f.Main()->menuBar()->actions()) {
+      barLetters << letter(menuAction->text());
+      QStringList letters;
+      for (QAction* item : menuAction->menu()->actions()) {
+        if (item->isSeparator()) continue;
+        const QChar l = letter(item->text());
+        QVERIFY2(!l.isNull(), qPrintable(item->text()));
+        QVERIFY2(!letters.contains(l), qPrintable(menuAction->text() + QStringLiteral(": ") + item->text()));
+        letters << l;
+      }
+    }
+    QCOMPARE(QSet<QString>(barLetters.begin(), barLetters.end()).size(), barLetters.size());
+    QStringList shortcuts;
+    for (const CommandRow& row : CommandTable()) {
+      if (!row.shortcut) continue;
+      const QString key = QKeySequence(QString::fromLatin1(row.shortcut)).toString();
+      QVERIFY2(!shortcuts.contains(key), row.shortcut);
+      shortcuts << key;
+    }
+    // The captions keep their words; Debug Start and Animate took other letters.
+    QCOMPARE(f.Main()->Item("mnuDebugStart")->text(), U(u8"デバッグ開始(&D)"));
+    QCOMPARE(f.Main()->Item("mnuGoAnimate")->text(), U(u8"アニメート実行(&N)"));
+    QCOMPARE(f.Main()->Item("mnuAssemble")->shortcut(), QKeySequence(QStringLiteral("Ctrl+F7")));
+
+    // Assemble's key assembles the current file.
+    QVERIFY(f.Main()->OpenPath(f.Write("a.cas", "A")));
+    QApplication::setActiveWindow(f.Main());
+    QTest::keyClick(f.Main(), Qt::Key_F7, Qt::ControlModifier);
+    QCOMPARE(f.fake.assembled, QStringList{f.Path("a.cas")});
   }
 
   // Enter on a diagnostic jumps like a double-click; F11 and Shift+F11 walk the

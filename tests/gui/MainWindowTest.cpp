@@ -174,7 +174,7 @@ class MainWindowTest : public QObject {
       const char* shortcut;
     };
     const Case cases[] = {
-        {"mnuOpen", u8"開く(&O)...", ""},
+        {"mnuOpen", u8"開く(&O)...", "Ctrl+O"},
         {"mnuProjectOpen", u8"プロジェクトを開く(&J)...", "Ctrl+F11"},
         {"mnuAllSave", u8"全て保存(&V)", "Ctrl+Shift+S"},
         {"mnuExit", u8"終了(&X)", "Alt+X"},
