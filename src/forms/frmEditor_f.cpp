@@ -327,13 +327,22 @@ TfrmEditor::TfrmEditor(QWidget* parent) : TDockForm(1, parent) {
     AttachSourceView(editor, sourceColours_);
     connect(editor, &QPlainTextEdit::modificationChanged, this, &TfrmEditor::RefreshTabMarks);
     pageControl_->addTab(sheet, QString());
-    pageControl_->setTabVisible(i - 1, false);
     connect(editor, &QPlainTextEdit::cursorPositionChanged, this, [this, editor] { OnCursorOrSelection(editor); });
     connect(editor, &QPlainTextEdit::selectionChanged, this, [this, editor] { OnCursorOrSelection(editor); });
     connect(editor, &EditorControl::focusGained, this, [this, editor] { ShowCaretPosition(editor); });
   }
   connect(pageControl_, &QTabWidget::currentChanged, this, &TfrmEditor::PageControl1Change);
   connect(this, &TfrmEditor::pagesChanged, this, &TfrmEditor::RefreshTabMarks);
+  connect(this, &TfrmEditor::pagesChanged, this, &TfrmEditor::currentPageChanged);
+  // A tab's close button closes its page as File > Close does (asking about
+  // unsaved changes, closing the project with the last page).
+  pageControl_->setTabsClosable(true);
+  for (int i = 1; i <= kPages; ++i) ShowTab(i, false);
+  connect(pageControl_, &QTabWidget::tabCloseRequested, this, [this](int index) {
+    if (index >= openCount_ || !host_) return;
+    ActivatePage(index + 1);
+    host_->RunCommand(QStringLiteral("mnuClose"));
+  });
   // Back from another program, which may have changed an open file.
   connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
     if (state == Qt::ApplicationActive) QTimer::singleShot(0, this, &TfrmEditor::CheckFilesChangedOnDisk);
@@ -371,8 +380,16 @@ QAction* TfrmEditor::PopupAction(const QString& name) const { return popup_->fin
 
 void TfrmEditor::SetTabCaption(int i, const QString& caption) { pageControl_->setTabText(i - 1, caption); }
 
+void TfrmEditor::ShowTab(int i, bool visible) {
+  pageControl_->setTabVisible(i - 1, visible);
+  // The tab bar leaves a hidden tab's close button shown (and reachable).
+  QTabBar* bar = pageControl_->tabBar();
+  for (QTabBar::ButtonPosition side : {QTabBar::LeftSide, QTabBar::RightSide})
+    if (QWidget* button = bar->tabButton(i - 1, side)) button->setVisible(visible);
+}
+
 void TfrmEditor::UsePage(int i) {
-  pageControl_->setTabVisible(i - 1, true);
+  ShowTab(i, true);
   pageControl_->setCurrentIndex(i - 1);
   currentPage_ = i;
   SetTabStops(i);
@@ -390,11 +407,11 @@ void TfrmEditor::EmptyPage(int i) {
   formats_[i] = {};
   diskStamps_[i] = offeredStamps_[i] = {};
   SetTabCaption(i, QString());
-  pageControl_->setTabVisible(i - 1, false);
+  ShowTab(i, false);
 }
 
 void TfrmEditor::HideFreeTabs() {
-  for (int i = openCount_ + 1; i <= kPages; ++i) pageControl_->setTabVisible(i - 1, false);
+  for (int i = openCount_ + 1; i <= kPages; ++i) ShowTab(i, false);
 }
 
 int TfrmEditor::NewFile() {
@@ -505,7 +522,7 @@ bool TfrmEditor::OpenFile(const QString& path) {
   if (!LoadInto(i, path, error)) {
     editors_[i]->document()->setModified(false);
     editors_[i]->setVisible(false);
-    pageControl_->setTabVisible(i - 1, false);
+    ShowTab(i, false);
     --openCount_;
     if (remembered >= 1) pageControl_->setCurrentIndex(remembered - 1);
     currentPage_ = remembered;
@@ -976,6 +993,7 @@ void TfrmEditor::PageControl1Change(int index) {
   editor->viewport()->update();
   ShowCaretPosition(editor);
   if (host_) host_->SetSelectionGroupEnabled(HasSelection());
+  emit currentPageChanged();
 }
 
 void TfrmEditor::ActivatePage(int i) {

@@ -347,6 +347,7 @@ TfrmMain::TfrmMain(QWidget* parent) : QMainWindow(parent) {
   }
 
   BuildMenusAndToolbar();
+  BuildRecentFilesMenu();
   InstallHelpKey(this);
   printing_ = std::make_unique<TPrinting>();
   findReplace_ = new TFindReplace(this, [this]() -> QPlainTextEdit* {
@@ -510,6 +511,59 @@ void TfrmMain::BuildMenusAndToolbar() {
   }
 }
 
+void TfrmMain::BuildRecentFilesMenu() {
+  recentFiles_ = std::make_unique<TRecentFiles>();
+  QMenu* file = menuBar()->findChild<QMenu*>(QStringLiteral("mnuFileBar"));
+  QAction* before = items_.value(QStringLiteral("mnuExit"));
+  if (!file || !before) return;
+  // Above Exit, with a separator of its own.
+  recentMenu_ = new QMenu(U(u8"最近使ったファイル(&F)"), file);
+  recentMenu_->setObjectName(QStringLiteral("mnuRecentFiles"));
+  file->insertMenu(before, recentMenu_);
+  file->insertSeparator(before)->setObjectName(QStringLiteral("N13"));
+  connect(recentMenu_, &QMenu::aboutToShow, this, &TfrmMain::FillRecentFilesMenu);
+  FillRecentFilesMenu();
+}
+
+void TfrmMain::FillRecentFilesMenu() {
+  recentMenu_->clear();
+  const QStringList& files = recentFiles_->Files();
+  for (int i = 0; i < files.size(); ++i) {
+    const QString path = files.at(i);
+    // The number is the item's letter; "&" in a path is no accelerator.
+    QString shown = QDir::toNativeSeparators(path);
+    shown.replace(QLatin1Char('&'), QStringLiteral("&&"));
+    QAction* item = recentMenu_->addAction(QStringLiteral("&%1 %2").arg(i + 1).arg(shown));
+    item->setObjectName(QStringLiteral("mnuRecentFile%1").arg(i + 1));
+    connect(item, &QAction::triggered, this, [this, path] { OpenRecentFile(path); });
+  }
+  recentMenu_->menuAction()->setEnabled(!files.isEmpty());
+}
+
+void TfrmMain::OpenRecentFile(const QString& path) {
+  // As Open does after its dialog, guard and page limit included.
+  if (!Guard() || !windows_.editor) return;
+  if (const int page = windows_.editor->PageOfPath(path)) {
+    ActivatePage(DockArea::Edit, CaptionEditor());
+    windows_.editor->ActivatePage(page);
+    return;
+  }
+  if (windows_.editor->OpenCount() >= TfrmEditor::kPages) {
+    Dialogs().Ask(BoxKind::Warning, U(u8"これ以上開けません。"));
+    return;
+  }
+  // A file that is gone is reported by the editor and leaves the list.
+  if (!OpenPath(path) && !QFileInfo(path).isFile()) recentFiles_->Remove(path);
+  FillRecentFilesMenu();
+}
+
+void TfrmMain::UpdateTitle() {
+  TfrmEditor* editor = windows_.editor;
+  const int page = editor ? editor->CurrentPage() : 0;
+  const QString name = page ? QFileInfo(editor->PagePath(page)).fileName() : QString();
+  setWindowTitle(name.isEmpty() ? QStringLiteral("Tolvane") : name + QStringLiteral(" - Tolvane"));
+}
+
 QAction* TfrmMain::Item(const QString& name) const {
   if (QAction* a = items_.value(name)) return a;
   if (name.startsWith(QLatin1String("pmnu"))) {
@@ -562,7 +616,10 @@ void TfrmMain::EnableSelectionGroup(bool on) { SetEnabled(SelectionGroup(), on);
 
 void TfrmMain::SetWindows(const DockedWindows& windows) {
   windows_ = windows;
-  if (windows_.editor) windows_.editor->SetHost(editorHost_);
+  if (windows_.editor) {
+    windows_.editor->SetHost(editorHost_);
+    connect(windows_.editor, &TfrmEditor::currentPageChanged, this, &TfrmMain::UpdateTitle);
+  }
   if (windows_.message) {
     connect(windows_.message, &TfrmMessage::showRequested, this, &TfrmMain::mnuMessageWindowClick);
     connect(windows_.message, &TfrmMessage::sourceLineRequestedCp932, this, [this](const std::string& path, int line) {
@@ -855,6 +912,8 @@ bool TfrmMain::OpenPath(const QString& path) {
   ActivatePage(DockArea::Edit, CaptionEditor());
   if (!windows_.editor->OpenFile(info.absoluteFilePath())) return false;
   EnableEditingGroup(true);
+  recentFiles_->Add(info.absoluteFilePath());
+  FillRecentFilesMenu();
   return true;
 }
 
@@ -874,6 +933,8 @@ bool TfrmMain::SaveAsCommand() {
   const QString old = page ? editor->PagePath(page) : QString();
   if (!editor->SaveCurrentAs(chosen)) return false;
   if (project_.IsOpen()) UpdateProjectAfterRename(old, chosen);
+  recentFiles_->Add(chosen);
+  FillRecentFilesMenu();
   return page != 0;
 }
 

@@ -14,6 +14,7 @@
 #include "build/Project.h"
 #include "common/BuildOptions.h"
 #include "common/MessageSink.h"
+#include "forms/RecentFiles.h"
 #include "forms/frmEditor_f.h"
 
 class QAction;
@@ -204,6 +205,9 @@ class TfrmMain : public QMainWindow {
   // The Open command after its dialog: makes the file's folder current and
   // opens it in a new page. True when it opened.
   bool OpenPath(const QString& path);
+  // The File menu's list of the files opened or saved last.
+  TRecentFiles& RecentFiles() { return *recentFiles_; }
+  QMenu* RecentFilesMenu() const { return recentMenu_; }
   // The Save As command for the current page; true when the page was written.
   bool SaveAsCommand();
   // The find and replace dialogs with their handlers.
@@ -282,6 +286,11 @@ class TfrmMain : public QMainWindow {
  private:
   class EditorHostImpl;
   void BuildMenusAndToolbar();
+  void BuildRecentFilesMenu();
+  void FillRecentFilesMenu();
+  void OpenRecentFile(const QString& path);
+  // "name - Tolvane" for the editor's current page, "Tolvane" without one.
+  void UpdateTitle();
   // Puts the frame, title bar included, on the work area.
   void PlaceInWorkArea();
   void FollowFrameMargins();
@@ -327,6 +336,8 @@ class TfrmMain : public QMainWindow {
   QHash<const QWidget*, DockArea> homes_;
   QHash<int, QString> activeCaption_;
   QToolBar* toolBar_ = nullptr;
+  std::unique_ptr<TRecentFiles> recentFiles_;
+  QMenu* recentMenu_ = nullptr;
   std::function<void()> loadOptions_;
   std::function<void()> applyOptions_;
   bool shownOnce_ = false;

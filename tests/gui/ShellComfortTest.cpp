@@ -1,0 +1,118 @@
+// What a user of any editor expects of the shell: the title names the current
+// file, a tab closes with its own button, and File lists the files used last.
+#include <QMenu>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QtTest>
+
+#include "forms/RecentFiles.h"
+#include "forms/UiFonts.h"
+#include "forms/Utf8.h"
+#include "support/ShellFixture.h"
+
+using namespace tolvane;
+using namespace tolvane::forms;
+using namespace tolvane::testing;
+
+namespace {
+QStringList RecentItems(TfrmMain* main) {
+  QStringList texts;
+  emit main->RecentFilesMenu()->aboutToShow();
+  for (QAction* a : main->RecentFilesMenu()->actions()) texts << a->text();
+  return texts;
+}
+}  // namespace
+
+class ShellComfortTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void initTestCase() { InstallFontSubstitutions(); }
+
+  void titleNamesTheCurrentFile() {
+    ShellFixture f;
+    QCOMPARE(f.Main()->windowTitle(), QStringLiteral("Tolvane"));
+    QVERIFY(f.Main()->OpenPath(f.Write("a.cas", "A")));
+    QCOMPARE(f.Main()->windowTitle(), QStringLiteral("a.cas - Tolvane"));
+    QVERIFY(f.Main()->OpenPath(f.Write("b.cas", "B")));
+    QCOMPARE(f.Main()->windowTitle(), QStringLiteral("b.cas - Tolvane"));
+    f.Editor()->ActivatePage(1);
+    QCOMPARE(f.Main()->windowTitle(), QStringLiteral("a.cas - Tolvane"));
+    f.dialogs.SaveAnswer(f.Path("c.cas"));
+    QVERIFY(f.Main()->SaveAsCommand());
+    QCOMPARE(f.Main()->windowTitle(), QStringLiteral("c.cas - Tolvane"));
+    f.Main()->RunCommand("mnuAllClose");
+    QCOMPARE(f.Main()->windowTitle(), QStringLiteral("Tolvane"));
+  }
+
+  // A tab's close button is File > Close for that page: unsaved text is asked
+  // about, Cancel keeps the page.
+  void tabCloseButtonsClosePages() {
+    ShellFixture f;
+    QVERIFY(f.Main()->OpenPath(f.Write("a.cas", "A")));
+    QVERIFY(f.Main()->OpenPath(f.Write("b.cas", "B")));
+    auto* tabs = f.Editor()->findChild<QTabWidget*>("PageControl1");
+    QVERIFY(tabs && tabs->tabsClosable());
+    const auto closeButton = [&](int index) { return tabs->tabBar()->tabButton(index, QTabBar::RightSide); };
+    QVERIFY(closeButton(0) && closeButton(0)->isVisibleTo(tabs));
+    QVERIFY(!closeButton(5)->isVisibleTo(tabs));
+
+    f.Editor()->PageEditor(1)->insertPlainText(QStringLiteral("x"));
+    f.dialogs.Answer(BoxAnswer::Cancel);
+    QTest::mouseClick(closeButton(0), Qt::LeftButton);
+    QCOMPARE(f.dialogs.Texts(), QStringList{f.Path("a.cas") + U(u8"に変更を保存しますか？")});
+    QCOMPARE(f.Editor()->OpenCount(), 2);
+
+    f.dialogs.Answer(BoxAnswer::No);
+    QTest::mouseClick(closeButton(0), Qt::LeftButton);
+    QCOMPARE(f.Editor()->OpenCount(), 1);
+    QCOMPARE(f.Editor()->PagePath(1), f.Path("b.cas"));
+    // The last page closes as Close does: the shell is reset.
+    QTest::mouseClick(closeButton(0), Qt::LeftButton);
+    QCOMPARE(f.Editor()->OpenCount(), 0);
+    QVERIFY(!f.Main()->IsEnabled("mnuSave"));
+    QVERIFY(f.dialogs.AllAnswersUsed());
+  }
+
+  void recentFilesAreKeptWithTheSettings() {
+    ShellFixture f;
+    QVERIFY(!f.Main()->RecentFilesMenu()->menuAction()->isEnabled());
+    for (int i = 1; i <= TRecentFiles::kMax + 2; ++i) {
+      const QString name = QStringLiteral("f%1.cas").arg(i);
+      QVERIFY(f.Main()->OpenPath(f.Write(name, "A")));
+      if (i < TRecentFiles::kMax + 2) f.Main()->RunCommand("mnuClose");
+    }
+    // Newest first, bounded; opened again it moves to the top.
+    QStringList items = RecentItems(f.Main());
+    QCOMPARE(items.size(), TRecentFiles::kMax);
+    QCOMPARE(items.first(), QStringLiteral("&1 ") + f.Path("f10.cas"));
+    QCOMPARE(items.last(), QStringLiteral("&8 ") + f.Path("f3.cas"));
+    // Stored at once, with the other settings.
+    QCOMPARE(TRecentFiles().Files().first(), f.Path("f10.cas"));
+    QVERIFY(f.Main()->RecentFilesMenu()->menuAction()->isEnabled());
+
+    // Choosing one opens it (or brings its page forward).
+    f.Main()->RecentFilesMenu()->actions().at(4)->trigger();
+    QCOMPARE(f.Editor()->OpenCount(), 2);
+    QCOMPARE(f.Editor()->PagePath(2), f.Path("f6.cas"));
+    QCOMPARE(RecentItems(f.Main()).first(), QStringLiteral("&1 ") + f.Path("f6.cas"));
+    RecentItems(f.Main());
+    f.Main()->RecentFilesMenu()->actions().at(1)->trigger();  // f10, open already
+    QCOMPARE(f.Editor()->OpenCount(), 2);
+    QCOMPARE(f.Editor()->CurrentPage(), 1);
+
+    // A file that is gone: the editor says so and it leaves the list.
+    QVERIFY(QFile::remove(f.Path("f5.cas")));
+    const QStringList shown = RecentItems(f.Main());
+    const int before = shown.size();
+    QCOMPARE(shown.at(5), QStringLiteral("&6 ") + f.Path("f5.cas"));
+    f.Main()->RecentFilesMenu()->actions().at(5)->trigger();
+    QCOMPARE(f.dialogs.plain.size(), 1);
+    QVERIFY(f.dialogs.plain.first().startsWith(f.Path("f5.cas")));
+    QCOMPARE(RecentItems(f.Main()).size(), before - 1);
+    QVERIFY(!TRecentFiles().Files().contains(f.Path("f5.cas")));
+  }
+};
+
+QTEST_MAIN(ShellComfortTest)
+#include "ShellComfortTest.moc"
