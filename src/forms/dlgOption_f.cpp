@@ -505,7 +505,7 @@ bool TdlgOption::StoreValues() {
   return true;
 }
 
-void TdlgOption::LoadOptions() {
+void TdlgOption::LoadOptions(const std::function<void(const QString&)>& notice) {
   QSettings settings(QStringLiteral("ORVELL"), QStringLiteral("Tolvane"));
   values_ = OptionValues();
   // A store that cannot be opened: the defaults, silently, nothing written.
@@ -516,7 +516,10 @@ void TdlgOption::LoadOptions() {
     values_ = read;
     return;
   }
-  Dialogs().Ask(BoxKind::Information, FailedLoad());
+  if (notice)
+    notice(FailedLoad());
+  else
+    Dialogs().Ask(BoxKind::Information, FailedLoad());
   if (!WriteOptionValues(settings, values_)) ReportUnstored(settings);
 }
 

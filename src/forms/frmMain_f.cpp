@@ -16,6 +16,7 @@
 #include <QRegularExpression>
 #include <QScreen>
 #include <QStatusBar>
+#include <QSvgRenderer>
 #include <QTabWidget>
 #include <QTimer>
 #include <QToolBar>
@@ -38,6 +39,10 @@
 #include "forms/frmMessage_f.h"
 #include "forms/frmSplash_f.h"
 #include "forms/frmStandardIo_f.h"
+
+// The toolbar's drawings live in this static library: they are registered
+// before the first window is built.
+static void InitToolbarResources() { Q_INIT_RESOURCE(toolbar); }
 
 namespace tolvane::forms {
 
@@ -101,9 +106,23 @@ enum ToolGroup {
 };
 constexpr QRgb kToolGroupColours[] = {0, 0x2f5fa8, 0x5a5a5a, 0x2e7d32, 0x00796b, 0x6a1b9a, 0xc62828, 0x8d5524};
 
-// The toolbar's images: one character on a tile coloured by the button's group.
+// The toolbar's images: a drawing from the resources (":/toolbar/" + the
+// command's name + ".svg"), else one character on a tile coloured by the
+// button's group. The disabled look of a drawing is made by the style.
 QIcon ButtonIcon(const CommandRow& row) {
   QIcon icon;
+  const QString file = QStringLiteral(":/toolbar/%1.svg").arg(QString::fromLatin1(row.name));
+  if (QSvgRenderer drawing; QFile::exists(file) && drawing.load(file)) {
+    for (int size : {20, 40}) {
+      QPixmap pixmap(size, size);
+      pixmap.fill(Qt::transparent);
+      QPainter p(&pixmap);
+      drawing.render(&p);
+      p.end();
+      icon.addPixmap(pixmap, QIcon::Normal);
+    }
+    return icon;
+  }
   for (bool enabled : {true, false}) {
     QPixmap pixmap(20, 20);
     pixmap.fill(Qt::transparent);
@@ -417,6 +436,25 @@ void TfrmMain::ReleaseSplash() {
   }
 }
 
+void TfrmMain::RunWhenPainted(std::function<void()> action) {
+  afterPaint_.push_back(std::move(action));
+  if (afterPaint_.size() == 1) QTimer::singleShot(0, this, [this] { RunAfterPaint(0); });
+}
+
+void TfrmMain::RunAfterPaint(int tries) {
+  // The window system shows the window some time after show(): wait for it
+  // (at most two seconds), paint it, then run what waited.
+  const bool exposed = isVisible() && windowHandle() && windowHandle()->isExposed();
+  if (!exposed && tries < 100) {
+    QTimer::singleShot(20, this, [this, tries] { RunAfterPaint(tries + 1); });
+    return;
+  }
+  if (exposed) repaint();
+  std::vector<std::function<void()>> actions;
+  actions.swap(afterPaint_);
+  for (const std::function<void()>& action : actions) action();
+}
+
 QRect TfrmMain::WorkArea() const {
   QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen();
   return s ? s->availableGeometry() : QRect(0, 0, 1024, 768);
@@ -447,6 +485,7 @@ Qt::DockWidgetArea TfrmMain::QtArea(DockArea area) const {
 }
 
 void TfrmMain::BuildMenusAndToolbar() {
+  InitToolbarResources();
   struct MenuRow {
     const char* name;
     const char8_t* caption;
@@ -487,7 +526,9 @@ void TfrmMain::BuildMenusAndToolbar() {
       // The toolbar button holds its own enabled state.
       auto* button = new QAction(U(row.hint), this);
       button->setObjectName(QLatin1Char('s') + name);
-      button->setToolTip(U(row.hint));
+      // The tooltip tells the key too: "実行 (F9)".
+      const QString key = action->shortcut().toString(QKeySequence::NativeText);
+      button->setToolTip(key.isEmpty() ? U(row.hint) : U(row.hint) + QStringLiteral(" (") + key + QLatin1Char(')'));
       button->setIcon(ButtonIcon(row));
       action->setIcon(button->icon());
       button->setEnabled(row.startEnabled);

@@ -128,6 +128,9 @@ class TfrmMain : public QMainWindow {
   QWidget* Splash() const { return splash_; }
   // Releases the splash (start-up, after the last window was created).
   void ReleaseSplash();
+  // Runs `action` once the window is on the screen and painted (a box asked at
+  // first show would otherwise stand on an empty screen).
+  void RunWhenPainted(std::function<void()> action);
 
   // Menu item or toolbar button by name ("mnuNew", "smnuNew").
   QAction* Item(const QString& name) const;
@@ -345,6 +348,8 @@ class TfrmMain : public QMainWindow {
   bool framePlaced_ = false;
   QTimer* frameWatch_ = nullptr;
   bool running_ = false;
+  std::vector<std::function<void()>> afterPaint_;
+  void RunAfterPaint(int tries);
 };
 
 }  // namespace tolvane::forms

@@ -199,7 +199,7 @@ class MainWindowTest : public QObject {
     for (QAction* a : f.Main()->findChild<QToolBar*>("ToolBar1")->actions())
       buttons << (a->isSeparator() ? QStringLiteral("|") : a->objectName());
     QCOMPARE(buttons, ToolbarLayout());
-    QCOMPARE(f.Main()->Item("smnuCopy")->toolTip(), U(u8"コピー"));
+    QCOMPARE(f.Main()->Item("smnuCopy")->toolTip(), U(u8"コピー (Ctrl+C)"));
     QCOMPARE(f.Main()->Item("smnuDebugWindow")->toolTip(), U(u8"デバッグウインドウ"));
   }
 

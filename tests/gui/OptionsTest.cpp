@@ -51,7 +51,7 @@ class OptionsTest : public QObject {
 
   void aFreshStoreGivesTheNoticeOnceAndHoldsTheDefaults() {
     ShellFixture f(true, false);  // nothing stored yet
-    QCOMPARE(f.dialogs.Texts(), QStringList({FailedLoad()}));
+    QTRY_COMPARE(f.dialogs.Texts(), QStringList({FailedLoad()}));
     QCOMPARE(f.dialogs.boxes[0].kind, BoxKind::Information);
     const std::pair<const char*, QString> want[] = {
         {"L", "0"},

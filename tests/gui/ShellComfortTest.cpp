@@ -3,6 +3,8 @@
 #include <QMenu>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QTemporaryDir>
+#include <QWindow>
 #include <QtTest>
 
 #include "forms/RecentFiles.h"
@@ -23,11 +25,58 @@ QStringList RecentItems(TfrmMain* main) {
 }
 }  // namespace
 
+// Notes whether the main window was on the screen and painted when a box came.
+class WatchingDialogs : public ScriptedDialogs {
+ public:
+  std::function<bool()> painted;
+  QList<bool> paintedAtBox;
+  BoxAnswer Ask(BoxKind kind, const QString& text, BoxButtons buttons) override {
+    paintedAtBox << (painted && painted());
+    return ScriptedDialogs::Ask(kind, text, buttons);
+  }
+};
+
+// Counts the paint events a widget gets.
+class PaintCounter : public QObject {
+ public:
+  int paints = 0;
+
+ protected:
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::Paint) ++paints;
+    return false;
+  }
+};
+
 class ShellComfortTest : public QObject {
   Q_OBJECT
 
  private slots:
   void initTestCase() { InstallFontSubstitutions(); }
+
+  // The first start's notice stands over the painted main window.
+  void firstStartNoticeOverThePaintedWindow() {
+    SettingsFolder settings(false);  // nothing stored yet: the notice comes
+    WatchingDialogs dialogs;
+    QTemporaryDir dir;
+    const QString oldCwd = QDir::currentPath();
+    QDir::setCurrent(dir.path());
+    {
+      app::Shell shell;
+      shell.Create();
+      PaintCounter counter;
+      shell.Main()->installEventFilter(&counter);
+      dialogs.painted = [&] {
+        QWindow* window = shell.Main()->windowHandle();
+        return shell.Main()->isVisible() && window && window->isExposed() && counter.paints > 0;
+      };
+      shell.Main()->show();
+      QTRY_COMPARE(dialogs.boxes.size(), 1);
+      QCOMPARE(dialogs.paintedAtBox, QList<bool>{true});
+      QCOMPARE(dialogs.boxes.at(0).kind, BoxKind::Information);
+    }
+    QDir::setCurrent(oldCwd);
+  }
 
   void titleNamesTheCurrentFile() {
     ShellFixture f;
