@@ -36,6 +36,8 @@ TSearchDialog::TSearchDialog(const QString& name, const QString& caption, QWidge
   setSizeGripEnabled(false);
   find_ = new QLineEdit(this);
   find_->setObjectName(QStringLiteral("editFind"));
+  // Heard without the label's "(&N):".
+  find_->setAccessibleName(U(u8"検索する文字列"));
   matchCase_ = new QCheckBox(U(u8"大文字と小文字を区別する(&C)"), this);
   matchCase_->setObjectName(QStringLiteral("chkMatchCase"));
   matchCase_->setChecked(true);
@@ -134,6 +136,7 @@ TReplaceDialog::TReplaceDialog(QWidget* parent) : TSearchDialog(QStringLiteral("
   findLabel->setBuddy(find_);
   replace_ = new QLineEdit(this);
   replace_->setObjectName(QStringLiteral("editReplace"));
+  replace_->setAccessibleName(U(u8"置換後の文字列"));
   auto* replaceLabel = new QLabel(U(u8"置換後の文字列(&P):"), this);
   replaceLabel->setBuddy(replace_);
 

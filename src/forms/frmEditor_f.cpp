@@ -29,6 +29,7 @@
 #include "common/BinaryIo.h"
 #include "common/Cp932.h"
 #include "common/SourceEncoding.h"
+#include "forms/AccessibleTabs.h"
 #include "forms/DialogPort.h"
 #include "forms/EditorSearch.h"
 #include "forms/LineGutter.h"
@@ -233,6 +234,7 @@ TfrmEditor::TfrmEditor(QWidget* parent) : TDockForm(1, parent) {
   panelLayout->setContentsMargins(0, 0, 0, 0);
   pageControl_ = new QTabWidget(panel1);
   pageControl_->setObjectName(QStringLiteral("PageControl1"));
+  ExposeOnlyShownTabs(pageControl_->tabBar());
   pageControl_->setTabPosition(QTabWidget::North);
   pageControl_->setFont(MakeFont(FontPGothic(), 11));
   pageControl_->setDocumentMode(true);
@@ -378,7 +380,11 @@ int TfrmEditor::PageOfPath(const QString& path) const {
 
 QAction* TfrmEditor::PopupAction(const QString& name) const { return popup_->findChild<QAction*>(name); }
 
-void TfrmEditor::SetTabCaption(int i, const QString& caption) { pageControl_->setTabText(i - 1, caption); }
+void TfrmEditor::SetTabCaption(int i, const QString& caption) {
+  pageControl_->setTabText(i - 1, caption);
+  // A screen reader names the text control after its file.
+  editors_[i]->setAccessibleName(caption.isEmpty() ? QString() : U(u8"ソースコード: ") + caption);
+}
 
 void TfrmEditor::ShowTab(int i, bool visible) {
   pageControl_->setTabVisible(i - 1, visible);
@@ -386,6 +392,7 @@ void TfrmEditor::ShowTab(int i, bool visible) {
   QTabBar* bar = pageControl_->tabBar();
   for (QTabBar::ButtonPosition side : {QTabBar::LeftSide, QTabBar::RightSide})
     if (QWidget* button = bar->tabButton(i - 1, side)) button->setVisible(visible);
+  ShownTabsChanged(bar);
 }
 
 void TfrmEditor::UsePage(int i) {

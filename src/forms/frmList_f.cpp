@@ -16,6 +16,7 @@
 #include <iterator>
 
 #include "common/ChangeExtension.h"
+#include "forms/AccessibleTabs.h"
 #include "forms/DialogPort.h"
 #include "forms/TextPane.h"
 #include "forms/UiFonts.h"
@@ -56,6 +57,7 @@ TfrmList::TfrmList(QWidget* parent) : TDockForm(2, parent) {
 
   pages_ = new QTabWidget(body);
   pages_->setObjectName(QStringLiteral("PageControl1"));
+  ExposeOnlyShownTabs(pages_->tabBar());
   pages_->setTabPosition(QTabWidget::North);
   popup_ = new QMenu(this);
   popup_->setObjectName(QStringLiteral("pmnuList"));
@@ -133,6 +135,7 @@ QString TfrmList::ListingPath(int k) const { return k >= 1 && k <= kPages ? path
 
 void TfrmList::HideAllTabs() {
   for (int k = 1; k <= kPages; ++k) pages_->setTabVisible(k - 1, false);
+  ShownTabsChanged(pages_->tabBar());
 }
 
 bool TfrmList::OpenListing(const std::string& sourcePath) {
@@ -156,6 +159,8 @@ bool TfrmList::OpenListing(const std::string& sourcePath) {
   edit->setPlainText(text);
   edit->document()->setModified(false);
   pages_->setTabText(k - 1, BareName(path));
+  edit->setAccessibleName(U(u8"リスティングファイル: ") + BareName(path));
+  ShownTabsChanged(pages_->tabBar());
   paths_[k - 1] = QFileInfo(PathFromBytes(path)).absoluteFilePath();
   pages_->setTabToolTip(k - 1, paths_[k - 1]);
   {
@@ -175,7 +180,9 @@ void TfrmList::CloseListings() {
     pages_->setTabToolTip(k - 1, QString());
     paths_[k - 1].clear();
     pages_->setTabVisible(k - 1, false);
+    edits_[k - 1]->setAccessibleName(QString());
   }
+  ShownTabsChanged(pages_->tabBar());
   count_ = 0;
   active_ = 0;
   panel0_->clear();

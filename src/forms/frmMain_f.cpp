@@ -537,8 +537,10 @@ void TfrmMain::BuildMenusAndToolbar() {
     }
   }
 
-  toolBar_ = addToolBar(QStringLiteral("ToolBar1"));
+  // Known to the code as ToolBar1; a user (and a screen reader) calls it ツールバー.
+  toolBar_ = addToolBar(U(u8"ツールバー"));
   toolBar_->setObjectName(QStringLiteral("ToolBar1"));
+  toolBar_->setAccessibleName(U(u8"ツールバー"));
   toolBar_->setMovable(false);
   toolBar_->setIconSize(QSize(20, 20));
   toolBar_->setToolButtonStyle(Qt::ToolButtonIconOnly);

@@ -73,6 +73,7 @@ TfrmMessage::TfrmMessage(QWidget* parent) : TDockForm(0, parent) {
 
   memo_ = new QPlainTextEdit(this);
   memo_->setObjectName(QStringLiteral("memoMessage"));
+  memo_->setAccessibleName(U(u8"メッセージ"));
   memo_->setReadOnly(true);
   memo_->setUndoRedoEnabled(false);
   memo_->setLineWrapMode(QPlainTextEdit::NoWrap);

@@ -1,6 +1,9 @@
 // What a user of any editor expects of the shell: the title names the current
 // file, a tab closes with its own button, and File lists the files used last.
+#include <QAccessible>
+#include <QLineEdit>
 #include <QMenu>
+#include <QToolBar>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -10,6 +13,10 @@
 #include "forms/RecentFiles.h"
 #include "forms/UiFonts.h"
 #include "forms/Utf8.h"
+#include "forms/FindDialogs_f.h"
+#include "forms/frmList_f.h"
+#include "forms/frmMessage_f.h"
+#include "forms/frmStandardIo_f.h"
 #include "support/ShellFixture.h"
 
 using namespace tolvane;
@@ -121,6 +128,45 @@ class ShellComfortTest : public QObject {
     QCOMPARE(f.Editor()->OpenCount(), 0);
     QVERIFY(!f.Main()->IsEnabled("mnuSave"));
     QVERIFY(f.dialogs.AllAnswersUsed());
+  }
+
+  // What a screen reader hears: names for the text controls and the toolbar,
+  // and only the tabs that are shown.
+  void accessibleNamesAndShownTabsOnly() {
+    ShellFixture f;
+    QVERIFY(f.Main()->OpenPath(f.Write("a.cas", "A")));
+    const auto name = [](QObject* o) { return QAccessible::queryAccessibleInterface(o)->text(QAccessible::Name); };
+    QToolBar* toolBar = f.Main()->findChild<QToolBar*>("ToolBar1");
+    QVERIFY(toolBar);
+    QCOMPARE(name(toolBar), U(u8"ツールバー"));
+    QCOMPARE(name(f.Editor()->PageEditor(1)), U(u8"ソースコード: a.cas"));
+    QCOMPARE(name(f.Main()->Windows().message->memoMessage()), U(u8"メッセージ"));
+    QCOMPARE(name(f.Main()->Windows().standardIo->memoStandardIo()), U(u8"標準入出力"));
+    // The find field is named by its label.
+    QCOMPARE(name(f.Main()->FindReplace()->FindDialog1()->editFind()), U(u8"検索する文字列"));
+
+    // The editor's tab bar: one open page, one tab to hear of; then two.
+    const auto tabNames = [](QTabBar* bar) {
+      QStringList names;
+      QAccessibleInterface* list = QAccessible::queryAccessibleInterface(bar);
+      for (int i = 0; i < list->childCount(); ++i) {
+        QAccessibleInterface* tab = list->child(i);
+        if (tab->role() == QAccessible::PageTab) names << tab->text(QAccessible::Name);
+      }
+      return names;
+    };
+    QTabBar* bar = f.Editor()->findChild<QTabWidget*>("PageControl1")->tabBar();
+    QCOMPARE(tabNames(bar), QStringList{QStringLiteral("a.cas")});
+    QVERIFY(f.Main()->OpenPath(f.Write("b.cas", "B")));
+    QCOMPARE(tabNames(bar), QStringList({QStringLiteral("a.cas"), QStringLiteral("b.cas")}));
+    // Pressing the second tab's entry brings its page forward.
+    QAccessibleInterface* second = QAccessible::queryAccessibleInterface(bar)->child(1);
+    QCOMPARE(QAccessible::queryAccessibleInterface(bar)->indexOfChild(second), 1);
+    f.Editor()->ActivatePage(1);
+    second->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    QCOMPARE(f.Editor()->CurrentPage(), 2);
+    // The listing viewer's ten pages, none loaded: nothing to hear of.
+    QCOMPARE(tabNames(f.Main()->Windows().list->PageControl1()->tabBar()), QStringList());
   }
 
   void recentFilesAreKeptWithTheSettings() {
