@@ -41,8 +41,7 @@ qsizetype FindFrom(QStringView text, const QString& pattern, qsizetype from, con
   for (qsizetype at = text.indexOf(pattern, from, cs); at >= 0; at = text.indexOf(pattern, at + 1, cs)) {
     if (!options.wholeWord) return at;
     const qsizetype after = at + pattern.size();
-    if ((at == 0 || !IsWordChar(text.at(at - 1))) && (after >= text.size() || !IsWordChar(text.at(after))))
-      return at;
+    if ((at == 0 || !IsWordChar(text.at(at - 1))) && (after >= text.size() || !IsWordChar(text.at(after)))) return at;
   }
   return -1;
 }
@@ -95,11 +94,10 @@ ReplaceStep ReplaceNext(QPlainTextEdit* control, const QString& pattern, const Q
     return SearchForward(control, pattern, options) < 0 ? ReplaceStep::NotFound : ReplaceStep::Found;
   QTextCursor cursor = control->textCursor();
   // The selection is replaced only when it is an occurrence the search would find.
-  const bool isOccurrence = cursor.hasSelection() && cursor.selectionEnd() - cursor.selectionStart() == pattern.size() &&
-                            FindFrom(PositionText(control), pattern, cursor.selectionStart(), options) ==
-                                cursor.selectionStart();
-  if (!isOccurrence)
-    return SearchForward(control, pattern, options) < 0 ? ReplaceStep::NotFound : ReplaceStep::Found;
+  const bool isOccurrence =
+      cursor.hasSelection() && cursor.selectionEnd() - cursor.selectionStart() == pattern.size() &&
+      FindFrom(PositionText(control), pattern, cursor.selectionStart(), options) == cursor.selectionStart();
+  if (!isOccurrence) return SearchForward(control, pattern, options) < 0 ? ReplaceStep::NotFound : ReplaceStep::Found;
   const int start = cursor.selectionStart();
   cursor.beginEditBlock();
   cursor.insertText(replacement);

@@ -2,10 +2,10 @@
 
 #include <QApplication>
 #include <QCoreApplication>
-#include <QHash>
-#include <QKeyEvent>
 #include <QDir>
 #include <QFileInfo>
+#include <QHash>
+#include <QKeyEvent>
 
 #include "forms/DialogPort.h"
 #include "forms/HelpViewer_f.h"

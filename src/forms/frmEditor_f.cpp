@@ -14,10 +14,10 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QPlainTextDocumentLayout>
+#include <QSignalBlocker>
 #include <QStatusBar>
 #include <QStringDecoder>
 #include <QTabBar>
-#include <QSignalBlocker>
 #include <QTabWidget>
 #include <QTextBlock>
 #include <QTimer>

@@ -222,8 +222,7 @@ bool TfrmMessage::eventFilter(QObject* watched, QEvent* event) {
   // Enter on a line does what a double-click does.
   if (watched == memo_ && event->type() == QEvent::KeyPress) {
     const int key = static_cast<QKeyEvent*>(event)->key();
-    if ((key == Qt::Key_Return || key == Qt::Key_Enter) && ActivateLine(memo_->textCursor().blockNumber()))
-      return true;
+    if ((key == Qt::Key_Return || key == Qt::Key_Enter) && ActivateLine(memo_->textCursor().blockNumber())) return true;
   }
   return QDockWidget::eventFilter(watched, event);
 }

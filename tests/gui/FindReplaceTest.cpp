@@ -37,6 +37,23 @@ void SetUp(QPlainTextEdit& edit, const QString& text, Selection selection) {
 
 }  // namespace
 
+// One operation on the control; its result as the operation gives it (a
+// ReplaceStep as its number).
+template <typename Options>
+int Run(Op op, QPlainTextEdit& edit, const QString& pattern, const QString& replacement, const Options& options) {
+  switch (op) {
+    case Op::Forward:
+      return SearchForward(&edit, pattern, options);
+    case Op::Backward:
+      return SearchBackward(&edit, pattern, options);
+    case Op::Replace:
+      return int(ReplaceNext(&edit, pattern, replacement, options));
+    case Op::ReplaceAll:
+      return ReplaceAll(&edit, pattern, replacement, options);
+  }
+  return 0;
+}
+
 class FindReplaceTest : public QObject {
   Q_OBJECT
 
@@ -103,22 +120,7 @@ class FindReplaceTest : public QObject {
     QFETCH(int, endAfter);
     QPlainTextEdit edit;
     SetUp(edit, text, {selStart, selEnd});
-    int got = 0;
-    switch (Op(op)) {
-      case Op::Forward:
-        got = SearchForward(&edit, pattern, matchCase);
-        break;
-      case Op::Backward:
-        got = SearchBackward(&edit, pattern, matchCase);
-        break;
-      case Op::Replace:
-        got = int(ReplaceNext(&edit, pattern, replacement, matchCase));
-        break;
-      case Op::ReplaceAll:
-        got = ReplaceAll(&edit, pattern, replacement, matchCase);
-        break;
-    }
-    QCOMPARE(got, result);
+    QCOMPARE(Run(Op(op), edit, pattern, replacement, matchCase), result);
     QCOMPARE(edit.toPlainText(), textAfter);
     QCOMPARE(edit.textCursor().selectionStart(), startAfter);
     QCOMPARE(edit.textCursor().selectionEnd(), endAfter);
@@ -166,23 +168,7 @@ class FindReplaceTest : public QObject {
     QFETCH(int, startAfter);
     QPlainTextEdit edit;
     SetUp(edit, text, {caret, caret});
-    const SearchOptions options{true, wholeWord, wrap};
-    int got = 0;
-    switch (Op(op)) {
-      case Op::Forward:
-        got = SearchForward(&edit, pattern, options);
-        break;
-      case Op::Backward:
-        got = SearchBackward(&edit, pattern, options);
-        break;
-      case Op::Replace:
-        got = int(ReplaceNext(&edit, pattern, QStringLiteral("GR2"), options));
-        break;
-      case Op::ReplaceAll:
-        got = ReplaceAll(&edit, pattern, QStringLiteral("GR2"), options);
-        break;
-    }
-    QCOMPARE(got, result);
+    QCOMPARE(Run(Op(op), edit, pattern, QStringLiteral("GR2"), SearchOptions{true, wholeWord, wrap}), result);
     QCOMPARE(edit.toPlainText(), textAfter);
     QCOMPARE(edit.textCursor().selectionStart(), startAfter);
   }

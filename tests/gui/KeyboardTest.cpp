@@ -138,12 +138,12 @@ class KeyboardTest : public QObject {
     TfrmMessage* message = f.Main()->Windows().message;
     const std::string pathA = QFile::encodeName(a).toStdString(), pathB = QFile::encodeName(b).toStdString();
     message->AppendMessageLine("Assemble[" + pathA + "]");  // line 0
-    message->AppendMessageLine(" (  4) : Error  x");         // 1
-    message->AppendMessageLine(" (  2) : Error  y");         // 2
-    message->AppendMessageLine("   2 Errors");               // 3
+    message->AppendMessageLine(" (  4) : Error  x");        // 1
+    message->AppendMessageLine(" (  2) : Error  y");        // 2
+    message->AppendMessageLine("   2 Errors");              // 3
     message->AppendMessageLine("Assemble[" + pathB + "]");  // 4
-    message->AppendMessageLine(" (  2) : Error  z");         // 5
-    message->AppendMessageLine("   1 Errors");               // 6
+    message->AppendMessageLine(" (  2) : Error  z");        // 5
+    message->AppendMessageLine("   1 Errors");              // 6
     QSignalSpy jumps(message, &TfrmMessage::sourceLineRequested);
     const auto lastJump = [&] {
       const QList<QVariant> args = jumps.takeLast();
@@ -172,8 +172,8 @@ class KeyboardTest : public QObject {
       int line;
     };
     const Step steps[] = {
-        {Qt::NoModifier, "a.cas:4", 1},    {Qt::NoModifier, "a.cas:2", 2},    {Qt::NoModifier, "b.cas:2", 5},
-        {Qt::NoModifier, "a.cas:4", 1},    {Qt::ShiftModifier, "b.cas:2", 5}, {Qt::ShiftModifier, "a.cas:2", 2},
+        {Qt::NoModifier, "a.cas:4", 1}, {Qt::NoModifier, "a.cas:2", 2},    {Qt::NoModifier, "b.cas:2", 5},
+        {Qt::NoModifier, "a.cas:4", 1}, {Qt::ShiftModifier, "b.cas:2", 5}, {Qt::ShiftModifier, "a.cas:2", 2},
     };
     for (const Step& s : steps) {
       QTest::keyClick(f.Main(), Qt::Key_F11, s.modifiers);

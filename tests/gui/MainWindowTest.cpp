@@ -5,8 +5,8 @@
 #include <QMenuBar>
 #include <QTabBar>
 #include <QTabWidget>
-#include <QWheelEvent>
 #include <QToolBar>
+#include <QWheelEvent>
 #include <QtTest>
 
 #include "forms/UiFonts.h"
@@ -206,11 +206,14 @@ class MainWindowTest : public QObject {
   void itemsEnabledAtStart() {
     ShellFixture f;
     QCOMPARE(Sorted(EnabledOf(f.Main(), AllItemNames())),
-             Sorted({"mnuNew",           "mnuOpen",        "mnuProjectNew",   "mnuProjectOpen",  "mnuPrintSetup",
-                     "mnuExit",          "mnuSourceCode",  "mnuListingFile",  "mnuDebugWindow",  "mnuStandardIo",
-                     "mnuMessageWindow", "mnuOption",      "mnuContents",     "mnuAbout",        "smnuNew",
-                     "smnuOpen",         "smnuSourceCode", "smnuListingFile", "smnuDebugWindow", "smnuStandardIo",
-                     "smnuMessageWindow", "mnuNextError",  "mnuPreviousError"}));
+             Sorted({"mnuNew",          "mnuOpen",          "mnuProjectNew",
+                     "mnuProjectOpen",  "mnuPrintSetup",    "mnuExit",
+                     "mnuSourceCode",   "mnuListingFile",   "mnuDebugWindow",
+                     "mnuStandardIo",   "mnuMessageWindow", "mnuOption",
+                     "mnuContents",     "mnuAbout",         "smnuNew",
+                     "smnuOpen",        "smnuSourceCode",   "smnuListingFile",
+                     "smnuDebugWindow", "smnuStandardIo",   "smnuMessageWindow",
+                     "mnuNextError",    "mnuPreviousError"}));
     for (const char* p : {"pmnuSave", "pmnuCut", "pmnuProjectAdd", "pmnuPrint"}) QVERIFY(!f.Main()->IsEnabled(p));
   }
 

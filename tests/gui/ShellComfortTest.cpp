@@ -3,17 +3,17 @@
 #include <QAccessible>
 #include <QLineEdit>
 #include <QMenu>
-#include <QToolBar>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <QToolBar>
 #include <QWindow>
 #include <QtTest>
 
+#include "forms/FindDialogs_f.h"
 #include "forms/RecentFiles.h"
 #include "forms/UiFonts.h"
 #include "forms/Utf8.h"
-#include "forms/FindDialogs_f.h"
 #include "forms/frmList_f.h"
 #include "forms/frmMessage_f.h"
 #include "forms/frmStandardIo_f.h"
