@@ -50,6 +50,7 @@ THelpViewer::THelpViewer(QWidget* parent) : QWidget(parent, Qt::Window) {
 
   browser_ = new QTextBrowser(this);
   browser_->setObjectName(QStringLiteral("brwsHelp"));
+  browser_->setAccessibleName(U(u8"ヘルプの本文"));
   browser_->setOpenLinks(true);
   browser_->setOpenExternalLinks(true);
 
