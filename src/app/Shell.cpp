@@ -7,6 +7,7 @@
 
 #include "app/CoreBinding.h"
 #include "forms/Debug_f.h"
+#include "forms/DialogPort.h"
 #include "forms/dlgAbout_f.h"
 #include "forms/dlgAddBreakPoint_f.h"
 #include "forms/dlgAddWatch_f.h"
@@ -103,7 +104,14 @@ void Shell::Create() {
   targets.setShowRegistersAfterRun = [this](bool on) { core_->Execution().SetShowRegistersAfterRun(on); };
   targets.setUnAsmDataAsCode = [this](bool on) { core_->Execution().SetUnAsmDataAsCode(on); };
   option_->SetTargets(targets);
-  main_->SetFirstShowHooks([this] { option_->LoadOptions(); }, [this] { ApplyOptions(); });
+  // The first-start notice shows over the painted main window, not before it.
+  main_->SetFirstShowHooks(
+      [this] {
+        option_->LoadOptions([this](const QString& text) {
+          main_->RunWhenPainted([text] { forms::Dialogs().Ask(BoxKind::Information, text); });
+        });
+      },
+      [this] { ApplyOptions(); });
 
   // Every window exists: the splash goes once pending events are processed.
   main_->ReleaseSplash();

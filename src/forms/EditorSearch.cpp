@@ -32,54 +32,87 @@ void PlaceCaret(QPlainTextEdit* control, int position) {
 
 }  // namespace
 
-int SearchForward(QPlainTextEdit* control, const QString& pattern, bool matchCase) {
+namespace {
+bool IsWordChar(QChar c) { return c.isLetterOrNumber() || c == QLatin1Char('_'); }
+
+// The first occurrence at or after `from` (a whole word when asked), or -1.
+qsizetype FindFrom(QStringView text, const QString& pattern, qsizetype from, const SearchOptions& options) {
+  const Qt::CaseSensitivity cs = Sensitivity(options.matchCase);
+  for (qsizetype at = text.indexOf(pattern, from, cs); at >= 0; at = text.indexOf(pattern, at + 1, cs)) {
+    if (!options.wholeWord) return at;
+    const qsizetype after = at + pattern.size();
+    if ((at == 0 || !IsWordChar(text.at(at - 1))) && (after >= text.size() || !IsWordChar(text.at(after)))) return at;
+  }
+  return -1;
+}
+
+// The last of the occurrences found from the start without overlapping that
+// end at or before `before`, or -1.
+qsizetype FindLastBefore(QStringView text, const QString& pattern, qsizetype before, const SearchOptions& options) {
+  const QStringView head = text.left(before);
+  qsizetype last = -1;
+  for (qsizetype at = FindFrom(head, pattern, 0, options); at >= 0;
+       at = FindFrom(head, pattern, at + pattern.size(), options)) {
+    // A whole word is judged in the whole text, not at the cut.
+    const qsizetype after = at + pattern.size();
+    if (options.wholeWord && after < text.size() && IsWordChar(text.at(after))) continue;
+    last = at;
+  }
+  return last;
+}
+}  // namespace
+
+int SearchForward(QPlainTextEdit* control, const QString& pattern, const SearchOptions& options) {
   if (!control || pattern.isEmpty()) return -1;
   const int from = control->textCursor().selectionEnd();
   PlaceCaret(control, from);
-  const int found = static_cast<int>(PositionText(control).indexOf(pattern, from, Sensitivity(matchCase)));
+  const QString text = PositionText(control);
+  qsizetype found = FindFrom(text, pattern, from, options);
+  if (found < 0 && options.wrapAround) found = FindFrom(text, pattern, 0, options);
   if (found < 0) return -1;
-  Select(control, found, static_cast<int>(pattern.size()));
-  return found + 1;
+  Select(control, static_cast<int>(found), static_cast<int>(pattern.size()));
+  return static_cast<int>(found) + 1;
 }
 
-int SearchBackward(QPlainTextEdit* control, const QString& pattern, bool matchCase) {
+int SearchBackward(QPlainTextEdit* control, const QString& pattern, const SearchOptions& options) {
   if (!control || pattern.isEmpty()) return -1;
   const int before = control->textCursor().selectionStart();
   PlaceCaret(control, before);
   const QString text = PositionText(control);
-  const QStringView head = QStringView(text).left(before);
-  qsizetype last = -1;
-  for (qsizetype at = head.indexOf(pattern, 0, Sensitivity(matchCase)); at >= 0;
-       at = head.indexOf(pattern, at + pattern.size(), Sensitivity(matchCase)))
-    last = at;
+  qsizetype last = FindLastBefore(text, pattern, before, options);
+  if (last < 0 && options.wrapAround) last = FindLastBefore(text, pattern, text.size(), options);
   if (last < 0) return -1;
   Select(control, static_cast<int>(last), static_cast<int>(pattern.size()));
   return static_cast<int>(last) + 1;
 }
 
-ReplaceStep ReplaceNext(QPlainTextEdit* control, const QString& pattern, const QString& replacement, bool matchCase) {
+ReplaceStep ReplaceNext(QPlainTextEdit* control, const QString& pattern, const QString& replacement,
+                        const SearchOptions& options) {
   if (!control || pattern.isEmpty()) return ReplaceStep::NotFound;
   // A read-only page (its program is being debugged) is searched, not changed.
   if (control->isReadOnly())
-    return SearchForward(control, pattern, matchCase) < 0 ? ReplaceStep::NotFound : ReplaceStep::Found;
+    return SearchForward(control, pattern, options) < 0 ? ReplaceStep::NotFound : ReplaceStep::Found;
   QTextCursor cursor = control->textCursor();
-  if (!cursor.hasSelection() || cursor.selectedText().compare(pattern, Sensitivity(matchCase)) != 0)
-    return SearchForward(control, pattern, matchCase) < 0 ? ReplaceStep::NotFound : ReplaceStep::Found;
+  // The selection is replaced only when it is an occurrence the search would find.
+  const bool isOccurrence =
+      cursor.hasSelection() && cursor.selectionEnd() - cursor.selectionStart() == pattern.size() &&
+      FindFrom(PositionText(control), pattern, cursor.selectionStart(), options) == cursor.selectionStart();
+  if (!isOccurrence) return SearchForward(control, pattern, options) < 0 ? ReplaceStep::NotFound : ReplaceStep::Found;
   const int start = cursor.selectionStart();
   cursor.beginEditBlock();
   cursor.insertText(replacement);
   cursor.endEditBlock();
   Select(control, start, static_cast<int>(replacement.size()));
   const QTextCursor inserted = control->textCursor();
-  if (SearchForward(control, pattern, matchCase) < 0) control->setTextCursor(inserted);
+  if (SearchForward(control, pattern, options) < 0) control->setTextCursor(inserted);
   return ReplaceStep::Replaced;
 }
 
-int ReplaceAll(QPlainTextEdit* control, const QString& pattern, const QString& replacement, bool matchCase) {
+int ReplaceAll(QPlainTextEdit* control, const QString& pattern, const QString& replacement,
+               const SearchOptions& options) {
   if (!control || pattern.isEmpty() || control->isReadOnly()) return 0;
   const QString text = PositionText(control);
-  const Qt::CaseSensitivity cs = Sensitivity(matchCase);
-  qsizetype first = text.indexOf(pattern, 0, cs);
+  qsizetype first = FindFrom(text, pattern, 0, options);
   if (first < 0) return 0;
   // One pass over the text: the stretch from the first occurrence to the end
   // of the last is built once and put in place of the old one in a single edit.
@@ -87,7 +120,7 @@ int ReplaceAll(QPlainTextEdit* control, const QString& pattern, const QString& r
   qsizetype copied = first;
   qsizetype end = first;
   int count = 0;
-  for (qsizetype at = first; at >= 0; at = text.indexOf(pattern, end, cs)) {
+  for (qsizetype at = first; at >= 0; at = FindFrom(text, pattern, end, options)) {
     stretch += QStringView(text).mid(copied, at - copied);
     stretch += replacement;
     end = at + pattern.size();
@@ -102,6 +135,19 @@ int ReplaceAll(QPlainTextEdit* control, const QString& pattern, const QString& r
   cursor.endEditBlock();
   PlaceCaret(control, static_cast<int>(first + stretch.size()));
   return count;
+}
+
+int SearchForward(QPlainTextEdit* control, const QString& pattern, bool matchCase) {
+  return SearchForward(control, pattern, SearchOptions{matchCase});
+}
+int SearchBackward(QPlainTextEdit* control, const QString& pattern, bool matchCase) {
+  return SearchBackward(control, pattern, SearchOptions{matchCase});
+}
+ReplaceStep ReplaceNext(QPlainTextEdit* control, const QString& pattern, const QString& replacement, bool matchCase) {
+  return ReplaceNext(control, pattern, replacement, SearchOptions{matchCase});
+}
+int ReplaceAll(QPlainTextEdit* control, const QString& pattern, const QString& replacement, bool matchCase) {
+  return ReplaceAll(control, pattern, replacement, SearchOptions{matchCase});
 }
 
 namespace {

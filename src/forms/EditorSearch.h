@@ -12,6 +12,19 @@ namespace tolvane::forms {
 // change its length and so every position after it). An empty pattern finds
 // nothing and changes nothing.
 
+// How a search matches. Whole word: the characters on either side of an
+// occurrence are no letters, digits or '_' (so GR1 is not found in GR10).
+// Wrap around: a forward search that reaches the end goes on from the start,
+// a backward one from the end. Neither is on unless asked for.
+struct SearchOptions {
+  bool matchCase = true;
+  bool wholeWord = false;
+  bool wrapAround = false;
+};
+
+// The operations below take the options; those with a bare `matchCase` search
+// without whole word and wrap-around.
+
 // From the end of the selection (or the caret) towards the end of the text:
 // selects the first occurrence and returns its position + 1, or -1 (the caret
 // is then at the end of the former selection). No wrap-around.
@@ -36,6 +49,13 @@ ReplaceStep ReplaceNext(QPlainTextEdit* control, const QString& pattern, const Q
 // inserted text. Returns the number of replacements (0: none found, nothing
 // changed).
 int ReplaceAll(QPlainTextEdit* control, const QString& pattern, const QString& replacement, bool matchCase);
+
+int SearchForward(QPlainTextEdit* control, const QString& pattern, const SearchOptions& options);
+int SearchBackward(QPlainTextEdit* control, const QString& pattern, const SearchOptions& options);
+ReplaceStep ReplaceNext(QPlainTextEdit* control, const QString& pattern, const QString& replacement,
+                        const SearchOptions& options);
+int ReplaceAll(QPlainTextEdit* control, const QString& pattern, const QString& replacement,
+               const SearchOptions& options);
 
 // Whether the control shows its selection while it does not have the focus
 // (the find and replace dialogs turn this on while they are open).

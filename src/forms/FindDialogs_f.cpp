@@ -36,9 +36,16 @@ TSearchDialog::TSearchDialog(const QString& name, const QString& caption, QWidge
   setSizeGripEnabled(false);
   find_ = new QLineEdit(this);
   find_->setObjectName(QStringLiteral("editFind"));
+  // Heard without the label's "(&N):".
+  find_->setAccessibleName(U(u8"検索する文字列"));
   matchCase_ = new QCheckBox(U(u8"大文字と小文字を区別する(&C)"), this);
   matchCase_->setObjectName(QStringLiteral("chkMatchCase"));
   matchCase_->setChecked(true);
+  // Off at start: the plain search stays as it always was.
+  wholeWord_ = new QCheckBox(U(u8"単語単位で探す(&W)"), this);
+  wholeWord_->setObjectName(QStringLiteral("chkWholeWord"));
+  wrapAround_ = new QCheckBox(U(u8"先頭（末尾）から再検索する(&Z)"), this);
+  wrapAround_->setObjectName(QStringLiteral("chkWrapAround"));
   cancel_ = Button(u8"キャンセル", "btnCancel", this);
   connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
   connect(find_, &QLineEdit::textChanged, this, &TSearchDialog::UpdateButtons);
@@ -49,6 +56,18 @@ QString TSearchDialog::FindText() const { return find_->text(); }
 void TSearchDialog::SetFindText(const QString& text) { find_->setText(text); }
 bool TSearchDialog::MatchCase() const { return matchCase_->isChecked(); }
 void TSearchDialog::SetMatchCase(bool on) { matchCase_->setChecked(on); }
+
+SearchOptions TSearchDialog::Options() const {
+  return SearchOptions{matchCase_->isChecked(), wholeWord_->isChecked(), wrapAround_->isChecked()};
+}
+
+QLayout* TSearchDialog::OptionBoxes() {
+  auto* boxes = new QVBoxLayout;
+  for (QCheckBox* box : {matchCase_, wholeWord_, wrapAround_}) boxes->addWidget(box);
+  setTabOrder(matchCase_, wholeWord_);
+  setTabOrder(wholeWord_, wrapAround_);
+  return boxes;
+}
 
 void TSearchDialog::AddSearchButton(QPushButton* button) {
   searchButtons_ << button;
@@ -94,14 +113,14 @@ TFindDialog::TFindDialog(QWidget* parent) : TSearchDialog(QStringLiteral("FindDi
   grid->addWidget(label, 0, 0);
   grid->addWidget(find_, 0, 1, 1, 2);
   grid->addWidget(findNext_, 0, 3);
-  grid->addWidget(matchCase_, 1, 0, 1, 2, Qt::AlignBottom);
-  grid->addWidget(direction, 1, 2);
+  grid->addLayout(OptionBoxes(), 1, 0, 1, 2, Qt::AlignBottom);
+  grid->addWidget(direction, 1, 2, Qt::AlignBottom);
   grid->addWidget(cancel_, 1, 3, Qt::AlignTop);
   grid->setColumnStretch(1, 1);
   setMinimumWidth(420);
   // Tab walks the fields in reading order.
   setTabOrder(find_, matchCase_);
-  setTabOrder(matchCase_, up_);
+  setTabOrder(wrapAround_, up_);
   setTabOrder(up_, down_);
   setTabOrder(down_, findNext_);
   setTabOrder(findNext_, cancel_);
@@ -117,6 +136,7 @@ TReplaceDialog::TReplaceDialog(QWidget* parent) : TSearchDialog(QStringLiteral("
   findLabel->setBuddy(find_);
   replace_ = new QLineEdit(this);
   replace_->setObjectName(QStringLiteral("editReplace"));
+  replace_->setAccessibleName(U(u8"置換後の文字列"));
   auto* replaceLabel = new QLabel(U(u8"置換後の文字列(&P):"), this);
   replaceLabel->setBuddy(replace_);
 
@@ -134,7 +154,7 @@ TReplaceDialog::TReplaceDialog(QWidget* parent) : TSearchDialog(QStringLiteral("
   grid->addWidget(find_, 0, 1);
   grid->addWidget(replaceLabel, 1, 0);
   grid->addWidget(replace_, 1, 1);
-  grid->addWidget(matchCase_, 3, 0, 1, 2, Qt::AlignBottom);
+  grid->addLayout(OptionBoxes(), 3, 0, 1, 2, Qt::AlignBottom);
   auto* buttons = new QVBoxLayout;
   for (QPushButton* button : {findNext_, replaceOne_, replaceAll_, cancel_}) buttons->addWidget(button);
   buttons->addStretch(1);
@@ -145,7 +165,7 @@ TReplaceDialog::TReplaceDialog(QWidget* parent) : TSearchDialog(QStringLiteral("
   // Tab walks the fields in reading order.
   setTabOrder(find_, replace_);
   setTabOrder(replace_, matchCase_);
-  setTabOrder(matchCase_, findNext_);
+  setTabOrder(wrapAround_, findNext_);
   setTabOrder(findNext_, replaceOne_);
   setTabOrder(replaceOne_, replaceAll_);
   setTabOrder(replaceAll_, cancel_);
@@ -205,9 +225,9 @@ void TFindReplace::FindDialog1Find() {
   if (!control || pattern.isEmpty()) return;
   // The page may have changed since the dialog opened: it shows its selection too.
   if (control != showing_) DialogShow();
-  const bool matchCase = find_->MatchCase();
+  const SearchOptions options = find_->Options();
   const int found =
-      find_->SearchDown() ? SearchForward(control, pattern, matchCase) : SearchBackward(control, pattern, matchCase);
+      find_->SearchDown() ? SearchForward(control, pattern, options) : SearchBackward(control, pattern, options);
   if (found < 0) NotFound(pattern);
 }
 
@@ -216,16 +236,16 @@ void TFindReplace::ReplaceDialog1Replace(TReplaceDialog::Action action) {
   const QString pattern = replace_->FindText();
   if (!control || pattern.isEmpty()) return;
   if (control != showing_) DialogShow();
-  const bool matchCase = replace_->MatchCase();
+  const SearchOptions options = replace_->Options();
   switch (action) {
     case TReplaceDialog::Action::ReplaceAll:
-      if (ReplaceAll(control, pattern, replace_->ReplaceText(), matchCase) == 0) NotFound(pattern);
+      if (ReplaceAll(control, pattern, replace_->ReplaceText(), options) == 0) NotFound(pattern);
       break;
     case TReplaceDialog::Action::Replace:
-      if (ReplaceNext(control, pattern, replace_->ReplaceText(), matchCase) == ReplaceStep::NotFound) NotFound(pattern);
+      if (ReplaceNext(control, pattern, replace_->ReplaceText(), options) == ReplaceStep::NotFound) NotFound(pattern);
       break;
     case TReplaceDialog::Action::FindNext:
-      if (SearchForward(control, pattern, matchCase) < 0) NotFound(pattern);
+      if (SearchForward(control, pattern, options) < 0) NotFound(pattern);
       break;
   }
 }

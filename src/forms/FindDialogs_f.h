@@ -4,7 +4,10 @@
 #include <QPointer>
 #include <functional>
 
+#include "forms/EditorSearch.h"
+
 class QCheckBox;
+class QLayout;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
@@ -22,8 +25,12 @@ class TSearchDialog : public QDialog {
   void SetFindText(const QString& text);
   bool MatchCase() const;
   void SetMatchCase(bool on);
+  // Match case, whole word and wrap-around as the boxes say.
+  SearchOptions Options() const;
   QLineEdit* editFind() const { return find_; }
   QCheckBox* chkMatchCase() const { return matchCase_; }
+  QCheckBox* chkWholeWord() const { return wholeWord_; }
+  QCheckBox* chkWrapAround() const { return wrapAround_; }
   QPushButton* btnCancel() const { return cancel_; }
 
  signals:
@@ -39,7 +46,11 @@ class TSearchDialog : public QDialog {
 
   QLineEdit* find_ = nullptr;
   QCheckBox* matchCase_ = nullptr;
+  QCheckBox* wholeWord_ = nullptr;
+  QCheckBox* wrapAround_ = nullptr;
   QPushButton* cancel_ = nullptr;
+  // The three option boxes, one under the other.
+  QLayout* OptionBoxes();
 
  private:
   void UpdateButtons();

@@ -50,6 +50,7 @@ THelpViewer::THelpViewer(QWidget* parent) : QWidget(parent, Qt::Window) {
 
   browser_ = new QTextBrowser(this);
   browser_->setObjectName(QStringLiteral("brwsHelp"));
+  browser_->setAccessibleName(U(u8"ヘルプの本文"));
   browser_->setOpenLinks(true);
   browser_->setOpenExternalLinks(true);
 
@@ -82,9 +83,11 @@ void THelpViewer::UpdateTitle() {
   setWindowTitle(title.isEmpty() ? help : title.startsWith(help) ? title : help + QStringLiteral(" - ") + title);
 }
 
-void THelpViewer::ShowPage(const QString& file) {
+void THelpViewer::ShowPage(const QString& file, const QString& fragment) {
   AttachTo(QApplication::activeModalWidget());
-  browser_->setSource(QUrl::fromLocalFile(file));
+  QUrl url = QUrl::fromLocalFile(file);
+  if (!fragment.isEmpty()) url.setFragment(fragment);
+  browser_->setSource(url);
   if (!isVisible()) {
     // First shown beside the window that asked, on its screen.
     if (QWidget* active = QApplication::activeWindow()) {

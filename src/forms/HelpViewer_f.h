@@ -24,7 +24,8 @@ class THelpViewer : public QWidget {
 
   // Shows `file` (an absolute path of a help page) and brings the viewer to
   // the front, beside the modal dialog that is open, if any.
-  void ShowPage(const QString& file);
+  // `fragment` names a place in the page ("editor" for "windows.html#editor").
+  void ShowPage(const QString& file, const QString& fragment = QString());
 
   QTextBrowser* Browser() const { return browser_; }
   QAction* actBack() const { return back_; }

@@ -83,4 +83,8 @@ bool PrepareOptionFileForWrite(const QString& path, QString& why, QString& kept)
   return true;
 }
 
+bool SettingsFileUsable(const QString& path) {
+  return OptionFileProblem(path).isEmpty() && (!QFileInfo::exists(path) || ReadsAsOptions(path));
+}
+
 }  // namespace tolvane::forms

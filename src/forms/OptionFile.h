@@ -30,4 +30,10 @@ QString OptionFileProblem(const QString& path);
 // kept.
 bool PrepareOptionFileForWrite(const QString& path, QString& why, QString& kept);
 
+// Whether other settings (the recent files) may be read from and written into
+// the options' file at `path` as it is: no OptionFileProblem, and either no
+// file yet or one that reads as options. Anything else is left to the options
+// dialog, which says why.
+bool SettingsFileUsable(const QString& path);
+
 }  // namespace tolvane::forms

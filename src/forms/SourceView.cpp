@@ -184,10 +184,12 @@ void BringPageForward(QWidget* page) {
 
 void ShowTabModified(QTabWidget* tabs, int index, bool modified, const QString& path) {
   QTabBar* bar = tabs->tabBar();
-  auto* dot = dynamic_cast<ModifiedDot*>(bar->tabButton(index, QTabBar::RightSide));
+  // Before the name: the tab's close button takes the side after it.
+  auto* dot = dynamic_cast<ModifiedDot*>(bar->tabButton(index, QTabBar::LeftSide));
   if (!dot) {
     dot = new ModifiedDot(bar);
-    bar->setTabButton(index, QTabBar::RightSide, dot);
+    bar->setTabButton(index, QTabBar::LeftSide, dot);
+    dot->setVisible(tabs->isTabVisible(index));
   }
   dot->SetModified(modified);
   QString tip = path;

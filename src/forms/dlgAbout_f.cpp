@@ -43,7 +43,9 @@ TdlgAbout::TdlgAbout(QWidget* parent) : QDialog(parent) {
   name_ = Label(QStringLiteral("Tolvane"), "ProductName", this, 29, true);
   version_ = Label(QStringLiteral("Version 2.6.3"), "Label1", this, 19, true);
   auto* credits = Label(U(u8"CASL II 統合開発環境"), "Copyright", this);
-  comments_ = Label(U(u8"初版 2019年4月　2.6.3版 2024年4月"), "Comments", this);
+  // One date a line: each fits the box, so that wrapping never cuts a date
+  // ("2024年4" / "月").
+  comments_ = Label(U(u8"初版 2019年4月\n2.6.3版 2024年4月"), "Comments", this);
   comments_->setWordWrap(true);
 
   // The link label: blue, underlined, a hand over it, reachable by the
@@ -81,6 +83,11 @@ TdlgAbout::TdlgAbout(QWidget* parent) : QDialog(parent) {
 
 void TdlgAbout::Button1Click() { accept(); }
 
-void TdlgAbout::StaticText1Click() { OpenHelpTopic(this, QStringLiteral("index.html")); }
+void TdlgAbout::StaticText1Click() {
+  OpenHelpTopic(this, QStringLiteral("index.html"));
+  // A focused link takes Enter for itself (and would open the help again):
+  // once used, the focus goes back to OK, so that Enter closes the box.
+  ok_->setFocus();
+}
 
 }  // namespace tolvane::forms

@@ -517,13 +517,21 @@ bool TdlgOption::StoreValues() {
   return true;
 }
 
-void TdlgOption::LoadOptions() {
+void TdlgOption::LoadOptions(const std::function<void(const QString&)>& notice) {
   values_ = OptionValues();
+  // The notice goes to the caller when it asks for it (the first start shows
+  // it over the painted main window).
+  const auto tell = [&notice](const QString& text) {
+    if (notice)
+      notice(text);
+    else
+      Dialogs().Ask(BoxKind::Information, text);
+  };
   const QString path = OptionFilePath();
   // Never opened: a FIFO would block the start for ever, a device or a huge
   // file be read without end. The defaults, and the reason.
   if (const QString problem = OptionFileProblem(path); !problem.isEmpty()) {
-    Dialogs().Ask(BoxKind::Information, FailedLoad() + QStringLiteral("\n") + problem);
+    tell(FailedLoad() + QStringLiteral("\n") + problem);
     return;
   }
   {
@@ -540,7 +548,7 @@ void TdlgOption::LoadOptions() {
   QString why, kept;
   const bool stored = StoreOptionFile(path, values_, why, kept);
   const QString more = !kept.isEmpty() ? kept : why;
-  Dialogs().Ask(BoxKind::Information, FailedLoad() + (more.isEmpty() ? QString() : QStringLiteral("\n") + more));
+  tell(FailedLoad() + (more.isEmpty() ? QString() : QStringLiteral("\n") + more));
   if (!stored && why.isEmpty()) ReportUnstored(path);
 }
 

@@ -102,7 +102,10 @@ class TdlgOption : public QDialog {
 
   // Reads the stored options (the main window's first show). Missing or
   // mistyped values: a notice, every default, and the defaults written.
-  void LoadOptions();
+  // With `notice` the notice about a store that could not be read goes there
+  // (start-up shows it once the main window is painted); without, it is shown
+  // at once.
+  void LoadOptions(const std::function<void(const QString&)>& notice = {});
   // Sends the current options to the editor, the listing viewer, the build
   // options and the debugger.
   void ApplyOptions();

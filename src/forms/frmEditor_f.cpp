@@ -14,10 +14,10 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QPlainTextDocumentLayout>
+#include <QSignalBlocker>
 #include <QStatusBar>
 #include <QStringDecoder>
 #include <QTabBar>
-#include <QSignalBlocker>
 #include <QTabWidget>
 #include <QTextBlock>
 #include <QTimer>
@@ -29,6 +29,7 @@
 #include "common/BinaryIo.h"
 #include "common/Cp932.h"
 #include "common/SourceEncoding.h"
+#include "forms/AccessibleTabs.h"
 #include "forms/DialogPort.h"
 #include "forms/EditorSearch.h"
 #include "forms/LineGutter.h"
@@ -233,6 +234,7 @@ TfrmEditor::TfrmEditor(QWidget* parent) : TDockForm(1, parent) {
   panelLayout->setContentsMargins(0, 0, 0, 0);
   pageControl_ = new QTabWidget(panel1);
   pageControl_->setObjectName(QStringLiteral("PageControl1"));
+  ExposeOnlyShownTabs(pageControl_->tabBar());
   pageControl_->setTabPosition(QTabWidget::North);
   pageControl_->setFont(MakeFont(FontPGothic(), 11));
   pageControl_->setDocumentMode(true);
@@ -327,13 +329,22 @@ TfrmEditor::TfrmEditor(QWidget* parent) : TDockForm(1, parent) {
     AttachSourceView(editor, sourceColours_);
     connect(editor, &QPlainTextEdit::modificationChanged, this, &TfrmEditor::RefreshTabMarks);
     pageControl_->addTab(sheet, QString());
-    pageControl_->setTabVisible(i - 1, false);
     connect(editor, &QPlainTextEdit::cursorPositionChanged, this, [this, editor] { OnCursorOrSelection(editor); });
     connect(editor, &QPlainTextEdit::selectionChanged, this, [this, editor] { OnCursorOrSelection(editor); });
     connect(editor, &EditorControl::focusGained, this, [this, editor] { ShowCaretPosition(editor); });
   }
   connect(pageControl_, &QTabWidget::currentChanged, this, &TfrmEditor::PageControl1Change);
   connect(this, &TfrmEditor::pagesChanged, this, &TfrmEditor::RefreshTabMarks);
+  connect(this, &TfrmEditor::pagesChanged, this, &TfrmEditor::currentPageChanged);
+  // A tab's close button closes its page as File > Close does (asking about
+  // unsaved changes, closing the project with the last page).
+  pageControl_->setTabsClosable(true);
+  for (int i = 1; i <= kPages; ++i) ShowTab(i, false);
+  connect(pageControl_, &QTabWidget::tabCloseRequested, this, [this](int index) {
+    if (index >= openCount_ || !host_) return;
+    ActivatePage(index + 1);
+    host_->RunCommand(QStringLiteral("mnuClose"));
+  });
   // Back from another program, which may have changed an open file.
   connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
     if (state == Qt::ApplicationActive) QTimer::singleShot(0, this, &TfrmEditor::CheckFilesChangedOnDisk);
@@ -369,10 +380,23 @@ int TfrmEditor::PageOfPath(const QString& path) const {
 
 QAction* TfrmEditor::PopupAction(const QString& name) const { return popup_->findChild<QAction*>(name); }
 
-void TfrmEditor::SetTabCaption(int i, const QString& caption) { pageControl_->setTabText(i - 1, caption); }
+void TfrmEditor::SetTabCaption(int i, const QString& caption) {
+  pageControl_->setTabText(i - 1, caption);
+  // A screen reader names the text control after its file.
+  editors_[i]->setAccessibleName(caption.isEmpty() ? QString() : U(u8"ソースコード: ") + caption);
+}
+
+void TfrmEditor::ShowTab(int i, bool visible) {
+  pageControl_->setTabVisible(i - 1, visible);
+  // The tab bar leaves a hidden tab's close button shown (and reachable).
+  QTabBar* bar = pageControl_->tabBar();
+  for (QTabBar::ButtonPosition side : {QTabBar::LeftSide, QTabBar::RightSide})
+    if (QWidget* button = bar->tabButton(i - 1, side)) button->setVisible(visible);
+  ShownTabsChanged(bar);
+}
 
 void TfrmEditor::UsePage(int i) {
-  pageControl_->setTabVisible(i - 1, true);
+  ShowTab(i, true);
   pageControl_->setCurrentIndex(i - 1);
   currentPage_ = i;
   SetTabStops(i);
@@ -390,11 +414,11 @@ void TfrmEditor::EmptyPage(int i) {
   formats_[i] = {};
   diskStamps_[i] = offeredStamps_[i] = {};
   SetTabCaption(i, QString());
-  pageControl_->setTabVisible(i - 1, false);
+  ShowTab(i, false);
 }
 
 void TfrmEditor::HideFreeTabs() {
-  for (int i = openCount_ + 1; i <= kPages; ++i) pageControl_->setTabVisible(i - 1, false);
+  for (int i = openCount_ + 1; i <= kPages; ++i) ShowTab(i, false);
 }
 
 int TfrmEditor::NewFile() {
@@ -505,7 +529,7 @@ bool TfrmEditor::OpenFile(const QString& path) {
   if (!LoadInto(i, path, error)) {
     editors_[i]->document()->setModified(false);
     editors_[i]->setVisible(false);
-    pageControl_->setTabVisible(i - 1, false);
+    ShowTab(i, false);
     --openCount_;
     if (remembered >= 1) pageControl_->setCurrentIndex(remembered - 1);
     currentPage_ = remembered;
@@ -976,6 +1000,7 @@ void TfrmEditor::PageControl1Change(int index) {
   editor->viewport()->update();
   ShowCaretPosition(editor);
   if (host_) host_->SetSelectionGroupEnabled(HasSelection());
+  emit currentPageChanged();
 }
 
 void TfrmEditor::ActivatePage(int i) {

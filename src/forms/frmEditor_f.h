@@ -192,6 +192,8 @@ class TfrmEditor : public TDockForm {
 
  signals:
   void pagesChanged();
+  // Another page came to the front, or the current page's file got another name.
+  void currentPageChanged();
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -201,6 +203,7 @@ class TfrmEditor : public TDockForm {
   void UsePage(int i);
   void EmptyPage(int i);
   void SetTabCaption(int i, const QString& caption);
+  void ShowTab(int i, bool visible);
   // `forced` reads the file in that encoding instead of the detected one.
   bool LoadInto(int i, const QString& path, QString& error, const TextEncoding* forced = nullptr);
   void ShowFormat();

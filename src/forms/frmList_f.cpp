@@ -16,6 +16,7 @@
 #include <iterator>
 
 #include "common/ChangeExtension.h"
+#include "forms/AccessibleTabs.h"
 #include "forms/DialogPort.h"
 #include "forms/TextPane.h"
 #include "forms/UiFonts.h"
@@ -56,6 +57,7 @@ TfrmList::TfrmList(QWidget* parent) : TDockForm(2, parent) {
 
   pages_ = new QTabWidget(body);
   pages_->setObjectName(QStringLiteral("PageControl1"));
+  ExposeOnlyShownTabs(pages_->tabBar());
   pages_->setTabPosition(QTabWidget::North);
   popup_ = new QMenu(this);
   popup_->setObjectName(QStringLiteral("pmnuList"));
@@ -129,8 +131,11 @@ TfrmList::~TfrmList() = default;
 
 TListingEdit* TfrmList::ListingControl(int k) const { return k >= 1 && k <= kPages ? edits_[k - 1] : nullptr; }
 
+QString TfrmList::ListingPath(int k) const { return k >= 1 && k <= kPages ? paths_[k - 1] : QString(); }
+
 void TfrmList::HideAllTabs() {
   for (int k = 1; k <= kPages; ++k) pages_->setTabVisible(k - 1, false);
+  ShownTabsChanged(pages_->tabBar());
 }
 
 bool TfrmList::OpenListing(const std::string& sourcePath) {
@@ -154,6 +159,10 @@ bool TfrmList::OpenListing(const std::string& sourcePath) {
   edit->setPlainText(text);
   edit->document()->setModified(false);
   pages_->setTabText(k - 1, BareName(path));
+  edit->setAccessibleName(U(u8"リスティングファイル: ") + BareName(path));
+  ShownTabsChanged(pages_->tabBar());
+  paths_[k - 1] = QFileInfo(PathFromBytes(path)).absoluteFilePath();
+  pages_->setTabToolTip(k - 1, paths_[k - 1]);
   {
     // The front page is the first one, whichever was loaded.
     const QSignalBlocker block(pages_);
@@ -168,8 +177,12 @@ void TfrmList::CloseListings() {
     edits_[k - 1]->clear();
     edits_[k - 1]->hide();
     pages_->setTabText(k - 1, QString());
+    pages_->setTabToolTip(k - 1, QString());
+    paths_[k - 1].clear();
     pages_->setTabVisible(k - 1, false);
+    edits_[k - 1]->setAccessibleName(QString());
   }
+  ShownTabsChanged(pages_->tabBar());
   count_ = 0;
   active_ = 0;
   panel0_->clear();

@@ -51,6 +51,8 @@ class TfrmList : public TDockForm {
   int ActiveListing() const { return active_; }
   // The text control of page k (1 ... 10), nullptr outside that range.
   TListingEdit* ListingControl(int k) const;
+  // The full path of the listing file on page k (empty when none is loaded there).
+  QString ListingPath(int k) const;
   // Tab stops every eight character cells of control k's current font, keeping
   // its text, caret, selection and modified flag.
   void SetListingTabStops(int k);
@@ -103,6 +105,7 @@ class TfrmList : public TDockForm {
   QAction* print_ = nullptr;
   QAction* selectAll_ = nullptr;
   QAction* copy_ = nullptr;
+  QString paths_[kPages];
   int count_ = 0;
   int active_ = 0;
 };

@@ -16,6 +16,7 @@
 #include <QRegularExpression>
 #include <QScreen>
 #include <QStatusBar>
+#include <QSvgRenderer>
 #include <QTabWidget>
 #include <QTimer>
 #include <QToolBar>
@@ -39,6 +40,10 @@
 #include "forms/frmMessage_f.h"
 #include "forms/frmSplash_f.h"
 #include "forms/frmStandardIo_f.h"
+
+// The toolbar's drawings live in this static library: they are registered
+// before the first window is built.
+static void InitToolbarResources() { Q_INIT_RESOURCE(toolbar); }
 
 namespace tolvane::forms {
 
@@ -111,9 +116,23 @@ enum ToolGroup {
 };
 constexpr QRgb kToolGroupColours[] = {0, 0x2f5fa8, 0x5a5a5a, 0x2e7d32, 0x00796b, 0x6a1b9a, 0xc62828, 0x8d5524};
 
-// The toolbar's images: one character on a tile coloured by the button's group.
+// The toolbar's images: a drawing from the resources (":/toolbar/" + the
+// command's name + ".svg"), else one character on a tile coloured by the
+// button's group. The disabled look of a drawing is made by the style.
 QIcon ButtonIcon(const CommandRow& row) {
   QIcon icon;
+  const QString file = QStringLiteral(":/toolbar/%1.svg").arg(QString::fromLatin1(row.name));
+  if (QSvgRenderer drawing; QFile::exists(file) && drawing.load(file)) {
+    for (int size : {20, 40}) {
+      QPixmap pixmap(size, size);
+      pixmap.fill(Qt::transparent);
+      QPainter p(&pixmap);
+      drawing.render(&p);
+      p.end();
+      icon.addPixmap(pixmap, QIcon::Normal);
+    }
+    return icon;
+  }
   for (bool enabled : {true, false}) {
     QPixmap pixmap(20, 20);
     pixmap.fill(Qt::transparent);
@@ -152,8 +171,8 @@ const std::vector<CommandRow>& CommandTable() {
   // debugger's command
   static const std::vector<CommandRow> table = {
       // File
-      {"mnuNew", kFile, u8"新規(&N)", nullptr, u8"新規", u8"新", kFileButtons, kAsk, kOn, &M::mnuNewClick},
-      {"mnuOpen", kFile, u8"開く(&O)...", nullptr, u8"開く", u8"開", kFileButtons, kAsk, kOn, &M::mnuOpenClick},
+      {"mnuNew", kFile, u8"新規(&N)", "Ctrl+N", u8"新規", u8"新", kFileButtons, kAsk, kOn, &M::mnuNewClick},
+      {"mnuOpen", kFile, u8"開く(&O)...", "Ctrl+O", u8"開く", u8"開", kFileButtons, kAsk, kOn, &M::mnuOpenClick},
       {"mnuProjectNew", kFile, u8"プロジェクトの新規作成(&M)", nullptr, nullptr, nullptr, kNoButton, kAsk, kOn,
        &M::mnuProjectNewClick},
       {"mnuProjectOpen", kFile, u8"プロジェクトを開く(&J)...", "Ctrl+F11", nullptr, nullptr, kNoButton, kAsk, kOn,
@@ -174,7 +193,7 @@ const std::vector<CommandRow>& CommandTable() {
        &M::mnuAllCloseClick},
       {"N7", kFile},
       // Print guards itself: the debug window's picture is printed while debugging.
-      {"mnuPrint", kFile, u8"印刷(&P)", nullptr, u8"印刷", u8"印", kPrintButton, CommandGuard::Own, kOff,
+      {"mnuPrint", kFile, u8"印刷(&P)", "Ctrl+P", u8"印刷", u8"印", kPrintButton, CommandGuard::Own, kOff,
        &M::mnuPrintClick},
       {"mnuPrintSetup", kFile, u8"プリンタの設定(&R)...", nullptr, nullptr, nullptr, kNoButton, kAsk, kOn,
        &M::mnuPrintSetupClick},
@@ -204,6 +223,12 @@ const std::vector<CommandRow>& CommandTable() {
        kFree, kOn, &M::mnuStandardIoClick},
       {"mnuMessageWindow", kView, u8"メッセージウインドウ(&M)", nullptr, u8"メッセージウインドウ", u8"メ", kViewButtons,
        kFree, kOn, &M::mnuMessageWindowClick},
+      // The message window's diagnostics one by one, from the keyboard.
+      {"N12", kView},
+      {"mnuNextError", kView, u8"次のエラー(&N)", "F11", nullptr, nullptr, kNoButton, kFree, kOn,
+       &M::mnuNextErrorClick},
+      {"mnuPreviousError", kView, u8"前のエラー(&P)", "Shift+F11", nullptr, nullptr, kNoButton, kFree, kOn,
+       &M::mnuPreviousErrorClick},
       // Project
       {"mnuProjectAdd", kProject, u8"プロジェクトに追加(&A)", nullptr, nullptr, nullptr, kNoButton, kAsk, kOff,
        &M::mnuProjectAddClick},
@@ -214,18 +239,20 @@ const std::vector<CommandRow>& CommandTable() {
       // Run
       {"mnuRun", kRunMenu, u8"実行(&R)", "F9", u8"実行", u8"実", kRunButtons, kRefuse, kOff, &M::mnuRunClick},
       {"N10", kRunMenu},
-      {"mnuAssemble", kRunMenu, u8"アセンブル(&A)", nullptr, nullptr, nullptr, kNoButton, kAsk, kOff,
+      {"mnuAssemble", kRunMenu, u8"アセンブル(&A)", "Ctrl+F7", nullptr, nullptr, kNoButton, kAsk, kOff,
        &M::mnuAssembleClick},
       {"mnuLink", kRunMenu, u8"リンク(&L)", nullptr, nullptr, nullptr, kNoButton, kAsk, kOff, &M::mnuLinkClick},
       {"mnuBuild", kRunMenu, u8"ビルド(&M)", "Ctrl+F9", u8"ビルド", u8"ビ", kRunButtons, kAsk, kOff, &M::mnuBuildClick},
-      {"mnuRunExe", kRunMenu, u8"EXEファイルの実行(&X)", nullptr, nullptr, nullptr, kNoButton, kRefuse, kOff,
+      {"mnuRunExe", kRunMenu, u8"EXEファイルの実行(&X)", "Ctrl+F5", nullptr, nullptr, kNoButton, kRefuse, kOff,
        &M::mnuRunExeClick},
       {"N8", kRunMenu},
-      {"mnuDebugStart", kRunMenu, u8"デバッグ開始(&S)", "F4", u8"デバッグ開始", u8"始", kDebugButtons, kFree, kOff,
+      // Each item of this menu has its own letter: Debug Start takes D and
+      // Animate N, leaving A to Assemble and S to Step.
+      {"mnuDebugStart", kRunMenu, u8"デバッグ開始(&D)", "F4", u8"デバッグ開始", u8"始", kDebugButtons, kFree, kOff,
        &M::mnuDebugStartClick, C::Start},
       {"mnuGo", kRunMenu, u8"実行(GO)(&G)", "F5", u8"実行(GO)", u8"走", kDebugButtons, kFree, kOff, &M::mnuGoClick,
        C::Go},
-      {"mnuGoAnimate", kRunMenu, u8"アニメート実行(&A)", "F6", u8"アニメート実行", u8"動", kDebugButtons, kFree, kOff,
+      {"mnuGoAnimate", kRunMenu, u8"アニメート実行(&N)", "F6", u8"アニメート実行", u8"動", kDebugButtons, kFree, kOff,
        &M::mnuGoAnimateClick, C::Animate},
       {"mnuTrace", kRunMenu, u8"トレース(&T)", "F7", u8"トレース", u8"ト", kDebugButtons, kFree, kOff,
        &M::mnuTraceClick, C::Trace},
@@ -358,6 +385,8 @@ TfrmMain::TfrmMain(QWidget* parent) : QMainWindow(parent) {
     connect(start, &QAction::enabledChanged, this, [this](bool on) {
       if (on) RestoreEditAreaAfterDebugging();
     });
+  BuildRecentFilesMenu();
+  InstallHelpKey(this);
   printing_ = std::make_unique<TPrinting>();
   findReplace_ = new TFindReplace(this, [this]() -> QPlainTextEdit* {
     TfrmEditor* editor = windows_.editor;
@@ -426,6 +455,25 @@ void TfrmMain::ReleaseSplash() {
   }
 }
 
+void TfrmMain::RunWhenPainted(std::function<void()> action) {
+  afterPaint_.push_back(std::move(action));
+  if (afterPaint_.size() == 1) QTimer::singleShot(0, this, [this] { RunAfterPaint(0); });
+}
+
+void TfrmMain::RunAfterPaint(int tries) {
+  // The window system shows the window some time after show(): wait for it
+  // (at most two seconds), paint it, then run what waited.
+  const bool exposed = isVisible() && windowHandle() && windowHandle()->isExposed();
+  if (!exposed && tries < 100) {
+    QTimer::singleShot(20, this, [this, tries] { RunAfterPaint(tries + 1); });
+    return;
+  }
+  if (exposed) repaint();
+  std::vector<std::function<void()>> actions;
+  actions.swap(afterPaint_);
+  for (const std::function<void()>& action : actions) action();
+}
+
 QRect TfrmMain::WorkArea() const {
   QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen();
   return s ? s->availableGeometry() : QRect(0, 0, 1024, 768);
@@ -456,6 +504,7 @@ Qt::DockWidgetArea TfrmMain::QtArea(DockArea area) const {
 }
 
 void TfrmMain::BuildMenusAndToolbar() {
+  InitToolbarResources();
   struct MenuRow {
     const char* name;
     const char8_t* caption;
@@ -496,7 +545,9 @@ void TfrmMain::BuildMenusAndToolbar() {
       // The toolbar button holds its own enabled state.
       auto* button = new QAction(U(row.hint), this);
       button->setObjectName(QLatin1Char('s') + name);
-      button->setToolTip(U(row.hint));
+      // The tooltip tells the key too: "実行 (F9)".
+      const QString key = action->shortcut().toString(QKeySequence::NativeText);
+      button->setToolTip(key.isEmpty() ? U(row.hint) : U(row.hint) + QStringLiteral(" (") + key + QLatin1Char(')'));
       button->setIcon(ButtonIcon(row));
       action->setIcon(button->icon());
       button->setEnabled(row.startEnabled);
@@ -505,8 +556,10 @@ void TfrmMain::BuildMenusAndToolbar() {
     }
   }
 
-  toolBar_ = addToolBar(QStringLiteral("ToolBar1"));
+  // Known to the code as ToolBar1; a user (and a screen reader) calls it ツールバー.
+  toolBar_ = addToolBar(U(u8"ツールバー"));
   toolBar_->setObjectName(QStringLiteral("ToolBar1"));
+  toolBar_->setAccessibleName(U(u8"ツールバー"));
   toolBar_->setMovable(false);
   toolBar_->setIconSize(QSize(20, 20));
   toolBar_->setToolButtonStyle(Qt::ToolButtonIconOnly);
@@ -518,6 +571,59 @@ void TfrmMain::BuildMenusAndToolbar() {
     QAction* button = items_.value(entry);
     if (button) toolBar_->addAction(button);
   }
+}
+
+void TfrmMain::BuildRecentFilesMenu() {
+  recentFiles_ = std::make_unique<TRecentFiles>();
+  QMenu* file = menuBar()->findChild<QMenu*>(QStringLiteral("mnuFileBar"));
+  QAction* before = items_.value(QStringLiteral("mnuExit"));
+  if (!file || !before) return;
+  // Above Exit, with a separator of its own.
+  recentMenu_ = new QMenu(U(u8"最近使ったファイル(&F)"), file);
+  recentMenu_->setObjectName(QStringLiteral("mnuRecentFiles"));
+  file->insertMenu(before, recentMenu_);
+  file->insertSeparator(before)->setObjectName(QStringLiteral("N13"));
+  connect(recentMenu_, &QMenu::aboutToShow, this, &TfrmMain::FillRecentFilesMenu);
+  FillRecentFilesMenu();
+}
+
+void TfrmMain::FillRecentFilesMenu() {
+  recentMenu_->clear();
+  const QStringList& files = recentFiles_->Files();
+  for (int i = 0; i < files.size(); ++i) {
+    const QString path = files.at(i);
+    // The number is the item's letter; "&" in a path is no accelerator.
+    QString shown = QDir::toNativeSeparators(path);
+    shown.replace(QLatin1Char('&'), QStringLiteral("&&"));
+    QAction* item = recentMenu_->addAction(QStringLiteral("&%1 %2").arg(i + 1).arg(shown));
+    item->setObjectName(QStringLiteral("mnuRecentFile%1").arg(i + 1));
+    connect(item, &QAction::triggered, this, [this, path] { OpenRecentFile(path); });
+  }
+  recentMenu_->menuAction()->setEnabled(!files.isEmpty());
+}
+
+void TfrmMain::OpenRecentFile(const QString& path) {
+  // As Open does after its dialog, guard and page limit included.
+  if (!Guard() || !windows_.editor) return;
+  if (const int page = windows_.editor->PageOfPath(path)) {
+    ActivatePage(DockArea::Edit, CaptionEditor());
+    windows_.editor->ActivatePage(page);
+    return;
+  }
+  if (windows_.editor->OpenCount() >= TfrmEditor::kPages) {
+    Dialogs().Ask(BoxKind::Warning, U(u8"これ以上開けません。"));
+    return;
+  }
+  // A file that is gone is reported by the editor and leaves the list.
+  if (!OpenPath(path) && !QFileInfo(path).isFile()) recentFiles_->Remove(path);
+  FillRecentFilesMenu();
+}
+
+void TfrmMain::UpdateTitle() {
+  TfrmEditor* editor = windows_.editor;
+  const int page = editor ? editor->CurrentPage() : 0;
+  const QString name = page ? QFileInfo(editor->PagePath(page)).fileName() : QString();
+  setWindowTitle(name.isEmpty() ? QStringLiteral("Tolvane") : name + QStringLiteral(" - Tolvane"));
 }
 
 QAction* TfrmMain::Item(const QString& name) const {
@@ -580,7 +686,10 @@ void TfrmMain::EnableSelectionGroup(bool on) { SetEnabled(SelectionGroup(), on);
 
 void TfrmMain::SetWindows(const DockedWindows& windows) {
   windows_ = windows;
-  if (windows_.editor) windows_.editor->SetHost(editorHost_);
+  if (windows_.editor) {
+    windows_.editor->SetHost(editorHost_);
+    connect(windows_.editor, &TfrmEditor::currentPageChanged, this, &TfrmMain::UpdateTitle);
+  }
   if (windows_.message) {
     connect(windows_.message, &TfrmMessage::showRequested, this, &TfrmMain::mnuMessageWindowClick);
     connect(windows_.message, &TfrmMessage::sourceLineRequested, this, [this](const QString& path, int line) {
@@ -869,6 +978,8 @@ bool TfrmMain::OpenPath(const QString& path) {
   ActivatePage(DockArea::Edit, CaptionEditor());
   if (!windows_.editor->OpenFile(info.absoluteFilePath())) return false;
   EnableEditingGroup(true);
+  recentFiles_->Add(info.absoluteFilePath());
+  FillRecentFilesMenu();
   return true;
 }
 
@@ -888,6 +999,8 @@ bool TfrmMain::SaveAsCommand() {
   const QString old = page ? editor->PagePath(page) : QString();
   if (!editor->SaveCurrentAs(chosen)) return false;
   if (project_.IsOpen()) UpdateProjectAfterRename(old, chosen);
+  recentFiles_->Add(chosen);
+  FillRecentFilesMenu();
   return page != 0;
 }
 
@@ -957,8 +1070,10 @@ bool TfrmMain::TextPrintoutFor(int target, TextPrintout& printout) const {
       printout.title = prefix + caption;
       printout.fontName = FontGothic();
       printout.fontPoints = PointsOf(list->ListingControl(k)->font());
-      // Every page, the first one too, is headed with the listing's own name.
-      printout.firstHeader = printout.laterHeader = caption;
+      // Page 1 names the listing in full (the listing's own file, also when the
+      // editor's current page is another source); later pages by its name.
+      printout.firstHeader = list->ListingPath(k).isEmpty() ? caption : list->ListingPath(k);
+      printout.laterHeader = caption;
       printout.lines = PrintLines(list->ListingControl(k)->toPlainText());
       return true;
     }
@@ -978,19 +1093,10 @@ bool TfrmMain::TextPrintoutFor(int target, TextPrintout& printout) const {
   }
 }
 
-int TfrmMain::FocusedPrintTarget() const {
-  const QWidget* focus = QApplication::focusWidget();
-  for (const TDockForm* form :
-       {static_cast<const TDockForm*>(windows_.editor), static_cast<const TDockForm*>(windows_.list),
-        static_cast<const TDockForm*>(windows_.standardIo), static_cast<const TDockForm*>(windows_.debug)})
-    if (form && focus && form->isAncestorOf(focus)) return form->PrintTarget();
-  return 0;
-}
-
 void TfrmMain::mnuPrintClick() {
-  // The window that holds the focus is the one the user means; otherwise the
-  // one that lost it last (or whose own print item was used).
-  if (const int focused = FocusedPrintTarget()) printTarget = focused;
+  // The target is the window that lost the focus last (or whose own print item
+  // was used), never the one a command happened to focus: at start-up, with a
+  // file opened and nothing left yet, there is no target.
   TfrmDebug* debug = windows_.debug;
   if (printTarget == 4 && Shown(debug) && debug->Panel1() && !debug->Panel1()->isHidden()) {
     debug->setFocus();
@@ -1083,6 +1189,14 @@ void TfrmMain::mnuStandardIoClick() {
 void TfrmMain::mnuMessageWindowClick() {
   if (windows_.message) windows_.message->show();
   ActivatePage(DockArea::Message, CaptionMessage());
+}
+
+void TfrmMain::mnuNextErrorClick() {
+  if (windows_.message) windows_.message->GoToDiagnostic(1);
+}
+
+void TfrmMain::mnuPreviousErrorClick() {
+  if (windows_.message) windows_.message->GoToDiagnostic(-1);
 }
 
 // ---------------------------------------------------------------------------

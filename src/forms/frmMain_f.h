@@ -16,6 +16,7 @@
 #include "common/BuildOptions.h"
 #include "common/MessageSink.h"
 #include "debugger/SessionState.h"
+#include "forms/RecentFiles.h"
 #include "forms/frmEditor_f.h"
 
 class QAction;
@@ -137,6 +138,9 @@ class TfrmMain : public QMainWindow {
   QWidget* Splash() const { return splash_; }
   // Releases the splash (start-up, after the last window was created).
   void ReleaseSplash();
+  // Runs `action` once the window is on the screen and painted (a box asked at
+  // first show would otherwise stand on an empty screen).
+  void RunWhenPainted(std::function<void()> action);
 
   // Menu item or toolbar button by name ("mnuNew", "smnuNew").
   QAction* Item(const QString& name) const;
@@ -217,6 +221,9 @@ class TfrmMain : public QMainWindow {
   // The Open command after its dialog: makes the file's folder current and
   // opens it in a new page. True when it opened.
   bool OpenPath(const QString& path);
+  // The File menu's list of the files opened or saved last.
+  TRecentFiles& RecentFiles() { return *recentFiles_; }
+  QMenu* RecentFilesMenu() const { return recentMenu_; }
   // The Save As command for the current page; true when the page was written.
   bool SaveAsCommand();
   // The find and replace dialogs with their handlers.
@@ -262,6 +269,8 @@ class TfrmMain : public QMainWindow {
   void mnuDebugWindowClick();
   void mnuStandardIoClick();
   void mnuMessageWindowClick();
+  void mnuNextErrorClick();
+  void mnuPreviousErrorClick();
   void mnuProjectAddClick();
   void mnuProjectDeleteClick();
   void mnuProjectEditClick();
@@ -295,6 +304,11 @@ class TfrmMain : public QMainWindow {
  private:
   class EditorHostImpl;
   void BuildMenusAndToolbar();
+  void BuildRecentFilesMenu();
+  void FillRecentFilesMenu();
+  void OpenRecentFile(const QString& path);
+  // "name - Tolvane" for the editor's current page, "Tolvane" without one.
+  void UpdateTitle();
   // Puts the frame, title bar included, on the work area.
   void PlaceInWorkArea();
   void FollowFrameMargins();
@@ -304,8 +318,6 @@ class TfrmMain : public QMainWindow {
   // An Edit menu command on the editor, after the guard; false when it did not run.
   bool EditorCommand(void (TfrmEditor::*command)());
   bool RefuseWhileDebugging();
-  // The print target of the window that holds the focus, 0 when none does.
-  int FocusedPrintTarget() const;
   void RunHeld(const QString& target);
   // The Project Save As command after its guard; true when the project was written.
   bool ProjectSaveAsCommand();
@@ -342,6 +354,8 @@ class TfrmMain : public QMainWindow {
   QHash<const QWidget*, DockArea> homes_;
   QHash<int, QString> activeCaption_;
   QToolBar* toolBar_ = nullptr;
+  std::unique_ptr<TRecentFiles> recentFiles_;
+  QMenu* recentMenu_ = nullptr;
   std::function<void()> loadOptions_;
   std::function<void()> applyOptions_;
   bool shownOnce_ = false;
@@ -352,6 +366,8 @@ class TfrmMain : public QMainWindow {
   // The editor's width before Debug Start narrowed it (0: not narrowed); it
   // gets it back when debugging ends.
   int editWidthBeforeDebug_ = 0;
+  std::vector<std::function<void()>> afterPaint_;
+  void RunAfterPaint(int tries);
 };
 
 }  // namespace tolvane::forms

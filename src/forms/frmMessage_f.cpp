@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QContextMenuEvent>
 #include <QFile>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QMetaMethod>
 #include <QMouseEvent>
@@ -53,6 +54,7 @@ TfrmMessage::TfrmMessage(QWidget* parent) : TDockForm(0, parent) {
 
   memo_ = new QPlainTextEdit(this);
   memo_->setObjectName(QStringLiteral("memoMessage"));
+  memo_->setAccessibleName(U(u8"メッセージ"));
   memo_->setReadOnly(true);
   memo_->setUndoRedoEnabled(false);
   memo_->setLineWrapMode(QPlainTextEdit::NoWrap);
@@ -64,6 +66,7 @@ TfrmMessage::TfrmMessage(QWidget* parent) : TDockForm(0, parent) {
   memo_->setPalette(palette);
   memo_->setContextMenuPolicy(Qt::CustomContextMenu);
   memo_->viewport()->installEventFilter(this);
+  memo_->installEventFilter(this);
   setWidget(memo_);
 
   popup_ = new QMenu(this);
@@ -165,6 +168,23 @@ bool TfrmMessage::ActivateLine(int index) {
   return true;
 }
 
+bool TfrmMessage::GoToDiagnostic(int step) {
+  const int count = static_cast<int>(lines_.size());
+  if (count == 0) return false;
+  const int from = memo_->textCursor().blockNumber();
+  for (int n = 1; n <= count; ++n) {
+    const int index = ((from + step * n) % count + count) % count;
+    if (!DiagnosticAt(index, nullptr, nullptr)) continue;
+    // The line stays marked in the memo, so that the next press goes on from it.
+    QTextCursor cursor(memo_->document()->findBlockByNumber(index));
+    cursor.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
+    memo_->setTextCursor(cursor);
+    memo_->ensureCursorVisible();
+    return ActivateLine(index);
+  }
+  return false;
+}
+
 void TfrmMessage::pmnuMessagePopup() {
   if (memo_->textCursor().hasSelection()) copy_->setEnabled(true);
 }
@@ -185,6 +205,11 @@ bool TfrmMessage::eventFilter(QObject* watched, QEvent* event) {
     auto* mouse = static_cast<QMouseEvent*>(event);
     const QTextCursor at = memo_->cursorForPosition(mouse->position().toPoint());
     if (ActivateLine(at.blockNumber())) return true;
+  }
+  // Enter on a line does what a double-click does.
+  if (watched == memo_ && event->type() == QEvent::KeyPress) {
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    if ((key == Qt::Key_Return || key == Qt::Key_Enter) && ActivateLine(memo_->textCursor().blockNumber())) return true;
   }
   return QDockWidget::eventFilter(watched, event);
 }

@@ -49,6 +49,10 @@ class TfrmMessage : public TDockForm, public MessageSink {
   // The jump to the source of line `index` (a double-click, or the keyboard):
   // emits sourceLineRequested when the line is a diagnostic. Returns whether it did.
   bool ActivateLine(int index);
+  // The next (step +1) or previous (step -1) diagnostic from the caret's line,
+  // going round at either end: its line becomes the memo's selection and is
+  // activated as by a double-click. False when there is no diagnostic.
+  bool GoToDiagnostic(int step);
 
   QPlainTextEdit* memoMessage() const { return memo_; }
   QMenu* pmnuMessage() const { return popup_; }

@@ -105,6 +105,7 @@ TfrmStandardIo::TfrmStandardIo(QWidget* parent) : TDockForm(3, parent) {
 
   memo_ = new TMemoStandardIo(this, this);
   memo_->setObjectName(QStringLiteral("memoStandardIo"));
+  memo_->setAccessibleName(U(u8"標準入出力"));
   memo_->setUndoRedoEnabled(false);
   memo_->setLineWrapMode(QPlainTextEdit::NoWrap);
   memo_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);

@@ -57,7 +57,7 @@ class BackStepTest : public QObject {
     QVERIFY(!item->isEnabled());
     QAction* button = f.Main()->Item("smnuBackStep");
     QVERIFY(button);
-    QCOMPARE(button->toolTip(), U(u8"バックステップ"));
+    QCOMPARE(button->toolTip(), U(u8"バックステップ (Shift+F7)"));
     const QStringList layout = ToolbarLayout();
     QCOMPARE(layout.indexOf("smnuBackStep"), layout.indexOf("smnuTrace") + 1);
     QVERIFY(f.Main()->findChild<QToolBar*>("ToolBar1")->actions().contains(button));

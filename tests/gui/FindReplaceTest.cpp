@@ -37,6 +37,23 @@ void SetUp(QPlainTextEdit& edit, const QString& text, Selection selection) {
 
 }  // namespace
 
+// One operation on the control; its result as the operation gives it (a
+// ReplaceStep as its number).
+template <typename Options>
+int Run(Op op, QPlainTextEdit& edit, const QString& pattern, const QString& replacement, const Options& options) {
+  switch (op) {
+    case Op::Forward:
+      return SearchForward(&edit, pattern, options);
+    case Op::Backward:
+      return SearchBackward(&edit, pattern, options);
+    case Op::Replace:
+      return int(ReplaceNext(&edit, pattern, replacement, options));
+    case Op::ReplaceAll:
+      return ReplaceAll(&edit, pattern, replacement, options);
+  }
+  return 0;
+}
+
 class FindReplaceTest : public QObject {
   Q_OBJECT
 
@@ -103,25 +120,57 @@ class FindReplaceTest : public QObject {
     QFETCH(int, endAfter);
     QPlainTextEdit edit;
     SetUp(edit, text, {selStart, selEnd});
-    int got = 0;
-    switch (Op(op)) {
-      case Op::Forward:
-        got = SearchForward(&edit, pattern, matchCase);
-        break;
-      case Op::Backward:
-        got = SearchBackward(&edit, pattern, matchCase);
-        break;
-      case Op::Replace:
-        got = int(ReplaceNext(&edit, pattern, replacement, matchCase));
-        break;
-      case Op::ReplaceAll:
-        got = ReplaceAll(&edit, pattern, replacement, matchCase);
-        break;
-    }
-    QCOMPARE(got, result);
+    QCOMPARE(Run(Op(op), edit, pattern, replacement, matchCase), result);
     QCOMPARE(edit.toPlainText(), textAfter);
     QCOMPARE(edit.textCursor().selectionStart(), startAfter);
     QCOMPARE(edit.textCursor().selectionEnd(), endAfter);
+  }
+
+  // The dialogs' two further boxes, off at start: whole word and wrap-around.
+  void wholeWordAndWrapAround_data() {
+    QTest::addColumn<int>("op");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("caret");
+    QTest::addColumn<QString>("pattern");
+    QTest::addColumn<bool>("wholeWord");
+    QTest::addColumn<bool>("wrap");
+    QTest::addColumn<int>("result");
+    QTest::addColumn<QString>("textAfter");
+    QTest::addColumn<int>("startAfter");
+    const auto F = int(Op::Forward), B = int(Op::Backward), R = int(Op::Replace), A = int(Op::ReplaceAll);
+    const int found = int(ReplaceStep::Found);
+    // clang-format off
+    QTest::newRow("word skips GR10")       << F << "LD GR10,GR1" << 0 << "GR1" << true << false << 9 << "LD GR10,GR1" << 8;
+    QTest::newRow("word at text edges")    << F << "GR1" << 0 << "GR1" << true << false << 1 << "GR1" << 0;
+    QTest::newRow("word, _ is a letter")   << F << "A_GR1 GR1" << 0 << "GR1" << true << false << 7 << "A_GR1 GR1" << 6;
+    QTest::newRow("word, none")            << F << "GR10 XGR1" << 0 << "GR1" << true << false << -1 << "GR10 XGR1" << 0;
+    QTest::newRow("word backward")         << B << "GR1 GR12" << 8 << "GR1" << true << false << 1 << "GR1 GR12" << 0;
+    QTest::newRow("word backward, cut")    << B << "GR1 GR12" << 7 << "GR1" << true << false << 1 << "GR1 GR12" << 0;
+    QTest::newRow("word all")              << A << "GR1,GR10;GR1" << 0 << "GR1" << true << false << 2 << "GR2,GR10;GR2" << 12;
+    QTest::newRow("word replace finds")    << R << "GR10 GR1" << 0 << "GR1" << true << false << found << "GR10 GR1" << 5;
+    QTest::newRow("wrap forward")          << F << "abc xyz" << 5 << "abc" << false << true << 1 << "abc xyz" << 0;
+    QTest::newRow("wrap backward")         << B << "xyz abc" << 1 << "abc" << false << true << 5 << "xyz abc" << 4;
+    QTest::newRow("wrap, none at all")     << F << "xyz" << 2 << "abc" << false << true << -1 << "xyz" << 2;
+    QTest::newRow("wrap replace finds")    << R << "a1 b" << 3 << "a" << false << true << found << "a1 b" << 0;
+    QTest::newRow("no wrap by default")    << F << "abc xyz" << 5 << "abc" << false << false << -1 << "abc xyz" << 5;
+    // clang-format on
+  }
+
+  void wholeWordAndWrapAround() {
+    QFETCH(int, op);
+    QFETCH(QString, text);
+    QFETCH(int, caret);
+    QFETCH(QString, pattern);
+    QFETCH(bool, wholeWord);
+    QFETCH(bool, wrap);
+    QFETCH(int, result);
+    QFETCH(QString, textAfter);
+    QFETCH(int, startAfter);
+    QPlainTextEdit edit;
+    SetUp(edit, text, {caret, caret});
+    QCOMPARE(Run(Op(op), edit, pattern, QStringLiteral("GR2"), SearchOptions{true, wholeWord, wrap}), result);
+    QCOMPARE(edit.toPlainText(), textAfter);
+    QCOMPARE(edit.textCursor().selectionStart(), startAfter);
   }
 
   // Replace All and Replace are one undo step each, which gives the old text back.
@@ -152,9 +201,10 @@ class FindReplaceTest : public QObject {
     QVERIFY(dialog->isVisible());
     QVERIFY(!dialog->isModal());
     QCOMPARE(dialog->objectName(), QStringLiteral("FindDialog1"));
-    // At start: downward, case matched, no whole-word option.
+    // At start: downward, case matched, whole word and wrap-around off.
     QVERIFY(dialog->SearchDown());
     QVERIFY(dialog->MatchCase());
+    QVERIFY(!dialog->chkWholeWord()->isChecked() && !dialog->chkWrapAround()->isChecked());
     QVERIFY(!dialog->btnFindNext()->isEnabled());  // nothing to find yet
     // While it is open the page shows its selection without the focus.
     QVERIFY(control->palette().color(QPalette::Inactive, QPalette::Highlight).alpha() > 0);
@@ -175,6 +225,12 @@ class FindReplaceTest : public QObject {
     QTest::mouseClick(dialog->btnFindNext(), Qt::LeftButton);
     QCOMPARE(control->textCursor().selectedText(), QStringLiteral("GR1"));
     QCOMPARE(control->textCursor().selectionStart(), 3);
+    // Ticked, wrap-around goes on from the other end instead of saying "not found".
+    QTest::mouseClick(dialog->chkWrapAround(), Qt::LeftButton);
+    QTest::mouseClick(dialog->btnFindNext(), Qt::LeftButton);
+    QCOMPARE(control->textCursor().selectionStart(), 10);
+    QCOMPARE(f.dialogs.boxes.size(), 1);
+    dialog->chkWrapAround()->setChecked(false);
 
     // Closing hides the unfocused selection again and gives the page the focus.
     QTest::mouseClick(dialog->btnCancel(), Qt::LeftButton);

@@ -222,14 +222,31 @@ class HelpTest : public QObject {
     QVERIFY(about.Comments()->wordWrap());
     QCOMPARE(about.Button1()->text(), QStringLiteral("OK"));
     QCOMPARE(about.StaticText1()->cursor().shape(), Qt::PointingHandCursor);
-    // The link opens the help index, usable while the about box is open.
+    // The link opens the help index, usable while the about box is open; then
+    // Enter presses OK (the link gave the focus back).
     bool opened = false;
+    bool enterClosed = false;
+    bool okFocused = false;
+    QStringList overflowing;
     QTimer::singleShot(0, &about, [&] {
-      emit about.StaticText1()->linkActivated(QStringLiteral("help:index.html"));
+      // No date is cut by the word wrap: every line of the dates fits.
+      const QFontMetrics metrics(about.Comments()->font());
+      for (const QString& line : about.Comments()->text().split(QLatin1Char('\n')))
+        if (metrics.horizontalAdvance(line) > about.Comments()->contentsRect().width()) overflowing << line;
+      // A click on the link, which leaves the focus on it.
+      QLabel* link = about.StaticText1();
+      QTest::mouseClick(link, Qt::LeftButton, {}, QPoint(link->contentsRect().left() + 8, link->height() / 2));
       opened = THelpViewer::Instance().isVisible() && THelpViewer::Instance().parentWidget() == &about;
-      QTest::mouseClick(about.Button1(), Qt::LeftButton);
+      // A focused link would take Enter for itself and open the help again.
+      okFocused = about.focusWidget() == about.Button1();
+      QTest::keyClick(about.focusWidget(), Qt::Key_Return);
+      enterClosed = !about.isVisible();
+      if (!enterClosed) about.reject();
     });
     QCOMPARE(about.exec(), int(QDialog::Accepted));
+    QVERIFY(okFocused);
+    QVERIFY(enterClosed);
+    QVERIFY2(overflowing.isEmpty(), qPrintable(overflowing.join(QLatin1Char('|'))));
     QVERIFY(opened);
     QCOMPARE(ShownFile(), QStringLiteral("index.html"));
   }

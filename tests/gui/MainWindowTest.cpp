@@ -5,8 +5,8 @@
 #include <QMenuBar>
 #include <QTabBar>
 #include <QTabWidget>
-#include <QWheelEvent>
 #include <QToolBar>
+#include <QWheelEvent>
 #include <QtTest>
 
 #include "forms/UiFonts.h"
@@ -174,7 +174,7 @@ class MainWindowTest : public QObject {
       const char* shortcut;
     };
     const Case cases[] = {
-        {"mnuOpen", u8"開く(&O)...", ""},
+        {"mnuOpen", u8"開く(&O)...", "Ctrl+O"},
         {"mnuProjectOpen", u8"プロジェクトを開く(&J)...", "Ctrl+F11"},
         {"mnuAllSave", u8"全て保存(&V)", "Ctrl+Shift+S"},
         {"mnuExit", u8"終了(&X)", "Alt+X"},
@@ -199,18 +199,21 @@ class MainWindowTest : public QObject {
     for (QAction* a : f.Main()->findChild<QToolBar*>("ToolBar1")->actions())
       buttons << (a->isSeparator() ? QStringLiteral("|") : a->objectName());
     QCOMPARE(buttons, ToolbarLayout());
-    QCOMPARE(f.Main()->Item("smnuCopy")->toolTip(), U(u8"コピー"));
+    QCOMPARE(f.Main()->Item("smnuCopy")->toolTip(), U(u8"コピー (Ctrl+C)"));
     QCOMPARE(f.Main()->Item("smnuDebugWindow")->toolTip(), U(u8"デバッグウインドウ"));
   }
 
   void itemsEnabledAtStart() {
     ShellFixture f;
     QCOMPARE(Sorted(EnabledOf(f.Main(), AllItemNames())),
-             Sorted({"mnuNew",           "mnuOpen",        "mnuProjectNew",   "mnuProjectOpen",  "mnuPrintSetup",
-                     "mnuExit",          "mnuSourceCode",  "mnuListingFile",  "mnuDebugWindow",  "mnuStandardIo",
-                     "mnuMessageWindow", "mnuOption",      "mnuContents",     "mnuAbout",        "smnuNew",
-                     "smnuOpen",         "smnuSourceCode", "smnuListingFile", "smnuDebugWindow", "smnuStandardIo",
-                     "smnuMessageWindow"}));
+             Sorted({"mnuNew",          "mnuOpen",          "mnuProjectNew",
+                     "mnuProjectOpen",  "mnuPrintSetup",    "mnuExit",
+                     "mnuSourceCode",   "mnuListingFile",   "mnuDebugWindow",
+                     "mnuStandardIo",   "mnuMessageWindow", "mnuOption",
+                     "mnuContents",     "mnuAbout",         "smnuNew",
+                     "smnuOpen",        "smnuSourceCode",   "smnuListingFile",
+                     "smnuDebugWindow", "smnuStandardIo",   "smnuMessageWindow",
+                     "mnuNextError",    "mnuPreviousError"}));
     for (const char* p : {"pmnuSave", "pmnuCut", "pmnuProjectAdd", "pmnuPrint"}) QVERIFY(!f.Main()->IsEnabled(p));
   }
 

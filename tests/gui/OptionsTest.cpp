@@ -14,6 +14,7 @@
 
 #include "app/CoreBinding.h"
 #include "forms/OptionFile.h"
+#include "forms/RecentFiles.h"
 #include "forms/UiFonts.h"
 #include "forms/dlgOption_f.h"
 #include "forms/frmList_f.h"
@@ -63,7 +64,7 @@ class OptionsTest : public QObject {
 
   void aFreshStoreGivesTheNoticeOnceAndHoldsTheDefaults() {
     ShellFixture f(true, false);  // nothing stored yet
-    QCOMPARE(f.dialogs.Texts(), QStringList({FailedLoad()}));
+    QTRY_COMPARE(f.dialogs.Texts(), QStringList({FailedLoad()}));
     QCOMPARE(f.dialogs.boxes[0].kind, BoxKind::Information);
     const std::pair<const char*, QString> want[] = {
         {"L", "0"},
@@ -195,6 +196,10 @@ class OptionsTest : public QObject {
       PressOk(dialog);
       QCOMPARE(dialogs.Texts(),
                QStringList({file + U(u8"にオプションを保存できませんでした。") + "\n" + file + U(c.why)}));
+      // The recent files, kept in the same file, go through the same checks.
+      TRecentFiles recent;
+      QVERIFY2(recent.Files().isEmpty(), c.what);
+      recent.Add(folder.Dir() + "/a.cas");
       const QFileInfo after(file);
       QCOMPARE(after.isSymLink(), before.isSymLink());
       QCOMPARE(after.isFile(), before.isFile());
@@ -224,6 +229,7 @@ class OptionsTest : public QObject {
     dialogs.Clear();
     PressOk(dialog);
     QCOMPARE(dialogs.Texts(), QStringList({file + U(u8"にオプションを保存できませんでした。") + "\n" + why}));
+    TRecentFiles().Add(folder.Dir() + "/a.cas");
     QFile f(other);
     QVERIFY(f.open(QIODevice::ReadOnly));
     QCOMPARE(f.readAll(), QByteArray("precious notes\n"));

@@ -203,12 +203,12 @@ class PrintingTest : public QObject {
     QCOMPARE(s.texts.at(0).font.family(), FontGothic());
     QCOMPARE(s.texts.at(0).font.pointSize(), f.Editor()->PageEditor(1)->font().pointSize());
 
-    // The listing: its own name heads the first page too.
+    // The listing: its full path heads the first page, its name the later ones.
     s.texts.clear();
     QVERIFY(f.Main()->Windows().list->OpenListing(QFile::encodeName(source).toStdString()));
     print(2);
     QCOMPARE(s.title, QStringLiteral("Tolvane - prog.lst"));
-    QCOMPARE(s.TextsOn(1), QStringList({"prog.lst", "0001 0000 lst line", "Page 1"}));
+    QCOMPARE(s.TextsOn(1), QStringList({f.Path("prog.lst"), "0001 0000 lst line", "Page 1"}));
 
     // The console, in its own font.
     s.texts.clear();
@@ -228,18 +228,27 @@ class PrintingTest : public QObject {
     QVERIFY(f.dialogs.unexpected.isEmpty());
   }
 
-  void theWindowWithTheFocusWins() {
+  // The target is the window that lost the focus last, not the one that holds
+  // it: a file opened at start-up has the focus, yet nothing has lost it.
+  void theWindowThatLostTheFocusLastIsTheTarget() {
     ShellFixture f;
     RecordingSurface s(kPage, kDpi);
     f.Main()->Printing().SetSurfaceOverride(&s);
     QVERIFY(f.Main()->OpenPath(f.Write("a.cas", "text")));
     QApplication::setActiveWindow(f.Main());
+    QTRY_VERIFY(f.Editor()->PageEditor(1)->hasFocus());
+    f.Main()->RunCommand("mnuPrint");
+    QCOMPARE(f.dialogs.Texts(), QStringList{U(u8"印刷の対象にフォーカスがありません。")});
+    QCOMPARE(s.jobs, 0);
+
+    // The editor hands the focus to the console: the editor is printed.
+    f.dialogs.Clear();
     f.Main()->Windows().standardIo->memoStandardIo()->setFocus();
     QTRY_VERIFY(f.Main()->Windows().standardIo->memoStandardIo()->hasFocus());
-    f.Main()->printTarget = 1;  // the editor lost the focus last
+    QCOMPARE(f.Main()->printTarget, 1);
     f.Main()->RunCommand("mnuPrint");
-    QCOMPARE(s.title, QStringLiteral("Tolvane - Standard I/O"));
-    QCOMPARE(f.Main()->printTarget, 3);
+    QVERIFY(f.dialogs.boxes.isEmpty());
+    QCOMPARE(s.title, QStringLiteral("Tolvane - ") + f.Path("a.cas"));
   }
 
   void debuggingGuardAndTheDebugWindow() {

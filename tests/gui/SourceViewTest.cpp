@@ -57,7 +57,7 @@ QPoint RowCentre(QPlainTextEdit* e, LineGutter* g, int line) {
 }
 
 QWidget* TabMark(TfrmEditor* e, int page) {
-  return e->findChild<QTabWidget*>("PageControl1")->tabBar()->tabButton(page - 1, QTabBar::RightSide);
+  return e->findChild<QTabWidget*>("PageControl1")->tabBar()->tabButton(page - 1, QTabBar::LeftSide);
 }
 
 const QColor kDarkText(0xE4, 0xD5, 0xD0);
