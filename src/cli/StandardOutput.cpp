@@ -195,9 +195,15 @@ void OnTerminatingSignal(int sig) {
   const int saved = errno;
   if (ProgramStreams* streams = active.load()) streams->Buffer().FlushFromSignal();
   errno = saved;
-  // The handler was reset on entry (SA_RESETHAND): the signal, delivered again
-  // once this returns, ends the process as it would have.
+  // The handler was reset on entry (SA_RESETHAND): the signal, raised again,
+  // ends the process as it would have. It is let in here and now: returning
+  // would restore the mask of the interrupted code, which blocks it while a
+  // write is under way, and a write into a pipe nobody reads never returns.
   ::raise(sig);
+  sigset_t self;
+  sigemptyset(&self);
+  sigaddset(&self, sig);
+  ::pthread_sigmask(SIG_UNBLOCK, &self, nullptr);
 }
 
 bool WriteAllTo(int fd, const char* data, std::size_t size) {

@@ -169,7 +169,7 @@ bool TfrmMessage::ActivateLine(int index) {
 }
 
 bool TfrmMessage::GoToDiagnostic(int step) {
-  const int count = static_cast<int>(lines_.size());
+  const int count = static_cast<int>(records_.size());
   if (count == 0) return false;
   const int from = memo_->textCursor().blockNumber();
   for (int n = 1; n <= count; ++n) {

@@ -137,13 +137,16 @@ class KeyboardTest : public QObject {
     QVERIFY(f.Main()->OpenPath(b));
     TfrmMessage* message = f.Main()->Windows().message;
     const std::string pathA = QFile::encodeName(a).toStdString(), pathB = QFile::encodeName(b).toStdString();
-    message->AppendMessageLine("Assemble[" + pathA + "]");  // line 0
-    message->AppendMessageLine(" (  4) : Error  x");        // 1
-    message->AppendMessageLine(" (  2) : Error  y");        // 2
-    message->AppendMessageLine("   2 Errors");              // 3
-    message->AppendMessageLine("Assemble[" + pathB + "]");  // 4
-    message->AppendMessageLine(" (  2) : Error  z");        // 5
-    message->AppendMessageLine("   1 Errors");              // 6
+    const auto say = [&](const std::string& file, int line, Severity severity, const std::string& text) {
+      message->AppendDiagnostic(Diagnostic{file, line, severity, text});
+    };
+    say(pathA, 0, Severity::Info, "Assemble[" + pathA + "]");  // line 0
+    say(pathA, 4, Severity::Error, " (  4) : Error  x");        // 1
+    say(pathA, 2, Severity::Error, " (  2) : Error  y");        // 2
+    say(pathA, 0, Severity::Info, "   2 Errors");               // 3
+    say(pathB, 0, Severity::Info, "Assemble[" + pathB + "]");  // 4
+    say(pathB, 2, Severity::Error, " (  2) : Error  z");        // 5
+    say(pathB, 0, Severity::Info, "   1 Errors");               // 6
     QSignalSpy jumps(message, &TfrmMessage::sourceLineRequested);
     const auto lastJump = [&] {
       const QList<QVariant> args = jumps.takeLast();
