@@ -610,10 +610,7 @@ void TfrmMain::OpenRecentFile(const QString& path) {
     windows_.editor->ActivatePage(page);
     return;
   }
-  if (windows_.editor->OpenCount() >= TfrmEditor::kPages) {
-    Dialogs().Ask(BoxKind::Warning, U(u8"これ以上開けません。"));
-    return;
-  }
+  if (!RoomForAnotherPage()) return;
   // A file that is gone is reported by the editor and leaves the list.
   if (!OpenPath(path) && !QFileInfo(path).isFile()) recentFiles_->Remove(path);
   FillRecentFilesMenu();
@@ -959,12 +956,19 @@ void TfrmMain::mnuNewClick() {
   EnableEditingGroup(true);
 }
 
+bool TfrmMain::RoomForAnotherPage() {
+  if (windows_.editor->OpenCount() < TfrmEditor::kPages) return true;
+  Dialogs().Ask(BoxKind::Warning, U(u8"これ以上開けません。"));
+  return false;
+}
+
+void TfrmMain::NoteRecentFile(const QString& path) {
+  recentFiles_->Add(path);
+  FillRecentFilesMenu();
+}
+
 void TfrmMain::mnuOpenClick() {
-  if (!windows_.editor) return;
-  if (windows_.editor->OpenCount() >= TfrmEditor::kPages) {
-    Dialogs().Ask(BoxKind::Warning, U(u8"これ以上開けません。"));
-    return;
-  }
+  if (!windows_.editor || !RoomForAnotherPage()) return;
   const QString path =
       Dialogs().GetOpenFileName(this, QString(), QDir::currentPath(), U(u8"CASLソースファイル(*.cas);;全て(*)"));
   if (path.isEmpty()) return;
@@ -978,8 +982,7 @@ bool TfrmMain::OpenPath(const QString& path) {
   ActivatePage(DockArea::Edit, CaptionEditor());
   if (!windows_.editor->OpenFile(info.absoluteFilePath())) return false;
   EnableEditingGroup(true);
-  recentFiles_->Add(info.absoluteFilePath());
-  FillRecentFilesMenu();
+  NoteRecentFile(info.absoluteFilePath());
   return true;
 }
 
@@ -999,8 +1002,7 @@ bool TfrmMain::SaveAsCommand() {
   const QString old = page ? editor->PagePath(page) : QString();
   if (!editor->SaveCurrentAs(chosen)) return false;
   if (project_.IsOpen()) UpdateProjectAfterRename(old, chosen);
-  recentFiles_->Add(chosen);
-  FillRecentFilesMenu();
+  NoteRecentFile(chosen);
   return page != 0;
 }
 

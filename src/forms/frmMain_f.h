@@ -307,6 +307,10 @@ class TfrmMain : public QMainWindow {
   void BuildRecentFilesMenu();
   void FillRecentFilesMenu();
   void OpenRecentFile(const QString& path);
+  // `path` goes to the top of the recent files.
+  void NoteRecentFile(const QString& path);
+  // True when the editor has a page left for another file; else says so.
+  bool RoomForAnotherPage();
   // "name - Tolvane" for the editor's current page, "Tolvane" without one.
   void UpdateTitle();
   // Puts the frame, title bar included, on the work area.
