@@ -1316,14 +1316,18 @@ void TfrmMain::mnuAssembleClick() {
   if (result.notice) ShowNotice(*result.notice);
 }
 
-void TfrmMain::mnuLinkClick() {
-  const build::BuildResult result = RunBuild(&build::Builder::LinkCommand);
-  if (result.linked == build::kStepSucceeded) SetEnabled({"mnuRunExe", "mnuDebugStart", "smnuDebugStart"}, true);
+bool TfrmMain::LinkAndOfferTarget(build::BuildResult (build::Builder::*command)(const build::Workspace&,
+                                                                                const build::Project&,
+                                                                                const BuildOptions&)) {
+  if (RunBuild(command).linked != build::kStepSucceeded) return false;
+  SetEnabled({"mnuRunExe", "mnuDebugStart", "smnuDebugStart"}, true);
+  return true;
 }
 
+void TfrmMain::mnuLinkClick() { LinkAndOfferTarget(&build::Builder::LinkCommand); }
+
 void TfrmMain::mnuBuildClick() {
-  const build::BuildResult result = RunBuild(&build::Builder::BuildCommand);
-  if (result.linked == build::kStepSucceeded) SetEnabled({"mnuRunExe", "mnuDebugStart", "smnuDebugStart"}, true);
+  LinkAndOfferTarget(&build::Builder::BuildCommand);
 }
 
 void TfrmMain::RunHeld(const QString& target) {
@@ -1356,36 +1360,32 @@ void TfrmMain::mnuRunExeClick() {
 void TfrmMain::mnuDebugStartClick() {
   if (editWidthBeforeDebug_ == 0) editWidthBeforeDebug_ = EditAreaWidth();
   SetEditAreaWidth(static_cast<int>(WorkArea().width() * 0.3));
+  StartDebuggingNarrowed();
+  // Refused, cancelled or failed: the editor gets its width back.
+  if (!core_ || !core_->DebuggingActive()) RestoreEditAreaAfterDebugging();
+}
+
+void TfrmMain::StartDebuggingNarrowed() {
   std::string target;
   if (const std::optional<build::Notice> refused = build::DebugStartTarget(CurrentWorkspace(), project_, target)) {
     ShowNotice(*refused);
-    RestoreEditAreaAfterDebugging();
     return;
   }
-  if (!core_) {
-    RestoreEditAreaAfterDebugging();
-    return;
-  }
+  if (!core_) return;
   // A source saved after the build no longer has the lines that were built:
   // build first, or debug it by the disassembly alone.
   if (const std::vector<std::string> changed = core_->SourcesChangedSinceBuild(target); !changed.empty()) {
     switch (Dialogs().ShowMessageBox(BoxKind::Confirm, debugger::RebuildQuestion(changed), BoxButtons::YesNoCancel)) {
       case BoxAnswer::Yes:
-        if (RunBuild(&build::Builder::BuildCommand).linked != build::kStepSucceeded) {
-          RestoreEditAreaAfterDebugging();
-          return;
-        }
-        SetEnabled({"mnuRunExe", "mnuDebugStart", "smnuDebugStart"}, true);
+        if (!LinkAndOfferTarget(&build::Builder::BuildCommand)) return;
         break;
       case BoxAnswer::No:
         break;
       default:
-        RestoreEditAreaAfterDebugging();
         return;
     }
   }
   core_->StartDebugging(target, buildOptions);
-  if (!core_->DebuggingActive()) RestoreEditAreaAfterDebugging();
 }
 
 void TfrmMain::RestoreEditAreaAfterDebugging() {

@@ -330,6 +330,12 @@ class TfrmMain : public QMainWindow {
   build::BuildResult RunBuild(build::BuildResult (build::Builder::*command)(const build::Workspace&,
                                                                             const build::Project&,
                                                                             const BuildOptions&));
+  // Link or Build through RunBuild; a linked load module offers Run EXE and
+  // Debug Start. True when it was linked.
+  bool LinkAndOfferTarget(build::BuildResult (build::Builder::*command)(const build::Workspace&,
+                                                                        const build::Project&, const BuildOptions&));
+  // Debug Start once the editor was narrowed; returns early wherever it stops.
+  void StartDebuggingNarrowed();
   void Dock(QDockWidget* dock, DockArea area);
   void ApplyStartSizes();
   // The docked window in front in an area (the page shown).
