@@ -225,6 +225,29 @@ class EditorEncodingTest : public QObject {
              qPrintable(messages));
   }
 
+  // A lone CR still ends the assembler's line, and the message window says
+  // so with the line it can lead to; the assembly succeeds as before.
+  void aLineCutByALoneCrIsWarned() {
+    ShellFixture f(false);
+    const QString path =
+        f.Write(QStringLiteral("cut.cas"), "P\tSTART\n\tLD\tGR1,A\r\tLD\tGR2,A\n\tRET\nA\tDC\t1\n\tEND\n");
+    QVERIFY(f.Main()->OpenPath(path));
+    f.Main()->RunCommand(QStringLiteral("mnuAssemble"));
+    TfrmMessage* message = f.Main()->Windows().message;
+    const QString text = message->Text();
+    QVERIFY2(text.contains(QStringLiteral(" (  2) : Warning  行の途中にCR(復帰)だけの改行があります。")) &&
+                 text.contains(QStringLiteral("   0 Errors")),
+             qPrintable(text));
+    const std::vector<std::string> lines = message->Lines();
+    const auto at = std::find_if(lines.begin(), lines.end(),
+                                 [](const std::string& l) { return l.find("Warning") != std::string::npos; });
+    QVERIFY(at != lines.end());
+    int line = 0;
+    QVERIFY(message->DiagnosticAt(static_cast<int>(at - lines.begin()), nullptr, &line));
+    QCOMPARE(line, 2);
+    QVERIFY(QFileInfo::exists(QDir(f.Dir()).filePath(QStringLiteral("cut.obj"))));
+  }
+
   // The option is stored with the others; a store written before it existed
   // still loads.
   void theOptionIsStored() {
