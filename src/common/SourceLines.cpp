@@ -104,9 +104,10 @@ bool EncodeEdited(const SourceLine& original, std::string_view text, TextEncodin
 constexpr std::size_t kNone = static_cast<std::size_t>(-1);
 
 // Longest common subsequence of a[a0, a1) and b[b0, b1) by the O(ND) method,
-// written into `match` (for each line of b its line of a). Gives up, leaving
-// the lines unmatched, when more than `limit` lines differ: the cost grows
-// with the square of that number.
+// written into `match` (for each line of b its line of a). When more than
+// `limit` lines differ (the cost grows with the square of that number), lines
+// are matched only where they stand at the same place and read the same,
+// which still finds the unedited lines among many edited in place.
 void MatchMiddle(const std::vector<std::string>& a, const std::vector<std::string>& b, std::size_t a0, std::size_t a1,
                  std::size_t b0, std::size_t b1, std::vector<std::size_t>& match) {
   constexpr std::int64_t limit = 1000;
@@ -151,6 +152,8 @@ void MatchMiddle(const std::vector<std::string>& a, const std::vector<std::strin
       return;
     }
   }
+  for (std::int64_t i = 0; i < std::min(n, m); ++i)
+    if (same(i, i)) match[b0 + static_cast<std::size_t>(i)] = a0 + static_cast<std::size_t>(i);
 }
 
 }  // namespace

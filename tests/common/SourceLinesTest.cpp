@@ -175,6 +175,25 @@ TEST(SourceLinesTest, EditsChangeOnlyTheEditedLines) {
   }
 }
 
+// More edits than the line matching follows in full (every other line of
+// thousands): the lines left alone still keep their own line ends.
+TEST(SourceLinesTest, ManyEditsInPlace) {
+  std::string bytes;
+  std::vector<std::string> edited;
+  std::string expected;
+  for (int i = 0; i < 5000; ++i) {
+    const std::string line = "L" + std::to_string(i);
+    bytes += line + (i % 3 == 0 ? "\n" : "\r\n");
+    edited.push_back(i % 2 == 0 ? line + "x" : line);
+    expected += edited.back() + (i % 2 == 0 || i % 3 != 0 ? "\r\n" : "\n");
+  }
+  edited.emplace_back();
+  const SourceLines file = SplitSourceLines(bytes, TextEncoding::Cp932, false);
+  const ComposedFile saved = Save(file, edited);
+  ASSERT_TRUE(saved.ok);
+  EXPECT_EQ(saved.bytes, expected);
+}
+
 TEST(SourceLinesTest, OtherEncodingWritesEveryLineAnewKeepingLineEnds) {
   const SourceLines file = SplitSourceLines("; \x82\xA0\r\nB\nC", TextEncoding::Cp932, false);
   const ComposedFile saved = ComposeSourceFile(file, ShownLines(file), {TextEncoding::Utf8, true, "\r\n"});
