@@ -30,11 +30,17 @@ bool LineReader::Next(std::string_view& line) {
   std::size_t counted = 0;
   std::size_t i = pos_;
   std::size_t cut = std::string_view::npos;  // first CR, LF or NUL of the piece
+  cut_ = Cut::None;
   while (i < size && counted < kMaxLineBytes) {
     char c = text_[i];
     if (c == '\n' || c == '\r' || c == '\0') {
-      if (cut == std::string_view::npos) cut = i;
-      if (c == '\r' && i + 1 < size && text_[i + 1] == '\n') {
+      const bool crLf = c == '\r' && i + 1 < size && text_[i + 1] == '\n';
+      if (cut == std::string_view::npos) {
+        cut = i;
+        if (c == '\0') cut_ = Cut::Nul;
+        if (c == '\r' && !crLf) cut_ = Cut::LoneCr;
+      }
+      if (crLf) {
         ++i;
         continue;
       }

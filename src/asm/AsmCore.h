@@ -86,13 +86,20 @@ std::uint64_t NameKey(const char* name);
 // then cut at its first CR, LF or NUL byte.
 class LineReader {
  public:
+  // What cut the last piece before its end: a CR that starts no CR LF, or a
+  // NUL. Editors show what follows a lone CR on a line of its own, yet none
+  // of it is assembled.
+  enum class Cut { None, LoneCr, Nul };
+
   explicit LineReader(std::string_view text) : text_(text) {}
   // Returns false at the end of the text.
   bool Next(std::string_view& line);
+  Cut CutBy() const { return cut_; }
 
  private:
   std::string_view text_;
   std::size_t pos_ = 0;
+  Cut cut_ = Cut::None;
 };
 
 class Assembler {
@@ -131,6 +138,8 @@ class Assembler {
   void Report(Severity severity, std::int32_t lineNumber, std::string text);
   void ReportStart(const std::string& path);  // "Assemble[...]"
   void ReportLineError(std::int32_t lineNumber, const std::string& text);
+  // A warning about a line: shown, never counted as an error, not listed.
+  void ReportLineWarning(std::int32_t lineNumber, const std::string& text);
   // Characters of a UTF-8 source that CP932 cannot hold, in the piece `text`
   // of the decoded source: an error for the line unless they are in its comment.
   void CheckUnheldCharacters(std::string_view source, std::string_view text, std::int32_t lineNumber);
@@ -152,6 +161,7 @@ class Assembler {
   int startEndBalance = 0;
   char lastMnemonic[10] = {};
   std::int64_t errorCount = 0;
+  std::int64_t warningCount = 0;
   std::vector<SErrorTbl> errorList;
   bool suppressLineErrors = false;
   std::int32_t instructionCount = 0;

@@ -32,6 +32,14 @@ void Assembler::ReportLineError(std::int32_t lineNumber, const std::string& text
   errorList.push_back({lineNumber, text});
 }
 
+void Assembler::ReportLineWarning(std::int32_t lineNumber, const std::string& text) {
+  // A file with CR alone for every line end would otherwise give one per line.
+  if (++warningCount > kShownErrors) return;
+  char head[32];
+  std::snprintf(head, sizeof head, " (%3d) : Warning  ", static_cast<int>(lineNumber));
+  Report(Severity::Warning, lineNumber, head + text);
+}
+
 void Assembler::ReportError(const std::string& text) {
   if (++errorCount > kShownErrors) return;
   Report(Severity::Error, 0, " (   ) : Error  " + text);
@@ -68,8 +76,12 @@ void Assembler::AssembleText(std::string_view source, std::string* listing) {
   LineReader reader(source);
   std::string_view text;
   std::int32_t n = 0;
+  const std::string crText = J(u8"行の途中にCR(復帰)だけの改行があります。そこから行末まではアセンブルされません。");
+  const std::string nulText = J(u8"行の途中にNUL文字があります。そこから行末まではアセンブルされません。");
   while (reader.Next(text)) {
     line_.lineNumber = ++n;
+    if (reader.CutBy() != LineReader::Cut::None)
+      ReportLineWarning(n, reader.CutBy() == LineReader::Cut::LoneCr ? crText : nulText);
     if (!unheldCharacters.empty()) CheckUnheldCharacters(source, text, n);
     AnalyseLine(line_, text);
     if (line_.mnemonic[0]) std::memcpy(lastMnemonic, line_.mnemonic, sizeof lastMnemonic);
@@ -224,7 +236,8 @@ int Assemble(const std::string& sourcePath, BuildOptions options, MessageSink& s
     assembler = std::make_unique<Assembler>(sink);
   } catch (const std::bad_alloc&) {
     sink.AppendDiagnostic({sourcePath, 0, Severity::Info, "Assemble[" + sourcePath + "]"});
-    sink.AppendDiagnostic({sourcePath, 0, Severity::Error, " Error:  " + J(u8"メモリが確保できません。(near heap領域)")});
+    sink.AppendDiagnostic(
+        {sourcePath, 0, Severity::Error, " Error:  " + J(u8"メモリが確保できません。(near heap領域)")});
     return 0;
   }
   return assembler->Assemble(sourcePath, options);

@@ -3,10 +3,8 @@
 #include "common/Cp932.h"
 
 namespace tolvane {
-namespace {
 
-// Length of the UTF-8 sequence at `p`, 0 when it is not a valid one.
-std::size_t SequenceLength(std::string_view s, std::size_t p) {
+std::size_t Utf8SequenceLength(std::string_view s, std::size_t p) {
   const auto b = [&](std::size_t i) { return static_cast<unsigned char>(s[i]); };
   const unsigned char c = b(p);
   if (c < 0x80) return 1;
@@ -33,11 +31,9 @@ std::size_t SequenceLength(std::string_view s, std::size_t p) {
   return n;
 }
 
-}  // namespace
-
 bool IsValidUtf8(std::string_view bytes) {
   for (std::size_t p = 0; p < bytes.size();) {
-    const std::size_t n = SequenceLength(bytes, p);
+    const std::size_t n = Utf8SequenceLength(bytes, p);
     if (n == 0) return false;
     p += n;
   }
@@ -83,7 +79,7 @@ DecodedText DecodeToCp932(std::string_view bytes) {
       if (whole) break;
       result.unheld.push_back(result.cp932.size());
       result.cp932 += kUnheldCharacter;
-      const std::size_t n = SequenceLength(line, bad);
+      const std::size_t n = Utf8SequenceLength(line, bad);
       line.remove_prefix(bad + (n == 0 ? 1 : n));
     }
   }

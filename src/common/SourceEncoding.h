@@ -30,6 +30,10 @@ inline constexpr std::string_view kUtf8ByteOrderMark = "\xEF\xBB\xBF";
 // Strict UTF-8: no overlong forms, no surrogates, nothing above U+10FFFF.
 bool IsValidUtf8(std::string_view bytes);
 
+// Length of the strict UTF-8 sequence at `at` (1 for ASCII), 0 when the bytes
+// there are no valid sequence.
+std::size_t Utf8SequenceLength(std::string_view bytes, std::size_t at);
+
 EncodingGuess DetectEncoding(std::string_view bytes);
 
 // Characters of a UTF-8 file that CP932 cannot hold stand in the CP932 text as

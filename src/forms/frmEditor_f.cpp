@@ -23,6 +23,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 
 #include "common/AtomicFile.h"
@@ -52,7 +53,9 @@ int Cp932Cells(char16_t c) {
 
 bool HasUtf16Mark(const std::string& bytes) { return bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF"); }
 
-// The encoding by the core's rule, and the first line break's kind.
+// The encoding by the core's rule, and the kind of line break most lines end
+// with (the first one's on a tie): edited lines take it, so a file with a
+// stray lone CR or LF keeps writing its usual line end.
 FileFormat FormatOfFile(const std::string& bytes) {
   FileFormat format;
   // A UTF-16 file is read through its mark and written back as CP932 with
@@ -61,22 +64,42 @@ FileFormat FormatOfFile(const std::string& bytes) {
   const EncodingGuess guess = DetectEncoding(bytes);
   format.encoding = guess.encoding;
   format.byteOrderMark = guess.byteOrderMark;
-  const std::size_t at = bytes.find_first_of("\r\n");
-  if (at != std::string::npos && bytes[at] == '\n') format.breaks = FileFormat::Breaks::Lf;
-  if (at != std::string::npos && bytes[at] == '\r' && (at + 1 == bytes.size() || bytes[at + 1] != '\n'))
-    format.breaks = FileFormat::Breaks::Cr;
+  std::array<std::size_t, 3> count{};  // by FileFormat::Breaks
+  std::array<std::size_t, 3> first{SIZE_MAX, SIZE_MAX, SIZE_MAX};
+  for (std::size_t at = bytes.find_first_of("\r\n"); at != std::string::npos;
+       at = bytes.find_first_of("\r\n", at + 1)) {
+    FileFormat::Breaks kind = FileFormat::Breaks::Lf;
+    if (bytes[at] == '\r') {
+      kind = at + 1 < bytes.size() && bytes[at + 1] == '\n' ? FileFormat::Breaks::CrLf : FileFormat::Breaks::Cr;
+      if (kind == FileFormat::Breaks::CrLf) ++at;
+    }
+    const auto k = static_cast<std::size_t>(kind);
+    if (count[k]++ == 0) first[k] = at;
+  }
+  std::size_t best = static_cast<std::size_t>(FileFormat::Breaks::CrLf);
+  for (std::size_t k = 0; k < count.size(); ++k)
+    if (count[k] > count[best] || (count[k] == count[best] && count[k] > 0 && first[k] < first[best])) best = k;
+  format.breaks = static_cast<FileFormat::Breaks>(best);
   return format;
 }
 
-QString DecodeFileBytes(const std::string& bytes, const FileFormat& format) {
+// A UTF-16 file, read through its mark.
+QString DecodeUtf16(const std::string& bytes) {
   const QByteArray raw = QByteArray::fromStdString(bytes);
-  if (HasUtf16Mark(bytes)) {
-    QStringDecoder decoder(raw.startsWith("\xFF\xFE") ? QStringDecoder::Utf16LE : QStringDecoder::Utf16BE);
-    return decoder(raw.mid(2));
+  QStringDecoder decoder(raw.startsWith("\xFF\xFE") ? QStringDecoder::Utf16LE : QStringDecoder::Utf16BE);
+  return decoder(raw.mid(2));
+}
+
+std::string_view LineEndOf(const FileFormat& format) {
+  switch (format.breaks) {
+    case FileFormat::Breaks::Lf:
+      return "\n";
+    case FileFormat::Breaks::Cr:
+      return "\r";
+    case FileFormat::Breaks::CrLf:
+      break;
   }
-  if (format.encoding == TextEncoding::Utf8)
-    return QString::fromUtf8(format.byteOrderMark ? raw.mid(static_cast<qsizetype>(kUtf8ByteOrderMark.size())) : raw);
-  return QString::fromStdString(Cp932ToUtf8(bytes));
+  return "\r\n";
 }
 
 // Every kind of line break becomes one paragraph break of the control.
@@ -412,6 +435,7 @@ void TfrmEditor::EmptyPage(int i) {
   filePaths_[i].clear();
   untitledNames_[i].clear();
   formats_[i] = {};
+  originals_[i] = {};
   diskStamps_[i] = offeredStamps_[i] = {};
   SetTabCaption(i, QString());
   ShowTab(i, false);
@@ -440,6 +464,7 @@ int TfrmEditor::NewFile() {
   filePaths_[i] = name;
   untitledNames_[i] = name;
   formats_[i] = newFileFormat_;
+  originals_[i] = {};
   diskStamps_[i] = offeredStamps_[i] = {};
   EditorControl* editor = editors_[i];
   editor->clear();
@@ -487,7 +512,23 @@ bool TfrmEditor::LoadInto(int i, const QString& path, QString& error, const Text
     format.encoding = *forced;
     format.byteOrderMark = *forced == TextEncoding::Utf8 && bytes.starts_with(kUtf8ByteOrderMark);
   }
-  const QString text = NormaliseBreaks(DecodeFileBytes(bytes, format));
+  // The control gets each line's text as ShownLines gives it, so that a line
+  // stays one line and reads back unchanged; the bytes are kept beside it.
+  // A UTF-16 file is written anew on save, so nothing of it is kept.
+  SourceLines original;
+  QString text;
+  if (HasUtf16Mark(bytes)) {
+    text = NormaliseBreaks(DecodeUtf16(bytes));
+  } else {
+    original = SplitSourceLines(bytes, format.encoding, format.byteOrderMark);
+    std::string joined;
+    joined.reserve(bytes.size() + bytes.size() / 2);
+    for (std::size_t n = 0; n < original.lines.size(); ++n) {
+      if (n > 0) joined += '\n';
+      joined += ShownLine(original, n);
+    }
+    text = QString::fromStdString(joined);
+  }
   bytes = std::string();
   // A line is laid out and painted as a whole, at a cost that grows with its
   // length: beyond the limit the window would stop responding for minutes.
@@ -507,6 +548,7 @@ bool TfrmEditor::LoadInto(int i, const QString& path, QString& error, const Text
   editors_[i]->setPlainText(text);
   editors_[i]->document()->clearUndoRedoStacks();
   formats_[i] = format;
+  originals_[i] = std::move(original);
   ShowFormat();
   return true;
 }
@@ -549,7 +591,29 @@ bool TfrmEditor::OpenFile(const QString& path) {
   shifting_ = false;
   ShowCaretPosition(editor);
   emit pagesChanged();
+  NoticeUnreadableBytes(i);
   return true;
+}
+
+void TfrmEditor::NoticeUnreadableBytes(int i) {
+  if (formats_[i].encoding != TextEncoding::Utf8 || !HasUnreadableBytes(originals_[i])) return;
+  Dialogs().Ask(BoxKind::Warning, filePaths_[i] + U(u8"にはUTF-8として読めないバイトがあります。"
+                                                    u8"読めないバイトは「\uFFFD」と表示し、"
+                                                    u8"編集しない限り元のバイトのまま保存します。"
+                                                    u8"Shift-JIS (CP932)のファイルであれば開き直してください。"));
+}
+
+std::vector<std::string> TfrmEditor::PageLines(int i) const {
+  std::vector<std::string> lines;
+  // Block by block: the document's plain text would give a space for each
+  // no-break space and a line break for each line separator.
+  for (QTextBlock block = editors_[i]->document()->begin(); block.isValid(); block = block.next())
+    lines.push_back(block.text().toStdString());
+  return lines;
+}
+
+ComposedFile TfrmEditor::ComposePage(int i, const FileFormat& format) const {
+  return ComposeSourceFile(originals_[i], PageLines(i), {format.encoding, format.byteOrderMark, LineEndOf(format)});
 }
 
 // Writes the page's text in its file's encoding and line breaks. The file is
@@ -557,42 +621,29 @@ bool TfrmEditor::OpenFile(const QString& path) {
 // it), and text CP932 cannot hold is refused rather than replaced.
 bool TfrmEditor::WriteFile(int i, const QString& path) {
   const FileFormat& format = formats_[i];
-  QString text = editors_[i]->toPlainText();
-  if (format.breaks != FileFormat::Breaks::Lf)
-    text.replace(QLatin1Char('\n'),
-                 format.breaks == FileFormat::Breaks::Cr ? QStringLiteral("\r") : QStringLiteral("\r\n"));
-  std::string bytes;
-  if (format.encoding == TextEncoding::Utf8) {
-    if (format.byteOrderMark) bytes = kUtf8ByteOrderMark;
-    bytes += text.toUtf8().toStdString();
-  } else if (const QString problem = Cp932Problem(text, bytes); !problem.isEmpty()) {
-    Dialogs().Ask(BoxKind::Error, path + U(u8"を保存できません。") + problem);
+  const ComposedFile composed = ComposePage(i, format);
+  if (!composed.ok) {
+    Dialogs().Ask(BoxKind::Error, path + U(u8"を保存できません。") + Cp932Problem(PageLines(i), composed));
     return false;
   }
   // The old file stays as it was unless every byte reached the disk: a full
   // disk must never leave an empty file behind a page that counts as saved.
   int error = 0;
-  if (!WriteFileAtomically(PathBytes(path), bytes, {.followLink = true, .keepMode = true, .sync = true}, &error)) {
+  if (!WriteFileAtomically(PathBytes(path), composed.bytes, {.followLink = true, .keepMode = true, .sync = true},
+                           &error)) {
     Dialogs().ShowPlain(path + U(u8"を保存できません。(") + QString::fromLocal8Bit(std::strerror(error)) +
                         QStringLiteral(")"));
     return false;
   }
+  originals_[i] = SplitSourceLines(composed.bytes, format.encoding, format.byteOrderMark);
   return true;
 }
 
-QString TfrmEditor::Cp932Problem(const QString& text, std::string& bytes) {
-  const QByteArray utf8 = text.toUtf8();
-  std::size_t badOffset = 0;
-  if (Utf8ToCp932(std::string(utf8.constData(), static_cast<std::size_t>(utf8.size())), bytes, &badOffset))
-    return QString();
-  // Name the first character that has no CP932 form and its line (any break
-  // kind counts one line).
-  const QString before = QString::fromUtf8(utf8.constData(), static_cast<qsizetype>(badOffset));
-  const int line = static_cast<int>(NormaliseBreaks(before).count(QLatin1Char('\n'))) + 1;
-  const QString rest = text.mid(before.size());
+QString TfrmEditor::Cp932Problem(const std::vector<std::string>& lines, const ComposedFile& composed) {
+  const QString rest = QString::fromStdString(lines[composed.badLine].substr(composed.badOffset));
   const char32_t code = rest.isEmpty() ? 0 : rest.toUcs4().value(0);
   const QString character = QString::fromUcs4(&code, 1);
-  return QStringLiteral("%1").arg(line) + U(u8"行目の文字「") + character +
+  return QString::number(composed.badLine + 1) + U(u8"行目の文字「") + character +
          QStringLiteral("」(U+%1)").arg(static_cast<uint>(code), 4, 16, QLatin1Char('0')).toUpper() +
          U(u8"はShift-JIS(CP932)で表せません。");
 }
@@ -646,6 +697,7 @@ bool TfrmEditor::ReopenInOtherEncoding() {
   diskStamps_[i] = offeredStamps_[i] = StampOf(filePaths_[i]);
   editors_[i]->document()->setModified(false);
   ShowCaretPosition(editors_[i]);
+  NoticeUnreadableBytes(i);
   return true;
 }
 
@@ -657,9 +709,11 @@ bool TfrmEditor::ConvertToOtherEncoding() {
     format.encoding = TextEncoding::Utf8;
     format.byteOrderMark = false;
   } else {
-    std::string bytes;
-    if (const QString problem = Cp932Problem(editors_[i]->toPlainText(), bytes); !problem.isEmpty()) {
-      Dialogs().Ask(BoxKind::Error, filePaths_[i] + U(u8"を変換できません。") + problem);
+    FileFormat target = format;
+    target.encoding = TextEncoding::Cp932;
+    target.byteOrderMark = false;
+    if (const ComposedFile composed = ComposePage(i, target); !composed.ok) {
+      Dialogs().Ask(BoxKind::Error, filePaths_[i] + U(u8"を変換できません。") + Cp932Problem(PageLines(i), composed));
       return false;
     }
     format.encoding = TextEncoding::Cp932;
@@ -727,6 +781,7 @@ void TfrmEditor::CheckFilesChangedOnDisk() {
     editor->document()->setModified(false);
     QTextBlock block = editor->document()->findBlockByNumber(line);
     if (block.isValid()) editor->setTextCursor(QTextCursor(block));
+    NoticeUnreadableBytes(i);
   }
   checkingDisk_ = false;
 }
@@ -847,6 +902,7 @@ bool TfrmEditor::CloseCurrent() {
       filePaths_[b] = filePaths_[b + 1];
       untitledNames_[b] = untitledNames_[b + 1];
       formats_[b] = formats_[b + 1];
+      originals_[b] = std::move(originals_[b + 1]);
       diskStamps_[b] = diskStamps_[b + 1];
       offeredStamps_[b] = offeredStamps_[b + 1];
       SetTabCaption(b, pageControl_->tabText(b));

@@ -6,8 +6,10 @@
 #include <array>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "common/SourceEncoding.h"
+#include "common/SourceLines.h"
 #include "forms/AsmHighlighter.h"
 #include "forms/DockForm.h"
 
@@ -207,9 +209,15 @@ class TfrmEditor : public TDockForm {
   // `forced` reads the file in that encoding instead of the detected one.
   bool LoadInto(int i, const QString& path, QString& error, const TextEncoding* forced = nullptr);
   void ShowFormat();
-  // A message naming the first character of `text` CP932 cannot hold and its
-  // line; empty when there is none. `bytes` receives the CP932 form.
-  static QString Cp932Problem(const QString& text, std::string& bytes);
+  // The text of page i, line by line (UTF-8), exactly as the control holds it.
+  std::vector<std::string> PageLines(int i) const;
+  // The bytes of page i written in `format` over the file it was read from.
+  ComposedFile ComposePage(int i, const FileFormat& format) const;
+  // A message naming the character `composed` stopped at and its line.
+  static QString Cp932Problem(const std::vector<std::string>& lines, const ComposedFile& composed);
+  // After page i was read: a notice when some of its bytes are no UTF-8
+  // although the page is shown as UTF-8.
+  void NoticeUnreadableBytes(int i);
   bool WriteFile(int i, const QString& path);
   bool EnsureDirectory(const QString& path);
   void PageControl1Change(int index);
@@ -243,6 +251,9 @@ class TfrmEditor : public TDockForm {
   std::array<QString, kPages + 1> filePaths_{};
   std::array<QString, kPages + 1> untitledNames_{};
   std::array<FileFormat, kPages + 1> formats_{};
+  // Each page's file as read or last written, line by line: a save writes the
+  // lines nobody edited back with these bytes.
+  std::array<SourceLines, kPages + 1> originals_{};
   FileFormat newFileFormat_;
   std::array<DiskStamp, kPages + 1> diskStamps_{};     // as the page last read or wrote its file
   std::array<DiskStamp, kPages + 1> offeredStamps_{};  // the change last offered for reloading

@@ -436,6 +436,32 @@ TEST(Driver, TwentyErrorsAndMore) {
                                                    " (  2) : Error  命令部が存在しません。"}));
 }
 
+// A lone CR or a NUL still ends the line for the assembler, but says so: a
+// warning with the line, no error, and the same words as without the rest.
+TEST(Driver, LoneCrAndNulAreReportedNotCounted) {
+  static constexpr char kSource[] = "P START\n LD GR1,A\r LD GR2,B\n RET\nA DC 1\0 DC 2\nB DC 3\n END\n";
+  const std::string src(kSource, sizeof kSource - 1);
+  const std::string cut = "P START\n LD GR1,A\n RET\nA DC 1\nB DC 3\n END\n";
+  auto r = AsmText(src, true);
+  auto twin = AsmText(cut, true);
+  EXPECT_EQ(r->Errors(),
+            (std::vector<std::string>{
+                " (  2) : Warning  行の途中にCR(復帰)だけの改行があります。そこから行末まではアセンブルされません。",
+                " (  4) : Warning  行の途中にNUL文字があります。そこから行末まではアセンブルされません。"}));
+  ASSERT_EQ(r->sink.records.size(), 2u);
+  EXPECT_EQ(r->sink.records[0].severity, Severity::Warning);
+  EXPECT_EQ(r->sink.records[0].line, 2);
+  EXPECT_EQ(r->sink.records[1].line, 4);
+  EXPECT_EQ(r->as->errorCount, 0);
+  EXPECT_TRUE(r->as->errorList.empty());
+  EXPECT_EQ(Words(*r->as, 0, 6), Words(*twin->as, 0, 6));
+  EXPECT_EQ(r->as->locationCounter, twin->as->locationCounter);
+  EXPECT_EQ(r->listing.find("Warning"), std::string::npos);
+  EXPECT_NE(r->listing.find("\n      0 Errors\n"), std::string::npos) << r->Listing();
+  // CR LF is a line end like LF: no warning.
+  EXPECT_TRUE(AsmText("P START\r\n RET\r\n END\r\n", false)->Errors().empty());
+}
+
 TEST(Driver, BadBytesNeverCrash) {
   std::string garbage;
   for (int i = 0; i < 20000; ++i) garbage.push_back(static_cast<char>((i * 7919 + (i >> 3)) & 0xFF));

@@ -26,6 +26,13 @@ void TypeAtStart(QPlainTextEdit* e, const QString& text) {
   c.insertText(text);
 }
 
+void TypeAtLine(QPlainTextEdit* e, int line, const QString& text) {
+  QTextCursor c(e->document()->findBlockByNumber(line));
+  c.insertText(text);
+}
+
+const QString kUnreadable = QStringLiteral("UTF-8として読めないバイトがあります。");
+
 }  // namespace
 
 class EditorEncodingTest : public QObject {
@@ -71,6 +78,65 @@ class EditorEncodingTest : public QObject {
     QVERIFY(f.dialogs.Texts().isEmpty());
   }
 
+  // Bytes of lines nobody edited are written back exactly, whatever a text
+  // control or a conversion there and back would make of them; an edited line
+  // takes the line end most lines of the file have.
+  void saveChangesOnlyTheEditedLine_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<int>("line");  // where "X" is typed
+    QTest::addColumn<QByteArray>("edited");
+    QTest::addColumn<bool>("notice");
+    QTest::newRow("UTF-8, NBSP in a string") << QByteArray(
+                                                    "; \xE3\x81\x82\n DC 'A\xC2\xA0"
+                                                    "B'\n")
+                                             << 0
+                                             << QByteArray(
+                                                    "X; \xE3\x81\x82\n DC 'A\xC2\xA0"
+                                                    "B'\n")
+                                             << false;
+    QTest::newRow("UTF-8, separators and a noncharacter") << QByteArray(
+                                                                 " DC 'A\xE2\x80\xA8"
+                                                                 "B\xE2\x80\xA9"
+                                                                 "C'\n DC '\xEF\xB7\x90'\n")
+                                                          << 1
+                                                          << QByteArray(
+                                                                 " DC 'A\xE2\x80\xA8"
+                                                                 "B\xE2\x80\xA9"
+                                                                 "C'\nX DC '\xEF\xB7\x90'\n")
+                                                          << false;
+    QTest::newRow("CP932, duplicate codes on the edited line")
+        << QByteArray("; x\r\n DC '\xED\x40\x87\x9A\xEE\xF9'\r\n") << 1
+        << QByteArray("; x\r\nX DC '\xED\x40\x87\x9A\xEE\xF9'\r\n") << false;
+    QTest::newRow("CP932 after a UTF-8 mark") << kBom + "; \x82\xA0\r\n DC '\x82\xA2'\r\n"
+                                              << 1 << kBom + "; \x82\xA0\r\nX DC '\x82\xA2'\r\n"
+                                              << true;
+    QTest::newRow("mixed line ends and a lone CR") << QByteArray(" LD GR1,A\r LD GR2,B\r\n RET\n END\r\n") << 2
+                                                   << QByteArray(" LD GR1,A\r LD GR2,B\r\nX RET\r\n END\r\n") << false;
+  }
+  void saveChangesOnlyTheEditedLine() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(int, line);
+    QFETCH(QByteArray, edited);
+    QFETCH(bool, notice);
+    ShellFixture f;
+    TfrmEditor* e = f.Editor();
+    const QString path = f.Write(QStringLiteral("bytes.cas"), bytes);
+    QVERIFY(e->OpenFile(path));
+    // A file that cannot be shown as it is says so when it opens.
+    QCOMPARE(f.dialogs.Texts().join(QString()).contains(kUnreadable), notice);
+    QVERIFY(e->SavePage(1));
+    QCOMPARE(f.Read(path), bytes);
+    TypeAtLine(e->PageEditor(1), line, QStringLiteral("X"));
+    QVERIFY(e->SavePage(1));
+    QCOMPARE(f.Read(path), edited);
+    // Undone and saved again: the line's characters keep their bytes, its
+    // line end is the one it was last saved with.
+    e->PageEditor(1)->undo();
+    QVERIFY(e->SavePage(1));
+    QCOMPARE(f.Read(path), QByteArray(edited).remove(edited.indexOf('X'), 1));
+    QCOMPARE(f.dialogs.boxes.size(), notice ? 1 : 0);
+  }
+
   // Reopening reads the same bytes as the other encoding; converting makes
   // the next save write the other one.
   void reopenAndConvert() {
@@ -86,6 +152,8 @@ class EditorEncodingTest : public QObject {
     QCOMPARE(e->PageFormat(1).encoding, TextEncoding::Utf8);
     QVERIFY(e->PageEditor(1)->toPlainText().contains(QChar(0xFFFD)));
     QVERIFY(!e->PageModified(1));
+    QCOMPARE(f.dialogs.boxes.size(), 1);
+    QVERIFY(f.dialogs.Texts().join(QString()).contains(kUnreadable));
     QVERIFY(e->ReopenInOtherEncoding());
     QCOMPARE(e->PageEditor(1)->toPlainText(), QStringLiteral(" DC 'こんにちは'\n"));
 
@@ -99,7 +167,7 @@ class EditorEncodingTest : public QObject {
     // Back to CP932 is refused while the text has a character CP932 cannot hold.
     TypeAtStart(e->PageEditor(1), QString::fromUtf8("\xF0\x9F\x98\x80"));
     QVERIFY(!e->ConvertToOtherEncoding());
-    QCOMPARE(f.dialogs.boxes.size(), 1);
+    QCOMPARE(f.dialogs.boxes.size(), 2);
     QVERIFY2(f.dialogs.Texts().join(QString()).contains(QStringLiteral("1行目")),
              qPrintable(f.dialogs.Texts().join(QString())));
     QCOMPARE(e->PageFormat(1).encoding, TextEncoding::Utf8);
@@ -155,6 +223,29 @@ class EditorEncodingTest : public QObject {
     const QString messages = f.Main()->Windows().message->Text();
     QVERIFY2(messages.contains(QStringLiteral(" (  3) : Error  Shift-JIS(CP932)で表せない文字があります。")),
              qPrintable(messages));
+  }
+
+  // A lone CR still ends the assembler's line, and the message window says
+  // so with the line it can lead to; the assembly succeeds as before.
+  void aLineCutByALoneCrIsWarned() {
+    ShellFixture f(false);
+    const QString path =
+        f.Write(QStringLiteral("cut.cas"), "P\tSTART\n\tLD\tGR1,A\r\tLD\tGR2,A\n\tRET\nA\tDC\t1\n\tEND\n");
+    QVERIFY(f.Main()->OpenPath(path));
+    f.Main()->RunCommand(QStringLiteral("mnuAssemble"));
+    TfrmMessage* message = f.Main()->Windows().message;
+    const QString text = message->Text();
+    QVERIFY2(text.contains(QStringLiteral(" (  2) : Warning  行の途中にCR(復帰)だけの改行があります。")) &&
+                 text.contains(QStringLiteral("   0 Errors")),
+             qPrintable(text));
+    const std::vector<std::string> lines = message->Lines();
+    const auto at = std::find_if(lines.begin(), lines.end(),
+                                 [](const std::string& l) { return l.find("Warning") != std::string::npos; });
+    QVERIFY(at != lines.end());
+    int line = 0;
+    QVERIFY(message->DiagnosticAt(static_cast<int>(at - lines.begin()), nullptr, &line));
+    QCOMPARE(line, 2);
+    QVERIFY(QFileInfo::exists(QDir(f.Dir()).filePath(QStringLiteral("cut.obj"))));
   }
 
   // The option is stored with the others; a store written before it existed
