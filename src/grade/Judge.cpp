@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <thread>
 
@@ -72,6 +73,46 @@ Built Fail(std::string message) {
 
 bool IsSource(const fs::path& p) { return build::IsSourceName(p.filename().string()); }
 
+bool IsProject(const fs::path& p) {
+  const std::string name = p.filename().string();
+  return name.size() > 4 && build::FoldCase(name.substr(name.size() - 4)) == ".mak";
+}
+
+// Why a file of a submission whose folder is `root` (canonical) may not be
+// read; nullopt when it may. Only regular files are read, and a link only when
+// it leads to one inside the folder: a link to a classmate's program or to the
+// hidden cases would otherwise be judged or echoed as the student's own. The
+// refusal names the file and never shows anything of it.
+std::optional<std::string> Refusal(const fs::path& file, const fs::path& root) {
+  std::error_code ec;
+  const std::string shown = file.filename().string();
+  const fs::file_status own = fs::symlink_status(file, ec);
+  if (ec) return shown + ": cannot be read";
+  auto kind = [&](fs::file_type type) -> std::optional<std::string> {
+    switch (type) {
+      case fs::file_type::regular:
+        return std::nullopt;
+      case fs::file_type::fifo:
+        return shown + ": a FIFO, not a regular file; refused";
+      case fs::file_type::block:
+      case fs::file_type::character:
+        return shown + ": a device, not a regular file; refused";
+      case fs::file_type::socket:
+        return shown + ": a socket, not a regular file; refused";
+      case fs::file_type::directory:
+        return shown + ": a folder, not a regular file; refused";
+      default:
+        return shown + ": not a regular file; refused";
+    }
+  };
+  if (own.type() != fs::file_type::symlink) return kind(own.type());
+  const fs::path target = fs::canonical(file, ec);
+  if (ec) return shown + ": a link that leads nowhere; refused";
+  const auto [r, t] = std::mismatch(root.begin(), root.end(), target.begin(), target.end());
+  if (r != root.end()) return shown + ": a link that leaves the submission's folder; refused";
+  return kind(fs::status(target, ec).type());
+}
+
 }  // namespace
 
 Built BuildSubmission(const std::string& path) {
@@ -80,37 +121,51 @@ Built BuildSubmission(const std::string& path) {
   std::vector<std::string> files;  // in link order; the main program first
   bool chooseMain = false;
   std::string projectPath;
+  fs::path root;  // the submission's folder (canonical) when it is one, or a .mak's
   if (fs::is_directory(p, ec)) {
+    root = fs::canonical(p, ec);
+    if (ec) return Fail(path + ": cannot be read");
+    std::vector<std::string> projects;
     for (fs::directory_iterator it(p, ec), end; !ec && it != end; it.increment(ec)) {
-      if (!it->is_regular_file(ec)) continue;
-      if (IsSource(it->path())) files.push_back(it->path().string());
-      std::string ext = it->path().extension().string();
-      std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
-      if (ext == ".mak" && projectPath.empty()) projectPath = it->path().string();
+      const fs::path& f = it->path();
+      if (!IsSource(f) && !IsProject(f)) continue;
+      if (fs::symlink_status(f, ec).type() == fs::file_type::directory) continue;
+      if (auto refused = Refusal(f, root)) return Fail(*refused);
+      (IsSource(f) ? files : projects).push_back(f.string());
     }
+    if (ec) return Fail(path + ": cannot be read");
     std::sort(files.begin(), files.end());
+    std::sort(projects.begin(), projects.end());
     if (files.empty()) return Fail(path + ": a folder without .cas files");
+    if (!projects.empty()) projectPath = projects.front();
     chooseMain = projectPath.empty();
   } else if (!fs::is_regular_file(p, ec)) {
     return Fail(path + (fs::exists(p, ec) ? ": not a regular file or a folder" : ": no such file or folder"));
   } else if (IsSource(p)) {
+    // The teacher named this file: it may be a link.
     files.push_back(path);
   } else {
-    std::string ext = p.extension().string();
-    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
-    if (ext != ".mak") return Fail(path + ": not a .cas file, a folder or a .mak");
+    if (!IsProject(p)) return Fail(path + ": not a .cas file, a folder or a .mak");
     projectPath = path;
+    root = fs::canonical(fs::absolute(p, ec).parent_path(), ec);
+    if (ec) return Fail(path + ": cannot be read");
+    if (auto refused = Refusal(p, root)) return Fail(*refused);
   }
   if (!projectPath.empty()) {
     std::vector<std::string> entries;
     if (auto refused = build::ReadEntries(projectPath, entries)) return Fail(Cp932ToUtf8(refused->text));
     if (entries.empty()) return Fail(projectPath + ": the project has no entries");
-    // The project's order, then (in a folder) any source it does not name.
-    std::vector<std::string> ordered;
+    // The entries as the IDE's build finds them (CP932 names, any letter
+    // case), then (in a folder) any source the project does not name.
+    std::vector<std::string> ordered = build::EntryPaths(build::FolderOf(projectPath), entries);
+    for (const std::string& e : ordered) {
+      if (!fs::exists(fs::symlink_status(e, ec))) continue;  // reported as unreadable below
+      if (auto refused = Refusal(e, root)) return Fail(*refused);
+    }
     ordered.reserve(entries.size() + files.size());
-    for (const std::string& e : entries) ordered.push_back((fs::path(projectPath).parent_path() / e).string());
     for (const std::string& f : files)
-      if (std::find(ordered.begin(), ordered.end(), f) == ordered.end()) ordered.push_back(f);
+      if (std::none_of(ordered.begin(), ordered.end(), [&](const std::string& o) { return fs::equivalent(o, f, ec); }))
+        ordered.push_back(f);
     files = std::move(ordered);
   }
 

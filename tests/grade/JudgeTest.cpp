@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 
 #include "grade/Grade.h"
 
@@ -64,12 +66,16 @@ TEST_F(JudgeTest, InputExhaustedOnlyWhenTheCaseSaysSo) {
 // Students save from editors that write UTF-8, often with a byte-order mark:
 // such a program is judged as its CP932 twin would be.
 TEST_F(JudgeTest, Utf8SubmissionsAreJudgedLikeTheirCp932Twin) {
-  const std::string hello = "HELLO   START\n        OUT     MSG,LEN\n        RET\nMSG     DC      '\xE3\x81\x82" "A'\nLEN     DC      3\n        END\n";
+  const std::string hello =
+      "HELLO   START\n        OUT     MSG,LEN\n        RET\nMSG     DC      '\xE3\x81\x82"
+      "A'\nLEN     DC      3\n        END\n";
   for (const std::string& bytes : {hello, "\xEF\xBB\xBF" + hello}) {
     Built b = BuildSubmission(Write("hello.cas", bytes));
     ASSERT_TRUE(b.ok) << (b.messages.empty() ? "" : b.messages[0]);
     Case c;
-    c.expected = "\xE3\x81\x82" "A\n";  // output is compared as UTF-8, like the terminal's
+    c.expected =
+        "\xE3\x81\x82"
+        "A\n";  // output is compared as UTF-8, like the terminal's
     EXPECT_EQ(RunCase(b.module, c).verdict, Verdict::Pass);
   }
 }
@@ -109,6 +115,62 @@ TEST_F(JudgeTest, FolderMainProgram) {
   c.expected = "hi\n";
   CaseResult r = RunCase(b.module, c);
   EXPECT_EQ(r.verdict, Verdict::Pass);
+}
+
+// A submission folder is read only as far as its own regular files go: a link
+// that leaves it, a FIFO and the like are refused by name, and nothing of the
+// file behind them reaches the messages.
+TEST_F(JudgeTest, ASubmissionReadsNothingOutsideItsFolder) {
+  const std::string secret = "TOP SECRET EXPECTED OUTPUT";
+  Write("cases/one.out", secret + "\n");
+  Write("teacher/main.cas", kEcho);
+  Write("inside/keep/echo.cas", kEcho);
+  fs::create_symlink("keep/echo.cas", dir_ / "inside" / "main.cas");
+
+  struct Row {
+    const char* folder;
+    const char* named;  // the file the message must name
+    std::function<void(const fs::path&)> make;
+  };
+  const Row rows[] = {
+      {"copied", "main.cas",
+       [&](const fs::path& d) { fs::create_symlink(dir_ / "teacher" / "main.cas", d / "main.cas"); }},
+      {"relative", "main.cas", [&](const fs::path& d) { fs::create_symlink("../teacher/main.cas", d / "main.cas"); }},
+      {"makLink", "p.mak",
+       [&](const fs::path& d) {
+         Write((d.filename() / "main.cas").string(), kEcho);
+         fs::create_symlink(dir_ / "cases" / "one.out", d / "p.mak");
+       }},
+      {"entryLink", "sub.cas",
+       [&](const fs::path& d) {
+         Write((d.filename() / "main.cas").string(), kEcho);
+         Write((d.filename() / "p.mak").string(), "main.cas\r\nsub.cas\r\n");
+         fs::create_symlink(dir_ / "cases" / "one.out", d / "sub.cas");
+       }},
+      {"fifo", "main.cas", [&](const fs::path& d) { ASSERT_EQ(mkfifo((d / "main.cas").c_str(), 0600), 0); }},
+      {"nowhere", "main.cas", [&](const fs::path& d) { fs::create_symlink("missing.cas", d / "main.cas"); }},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.folder);
+    const fs::path d = dir_ / row.folder;
+    fs::create_directories(d);
+    row.make(d);
+    Built b = BuildSubmission(d.string());
+    EXPECT_FALSE(b.ok);
+    ASSERT_EQ(b.messages.size(), 1u);
+    EXPECT_NE(b.messages[0].find(row.named), std::string::npos) << b.messages[0];
+    EXPECT_NE(b.messages[0].find("refused"), std::string::npos) << b.messages[0];
+    EXPECT_EQ(b.messages[0].find("SECRET"), std::string::npos) << b.messages[0];
+  }
+  // A .mak named directly is held to its own folder as well.
+  const Built mak = BuildSubmission((dir_ / "makLink" / "p.mak").string());
+  EXPECT_FALSE(mak.ok);
+  ASSERT_FALSE(mak.messages.empty());
+  EXPECT_EQ(mak.messages[0].find("SECRET"), std::string::npos) << mak.messages[0];
+  // A link that stays inside the folder is the student's own file, and a .cas
+  // the teacher names directly may be a link anywhere.
+  EXPECT_TRUE(BuildSubmission((dir_ / "inside").string()).ok);
+  EXPECT_TRUE(BuildSubmission((dir_ / "copied" / "main.cas").string()).ok);
 }
 
 TEST_F(JudgeTest, ResultsInTheOrderGiven) {
