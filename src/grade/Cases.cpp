@@ -124,6 +124,9 @@ bool LoadCases(const std::string& dir, const Case& defaults, std::vector<Case>& 
   auto read = [&](const std::string& file, std::string& out) {
     switch (ReadWholeFile(file, out, kMaxCaseFileBytes)) {
       case FileReadResult::Ok:
+        // Editors on some systems start a UTF-8 file with a byte-order mark;
+        // it marks the encoding and is no part of the input or the output.
+        if (out.compare(0, 3, "\xEF\xBB\xBF") == 0) out.erase(0, 3);
         return true;
       case FileReadResult::TooLarge:
         error = file + ": larger than " + std::to_string(kMaxCaseFileBytes >> 20) + " MiB, too large for a case";

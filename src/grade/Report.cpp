@@ -28,10 +28,109 @@ bool AllPassed(const std::vector<SubmissionResult>& results) {
 
 namespace {
 
+// One UTF-8 character at s[i]: its length (0 when the bytes are not one) and
+// its code point.
+std::size_t Decode(const std::string& s, std::size_t i, char32_t& cp) {
+  const auto b = static_cast<unsigned char>(s[i]);
+  const std::size_t n = b < 0x80 ? 1 : (b & 0xE0) == 0xC0 ? 2 : (b & 0xF0) == 0xE0 ? 3 : (b & 0xF8) == 0xF0 ? 4 : 0;
+  if (n == 0 || i + n > s.size()) return 0;
+  cp = n == 1 ? b : n == 2 ? (b & 0x1F) : n == 3 ? (b & 0x0F) : (b & 0x07);
+  for (std::size_t k = 1; k < n; ++k) {
+    const auto c = static_cast<unsigned char>(s[i + k]);
+    if ((c & 0xC0) != 0x80) return 0;
+    cp = (cp << 6) | (c & 0x3F);
+  }
+  return n;
+}
+
+// Characters a terminal acts on or that show as nothing: C1 controls, the
+// no-break and zero-width spaces, the direction marks and overrides, the
+// line separators and the byte-order mark.
+bool Invisible(char32_t cp) {
+  return (cp >= 0x80 && cp <= 0xA0) || cp == 0xAD || (cp >= 0x200B && cp <= 0x200F) || (cp >= 0x2028 && cp <= 0x202F) ||
+         (cp >= 0x2060 && cp <= 0x206F) || cp == 0xFEFF;
+}
+
+void Hex(std::string& out, const char* form, unsigned v) {
+  char buf[16];
+  std::snprintf(buf, sizeof buf, form, v);
+  out += buf;
+}
+
+std::string Escape(const std::string& s, bool line) {
+  std::string out;
+  std::size_t end = s.size();
+  if (line)
+    while (end > 0 && s[end - 1] == ' ') --end;  // trailing spaces are shown
+  for (std::size_t i = 0; i < s.size();) {
+    if (i >= end) {
+      out += "\\x20";
+      ++i;
+      continue;
+    }
+    char32_t cp = 0;
+    const std::size_t n = Decode(s, i, cp);
+    if (n == 0) {
+      Hex(out, "\\x%02X", static_cast<unsigned char>(s[i]));
+      ++i;
+      continue;
+    }
+    if (line && cp == '\\')
+      out += "\\\\";
+    else if (line && cp == '\t')
+      out += "\\t";
+    else if (cp < 0x20 || cp == 0x7F)
+      Hex(out, "\\x%02X", static_cast<unsigned>(cp));
+    else if (Invisible(cp))
+      Hex(out, "\\u%04X", static_cast<unsigned>(cp));
+    else
+      out.append(s, i, n);
+    i += n;
+  }
+  return out;
+}
+
+}  // namespace
+
+std::string Shown(const std::string& text) { return Escape(text, false); }
+std::string ShownLine(const std::string& line) { return Escape(line, true); }
+
+std::size_t DisplayWidth(const std::string& text) {
+  std::size_t width = 0;
+  for (std::size_t i = 0; i < text.size();) {
+    char32_t cp = 0;
+    const std::size_t n = Decode(text, i, cp);
+    if (n == 0) {
+      ++width;
+      ++i;
+      continue;
+    }
+    i += n;
+    if ((cp >= 0x300 && cp <= 0x36F) || (cp >= 0x3099 && cp <= 0x309A)) continue;  // combining marks
+    const bool wide =
+        (cp >= 0x1100 && cp <= 0x115F) || (cp >= 0x2E80 && cp <= 0x303E) || (cp >= 0x3041 && cp <= 0x33FF) ||
+        (cp >= 0x3400 && cp <= 0x4DBF) || (cp >= 0x4E00 && cp <= 0x9FFF) || (cp >= 0xA000 && cp <= 0xA4CF) ||
+        (cp >= 0xAC00 && cp <= 0xD7A3) || (cp >= 0xF900 && cp <= 0xFAFF) || (cp >= 0xFE30 && cp <= 0xFE4F) ||
+        (cp >= 0xFF00 && cp <= 0xFF60) || (cp >= 0xFFE0 && cp <= 0xFFE6) || (cp >= 0x1F300 && cp <= 0x1F64F) ||
+        (cp >= 0x20000 && cp <= 0x3FFFD);
+    width += wide ? 2 : 1;
+  }
+  return width;
+}
+
+namespace {
+
+// A figure as a plain decimal (never "1e-05", which a JUnit schema and many
+// spreadsheets refuse): at most six decimals, trailing zeros dropped.
 std::string Number(double v) {
-  char buf[32];
-  std::snprintf(buf, sizeof buf, "%g", v);
-  return buf;
+  char buf[64];
+  std::snprintf(buf, sizeof buf, "%.6f", v);
+  std::string out = buf;
+  if (out.find('.') != std::string::npos) {
+    while (out.back() == '0') out.pop_back();
+    if (out.back() == '.') out.pop_back();
+  }
+  return out == "-0" ? "0" : out;
 }
 
 // What a failed case says in one line.
@@ -39,10 +138,10 @@ std::string Explain(const CaseResult& c) {
   if (c.difference) {
     const Difference& d = *c.difference;
     return "line " + std::to_string(d.lineNumber) + ": expected " +
-           (d.expectedMissing ? std::string("no more output") : "\"" + d.expected + "\"") + ", got " +
-           (d.gotMissing ? std::string("no more output") : "\"" + d.got + "\"");
+           (d.expectedMissing ? std::string("no more output") : "\"" + ShownLine(d.expected) + "\"") + ", got " +
+           (d.gotMissing ? std::string("no more output") : "\"" + ShownLine(d.got) + "\"");
   }
-  return c.detail;
+  return Shown(c.detail);
 }
 
 json ToJson(const std::vector<SubmissionResult>& results) {
@@ -125,7 +224,11 @@ std::string Xml(const std::string& raw) {
   return out;
 }
 
-std::string Csv(const std::string& s) {
+// A CSV cell: a leading = + - @ would make a spreadsheet run the cell as a
+// formula, so such a cell starts with ' instead.
+std::string Csv(const std::string& raw) {
+  std::string s = Shown(raw);
+  if (!s.empty() && std::string("=+-@").find(s.front()) != std::string::npos) s.insert(0, 1, '\'');
   if (s.find_first_of(",\"\n\r") == std::string::npos) return s;
   std::string out = "\"";
   for (char ch : s) {
@@ -135,11 +238,20 @@ std::string Csv(const std::string& s) {
   return out + "\"";
 }
 
-std::string Markdown(const std::string& s) {
+// A Markdown table cell: no HTML (< > & as entities), no column break, no emphasis.
+std::string Markdown(const std::string& raw) {
   std::string out;
-  for (char ch : s) {
-    if (ch == '|' || ch == '\\' || ch == '`' || ch == '*' || ch == '_') out.push_back('\\');
-    out.push_back(ch == '\n' ? ' ' : ch);
+  for (char ch : Shown(raw)) {
+    if (ch == '<')
+      out += "&lt;";
+    else if (ch == '>')
+      out += "&gt;";
+    else if (ch == '&')
+      out += "&amp;";
+    else if (ch == '|' || ch == '\\' || ch == '`' || ch == '*' || ch == '_' || ch == '[' || ch == ']')
+      out += std::string("\\") + ch;
+    else
+      out.push_back(ch);
   }
   return out;
 }
@@ -181,7 +293,7 @@ std::string CsvReport(const std::vector<SubmissionResult>& results) {
   for (const SubmissionResult& s : results) {
     std::string verdicts;
     for (const CaseResult& c : s.cases)
-      verdicts += (verdicts.empty() ? "" : " ") + c.name + "=" + VerdictName(c.verdict);
+      verdicts += (verdicts.empty() ? "" : " ") + Shown(c.name) + "=" + VerdictName(c.verdict);
     out += Csv(s.name) + "," + std::to_string(s.passed) + "," + std::to_string(s.cases.size()) + "," +
            Number(s.points) + "," + Csv(verdicts) + "\n";
   }
@@ -217,18 +329,20 @@ std::string TextReport(const std::vector<SubmissionResult>& results, TextStyle s
   };
   std::string out;
   std::size_t width = 10;
-  for (const SubmissionResult& s : results) width = std::max(width, s.name.size());
+  // Names are padded by the columns they take, so that Japanese names line up.
+  for (const SubmissionResult& s : results) width = std::max(width, DisplayWidth(Shown(s.name)));
   std::size_t passed = 0, total = 0, full = 0;
   for (const SubmissionResult& s : results) {
     const bool ok = s.passed == s.cases.size();
-    out += s.name + std::string(width - s.name.size() + 2, ' ') +
+    const std::string name = Shown(s.name);
+    out += name + std::string(width - DisplayWidth(name) + 2, ' ') +
            paint(ok ? "32" : "31", std::to_string(s.passed) + "/" + std::to_string(s.cases.size())) + "  points " +
            Number(s.points) + "/" + Number(s.maxPoints) + "\n";
     if (!s.built)
-      for (const std::string& m : s.messages) out += "    " + paint("33", "build-error") + "  " + m + "\n";
+      for (const std::string& m : s.messages) out += "    " + paint("33", "build-error") + "  " + Shown(m) + "\n";
     for (const CaseResult& c : s.cases) {
       if (c.verdict == Verdict::Pass || c.verdict == Verdict::BuildError) continue;
-      out += "    " + c.name + "  " + paint("31", VerdictName(c.verdict)) + "  " + Explain(c) + "\n";
+      out += "    " + Shown(c.name) + "  " + paint("31", VerdictName(c.verdict)) + "  " + Explain(c) + "\n";
     }
     passed += s.passed;
     total += s.cases.size();
@@ -242,8 +356,8 @@ std::string TextReport(const std::vector<SubmissionResult>& results, TextStyle s
     for (const char* n : names) out += std::string(n) + "  ";
     EndRow(out);
     for (std::size_t k = 0; k < results.front().cases.size(); ++k) {
-      const std::string& name = results.front().cases[k].name;
-      out += name + std::string(width + 2 - std::min(width + 1, name.size()), ' ');
+      const std::string name = Shown(results.front().cases[k].name);
+      out += name + std::string(width + 2 - std::min(width + 1, DisplayWidth(name)), ' ');
       for (const char* n : names) {
         std::size_t count = 0;
         for (const SubmissionResult& s : results)

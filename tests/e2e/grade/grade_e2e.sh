@@ -31,6 +31,8 @@ for f in text json junit csv markdown; do
   same "$f report" "$fixtures/expected/report.$f" "report.$f.0"
 done
 check "the JUnit report is well-formed XML" xmllint --noout report.junit
+# Its times as measured (not set to 0), against the schema CI servers use.
+check "the JUnit report passes the schema" xmllint --noout --schema "$fixtures/junit.xsd" report.junit
 "$cli" test --cases cases --format csv -o out.csv "${subs[@]}" >stdout; rc=$?
 check "-o: exit 1, nothing on standard output" test $rc -eq 1 -a ! -s stdout
 same "-o writes the report" report.csv out.csv
