@@ -25,7 +25,8 @@ const char* const kTestHelp =
     "                   submissions (default: the cores); --shard I/N: every N-th from the\n"
     "                   I-th. --format text|json|junit|csv|markdown; -o FILE writes it there.\n"
     "  test --merge [--format F] [-o FILE] REPORT.json...\n"
-    "                   join the JSON reports of shards into one.\n"
+    "                   join the JSON reports of shards into one. Every shard once, all\n"
+    "                   judged against the same cases; otherwise a message and exit 2.\n"
     "                   Exit status: 0 every case passed, 1 some case failed.\n";
 
 namespace {
@@ -35,6 +36,12 @@ int TestUsage(const std::string& why) {
                "tolvane-cli test: %s\nusage: tolvane-cli test --cases DIR [options] SUBMISSION...\n"
                "       tolvane-cli test --merge [--format F] [-o FILE] REPORT.json...\n",
                why.c_str());
+  return 2;
+}
+
+// A run that cannot go on (a report that cannot be merged): the message alone.
+int TestFailure(const std::string& why) {
+  std::fprintf(stderr, "tolvane-cli test: %s\n", why.c_str());
   return 2;
 }
 
@@ -117,21 +124,30 @@ int CmdTest(const Args& args) {
   if (!SplitArguments(args, operands, option, error)) return TestUsage(error);
 
   std::vector<grade::SubmissionResult> results;
+  grade::ReportInfo info;
   if (merge) {
     if (!casesDir.empty()) return TestUsage("--merge joins reports; it takes no --cases");
     if (operands.empty()) return TestUsage("no report given");
+    std::vector<grade::ShardReport> shards;
     for (const std::string& report : operands) {
+      grade::ShardReport shard;
+      shard.name = report;
       std::string text;
       if (ReadWholeFile(report, text, kMaxBinaryFileBytes) != FileReadResult::Ok)
-        return TestUsage(report + ": cannot be read");
-      if (!grade::ParseJsonReport(text, results, error)) return TestUsage(report + ": " += error);
+        return TestFailure(report + ": cannot be read");
+      if (!grade::ParseJsonReport(text, shard.info, shard.results, error)) return TestFailure(report + ": " += error);
+      shards.push_back(std::move(shard));
     }
-    std::stable_sort(results.begin(), results.end(), [](const auto& a, const auto& b) { return a.index < b.index; });
+    if (!grade::MergeReports(std::move(shards), info, results, error)) return TestFailure(error);
   } else {
     if (casesDir.empty()) return TestUsage("no --cases DIR given");
     if (operands.empty()) return TestUsage("no submission given");
     std::vector<grade::Case> cases;
     if (!grade::LoadCases(casesDir, defaults, cases, error)) return TestUsage(error);
+    info.casesDigest = grade::CasesDigest(cases);
+    info.shardIndex = options.shardIndex;
+    info.shardCount = options.shardCount;
+    info.submissionCount = operands.size();
     // The bar only where somebody watches: a terminal on standard error.
     const bool bar = format == grade::Format::Text && isatty(STDERR_FILENO);
     results = grade::Grade(operands, cases, options, [bar](std::size_t done, std::size_t all) {
@@ -146,7 +162,7 @@ int CmdTest(const Args& args) {
 
   grade::TextStyle style;
   style.colour = outPath.empty() && isatty(STDOUT_FILENO);
-  const std::string report = grade::FormatReport(results, format, style);
+  const std::string report = grade::FormatReport(results, format, style, info);
   if (outPath.empty()) {
     std::fwrite(report.data(), 1, report.size(), stdout);
   } else {

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <nlohmann/json.hpp>
+#include <optional>
+#include <stdexcept>
 
 namespace tolvane::grade {
 
@@ -144,10 +146,8 @@ std::string Explain(const CaseResult& c) {
   return Shown(c.detail);
 }
 
-json ToJson(const std::vector<SubmissionResult>& results) {
-  json subs = json::array();
-  std::size_t passed = 0, total = 0;
-  for (const SubmissionResult& s : results) {
+json SubmissionJson(const SubmissionResult& s) {
+  {
     json cases = json::array();
     for (const CaseResult& c : s.cases) {
       json j = {
@@ -161,19 +161,40 @@ json ToJson(const std::vector<SubmissionResult>& results) {
       if (!c.detail.empty()) j["detail"] = c.detail;
       cases.push_back(std::move(j));
     }
-    subs.push_back({{"index", s.index},
-                    {"name", s.name},
-                    {"build", s.built ? "ok" : "error"},
-                    {"messages", s.messages},
-                    {"cases", std::move(cases)},
-                    {"passed", s.passed},
-                    {"total", s.cases.size()},
-                    {"points", s.points},
-                    {"max_points", s.maxPoints}});
-    passed += s.passed;
-    total += s.cases.size();
+    return {{"index", s.index},
+            {"name", s.name},
+            {"build", s.built ? "ok" : "error"},
+            {"messages", s.messages},
+            {"cases", std::move(cases)},
+            {"passed", s.passed},
+            {"total", s.cases.size()},
+            {"points", s.points},
+            {"max_points", s.maxPoints}};
   }
-  return {{"submissions", std::move(subs)}, {"passed", passed}, {"total", total}};
+}
+
+// The JSON report, written one submission at a time: the same text as one
+// dump of the whole, without holding the whole as JSON values.
+std::string JsonReport(const std::vector<SubmissionResult>& results, const ReportInfo& info) {
+  auto dump = [](const json& j) { return j.dump(2, ' ', false, json::error_handler_t::replace); };
+  std::string out = "{\n  \"cases_digest\": " + dump(info.casesDigest) +
+                    ",\n  \"shard\": {\n    \"index\": " + std::to_string(info.shardIndex) +
+                    ",\n    \"count\": " + std::to_string(info.shardCount) +
+                    "\n  },\n  \"submission_count\": " + std::to_string(info.submissionCount) +
+                    ",\n  \"submissions\": [";
+  std::size_t passed = 0, total = 0;
+  for (std::size_t k = 0; k < results.size(); ++k) {
+    std::string one = dump(SubmissionJson(results[k]));
+    out += k ? ",\n    " : "\n    ";
+    for (char ch : one) {
+      out.push_back(ch);
+      if (ch == '\n') out += "    ";
+    }
+    passed += results[k].passed;
+    total += results[k].cases.size();
+  }
+  out += results.empty() ? "]" : "\n  ]";
+  return out + ",\n  \"passed\": " + std::to_string(passed) + ",\n  \"total\": " + std::to_string(total) + "\n}\n";
 }
 
 // Bytes that are not UTF-8 (a file name from another system) become U+FFFD,
@@ -375,11 +396,12 @@ std::string TextReport(const std::vector<SubmissionResult>& results, TextStyle s
 
 }  // namespace
 
-std::string FormatReport(const std::vector<SubmissionResult>& results, Format format, TextStyle style) {
+std::string FormatReport(const std::vector<SubmissionResult>& results, Format format, TextStyle style,
+                         const ReportInfo& info) {
   switch (format) {
     case Format::Json:
       // A name that is not UTF-8 is shown with replacement characters rather than refused.
-      return ToJson(results).dump(2, ' ', false, json::error_handler_t::replace) + "\n";
+      return JsonReport(results, info);
     case Format::Junit:
       return Junit(results);
     case Format::Csv:
@@ -392,34 +414,89 @@ std::string FormatReport(const std::vector<SubmissionResult>& results, Format fo
   return TextReport(results, style);
 }
 
-bool ParseJsonReport(const std::string& text, std::vector<SubmissionResult>& out, std::string& error) {
+namespace {
+
+// The fields of a report, each of the type it must have; a missing or
+// mistyped one throws, and the caller names the report.
+const json& Field(const json& object, const char* key) {
+  if (!object.is_object()) throw std::runtime_error("an object was expected");
+  const auto it = object.find(key);
+  if (it == object.end()) throw std::runtime_error(std::string("no \"") + key + "\"");
+  return *it;
+}
+std::string Text(const json& object, const char* key) {
+  const json& v = Field(object, key);
+  if (!v.is_string()) throw std::runtime_error(std::string("\"") + key + "\" is not a text");
+  return v.get<std::string>();
+}
+std::uint64_t Count(const json& object, const char* key) {
+  const json& v = Field(object, key);
+  if (!v.is_number_unsigned()) throw std::runtime_error(std::string("\"") + key + "\" is not a whole number");
+  return v.get<std::uint64_t>();
+}
+double Figure(const json& object, const char* key) {
+  const json& v = Field(object, key);
+  if (!v.is_number()) throw std::runtime_error(std::string("\"") + key + "\" is not a number");
+  return v.get<double>();
+}
+// A line of a difference: null when the output had none.
+std::optional<std::string> Line(const json& object, const char* key) {
+  const json& v = Field(object, key);
+  if (v.is_null()) return std::nullopt;
+  if (!v.is_string()) throw std::runtime_error(std::string("\"") + key + "\" is not a text or null");
+  return v.get<std::string>();
+}
+
+}  // namespace
+
+bool ParseJsonReport(const std::string& text, ReportInfo& info, std::vector<SubmissionResult>& out,
+                     std::string& error) {
   try {
     const json root = json::parse(text);
-    for (const json& s : root.at("submissions")) {
+    info.casesDigest = Text(root, "cases_digest");
+    const json& shard = Field(root, "shard");
+    const std::uint64_t index = Count(shard, "index"), count = Count(shard, "count");
+    if (index < 1 || index > count || count > 100000) throw std::runtime_error("\"shard\" is not I of N");
+    info.shardIndex = static_cast<unsigned>(index);
+    info.shardCount = static_cast<unsigned>(count);
+    info.submissionCount = Count(root, "submission_count");
+    const json& submissions = Field(root, "submissions");
+    if (!submissions.is_array()) throw std::runtime_error("\"submissions\" is not a list");
+    for (const json& s : submissions) {
       SubmissionResult r;
-      r.index = s.value("index", std::size_t{0});
-      r.name = s.at("name").get<std::string>();
-      r.built = s.at("build").get<std::string>() == "ok";
-      r.messages = s.value("messages", std::vector<std::string>{});
-      r.points = s.value("points", 0.0);
-      r.maxPoints = s.value("max_points", 0.0);
-      for (const json& c : s.at("cases")) {
+      r.index = Count(s, "index");
+      r.name = Text(s, "name");
+      r.built = Text(s, "build") == "ok";
+      const json& messages = Field(s, "messages");
+      if (!messages.is_array()) throw std::runtime_error("\"messages\" is not a list");
+      for (const json& m : messages) {
+        if (!m.is_string()) throw std::runtime_error("\"messages\" holds other than texts");
+        r.messages.push_back(m.get<std::string>());
+      }
+      r.points = Figure(s, "points");
+      r.maxPoints = Figure(s, "max_points");
+      const json& cases = Field(s, "cases");
+      if (!cases.is_array()) throw std::runtime_error("\"cases\" is not a list");
+      for (const json& c : cases) {
         CaseResult cr;
-        cr.name = c.at("name").get<std::string>();
-        auto v = VerdictFromName(c.at("verdict").get<std::string>());
-        if (!v) return error = "unknown verdict " + c.at("verdict").get<std::string>(), false;
+        cr.name = Text(c, "name");
+        const std::string verdict = Text(c, "verdict");
+        auto v = VerdictFromName(verdict);
+        if (!v) throw std::runtime_error("unknown verdict \"" + verdict + "\"");
         cr.verdict = *v;
-        cr.steps = c.value("steps", std::uint64_t{0});
-        cr.seconds = c.value("seconds", 0.0);
-        cr.points = c.value("points", 0.0);
-        cr.detail = c.value("detail", std::string());
-        if (c.contains("line_number") && !c["line_number"].is_null()) {
+        cr.steps = Count(c, "steps");
+        cr.seconds = Figure(c, "seconds");
+        cr.points = Figure(c, "points");
+        if (c.contains("detail")) cr.detail = Text(c, "detail");
+        const json& lineNumber = Field(c, "line_number");
+        if (!lineNumber.is_null()) {
           Difference d;
-          d.lineNumber = c["line_number"].get<std::size_t>();
-          d.expectedMissing = c["expected_line"].is_null();
-          d.gotMissing = c["got_line"].is_null();
-          if (!d.expectedMissing) d.expected = c["expected_line"].get<std::string>();
-          if (!d.gotMissing) d.got = c["got_line"].get<std::string>();
+          d.lineNumber = Count(c, "line_number");
+          const std::optional<std::string> expected = Line(c, "expected_line"), got = Line(c, "got_line");
+          d.expectedMissing = !expected;
+          d.gotMissing = !got;
+          d.expected = expected.value_or("");
+          d.got = got.value_or("");
           cr.difference = d;
         }
         if (cr.verdict == Verdict::Pass) ++r.passed;
@@ -427,11 +504,76 @@ bool ParseJsonReport(const std::string& text, std::vector<SubmissionResult>& out
       }
       out.push_back(std::move(r));
     }
-  } catch (const json::exception& e) {
+  } catch (const std::exception& e) {
     error = std::string("not a grading report: ") + e.what();
     return false;
   }
   return true;
+}
+
+bool MergeReports(std::vector<ShardReport> shards, ReportInfo& info, std::vector<SubmissionResult>& out,
+                  std::string& error) {
+  out.clear();
+  if (shards.empty()) return error = "no report given", false;
+  const ShardReport& first = shards.front();
+  std::vector<const ShardReport*> byShard(first.info.shardCount, nullptr);
+  for (const ShardReport& r : shards) {
+    if (r.info.casesDigest != first.info.casesDigest)
+      return error = r.name + ": judged against other cases than " + first.name, false;
+    if (r.info.shardCount != first.info.shardCount || r.info.submissionCount != first.info.submissionCount)
+      return error = r.name + ": a shard of another run than " + first.name + " (other shard count or class)", false;
+    const ShardReport*& slot = byShard[r.info.shardIndex - 1];
+    if (slot)
+      return error = r.name + ": shard " + std::to_string(r.info.shardIndex) + "/" + std::to_string(r.info.shardCount) +
+                     " is given twice (also " + slot->name + ")",
+             false;
+    slot = &r;
+    // A shard holds every N-th submission from its I-th, each once.
+    std::size_t expected = r.info.shardIndex - 1;
+    for (const SubmissionResult& s : r.results) {
+      if (s.index != expected || s.index >= r.info.submissionCount)
+        return error = r.name + ": submission " + std::to_string(s.index) + " is not where shard " +
+                       std::to_string(r.info.shardIndex) + "/" + std::to_string(r.info.shardCount) + " puts it",
+               false;
+      expected += r.info.shardCount;
+    }
+    if (expected < r.info.submissionCount) return error = r.name + ": submissions are missing from the shard", false;
+  }
+  std::string missing;
+  for (std::size_t k = 0; k < byShard.size(); ++k)
+    if (!byShard[k])
+      missing += (missing.empty() ? "" : ", ") + std::to_string(k + 1) + "/" + std::to_string(byShard.size());
+  if (!missing.empty()) return error = "shards missing: " + missing, false;
+  info = first.info;
+  info.shardIndex = info.shardCount = 1;
+  out.resize(info.submissionCount);
+  for (ShardReport& r : shards)
+    for (SubmissionResult& s : r.results) out[s.index] = std::move(s);
+  return true;
+}
+
+std::string CasesDigest(const std::vector<Case>& cases) {
+  // FNV-1a over each field with its length in front, so that no two
+  // different sets of cases run together into the same bytes.
+  std::uint64_t h = 0xcbf29ce484222325ull;
+  auto add = [&](const std::string& bytes) {
+    const std::string length = std::to_string(bytes.size()) + ":";
+    for (const std::string* part : {&length, &bytes})
+      for (unsigned char ch : *part) h = (h ^ ch) * 0x100000001b3ull;
+  };
+  for (const Case& c : cases) {
+    add(c.name);
+    add(c.input ? "in:" + *c.input : std::string("no input"));
+    add(c.expected);
+    add(std::to_string(c.maxSteps));
+    add(Number(c.timeoutSeconds));
+    add(Number(c.points));
+    add(std::to_string(static_cast<int>(c.compare)));
+    add(c.inputExhausted ? "1" : "0");
+  }
+  char buf[20];
+  std::snprintf(buf, sizeof buf, "%016llx", static_cast<unsigned long long>(h));
+  return buf;
 }
 
 }  // namespace tolvane::grade

@@ -14,10 +14,40 @@ struct TextStyle {
   bool colour = false;
 };
 
-std::string FormatReport(const std::vector<SubmissionResult>& results, Format format, TextStyle style = {});
+// What a report says about its run as a whole, so that shards can be joined
+// safely: which cases judged it, which shard it is and of how many
+// submissions in all.
+struct ReportInfo {
+  std::string casesDigest;
+  unsigned shardIndex = 1;  // 1-based
+  unsigned shardCount = 1;
+  std::size_t submissionCount = 0;  // every shard's together
+  bool operator==(const ReportInfo&) const = default;
+};
 
-// Reads a JSON report back (the merge); false with `error` when it is not one.
-bool ParseJsonReport(const std::string& text, std::vector<SubmissionResult>& out, std::string& error);
+// A digest of everything in the cases that decides a verdict (names, input,
+// expected output, limits, points, comparison), as hex digits.
+std::string CasesDigest(const std::vector<Case>& cases);
+
+std::string FormatReport(const std::vector<SubmissionResult>& results, Format format, TextStyle style = {},
+                         const ReportInfo& info = {});
+
+// Reads a JSON report back (the merge); false with `error` when it is not one
+// (a missing or mistyped field included).
+bool ParseJsonReport(const std::string& text, ReportInfo& info, std::vector<SubmissionResult>& out, std::string& error);
+
+// One shard's report as read, with the name it was given by.
+struct ShardReport {
+  std::string name;
+  ReportInfo info;
+  std::vector<SubmissionResult> results;
+};
+// Joins shard reports into the whole, in the submissions' order. False with
+// `error` (naming the report) when a shard is given twice, a shard is missing,
+// the shards were judged against different cases or of different classes, or
+// a submission is not where its shard puts it.
+bool MergeReports(std::vector<ShardReport> shards, ReportInfo& info, std::vector<SubmissionResult>& out,
+                  std::string& error);
 
 // Text for a reader (a terminal, a spreadsheet, a page): control characters
 // as \xNN and invisible ones (no-break space, zero-width space, direction

@@ -53,6 +53,25 @@ same "merged shards equal the whole report" "$fixtures/expected/report.json" mer
 "$cli" test --merge --format csv shard1.json shard2.json shard3.json >merged.csv
 same "merge into another format" report.csv merged.csv
 
+# A merge takes every shard once, all judged against the same cases.
+refused() {  # refused NAME PATTERN REPORT...: exit 2 with a message matching PATTERN
+  local name=$1 pattern=$2; shift 2
+  "$cli" test --merge "$@" >/dev/null 2>err; rc=$?
+  check "merge refuses $name: exit 2" test $rc -eq 2
+  check "merge refuses $name: says why" grep -q "$pattern" err
+}
+refused "a shard given twice" "given twice" shard1.json shard2.json shard3.json shard2.json
+refused "a missing shard" "shards missing: 2/3" shard1.json shard3.json
+printf 'changed\n' >>cases/two.out
+"$cli" test --cases cases --shard 2/3 --format json -o other2.json "${subs[@]}"
+cp "$fixtures/cases/two.out" cases/two.out
+refused "shards of other cases" "other cases" shard1.json other2.json shard3.json
+# The case of a difference without its expected line (once read past the end of a buffer).
+sed '/"expected_line": null,/d; s/"line_number": null/"line_number": 3/' shard1.json >nofield.json
+refused "a report with a field missing" "not a grading report" nofield.json shard2.json shard3.json
+printf '{"submissions": []}\n' >old.json
+refused "a report without its cases digest" "cases_digest" old.json
+
 # Inputs a teacher gets wrong: a message or a verdict, never a crash.
 usage() {  # usage NAME ARGS...: exit 2 with a message
   local name=$1; shift
