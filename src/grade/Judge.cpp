@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "asm/Assembler.h"
+#include "build/BuildPlan.h"
 #include "build/Builder.h"
 #include "build/ProjectFile.h"
 #include "common/BinaryIo.h"
@@ -118,56 +119,40 @@ std::optional<std::string> Refusal(const fs::path& file, const fs::path& root) {
 Built BuildSubmission(const std::string& path) {
   std::error_code ec;
   const fs::path p(path);
-  std::vector<std::string> files;  // in link order; the main program first
-  bool chooseMain = false;
-  std::string projectPath;
+  build::BuildPlan plan;
+  std::optional<build::Notice> refused;
   fs::path root;  // the submission's folder (canonical) when it is one, or a .mak's
   if (fs::is_directory(p, ec)) {
     root = fs::canonical(p, ec);
     if (ec) return Fail(path + ": cannot be read");
-    std::vector<std::string> projects;
+    // Every file the plan may read is looked at before the plan reads the project file.
     for (fs::directory_iterator it(p, ec), end; !ec && it != end; it.increment(ec)) {
       const fs::path& f = it->path();
       if (!IsSource(f) && !IsProject(f)) continue;
       if (fs::symlink_status(f, ec).type() == fs::file_type::directory) continue;
-      if (auto refused = Refusal(f, root)) return Fail(*refused);
-      (IsSource(f) ? files : projects).push_back(f.string());
+      if (auto why = Refusal(f, root)) return Fail(*why);
     }
     if (ec) return Fail(path + ": cannot be read");
-    std::sort(files.begin(), files.end());
-    std::sort(projects.begin(), projects.end());
-    if (files.empty()) return Fail(path + ": a folder without .cas files");
-    if (!projects.empty()) projectPath = projects.front();
-    chooseMain = projectPath.empty();
+    refused = build::PlanFolder(path, BuildOptions{}, plan);
   } else if (!fs::is_regular_file(p, ec)) {
     return Fail(path + (fs::exists(p, ec) ? ": not a regular file or a folder" : ": no such file or folder"));
   } else if (IsSource(p)) {
     // The teacher named this file: it may be a link.
-    files.push_back(path);
+    plan.files.push_back(path);
   } else {
     if (!IsProject(p)) return Fail(path + ": not a .cas file, a folder or a .mak");
-    projectPath = path;
     root = fs::canonical(fs::absolute(p, ec).parent_path(), ec);
     if (ec) return Fail(path + ": cannot be read");
-    if (auto refused = Refusal(p, root)) return Fail(*refused);
+    if (auto why = Refusal(p, root)) return Fail(*why);
+    refused = build::PlanProject(path, BuildOptions{}, plan);
   }
-  if (!projectPath.empty()) {
-    std::vector<std::string> entries;
-    if (auto refused = build::ReadEntries(projectPath, entries)) return Fail(Cp932ToUtf8(refused->text));
-    if (entries.empty()) return Fail(projectPath + ": the project has no entries");
-    // The entries as the IDE's build finds them (CP932 names, any letter
-    // case), then (in a folder) any source the project does not name.
-    std::vector<std::string> ordered = build::EntryPaths(build::FolderOf(projectPath), entries);
-    for (const std::string& e : ordered) {
-      if (!fs::exists(fs::symlink_status(e, ec))) continue;  // reported as unreadable below
-      if (auto refused = Refusal(e, root)) return Fail(*refused);
+  if (refused) return Fail(Cp932ToUtf8(refused->text));
+  if (!root.empty())
+    for (const std::string& f : plan.files) {
+      if (!fs::exists(fs::symlink_status(f, ec))) continue;  // reported as unreadable below
+      if (auto why = Refusal(f, root)) return Fail(*why);
     }
-    ordered.reserve(entries.size() + files.size());
-    for (const std::string& f : files)
-      if (std::none_of(ordered.begin(), ordered.end(), [&](const std::string& o) { return fs::equivalent(o, f, ec); }))
-        ordered.push_back(f);
-    files = std::move(ordered);
-  }
+  const std::vector<std::string>& files = plan.files;
 
   MessageCollector sink;
   std::vector<ObjectFile> objects(files.size());
@@ -190,23 +175,11 @@ Built BuildSubmission(const std::string& path) {
     }
     if (!AssembleToObject(shown, source, sink, objects[i])) failed = true;
   }
-  if (!failed && chooseMain && files.size() > 1) {
-    // The main program is the one whose START label nobody calls.
-    std::set<std::string> called;
-    for (const ObjectFile& o : objects)
-      for (const SymbolRecord& x : o.externals) called.insert(x.name);
-    std::vector<std::size_t> mains;
-    for (std::size_t i = 0; i < objects.size(); ++i)
-      for (const SymbolRecord& e : objects[i].entries)
-        if (!called.count(e.name)) {
-          mains.push_back(i);
-          break;
-        }
-    if (mains.size() != 1)
-      return Fail(path + (mains.empty() ? ": no program that no other calls, so no main program"
-                                        : ": more than one program that no other calls; name the main one in a .mak"));
-    std::rotate(objects.begin(), objects.begin() + static_cast<std::ptrdiff_t>(mains[0]),
-                objects.begin() + static_cast<std::ptrdiff_t>(mains[0]) + 1);
+  if (!failed && plan.chooseMain) {
+    std::string why;
+    const int main = build::ChooseMainProgram(objects, why);
+    if (main < 0) return Fail(path + ": " + why);
+    std::rotate(objects.begin(), objects.begin() + main, objects.begin() + main + 1);
   }
   Built built;
   if (!failed) {

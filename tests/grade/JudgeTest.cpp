@@ -105,6 +105,13 @@ TEST_F(JudgeTest, FolderMainProgram) {
   // A project file names the main program.
   Write("two/p.mak", "b.cas\r\na.cas\r\n");
   EXPECT_TRUE(BuildSubmission((dir_ / "two").string()).ok);
+  // A CALL of a label nobody defines is why there seem to be two main programs.
+  Write("typo/main.cas", "MAIN START\n CALL ECHOO\n RET\n END\n");
+  Write("typo/echo.cas", kEcho);
+  b = BuildSubmission((dir_ / "typo").string());
+  EXPECT_FALSE(b.ok);
+  ASSERT_FALSE(b.messages.empty());
+  EXPECT_NE(b.messages[0].find("ECHOO is called but no program defines it"), std::string::npos) << b.messages[0];
   // The one nobody calls is the main program, wherever it sorts.
   Write("called/a.cas", kEcho);
   Write("called/z.cas", "Z START\n CALL ECHO\n RET\n END\n");

@@ -53,6 +53,25 @@ same "merged shards equal the whole report" "$fixtures/expected/report.json" mer
 "$cli" test --merge --format csv shard1.json shard2.json shard3.json >merged.csv
 same "merge into another format" report.csv merged.csv
 
+# A .mak naming its sources in CP932 Japanese and in other letter case builds
+# under test as under go: both go through the same build plan.
+mkdir jp && cp class/multi/main.cas "jp/$(printf '\343\201\202').cas" && cp class/multi/sub.cas jp/sub.cas
+printf '\202\240.cas\r\nSUB.CAS\r\n' >jp/p.mak
+cp -r jp jp-go
+printf 'hello\n' | "$cli" go jp-go/p.mak >go.out 2>go.err; rc=$?
+check "go builds the CP932 project" test $rc -eq 0 -a "$(cat go.out)" = hello
+"$cli" test --cases cases jp >jp.txt 2>&1; rc=$?
+check "test builds the CP932 project as go does" test $rc -eq 0
+"$cli" test --cases cases jp/p.mak >jp.txt 2>&1; rc=$?
+check "test builds the CP932 project named directly" test $rc -eq 0
+
+# A folder, or a .mak that is a link to the hidden cases: refused, never echoed.
+mkdir peek && cp class/correct.cas peek/main.cas && ln -s "$PWD/cases/one.out" peek/p.mak
+"$cli" test --cases cases peek >peek.txt 2>&1; rc=$?
+check "a .mak linked to a case: exit 1" test $rc -eq 1
+check "a .mak linked to a case: named as refused" grep -q "p.mak: a link that leaves" peek.txt
+check "a .mak linked to a case: nothing of it shown" test "$(grep -c hello peek.txt)" -eq 0
+
 # A merge takes every shard once, all judged against the same cases.
 refused() {  # refused NAME PATTERN REPORT...: exit 2 with a message matching PATTERN
   local name=$1 pattern=$2; shift 2
