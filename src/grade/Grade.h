@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "link/LineMap.h"
 #include "link/LoadModule.h"
 
 namespace tolvane::grade {
@@ -52,6 +53,9 @@ struct Built {
   bool ok = false;
   std::vector<std::string> messages;  // UTF-8, with file names
   LoadModule module;
+  // Which source line made which word of the module (absolute addresses;
+  // each source's path is its file name), for verdicts that name a line.
+  LineMap lines;
 };
 // A .cas file, a folder of them (the main program: the first entry of the
 // folder's .mak, else the only START label nobody references) or a .mak.
@@ -86,7 +90,10 @@ struct SubmissionResult {
 // size with generous room, and never less than 1 MiB.
 std::size_t OutputCap(const Case& c);
 
-CaseResult RunCase(const LoadModule& module, const Case& c);
+// Runs one case. With `lines` a verdict that stops the program (abnormal,
+// step-limit, time-limit, input-exhausted) names the source line of PR and
+// of each CALL still running, besides PR.
+CaseResult RunCase(const LoadModule& module, const Case& c, const LineMap* lines = nullptr);
 SubmissionResult JudgeSubmission(const std::string& path, const std::vector<Case>& cases);
 
 struct GradeOptions {

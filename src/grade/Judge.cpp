@@ -10,6 +10,7 @@
 #include <set>
 #include <thread>
 
+#include "asm/AsmCore.h"
 #include "asm/Assembler.h"
 #include "build/BuildPlan.h"
 #include "build/Builder.h"
@@ -18,6 +19,7 @@
 #include "common/Cp932.h"
 #include "grade/Grade.h"
 #include "link/Linker.h"
+#include "machine/CallChain.h"
 #include "machine/Cpu.h"
 #include "machine/Loader.h"
 #include "machine/StdioRun.h"
@@ -156,9 +158,11 @@ Built BuildSubmission(const std::string& path) {
 
   MessageCollector sink;
   std::vector<ObjectFile> objects(files.size());
+  std::vector<LineMapSource> lines(files.size());  // each object's, relative addresses
   bool failed = false;
   for (std::size_t i = 0; i < files.size(); ++i) {
     const std::string shown = fs::path(files[i]).filename().string();
+    lines[i].path = shown;
     if (!IsSource(files[i])) {
       // A ready object file in a project is read, never rewritten.
       if (!ReadObjectFile(files[i], objects[i], sink)) failed = true;
@@ -173,19 +177,39 @@ Built BuildSubmission(const std::string& path) {
       default:
         return Fail(shown + ": cannot be read");
     }
-    if (!AssembleToObject(shown, source, sink, objects[i])) failed = true;
+    // The assembler itself rather than AssembleToObject: its line runs say
+    // which line made which word, for the link's messages and the verdicts.
+    try {
+      auto assembler = std::make_unique<Assembler>(sink);
+      if (!assembler->AssembleInMemory(shown, source, objects[i])) failed = true;
+      lines[i].runs = std::move(assembler->lineRuns);
+    } catch (const std::bad_alloc&) {
+      return Fail(shown + ": out of memory");
+    }
   }
   if (!failed && plan.chooseMain) {
     std::string why;
     const int main = build::ChooseMainProgram(objects, why);
     if (main < 0) return Fail(path + ": " + why);
     std::rotate(objects.begin(), objects.begin() + main, objects.begin() + main + 1);
+    std::rotate(lines.begin(), lines.begin() + main, lines.begin() + main + 1);
   }
   Built built;
   if (!failed) {
-    BuildOptions options;
-    built.ok =
-        LinkObjects(std::move(objects), fs::path(files.front()).filename().string(), options, sink, built.module);
+    const BuildOptions options;
+    // The linker places the objects one after another from the origin.
+    std::uint32_t base = options.origin;
+    for (std::size_t i = 0; i < objects.size(); ++i) {
+      LineMapSource placed{lines[i].path, {}, {}};
+      for (LineRun run : lines[i].runs) {
+        run.address = static_cast<Word>(run.address + base);
+        placed.runs.push_back(run);
+      }
+      if (!placed.runs.empty()) built.lines.sources.push_back(std::move(placed));
+      base += static_cast<std::uint32_t>(objects[i].code.size());
+    }
+    built.ok = LinkObjects(std::move(objects), lines, fs::path(files.front()).filename().string(), options, sink,
+                           built.module);
   }
   built.messages = std::move(sink.lines);
   if (!built.ok && built.messages.empty()) built.messages.push_back(path + ": the build failed");
@@ -275,7 +299,46 @@ struct Machine {
 
 }  // namespace
 
-CaseResult RunCase(const LoadModule& module, const Case& c) {
+namespace {
+
+// The source line of `address`, as "FILE:LINE"; empty without one.
+std::string LineOf(const LineMap& lines, Word address, bool* code = nullptr) {
+  for (const LineMapSource& source : lines.sources) {
+    auto it = std::upper_bound(source.runs.begin(), source.runs.end(), address,
+                               [](Word a, const LineRun& r) { return a < r.address; });
+    if (it == source.runs.begin()) continue;
+    --it;
+    if (address - it->address < it->count) {
+      if (code) *code = it->code;
+      return source.path + ":" + std::to_string(it->line);
+    }
+  }
+  return {};
+}
+
+// " at FILE:LINE, called from FILE:LINE, ..." for where the program stopped:
+// PR's line, then the CALL of each routine still running (innermost first),
+// read from the stack as the debugger reads it.
+std::string Where(const LineMap& lines, const LoadModule& module, const CCpu& cpu, const Memory& memory) {
+  const std::string here = LineOf(lines, cpu.GetPR());
+  if (here.empty()) return {};
+  std::string out = " at " + here;
+  const StackLayout layout{module.start, module.initialSp, module.stackLimit};
+  auto isCode = [&](Word a) {
+    bool code = false;
+    return !LineOf(lines, a, &code).empty() && code;
+  };
+  const std::vector<CallFrame> frames = ReadCallChain(memory.data(), cpu.GetPR(), cpu.GetSP(), layout, isCode, 16);
+  for (std::size_t k = 1; k < frames.size(); ++k) {
+    const std::string call = LineOf(lines, frames[k].pc);
+    if (!call.empty()) out += ", called from " + call;
+  }
+  return out;
+}
+
+}  // namespace
+
+CaseResult RunCase(const LoadModule& module, const Case& c, const LineMap* lines) {
   thread_local std::unique_ptr<Machine> machine;
   if (!machine) machine = std::make_unique<Machine>();
   CaseResult r;
@@ -294,8 +357,11 @@ CaseResult RunCase(const LoadModule& module, const Case& c) {
   const RunResult run = RunToEnd(machine->cpu, machine->memory, console, c.maxSteps, &console, 1u << 14);
   r.steps = run.steps;
   r.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  char pr[32];
-  std::snprintf(pr, sizeof pr, "PR=%04XH", machine->cpu.GetPR());
+  char prText[32];
+  std::snprintf(prText, sizeof prText, "PR=%04XH", machine->cpu.GetPR());
+  const std::string pr =
+      prText + (lines && run.stop != StopReason::ProgramEnd ? Where(*lines, module, machine->cpu, machine->memory)
+                                                            : std::string());
   switch (run.stop) {
     case StopReason::ProgramEnd:
       if (auto d = FirstDifference(c.expected, console.output, c.compare)) {
@@ -308,11 +374,11 @@ CaseResult RunCase(const LoadModule& module, const Case& c) {
       break;
     case StopReason::StackOverflow:
       r.verdict = Verdict::Abnormal;
-      r.detail = std::string("stack overflow, ") + pr;
+      r.detail = "stack overflow, " + pr;
       break;
     case StopReason::UndefinedWord:
       r.verdict = Verdict::Abnormal;
-      r.detail = std::string("undefined instruction, ") + pr;
+      r.detail = "undefined instruction, " + pr;
       break;
     case StopReason::StepLimit:
       r.verdict = Verdict::StepLimit;
@@ -323,7 +389,7 @@ CaseResult RunCase(const LoadModule& module, const Case& c) {
                   : console.exhausted ? Verdict::InputExhausted
                                       : Verdict::TimeLimit;
       if (console.overflow) r.detail = "more than " + std::to_string(OutputCap(c)) + " bytes of output";
-      if (console.exhausted) r.detail = std::string("IN after the last input line, ") + pr;
+      if (console.exhausted) r.detail = "IN after the last input line, " + pr;
       if (r.verdict == Verdict::TimeLimit) r.detail = std::to_string(c.timeoutSeconds) + " s, " + pr;
       break;
   }
@@ -340,7 +406,7 @@ SubmissionResult JudgeSubmission(const std::string& path, const std::vector<Case
     s.maxPoints += c.points;
     CaseResult r;
     if (built.ok) {
-      r = RunCase(built.module, c);
+      r = RunCase(built.module, c, &built.lines);
     } else {
       r.name = c.name;
       r.verdict = Verdict::BuildError;

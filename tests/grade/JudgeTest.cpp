@@ -180,6 +180,31 @@ TEST_F(JudgeTest, ASubmissionReadsNothingOutsideItsFolder) {
   EXPECT_TRUE(BuildSubmission((dir_ / "copied" / "main.cas").string()).ok);
 }
 
+// A verdict that stops the program names the source line of PR and of the
+// CALLs still running; a link error names the line of the reference.
+TEST_F(JudgeTest, VerdictsNameTheSourceLine) {
+  Write("p/main.cas", "MAIN START\n NOP\n CALL SUB\n RET\n END\n");
+  Write("p/sub.cas", "SUB START\n NOP\nL JUMP L\n END\n");
+  Write("p/p.mak", "main.cas\r\nsub.cas\r\n");
+  Built b = BuildSubmission((dir_ / "p").string());
+  ASSERT_TRUE(b.ok) << (b.messages.empty() ? "" : b.messages[0]);
+  Case c;
+  c.maxSteps = 1000;
+  CaseResult r = RunCase(b.module, c, &b.lines);
+  EXPECT_EQ(r.verdict, Verdict::StepLimit);
+  EXPECT_NE(r.detail.find("PR="), std::string::npos) << r.detail;
+  EXPECT_NE(r.detail.find("at sub.cas:3, called from main.cas:3"), std::string::npos) << r.detail;
+
+  Write("u/main.cas", "MAIN START\n NOP\n NOP\n CALL SUBB\n RET\n END\n");
+  Write("u/sub.cas", "SUB START\n RET\n END\n");
+  Write("u/p.mak", "main.cas\r\nsub.cas\r\n");
+  b = BuildSubmission((dir_ / "u").string());
+  EXPECT_FALSE(b.ok);
+  ASSERT_FALSE(b.messages.empty());
+  EXPECT_EQ(b.messages[0].rfind("main.cas:4: ", 0), 0u) << b.messages[0];
+  EXPECT_NE(b.messages[0].find("SUBB"), std::string::npos) << b.messages[0];
+}
+
 TEST_F(JudgeTest, ResultsInTheOrderGiven) {
   std::vector<std::string> subs;
   for (int i = 0; i < 6; ++i)
