@@ -150,14 +150,40 @@ int CmdTest(const Args& args) {
     info.submissionCount = operands.size();
     // The bar only where somebody watches: a terminal on standard error.
     const bool bar = format == grade::Format::Text && isatty(STDERR_FILENO);
-    results = grade::Grade(operands, cases, options, [bar](std::size_t done, std::size_t all) {
+    auto progress = [bar](std::size_t done, std::size_t all) {
       if (!bar) return;
       const std::size_t width = 30, filled = all ? done * width / all : width;
       std::fprintf(stderr, "\r[%s%s] %zu/%zu", std::string(filled, '#').c_str(),
                    std::string(width - filled, ' ').c_str(), done, all);
       if (done == all) std::fputs("\r\x1b[K", stderr);
       std::fflush(stderr);
-    });
+    };
+    if (format == grade::Format::Json) {
+      // Written as the results come, so that memory does not grow with the class.
+      AtomicFile file;
+      bool ok = outPath.empty() || file.Open(outPath);
+      auto write = [&](const std::string& piece) {
+        if (!ok) return;
+        ok = outPath.empty() ? std::fwrite(piece.data(), 1, piece.size(), stdout) == piece.size() : file.Write(piece);
+      };
+      grade::JsonReportWriter writer(info, write);
+      bool allPassed = true;
+      grade::Grade(
+          operands, cases, options,
+          [&](grade::SubmissionResult&& r) {
+            allPassed = allPassed && r.passed == r.cases.size();
+            writer.Add(r);
+          },
+          progress);
+      writer.Finish();
+      if (!ok || (!outPath.empty() && !file.Commit())) {
+        std::fprintf(stderr, "tolvane-cli test: %s: cannot be written: %s\n",
+                     outPath.empty() ? "standard output" : outPath.c_str(), std::strerror(errno));
+        return 2;
+      }
+      return allPassed ? 0 : 1;
+    }
+    results = grade::Grade(operands, cases, options, progress);
   }
 
   grade::TextStyle style;

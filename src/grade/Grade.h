@@ -107,5 +107,11 @@ struct GradeOptions {
 std::vector<SubmissionResult> Grade(const std::vector<std::string>& submissions, const std::vector<Case>& cases,
                                     const GradeOptions& options,
                                     const std::function<void(std::size_t, std::size_t)>& progress = {});
+// The same, each result handed to `deliver` in the order given (from one
+// thread at a time) and then dropped, so that memory does not grow with the
+// class: only results that finished ahead of an earlier one wait.
+void Grade(const std::vector<std::string>& submissions, const std::vector<Case>& cases, const GradeOptions& options,
+           const std::function<void(SubmissionResult&&)>& deliver,
+           const std::function<void(std::size_t, std::size_t)>& progress = {});
 
 }  // namespace tolvane::grade

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -418,21 +419,26 @@ SubmissionResult JudgeSubmission(const std::string& path, const std::vector<Case
   return s;
 }
 
-std::vector<SubmissionResult> Grade(const std::vector<std::string>& submissions, const std::vector<Case>& cases,
-                                    const GradeOptions& options,
-                                    const std::function<void(std::size_t, std::size_t)>& progress) {
+void Grade(const std::vector<std::string>& submissions, const std::vector<Case>& cases, const GradeOptions& options,
+           const std::function<void(SubmissionResult&&)>& deliver,
+           const std::function<void(std::size_t, std::size_t)>& progress) {
   std::vector<std::size_t> mine;
   const unsigned count = std::max(1u, options.shardCount);
   for (std::size_t i = options.shardIndex - 1; i < submissions.size(); i += count) mine.push_back(i);
-  std::vector<SubmissionResult> results(mine.size());
   std::atomic<std::size_t> next{0};
   std::mutex lock;
-  std::size_t done = 0;
+  std::size_t done = 0, delivered = 0;
+  std::map<std::size_t, SubmissionResult> waiting;  // finished ahead of an earlier one
   auto work = [&] {
     for (std::size_t k; (k = next++) < mine.size();) {
-      results[k] = JudgeSubmission(submissions[mine[k]], cases);
-      results[k].index = mine[k];
+      SubmissionResult r = JudgeSubmission(submissions[mine[k]], cases);
+      r.index = mine[k];
       std::lock_guard<std::mutex> guard(lock);
+      waiting.emplace(k, std::move(r));
+      for (auto it = waiting.begin(); it != waiting.end() && it->first == delivered; it = waiting.erase(it)) {
+        deliver(std::move(it->second));
+        ++delivered;
+      }
       ++done;
       if (progress) progress(done, mine.size());
     }
@@ -442,6 +448,14 @@ std::vector<SubmissionResult> Grade(const std::vector<std::string>& submissions,
   for (unsigned j = 1; j < jobs; ++j) threads.emplace_back(work);
   work();
   for (std::thread& t : threads) t.join();
+}
+
+std::vector<SubmissionResult> Grade(const std::vector<std::string>& submissions, const std::vector<Case>& cases,
+                                    const GradeOptions& options,
+                                    const std::function<void(std::size_t, std::size_t)>& progress) {
+  std::vector<SubmissionResult> results;
+  Grade(
+      submissions, cases, options, [&](SubmissionResult&& r) { results.push_back(std::move(r)); }, progress);
   return results;
 }
 

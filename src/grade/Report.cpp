@@ -173,28 +173,13 @@ json SubmissionJson(const SubmissionResult& s) {
   }
 }
 
-// The JSON report, written one submission at a time: the same text as one
-// dump of the whole, without holding the whole as JSON values.
+// The JSON report in one piece (a merge, or the tests).
 std::string JsonReport(const std::vector<SubmissionResult>& results, const ReportInfo& info) {
-  auto dump = [](const json& j) { return j.dump(2, ' ', false, json::error_handler_t::replace); };
-  std::string out = "{\n  \"cases_digest\": " + dump(info.casesDigest) +
-                    ",\n  \"shard\": {\n    \"index\": " + std::to_string(info.shardIndex) +
-                    ",\n    \"count\": " + std::to_string(info.shardCount) +
-                    "\n  },\n  \"submission_count\": " + std::to_string(info.submissionCount) +
-                    ",\n  \"submissions\": [";
-  std::size_t passed = 0, total = 0;
-  for (std::size_t k = 0; k < results.size(); ++k) {
-    std::string one = dump(SubmissionJson(results[k]));
-    out += k ? ",\n    " : "\n    ";
-    for (char ch : one) {
-      out.push_back(ch);
-      if (ch == '\n') out += "    ";
-    }
-    passed += results[k].passed;
-    total += results[k].cases.size();
-  }
-  out += results.empty() ? "]" : "\n  ]";
-  return out + ",\n  \"passed\": " + std::to_string(passed) + ",\n  \"total\": " + std::to_string(total) + "\n}\n";
+  std::string out;
+  JsonReportWriter writer(info, [&](const std::string& piece) { out += piece; });
+  for (const SubmissionResult& s : results) writer.Add(s);
+  writer.Finish();
+  return out;
 }
 
 // Bytes that are not UTF-8 (a file name from another system) become U+FFFD,
@@ -412,6 +397,34 @@ std::string FormatReport(const std::vector<SubmissionResult>& results, Format fo
       break;
   }
   return TextReport(results, style);
+}
+
+// The same text as one dump of the whole report, written a submission at a
+// time without holding the whole as JSON values.
+JsonReportWriter::JsonReportWriter(const ReportInfo& info, std::function<void(const std::string&)> write)
+    : write_(std::move(write)) {
+  write_("{\n  \"cases_digest\": " + json(info.casesDigest).dump() + ",\n  \"shard\": {\n    \"index\": " +
+         std::to_string(info.shardIndex) + ",\n    \"count\": " + std::to_string(info.shardCount) +
+         "\n  },\n  \"submission_count\": " + std::to_string(info.submissionCount) + ",\n  \"submissions\": [");
+}
+
+void JsonReportWriter::Add(const SubmissionResult& result) {
+  // A name that is not UTF-8 is shown with replacement characters rather than refused.
+  const std::string one = SubmissionJson(result).dump(2, ' ', false, json::error_handler_t::replace);
+  std::string out = count_++ ? ",\n    " : "\n    ";
+  out.reserve(one.size() + one.size() / 8);
+  for (char ch : one) {
+    out.push_back(ch);
+    if (ch == '\n') out += "    ";
+  }
+  passed_ += result.passed;
+  total_ += result.cases.size();
+  write_(out);
+}
+
+void JsonReportWriter::Finish() {
+  write_(std::string(count_ ? "\n  ]" : "]") + ",\n  \"passed\": " + std::to_string(passed_) +
+         ",\n  \"total\": " + std::to_string(total_) + "\n}\n");
 }
 
 namespace {

@@ -1,5 +1,6 @@
 #pragma once
 // The grading report in its formats, and the merge of shard reports.
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,19 @@ std::string CasesDigest(const std::vector<Case>& cases);
 
 std::string FormatReport(const std::vector<SubmissionResult>& results, Format format, TextStyle style = {},
                          const ReportInfo& info = {});
+
+// The JSON report written as the results come (in order), so that its memory
+// does not grow with the class; the text is FormatReport's.
+class JsonReportWriter {
+ public:
+  JsonReportWriter(const ReportInfo& info, std::function<void(const std::string&)> write);
+  void Add(const SubmissionResult& result);
+  void Finish();
+
+ private:
+  std::function<void(const std::string&)> write_;
+  std::size_t count_ = 0, passed_ = 0, total_ = 0;
+};
 
 // Reads a JSON report back (the merge); false with `error` when it is not one
 // (a missing or mistyped field included).
