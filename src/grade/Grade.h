@@ -73,6 +73,7 @@ struct CaseResult {
   std::optional<Difference> difference;  // wrong
   std::string detail;                    // abnormal: what and PR
   double points = 0;                     // earned
+  double maxPoints = 0;                  // possible: the case's points
 };
 
 struct SubmissionResult {

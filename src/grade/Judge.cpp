@@ -412,6 +412,7 @@ SubmissionResult JudgeSubmission(const std::string& path, const std::vector<Case
       r.name = c.name;
       r.verdict = Verdict::BuildError;
     }
+    r.maxPoints = c.points;
     if (r.verdict == Verdict::Pass) ++s.passed;
     s.points += r.points;
     s.cases.push_back(std::move(r));

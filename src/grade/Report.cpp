@@ -150,9 +150,11 @@ json SubmissionJson(const SubmissionResult& s) {
   {
     json cases = json::array();
     for (const CaseResult& c : s.cases) {
-      json j = {
-          {"name", c.name},     {"verdict", VerdictName(c.verdict)}, {"steps", c.steps},    {"seconds", c.seconds},
-          {"points", c.points}, {"expected_line", nullptr},          {"got_line", nullptr}, {"line_number", nullptr}};
+      json j = {{"name", c.name},           {"verdict", VerdictName(c.verdict)},
+                {"steps", c.steps},         {"seconds", c.seconds},
+                {"points", c.points},       {"max_points", c.maxPoints},
+                {"expected_line", nullptr}, {"got_line", nullptr},
+                {"line_number", nullptr}};
       if (c.difference) {
         if (!c.difference->expectedMissing) j["expected_line"] = c.difference->expected;
         if (!c.difference->gotMissing) j["got_line"] = c.difference->got;
@@ -262,6 +264,10 @@ std::string Markdown(const std::string& raw) {
   return out;
 }
 
+std::string Property(const char* name, double value, const char* indent) {
+  return std::string(indent) + "<property name=\"" + name + "\" value=\"" + Number(value) + "\"/>\n";
+}
+
 std::string Junit(const std::vector<SubmissionResult>& results) {
   std::string out = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<testsuites>\n";
   for (const SubmissionResult& s : results) {
@@ -271,17 +277,18 @@ std::string Junit(const std::vector<SubmissionResult>& results) {
     const std::size_t errors = s.built ? 0 : s.cases.size();
     out += "  <testsuite name=\"" + Xml(s.name) + "\" tests=\"" + std::to_string(s.cases.size()) + "\" failures=\"" +
            std::to_string(failed) + "\" errors=\"" + std::to_string(errors) + "\" time=\"" + Number(seconds) + "\">\n";
+    out += "    <properties>\n" + Property("points", s.points, "      ") +
+           Property("max_points", s.maxPoints, "      ") + "    </properties>\n";
     for (const CaseResult& c : s.cases) {
       out += "    <testcase name=\"" + Xml(c.name) + "\" classname=\"" + Xml(s.name) + "\" time=\"" +
-             Number(c.seconds) + "\"";
+             Number(c.seconds) + "\">\n";
+      out += "      <properties>\n" + Property("points", c.points, "        ") +
+             Property("max_points", c.maxPoints, "        ") + "      </properties>\n";
       if (c.verdict == Verdict::Pass) {
-        out += "/>\n";
-        continue;
-      }
-      out += ">\n";
-      if (c.verdict == Verdict::BuildError) {
+        // nothing more: a passed case
+      } else if (c.verdict == Verdict::BuildError) {
         std::string text;
-        for (const std::string& m : s.messages) text += m + "\n";
+        for (const std::string& m : s.messages) text += Shown(m) + "\n";
         out += "      <error type=\"build-error\" message=\"the program did not build\">" + Xml(text) + "</error>\n";
       } else {
         out += "      <failure type=\"" + std::string(VerdictName(c.verdict)) + "\" message=\"" + Xml(Explain(c)) +
@@ -295,13 +302,13 @@ std::string Junit(const std::vector<SubmissionResult>& results) {
 }
 
 std::string CsvReport(const std::vector<SubmissionResult>& results) {
-  std::string out = "name,passed,total,points,verdicts\n";
+  std::string out = "name,passed,total,points,max_points,verdicts\n";
   for (const SubmissionResult& s : results) {
     std::string verdicts;
     for (const CaseResult& c : s.cases)
       verdicts += (verdicts.empty() ? "" : " ") + Shown(c.name) + "=" + VerdictName(c.verdict);
     out += Csv(s.name) + "," + std::to_string(s.passed) + "," + std::to_string(s.cases.size()) + "," +
-           Number(s.points) + "," + Csv(verdicts) + "\n";
+           Number(s.points) + "," + Number(s.maxPoints) + "," + Csv(verdicts) + "\n";
   }
   return out;
 }
@@ -318,7 +325,8 @@ std::string MarkdownReport(const std::vector<SubmissionResult>& results) {
   for (const SubmissionResult& s : results) {
     out += "| " + Markdown(s.name) + " |";
     for (const CaseResult& c : s.cases) out += std::string(" ") + VerdictName(c.verdict) + " |";
-    out += " " + std::to_string(s.passed) + "/" + std::to_string(s.cases.size()) + " | " + Number(s.points) + " |\n";
+    out += " " + std::to_string(s.passed) + "/" + std::to_string(s.cases.size()) + " | " + Number(s.points) + "/" +
+           Number(s.maxPoints) + " |\n";
   }
   return out;
 }
@@ -500,6 +508,7 @@ bool ParseJsonReport(const std::string& text, ReportInfo& info, std::vector<Subm
         cr.steps = Count(c, "steps");
         cr.seconds = Figure(c, "seconds");
         cr.points = Figure(c, "points");
+        cr.maxPoints = Figure(c, "max_points");
         if (c.contains("detail")) cr.detail = Text(c, "detail");
         const json& lineNumber = Field(c, "line_number");
         if (!lineNumber.is_null()) {
