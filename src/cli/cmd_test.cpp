@@ -23,7 +23,8 @@ const char* const kTestHelp =
     "                   .mak; each is built in memory and run once per case (--max-steps,\n"
     "                   default 10000000; --timeout seconds, default 10). --jobs: parallel\n"
     "                   submissions (default: the cores); --shard I/N: every N-th from the\n"
-    "                   I-th. --format text|json|junit|csv|markdown; -o FILE writes it there.\n"
+    "                   I-th. --format text|json|junit|csv|markdown, or for one submission\n"
+    "                   gradescope|classroom (a platform's result file); -o FILE writes it there.\n"
     "  test --merge [--format F] [-o FILE] REPORT.json...\n"
     "                   join the JSON reports of shards into one. Every shard once, all\n"
     "                   judged against the same cases; otherwise a message and exit 2.\n"
@@ -82,7 +83,8 @@ int CmdTest(const Args& args) {
     if (name == "-o") return takeValue() && (outPath = value, true);
     if (name == "--format") {
       if (!takeValue()) return false;
-      if (!grade::ParseFormat(value, format)) return why = "--format is text, json, junit, csv or markdown", false;
+      if (!grade::ParseFormat(value, format))
+        return why = "--format is text, json, junit, csv, markdown, gradescope or classroom", false;
       return true;
     }
     if (name == "--max-steps") {
@@ -186,6 +188,10 @@ int CmdTest(const Args& args) {
     results = grade::Grade(operands, cases, options, progress);
   }
 
+  // A platform's result is about one submission (one student's run).
+  if (grade::OneSubmissionFormat(format) && results.size() != 1)
+    return TestUsage("--format gradescope and classroom report one submission; " + std::to_string(results.size()) +
+                     " were judged");
   grade::TextStyle style;
   style.colour = outPath.empty() && isatty(STDOUT_FILENO);
   const std::string report = grade::FormatReport(results, format, style, info);

@@ -55,8 +55,13 @@ bool ApplyTable(const toml::table& t, const std::string& where, Case& c, std::st
       auto v = value.value<bool>();
       if (!v) return bad("must be true or false");
       c.inputExhausted = *v;
+    } else if (k == "visibility") {
+      auto v = value.value<std::string>();
+      if (!v || (*v != "visible" && *v != "hidden" && *v != "after_due_date" && *v != "after_published"))
+        return bad("must be \"visible\", \"hidden\", \"after_due_date\" or \"after_published\"");
+      c.visibility = *v;
     } else {
-      return bad("is not a setting (max_steps, timeout, points, compare, input_exhausted)");
+      return bad("is not a setting (max_steps, timeout, points, compare, input_exhausted, visibility)");
     }
   }
   return true;

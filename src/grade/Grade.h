@@ -25,6 +25,9 @@ struct Case {
   double points = 1;
   Compare compare = Compare::Exact;
   bool inputExhausted = false;  // an IN after the last input line is a verdict of its own
+  // Who sees the case's result on a course platform (the gradescope format):
+  // "visible", "hidden", "after_due_date" or "after_published".
+  std::string visibility = "visible";
 };
 
 // The case files of one folder; larger files are refused.
@@ -74,6 +77,7 @@ struct CaseResult {
   std::string detail;                    // abnormal: what and PR
   double points = 0;                     // earned
   double maxPoints = 0;                  // possible: the case's points
+  std::string visibility = "visible";    // the case's
 };
 
 struct SubmissionResult {

@@ -413,6 +413,7 @@ SubmissionResult JudgeSubmission(const std::string& path, const std::vector<Case
       r.verdict = Verdict::BuildError;
     }
     r.maxPoints = c.points;
+    r.visibility = c.visibility;
     if (r.verdict == Verdict::Pass) ++s.passed;
     s.points += r.points;
     s.cases.push_back(std::move(r));

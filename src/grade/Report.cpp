@@ -12,11 +12,11 @@ namespace tolvane::grade {
 using json = nlohmann::ordered_json;
 
 bool ParseFormat(const std::string& name, Format& out) {
-  static const std::pair<const char*, Format> kFormats[] = {{"text", Format::Text},
-                                                            {"json", Format::Json},
-                                                            {"junit", Format::Junit},
-                                                            {"csv", Format::Csv},
-                                                            {"markdown", Format::Markdown}};
+  static const std::pair<const char*, Format> kFormats[] = {
+      {"text", Format::Text},          {"json", Format::Json},
+      {"junit", Format::Junit},        {"csv", Format::Csv},
+      {"markdown", Format::Markdown},  {"gradescope", Format::Gradescope},
+      {"classroom", Format::Classroom}};
   for (const auto& [n, f] : kFormats)
     if (name == n) return out = f, true;
   return false;
@@ -331,6 +331,61 @@ std::string MarkdownReport(const std::vector<SubmissionResult>& results) {
   return out;
 }
 
+// A failed case's detail for a platform's page: the verdict and what it
+// says (the first differing line, the source line), or the build's messages.
+std::string PlatformOutput(const SubmissionResult& s, const CaseResult& c) {
+  if (c.verdict == Verdict::Pass) return "";
+  if (c.verdict == Verdict::BuildError) {
+    std::string text = "build-error";
+    for (const std::string& m : s.messages) text += "\n" + Shown(m);
+    return text;
+  }
+  return std::string(VerdictName(c.verdict)) + ": " + Explain(c);
+}
+
+std::string Dump(const json& j) { return j.dump(2, ' ', false, json::error_handler_t::replace) + "\n"; }
+
+// A Gradescope autograder's results.json for one submission.
+std::string GradescopeReport(const SubmissionResult& s) {
+  json tests = json::array();
+  double seconds = 0;
+  for (std::size_t k = 0; k < s.cases.size(); ++k) {
+    const CaseResult& c = s.cases[k];
+    seconds += c.seconds;
+    tests.push_back({{"name", c.name},
+                     {"number", std::to_string(k + 1)},
+                     {"score", c.points},
+                     {"max_score", c.maxPoints},
+                     {"status", c.verdict == Verdict::Pass ? "passed" : "failed"},
+                     {"output", PlatformOutput(s, c)},
+                     {"visibility", c.visibility}});
+  }
+  const std::string summary = std::to_string(s.passed) + " of " + std::to_string(s.cases.size()) + " cases passed" +
+                              (s.built ? "" : "; the program did not build");
+  return Dump({{"score", s.points},
+               {"execution_time", std::stod(Number(seconds))},
+               {"output", summary},
+               {"tests", std::move(tests)}});
+}
+
+// GitHub Classroom's autograding result for one submission.
+std::string ClassroomReport(const SubmissionResult& s) {
+  json tests = json::array();
+  for (const CaseResult& c : s.cases)
+    tests.push_back({{"name", c.name},
+                     {"status", c.verdict == Verdict::Pass         ? "pass"
+                                : c.verdict == Verdict::BuildError ? "error"
+                                                                   : "fail"},
+                     {"message", PlatformOutput(s, c)},
+                     {"score", c.points}});
+  return Dump({{"version", 1},
+               {"status", !s.built                     ? "error"
+                          : s.passed == s.cases.size() ? "pass"
+                                                       : "fail"},
+               {"max_score", s.maxPoints},
+               {"tests", std::move(tests)}});
+}
+
 // The table's rows end at their last figure, without the padding.
 void EndRow(std::string& out) {
   while (!out.empty() && out.back() == ' ') out.pop_back();
@@ -401,6 +456,10 @@ std::string FormatReport(const std::vector<SubmissionResult>& results, Format fo
       return CsvReport(results);
     case Format::Markdown:
       return MarkdownReport(results);
+    case Format::Gradescope:
+      return results.empty() ? std::string() : GradescopeReport(results.front());
+    case Format::Classroom:
+      return results.empty() ? std::string() : ClassroomReport(results.front());
     case Format::Text:
       break;
   }

@@ -8,7 +8,9 @@
 
 namespace tolvane::grade {
 
-enum class Format { Text, Json, Junit, Csv, Markdown };
+enum class Format { Text, Json, Junit, Csv, Markdown, Gradescope, Classroom };
+// The formats of one submission's result for a course platform.
+inline bool OneSubmissionFormat(Format f) { return f == Format::Gradescope || f == Format::Classroom; }
 bool ParseFormat(const std::string& name, Format& out);
 
 struct TextStyle {

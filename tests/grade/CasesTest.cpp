@@ -55,6 +55,7 @@ TEST(CaseSettings, Refusals) {
       {"[case.a]\nmax_steps = \"many\"\n", "max_steps"},
       {"[case.a]\ntimeout = -1\n", "timeout"},
       {"[case.a]\ncompare = \"fuzzy\"\n", "compare"},
+      {"[case.a]\nvisibility = \"secret\"\n", "visibility"},
       {"[case.zzz]\npoints = 1\n", "zzz"},
       {"[cases.a]\npoints = 1\n", "cases"},
       {"[case.a\n", "cases.toml:1"},

@@ -72,6 +72,28 @@ check "a .mak linked to a case: exit 1" test $rc -eq 1
 check "a .mak linked to a case: named as refused" grep -q "p.mak: a link that leaves" peek.txt
 check "a .mak linked to a case: nothing of it shown" test "$(grep -c hello peek.txt)" -eq 0
 
+# The course platforms' result files, for one submission.
+mkdir vis && cp cases/* vis/ && printf '[case.one]\nvisibility = "hidden"\n' >>vis/cases.toml
+"$cli" test --cases vis --format gradescope -o gs.json class/wrong.cas; rc=$?
+check "gradescope: exit 1 as the verdicts" test $rc -eq 1
+check "gradescope: results.json as the platform reads it" python3 - gs.json <<'PY'
+import json, sys
+r = json.load(open(sys.argv[1]))
+assert r["score"] == 2 and "execution_time" in r and "output" in r
+t = {x["name"]: x for x in r["tests"]}
+assert [x["number"] for x in r["tests"]] == ["1", "2", "3"]
+assert t["one"]["visibility"] == "hidden" and t["empty"]["visibility"] == "visible"
+assert t["two"]["status"] == "failed" and t["two"]["score"] == 0 and t["two"]["max_score"] == 2
+assert "second line" in t["two"]["output"] and t["one"]["status"] == "passed"
+PY
+"$cli" test --cases cases --format classroom -o cr.json class/broken.cas
+check "classroom: the autograding result" python3 - cr.json <<'PY'
+import json, sys
+r = json.load(open(sys.argv[1]))
+assert r["version"] == 1 and r["status"] == "error" and r["max_score"] == 4
+assert all(t["status"] == "error" and t["score"] == 0 and "broken.cas:3" in t["message"] for t in r["tests"])
+PY
+
 # A merge takes every shard once, all judged against the same cases.
 refused() {  # refused NAME PATTERN REPORT...: exit 2 with a message matching PATTERN
   local name=$1 pattern=$2; shift 2
@@ -111,6 +133,7 @@ check "the setting is named" grep -q "max_step" err
 usage "bad --shard" --cases cases --shard 4/3 class/correct.cas
 usage "bad --format" --cases cases --format xml class/correct.cas
 usage "merge of something else" --merge class/correct.cas
+usage "gradescope for two submissions" --cases cases --format gradescope class/correct.cas class/wrong.cas
 
 mkdir empty-folder
 name=$(printf 'bad\377name.cas')
