@@ -18,7 +18,7 @@ for ((k = 0; k < ncases; k++)); do
   cp "$tmp/cases/c$k.in" "$tmp/cases/c$k.out"
 done
 cd "$tmp"
-for f in text json junit csv markdown; do
+for f in text json junit csv markdown html; do
   /usr/bin/time -f "%e %M" -o t "$cli" test --cases cases --jobs 2 --format "$f" -o "r.$f" class/*.cas
   read -r secs kib < <(tail -n 1 t)
   printf '%-9s %s submissions x %s cases: %6.2f s, peak %6.1f MB\n' "$f" "$count" "$ncases" "$secs" "$(echo "$kib / 1024" | bc -l)"

@@ -84,7 +84,7 @@ int CmdTest(const Args& args) {
     if (name == "--format") {
       if (!takeValue()) return false;
       if (!grade::ParseFormat(value, format))
-        return why = "--format is text, json, junit, csv, markdown, gradescope or classroom", false;
+        return why = "--format is text, json, junit, csv, markdown, html, gradescope or classroom", false;
       return true;
     }
     if (name == "--max-steps") {
@@ -160,7 +160,7 @@ int CmdTest(const Args& args) {
       if (done == all) std::fputs("\r\x1b[K", stderr);
       std::fflush(stderr);
     };
-    if (format == grade::Format::Json) {
+    if (grade::StreamedFormat(format)) {
       // Written as the results come, so that memory does not grow with the class.
       AtomicFile file;
       bool ok = outPath.empty() || file.Open(outPath);
@@ -168,7 +168,7 @@ int CmdTest(const Args& args) {
         if (!ok) return;
         ok = outPath.empty() ? std::fwrite(piece.data(), 1, piece.size(), stdout) == piece.size() : file.Write(piece);
       };
-      grade::JsonReportWriter writer(info, write);
+      grade::ReportWriter writer(format, info, write);
       bool allPassed = true;
       grade::Grade(
           operands, cases, options,

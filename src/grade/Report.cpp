@@ -12,11 +12,14 @@ namespace tolvane::grade {
 using json = nlohmann::ordered_json;
 
 bool ParseFormat(const std::string& name, Format& out) {
-  static const std::pair<const char*, Format> kFormats[] = {
-      {"text", Format::Text},          {"json", Format::Json},
-      {"junit", Format::Junit},        {"csv", Format::Csv},
-      {"markdown", Format::Markdown},  {"gradescope", Format::Gradescope},
-      {"classroom", Format::Classroom}};
+  static const std::pair<const char*, Format> kFormats[] = {{"text", Format::Text},
+                                                            {"json", Format::Json},
+                                                            {"junit", Format::Junit},
+                                                            {"csv", Format::Csv},
+                                                            {"markdown", Format::Markdown},
+                                                            {"html", Format::Html},
+                                                            {"gradescope", Format::Gradescope},
+                                                            {"classroom", Format::Classroom}};
   for (const auto& [n, f] : kFormats)
     if (name == n) return out = f, true;
   return false;
@@ -178,7 +181,7 @@ json SubmissionJson(const SubmissionResult& s) {
 // The JSON report in one piece (a merge, or the tests).
 std::string JsonReport(const std::vector<SubmissionResult>& results, const ReportInfo& info) {
   std::string out;
-  JsonReportWriter writer(info, [&](const std::string& piece) { out += piece; });
+  ReportWriter writer(Format::Json, info, [&](const std::string& piece) { out += piece; });
   for (const SubmissionResult& s : results) writer.Add(s);
   writer.Finish();
   return out;
@@ -268,49 +271,49 @@ std::string Property(const char* name, double value, const char* indent) {
   return std::string(indent) + "<property name=\"" + name + "\" value=\"" + Number(value) + "\"/>\n";
 }
 
-std::string Junit(const std::vector<SubmissionResult>& results) {
-  std::string out = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<testsuites>\n";
-  for (const SubmissionResult& s : results) {
-    double seconds = 0;
-    for (const CaseResult& c : s.cases) seconds += c.seconds;
-    const std::size_t failed = s.built ? s.cases.size() - s.passed : 0;
-    const std::size_t errors = s.built ? 0 : s.cases.size();
-    out += "  <testsuite name=\"" + Xml(s.name) + "\" tests=\"" + std::to_string(s.cases.size()) + "\" failures=\"" +
-           std::to_string(failed) + "\" errors=\"" + std::to_string(errors) + "\" time=\"" + Number(seconds) + "\">\n";
-    out += "    <properties>\n" + Property("points", s.points, "      ") +
-           Property("max_points", s.maxPoints, "      ") + "    </properties>\n";
-    for (const CaseResult& c : s.cases) {
-      out += "    <testcase name=\"" + Xml(c.name) + "\" classname=\"" + Xml(s.name) + "\" time=\"" +
-             Number(c.seconds) + "\">\n";
-      out += "      <properties>\n" + Property("points", c.points, "        ") +
-             Property("max_points", c.maxPoints, "        ") + "      </properties>\n";
-      if (c.verdict == Verdict::Pass) {
-        // nothing more: a passed case
-      } else if (c.verdict == Verdict::BuildError) {
-        std::string text;
-        for (const std::string& m : s.messages) text += Shown(m) + "\n";
-        out += "      <error type=\"build-error\" message=\"the program did not build\">" + Xml(text) + "</error>\n";
-      } else {
-        out += "      <failure type=\"" + std::string(VerdictName(c.verdict)) + "\" message=\"" + Xml(Explain(c)) +
-               "\"/>\n";
-      }
-      out += "    </testcase>\n";
+const char kJunitHead[] = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<testsuites>\n";
+const char kJunitTail[] = "</testsuites>\n";
+
+// One submission's <testsuite>.
+std::string JunitSuite(const SubmissionResult& s) {
+  std::string out;
+  double seconds = 0;
+  for (const CaseResult& c : s.cases) seconds += c.seconds;
+  const std::size_t failed = s.built ? s.cases.size() - s.passed : 0;
+  const std::size_t errors = s.built ? 0 : s.cases.size();
+  out += "  <testsuite name=\"" + Xml(s.name) + "\" tests=\"" + std::to_string(s.cases.size()) + "\" failures=\"" +
+         std::to_string(failed) + "\" errors=\"" + std::to_string(errors) + "\" time=\"" + Number(seconds) + "\">\n";
+  out += "    <properties>\n" + Property("points", s.points, "      ") + Property("max_points", s.maxPoints, "      ") +
+         "    </properties>\n";
+  for (const CaseResult& c : s.cases) {
+    out += "    <testcase name=\"" + Xml(c.name) + "\" classname=\"" + Xml(s.name) + "\" time=\"" + Number(c.seconds) +
+           "\">\n";
+    out += "      <properties>\n" + Property("points", c.points, "        ") +
+           Property("max_points", c.maxPoints, "        ") + "      </properties>\n";
+    if (c.verdict == Verdict::Pass) {
+      // nothing more: a passed case
+    } else if (c.verdict == Verdict::BuildError) {
+      std::string text;
+      for (const std::string& m : s.messages) text += Shown(m) + "\n";
+      out += "      <error type=\"build-error\" message=\"the program did not build\">" + Xml(text) + "</error>\n";
+    } else {
+      out +=
+          "      <failure type=\"" + std::string(VerdictName(c.verdict)) + "\" message=\"" + Xml(Explain(c)) + "\"/>\n";
     }
-    out += "  </testsuite>\n";
+    out += "    </testcase>\n";
   }
-  return out + "</testsuites>\n";
+  out += "  </testsuite>\n";
+  return out;
 }
 
-std::string CsvReport(const std::vector<SubmissionResult>& results) {
-  std::string out = "name,passed,total,points,max_points,verdicts\n";
-  for (const SubmissionResult& s : results) {
-    std::string verdicts;
-    for (const CaseResult& c : s.cases)
-      verdicts += (verdicts.empty() ? "" : " ") + Shown(c.name) + "=" + VerdictName(c.verdict);
-    out += Csv(s.name) + "," + std::to_string(s.passed) + "," + std::to_string(s.cases.size()) + "," +
-           Number(s.points) + "," + Number(s.maxPoints) + "," + Csv(verdicts) + "\n";
-  }
-  return out;
+const char kCsvHead[] = "name,passed,total,points,max_points,verdicts\n";
+
+std::string CsvRow(const SubmissionResult& s) {
+  std::string verdicts;
+  for (const CaseResult& c : s.cases)
+    verdicts += (verdicts.empty() ? "" : " ") + Shown(c.name) + "=" + VerdictName(c.verdict);
+  return Csv(s.name) + "," + std::to_string(s.passed) + "," + std::to_string(s.cases.size()) + "," + Number(s.points) +
+         "," + Number(s.maxPoints) + "," + Csv(verdicts) + "\n";
 }
 
 std::string MarkdownReport(const std::vector<SubmissionResult>& results) {
@@ -386,6 +389,117 @@ std::string ClassroomReport(const SubmissionResult& s) {
                {"tests", std::move(tests)}});
 }
 
+// Text in a page: shown (no control characters), then < > & " as entities.
+std::string Html(const std::string& raw) {
+  std::string out;
+  for (char ch : ValidUtf8(Shown(raw))) {
+    switch (ch) {
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '&':
+        out += "&amp;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      default:
+        out.push_back(ch);
+    }
+  }
+  return out;
+}
+
+// An expected or got line with the part from the first difference marked.
+std::string MarkedLine(const std::string& line, const std::string& other, bool missing) {
+  if (missing) return "<i>no more output</i>";
+  const std::string a = ShownLine(line), b = ShownLine(other);
+  std::size_t same = 0;
+  while (same < a.size() && same < b.size() && a[same] == b[same]) ++same;
+  // Never cut a UTF-8 character in two.
+  while (same > 0 && same < a.size() && (static_cast<unsigned char>(a[same]) & 0xC0) == 0x80) --same;
+  const std::string head = Html(a.substr(0, same)), tail = Html(a.substr(same));
+  return head + (tail.empty() ? "" : "<span class=\"diff\">" + tail + "</span>");
+}
+
+// One page a teacher opens: the summary, a histogram of scores, the
+// submissions x cases matrix in colour, and each failure in detail. Nothing
+// outside the page is loaded.
+std::string HtmlReport(const std::vector<SubmissionResult>& results) {
+  std::size_t passed = 0, total = 0, full = 0;
+  double points = 0, maxPoints = 0;
+  std::size_t buckets[10] = {};
+  for (const SubmissionResult& s : results) {
+    passed += s.passed;
+    total += s.cases.size();
+    full += s.passed == s.cases.size() ? 1 : 0;
+    points += s.points;
+    maxPoints += s.maxPoints;
+    const double share = s.maxPoints > 0 ? s.points / s.maxPoints : 0;
+    ++buckets[std::min<std::size_t>(9, static_cast<std::size_t>(share * 10))];
+  }
+  std::string out =
+      "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n<title>Grading report</title>\n<style>\n"
+      "body{font-family:sans-serif;margin:1em 2em}table{border-collapse:collapse}td,th{border:1px solid #999;"
+      "padding:2px 6px}td.pass{background:#b7e1b0}td.wrong{background:#f4b6b0}td.build-error{background:#f6d58e}"
+      "td.abnormal,td.step-limit,td.time-limit,td.input-exhausted,td.output-limit{background:#e3b5e8}"
+      ".bar{background:#4a7bd0;height:1em}pre,code{font-family:monospace}.diff{background:#ffe45c}"
+      "\n</style>\n</head>\n<body>\n<h1>Grading report</h1>\n";
+  out += "<p id=\"summary\">" + std::to_string(full) + " of " + std::to_string(results.size()) +
+         " submissions passed every case; " + std::to_string(passed) + " of " + std::to_string(total) +
+         " cases passed; " + Number(points) + " of " + Number(maxPoints) + " points.</p>\n";
+  out += "<h2>Scores</h2>\n<table id=\"histogram\">\n<tr><th>score</th><th>submissions</th><th></th></tr>\n";
+  std::size_t most = 1;
+  for (std::size_t n : buckets) most = std::max(most, n);
+  for (int b = 0; b < 10; ++b)
+    out += "<tr><td>" + std::to_string(b * 10) + (b == 9 ? "-100%" : "-" + std::to_string(b * 10 + 9) + "%") +
+           "</td><td>" + std::to_string(buckets[b]) +
+           "</td><td style=\"width:20em\"><div class=\"bar\" style=\"width:" + std::to_string(buckets[b] * 100 / most) +
+           "%\"></div></td></tr>\n";
+  out += "</table>\n<h2>Submissions and cases</h2>\n<table id=\"matrix\">\n<tr><th>submission</th>";
+  if (!results.empty())
+    for (const CaseResult& c : results.front().cases) out += "<th>" + Html(c.name) + "</th>";
+  out += "<th>passed</th><th>points</th></tr>\n";
+  for (const SubmissionResult& s : results) {
+    out += "<tr><th>" + Html(s.name) + "</th>";
+    for (const CaseResult& c : s.cases)
+      out += std::string("<td class=\"") + VerdictName(c.verdict) + "\">" + VerdictName(c.verdict) + "</td>";
+    out += "<td>" + std::to_string(s.passed) + "/" + std::to_string(s.cases.size()) + "</td><td>" + Number(s.points) +
+           "/" + Number(s.maxPoints) + "</td></tr>\n";
+  }
+  out += "</table>\n<h2>Failures</h2>\n";
+  for (const SubmissionResult& s : results) {
+    if (s.passed == s.cases.size()) continue;
+    out += "<h3>" + Html(s.name) + "</h3>\n";
+    if (!s.built) {
+      out += "<p>build-error</p>\n<pre class=\"messages\">";
+      for (const std::string& m : s.messages) out += Html(m) + "\n";
+      out += "</pre>\n";
+      continue;
+    }
+    out +=
+        "<table "
+        "class=\"failures\">\n<tr><th>case</th><th>verdict</th><th>line</th><th>expected</th><th>got</th></tr>\n";
+    for (const CaseResult& c : s.cases) {
+      if (c.verdict == Verdict::Pass) continue;
+      out += "<tr><td>" + Html(c.name) + "</td><td>" + VerdictName(c.verdict) + "</td>";
+      if (c.difference) {
+        const Difference& d = *c.difference;
+        out += "<td>" + std::to_string(d.lineNumber) + "</td><td><code>" +
+               MarkedLine(d.expected, d.got, d.expectedMissing) + "</code></td><td><code>" +
+               MarkedLine(d.got, d.expected, d.gotMissing) + "</code></td></tr>\n";
+      } else {
+        out += "<td></td><td colspan=\"2\">" + Html(c.detail) + "</td></tr>\n";
+      }
+    }
+    out += "</table>\n";
+  }
+  return out + "</body>\n</html>\n";
+}
+
 // The table's rows end at their last figure, without the padding.
 void EndRow(std::string& out) {
   while (!out.empty() && out.back() == ' ') out.pop_back();
@@ -451,11 +565,17 @@ std::string FormatReport(const std::vector<SubmissionResult>& results, Format fo
       // A name that is not UTF-8 is shown with replacement characters rather than refused.
       return JsonReport(results, info);
     case Format::Junit:
-      return Junit(results);
-    case Format::Csv:
-      return CsvReport(results);
+    case Format::Csv: {
+      std::string out;
+      ReportWriter writer(format, info, [&](const std::string& piece) { out += piece; });
+      for (const SubmissionResult& s : results) writer.Add(s);
+      writer.Finish();
+      return out;
+    }
     case Format::Markdown:
       return MarkdownReport(results);
+    case Format::Html:
+      return HtmlReport(results);
     case Format::Gradescope:
       return results.empty() ? std::string() : GradescopeReport(results.front());
     case Format::Classroom:
@@ -468,14 +588,22 @@ std::string FormatReport(const std::vector<SubmissionResult>& results, Format fo
 
 // The same text as one dump of the whole report, written a submission at a
 // time without holding the whole as JSON values.
-JsonReportWriter::JsonReportWriter(const ReportInfo& info, std::function<void(const std::string&)> write)
-    : write_(std::move(write)) {
-  write_("{\n  \"cases_digest\": " + json(info.casesDigest).dump() + ",\n  \"shard\": {\n    \"index\": " +
-         std::to_string(info.shardIndex) + ",\n    \"count\": " + std::to_string(info.shardCount) +
-         "\n  },\n  \"submission_count\": " + std::to_string(info.submissionCount) + ",\n  \"submissions\": [");
+ReportWriter::ReportWriter(Format format, const ReportInfo& info, std::function<void(const std::string&)> write)
+    : format_(format), write_(std::move(write)) {
+  if (format_ == Format::Junit) {
+    write_(kJunitHead);
+  } else if (format_ == Format::Csv) {
+    write_(kCsvHead);
+  } else {
+    write_("{\n  \"cases_digest\": " + json(info.casesDigest).dump() + ",\n  \"shard\": {\n    \"index\": " +
+           std::to_string(info.shardIndex) + ",\n    \"count\": " + std::to_string(info.shardCount) +
+           "\n  },\n  \"submission_count\": " + std::to_string(info.submissionCount) + ",\n  \"submissions\": [");
+  }
 }
 
-void JsonReportWriter::Add(const SubmissionResult& result) {
+void ReportWriter::Add(const SubmissionResult& result) {
+  if (format_ == Format::Junit) return write_(JunitSuite(result));
+  if (format_ == Format::Csv) return write_(CsvRow(result));
   // A name that is not UTF-8 is shown with replacement characters rather than refused.
   const std::string one = SubmissionJson(result).dump(2, ' ', false, json::error_handler_t::replace);
   std::string out = count_++ ? ",\n    " : "\n    ";
@@ -489,7 +617,9 @@ void JsonReportWriter::Add(const SubmissionResult& result) {
   write_(out);
 }
 
-void JsonReportWriter::Finish() {
+void ReportWriter::Finish() {
+  if (format_ == Format::Junit) return write_(kJunitTail);
+  if (format_ == Format::Csv) return;
   write_(std::string(count_ ? "\n  ]" : "]") + ",\n  \"passed\": " + std::to_string(passed_) +
          ",\n  \"total\": " + std::to_string(total_) + "\n}\n");
 }

@@ -8,7 +8,7 @@
 
 namespace tolvane::grade {
 
-enum class Format { Text, Json, Junit, Csv, Markdown, Gradescope, Classroom };
+enum class Format { Text, Json, Junit, Csv, Markdown, Html, Gradescope, Classroom };
 // The formats of one submission's result for a course platform.
 inline bool OneSubmissionFormat(Format f) { return f == Format::Gradescope || f == Format::Classroom; }
 bool ParseFormat(const std::string& name, Format& out);
@@ -35,15 +35,19 @@ std::string CasesDigest(const std::vector<Case>& cases);
 std::string FormatReport(const std::vector<SubmissionResult>& results, Format format, TextStyle style = {},
                          const ReportInfo& info = {});
 
-// The JSON report written as the results come (in order), so that its memory
-// does not grow with the class; the text is FormatReport's.
-class JsonReportWriter {
+// The formats that can be written as the results come.
+inline bool StreamedFormat(Format f) { return f == Format::Json || f == Format::Junit || f == Format::Csv; }
+
+// A streamed format's report written as the results come (in order), so that
+// its memory does not grow with the class; the text is FormatReport's.
+class ReportWriter {
  public:
-  JsonReportWriter(const ReportInfo& info, std::function<void(const std::string&)> write);
+  ReportWriter(Format format, const ReportInfo& info, std::function<void(const std::string&)> write);
   void Add(const SubmissionResult& result);
   void Finish();
 
  private:
+  Format format_;
   std::function<void(const std::string&)> write_;
   std::size_t count_ = 0, passed_ = 0, total_ = 0;
 };

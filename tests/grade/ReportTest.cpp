@@ -86,6 +86,17 @@ TEST(Report, CsvFormulasAndMarkdownHtmlAreNeutralised) {
   EXPECT_NE(md.find("&lt;img src=x onerror=alert(1)&gt;\\|x.cas"), std::string::npos) << md;
 }
 
+// The page shows names and lines as text, loads nothing from elsewhere and
+// marks where the got line leaves the expected one.
+TEST(Report, HtmlPageIsSelfContainedAndMarksTheDifference) {
+  const std::string page = FormatReport(Hostile("<script>alert(1)</script>.cas", "ALL PAS\x1b[2JSED"), Format::Html);
+  EXPECT_EQ(page.find("<script"), std::string::npos);
+  EXPECT_NE(page.find("&lt;script&gt;alert(1)&lt;/script&gt;.cas"), std::string::npos);
+  for (const char* external : {"http:", "https:", "src=", "<link", "@import", "\x1b"})
+    EXPECT_EQ(page.find(external), std::string::npos) << external;
+  EXPECT_NE(page.find("ALL PAS<span class=\"diff\">\\x1B[2JSED</span>"), std::string::npos) << page;
+}
+
 TEST(Report, JunitTimesArePlainDecimals) {
   const std::string xml = FormatReport(Hostile("a.cas", "x"), Format::Junit);
   EXPECT_EQ(xml.find("e-"), std::string::npos) << xml;

@@ -72,6 +72,11 @@ check "a .mak linked to a case: exit 1" test $rc -eq 1
 check "a .mak linked to a case: named as refused" grep -q "p.mak: a link that leaves" peek.txt
 check "a .mak linked to a case: nothing of it shown" test "$(grep -c hello peek.txt)" -eq 0
 
+"$cli" test --cases cases --format html -o report.html "${subs[@]}"; rc=$?
+check "html: exit 1 as the verdicts" test $rc -eq 1
+check "html: a page the HTML parser reads without a complaint" test -z "$(xmllint --html --noout report.html 2>&1)"
+check "html: every submission in the matrix" test "$(grep -c '<tr><th>class/' report.html)" -eq ${#subs[@]}
+
 # The course platforms' result files, for one submission.
 mkdir vis && cp cases/* vis/ && printf '[case.one]\nvisibility = "hidden"\n' >>vis/cases.toml
 "$cli" test --cases vis --format gradescope -o gs.json class/wrong.cas; rc=$?
