@@ -1,6 +1,7 @@
 #include "build/Builder.h"
 
 #include "asm/Assembler.h"
+#include "build/BuildPlan.h"
 #include "common/AtomicFile.h"
 #include "common/ChangeExtension.h"
 #include "common/Cp932.h"
@@ -253,32 +254,34 @@ BuildResult Builder::BuildProjectFile(const std::string& projectPath, const Buil
 }
 
 BuildResult Builder::BuildFiles(const std::vector<std::string>& paths, const BuildOptions& options) {
+  BuildPlan plan;
+  if (std::optional<Notice> refused = PlanFiles(paths, options, plan)) {
+    BuildResult result;
+    result.assembled = kStepRefused;
+    result.notice = std::move(refused);
+    return result;
+  }
+  return RunPlan(plan);
+}
+
+BuildResult Builder::RunPlan(const BuildPlan& plan) {
   BuildResult result;
-  if (paths.empty()) {
+  if (plan.files.empty() || plan.chooseMain) {
     result.assembled = kStepRefused;
     result.notice = Error(J(u8"アセンブルできません。"));
     return result;
   }
-  for (const std::string& path : paths) {
-    // What the tools will read: the source itself, or the object file of any other name.
-    const std::string needed = IsSourceName(path) ? path : ChangeExtension(path, ".obj");
-    if (!IsFile(needed)) {
-      result.assembled = kStepRefused;
-      result.notice = Error(DisplayPath(needed) + InputProblemText(needed));
-      return result;
-    }
-  }
-  result.target = paths.front();
+  result.target = plan.MainProgram();
   messages_.ClearMessages();
   bool failed = false;
-  for (const std::string& path : paths)
-    if (IsSourceName(path) && !AssembleOne(path, options)) failed = true;
+  for (const std::string& path : plan.files)
+    if (IsSourceName(path) && !AssembleOne(path, plan.options)) failed = true;
   result.assembled = failed ? kStepFailed : kStepSucceeded;
   if (failed) {
     result.notice = AssemblyFailed();
     return result;
   }
-  result.linked = tools_.Link(paths, options, messages_) ? kStepSucceeded : kStepFailed;
+  result.linked = tools_.Link(plan.files, plan.options, messages_) ? kStepSucceeded : kStepFailed;
   if (result.linked == kStepFailed) result.notice = LinkFailed();
   return result;
 }

@@ -102,6 +102,8 @@ std::optional<Notice> ReadProjectForOpen(const std::string& projectPath, std::ve
 std::optional<Notice> RunExeTarget(const Workspace& workspace, const Project& project, std::string& target);
 std::optional<Notice> DebugStartTarget(const Workspace& workspace, const Project& project, std::string& target);
 
+struct BuildPlan;
+
 class Builder {
  public:
   Builder(BuildTools& tools, MessageSink& messages, ListingPort* listings = nullptr)
@@ -123,6 +125,10 @@ class Builder {
   // Files named on a command line: every source (IsSourceName) is assembled,
   // then all are linked in order (others as object files). `target` is the first.
   BuildResult BuildFiles(const std::vector<std::string>& paths, const BuildOptions& options);
+  // A build plan (BuildPlan.h) to disk: its sources assembled, then all its
+  // files linked in order. A plan that still has to choose its main program
+  // is refused (only the grader, which links in memory, chooses).
+  BuildResult RunPlan(const BuildPlan& plan);
 
   // A project file named on a command line, built as Project Open and then
   // Build leave it: its lines read as entries, then every entry checked on disk

@@ -23,9 +23,11 @@ const char* const kTestHelp =
     "                   .mak; each is built in memory and run once per case (--max-steps,\n"
     "                   default 10000000; --timeout seconds, default 10). --jobs: parallel\n"
     "                   submissions (default: the cores); --shard I/N: every N-th from the\n"
-    "                   I-th. --format text|json|junit|csv|markdown; -o FILE writes it there.\n"
+    "                   I-th. --format text|json|junit|csv|markdown, or for one submission\n"
+    "                   gradescope|classroom (a platform's result file); -o FILE writes it there.\n"
     "  test --merge [--format F] [-o FILE] REPORT.json...\n"
-    "                   join the JSON reports of shards into one.\n"
+    "                   join the JSON reports of shards into one. Every shard once, all\n"
+    "                   judged against the same cases; otherwise a message and exit 2.\n"
     "                   Exit status: 0 every case passed, 1 some case failed.\n";
 
 namespace {
@@ -35,6 +37,12 @@ int TestUsage(const std::string& why) {
                "tolvane-cli test: %s\nusage: tolvane-cli test --cases DIR [options] SUBMISSION...\n"
                "       tolvane-cli test --merge [--format F] [-o FILE] REPORT.json...\n",
                why.c_str());
+  return 2;
+}
+
+// A run that cannot go on (a report that cannot be merged): the message alone.
+int TestFailure(const std::string& why) {
+  std::fprintf(stderr, "tolvane-cli test: %s\n", why.c_str());
   return 2;
 }
 
@@ -75,7 +83,8 @@ int CmdTest(const Args& args) {
     if (name == "-o") return takeValue() && (outPath = value, true);
     if (name == "--format") {
       if (!takeValue()) return false;
-      if (!grade::ParseFormat(value, format)) return why = "--format is text, json, junit, csv or markdown", false;
+      if (!grade::ParseFormat(value, format))
+        return why = "--format is text, json, junit, csv, markdown, html, gradescope or classroom", false;
       return true;
     }
     if (name == "--max-steps") {
@@ -117,36 +126,75 @@ int CmdTest(const Args& args) {
   if (!SplitArguments(args, operands, option, error)) return TestUsage(error);
 
   std::vector<grade::SubmissionResult> results;
+  grade::ReportInfo info;
   if (merge) {
     if (!casesDir.empty()) return TestUsage("--merge joins reports; it takes no --cases");
     if (operands.empty()) return TestUsage("no report given");
+    std::vector<grade::ShardReport> shards;
     for (const std::string& report : operands) {
+      grade::ShardReport shard;
+      shard.name = report;
       std::string text;
       if (ReadWholeFile(report, text, kMaxBinaryFileBytes) != FileReadResult::Ok)
-        return TestUsage(report + ": cannot be read");
-      if (!grade::ParseJsonReport(text, results, error)) return TestUsage(report + ": " += error);
+        return TestFailure(report + ": cannot be read");
+      if (!grade::ParseJsonReport(text, shard.info, shard.results, error)) return TestFailure(report + ": " += error);
+      shards.push_back(std::move(shard));
     }
-    std::stable_sort(results.begin(), results.end(), [](const auto& a, const auto& b) { return a.index < b.index; });
+    if (!grade::MergeReports(std::move(shards), info, results, error)) return TestFailure(error);
   } else {
     if (casesDir.empty()) return TestUsage("no --cases DIR given");
     if (operands.empty()) return TestUsage("no submission given");
     std::vector<grade::Case> cases;
     if (!grade::LoadCases(casesDir, defaults, cases, error)) return TestUsage(error);
+    info.casesDigest = grade::CasesDigest(cases);
+    info.shardIndex = options.shardIndex;
+    info.shardCount = options.shardCount;
+    info.submissionCount = operands.size();
     // The bar only where somebody watches: a terminal on standard error.
     const bool bar = format == grade::Format::Text && isatty(STDERR_FILENO);
-    results = grade::Grade(operands, cases, options, [bar](std::size_t done, std::size_t all) {
+    auto progress = [bar](std::size_t done, std::size_t all) {
       if (!bar) return;
       const std::size_t width = 30, filled = all ? done * width / all : width;
       std::fprintf(stderr, "\r[%s%s] %zu/%zu", std::string(filled, '#').c_str(),
                    std::string(width - filled, ' ').c_str(), done, all);
       if (done == all) std::fputs("\r\x1b[K", stderr);
       std::fflush(stderr);
-    });
+    };
+    if (grade::StreamedFormat(format)) {
+      // Written as the results come, so that memory does not grow with the class.
+      AtomicFile file;
+      bool ok = outPath.empty() || file.Open(outPath);
+      auto write = [&](const std::string& piece) {
+        if (!ok) return;
+        ok = outPath.empty() ? std::fwrite(piece.data(), 1, piece.size(), stdout) == piece.size() : file.Write(piece);
+      };
+      grade::ReportWriter writer(format, info, write);
+      bool allPassed = true;
+      grade::Grade(
+          operands, cases, options,
+          [&](grade::SubmissionResult&& r) {
+            allPassed = allPassed && r.passed == r.cases.size();
+            writer.Add(r);
+          },
+          progress);
+      writer.Finish();
+      if (!ok || (!outPath.empty() && !file.Commit())) {
+        std::fprintf(stderr, "tolvane-cli test: %s: cannot be written: %s\n",
+                     outPath.empty() ? "standard output" : outPath.c_str(), std::strerror(errno));
+        return 2;
+      }
+      return allPassed ? 0 : 1;
+    }
+    results = grade::Grade(operands, cases, options, progress);
   }
 
+  // A platform's result is about one submission (one student's run).
+  if (grade::OneSubmissionFormat(format) && results.size() != 1)
+    return TestUsage("--format gradescope and classroom report one submission; " + std::to_string(results.size()) +
+                     " were judged");
   grade::TextStyle style;
   style.colour = outPath.empty() && isatty(STDOUT_FILENO);
-  const std::string report = grade::FormatReport(results, format, style);
+  const std::string report = grade::FormatReport(results, format, style, info);
   if (outPath.empty()) {
     std::fwrite(report.data(), 1, report.size(), stdout);
   } else {

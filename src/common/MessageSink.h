@@ -13,7 +13,7 @@ struct Diagnostic {
   // The source the line is about, as the tool was given it (file-system bytes):
   // for "Assemble[...]" and every line of that assembly its source, for
   // "LINK[...]" and the total the load module; empty when the line points into
-  // no source (the linker's errors).
+  // no source (most of the linker's errors; an unresolved reference names its own).
   std::string file;
   std::int32_t line = 0;  // 1-based line in `file`; 0 when the message names none
   Severity severity = Severity::Info;

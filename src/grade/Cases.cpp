@@ -55,8 +55,13 @@ bool ApplyTable(const toml::table& t, const std::string& where, Case& c, std::st
       auto v = value.value<bool>();
       if (!v) return bad("must be true or false");
       c.inputExhausted = *v;
+    } else if (k == "visibility") {
+      auto v = value.value<std::string>();
+      if (!v || (*v != "visible" && *v != "hidden" && *v != "after_due_date" && *v != "after_published"))
+        return bad("must be \"visible\", \"hidden\", \"after_due_date\" or \"after_published\"");
+      c.visibility = *v;
     } else {
-      return bad("is not a setting (max_steps, timeout, points, compare, input_exhausted)");
+      return bad("is not a setting (max_steps, timeout, points, compare, input_exhausted, visibility)");
     }
   }
   return true;
@@ -124,6 +129,9 @@ bool LoadCases(const std::string& dir, const Case& defaults, std::vector<Case>& 
   auto read = [&](const std::string& file, std::string& out) {
     switch (ReadWholeFile(file, out, kMaxCaseFileBytes)) {
       case FileReadResult::Ok:
+        // Editors on some systems start a UTF-8 file with a byte-order mark;
+        // it marks the encoding and is no part of the input or the output.
+        if (out.compare(0, 3, "\xEF\xBB\xBF") == 0) out.erase(0, 3);
         return true;
       case FileReadResult::TooLarge:
         error = file + ": larger than " + std::to_string(kMaxCaseFileBytes >> 20) + " MiB, too large for a case";

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "link/LineMap.h"
 #include "link/LoadModule.h"
 
 namespace tolvane::grade {
@@ -24,6 +25,9 @@ struct Case {
   double points = 1;
   Compare compare = Compare::Exact;
   bool inputExhausted = false;  // an IN after the last input line is a verdict of its own
+  // Who sees the case's result on a course platform (the gradescope format):
+  // "visible", "hidden", "after_due_date" or "after_published".
+  std::string visibility = "visible";
 };
 
 // The case files of one folder; larger files are refused.
@@ -52,6 +56,9 @@ struct Built {
   bool ok = false;
   std::vector<std::string> messages;  // UTF-8, with file names
   LoadModule module;
+  // Which source line made which word of the module (absolute addresses;
+  // each source's path is its file name), for verdicts that name a line.
+  LineMap lines;
 };
 // A .cas file, a folder of them (the main program: the first entry of the
 // folder's .mak, else the only START label nobody references) or a .mak.
@@ -69,6 +76,8 @@ struct CaseResult {
   std::optional<Difference> difference;  // wrong
   std::string detail;                    // abnormal: what and PR
   double points = 0;                     // earned
+  double maxPoints = 0;                  // possible: the case's points
+  std::string visibility = "visible";    // the case's
 };
 
 struct SubmissionResult {
@@ -86,7 +95,10 @@ struct SubmissionResult {
 // size with generous room, and never less than 1 MiB.
 std::size_t OutputCap(const Case& c);
 
-CaseResult RunCase(const LoadModule& module, const Case& c);
+// Runs one case. With `lines` a verdict that stops the program (abnormal,
+// step-limit, time-limit, input-exhausted) names the source line of PR and
+// of each CALL still running, besides PR.
+CaseResult RunCase(const LoadModule& module, const Case& c, const LineMap* lines = nullptr);
 SubmissionResult JudgeSubmission(const std::string& path, const std::vector<Case>& cases);
 
 struct GradeOptions {
@@ -100,5 +112,11 @@ struct GradeOptions {
 std::vector<SubmissionResult> Grade(const std::vector<std::string>& submissions, const std::vector<Case>& cases,
                                     const GradeOptions& options,
                                     const std::function<void(std::size_t, std::size_t)>& progress = {});
+// The same, each result handed to `deliver` in the order given (from one
+// thread at a time) and then dropped, so that memory does not grow with the
+// class: only results that finished ahead of an earlier one wait.
+void Grade(const std::vector<std::string>& submissions, const std::vector<Case>& cases, const GradeOptions& options,
+           const std::function<void(SubmissionResult&&)>& deliver,
+           const std::function<void(std::size_t, std::size_t)>& progress = {});
 
 }  // namespace tolvane::grade

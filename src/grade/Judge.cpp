@@ -4,18 +4,23 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <thread>
 
+#include "asm/AsmCore.h"
 #include "asm/Assembler.h"
+#include "build/BuildPlan.h"
 #include "build/Builder.h"
 #include "build/ProjectFile.h"
 #include "common/BinaryIo.h"
 #include "common/Cp932.h"
 #include "grade/Grade.h"
 #include "link/Linker.h"
+#include "machine/CallChain.h"
 #include "machine/Cpu.h"
 #include "machine/Loader.h"
 #include "machine/StdioRun.h"
@@ -72,53 +77,93 @@ Built Fail(std::string message) {
 
 bool IsSource(const fs::path& p) { return build::IsSourceName(p.filename().string()); }
 
+bool IsProject(const fs::path& p) {
+  const std::string name = p.filename().string();
+  return name.size() > 4 && build::FoldCase(name.substr(name.size() - 4)) == ".mak";
+}
+
+// Why a file of a submission whose folder is `root` (canonical) may not be
+// read; nullopt when it may. Only regular files are read, and a link only when
+// it leads to one inside the folder: a link to a classmate's program or to the
+// hidden cases would otherwise be judged or echoed as the student's own. The
+// refusal names the file and never shows anything of it.
+std::optional<std::string> Refusal(const fs::path& file, const fs::path& root) {
+  std::error_code ec;
+  const std::string shown = file.filename().string();
+  const fs::file_status own = fs::symlink_status(file, ec);
+  if (ec) return shown + ": cannot be read";
+  auto kind = [&](fs::file_type type) -> std::optional<std::string> {
+    switch (type) {
+      case fs::file_type::regular:
+        return std::nullopt;
+      case fs::file_type::fifo:
+        return shown + ": a FIFO, not a regular file; refused";
+      case fs::file_type::block:
+      case fs::file_type::character:
+        return shown + ": a device, not a regular file; refused";
+      case fs::file_type::socket:
+        return shown + ": a socket, not a regular file; refused";
+      case fs::file_type::directory:
+        return shown + ": a folder, not a regular file; refused";
+      default:
+        return shown + ": not a regular file; refused";
+    }
+  };
+  if (own.type() != fs::file_type::symlink) return kind(own.type());
+  const fs::path target = fs::canonical(file, ec);
+  if (ec) return shown + ": a link that leads nowhere; refused";
+  const auto [r, t] = std::mismatch(root.begin(), root.end(), target.begin(), target.end());
+  if (r != root.end()) return shown + ": a link that leaves the submission's folder; refused";
+  return kind(fs::status(target, ec).type());
+}
+
 }  // namespace
 
 Built BuildSubmission(const std::string& path) {
   std::error_code ec;
   const fs::path p(path);
-  std::vector<std::string> files;  // in link order; the main program first
-  bool chooseMain = false;
-  std::string projectPath;
+  build::BuildPlan plan;
+  std::optional<build::Notice> refused;
+  fs::path root;  // the submission's folder (canonical) when it is one, or a .mak's
   if (fs::is_directory(p, ec)) {
+    root = fs::canonical(p, ec);
+    if (ec) return Fail(path + ": cannot be read");
+    // Every file the plan may read is looked at before the plan reads the project file.
     for (fs::directory_iterator it(p, ec), end; !ec && it != end; it.increment(ec)) {
-      if (!it->is_regular_file(ec)) continue;
-      if (IsSource(it->path())) files.push_back(it->path().string());
-      std::string ext = it->path().extension().string();
-      std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
-      if (ext == ".mak" && projectPath.empty()) projectPath = it->path().string();
+      const fs::path& f = it->path();
+      if (!IsSource(f) && !IsProject(f)) continue;
+      if (fs::symlink_status(f, ec).type() == fs::file_type::directory) continue;
+      if (auto why = Refusal(f, root)) return Fail(*why);
     }
-    std::sort(files.begin(), files.end());
-    if (files.empty()) return Fail(path + ": a folder without .cas files");
-    chooseMain = projectPath.empty();
+    if (ec) return Fail(path + ": cannot be read");
+    refused = build::PlanFolder(path, BuildOptions{}, plan);
   } else if (!fs::is_regular_file(p, ec)) {
     return Fail(path + (fs::exists(p, ec) ? ": not a regular file or a folder" : ": no such file or folder"));
   } else if (IsSource(p)) {
-    files.push_back(path);
+    // The teacher named this file: it may be a link.
+    plan.files.push_back(path);
   } else {
-    std::string ext = p.extension().string();
-    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
-    if (ext != ".mak") return Fail(path + ": not a .cas file, a folder or a .mak");
-    projectPath = path;
+    if (!IsProject(p)) return Fail(path + ": not a .cas file, a folder or a .mak");
+    root = fs::canonical(fs::absolute(p, ec).parent_path(), ec);
+    if (ec) return Fail(path + ": cannot be read");
+    if (auto why = Refusal(p, root)) return Fail(*why);
+    refused = build::PlanProject(path, BuildOptions{}, plan);
   }
-  if (!projectPath.empty()) {
-    std::vector<std::string> entries;
-    if (auto refused = build::ReadEntries(projectPath, entries)) return Fail(Cp932ToUtf8(refused->text));
-    if (entries.empty()) return Fail(projectPath + ": the project has no entries");
-    // The project's order, then (in a folder) any source it does not name.
-    std::vector<std::string> ordered;
-    ordered.reserve(entries.size() + files.size());
-    for (const std::string& e : entries) ordered.push_back((fs::path(projectPath).parent_path() / e).string());
-    for (const std::string& f : files)
-      if (std::find(ordered.begin(), ordered.end(), f) == ordered.end()) ordered.push_back(f);
-    files = std::move(ordered);
-  }
+  if (refused) return Fail(Cp932ToUtf8(refused->text));
+  if (!root.empty())
+    for (const std::string& f : plan.files) {
+      if (!fs::exists(fs::symlink_status(f, ec))) continue;  // reported as unreadable below
+      if (auto why = Refusal(f, root)) return Fail(*why);
+    }
+  const std::vector<std::string>& files = plan.files;
 
   MessageCollector sink;
   std::vector<ObjectFile> objects(files.size());
+  std::vector<LineMapSource> lines(files.size());  // each object's, relative addresses
   bool failed = false;
   for (std::size_t i = 0; i < files.size(); ++i) {
     const std::string shown = fs::path(files[i]).filename().string();
+    lines[i].path = shown;
     if (!IsSource(files[i])) {
       // A ready object file in a project is read, never rewritten.
       if (!ReadObjectFile(files[i], objects[i], sink)) failed = true;
@@ -133,31 +178,39 @@ Built BuildSubmission(const std::string& path) {
       default:
         return Fail(shown + ": cannot be read");
     }
-    if (!AssembleToObject(shown, source, sink, objects[i])) failed = true;
+    // The assembler itself rather than AssembleToObject: its line runs say
+    // which line made which word, for the link's messages and the verdicts.
+    try {
+      auto assembler = std::make_unique<Assembler>(sink);
+      if (!assembler->AssembleInMemory(shown, source, objects[i])) failed = true;
+      lines[i].runs = std::move(assembler->lineRuns);
+    } catch (const std::bad_alloc&) {
+      return Fail(shown + ": out of memory");
+    }
   }
-  if (!failed && chooseMain && files.size() > 1) {
-    // The main program is the one whose START label nobody calls.
-    std::set<std::string> called;
-    for (const ObjectFile& o : objects)
-      for (const SymbolRecord& x : o.externals) called.insert(x.name);
-    std::vector<std::size_t> mains;
-    for (std::size_t i = 0; i < objects.size(); ++i)
-      for (const SymbolRecord& e : objects[i].entries)
-        if (!called.count(e.name)) {
-          mains.push_back(i);
-          break;
-        }
-    if (mains.size() != 1)
-      return Fail(path + (mains.empty() ? ": no program that no other calls, so no main program"
-                                        : ": more than one program that no other calls; name the main one in a .mak"));
-    std::rotate(objects.begin(), objects.begin() + static_cast<std::ptrdiff_t>(mains[0]),
-                objects.begin() + static_cast<std::ptrdiff_t>(mains[0]) + 1);
+  if (!failed && plan.chooseMain) {
+    std::string why;
+    const int main = build::ChooseMainProgram(objects, why);
+    if (main < 0) return Fail(path + ": " + why);
+    std::rotate(objects.begin(), objects.begin() + main, objects.begin() + main + 1);
+    std::rotate(lines.begin(), lines.begin() + main, lines.begin() + main + 1);
   }
   Built built;
   if (!failed) {
-    BuildOptions options;
-    built.ok =
-        LinkObjects(std::move(objects), fs::path(files.front()).filename().string(), options, sink, built.module);
+    const BuildOptions options;
+    // The linker places the objects one after another from the origin.
+    std::uint32_t base = options.origin;
+    for (std::size_t i = 0; i < objects.size(); ++i) {
+      LineMapSource placed{lines[i].path, {}, {}};
+      for (LineRun run : lines[i].runs) {
+        run.address = static_cast<Word>(run.address + base);
+        placed.runs.push_back(run);
+      }
+      if (!placed.runs.empty()) built.lines.sources.push_back(std::move(placed));
+      base += static_cast<std::uint32_t>(objects[i].code.size());
+    }
+    built.ok = LinkObjects(std::move(objects), lines, fs::path(files.front()).filename().string(), options, sink,
+                           built.module);
   }
   built.messages = std::move(sink.lines);
   if (!built.ok && built.messages.empty()) built.messages.push_back(path + ": the build failed");
@@ -247,7 +300,46 @@ struct Machine {
 
 }  // namespace
 
-CaseResult RunCase(const LoadModule& module, const Case& c) {
+namespace {
+
+// The source line of `address`, as "FILE:LINE"; empty without one.
+std::string LineOf(const LineMap& lines, Word address, bool* code = nullptr) {
+  for (const LineMapSource& source : lines.sources) {
+    auto it = std::upper_bound(source.runs.begin(), source.runs.end(), address,
+                               [](Word a, const LineRun& r) { return a < r.address; });
+    if (it == source.runs.begin()) continue;
+    --it;
+    if (address - it->address < it->count) {
+      if (code) *code = it->code;
+      return source.path + ":" + std::to_string(it->line);
+    }
+  }
+  return {};
+}
+
+// " at FILE:LINE, called from FILE:LINE, ..." for where the program stopped:
+// PR's line, then the CALL of each routine still running (innermost first),
+// read from the stack as the debugger reads it.
+std::string Where(const LineMap& lines, const LoadModule& module, const CCpu& cpu, const Memory& memory) {
+  const std::string here = LineOf(lines, cpu.GetPR());
+  if (here.empty()) return {};
+  std::string out = " at " + here;
+  const StackLayout layout{module.start, module.initialSp, module.stackLimit};
+  auto isCode = [&](Word a) {
+    bool code = false;
+    return !LineOf(lines, a, &code).empty() && code;
+  };
+  const std::vector<CallFrame> frames = ReadCallChain(memory.data(), cpu.GetPR(), cpu.GetSP(), layout, isCode, 16);
+  for (std::size_t k = 1; k < frames.size(); ++k) {
+    const std::string call = LineOf(lines, frames[k].pc);
+    if (!call.empty()) out += ", called from " + call;
+  }
+  return out;
+}
+
+}  // namespace
+
+CaseResult RunCase(const LoadModule& module, const Case& c, const LineMap* lines) {
   thread_local std::unique_ptr<Machine> machine;
   if (!machine) machine = std::make_unique<Machine>();
   CaseResult r;
@@ -266,8 +358,11 @@ CaseResult RunCase(const LoadModule& module, const Case& c) {
   const RunResult run = RunToEnd(machine->cpu, machine->memory, console, c.maxSteps, &console, 1u << 14);
   r.steps = run.steps;
   r.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  char pr[32];
-  std::snprintf(pr, sizeof pr, "PR=%04XH", machine->cpu.GetPR());
+  char prText[32];
+  std::snprintf(prText, sizeof prText, "PR=%04XH", machine->cpu.GetPR());
+  const std::string pr =
+      prText + (lines && run.stop != StopReason::ProgramEnd ? Where(*lines, module, machine->cpu, machine->memory)
+                                                            : std::string());
   switch (run.stop) {
     case StopReason::ProgramEnd:
       if (auto d = FirstDifference(c.expected, console.output, c.compare)) {
@@ -280,11 +375,11 @@ CaseResult RunCase(const LoadModule& module, const Case& c) {
       break;
     case StopReason::StackOverflow:
       r.verdict = Verdict::Abnormal;
-      r.detail = std::string("stack overflow, ") + pr;
+      r.detail = "stack overflow, " + pr;
       break;
     case StopReason::UndefinedWord:
       r.verdict = Verdict::Abnormal;
-      r.detail = std::string("undefined instruction, ") + pr;
+      r.detail = "undefined instruction, " + pr;
       break;
     case StopReason::StepLimit:
       r.verdict = Verdict::StepLimit;
@@ -295,7 +390,7 @@ CaseResult RunCase(const LoadModule& module, const Case& c) {
                   : console.exhausted ? Verdict::InputExhausted
                                       : Verdict::TimeLimit;
       if (console.overflow) r.detail = "more than " + std::to_string(OutputCap(c)) + " bytes of output";
-      if (console.exhausted) r.detail = std::string("IN after the last input line, ") + pr;
+      if (console.exhausted) r.detail = "IN after the last input line, " + pr;
       if (r.verdict == Verdict::TimeLimit) r.detail = std::to_string(c.timeoutSeconds) + " s, " + pr;
       break;
   }
@@ -312,11 +407,13 @@ SubmissionResult JudgeSubmission(const std::string& path, const std::vector<Case
     s.maxPoints += c.points;
     CaseResult r;
     if (built.ok) {
-      r = RunCase(built.module, c);
+      r = RunCase(built.module, c, &built.lines);
     } else {
       r.name = c.name;
       r.verdict = Verdict::BuildError;
     }
+    r.maxPoints = c.points;
+    r.visibility = c.visibility;
     if (r.verdict == Verdict::Pass) ++s.passed;
     s.points += r.points;
     s.cases.push_back(std::move(r));
@@ -324,21 +421,26 @@ SubmissionResult JudgeSubmission(const std::string& path, const std::vector<Case
   return s;
 }
 
-std::vector<SubmissionResult> Grade(const std::vector<std::string>& submissions, const std::vector<Case>& cases,
-                                    const GradeOptions& options,
-                                    const std::function<void(std::size_t, std::size_t)>& progress) {
+void Grade(const std::vector<std::string>& submissions, const std::vector<Case>& cases, const GradeOptions& options,
+           const std::function<void(SubmissionResult&&)>& deliver,
+           const std::function<void(std::size_t, std::size_t)>& progress) {
   std::vector<std::size_t> mine;
   const unsigned count = std::max(1u, options.shardCount);
   for (std::size_t i = options.shardIndex - 1; i < submissions.size(); i += count) mine.push_back(i);
-  std::vector<SubmissionResult> results(mine.size());
   std::atomic<std::size_t> next{0};
   std::mutex lock;
-  std::size_t done = 0;
+  std::size_t done = 0, delivered = 0;
+  std::map<std::size_t, SubmissionResult> waiting;  // finished ahead of an earlier one
   auto work = [&] {
     for (std::size_t k; (k = next++) < mine.size();) {
-      results[k] = JudgeSubmission(submissions[mine[k]], cases);
-      results[k].index = mine[k];
+      SubmissionResult r = JudgeSubmission(submissions[mine[k]], cases);
+      r.index = mine[k];
       std::lock_guard<std::mutex> guard(lock);
+      waiting.emplace(k, std::move(r));
+      for (auto it = waiting.begin(); it != waiting.end() && it->first == delivered; it = waiting.erase(it)) {
+        deliver(std::move(it->second));
+        ++delivered;
+      }
       ++done;
       if (progress) progress(done, mine.size());
     }
@@ -348,6 +450,14 @@ std::vector<SubmissionResult> Grade(const std::vector<std::string>& submissions,
   for (unsigned j = 1; j < jobs; ++j) threads.emplace_back(work);
   work();
   for (std::thread& t : threads) t.join();
+}
+
+std::vector<SubmissionResult> Grade(const std::vector<std::string>& submissions, const std::vector<Case>& cases,
+                                    const GradeOptions& options,
+                                    const std::function<void(std::size_t, std::size_t)>& progress) {
+  std::vector<SubmissionResult> results;
+  Grade(
+      submissions, cases, options, [&](SubmissionResult&& r) { results.push_back(std::move(r)); }, progress);
   return results;
 }
 

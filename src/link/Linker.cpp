@@ -47,6 +47,7 @@ class LinkRun {
     std::vector<ObjectFile> objects(paths.size());
     for (std::size_t i = 0; i < paths.size(); ++i)
       if (!ReadObjectFile(paths[i], objects[i], sink_)) return false;
+    objectPaths_ = paths;
 
     LoadModule module;
     if (!Combine(objects, module)) return false;
@@ -76,7 +77,10 @@ class LinkRun {
   }
 
   // Objects already in memory: the load module lands in `module`, nothing is written.
-  bool RunInMemory(std::vector<ObjectFile>& objects, const std::string& name, LoadModule& module) {
+  bool RunInMemory(std::vector<ObjectFile>& objects, const std::vector<LineMapSource>& lines, const std::string& name,
+                   LoadModule& module) {
+    lines_ = lines;
+    linesKnown_ = true;
     Progress(name);
     if (objects.empty()) {
       Error(J(u8"リンクするオブジェクトファイルが指定されていません。"));
@@ -144,7 +148,7 @@ class LinkRun {
     sink_.AppendDiagnostic({module_, 0, Severity::Info, total});
   }
 
-  // The linker's errors point into no source.
+  // Most of the linker's errors point into no source.
   void Error(const Bytes& text) { sink_.AppendDiagnostic({{}, 0, Severity::Error, " Error:  " + text}); }
 
   static Word Absolute(Word relative, std::uint32_t base) { return static_cast<Word>(relative + base); }
@@ -157,7 +161,10 @@ class LinkRun {
     for (const ObjectFile& obj : objects) {
       bases_.push_back(base_);
       for (const SymbolRecord& e : obj.entries) entries_.push_back({e.name, Absolute(e.address, base_)});
-      for (const SymbolRecord& x : obj.externals) externals_.push_back({x.name, Absolute(x.address, base_)});
+      for (const SymbolRecord& x : obj.externals) {
+        externals_.push_back({x.name, Absolute(x.address, base_)});
+        externalWhere_.push_back({bases_.size() - 1, x.address});
+      }
       if (base_ + obj.code.size() > kSystemArea) {
         Error(J(u8"プログラムが大きすぎてメモリに格納できません。"));
         return false;
@@ -188,15 +195,45 @@ class LinkRun {
   void ResolveExternals() {
     std::unordered_map<Bytes, Word> firstEntry;
     for (const SymbolRecord& e : entries_) firstEntry.emplace(e.name, e.address);
-    for (const SymbolRecord& x : externals_) {
+    for (std::size_t k = 0; k < externals_.size(); ++k) {
+      const SymbolRecord& x = externals_[k];
       auto it = firstEntry.find(x.name);
       if (it != firstEntry.end()) {
         image_[x.address] = it->second;
         continue;
       }
       ++errorCount_;
-      Error(J(u8"外部参照ラベル") + x.name + J(u8"が参照できません。"));
+      // The text stays as it is; the record also says where the reference is,
+      // so that a reader can jump to it.
+      Diagnostic d{{}, 0, Severity::Error, " Error:  " + J(u8"外部参照ラベル") + x.name + J(u8"が参照できません。")};
+      SourceOf(externalWhere_[k].first, externalWhere_[k].second, d.file, d.line);
+      sink_.AppendDiagnostic(d);
     }
+  }
+
+  // The source file and line of word `relative` of object `index`, from the
+  // object's line map (given in memory, or the map beside the object file when
+  // it belongs to the object's bytes); nothing when there is none.
+  void SourceOf(std::size_t index, Word relative, std::string& file, std::int32_t& line) {
+    if (!linesKnown_) {
+      linesKnown_ = true;
+      lines_.assign(objectPaths_.size(), {});
+      for (std::size_t i = 0; i < objectPaths_.size(); ++i) {
+        LineMap map;
+        FileFingerprint object;
+        if (ReadLineMap(ObjectLineMapPath(objectPaths_[i]), map) && FingerprintFile(objectPaths_[i], object) &&
+            map.target == object && map.sources.size() == 1)
+          lines_[i] = std::move(map.sources.front());
+      }
+    }
+    if (index >= lines_.size()) return;
+    const LineMapSource& source = lines_[index];
+    for (const LineRun& run : source.runs)
+      if (relative >= run.address && relative - run.address < run.count) {
+        file = source.path;
+        line = run.line;
+        return;
+      }
   }
 
   BuildOptions options_;
@@ -205,6 +242,11 @@ class LinkRun {
   int errorCount_ = 0;
   std::uint32_t base_ = 0;
   std::vector<std::uint32_t> bases_;  // of each object, in link order
+  // Where each external lies: its object's index and its relative address.
+  std::vector<std::pair<std::size_t, Word>> externalWhere_;
+  std::vector<std::string> objectPaths_;  // a link from files: where the line maps are
+  std::vector<LineMapSource> lines_;      // each object's line map, once needed
+  bool linesKnown_ = false;
   std::vector<Word> image_;
   std::vector<SymbolRecord> entries_, externals_, labels_;
   std::vector<Word> dataAddresses_;
@@ -224,9 +266,14 @@ bool Link(const std::vector<std::string>& objectNames, BuildOptions options, Mes
 
 bool LinkObjects(std::vector<ObjectFile> objects, const std::string& name, BuildOptions options, MessageSink& sink,
                  LoadModule& module) {
+  return LinkObjects(std::move(objects), {}, name, options, sink, module);
+}
+
+bool LinkObjects(std::vector<ObjectFile> objects, const std::vector<LineMapSource>& lines, const std::string& name,
+                 BuildOptions options, MessageSink& sink, LoadModule& module) {
   try {
     LinkRun run(options, sink);
-    return run.RunInMemory(objects, name, module);
+    return run.RunInMemory(objects, lines, name, module);
   } catch (const std::bad_alloc&) {
     sink.AppendDiagnostic({{}, 0, Severity::Error, " Error:  " + J(u8"メモリが確保できません。(near heap領域)")});
     return false;

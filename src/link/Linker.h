@@ -6,6 +6,7 @@
 
 #include "common/BuildOptions.h"
 #include "common/MessageSink.h"
+#include "link/LineMap.h"
 #include "link/LoadModule.h"
 #include "link/ObjectFile.h"
 
@@ -15,7 +16,9 @@ namespace tolvane {
 // (so source names work too); the outputs are named after the first one with
 // ".exe" and ".sym". Uses options.origin, options.stackSize and
 // options.symbolFile. Progress ("LINK[...]", "   0 Errors") and every error
-// line go to `sink`. Returns true when the .exe (and the .sym, if wanted) was
+// line go to `sink`; an external label nobody defines is reported with the
+// source file and line of the reference when the object's line map (.olm)
+// belongs to it. Returns true when the .exe (and the .sym, if wanted) was
 // written. Any number of inputs, paths of any length.
 bool Link(const std::vector<std::string>& objectNames, BuildOptions options, MessageSink& sink);
 
@@ -24,5 +27,11 @@ bool Link(const std::vector<std::string>& objectNames, BuildOptions options, Mes
 // when `module` holds the result.
 bool LinkObjects(std::vector<ObjectFile> objects, const std::string& name, BuildOptions options, MessageSink& sink,
                  LoadModule& module);
+// The same with each object's line map (`lines[i]` for objects[i]; relative
+// addresses, as the assembler records them), so that an error about a
+// reference (an external label nobody defines) carries the source file and
+// line of the reference in its record. The message text is the same.
+bool LinkObjects(std::vector<ObjectFile> objects, const std::vector<LineMapSource>& lines, const std::string& name,
+                 BuildOptions options, MessageSink& sink, LoadModule& module);
 
 }  // namespace tolvane

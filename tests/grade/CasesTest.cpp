@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+
 #include "grade/Grade.h"
 
 namespace tolvane::grade {
@@ -52,6 +55,7 @@ TEST(CaseSettings, Refusals) {
       {"[case.a]\nmax_steps = \"many\"\n", "max_steps"},
       {"[case.a]\ntimeout = -1\n", "timeout"},
       {"[case.a]\ncompare = \"fuzzy\"\n", "compare"},
+      {"[case.a]\nvisibility = \"secret\"\n", "visibility"},
       {"[case.zzz]\npoints = 1\n", "zzz"},
       {"[cases.a]\npoints = 1\n", "cases"},
       {"[case.a\n", "cases.toml:1"},
@@ -62,6 +66,26 @@ TEST(CaseSettings, Refusals) {
     EXPECT_FALSE(ApplyCaseSettings(b.text, Case{}, cases, error)) << b.text;
     EXPECT_NE(error.find(b.named), std::string::npos) << b.text << " -> " << error;
   }
+}
+
+// A case file saved with a byte-order mark means the same as one without.
+TEST(LoadCases, AByteOrderMarkIsNoContent) {
+  namespace fs = std::filesystem;
+  const fs::path dir =
+      fs::temp_directory_path() / ("grade_cases_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
+  fs::create_directories(dir);
+  std::ofstream(dir / "a.in", std::ios::binary) << "\xEF\xBB\xBF"
+                                                   "3\n";
+  std::ofstream(dir / "a.out", std::ios::binary) << "\xEF\xBB\xBF"
+                                                    "6\n";
+  std::vector<Case> cases;
+  std::string error;
+  const bool loaded = LoadCases(dir.string(), Case{}, cases, error);
+  fs::remove_all(dir);
+  ASSERT_TRUE(loaded) << error;
+  ASSERT_EQ(cases.size(), 1u);
+  EXPECT_EQ(cases[0].input, "3\n");
+  EXPECT_EQ(cases[0].expected, "6\n");
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include "LinkFixtures.h"
 #include "common/ChangeExtension.h"
 #include "common/Cp932.h"
+#include "link/LineMap.h"
 #include "link/Linker.h"
 #include "link/LoadModule.h"
 
@@ -140,6 +141,45 @@ TEST_F(Linking, UnresolvedExternalsAreAllReportedAfterDuplicates) {
   EXPECT_EQ(sink.lines,
             Expect({dup, J(u8"外部参照ラベルNOPEが参照できません。"), J(u8"外部参照ラベルALSOが参照できません。")}));
   EXPECT_TRUE(NoOutput());
+}
+
+// An external label nobody defines is reported with the source file and line
+// of the reference in its record (the text stays as it was), so that a message
+// window can jump to it: from the line map beside the object file, or from the
+// maps given with objects in memory. Without a map the record names no source.
+TEST_F(Linking, AnUnresolvedReferenceNamesItsSourceLine) {
+  ObjectFile main = Program("MAIN", 2), sub = Program("SUB", 4);
+  sub.externals = {{"NOPE", 3}};
+  const LineMapSource subLines{"src/sub.cas", {}, {{0, 1, 1, true}, {1, 1, 4, true}, {2, 2, 7, true}}};
+  const std::string text = " Error:  " + J(u8"外部参照ラベルNOPEが参照できません。");
+  auto unresolved = [&]() -> const Diagnostic* {
+    for (const Diagnostic& d : sink.records)
+      if (d.text == text) return &d;
+    return nullptr;
+  };
+
+  EXPECT_FALSE(LinkObjects({main, sub}));  // no maps beside the objects
+  ASSERT_NE(unresolved(), nullptr);
+  EXPECT_EQ(unresolved()->file, "");
+  EXPECT_EQ(unresolved()->line, 0);
+
+  LineMap map;
+  ASSERT_TRUE(FingerprintFile(P("a1.obj"), map.target));
+  map.sources = {subLines};
+  ASSERT_TRUE(WriteLineMap(ObjectLineMapPath(P("a1.obj")), map));
+  sink.records.clear();
+  sink.lines.clear();
+  EXPECT_FALSE(Link({P("a0.obj"), P("a1.obj")}, BuildOptions{}, sink));
+  ASSERT_NE(unresolved(), nullptr);
+  EXPECT_EQ(unresolved()->file, "src/sub.cas");
+  EXPECT_EQ(unresolved()->line, 7);
+
+  sink.records.clear();
+  LoadModule module;
+  EXPECT_FALSE(tolvane::LinkObjects({main, sub}, {LineMapSource{}, subLines}, "m", BuildOptions{}, sink, module));
+  ASSERT_NE(unresolved(), nullptr);
+  EXPECT_EQ(unresolved()->file, "src/sub.cas");
+  EXPECT_EQ(unresolved()->line, 7);
 }
 
 // The link's lines go out as records: its progress and total name the load

@@ -31,6 +31,8 @@ for f in text json junit csv markdown; do
   same "$f report" "$fixtures/expected/report.$f" "report.$f.0"
 done
 check "the JUnit report is well-formed XML" xmllint --noout report.junit
+# Its times as measured (not set to 0), against the schema CI servers use.
+check "the JUnit report passes the schema" xmllint --noout --schema "$fixtures/junit.xsd" report.junit
 "$cli" test --cases cases --format csv -o out.csv "${subs[@]}" >stdout; rc=$?
 check "-o: exit 1, nothing on standard output" test $rc -eq 1 -a ! -s stdout
 same "-o writes the report" report.csv out.csv
@@ -50,6 +52,71 @@ untimed merged.json >merged.json.0
 same "merged shards equal the whole report" "$fixtures/expected/report.json" merged.json.0
 "$cli" test --merge --format csv shard1.json shard2.json shard3.json >merged.csv
 same "merge into another format" report.csv merged.csv
+
+# A .mak naming its sources in CP932 Japanese and in other letter case builds
+# under test as under go: both go through the same build plan.
+mkdir jp && cp class/multi/main.cas "jp/$(printf '\343\201\202').cas" && cp class/multi/sub.cas jp/sub.cas
+printf '\202\240.cas\r\nSUB.CAS\r\n' >jp/p.mak
+cp -r jp jp-go
+printf 'hello\n' | "$cli" go jp-go/p.mak >go.out 2>go.err; rc=$?
+check "go builds the CP932 project" test $rc -eq 0 -a "$(cat go.out)" = hello
+"$cli" test --cases cases jp >jp.txt 2>&1; rc=$?
+check "test builds the CP932 project as go does" test $rc -eq 0
+"$cli" test --cases cases jp/p.mak >jp.txt 2>&1; rc=$?
+check "test builds the CP932 project named directly" test $rc -eq 0
+
+# A folder, or a .mak that is a link to the hidden cases: refused, never echoed.
+mkdir peek && cp class/correct.cas peek/main.cas && ln -s "$PWD/cases/one.out" peek/p.mak
+"$cli" test --cases cases peek >peek.txt 2>&1; rc=$?
+check "a .mak linked to a case: exit 1" test $rc -eq 1
+check "a .mak linked to a case: named as refused" grep -q "p.mak: a link that leaves" peek.txt
+check "a .mak linked to a case: nothing of it shown" test "$(grep -c hello peek.txt)" -eq 0
+
+"$cli" test --cases cases --format html -o report.html "${subs[@]}"; rc=$?
+check "html: exit 1 as the verdicts" test $rc -eq 1
+check "html: a page the HTML parser reads without a complaint" test -z "$(xmllint --html --noout report.html 2>&1)"
+check "html: every submission in the matrix" test "$(grep -c '<tr><th>class/' report.html)" -eq ${#subs[@]}
+
+# The course platforms' result files, for one submission.
+mkdir vis && cp cases/* vis/ && printf '[case.one]\nvisibility = "hidden"\n' >>vis/cases.toml
+"$cli" test --cases vis --format gradescope -o gs.json class/wrong.cas; rc=$?
+check "gradescope: exit 1 as the verdicts" test $rc -eq 1
+check "gradescope: results.json as the platform reads it" python3 - gs.json <<'PY'
+import json, sys
+r = json.load(open(sys.argv[1]))
+assert r["score"] == 2 and "execution_time" in r and "output" in r
+t = {x["name"]: x for x in r["tests"]}
+assert [x["number"] for x in r["tests"]] == ["1", "2", "3"]
+assert t["one"]["visibility"] == "hidden" and t["empty"]["visibility"] == "visible"
+assert t["two"]["status"] == "failed" and t["two"]["score"] == 0 and t["two"]["max_score"] == 2
+assert "second line" in t["two"]["output"] and t["one"]["status"] == "passed"
+PY
+"$cli" test --cases cases --format classroom -o cr.json class/broken.cas
+check "classroom: the autograding result" python3 - cr.json <<'PY'
+import json, sys
+r = json.load(open(sys.argv[1]))
+assert r["version"] == 1 and r["status"] == "error" and r["max_score"] == 4
+assert all(t["status"] == "error" and t["score"] == 0 and "broken.cas:3" in t["message"] for t in r["tests"])
+PY
+
+# A merge takes every shard once, all judged against the same cases.
+refused() {  # refused NAME PATTERN REPORT...: exit 2 with a message matching PATTERN
+  local name=$1 pattern=$2; shift 2
+  "$cli" test --merge "$@" >/dev/null 2>err; rc=$?
+  check "merge refuses $name: exit 2" test $rc -eq 2
+  check "merge refuses $name: says why" grep -q "$pattern" err
+}
+refused "a shard given twice" "given twice" shard1.json shard2.json shard3.json shard2.json
+refused "a missing shard" "shards missing: 2/3" shard1.json shard3.json
+printf 'changed\n' >>cases/two.out
+"$cli" test --cases cases --shard 2/3 --format json -o other2.json "${subs[@]}"
+cp "$fixtures/cases/two.out" cases/two.out
+refused "shards of other cases" "other cases" shard1.json other2.json shard3.json
+# The case of a difference without its expected line (once read past the end of a buffer).
+sed '/"expected_line": null,/d; s/"line_number": null/"line_number": 3/' shard1.json >nofield.json
+refused "a report with a field missing" "not a grading report" nofield.json shard2.json shard3.json
+printf '{"submissions": []}\n' >old.json
+refused "a report without its cases digest" "cases_digest" old.json
 
 # Inputs a teacher gets wrong: a message or a verdict, never a crash.
 usage() {  # usage NAME ARGS...: exit 2 with a message
@@ -71,6 +138,7 @@ check "the setting is named" grep -q "max_step" err
 usage "bad --shard" --cases cases --shard 4/3 class/correct.cas
 usage "bad --format" --cases cases --format xml class/correct.cas
 usage "merge of something else" --merge class/correct.cas
+usage "gradescope for two submissions" --cases cases --format gradescope class/correct.cas class/wrong.cas
 
 mkdir empty-folder
 name=$(printf 'bad\377name.cas')
