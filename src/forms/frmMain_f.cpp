@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QFrame>
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPainter>
@@ -201,6 +202,7 @@ const std::vector<CommandRow>& CommandTable() {
       {"mnuExit", kFile, u8"終了(&X)", "Alt+X", nullptr, nullptr, kNoButton, kAsk, kOn, &M::mnuExitClick},
       // Edit
       {"mnuUnDo", kEdit, u8"元に戻す(&U)", "Ctrl+Z", u8"元に戻す", u8"戻", kEditButtons, kAsk, kOff, &M::mnuUnDoClick},
+      {"mnuReDo", kEdit, u8"やり直し(&Y)", "Ctrl+Y", nullptr, nullptr, kNoButton, kAsk, kOff, &M::mnuReDoClick},
       {"N3", kEdit},
       {"mnuCut", kEdit, u8"切り取り(&T)", "Ctrl+X", u8"切り取り", u8"切", kEditButtons, kAsk, kOff, &M::mnuCutClick},
       {"mnuCopy", kEdit, u8"ｺﾋﾟｰ(&C)", "Ctrl+C", u8"コピー", u8"写", kEditButtons, kAsk, kOff, &M::mnuCopyClick},
@@ -304,12 +306,12 @@ const QStringList& ToolbarLayout() {
 }
 
 const QStringList& TfrmMain::EditingGroup() {
-  static const QStringList names = {"mnuRun",       "mnuAssemble", "mnuBuild",    "mnuUnDo",       "mnuPaste",
-                                    "mnuSelectAll", "mnuFind",     "mnuReplace",  "mnuSave",       "mnuSaveAs",
-                                    "mnuAllSave",   "mnuClose",    "mnuAllClose", "mnuPrint",      "smnuRun",
-                                    "smnuBuild",    "smnuUnDo",    "smnuPaste",   "smnuFind",      "smnuAllSave",
-                                    "smnuPrint",    "pmnuUnDo",    "pmnuPaste",   "pmnuSelectAll", "pmnuFind",
-                                    "pmnuReplace",  "pmnuSave",    "pmnuSaveAs",  "pmnuClose",     "pmnuPrint"};
+  static const QStringList names = {
+      "mnuRun",     "mnuAssemble", "mnuBuild",  "mnuUnDo",       "mnuReDo",    "mnuPaste",    "mnuSelectAll",
+      "mnuFind",    "mnuReplace",  "mnuSave",   "mnuSaveAs",     "mnuAllSave", "mnuClose",    "mnuAllClose",
+      "mnuPrint",   "smnuRun",     "smnuBuild", "smnuUnDo",      "smnuPaste",  "smnuFind",    "smnuAllSave",
+      "smnuPrint",  "pmnuUnDo",    "pmnuPaste", "pmnuSelectAll", "pmnuFind",   "pmnuReplace", "pmnuSave",
+      "pmnuSaveAs", "pmnuClose",   "pmnuPrint"};
   return names;
 }
 
@@ -381,10 +383,11 @@ TfrmMain::TfrmMain(QWidget* parent) : QMainWindow(parent) {
 
   BuildMenusAndToolbar();
   // Debugging has ended, however it ended, when Debug Start is offered again.
-  if (QAction* start = Item(QStringLiteral("mnuDebugStart")))
+  if (QAction* start = Item(QStringLiteral("mnuDebugStart"))) {
     connect(start, &QAction::enabledChanged, this, [this](bool on) {
       if (on) RestoreEditAreaAfterDebugging();
     });
+  }
   BuildRecentFilesMenu();
   InstallHelpKey(this);
   printing_ = std::make_unique<TPrinting>();
@@ -988,7 +991,12 @@ bool TfrmMain::OpenPath(const QString& path) {
 
 void TfrmMain::mnuSaveClick() {
   if (!windows_.editor) return;
-  windows_.editor->SaveCurrent();
+  const int page = windows_.editor->CurrentPage();
+  // A saved file is a file in use, as an opened one is. (An untitled page goes
+  // through Save As, which notes the name chosen; cancelled, it stays unsaved.)
+  if (windows_.editor->SaveCurrent() && page && !windows_.editor->PageModified(page) &&
+      QFileInfo(windows_.editor->PagePath(page)).isAbsolute())
+    NoteRecentFile(windows_.editor->PagePath(page));
 }
 
 bool TfrmMain::SaveAsCommand() {
@@ -1141,6 +1149,7 @@ bool TfrmMain::EditorCommand(void (TfrmEditor::*command)()) {
   return true;
 }
 void TfrmMain::mnuUnDoClick() { EditorCommand(&TfrmEditor::Undo); }
+void TfrmMain::mnuReDoClick() { EditorCommand(&TfrmEditor::Redo); }
 void TfrmMain::mnuCutClick() { EditorCommand(&TfrmEditor::CutSelection); }
 void TfrmMain::mnuCopyClick() { EditorCommand(&TfrmEditor::CopySelection); }
 void TfrmMain::mnuPasteClick() { EditorCommand(&TfrmEditor::PasteClipboard); }
@@ -1307,7 +1316,26 @@ build::BuildResult TfrmMain::RunBuild(build::BuildResult (build::Builder::*comma
   return result;
 }
 
+bool TfrmMain::SaveBeforeBuilding(bool currentOnly) {
+  TfrmEditor* editor = windows_.editor;
+  if (!editor) return true;
+  for (int asked = 0; asked < TfrmEditor::kPages; ++asked) {
+    const int page = build::UnsavedPage(CurrentWorkspace(), currentOnly);
+    if (page == 0) return true;
+    switch (editor->AskToSave(page)) {
+      case BoxAnswer::Yes:
+        continue;
+      case BoxAnswer::No:
+        return true;
+      default:
+        return false;
+    }
+  }
+  return true;
+}
+
 void TfrmMain::mnuAssembleClick() {
+  if (!SaveBeforeBuilding(true)) return;
   ToolsImpl tools(core_);
   ListingsImpl listings(this);
   const build::BuildResult result =
@@ -1327,7 +1355,7 @@ bool TfrmMain::LinkAndOfferTarget(build::BuildResult (build::Builder::*command)(
 void TfrmMain::mnuLinkClick() { LinkAndOfferTarget(&build::Builder::LinkCommand); }
 
 void TfrmMain::mnuBuildClick() {
-  LinkAndOfferTarget(&build::Builder::BuildCommand);
+  if (SaveBeforeBuilding(false)) LinkAndOfferTarget(&build::Builder::BuildCommand);
 }
 
 void TfrmMain::RunHeld(const QString& target) {
@@ -1339,7 +1367,7 @@ void TfrmMain::RunHeld(const QString& target) {
 }
 
 void TfrmMain::mnuRunClick() {
-  if (running_) return;
+  if (running_ || !SaveBeforeBuilding(false)) return;
   const build::BuildResult result = RunBuild(&build::Builder::RunCommand);
   if (!result.Succeeded()) return;
   mnuStandardIoClick();
