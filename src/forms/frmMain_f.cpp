@@ -387,6 +387,17 @@ TfrmMain::TfrmMain(QWidget* parent) : QMainWindow(parent) {
     connect(start, &QAction::enabledChanged, this, [this](bool on) {
       if (on) RestoreEditAreaAfterDebugging();
     });
+    // F4 while Debug Start is off does not vanish without a word: before any
+    // build it says why and offers to build. The key is this action's only
+    // while Debug Start's own is off, so the two never compete for it.
+    auto* why = new QAction(this);
+    why->setObjectName(QStringLiteral("actDebugStartUnavailable"));
+    why->setShortcutContext(Qt::ApplicationShortcut);
+    addAction(why);
+    const auto follow = [why](bool on) { why->setShortcut(on ? QKeySequence() : QKeySequence(Qt::Key_F4)); };
+    connect(start, &QAction::enabledChanged, why, follow);
+    follow(start->isEnabled());
+    connect(why, &QAction::triggered, this, &TfrmMain::ExplainDebugStartUnavailable);
   }
   BuildRecentFilesMenu();
   InstallHelpKey(this);
@@ -1414,6 +1425,22 @@ void TfrmMain::StartDebuggingNarrowed() {
     }
   }
   core_->StartDebugging(target, buildOptions);
+}
+
+void TfrmMain::ExplainDebugStartUnavailable() {
+  // Running or debugging already: F4 has nothing to add.
+  if (running_ || (core_ && core_->DebuggingActive())) return;
+  if (!windows_.editor || (windows_.editor->OpenCount() == 0 && !project_.IsOpen())) {
+    Dialogs().Ask(BoxKind::Information,
+                  U(u8"デバッグするプログラムがありません。ソースファイルを開いてビルド(Ctrl+F9)すると、"
+                    u8"デバッグを開始(F4)できます。"));
+    return;
+  }
+  if (Dialogs().Ask(BoxKind::Confirm, U(u8"まだビルドしていません。ビルドしてデバッグを開始しますか？"),
+                    BoxButtons::YesNo) != BoxAnswer::Yes)
+    return;
+  if (!SaveBeforeBuilding(false) || !LinkAndOfferTarget(&build::Builder::BuildCommand)) return;
+  RunCommand(QStringLiteral("mnuDebugStart"));
 }
 
 void TfrmMain::RestoreEditAreaAfterDebugging() {

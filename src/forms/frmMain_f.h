@@ -283,6 +283,8 @@ class TfrmMain : public QMainWindow {
   void mnuDebugStartClick();
   // Debugging ended: the editor gets back the width it had before Debug Start.
   void RestoreEditAreaAfterDebugging();
+  // F4 while Debug Start is disabled and nothing runs: why, and an offer to build.
+  void ExplainDebugStartUnavailable();
   void mnuGoClick();
   void mnuGoAnimateClick();
   void mnuTraceClick();

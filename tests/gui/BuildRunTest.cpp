@@ -76,6 +76,37 @@ class BuildRunTest : public QObject {
     QVERIFY(f.dialogs.AllAnswersUsed());
   }
 
+  void debugStartKeyBeforeAnyBuildSaysWhyAndOffersToBuild() {
+    ShellFixture f;
+    QVERIFY(!f.Main()->IsEnabled("mnuDebugStart"));
+    auto* key = f.Main()->findChild<QAction*>(QStringLiteral("actDebugStartUnavailable"));
+    QVERIFY(key);
+    QCOMPARE(key->shortcut(), QKeySequence(Qt::Key_F4));
+    key->trigger();
+    QCOMPARE(f.dialogs.Texts(),
+             QStringList{U(u8"デバッグするプログラムがありません。ソースファイルを開いてビルド(Ctrl+F9)すると、"
+                           u8"デバッグを開始(F4)できます。")});
+    const QString a = f.Write("a.cas", "A");
+    QVERIFY(f.Main()->OpenPath(a));
+    // No: nothing is built.
+    f.dialogs.Clear();
+    f.dialogs.Answer(BoxAnswer::No);
+    key->trigger();
+    QCOMPARE(f.dialogs.Texts(), QStringList{U(u8"まだビルドしていません。ビルドしてデバッグを開始しますか？")});
+    QVERIFY(f.fake.assembled.isEmpty());
+    // Yes: built, linked and started.
+    f.Write("a.exe", "X");  // what the stand-in linker would have written
+    f.dialogs.Answer(BoxAnswer::Yes);
+    key->trigger();
+    QCOMPARE(f.fake.assembled, QStringList({a}));
+    QCOMPARE(f.fake.debugged.size(), 1);
+    QCOMPARE(f.dialogs.Texts().size(), 2);
+    QVERIFY(f.dialogs.AllAnswersUsed());
+    // Once Debug Start is on, F4 is its key alone.
+    QVERIFY(f.Main()->IsEnabled("mnuDebugStart"));
+    QVERIFY(key->shortcut().isEmpty());
+  }
+
   void linkWithoutAPageAndItsOutcomes() {
     ShellFixture f;
     f.Main()->RunCommand("mnuLink");
