@@ -711,6 +711,15 @@ void TfrmMain::SetWindows(const DockedWindows& windows) {
     connect(windows_.standardIo, &TfrmStandardIo::showRequested, this, &TfrmMain::mnuStandardIoClick);
     connect(windows_.standardIo, &TfrmStandardIo::printRequested, this, &TfrmMain::mnuPrintClick);
     windows_.standardIo->SetUndoAction(items_.value(QStringLiteral("mnuUnDo")));
+    // The program waits for a line: said in the status line, wherever the
+    // student is looking (the console may be a page behind another).
+    if (QStatusBar* bar = statusBar(); bar && !bar->findChild<QLabel*>(QStringLiteral("lblInputWaiting"))) {
+      auto* waiting = new QLabel(U(u8"入力待ち: 標準入出力ウインドウに入力してEnter (入力の終わりはCtrl+Z)"), bar);
+      waiting->setObjectName(QStringLiteral("lblInputWaiting"));
+      waiting->setVisible(false);
+      bar->addPermanentWidget(waiting);
+      connect(windows_.standardIo, &TfrmStandardIo::inputPendingChanged, waiting, &QLabel::setVisible);
+    }
   }
   if (windows_.list) {
     connect(windows_.list, &TfrmList::printRequested, this, &TfrmMain::mnuPrintClick);

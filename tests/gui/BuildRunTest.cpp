@@ -107,6 +107,19 @@ class BuildRunTest : public QObject {
     QVERIFY(key->shortcut().isEmpty());
   }
 
+  void waitingForInputShowsInTheStatusLine() {
+    ShellFixture f;
+    auto* waiting = f.Main()->statusBar()->findChild<QLabel*>(QStringLiteral("lblInputWaiting"));
+    QVERIFY(waiting);
+    QVERIFY(!waiting->isVisible());
+    TfrmStandardIo* console = f.Main()->Windows().standardIo;
+    console->ConsoleBeginInput();
+    QVERIFY(waiting->isVisible());
+    QVERIFY(waiting->text().startsWith(U(u8"入力待ち")));
+    console->ConsoleCancelInput();
+    QVERIFY(!waiting->isVisible());
+  }
+
   void linkWithoutAPageAndItsOutcomes() {
     ShellFixture f;
     f.Main()->RunCommand("mnuLink");
