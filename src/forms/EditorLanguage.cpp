@@ -367,6 +367,7 @@ void EditorLanguage::ShowCompletion(std::vector<lang::Completion> items) {
   QRect r = editor_->cursorRect();
   r.setWidth(widest + frame + metrics.averageCharWidth() * 2 + popup->verticalScrollBar()->sizeHint().width());
   completer_->complete(r);
+  popup->setCurrentIndex(completer_->completionModel()->index(0, 0));  // what Tab takes
 }
 
 bool EditorLanguage::NothingToOffer() const {
