@@ -605,8 +605,9 @@ TEST_F(DriverFiles, ObjectThatCannotBeWritten) {
   BuildOptions o;
   o.listing = 0;
   EXPECT_EQ(Assemble(p, o, sink), 0);
-  EXPECT_EQ(sink.lines, (std::vector<std::string>{"Assemble[" + p + "]", "   0 Errors",
-                                                  " Error:  " + (dir_ / "o.obj").string() + "はフォルダのため書き込めません。"}));
+  EXPECT_EQ(sink.lines,
+            (std::vector<std::string>{"Assemble[" + p + "]", "   0 Errors",
+                                      " Error:  " + (dir_ / "o.obj").string() + "はフォルダのため書き込めません。"}));
 }
 
 TEST_F(DriverFiles, SourceNamedLikeItsOutputsIsNotOverwritten) {
