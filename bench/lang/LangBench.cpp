@@ -107,6 +107,22 @@ void BM_Completion(benchmark::State& state) {
 }
 BENCHMARK(BM_Completion)->Unit(benchmark::kMicrosecond);
 
+// One program of 20,000 labels (a table of constants): the list holds them all.
+void BM_CompletionOneProgram(benchmark::State& state) {
+  std::string source = "MAIN\tSTART\n\tLD\tGR1,M\n";
+  char buf[64];
+  for (int i = 0; i < kLines; ++i) {
+    std::snprintf(buf, sizeof buf, "M%05d\tDC\t%d\n", i, i);
+    source += buf;
+  }
+  source += "\tEND\n";
+  LanguageService service;
+  service.SetDocument("table.cas", source);
+  if (service.Complete("table.cas", {1, 9}).size() < kLines) state.SkipWithError("the labels are not offered");
+  for (auto _ : state) benchmark::DoNotOptimize(service.Complete("table.cas", {1, 9}));
+}
+BENCHMARK(BM_CompletionOneProgram)->Unit(benchmark::kMillisecond);
+
 void BM_Symbols(benchmark::State& state) {
   for (auto _ : state) benchmark::DoNotOptimize(Loaded().Symbols("big.cas"));
 }

@@ -131,11 +131,21 @@ void Builder::OpenListing(const std::string& path) {
   if (listings_) listings_->OpenListing(path);
 }
 
+int UnsavedPage(const Workspace& workspace, bool currentOnly) {
+  if (currentOnly) {
+    const EditorPage* page = workspace.Current();
+    return page && page->modified ? workspace.currentPage : 0;
+  }
+  for (std::size_t i = 0; i < workspace.pages.size(); ++i)
+    if (workspace.pages[i].modified) return static_cast<int>(i + 1);
+  return 0;
+}
+
 StepResult Builder::AssembleCurrent(const Workspace& workspace, const BuildOptions& options) {
   const EditorPage* page = workspace.Current();
   if (!page) return Refused(Error(J(u8"アセンブルできません。")));
   // An untitled page counts as modified until saved, so it is refused here.
-  if (page->modified) return Refused(Warning(PleaseSave(page->path)));
+  if (UnsavedPage(workspace, true)) return Refused(Warning(PleaseSave(page->path)));
   messages_.ClearMessages();
   if (!AssembleOne(page->path, options)) return {kStepFailed, std::nullopt};
   if (options.listing) OpenListing(page->path);
@@ -143,8 +153,8 @@ StepResult Builder::AssembleCurrent(const Workspace& workspace, const BuildOptio
 }
 
 StepResult Builder::AssembleAll(const Workspace& workspace, const Project& project, const BuildOptions& options) {
-  for (const EditorPage& page : workspace.pages)
-    if (page.modified) return Refused(Warning(PleaseSave(page.path)));
+  if (const int unsaved = UnsavedPage(workspace, false))
+    return Refused(Warning(PleaseSave(workspace.pages[static_cast<std::size_t>(unsaved - 1)].path)));
   if (project.IsModified()) return Refused(Warning(PleaseSave(project.FileName())));
   if (!project.IsOpen()) {
     const EditorPage* page = workspace.Current();

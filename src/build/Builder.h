@@ -86,6 +86,11 @@ struct BuildResult {
   }
 };
 
+// The first modified page (1-based) that keeps a build from running: the
+// current page for Assemble (`currentOnly`), any open page for Build and Run;
+// 0 when none. A front end may offer to save it before the command refuses.
+int UnsavedPage(const Workspace& workspace, bool currentOnly);
+
 // The source file that names the program: with an open project its folder and
 // main routine, otherwise the current page's path; empty when there is neither.
 std::string Target(const Workspace& workspace, const Project& project);

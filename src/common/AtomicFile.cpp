@@ -295,9 +295,9 @@ bool SameFile(const std::string& a, const std::string& b) {
 std::string RefusedOutputText(PathKind kind) { return J(u8"は") + PathKindText(kind) + J(u8"のため書き込めません。"); }
 
 std::string OutputFailureText(const AtomicFile& file, const std::string& usual) {
-  // A folder in the way keeps the tools' own words: it was always refused so.
-  if (file.Refused() != PathKind::Missing && file.Refused() != PathKind::Folder)
-    return RefusedOutputText(file.Refused());
+  // Whatever stands in the way is named: "cannot be opened" sends the user
+  // looking for a permission problem when a folder has the output's name.
+  if (file.Refused() != PathKind::Missing) return RefusedOutputText(file.Refused());
   if (file.Error() == ENOSPC || file.Error() == EDQUOT) return usual + J(u8"ディスクに空きがありません。");
   return usual;
 }

@@ -102,9 +102,9 @@ bool SameFile(const std::string& a, const std::string& b);
 // that `kind` stands in the way of.
 std::string RefusedOutputText(PathKind kind);
 
-// The text after an output's path when `file` failed: the device, FIFO or
-// socket in the way (RefusedOutputText), or `usual` (the tool's own
-// "がオープンできません。" or "がクローズできません。", also for a folder in the way),
+// The text after an output's path when `file` failed: the folder, device, FIFO
+// or socket in the way (RefusedOutputText), or `usual` (the tool's own
+// "がオープンできません。" or "がクローズできません。"),
 // followed by "ディスクに空きがありません。" when the disk or the user's quota is
 // full. CP932.
 std::string OutputFailureText(const AtomicFile& file, const std::string& usual);

@@ -5,18 +5,20 @@
 #include "forms/EditorLanguage.h"
 
 #include <QAbstractItemView>
+#include <QAbstractListModel>
 #include <QAbstractProxyModel>
 #include <QApplication>
 #include <QCompleter>
 #include <QHelpEvent>
 #include <QKeyEvent>
+#include <QListView>
 #include <QListWidget>
 #include <QMap>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPlainTextEdit>
 #include <QScrollBar>
-#include <QStandardItemModel>
+#include <QStyle>
 #include <QTabWidget>
 #include <QTextBlock>
 #include <QToolTip>
@@ -108,6 +110,43 @@ QString SnippetText(const QString& snippet, int& first, int& firstLength) {
 
 }  // namespace
 
+// The completion list: the service's answer kept as it came, each item's
+// texts made only when the view or a screen reader asks for them. A list of
+// tens of thousands of labels is then filled at the cost of its names.
+class CompletionModel : public QAbstractListModel {
+ public:
+  using QAbstractListModel::QAbstractListModel;
+  void Set(std::vector<lang::Completion> items, QStringList labels) {
+    beginResetModel();
+    items_ = std::move(items);
+    labels_ = std::move(labels);
+    endResetModel();
+  }
+  const lang::Completion& Item(int row) const { return items_[static_cast<std::size_t>(row)]; }
+  int rowCount(const QModelIndex& parent = QModelIndex()) const override {
+    return parent.isValid() ? 0 : static_cast<int>(labels_.size());
+  }
+  QVariant data(const QModelIndex& index, int role) const override {
+    if (!index.isValid() || index.row() >= labels_.size()) return {};
+    const lang::Completion& c = Item(index.row());
+    switch (role) {
+      case Qt::DisplayRole:
+      case Qt::EditRole:
+        return labels_[index.row()];
+      case Qt::ToolTipRole:
+        return FromCp932(c.documentation.empty() ? c.detail : c.documentation);
+      case Qt::AccessibleDescriptionRole:
+        return FromCp932(c.detail);
+      default:
+        return {};
+    }
+  }
+
+ private:
+  std::vector<lang::Completion> items_;
+  QStringList labels_;
+};
+
 // Wavy lines under the lines with errors, drawn over the page's text.
 class DiagnosticUnderline : public QWidget {
  public:
@@ -171,12 +210,14 @@ EditorLanguage::EditorLanguage(QPlainTextEdit* editor) : QObject(editor), editor
     timer_.start();
   });
 
-  model_ = new QStandardItemModel(this);
+  model_ = new CompletionModel(this);
   completer_ = new QCompleter(model_, this);
   completer_->setWidget(editor);
   completer_->setCompletionMode(QCompleter::PopupCompletion);
   completer_->setCaseSensitivity(Qt::CaseInsensitive);
   completer_->popup()->setAccessibleName(U(u8"入力候補"));
+  if (auto* list = qobject_cast<QListView*>(completer_->popup())) list->setUniformItemSizes(true);
+  completer_->popup()->setTextElideMode(Qt::ElideNone);
   connect(completer_, qOverload<const QModelIndex&>(&QCompleter::activated), this, &EditorLanguage::Choose);
   completer_->popup()->installEventFilter(this);  // after the completer's own: runs before it
   // Keys typed while the list is open reach the page past this filter: follow the word from the caret.
@@ -186,8 +227,11 @@ EditorLanguage::EditorLanguage(QPlainTextEdit* editor) : QObject(editor), editor
     const QString line = cursor.block().text();
     int start = cursor.positionInBlock();
     while (start > 0 && line[start - 1].isLetterOrNumber()) --start;
-    completer_->setCompletionPrefix(line.mid(start, cursor.positionInBlock() - start));
-    if (completer_->completionCount() == 0)
+    const QString prefix = line.mid(start, cursor.positionInBlock() - start);
+    if (prefix == completer_->completionPrefix()) return;
+    completer_->setCompletionPrefix(prefix);
+    chosen_ = false;  // the list has changed under the highlight
+    if (NothingToOffer())
       completer_->popup()->hide();
     else
       completer_->popup()->setCurrentIndex(completer_->completionModel()->index(0, 0));
@@ -214,6 +258,7 @@ EditorLanguage::EditorLanguage(QPlainTextEdit* editor) : QObject(editor), editor
       target->setFocus();
     }
   };
+  references_->installEventFilter(this);  // Escape closes it
   connect(references_, &QListWidget::itemActivated, this, jump);
   connect(references_, &QListWidget::itemClicked, this, jump);
 
@@ -288,36 +333,54 @@ bool EditorLanguage::GoToDefinition() {
   return true;
 }
 
-void EditorLanguage::ShowCompletion() {
+void EditorLanguage::ShowCompletion() { ShowCompletion(Service().Complete(name_, PositionOf(editor_->textCursor()))); }
+
+void EditorLanguage::ShowCompletion(std::vector<lang::Completion> items) {
   const QTextCursor cursor = editor_->textCursor();
-  const auto items = Service().Complete(name_, PositionOf(cursor));
+  QAbstractItemView* popup = completer_->popup();
+  chosen_ = false;
   if (items.empty()) {
-    completer_->popup()->hide();
+    popup->hide();
     return;
   }
-  model_->clear();
-  snippets_.clear();
+  QStringList labels;
+  labels.reserve(static_cast<qsizetype>(items.size()));
+  const QFontMetrics metrics(popup->font());
+  int widest = 0;
   for (const lang::Completion& c : items) {
-    auto* item = new QStandardItem(FromCp932(c.label));
-    item->setToolTip(FromCp932(c.documentation.empty() ? c.detail : c.documentation));
-    item->setData(FromCp932(c.detail), Qt::AccessibleDescriptionRole);
-    model_->appendRow(item);
-    snippets_.push_back(FromCp932(c.snippet));
+    labels.append(FromCp932(c.label));
+    widest = std::max(widest, metrics.horizontalAdvance(labels.back()));
   }
+  model_->Set(std::move(items), std::move(labels));
   // The word already typed before the caret narrows the list.
   const QString line = cursor.block().text();
   int start = cursor.positionInBlock();
   while (start > 0 && (line[start - 1].isLetterOrNumber())) --start;
   completer_->setCompletionPrefix(line.mid(start, cursor.positionInBlock() - start));
+  if (NothingToOffer()) {
+    popup->hide();
+    return;
+  }
+  // Wide enough for the longest item of the whole list, not only of the rows
+  // in view (which left the later, longer labels cut short when scrolled to).
+  const int frame = 2 * popup->frameWidth() + 2 * popup->style()->pixelMetric(QStyle::PM_FocusFrameHMargin);
   QRect r = editor_->cursorRect();
-  r.setWidth(completer_->popup()->sizeHintForColumn(0) + completer_->popup()->verticalScrollBar()->sizeHint().width());
+  r.setWidth(widest + frame + metrics.averageCharWidth() * 2 + popup->verticalScrollBar()->sizeHint().width());
   completer_->complete(r);
+  popup->setCurrentIndex(completer_->completionModel()->index(0, 0));  // what Tab takes
+}
+
+bool EditorLanguage::NothingToOffer() const {
+  // A list whose only item is what is already typed has nothing left to give.
+  const int count = completer_->completionCount();
+  return count == 0 ||
+         (count == 1 && completer_->completionModel()->index(0, 0).data().toString() == completer_->completionPrefix());
 }
 
 void EditorLanguage::Choose(const QModelIndex& index) {
   auto* proxy = qobject_cast<QAbstractProxyModel*>(completer_->completionModel());
   const int row = proxy ? proxy->mapToSource(index).row() : index.row();
-  if (row >= 0 && row < static_cast<int>(snippets_.size())) Insert(snippets_[row]);
+  if (row >= 0 && row < model_->rowCount()) Insert(FromCp932(model_->Item(row).snippet));
 }
 
 void EditorLanguage::Insert(const QString& completion) {
@@ -398,8 +461,8 @@ void EditorLanguage::ShowList() {
 bool EditorLanguage::Rename(const QString& newName) {
   const lang::RenameResult r = Service().Rename(name_, PositionOf(editor_->textCursor()), ToCp932OrEmpty(newName));
   if (!r.error.empty()) {
-    QToolTip::showText(editor_->viewport()->mapToGlobal(editor_->cursorRect().bottomLeft()), FromCp932(r.error),
-                       editor_);
+    // A box, not a tooltip: a tooltip shown as the name dialog closes is gone before it is read.
+    Dialogs().Ask(BoxKind::Warning, FromCp932(r.error));
     return false;
   }
   for (const auto& [page, edits] : r.edits)
@@ -458,10 +521,11 @@ QString EditorLanguage::HoverText(const QTextCursor& at) {
   return parts.join(QStringLiteral("\n\n"));
 }
 
-bool EditorLanguage::TypingInOperands(const QString& typed) {
-  if (typed.isEmpty() || !(typed[0].isLetter() || typed[0] == u',')) return false;
-  const auto items = Service().Complete(name_, PositionOf(editor_->textCursor()));
-  return !items.empty() && items.front().kind == lang::CompletionKind::Register;
+void EditorLanguage::OfferWhileTyping(const QString& typed) {
+  if (typed.isEmpty() || !(typed[0].isLetter() || typed[0] == u',')) return;
+  // One question to the service: the same list is shown.
+  auto items = Service().Complete(name_, PositionOf(editor_->textCursor()));
+  if (!items.empty() && items.front().kind == lang::CompletionKind::Register) ShowCompletion(std::move(items));
 }
 
 bool EditorLanguage::eventFilter(QObject* watched, QEvent* event) {
@@ -469,10 +533,21 @@ bool EditorLanguage::eventFilter(QObject* watched, QEvent* event) {
   // and the page would take Enter and Tab as text.
   if (watched == completer_->popup() && event->type() == QEvent::KeyPress) {
     const int key = static_cast<QKeyEvent*>(event)->key();
+    if (key == Qt::Key_Up || key == Qt::Key_Down || key == Qt::Key_PageUp || key == Qt::Key_PageDown) {
+      chosen_ = true;
+      return false;  // the list moves its highlight
+    }
+    // Tab takes the highlighted item; Enter only one the student moved to,
+    // so that typing a program straight in still starts a line at each Enter.
     if (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Tab) {
       const QModelIndex index = completer_->popup()->currentIndex();
+      const bool take = key == Qt::Key_Tab || chosen_;
       completer_->popup()->hide();
-      if (index.isValid()) Choose(index);
+      if (take) {
+        if (index.isValid()) Choose(index);
+      } else {
+        QCoreApplication::sendEvent(editor_, event);
+      }
       return true;
     }
     if (key == Qt::Key_Escape) {
@@ -480,6 +555,14 @@ bool EditorLanguage::eventFilter(QObject* watched, QEvent* event) {
       return true;
     }
     return false;
+  }
+  // The list holds the keyboard while it is up: Escape gives it back to the page.
+  if (watched == references_ && event->type() == QEvent::KeyPress &&
+      static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+    references_->hide();
+    editor_->activateWindow();
+    editor_->setFocus();
+    return true;
   }
   if (watched == viewport_) {
     if (event->type() == QEvent::ToolTip) {
@@ -534,9 +617,7 @@ bool EditorLanguage::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress && !completer_->popup()->isVisible()) {
       const QString typed = key->text();
       // After the key has gone into the text: in the operand column the list opens by itself.
-      QTimer::singleShot(0, this, [this, typed] {
-        if (TypingInOperands(typed)) ShowCompletion();
-      });
+      QTimer::singleShot(0, this, [this, typed] { OfferWhileTyping(typed); });
     }
   }
   return false;

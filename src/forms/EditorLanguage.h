@@ -18,11 +18,11 @@ class QCompleter;
 class QModelIndex;
 class QListWidget;
 class QPlainTextEdit;
-class QStandardItemModel;
 class QTextCursor;
 
 namespace tolvane::forms {
 
+class CompletionModel;
 class DiagnosticUnderline;
 
 class EditorLanguage : public QObject {
@@ -63,7 +63,9 @@ class EditorLanguage : public QObject {
   void ShowList();                        // the references' or symbols' list under the caret
   void Choose(const QModelIndex& index);  // a row of the completion list
   void Insert(const QString& completion);
-  bool TypingInOperands(const QString& typed);
+  void ShowCompletion(std::vector<lang::Completion> items);
+  bool NothingToOffer() const;                  // the list as narrowed now
+  void OfferWhileTyping(const QString& typed);  // in the operand column the list opens by itself
 
   QPlainTextEdit* editor_;
   // Kept from the start: while the page is destroyed its viewport still sends
@@ -73,8 +75,8 @@ class EditorLanguage : public QObject {
   bool dirty_ = true;
   QTimer timer_;
   QCompleter* completer_ = nullptr;
-  QStandardItemModel* model_ = nullptr;
-  std::vector<QString> snippets_;
+  CompletionModel* model_ = nullptr;
+  bool chosen_ = false;  // the student moved the list's highlight with the arrow keys
   QListWidget* references_ = nullptr;
   DiagnosticUnderline* underline_ = nullptr;
   std::vector<int> underlined_;

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QEvent>
+#include <QKeyEvent>
 #include <QKeySequence>
 #include <QScreen>
 #include <QTextBrowser>
@@ -123,6 +124,14 @@ void THelpViewer::AttachTo(QWidget* dialog) {
     setGeometry(geometry);
     show();
   }
+}
+
+void THelpViewer::keyPressEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+    close();
+    return;
+  }
+  QWidget::keyPressEvent(event);
 }
 
 bool THelpViewer::eventFilter(QObject* watched, QEvent* event) {

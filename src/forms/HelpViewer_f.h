@@ -38,6 +38,7 @@ class THelpViewer : public QWidget {
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;  // Escape closes the viewer, as it closes a dialog
 
  private:
   explicit THelpViewer(QWidget* parent = nullptr);

@@ -38,6 +38,7 @@
 #include "forms/TextPane.h"
 #include "forms/UiFonts.h"
 #include "forms/Utf8.h"
+#include "lang/SourceModel.h"
 
 namespace tolvane::forms {
 
@@ -191,11 +192,37 @@ void EditorControl::keyPressEvent(QKeyEvent* event) {
     return;
   }
   if (!isReadOnly() && IsTypingKey(event)) {
-    Typing([&] { QPlainTextEdit::keyPressEvent(event); });
+    const int indent = autoIndent_ ? IndentBeforeLabel(event) : 0;
+    Typing([&] {
+      if (indent > 0) {
+        // The word just typed after the copied indentation is a label: it
+        // belongs in the label column, before the separator that ends it.
+        QTextCursor cursor = textCursor();
+        cursor.setPosition(cursor.block().position());
+        cursor.setPosition(cursor.block().position() + indent, QTextCursor::KeepAnchor);
+        cursor.removeSelectedText();
+      }
+      QPlainTextEdit::keyPressEvent(event);
+    });
     ensureCursorVisible();
     return;
   }
   QPlainTextEdit::keyPressEvent(event);
+}
+
+int EditorControl::IndentBeforeLabel(const QKeyEvent* event) const {
+  if (event->text() != QLatin1String("\t") && event->text() != QLatin1String(" ")) return 0;
+  const QTextCursor cursor = textCursor();
+  if (cursor.hasSelection()) return 0;
+  const QString line = cursor.block().text();
+  if (cursor.positionInBlock() != line.size()) return 0;
+  int n = 0;
+  while (n < line.size() && (line[n] == QLatin1Char('\t') || line[n] == QLatin1Char(' '))) ++n;
+  if (n == 0 || n == line.size()) return 0;
+  const QString word = line.mid(n);
+  for (QChar c : word)
+    if (c.unicode() >= 0x80) return 0;
+  return lang::IsLabelNotOperation(word.toStdString()) ? n : 0;
 }
 
 void EditorControl::inputMethodEvent(QInputMethodEvent* event) {
@@ -873,6 +900,14 @@ bool TfrmEditor::AskAndSave(int i, bool viaSaveAll) {
   return !PageModified(i);
 }
 
+BoxAnswer TfrmEditor::AskToSave(int i) {
+  const BoxAnswer answer =
+      Dialogs().Ask(BoxKind::Confirm, filePaths_[i] + U(u8"に変更を保存しますか？"), BoxButtons::YesNoCancel);
+  if (answer != BoxAnswer::Yes) return answer;
+  if (PageUntitled(i) ? !SaveUntitledThroughDialog(i) : !SavePage(i)) return BoxAnswer::Cancel;
+  return PageModified(i) ? BoxAnswer::Cancel : BoxAnswer::Yes;
+}
+
 bool TfrmEditor::CloseCurrent() {
   if (currentPage_ == 0) return true;
   const int page = currentPage_;
@@ -957,6 +992,10 @@ void TfrmEditor::Undo() {
   // The document's undo would change a read-only page (one being debugged).
   if (currentPage_ == 0 || editors_[currentPage_]->isReadOnly()) return;
   editors_[currentPage_]->undo();
+}
+void TfrmEditor::Redo() {
+  if (currentPage_ == 0 || editors_[currentPage_]->isReadOnly()) return;
+  editors_[currentPage_]->redo();
 }
 void TfrmEditor::CutSelection() {
   if (currentPage_ != 0) editors_[currentPage_]->cut();

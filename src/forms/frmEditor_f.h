@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "common/MessageBox.h"
 #include "common/SourceEncoding.h"
 #include "common/SourceLines.h"
 #include "forms/AsmHighlighter.h"
@@ -77,6 +78,9 @@ class EditorControl : public QPlainTextEdit {
   // Undo steps end at a new line and wherever the caret jumps, as in common
   // editors: typing after either starts a step of its own.
   static bool IsTypingKey(const QKeyEvent* event);
+  // How much indentation to take away before a Tab or space that ends a
+  // label typed first on an indented line; 0 when the word is no label.
+  int IndentBeforeLabel(const QKeyEvent* event) const;
   void Typing(const std::function<void()>& edit);
   bool undoBreak_ = true;
   bool typing_ = false;
@@ -138,6 +142,10 @@ class TfrmEditor : public TDockForm {
   bool CloseAll();
   // Writes page i to its path (a titled page); false after reporting the failure.
   bool SavePage(int i);
+  // Before a build that page i would block: asks whether to save its changes
+  // and saves on Yes. Yes only when the page is saved now; a failed save or a
+  // cancelled save dialog answers Cancel.
+  BoxAnswer AskToSave(int i);
   // The close query at exit: asks about every modified page in order. False
   // keeps the window open (Cancel, or a Yes whose save did not happen).
   bool QueryClose();
@@ -147,6 +155,7 @@ class TfrmEditor : public TDockForm {
   void CheckFilesChangedOnDisk();
 
   void Undo();
+  void Redo();  // what Undo took back, step by step
   void CutSelection();
   void CopySelection();
   void PasteClipboard();

@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QFrame>
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPainter>
@@ -201,6 +202,7 @@ const std::vector<CommandRow>& CommandTable() {
       {"mnuExit", kFile, u8"終了(&X)", "Alt+X", nullptr, nullptr, kNoButton, kAsk, kOn, &M::mnuExitClick},
       // Edit
       {"mnuUnDo", kEdit, u8"元に戻す(&U)", "Ctrl+Z", u8"元に戻す", u8"戻", kEditButtons, kAsk, kOff, &M::mnuUnDoClick},
+      {"mnuReDo", kEdit, u8"やり直し(&Y)", "Ctrl+Y", nullptr, nullptr, kNoButton, kAsk, kOff, &M::mnuReDoClick},
       {"N3", kEdit},
       {"mnuCut", kEdit, u8"切り取り(&T)", "Ctrl+X", u8"切り取り", u8"切", kEditButtons, kAsk, kOff, &M::mnuCutClick},
       {"mnuCopy", kEdit, u8"ｺﾋﾟｰ(&C)", "Ctrl+C", u8"コピー", u8"写", kEditButtons, kAsk, kOff, &M::mnuCopyClick},
@@ -304,12 +306,12 @@ const QStringList& ToolbarLayout() {
 }
 
 const QStringList& TfrmMain::EditingGroup() {
-  static const QStringList names = {"mnuRun",       "mnuAssemble", "mnuBuild",    "mnuUnDo",       "mnuPaste",
-                                    "mnuSelectAll", "mnuFind",     "mnuReplace",  "mnuSave",       "mnuSaveAs",
-                                    "mnuAllSave",   "mnuClose",    "mnuAllClose", "mnuPrint",      "smnuRun",
-                                    "smnuBuild",    "smnuUnDo",    "smnuPaste",   "smnuFind",      "smnuAllSave",
-                                    "smnuPrint",    "pmnuUnDo",    "pmnuPaste",   "pmnuSelectAll", "pmnuFind",
-                                    "pmnuReplace",  "pmnuSave",    "pmnuSaveAs",  "pmnuClose",     "pmnuPrint"};
+  static const QStringList names = {
+      "mnuRun",     "mnuAssemble", "mnuBuild",  "mnuUnDo",       "mnuReDo",    "mnuPaste",    "mnuSelectAll",
+      "mnuFind",    "mnuReplace",  "mnuSave",   "mnuSaveAs",     "mnuAllSave", "mnuClose",    "mnuAllClose",
+      "mnuPrint",   "smnuRun",     "smnuBuild", "smnuUnDo",      "smnuPaste",  "smnuFind",    "smnuAllSave",
+      "smnuPrint",  "pmnuUnDo",    "pmnuPaste", "pmnuSelectAll", "pmnuFind",   "pmnuReplace", "pmnuSave",
+      "pmnuSaveAs", "pmnuClose",   "pmnuPrint"};
   return names;
 }
 
@@ -381,10 +383,22 @@ TfrmMain::TfrmMain(QWidget* parent) : QMainWindow(parent) {
 
   BuildMenusAndToolbar();
   // Debugging has ended, however it ended, when Debug Start is offered again.
-  if (QAction* start = Item(QStringLiteral("mnuDebugStart")))
+  if (QAction* start = Item(QStringLiteral("mnuDebugStart"))) {
     connect(start, &QAction::enabledChanged, this, [this](bool on) {
       if (on) RestoreEditAreaAfterDebugging();
     });
+    // F4 while Debug Start is off does not vanish without a word: before any
+    // build it says why and offers to build. The key is this action's only
+    // while Debug Start's own is off, so the two never compete for it.
+    auto* why = new QAction(this);
+    why->setObjectName(QStringLiteral("actDebugStartUnavailable"));
+    why->setShortcutContext(Qt::ApplicationShortcut);
+    addAction(why);
+    const auto follow = [why](bool on) { why->setShortcut(on ? QKeySequence() : QKeySequence(Qt::Key_F4)); };
+    connect(start, &QAction::enabledChanged, why, follow);
+    follow(start->isEnabled());
+    connect(why, &QAction::triggered, this, &TfrmMain::ExplainDebugStartUnavailable);
+  }
   BuildRecentFilesMenu();
   InstallHelpKey(this);
   printing_ = std::make_unique<TPrinting>();
@@ -697,6 +711,15 @@ void TfrmMain::SetWindows(const DockedWindows& windows) {
     connect(windows_.standardIo, &TfrmStandardIo::showRequested, this, &TfrmMain::mnuStandardIoClick);
     connect(windows_.standardIo, &TfrmStandardIo::printRequested, this, &TfrmMain::mnuPrintClick);
     windows_.standardIo->SetUndoAction(items_.value(QStringLiteral("mnuUnDo")));
+    // The program waits for a line: said in the status line, wherever the
+    // student is looking (the console may be a page behind another).
+    if (QStatusBar* bar = statusBar(); bar && !bar->findChild<QLabel*>(QStringLiteral("lblInputWaiting"))) {
+      auto* waiting = new QLabel(U(u8"入力待ち: 標準入出力ウインドウに入力してEnter (入力の終わりはCtrl+Z)"), bar);
+      waiting->setObjectName(QStringLiteral("lblInputWaiting"));
+      waiting->setVisible(false);
+      bar->addPermanentWidget(waiting);
+      connect(windows_.standardIo, &TfrmStandardIo::inputPendingChanged, waiting, &QLabel::setVisible);
+    }
   }
   if (windows_.list) {
     connect(windows_.list, &TfrmList::printRequested, this, &TfrmMain::mnuPrintClick);
@@ -988,7 +1011,12 @@ bool TfrmMain::OpenPath(const QString& path) {
 
 void TfrmMain::mnuSaveClick() {
   if (!windows_.editor) return;
-  windows_.editor->SaveCurrent();
+  const int page = windows_.editor->CurrentPage();
+  // A saved file is a file in use, as an opened one is. (An untitled page goes
+  // through Save As, which notes the name chosen; cancelled, it stays unsaved.)
+  if (windows_.editor->SaveCurrent() && page && !windows_.editor->PageModified(page) &&
+      QFileInfo(windows_.editor->PagePath(page)).isAbsolute())
+    NoteRecentFile(windows_.editor->PagePath(page));
 }
 
 bool TfrmMain::SaveAsCommand() {
@@ -1141,6 +1169,7 @@ bool TfrmMain::EditorCommand(void (TfrmEditor::*command)()) {
   return true;
 }
 void TfrmMain::mnuUnDoClick() { EditorCommand(&TfrmEditor::Undo); }
+void TfrmMain::mnuReDoClick() { EditorCommand(&TfrmEditor::Redo); }
 void TfrmMain::mnuCutClick() { EditorCommand(&TfrmEditor::CutSelection); }
 void TfrmMain::mnuCopyClick() { EditorCommand(&TfrmEditor::CopySelection); }
 void TfrmMain::mnuPasteClick() { EditorCommand(&TfrmEditor::PasteClipboard); }
@@ -1307,7 +1336,26 @@ build::BuildResult TfrmMain::RunBuild(build::BuildResult (build::Builder::*comma
   return result;
 }
 
+bool TfrmMain::SaveBeforeBuilding(bool currentOnly) {
+  TfrmEditor* editor = windows_.editor;
+  if (!editor) return true;
+  for (int asked = 0; asked < TfrmEditor::kPages; ++asked) {
+    const int page = build::UnsavedPage(CurrentWorkspace(), currentOnly);
+    if (page == 0) return true;
+    switch (editor->AskToSave(page)) {
+      case BoxAnswer::Yes:
+        continue;
+      case BoxAnswer::No:
+        return true;
+      default:
+        return false;
+    }
+  }
+  return true;
+}
+
 void TfrmMain::mnuAssembleClick() {
+  if (!SaveBeforeBuilding(true)) return;
   ToolsImpl tools(core_);
   ListingsImpl listings(this);
   const build::BuildResult result =
@@ -1327,7 +1375,7 @@ bool TfrmMain::LinkAndOfferTarget(build::BuildResult (build::Builder::*command)(
 void TfrmMain::mnuLinkClick() { LinkAndOfferTarget(&build::Builder::LinkCommand); }
 
 void TfrmMain::mnuBuildClick() {
-  LinkAndOfferTarget(&build::Builder::BuildCommand);
+  if (SaveBeforeBuilding(false)) LinkAndOfferTarget(&build::Builder::BuildCommand);
 }
 
 void TfrmMain::RunHeld(const QString& target) {
@@ -1339,7 +1387,7 @@ void TfrmMain::RunHeld(const QString& target) {
 }
 
 void TfrmMain::mnuRunClick() {
-  if (running_) return;
+  if (running_ || !SaveBeforeBuilding(false)) return;
   const build::BuildResult result = RunBuild(&build::Builder::RunCommand);
   if (!result.Succeeded()) return;
   mnuStandardIoClick();
@@ -1386,6 +1434,22 @@ void TfrmMain::StartDebuggingNarrowed() {
     }
   }
   core_->StartDebugging(target, buildOptions);
+}
+
+void TfrmMain::ExplainDebugStartUnavailable() {
+  // Running or debugging already: F4 has nothing to add.
+  if (running_ || (core_ && core_->DebuggingActive())) return;
+  if (!windows_.editor || (windows_.editor->OpenCount() == 0 && !project_.IsOpen())) {
+    Dialogs().Ask(BoxKind::Information,
+                  U(u8"デバッグするプログラムがありません。ソースファイルを開いてビルド(Ctrl+F9)すると、"
+                    u8"デバッグを開始(F4)できます。"));
+    return;
+  }
+  if (Dialogs().Ask(BoxKind::Confirm, U(u8"まだビルドしていません。ビルドしてデバッグを開始しますか？"),
+                    BoxButtons::YesNo) != BoxAnswer::Yes)
+    return;
+  if (!SaveBeforeBuilding(false) || !LinkAndOfferTarget(&build::Builder::BuildCommand)) return;
+  RunCommand(QStringLiteral("mnuDebugStart"));
 }
 
 void TfrmMain::RestoreEditAreaAfterDebugging() {

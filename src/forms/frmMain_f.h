@@ -257,6 +257,7 @@ class TfrmMain : public QMainWindow {
   void mnuPrintSetupClick();
   void mnuExitClick();
   void mnuUnDoClick();
+  void mnuReDoClick();
   void mnuCutClick();
   void mnuCopyClick();
   void mnuPasteClick();
@@ -282,6 +283,8 @@ class TfrmMain : public QMainWindow {
   void mnuDebugStartClick();
   // Debugging ended: the editor gets back the width it had before Debug Start.
   void RestoreEditAreaAfterDebugging();
+  // F4 while Debug Start is disabled and nothing runs: why, and an offer to build.
+  void ExplainDebugStartUnavailable();
   void mnuGoClick();
   void mnuGoAnimateClick();
   void mnuTraceClick();
@@ -311,6 +314,10 @@ class TfrmMain : public QMainWindow {
   void NoteRecentFile(const QString& path);
   // True when the editor has a page left for another file; else says so.
   bool RoomForAnotherPage();
+  // Offers to save each page that would keep the build from running (the
+  // current page only for Assemble). False when the student cancelled: the
+  // command is then not run. After No the command runs and refuses as ever.
+  bool SaveBeforeBuilding(bool currentOnly);
   // "name - Tolvane" for the editor's current page, "Tolvane" without one.
   void UpdateTitle();
   // Puts the frame, title bar included, on the work area.
@@ -332,8 +339,8 @@ class TfrmMain : public QMainWindow {
                                                                             const BuildOptions&));
   // Link or Build through RunBuild; a linked load module offers Run EXE and
   // Debug Start. True when it was linked.
-  bool LinkAndOfferTarget(build::BuildResult (build::Builder::*command)(const build::Workspace&,
-                                                                        const build::Project&, const BuildOptions&));
+  bool LinkAndOfferTarget(build::BuildResult (build::Builder::*command)(const build::Workspace&, const build::Project&,
+                                                                        const BuildOptions&));
   // Debug Start once the editor was narrowed; returns early wherever it stops.
   void StartDebuggingNarrowed();
   void Dock(QDockWidget* dock, DockArea area);

@@ -46,6 +46,11 @@ std::string LineToCp932(const QString& line) {
   return out;
 }
 
+// QTextBlock::userState of a line the user typed.
+constexpr int kInputLineState = 1;
+
+bool LightBackground(const QWidget* w) { return w->palette().color(QPalette::Base).lightness() >= 128; }
+
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -158,7 +163,39 @@ void TfrmStandardIo::CaretToEnd() {
 void TfrmStandardIo::AppendRaw(const QString& text) {
   QTextCursor cursor(memo_->document());
   cursor.movePosition(QTextCursor::End);
-  cursor.insertText(text);
+  // In the plain format: what follows an input line is not input.
+  cursor.insertText(text, QTextCharFormat());
+}
+
+void TfrmStandardIo::MarkInputLine(const QTextCursor& on) {
+  QTextBlock block = on.block();
+  if (!block.isValid()) return;
+  block.setUserState(kInputLineState);
+  QTextCursor typed(block);
+  typed.setPosition(block.position() + std::min(1, block.length() - 1));  // after the prompt
+  typed.setPosition(block.position() + block.length() - 1, QTextCursor::KeepAnchor);
+  QTextCharFormat format;
+  format.setForeground(LightBackground(memo_) ? QColor(0x00, 0x40, 0xC0) : QColor(0x80, 0xC8, 0xFF));
+  format.setFontUnderline(true);  // not by colour alone
+  typed.mergeCharFormat(format);
+}
+
+bool TfrmStandardIo::IsInputLine(int line) const {
+  return memo_->document()->findBlockByNumber(line).userState() == kInputLineState;
+}
+
+void TfrmStandardIo::ShowWaiting(bool waiting) {
+  QList<QTextEdit::ExtraSelection> marks;
+  if (waiting) {
+    QTextEdit::ExtraSelection line;
+    line.cursor = QTextCursor(memo_->document()->lastBlock());
+    line.format.setBackground(LightBackground(memo_) ? QColor(0xFF, 0xF4, 0xC0) : QColor(0x50, 0x48, 0x20));
+    line.format.setProperty(QTextFormat::FullWidthSelection, true);
+    marks << line;
+  }
+  memo_->setExtraSelections(marks);
+  // Told to a screen reader as well: the console's state, not only its colours.
+  memo_->setAccessibleDescription(waiting ? U(u8"入力待ち") : QString());
 }
 
 void TfrmStandardIo::TrimTop() {
@@ -237,7 +274,11 @@ void TfrmStandardIo::RememberInput(const QTextCursor& start) {
 void TfrmStandardIo::EchoInput(const std::string& cp932Line) {
   std::string shown = cp932Line;
   if (const std::size_t eof = shown.find('\x1A'); eof != std::string::npos) shown = shown.substr(0, eof) + "^Z";
-  Remember(inputs_, Write(FromCp932(shown)));
+  const QTextCursor written = Write(FromCp932(shown));
+  QTextCursor line(memo_->document());
+  line.setPosition(written.selectionStart());
+  MarkInputLine(line);
+  Remember(inputs_, written);
 }
 
 void TfrmStandardIo::ConsoleWriteCp932(const std::string& cp932Text) { ConsoleWrite(FromCp932(cp932Text)); }
@@ -254,11 +295,13 @@ void TfrmStandardIo::ConsoleBeginInput() {
   lineBuffer_.clear();
   pending_ = true;
   if (undoAction_) undoAction_->setShortcut(QKeySequence());
+  ShowWaiting(true);
   emit inputPendingChanged(true);
 }
 
 void TfrmStandardIo::EndInput() {
   pending_ = false;
+  ShowWaiting(false);
   if (undoAction_) undoAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
   memo_->setReadOnly(true);
   memo_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
@@ -267,9 +310,11 @@ void TfrmStandardIo::EndInput() {
 
 void TfrmStandardIo::ConsoleCancelInput() {
   const QTextCursor inputStart = InputStart();
+  const QTextCursor line(memo_->document()->lastBlock());
   lineBuffer_.clear();
   EndInput();
   ConsoleWrite(QString());
+  MarkInputLine(line);
   // The IN completes with an empty line: this is its line, whatever was typed.
   RememberInput(inputStart);
 }
@@ -345,8 +390,10 @@ bool TfrmStandardIo::memoStandardIoKeyDown(QKeyEvent* event) {
   const bool ctrl = event->modifiers() & Qt::ControlModifier;
   if (key == Qt::Key_Z && ctrl) {
     const QTextCursor inputStart = InputStart();
+    const QTextCursor line(memo_->document()->lastBlock());
     StoreLastLine(true);
     AppendRaw(QStringLiteral("^Z\n>"));
+    MarkInputLine(line);
     RememberInput(inputStart);
     CaretToEnd();
     EndInput();
@@ -354,8 +401,10 @@ bool TfrmStandardIo::memoStandardIoKeyDown(QKeyEvent* event) {
   }
   if (key == Qt::Key_Return || key == Qt::Key_Enter) {
     const QTextCursor inputStart = InputStart();
+    const QTextCursor line(memo_->document()->lastBlock());
     StoreLastLine(false);
     AppendRaw(QStringLiteral("\n>"));
+    MarkInputLine(line);
     RememberInput(inputStart);
     CaretToEnd();
     EndInput();

@@ -90,6 +90,11 @@ class TfrmStandardIo : public TDockForm, public ConsolePort {
   // end-of-input line "\x1A".
   std::string ReadLine();
 
+  // Whether line `line` (from 0) holds what the user typed for an IN (or
+  // such a line shown again): those lines are drawn in a colour of their own,
+  // so that they stand apart from the program's output after the same prompt.
+  bool IsInputLine(int line) const;
+
   // The main window's undo item: its Ctrl+Z shortcut is taken away while an
   // input is pending and given back (as Ctrl+Z) afterwards.
   void SetUndoAction(QAction* mnuUnDo) { undoAction_ = mnuUnDo; }
@@ -126,6 +131,9 @@ class TfrmStandardIo : public TDockForm, public ConsolePort {
  private:
   friend class TMemoStandardIo;
   void EndInput();
+  // The input line stands out (its background) while the program waits for it.
+  void ShowWaiting(bool waiting);
+  void MarkInputLine(const QTextCursor& on);  // the line the cursor is on
   void ShowConsole();
   void AppendRaw(const QString& text);
   // Writes a line; the written text (the line and the break after it) as a selection.

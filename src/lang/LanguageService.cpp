@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <unordered_set>
 
 #include "asm/AsmCore.h"
 #include "asm/Instructions.h"
@@ -165,8 +166,7 @@ std::optional<Location> LanguageService::Definition(const std::string& document,
   return Resolve(document, *m, m->Line(w->line).program, w->name);
 }
 
-std::vector<Location> LanguageService::References(const std::string& document, Position at,
-                                                  bool withDefinition) const {
+std::vector<Location> LanguageService::References(const std::string& document, Position at, bool withDefinition) const {
   std::vector<Location> found;
   const SourceModel* m = Find(document);
   if (!m) return found;
@@ -251,8 +251,9 @@ std::optional<Hover> LanguageService::HoverAt(const std::string& document, Posit
   const auto w = LabelAt(*m, at);
   if (!w) return std::nullopt;
   const auto def = Resolve(document, *m, m->Line(w->line).program, w->name);
-  if (!def) return Hover{w->name + "\n" + J(u8"外部参照（リンクのときにほかのプログラムの START ラベルと結び付けられます）"),
-                         w->line, w->span};
+  if (!def)
+    return Hover{w->name + "\n" + J(u8"外部参照（リンクのときにほかのプログラムの START ラベルと結び付けられます）"),
+                 w->line, w->span};
   const SourceModel& dm = documents_.at(def->document);
   std::string text = Trimmed(dm.LineText(def->line));
   if (def->document != document) text += "\n(" + def->document + ")";
@@ -275,8 +276,7 @@ std::vector<Completion> LanguageService::Complete(const std::string& document, P
   const SourceLine& l = m->Line(at.line);
   const std::string_view text = m->LineText(at.line);
   if (at.column == 0 || (!l.label.Empty() && at.column <= l.label.start + l.label.length)) return out;
-  if (text.find(';') < static_cast<std::size_t>(at.column) && !l.rest.Empty() && at.column > l.rest.start)
-    return out;
+  if (text.find(';') < static_cast<std::size_t>(at.column) && !l.rest.Empty() && at.column > l.rest.start) return out;
   const bool operation = l.mnemonic.Empty() ? l.operandField.Empty() : l.mnemonic.Contains(at.column);
   const bool operand = !operation && at.column > l.mnemonic.start + l.mnemonic.length &&
                        (l.rest.Empty() || at.column <= l.rest.start) &&
@@ -299,8 +299,11 @@ std::vector<Completion> LanguageService::Complete(const std::string& document, P
     const std::string name = "GR" + std::to_string(r);
     out.push_back({name, CompletionKind::Register, "", RegisterHelp(), name});
   }
+  // A program may define tens of thousands of labels: looking each one up in
+  // the list built so far made a long source take seconds.
+  std::unordered_set<std::string_view> seen;
   auto addLabel = [&](const SourceModel& sm, const std::string& name, std::int32_t line) {
-    if (std::any_of(out.begin(), out.end(), [&](const Completion& c) { return c.label == name; })) return;
+    if (!seen.insert(name).second) return;
     out.push_back({name, CompletionKind::Label, Trimmed(sm.LineText(line)), "", name});
   };
   const auto& programs = m->Programs();
@@ -332,7 +335,8 @@ std::optional<SignatureHelp> LanguageService::Signature(const std::string& docum
   s.documentation = h->action;
   s.activeParameter = l.operandField.Empty() ? 0 : OperandIndex(m->LineText(at.line), l.operandField, at.column);
   // Two registers choose the register form.
-  if (h->forms.size() > 1 && m->Operands(at.line).size() >= 2 && IsRegisterName(m->Piece(at.line, m->Operands(at.line)[1])))
+  if (h->forms.size() > 1 && m->Operands(at.line).size() >= 2 &&
+      IsRegisterName(m->Piece(at.line, m->Operands(at.line)[1])))
     s.activeForm = 1;
   return s;
 }
@@ -376,9 +380,7 @@ std::vector<TextEdit> LanguageService::Format(const std::string& document, const
     // A line the assembler reads as two pieces would become one (or the reverse).
     if (l.commentOnly || l.length > static_cast<std::int32_t>(kMaxLineBytes)) continue;
     std::string s(m->Piece(i, l.label));
-    auto padTo = [&s](std::size_t column) {
-      s.append(s.size() < column ? column - s.size() : 1, ' ');
-    };
+    auto padTo = [&s](std::size_t column) { s.append(s.size() < column ? column - s.size() : 1, ' '); };
     if (!l.mnemonic.Empty()) {
       padTo(static_cast<std::size_t>(std::max(o.labelWidth, 1)));
       s += m->Piece(i, l.mnemonic);
@@ -434,22 +436,46 @@ std::vector<CodeAction> LanguageService::CodeActions(const std::string& document
       out.push_back({J(u8"START を追加"), k, {{line, {0, 0}, ProgramNameFor(document) + "\tSTART\n"}}});
     }
   }
-  // An operand in lower case that names a label once in capitals.
+  auto upperCase = [](std::string_view piece, bool& lower) {
+    std::string upper(piece);
+    lower = false;
+    for (char& c : upper)
+      if (c >= 'a' && c <= 'z') {
+        c = static_cast<char>(c - 'a' + 'A');
+        lower = true;
+      }
+    return upper;
+  };
+  auto diagnosticOn = [&](std::int32_t line) {
+    std::int32_t diag = -1;
+    for (std::int32_t k = 0; k < static_cast<std::int32_t>(diags.size()); ++k)
+      if (diags[k].line == line) diag = k;
+    return diag;
+  };
   for (std::int32_t i = std::max(first, 0); i <= last && i < m->LineCount(); ++i) {
     const SourceLine& l = m->Line(i);
-    for (const Span& op : m->Operands(i)) {
-      std::string upper(m->Piece(i, op));
+    // A label defined in lower case ("buf DS 6"), with its uses spelled the
+    // same way in its program, when the name in capitals is still free.
+    if (!l.label.Empty()) {
       bool lower = false;
-      for (char& c : upper)
-        if (c >= 'a' && c <= 'z') {
-          c = static_cast<char>(c - 'a' + 'A');
-          lower = true;
+      const std::string_view label = m->Piece(i, l.label);
+      const std::string upper = upperCase(label, lower);
+      if (lower && IsLabelName(upper) && !Resolve(document, *m, l.program, upper)) {
+        std::vector<TextEdit> edits{{i, l.label, upper}};
+        for (std::int32_t j = 0; j < m->LineCount(); ++j) {
+          if (m->Line(j).program != l.program) continue;
+          for (const Span& op : m->Operands(j))
+            if (m->Piece(j, op) == label) edits.push_back({j, op, upper});
         }
+        out.push_back({J(u8"ラベル ") + upper + J(u8" に直す"), diagnosticOn(i), std::move(edits)});
+      }
+    }
+    // An operand in lower case that names a label once in capitals.
+    for (const Span& op : m->Operands(i)) {
+      bool lower = false;
+      const std::string upper = upperCase(m->Piece(i, op), lower);
       if (!lower || !IsLabelName(upper) || !Resolve(document, *m, l.program, upper)) continue;
-      std::int32_t diag = -1;
-      for (std::int32_t k = 0; k < static_cast<std::int32_t>(diags.size()); ++k)
-        if (diags[k].line == i) diag = k;
-      out.push_back({J(u8"ラベル ") + upper + J(u8" に直す"), diag, {{i, op, upper}}});
+      out.push_back({J(u8"ラベル ") + upper + J(u8" に直す"), diagnosticOn(i), {{i, op, upper}}});
     }
   }
   return out;

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "asm/AsmCore.h"
+#include "asm/Instructions.h"
 #include "common/Cp932.h"
 
 namespace tolvane::lang {
@@ -22,11 +23,17 @@ bool Blank(char c) { return c == ' ' || c == '\t'; }
 
 }  // namespace
 
-bool IsRegisterName(std::string_view s) { return s.size() == 3 && s[0] == 'G' && s[1] == 'R' && s[2] >= '0' && s[2] <= '7'; }
+bool IsRegisterName(std::string_view s) {
+  return s.size() == 3 && s[0] == 'G' && s[1] == 'R' && s[2] >= '0' && s[2] <= '7';
+}
 
 bool IsLabelName(std::string_view s) {
   if (s.empty() || s.size() > 8 || !IsLetter(s[0]) || IsRegisterName(s)) return false;
   return std::all_of(s.begin(), s.end(), [](char c) { return IsLetter(c) || IsDigit(c); });
+}
+
+bool IsLabelNotOperation(std::string_view word) {
+  return IsLabelName(word) && !FindInstruction(std::string(word).c_str());
 }
 
 std::string_view SourceModel::LineText(std::int32_t line) const {

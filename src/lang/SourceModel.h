@@ -21,27 +21,27 @@ struct Span {
 };
 
 struct SourceLine {
-  std::size_t offset = 0;  // in the text
+  std::size_t offset = 0;   // in the text
   std::int32_t length = 0;  // without the line break
   Span label, mnemonic;
-  Span operandField;           // all operands as written, strings kept whole
+  Span operandField;              // all operands as written, strings kept whole
   std::int32_t firstOperand = 0;  // its operands: SourceModel::Operands
   std::int32_t operandCount = 0;
-  Span rest;                   // from the end of the operand field (comment or ignored text)
-  bool commentOnly = false;    // empty, blank or ';' line
-  std::int32_t program = 0;    // number of ENDs before this line
+  Span rest;                 // from the end of the operand field (comment or ignored text)
+  bool commentOnly = false;  // empty, blank or ';' line
+  std::int32_t program = 0;  // number of ENDs before this line
 };
 
 struct Program {
-  std::int32_t startLine = -1;  // the START line, -1 when there is none
-  std::int32_t endLine = -1;    // the END line, -1 when there is none
-  std::string name;             // the START label
+  std::int32_t startLine = -1;                           // the START line, -1 when there is none
+  std::int32_t endLine = -1;                             // the END line, -1 when there is none
+  std::string name;                                      // the START label
   std::unordered_map<std::string, std::int32_t> labels;  // first definition of each name
 };
 
 struct Diagnostic {
-  std::int32_t line = 0;  // 0-based editor line
-  std::string text;       // exactly the assembler's message text (CP932)
+  std::int32_t line = 0;            // 0-based editor line
+  std::string text;                 // exactly the assembler's message text (CP932)
   std::int32_t assemblerLine = -1;  // the line number the assembler reports, -1 for none
 };
 
@@ -85,5 +85,8 @@ class SourceModel {
 // Whether a piece of text is a name the assembler accepts as a label.
 bool IsLabelName(std::string_view s);
 bool IsRegisterName(std::string_view s);
+// Whether a word typed first on a line can only be the line's label: a label
+// name that is no instruction, directive or macro (so "LOOP", not "LD").
+bool IsLabelNotOperation(std::string_view word);
 
 }  // namespace tolvane::lang

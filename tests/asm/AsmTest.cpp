@@ -615,12 +615,12 @@ TEST_F(DriverFiles, FilesThatCannotBeRead) {
 
 TEST_F(DriverFiles, ListingThatCannotBeWritten) {
   std::string p = Write("q.cas", "MAIN START\n END\n");
-  fs::create_directories(dir_ / "q.lst");  // a directory where the listing goes
+  fs::create_directories(dir_ / "q.lst");  // a directory where the listing goes: named as a folder
   RecordingSink sink;
   EXPECT_EQ(Assemble(p, BuildOptions{}, sink), 0);
   std::string lst = (dir_ / "q.lst").string();
   EXPECT_EQ(sink.lines,
-            (std::vector<std::string>{"Assemble[" + p + "]", " Error:  " + lst + " がオープンできません。"}));
+            (std::vector<std::string>{"Assemble[" + p + "]", " Error:  " + lst + "はフォルダのため書き込めません。"}));
   EXPECT_FALSE(fs::exists(dir_ / "q.obj"));
 }
 
@@ -631,8 +631,9 @@ TEST_F(DriverFiles, ObjectThatCannotBeWritten) {
   BuildOptions o;
   o.listing = 0;
   EXPECT_EQ(Assemble(p, o, sink), 0);
-  EXPECT_EQ(sink.lines, (std::vector<std::string>{"Assemble[" + p + "]", "   0 Errors",
-                                                  " Error:  " + (dir_ / "o.obj").string() + "がオープンできません。"}));
+  EXPECT_EQ(sink.lines,
+            (std::vector<std::string>{"Assemble[" + p + "]", "   0 Errors",
+                                      " Error:  " + (dir_ / "o.obj").string() + "はフォルダのため書き込めません。"}));
 }
 
 TEST_F(DriverFiles, SourceNamedLikeItsOutputsIsNotOverwritten) {

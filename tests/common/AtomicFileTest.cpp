@@ -169,7 +169,7 @@ TEST_F(AtomicFileTest, NodesThatAreNotFilesAreNeverReplaced) {
       {"null.obj", {}, PathKind::Device, EINVAL, u8"はデバイスのため書き込めません。"},
       {"pipe.lst", {}, PathKind::Fifo, EINVAL, u8"は名前付きパイプのため書き込めません。"},
       {"sock.exe", {}, PathKind::Socket, EINVAL, u8"はソケットのため書き込めません。"},
-      {"dir.sym", {}, PathKind::Folder, EISDIR, u8"がオープンできません。"},  // the tools' words
+      {"dir.sym", {}, PathKind::Folder, EISDIR, u8"はフォルダのため書き込めません。"},
       // An editor following a link to a FIFO is refused at the FIFO.
       {"tolink.cas", {.followLink = true}, PathKind::Fifo, EINVAL, u8"は名前付きパイプのため書き込めません。"},
   };

@@ -1,9 +1,12 @@
 // The build and run commands over a stand-in core: which files take part, the
 // refusals with their boxes, the message window, and the items they switch.
+#include <QLabel>
+#include <QStatusBar>
 #include <QtTest>
 
 #include "forms/UiFonts.h"
 #include "forms/frmMessage_f.h"
+#include "forms/frmStandardIo_f.h"
 #include "support/ShellFixture.h"
 
 using namespace tolvane;
@@ -28,12 +31,15 @@ class BuildRunTest : public QObject {
     ShellFixture f;
     f.Main()->AssembleCurrent();
     f.Main()->RunCommand("mnuNew");
+    // Offered to save first; declined, the command refuses as it always did.
+    f.dialogs.Answer(BoxAnswer::No);
     f.Main()->RunCommand("mnuAssemble");
-    QCOMPARE(f.dialogs.boxes.size(), 2);
+    QCOMPARE(f.dialogs.boxes.size(), 3);
     QCOMPARE(f.dialogs.boxes[0].kind, BoxKind::Error);
     QCOMPARE(f.dialogs.boxes[0].text, U(u8"アセンブルできません。"));
-    QCOMPARE(f.dialogs.boxes[1].kind, BoxKind::Warning);
-    QCOMPARE(f.dialogs.boxes[1].text, U(u8"Noname1.casを保存してください。"));
+    QCOMPARE(f.dialogs.boxes[1].text, U(u8"Noname1.casに変更を保存しますか？"));
+    QCOMPARE(f.dialogs.boxes[2].kind, BoxKind::Warning);
+    QCOMPARE(f.dialogs.boxes[2].text, U(u8"Noname1.casを保存してください。"));
     QVERIFY(f.fake.assembled.isEmpty());
     QVERIFY(!f.Main()->IsEnabled("mnuLink"));
   }
@@ -52,6 +58,66 @@ class BuildRunTest : public QObject {
     f.fake.assembleResult = false;
     f.Main()->RunCommand("mnuAssemble");
     QCOMPARE(f.dialogs.Texts(), QStringList({U(u8"アセンブル中にエラーが発生しました。")}));
+  }
+
+  void buildOffersToSaveTheOtherPages() {
+    ShellFixture f;
+    const QString a = f.Write("a.cas", "A"), b = f.Write("b.cas", "B");
+    QVERIFY(f.Main()->OpenPath(b));
+    f.Editor()->PageEditor(1)->insertPlainText("X");  // another page, unsaved
+    QVERIFY(f.Main()->OpenPath(a));
+    f.dialogs.Answer(BoxAnswer::Yes);
+    f.Main()->RunCommand("mnuBuild");
+    QCOMPARE(f.dialogs.Texts(), QStringList({b + U(u8"に変更を保存しますか？")}));
+    QCOMPARE(f.Read(b), QByteArray("XB"));
+    QVERIFY(!f.Editor()->PageModified(1));
+    QCOMPARE(f.fake.assembled, QStringList({a}));
+    QCOMPARE(f.fake.linked.size(), size_t(1));
+    QVERIFY(f.dialogs.AllAnswersUsed());
+  }
+
+  void debugStartKeyBeforeAnyBuildSaysWhyAndOffersToBuild() {
+    ShellFixture f;
+    QVERIFY(!f.Main()->IsEnabled("mnuDebugStart"));
+    auto* key = f.Main()->findChild<QAction*>(QStringLiteral("actDebugStartUnavailable"));
+    QVERIFY(key);
+    QCOMPARE(key->shortcut(), QKeySequence(Qt::Key_F4));
+    key->trigger();
+    QCOMPARE(f.dialogs.Texts(),
+             QStringList{U(u8"デバッグするプログラムがありません。ソースファイルを開いてビルド(Ctrl+F9)すると、"
+                           u8"デバッグを開始(F4)できます。")});
+    const QString a = f.Write("a.cas", "A");
+    QVERIFY(f.Main()->OpenPath(a));
+    // No: nothing is built.
+    f.dialogs.Clear();
+    f.dialogs.Answer(BoxAnswer::No);
+    key->trigger();
+    QCOMPARE(f.dialogs.Texts(), QStringList{U(u8"まだビルドしていません。ビルドしてデバッグを開始しますか？")});
+    QVERIFY(f.fake.assembled.isEmpty());
+    // Yes: built, linked and started.
+    f.Write("a.exe", "X");  // what the stand-in linker would have written
+    f.dialogs.Answer(BoxAnswer::Yes);
+    key->trigger();
+    QCOMPARE(f.fake.assembled, QStringList({a}));
+    QCOMPARE(f.fake.debugged.size(), 1);
+    QCOMPARE(f.dialogs.Texts().size(), 2);
+    QVERIFY(f.dialogs.AllAnswersUsed());
+    // Once Debug Start is on, F4 is its key alone.
+    QVERIFY(f.Main()->IsEnabled("mnuDebugStart"));
+    QVERIFY(key->shortcut().isEmpty());
+  }
+
+  void waitingForInputShowsInTheStatusLine() {
+    ShellFixture f;
+    auto* waiting = f.Main()->statusBar()->findChild<QLabel*>(QStringLiteral("lblInputWaiting"));
+    QVERIFY(waiting);
+    QVERIFY(!waiting->isVisible());
+    TfrmStandardIo* console = f.Main()->Windows().standardIo;
+    console->ConsoleBeginInput();
+    QVERIFY(waiting->isVisible());
+    QVERIFY(waiting->text().startsWith(U(u8"入力待ち")));
+    console->ConsoleCancelInput();
+    QVERIFY(!waiting->isVisible());
   }
 
   void linkWithoutAPageAndItsOutcomes() {
@@ -77,8 +143,16 @@ class BuildRunTest : public QObject {
     const QString a = f.Write("a.cas", "A");
     f.Main()->RunCommand("mnuNew");  // modified, not the page being built
     QVERIFY(f.Main()->OpenPath(a));
+    f.dialogs.Answer(BoxAnswer::No);
     f.Main()->RunCommand("mnuBuild");
-    QCOMPARE(f.dialogs.Texts(), QStringList({U(u8"Noname1.casを保存してください。")}));
+    QCOMPARE(f.dialogs.Texts(),
+             QStringList({U(u8"Noname1.casに変更を保存しますか？"), U(u8"Noname1.casを保存してください。")}));
+    QVERIFY(f.fake.assembled.isEmpty());
+    // Cancel: nothing more is said, nothing is built.
+    f.dialogs.Clear();
+    f.dialogs.Answer(BoxAnswer::Cancel);
+    f.Main()->RunCommand("mnuBuild");
+    QCOMPARE(f.dialogs.Texts(), QStringList({U(u8"Noname1.casに変更を保存しますか？")}));
     QVERIFY(f.fake.assembled.isEmpty());
     f.dialogs.Clear();
     f.dialogs.Answer(BoxAnswer::No);

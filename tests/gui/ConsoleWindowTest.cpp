@@ -123,6 +123,36 @@ class ConsoleWindowTest : public QObject {
     QVERIFY(console_->memoStandardIo()->isReadOnly());
   }
 
+  void inputLinesAndTheWaitAreMarked() {
+    console_->ConsoleWrite(QStringLiteral("OUT"));
+    auto* memo = console_->memoStandardIo();
+    In([&] {
+      // Waiting: the input line stands out, and a screen reader is told.
+      QCOMPARE(memo->extraSelections().size(), 1);
+      QCOMPARE(memo->extraSelections().first().cursor.blockNumber(), 1);
+      QCOMPARE(memo->accessibleDescription(), U(u8"入力待ち"));
+      Type(memo, QStringLiteral("IN"));
+      Key(memo, Qt::Key_Return);
+    });
+    console_->ConsoleWrite(QStringLiteral("OUT2"));
+    In([&] { Key(memo, Qt::Key_Z, Qt::ControlModifier); });
+    console_->EchoInput("AGAIN");
+    QCOMPARE(Lines(), (QStringList{">OUT", ">IN", ">OUT2", ">^Z", ">AGAIN", ">"}));
+    const bool input[] = {false, true, false, true, true, false};
+    for (int line = 0; line < 6; ++line) QCOMPARE(console_->IsInputLine(line), input[line]);
+    // Typed text has a look of its own; the output after the same prompt has not.
+    const QTextBlock typed = memo->document()->findBlockByNumber(1);
+    const QTextBlock output = memo->document()->findBlockByNumber(2);
+    QVERIFY(typed.begin().fragment().isValid());
+    QTextCursor at(typed);
+    at.setPosition(typed.position() + 2);
+    QVERIFY(at.charFormat().fontUnderline());
+    at.setPosition(output.position() + 2);
+    QVERIFY(!at.charFormat().fontUnderline());
+    QVERIFY(memo->extraSelections().isEmpty());
+    QVERIFY(memo->accessibleDescription().isEmpty());
+  }
+
   void emptyLineAndEnterOnKeypad() {
     In([this] { Key(memo(), Qt::Key_Enter, Qt::KeypadModifier); });
     QCOMPARE(memory_[0x2000], Word{0});

@@ -11,8 +11,10 @@
 #include "forms/EditorLanguage.h"
 #include "forms/Utf8.h"
 #include "forms/frmEditor_f.h"
+#include "support/ScriptedDialogs.h"
 
 using namespace tolvane::forms;
+using tolvane::testing::ScriptedDialogs;
 
 namespace {
 
@@ -42,6 +44,27 @@ struct Pages {
     QTextCursor c(editors[page]->document()->findBlockByNumber(line));
     c.setPosition(c.position() + column);
     editors[page]->setTextCursor(c);
+  }
+  // Keys as the user presses them: while the completion list is up it has
+  // the keyboard. The list opens a moment after a key: the loop gets a turn.
+  void Press(int key, const QString& text = QString()) {
+    QAbstractItemView* popup = Lang(0)->Completer()->popup();
+    QWidget* target = popup->isVisible() ? static_cast<QWidget*>(popup) : editors[0];
+    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
+    QApplication::sendEvent(target, &press);
+    QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, text);
+    QApplication::sendEvent(popup->isVisible() ? static_cast<QWidget*>(popup) : editors[0], &release);
+    QCoreApplication::processEvents();
+  }
+  void Type(const QString& text) {
+    for (QChar c : text) {
+      if (c == u'\n')
+        Press(Qt::Key_Return, QStringLiteral("\r"));
+      else if (c == u'\t')
+        Press(Qt::Key_Tab, QStringLiteral("\t"));
+      else
+        Press(0, QString(c));
+    }
   }
   QTabWidget tabs;
   EditorControl* editors[2] = {};
@@ -113,14 +136,15 @@ class EditorLanguageTest : public QObject {
     QCompleter* completer = p.Lang(0)->Completer();
     QTRY_VERIFY(completer->popup()->isVisible());
     QStringList labels;
-    for (int i = 0; i < completer->model()->rowCount(); ++i) labels << completer->model()->index(i, 0).data().toString();
+    for (int i = 0; i < completer->model()->rowCount(); ++i)
+      labels << completer->model()->index(i, 0).data().toString();
     QVERIFY(labels.contains(QStringLiteral("LD")));
     QVERIFY(labels.contains(QStringLiteral("OUT")));
     QVERIFY(!labels.contains(QStringLiteral("GR1")));
-    // Choosing LD writes its operand form and selects the first operand.
+    // Choosing LD (Tab) writes its operand form and selects the first operand.
     completer->setCompletionPrefix(QStringLiteral("LD"));
     completer->popup()->setCurrentIndex(completer->completionModel()->index(0, 0));
-    QTest::keyClick(completer->popup(), Qt::Key_Return);
+    QTest::keyClick(completer->popup(), Qt::Key_Tab);
     QCOMPARE(p.editors[0]->document()->findBlockByNumber(3).text(), QStringLiteral("\tLD\tr,adr"));
     QCOMPARE(p.editors[0]->textCursor().selectedText(), QStringLiteral("r"));
     // Typing in the operand column opens the list of registers and labels by itself.
@@ -130,7 +154,80 @@ class EditorLanguageTest : public QObject {
     QCOMPARE(completer->currentCompletion(), QStringLiteral("GR0"));
   }
 
+  void enterStartsALineUnlessAnItemWasChosen() {
+    Pages p;
+    p.editors[0]->setPlainText(QStringLiteral("ATOI\tSTART\n"));
+    p.editors[0]->setFocus();
+    p.Caret(0, 1, 0);
+    QCompleter* completer = p.Lang(0)->Completer();
+    // Typed straight in: the list opens by itself in the operands, and
+    // "GR2" leaves nothing to complete; Enter makes the new lines.
+    // (Each new line starts with the indentation of the one before.)
+    p.Type(QStringLiteral("\tPUSH\t0,GR2\nPUSH\t0,G"));
+    QVERIFY(completer->popup()->isVisible());  // GR0 to GR7
+    p.Type(QStringLiteral("\nRET\n"));
+    QCOMPARE(p.editors[0]->toPlainText(), QStringLiteral("ATOI\tSTART\n\tPUSH\t0,GR2\n\tPUSH\t0,G\n\tRET\n\t"));
+    // An item the student moved to with the arrows is what Enter takes; Tab takes the highlighted one.
+    p.Type(QStringLiteral("LD\tGR1,G"));
+    QTRY_VERIFY(completer->popup()->isVisible());
+    p.Press(Qt::Key_Down);
+    p.Press(Qt::Key_Return, QStringLiteral("\r"));
+    QCOMPARE(p.editors[0]->textCursor().block().text(), QStringLiteral("\tLD\tGR1,GR1"));
+    p.Type(QStringLiteral(",G"));
+    QTRY_VERIFY(completer->popup()->isVisible());
+    p.Press(Qt::Key_Tab, QStringLiteral("\t"));
+    QCOMPARE(p.editors[0]->textCursor().block().text(), QStringLiteral("\tLD\tGR1,GR1,GR0"));
+    QVERIFY(!completer->popup()->isVisible());
+  }
+
+  void longListsKeepWholeItems() {
+    Pages p;
+    QString source = QStringLiteral("MAIN\tSTART\n\tLD\tGR1,\n");
+    for (int i = 0; i < 3000; ++i) source += QStringLiteral("M%1\tDC\t%2\n").arg(i, 4, 10, QLatin1Char('0')).arg(i);
+    source += QStringLiteral("LONGNAME\tDC\t1\n\tRET\n\tEND\n");
+    p.editors[0]->setPlainText(source);
+    p.editors[0]->setFocus();
+    p.Caret(0, 1, 8);
+    p.Lang(0)->ShowCompletion();
+    QAbstractItemView* popup = p.Lang(0)->Completer()->popup();
+    QTRY_VERIFY(popup->isVisible());
+    // The list is as wide as its widest item, not only as the rows first in view.
+    const int widest = popup->fontMetrics().horizontalAdvance(QStringLiteral("LONGNAME"));
+    QVERIFY2(popup->viewport()->width() >= widest, qPrintable(QString::number(popup->viewport()->width())));
+    QCOMPARE(popup->textElideMode(), Qt::ElideNone);
+  }
+
+  void listsCloseWithEscape() {
+    ScriptedDialogs dialogs;
+    Pages p;
+    p.editors[0]->setFocus();
+    QListWidget* list = p.Lang(0)->ReferenceList();
+    for (int key : {int(Qt::Key_F12), int(Qt::Key_O)}) {
+      p.Caret(0, 4, 0);
+      QTest::keyClick(p.editors[0], Qt::Key(key),
+                      key == Qt::Key_F12 ? Qt::ShiftModifier : Qt::ShiftModifier | Qt::ControlModifier);
+      QTRY_VERIFY(list->isVisible());
+      QTest::keyClick(list, Qt::Key_Escape);
+      QVERIFY(!list->isVisible());
+      QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(p.editors[0]));
+    }
+    // A label defined in lower case has its fix.
+    p.editors[0]->setPlainText(QStringLiteral("MAIN\tSTART\n\tRET\nbuf\tDS\t6\n\tEND\n"));
+    p.Caret(0, 2, 1);
+    QTest::keyClick(p.editors[0], Qt::Key_Period, Qt::ControlModifier);
+    QTRY_VERIFY(list->isVisible());
+    QCOMPARE(list->item(0)->text(), U(u8"ラベル BUF に直す"));
+    QTest::keyClick(list, Qt::Key_Return);
+    QCOMPARE(p.editors[0]->document()->findBlockByNumber(2).text(), QStringLiteral("BUF\tDS\t6"));
+    // Renaming onto a label that exists says why in a box.
+    p.editors[0]->setPlainText(QString::fromLatin1(kSource));
+    p.Caret(0, 4, 0);
+    QVERIFY(!p.Lang(0)->Rename(QStringLiteral("MAIN")));
+    QCOMPARE(dialogs.Texts(), QStringList{U(u8"ラベル(MAIN)が重複しています。")});
+  }
+
   void referencesRenameAndFormat() {
+    ScriptedDialogs dialogs;
     Pages p;
     p.editors[0]->setFocus();
     p.Caret(0, 4, 0);

@@ -274,6 +274,29 @@ class EditorTest : public QObject {
     QCOMPARE(ed->toPlainText(), QStringLiteral("\t  LD GR1,A\n\t  RET\nA\nB\nC"));
   }
 
+  void labelAfterAnIndentedLineAndRedo() {
+    ShellFixture f;
+    TfrmEditor* e = f.Editor();
+    f.Main()->RunCommand("mnuNew");
+    EditorControl* ed = e->PageEditor(1);
+    ed->setFocus();
+    Type(ed, QStringLiteral("MAIN\tSTART\n\tLD\tGR1,A\n"));
+    // The copied indentation gives way to a label once its word ends (by a
+    // tab or a space); an instruction stays in the operation column.
+    Type(ed, QStringLiteral("LOOP\tSUBA\tGR1,=1\n\tJNZ\tLOOP\nRET\nA DC 1"));
+    QCOMPARE(ed->toPlainText(),
+             QStringLiteral("MAIN\tSTART\n\tLD\tGR1,A\nLOOP\tSUBA\tGR1,=1\n\tJNZ\tLOOP\n\tRET\nA DC 1"));
+    // Redo (Ctrl+Y) puts back what Undo took.
+    QVERIFY(f.Main()->Item(QStringLiteral("mnuReDo")));
+    QCOMPARE(f.Main()->Item(QStringLiteral("mnuReDo"))->shortcut(), QKeySequence(QStringLiteral("Ctrl+Y")));
+    QVERIFY(f.Main()->IsEnabled("mnuReDo"));
+    const QString typed = ed->toPlainText();
+    f.Main()->RunCommand("mnuUnDo");
+    QVERIFY(ed->toPlainText() != typed);
+    f.Main()->RunCommand("mnuReDo");
+    QCOMPARE(ed->toPlainText(), typed);
+  }
+
   void tabStopsEveryEightCells() {
     ShellFixture f;
     EditorControl* ed = f.Editor()->PageEditor(1);

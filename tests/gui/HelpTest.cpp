@@ -119,6 +119,9 @@ class HelpTest : public QObject {
     QCOMPARE(ShownFile(), QStringLiteral("b.htm"));
     viewer.actHome()->trigger();
     QCOMPARE(ShownFile(), QStringLiteral("index.html"));
+    // Escape in the page closes the viewer, as it closes a dialog.
+    QTest::keyClick(viewer.Browser(), Qt::Key_Escape);
+    QVERIFY(!viewer.isVisible());
   }
 
   void theRealPagesOpenInTheViewer() {

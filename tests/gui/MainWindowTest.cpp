@@ -352,12 +352,12 @@ class MainWindowTest : public QObject {
   void everyGuardedCommandAsksAndNoLeavesItUndone() {
     // The commands that ask about ending a debugged program, and the two that
     // refuse instead; the debugging commands themselves must never ask.
-    const QStringList asking = {"mnuNew",      "mnuOpen",        "mnuProjectNew",    "mnuProjectOpen", "mnuSave",
-                                "mnuSaveAs",   "mnuProjectSave", "mnuProjectSaveAs", "mnuAllSave",     "mnuClose",
-                                "mnuAllClose", "mnuPrintSetup",  "mnuExit",          "mnuUnDo",        "mnuCut",
-                                "mnuCopy",     "mnuPaste",       "mnuDelete",        "mnuSelectAll",   "mnuFind",
-                                "mnuReplace",  "mnuProjectAdd",  "mnuProjectDelete", "mnuProjectEdit", "mnuAssemble",
-                                "mnuLink",     "mnuBuild",       "mnuOption"};
+    const QStringList asking = {
+        "mnuNew",         "mnuOpen",          "mnuProjectNew", "mnuProjectOpen", "mnuSave",       "mnuSaveAs",
+        "mnuProjectSave", "mnuProjectSaveAs", "mnuAllSave",    "mnuClose",       "mnuAllClose",   "mnuPrintSetup",
+        "mnuExit",        "mnuUnDo",          "mnuReDo",       "mnuCut",         "mnuCopy",       "mnuPaste",
+        "mnuDelete",      "mnuSelectAll",     "mnuFind",       "mnuReplace",     "mnuProjectAdd", "mnuProjectDelete",
+        "mnuProjectEdit", "mnuAssemble",      "mnuLink",       "mnuBuild",       "mnuOption"};
     const QStringList refusing = {"mnuRun", "mnuRunExe"};
     QStringList tableAsking, tableRefusing;
     for (const CommandRow& row : CommandTable()) {

@@ -206,6 +206,16 @@ class ShellComfortTest : public QObject {
     QVERIFY(f.dialogs.plain.first().startsWith(f.Path("f5.cas")));
     QCOMPARE(RecentItems(f.Main()).size(), before - 1);
     QVERIFY(!TRecentFiles().Files().contains(f.Path("f5.cas")));
+
+    // Saving a page moves its file to the top, as opening it does.
+    const QString saved = f.Editor()->PagePath(f.Editor()->CurrentPage());
+    f.Main()->RecentFiles().Add(f.Path("f4.cas"));
+    QCOMPARE(RecentItems(f.Main()).first(), QStringLiteral("&1 ") + f.Path("f4.cas"));
+    f.Editor()->PageEditor(f.Editor()->CurrentPage())->insertPlainText(QStringLiteral("B"));
+    f.Main()->RunCommand("mnuSave");
+    QVERIFY(!f.Editor()->PageModified(f.Editor()->CurrentPage()));
+    QCOMPARE(RecentItems(f.Main()).first(), QStringLiteral("&1 ") + saved);
+    QCOMPARE(TRecentFiles().Files().first(), saved);
   }
 };
 

@@ -14,22 +14,22 @@ using namespace tolvane::lang;
 namespace {
 
 const char* const kA =
-    "MAIN\tSTART\n"             // 0
-    "\tLD\tGR1,DATA\n"          // 1
-    "\tCALL\tSUB\n"             // 2
-    "LOOP\tADDA\tGR1,=1\n"      // 3
-    "\tJUMP\tLOOP\t; again\n"   // 4
-    "\tOUT\tMSG,LEN\n"          // 5
-    "\tRET\n"                   // 6
-    "DATA\tDC\t10,-1,#00FF\n"   // 7
-    "MSG\tDC\t'A B'\n"          // 8
-    "LEN\tDC\t3\n"              // 9
-    "\tEND\n"                   // 10
-    "SUB\tSTART\n"              // 11
-    "DATA\tDS\t1\n"             // 12
-    "\tLD\tGR2,DATA\n"          // 13
-    "\tRET\n"                   // 14
-    "\tEND\n";                  // 15
+    "MAIN\tSTART\n"            // 0
+    "\tLD\tGR1,DATA\n"         // 1
+    "\tCALL\tSUB\n"            // 2
+    "LOOP\tADDA\tGR1,=1\n"     // 3
+    "\tJUMP\tLOOP\t; again\n"  // 4
+    "\tOUT\tMSG,LEN\n"         // 5
+    "\tRET\n"                  // 6
+    "DATA\tDC\t10,-1,#00FF\n"  // 7
+    "MSG\tDC\t'A B'\n"         // 8
+    "LEN\tDC\t3\n"             // 9
+    "\tEND\n"                  // 10
+    "SUB\tSTART\n"             // 11
+    "DATA\tDS\t1\n"            // 12
+    "\tLD\tGR2,DATA\n"         // 13
+    "\tRET\n"                  // 14
+    "\tEND\n";                 // 15
 
 const char* const kB =
     "OTHER\tSTART\n"  // 0
@@ -68,18 +68,17 @@ TEST_F(LanguageServiceTest, DefinitionFollowsProgramsThenStartLabelsAcrossFiles)
     const char* wantDoc;  // null: no definition
     int wantLine;
   } cases[] = {
-      {"a.cas", {1, 8}, "a.cas", 7},    // DATA of the first program
-      {"a.cas", {1, 12}, "a.cas", 7},   // cursor just after the name
-      {"a.cas", {13, 8}, "a.cas", 12},  // the second program's own DATA
-      {"a.cas", {2, 6}, "a.cas", 11},   // a START label of the same file
-      {"a.cas", {4, 6}, "a.cas", 3},    // a label defined before its use
-      {"a.cas", {3, 0}, "a.cas", 3},    // the definition itself
-      {"b.cas", {1, 6}, "a.cas", 11},   // an external reference joined to another file
-      {"b.cas", {2, 6}, "a.cas", 0},
-      {"b.cas", {3, 6}, nullptr, 0},    // nowhere: left to the linker
-      {"a.cas", {1, 4}, nullptr, 0},    // a register
-      {"a.cas", {4, 14}, nullptr, 0},   // the comment
-      {"a.cas", {99, 0}, nullptr, 0},   // past the end
+      {"a.cas", {1, 8}, "a.cas", 7},                                    // DATA of the first program
+      {"a.cas", {1, 12}, "a.cas", 7},                                   // cursor just after the name
+      {"a.cas", {13, 8}, "a.cas", 12},                                  // the second program's own DATA
+      {"a.cas", {2, 6}, "a.cas", 11},                                   // a START label of the same file
+      {"a.cas", {4, 6}, "a.cas", 3},                                    // a label defined before its use
+      {"a.cas", {3, 0}, "a.cas", 3},                                    // the definition itself
+      {"b.cas", {1, 6}, "a.cas", 11},                                   // an external reference joined to another file
+      {"b.cas", {2, 6}, "a.cas", 0},    {"b.cas", {3, 6}, nullptr, 0},  // nowhere: left to the linker
+      {"a.cas", {1, 4}, nullptr, 0},                                    // a register
+      {"a.cas", {4, 14}, nullptr, 0},                                   // the comment
+      {"a.cas", {99, 0}, nullptr, 0},                                   // past the end
       {"none.cas", {0, 0}, nullptr, 0},
   };
   for (const Case& c : cases) {
@@ -122,10 +121,10 @@ TEST_F(LanguageServiceTest, SymbolsArePerProgram) {
   std::vector<std::pair<std::string, SymbolKind>> children;
   for (const Symbol& s : symbols[0].children) children.emplace_back(s.name, s.kind);
   EXPECT_EQ(children, (std::vector<std::pair<std::string, SymbolKind>>{{"LOOP", SymbolKind::Code},
-                                                                      {"OUT MSG,LEN", SymbolKind::Macro},
-                                                                      {"DATA", SymbolKind::Data},
-                                                                      {"MSG", SymbolKind::Data},
-                                                                      {"LEN", SymbolKind::Data}}));
+                                                                       {"OUT MSG,LEN", SymbolKind::Macro},
+                                                                       {"DATA", SymbolKind::Data},
+                                                                       {"MSG", SymbolKind::Data},
+                                                                       {"LEN", SymbolKind::Data}}));
   EXPECT_EQ(symbols[1].name, "SUB");
   ASSERT_EQ(symbols[1].children.size(), 1u);
   EXPECT_EQ(symbols[1].children[0].kind, SymbolKind::Area);
@@ -315,6 +314,10 @@ TEST(LanguageServiceActions, QuickFixesMendTheSource) {
       {"sum2.cas", "; sum\n\tRET\n\tEND\n", "; sum\nSUM2\tSTART\n\tRET\n\tEND\n"},
       {"9.cas", "\tRET\n\tEND\n", "MAIN\tSTART\n\tRET\n\tEND\n"},
       {"m.cas", "MAIN\tSTART\n\tJUMP\tloop\nLOOP\tRET\n\tEND\n", "MAIN\tSTART\n\tJUMP\tLOOP\nLOOP\tRET\n\tEND\n"},
+      // A label defined in lower case, with its uses spelled the same way.
+      {"m.cas", "MAIN\tSTART\n\tRET\nbuf\tDS\t6\n\tEND\n", "MAIN\tSTART\n\tRET\nBUF\tDS\t6\n\tEND\n"},
+      {"m.cas", "MAIN\tSTART\n\tLAD\tGR1,buf\n\tRET\nbuf\tDS\t6\n\tEND\n",
+       "MAIN\tSTART\n\tLAD\tGR1,BUF\n\tRET\nBUF\tDS\t6\n\tEND\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.source);

@@ -356,11 +356,11 @@ TEST_F(Linking, MoreSymbolsThanTheSymbolFileCanCountAreRefused) {
 TEST_F(Linking, OutputThatCannotBeWrittenIsReported) {
   fs::create_directory(dir / "a0.exe");  // a folder where the load module should go
   EXPECT_FALSE(LinkObjects({Program("MAIN", 1)}));
-  EXPECT_EQ(sink.lines.back(), " Error:  " + P("a0.exe") + J(u8"がオープンできません。"));
+  EXPECT_EQ(sink.lines.back(), " Error:  " + P("a0.exe") + J(u8"はフォルダのため書き込めません。"));
   fs::remove(dir / "a0.exe");
   fs::create_directory(dir / "a0.sym");
   EXPECT_FALSE(LinkObjects({Program("MAIN", 1)}));
-  EXPECT_EQ(sink.lines.back(), " Error:  " + P("a0.sym") + J(u8"がオープンできません。"));
+  EXPECT_EQ(sink.lines.back(), " Error:  " + P("a0.sym") + J(u8"はフォルダのため書き込めません。"));
 }
 
 }  // namespace

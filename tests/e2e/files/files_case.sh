@@ -111,6 +111,17 @@ case $name in
     grep -qxF " Error:  hello.lstは名前付きパイプのため書き込めません。" err2.txt || fail "no message naming hello.lst"
     [ -p hello.lst ] || fail "hello.lst was replaced"
     rm hello.lst
+    # A folder by an output's name is named as a folder, for the assembler's and the linker's outputs.
+    mkdir hello.obj
+    "$cli" asm hello.cas 2>err6.txt && fail "asm with a folder hello.obj succeeded"
+    grep -qxF " Error:  hello.objはフォルダのため書き込めません。" err6.txt || fail "no message naming the folder hello.obj"
+    rmdir hello.obj
+    "$cli" asm hello.cas 2>/dev/null || fail "asm after the folder went"
+    mkdir hello.exe
+    "$cli" link hello 2>err7.txt && fail "link with a folder hello.exe succeeded"
+    grep -qxF " Error:  hello.exeはフォルダのため書き込めません。" err7.txt || fail "no message naming the folder hello.exe"
+    rmdir hello.exe
+    rm -f hello.olm hello.elm  # the line maps go back to folders below
     # Empty folders by the line maps' names: a note, the folder stays, the
     # program is built all the same.
     mkdir hello.olm hello.elm
