@@ -46,6 +46,24 @@ int TestFailure(const std::string& why) {
   return 2;
 }
 
+// Why the report file could not be written: what stands in its place, or the
+// system's word for the failure that AtomicFile recorded (errno itself is
+// stale by the time a class has been judged).
+std::string OutputFailure(const std::string& path, const AtomicFile& file) {
+  switch (file.Refused()) {
+    case PathKind::Folder:
+      return path + ": a folder is in the way; the report is not written";
+    case PathKind::Device:
+      return path + ": a device is in the way; the report is not written";
+    case PathKind::Fifo:
+      return path + ": a FIFO is in the way; the report is not written";
+    case PathKind::Socket:
+      return path + ": a socket is in the way; the report is not written";
+    default:
+      return path + ": cannot be written: " + std::strerror(file.Error() ? file.Error() : EIO);
+  }
+}
+
 bool ParseCount(const std::string& s, unsigned long long& out) {
   if (s.empty() || s.size() > 18 || s.find_first_not_of("0123456789") != std::string::npos) return false;
   out = std::stoull(s);
@@ -125,6 +143,11 @@ int CmdTest(const Args& args) {
   };
   if (!SplitArguments(args, operands, option, error)) return TestUsage(error);
 
+  // The report's place is checked before any work: a folder or FIFO in the
+  // way is named at once, not after the whole class has been judged.
+  AtomicFile out;
+  if (!outPath.empty() && !out.Open(outPath)) return TestFailure(OutputFailure(outPath, out));
+
   std::vector<grade::SubmissionResult> results;
   grade::ReportInfo info;
   if (merge) {
@@ -162,11 +185,10 @@ int CmdTest(const Args& args) {
     };
     if (grade::StreamedFormat(format)) {
       // Written as the results come, so that memory does not grow with the class.
-      AtomicFile file;
-      bool ok = outPath.empty() || file.Open(outPath);
+      bool ok = true;
       auto write = [&](const std::string& piece) {
         if (!ok) return;
-        ok = outPath.empty() ? std::fwrite(piece.data(), 1, piece.size(), stdout) == piece.size() : file.Write(piece);
+        ok = outPath.empty() ? std::fwrite(piece.data(), 1, piece.size(), stdout) == piece.size() : out.Write(piece);
       };
       grade::ReportWriter writer(format, info, write);
       bool allPassed = true;
@@ -178,11 +200,8 @@ int CmdTest(const Args& args) {
           },
           progress);
       writer.Finish();
-      if (!ok || (!outPath.empty() && !file.Commit())) {
-        std::fprintf(stderr, "tolvane-cli test: %s: cannot be written: %s\n",
-                     outPath.empty() ? "standard output" : outPath.c_str(), std::strerror(errno));
-        return 2;
-      }
+      if (outPath.empty() && !ok) return TestFailure("standard output: cannot be written");
+      if (!outPath.empty() && (!ok || !out.Commit())) return TestFailure(OutputFailure(outPath, out));
       return allPassed ? 0 : 1;
     }
     results = grade::Grade(operands, cases, options, progress);
@@ -198,11 +217,7 @@ int CmdTest(const Args& args) {
   if (outPath.empty()) {
     std::fwrite(report.data(), 1, report.size(), stdout);
   } else {
-    AtomicFile file;
-    if (!file.Open(outPath) || !file.Write(report) || !file.Commit()) {
-      std::fprintf(stderr, "tolvane-cli test: %s: cannot be written: %s\n", outPath.c_str(), std::strerror(errno));
-      return 2;
-    }
+    if (!out.Write(report) || !out.Commit()) return TestFailure(OutputFailure(outPath, out));
   }
   return grade::AllPassed(results) ? 0 : 1;
 }

@@ -36,6 +36,14 @@ check "the JUnit report passes the schema" xmllint --noout --schema "$fixtures/j
 "$cli" test --cases cases --format csv -o out.csv "${subs[@]}" >stdout; rc=$?
 check "-o: exit 1, nothing on standard output" test $rc -eq 1 -a ! -s stdout
 same "-o writes the report" report.csv out.csv
+# What stands where the report should go is named before any program is judged.
+mkdir folder.csv && mkfifo fifo.csv
+for target in folder fifo; do
+  timeout 20 "$cli" test --cases cases --format csv -o $target.csv "${subs[@]}" >stdout 2>err; rc=$?
+  check "-o onto a $target: exit 2, nothing on standard output" test $rc -eq 2 -a ! -s stdout
+  check "-o onto a $target: named as what is in the way" grep -qi "$target.csv: a $target is in the way" err
+done
+check "-o onto a folder or FIFO: both still there" test -d folder.csv -a -p fifo.csv
 "$cli" test --cases cases class/correct.cas class/multi >/dev/null; rc=$?
 check "every case passed: exit 0" test $rc -eq 0
 (cd class && find . | sort) >after
@@ -76,6 +84,11 @@ check "a .mak linked to a case: nothing of it shown" test "$(grep -c hello peek.
 check "html: exit 1 as the verdicts" test $rc -eq 1
 check "html: a page the HTML parser reads without a complaint" test -z "$(xmllint --html --noout report.html 2>&1)"
 check "html: every submission in the matrix" test "$(grep -c '<tr><th>class/' report.html)" -eq ${#subs[@]}
+# As a teacher opens it: a browser builds the whole matrix, and nothing in it is a script.
+timeout 60 chromium --headless --no-sandbox --disable-gpu --user-data-dir="$tmp/chromium" \
+    --dump-dom "file://$tmp/report.html" >dom.html 2>/dev/null
+check "html: the browser builds the matrix" test "$(grep -c '<tr><th>class/' dom.html)" -eq ${#subs[@]}
+check "html: no script element in the page as built" test "$(grep -ci '<script' dom.html)" -eq 0
 
 # The course platforms' result files, for one submission.
 mkdir vis && cp cases/* vis/ && printf '[case.one]\nvisibility = "hidden"\n' >>vis/cases.toml
