@@ -467,6 +467,21 @@ int TfrmDebug::RightColumnWidth() const {
   return std::max(registers, columns + scrollBar + 2 * watches_->frameWidth());
 }
 
+int TfrmDebug::LeftColumnWidth() const {
+  // A long row: address, code words, label, mnemonic, and an operand with
+  // both registers and an address.
+  const int text = QFontMetrics(unAssemble_->font())
+                       .horizontalAdvance(QStringLiteral("0000  0000 0000  LABEL123 SUBL    GR0,#0000,GR0"));
+  const int scrollBar = unAssemble_->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, unAssemble_);
+  return unAssemble_->verticalHeader()->minimumWidth() + text + 4 + scrollBar + 2 * unAssemble_->frameWidth();
+}
+
+int TfrmDebug::NeededWidth() const {
+  const auto* columns = findChild<QSplitter*>(QStringLiteral("Splitter1"));
+  const int handle = columns ? columns->handleWidth() : 0;
+  return LeftColumnWidth() + handle + RightColumnWidth() + (width() - widget()->width());
+}
+
 QSize TfrmDebug::FloatingSize() const {
   // The client area with the window's own title bar.
   return QSize(930, 510) + (size() - widget()->size());

@@ -167,6 +167,11 @@ class TfrmDebug : public TDockForm {
   // The breakpoint table changed (the list dialog follows it).
   void breakpointsChanged();
 
+ public:
+  // The width the window needs docked to show the disassembly's rows through
+  // their operands beside every register field and watch column.
+  int NeededWidth() const;
+
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
   // Floating, the window opens with its client area of 930 x 510.
@@ -177,6 +182,8 @@ class TfrmDebug : public TDockForm {
   // What the right column needs to show the register fields and every watch
   // column without cutting one.
   int RightColumnWidth() const;
+  // What the left column needs to show a disassembly row through its operand.
+  int LeftColumnWidth() const;
   void BuildRegisterPane();
   void BuildMenus();
   QMenu* AddMenu(QWidget* pane, const QString& name);

@@ -15,6 +15,7 @@
 #include <QSignalSpy>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QStyle>
 #include <QTimer>
 #include <QToolTip>
 #include <QTreeWidget>
@@ -1096,6 +1097,67 @@ class DebugWindowTest : public QObject {
     s.f.Main()->RunCommand("mnuGo");
     QTRY_VERIFY2(qAbs(s.f.Main()->EditAreaWidth() - wide) <= 12,
                  qPrintable(QString::number(s.f.Main()->EditAreaWidth())));
+  }
+
+  // Debugging ends while the debug window floats: docked again, it takes the
+  // share it has outside debugging, and the next Debug Start comes back to the
+  // editor's usual width, not to the narrow one.
+  void floatedEndedAndDockedAgainTheEditorKeepsItsWidth() {
+    Session s;
+    s.f.Main()->RunCommand("mnuEndProgram");
+    s.f.Main()->RunCommand("mnuSourceCode");
+    QCoreApplication::processEvents();
+    const int wide = s.f.Main()->EditAreaWidth();
+    s.f.Main()->RunCommand("mnuDebugStart");
+    QTRY_VERIFY(s.f.Main()->EditAreaWidth() < wide - 100);
+    const int narrow = s.f.Main()->EditAreaWidth();
+    s.Debug()->setFloating(true);
+    QTRY_COMPARE(s.Debug()->widget()->height(), 510);
+    s.f.Main()->RunCommand("mnuEndProgram");
+    QVERIFY(!s.Core().DebuggingActive());
+    s.Debug()->setFloating(false);
+    QTRY_VERIFY2(qAbs(s.f.Main()->EditAreaWidth() - wide) <= 12,
+                 qPrintable(QString::number(s.f.Main()->EditAreaWidth())));
+    // Held there once the docking has settled.
+    QTest::qWait(600);
+    QVERIFY2(qAbs(s.f.Main()->EditAreaWidth() - wide) <= 12, qPrintable(QString::number(s.f.Main()->EditAreaWidth())));
+    s.f.Main()->RunCommand("mnuDebugStart");
+    QTRY_VERIFY(qAbs(s.f.Main()->EditAreaWidth() - narrow) <= 12);
+    s.f.Main()->RunCommand("mnuGo");
+    QTRY_VERIFY2(qAbs(s.f.Main()->EditAreaWidth() - wide) <= 12,
+                 qPrintable(QString::number(s.f.Main()->EditAreaWidth())));
+  }
+
+  // On a small screen Debug Start gives the debug panel what it needs to show
+  // the disassembly's instructions beside the registers (the editor keeps
+  // what it needs); at that width the code rows show through their operands
+  // and the register fields are not cut.
+  void theDisassemblyShowsItsInstructionsBesideTheRegisters() {
+    Session s;
+    QTest::qWait(200);  // the docks laid out
+    TfrmMain* main = s.f.Main();
+    const int separator = main->style()->pixelMetric(QStyle::PM_DockWidgetSeparatorExtent, nullptr, main);
+    const int room = main->width() - main->Windows().editor->minimumSizeHint().width() - separator;
+    const int needed = s.Debug()->NeededWidth();
+    QTRY_VERIFY2(s.Debug()->width() >= std::min(needed, room) - 12,
+                 qPrintable(QStringLiteral("%1 for %2 (room %3)").arg(s.Debug()->width()).arg(needed).arg(room)));
+
+    // The panes at the width needed.
+    s.Debug()->setFloating(true);
+    QTRY_COMPARE(s.Debug()->widget()->height(), 510);
+    s.Debug()->resize(needed - (s.Debug()->width() - s.Debug()->widget()->width()) + 2, s.Debug()->height());
+    QTRY_VERIFY(qAbs(s.Debug()->width() - needed) <= 4);
+    QCoreApplication::processEvents();
+    const QFontMetrics fm(s.Dis()->font());
+    const int start = s.RowOf(s.Core().Program().header.start);
+    for (int row = start; row < start + 5; ++row) {
+      const QString text = s.Dis()->model()->index(row, 0).data(Qt::AccessibleTextRole).toString().trimmed();
+      QVERIFY2(fm.horizontalAdvance(text) + 2 <= s.Dis()->viewport()->width(),
+               qPrintable(text + QStringLiteral(" in %1").arg(s.Dis()->viewport()->width())));
+    }
+    auto* scroller = s.Debug()->findChild<QScrollArea*>(QStringLiteral("Panel6Scroller"));
+    const QLineEdit* last = s.Debug()->RegisterField(QStringLiteral("editGR7AsADecimal"));
+    QVERIFY(last->mapTo(scroller->viewport(), QPoint(last->width(), 0)).x() <= scroller->viewport()->width());
   }
 
   void resizingTheDisassemblyGivesItTheFocus() {
