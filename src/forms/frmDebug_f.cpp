@@ -24,6 +24,7 @@
 #include "debugger/ExecutionControl.h"
 #include "debugger/Formats.h"
 #include "debugger/TextChecks.h"
+#include "forms/AccessibleRows.h"
 #include "forms/AsmHighlighter.h"
 #include "forms/DebugPaneModels.h"
 #include "forms/DialogPort.h"
@@ -198,6 +199,19 @@ TPaneGrid::TPaneGrid(QWidget* parent) : QTableView(parent) {
   p.setColor(QPalette::Text, Qt::black);
   setPalette(p);
   verticalHeader()->viewport()->installEventFilter(this);
+  ExposeRowsInView(this);
+}
+
+void TPaneGrid::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
+  // Past the table view, whose notice names the cell by its index among all
+  // the table's cells.
+  QAbstractItemView::currentChanged(current, previous);
+  RowsInViewCurrentChanged(this, current);
+}
+
+void TPaneGrid::selectionChanged(const QItemSelection& selected, const QItemSelection& deselected) {
+  // The current row is the selection: its focus notice says it.
+  QAbstractItemView::selectionChanged(selected, deselected);
 }
 
 void TPaneGrid::SetFixedColumnWidth(int width) { verticalHeader()->setFixedWidth(width); }

@@ -72,6 +72,9 @@ class TPaneGrid : public QTableView {
   void mouseDoubleClickEvent(QMouseEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
+  // Screen readers hear of the rows by their place among the rows exposed.
+  void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
+  void selectionChanged(const QItemSelection& selected, const QItemSelection& deselected) override;
 
  private:
   void RecordCell(const QPoint& viewportPos);

@@ -1160,6 +1160,51 @@ class DebugWindowTest : public QObject {
     QVERIFY(last->mapTo(scroller->viewport(), QPoint(last->width(), 0)).x() <= scroller->viewport()->width());
   }
 
+  // Screen readers are told of the disassembly's and the memory dump's rows in
+  // view and their neighbours, not of every cell: each an item named by the
+  // row's text, the current row the focused one.
+  void theGridsExposeTheRowsInView() {
+    Session s;
+    s.f.Main()->activateWindow();
+    s.Dis()->setFocus();
+    QTRY_VERIFY(s.Dis()->hasFocus());
+    for (TPaneGrid* grid : {s.Dis(), s.Mem()}) {
+      const QString name = grid->objectName();
+      QAccessibleInterface* list = QAccessible::queryAccessibleInterface(grid);
+      QVERIFY(list);
+      QCOMPARE(list->role(), QAccessible::List);
+      const int inView = grid->VisibleRows();
+      QVERIFY2(
+          list->childCount() >= inView && list->childCount() <= 3 * inView + 3,
+          qPrintable(name + QStringLiteral(": %1 children for %2 rows in view").arg(list->childCount()).arg(inView)));
+      for (int i = 0; i < list->childCount(); ++i) {
+        QAccessibleInterface* item = list->child(i);
+        QVERIFY(item && item->isValid());
+        QCOMPARE(list->indexOfChild(item), i);
+        QCOMPARE(item->role(), QAccessible::ListItem);
+        QVERIFY(!item->text(QAccessible::Name).isEmpty());
+      }
+      QVERIFY(!list->child(list->childCount()));
+    }
+    // The disassembly's items read as its rows; the current one has the focus.
+    QAccessibleInterface* list = QAccessible::queryAccessibleInterface(s.Dis());
+    const int current = s.Dis()->currentIndex().row();
+    QVERIFY(current >= 0);
+    QAccessibleInterface* focused = list->focusChild();
+    QVERIFY(focused);
+    QVERIFY(focused->state().focused && focused->state().selected);
+    QVERIFY2(focused->text(QAccessible::Name)
+                 .contains(s.Dis()->model()->index(current, 0).data(Qt::AccessibleTextRole).toString().trimmed()),
+             qPrintable(focused->text(QAccessible::Name)));
+    // Scrolled far down, the items are the rows there.
+    const int rows = s.Dis()->model()->rowCount();
+    s.Dis()->verticalScrollBar()->setValue(rows - s.Dis()->VisibleRows());
+    QCoreApplication::processEvents();
+    QAccessibleInterface* last = list->child(list->childCount() - 1);
+    QCOMPARE(last->text(QAccessible::Name),
+             s.Dis()->model()->index(rows - 1, 0).data(Qt::AccessibleTextRole).toString().trimmed());
+  }
+
   void resizingTheDisassemblyGivesItTheFocus() {
     Session s;
     s.f.Editor()->setFocus();
