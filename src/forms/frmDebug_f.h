@@ -174,6 +174,8 @@ class TfrmDebug : public TDockForm {
   // The width the window needs docked to show the disassembly's rows through
   // their operands beside every register field and watch column.
   int NeededWidth() const;
+  // What the left column needs to show a disassembly row through its operand.
+  int LeftColumnWidth() const;
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -185,8 +187,6 @@ class TfrmDebug : public TDockForm {
   // What the right column needs to show the register fields and every watch
   // column without cutting one.
   int RightColumnWidth() const;
-  // What the left column needs to show a disassembly row through its operand.
-  int LeftColumnWidth() const;
   void BuildRegisterPane();
   void BuildMenus();
   QMenu* AddMenu(QWidget* pane, const QString& name);
