@@ -102,6 +102,7 @@ void CoreBinding::SessionChanged(const debugger::SessionView& view) {
     debug_->SetWatchPopupEnabled(on(Command::WatchPopup));
   }
   main_.ApplyDebuggerCommands(view.enabled);
+  main_.DebuggingLayout(execution_->DebuggingActive());
   if (!source_) return;
   // The source pages debug while the program is live: from the start, and
   // again after Back Step from the end.
@@ -211,11 +212,15 @@ void CoreBinding::ConsoleWrite(const Bytes& text) {
 }
 
 void CoreBinding::ConsoleMessage(const Bytes& text) {
-  if (console_) console_->ConsoleWriteCp932(text);
+  if (console_) console_->ConsoleWriteMessage(text);
 }
 
 void CoreBinding::ConsoleWithdrawOutput() {
   if (console_) console_->WithdrawLastOutput();
+}
+
+void CoreBinding::ConsoleWithdrawMessage() {
+  if (console_) console_->WithdrawLastMessage();
 }
 
 void CoreBinding::ConsoleWithdrawInput() {

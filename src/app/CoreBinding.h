@@ -76,6 +76,7 @@ class CoreBinding : public forms::ShellCore, public debugger::DebuggerUiPort, pu
   void ConsoleWrite(const Bytes& text) override;
   void ConsoleMessage(const Bytes& text) override;
   void ConsoleWithdrawOutput() override;
+  void ConsoleWithdrawMessage() override;
   void ConsoleWithdrawInput() override;
   void ConsoleEchoInput(const Bytes& line) override;
 

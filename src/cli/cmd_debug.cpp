@@ -153,6 +153,15 @@ class TerminalConsole : public ConsolePort {
     std::string t = text;
     for (std::size_t p; (p = t.find("\r\n")) != std::string::npos;) t.erase(p, 1);
     stdio_.ConsoleWrite(t);
+    messages_.push_back(t.substr(0, t.find('\n')));
+    if (messages_.size() > kWithdrawable) messages_.pop_front();
+  }
+  // Back over the end: the line that told how it ended (or the register dump)
+  // no longer stands.
+  void ConsoleWithdrawMessage() override {
+    if (messages_.empty()) return;
+    PrintLine("withdrawn: " + messages_.back());
+    messages_.pop_back();
   }
   // A terminal cannot take back what it printed: it says which line no longer stands.
   void ConsoleWithdrawOutput() override {
@@ -167,7 +176,8 @@ class TerminalConsole : public ConsolePort {
  private:
   static constexpr std::size_t kWithdrawable = 8192;
   StdioConsole stdio_{stdin, stdout};
-  std::deque<Bytes> outputs_;  // the program's recent output lines, for the withdrawal notes
+  std::deque<Bytes> outputs_;   // the program's recent output lines, for the withdrawal notes
+  std::deque<Bytes> messages_;  // the first lines of the run's own recent messages, the same way
 };
 
 class TerminalUi : public DebuggerUiPort {
@@ -189,23 +199,18 @@ class TerminalUi : public DebuggerUiPort {
       ec->Pause();
     }
   }
-  // Nobody waits at the terminal for an undefined word to change: GO and
-  // animate stop there, saying why.
-  bool WaitAtUndefinedWord() override { return false; }
   void WaitMilliseconds(int ms) override {
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
     ProcessEvents();
   }
-  // Animate shows the debug window before every instruction it executes; the
-  // terminal shows that instruction's row, once.
-  void ShowDebugWindow() override {
-    if (!ec || !ec->IsAnimateRunning() || ec->InstructionCount() == shownBefore_) return;
-    shownBefore_ = ec->InstructionCount();
-    ShowRowOfPr(*ec, source);
+  // Animate refreshes the panes after every instruction it executes, the
+  // start row too when the final RET has reinitialised the machine: the
+  // terminal shows the row the pane selects, as it is selected.
+  void SelectDisassemblyRow(int row) override {
+    if (!ec || !ec->IsAnimateRunning()) return;
+    PrintDisassemblyRow(*ec, row);
+    if (source) source->ShowLineOfPr(*ec);
   }
-
- private:
-  std::uint64_t shownBefore_ = ~std::uint64_t{0};
 };
 
 // "ADDR|LABEL": a label of the program when there is one by that name, else a
@@ -273,9 +278,11 @@ class Session {
       PrintBreaks();
     } else if (cmd == "go" || cmd == "g" || cmd == "animate") {
       if (!Debugging()) return true;
-      bool ok = cmd == "animate" ? ec_.GoAnimate() : ec_.Go();
+      const bool animate = cmd == "animate";
+      const bool ok = animate ? ec_.GoAnimate() : ec_.Go();
       if (!ok) std::puts("refused: a run is in progress");
-      ShowStop();
+      // Animate has shown every row it went through, the one it stopped at too.
+      ShowStop(!(ok && animate));
     } else if (cmd == "trace" || cmd == "t" || cmd == "step" || cmd == "s") {
       if (!Debugging()) return true;
       long n = a.empty() ? 1 : std::strtol(a[0].c_str(), nullptr, 10);
@@ -430,9 +437,10 @@ class Session {
     if (!r.accepted) ui_.ShowMessageBox(r.kind, r.message, BoxButtons::Ok);
   }
 
-  // After a command that ran the program: where it stopped and the status line.
-  void ShowStop() {
-    if (ec_.DebuggingActive()) {
+  // After a command that ran the program: where it stopped (unless the
+  // command showed it) and the status line.
+  void ShowStop(bool showRow = true) {
+    if (showRow && ec_.DebuggingActive()) {
       int row = ec_.FindRowOfAddress(ec_.Cpu().GetPR());
       if (row >= 0) PrintRow(row);
       source_.ShowLineOfPr(ec_);

@@ -333,8 +333,6 @@ class Session : private debugger::DebuggerUiPort, private ConsolePort {
 
   // The window system's turn: what the client sent.
   void ProcessEvents() override { Pump(); }
-  // GO stops at an instruction that can never execute (LastStop says so).
-  bool WaitAtUndefinedWord() override { return false; }
   bool ConsoleInputPending() override { return inputWaiting_; }
   void ConsoleCancelInput() override { inputCancelled_ = true; }
 

@@ -216,6 +216,11 @@ std::size_t ExecutionControl::BackStep(std::size_t count) {
   const std::size_t undone = u.steps;
   // The undone INs' lines are read again, in order, before anything new.
   replay_.insert(replay_.begin(), u.lines.begin(), u.lines.end());
+  if (!state_.DebuggingActive()) {
+    // Back over the end: the lines it wrote go first, so that the console
+    // reads as if the program had never ended.
+    for (; endMessages_ > 0; --endMessages_) console_.ConsoleWithdrawMessage();
+  }
   for (std::size_t i = 0; i < u.lines.size(); ++i) console_.ConsoleWithdrawInput();
   for (int i = 0; i < u.outputs; ++i) console_.ConsoleWithdrawOutput();
   // What was undone no longer counts as executed.
@@ -237,6 +242,7 @@ std::size_t ExecutionControl::BackStep(std::size_t count) {
 bool ExecutionControl::Load(const std::string& fileName, const BuildOptions& options) {
   state_.Loaded();
   endLinesDue_ = false;
+  endMessages_ = 0;
   // A new load ends what Back Step could undo.
   hooks_.journal = nullptr;
   journal_->Clear();
@@ -305,22 +311,7 @@ StopReason ExecutionControl::PlainRun(const std::string& fileName, const BuildOp
   // The machine asks the turn port after every input too, so an End Program
   // given while an IN waited stops the run before the next instruction.
   const RunResult result = RunToEnd(cpu_, memory_, console_, maxSteps, &turn, PlainRunTurn::kPlainInterval);
-  const bool wait = result.stop == StopReason::UndefinedWord && ui_.WaitAtUndefinedWord();
-  if (wait) {
-    // An undefined instruction never advances: the program hangs there until
-    // the user ends it, and the window system stays responsive meanwhile. The
-    // console says why, as the terminal's run does.
-    console_.ConsoleMessage(UndefinedWordMessage(memory_[cpu_.GetPR()], cpu_.GetPR()));
-    while (!state_.EndRequested()) {
-      ui_.ProcessEvents();
-      if (!state_.EndRequested()) ui_.WaitMilliseconds(kTurnMillis);
-    }
-  }
   state_.Finish();
-  if (wait) {
-    WriteDueEndLines();
-    return lastStop_ = StopReason::EndedByUser;
-  }
   lastStop_ = result.stop;
   switch (result.stop) {
     case StopReason::ProgramEnd:
@@ -388,18 +379,29 @@ bool ExecutionControl::StartDebugging(const std::string& fileName, const BuildOp
 // ---- shared end and stop handling ----
 
 void ExecutionControl::ProgramEndHandling() {
-  console_.ConsoleMessage(kProgramTerminatedNormally);
-  if (showRegistersAfterRun_) WriteRegisterDump();
+  WriteEndMessage(kProgramTerminatedNormally);
+  WriteEndDump();
   state_.ProgramEnded();
   lastStop_ = StopReason::ProgramEnd;
   Announce();
   ui_.ShowMessageBox(BoxKind::Information, ProgramEndedMessage());
 }
 
+void ExecutionControl::WriteEndMessage(const Bytes& text) {
+  console_.ConsoleMessage(text);
+  ++endMessages_;
+}
+
+void ExecutionControl::WriteEndDump() {
+  if (!showRegistersAfterRun_) return;
+  WriteRegisterDump();
+  ++endMessages_;
+}
+
 void ExecutionControl::WriteEndLines() {
   endLinesDue_ = false;
-  console_.ConsoleMessage(kProgramTerminatedAbnormally);
-  if (showRegistersAfterRun_) WriteRegisterDump();
+  WriteEndMessage(kProgramTerminatedAbnormally);
+  WriteEndDump();
 }
 
 void ExecutionControl::WriteDueEndLines() {
@@ -582,7 +584,6 @@ void ExecutionControl::RunLoop() {
       s = ExecuteTracked();
       ReinitializeIfEnded();
       RefreshPanes();
-      if (hooks_.undefinedTried) ReportUndefinedWord();
       ui_.WaitMilliseconds(kAnimateMillis);
     } else {
       unsigned n;
@@ -597,11 +598,18 @@ void ExecutionControl::RunLoop() {
     }
     if (s == ExecStatus::StackOverflow) {
       FlushStores();
-      console_.ConsoleMessage(StackOverflowMessage());
+      WriteEndMessage(StackOverflowMessage());
       EndWith(StopReason::StackOverflow);
     }
     if (state_.EndRequested()) {
       if (state_.GoRunning()) RefreshPanes();
+      return;
+    }
+    if (hooks_.undefinedTried) {
+      // The word at PR can never be executed: going on would try it for ever.
+      // The run stops there and says why, as trace and step do.
+      StopHere(StopReason::UndefinedWord);
+      if (!state_.EndRequested()) ReportUndefinedWord();
       return;
     }
     if (breakpoints_.IsEnabledAt(cpu_.GetPR())) {
@@ -611,22 +619,6 @@ void ExecutionControl::RunLoop() {
     if (state_.PauseRequested()) {
       StopHere(StopReason::Paused);
       return;
-    }
-    if (hooks_.undefinedTried) {
-      // The word at PR can never be executed: GO waits there (until a pause,
-      // the end, or a breakpoint put on it) without spinning, and says why.
-      // A port with nobody to wait for stops the run there instead.
-      if (state_.GoRunning()) {
-        RefreshPanes();
-        ReportUndefinedWord();
-      }
-      if (!ui_.WaitAtUndefinedWord()) {
-        StopHere(StopReason::UndefinedWord);
-        return;
-      }
-      if (state_.GoRunning()) ui_.WaitMilliseconds(kTurnMillis);
-      turnDue = true;
-      continue;
     }
     if (!state_.AnimateRunning() && (sinceTurn >= kTurnInstructions || std::chrono::steady_clock::now() - lastTurn >=
                                                                            std::chrono::milliseconds(kTurnMillis)))
@@ -711,7 +703,7 @@ void ExecutionControl::SingleStep(bool overCall) {
   if (s == ExecStatus::ProgramEnd) {
     ProgramEndHandling();
   } else if (s == ExecStatus::StackOverflow) {
-    console_.ConsoleMessage(StackOverflowMessage());
+    WriteEndMessage(StackOverflowMessage());
     EndWith(StopReason::StackOverflow);
   } else if (hooks_.undefinedTried) {
     ReportUndefinedWord();

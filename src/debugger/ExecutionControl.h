@@ -81,12 +81,6 @@ class DebuggerUiPort : public MessageBoxPort {
   // Waits without blocking the window system (animate's 80 ms).
   virtual void WaitMilliseconds(int ms) { (void)ms; }
 
-  // The program came to an undefined word, where it can never go on. True:
-  // keep the window system running until the user ends the program, pauses or
-  // stops it (the IDE); false: a plain run ends the program there and GO or
-  // animate stop there (a terminal, which has nobody to wait for).
-  virtual bool WaitAtUndefinedWord() { return true; }
-
   // The console's input state: an IN is waiting for a line. ConsoleCancelInput
   // ends that wait with an empty line (the read in ConsolePort returns "").
   virtual bool ConsoleInputPending() { return false; }
@@ -134,9 +128,9 @@ class ExecutionControl {
   // ---- commands ----
   // The plain run: load and run to the end without the debugger, at most
   // `maxSteps` instructions when it is not 0. Every front end runs programs
-  // through here; what differs between them is their ports' decision. The
-  // result is ProgramEnd, StackOverflow, UndefinedWord (where the port chose
-  // not to wait), StepLimit, EndedByUser, LoadFailed or Refused.
+  // through here, so that a run ends the same way in each. The result is
+  // ProgramEnd, StackOverflow, UndefinedWord (the program cannot go on, and is
+  // ended there), StepLimit, EndedByUser, LoadFailed or Refused.
   StopReason PlainRun(const std::string& fileName, const BuildOptions& options, std::uint64_t maxSteps = 0);
   // The plain run of the Run command: true when the program ended normally.
   bool RunProgram(const std::string& fileName, const BuildOptions& options) {
@@ -304,6 +298,7 @@ class ExecutionControl {
     void ConsoleWrite(const Bytes& text) override { console_.ConsoleWrite(text); }
     void ConsoleMessage(const Bytes& text) override { console_.ConsoleMessage(text); }
     void ConsoleWithdrawOutput() override { console_.ConsoleWithdrawOutput(); }
+    void ConsoleWithdrawMessage() override { console_.ConsoleWithdrawMessage(); }
     void ConsoleWithdrawInput() override { console_.ConsoleWithdrawInput(); }
     void ConsoleEchoInput(const Bytes& line) override { console_.ConsoleEchoInput(line); }
 
@@ -317,6 +312,10 @@ class ExecutionControl {
   void ProgramEndHandling();
   // End Program, or an error that ends the program, which is the stop's reason.
   void EndWith(StopReason why);
+  // A line of the program's end (how it ended, the register dump when wanted):
+  // Back Step over the end withdraws them.
+  void WriteEndMessage(const Bytes& text);
+  void WriteEndDump();
   // "Program terminated abnormally" and the register dump, when End Program
   // left them for the command that was executing.
   void WriteEndLines();
@@ -372,6 +371,7 @@ class ExecutionControl {
   SessionView shown_;
   StopReason lastStop_ = StopReason::Refused;
   bool endLinesDue_ = false;  // End Program left its lines for the executing command
+  int endMessages_ = 0;       // console lines written by the end since the program was last live
   Pointer pointer_ = Pointer::Default;
   std::uint64_t instructions_ = 0;
   std::string lastDebuggedPath_;

@@ -14,8 +14,6 @@ class TerminalPort : public debugger::DebuggerUiPort {
   BoxAnswer ShowMessageBox(BoxKind kind, const std::string& text, BoxButtons buttons) override {
     return boxes_.ShowMessageBox(kind, text, buttons);
   }
-  // Nobody could end the program: report the word and end it (exit status 3).
-  bool WaitAtUndefinedWord() override { return false; }
 
  private:
   MessageBoxPort& boxes_;

@@ -12,12 +12,16 @@ namespace {
 
 const char kShownOnly[] = "tolvaneShownTabsOnly";
 
-// One shown tab: a page tab that names its page and brings it to the front.
+// One tab. A shown one is a page tab that names its page and brings it to the
+// front; a hidden one is an invisible placeholder with no role and no name,
+// there only so that the tab bar's own notices, which count every tab, find
+// the tab they are about.
 class ShownTab : public QAccessibleInterface, public QAccessibleActionInterface {
  public:
   ShownTab(QTabBar* bar, int index) : bar_(bar), index_(index) {}
 
-  bool isValid() const override { return bar_ && index_ < bar_->count() && bar_->isTabVisible(index_); }
+  bool isValid() const override { return bar_ && index_ < bar_->count(); }
+  bool Shown() const { return isValid() && bar_->isTabVisible(index_); }
   QObject* object() const override { return nullptr; }
   QWindow* window() const override { return bar_ ? bar_->window()->windowHandle() : nullptr; }
   QAccessibleInterface* focusChild() const override { return nullptr; }
@@ -27,31 +31,36 @@ class ShownTab : public QAccessibleInterface, public QAccessibleActionInterface 
   int childCount() const override { return 0; }
   int indexOfChild(const QAccessibleInterface*) const override { return -1; }
   QString text(QAccessible::Text t) const override {
-    if (!bar_) return {};
+    if (!Shown()) return {};
     if (t == QAccessible::Name) return bar_->tabText(index_);
     if (t == QAccessible::Description) return bar_->tabToolTip(index_);
     return {};
   }
   void setText(QAccessible::Text, const QString&) override {}
   QRect rect() const override {
-    if (!bar_) return {};
+    if (!Shown()) return {};
     const QRect r = bar_->tabRect(index_);
     return QRect(bar_->mapToGlobal(r.topLeft()), r.size());
   }
-  QAccessible::Role role() const override { return QAccessible::PageTab; }
+  QAccessible::Role role() const override { return Shown() ? QAccessible::PageTab : QAccessible::NoRole; }
   QAccessible::State state() const override {
     QAccessible::State s;
+    if (!Shown()) {
+      s.invisible = true;
+      s.offscreen = true;
+      return s;
+    }
     s.selectable = true;
-    s.selected = bar_ && bar_->currentIndex() == index_;
+    s.selected = bar_->currentIndex() == index_;
     s.focusable = true;
     return s;
   }
   void* interface_cast(QAccessible::InterfaceType type) override {
     return type == QAccessible::ActionInterface ? static_cast<QAccessibleActionInterface*>(this) : nullptr;
   }
-  QStringList actionNames() const override { return {pressAction()}; }
+  QStringList actionNames() const override { return Shown() ? QStringList{pressAction()} : QStringList(); }
   void doAction(const QString& name) override {
-    if (name == pressAction() && bar_) bar_->setCurrentIndex(index_);
+    if (name == pressAction() && Shown()) bar_->setCurrentIndex(index_);
   }
   QStringList keyBindingsForAction(const QString&) const override { return {}; }
 
@@ -62,7 +71,8 @@ class ShownTab : public QAccessibleInterface, public QAccessibleActionInterface 
   int index_;
 };
 
-// The tab bar: a list of its shown tabs only.
+// The tab bar: a list of its tabs by their indexes, the index the tab bar's
+// notices (current tab, names) give; only the shown ones are page tabs.
 class ShownTabList : public QAccessibleWidget {
  public:
   explicit ShownTabList(QTabBar* bar) : QAccessibleWidget(bar, QAccessible::PageTabList) {}
@@ -70,24 +80,22 @@ class ShownTabList : public QAccessibleWidget {
     for (QAccessible::Id id : ids_) QAccessible::deleteAccessibleInterface(id);
   }
 
-  int childCount() const override { return static_cast<int>(Shown().size()); }
+  int childCount() const override { return Bar()->count(); }
   QAccessibleInterface* child(int index) const override {
-    const QList<int> shown = Shown();
-    if (index < 0 || index >= shown.size()) return nullptr;
-    const int tab = shown.at(index);
-    if (!ids_.contains(tab)) {
-      auto* item = new ShownTab(Bar(), tab);
-      ids_.insert(tab, QAccessible::registerAccessibleInterface(item));
+    if (index < 0 || index >= Bar()->count()) return nullptr;
+    if (!ids_.contains(index)) {
+      auto* item = new ShownTab(Bar(), index);
+      ids_.insert(index, QAccessible::registerAccessibleInterface(item));
     }
-    return QAccessible::accessibleInterface(ids_.value(tab));
+    return QAccessible::accessibleInterface(ids_.value(index));
   }
   int indexOfChild(const QAccessibleInterface* child) const override {
     const auto* item = dynamic_cast<const ShownTab*>(child);
-    return item ? static_cast<int>(Shown().indexOf(item->Index())) : -1;
+    return item && item->isValid() ? item->Index() : -1;
   }
   QAccessibleInterface* focusChild() const override {
-    const int shownIndex = static_cast<int>(Shown().indexOf(Bar()->currentIndex()));
-    return Bar()->hasFocus() && shownIndex >= 0 ? child(shownIndex) : nullptr;
+    const int current = Bar()->currentIndex();
+    return Bar()->hasFocus() && current >= 0 && Bar()->isTabVisible(current) ? child(current) : nullptr;
   }
   QString text(QAccessible::Text t) const override {
     if (t == QAccessible::Name && Bar()->currentIndex() >= 0 && Bar()->isTabVisible(Bar()->currentIndex()))
@@ -97,12 +105,6 @@ class ShownTabList : public QAccessibleWidget {
 
  private:
   QTabBar* Bar() const { return static_cast<QTabBar*>(widget()); }
-  QList<int> Shown() const {
-    QList<int> shown;
-    for (int i = 0; i < Bar()->count(); ++i)
-      if (Bar()->isTabVisible(i)) shown << i;
-    return shown;
-  }
   mutable QHash<int, QAccessible::Id> ids_;
 };
 

@@ -74,6 +74,7 @@ void TDockForm::TopLevelChanged(bool floating) {
       poll->stop();
       poll->deleteLater();
       TakeDockedSize(size);
+      emit dockedAgain();
     });
     poll->start();
     return;

@@ -39,6 +39,8 @@ class TDockForm : public QDockWidget {
  signals:
   // The main window's printTarget becomes `target`.
   void printTargetChanged(int target);
+  // Docked again after floating, the window has taken back its old size.
+  void dockedAgain();
 
  protected:
   // The window's size (without the window system's frame) when it starts

@@ -24,6 +24,7 @@
 #include "debugger/ExecutionControl.h"
 #include "debugger/Formats.h"
 #include "debugger/TextChecks.h"
+#include "forms/AccessibleRows.h"
 #include "forms/AsmHighlighter.h"
 #include "forms/DebugPaneModels.h"
 #include "forms/DialogPort.h"
@@ -133,9 +134,11 @@ const QColor kArithmeticColor(128, 0, 128);
 // A splitter between two panes that keeps the first pane at its own size (the
 // starting one, then wherever the user drags the handle) whenever the window
 // has the room, and otherwise takes from the first what the second needs to
-// show all its columns. A plain splitter only scales its panes as the window
-// grows and shrinks, so that a window made small once (floated, or docked into
-// a narrow panel) kept the squeezed widths after it grew again.
+// show all its columns, but never what the first needs itself: where there is
+// not room for both, the second pane scrolls. A plain splitter only scales its
+// panes as the window grows and shrinks, so that a window made small once
+// (floated, or docked into a narrow panel) kept the squeezed widths after it
+// grew again.
 class PaneSplitter : public QSplitter {
  public:
   PaneSplitter(Qt::Orientation orientation, QWidget* parent, const QString& name, int handle, int first)
@@ -145,7 +148,8 @@ class PaneSplitter : public QSplitter {
     setChildrenCollapsible(false);
     connect(this, &QSplitter::splitterMoved, this, [this](int position) { first_ = position; });
   }
-  // What the second pane needs (at least kMinimumPane).
+  // What each pane needs (at least kMinimumPane).
+  void SetFirstNeeds(std::function<int()> needs) { firstNeeds_ = std::move(needs); }
   void SetSecondNeeds(std::function<int()> needs) { secondNeeds_ = std::move(needs); }
   int FirstSize() const { return first_; }
 
@@ -154,7 +158,9 @@ class PaneSplitter : public QSplitter {
     const int total = (orientation() == Qt::Horizontal ? width() : height()) - handleWidth();
     if (total < 2 * kMinimumPane) return;
     const int second = std::max(kMinimumPane, secondNeeds_ ? secondNeeds_() : 0);
-    const int first = std::clamp(std::min(first_, total - second), kMinimumPane, total - kMinimumPane);
+    int first = std::min(first_, total - second);
+    if (firstNeeds_) first = std::max(first, std::min(first_, firstNeeds_()));
+    first = std::clamp(first, kMinimumPane, total - kMinimumPane);
     if (sizes() != QList<int>{first, total - first}) setSizes({first, total - first});
   }
 
@@ -166,6 +172,7 @@ class PaneSplitter : public QSplitter {
 
  private:
   int first_;
+  std::function<int()> firstNeeds_;
   std::function<int()> secondNeeds_;
 };
 
@@ -198,6 +205,19 @@ TPaneGrid::TPaneGrid(QWidget* parent) : QTableView(parent) {
   p.setColor(QPalette::Text, Qt::black);
   setPalette(p);
   verticalHeader()->viewport()->installEventFilter(this);
+  ExposeRowsInView(this);
+}
+
+void TPaneGrid::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
+  // Past the table view, whose notice names the cell by its index among all
+  // the table's cells.
+  QAbstractItemView::currentChanged(current, previous);
+  RowsInViewCurrentChanged(this, current);
+}
+
+void TPaneGrid::selectionChanged(const QItemSelection& selected, const QItemSelection& deselected) {
+  // The current row is the selection: its focus notice says it.
+  QAbstractItemView::selectionChanged(selected, deselected);
 }
 
 void TPaneGrid::SetFixedColumnWidth(int width) { verticalHeader()->setFixedWidth(width); }
@@ -440,8 +460,11 @@ void TfrmDebug::BuildPanes() {
   splitter2->setSizes({321, 186});
   splitter3->setSizes({321, 186});
   // The right column is given what its widest pane needs, so that no register
-  // field and no watch column is cut while the window has room for them.
+  // field and no watch column is cut while the window has room for them; but
+  // the disassembly keeps room for its instructions (on a small screen the
+  // registers scroll sideways instead).
   splitter1->SetSecondNeeds([this] { return RightColumnWidth(); });
+  splitter1->SetFirstNeeds([this] { return LeftColumnWidth(); });
 
   // Resizing the disassembly pane refills it and gives the grid the focus;
   // resizing the memory pane refills it.
@@ -465,6 +488,21 @@ int TfrmDebug::RightColumnWidth() const {
   for (int c = 0; c < last; ++c) columns += header->sectionSize(c);
   const int scrollBar = watches_->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, watches_);
   return std::max(registers, columns + scrollBar + 2 * watches_->frameWidth());
+}
+
+int TfrmDebug::LeftColumnWidth() const {
+  // A long row: address, code words, label, mnemonic, and an operand with
+  // both registers and an address.
+  const int text = QFontMetrics(unAssemble_->font())
+                       .horizontalAdvance(QStringLiteral("0000  0000 0000  LABEL123 SUBL    GR0,#0000,GR0"));
+  const int scrollBar = unAssemble_->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, unAssemble_);
+  return unAssemble_->verticalHeader()->minimumWidth() + text + 4 + scrollBar + 2 * unAssemble_->frameWidth();
+}
+
+int TfrmDebug::NeededWidth() const {
+  const auto* columns = findChild<QSplitter*>(QStringLiteral("Splitter1"));
+  const int handle = columns ? columns->handleWidth() : 0;
+  return LeftColumnWidth() + handle + RightColumnWidth() + (width() - widget()->width());
 }
 
 QSize TfrmDebug::FloatingSize() const {

@@ -72,6 +72,9 @@ class TPaneGrid : public QTableView {
   void mouseDoubleClickEvent(QMouseEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
+  // Screen readers hear of the rows by their place among the rows exposed.
+  void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
+  void selectionChanged(const QItemSelection& selected, const QItemSelection& deselected) override;
 
  private:
   void RecordCell(const QPoint& viewportPos);
@@ -166,6 +169,13 @@ class TfrmDebug : public TDockForm {
   void watchRequested();
   // The breakpoint table changed (the list dialog follows it).
   void breakpointsChanged();
+
+ public:
+  // The width the window needs docked to show the disassembly's rows through
+  // their operands beside every register field and watch column.
+  int NeededWidth() const;
+  // What the left column needs to show a disassembly row through its operand.
+  int LeftColumnWidth() const;
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;

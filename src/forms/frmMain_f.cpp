@@ -17,6 +17,7 @@
 #include <QRegularExpression>
 #include <QScreen>
 #include <QStatusBar>
+#include <QStyle>
 #include <QSvgRenderer>
 #include <QTabWidget>
 #include <QTimer>
@@ -721,6 +722,13 @@ void TfrmMain::SetWindows(const DockedWindows& windows) {
       connect(windows_.standardIo, &TfrmStandardIo::inputPendingChanged, waiting, &QLabel::setVisible);
     }
   }
+  if (windows_.debug) {
+    // Docked again, the debug window took back the share it had when it
+    // floated; the layout in force now decides (debugging may have started or
+    // ended while it floated).
+    connect(windows_.debug, &TDockForm::dockedAgain, this,
+            [this] { SetEditAreaWidth(debugLayout_ ? DebugEditWidth() : NormalEditWidth()); });
+  }
   if (windows_.list) {
     connect(windows_.list, &TfrmList::printRequested, this, &TfrmMain::mnuPrintClick);
     if (windows_.list->pmnuPrint()) windows_.list->pmnuPrint()->setEnabled(false);
@@ -1196,7 +1204,10 @@ void TfrmMain::mnuListingFileClick() {
 }
 
 void TfrmMain::mnuDebugWindowClick() {
-  const auto share = [this] { SetEditAreaWidth(static_cast<int>(WorkArea().width() * 0.3)); };
+  // While debugging, the share of the debugging layout.
+  const auto share = [this] {
+    SetEditAreaWidth(debugLayout_ ? DebugEditWidth() : static_cast<int>(WorkArea().width() * 0.3));
+  };
   if (windows_.debug) {
     if (windows_.debug->isVisible()) {
       windows_.debug->raise();
@@ -1406,8 +1417,7 @@ void TfrmMain::mnuRunExeClick() {
 }
 
 void TfrmMain::mnuDebugStartClick() {
-  if (editWidthBeforeDebug_ == 0) editWidthBeforeDebug_ = EditAreaWidth();
-  SetEditAreaWidth(static_cast<int>(WorkArea().width() * 0.3));
+  NarrowEditAreaForDebugging();
   StartDebuggingNarrowed();
   // Refused, cancelled or failed: the editor gets its width back.
   if (!core_ || !core_->DebuggingActive()) RestoreEditAreaAfterDebugging();
@@ -1452,10 +1462,45 @@ void TfrmMain::ExplainDebugStartUnavailable() {
   RunCommand(QStringLiteral("mnuDebugStart"));
 }
 
+int TfrmMain::NormalEditWidth() const {
+  return normalEditWidth_ > 0 ? normalEditWidth_ : static_cast<int>(WorkArea().width() * 0.8);
+}
+
+int TfrmMain::DebugEditWidth() const {
+  // 30 % of the screen, less on a small one, where the debug panel beside it
+  // would cut the disassembly's instructions or the register fields; never
+  // less than the editor needs for its status panels.
+  int width = static_cast<int>(WorkArea().width() * 0.3);
+  if (windows_.debug) {
+    const int separator = style()->pixelMetric(QStyle::PM_DockWidgetSeparatorExtent, nullptr, this);
+    width = std::min(width, this->width() - windows_.debug->NeededWidth() - separator);
+  }
+  return std::max(width, windows_.editor ? windows_.editor->minimumSizeHint().width() : 60);
+}
+
+void TfrmMain::NarrowEditAreaForDebugging() {
+  if (!debugLayout_) {
+    debugLayout_ = true;
+    // The width the editor has beside the docked debug panel is the one to
+    // come back to; beside a floating one the editor fills the window, which
+    // is no width of its own.
+    if (FrontDock(DockArea::Debug)) normalEditWidth_ = EditAreaWidth();
+  }
+  SetEditAreaWidth(DebugEditWidth());
+}
+
 void TfrmMain::RestoreEditAreaAfterDebugging() {
-  if (editWidthBeforeDebug_ == 0) return;
-  SetEditAreaWidth(editWidthBeforeDebug_);
-  editWidthBeforeDebug_ = 0;
+  if (!debugLayout_) return;
+  debugLayout_ = false;
+  SetEditAreaWidth(NormalEditWidth());
+}
+
+void TfrmMain::DebuggingLayout(bool live) {
+  if (live == debugLayout_) return;
+  if (live)
+    NarrowEditAreaForDebugging();
+  else
+    RestoreEditAreaAfterDebugging();
 }
 
 void TfrmMain::mnuGoClick() {

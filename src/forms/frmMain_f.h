@@ -281,6 +281,11 @@ class TfrmMain : public QMainWindow {
   void mnuBuildClick();
   void mnuRunExeClick();
   void mnuDebugStartClick();
+  // The program being debugged became live (Debug Start, Back Step from the
+  // end) or ended: the editing area narrows for the debug panel, or gets back
+  // the width it had beside it. Only a change of the two does something, so
+  // that a width the user drags meanwhile stays.
+  void DebuggingLayout(bool live);
   // Debugging ended: the editor gets back the width it had before Debug Start.
   void RestoreEditAreaAfterDebugging();
   // F4 while Debug Start is disabled and nothing runs: why, and an offer to build.
@@ -382,7 +387,14 @@ class TfrmMain : public QMainWindow {
   bool running_ = false;
   // The editor's width before Debug Start narrowed it (0: not narrowed); it
   // gets it back when debugging ends.
-  int editWidthBeforeDebug_ = 0;
+  // The debugging layout is in force: the editing area narrowed for the debug
+  // panel. normalEditWidth_: the editor's width beside the docked debug panel
+  // outside debugging (0: the start share).
+  bool debugLayout_ = false;
+  int normalEditWidth_ = 0;
+  void NarrowEditAreaForDebugging();
+  int NormalEditWidth() const;
+  int DebugEditWidth() const;
   std::vector<std::function<void()>> afterPaint_;
   void RunAfterPaint(int tries);
 };

@@ -252,7 +252,12 @@ bool TfrmStandardIo::WithdrawLast(std::deque<QTextCursor>& lines) {
   return false;
 }
 
+void TfrmStandardIo::ConsoleWriteMessage(const std::string& cp932Text) {
+  Remember(messages_, Write(FromCp932(cp932Text)));
+}
+
 bool TfrmStandardIo::WithdrawLastOutput() { return WithdrawLast(outputs_); }
+bool TfrmStandardIo::WithdrawLastMessage() { return WithdrawLast(messages_); }
 bool TfrmStandardIo::WithdrawLastInput() { return WithdrawLast(inputs_); }
 
 QTextCursor TfrmStandardIo::InputStart() const {

@@ -61,6 +61,10 @@ class TfrmStandardIo : public TDockForm, public ConsolePort {
   // Removes the most recent output line still shown (and only that line,
   // whatever was written after it). False when there is none.
   bool WithdrawLastOutput();
+  // A line of the run itself (how it ended, the register dump), remembered
+  // the same way: the debugger withdraws it when it goes back over the end.
+  void ConsoleWriteMessage(const std::string& cp932Text);
+  bool WithdrawLastMessage();
   // Output lines remembered for withdrawal at most.
   static constexpr std::size_t kWithdrawable = 8192;
   // The input lines the same way: the debugger went back over an IN, so the
@@ -168,7 +172,8 @@ class TfrmStandardIo : public TDockForm, public ConsolePort {
   // The output lines, oldest first, each a selection that follows the edits
   // around it (an empty one was trimmed away).
   std::deque<QTextCursor> outputs_;
-  std::deque<QTextCursor> inputs_;  // the input lines, as the outputs
+  std::deque<QTextCursor> inputs_;    // the input lines, as the outputs
+  std::deque<QTextCursor> messages_;  // the run's own lines, as the outputs
 };
 
 }  // namespace tolvane::forms

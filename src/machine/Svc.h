@@ -25,6 +25,10 @@ class ConsolePort {
   // The debugger went back over an OUT: the most recent line of the program's
   // output still shown (written by ConsoleWrite, not ConsoleMessage) goes.
   virtual void ConsoleWithdrawOutput() {}
+  // The debugger went back over the program's end: the most recent line of
+  // the run itself still shown (written by ConsoleMessage: how it ended, the
+  // register dump) goes.
+  virtual void ConsoleWithdrawMessage() {}
   // The debugger went back over an IN: the most recent input line still shown
   // (typed, cancelled, or echoed below) goes.
   virtual void ConsoleWithdrawInput() {}

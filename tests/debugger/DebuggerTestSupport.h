@@ -154,6 +154,10 @@ class FakeConsole : public ConsolePort {
     ui_.calls.push_back("withdraw input");
     Withdraw(Kind::Input);
   }
+  void ConsoleWithdrawMessage() override {
+    ui_.calls.push_back("withdraw message");
+    Withdraw(Kind::Message);
+  }
   void ConsoleEchoInput(const Bytes& line) override {
     ui_.calls.push_back("echo " + line);
     screen_.push_back({Kind::Input, line});

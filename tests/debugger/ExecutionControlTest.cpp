@@ -391,8 +391,9 @@ TEST_F(ExecutionControlTest, EndedDuringInputOrALongStepTheDumpAndThePanesAgree)
   }
 }
 
-// An undefined word: trace and step stay where they are, GO keeps trying it
-// until a pause; each says why on the console (once) and in the status line.
+// An undefined word: trace and step stay where they are; GO and animate stop
+// there instead of trying it for ever. Each says why on the console (once per
+// command) and in the status line, and the program stays live.
 TEST_F(ExecutionControlTest, AnUndefinedWordSaysWhyTheProgramCannotGoOn) {
   ProgramImage p;
   p.words = {0x1210, 0x0001, 0xFF00, 0x8100};  // LAD GR1,1 / an undefined word / RET
@@ -412,43 +413,44 @@ TEST_F(ExecutionControlTest, AnUndefinedWordSaysWhyTheProgramCannotGoOn) {
   ec.Step();
   EXPECT_EQ(console.written.size(), 2u);  // once per command
 
-  console.written.clear();
-  std::vector<std::string> statuses;
-  ui.onTurn = [&] {
-    statuses.push_back(ec.StatusText());
-    if (ui.turns == 4) ec.Pause();
+  // GO and animate, from the start and from the word itself: nobody has to
+  // pause or end them.
+  struct Case {
+    const char* how;
+    bool animate;
+    bool fromStart;
   };
-  ui.turns = 0;
-  ASSERT_TRUE(ec.Go());
-  EXPECT_EQ(PR(), 0x0102);
-  EXPECT_EQ(console.written, std::vector<std::string>{message});
-  ASSERT_EQ(statuses.size(), 4u);
-  EXPECT_EQ(statuses.front(), StatusGoText());
-  EXPECT_EQ(statuses.back(), note + J(u8" 　 （Ｆ３-一時停止）"));
-  EXPECT_EQ(ec.StatusText(), note);  // paused there
-  EXPECT_GE(ui.waits, 2);            // waiting, not spinning
+  for (const Case& c : {Case{"go", false, true}, Case{"animate", true, true}, Case{"go at the word", false, false},
+                        Case{"animate at the word", true, false}}) {
+    ASSERT_TRUE(Start(p)) << c.how;
+    if (!c.fromStart) ec.Trace();
+    console.written.clear();
+    // A run that keeps trying the word is ended after a few turns.
+    ui.turns = ui.waits = 0;
+    const auto stillRunning = [&, how = c.how](auto...) {
+      if (ui.turns + ui.waits <= 4) return;
+      ADD_FAILURE() << how << ": still running";
+      ec.EndProgram();
+    };
+    ui.onTurn = stillRunning;
+    ui.onWait = stillRunning;
+    ASSERT_TRUE(c.animate ? ec.GoAnimate() : ec.Go()) << c.how;
+    ui.onTurn = nullptr;
+    ui.onWait = nullptr;
+    EXPECT_EQ(PR(), 0x0102) << c.how;
+    EXPECT_EQ(console.written, std::vector<std::string>{message}) << c.how;
+    EXPECT_EQ(ec.LastStop(), StopReason::UndefinedWord) << c.how;
+    EXPECT_EQ(ec.StatusText(), note) << c.how;
+    EXPECT_EQ(Enabling(), kStopped) << c.how;
+    EXPECT_TRUE(ec.DebuggingActive()) << c.how;
+    EXPECT_EQ(ec.Panes().ShownRegister(CCpu::kPR), 0x0102) << c.how;
+  }
 
-  // Another word at PR and the note goes.
+  // Another word at PR and the note goes; the program goes on from there.
   ASSERT_TRUE(ec.ChangeMemory("0102", "8100").accepted);
   EXPECT_EQ(ec.StatusText(), StatusKeysText());
-}
-
-// A port with nobody to wait for (a terminal) stops GO at the word instead.
-TEST_F(ExecutionControlTest, GoStopsAtAnUndefinedWordWhenThePortWillNotWait) {
-  struct NoWaitUi : testing::FakeUi {
-    bool WaitAtUndefinedWord() override { return false; }
-  } noWait;
-  testing::FakeConsole noWaitConsole(noWait);
-  ExecutionControl control(noWait, noWaitConsole);
-  ProgramImage p;
-  p.words = {0x1210, 0x0001, 0xFF00, 0x8100};
-  ASSERT_TRUE(control.StartDebugging(p.Write("nowait"), options));
-  ASSERT_TRUE(control.Go());
-  EXPECT_EQ(control.Cpu().GetPR(), 0x0102);
-  EXPECT_EQ(control.LastStop(), StopReason::UndefinedWord);
-  EXPECT_EQ(control.StatusText(), UndefinedWordStatusText(0xFF00, 0x0102));
-  EXPECT_TRUE(control.DebuggingActive());
-  EXPECT_EQ(noWaitConsole.written.size(), 1u);
+  ASSERT_TRUE(ec.Go());
+  EXPECT_EQ(ec.LastStop(), StopReason::ProgramEnd);
 }
 
 TEST_F(ExecutionControlTest, StackOverflowUnderTrace) {
@@ -678,14 +680,24 @@ TEST_F(ExecutionControlTest, PlainRun) {
   EXPECT_FALSE(ec.RunProgram("/nonexistent/x.exe", options));
   EXPECT_EQ(ui.boxes.size(), 1u);
 
-  // An undefined instruction hangs until the user ends the program.
+  // An undefined instruction ends the run there, as the terminal's run does:
+  // nobody has to end a program that can never go on.
   ProgramImage hang;
   hang.words = {0x0100};
+  console.written.clear();
+  ui.waits = 0;
   ui.onWait = [&](int) {
     if (ui.waits == 3) ec.EndProgram();
   };
   EXPECT_FALSE(ec.RunProgram(hang.Write("hang"), options));
-  EXPECT_EQ(ui.waits, 3);
+  ui.onWait = nullptr;
+  EXPECT_EQ(ui.waits, 0);
+  EXPECT_EQ(ec.LastStop(), StopReason::UndefinedWord);
+  ASSERT_EQ(console.written.size(), 3u);
+  EXPECT_EQ(console.written[0], "Undefined instruction 0100 at PR=0100: the program cannot go on");
+  EXPECT_EQ(console.written[1], "Program terminated abnormally");
+  EXPECT_EQ(Enabling(), kEndedByUser);
+  EXPECT_FALSE(ec.IsExecuting());
 }
 
 // End Program while the plain run's IN waits: the run stops at that IN; no OUT

@@ -141,6 +141,56 @@ class BackStepTest : public QObject {
     QVERIFY(!f.Main()->IsEnabled("mnuBackStep"));
     QCOMPARE(Core(f).BackStepsAvailable(), std::size_t{0});
   }
+
+  // Back over the end, and on to the end again: the console reads as one
+  // straight run (the first end's lines went with it), and the editing area
+  // narrows again for the live program.
+  void backOverTheEndReadsAsAStraightRun() {
+    ShellFixture f(false);
+    const QString src = f.Write("echo.cas", kEcho);
+    QVERIFY(f.Main()->OpenPath(src));
+    f.Main()->RunCommand("mnuBuild");
+    f.dialogs.Clear();
+    // Debug Start from the editor's usual width.
+    f.Main()->RunCommand("mnuSourceCode");
+    QTest::qWait(200);  // the docks laid out
+    const int wide = f.Main()->EditAreaWidth();
+    f.Main()->RunCommand("mnuDebugStart");
+    QVERIFY(Core(f).DebuggingActive());
+    QTest::qWait(200);
+    const int narrow = f.Main()->EditAreaWidth();
+    QVERIFY(narrow < wide - 100);
+    TfrmStandardIo* console = Console(f);
+    connect(console, &TfrmStandardIo::inputPendingChanged, this, [&](bool pending) {
+      if (!pending) return;
+      QTimer::singleShot(0, this, [console] {
+        QTest::keyClicks(console->memoStandardIo(), "one");
+        QTest::keyClick(console->memoStandardIo(), Qt::Key_Return);
+      });
+    });
+    const QString before = console->Text();
+    f.Main()->RunCommand("mnuGo");
+    QVERIFY(!Core(f).DebuggingActive());
+    const QString straight = console->Text();
+    QCOMPARE(straight.count(QStringLiteral("Program terminated normally")), 1);
+    QVERIFY(straight.contains(QStringLiteral("GR0=")));
+    QTRY_VERIFY(qAbs(f.Main()->EditAreaWidth() - wide) <= 12);  // the editor's width back after the end
+
+    f.Main()->RunCommand("mnuBackStep");
+    QVERIFY(Core(f).DebuggingActive());
+    QVERIFY(!console->Text().contains(QStringLiteral("Program terminated")));
+    QVERIFY(!console->Text().contains(QStringLiteral("GR0=")));
+    QTRY_VERIFY2(qAbs(f.Main()->EditAreaWidth() - narrow) <= 12,
+                 qPrintable(QString::number(f.Main()->EditAreaWidth())));
+    QVERIFY(f.shell.Debug()->width() > 200);
+
+    // Back before the IN, whose line is given again: the same console as the straight run.
+    const Word in = SvcAddress(f, 1);
+    while (Core(f).Cpu().GetPR() != in && Core(f).BackStepsAvailable() > 0) f.Main()->RunCommand("mnuBackStep");
+    QCOMPARE(console->Text(), before);
+    f.Main()->RunCommand("mnuGo");
+    QCOMPARE(console->Text(), straight);
+  }
 };
 
 QTEST_MAIN(BackStepTest)

@@ -15,6 +15,7 @@
 #include <QSignalSpy>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QStyle>
 #include <QTimer>
 #include <QToolTip>
 #include <QTreeWidget>
@@ -1006,14 +1007,18 @@ class DebugWindowTest : public QObject {
   }
 
   // At the floating size and at the width the debug panel has while debugging
-  // on 1280- and 1024-pixel screens, every register field and every watch
-  // column shows in full, and nothing is drawn over its neighbour.
+  // on 1280- and 1024-pixel screens, the disassembly column has room for its
+  // rows through their operands. Where there is room beside it (930, 1280)
+  // every register field and every watch column shows in full, and nothing is
+  // drawn over its neighbour; at 1024 the register pane scrolls sideways, its
+  // hexadecimal fields in view.
   void registerFieldsAndWatchColumnsAreNeverCut() {
     TfrmDebug d;
     d.Panel1()->show();
     auto* watches = d.WatchPane();
     auto* scroller = d.findChild<QScrollArea*>(QStringLiteral("Panel6Scroller"));
-    QVERIFY(scroller);
+    auto* columns = d.findChild<QSplitter*>(QStringLiteral("Splitter1"));
+    QVERIFY(scroller && columns);
     const int docked1280 = 1280 - static_cast<int>(1280 * 0.3) - 6;
     const int docked1024 = 1024 - static_cast<int>(1024 * 0.3) - 6;
     for (int width : {930, docked1280, docked1024}) {
@@ -1021,6 +1026,10 @@ class DebugWindowTest : public QObject {
       d.show();
       QCoreApplication::processEvents();
       const QString at = QStringLiteral("width %1").arg(width);
+      QVERIFY2(columns->sizes().first() >= d.LeftColumnWidth(),
+               qPrintable(at + QStringLiteral(": %1 for %2").arg(columns->sizes().first()).arg(d.LeftColumnWidth())));
+      const bool room = d.width() >= d.NeededWidth();
+      QCOMPARE(room, width != docked1024);
       // The register fields, line by line, left to right inside the pane.
       const int visible = scroller->viewport()->width();
       for (int i = 0; i < 8; ++i) {
@@ -1028,11 +1037,14 @@ class DebugWindowTest : public QObject {
         for (const char* suffix : {"", "AsBinary", "AsLDecimal", "AsADecimal"}) {
           const QLineEdit* e = d.RegisterField(QStringLiteral("editGR%1%2").arg(i).arg(QLatin1String(suffix)));
           const QRect r(e->mapTo(scroller->viewport(), QPoint(0, 0)), e->size());
-          QVERIFY2(r.left() >= right && r.right() < visible, qPrintable(at + " " + e->objectName()));
+          QVERIFY2(r.left() >= right && (r.right() < visible || (!room && *suffix)),
+                   qPrintable(at + " " + e->objectName()));
           QVERIFY2(e->width() >= e->fontMetrics().horizontalAdvance(e->text()), qPrintable(at + " " + e->objectName()));
           right = r.right() + 1;
         }
       }
+      QCOMPARE(scroller->horizontalScrollBar()->isVisible(), !room);
+      if (!room) continue;
       // The watch columns, the last one with room for its caption.
       QVERIFY2(!watches->horizontalScrollBar()->isVisible(), qPrintable(at));
       QHeaderView* header = watches->horizontalHeader();
@@ -1096,6 +1108,112 @@ class DebugWindowTest : public QObject {
     s.f.Main()->RunCommand("mnuGo");
     QTRY_VERIFY2(qAbs(s.f.Main()->EditAreaWidth() - wide) <= 12,
                  qPrintable(QString::number(s.f.Main()->EditAreaWidth())));
+  }
+
+  // Debugging ends while the debug window floats: docked again, it takes the
+  // share it has outside debugging, and the next Debug Start comes back to the
+  // editor's usual width, not to the narrow one.
+  void floatedEndedAndDockedAgainTheEditorKeepsItsWidth() {
+    Session s;
+    s.f.Main()->RunCommand("mnuEndProgram");
+    s.f.Main()->RunCommand("mnuSourceCode");
+    QCoreApplication::processEvents();
+    const int wide = s.f.Main()->EditAreaWidth();
+    s.f.Main()->RunCommand("mnuDebugStart");
+    QTRY_VERIFY(s.f.Main()->EditAreaWidth() < wide - 100);
+    const int narrow = s.f.Main()->EditAreaWidth();
+    s.Debug()->setFloating(true);
+    QTRY_COMPARE(s.Debug()->widget()->height(), 510);
+    s.f.Main()->RunCommand("mnuEndProgram");
+    QVERIFY(!s.Core().DebuggingActive());
+    s.Debug()->setFloating(false);
+    QTRY_VERIFY2(qAbs(s.f.Main()->EditAreaWidth() - wide) <= 12,
+                 qPrintable(QString::number(s.f.Main()->EditAreaWidth())));
+    // Held there once the docking has settled.
+    QTest::qWait(600);
+    QVERIFY2(qAbs(s.f.Main()->EditAreaWidth() - wide) <= 12, qPrintable(QString::number(s.f.Main()->EditAreaWidth())));
+    s.f.Main()->RunCommand("mnuDebugStart");
+    QTRY_VERIFY(qAbs(s.f.Main()->EditAreaWidth() - narrow) <= 12);
+    s.f.Main()->RunCommand("mnuGo");
+    QTRY_VERIFY2(qAbs(s.f.Main()->EditAreaWidth() - wide) <= 12,
+                 qPrintable(QString::number(s.f.Main()->EditAreaWidth())));
+  }
+
+  // On a small screen Debug Start gives the debug panel what it needs to show
+  // the disassembly's instructions beside the registers (the editor keeps
+  // what it needs); at that width the code rows show through their operands
+  // and the register fields are not cut.
+  void theDisassemblyShowsItsInstructionsBesideTheRegisters() {
+    Session s;
+    QTest::qWait(200);  // the docks laid out
+    TfrmMain* main = s.f.Main();
+    const int separator = main->style()->pixelMetric(QStyle::PM_DockWidgetSeparatorExtent, nullptr, main);
+    const int room = main->width() - main->Windows().editor->minimumSizeHint().width() - separator;
+    const int needed = s.Debug()->NeededWidth();
+    QTRY_VERIFY2(s.Debug()->width() >= std::min(needed, room) - 12,
+                 qPrintable(QStringLiteral("%1 for %2 (room %3)").arg(s.Debug()->width()).arg(needed).arg(room)));
+
+    // The panes at the width needed.
+    s.Debug()->setFloating(true);
+    QTRY_COMPARE(s.Debug()->widget()->height(), 510);
+    s.Debug()->resize(needed - (s.Debug()->width() - s.Debug()->widget()->width()) + 2, s.Debug()->height());
+    QTRY_VERIFY(qAbs(s.Debug()->width() - needed) <= 4);
+    QCoreApplication::processEvents();
+    const QFontMetrics fm(s.Dis()->font());
+    const int start = s.RowOf(s.Core().Program().header.start);
+    for (int row = start; row < start + 5; ++row) {
+      const QString text = s.Dis()->model()->index(row, 0).data(Qt::AccessibleTextRole).toString().trimmed();
+      QVERIFY2(fm.horizontalAdvance(text) + 2 <= s.Dis()->viewport()->width(),
+               qPrintable(text + QStringLiteral(" in %1").arg(s.Dis()->viewport()->width())));
+    }
+    auto* scroller = s.Debug()->findChild<QScrollArea*>(QStringLiteral("Panel6Scroller"));
+    const QLineEdit* last = s.Debug()->RegisterField(QStringLiteral("editGR7AsADecimal"));
+    QVERIFY(last->mapTo(scroller->viewport(), QPoint(last->width(), 0)).x() <= scroller->viewport()->width());
+  }
+
+  // Screen readers are told of the disassembly's and the memory dump's rows in
+  // view and their neighbours, not of every cell: each an item named by the
+  // row's text, the current row the focused one.
+  void theGridsExposeTheRowsInView() {
+    Session s;
+    s.f.Main()->activateWindow();
+    s.Dis()->setFocus();
+    QTRY_VERIFY(s.Dis()->hasFocus());
+    for (TPaneGrid* grid : {s.Dis(), s.Mem()}) {
+      const QString name = grid->objectName();
+      QAccessibleInterface* list = QAccessible::queryAccessibleInterface(grid);
+      QVERIFY(list);
+      QCOMPARE(list->role(), QAccessible::List);
+      const int inView = grid->VisibleRows();
+      QVERIFY2(
+          list->childCount() >= inView && list->childCount() <= 3 * inView + 3,
+          qPrintable(name + QStringLiteral(": %1 children for %2 rows in view").arg(list->childCount()).arg(inView)));
+      for (int i = 0; i < list->childCount(); ++i) {
+        QAccessibleInterface* item = list->child(i);
+        QVERIFY(item && item->isValid());
+        QCOMPARE(list->indexOfChild(item), i);
+        QCOMPARE(item->role(), QAccessible::ListItem);
+        QVERIFY(!item->text(QAccessible::Name).isEmpty());
+      }
+      QVERIFY(!list->child(list->childCount()));
+    }
+    // The disassembly's items read as its rows; the current one has the focus.
+    QAccessibleInterface* list = QAccessible::queryAccessibleInterface(s.Dis());
+    const int current = s.Dis()->currentIndex().row();
+    QVERIFY(current >= 0);
+    QAccessibleInterface* focused = list->focusChild();
+    QVERIFY(focused);
+    QVERIFY(focused->state().focused && focused->state().selected);
+    QVERIFY2(focused->text(QAccessible::Name)
+                 .contains(s.Dis()->model()->index(current, 0).data(Qt::AccessibleTextRole).toString().trimmed()),
+             qPrintable(focused->text(QAccessible::Name)));
+    // Scrolled far down, the items are the rows there.
+    const int rows = s.Dis()->model()->rowCount();
+    s.Dis()->verticalScrollBar()->setValue(rows - s.Dis()->VisibleRows());
+    QCoreApplication::processEvents();
+    QAccessibleInterface* last = list->child(list->childCount() - 1);
+    QCOMPARE(last->text(QAccessible::Name),
+             s.Dis()->model()->index(rows - 1, 0).data(Qt::AccessibleTextRole).toString().trimmed());
   }
 
   void resizingTheDisassemblyGivesItTheFocus() {

@@ -169,6 +169,43 @@ class ShellComfortTest : public QObject {
     QCOMPARE(tabNames(f.Main()->Windows().list->PageControl1()->tabBar()), QStringList());
   }
 
+  // The tab bar's own notices give a tab by its index among all tabs, hidden
+  // ones included: each finds its tab (a shown one by its name), so that none
+  // ends in "Cannot create accessible child interface" (the editor with two
+  // pages open after one was closed, the listing viewer with none).
+  void tabNoticesFindTheirTab() {
+    ShellFixture f;
+    for (const char* name : {"a.cas", "b.cas", "c.cas"}) QVERIFY(f.Main()->OpenPath(f.Write(name, "A")));
+    f.Editor()->ActivatePage(2);
+    QVERIFY(f.Editor()->CloseCurrent());
+    static QStringList warnings;
+    warnings.clear();
+    const QtMessageHandler previous =
+        qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString& m) {
+          if (m.contains(QStringLiteral("Cannot create accessible child interface"))) warnings << m;
+        });
+    for (QTabBar* bar : {f.Editor()->findChild<QTabWidget*>("PageControl1")->tabBar(),
+                         f.Main()->Windows().list->PageControl1()->tabBar()}) {
+      for (int tab = 0; tab < bar->count(); ++tab) {
+        QAccessibleEvent event(bar, QAccessible::Focus);
+        event.setChild(tab);
+        QAccessibleInterface* item = event.accessibleInterface();
+        QVERIFY(item);
+        QCOMPARE(item->parent(), QAccessible::queryAccessibleInterface(bar));
+        QCOMPARE(QAccessible::queryAccessibleInterface(bar)->indexOfChild(item), tab);
+        if (bar->isTabVisible(tab)) {
+          QCOMPARE(item->role(), QAccessible::PageTab);
+          QCOMPARE(item->text(QAccessible::Name), bar->tabText(tab));
+        } else {
+          QVERIFY(item->state().invisible);
+          QVERIFY(item->text(QAccessible::Name).isEmpty());
+        }
+      }
+    }
+    qInstallMessageHandler(previous);
+    QCOMPARE(warnings, QStringList());
+  }
+
   void recentFilesAreKeptWithTheSettings() {
     ShellFixture f;
     QVERIFY(!f.Main()->RecentFilesMenu()->menuAction()->isEnabled());

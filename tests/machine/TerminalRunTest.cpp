@@ -148,10 +148,10 @@ TEST(PlainRunLoad, AFailedLoadRunsNothing) {
   std::fclose(err);
 }
 
-// The IDE's port waits at an undefined word until the user ends the program;
-// the same run then ends as "ended by the user", with no line about the word.
-TEST(PlainRunPorts, TheIdeWaitsAtAnUndefinedWordUntilEndProgram) {
-  class WaitingUi : public debugger::DebuggerUiPort {
+// A port with a window system (the IDE's) could wait for the user at an
+// undefined word; the run ends there all the same, as the terminal's does.
+TEST(PlainRunPorts, EveryPortEndsARunAtAnUndefinedWord) {
+  class WindowedUi : public debugger::DebuggerUiPort {
    public:
     debugger::ExecutionControl* control = nullptr;
     int waits = 0;
@@ -171,7 +171,7 @@ TEST(PlainRunPorts, TheIdeWaitsAtAnUndefinedWordUntilEndProgram) {
   m.image = {0xFF00};
   m.stackLimit = 0x0101;
   m.initialSp = 0x0110;
-  const std::string exe = testing::TempDir() + "tolvane_plainrun_" + std::to_string(::getpid()) + "_wait.exe";
+  const std::string exe = testing::TempDir() + "tolvane_plainrun_" + std::to_string(::getpid()) + "_undefined.exe";
   class NullSink : public MessageSink {
    public:
     void AppendMessageLine(const std::string&) override {}
@@ -179,12 +179,13 @@ TEST(PlainRunPorts, TheIdeWaitsAtAnUndefinedWordUntilEndProgram) {
   ASSERT_TRUE(WriteLoadModule(exe, m, sink));
   BuildOptions options;
   options.symbolicDebug = 0;
-  EXPECT_EQ(control->PlainRun(exe, options), StopReason::EndedByUser);
-  EXPECT_EQ(ui.waits, 3);
-  // The console says why the program hangs, as the terminal's run does.
+  EXPECT_EQ(control->PlainRun(exe, options), StopReason::UndefinedWord);
+  EXPECT_EQ(ui.waits, 0);
   EXPECT_EQ(console.output, (std::vector<Bytes>{"Undefined instruction FF00 at PR=0100: the program cannot go on",
                                                 "Program terminated abnormally"}));
   EXPECT_FALSE(control->IsExecuting());
+  EXPECT_EQ(control->View().phase, debugger::Phase::Ended);
+  EXPECT_EQ(RunExitStatus(control->LastStop()), kRunAbnormalEnd);
   std::remove(exe.c_str());
 }
 
