@@ -389,29 +389,9 @@ std::string ClassroomReport(const SubmissionResult& s) {
                {"tests", std::move(tests)}});
 }
 
-// Text in a page: shown (no control characters), then < > & " as entities.
-std::string Html(const std::string& raw) {
-  std::string out;
-  for (char ch : ValidUtf8(Shown(raw))) {
-    switch (ch) {
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      case '&':
-        out += "&amp;";
-        break;
-      case '"':
-        out += "&quot;";
-        break;
-      default:
-        out.push_back(ch);
-    }
-  }
-  return out;
-}
+// Text in a page: shown (no control characters), then < > & " as entities,
+// as in XML.
+std::string Html(const std::string& raw) { return Xml(Shown(raw)); }
 
 // An expected or got line with the part from the first difference marked.
 std::string MarkedLine(const std::string& line, const std::string& other, bool missing) {
