@@ -73,6 +73,13 @@ void StderrMessageSink::AppendMessageLine(const std::string& line) {
   std::fputc('\n', stderr);
 }
 
+void StderrMessageSink::AppendDiagnostic(const Diagnostic& diagnostic) {
+  AppendMessageLine(diagnostic.text);
+  // The assembler's lines begin with their own " (%3d)" number.
+  if (diagnostic.line <= 0 || diagnostic.file.empty() || diagnostic.text.starts_with(" (")) return;
+  std::fprintf(stderr, "    at %s:%d\n", diagnostic.file.c_str(), static_cast<int>(diagnostic.line));
+}
+
 BoxAnswer StderrMessageBox::ShowMessageBox(BoxKind kind, const std::string& text, BoxButtons buttons) {
   FlushProgramOutput();
   std::fprintf(stderr, "%s: ", BoxCaption(kind));

@@ -13,6 +13,10 @@ namespace tolvane::cli {
 class StderrMessageSink : public MessageSink {
  public:
   void AppendMessageLine(const std::string& line) override;
+  // A record that points into a source its text does not number (the
+  // linker's unresolved reference) is followed by "    at FILE:LINE", so that
+  // a terminal's user finds the reference as the IDE's message window does.
+  void AppendDiagnostic(const Diagnostic& diagnostic) override;
 };
 
 // Message boxes print their text on standard error; questions get the answer

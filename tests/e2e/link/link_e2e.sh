@@ -51,6 +51,13 @@ errors)
   same_text err.txt "LINK[main.exe]
  Error:  外部参照ラベルSUBが参照できません。"
   [ -f main.exe ] && fail "main.exe written after an error"
+  # Assembled here, the object has its line map: the reference's line is named.
+  "$cli" asm --no-listing main.cas 2>/dev/null || fail "main.cas does not assemble"
+  run 1 link main
+  same_text err.txt "LINK[main.exe]
+ Error:  外部参照ラベルSUBが参照できません。
+    at main.cas:2"
+  rm -f main.obj main.olm && cp "$fixtures"/main.obj .
   run 1 link main notobj sub
   same_text err.txt "LINK[main.exe]
  Error:  notobj.objはCASLのオブジェクトファイルではありません。"
