@@ -17,10 +17,6 @@ namespace {
 
 Notice Error(const std::string& text) { return {NoticeKind::Error, text}; }
 
-bool IsProjectName(const std::string& name) {
-  return name.size() > 4 && FoldCase(name.substr(name.size() - 4)) == ".mak";
-}
-
 }  // namespace
 
 std::optional<Notice> PlanFiles(const std::vector<std::string>& paths, const BuildOptions& options, BuildPlan& plan) {

@@ -179,6 +179,10 @@ bool IsSourceName(const std::string& name) {
   return stem.size() + 4 == name.size() && FoldCase(name.substr(stem.size())) == ".cas";
 }
 
+bool IsProjectName(const std::string& name) {
+  return name.size() > 4 && FoldCase(name.substr(name.size() - 4)) == ".mak";
+}
+
 std::string FoldCase(const std::string& cp932) {
   std::string out = cp932;
   for (std::size_t i = 0; i < out.size(); ++i) {

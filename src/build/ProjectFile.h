@@ -45,6 +45,8 @@ std::string ShownEntry(const std::string& cp932);
 // replaces) is ".cas" in any letter case. Works on CP932 names and on
 // file-system names alike.
 bool IsSourceName(const std::string& name);
+// True for a project file's name: ".mak" in any letter case.
+bool IsProjectName(const std::string& name);
 
 // Letter case folded for comparisons: ASCII letters only, and never the second
 // byte of a CP932 double-byte character.

@@ -31,9 +31,8 @@ int ParseLinkOption(const Args& args, std::size_t& i, BuildOptions& options, std
 int ParseRunOption(const Args& args, std::size_t& i, StdioRunOptions& options);
 
 // The build part of `build` and `go`, through the build core: message lines
-// and the outcome's box on standard error. A project file (".mak" in any case)
+// and the outcome's box on standard error. A project file (build::IsProjectName)
 // is built as the IDE's Build builds it; a list of files as sources and objects.
-bool IsProjectFileName(const std::string& path);
 build::BuildResult BuildProjectFile(const std::string& projectPath, const BuildOptions& options);
 build::BuildResult BuildFiles(const std::vector<std::string>& files, const BuildOptions& options);
 

@@ -49,10 +49,6 @@ void ShowNotice(const build::Notice& notice) {
 
 }  // namespace
 
-bool IsProjectFileName(const std::string& path) {
-  return path.size() > 4 && build::FoldCase(path.substr(path.size() - 4)) == ".mak";
-}
-
 build::BuildResult BuildProjectFile(const std::string& projectPath, const BuildOptions& options) {
   StderrMessageSink sink;
   CliTools tools;

@@ -5,6 +5,7 @@
 #include "CliSupport.h"
 #include "Commands.h"
 #include "StandardOutput.h"
+#include "build/ProjectFile.h"
 #include "common/BuildOptions.h"
 #include "common/ChangeExtension.h"
 #include "debugger/TerminalRun.h"
@@ -53,7 +54,7 @@ int CmdGo(const Args& args) {
   if (!SplitArguments(args, files, option, error)) return GoUsage(error);
   if (files.empty()) return GoUsage("no file given");
   bool project = false;
-  for (const std::string& f : files) project = project || IsProjectFileName(f);
+  for (const std::string& f : files) project = project || build::IsProjectName(f);
   if (project && files.size() > 1) return GoUsage("a project file is built on its own");
   build.symbolicDebug = run.symbols ? 1 : 0;
 

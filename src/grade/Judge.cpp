@@ -77,10 +77,7 @@ Built Fail(std::string message) {
 
 bool IsSource(const fs::path& p) { return build::IsSourceName(p.filename().string()); }
 
-bool IsProject(const fs::path& p) {
-  const std::string name = p.filename().string();
-  return name.size() > 4 && build::FoldCase(name.substr(name.size() - 4)) == ".mak";
-}
+bool IsProject(const fs::path& p) { return build::IsProjectName(p.filename().string()); }
 
 // Why a file of a submission whose folder is `root` (canonical) may not be
 // read; nullopt when it may. Only regular files are read, and a link only when
