@@ -8,7 +8,7 @@ cd "$(dirname "$0")"
 
 PACKAGES=(g++ clang cmake ninja-build pkg-config libgtest-dev libgmock-dev libbenchmark-dev
           libclang-rt-14-dev qt6-base-dev qt6-svg-dev xvfb xauth fonts-ipafont-gothic time
-          libtomlplusplus-dev nlohmann-json3-dev libxml2-utils neovim chromium)
+          libtomlplusplus-dev nlohmann-json3-dev libxml2-utils neovim chromium clang-format)
 
 install_missing() {
   local missing=()
