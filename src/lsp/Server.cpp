@@ -215,7 +215,10 @@ void Server::LoadFolderOf(const std::string& uri) {
     std::string name = e->d_name;
     if (name.size() < 5 || strcasecmp(name.c_str() + name.size() - 4, ".cas") != 0) continue;
     if (++count > kMaxFolderFiles) break;
-    const std::string fileUri = UriOfPath(folder + "/" + name);
+    std::string path = folder;
+    path += '/';
+    path += name;
+    const std::string fileUri = UriOfPath(path);
     if (!documents_.count(fileUri)) LoadClosed(fileUri);
   }
   closedir(dir);
