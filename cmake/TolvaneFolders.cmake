@@ -28,7 +28,7 @@ endfunction()
 # folders before it in this list (and its own), never one after it; Qt starts
 # with the forms. Each folder's targets link exactly the libraries of the other
 # folders its sources include, so that the link lines state the real layering.
-set(TOLVANE_LAYERS common link asm machine build debugger lang grade dap cli forms app)
+set(TOLVANE_LAYERS common link asm machine build debugger lang grade rpc dap lsp cli forms app)
 set(TOLVANE_FIRST_QT_LAYER forms)
 
 # tolvane_add_layer(NAME): add the folder src/NAME, one of TOLVANE_LAYERS.

@@ -1,8 +1,5 @@
 // tolvane-cli dap: the debugger for editors that speak the Debug Adapter
 // Protocol. The client starts it and talks to it over standard input and output.
-#include <unistd.h>
-
-#include <csignal>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -10,7 +7,7 @@
 #include "CliSupport.h"
 #include "Commands.h"
 #include "dap/Adapter.h"
-#include "dap/Transport.h"
+#include "rpc/Transport.h"
 
 namespace tolvane::cli {
 
@@ -32,22 +29,8 @@ int CmdDap(const Args& args) {
                  error.empty() ? "no operands are taken" : error.c_str());
     return 2;
   }
-  // The protocol owns standard output: it gets a descriptor of its own, and
-  // anything else written to standard output goes to standard error instead.
-  const int protocol = dup(1);
-  if (protocol < 0 || dup2(2, 1) < 0) {
-    std::perror("tolvane-cli dap");
-    return 1;
-  }
-  // A client that has gone is noticed as a failed write, not a signal.
-  std::signal(SIGPIPE, SIG_IGN);
-  int status;
-  {
-    dap::FdTransport transport(0, protocol);
-    status = dap::Adapter(transport).Run();
-  }
-  close(protocol);
-  return status;
+  return rpc::ServeStandardStreams("tolvane-cli dap", dap::kMaxMessage,
+                                   [](rpc::Transport& transport) { return dap::Adapter(transport).Run(); });
 }
 
 }  // namespace tolvane::cli

@@ -5,11 +5,17 @@
 // the steps, going back) call execution control, which runs the program on this
 // thread and, between instructions, lets the adapter read what the client sent
 // meanwhile (a pause, a line for IN, a disconnect), as the IDE's event loop does.
+#include <cstddef>
 #include <memory>
 
-#include "dap/Transport.h"
+#include "rpc/Transport.h"
 
 namespace tolvane::dap {
+
+using rpc::Transport;
+
+// A message body above this is refused unread.
+constexpr std::size_t kMaxMessage = std::size_t{16} << 20;
 
 class Session;
 

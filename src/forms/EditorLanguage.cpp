@@ -84,30 +84,6 @@ QString MessageLine(const lang::Diagnostic& d) {
   return QString::fromLatin1(head) + FromCp932(d.text);
 }
 
-// "LD\t${1:r},${2:adr}" as text, with where its first placeholder lies.
-QString SnippetText(const QString& snippet, int& first, int& firstLength) {
-  QString out;
-  first = -1;
-  firstLength = 0;
-  for (int i = 0; i < snippet.size(); ++i) {
-    if (snippet[i] == u'$' && i + 1 < snippet.size() && snippet[i + 1] == u'{') {
-      const int colon = snippet.indexOf(u':', i);
-      const int close = snippet.indexOf(u'}', i);
-      if (colon < 0 || close < colon) break;
-      const QString name = snippet.mid(colon + 1, close - colon - 1);
-      if (first < 0) {
-        first = static_cast<int>(out.size());
-        firstLength = static_cast<int>(name.size());
-      }
-      out += name;
-      i = close;
-    } else {
-      out += snippet[i];
-    }
-  }
-  return out;
-}
-
 }  // namespace
 
 // The completion list: the service's answer kept as it came, each item's
@@ -380,24 +356,27 @@ bool EditorLanguage::NothingToOffer() const {
 void EditorLanguage::Choose(const QModelIndex& index) {
   auto* proxy = qobject_cast<QAbstractProxyModel*>(completer_->completionModel());
   const int row = proxy ? proxy->mapToSource(index).row() : index.row();
-  if (row >= 0 && row < model_->rowCount()) Insert(FromCp932(model_->Item(row).snippet));
+  if (row >= 0 && row < model_->rowCount()) Insert(model_->Item(row));
 }
 
-void EditorLanguage::Insert(const QString& completion) {
+void EditorLanguage::Insert(const lang::Completion& completion) {
   QTextCursor cursor = editor_->textCursor();
   const QString line = cursor.block().text();
   int start = cursor.positionInBlock();
   while (start > 0 && line[start - 1].isLetterOrNumber()) --start;
-  int first = -1, firstLength = 0;
-  const QString text = SnippetText(completion, first, firstLength);
+  const QString text = FromCp932(completion.text);
   cursor.beginEditBlock();
   cursor.setPosition(cursor.block().position() + start, QTextCursor::KeepAnchor);
   cursor.insertText(text);
   cursor.endEditBlock();
-  if (first >= 0) {
-    const int at = cursor.position() - static_cast<int>(text.size()) + first;
+  // The first operand to fill in is selected, so that typing replaces it.
+  if (!completion.placeholders.empty()) {
+    const lang::Span first = completion.placeholders.front();
+    const std::string& bytes = completion.text;
+    const auto at = static_cast<int>(cursor.position() - text.size() + FromCp932(bytes.substr(0, first.start)).size());
     cursor.setPosition(at);
-    cursor.setPosition(at + firstLength, QTextCursor::KeepAnchor);
+    cursor.setPosition(at + static_cast<int>(FromCp932(bytes.substr(first.start, first.length)).size()),
+                       QTextCursor::KeepAnchor);
   }
   editor_->setTextCursor(cursor);
 }

@@ -62,7 +62,7 @@ class EditorLanguage : public QObject {
   void ApplyEdits(const std::vector<lang::TextEdit>& edits);
   void ShowList();                        // the references' or symbols' list under the caret
   void Choose(const QModelIndex& index);  // a row of the completion list
-  void Insert(const QString& completion);
+  void Insert(const lang::Completion& completion);
   void ShowCompletion(std::vector<lang::Completion> items);
   bool NothingToOffer() const;                  // the list as narrowed now
   void OfferWhileTyping(const QString& typed);  // in the operand column the list opens by itself

@@ -62,16 +62,17 @@ std::string HelpText(const InstructionHelp& h) {
 }
 
 // "LD\t${1:r},${2:adr}": the first form's operands that must be written.
-std::string SnippetOf(std::string_view name, const InstructionHelp* h) {
-  std::string s(name);
-  if (!h || h->operands.empty()) return s;
-  int n = 0;
+// The instruction's name and the names of its first form's operands, each
+// operand a placeholder.
+void FillInstruction(Completion& c, std::string_view name, const InstructionHelp* h) {
+  c.text = name;
+  if (!h || h->operands.empty()) return;
   for (const auto& op : h->operands[0]) {
     if (op.optional) continue;
-    s += n ? "," : "\t";
-    s += "${" + std::to_string(++n) + ":" + op.name + "}";
+    c.text += c.placeholders.empty() ? "\t" : ",";
+    c.placeholders.push_back({static_cast<std::int32_t>(c.text.size()), static_cast<std::int32_t>(op.name.size())});
+    c.text += op.name;
   }
-  return s;
 }
 
 CompletionKind KindOfRow(const InstructionDef& d) {
@@ -285,7 +286,8 @@ std::vector<Completion> LanguageService::Complete(const std::string& document, P
     for (const InstructionDef& d : kInstructionSet) {
       if (d.name.find('_') != std::string_view::npos) continue;  // register forms are chosen by the operands
       const InstructionHelp* h = FindInstructionHelp(d.name);
-      Completion c{std::string(d.name), KindOfRow(d), "", "", SnippetOf(d.name, h)};
+      Completion c{std::string(d.name), KindOfRow(d), "", "", "", {}};
+      FillInstruction(c, d.name, h);
       if (h) {
         for (const std::string& f : h->forms) c.detail += (c.detail.empty() ? "" : "  ") + f;
         c.documentation = HelpText(*h);
@@ -297,14 +299,14 @@ std::vector<Completion> LanguageService::Complete(const std::string& document, P
   if (!operand) return out;
   for (int r = 0; r < 8; ++r) {
     const std::string name = "GR" + std::to_string(r);
-    out.push_back({name, CompletionKind::Register, "", RegisterHelp(), name});
+    out.push_back({name, CompletionKind::Register, "", RegisterHelp(), name, {}});
   }
   // A program may define tens of thousands of labels: looking each one up in
   // the list built so far made a long source take seconds.
   std::unordered_set<std::string_view> seen;
   auto addLabel = [&](const SourceModel& sm, const std::string& name, std::int32_t line) {
     if (!seen.insert(name).second) return;
-    out.push_back({name, CompletionKind::Label, Trimmed(sm.LineText(line)), "", name});
+    out.push_back({name, CompletionKind::Label, Trimmed(sm.LineText(line)), "", name, {}});
   };
   const auto& programs = m->Programs();
   if (l.program >= 0 && l.program < static_cast<std::int32_t>(programs.size()))

@@ -53,16 +53,21 @@ struct Hover {
 
 enum class CompletionKind : std::uint8_t { Instruction, Directive, Macro, Register, Label };
 
+// An item offered at the caret. Choosing it replaces the word before the
+// caret by `text`; the operands still to be filled in are `placeholders`,
+// spans of `text` holding their names ("r", "adr"), in the order a user
+// fills them. Each front end shows them its own way.
 struct Completion {
   std::string label;
   CompletionKind kind = CompletionKind::Label;
   std::string detail;         // the operand form, or the defining line
   std::string documentation;  // what the instruction does
-  std::string snippet;        // text to insert with ${n:placeholder} stops
+  std::string text;           // "LD\tr,adr"
+  std::vector<Span> placeholders;
 };
 
 struct SignatureHelp {
-  std::vector<std::string> forms;                     // "LD r,adr[,x]"
+  std::vector<std::string> forms;                    // "LD r,adr[,x]"
   std::vector<std::vector<std::string>> parameters;  // operands of each form
   std::int32_t activeForm = 0;
   std::int32_t activeParameter = 0;
@@ -75,9 +80,9 @@ struct RenameResult {
 };
 
 struct FormatOptions {
-  std::int32_t labelWidth = 8;     // the operation starts at this column
+  std::int32_t labelWidth = 8;      // the operation starts at this column
   std::int32_t operationWidth = 8;  // then the operands this much further
-  std::int32_t operandWidth = 24;  // and a comment this much further still
+  std::int32_t operandWidth = 24;   // and a comment this much further still
 };
 
 struct CodeAction {

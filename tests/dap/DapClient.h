@@ -14,11 +14,14 @@
 #include <string>
 #include <vector>
 
-#include "dap/Framing.h"
+#include "dap/Base64.h"
+#include "rpc/Framing.h"
 
 namespace tolvane::dap::testing {
 
 using json = nlohmann::json;
+using rpc::EncodeFrame;
+using rpc::FrameReader;
 
 class DapClient {
  public:
@@ -144,7 +147,7 @@ class DapClient {
   int to_ = -1, from_ = -1;
   int seq_ = 0;
   bool exited_ = false;
-  FrameReader frames_;
+  FrameReader frames_{std::size_t{64} << 20};
   std::vector<json> seen_;
   std::size_t checked_ = 0;
 };

@@ -1,56 +1,17 @@
-// The pieces of the adapter around the protocol: message framing, base64,
+// The pieces of the adapter around the protocol: base64,
 // the build's message lines, disassembly rows and breakpoint lines.
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
+#include "dap/Base64.h"
 #include "dap/BuildMessages.h"
 #include "dap/DisassemblyRow.h"
-#include "dap/Framing.h"
 #include "dap/SourceSteps.h"
 
 namespace tolvane::dap {
 namespace {
-
-// Reads every frame the bytes give, fed in pieces of `chunk` bytes: "B:body"
-// for a message, "X" for a dropped one.
-std::vector<std::string> Frames(const std::string& bytes, std::size_t chunk, std::size_t maxBody = 1024) {
-  FrameReader reader(maxBody);
-  std::vector<std::string> out;
-  for (std::size_t at = 0; at < bytes.size(); at += chunk) {
-    reader.Feed(std::string_view(bytes).substr(at, chunk));
-    for (FrameReader::Frame f = reader.Next(); f.kind != FrameReader::Kind::None; f = reader.Next())
-      out.push_back(f.kind == FrameReader::Kind::Body ? "B:" + f.text : "X");
-  }
-  return out;
-}
-
-TEST(ProtocolPiecesTest, Framing) {
-  struct Case {
-    const char* name;
-    std::string bytes;
-    std::vector<std::string> frames;
-  };
-  const std::string two = EncodeFrame("{\"a\":1}") + EncodeFrame("[]");
-  const Case cases[] = {
-      {"two messages", two, {"B:{\"a\":1}", "B:[]"}},
-      {"other headers, any case, bare line feeds", "content-length: 2\nContent-Type: x\n\n{}", {"B:{}"}},
-      {"no Content-Length: dropped, the next one read", "X-Other: 1\r\n\r\n" + EncodeFrame("{}"), {"X", "B:{}"}},
-      {"a bad length", "Content-Length: 1x\r\n\r\n" + EncodeFrame("{}"), {"X", "B:{}"}},
-      {"too long: its body skipped",
-       "Content-Length: 2000\r\n\r\n" + std::string(2000, 'x') + EncodeFrame("{}"),
-       {"X", "B:{}"}},
-      {"an endless header", std::string(9000, 'a'), {"X"}},
-      {"an empty body", EncodeFrame(""), {"B:"}},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    for (std::size_t chunk : {std::size_t{1}, std::size_t{7}, c.bytes.size()})
-      EXPECT_EQ(Frames(c.bytes, chunk), c.frames) << "chunk " << chunk;
-  }
-  EXPECT_EQ(EncodeFrame("{}"), "Content-Length: 2\r\n\r\n{}");
-}
 
 TEST(ProtocolPiecesTest, Base64) {
   const std::pair<std::string, std::string> cases[] = {

@@ -211,9 +211,9 @@ TEST_F(SessionTest, BadInputGetsErrorsAndTheAdapterGoesOn) {
   EXPECT_NE(c.Refused("launch").find("'program' is missing"), std::string::npos);
   EXPECT_NE(c.Refused("launch", {{"program", 5}}).find("'program'"), std::string::npos);
   EXPECT_NE(c.Refused("launch", {{"program", "x.cas"}, {"stopOnEntry", "yes"}}).find("stopOnEntry"), std::string::npos);
-  c.Raw(EncodeFrame("this is not JSON"));
+  c.Raw(rpc::EncodeFrame("this is not JSON"));
   c.Raw("Content-Type: nothing\r\n\r\n");
-  c.Raw(EncodeFrame("{\"seq\":9,\"type\":\"request\",\"command\":\"threads\",\"arguments\":[1]}"));
+  c.Raw(rpc::EncodeFrame("{\"seq\":9,\"type\":\"request\",\"command\":\"threads\",\"arguments\":[1]}"));
   const json r = c.Next();
   ASSERT_FALSE(r.is_null());
   c.Request("threads");

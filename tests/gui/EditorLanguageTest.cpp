@@ -154,6 +154,26 @@ class EditorLanguageTest : public QObject {
     QCOMPARE(completer->currentCompletion(), QStringLiteral("GR0"));
   }
 
+  // The operands' places come as byte spans of CP932 text: a double-byte
+  // operand name is selected whole, by its characters.
+  void completionSelectsADoubleByteOperand() {
+    Pages p;
+    p.editors[0]->setFocus();
+    p.Caret(0, 3, 1);  // the operation column of "\tRET"
+    QTextCursor c = p.editors[0]->textCursor();
+    c.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
+    c.insertText(QString());
+    p.editors[0]->setTextCursor(c);
+    QTest::keyClick(p.editors[0], Qt::Key_Space, Qt::ControlModifier);
+    QCompleter* completer = p.Lang(0)->Completer();
+    QTRY_VERIFY(completer->popup()->isVisible());
+    completer->setCompletionPrefix(QStringLiteral("OUT"));
+    completer->popup()->setCurrentIndex(completer->completionModel()->index(0, 0));
+    QTest::keyClick(completer->popup(), Qt::Key_Tab);
+    QCOMPARE(p.editors[0]->document()->findBlockByNumber(3).text(), U(u8"\tOUT\t出力領域,出力文字長領域"));
+    QCOMPARE(p.editors[0]->textCursor().selectedText(), U(u8"出力領域"));
+  }
+
   void enterStartsALineUnlessAnItemWasChosen() {
     Pages p;
     p.editors[0]->setPlainText(QStringLiteral("ATOI\tSTART\n"));

@@ -162,13 +162,27 @@ TEST_F(LanguageServiceTest, CompletionByColumn) {
       if (c.label == label) return &c;
     return nullptr;
   };
-  // The operation column: instructions, directives and macros with snippets.
+  // The operation column: instructions, directives and macros, their operands
+  // as placeholders (byte spans of the text).
   const auto ops = service.Complete("a.cas", {6, 2});
   ASSERT_TRUE(find(ops, "LD"));
-  EXPECT_EQ(find(ops, "LD")->snippet, "LD\t${1:r},${2:adr}");
-  EXPECT_EQ(find(ops, "JUMP")->snippet, "JUMP\t${1:adr}");
-  EXPECT_EQ(find(ops, "RET")->snippet, "RET");
-  EXPECT_EQ(find(ops, "OUT")->snippet, J(u8"OUT\t${1:出力領域},${2:出力文字長領域}"));
+  struct Insertion {
+    const char* label;
+    std::string text;
+    std::vector<Span> placeholders;
+  };
+  const Insertion insertions[] = {
+      {"LD", "LD\tr,adr", {{3, 1}, {5, 3}}},
+      {"JUMP", "JUMP\tadr", {{5, 3}}},
+      {"RET", "RET", {}},
+      {"OUT", J(u8"OUT\t出力領域,出力文字長領域"), {{4, 8}, {13, 14}}},
+  };
+  for (const Insertion& want : insertions) {
+    const Completion* c = find(ops, want.label);
+    ASSERT_TRUE(c) << want.label;
+    EXPECT_EQ(c->text, want.text) << want.label;
+    EXPECT_EQ(c->placeholders, want.placeholders) << want.label;
+  }
   EXPECT_EQ(find(ops, "OUT")->kind, CompletionKind::Macro);
   EXPECT_EQ(find(ops, "DC")->kind, CompletionKind::Directive);
   EXPECT_FALSE(find(ops, "LD_reg"));

@@ -1,15 +1,15 @@
-#include "dap/Transport.h"
+#include "rpc/Transport.h"
 
 #include <poll.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
+#include <cstdio>
 
-#include "dap/Framing.h"
+namespace tolvane::rpc {
 
-namespace tolvane::dap {
-
-FdTransport::FdTransport(int in, int out) : in_(in), out_(out) {
+FdTransport::FdTransport(int in, int out, std::size_t maxBody) : in_(in), out_(out), maxBody_(maxBody) {
   if (pipe(wake_) != 0) wake_[0] = wake_[1] = -1;
   reader_ = std::thread([this] { ReadLoop(); });
 }
@@ -39,7 +39,7 @@ void FdTransport::Push(Incoming incoming) {
 }
 
 void FdTransport::ReadLoop() {
-  FrameReader frames;
+  FrameReader frames(maxBody_);
   char buffer[65536];
   for (;;) {
     pollfd fds[2] = {{in_, POLLIN, 0}, {wake_[0], POLLIN, 0}};
@@ -54,8 +54,8 @@ void FdTransport::ReadLoop() {
     if (n <= 0) break;
     frames.Feed(std::string_view(buffer, static_cast<std::size_t>(n)));
     for (FrameReader::Frame f = frames.Next(); f.kind != FrameReader::Kind::None; f = frames.Next())
-      Push(
-          {f.kind == FrameReader::Kind::Body ? Incoming::Kind::Message : Incoming::Kind::Malformed, std::move(f.text)});
+      Push({f.kind == FrameReader::Kind::Body ? Incoming::Kind::Message : Incoming::Kind::Malformed, std::move(f.text),
+            f.error});
   }
   Push({Incoming::Kind::Closed, {}});
 }
@@ -87,4 +87,22 @@ bool FdTransport::Send(const std::string& body) {
   return true;
 }
 
-}  // namespace tolvane::dap
+int ServeStandardStreams(const char* name, std::size_t maxBody, const std::function<int(Transport&)>& serve) {
+  std::fflush(stdout);
+  const int protocol = dup(1);
+  if (protocol < 0 || dup2(2, 1) < 0) {
+    std::perror(name);
+    if (protocol >= 0) close(protocol);
+    return 1;
+  }
+  std::signal(SIGPIPE, SIG_IGN);
+  int status;
+  {
+    FdTransport transport(0, protocol, maxBody);
+    status = serve(transport);
+  }
+  close(protocol);
+  return status;
+}
+
+}  // namespace tolvane::rpc
