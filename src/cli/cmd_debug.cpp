@@ -27,8 +27,8 @@
 #include "debugger/ExecutionControl.h"
 #include "debugger/Formats.h"
 #include "debugger/Jumps.h"
-#include "debugger/SourceLines.h"
 #include "debugger/Refusal.h"
+#include "debugger/SourceLines.h"
 #include "debugger/TextChecks.h"
 #include "link/LoadModule.h"
 #include "machine/StdioRun.h"
@@ -443,8 +443,8 @@ class Session {
     } else {
       // A register name the machine does not have (GR8) is a wrong name for
       // the register dialog; anything else is neither register nor address.
-      const bool registerShaped = target.size() == 3 && (target[0] == 'G' || target[0] == 'g') &&
-                                  (target[1] == 'R' || target[1] == 'r');
+      const bool registerShaped =
+          target.size() == 3 && (target[0] == 'G' || target[0] == 'g') && (target[1] == 'R' || target[1] == 'r');
       Refused(registerShaped ? Refusal::InvalidValue : Refusal::InvalidName, target);
     }
   }

@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
-#include "debugger/Formats.h"
 #include "common/TextRules.h"
+#include "debugger/Formats.h"
 #include "debugger/TextChecks.h"
 #include "machine/Cpu.h"
 #include "machine/StdioRun.h"

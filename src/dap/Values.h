@@ -39,8 +39,8 @@ struct Target {
   std::string label;  // the label typed, for a label (CP932)
 };
 // A register name (ParseRegisterName: either case); then a label of the
-// program (exactly as written); then an address as ParseHexWord reads it. Blanks around the text are ignored. On failure
-// `error` says why (UTF-8).
+// program (exactly as written); then an address as ParseHexWord reads it. Blanks around the text are ignored. On
+// failure `error` says why (UTF-8).
 std::optional<Target> ParseTarget(std::string_view text, const debugger::SymbolIndex& symbols, std::string& error);
 // "GR0".."GR7", "FR", "PR", "SP" for CCpu indices 0-10.
 const char* RegisterName(int index);

@@ -763,7 +763,9 @@ BreakpointTable::Toggle ExecutionControl::ToggleBreakpointAt(Word address) {
   return t;
 }
 
-Refusal ExecutionControl::AddBreakpoint(Word address) { return AddBreakpoint(address, symbols_.LabelOfAddress(address)); }
+Refusal ExecutionControl::AddBreakpoint(Word address) {
+  return AddBreakpoint(address, symbols_.LabelOfAddress(address));
+}
 
 Refusal ExecutionControl::AddBreakpoint(Word address, std::string label) {
   const Refusal r = breakpoints_.Add(address, std::move(label));
