@@ -2,6 +2,7 @@
 // a value by the same rule as `tolvane-cli debug` and the adapter, the add
 // breakpoint dialog refuses register names as labels, and the options read
 // their stack and origin by their own lenient rule.
+#include <QLineEdit>
 #include <QtTest>
 
 #include "../common/TypedTextCases.h"
