@@ -209,8 +209,8 @@ void BM_GoInWindow(benchmark::State& state) {
   for (auto _ : state) {
     state.PauseTiming();
     if (!ide.Start(g_loop)) state.SkipWithError("start failed");
-    ide.Core().AddBreakpoint(tolvane::debugger::AddBy::Address, "0050");
-    ide.Core().AddBreakpoint(tolvane::debugger::AddBy::Address, "0111");
+    ide.Core().AddBreakpoint(0x0050);
+    ide.Core().AddBreakpoint(0x0111);
     state.ResumeTiming();
     ide.shell.Main()->RunCommand(QStringLiteral("mnuGo"));
     if (ide.Core().DebuggingActive()) state.SkipWithError("GO did not run to the end");

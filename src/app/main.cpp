@@ -76,9 +76,11 @@ int main(int argc, char** argv) {
       });
       if (!opened) return;
       for (const QString& step : steps) {
-        if (step.startsWith(QStringLiteral("break:")))
-          shell.Core()->Execution().AddBreakpoint(tolvane::debugger::AddBy::Label, step.mid(6).toStdString());
-        else
+        if (step.startsWith(QStringLiteral("break:"))) {
+          auto& ec = shell.Core()->Execution();
+          const std::string label = step.mid(6).toStdString();
+          if (ec.Symbols().LabelExists(label)) ec.AddBreakpoint(ec.Symbols().AddressOfLabel(label), label);
+        } else
           shell.Main()->RunCommand(step);
       }
     });

@@ -4,12 +4,11 @@
 
 #include "asm/AsmCore.h"
 #include "common/Cp932.h"
+#include "common/TextRules.h"
 
 namespace tolvane {
 
-bool IsGeneralRegister(const char* t) {
-  return t[0] == 'G' && t[1] == 'R' && t[2] >= '0' && t[2] <= '7' && t[3] == '\0';
-}
+bool IsGeneralRegister(const char* t) { return IsGeneralRegisterName(t); }
 
 bool IsIndexRegister(const char* t) { return IsGeneralRegister(t) && t[2] != '0'; }
 

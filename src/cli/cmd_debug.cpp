@@ -23,9 +23,11 @@
 #include "common/ChangeExtension.h"
 #include "common/Cp932.h"
 #include "common/MessageBox.h"
+#include "common/TextRules.h"
 #include "debugger/ExecutionControl.h"
 #include "debugger/Formats.h"
 #include "debugger/Jumps.h"
+#include "debugger/Refusal.h"
 #include "debugger/SourceLines.h"
 #include "debugger/TextChecks.h"
 #include "link/LoadModule.h"
@@ -69,7 +71,9 @@ const char* const kCommandHelp =
     "  dis [ADDR|LABEL] [N] N disassembly rows (default 16) from there (default PR)\n"
     "  watch ADDR|LABEL     add a watch\n"
     "  watches              show the watches\n"
-    "  set REG|ADDR VALUE   change GR0-GR7, PR, SP, FR (000 ... 110) or a memory word\n"
+    "  set REG|ADDR VALUE   change GR0-GR7, PR, SP, FR (000 ... 110) or a memory word;\n"
+    "                       VALUE: 1-4 hexadecimal digits, #hhhh, +N or -N in decimal,\n"
+    "                       or 'c'\n"
     "  start                load the program again and start debugging\n"
     "  end                  end the program\n"
     "  quit                 leave the debugger\n"
@@ -218,7 +222,7 @@ class TerminalUi : public DebuggerUiPort {
 // a letter and as an address otherwise, for the message it deserves.
 AddBy Classify(const std::string& text, const SymbolIndex& symbols) {
   if (symbols.LabelExists(text)) return AddBy::Label;
-  if (IsHexAddressText(text)) return AddBy::Address;
+  if (ParseAddress(text)) return AddBy::Address;
   char c = text.empty() ? '0' : text[0];
   return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ? AddBy::Label : AddBy::Address;
 }
@@ -262,11 +266,15 @@ class Session {
       if (Need(a, 1)) {
         Word address;
         switch (LineAddress(a[0], address)) {
-          case LineArg::NotALine:
-            Report(ec_.AddBreakpoint(Classify(a[0], ec_.Symbols()), a[0]), [&] { PrintBreak(a[0]); });
+          case LineArg::NotALine: {
+            const Entry e = ReadEntry(Classify(a[0], ec_.Symbols()), a[0], ec_.Symbols());
+            if (!Refused(e.refusal) &&
+                !Refused(e.label.empty() ? ec_.AddBreakpoint(e.address) : ec_.AddBreakpoint(e.address, e.label)))
+              PrintBreakAt(e.address);
             break;
+          }
           case LineArg::Found:
-            Report(ec_.AddBreakpoint(AddBy::Address, Hex4(address)), [&] { PrintBreakAt(address); });
+            if (!Refused(ec_.AddBreakpoint(address))) PrintBreakAt(address);
             break;
           case LineArg::Refused:
             break;
@@ -352,12 +360,9 @@ class Session {
       address = ec_.Symbols().AddressOfLabel(text);
       return true;
     }
-    JumpResult r = JumpToAddressInMemory(text);
-    if (!r.Jumps()) {
-      ui_.ShowMessageBox(r.kind, r.message, BoxButtons::Ok);
-      return false;
-    }
-    address = r.address;
+    const Entry e = ReadJumpEntry(JumpKind::MemoryAddress, text, ec_.Symbols());
+    if (Refused(e.refusal, text)) return false;
+    address = e.address;
     return true;
   }
   static int Count(const std::string& text, int fallback) {
@@ -370,6 +375,14 @@ class Session {
       onAccept();
     else
       ui_.ShowMessageBox(r.kind, r.message, BoxButtons::Ok);
+  }
+  // Shows the box of a refusal (`typed` for the texts that begin with it);
+  // true when there was one.
+  bool Refused(Refusal why, std::string_view typed = {}) {
+    if (why == Refusal::None) return false;
+    const RefusalBox box = Explain(why, typed);
+    ui_.ShowMessageBox(box.kind, box.text, BoxButtons::Ok);
+    return true;
   }
 
   // "FILE:LINE" (a file of the program and a decimal line number): the
@@ -396,14 +409,9 @@ class Session {
     LineArg byLine = LineAddress(text, address);
     if (byLine == LineArg::Refused) return;
     if (byLine == LineArg::NotALine) {
-      if (Classify(text, ec_.Symbols()) == AddBy::Label) {
-        if (!IsLabelText(text)) return (void)ui_.ShowMessageBox(BoxKind::Warning, NotALabelMessage(), BoxButtons::Ok);
-        if (!ec_.Symbols().LabelExists(text))
-          return (void)ui_.ShowMessageBox(BoxKind::Warning, NoSuchLabelMessage(), BoxButtons::Ok);
-        address = ec_.Symbols().AddressOfLabel(text);
-      } else {
-        address = HexTextValue(text);
-      }
+      const Entry e = ReadEntry(Classify(text, ec_.Symbols()), text, ec_.Symbols());
+      if (Refused(e.refusal)) return;
+      address = e.address;
     }
     const BreakpointTable& t = ec_.Breakpoints();
     int on = t.FindEnabledBreakpoint(address), off = t.FindDisabledBreakpoint(address);
@@ -421,20 +429,24 @@ class Session {
     PrintBreakAt(address);
   }
 
+  // REG|ADDR VALUE: the value by the rule of the register and memory
+  // dialogs, FR's by the flag digits.
   void Set(const std::string& target, const std::string& value) {
-    DialogResult r;
-    if (target == "PR" || target == "SP" || target == "FR" ||
-        (target.size() == 3 && target[0] == 'G' && target[1] == 'R')) {
-      r = ec_.ChangeRegister(target, value);
-      if (r.accepted) PrintRegisters();
-    } else if (IsHexAddressText(target)) {
-      Word address = HexTextValue(target);
-      r = ec_.ChangeMemory(Hex4(address), value);
-      if (r.accepted) PrintMemory(address, 1);
+    if (const std::optional<Register> reg = ParseRegisterName(target)) {
+      const Entry e = *reg == Register::FR ? ReadFlagsEntry(value) : ReadValueEntry(value);
+      if (Refused(e.refusal, value) || Refused(ec_.SetRegister(*reg, e.address), value)) return;
+      PrintRegisters();
+    } else if (const std::optional<Word> address = ParseAddress(target)) {
+      const Entry e = ReadValueEntry(value);
+      if (Refused(e.refusal, value) || Refused(ec_.SetMemory(*address, e.address), value)) return;
+      PrintMemory(*address, 1);
     } else {
-      r = DialogResult::Refuse(BoxKind::Warning, NotValidDataMessage(target));
+      // A register name the machine does not have (GR8) is a wrong name for
+      // the register dialog; anything else is neither register nor address.
+      const bool registerShaped =
+          target.size() == 3 && (target[0] == 'G' || target[0] == 'g') && (target[1] == 'R' || target[1] == 'r');
+      Refused(registerShaped ? Refusal::InvalidValue : Refusal::InvalidName, target);
     }
-    if (!r.accepted) ui_.ShowMessageBox(r.kind, r.message, BoxButtons::Ok);
   }
 
   // After a command that ran the program: where it stopped (unless the
@@ -453,14 +465,17 @@ class Session {
   // From where the disassembly pane's jumps land: a label of the program by
   // the label rule, anything else by the address rule.
   void PrintDisassembly(const std::string& text, int count) {
-    JumpResult r = Classify(text, ec_.Symbols()) == AddBy::Label
-                       ? JumpToLabelInDisassembly(ec_.Disassembly(), ec_.Symbols(), text)
-                       : JumpToAddressInDisassembly(ec_.Disassembly(), text);
-    if (!r.Jumps()) {
-      ui_.ShowMessageBox(r.kind, r.message, BoxButtons::Ok);
+    const JumpKind kind =
+        Classify(text, ec_.Symbols()) == AddBy::Label ? JumpKind::DisassemblyLabel : JumpKind::DisassemblyAddress;
+    const Entry e = ReadJumpEntry(kind, text, ec_.Symbols());
+    if (Refused(e.refusal, text)) return;
+    const int row = kind == JumpKind::DisassemblyLabel ? RowForLabelJump(ec_.Disassembly(), e.address)
+                                                       : RowForAddressJump(ec_.Disassembly(), e.address);
+    if (row < 0) {
+      Refused(Refusal::CannotJump, text);
       return;
     }
-    for (int i = 0; i < count && r.row + i < ec_.Disassembly().RowCount(); ++i) PrintRow(r.row + i);
+    for (int i = 0; i < count && row + i < ec_.Disassembly().RowCount(); ++i) PrintRow(row + i);
   }
 
   void PrintBreaksHeader() { PrintLine(J(u8"アドレス ラベル    有効／無効")); }
@@ -472,11 +487,6 @@ class Session {
   void PrintBreaks() {
     PrintBreaksHeader();
     for (const Breakpoint& b : ec_.Breakpoints().Rows()) PrintBreakRow(b);
-  }
-  // The header and the row of the breakpoint at ADDR|LABEL `text`.
-  void PrintBreak(const std::string& text) {
-    PrintBreakAt(Classify(text, ec_.Symbols()) == AddBy::Label ? ec_.Symbols().AddressOfLabel(text)
-                                                               : HexTextValue(text));
   }
   void PrintBreakAt(Word address) {
     const BreakpointTable& t = ec_.Breakpoints();

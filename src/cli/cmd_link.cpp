@@ -4,6 +4,7 @@
 #include "CliSupport.h"
 #include "Commands.h"
 #include "common/BuildOptions.h"
+#include "common/TextRules.h"
 #include "link/Linker.h"
 
 namespace tolvane::cli {
@@ -18,25 +19,6 @@ const char* const kLinkHelp =
     "                   Exit status: 0 linked, 1 link failed, 2 usage.\n";
 
 namespace {
-
-bool ParseHexWord(const std::string& text, Word& value) {
-  if (text.empty() || text.size() > 4) return false;
-  unsigned v = 0;
-  for (char c : text) {
-    int d;
-    if (c >= '0' && c <= '9')
-      d = c - '0';
-    else if (c >= 'a' && c <= 'f')
-      d = c - 'a' + 10;
-    else if (c >= 'A' && c <= 'F')
-      d = c - 'A' + 10;
-    else
-      return false;
-    v = v * 16 + static_cast<unsigned>(d);
-  }
-  value = static_cast<Word>(v);
-  return true;
-}
 
 int LinkUsage(const std::string& why) {
   std::fprintf(stderr,
@@ -70,15 +52,15 @@ int ParseLinkOption(const Args& args, std::size_t& i, BuildOptions& options, std
     } else {
       continue;
     }
-    Word w = 0;
-    if (!ParseHexWord(value, w)) {
+    const std::optional<Word> w = ParseAddress(value);
+    if (!w) {
       error = n;
       error += " takes 1-4 hexadecimal digits, not '";
       error += value;
       error += "'";
       return -1;
     }
-    (n == "--origin" ? options.origin : options.stackSize) = w;
+    (n == "--origin" ? options.origin : options.stackSize) = *w;
     return 1;
   }
   return 0;

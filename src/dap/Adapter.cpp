@@ -20,6 +20,7 @@
 #include "common/FileNameMarks.h"
 #include "common/InstructionSet.h"
 #include "common/MessageSink.h"
+#include "common/TextRules.h"
 #include "dap/Base64.h"
 #include "dap/BuildMessages.h"
 #include "dap/CallChain.h"
@@ -483,9 +484,9 @@ class Session : private debugger::DebuggerUiPort, private ConsolePort {
   static Word HexOption(const json& args, const char* name, Word fallback) {
     const std::string text = Arg(args, name, std::string());
     if (text.empty()) return fallback;
-    Word w;
-    if (!ParseWordValue(text, w)) throw Refusal{std::string("'") + name + "' must be 1-4 hexadecimal digits"};
-    return w;
+    const std::optional<Word> w = ParseHexWord(text);
+    if (!w) throw Refusal{std::string("'") + name + "' must be 1-4 hexadecimal digits"};
+    return *w;
   }
 
   void Launch(Request& r) {
@@ -719,8 +720,8 @@ class Session : private debugger::DebuggerUiPort, private ConsolePort {
       if (!launched_)
         message = "no program has been launched yet";
       else if (!ec_->Symbols().LabelExists(label))
-        message =
-            Cp932ToUtf8(debugger::IsLabelText(label) ? debugger::NoSuchLabelMessage() : debugger::NotALabelMessage());
+        message = Cp932ToUtf8(
+            debugger::Explain(IsLabelText(label) ? debugger::Refusal::NoSuchLabel : debugger::Refusal::NotALabel).text);
       else
         address = ec_->Symbols().AddressOfLabel(label);
       return address;
@@ -929,17 +930,20 @@ class Session : private debugger::DebuggerUiPort, private ConsolePort {
     Respond(r, {{"variables", std::move(page)}});
   }
 
-  // A register takes the value in the notation it is typed in.
-  void ChangeRegister(int index, const std::string& dataText) {
-    const debugger::DialogResult result = ec_->ChangeRegister(RegisterName(index), dataText);
-    if (!result.accepted) throw Refusal{MessageText(result.message)};
+  // A refused change: the box's text (`typed` for those that begin with it).
+  static void Refuse(debugger::Refusal why, const std::string& typed) {
+    if (why != debugger::Refusal::None)
+      throw Refusal{Cp932ToUtf8(debugger::Explain(why, InputLineToCp932(typed)).text)};
+  }
+
+  void ChangeRegister(int index, Word value, const std::string& typed) {
+    Refuse(ec_->SetRegister(static_cast<Register>(index), value), typed);
   }
 
   void ChangeWord(Word address, const std::string& value) {
-    Word w;
-    if (!ParseEditedWord(value, w)) throw Refusal{Cp932ToUtf8(debugger::NotValidDataMessage(InputLineToCp932(value)))};
-    const debugger::DialogResult result = ec_->ChangeMemory(debugger::Hex4(address), debugger::Hex4(w));
-    if (!result.accepted) throw Refusal{MessageText(result.message)};
+    const debugger::Entry e = debugger::ReadValueEntry(value);
+    Refuse(e.refusal, value);
+    Refuse(ec_->SetMemory(address, e.address), value);
   }
 
   int RegisterIndex(const std::string& name) const {
@@ -949,17 +953,19 @@ class Session : private debugger::DebuggerUiPort, private ConsolePort {
   }
 
   void SetRegisterValue(int index, const std::string& value) {
-    Word w;
     if (index == CCpu::kFR) {
-      // Three flag digits OF SF ZF as the register dialog takes them, or a value.
+      // Three flag digits OF SF ZF as the register dialog takes them, or FR's value.
       std::string bits = value;
       bits.erase(std::remove(bits.begin(), bits.end(), ' '), bits.end());
-      if (bits.size() != 3 && ParseEditedWord(value, w)) bits = debugger::FlagBitsText(w);
-      ChangeRegister(index, bits);
+      debugger::Entry e = debugger::ReadFlagsEntry(bits);
+      if (bits.size() != 3) e = debugger::ReadValueEntry(value);
+      Refuse(e.refusal, bits.size() != 3 ? value : bits);
+      ChangeRegister(index, e.address, value);
       return;
     }
-    if (!ParseEditedWord(value, w)) throw Refusal{Cp932ToUtf8(debugger::NotValidDataMessage(InputLineToCp932(value)))};
-    ChangeRegister(index, debugger::Hex4(w));
+    const debugger::Entry e = debugger::ReadValueEntry(value);
+    Refuse(e.refusal, value);
+    ChangeRegister(index, e.address, value);
   }
 
   void SetVariable(Request& r) {
@@ -980,16 +986,15 @@ class Session : private debugger::DebuggerUiPort, private ConsolePort {
         if (b == 3) throw Refusal{"no flag " + name};
         if (value != "0" && value != "1") throw Refusal{"a flag is 0 or 1"};
         w = static_cast<Word>(value == "1" ? (w | kFlagBits[b]) : (w & ~kFlagBits[b]));
-        ChangeRegister(index, debugger::FlagBitsText(w));
+        ChangeRegister(index, w, debugger::FlagBitsText(w));
         answer = {{"value", value}};
       } else {
         std::optional<Notation> notation;
         for (Notation n : kRegisterNotations)
           if (name == NotationName(n)) notation = n;
         if (!notation) throw Refusal{"no notation " + name};
-        if (!ParseNotation(*notation, value, w))
-          throw Refusal{Cp932ToUtf8(debugger::NotValidDataMessage(InputLineToCp932(value)))};
-        ChangeRegister(index, debugger::Hex4(w));
+        if (!ParseNotation(*notation, value, w)) Refuse(debugger::Refusal::InvalidValue, value);
+        ChangeRegister(index, w, value);
         answer = {{"value", NotationText(*notation, w)}};
       }
     } else if (ref == kWatchesRef || ref == kLabelsRef || ref >= kWordsRef) {

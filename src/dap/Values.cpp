@@ -1,8 +1,8 @@
 #include "dap/Values.h"
 
-#include <cctype>
 #include <cstdio>
 
+#include "common/TextRules.h"
 #include "debugger/Formats.h"
 #include "debugger/TextChecks.h"
 #include "machine/Cpu.h"
@@ -78,7 +78,11 @@ bool ParseNotation(Notation n, std::string_view text, Word& out) {
   long v = 0;
   switch (n) {
     case Notation::Hex:
-      return ParseWordValue(text, out);
+      if (const std::optional<Word> w = ParseHexWord(text)) {
+        out = *w;
+        return true;
+      }
+      return false;
     case Notation::Binary: {
       int digits = 0;
       unsigned bits = 0;
@@ -118,43 +122,18 @@ std::string WordValueText(Word w) {
   return s + ")";
 }
 
-bool ParseWordValue(std::string_view text, Word& out) {
-  text = Trim(text);
-  if (!text.empty() && text[0] == '#') text.remove_prefix(1);
-  if (!debugger::IsHexAddressText(text)) return false;
-  out = debugger::HexTextValue(text);
-  return true;
-}
-
-bool ParseEditedWord(std::string_view text, Word& out) {
-  text = Trim(text);
-  if (text.size() == 3 && text[0] == '\'' && text[2] == '\'')
-    return ParseNotation(Notation::Character, text.substr(1, 1), out);
-  long v = 0;
-  if (!text.empty() && (text[0] == '+' || text[0] == '-')) {
-    if (!ParseDecimal(text, true, v) || v < -32768 || v > 65535) return false;
-    out = static_cast<Word>(v);
-    return true;
-  }
-  return ParseWordValue(text, out);
-}
-
 const char* RegisterName(int index) {
-  static const char* const kNames[] = {"GR0", "GR1", "GR2", "GR3", "GR4", "GR5", "GR6", "GR7", "FR", "PR", "SP"};
-  return index >= 0 && index < 11 ? kNames[index] : "";
+  return index >= 0 && index < kRegisterCount ? tolvane::RegisterName(static_cast<Register>(index)) : "";
 }
 
 std::optional<Target> ParseTarget(std::string_view text, const debugger::SymbolIndex& symbols, std::string& error) {
   text = Trim(text);
-  std::string upper(text);
-  for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  for (int i = 0; i <= CCpu::kSP; ++i)
-    if (upper == RegisterName(i)) return Target{Target::Kind::Register, i, 0, {}};
+  if (const std::optional<Register> r = ParseRegisterName(text))
+    return Target{Target::Kind::Register, RegisterIndex(*r), 0, {}};
   const std::string cp932 = InputLineToCp932(std::string(text));
   if (symbols.LabelExists(cp932)) return Target{Target::Kind::Address, 0, symbols.AddressOfLabel(cp932), cp932};
-  Word address;
-  if (ParseWordValue(text, address)) return Target{Target::Kind::Address, 0, address, {}};
-  if (debugger::IsLabelText(cp932))
+  if (const std::optional<Word> address = ParseHexWord(text)) return Target{Target::Kind::Address, 0, *address, {}};
+  if (IsLabelText(cp932))
     error = "no label " + std::string(text) + " in the program";
   else
     error = "not a register, a label or an address: " + std::string(text) +
@@ -175,7 +154,9 @@ bool ParseMemoryReference(std::string_view text, Word& address) {
     // The client may hand back a longer form of the same number ("0x00000100").
     while (text.size() > 4 && text[0] == '0') text.remove_prefix(1);
   }
-  return ParseWordValue(text, address);
+  const std::optional<Word> w = ParseHexWord(text);
+  if (w) address = *w;
+  return w.has_value();
 }
 
 bool HitCondition::Met(std::uint64_t hits) const {

@@ -21,20 +21,15 @@ const char* NotationName(Notation n);
 // "0041", "0000 0000 0100 0001", "65", "65", "A" (the low byte when 20H-7EH, else ".").
 std::string NotationText(Notation n, Word w);
 // Reads a value written in the notation: 1-4 hexadecimal digits (a leading "#"
-// allowed), 16 binary digits with any spaces, 0-65535, -32768-32767, one
-// character. False for anything else.
+// allowed, as ParseHexWord), 16 binary digits with any spaces, 0-65535,
+// -32768-32767, one character. False for anything else. A value typed over a
+// whole word or register reads by ParseWordValue (common/TextRules.h).
 bool ParseNotation(Notation n, std::string_view text, Word& out);
 
 // A register's value in one line: "FFFF (65535, -1)".
 std::string RegisterValueText(Word w);
 // A memory word's: "0041 (65, 65, 'A')"; the character only when printable.
 std::string WordValueText(Word w);
-// A typed word: 1-4 hexadecimal digits as the debugger's dialogs take them, or
-// "#" and 1-4 digits as CASL II writes them. Surrounding blanks are ignored.
-bool ParseWordValue(std::string_view text, Word& out);
-// A value typed over a shown one: as ParseWordValue, and also a signed decimal
-// with its sign ("+65", "-1") or one printable character in quotes ("'A'").
-bool ParseEditedWord(std::string_view text, Word& out);
 
 // What a typed name stands for. Registers go by their index in CCpu::Registers.
 struct Target {
@@ -43,10 +38,9 @@ struct Target {
   Word address = 0;
   std::string label;  // the label typed, for a label (CP932)
 };
-// "GR0"-"GR7", "PR", "SP", "FR" (either case) name registers; then a label of
-// the program (exactly as written); then 1-4 hexadecimal digits or "#" and
-// 1-4 digits name an address. Blanks around the text are ignored. On failure
-// `error` says why (UTF-8).
+// A register name (ParseRegisterName: either case); then a label of the
+// program (exactly as written); then an address as ParseHexWord reads it. Blanks around the text are ignored. On
+// failure `error` says why (UTF-8).
 std::optional<Target> ParseTarget(std::string_view text, const debugger::SymbolIndex& symbols, std::string& error);
 // "GR0".."GR7", "FR", "PR", "SP" for CCpu indices 0-10.
 const char* RegisterName(int index);

@@ -66,20 +66,13 @@ void BreakpointTable::Delete(int index) {
 }
 
 DialogResult BreakpointTable::Add(AddBy by, const std::string& text, const SymbolIndex& symbols) {
-  Word address;
-  std::string label;
-  if (by == AddBy::Label) {
-    if (!IsLabelText(text)) return DialogResult::Refuse(BoxKind::Warning, NotALabelMessage());
-    if (!symbols.LabelExists(text)) return DialogResult::Refuse(BoxKind::Warning, NoSuchLabelMessage());
-    address = symbols.AddressOfLabel(text);
-    label = text;
-  } else {
-    if (!IsHexAddressText(text)) return DialogResult::Refuse(BoxKind::Warning, NotAnAddressMessage());
-    address = HexTextValue(text);
-    label = symbols.LabelOfAddress(address);
-  }
-  if (!AddRow(address, std::move(label))) return DialogResult::Refuse(BoxKind::Information, AlreadySetMessage());
-  return DialogResult::Accept();
+  const Entry e = ReadEntry(by, text, symbols);
+  if (!e.Ok()) return DialogResult::From(e.refusal);
+  return DialogResult::From(Add(e.address, by == AddBy::Label ? e.label : symbols.LabelOfAddress(e.address)));
+}
+
+Refusal BreakpointTable::Add(Word address, std::string label) {
+  return AddRow(address, std::move(label)) ? Refusal::None : Refusal::AlreadySet;
 }
 
 }  // namespace tolvane::debugger

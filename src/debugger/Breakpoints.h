@@ -43,8 +43,10 @@ class BreakpointTable {
   void SwitchEnabled(int index);
   void Delete(int index);
 
-  // The add dialog's OK. On acceptance the row was added (enabled).
+  // The add dialog's OK with the typed text. On acceptance the row was added (enabled).
   DialogResult Add(AddBy by, const std::string& text, const SymbolIndex& symbols);
+  // Adds an enabled row with the label; AlreadySet when the address has a row.
+  Refusal Add(Word address, std::string label);
 
   // Adds an enabled row unless the address already has one; false then.
   bool AddRow(Word address, std::string label);

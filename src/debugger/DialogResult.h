@@ -1,7 +1,9 @@
 #pragma once
 #include <string>
+#include <string_view>
 
 #include "common/MessageBox.h"
+#include "debugger/Refusal.h"
 
 namespace tolvane::debugger {
 
@@ -15,17 +17,13 @@ struct DialogResult {
 
   static DialogResult Accept() { return {true, BoxKind::Information, {}}; }
   static DialogResult Refuse(BoxKind kind, std::string message) { return {false, kind, std::move(message)}; }
+  // Accepted for Refusal::None, else the refusal's box (`typed` for the texts
+  // that begin with it).
+  static DialogResult From(Refusal why, std::string_view typed = {}) {
+    if (why == Refusal::None) return Accept();
+    RefusalBox box = Explain(why, typed);
+    return Refuse(box.kind, std::move(box.text));
+  }
 };
-
-// The two choices of the entry dialogs' radio group.
-enum class AddBy { Label = 0, Address = 1 };
-
-// Message texts shared by the entry dialogs (CP932).
-const std::string& NotALabelMessage();  // "ラベルとして正しくありません。もう一度入力してください。"
-const std::string& NoSuchLabelMessage();  // "このラベルは存在しません。"
-const std::string& NotAnAddressMessage();  // "アドレスとして正しくありません。もう一度入力してください。"
-const std::string& AlreadySetMessage();  // "既に設定してあります。"
-// text + "は正しいデータではありません。"
-std::string NotValidDataMessage(const std::string& text);
 
 }  // namespace tolvane::debugger

@@ -470,29 +470,27 @@ bool ExecutionControl::RefreshAllPanes() {
   return RefreshPanes();
 }
 
-JumpResult ExecutionControl::Jump(JumpKind kind, const std::string& text) {
-  JumpResult r;
+Refusal ExecutionControl::Jump(JumpKind kind, Word address) {
   switch (kind) {
-    case JumpKind::DisassemblyAddress:
-      r = JumpToAddressInDisassembly(disassembler_, text);
-      if (r.Jumps()) {
-        ui_.SelectDisassemblyRow(0);
-        ui_.SelectDisassemblyRow(r.row);
-      }
+    case JumpKind::DisassemblyAddress: {
+      const int row = RowForAddressJump(disassembler_, address);
+      if (row < 0) return Refusal::CannotJump;
+      ui_.SelectDisassemblyRow(0);
+      ui_.SelectDisassemblyRow(row);
       break;
-    case JumpKind::DisassemblyLabel:
-      r = JumpToLabelInDisassembly(disassembler_, symbols_, text);
-      if (r.Jumps()) ui_.SelectDisassemblyRow(r.row);
+    }
+    case JumpKind::DisassemblyLabel: {
+      const int row = RowForLabelJump(disassembler_, address);
+      if (row < 0) return Refusal::CannotJump;
+      ui_.SelectDisassemblyRow(row);
       break;
+    }
     case JumpKind::MemoryAddress:
-      r = JumpToAddressInMemory(text);
-      if (r.Jumps()) {
-        ui_.SelectMemoryCell(0);
-        ui_.SelectMemoryCell(r.address);
-      }
+      ui_.SelectMemoryCell(0);
+      ui_.SelectMemoryCell(address);
       break;
   }
-  return r;
+  return Refusal::None;
 }
 
 // ---- GO and animate ----
@@ -713,15 +711,13 @@ void ExecutionControl::SingleStep(bool overCall) {
 
 // ---- edits from the panes and dialogs ----
 
-DialogResult ExecutionControl::ChangeMemory(const std::string& addressText, const std::string& dataText) {
-  if (!IsHexAddressText(dataText)) return DialogResult::Refuse(BoxKind::Error, NotValidDataMessage(dataText));
-  const Word address = HexTextValue(addressText);
+Refusal ExecutionControl::SetMemory(Word address, Word value) {
   // Going back before the edit undoes it with the steps.
   if (hooks_.journal) {
     journal_->StoreOutside(address, memory_[address]);
     journal_->ChangedOutside();
   }
-  memory_[address] = HexTextValue(dataText);
+  memory_[address] = value;
   // A word stuck at may have become an instruction.
   state_.ClearNote();
   Announce();
@@ -731,35 +727,34 @@ DialogResult ExecutionControl::ChangeMemory(const std::string& addressText, cons
   // The word may have changed the length of an instruction before PR, so that
   // the row of PR now has another index; the mark follows PR, not the index.
   MarkRowOfPr();
-  return DialogResult::Accept();
+  return Refusal::None;
 }
 
-DialogResult ExecutionControl::ChangeRegister(const std::string& name, const std::string& dataText) {
-  if (!IsHexAddressText(dataText)) return DialogResult::Refuse(BoxKind::Error, NotValidDataMessage(dataText));
-  Word value = HexTextValue(dataText);
-  const bool pr = name == "PR";
-  if (pr) {
-    cpu_.SetPR(value);
-  } else if (name == "SP") {
-    cpu_.SetSP(value);
-  } else if (name == "FR") {
-    Word fr;
-    if (!FlagBitsValue(dataText, fr)) return DialogResult::Refuse(BoxKind::Warning, NotValidDataMessage(dataText));
-    cpu_.SetFR(fr);
-  } else if (name.size() == 3 && name[0] == 'G' && name[1] == 'R' && name[2] >= '0' && name[2] <= '7') {
-    cpu_.SetRegister(name[2] - '0', value);
-  } else {
-    return DialogResult::Refuse(BoxKind::Error, NotValidDataMessage(name));
+Refusal ExecutionControl::SetRegister(Register r, Word value) {
+  switch (r) {
+    case Register::PR:
+      cpu_.SetPR(value);
+      break;
+    case Register::SP:
+      cpu_.SetSP(value);
+      break;
+    case Register::FR:
+      if (value > 6 || value == 3) return Refusal::InvalidFlags;
+      cpu_.SetFR(value);
+      break;
+    default:
+      cpu_.SetRegister(RegisterIndex(r), value);
+      break;
   }
   if (hooks_.journal) journal_->ChangedOutside();
   ShowRegisterPane();
   // The next instruction is where PR now points.
-  if (pr) {
+  if (r == Register::PR) {
     state_.ClearNote();
     Announce();
     MarkRowOfPr();
   }
-  return DialogResult::Accept();
+  return Refusal::None;
 }
 
 BreakpointTable::Toggle ExecutionControl::ToggleBreakpointAt(Word address) {
@@ -768,9 +763,13 @@ BreakpointTable::Toggle ExecutionControl::ToggleBreakpointAt(Word address) {
   return t;
 }
 
-DialogResult ExecutionControl::AddBreakpoint(AddBy by, const std::string& text) {
-  DialogResult r = breakpoints_.Add(by, text, symbols_);
-  if (r.accepted) ui_.BreakpointsChanged();
+Refusal ExecutionControl::AddBreakpoint(Word address) {
+  return AddBreakpoint(address, symbols_.LabelOfAddress(address));
+}
+
+Refusal ExecutionControl::AddBreakpoint(Word address, std::string label) {
+  const Refusal r = breakpoints_.Add(address, std::move(label));
+  if (r == Refusal::None) ui_.BreakpointsChanged();
   return r;
 }
 

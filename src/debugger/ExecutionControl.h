@@ -13,12 +13,13 @@
 
 #include "common/BuildOptions.h"
 #include "common/MessageBox.h"
+#include "common/TextRules.h"
 #include "common/Word.h"
 #include "debugger/Breakpoints.h"
-#include "debugger/DialogResult.h"
 #include "debugger/Disassembler.h"
 #include "debugger/Jumps.h"
 #include "debugger/PaneState.h"
+#include "debugger/Refusal.h"
 #include "debugger/SessionState.h"
 #include "debugger/SymbolIndex.h"
 #include "debugger/Watches.h"
@@ -186,23 +187,27 @@ class ExecutionControl {
   int FindRowOfAddress(Word address) const { return disassembler_.FindRowOfAddress(address); }
   void ResetMemoryDump();
 
-  // The jump commands of the pane menus with the typed text (CP932). A jump
-  // moves the pane through the port: in the disassembly by address it selects
-  // row 0 and then the target (which thus comes into view from the top), by
-  // label the target alone; in the memory dump cell 0000H and then the target.
-  // Otherwise the result carries the message to show (Invalid: ask again).
-  enum class JumpKind { DisassemblyAddress, DisassemblyLabel, MemoryAddress };
-  JumpResult Jump(JumpKind kind, const std::string& text);
+  // The jump commands of the pane menus to an address the front end read
+  // (ReadJumpEntry). A jump moves the pane through the port: in the
+  // disassembly by address it selects row 0 and then the target (which thus
+  // comes into view from the top), by label the target alone; in the memory
+  // dump cell 0000H and then the target. CannotJump when the disassembly has
+  // no row there.
+  using JumpKind = debugger::JumpKind;
+  Refusal Jump(JumpKind kind, Word address);
 
-  // The memory and register change dialogs' OK (texts as typed, CP932).
-  // `addressText` is the dialog's four-digit address label.
-  DialogResult ChangeMemory(const std::string& addressText, const std::string& dataText);
-  // `name` is "GR0".."GR7", "PR", "SP" or "FR"; FR takes "000" ... "110".
-  DialogResult ChangeRegister(const std::string& name, const std::string& dataText);
+  // The memory and register changes (the change dialogs' OK, `set`, the
+  // adapter's setVariable). FR takes only the six flag combinations
+  // (0, 1, 2, 4, 5, 6); any other value is InvalidFlags.
+  Refusal SetMemory(Word address, Word value);
+  Refusal SetRegister(Register r, Word value);
 
   // ---- breakpoints and watches (the table plus the repaint) ----
   BreakpointTable::Toggle ToggleBreakpointAt(Word address);
-  DialogResult AddBreakpoint(AddBy by, const std::string& text);
+  // An enabled breakpoint at the address, labelled with the label given or
+  // else the address's label; AlreadySet when the address has one.
+  Refusal AddBreakpoint(Word address);
+  Refusal AddBreakpoint(Word address, std::string label);
   void SwitchBreakpoint(int index);
   void DeleteBreakpoint(int index);
   void ClearBreakpoints();

@@ -39,17 +39,6 @@ std::string FlagBitsText(Word fr) {
   return s;
 }
 
-bool FlagBitsValue(const std::string& text, Word& fr) {
-  static const char* const kAllowed[] = {"000", "001", "010", "100", "101", "110"};
-  static const Word kValues[] = {0, 1, 2, 4, 5, 6};
-  for (int i = 0; i < 6; ++i)
-    if (text == kAllowed[i]) {
-      fr = kValues[i];
-      return true;
-    }
-  return false;
-}
-
 std::string MemoryRowAddressText(int row) { return Hex4(static_cast<Word>(row * 8)); }
 
 std::string MemoryWordText(Word w) { return Hex4(w); }

@@ -23,10 +23,9 @@ std::string RegisterArithmeticText(Word w);  // "%6d" of -32768..32767
 inline constexpr const char* kRegisterBinaryInitial = "0000 0000 0000 0000";
 inline constexpr const char* kRegisterInitial = "0000";
 
-// The FR edit dialog's three digits OF, SF, ZF ("000" ... "110").
+// The FR edit dialog's three digits OF, SF, ZF ("000" ... "110"); they read
+// back by ParseFlagDigits (common/TextRules.h).
 std::string FlagBitsText(Word fr);
-// The FR value of such a text; false unless it is one of the six allowed.
-bool FlagBitsValue(const std::string& text, Word& fr);
 
 // Memory dump pane: row r covers addresses 8r .. 8r + 7.
 inline constexpr int kMemoryDumpRows = 8192;

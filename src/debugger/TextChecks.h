@@ -1,20 +1,9 @@
 #pragma once
 #include <string>
-#include <string_view>
 
 #include "common/Word.h"
 
 namespace tolvane::debugger {
-
-// One to four hexadecimal digits of either case, nothing else (no prefix,
-// suffix, sign or blank). The text is CP932 bytes.
-bool IsHexAddressText(std::string_view text);
-
-// One to eight characters: an upper-case letter, then upper-case letters or digits.
-bool IsLabelText(std::string_view text);
-
-// The value of a text that passed IsHexAddressText.
-Word HexTextValue(std::string_view text);
 
 // Four upper-case hexadecimal digits, as every address and word is shown.
 std::string Hex4(Word w);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "common/TextRules.h"
 #include "debugger/Formats.h"
 #include "debugger/TextChecks.h"
 
@@ -53,20 +54,12 @@ namespace {
 // The entry dialog's checks; fills `entry` when the text names a new watch.
 DialogResult CheckEntry(AddBy by, const std::string& text, const SymbolIndex& symbols,
                         const std::vector<WatchEntry>& existing, WatchEntry& entry) {
-  if (by == AddBy::Label) {
-    if (!IsLabelText(text)) return DialogResult::Refuse(BoxKind::Warning, NotALabelMessage());
-    if (!symbols.LabelExists(text)) return DialogResult::Refuse(BoxKind::Warning, NoSuchLabelMessage());
-    for (const WatchEntry& e : existing)
-      if (e.label == text) return DialogResult::Refuse(BoxKind::Information, AlreadySetMessage());
-    entry = {Hex4(symbols.AddressOfLabel(text)), text};
-  } else {
-    if (!IsHexAddressText(text)) return DialogResult::Refuse(BoxKind::Warning, NotAnAddressMessage());
-    Word a = HexTextValue(text);
-    std::string at = Hex4(a);
-    for (const WatchEntry& e : existing)
-      if (e.addressText == at) return DialogResult::Refuse(BoxKind::Information, AlreadySetMessage());
-    entry = {at, symbols.LabelOfAddress(a)};
-  }
+  const Entry e = ReadEntry(by, text, symbols);
+  if (!e.Ok()) return DialogResult::From(e.refusal);
+  const std::string at = Hex4(e.address);
+  for (const WatchEntry& w : existing)
+    if (by == AddBy::Label ? w.label == text : w.addressText == at) return DialogResult::From(Refusal::AlreadySet);
+  entry = {at, by == AddBy::Label ? text : symbols.LabelOfAddress(e.address)};
   return DialogResult::Accept();
 }
 
@@ -92,7 +85,7 @@ void WatchList::CommitWorkingCopy(const Word* memory) {
   rows_.clear();
   for (WatchEntry& e : sorted) {
     Watch w;
-    w.address = HexTextValue(e.addressText);
+    w.address = ParseAddress(e.addressText).value_or(0);
     w.label = std::move(e.label);
     rows_.push_back(std::move(w));
   }
@@ -111,7 +104,7 @@ DialogResult WatchList::AddDirect(AddBy by, const std::string& text, const Symbo
   const auto byAddress = [](const Watch& a, const Watch& b) { return a.address < b.address; };
   if (!std::is_sorted(rows_.begin(), rows_.end(), byAddress)) std::stable_sort(rows_.begin(), rows_.end(), byAddress);
   Watch w;
-  w.address = HexTextValue(e.addressText);
+  w.address = ParseAddress(e.addressText).value_or(0);
   w.label = std::move(e.label);
   const auto at = rows_.insert(std::upper_bound(rows_.begin(), rows_.end(), w, byAddress), std::move(w));
   if (added) *added = static_cast<int>(at - rows_.begin());

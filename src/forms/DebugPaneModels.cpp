@@ -2,6 +2,7 @@
 
 #include <QPainter>
 
+#include "common/TextRules.h"
 #include "debugger/ExecutionControl.h"
 #include "debugger/Formats.h"
 #include "debugger/TextChecks.h"
@@ -254,8 +255,9 @@ QString TMemoryDumpModel::ToolTipText(const QModelIndex& index) const {
   // The value is the cell's text read back, so that the tooltip always agrees
   // with what the cell shows.
   const std::string text = data(index, Qt::DisplayRole).toString().toStdString();
-  if (!debugger::IsHexAddressText(text)) return {};
-  return FromCp932(debugger::MemoryTooltipText(AddressOf(index.row(), index.column()), debugger::HexTextValue(text)));
+  const std::optional<Word> value = ParseAddress(text);
+  if (!value) return {};
+  return FromCp932(debugger::MemoryTooltipText(AddressOf(index.row(), index.column()), *value));
 }
 
 // ---- watches ----

@@ -11,7 +11,10 @@ TdlgAddBreakPoint::TdlgAddBreakPoint(QWidget* parent)
 
 debugger::DialogResult TdlgAddBreakPoint::Submit(debugger::AddBy by, const std::string& text) {
   // The core repaints the disassembly's marks and the list.
-  return Core()->AddBreakpoint(by, text);
+  const debugger::Entry e = debugger::ReadEntry(by, text, Core()->Symbols());
+  if (!e.Ok()) return debugger::DialogResult::From(e.refusal);
+  return debugger::DialogResult::From(by == debugger::AddBy::Label ? Core()->AddBreakpoint(e.address, e.label)
+                                                                   : Core()->AddBreakpoint(e.address));
 }
 
 }  // namespace tolvane::forms

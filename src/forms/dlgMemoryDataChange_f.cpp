@@ -10,7 +10,10 @@ TdlgMemoryDataChange::TdlgMemoryDataChange(QWidget* parent)
                         QStringLiteral("HID00000044.htm")) {}
 
 debugger::DialogResult TdlgMemoryDataChange::Submit(const std::string& name, const std::string& data) {
-  return Core()->ChangeMemory(name, data);
+  // The name is the address the dialog was opened on, four digits.
+  const debugger::Entry value = debugger::ReadValueEntry(data);
+  if (!value.Ok()) return debugger::DialogResult::From(value.refusal, data);
+  return debugger::DialogResult::From(Core()->SetMemory(ParseAddress(name).value_or(0), value.address), data);
 }
 
 }  // namespace tolvane::forms

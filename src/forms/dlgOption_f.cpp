@@ -18,6 +18,8 @@
 #include <cstdlib>
 #include <limits>
 
+#include "common/TextRules.h"
+#include "forms/DebugPaneModels.h"
 #include "forms/DialogPort.h"
 #include "forms/HelpTopic.h"
 #include "forms/OptionFile.h"
@@ -76,14 +78,6 @@ bool ReadText(QSettings& settings, const char* key, QString& out) {
   if (value.typeId() != QMetaType::QString) return false;
   out = value.toString();
   return true;
-}
-
-int HexDigit(QChar c) {
-  const char16_t u = c.unicode();
-  if (u >= '0' && u <= '9') return u - '0';
-  if (u >= 'a' && u <= 'f') return u - 'a' + 10;
-  if (u >= 'A' && u <= 'F') return u - 'A' + 10;
-  return -1;
 }
 
 const QString& FailedLoad() {
@@ -177,16 +171,9 @@ bool WriteOptionValues(QSettings& settings, const OptionValues& v) {
 }
 
 bool HexOptionValue(const QString& text, Word& value) {
-  qsizetype i = 0;
-  while (i < text.size() && (text[i] == QLatin1Char(' ') || text[i] == QLatin1Char('\t'))) ++i;
-  if (i + 2 < text.size() && text[i] == QLatin1Char('0') &&
-      (text[i + 1] == QLatin1Char('x') || text[i + 1] == QLatin1Char('X')) && HexDigit(text[i + 2]) >= 0)
-    i += 2;
-  unsigned v = 0;
-  int digits = 0;
-  for (; i < text.size() && HexDigit(text[i]) >= 0; ++i, ++digits) v = ((v << 4) | HexDigit(text[i])) & 0xFFFF;
-  if (digits == 0) return false;
-  value = static_cast<Word>(v);
+  const std::optional<Word> v = ReadLenientHex(TypedCp932(text));
+  if (!v) return false;
+  value = *v;
   return true;
 }
 

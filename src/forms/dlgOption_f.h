@@ -51,9 +51,10 @@ bool ReadOptionValues(QSettings& settings, OptionValues& values);
 // they did not reach the store.
 bool WriteOptionValues(QSettings& settings, const OptionValues& values);
 
-// The stack and origin texts: leading spaces skipped, an optional "0x", then
-// hexadecimal digits up to the first other character, the low 16 bits kept
-// ("12345" gives 2345H). False when no digit is taken at all.
+// The stack and origin texts, read by ReadLenientHex (common/TextRules.h):
+// leading spaces skipped, an optional "0x", then hexadecimal digits up to the
+// first other character, the low 16 bits kept ("12345" gives 2345H). False
+// when no digit is taken at all.
 bool HexOptionValue(const QString& text, Word& value);
 
 // Stored colour values <-> colours. A system colour (0xFF000000 + index) gives

@@ -10,7 +10,12 @@ TdlgRegisterDataChange::TdlgRegisterDataChange(QWidget* parent)
                         QStringLiteral("HID00000045.htm")) {}
 
 debugger::DialogResult TdlgRegisterDataChange::Submit(const std::string& name, const std::string& data) {
-  return Core()->ChangeRegister(name, data);
+  // The name is the register the dialog was opened on.
+  const std::optional<Register> reg = ParseRegisterName(name);
+  if (!reg) return debugger::DialogResult::From(debugger::Refusal::InvalidValue, name);
+  const debugger::Entry value = *reg == Register::FR ? debugger::ReadFlagsEntry(data) : debugger::ReadValueEntry(data);
+  if (!value.Ok()) return debugger::DialogResult::From(value.refusal, data);
+  return debugger::DialogResult::From(Core()->SetRegister(*reg, value.address), data);
 }
 
 }  // namespace tolvane::forms

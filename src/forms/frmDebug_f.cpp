@@ -873,10 +873,13 @@ void AskAndJump(QWidget* owner, ExecutionControl* core, ExecutionControl::JumpKi
   for (;;) {
     QString text;
     if (!Dialogs().GetText(owner, caption, prompt, text)) return;
-    const debugger::JumpResult r = core->Jump(kind, TypedCp932(text));
-    if (r.Jumps()) return;
-    Dialogs().ShowMessageBox(r.kind, r.message, BoxButtons::Ok);
-    if (r.outcome != debugger::JumpResult::Outcome::Invalid) return;
+    const std::string typed = TypedCp932(text);
+    const debugger::Entry e = debugger::ReadJumpEntry(kind, typed, core->Symbols());
+    const debugger::Refusal why = e.Ok() ? core->Jump(kind, e.address) : e.refusal;
+    if (why == debugger::Refusal::None) return;
+    const debugger::RefusalBox box = debugger::Explain(why, typed);
+    Dialogs().ShowMessageBox(box.kind, box.text, BoxButtons::Ok);
+    if (why != debugger::Refusal::InvalidJumpText) return;
   }
 }
 

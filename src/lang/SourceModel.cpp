@@ -9,6 +9,7 @@
 #include "asm/AsmCore.h"
 #include "asm/Instructions.h"
 #include "common/Cp932.h"
+#include "common/TextRules.h"
 
 namespace tolvane::lang {
 
@@ -23,9 +24,7 @@ bool Blank(char c) { return c == ' ' || c == '\t'; }
 
 }  // namespace
 
-bool IsRegisterName(std::string_view s) {
-  return s.size() == 3 && s[0] == 'G' && s[1] == 'R' && s[2] >= '0' && s[2] <= '7';
-}
+bool IsRegisterName(std::string_view s) { return IsGeneralRegisterName(s); }
 
 bool IsLabelName(std::string_view s) {
   if (s.empty() || s.size() > 8 || !IsLetter(s[0]) || IsRegisterName(s)) return false;

@@ -92,21 +92,6 @@ TEST(ValuesTest, NotationsReadAValueBack) {
   }
 }
 
-TEST(ValuesTest, EditedWords) {
-  // Unsigned digits are hexadecimal, as everywhere in the debugger.
-  ExpectWords({{"10", true, 0x0010},
-               {"#00ff", true, 0x00FF},
-               {"-1", true, 0xFFFF},
-               {"+65", true, 0x0041},
-               {"'A'", true, 0x0041},
-               {"'AB'", false, 0},
-               {"+65536", false, 0},
-               {"-32769", false, 0},
-               {"", false, 0},
-               {"G", false, 0}},
-              [](const char* t, Word& w) { return ParseEditedWord(t, w); });
-}
-
 TEST(ValuesTest, TypedNamesAreRegistersLabelsOrAddresses) {
   debugger::SymbolIndex symbols;
   symbols.Assign({{"ABC", 0x0120}, {"LOOP", 0x0105}});

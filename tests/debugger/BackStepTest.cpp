@@ -301,8 +301,8 @@ TEST_F(BackStepTest, GoingBackOverTheEndTakesItsLinesOff) {
 TEST_F(BackStepTest, AnEditStandsAfterItAndIsUndoneBeforeIt) {
   ASSERT_TRUE(Start(EchoProgram()));
   ec.Trace();  // LAD GR1,BUF
-  ASSERT_TRUE(ec.ChangeRegister("GR5", "1234").accepted);
-  ASSERT_TRUE(ec.ChangeMemory("011F", "ABCD").accepted);
+  ASSERT_TRUE(ec.SetRegister(Register::GR5, 0x1234) == Refusal::None);
+  ASSERT_TRUE(ec.SetMemory(0x011F, 0xABCD) == Refusal::None);
   ec.Trace();  // LAD GR2,LEN
   ASSERT_EQ(PR(), 0x0104);
   ASSERT_EQ(ec.BackStep(1), 1u);

@@ -138,8 +138,8 @@ TEST_F(ExecutionControlTest, GoRunsToTheEndAndReinitialises) {
 
 TEST_F(ExecutionControlTest, GoStopsAtBreakpointsButNotTheOneItStartsOn) {
   ASSERT_TRUE(Start(SumProgram()));
-  ASSERT_TRUE(ec.AddBreakpoint(AddBy::Label, "MAIN").accepted);
-  ASSERT_TRUE(ec.AddBreakpoint(AddBy::Label, "LOOP").accepted);
+  ASSERT_TRUE(ec.AddBreakpoint(ec.Symbols().AddressOfLabel("MAIN"), "MAIN") == Refusal::None);
+  ASSERT_TRUE(ec.AddBreakpoint(ec.Symbols().AddressOfLabel("LOOP"), "LOOP") == Refusal::None);
   ASSERT_TRUE(ec.Go());
   EXPECT_EQ(PR(), 0x104);
   EXPECT_EQ(ec.Cpu().GetRegister(1), 0);
@@ -153,7 +153,7 @@ TEST_F(ExecutionControlTest, GoStopsAtBreakpointsButNotTheOneItStartsOn) {
 
   // A disabled breakpoint never stops; one added during a turn does.
   ec.SwitchBreakpoint(ec.Breakpoints().FindEnabledBreakpoint(0x104));
-  ui.onTurn = [&] { ec.AddBreakpoint(AddBy::Address, "10b"); };
+  ui.onTurn = [&] { ec.AddBreakpoint(0x10b); };
   ASSERT_TRUE(ec.Go());
   EXPECT_EQ(PR(), 0x10B);
   EXPECT_EQ(ec.Mem()[0x117], 6);
@@ -167,7 +167,7 @@ TEST_F(ExecutionControlTest, GoStopsAtBreakpointsButNotTheOneItStartsOn) {
 
 TEST_F(ExecutionControlTest, StepRunsNestedCallsTraceEntersThem) {
   ASSERT_TRUE(Start(SumProgram()));
-  ec.AddBreakpoint(AddBy::Address, "10B");
+  ec.AddBreakpoint(0x10B);
   ec.Go();
   ASSERT_EQ(PR(), 0x10B);
   ui.calls.clear();
@@ -298,7 +298,7 @@ TEST_F(ExecutionControlTest, InputRefreshesOnlyTheWordsItStored) {
   int round = 0;
   for (const Case& c : cases) {
     ASSERT_TRUE(Start(ShortBufferProgram(), "short" + std::to_string(round++)));
-    ASSERT_TRUE(ec.AddBreakpoint(AddBy::Label, "UPPER").accepted);
+    ASSERT_TRUE(ec.AddBreakpoint(ec.Symbols().AddressOfLabel("UPPER"), "UPPER") == Refusal::None);
     const int rows = ec.Disassembly().RowCount();
     console.lines = {c.line};
     ASSERT_TRUE(ec.Go());
@@ -447,7 +447,7 @@ TEST_F(ExecutionControlTest, AnUndefinedWordSaysWhyTheProgramCannotGoOn) {
   }
 
   // Another word at PR and the note goes; the program goes on from there.
-  ASSERT_TRUE(ec.ChangeMemory("0102", "8100").accepted);
+  ASSERT_TRUE(ec.SetMemory(0x0102, 0x8100) == Refusal::None);
   EXPECT_EQ(ec.StatusText(), StatusKeysText());
   ASSERT_TRUE(ec.Go());
   EXPECT_EQ(ec.LastStop(), StopReason::ProgramEnd);
@@ -497,7 +497,7 @@ TEST_F(ExecutionControlTest, StepOverANeverReturningCallStaysResponsive) {
 
 TEST_F(ExecutionControlTest, AnimateRefreshesAndWaitsAfterEveryInstruction) {
   ASSERT_TRUE(Start(SumProgram()));
-  ec.AddBreakpoint(AddBy::Address, "104");
+  ec.AddBreakpoint(0x104);
   ui.calls.clear();
   ASSERT_TRUE(ec.GoAnimate());
   EXPECT_EQ(PR(), 0x104);
@@ -548,12 +548,12 @@ TEST_F(ExecutionControlTest, BreakpointsAndWatchesSurviveOnlyForTheSameModule) {
   ProgramImage p = SumProgram();
   ASSERT_TRUE(Start(p, "first"));
   EXPECT_TRUE(ec.Watches().Rows().empty());
-  ec.AddBreakpoint(AddBy::Address, "109");
+  ec.AddBreakpoint(0x109);
   ec.Watches().OpenWorkingCopy();
   ASSERT_TRUE(ec.Watches().AddToWorkingCopy(AddBy::Address, "117", ec.Symbols()).accepted);
   ec.CommitWatchWorkingCopy();
   // Without symbols a label cannot be looked up.
-  EXPECT_EQ(ec.AddBreakpoint(AddBy::Label, "MAIN").message, J(u8"このラベルは存在しません。"));
+  EXPECT_EQ(ReadLabelEntry("MAIN", ec.Symbols()).refusal, Refusal::NoSuchLabel);
   ec.Go();  // stops at 0109H
   ec.Go();
   EXPECT_EQ(ec.Watches().Rows()[0].LogicalText(), "6");
@@ -727,37 +727,20 @@ TEST_F(ExecutionControlTest, MemoryAndRegisterEdits) {
   ASSERT_TRUE(Start(SumProgram()));
   int rows = ec.Disassembly().RowCount();
   ui.calls.clear();
-  EXPECT_TRUE(ec.ChangeMemory("0104", "8100").accepted);  // RET over ADDA: code changes
+  EXPECT_TRUE(ec.SetMemory(0x0104, 0x8100) == Refusal::None);  // RET over ADDA: code changes
   EXPECT_EQ(ui.calls,
             (std::vector<std::string>{"memory", "pointer 1", "rebuilt " + std::to_string(rows) + " keep", "pointer 0",
                                       "watches", "mark " + std::to_string(ec.FindRowOfAddress(0x100))}));
   EXPECT_EQ(ec.Watches().Rows()[1].HexText(), "8100");
 
-  DialogResult r = ec.ChangeMemory("0104", "1G");
-  EXPECT_FALSE(r.accepted);
-  EXPECT_EQ(r.kind, BoxKind::Error);
-  EXPECT_EQ(r.message, "1G" + J(u8"は正しいデータではありません。"));
-
   struct Case {
-    const char* name;
-    const char* text;
-    bool ok;
-    BoxKind kind;
-  } cases[] = {{"GR3", "ffff", true, {}},
-               {"PR", "10b", true, {}},
-               {"SP", "120", true, {}},
-               {"FR", "101", true, {}},
-               {"FR", "7", false, BoxKind::Warning},
-               {"FR", "1G", false, BoxKind::Error},
-               {"GR0", "", false, BoxKind::Error}};
-  for (const Case& c : cases) {
-    DialogResult d = ec.ChangeRegister(c.name, c.text);
-    EXPECT_EQ(d.accepted, c.ok) << c.name << " " << c.text;
-    if (!c.ok) {
-      EXPECT_EQ(d.kind, c.kind) << c.name << " " << c.text;
-      EXPECT_EQ(d.message, std::string(c.text) + J(u8"は正しいデータではありません。"));
-    }
-  }
+    Register reg;
+    Word value;
+    Refusal why;
+  } cases[] = {{Register::GR3, 0xFFFF, Refusal::None},   {Register::PR, 0x10B, Refusal::None},
+               {Register::SP, 0x120, Refusal::None},     {Register::FR, 7, Refusal::InvalidFlags},
+               {Register::FR, 3, Refusal::InvalidFlags}, {Register::FR, 5, Refusal::None}};
+  for (const Case& c : cases) EXPECT_EQ(ec.SetRegister(c.reg, c.value), c.why) << RegisterName(c.reg) << c.value;
   EXPECT_EQ(ec.Cpu().GetRegister(3), 0xFFFF);
   EXPECT_EQ(PR(), 0x10B);
   EXPECT_EQ(ec.Cpu().GetSP(), 0x120);
@@ -767,10 +750,10 @@ TEST_F(ExecutionControlTest, MemoryAndRegisterEdits) {
 TEST_F(ExecutionControlTest, PanesReportAPcWithoutRow) {
   ASSERT_TRUE(Start(SumProgram()));
   // Make 0000H-0001H one row, then patch it to 0001H: 0000H has no row left.
-  ASSERT_TRUE(ec.ChangeMemory("0000", "1010").accepted);
+  ASSERT_TRUE(ec.SetMemory(0x0000, 0x1010) == Refusal::None);
   ec.Disassembly().UnAsmRefreshAt(0x0001);
   ASSERT_EQ(ec.FindRowOfAddress(0), -1);
-  ec.ChangeRegister("PR", "0");
+  ec.SetRegister(Register::PR, 0x0);
   EXPECT_FALSE(ec.RefreshPanes());
   EXPECT_EQ(ui.boxes.back(), "Error:" + J(u8"逆アセンブルがうまくいっていません。"));
   EXPECT_EQ(Enabling(), kEndedByUser);
@@ -780,13 +763,13 @@ TEST_F(ExecutionControlTest, PanesReportAPcWithoutRow) {
 // program, and the stop must not switch the run commands back on afterwards.
 TEST_F(ExecutionControlTest, GoStoppingWhereNoRowIsEndsTheProgram) {
   ASSERT_TRUE(Start(SumProgram()));
-  ASSERT_TRUE(ec.ChangeMemory("0000", "1010").accepted);  // 0000H LD (two words)
-  ASSERT_TRUE(ec.ChangeMemory("0002", "6400").accepted);  // 0002H JUMP #0000
-  ASSERT_TRUE(ec.ChangeMemory("0003", "0000").accepted);
+  ASSERT_TRUE(ec.SetMemory(0x0000, 0x1010) == Refusal::None);  // 0000H LD (two words)
+  ASSERT_TRUE(ec.SetMemory(0x0002, 0x6400) == Refusal::None);  // 0002H JUMP #0000
+  ASSERT_TRUE(ec.SetMemory(0x0003, 0x0000) == Refusal::None);
   ec.Disassembly().UnAsmRefreshAt(0x0001);  // the LD row now starts at 0001H
   ASSERT_EQ(ec.FindRowOfAddress(0), -1);
-  ASSERT_TRUE(ec.ChangeRegister("PR", "2").accepted);
-  ASSERT_TRUE(ec.AddBreakpoint(AddBy::Address, "0").accepted);
+  ASSERT_TRUE(ec.SetRegister(Register::PR, 0x2) == Refusal::None);
+  ASSERT_TRUE(ec.AddBreakpoint(0x0) == Refusal::None);
   ui.boxes.clear();
   console.written.clear();
   ASSERT_TRUE(ec.Go());
@@ -802,11 +785,11 @@ TEST_F(ExecutionControlTest, GoStoppingWhereNoRowIsEndsTheProgram) {
 // missing row, but the program is not ended (and reported) a second time.
 TEST_F(ExecutionControlTest, EndDuringGoWhereNoRowIsReportsTheEndOnce) {
   ASSERT_TRUE(Start(SumProgram()));
-  ASSERT_TRUE(ec.ChangeMemory("0000", "6400").accepted);  // 0000H JUMP #0000
-  ASSERT_TRUE(ec.ChangeMemory("0001", "0000").accepted);
+  ASSERT_TRUE(ec.SetMemory(0x0000, 0x6400) == Refusal::None);  // 0000H JUMP #0000
+  ASSERT_TRUE(ec.SetMemory(0x0001, 0x0000) == Refusal::None);
   ec.Disassembly().UnAsmRefreshAt(0x0001);
   ASSERT_EQ(ec.FindRowOfAddress(0), -1);
-  ASSERT_TRUE(ec.ChangeRegister("PR", "0").accepted);
+  ASSERT_TRUE(ec.SetRegister(Register::PR, 0x0) == Refusal::None);
   ui.boxes.clear();
   console.written.clear();
   ui.onTurn = [&] {

@@ -15,7 +15,33 @@ namespace {
 
 using testing::DebuggerFixture;
 using testing::ProgramImage;
-using Outcome = JumpResult::Outcome;
+// How a jump box's text ends: the jump, asked again, or nothing to jump to.
+enum class Outcome { Jump, Invalid, NotFound };
+struct JumpResult {
+  Outcome outcome = Outcome::Jump;
+  int row = -1;
+  Word address = 0;
+  BoxKind kind = BoxKind::Information;
+  std::string message;
+};
+
+// The jump boxes' way with a text: read it, then find the row.
+JumpResult JumpTo(JumpKind kind, const Disassembler& dis, const SymbolIndex& symbols, const std::string& text) {
+  JumpResult r;
+  const Entry e = ReadJumpEntry(kind, text, symbols);
+  Refusal why = e.refusal;
+  if (e.Ok() && kind != JumpKind::MemoryAddress) {
+    r.row = kind == JumpKind::DisassemblyLabel ? RowForLabelJump(dis, e.address) : RowForAddressJump(dis, e.address);
+    if (r.row < 0) why = Refusal::CannotJump;
+  }
+  r.address = e.address;
+  if (why == Refusal::None) return r;
+  r.outcome = why == Refusal::InvalidJumpText ? Outcome::Invalid : Outcome::NotFound;
+  const RefusalBox box = Explain(why, text);
+  r.kind = box.kind;
+  r.message = box.text;
+  return r;
+}
 
 const std::string kNotValid = J(u8"は正しいデータではありません。");
 const std::string kCannot = J(u8"にはジャンプできません。");
@@ -57,7 +83,7 @@ TEST_F(JumpTest, ByAddressInTheDisassembly) {
       {" 100", Outcome::Invalid, 0}, {"#100", Outcome::Invalid, 0},
   };
   for (const JumpCase& c : cases) {
-    JumpResult r = JumpToAddressInDisassembly(dis, c.text);
+    JumpResult r = JumpTo(JumpKind::DisassemblyAddress, dis, symbols, c.text);
     EXPECT_EQ(r.outcome, c.outcome) << c.text;
     if (c.outcome == Outcome::Jump) {
       EXPECT_EQ(r.row, Row(c.target)) << c.text;
@@ -77,7 +103,7 @@ TEST_F(JumpTest, ByLabelInTheDisassembly) {
       {"A12345678", Outcome::Invalid, 0}, {"LA-1", Outcome::Invalid, 0},
   };
   for (const JumpCase& c : cases) {
-    JumpResult r = JumpToLabelInDisassembly(dis, symbols, c.text);
+    JumpResult r = JumpTo(JumpKind::DisassemblyLabel, dis, symbols, c.text);
     EXPECT_EQ(r.outcome, c.outcome) << c.text;
     if (c.outcome == Outcome::Jump) {
       EXPECT_EQ(r.row, Row(c.target)) << c.text;
@@ -91,7 +117,7 @@ TEST_F(JumpTest, ByLabelInTheDisassembly) {
   }
   // Without a symbol table every label is unknown.
   symbols.Assign({{"MAIN", 0x100}}, false);
-  EXPECT_EQ(JumpToLabelInDisassembly(dis, symbols, "MAIN").outcome, Outcome::NotFound);
+  EXPECT_EQ(JumpTo(JumpKind::DisassemblyLabel, dis, symbols, "MAIN").outcome, Outcome::NotFound);
 }
 
 TEST(MemoryJump, EveryAddressHasItsCell) {
@@ -99,7 +125,7 @@ TEST(MemoryJump, EveryAddressHasItsCell) {
                             {"1a0", Outcome::Jump, 0x01A0}, {"1G", Outcome::Invalid, 0},
                             {"FFFFF", Outcome::Invalid, 0}, {"", Outcome::Invalid, 0}};
   for (const JumpCase& c : cases) {
-    JumpResult r = JumpToAddressInMemory(c.text);
+    JumpResult r = JumpTo(JumpKind::MemoryAddress, Disassembler{}, SymbolIndex{}, c.text);
     EXPECT_EQ(r.outcome, c.outcome) << c.text;
     if (c.outcome == Outcome::Jump)
       EXPECT_EQ(r.address, c.target) << c.text;
@@ -130,20 +156,14 @@ class PaneTest : public DebuggerFixture {
 TEST_F(PaneTest, JumpsMoveThePanesThroughThePort) {
   ASSERT_TRUE(Start(StoreProgram()));
   ui.calls.clear();
-  JumpResult r = ec.Jump(ExecutionControl::JumpKind::DisassemblyAddress, "107");
-  ASSERT_TRUE(r.Jumps());
+  ASSERT_EQ(ec.Jump(JumpKind::DisassemblyAddress, 0x107), Refusal::None);
   EXPECT_EQ(ui.calls, (std::vector<std::string>{"select 0", "select " + std::to_string(ec.FindRowOfAddress(0x107))}));
   ui.calls.clear();
-  ASSERT_TRUE(ec.Jump(ExecutionControl::JumpKind::DisassemblyLabel, "RES").Jumps());
+  ASSERT_EQ(ec.Jump(JumpKind::DisassemblyLabel, 0x107), Refusal::None);
   EXPECT_EQ(ui.calls, std::vector<std::string>{"select " + std::to_string(ec.FindRowOfAddress(0x107))});
   ui.calls.clear();
-  ASSERT_TRUE(ec.Jump(ExecutionControl::JumpKind::MemoryAddress, "10f").Jumps());
+  ASSERT_EQ(ec.Jump(JumpKind::MemoryAddress, 0x10f), Refusal::None);
   EXPECT_EQ(ui.calls, (std::vector<std::string>{"cell 0", "cell 271"}));
-  // A refused jump moves nothing.
-  ui.calls.clear();
-  EXPECT_EQ(ec.Jump(ExecutionControl::JumpKind::DisassemblyLabel, "NONE").outcome, Outcome::NotFound);
-  EXPECT_EQ(ec.Jump(ExecutionControl::JumpKind::MemoryAddress, "x").outcome, Outcome::Invalid);
-  EXPECT_TRUE(ui.calls.empty());
 }
 
 // The panes show the machine as of their last refresh, and mark what differs
@@ -177,10 +197,10 @@ TEST_F(PaneTest, ChangeMarksLastUntilTheNextRunCommand) {
   EXPECT_TRUE(panes.RegisterChanged(CCpu::kGR0 + 2));
 
   // An edit is a change too, shown at once, until the next run command.
-  ASSERT_TRUE(ec.ChangeMemory("0107", "ABCD").accepted);
+  ASSERT_TRUE(ec.SetMemory(0x0107, 0xABCD) == Refusal::None);
   EXPECT_TRUE(panes.WordChanged(0x107));
   EXPECT_EQ(panes.ShownWord(0x107), 0xABCD);
-  ASSERT_TRUE(ec.ChangeRegister("FR", "010").accepted);
+  ASSERT_TRUE(ec.SetRegister(Register::FR, 2) == Refusal::None);
   EXPECT_TRUE(panes.RegisterChanged(CCpu::kFR));
 }
 
@@ -206,7 +226,7 @@ TEST_F(PaneTest, StoredRowsAreMarkedAndNewWatchesAreNot) {
   ec.Watches().OpenWorkingCopy();
   ASSERT_TRUE(ec.Watches().AddToWorkingCopy(AddBy::Address, "106", ec.Symbols()).accepted);
   ec.CommitWatchWorkingCopy();
-  ASSERT_TRUE(ec.ChangeMemory("0106", "1234").accepted);  // changed after the stop, watched only since
+  ASSERT_TRUE(ec.SetMemory(0x0106, 0x1234) == Refusal::None);  // changed after the stop, watched only since
   for (const Watch& w : ec.Watches().Rows())
     EXPECT_EQ(ec.Panes().WatchChanged(w), w.address == 0x107) << w.AddressText();
 
@@ -245,7 +265,7 @@ TEST_F(PaneTest, TheCurrentRowFollowsPrUnderEdits) {
   ui.calls.clear();
   // NOP over LAD's first word at 0100H: 0100H and 0101H become two rows, so
   // the row of 0102H has a higher index now.
-  ASSERT_TRUE(ec.ChangeMemory("0100", "0000").accepted);
+  ASSERT_TRUE(ec.SetMemory(0x0100, 0x0000) == Refusal::None);
   const int after = ec.FindRowOfAddress(0x102);
   EXPECT_EQ(after, before + 1);
   EXPECT_EQ(ui.calls.back(), "mark " + std::to_string(after));
@@ -253,10 +273,10 @@ TEST_F(PaneTest, TheCurrentRowFollowsPrUnderEdits) {
   EXPECT_TRUE(CallsStartingWith("scroll").empty());
 
   ui.calls.clear();
-  ASSERT_TRUE(ec.ChangeRegister("PR", "104").accepted);
+  ASSERT_TRUE(ec.SetRegister(Register::PR, 0x104) == Refusal::None);
   EXPECT_EQ(ui.calls, (std::vector<std::string>{"registers", "mark " + std::to_string(ec.FindRowOfAddress(0x104))}));
   ui.calls.clear();
-  ASSERT_TRUE(ec.ChangeRegister("GR1", "5").accepted);  // other registers leave the row alone
+  ASSERT_TRUE(ec.SetRegister(Register::GR1, 0x5) == Refusal::None);  // other registers leave the row alone
   EXPECT_EQ(ui.calls, std::vector<std::string>{"registers"});
 }
 
@@ -283,7 +303,7 @@ TEST_F(PaneTest, AnInputCallReportsMissingRowsOnce) {
   ec.Trace();
   EXPECT_EQ(ui.boxes, std::vector<std::string>{"Information:" + DisassemblyRowMissingMessage()});
   // A later input call may report again.
-  ec.ChangeRegister("PR", "104");
+  ec.SetRegister(Register::PR, 0x104);
   console.lines = {"QRSTUVWX"};
   ui.boxes.clear();
   ec.Trace();

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "common/Cp932.h"
+#include "common/TextRules.h"
 #include "debugger/Formats.h"
 #include "debugger/SymbolIndex.h"
 #include "debugger/TextChecks.h"
@@ -9,35 +10,9 @@
 namespace tolvane::debugger {
 namespace {
 
-TEST(TextChecks, HexAddressText) {
-  struct Case {
-    const char* text;
-    bool ok;
-    Word value;
-  } cases[] = {
-      {"ffff", true, 0xFFFF}, {"0", true, 0},     {"1A0", true, 0x1A0}, {"aBcD", true, 0xABCD},
-      {"12345", false, 0},    {"10H", false, 0},  {"#0100", false, 0},  {" 100", false, 0},
-      {"", false, 0},         {"100 ", false, 0}, {"G", false, 0},      {"-1", false, 0},
-  };
-  for (const Case& c : cases) {
-    EXPECT_EQ(IsHexAddressText(c.text), c.ok) << c.text;
-    if (c.ok) {
-      EXPECT_EQ(HexTextValue(c.text), c.value) << c.text;
-    }
-  }
-  // Full-width digits are not hexadecimal digits.
-  EXPECT_FALSE(IsHexAddressText(J(u8"１２")));
+TEST(TextChecks, Hex4) {
   EXPECT_EQ(Hex4(0x1A0), "01A0");
-}
-
-TEST(TextChecks, LabelText) {
-  struct Case {
-    const char* text;
-    bool ok;
-  } cases[] = {{"LOOP", true},  {"A1234567", true},   {"X", true},     {"loop", false},
-               {"1ABC", false}, {"A12345678", false}, {"LA-1", false}, {"", false},
-               {"GR1", true},   {"A B", false},       {"=1", false}};
-  for (const Case& c : cases) EXPECT_EQ(IsLabelText(c.text), c.ok) << c.text;
+  EXPECT_EQ(Hex4(0xFFFF), "FFFF");
 }
 
 TEST(SymbolIndex, FirstRecordForLookUpsLastForDisassembly) {
@@ -77,12 +52,8 @@ TEST(PaneFormats, FlagText) {
   for (const Case& c : cases) {
     EXPECT_EQ(FlagText(c.fr), c.text);
     EXPECT_EQ(FlagBitsText(c.fr), c.bits);
-    Word fr = 99;
-    EXPECT_TRUE(FlagBitsValue(c.bits, fr));
-    EXPECT_EQ(fr, c.fr);
+    EXPECT_EQ(ParseFlagDigits(c.bits), c.fr);
   }
-  Word fr;
-  for (const char* bad : {"011", "111", "7", "0000", "", "00"}) EXPECT_FALSE(FlagBitsValue(bad, fr)) << bad;
 }
 
 TEST(PaneFormats, RegisterFields) {

@@ -321,12 +321,12 @@ class DebugWindowTest : public QObject {
       const char* character;
     } cases[] = {{"0041", "A"}, {"00FF", "."}, {"1F00", "."}, {"007F", "."}, {"0020", " "}, {"FF7E", "~"}};
     for (const Case& c : cases) {
-      QVERIFY(s.Core().ChangeMemory("0200", c.word).accepted);
+      QVERIFY(s.Core().SetMemory(0x0200, *ParseAddress(c.word)) == debugger::Refusal::None);
       QCOMPARE(s.MemCell(0x40, 0), QLatin1String(c.word));
       QCOMPARE(s.MemCell(0x40, 8), QLatin1String(c.character));
     }
     // The tooltip of a word cell: five lines of address and value.
-    QVERIFY(s.Core().ChangeMemory("0200", "8000").accepted);
+    QVERIFY(s.Core().SetMemory(0x0200, 0x8000) == debugger::Refusal::None);
     TMemoryDumpModel* m = s.Debug()->MemoryDumpModel();
     QCOMPARE(m->ToolTipText(m->index(0x40, 0)),
              U(u8"0200番地\n 16進数   8000\n 論理値  32768\n 算術値 -32768\n 文字　      ."));
@@ -459,7 +459,7 @@ class DebugWindowTest : public QObject {
     // row with PR, and the view stays where it is.
     s.Trace();  // PR 0102H
     s.Dis()->verticalScrollBar()->setValue(300);
-    QVERIFY(s.Core().ChangeMemory("0100", "0000").accepted);  // LAD's first word becomes NOP
+    QVERIFY(s.Core().SetMemory(0x0100, 0x0000) == debugger::Refusal::None);  // LAD's first word becomes NOP
     QCOMPARE(s.Debug()->CurrentDisassemblyRow(), s.RowOf(0x102));
     QCOMPARE(s.DisText(0x101), QStringLiteral("0101  0005                NOP     "));
     QCOMPARE(s.Dis()->verticalScrollBar()->value(), 300);
@@ -527,8 +527,8 @@ class DebugWindowTest : public QObject {
     Session s(kForever, QStringLiteral("forever.cas"));
     QCOMPARE(s.Debug()->StatusText(), Keys());
     // Two enabled breakpoints that are never reached; Pause works at once.
-    QVERIFY(s.Core().AddBreakpoint(debugger::AddBy::Address, "0200").accepted);
-    QVERIFY(s.Core().AddBreakpoint(debugger::AddBy::Address, "0300").accepted);
+    QVERIFY(s.Core().AddBreakpoint(0x0200) == debugger::Refusal::None);
+    QVERIFY(s.Core().AddBreakpoint(0x0300) == debugger::Refusal::None);
     QString during;
     // Pause once GO has run a few instructions: on a loaded machine (or under
     // the sanitizers) 30 ms may pass before the first one.
@@ -840,11 +840,11 @@ class DebugWindowTest : public QObject {
     const int rows = s.Dis()->VisibleRows();
     QVERIFY(rows > 2 * TPaneGrid::kContextRows + 1);
     // Down: the target ends above the last rows. Up: below the first rows.
-    s.Core().Jump(debugger::ExecutionControl::JumpKind::DisassemblyAddress, "0109");
+    s.Core().Jump(debugger::JumpKind::DisassemblyAddress, 0x0109);
     QCOMPARE(s.Debug()->CurrentDisassemblyRow(), s.RowOf(0x109));
     QCOMPARE(s.Dis()->TopRow(), s.RowOf(0x109) - rows + 1 + TPaneGrid::kContextRows);
     s.Dis()->verticalScrollBar()->setValue(s.RowOf(0x109) + 20);
-    s.Core().Jump(debugger::ExecutionControl::JumpKind::DisassemblyLabel, "LOOP");
+    s.Core().Jump(debugger::JumpKind::DisassemblyLabel, s.Core().Symbols().AddressOfLabel("LOOP"));
     QCOMPARE(s.Dis()->TopRow(), s.RowOf(0x104) - TPaneGrid::kContextRows);
     // Each trace keeps the next instruction inside the margin.
     s.Dis()->verticalScrollBar()->setValue(s.RowOf(0x100) - rows + 2);
@@ -860,8 +860,7 @@ class DebugWindowTest : public QObject {
     auto* breaks = s.f.Main()->findChild<TdlgBreakPoint*>();
     auto* add = s.f.Main()->findChild<TdlgAddBreakPoint*>();
     auto* watches = s.f.Main()->findChild<TdlgWatch*>();
-    for (const char* a : {"0100", "0104", "0109"})
-      QVERIFY(s.Core().AddBreakpoint(debugger::AddBy::Address, a).accepted);
+    for (const Word a : {0x0100, 0x0104, 0x0109}) QVERIFY(s.Core().AddBreakpoint(a) == debugger::Refusal::None);
     auto texts = [](QTreeWidget* list) {
       QStringList out;
       for (int i = 0; i < list->topLevelItemCount(); ++i) out << list->topLevelItem(i)->text(0);
