@@ -146,6 +146,7 @@ class Server {
   void LoadFolderOf(const std::string& uri);
   void LoadClosed(const std::string& uri);  // a source on disk, not open in the editor
   void Publish(const std::string& uri);
+  json DiagnosticOf(const std::string& uri, const lang::PlacedDiagnostic& d) const;
   const lang::SourceModel& Model(const std::string& uri) const;
   Position At(const json& params) const;
   json RangeOf(const std::string& uri, std::int32_t line, lang::Span span) const;
@@ -370,14 +371,17 @@ void Server::LoadClosed(const std::string& uri) {
 
 void Server::Publish(const std::string& uri) {
   json list = json::array();
-  for (const lang::Diagnostic& d : service_.Diagnostics(uri)) {
-    const lang::SourceModel& m = Model(uri);
-    list.push_back({{"range", RangeOf(uri, d.line, {0, static_cast<std::int32_t>(m.LineText(d.line).size())})},
-                    {"severity", 1},
-                    {"source", "tolvane"},
-                    {"message", Wire(d.text)}});
-  }
+  for (const lang::PlacedDiagnostic& d : service_.Diagnostics(uri)) list.push_back(DiagnosticOf(uri, d));
   Notify("textDocument/publishDiagnostics", {{"uri", uri}, {"diagnostics", list}});
+}
+
+// The range is the field the record is about (the whole line when it names none).
+json Server::DiagnosticOf(const std::string& uri, const lang::PlacedDiagnostic& d) const {
+  return {{"range", RangeOf(uri, d.line, d.span)},
+          {"severity", d.diagnostic.severity == Severity::Warning ? 2 : 1},
+          {"code", CodeId(d.diagnostic.code)},
+          {"source", "tolvane"},
+          {"message", Wire(d.diagnostic.message)}};
 }
 
 const lang::SourceModel& Server::Model(const std::string& uri) const {
@@ -540,7 +544,7 @@ json Server::Request(const std::string& method, const json& params) {
   }
   if (method == "textDocument/codeAction") {
     const std::string uri = uriOf();
-    const lang::SourceModel& m = Model(uri);
+    Model(uri);  // refuses an unknown document
     const json& range = params.at("range");
     const auto first = range.at("start").at("line").get<std::int32_t>();
     const auto last = range.at("end").at("line").get<std::int32_t>();
@@ -549,12 +553,7 @@ json Server::Request(const std::string& method, const json& params) {
     for (const lang::CodeAction& a : service_.CodeActions(uri, first, last)) {
       json action = {{"title", Wire(a.title)}, {"kind", "quickfix"}, {"edit", {{"changes", {{uri, Edits(uri, a.edits)}}}}}};
       if (a.diagnostic >= 0) {
-        const lang::Diagnostic& d = diagnostics[a.diagnostic];
-        action["diagnostics"] = json::array(
-            {{{"range", RangeOf(uri, d.line, {0, static_cast<std::int32_t>(m.LineText(d.line).size())})},
-              {"severity", 1},
-              {"source", "tolvane"},
-              {"message", Wire(d.text)}}});
+        action["diagnostics"] = json::array({DiagnosticOf(uri, diagnostics[a.diagnostic])});
         action["isPreferred"] = true;
       }
       list.push_back(std::move(action));

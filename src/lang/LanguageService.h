@@ -62,7 +62,7 @@ struct Completion {
 };
 
 struct SignatureHelp {
-  std::vector<std::string> forms;                     // "LD r,adr[,x]"
+  std::vector<std::string> forms;                    // "LD r,adr[,x]"
   std::vector<std::vector<std::string>> parameters;  // operands of each form
   std::int32_t activeForm = 0;
   std::int32_t activeParameter = 0;
@@ -75,9 +75,9 @@ struct RenameResult {
 };
 
 struct FormatOptions {
-  std::int32_t labelWidth = 8;     // the operation starts at this column
+  std::int32_t labelWidth = 8;      // the operation starts at this column
   std::int32_t operationWidth = 8;  // then the operands this much further
-  std::int32_t operandWidth = 24;  // and a comment this much further still
+  std::int32_t operandWidth = 24;   // and a comment this much further still
 };
 
 struct CodeAction {
@@ -95,7 +95,7 @@ class LanguageService {
   void RemoveDocument(const std::string& document);
   const SourceModel* Find(const std::string& document) const;
 
-  std::vector<Diagnostic> Diagnostics(const std::string& document) const;
+  std::vector<PlacedDiagnostic> Diagnostics(const std::string& document) const;
   std::optional<Location> Definition(const std::string& document, Position at) const;
   std::vector<Location> References(const std::string& document, Position at, bool withDefinition) const;
   std::vector<Symbol> Symbols(const std::string& document) const;
