@@ -142,10 +142,11 @@ class MessageWindowTest : public QObject {
     const std::string source = QFile::encodeName(U(u8"/tmp/作業/表.cas")).toStdString();
     const std::string object = QFile::encodeName(U(u8"/tmp/作業/表.obj")).toStdString();
     const std::string exe = QFile::encodeName(U(u8"/tmp/作業/表.exe")).toStdString();
-    window_->AppendMessageLine("Assemble[" + source + "]");
+    // The names are those of the progress records before the lines.
+    window_->AppendDiagnostic(RecordOf(source, 0, Severity::Info, "Assemble[" + source + "]"));
     window_->AppendMessageLine(" Error:  " + source + J(u8"がオープンできません。"));
     window_->AppendMessageLine(J(u8" (  2) : Error  ラベルが不正です"));
-    window_->AppendMessageLine("LINK[" + exe + "]");
+    window_->AppendDiagnostic(RecordOf(exe, 0, Severity::Info, "LINK[" + exe + "]"));
     window_->AppendMessageLine(" Error:  " + object + J(u8"が読めません"));
     QCOMPARE(Shown(),
              (QStringList{U(u8"Assemble[/tmp/作業/表.cas]"), U(u8" Error:  /tmp/作業/表.casがオープンできません。"),
