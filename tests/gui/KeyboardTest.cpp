@@ -142,12 +142,12 @@ class KeyboardTest : public QObject {
       message->AppendDiagnostic(RecordOf(file, line, severity, text));
     };
     say(pathA, 0, Severity::Info, "Assemble[" + pathA + "]");  // line 0
-    say(pathA, 4, Severity::Error, " (  4) : Error  x");        // 1
-    say(pathA, 2, Severity::Error, " (  2) : Error  y");        // 2
-    say(pathA, 0, Severity::Info, "   2 Errors");               // 3
+    say(pathA, 4, Severity::Error, " (  4) : Error  x");       // 1
+    say(pathA, 2, Severity::Error, " (  2) : Error  y");       // 2
+    say(pathA, 0, Severity::Info, "   2 Errors");              // 3
     say(pathB, 0, Severity::Info, "Assemble[" + pathB + "]");  // 4
-    say(pathB, 2, Severity::Error, " (  2) : Error  z");        // 5
-    say(pathB, 0, Severity::Info, "   1 Errors");               // 6
+    say(pathB, 2, Severity::Error, " (  2) : Error  z");       // 5
+    say(pathB, 0, Severity::Info, "   1 Errors");              // 6
     QSignalSpy jumps(message, &TfrmMessage::sourceLineRequested);
     const auto lastJump = [&] {
       const QList<QVariant> args = jumps.takeLast();
