@@ -22,6 +22,13 @@ constexpr std::size_t kMaxLineBytes = 255;
 constexpr int kMaxDcOperands = 256;
 constexpr int kShownErrors = 20;
 
+// Where a field lies in its line: byte column and length; column -1 when the
+// line has no such field.
+struct FieldPos {
+  std::int32_t column = -1;
+  std::int32_t length = 0;
+};
+
 struct SAsmLine {
   std::int32_t lineNumber = 0;
   char label[9] = {};
@@ -32,6 +39,11 @@ struct SAsmLine {
   std::int32_t dcCount = 0;
   char dcOperands[kMaxDcOperands][256] = {};
   std::int32_t dcTouched = 0;  // entries written since the last clearing
+  // Where each field was read, indexed by DiagField (Operands: the whole
+  // operand field), and each DC operand.
+  FieldPos fields[7];
+  FieldPos dcFields[kMaxDcOperands];
+  const FieldPos& Pos(DiagField f) const { return fields[static_cast<int>(f)]; }
 };
 
 struct SSymbolTbl {
@@ -135,18 +147,20 @@ class Assembler {
   void AssembleFileBytes(std::string_view bytes, std::string* listing);
 
   // Every message line of the assembly, as a record about `sourcePath`.
-  void Report(Severity severity, std::int32_t lineNumber, std::string text);
+  void Report(Diagnostic d);
   void ReportStart(const std::string& path);  // "Assemble[...]"
-  void ReportLineError(std::int32_t lineNumber, const std::string& text);
+  // An error about a line, with the field it is about (none: the whole line).
+  void ReportLineError(std::int32_t lineNumber, DiagCode code, const std::string& text, FieldPos at = {});
   // A warning about a line: shown, never counted as an error, not listed.
-  void ReportLineWarning(std::int32_t lineNumber, const std::string& text);
+  void ReportLineWarning(std::int32_t lineNumber, DiagCode code, const std::string& text);
   // Characters of a UTF-8 source that CP932 cannot hold, in the piece `text`
   // of the decoded source: an error for the line unless they are in its comment.
   void CheckUnheldCharacters(std::string_view source, std::string_view text, std::int32_t lineNumber);
-  void ReportError(const std::string& text);
-  void ReportErrorParts(const std::string& a, const std::string& b, const std::string& c);
-  void ReportFileError(const std::string& path, const std::string& text);
-  void ReportSystemError(const std::string& text);
+  // An error about the source as a whole; `subject` is the label it names.
+  void ReportError(DiagCode code, const std::string& text, const std::string& subject = {});
+  void ReportErrorParts(DiagCode code, const std::string& a, const std::string& b, const std::string& c);
+  void ReportFileError(DiagCode code, const std::string& path, const std::string& text);
+  void ReportSystemError(DiagCode code, const std::string& text);
   void ReportErrorTotal();
 
   // State, readable by the tests.

@@ -19,57 +19,53 @@
 
 namespace tolvane {
 
-void Assembler::Report(Severity severity, std::int32_t lineNumber, std::string text) {
-  sink_.AppendDiagnostic({sourcePath, lineNumber, severity, std::move(text)});
+void Assembler::Report(Diagnostic d) {
+  d.file = sourcePath;
+  sink_.AppendDiagnostic(d);
 }
 
-void Assembler::ReportLineError(std::int32_t lineNumber, const std::string& text) {
+void Assembler::ReportLineError(std::int32_t lineNumber, DiagCode code, const std::string& text, FieldPos at) {
   if (suppressLineErrors) return;
   if (++errorCount > kShownErrors) return;
-  char head[32];
-  std::snprintf(head, sizeof head, " (%3d) : Error  ", static_cast<int>(lineNumber));
-  Report(Severity::Error, lineNumber, head + text);
+  Report({code, Severity::Error, {}, lineNumber, at.column, at.length, {}, text});
   errorList.push_back({lineNumber, text});
 }
 
-void Assembler::ReportLineWarning(std::int32_t lineNumber, const std::string& text) {
+void Assembler::ReportLineWarning(std::int32_t lineNumber, DiagCode code, const std::string& text) {
   // A file with CR alone for every line end would otherwise give one per line.
   if (++warningCount > kShownErrors) return;
-  char head[32];
-  std::snprintf(head, sizeof head, " (%3d) : Warning  ", static_cast<int>(lineNumber));
-  Report(Severity::Warning, lineNumber, head + text);
+  Report({code, Severity::Warning, {}, lineNumber, -1, 0, {}, text});
 }
 
-void Assembler::ReportError(const std::string& text) {
+void Assembler::ReportError(DiagCode code, const std::string& text, const std::string& subject) {
   if (++errorCount > kShownErrors) return;
-  Report(Severity::Error, 0, " (   ) : Error  " + text);
+  Report({code, Severity::Error, {}, 0, -1, 0, subject, text});
   errorList.push_back({-1, text});
 }
 
-void Assembler::ReportErrorParts(const std::string& a, const std::string& b, const std::string& c) {
-  ReportError(a + b + c);
+void Assembler::ReportErrorParts(DiagCode code, const std::string& a, const std::string& b, const std::string& c) {
+  ReportError(code, a + b + c, b);
 }
 
-void Assembler::ReportFileError(const std::string& path, const std::string& text) {
-  Report(Severity::Error, 0, " Error:  " + path + text);
+void Assembler::ReportFileError(DiagCode code, const std::string& path, const std::string& text) {
+  Report({code, Severity::Error, {}, 0, -1, 0, path, path + text});
 }
 
-void Assembler::ReportSystemError(const std::string& text) { Report(Severity::Error, 0, " Error:  " + text); }
+void Assembler::ReportSystemError(DiagCode code, const std::string& text) {
+  Report({code, Severity::Error, {}, 0, -1, 0, {}, text});
+}
 
 // The total sums up the lines above it; it is no diagnostic of its own.
 void Assembler::ReportErrorTotal() {
-  if (errorCount <= kShownErrors) {
-    char line[32];
-    std::snprintf(line, sizeof line, "%4d Errors", static_cast<int>(errorCount));
-    Report(Severity::Info, 0, line);
-  } else {
-    Report(Severity::Info, 0, "      Too Many Errors");
-  }
+  if (errorCount <= kShownErrors)
+    Report({DiagCode::AssembleTotal, Severity::Info, {}, 0, -1, 0, std::to_string(errorCount), {}});
+  else
+    Report({DiagCode::AssembleTooManyErrors, Severity::Info, {}, 0, -1, 0, {}, {}});
 }
 
 void Assembler::ReportStart(const std::string& path) {
   sourcePath = path;
-  Report(Severity::Info, 0, "Assemble[" + path + "]");
+  Report({DiagCode::AssembleStart, Severity::Info, {}, 0, -1, 0, path, {}});
 }
 
 void Assembler::AssembleText(std::string_view source, std::string* listing) {
@@ -81,7 +77,8 @@ void Assembler::AssembleText(std::string_view source, std::string* listing) {
   while (reader.Next(text)) {
     line_.lineNumber = ++n;
     if (reader.CutBy() != LineReader::Cut::None)
-      ReportLineWarning(n, reader.CutBy() == LineReader::Cut::LoneCr ? crText : nulText);
+      reader.CutBy() == LineReader::Cut::LoneCr ? ReportLineWarning(n, DiagCode::LoneCarriageReturn, crText)
+                                                : ReportLineWarning(n, DiagCode::NulCharacter, nulText);
     if (!unheldCharacters.empty()) CheckUnheldCharacters(source, text, n);
     AnalyseLine(line_, text);
     if (line_.mnemonic[0]) std::memcpy(lastMnemonic, line_.mnemonic, sizeof lastMnemonic);
@@ -125,7 +122,7 @@ void Assembler::CheckUnheldCharacters(std::string_view source, std::string_view 
   }
   for (; it != unheldCharacters.end() && *it < from + text.size(); ++it) {
     if (*it - from < comment) {
-      ReportLineError(lineNumber, UnheldCharacterText());
+      ReportLineError(lineNumber, DiagCode::CharacterNotCp932, UnheldCharacterText());
       return;
     }
   }
@@ -143,13 +140,13 @@ int Assembler::Assemble(const std::string& path, BuildOptions options) {
         break;
       case FileReadResult::CannotOpen:
       case FileReadResult::TooLarge:  // (no limit is asked for)
-        ReportFileError(path, J(u8"がオープンできません。"));
+        ReportFileError(DiagCode::SourceCannotOpen, path, J(u8"がオープンできません。"));
         return 0;
       case FileReadResult::ReadError:
-        ReportFileError(path, J(u8" の読み込み中にエラーが発生しました。"));
+        ReportFileError(DiagCode::SourceReadFailed, path, J(u8" の読み込み中にエラーが発生しました。"));
         return 0;
       case FileReadResult::CannotClose:
-        ReportFileError(path, J(u8"がクローズできません。"));
+        ReportFileError(DiagCode::SourceCannotClose, path, J(u8"がクローズできません。"));
         return 0;
     }
     symbolTable.reserve(1024);
@@ -162,30 +159,32 @@ int Assembler::Assemble(const std::string& path, BuildOptions options) {
       // A listing name that is the source itself (a source named *.lst, or a
       // link to it) would replace the source by its own listing.
       if (SameFile(listingPath, path)) {
-        ReportFileError(listingPath, OutputIsAnInputText());
+        ReportFileError(DiagCode::OutputIsInput, listingPath, OutputIsAnInputText());
         return 0;
       }
       AtomicFile file;
       if (!file.Open(listingPath)) {
-        ReportFileError(listingPath, OutputFailureText(file, J(u8" がオープンできません。")));
+        ReportFileError(DiagCode::OutputCannotOpen, listingPath,
+                        OutputFailureText(file, J(u8" がオープンできません。")));
         return 0;
       }
       if (!file.Write(listing) || !file.Commit()) {
-        ReportFileError(listingPath, OutputFailureText(file, J(u8" がクローズできません。")));
+        ReportFileError(DiagCode::OutputCannotClose, listingPath,
+                        OutputFailureText(file, J(u8" がクローズできません。")));
         return 0;
       }
     }
     ReportErrorTotal();
     if (errorCount != 0) return 0;
     if (SameFile(objectPath, path)) {  // never overwrite the source with its object
-      ReportFileError(objectPath, OutputIsAnInputText());
+      ReportFileError(DiagCode::OutputIsInput, objectPath, OutputIsAnInputText());
       return 0;
     }
     if (!WriteObjectFile(objectPath)) return 0;
     WriteObjectLineMap(objectPath, source);
     return 1;
   } catch (const std::bad_alloc&) {
-    ReportSystemError(J(u8"メモリが確保できません。(near heap領域)"));
+    ReportSystemError(DiagCode::OutOfMemory, J(u8"メモリが確保できません。(near heap領域)"));
     return 0;
   }
 }
@@ -214,7 +213,7 @@ bool Assembler::AssembleInMemory(const std::string& name, std::string_view sourc
     ReportErrorTotal();
     return errorCount == 0 && MakeObject(ChangeExtension(name, ".obj"), out);
   } catch (const std::bad_alloc&) {
-    ReportSystemError(J(u8"メモリが確保できません。(near heap領域)"));
+    ReportSystemError(DiagCode::OutOfMemory, J(u8"メモリが確保できません。(near heap領域)"));
     return false;
   }
 }
@@ -227,7 +226,8 @@ void Assembler::WriteObjectLineMap(const std::string& objectPath, std::string_vi
   if (!FingerprintFile(objectPath, map.target)) return RemoveLineMap(mapPath);
   map.sources.push_back({sourcePath, FingerprintOf(source), lineRuns});
   std::string why;
-  if (!WriteLineMap(mapPath, map, &why)) Report(Severity::Warning, 0, " " + mapPath + why);
+  if (!WriteLineMap(mapPath, map, &why))
+    Report({DiagCode::LineMapNotWritten, Severity::Warning, {}, 0, -1, 0, mapPath, mapPath + why});
 }
 
 int Assemble(const std::string& sourcePath, BuildOptions options, MessageSink& sink) {
@@ -235,9 +235,15 @@ int Assemble(const std::string& sourcePath, BuildOptions options, MessageSink& s
   try {
     assembler = std::make_unique<Assembler>(sink);
   } catch (const std::bad_alloc&) {
-    sink.AppendDiagnostic({sourcePath, 0, Severity::Info, "Assemble[" + sourcePath + "]"});
-    sink.AppendDiagnostic(
-        {sourcePath, 0, Severity::Error, " Error:  " + J(u8"メモリが確保できません。(near heap領域)")});
+    sink.AppendDiagnostic({DiagCode::AssembleStart, Severity::Info, sourcePath, 0, -1, 0, sourcePath, {}});
+    sink.AppendDiagnostic({DiagCode::OutOfMemory,
+                           Severity::Error,
+                           sourcePath,
+                           0,
+                           -1,
+                           0,
+                           {},
+                           J(u8"メモリが確保できません。(near heap領域)")});
     return 0;
   }
   return assembler->Assemble(sourcePath, options);
@@ -248,7 +254,8 @@ bool AssembleToObject(const std::string& name, std::string_view source, MessageS
     auto assembler = std::make_unique<Assembler>(sink);
     return assembler->AssembleInMemory(name, source, out);
   } catch (const std::bad_alloc&) {
-    sink.AppendDiagnostic({name, 0, Severity::Error, " Error:  " + J(u8"メモリが確保できません。(near heap領域)")});
+    sink.AppendDiagnostic(
+        {DiagCode::OutOfMemory, Severity::Error, name, 0, -1, 0, {}, J(u8"メモリが確保できません。(near heap領域)")});
     return false;
   }
 }

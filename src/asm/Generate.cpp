@@ -117,7 +117,7 @@ void Assembler::AddressWord(const char* op, std::int32_t address) {
 }
 
 void Assembler::GenerateMacro(const SAsmLine& line, const Word* words, int count, int refA, int refB) {
-  if (!Fits(count)) return ReportLineError(line.lineNumber, J(TooLarge()));
+  if (!Fits(count)) return ReportLineError(line.lineNumber, DiagCode::ProgramTooLarge, J(TooLarge()));
   for (int k = 0; k < count; ++k) codeImage[locationCounter + k] = words[k];
   if (refA >= 0) RecordReference(line.operand1, locationCounter + refA);
   if (refB >= 0) RecordReference(line.operand2, locationCounter + refB);
@@ -130,7 +130,7 @@ void Assembler::GenerateDc(const SAsmLine& line) {
     dataAddressList.push_back(static_cast<Word>(locationCounter));
     auto put = [&](Word w) {
       if (!Fits(1)) {
-        ReportLineError(line.lineNumber, J(TooLarge()));
+        ReportLineError(line.lineNumber, DiagCode::ProgramTooLarge, J(TooLarge()));
         return false;
       }
       codeImage[locationCounter++] = w;
@@ -161,7 +161,7 @@ void Assembler::GenerateLine(const SAsmLine& line) {
   if (!ins) return;
   const Word code = static_cast<Word>(ins->code << 8);
   auto one = [&](Word w) {
-    if (!Fits(1)) return ReportLineError(line.lineNumber, J(TooLarge()));
+    if (!Fits(1)) return ReportLineError(line.lineNumber, DiagCode::ProgramTooLarge, J(TooLarge()));
     codeImage[locationCounter++] = w;
   };
   switch (ins->form) {
@@ -174,7 +174,7 @@ void Assembler::GenerateLine(const SAsmLine& line) {
       return;
     case OperandForm::RegAdr:
     case OperandForm::Adr: {
-      if (!Fits(2)) return ReportLineError(line.lineNumber, J(TooLarge()));
+      if (!Fits(2)) return ReportLineError(line.lineNumber, DiagCode::ProgramTooLarge, J(TooLarge()));
       bool regAdr = ins->form == OperandForm::RegAdr;
       int r = regAdr ? RegisterNumber(line.operand1) : 0;
       int x = RegisterNumber(regAdr ? line.operand3 : line.operand2);
@@ -192,7 +192,8 @@ void Assembler::GenerateLine(const SAsmLine& line) {
     case OperandForm::Ds: {
       std::int64_t n = DecimalMagnitude(line.operand1);
       if (n <= 0) return;  // a negative count (reported) reserves nothing
-      if (n >= 65536 || !Fits(static_cast<std::int32_t>(n))) return ReportLineError(line.lineNumber, J(TooLarge()));
+      if (n >= 65536 || !Fits(static_cast<std::int32_t>(n)))
+        return ReportLineError(line.lineNumber, DiagCode::ProgramTooLarge, J(TooLarge()));
       for (std::int64_t k = 0; k < n; ++k) dataAddressList.push_back(static_cast<Word>(locationCounter + k));
       locationCounter += static_cast<std::int32_t>(n);
       return;
@@ -235,7 +236,7 @@ void Assembler::PlaceLiterals() {
     codeImage[lit.refAddress] = static_cast<Word>(locationCounter);
     lit.valueAddress = static_cast<Word>(locationCounter);
     auto put = [&](Word w) {
-      if (!Fits(1)) return ReportError(J(TooLarge()));
+      if (!Fits(1)) return ReportError(DiagCode::ProgramTooLarge, J(TooLarge()));
       dataAddressList.push_back(static_cast<Word>(locationCounter));
       codeImage[locationCounter++] = w;
     };
@@ -279,7 +280,8 @@ void Assembler::EndOfProgram() {
     std::string text = dupHead;
     text += symbolTable[i].name;
     text += dupTail;
-    for (; later > 0 && errorCount < kShownErrors; --later) ReportError(text);
+    for (; later > 0 && errorCount < kShownErrors; --later)
+      ReportError(DiagCode::LabelDuplicated, text, symbolTable[i].name);
     errorCount += later;  // beyond the shown ones only the count matters
   }
   for (std::size_t i = referenceStart_; i < referenceTable.size(); ++i) {
@@ -299,8 +301,9 @@ void Assembler::EndOfProgram() {
 }
 
 void Assembler::CheckStartEnd() {
-  if (std::strcmp(lastMnemonic, "END") != 0) ReportError(J(u8"END文で終了していません。"));
-  if (startEndBalance > 0) ReportError(J(u8"START - END が対になっていません。（STARTが重複しています。）"));
+  if (std::strcmp(lastMnemonic, "END") != 0) ReportError(DiagCode::EndMissing, J(u8"END文で終了していません。"));
+  if (startEndBalance > 0)
+    ReportError(DiagCode::StartDuplicated, J(u8"START - END が対になっていません。（STARTが重複しています。）"));
 }
 
 void Assembler::ResolveFile() {
@@ -309,7 +312,8 @@ void Assembler::ResolveFile() {
     if (!s.isStart) continue;
     LabelInfo& info = labels_[NameKey(s.name)];
     ++info.startSeen;
-    if (info.startCount > info.startSeen) ReportErrorParts(startHead, s.name, J(u8")が重複しています。"));
+    if (info.startCount > info.startSeen)
+      ReportErrorParts(DiagCode::StartLabelDuplicated, startHead, s.name, J(u8")が重複しています。"));
   }
   auto firstOf = [&](const char* name) -> std::int32_t {
     std::uint64_t key = NameKey(name);
@@ -321,7 +325,7 @@ void Assembler::ResolveFile() {
     if (!s.entryName[0]) continue;
     std::int32_t at = firstOf(s.entryName);
     if (at < 0) {
-      ReportErrorParts(startHead, s.entryName, J(u8")が参照できません。"));
+      ReportErrorParts(DiagCode::StartEntryUnknown, startHead, s.entryName, J(u8")が参照できません。"));
       break;
     }
     s.address = symbolTable[at].address;
@@ -334,7 +338,8 @@ void Assembler::ResolveFile() {
     } else if (symbolTable[at].isStart) {
       codeImage[ref.address] = symbolTable[at].address;
     } else {
-      ReportErrorParts(J(u8"外部参照ラベル("), ref.name, J(u8")はSTART命令のラベルでなければなりません。"));
+      ReportErrorParts(DiagCode::ExternalNotStartLabel, J(u8"外部参照ラベル("), ref.name,
+                       J(u8")はSTART命令のラベルでなければなりません。"));
     }
   }
 }

@@ -26,7 +26,7 @@ bool Assembler::MakeObject(const std::string& fileName, ObjectFile& out) {
   // address, say) cannot be represented, and a truncated count would make
   // the file unreadable.
   if (out.labels.size() > 0xFFFF || out.relocations.size() > 0xFFFF || out.dataAddresses.size() > 0xFFFF) {
-    ReportFileError(fileName, J(u8"の表の項目数が65535を超えています。"));
+    ReportFileError(DiagCode::TableTooLarge, fileName, J(u8"の表の項目数が65535を超えています。"));
     return false;
   }
   return true;
@@ -37,7 +37,8 @@ bool Assembler::WriteObjectFile(const std::string& objectPath) {
   if (!MakeObject(objectPath, obj)) return false;
   BinaryWriter out;
   if (!out.Open(objectPath)) {
-    ReportFileError(objectPath, OutputFailureText(out.File(), J(u8"がオープンできません。")));
+    ReportFileError(DiagCode::OutputCannotOpen, objectPath,
+                    OutputFailureText(out.File(), J(u8"がオープンできません。")));
     return false;
   }
   out.PutString(obj.fileName);
@@ -59,7 +60,8 @@ bool Assembler::WriteObjectFile(const std::string& objectPath) {
   records(obj.labels);
   words(obj.dataAddresses);
   if (!out.Close()) {
-    ReportFileError(objectPath, OutputFailureText(out.File(), J(u8" がクローズできません。")));
+    ReportFileError(DiagCode::OutputCannotClose, objectPath,
+                    OutputFailureText(out.File(), J(u8" がクローズできません。")));
     return false;
   }
   return true;

@@ -74,9 +74,9 @@ void StderrMessageSink::AppendMessageLine(const std::string& line) {
 }
 
 void StderrMessageSink::AppendDiagnostic(const Diagnostic& diagnostic) {
-  AppendMessageLine(diagnostic.text);
+  AppendMessageLine(MessageLine(diagnostic));
   // The assembler's lines begin with their own " (%3d)" number.
-  if (diagnostic.line <= 0 || diagnostic.file.empty() || diagnostic.text.starts_with(" (")) return;
+  if (diagnostic.line <= 0 || diagnostic.file.empty() || ShapeOf(diagnostic.code) == DiagShape::SourceLine) return;
   std::fprintf(stderr, "    at %s:%d\n", diagnostic.file.c_str(), static_cast<int>(diagnostic.line));
 }
 

@@ -22,7 +22,6 @@
 #include "common/MessageSink.h"
 #include "common/TextRules.h"
 #include "dap/Base64.h"
-#include "dap/BuildMessages.h"
 #include "dap/CallChain.h"
 #include "dap/DisassemblyRow.h"
 #include "dap/SourceSteps.h"
@@ -454,21 +453,26 @@ class Session : private debugger::DebuggerUiPort, private ConsolePort {
   class BuildSink : public MessageSink {
    public:
     explicit BuildSink(Session& s) : s_(s) {}
-    void AppendMessageLine(const std::string& line) override { s_.BuildLine(line); }
+    void AppendMessageLine(const std::string& line) override {
+      s_.BuildLine({DiagCode::None, {}, {}, 0, -1, 0, {}, line});
+    }
+    void AppendDiagnostic(const Diagnostic& d) override { s_.BuildLine(d); }
 
    private:
     Session& s_;
   };
 
-  // A message line of the build, with the source and line it is about.
-  void BuildLine(const std::string& line) {
-    const MessagePlace place = buildReader_.Read(line);
+  // A message line of the build, with the source and line it is about. A
+  // total above zero counts as an error too.
+  void BuildLine(const Diagnostic& d) {
+    const bool error = d.severity == Severity::Error || d.code == DiagCode::AssembleTooManyErrors ||
+                       (ShapeOf(d.code) == DiagShape::Total && d.subject != "0");
     json extra = json::object();
-    if (!place.file.empty() && place.error) {
-      extra["source"] = SourceJson(place.file);
-      if (place.line > 0) extra["line"] = ClientLine(place.line);
+    if (!d.file.empty() && error) {
+      extra["source"] = SourceJson(d.file);
+      if (d.line > 0) extra["line"] = ClientLine(d.line);
     }
-    Output(place.error ? "stderr" : "console", MessageText(line) + "\n", std::move(extra));
+    Output(error ? "stderr" : "console", MessageText(MessageLine(d)) + "\n", std::move(extra));
   }
 
   void ShowNotice(const build::Notice& notice) {
@@ -1425,7 +1429,6 @@ class Session : private debugger::DebuggerUiPort, private ConsolePort {
   std::unique_ptr<ExecutionControl> ec_;
   debugger::SourceLines lines_;
   FileNameMarks marks_;
-  BuildMessageReader buildReader_;
   std::int64_t nextSeq_ = 1;
   mutable int nextBreakpointId_ = 1;
 

@@ -75,14 +75,7 @@ int ByteColumn(const QString& line, int charColumn) {
   return bytes;
 }
 
-QString MessageLine(const lang::Diagnostic& d) {
-  char head[32];
-  if (d.assemblerLine >= 1)
-    std::snprintf(head, sizeof head, " (%3d) : Error  ", static_cast<int>(d.assemblerLine));
-  else
-    std::snprintf(head, sizeof head, " (   ) : Error  ");
-  return QString::fromLatin1(head) + FromCp932(d.text);
-}
+QString MessageLine(const lang::PlacedDiagnostic& d) { return FromCp932(tolvane::MessageLine(d.diagnostic)); }
 
 }  // namespace
 
@@ -261,7 +254,7 @@ void EditorLanguage::Analyse() {
   dirty_ = false;
   Service().SetDocument(name_, ServiceText(editor_->toPlainText()));
   std::vector<int> lines;
-  for (const lang::Diagnostic& d : Service().Diagnostics(name_)) lines.push_back(d.line);
+  for (const lang::PlacedDiagnostic& d : Service().Diagnostics(name_)) lines.push_back(d.line);
   underlined_ = lines;
   underline_->SetLines(std::move(lines));
 }
@@ -269,7 +262,7 @@ void EditorLanguage::Analyse() {
 std::vector<std::pair<int, QString>> EditorLanguage::DiagnosticLines() {
   Analyse();
   std::vector<std::pair<int, QString>> out;
-  for (const lang::Diagnostic& d : Service().Diagnostics(name_)) out.emplace_back(d.line, MessageLine(d));
+  for (const lang::PlacedDiagnostic& d : Service().Diagnostics(name_)) out.emplace_back(d.line, MessageLine(d));
   return out;
 }
 
@@ -494,7 +487,7 @@ void EditorLanguage::ApplyEdits(const std::vector<lang::TextEdit>& edits) {
 QString EditorLanguage::HoverText(const QTextCursor& at) {
   const lang::Position p = PositionOf(at);
   QStringList parts;
-  for (const lang::Diagnostic& d : Service().Diagnostics(name_))
+  for (const lang::PlacedDiagnostic& d : Service().Diagnostics(name_))
     if (d.line == p.line) parts << MessageLine(d);
   if (const auto h = Service().HoverAt(name_, p)) parts << FromCp932(h->text);
   return parts.join(QStringLiteral("\n\n"));

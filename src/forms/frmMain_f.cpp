@@ -65,7 +65,8 @@ class ReadablePathSink : public MessageSink {
   // must not depend on the name surviving a trip through CP932.
   void AppendDiagnostic(const Diagnostic& diagnostic) override {
     Diagnostic readable = diagnostic;
-    readable.text = Readable(diagnostic.text);
+    readable.subject = Readable(diagnostic.subject);
+    readable.message = Readable(diagnostic.message);
     inner_.AppendDiagnostic(readable);
   }
   void ClearMessages() override { inner_.ClearMessages(); }

@@ -24,9 +24,6 @@ namespace tolvane::forms {
 
 namespace {
 
-constexpr char kAssemblePrefix[] = "Assemble[";
-constexpr char kLinkPrefix[] = "LINK[";
-
 QString FromFileSystem(const std::string& bytes) { return PathFromBytes(bytes); }
 
 // File-system names are UTF-8 here; a name that is not (the main window writes
@@ -35,15 +32,6 @@ bool IsUtf8(const std::string& bytes) {
   QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
   const QString decoded = decoder(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
   return !decoder.hasError();
-}
-
-// The bracketed part of "Prefix[...]", or empty.
-std::string Bracketed(const std::string& line, const char* prefix) {
-  const std::size_t length = std::char_traits<char>::length(prefix);
-  if (line.compare(0, length, prefix) != 0) return {};
-  const std::size_t close = line.rfind(']');
-  if (close == std::string::npos || close < length) return {};
-  return line.substr(length, close - length);
 }
 
 }  // namespace
@@ -86,10 +74,12 @@ TfrmMessage::TfrmMessage(QWidget* parent) : TDockForm(0, parent) {
 
 TfrmMessage::~TfrmMessage() = default;
 
-void TfrmMessage::AppendMessageLine(const std::string& cp932Line) { AppendDiagnostic({{}, 0, Severity::Info, cp932Line}); }
+void TfrmMessage::AppendMessageLine(const std::string& cp932Line) {
+  AppendDiagnostic({DiagCode::None, Severity::Info, {}, 0, -1, 0, {}, cp932Line});
+}
 
 void TfrmMessage::AppendDiagnostic(const Diagnostic& diagnostic) {
-  const std::string& cp932Line = diagnostic.text;
+  const std::string cp932Line = MessageLine(diagnostic);
   if (isSignalConnected(QMetaMethod::fromSignal(&TfrmMessage::showRequested))) {
     emit showRequested();
   } else if (!isVisible()) {
@@ -97,7 +87,7 @@ void TfrmMessage::AppendDiagnostic(const Diagnostic& diagnostic) {
   }
   memo_->setFocus();
   records_.push_back(diagnostic);
-  NotePaths(cp932Line);
+  NotePaths(diagnostic);
   // A line break inside a line would shift every later line against records_.
   QString text = DisplayText(cp932Line);
   text.replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
@@ -111,10 +101,9 @@ void TfrmMessage::AppendDiagnostic(const Diagnostic& diagnostic) {
   if (memo_->isVisible()) memo_->viewport()->repaint();
 }
 
-void TfrmMessage::NotePaths(const std::string& line) {
-  std::string path = Bracketed(line, kAssemblePrefix);
-  if (path.empty()) path = Bracketed(line, kLinkPrefix);
-  if (IsUtf8(path)) names_.Add(path);
+void TfrmMessage::NotePaths(const Diagnostic& diagnostic) {
+  // "Assemble[...]" and "LINK[...]" name the files the lines after them write.
+  if (ShapeOf(diagnostic.code) == DiagShape::Progress && IsUtf8(diagnostic.subject)) names_.Add(diagnostic.subject);
 }
 
 QString TfrmMessage::DisplayText(const std::string& line) const {
@@ -136,14 +125,14 @@ void TfrmMessage::ClearMessages() {
 QString TfrmMessage::Text() const {
   // The memo holds one block per line; the last line ends with a line break too.
   QString text;
-  for (const Diagnostic& record : records_) text += DisplayText(record.text) + QStringLiteral("\r\n");
+  for (const Diagnostic& record : records_) text += DisplayText(MessageLine(record)) + QStringLiteral("\r\n");
   return text;
 }
 
 std::vector<std::string> TfrmMessage::Lines() const {
   std::vector<std::string> lines;
   lines.reserve(records_.size());
-  for (const Diagnostic& record : records_) lines.push_back(record.text);
+  for (const Diagnostic& record : records_) lines.push_back(MessageLine(record));
   return lines;
 }
 

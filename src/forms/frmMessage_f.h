@@ -83,10 +83,10 @@ class TfrmMessage : public TDockForm, public MessageSink {
   QMenu* popup_ = nullptr;
   QAction* selectAll_ = nullptr;
   QAction* copy_ = nullptr;
-  void NotePaths(const std::string& line);
+  void NotePaths(const Diagnostic& diagnostic);
 
   std::vector<Diagnostic> records_;  // one per line shown
-  FileNameMarks names_;  // file-system names seen in this run's Assemble and LINK lines
+  FileNameMarks names_;              // file-system names seen in this run's Assemble and LINK lines
 };
 
 }  // namespace tolvane::forms

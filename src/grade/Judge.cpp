@@ -48,24 +48,16 @@ class MessageCollector : public MessageSink {
       return;
     }
     if (lines.size() >= kShownMessages) return;
-    // " (  3) : Error  text" becomes "FILE:3: text"; a line without a number
-    // (" Error:  text", the linker's) keeps its text after the file.
+    // An error about a line becomes "FILE:3: text"; one without a line (the
+    // linker's) keeps its text after the file.
     std::string where = d.file.empty() ? file_ : d.file;
     if (d.line > 0) where += ":" + std::to_string(d.line);
-    lines.push_back(where + ": " + Cp932ToUtf8(Body(d.text)));
+    lines.push_back(where + ": " + Cp932ToUtf8(d.message));
   }
   void ClearMessages() override {}
   std::vector<std::string> lines;
 
  private:
-  // The text after the line's fixed head (" (%3d) : Error  ", " Error:  ").
-  static std::string Body(const std::string& text) {
-    const std::size_t head = text.rfind(" (", 0) == 0 ? text.find(") : Error  ") : std::string::npos;
-    if (head != std::string::npos) return text.substr(head + std::strlen(") : Error  "));
-    if (text.rfind(" Error:  ", 0) == 0) return text.substr(std::strlen(" Error:  "));
-    return text;
-  }
-
   std::string file_;
 };
 

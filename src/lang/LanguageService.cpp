@@ -126,9 +126,9 @@ const SourceModel* LanguageService::Find(const std::string& document) const {
   return it == documents_.end() ? nullptr : &it->second;
 }
 
-std::vector<Diagnostic> LanguageService::Diagnostics(const std::string& document) const {
+std::vector<PlacedDiagnostic> LanguageService::Diagnostics(const std::string& document) const {
   const SourceModel* m = Find(document);
-  return m ? m->Diagnostics() : std::vector<Diagnostic>{};
+  return m ? m->Diagnostics() : std::vector<PlacedDiagnostic>{};
 }
 
 std::optional<LanguageService::Named> LanguageService::LabelAt(const SourceModel& m, Position at) const {
@@ -419,17 +419,15 @@ std::vector<CodeAction> LanguageService::CodeActions(const std::string& document
   std::vector<CodeAction> out;
   const SourceModel* m = Find(document);
   if (!m) return out;
-  const std::string noEnd = J(u8"END文で終了していません。");
-  const std::string noStart = J(u8"START命令から始まっていません。");
   const auto& diags = m->Diagnostics();
   for (std::int32_t k = 0; k < static_cast<std::int32_t>(diags.size()); ++k) {
-    const Diagnostic& d = diags[k];
+    const PlacedDiagnostic& d = diags[k];
     if (d.line < first || d.line > last) continue;
-    if (d.text == noEnd) {
+    if (d.diagnostic.code == DiagCode::EndMissing) {
       const std::int32_t lastLine = m->LineCount() - 1;
       const std::int32_t len = m->Line(lastLine).length;
       out.push_back({J(u8"END を追加"), k, {{lastLine, {len, 0}, len == 0 ? "\tEND\n" : "\n\tEND\n"}}});
-    } else if (d.text == noStart) {
+    } else if (d.diagnostic.code == DiagCode::StartNotFirst) {
       // Before the program's first line that is not a comment.
       std::int32_t line = d.line;
       const std::int32_t program = m->Line(line).program;

@@ -100,7 +100,7 @@ class LanguageService {
   void RemoveDocument(const std::string& document);
   const SourceModel* Find(const std::string& document) const;
 
-  std::vector<Diagnostic> Diagnostics(const std::string& document) const;
+  std::vector<PlacedDiagnostic> Diagnostics(const std::string& document) const;
   std::optional<Location> Definition(const std::string& document, Position at) const;
   std::vector<Location> References(const std::string& document, Position at, bool withDefinition) const;
   std::vector<Symbol> Symbols(const std::string& document) const;

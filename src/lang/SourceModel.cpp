@@ -15,9 +15,15 @@ namespace tolvane::lang {
 
 namespace {
 
-class KeepNothing : public MessageSink {
+// The assembler's diagnostics about the source: errors and warnings about
+// its lines and about the source as a whole (not progress, totals or files).
+class KeepSourceDiagnostics : public MessageSink {
  public:
   void AppendMessageLine(const std::string&) override {}
+  void AppendDiagnostic(const Diagnostic& d) override {
+    if (d.severity != Severity::Info && ShapeOf(d.code) == DiagShape::SourceLine) records.push_back(d);
+  }
+  std::vector<Diagnostic> records;
 };
 
 bool Blank(char c) { return c == ' ' || c == '\t'; }
@@ -163,18 +169,19 @@ void SourceModel::Analyse() {
 
 void SourceModel::RunAssembler() {
   diagnostics_.clear();
-  KeepNothing sink;
+  KeepSourceDiagnostics sink;
   auto assembler = std::make_unique<Assembler>(sink);
   assembler->AssembleText(text_, nullptr);
 
   // The assembler numbers pieces of at most 255 bytes: map each to the
-  // editor's line holding its first byte. Without a longer line the two
-  // numberings agree and nothing needs reading again.
+  // editor's line holding its first byte (and where in that line it starts).
+  // Without a longer line the two numberings agree and nothing needs reading again.
   std::vector<std::int32_t> pieceLine;
+  std::vector<std::int32_t> pieceColumn;
   const bool longLines = std::any_of(lines_.begin(), lines_.end(), [](const SourceLine& l) {
     return l.length > static_cast<std::int32_t>(kMaxLineBytes);
   });
-  if (longLines && !assembler->errorList.empty()) {
+  if (longLines && !sink.records.empty()) {
     LineReader reader(text_);
     std::string_view piece;
     std::size_t line = 0;
@@ -182,33 +189,40 @@ void SourceModel::RunAssembler() {
       const auto offset = static_cast<std::size_t>(piece.data() - text_.data());
       while (line + 1 < lines_.size() && lines_[line + 1].offset <= offset) ++line;
       pieceLine.push_back(static_cast<std::int32_t>(line));
+      pieceColumn.push_back(static_cast<std::int32_t>(offset - lines_[line].offset));
     }
   } else {
     for (std::int32_t i = 0; i < LineCount(); ++i) pieceLine.push_back(i);
+    pieceColumn.assign(pieceLine.size(), 0);
   }
-  const std::string endMissing = J(u8"END文で終了していません。");
-  for (const SErrorTbl& e : assembler->errorList) {
-    Diagnostic d;
-    d.text = e.text;
-    d.assemblerLine = e.lineNumber;
-    if (e.lineNumber >= 1 && e.lineNumber <= static_cast<std::int32_t>(pieceLine.size())) {
-      d.line = pieceLine[e.lineNumber - 1];
-    } else if (e.text == endMissing) {
+  for (Diagnostic& record : sink.records) {
+    PlacedDiagnostic d;
+    const std::int32_t n = record.line;
+    if (n >= 1 && n <= static_cast<std::int32_t>(pieceLine.size())) {
+      d.line = pieceLine[n - 1];
+      const std::int32_t length = lines_[d.line].length;
+      d.span = {0, length};
+      if (record.column >= 0) {
+        const std::int32_t start = std::min(pieceColumn[n - 1] + record.column, length);
+        d.span = {start, std::clamp(record.length, 0, length - start)};
+      }
+    } else if (record.code == DiagCode::EndMissing) {
       d.line = std::max(0, LineCount() - 1);
       while (d.line > 0 && lines_[d.line].length == 0) --d.line;
+      d.span = {0, LineCount() > 0 ? lines_[d.line].length : 0};
     } else {
-      // File-wide messages name a label in parentheses: show them at its last definition.
-      const std::size_t b = e.text.find('('), c = e.text.find(')', b == std::string::npos ? 0 : b);
+      // The messages about a label of the source as a whole: shown at its last definition.
       d.line = 0;
-      if (b != std::string::npos && c != std::string::npos) {
-        const std::string name = e.text.substr(b + 1, c - b - 1);
+      d.span = {0, LineCount() > 0 ? lines_[0].length : 0};
+      if (!record.subject.empty())
         for (std::int32_t i = LineCount() - 1; i >= 0; --i)
-          if (Piece(i, lines_[i].label) == name) {
+          if (Piece(i, lines_[i].label) == record.subject) {
             d.line = i;
+            d.span = lines_[i].label;
             break;
           }
-      }
     }
+    d.diagnostic = std::move(record);
     diagnostics_.push_back(std::move(d));
   }
 }

@@ -9,6 +9,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "common/Diagnostic.h"
+
 namespace tolvane::lang {
 
 // A piece of a line: byte column and length (CP932 bytes).
@@ -39,10 +41,11 @@ struct Program {
   std::unordered_map<std::string, std::int32_t> labels;  // first definition of each name
 };
 
-struct Diagnostic {
-  std::int32_t line = 0;            // 0-based editor line
-  std::string text;                 // exactly the assembler's message text (CP932)
-  std::int32_t assemblerLine = -1;  // the line number the assembler reports, -1 for none
+// One of the assembler's diagnostics placed on the editor's lines.
+struct PlacedDiagnostic {
+  Diagnostic diagnostic;  // as the assembler reported it
+  std::int32_t line = 0;  // 0-based editor line
+  Span span;              // the offending field on that line; the whole line when the record names none
 };
 
 class SourceModel {
@@ -58,7 +61,7 @@ class SourceModel {
     return {operands_.data() + lines_[i].firstOperand, static_cast<std::size_t>(lines_[i].operandCount)};
   }
   const std::vector<Program>& Programs() const { return programs_; }
-  const std::vector<Diagnostic>& Diagnostics() const { return diagnostics_; }
+  const std::vector<PlacedDiagnostic>& Diagnostics() const { return diagnostics_; }
   // Uses of each name as an operand: (line, operand index).
   const std::vector<std::pair<std::int32_t, std::int32_t>>* Uses(const std::string& name) const;
   // The line defining a START label of this source, -1 for none.
@@ -78,7 +81,7 @@ class SourceModel {
   std::vector<SourceLine> lines_;
   std::vector<Span> operands_;  // of all lines, in order (one allocation, not one per line)
   std::vector<Program> programs_;
-  std::vector<Diagnostic> diagnostics_;
+  std::vector<PlacedDiagnostic> diagnostics_;
   std::unordered_map<std::string, std::vector<std::pair<std::int32_t, std::int32_t>>> uses_;
 };
 

@@ -205,8 +205,14 @@ void WriteModuleLineMap(const std::string& modulePath, const std::vector<std::st
       return s.runs.empty() || std::uint64_t{base} + s.runs.back().address + s.runs.back().count <= kMemoryWords;
     };
     if (read != LineMapRead::Ok || !std::all_of(object.sources.begin(), object.sources.end(), fits)) {
-      sink.AppendDiagnostic({{}, 0, Severity::Warning,
-                             " " + objectMap + LineMapProblemText(read == LineMapRead::Ok ? LineMapRead::Malformed : read)});
+      sink.AppendDiagnostic({DiagCode::LineMapUnreadable,
+                             Severity::Warning,
+                             {},
+                             0,
+                             -1,
+                             0,
+                             objectMap,
+                             objectMap + LineMapProblemText(read == LineMapRead::Ok ? LineMapRead::Malformed : read)});
       continue;
     }
     for (LineMapSource& s : object.sources) {
@@ -219,7 +225,8 @@ void WriteModuleLineMap(const std::string& modulePath, const std::vector<std::st
     return;
   }
   std::string why;
-  if (!WriteLineMap(mapPath, module, &why)) sink.AppendDiagnostic({{}, 0, Severity::Warning, " " + mapPath + why});
+  if (!WriteLineMap(mapPath, module, &why))
+    sink.AppendDiagnostic({DiagCode::LineMapNotWritten, Severity::Warning, {}, 0, -1, 0, mapPath, mapPath + why});
 }
 
 }  // namespace tolvane

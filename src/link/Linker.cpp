@@ -28,7 +28,7 @@ class LinkRun {
 
   bool Run(const std::vector<std::string>& objectNames) {
     if (objectNames.empty()) {
-      Error(J(u8"リンクするオブジェクトファイルが指定されていません。"));
+      Error(DiagCode::NoObjectFiles, J(u8"リンクするオブジェクトファイルが指定されていません。"));
       return false;
     }
     std::vector<std::string> paths;
@@ -55,7 +55,7 @@ class LinkRun {
     // The symbol file counts its records in one word; more would wrap the count
     // and leave a file that reads back as garbage.
     if (options_.symbolFile && labels_.size() > 0xFFFF) {
-      Error(symPath + J(u8"の表の項目数が65535を超えています。"));
+      Error(DiagCode::TableTooLarge, symPath + J(u8"の表の項目数が65535を超えています。"), symPath);
       return false;
     }
 
@@ -63,7 +63,7 @@ class LinkRun {
     for (const std::string& output : {exePath, symPath}) {
       for (const std::string& input : paths) {
         if (!output.empty() && SameFile(output, input)) {
-          Error(output + OutputIsAnInputText());
+          Error(DiagCode::OutputIsInput, output + OutputIsAnInputText(), output);
           return false;
         }
       }
@@ -83,7 +83,7 @@ class LinkRun {
     linesKnown_ = true;
     Progress(name);
     if (objects.empty()) {
-      Error(J(u8"リンクするオブジェクトファイルが指定されていません。"));
+      Error(DiagCode::NoObjectFiles, J(u8"リンクするオブジェクトファイルが指定されていません。"));
       return false;
     }
     if (!CheckOptions() || !Combine(objects, module)) return false;
@@ -94,11 +94,11 @@ class LinkRun {
  private:
   bool CheckOptions() {
     if (options_.origin < kLowestOrigin || options_.origin > kHighestOrigin) {
-      Error(J(u8"プログラムの配置開始番地は100H～EFFFHの範囲でなければなりません。"));
+      Error(DiagCode::OriginOutOfRange, J(u8"プログラムの配置開始番地は100H～EFFFHの範囲でなければなりません。"));
       return false;
     }
     if (options_.stackSize >= kStackSizeLimit) {
-      Error(J(u8"スタックのサイズが大きすぎます。"));
+      Error(DiagCode::StackTooLarge, J(u8"スタックのサイズが大きすぎます。"));
       return false;
     }
     return true;
@@ -112,7 +112,8 @@ class LinkRun {
     objects.clear();
 
     if (entries_.empty()) {
-      Error(J(u8"実行開始番地が決まりません。どのオブジェクトファイルにもSTART命令のラベルがありません。"));
+      Error(DiagCode::NoStartLabel,
+            J(u8"実行開始番地が決まりません。どのオブジェクトファイルにもSTART命令のラベルがありません。"));
       return false;
     }
     const Word start = entries_.front().address;
@@ -124,7 +125,7 @@ class LinkRun {
     const std::uint32_t programEnd = base_;
     const std::uint32_t initialSp = programEnd + options_.stackSize;  // deliberately not reduced modulo 65536
     if (initialSp >= kSystemArea) {
-      Error(J(u8"スタック領域が確保できません。"));
+      Error(DiagCode::NoStackRoom, J(u8"スタック領域が確保できません。"));
       return false;
     }
     module.origin = origin;
@@ -139,17 +140,17 @@ class LinkRun {
   // "LINK[...]" names the load module; the total says the link went through.
   void Progress(const std::string& module) {
     module_ = module;
-    sink_.AppendDiagnostic({module_, 0, Severity::Info, "LINK[" + module_ + "]"});
+    sink_.AppendDiagnostic({DiagCode::LinkStart, Severity::Info, module_, 0, -1, 0, module_, {}});
   }
 
   void ReportTotal() {
-    char total[32];
-    std::snprintf(total, sizeof total, "%4d Errors", errorCount_);
-    sink_.AppendDiagnostic({module_, 0, Severity::Info, total});
+    sink_.AppendDiagnostic({DiagCode::LinkTotal, Severity::Info, module_, 0, -1, 0, std::to_string(errorCount_), {}});
   }
 
   // Most of the linker's errors point into no source.
-  void Error(const Bytes& text) { sink_.AppendDiagnostic({{}, 0, Severity::Error, " Error:  " + text}); }
+  void Error(DiagCode code, const Bytes& text, const std::string& subject = {}) {
+    sink_.AppendDiagnostic({code, Severity::Error, {}, 0, -1, 0, subject, text});
+  }
 
   static Word Absolute(Word relative, std::uint32_t base) { return static_cast<Word>(relative + base); }
 
@@ -166,7 +167,7 @@ class LinkRun {
         externalWhere_.push_back({bases_.size() - 1, x.address});
       }
       if (base_ + obj.code.size() > kSystemArea) {
-        Error(J(u8"プログラムが大きすぎてメモリに格納できません。"));
+        Error(DiagCode::ProgramTooLargeToLoad, J(u8"プログラムが大きすぎてメモリに格納できません。"));
         return false;
       }
       for (std::size_t i = 0; i < obj.code.size(); ++i) image_[base_ + i] = obj.code[i];
@@ -187,7 +188,7 @@ class LinkRun {
     for (const SymbolRecord& e : entries_) {
       if (--remaining[e.name] == 0) continue;
       ++errorCount_;
-      Error(J(u8"外部参照のSTART命令のラベル(") + e.name + J(u8")が重複している。"));
+      Error(DiagCode::EntryDuplicated, J(u8"外部参照のSTART命令のラベル(") + e.name + J(u8")が重複している。"), e.name);
     }
   }
 
@@ -205,7 +206,14 @@ class LinkRun {
       ++errorCount_;
       // The text stays as it is; the record also says where the reference is,
       // so that a reader can jump to it.
-      Diagnostic d{{}, 0, Severity::Error, " Error:  " + J(u8"外部参照ラベル") + x.name + J(u8"が参照できません。")};
+      Diagnostic d{DiagCode::ExternalUnresolved,
+                   Severity::Error,
+                   {},
+                   0,
+                   -1,
+                   0,
+                   x.name,
+                   J(u8"外部参照ラベル") + x.name + J(u8"が参照できません。")};
       SourceOf(externalWhere_[k].first, externalWhere_[k].second, d.file, d.line);
       sink_.AppendDiagnostic(d);
     }
@@ -259,7 +267,8 @@ bool Link(const std::vector<std::string>& objectNames, BuildOptions options, Mes
     LinkRun run(options, sink);
     return run.Run(objectNames);
   } catch (const std::bad_alloc&) {
-    sink.AppendDiagnostic({{}, 0, Severity::Error, " Error:  " + J(u8"メモリが確保できません。(near heap領域)")});
+    sink.AppendDiagnostic(
+        {DiagCode::OutOfMemory, Severity::Error, {}, 0, -1, 0, {}, J(u8"メモリが確保できません。(near heap領域)")});
     return false;
   }
 }
@@ -275,7 +284,8 @@ bool LinkObjects(std::vector<ObjectFile> objects, const std::vector<LineMapSourc
     LinkRun run(options, sink);
     return run.RunInMemory(objects, lines, name, module);
   } catch (const std::bad_alloc&) {
-    sink.AppendDiagnostic({{}, 0, Severity::Error, " Error:  " + J(u8"メモリが確保できません。(near heap領域)")});
+    sink.AppendDiagnostic(
+        {DiagCode::OutOfMemory, Severity::Error, {}, 0, -1, 0, {}, J(u8"メモリが確保できません。(near heap領域)")});
     return false;
   }
 }

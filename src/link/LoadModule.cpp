@@ -73,7 +73,14 @@ void PutNamedTable(BinaryWriter& out, const Table& table) {
 // reader checks.
 bool OpenOutput(BinaryWriter& out, const std::string& path, MessageSink& sink) {
   if (!out.Open(path)) {
-    sink.AppendDiagnostic({{}, 0, Severity::Error, " Error:  " + path + OutputFailureText(out.File(), J(u8"がオープンできません。"))});
+    sink.AppendDiagnostic({DiagCode::OutputCannotOpen,
+                           Severity::Error,
+                           {},
+                           0,
+                           -1,
+                           0,
+                           path,
+                           path + OutputFailureText(out.File(), J(u8"がオープンできません。"))});
     return false;
   }
   out.PutString(path);
@@ -82,7 +89,14 @@ bool OpenOutput(BinaryWriter& out, const std::string& path, MessageSink& sink) {
 
 bool CloseOutput(BinaryWriter& out, const std::string& path, MessageSink& sink) {
   if (out.Close()) return true;
-  sink.AppendDiagnostic({{}, 0, Severity::Error, " Error:  " + path + OutputFailureText(out.File(), J(u8"がクローズできません。"))});
+  sink.AppendDiagnostic({DiagCode::OutputCannotClose,
+                         Severity::Error,
+                         {},
+                         0,
+                         -1,
+                         0,
+                         path,
+                         path + OutputFailureText(out.File(), J(u8"がクローズできません。"))});
   return false;
 }
 

@@ -108,7 +108,8 @@ ObjectReadError ReadObjectFile(const std::string& path, ObjectFile& out) {
 bool ReadObjectFile(const std::string& path, ObjectFile& out, MessageSink& sink) {
   ObjectReadError e = ReadObjectFile(path, out);
   if (e == ObjectReadError::None) return true;
-  sink.AppendDiagnostic({{}, 0, Severity::Error, " Error:  " + path + ObjectReadErrorText(e)});
+  sink.AppendDiagnostic(
+      {DiagCode::ObjectUnreadable, Severity::Error, {}, 0, -1, 0, path, path + ObjectReadErrorText(e)});
   return false;
 }
 

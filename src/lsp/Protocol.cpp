@@ -145,8 +145,12 @@ json CompletionItem(const lang::Completion& c) {
   return item;
 }
 
-json DiagnosticItem(const lang::Diagnostic& d, const json& range) {
-  return {{"range", range}, {"severity", 1}, {"source", "tolvane"}, {"message", Wire(d.text)}};
+json DiagnosticItem(const Diagnostic& d, const json& range) {
+  return {{"range", range},
+          {"severity", d.severity == Severity::Warning ? 2 : 1},
+          {"code", CodeId(d.code)},
+          {"source", "tolvane"},
+          {"message", Wire(d.message)}};
 }
 
 }  // namespace tolvane::lsp

@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "common/Diagnostic.h"
 #include "lang/LanguageService.h"
 
 namespace tolvane::lsp {
@@ -50,7 +51,8 @@ int SymbolKind(lang::SymbolKind kind);
 // ("LD\t${1:r},${2:adr}"), plain text when it has none.
 json CompletionItem(const lang::Completion& c);
 
-// A diagnostic of the services, placed at `range` (already in wire columns).
-json DiagnosticItem(const lang::Diagnostic& d, const json& range);
+// A diagnostic record placed at `range` (already in wire columns): its code,
+// and warnings (a lone CR, a NUL) as warnings.
+json DiagnosticItem(const Diagnostic& d, const json& range);
 
 }  // namespace tolvane::lsp

@@ -238,7 +238,7 @@ void Server::LoadClosed(const std::string& uri) {
 
 void Server::Publish(const std::string& uri) {
   json list = json::array();
-  for (const lang::Diagnostic& d : service_.Diagnostics(uri)) list.push_back(DiagnosticOf(uri, d));
+  for (const lang::PlacedDiagnostic& d : service_.Diagnostics(uri)) list.push_back(DiagnosticOf(uri, d));
   Notify("textDocument/publishDiagnostics", {{"uri", uri}, {"diagnostics", list}});
 }
 
@@ -278,10 +278,9 @@ json Server::LocationOf(const lang::Location& l) const {
   return {{"uri", l.document}, {"range", RangeOf(l.document, l.line, l.span)}};
 }
 
-// A diagnostic covers its whole line.
-json Server::DiagnosticOf(const std::string& uri, const lang::Diagnostic& d) const {
-  const auto length = static_cast<std::int32_t>(Model(uri).LineText(d.line).size());
-  return DiagnosticItem(d, RangeOf(uri, d.line, {0, length}));
+// The range is the field the record is about (the whole line when it names none).
+json Server::DiagnosticOf(const std::string& uri, const lang::PlacedDiagnostic& d) const {
+  return DiagnosticItem(d.diagnostic, RangeOf(uri, d.line, d.span));
 }
 
 std::string Server::WireIn(const std::string& uri, const std::string& text) const {

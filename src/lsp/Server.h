@@ -83,7 +83,7 @@ class Server {
   json PositionOf(const std::string& uri, std::int32_t line, std::int32_t byte) const;
   json RangeOf(const std::string& uri, std::int32_t line, lang::Span span) const;
   json LocationOf(const lang::Location& l) const;
-  json DiagnosticOf(const std::string& uri, const lang::Diagnostic& d) const;
+  json DiagnosticOf(const std::string& uri, const lang::PlacedDiagnostic& d) const;
   std::string WireIn(const std::string& uri, const std::string& text) const;  // a document's own bytes
   json Edits(const std::string& uri, const std::vector<lang::TextEdit>& edits) const;
 

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <set>
 #include <sstream>
 
 #include "asm/AsmCore.h"
@@ -436,6 +437,142 @@ TEST(Driver, TwentyErrorsAndMore) {
                                                    " (  2) : Error  命令部が存在しません。"}));
 }
 
+// Each diagnostic about a source comes from the smallest source that shows
+// its fault, with its code, the field it marks (byte column and length in the
+// assembler's line, -1 for the whole line) and its message line unchanged.
+TEST(Diagnostics, EachCodeComesFromItsFaultAndMarksItsField) {
+  struct Case {
+    DiagCode code;
+    const char* source;  // UTF-8
+    int line;
+    int column, length;
+    const char* text;  // the message line
+    const char* subject = "";
+  };
+  // The diagnostic of the case's code is checked (a fault may bring others).
+  const Case cases[] = {
+      // Reading the fields.
+      {DiagCode::BlankLine, "P START\n\n RET\n END\n", 2, -1, 0, " (  2) : Error  空白行は認められません。"},
+      {DiagCode::LabelNotLetterFirst, "P START\n1A NOP\n END\n", 2, 0, 2,
+       " (  2) : Error  ラベルの１文字目が英大文字でありません。"},
+      {DiagCode::LabelBadCharacter, "P START\nA$ NOP\n END\n", 2, 0, 2,
+       " (  2) : Error  ラベルに英数字以外の文字があります。"},
+      {DiagCode::LabelTooLong, "P START\nABCDEFGHI NOP\n END\n", 2, 0, 9,
+       " (  2) : Error  ラベルが８文字を超えています。"},
+      {DiagCode::MnemonicUnknown, "P START\n Ld GR1,A\n END\n", 2, 1, 2,
+       " (  2) : Error  CASLIIにない命令があります。"},
+      {DiagCode::Operand1BadCharacter, "P START\n LD G$,A\n END\n", 2, 4, 2,
+       " (  2) : Error  第１オペランドに不正な文字があります。"},
+      {DiagCode::Operand2BadCharacter, "P START\n LD GR1,12A\n END\n", 2, 8, 3,
+       " (  2) : Error  第２オペランドに不正な文字があります。"},
+      {DiagCode::HashOnly, "P START\n LD GR1,#\n END\n", 2, 8, 1, " (  2) : Error  #だけになっています。"},
+      {DiagCode::OperandLabelTooLong, "P START\n LD GR1,LONGLABEL\n END\n", 2, 8, 9,
+       " (  2) : Error  オペランド部のラベルが８文字を超えています。"},
+      {DiagCode::QuoteNotClosed, "P START\n LD GR1,='AB\n END\n", 2, 8, 4, " (  2) : Error   ' が閉じていません。"},
+      {DiagCode::LiteralStringEmpty, "P START\n LD GR1,=''\n END\n", 2, 8, 3,
+       " (  2) : Error  文字定数の文字数は0ではいけません。"},
+      {DiagCode::ExtraCharacters, "P START\n PUSH ='A'B\n END\n", 2, 6, 5, " (  2) : Error  不必要な文字があります。"},
+      {DiagCode::OperandInvalid, "P START\n LD GR1,\n END\n", 2, 8, 0,
+       " (  2) : Error  オペランドが正しくありません。"},
+      {DiagCode::Operand3Invalid, "P START\n LD GR1,A,GR12\n END\n", 2, 10, 4,
+       " (  2) : Error  第３オペランドが正しくありません。"},
+      {DiagCode::OperandLabelBadCharacter, "P START\n DC 1,A$\n END\n", 2, 6, 2,
+       " (  2) : Error  オペランド部のラベルに英数字以外の文字があります。"},
+      {DiagCode::QuoteMissing, "P START\n DC 'AB\n END\n", 2, 4, 3, " (  2) : Error   ' がありません。"},
+      // The operand rules.
+      {DiagCode::InstructionMissing, "P START\nLBL\n END\n", 2, 0, 3, " (  2) : Error  命令部が存在しません。"},
+      {DiagCode::ReservedLabel, "P START\nGR1 NOP\n END\n", 2, 0, 3,
+       " (  2) : Error  予約語(GR0～GR7)はラベルに使用できません。"},
+      {DiagCode::ReservedLabel, "P START\n JUMP GR1\n END\n", 2, 6, 3,
+       " (  2) : Error  予約語(GR0～GR7)はラベルに使用できません。"},
+      {DiagCode::StartNotFirst, " NOP\n END\n", 1, 1, 3, " (  1) : Error  START命令から始まっていません。"},
+      {DiagCode::InstructionUnknown, "P START\n FOO\n END\n", 2, 1, 3,
+       " (  2) : Error  命令部にCASLIIにない命令があります。"},
+      {DiagCode::Operand1NotRegister, "P START\n LD A,B\n END\n", 2, 4, 1,
+       " (  2) : Error  第１オペランドは汎用レジスタ名でなければなりません。"},
+      {DiagCode::Operand3NotIndexRegister, "P START\n LD GR1,A,GR0\n END\n", 2, 10, 3,
+       " (  2) : Error  第３オペランドは指標レジスタ名でなければなりません。"},
+      {DiagCode::Operand2Wrong, "P START\n LD GR1\n END\n", 2, -1, 0,
+       " (  2) : Error  第２オペランドが正しくありません。"},
+      {DiagCode::Operand2NotIndexRegister, "P START\n JUMP A,B\n END\n", 2, 8, 1,
+       " (  2) : Error  第２オペランドは指標レジスタ名でなければなりません。"},
+      {DiagCode::Operand1Wrong, "P START\n JUMP\n END\n", 2, -1, 0,
+       " (  2) : Error  第１オペランドが正しくありません。"},
+      {DiagCode::NoOperand3Allowed, "P START\n JUMP A,GR1,GR2\n END\n", 2, 12, 3,
+       " (  2) : Error  この命令には第３オペランドはありません。"},
+      {DiagCode::StartEndMismatch, "P START\nQ START\n END\n", 2, 2, 5,
+       " (  2) : Error  START - END が対応していません。"},
+      {DiagCode::StartWithoutLabel, " START\n END\n", 1, 1, 5,
+       " (  1) : Error  START命令にはラベルを書かなければなりません。"},
+      {DiagCode::StartOperandNotLetter, "P START 1\n END\n", 1, 8, 1,
+       " (  1) : Error  オペランド部のラベルが英大文字で始まっていません。"},
+      {DiagCode::StartOperandNotLabel, "P START A,B\n END\n", 1, 8, 3,
+       " (  1) : Error  オペランド部には実行開始番地を表すラベルしか書けません。"},
+      {DiagCode::EndWithoutStart, "P START\n END\n END\n", 3, 1, 3,
+       " (  3) : Error  START - END が対になっていません。"},
+      {DiagCode::EndWithFields, "P START\n END A\n", 2, -1, 0,
+       " (  2) : Error  END命令にラベルまたはオペランドがあってはなりません。"},
+      {DiagCode::InOutLabelsOnly, "P START\n IN 1,A\n END\n", 2, 4, 3,
+       " (  2) : Error  オペランドにはラベルしか書けません。"},
+      {DiagCode::MacroWithOperands, "P START\n RPUSH A\n END\n", 2, 7, 1,
+       " (  2) : Error  このマクロ命令にはオペランドがあってはなりません。"},
+      {DiagCode::DsOver65535, "P START\n DS 70000\n END\n", 2, 4, 5,
+       " (  2) : Error  オペランドが65535を超えています。"},
+      {DiagCode::DsNegative, "P START\n DS -1\n END\n", 2, 4, 2,
+       " (  2) : Error  領域の語数は負であってはなりません。"},
+      {DiagCode::NoOperand2Allowed, "P START\n DS 1,2\n END\n", 2, 6, 1,
+       " (  2) : Error  この命令には第２オペランドはありません。"},
+      {DiagCode::DcStringEmpty, "P START\n DC 1,''\n END\n", 2, 6, 2,
+       " (  2) : Error  文字定数の文字数は0であってはなりません。"},
+      {DiagCode::RegisterOnly, "P START\n POP A\n END\n", 2, 5, 1,
+       " (  2) : Error  オペランドには汎用レジスタしか書けません。"},
+      {DiagCode::NoOperandsAllowed, "P START\n RET A\n END\n", 2, 5, 1,
+       " (  2) : Error  この命令にはオペランドはありません。"},
+      // The program as a whole: these name no line but the label they are about.
+      {DiagCode::ProgramTooLarge, "P START\n DS 65535\n NOP\n END\n", 3, -1, 0,
+       " (  3) : Error  プログラムが大きすぎてメモリに格納できません。"},
+      {DiagCode::LabelDuplicated, "P START\nA NOP\nA NOP\n END\n", 0, -1, 0,
+       " (   ) : Error  ラベル(A)が重複しています。", "A"},
+      {DiagCode::EndMissing, "P START\n NOP\n", 0, -1, 0, " (   ) : Error  END文で終了していません。"},
+      {DiagCode::StartDuplicated, "P START\n END\nQ START\n", 0, -1, 0,
+       " (   ) : Error  START - END が対になっていません。（STARTが重複しています。）"},
+      {DiagCode::StartLabelDuplicated, "P START\n RET\n END\nP START\n RET\n END\n", 0, -1, 0,
+       " (   ) : Error  START命令のラベル(P)が重複しています。", "P"},
+      {DiagCode::StartEntryUnknown, "P START Q\n RET\n END\n", 0, -1, 0,
+       " (   ) : Error  START命令のラベル(Q)が参照できません。", "Q"},
+      {DiagCode::ExternalNotStartLabel, "P START\n CALL X\n RET\n END\nQ START\nX RET\n END\n", 0, -1, 0,
+       " (   ) : Error  外部参照ラベル(X)はSTART命令のラベルでなければなりません。", "X"},
+      // The characters of the source.
+      {DiagCode::LoneCarriageReturn, "P START\n RET\rX\n END\n", 2, -1, 0,
+       " (  2) : Warning  行の途中にCR(復帰)だけの改行があります。そこから行末まではアセンブルされません。"},
+      {DiagCode::CharacterNotCp932, "P START\n DC '\xF0\x9F\x98\x80'\n RET\n END\n", 2, -1, 0,
+       " (  2) : Error  Shift-JIS(CP932)で表せない文字があります。"},
+  };
+  std::set<DiagCode> seen;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(CodeId(c.code)) + " " + c.source);
+    RecordingSink sink;
+    Assembler a(sink);
+    a.AssembleFileBytes(c.source, nullptr);  // the bytes of a file: UTF-8 read as such
+    std::size_t k = 0;
+    while (k < sink.records.size() && sink.records[k].code != c.code) ++k;
+    ASSERT_LT(k, sink.records.size()) << (sink.lines.size() > 1 ? sink.lines[1] : "");
+    const Diagnostic& d = sink.records[k];
+    EXPECT_EQ(d.line, c.line);
+    EXPECT_EQ(d.column, c.column);
+    EXPECT_EQ(d.length, c.length);
+    EXPECT_EQ(d.subject, c.subject);
+    EXPECT_EQ(sink.lines[k], c.text);
+    seen.insert(d.code);
+  }
+  // Every code about a source's lines is in the table.
+  for (int k = 0; k <= static_cast<int>(DiagCode::LineMapUnreadable); ++k) {
+    const auto code = static_cast<DiagCode>(k);
+    if (ShapeOf(code) != DiagShape::SourceLine || code == DiagCode::NulCharacter) continue;
+    EXPECT_TRUE(seen.count(code)) << CodeId(code);
+  }
+}
+
 // A lone CR or a NUL still ends the line for the assembler, but says so: a
 // warning with the line, no error, and the same words as without the rest.
 TEST(Driver, LoneCrAndNulAreReportedNotCounted) {
@@ -552,7 +689,7 @@ TEST_F(DriverFiles, EveryLineIsARecordAboutItsSource) {
       EXPECT_EQ(got.file, p);
       EXPECT_EQ(got.line, c.records[i].line) << i;
       EXPECT_EQ(got.severity, c.records[i].severity) << i;
-      EXPECT_EQ(Cp932ToUtf8(got.text), sink.lines[i]);
+      EXPECT_EQ(Cp932ToUtf8(MessageLine(got)), sink.lines[i]);
       EXPECT_EQ(sink.lines[i], c.records[i].text ? std::string(c.records[i].text) : Cp932ToUtf8("Assemble[" + p + "]"));
     }
   }
@@ -570,7 +707,7 @@ TEST_F(DriverFiles, EveryLineIsARecordAboutItsSource) {
   Assemble(Write("many.cas", many + " RET\n END\n"), BuildOptions{}, sink);
   ASSERT_EQ(sink.records.size(), 22u);
   EXPECT_EQ(sink.records[20].line, 21);
-  EXPECT_EQ(sink.records[21].text, "      Too Many Errors");
+  EXPECT_EQ(MessageLine(sink.records[21]), "      Too Many Errors");
   EXPECT_EQ(sink.records[21].severity, Severity::Info);
 }
 

@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "dap/Base64.h"
-#include "dap/BuildMessages.h"
 #include "dap/DisassemblyRow.h"
 #include "dap/SourceSteps.h"
 
@@ -24,38 +23,6 @@ TEST(ProtocolPiecesTest, Base64) {
   }
   std::string out;
   for (const char* bad : {"Z", "Zg=a", "Z!==", "Zh==", "Zg==="}) EXPECT_FALSE(Base64Decode(bad, out)) << bad;
-}
-
-TEST(ProtocolPiecesTest, BuildMessageLines) {
-  struct Case {
-    const char* line;
-    const char* file;
-    int lineNumber;
-    bool error;
-  };
-  // One build, in order: the reader follows which source the lines are about.
-  const Case cases[] = {
-      {"Assemble[a.cas]", "a.cas", 0, false},
-      {" (  2) : Error  bad operand", "a.cas", 2, true},
-      {" (123) : Error  x", "a.cas", 123, true},
-      {" (   ) : Error  no END", "a.cas", 0, true},
-      {"   3 Errors", "a.cas", 0, true},
-      {"Assemble[b.cas]", "b.cas", 0, false},
-      {"   0 Errors", "b.cas", 0, false},
-      {"      Too Many Errors", "b.cas", 0, true},
-      {"LINK[a.exe]", "a.exe", 0, false},
-      {" Error:  cannot open", "", 0, true},
-      {"   0 Errors", "", 0, false},
-      {"something else", "", 0, false},
-  };
-  BuildMessageReader reader;
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.line);
-    const MessagePlace p = reader.Read(c.line);
-    EXPECT_EQ(p.file, c.file);
-    EXPECT_EQ(p.line, c.lineNumber);
-    EXPECT_EQ(p.error, c.error);
-  }
 }
 
 TEST(ProtocolPiecesTest, DisassemblyRows) {

@@ -16,6 +16,7 @@
 #include "forms/frmList_f.h"
 #include "forms/frmMessage_f.h"
 #include "forms/frmStandardIo_f.h"
+#include "support/Records.h"
 #include "support/ShellFixture.h"
 
 using namespace tolvane;
@@ -138,15 +139,15 @@ class KeyboardTest : public QObject {
     TfrmMessage* message = f.Main()->Windows().message;
     const std::string pathA = QFile::encodeName(a).toStdString(), pathB = QFile::encodeName(b).toStdString();
     const auto say = [&](const std::string& file, int line, Severity severity, const std::string& text) {
-      message->AppendDiagnostic(Diagnostic{file, line, severity, text});
+      message->AppendDiagnostic(RecordOf(file, line, severity, text));
     };
     say(pathA, 0, Severity::Info, "Assemble[" + pathA + "]");  // line 0
-    say(pathA, 4, Severity::Error, " (  4) : Error  x");        // 1
-    say(pathA, 2, Severity::Error, " (  2) : Error  y");        // 2
-    say(pathA, 0, Severity::Info, "   2 Errors");               // 3
+    say(pathA, 4, Severity::Error, " (  4) : Error  x");       // 1
+    say(pathA, 2, Severity::Error, " (  2) : Error  y");       // 2
+    say(pathA, 0, Severity::Info, "   2 Errors");              // 3
     say(pathB, 0, Severity::Info, "Assemble[" + pathB + "]");  // 4
-    say(pathB, 2, Severity::Error, " (  2) : Error  z");        // 5
-    say(pathB, 0, Severity::Info, "   1 Errors");               // 6
+    say(pathB, 2, Severity::Error, " (  2) : Error  z");       // 5
+    say(pathB, 0, Severity::Info, "   1 Errors");              // 6
     QSignalSpy jumps(message, &TfrmMessage::sourceLineRequested);
     const auto lastJump = [&] {
       const QList<QVariant> args = jumps.takeLast();

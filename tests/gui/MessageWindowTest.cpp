@@ -14,9 +14,11 @@
 #include "forms/DialogPort.h"
 #include "forms/Utf8.h"
 #include "forms/frmMessage_f.h"
+#include "support/Records.h"
 
 using namespace tolvane;
 using namespace tolvane::forms;
+using tolvane::testing::RecordOf;
 
 class MessageWindowTest : public QObject {
   Q_OBJECT
@@ -100,25 +102,25 @@ class MessageWindowTest : public QObject {
       int line;
     };
     const Case cases[] = {
-        {{work, 0, Severity::Info, "Assemble[" + work + "]"}, false, false, 0},
-        {{work, 3, Severity::Error, " (  3) : Error  bad operand"}, false, true, 3},
-        {{work, 0, Severity::Error, " (   ) : Error  no END"}, false, true, 0},
-        {{work, 0, Severity::Info, "   2 Errors"}, false, false, 0},
-        {{japanesePath, 1234, Severity::Error, " (1234) : Error  x"}, false, true, 1234},
-        {{work, 0, Severity::Warning, " a.objmap cannot be written"}, false, true, 0},
-        {{"C:\\work\\a.exe", 0, Severity::Info, "LINK[C:\\work\\a.exe]"}, false, false, 0},
-        {{{}, 0, Severity::Error, " Error:  C:\\work\\b.objcannot"}, false, false, 0},
-        {{{}, 0, Severity::Info, " (  7) : Error  looks like one"}, true, false, 0},
+        {RecordOf(work, 0, Severity::Info, "Assemble[" + work + "]"), false, false, 0},
+        {RecordOf(work, 3, Severity::Error, " (  3) : Error  bad operand"), false, true, 3},
+        {RecordOf(work, 0, Severity::Error, " (   ) : Error  no END"), false, true, 0},
+        {RecordOf(work, 0, Severity::Info, "   2 Errors"), false, false, 0},
+        {RecordOf(japanesePath, 1234, Severity::Error, " (1234) : Error  x"), false, true, 1234},
+        {RecordOf(work, 0, Severity::Warning, " a.objmap cannot be written"), false, true, 0},
+        {RecordOf("C:\\work\\a.exe", 0, Severity::Info, "LINK[C:\\work\\a.exe]"), false, false, 0},
+        {RecordOf({}, 0, Severity::Error, " Error:  C:\\work\\b.objcannot"), false, false, 0},
+        {RecordOf({}, 0, Severity::Info, " (  7) : Error  looks like one"), true, false, 0},
     };
     for (const Case& c : cases) {
       if (c.bare)
-        window_->AppendMessageLine(c.sent.text);
+        window_->AppendMessageLine(MessageLine(c.sent));
       else
         window_->AppendDiagnostic(c.sent);
     }
     for (int i = 0; i < static_cast<int>(std::size(cases)); ++i) {
       const Case& c = cases[i];
-      QCOMPARE(window_->Lines().at(static_cast<std::size_t>(i)), c.sent.text);
+      QCOMPARE(window_->Lines().at(static_cast<std::size_t>(i)), MessageLine(c.sent));
       std::string path;
       int line = -1;
       QCOMPARE(window_->DiagnosticAt(i, &path, &line), c.diagnostic);
@@ -140,10 +142,11 @@ class MessageWindowTest : public QObject {
     const std::string source = QFile::encodeName(U(u8"/tmp/作業/表.cas")).toStdString();
     const std::string object = QFile::encodeName(U(u8"/tmp/作業/表.obj")).toStdString();
     const std::string exe = QFile::encodeName(U(u8"/tmp/作業/表.exe")).toStdString();
-    window_->AppendMessageLine("Assemble[" + source + "]");
+    // The names are those of the progress records before the lines.
+    window_->AppendDiagnostic(RecordOf(source, 0, Severity::Info, "Assemble[" + source + "]"));
     window_->AppendMessageLine(" Error:  " + source + J(u8"がオープンできません。"));
     window_->AppendMessageLine(J(u8" (  2) : Error  ラベルが不正です"));
-    window_->AppendMessageLine("LINK[" + exe + "]");
+    window_->AppendDiagnostic(RecordOf(exe, 0, Severity::Info, "LINK[" + exe + "]"));
     window_->AppendMessageLine(" Error:  " + object + J(u8"が読めません"));
     QCOMPARE(Shown(),
              (QStringList{U(u8"Assemble[/tmp/作業/表.cas]"), U(u8" Error:  /tmp/作業/表.casがオープンできません。"),
@@ -162,9 +165,9 @@ class MessageWindowTest : public QObject {
     window_->show();
     const QString name = U(u8"/tmp/作業〜1 (2) : Error  [x]/prog].cas");
     const std::string path = QFile::encodeName(name).toStdString();
-    window_->AppendDiagnostic({path, 0, Severity::Info, "Assemble[" + path + "]"});
-    window_->AppendDiagnostic({path, 12, Severity::Error, " ( 12) : Error  bad"});
-    window_->AppendDiagnostic({path, 0, Severity::Info, "   1 Errors"});
+    window_->AppendDiagnostic(RecordOf(path, 0, Severity::Info, "Assemble[" + path + "]"));
+    window_->AppendDiagnostic(RecordOf(path, 12, Severity::Error, " ( 12) : Error  bad"));
+    window_->AppendDiagnostic(RecordOf(path, 0, Severity::Info, "   1 Errors"));
     QSignalSpy text(window_.get(), &TfrmMessage::sourceLineRequested);
     DoubleClickLine(1);
     QCOMPARE(text.count(), 1);

@@ -286,21 +286,53 @@ TEST(LanguageServiceFormat, FormattedSourceAssemblesAlike) {
   EXPECT_TRUE(service.Diagnostics("f.cas").empty());
 }
 
-TEST(LanguageServiceDiagnostics, AssemblerTextsOnEditorLines) {
-  LanguageService service;
-  // A 300-byte comment is two lines to the assembler; its messages still land on the editor's lines.
-  const std::string source = "MAIN\tSTART\n;" + std::string(299, 'x') + "\n\tld\tGR1,A\n\tRET\n";
-  service.SetDocument("d.cas", source);
-  const auto diags = service.Diagnostics("d.cas");
-  std::vector<std::tuple<int, int, std::string>> got;
-  for (const Diagnostic& d : diags) got.emplace_back(d.line, d.assemblerLine, d.text);
-  const std::vector<std::tuple<int, int, std::string>> want{
-      {1, 3, J(u8"ラベルの１文字目が英大文字でありません。")},
-      {2, 4, J(u8"CASLIIにない命令があります。")},
-      {3, -1, J(u8"END文で終了していません。")},
-      {0, -1, J(u8"START - END が対になっていません。（STARTが重複しています。）")},
+TEST(LanguageServiceDiagnostics, AssemblerRecordsOnEditorLinesAndFields) {
+  struct Want {
+    int line;
+    Span span;  // the field marked on the editor's line
+    DiagCode code;
+    int assemblerLine;
+    const char8_t* message;
   };
-  EXPECT_EQ(got, want);
+  const struct {
+    const char* what;
+    std::string source;
+    std::vector<Want> want;
+  } cases[] = {
+      // A 300-byte comment is two lines to the assembler; its messages still
+      // land on the editor's lines, and the field on the second piece of the
+      // line is found where it stands in the editor's line.
+      {"long line",
+       "MAIN\tSTART\n;" + std::string(299, 'x') + "\n\tld\tGR1,A\n\tRET\n",
+       {{1, {255, 45}, DiagCode::LabelNotLetterFirst, 3, u8"ラベルの１文字目が英大文字でありません。"},
+        {2, {1, 2}, DiagCode::MnemonicUnknown, 4, u8"CASLIIにない命令があります。"},
+        {3, {0, 4}, DiagCode::EndMissing, 0, u8"END文で終了していません。"},
+        {0, {0, 10}, DiagCode::StartDuplicated, 0, u8"START - END が対になっていません。（STARTが重複しています。）"}}},
+      {"operands, registers and labels",
+       "MAIN\tSTART\n\tLD\tGR1,LONGLABEL\n\tLD\tGR1,A,GR0\nGR2\tNOP\nA\tNOP\nA\tRET\n\tEND\n",
+       {{1, {8, 9}, DiagCode::OperandLabelTooLong, 2, u8"オペランド部のラベルが８文字を超えています。"},
+        {2, {10, 3}, DiagCode::Operand3NotIndexRegister, 3, u8"第３オペランドは指標レジスタ名でなければなりません。"},
+        {3, {0, 3}, DiagCode::ReservedLabel, 4, u8"予約語(GR0～GR7)はラベルに使用できません。"},
+        {5, {0, 1}, DiagCode::LabelDuplicated, 0, u8"ラベル(A)が重複しています。"}}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    LanguageService service;
+    service.SetDocument("d.cas", c.source);
+    const auto diags = service.Diagnostics("d.cas");
+    ASSERT_EQ(diags.size(), c.want.size());
+    for (std::size_t k = 0; k < diags.size(); ++k) {
+      const PlacedDiagnostic& d = diags[k];
+      const Want& w = c.want[k];
+      SCOPED_TRACE(k);
+      EXPECT_EQ(d.line, w.line);
+      EXPECT_EQ(d.span, w.span);
+      EXPECT_EQ(d.diagnostic.code, w.code);
+      EXPECT_EQ(d.diagnostic.severity, Severity::Error);
+      EXPECT_EQ(d.diagnostic.line, w.assemblerLine);
+      EXPECT_EQ(d.diagnostic.message, J(w.message));
+    }
+  }
 }
 
 TEST(LanguageServiceDiagnostics, EditsAnalyseAgain) {

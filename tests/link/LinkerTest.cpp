@@ -154,7 +154,7 @@ TEST_F(Linking, AnUnresolvedReferenceNamesItsSourceLine) {
   const std::string text = " Error:  " + J(u8"外部参照ラベルNOPEが参照できません。");
   auto unresolved = [&]() -> const Diagnostic* {
     for (const Diagnostic& d : sink.records)
-      if (d.text == text) return &d;
+      if (MessageLine(d) == text) return &d;
     return nullptr;
   };
 
@@ -205,7 +205,7 @@ TEST_F(Linking, EveryLineIsARecord) {
     ASSERT_EQ(sink.records.size(), c.severities.size());
     for (std::size_t i = 0; i < c.severities.size(); ++i) {
       const Diagnostic& d = sink.records[i];
-      EXPECT_EQ(d.text, sink.lines[i]);
+      EXPECT_EQ(MessageLine(d), sink.lines[i]);
       EXPECT_EQ(d.severity, c.severities[i]) << i;
       EXPECT_EQ(d.line, 0);
       EXPECT_EQ(d.file, d.severity == Severity::Info ? P("a0.exe") : std::string()) << i;
@@ -216,7 +216,7 @@ TEST_F(Linking, EveryLineIsARecord) {
   sink.lines.clear();
   EXPECT_FALSE(Link({P("missing.obj")}, BuildOptions{}, sink));
   ASSERT_EQ(sink.records.size(), 2u);
-  EXPECT_EQ(sink.records[1].text, sink.lines[1]);
+  EXPECT_EQ(MessageLine(sink.records[1]), sink.lines[1]);
   EXPECT_EQ(sink.records[1].severity, Severity::Error);
   EXPECT_TRUE(sink.records[1].file.empty());
 }
@@ -228,6 +228,81 @@ struct LimitCase {
   std::vector<Word> sizes;  // code words per object
   const char8_t* error;     // nullptr: the link succeeds
 };
+
+// Each of the linker's codes, from the smallest link that gives it, with its
+// message line as the record formats it.
+TEST_F(Linking, EachCodeComesFromItsFault) {
+  struct Case {
+    DiagCode code;
+    std::vector<ObjectFile> objects;
+    BuildOptions options;
+    const char8_t* text;  // after " Error:  "; empty: only the code is checked
+    const char* subject;
+  };
+  ObjectFile noEntry = Program("MAIN", 2);
+  noEntry.entries.clear();
+  ObjectFile external = Program("MAIN", 2);
+  external.externals = {{"NOPE", 1}};
+  const Case cases[] = {
+      {DiagCode::NoObjectFiles, {}, {}, u8"リンクするオブジェクトファイルが指定されていません。", ""},
+      {DiagCode::OriginOutOfRange,
+       {Program("MAIN", 2)},
+       {1, 1, 1, 0x00FF, 0x0800},
+       u8"プログラムの配置開始番地は100H～EFFFHの範囲でなければなりません。",
+       ""},
+      {DiagCode::StackTooLarge,
+       {Program("MAIN", 2)},
+       {1, 1, 1, 0x0100, 0xEF00},
+       u8"スタックのサイズが大きすぎます。",
+       ""},
+      {DiagCode::NoStartLabel,
+       {noEntry},
+       {},
+       u8"実行開始番地が決まりません。どのオブジェクトファイルにもSTART命令のラベルがありません。",
+       ""},
+      {DiagCode::NoStackRoom, {Program("MAIN", 2)}, {1, 1, 1, 0xE000, 0x1000}, u8"スタック領域が確保できません。", ""},
+      {DiagCode::ProgramTooLargeToLoad,
+       {Program("MAIN", 0xF000)},
+       {},
+       u8"プログラムが大きすぎてメモリに格納できません。",
+       ""},
+      {DiagCode::EntryDuplicated,
+       {Program("MAIN", 1), Program("MAIN", 1)},
+       {},
+       u8"外部参照のSTART命令のラベル(MAIN)が重複している。",
+       "MAIN"},
+      {DiagCode::ExternalUnresolved, {external}, {}, u8"外部参照ラベルNOPEが参照できません。", "NOPE"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(CodeId(c.code));
+    sink.records.clear();
+    if (c.objects.empty())
+      EXPECT_FALSE(Link({}, c.options, sink));
+    else
+      EXPECT_FALSE(LinkObjects(c.objects, c.options));
+    const Diagnostic* got = nullptr;
+    for (const Diagnostic& d : sink.records)
+      if (d.severity == Severity::Error && !got) got = &d;
+    ASSERT_NE(got, nullptr);
+    EXPECT_EQ(got->code, c.code);
+    EXPECT_EQ(got->subject, c.subject);
+    EXPECT_EQ(MessageLine(*got), " Error:  " + J(c.text));
+  }
+  // An object that is not there names its path.
+  sink.records.clear();
+  EXPECT_FALSE(Link({P("gone.obj")}, BuildOptions{}, sink));
+  ASSERT_EQ(sink.records.size(), 2u);
+  EXPECT_EQ(sink.records[1].code, DiagCode::ObjectUnreadable);
+  EXPECT_EQ(sink.records[1].subject, P("gone.obj"));
+  EXPECT_EQ(MessageLine(sink.records[1]), " Error:  " + P("gone.obj") + J(u8"がオープンできません。"));
+  // Progress and total.
+  sink.records.clear();
+  EXPECT_TRUE(LinkObjects({Program("MAIN", 2)}));
+  ASSERT_EQ(sink.records.size(), 2u);
+  EXPECT_EQ(sink.records[0].code, DiagCode::LinkStart);
+  EXPECT_EQ(sink.records[1].code, DiagCode::LinkTotal);
+  EXPECT_EQ(MessageLine(sink.records[1]), "   0 Errors");
+}
 
 TEST_F(Linking, OriginStackAndSizeLimits) {
   const char8_t* kOrigin = u8"プログラムの配置開始番地は100H～EFFFHの範囲でなければなりません。";

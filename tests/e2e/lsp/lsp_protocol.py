@@ -159,6 +159,9 @@ c.notify("textDocument/didChange", {"textDocument": {"uri": a_uri, "version": 2}
 d = c.diagnostics(a_uri)
 check("an incremental change is analysed", len(d) == 1 and d[0]["range"]["start"]["line"] == 3 and
       d[0]["message"] == "CASLIIにない命令があります。", d)
+check("a diagnostic marks its field and names its code",
+      d[0]["range"]["start"]["character"] == 1 and d[0]["range"]["end"]["character"] == 3 and
+      d[0]["code"] == "A014" and d[0]["severity"] == 1, d)
 c.notify("textDocument/didChange", {"textDocument": {"uri": a_uri, "version": 3}, "contentChanges": [
     {"text": "MAIN\tSTART\n\tRET\n"}]})
 d = c.diagnostics(a_uri)

@@ -4,6 +4,7 @@
 
 #include "forms/DialogPort.h"
 #include "forms/Utf8.h"
+#include "support/Records.h"
 
 namespace tolvane::testing {
 
@@ -15,14 +16,15 @@ QString Path(const std::string& bytes) {
 
 bool FakeCore::Assemble(const std::string& path, const BuildOptions&, MessageSink& sink) {
   assembled << Path(path);
-  sink.AppendDiagnostic({path, 0, Severity::Info, "Assemble[" + path + "]"});
-  for (const Line& d : diagnostics) sink.AppendDiagnostic({path, d.line, d.severity, d.text});
+  sink.AppendDiagnostic(RecordOf(path, 0, Severity::Info, "Assemble[" + path + "]"));
+  for (const Line& d : diagnostics) sink.AppendDiagnostic(RecordOf(path, d.line, d.severity, d.text));
   return assembleResult;
 }
 
 bool FakeCore::Link(const std::vector<std::string>& paths, const BuildOptions&, MessageSink& sink) {
   linked.push_back(paths);
-  sink.AppendMessageLine("LINK[" + (paths.empty() ? std::string() : paths.front()) + "]");
+  const std::string module = paths.empty() ? std::string() : paths.front();
+  sink.AppendDiagnostic(RecordOf(module, 0, Severity::Info, "LINK[" + module + "]"));
   return linkResult;
 }
 
