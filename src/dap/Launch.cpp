@@ -180,7 +180,6 @@ void Session::Terminate(Request& r) {
   if (terminatedSent_) return;
   terminateRequested_ = true;
   if (launched_ && Live()) ec_->EndProgram();
-  if (!launched_) lastEnd_ = End::Abnormal;
   if (!running_) SendEnd();  // a run in progress says so when it returns
 }
 

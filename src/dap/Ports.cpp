@@ -46,9 +46,6 @@ void Session::ConsoleWrite(const Bytes& text) {
 }
 
 void Session::ConsoleMessage(const Bytes& text) {
-  if (text == debugger::kProgramTerminatedNormally) lastEnd_ = End::Normal;
-  if (text == debugger::kProgramTerminatedAbnormally) lastEnd_ = End::Abnormal;
-  if (text == debugger::StackOverflowMessage()) overflowPending_ = true;
   if (muted_) return;
   std::string t = text;
   for (std::size_t p; (p = t.find("\r\n")) != std::string::npos;) t.erase(p, 1);
@@ -56,6 +53,9 @@ void Session::ConsoleMessage(const Bytes& text) {
 }
 
 // The debug console cannot take back what it shows: it says which lines no longer stand.
+// How a run request ended is told by the stop's record, never read from the console.
+void Session::OnStopped(const debugger::Stopped& stop) { lastStop_ = stop.reason; }
+
 void Session::ConsoleWithdrawOutput() {
   if (outputs_.empty()) {
     withdrawn_.emplace_back();

@@ -141,7 +141,6 @@ class Session : private debugger::DebuggerUiPort, private ConsolePort {
     Word address;
     Word slot;
   };
-  enum class End { None, Normal, Abnormal };
 
   // ---------------------------------------------------------------- messages
 
@@ -187,6 +186,7 @@ class Session : private debugger::DebuggerUiPort, private ConsolePort {
 
   // The window system's turn: what the client sent.
   void ProcessEvents() override { Pump(); }
+  void OnStopped(const debugger::Stopped& stop) override;
   bool ConsoleInputPending() override { return inputWaiting_; }
   void ConsoleCancelInput() override { inputCancelled_ = true; }
 
@@ -335,8 +335,9 @@ class Session : private debugger::DebuggerUiPort, private ConsolePort {
   bool userPause_ = false;
   std::optional<Exception> exception_;
   std::optional<Word> reportedUndefinedAt_;
-  bool overflowPending_ = false;
-  End lastEnd_ = End::None;
+  // Why the program last stopped, from execution control's record: since the
+  // current run request began, or (EndedByUser) as a client's terminate leaves it.
+  StopReason lastStop_ = StopReason::EndedByUser;
   std::deque<Bytes> launchInput_;
   bool inputWaiting_ = false, inputCancelled_ = false;
   std::optional<Bytes> typedLine_;

@@ -102,9 +102,9 @@ void Session::Forward(F step) {
 void Session::Finish(const Stop& stop) {
   if (quit_) return;
   if (!Live()) {
-    if (overflowPending_ && !terminateRequested_) {
+    if (lastStop_ == StopReason::StackOverflow && !terminateRequested_) {
       // Stopped where the stack overflowed, for a look; going on ends the session.
-      overflowPending_ = false;
+      lastStop_ = StopReason::EndedByUser;
       exception_ = Exception{"StackOverflow", Cp932ToUtf8(debugger::StackOverflowMessage())};
       SendStopped(Stop{"exception", {}});
       return;
@@ -134,7 +134,7 @@ void Session::SendStopped(const Stop& stop) {
 void Session::SendEnd() {
   if (terminatedSent_) return;
   terminatedSent_ = true;
-  Event("exited", {{"exitCode", lastEnd_ == End::Normal ? kRunNormalEnd : kRunAbnormalEnd}});
+  Event("exited", {{"exitCode", RunExitStatus(lastStop_)}});
   Event("terminated");
 }
 
@@ -176,7 +176,7 @@ Session::Stop Session::RunFree(std::optional<ReturnTarget> target) {
   for (;;) {
     const bool ran = ec_->Go();
     if (!ran || quit_ || !Live()) break;
-    if (!exception_ && ec_->LastStop() == tolvane::StopReason::UndefinedWord) exception_ = UndefinedException();
+    if (!exception_ && lastStop_ == StopReason::UndefinedWord) exception_ = UndefinedException();
     if (exception_) {
       result.reason = "exception";
       break;
@@ -248,8 +248,7 @@ void Session::Backward(Request& r, bool toBreakpoint) {
   userPause_ = false;
   exception_.reset();
   reportedUndefinedAt_.reset();
-  overflowPending_ = false;
-  lastEnd_ = End::None;
+  lastStop_ = StopReason::EndedByUser;
   const Word slot = FrameSlot();
   bool found;
   running_ = true;

@@ -456,6 +456,53 @@ TEST_F(ExecutionControlTest, AnUndefinedWordSaysWhyTheProgramCannotGoOn) {
   EXPECT_EQ(ec.LastStop(), StopReason::ProgramEnd);
 }
 
+// Every command that executed the program reports one Stopped record when it
+// returns, with its reason and PR; End Program given while a command executes
+// is reported by that command, not twice.
+TEST_F(ExecutionControlTest, EachCommandReportsItsStopOnce) {
+  struct Case {
+    const char* what;
+    std::function<ProgramImage()> program;
+    std::function<void(ExecutionControl&, FakeUi&)> command;
+    StopReason reason;
+  };
+  const Case cases[] = {
+      {"trace", SumProgram, [](ExecutionControl& c, FakeUi&) { c.Trace(); }, StopReason::Stepped},
+      {"go to a breakpoint", SumProgram,
+       [](ExecutionControl& c, FakeUi&) {
+         c.AddBreakpoint(AddBy::Address, "104");
+         c.Go();
+       },
+       StopReason::Breakpoint},
+      {"go to the end", SumProgram, [](ExecutionControl& c, FakeUi&) { c.Go(); }, StopReason::ProgramEnd},
+      {"end while stopped", SumProgram, [](ExecutionControl& c, FakeUi&) { c.EndProgram(); }, StopReason::EndedByUser},
+      {"end during go", ForeverProgram,
+       [](ExecutionControl& c, FakeUi& u) {
+         u.onTurn = [&] { c.EndProgram(); };
+         c.Go();
+       },
+       StopReason::EndedByUser},
+      {"pause during go", ForeverProgram,
+       [](ExecutionControl& c, FakeUi& u) {
+         u.onTurn = [&] { c.Pause(); };
+         c.Go();
+       },
+       StopReason::Paused},
+      {"overflow", OverflowProgram, [](ExecutionControl& c, FakeUi&) { c.Trace(); }, StopReason::StackOverflow},
+  };
+  for (const Case& c : cases) {
+    ASSERT_TRUE(Start(c.program())) << c.what;
+    ui.Clear();
+    c.command(ec, ui);
+    ui.onTurn = nullptr;
+    ASSERT_EQ(ui.stops.size(), 1u) << c.what;
+    EXPECT_EQ(FakeUi::ReasonName(ui.stops[0].reason), std::string(FakeUi::ReasonName(c.reason))) << c.what;
+    EXPECT_EQ(ui.stops[0].pr, PR()) << c.what;
+    EXPECT_EQ(ui.stops[0].reason, ec.LastStop()) << c.what;
+    EXPECT_FALSE(ui.stops[0].source.Found()) << c.what;  // no source lines attached
+  }
+}
+
 TEST_F(ExecutionControlTest, StackOverflowUnderTrace) {
   ASSERT_TRUE(Start(OverflowProgram()));
   ec.Trace();
