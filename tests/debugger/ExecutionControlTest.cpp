@@ -460,6 +460,7 @@ TEST_F(ExecutionControlTest, AnUndefinedWordSaysWhyTheProgramCannotGoOn) {
 // returns, with its reason and PR; End Program given while a command executes
 // is reported by that command, not twice.
 TEST_F(ExecutionControlTest, EachCommandReportsItsStopOnce) {
+  using testing::FakeUi;
   struct Case {
     const char* what;
     std::function<ProgramImage()> program;
@@ -492,6 +493,7 @@ TEST_F(ExecutionControlTest, EachCommandReportsItsStopOnce) {
   };
   for (const Case& c : cases) {
     ASSERT_TRUE(Start(c.program())) << c.what;
+    ec.ClearBreakpoints();  // the same module keeps them from the case before
     ui.Clear();
     c.command(ec, ui);
     ui.onTurn = nullptr;
