@@ -137,45 +137,14 @@ void CoreBinding::ShowDebugWindow() {
   if (!debug_->isVisible()) debug_->show();
 }
 
-void CoreBinding::DisassemblyRebuilt(int rowCount, bool scrollToTop) {
-  if (debug_) debug_->DisassemblyRebuilt(rowCount, scrollToTop);
-}
-void CoreBinding::ScrollDisassemblyRowToTop(int row) {
-  if (debug_) debug_->ScrollDisassemblyRowToTop(row);
-}
-void CoreBinding::SelectDisassemblyRow(int row) {
-  if (debug_) debug_->SelectDisassemblyRow(row);
-  source_->ShowCurrentLine();
-}
-void CoreBinding::MarkDisassemblyRow(int row) {
-  if (debug_) debug_->MarkDisassemblyRow(row);
-  source_->ShowCurrentLine();
-}
-void CoreBinding::FillVisibleDisassembly() {
-  if (debug_) debug_->FillVisibleDisassembly();
-}
-void CoreBinding::BreakpointsChanged() {
-  if (debug_) debug_->BreakpointsChanged();
-  source_->BreakpointsChanged();
-  if (breakPoints_ && breakPoints_->isVisible()) breakPoints_->Reload();
-}
-void CoreBinding::RefreshMemoryDump() {
-  if (debug_) debug_->RefreshMemoryDump();
-}
-void CoreBinding::ResetMemoryDump(Word startAddress) {
-  if (debug_) debug_->ResetMemoryDump(startAddress);
-}
-void CoreBinding::SelectMemoryCell(Word address) {
-  if (debug_) debug_->SelectMemoryCell(address);
-}
-void CoreBinding::RefreshRegisters() {
-  if (debug_) debug_->RefreshRegisters();
-}
-void CoreBinding::RefreshWatches() {
-  if (debug_) debug_->RefreshWatches();
-}
-void CoreBinding::ChangeMarksReset() {
-  if (debug_) debug_->ChangeMarksReset();
+void CoreBinding::OnPanesChanged(const debugger::PanesChanged& change) {
+  if (debug_) debug_->ShowPanes(change);
+  if (change.focus.kind != debugger::Focus::Kind::None && change.focus.pane == debugger::Pane::Disassembly)
+    source_->ShowCurrentLine();
+  if (change.which.Has(debugger::Pane::Breakpoints)) {
+    source_->BreakpointsChanged();
+    if (breakPoints_ && breakPoints_->isVisible()) breakPoints_->Reload();
+  }
 }
 
 void CoreBinding::SetPointer(debugger::Pointer pointer) {

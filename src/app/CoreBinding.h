@@ -18,8 +18,8 @@ namespace tolvane::app {
 // Binds the shell's commands to the assembler, the linker and execution
 // control, and execution control's outside world to the windows: message boxes
 // to the dialog port, command enabling to the main window's items, IN/OUT to the
-// console window, window-system turns to the Qt event loop, the pane
-// operations and the status line to the debug window. The debug window and
+// console window, window-system turns to the Qt event loop, the panes'
+// records and the status line to the debug window. The debug window and
 // the debugger's dialogs (found among the main window's children) are bound
 // to execution control here.
 class SourceDebug;
@@ -57,19 +57,8 @@ class CoreBinding : public forms::ShellCore, public debugger::DebuggerUiPort, pu
   bool ConsoleInputPending() override;
   void ConsoleCancelInput() override;
 
-  // The debug window's panes.
-  void DisassemblyRebuilt(int rowCount, bool scrollToTop) override;
-  void ScrollDisassemblyRowToTop(int row) override;
-  void SelectDisassemblyRow(int row) override;
-  void MarkDisassemblyRow(int row) override;
-  void FillVisibleDisassembly() override;
-  void BreakpointsChanged() override;
-  void RefreshMemoryDump() override;
-  void ResetMemoryDump(Word startAddress) override;
-  void SelectMemoryCell(Word address) override;
-  void RefreshRegisters() override;
-  void RefreshWatches() override;
-  void ChangeMarksReset() override;
+  // The debug window's panes, the source pages' current line and breakpoint marks.
+  void OnPanesChanged(const debugger::PanesChanged& change) override;
 
   // ConsolePort
   Bytes ConsoleReadLine() override;

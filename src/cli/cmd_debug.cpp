@@ -210,9 +210,9 @@ class TerminalUi : public DebuggerUiPort {
   // Animate refreshes the panes after every instruction it executes, the
   // start row too when the final RET has reinitialised the machine: the
   // terminal shows the row the pane selects, as it is selected.
-  void SelectDisassemblyRow(int row) override {
-    if (!ec || !ec->IsAnimateRunning()) return;
-    PrintDisassemblyRow(*ec, row);
+  void OnPanesChanged(const debugger::PanesChanged& change) override {
+    if (!ec || !ec->IsAnimateRunning() || change.focus.kind != debugger::Focus::Kind::Next) return;
+    PrintDisassemblyRow(*ec, change.focus.row);
     if (source) source->ShowLineOfPr(*ec);
   }
 };

@@ -96,6 +96,15 @@ void ExecutionControl::Announce() {
   ui_.SessionChanged(shown_);
 }
 
+void ExecutionControl::ReportStop(int withdrawnOutputs) {
+  Stopped stop;
+  stop.reason = lastStop_;
+  stop.pr = cpu_.GetPR();
+  if (sourceLines_) stop.source = sourceLines_->Locate(stop.pr);
+  stop.withdrawnOutputs = withdrawnOutputs;
+  ui_.OnStopped(stop);
+}
+
 void ExecutionControl::ResetSession() {
   state_.Reset();
   Announce();
@@ -126,14 +135,13 @@ void ExecutionControl::ShowDisassembly() {
   hooks_.stores.Clear();  // the listing is made from memory as it is now
   Pointer previous = SwapPointer(Pointer::Wait);
   disassembler_.BuildUnAsmTable();
-  ui_.DisassemblyRebuilt(disassembler_.RowCount(), true);
-  int row = disassembler_.FindRowOfAddress(cpu_.GetPR());
-  if (row < 0) {
-    ui_.ShowMessageBox(BoxKind::Error, DisassemblyFailedMessage());
-  } else {
-    ui_.ScrollDisassemblyRowToTop(row);
-    ui_.SelectDisassemblyRow(row);
-  }
+  // A new listing: it is shown from the top, with the row of PR as its start.
+  PanesChanged shown = PanesChanged::Of(Pane::Disassembly);
+  shown.rebuilt = shown.scrollToTop = true;
+  const int row = disassembler_.FindRowOfAddress(cpu_.GetPR());
+  if (row >= 0) shown.focus = Focus::Row(Focus::Kind::Start, row);
+  ui_.OnPanesChanged(shown);
+  if (row < 0) ui_.ShowMessageBox(BoxKind::Error, DisassemblyFailedMessage());
   SwapPointer(previous);
 }
 
@@ -145,36 +153,37 @@ void ExecutionControl::RedisassembleKeepView() {
 void ExecutionControl::Rebuild() {
   Pointer previous = SwapPointer(Pointer::Wait);
   disassembler_.BuildUnAsmTable();
-  ui_.DisassemblyRebuilt(disassembler_.RowCount(), false);
+  PanesChanged rebuilt = PanesChanged::Of(Pane::Disassembly);
+  rebuilt.rebuilt = true;
+  ui_.OnPanesChanged(rebuilt);
   SwapPointer(previous);
 }
 
 void ExecutionControl::ShowMemoryPane() {
   panes_.ShowMemory(memory_);
-  ui_.RefreshMemoryDump();
+  ui_.OnPanesChanged(PanesChanged::Of(Pane::Memory));
 }
 
 void ExecutionControl::ShowRegisterPane() {
   panes_.ShowRegisters(cpu_);
-  ui_.RefreshRegisters();
+  ui_.OnPanesChanged(PanesChanged::Of(Pane::Registers));
 }
 
 void ExecutionControl::ResetMemoryDump() {
   panes_.ShowMemory(memory_);
-  ui_.ResetMemoryDump(program_.header.start);
+  ui_.OnPanesChanged(PanesChanged::Of(Pane::Memory, Focus::Cell(Focus::Kind::Start, program_.header.start)));
 }
 
 void ExecutionControl::MarkRowOfPr() {
   const int row = disassembler_.FindRowOfAddress(cpu_.GetPR());
-  if (row >= 0) ui_.MarkDisassemblyRow(row);
+  if (row >= 0) ui_.OnPanesChanged(PanesChanged::Of({}, Focus::Row(Focus::Kind::PrMoved, row)));
 }
 
 void ExecutionControl::TakeStop() {
   panes_.TakeStop(cpu_, memory_);
   panes_.TakeWatchesAtStop(watches_);
-  ui_.ChangeMarksReset();
   // The disassembly marks the rows of changed words too.
-  ui_.FillVisibleDisassembly();
+  ui_.OnPanesChanged(PanesChanged::Of(Pane::ChangeMarks | Pane::Disassembly));
 }
 
 bool ExecutionControl::DisassemblyRowChanged(int row) const {
@@ -236,6 +245,7 @@ std::size_t ExecutionControl::BackStep(std::size_t count) {
   // The restored words may be code: the disassembly is made anew.
   RefreshAllPanes();
   Announce();
+  ReportStop(u.outputs);
   return undone;
 }
 
@@ -342,6 +352,7 @@ StopReason ExecutionControl::PlainRun(const std::string& fileName, const BuildOp
       break;
   }
   Announce();
+  ReportStop();
   return lastStop_;
 }
 
@@ -364,7 +375,7 @@ bool ExecutionControl::StartDebugging(const std::string& fileName, const BuildOp
   ShowRegisterPane();
   if (symbols_.Loaded()) watches_.FillWatchesFromSymbols(symbols_, memory_.data());
   watches_.RefreshWatches(memory_.data());
-  ui_.RefreshWatches();
+  ui_.OnPanesChanged(PanesChanged::Of(Pane::Watches));
   state_.BeginDebugging();
   hooks_.journal = recording_ ? journal_.get() : nullptr;
   hooks_.unAsmTracking = false;
@@ -408,7 +419,12 @@ void ExecutionControl::WriteDueEndLines() {
   if (endLinesDue_) WriteEndLines();
 }
 
-void ExecutionControl::EndProgram() { EndWith(StopReason::EndedByUser); }
+void ExecutionControl::EndProgram() {
+  // A command executing the program reports the stop when it returns.
+  const bool executing = state_.Executing();
+  EndWith(StopReason::EndedByUser);
+  if (!executing) ReportStop();
+}
 
 void ExecutionControl::EndWith(StopReason why) {
   if (ui_.ConsoleInputPending()) ui_.ConsoleCancelInput();
@@ -451,43 +467,52 @@ bool ExecutionControl::RefreshPanes() {
     if (!state_.EndRequested()) EndWith(StopReason::NoRow);
     return false;
   }
-  ui_.SelectDisassemblyRow(row);
-  ShowRegisterPane();
+  PanesChanged shown = PanesChanged::Of(Pane::Registers | Pane::Watches, Focus::Row(Focus::Kind::Next, row));
+  panes_.ShowRegisters(cpu_);
   watches_.RefreshWatches(memory_.data());
-  ui_.RefreshWatches();
   if (hooks_.memoryChanged) {
-    ui_.FillVisibleDisassembly();
-    ShowMemoryPane();
+    shown.which = shown.which | Pane::Disassembly | Pane::Memory;
+    panes_.ShowMemory(memory_);
     hooks_.memoryChanged = false;
   }
+  ui_.OnPanesChanged(shown);
   return true;
 }
 
 bool ExecutionControl::RefreshAllPanes() {
   RedisassembleKeepView();
-  ui_.BreakpointsChanged();
+  ui_.OnPanesChanged(PanesChanged::Of(Pane::Breakpoints));
   hooks_.memoryChanged = true;  // the memory dump and the rows are shown anew too
   return RefreshPanes();
 }
+
+namespace {
+
+// A jump by address: the view comes to the target from the pane's start.
+PanesChanged JumpFromStartTo(Focus target) {
+  PanesChanged c = PanesChanged::Of({}, target);
+  c.fromStart = true;
+  return c;
+}
+
+}  // namespace
 
 Refusal ExecutionControl::Jump(JumpKind kind, Word address) {
   switch (kind) {
     case JumpKind::DisassemblyAddress: {
       const int row = RowForAddressJump(disassembler_, address);
       if (row < 0) return Refusal::CannotJump;
-      ui_.SelectDisassemblyRow(0);
-      ui_.SelectDisassemblyRow(row);
+      ui_.OnPanesChanged(JumpFromStartTo(Focus::Row(Focus::Kind::Jump, row)));
       break;
     }
     case JumpKind::DisassemblyLabel: {
       const int row = RowForLabelJump(disassembler_, address);
       if (row < 0) return Refusal::CannotJump;
-      ui_.SelectDisassemblyRow(row);
+      ui_.OnPanesChanged(PanesChanged::Of({}, Focus::Row(Focus::Kind::Jump, row)));
       break;
     }
     case JumpKind::MemoryAddress:
-      ui_.SelectMemoryCell(0);
-      ui_.SelectMemoryCell(address);
+      ui_.OnPanesChanged(JumpFromStartTo(Focus::Cell(Focus::Kind::Jump, address)));
       break;
   }
   return Refusal::None;
@@ -514,6 +539,7 @@ bool ExecutionControl::RunContinuous(bool animate) {
   hooks_.goRunning = false;
   WriteDueEndLines();
   Announce();
+  ReportStop();
   return true;
 }
 
@@ -694,10 +720,14 @@ void ExecutionControl::SingleStep(bool overCall) {
     RefreshPanes();
     WriteDueEndLines();
     Announce();
+    ReportStop();
     return;
   }
   ReinitializeIfEnded();
-  if (!RefreshPanes()) return;
+  if (!RefreshPanes()) {
+    ReportStop();
+    return;
+  }
   if (s == ExecStatus::ProgramEnd) {
     ProgramEndHandling();
   } else if (s == ExecStatus::StackOverflow) {
@@ -707,6 +737,7 @@ void ExecutionControl::SingleStep(bool overCall) {
     ReportUndefinedWord();
   }
   Announce();
+  ReportStop();
 }
 
 // ---- edits from the panes and dialogs ----
@@ -759,7 +790,7 @@ Refusal ExecutionControl::SetRegister(Register r, Word value) {
 
 BreakpointTable::Toggle ExecutionControl::ToggleBreakpointAt(Word address) {
   auto t = breakpoints_.ToggleBreakpointAt(address, symbols_);
-  ui_.BreakpointsChanged();
+  ui_.OnPanesChanged(PanesChanged::Of(Pane::Breakpoints));
   return t;
 }
 
@@ -769,43 +800,43 @@ Refusal ExecutionControl::AddBreakpoint(Word address) {
 
 Refusal ExecutionControl::AddBreakpoint(Word address, std::string label) {
   const Refusal r = breakpoints_.Add(address, std::move(label));
-  if (r == Refusal::None) ui_.BreakpointsChanged();
+  if (r == Refusal::None) ui_.OnPanesChanged(PanesChanged::Of(Pane::Breakpoints));
   return r;
 }
 
 void ExecutionControl::SwitchBreakpoint(int index) {
   breakpoints_.SwitchEnabled(index);
-  ui_.BreakpointsChanged();
+  ui_.OnPanesChanged(PanesChanged::Of(Pane::Breakpoints));
 }
 
 void ExecutionControl::DeleteBreakpoint(int index) {
   breakpoints_.Delete(index);
-  ui_.BreakpointsChanged();
+  ui_.OnPanesChanged(PanesChanged::Of(Pane::Breakpoints));
 }
 
 void ExecutionControl::ClearBreakpoints() {
   breakpoints_.ClearBreakpoints();
-  ui_.BreakpointsChanged();
+  ui_.OnPanesChanged(PanesChanged::Of(Pane::Breakpoints));
 }
 
 void ExecutionControl::ClearWatches() {
   watches_.ClearWatches();
-  ui_.RefreshWatches();
+  ui_.OnPanesChanged(PanesChanged::Of(Pane::Watches));
 }
 
 void ExecutionControl::FillWatchesFromSymbols() {
   watches_.FillWatchesFromSymbols(symbols_, memory_.data());
-  ui_.RefreshWatches();
+  ui_.OnPanesChanged(PanesChanged::Of(Pane::Watches));
 }
 
 void ExecutionControl::RefreshWatches() {
   watches_.RefreshWatches(memory_.data());
-  ui_.RefreshWatches();
+  ui_.OnPanesChanged(PanesChanged::Of(Pane::Watches));
 }
 
 void ExecutionControl::CommitWatchWorkingCopy() {
   watches_.CommitWorkingCopy(memory_.data());
-  ui_.RefreshWatches();
+  ui_.OnPanesChanged(PanesChanged::Of(Pane::Watches));
 }
 
 }  // namespace tolvane::debugger

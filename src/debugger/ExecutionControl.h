@@ -21,6 +21,7 @@
 #include "debugger/PaneState.h"
 #include "debugger/Refusal.h"
 #include "debugger/SessionState.h"
+#include "debugger/SourceLines.h"
 #include "debugger/SymbolIndex.h"
 #include "debugger/Watches.h"
 #include "machine/Cpu.h"
@@ -50,6 +51,85 @@ std::string UndefinedWordStatusText(Word word, Word pr);
 // "Stopped after 1000 instructions (step limit)"
 std::string StepLimitMessage(std::uint64_t instructions);
 
+// The panes a change concerns, as a set of flags.
+enum class Pane : std::uint8_t {
+  Disassembly = 1 << 0,  // the rows' words or change marks (ExecutionControl::Disassembly())
+  Breakpoints = 1 << 1,  // the breakpoint table: its marks, its list
+  Memory = 1 << 2,       // the words of the memory dump (ExecutionControl::Panes())
+  Registers = 1 << 3,    // the registers (ExecutionControl::Panes())
+  Watches = 1 << 4,      // the rows of ExecutionControl::Watches()
+  ChangeMarks = 1 << 5,  // a run command starts from the values shown now: the change marks go
+};
+class PaneSet {
+ public:
+  constexpr PaneSet() = default;
+  constexpr PaneSet(Pane p) : bits_(static_cast<std::uint8_t>(p)) {}  // NOLINT(google-explicit-constructor)
+  constexpr PaneSet operator|(PaneSet o) const { return PaneSet(static_cast<std::uint8_t>(bits_ | o.bits_)); }
+  constexpr bool Has(Pane p) const { return (bits_ & static_cast<std::uint8_t>(p)) != 0; }
+  constexpr bool Empty() const { return bits_ == 0; }
+  constexpr bool operator==(const PaneSet&) const = default;
+
+ private:
+  constexpr explicit PaneSet(std::uint8_t bits) : bits_(bits) {}
+  std::uint8_t bits_ = 0;
+};
+constexpr PaneSet operator|(Pane a, Pane b) { return PaneSet(a) | b; }
+
+// What became current in a pane and why; each front end decides from the why
+// how its view gets there.
+struct Focus {
+  enum class Kind : std::uint8_t {
+    None,
+    Next,     // the row of PR, where the program waits for the next command
+    PrMoved,  // the row of PR after an edit of memory or PR, while the user may look elsewhere
+    Jump,     // the row or cell the user asked to jump to
+    Start,    // a new listing or memory dump begins at this row or cell
+  };
+  Kind kind = Kind::None;
+  Pane pane = Pane::Disassembly;  // Disassembly (a row) or Memory (a cell)
+  int row = -1;                   // the disassembly row
+  Word address = 0;               // the memory cell
+  bool operator==(const Focus&) const = default;
+  static Focus Row(Kind kind, int row) {
+    Focus f;
+    f.kind = kind;
+    f.row = row;
+    return f;
+  }
+  static Focus Cell(Kind kind, Word address) {
+    Focus f;
+    f.kind = kind;
+    f.pane = Pane::Memory;
+    f.address = address;
+    return f;
+  }
+};
+
+// Some panes show other values, rows or a new current row.
+struct PanesChanged {
+  PaneSet which;  // the panes whose values or rows changed
+  Focus focus;
+  bool rebuilt = false;      // the disassembly rows were decoded anew: their number may differ
+  bool scrollToTop = false;  // with rebuilt: the listing is shown from its beginning
+  bool fromStart = false;    // a jump by address: the view comes to the focus from the pane's start
+  bool operator==(const PanesChanged&) const = default;
+  static PanesChanged Of(PaneSet which, Focus focus = {}) {
+    PanesChanged c;
+    c.which = which;
+    c.focus = focus;
+    return c;
+  }
+};
+
+// A command that executed the program returned (or End Program ended it while
+// nothing executed): why, where, and what Back Step took back from the console.
+struct Stopped {
+  StopReason reason = StopReason::Refused;
+  Word pr = 0;
+  SourceLocation source;     // the line of PR, when source lines are attached
+  int withdrawnOutputs = 0;  // OUT lines that no longer stand (Back Step)
+};
+
 // What the debug window, the main window's commands and the console window do
 // for execution control. Message boxes come from MessageBoxPort. Every method
 // but ShowMessageBox has an empty default, so that a tool without windows only
@@ -69,9 +149,13 @@ class DebuggerUiPort : public MessageBoxPort {
   // the commands to enable (all others disabled) and the debug window's status
   // line (CP932). Told once per change, with the whole view.
   virtual void SessionChanged(const SessionView& view) { (void)view; }
-  // Makes the debug window's panes visible and shows the window if it is hidden.
-  // Called at every turn of a run, so it should cost nothing when already shown.
+  // A command is about to show the machine: the debugger's panes should be in
+  // view. Told at every turn of a run, so it should cost nothing when they are.
   virtual void ShowDebugWindow() {}
+  // Panes show other values or rows, or another current row or cell.
+  virtual void OnPanesChanged(const PanesChanged& change) { (void)change; }
+  // A command that executed the program returned, or End Program ended it.
+  virtual void OnStopped(const Stopped& stop) { (void)stop; }
   // The mouse pointer over the application; ExecutionControl restores the
   // previous one itself (a rebuild during GO returns to the background pointer).
   virtual void SetPointer(Pointer pointer) { (void)pointer; }
@@ -81,42 +165,10 @@ class DebuggerUiPort : public MessageBoxPort {
   virtual void ProcessEvents() {}
   // Waits without blocking the window system (animate's 80 ms).
   virtual void WaitMilliseconds(int ms) { (void)ms; }
-
   // The console's input state: an IN is waiting for a line. ConsoleCancelInput
   // ends that wait with an empty line (the read in ConsolePort returns "").
   virtual bool ConsoleInputPending() { return false; }
   virtual void ConsoleCancelInput() {}
-
-  // Disassembly pane. The rows are in ExecutionControl::Disassembly().
-  // The table was rebuilt: set the grid's row count and refill the visible rows;
-  // with `scrollToTop` scroll to row 0 first, otherwise keep the view and the
-  // current row.
-  virtual void DisassemblyRebuilt(int rowCount, bool scrollToTop) { (void)rowCount, (void)scrollToTop; }
-  virtual void ScrollDisassemblyRowToTop(int row) { (void)row; }
-  // Makes the row current (scrolling as little as needed) and focuses the grid.
-  // The current row is how the pane shows the next instruction.
-  virtual void SelectDisassemblyRow(int row) { (void)row; }
-  // Moves the current row without scrolling: the row of PR changed under an
-  // edit of memory or of PR while the user may be looking elsewhere.
-  virtual void MarkDisassemblyRow(int row) { (void)row; }
-  virtual void FillVisibleDisassembly() {}
-  // The breakpoint table changed: repaint the marks (and the list, if shown).
-  virtual void BreakpointsChanged() {}
-
-  // Memory dump pane, showing ExecutionControl::Panes(): rewrite the visible
-  // rows; reset scrolls to the start address and selects its cell.
-  virtual void RefreshMemoryDump() {}
-  virtual void ResetMemoryDump(Word startAddress) { (void)startAddress; }
-  // Makes the cell of the address current (scrolling as little as needed) and
-  // focuses the grid.
-  virtual void SelectMemoryCell(Word address) { (void)address; }
-  // Register pane: rewrite every field from ExecutionControl::Panes().
-  virtual void RefreshRegisters() {}
-  // Watch pane: the rows in ExecutionControl::Watches() changed; redraw them.
-  virtual void RefreshWatches() {}
-  // A run command starts from the values shown now: the change marks of the
-  // memory, register and watch panes go.
-  virtual void ChangeMarksReset() {}
 };
 
 class ExecutionControl {
@@ -188,11 +240,9 @@ class ExecutionControl {
   void ResetMemoryDump();
 
   // The jump commands of the pane menus to an address the front end read
-  // (ReadJumpEntry). A jump moves the pane through the port: in the
-  // disassembly by address it selects row 0 and then the target (which thus
-  // comes into view from the top), by label the target alone; in the memory
-  // dump cell 0000H and then the target. CannotJump when the disassembly has
-  // no row there.
+  // (ReadJumpEntry). A jump tells the port the target as a Jump focus (by
+  // address `fromStart`: the view comes to it from the pane's start).
+  // CannotJump when the disassembly has no row there.
   using JumpKind = debugger::JumpKind;
   Refusal Jump(JumpKind kind, Word address);
 
@@ -221,6 +271,8 @@ class ExecutionControl {
   void SetShowRegistersAfterRun(bool on) { showRegistersAfterRun_ = on; }
   bool ShowRegistersAfterRun() const { return showRegistersAfterRun_; }
   void SetUnAsmDataAsCode(bool on) { disassembler_.SetDataAsCode(on); }
+  // The source lines Stopped records are placed in (null: none); the caller keeps them.
+  void AttachSourceLines(const SourceLines* lines) { sourceLines_ = lines; }
 
   // ---- state ----
   const SessionState& State() const { return state_; }
@@ -330,6 +382,8 @@ class ExecutionControl {
   void ReportUndefinedWord();
   // Tells the port the session's view when it changed.
   void Announce();
+  // Tells the port a command's stop (lastStop_, where PR is now).
+  void ReportStop(int withdrawnOutputs = 0);
   bool RunContinuous(bool animate);
   // Ends a GO or animate at the current instruction (breakpoint or pause).
   void StopHere(StopReason why);
@@ -381,6 +435,7 @@ class ExecutionControl {
   std::uint64_t instructions_ = 0;
   std::string lastDebuggedPath_;
   bool showRegistersAfterRun_ = true;
+  const SourceLines* sourceLines_ = nullptr;
 };
 
 }  // namespace tolvane::debugger

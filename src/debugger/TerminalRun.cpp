@@ -21,19 +21,27 @@ class TerminalPort : public debugger::DebuggerUiPort {
 
 }  // namespace
 
-int RunExitStatus(StopReason stop) {
+Outcome OutcomeOf(StopReason stop) {
   switch (stop) {
     case StopReason::ProgramEnd:
-      return kRunNormalEnd;
+      return {true, false, kRunNormalEnd};
+    case StopReason::StackOverflow:
+    case StopReason::UndefinedWord:
+      return {true, true, kRunAbnormalEnd};
+    case StopReason::StepLimit:
+      return {true, false, kRunStepLimit};
+    case StopReason::EndedByUser:
+    case StopReason::NoRow:
+      return {true, false, kRunAbnormalEnd};
     case StopReason::LoadFailed:
     case StopReason::Refused:
-      return kRunLoadFailed;
-    case StopReason::StepLimit:
-      return kRunStepLimit;
-    default:
+      return {true, false, kRunLoadFailed};
+    case StopReason::Breakpoint:
+    case StopReason::Paused:
+    case StopReason::Stepped:
       break;
   }
-  return kRunAbnormalEnd;
+  return {false, false, kRunAbnormalEnd};
 }
 
 int RunOnStdio(const std::string& exePath, const StdioRunOptions& options, std::FILE* in, std::FILE* out,

@@ -27,8 +27,18 @@ enum RunExit : int {
   kRunStepLimit = 4,
 };
 
+// What a stop means for the program and for the process, decided here for
+// every front end: the exit status of `tolvane-cli go` and `run`, and the debug
+// adapter's exited event and exceptions.
+struct Outcome {
+  bool over = false;                 // the program ended, was ended, or cannot go on
+  bool exception = false;            // at an error: a stack overflow or an undefined instruction
+  int exitStatus = kRunAbnormalEnd;  // of a run that stops so (RunExit)
+};
+Outcome OutcomeOf(StopReason stop);
+
 // The exit status of a run that ended so.
-int RunExitStatus(StopReason stop);
+inline int RunExitStatus(StopReason stop) { return OutcomeOf(stop).exitStatus; }
 
 // Loads `exePath` and runs it to its end. Returns one of RunExit.
 int RunOnStdio(const std::string& exePath, const StdioRunOptions& options, std::FILE* in, std::FILE* out,

@@ -690,6 +690,49 @@ void TfrmDebug::ShellReset() {
   SetWatchPopupEnabled(false);
 }
 
+// ---- what the core tells ----
+
+void TfrmDebug::ShowPanes(const debugger::PanesChanged& change) {
+  using debugger::Focus;
+  using debugger::Pane;
+  const Focus& focus = change.focus;
+  const bool row = focus.kind != Focus::Kind::None && focus.pane == Pane::Disassembly;
+  const bool cell = focus.kind != Focus::Kind::None && focus.pane == Pane::Memory;
+  if (change.rebuilt && core_) DisassemblyRebuilt(core_->Disassembly().RowCount(), change.scrollToTop);
+  if (change.which.Has(Pane::Breakpoints)) BreakpointsChanged();
+  if (row) {
+    switch (focus.kind) {
+      case Focus::Kind::Start:
+        // Near the top, the rows before it showing what led there.
+        ScrollDisassemblyRowToTop(focus.row);
+        SelectDisassemblyRow(focus.row);
+        break;
+      case Focus::Kind::PrMoved:
+        // The user may be looking elsewhere: the view stays.
+        MarkDisassemblyRow(focus.row);
+        break;
+      default:
+        // From row 0, a target by address comes into view from the top.
+        if (change.fromStart) SelectDisassemblyRow(0);
+        SelectDisassemblyRow(focus.row);
+        break;
+    }
+  }
+  if (change.which.Has(Pane::Registers)) RefreshRegisters();
+  if (change.which.Has(Pane::Watches)) RefreshWatches();
+  if (change.which.Has(Pane::Disassembly) && !change.rebuilt) FillVisibleDisassembly();
+  if (cell && focus.kind == Focus::Kind::Start) {
+    ResetMemoryDump(focus.address);
+  } else {
+    if (change.which.Has(Pane::Memory)) RefreshMemoryDump();
+    if (cell) {
+      if (change.fromStart) SelectMemoryCell(0);
+      SelectMemoryCell(focus.address);
+    }
+  }
+  if (change.which.Has(Pane::ChangeMarks)) ChangeMarksReset();
+}
+
 // ---- disassembly ----
 
 void TfrmDebug::DisassemblyRebuilt(int rows, bool scrollToTop) {

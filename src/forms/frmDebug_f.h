@@ -16,7 +16,8 @@ class QStatusBar;
 
 namespace tolvane::debugger {
 class ExecutionControl;
-}
+struct PanesChanged;
+}  // namespace tolvane::debugger
 
 namespace tolvane::forms {
 
@@ -89,8 +90,8 @@ class TPaneGrid : public QTableView {
 // The panes (`Panel1`) stay hidden until a program is debugged.
 //
 // The window shows the debugger core's state and calls its operations; the
-// core drives it through the pane operations below (the debugger's UI port,
-// forwarded by the application's binding).
+// core's PanesChanged records (forwarded by the application's binding) say
+// what to show anew, and the window decides how its views follow.
 class TfrmDebug : public TDockForm {
   Q_OBJECT
  public:
@@ -124,21 +125,10 @@ class TfrmDebug : public TDockForm {
   static const QPixmap& imgPause();
   static const QPixmap& imgClear();
 
-  // ---- pane operations ----
+  // ---- what the core tells ----
   void SetStatusText(const QString& text);
-  // The disassembly table was rebuilt with `rows` rows.
-  void DisassemblyRebuilt(int rows, bool scrollToTop);
-  void ScrollDisassemblyRowToTop(int row);
-  void SelectDisassemblyRow(int row);
-  void MarkDisassemblyRow(int row);
-  void FillVisibleDisassembly();
-  void BreakpointsChanged();
-  void RefreshMemoryDump();
-  void ResetMemoryDump(Word startAddress);
-  void SelectMemoryCell(Word address);
-  void RefreshRegisters();
-  void RefreshWatches();
-  void ChangeMarksReset();
+  // Shows what changed: the panes' values and rows, and where the views go.
+  void ShowPanes(const debugger::PanesChanged& change);
   void SetJumpPopupsEnabled(bool on);
   void SetWatchPopupEnabled(bool on);
   // The main window's shell reset: empty status line, jump and watch items off.
@@ -183,6 +173,25 @@ class TfrmDebug : public TDockForm {
   QSize FloatingSize() const override;
 
  private:
+  // The panes' own operations, which ShowPanes chooses from.
+  // The disassembly table was rebuilt with `rows` rows.
+  void DisassemblyRebuilt(int rows, bool scrollToTop);
+  void ScrollDisassemblyRowToTop(int row);
+  // Makes the row current (scrolling as little as needed) and focuses the grid.
+  void SelectDisassemblyRow(int row);
+  // Moves the current row without scrolling.
+  void MarkDisassemblyRow(int row);
+  void FillVisibleDisassembly();
+  void BreakpointsChanged();
+  void RefreshMemoryDump();
+  // Scrolls to the start address and selects its cell.
+  void ResetMemoryDump(Word startAddress);
+  // Makes the cell current (scrolling as little as needed) and focuses the grid.
+  void SelectMemoryCell(Word address);
+  void RefreshRegisters();
+  void RefreshWatches();
+  void ChangeMarksReset();
+
   void BuildPanes();
   // What the right column needs to show the register fields and every watch
   // column without cutting one.

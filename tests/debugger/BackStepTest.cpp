@@ -52,7 +52,7 @@ class BackStepTest : public DebuggerFixture {
  protected:
   std::string Exe(const ProgramImage& p, const std::string& name) {
     std::string exe = p.Write(name);
-    ui.calls.clear();
+    ui.Clear();
     return exe;
   }
 };
@@ -150,13 +150,17 @@ TEST_F(BackStepTest, OutputIsWithdrawnAndInputReplayed) {
   EXPECT_EQ(console.outputs, std::vector<std::string>{"HELLO"});
   EXPECT_EQ(console.reads, 1);
 
-  ui.calls.clear();
+  ui.Clear();
   EXPECT_EQ(ec.BackStep(), 1u);  // the OUT
   EXPECT_TRUE(console.outputs.empty());
   EXPECT_TRUE(ui.Called("withdraw"));
-  EXPECT_TRUE(ui.Called("marks reset"));
-  EXPECT_TRUE(ui.Called("registers"));
-  EXPECT_TRUE(ui.Called("watches"));
+  EXPECT_TRUE(ui.Told(Pane::ChangeMarks));
+  EXPECT_TRUE(ui.Told(Pane::Registers));
+  EXPECT_TRUE(ui.Told(Pane::Watches));
+  // The stop says the OUT line no longer stands.
+  ASSERT_FALSE(ui.stops.empty());
+  EXPECT_EQ(ui.stops.back().reason, StopReason::Stepped);
+  EXPECT_EQ(ui.stops.back().withdrawnOutputs, 1);
   EXPECT_EQ(PR(), 0x0106);
 
   EXPECT_EQ(ec.BackStep(), 1u);  // the IN: BUF and LEN as before

@@ -35,7 +35,6 @@ class FakeUi : public DebuggerUiPort {
   int waits = 0;
   bool inputPending = false;
   bool cancelled = false;
-  bool recordSelects = true;
   int sessionChanges = 0;
   std::string status;  // the status line as told
 
@@ -74,22 +73,67 @@ class FakeUi : public DebuggerUiPort {
     calls.push_back("cancel input");
     cancelled = true;
   }
-  void DisassemblyRebuilt(int rows, bool top) override {
-    calls.push_back("rebuilt " + std::to_string(rows) + (top ? " top" : " keep"));
+  // "panes" with the panes, "rebuilt [top]", the focus and "from start":
+  // "panes registers watches next 3", "panes memory start cell 256".
+  void OnPanesChanged(const PanesChanged& c) override {
+    changes.push_back(c);
+    calls.push_back(Describe(c));
   }
-  void ScrollDisassemblyRowToTop(int row) override { calls.push_back("scroll " + std::to_string(row)); }
-  void SelectDisassemblyRow(int row) override {
-    if (recordSelects) calls.push_back("select " + std::to_string(row));
+  // "stopped REASON" ("stopped Breakpoint"); "withdrew N" after it when Back Step withdrew output.
+  void OnStopped(const Stopped& s) override {
+    stops.push_back(s);
+    calls.push_back(std::string("stopped ") + ReasonName(s.reason));
   }
-  void MarkDisassemblyRow(int row) override { calls.push_back("mark " + std::to_string(row)); }
-  void FillVisibleDisassembly() override { calls.push_back("fill"); }
-  void BreakpointsChanged() override { calls.push_back("breakpoints"); }
-  void RefreshMemoryDump() override { calls.push_back("memory"); }
-  void ResetMemoryDump(Word start) override { calls.push_back("reset memory " + std::to_string(start)); }
-  void SelectMemoryCell(Word address) override { calls.push_back("cell " + std::to_string(address)); }
-  void RefreshRegisters() override { calls.push_back("registers"); }
-  void ChangeMarksReset() override { calls.push_back("marks reset"); }
-  void RefreshWatches() override { calls.push_back("watches"); }
+  std::vector<PanesChanged> changes;
+  std::vector<Stopped> stops;
+
+  static std::string Describe(const PanesChanged& c) {
+    static const std::pair<Pane, const char*> kPanes[] = {
+        {Pane::Disassembly, "disassembly"}, {Pane::Breakpoints, "breakpoints"}, {Pane::Memory, "memory"},
+        {Pane::Registers, "registers"},     {Pane::Watches, "watches"},         {Pane::ChangeMarks, "marks"}};
+    static const char* const kKinds[] = {"", "next", "prmoved", "jump", "start"};
+    std::string s = "panes";
+    for (const auto& [pane, name] : kPanes)
+      if (c.which.Has(pane)) s += std::string(" ") + name;
+    if (c.rebuilt) s += c.scrollToTop ? " rebuilt top" : " rebuilt";
+    if (c.focus.kind != Focus::Kind::None) {
+      s += std::string(" ") + kKinds[static_cast<int>(c.focus.kind)];
+      s +=
+          c.focus.pane == Pane::Memory ? " cell " + std::to_string(c.focus.address) : " " + std::to_string(c.focus.row);
+    }
+    if (c.fromStart) s += " from start";
+    return s;
+  }
+  static const char* ReasonName(StopReason r) {
+    static const char* const kNames[] = {"ProgramEnd",  "StackOverflow", "UndefinedWord", "StepLimit",
+                                         "EndedByUser", "Breakpoint",    "Paused",        "Stepped",
+                                         "NoRow",       "LoadFailed",    "Refused"};
+    return kNames[static_cast<int>(r)];
+  }
+
+  // Whether a PanesChanged record named the pane, and how many did.
+  bool Told(Pane pane) const { return CountTold(pane) > 0; }
+  int CountTold(Pane pane) const {
+    int n = 0;
+    for (const PanesChanged& c : changes) n += c.which.Has(pane);
+    return n;
+  }
+  bool RebuiltKeepingView() const {
+    for (const PanesChanged& c : changes)
+      if (c.rebuilt && !c.scrollToTop) return true;
+    return false;
+  }
+  // Whether a record made the row current for that reason.
+  bool Focused(Focus::Kind kind, int row) const {
+    for (const PanesChanged& c : changes)
+      if (c.focus == Focus::Row(kind, row)) return true;
+    return false;
+  }
+  void Clear() {
+    calls.clear();
+    changes.clear();
+    stops.clear();
+  }
 
   bool Called(const std::string& call) const {
     for (const auto& c : calls)
@@ -298,7 +342,7 @@ class DebuggerFixture : public ::testing::Test {
 
   bool Start(const ProgramImage& p, const std::string& name = "prog") {
     std::string exe = p.Write(name);
-    ui.calls.clear();
+    ui.Clear();
     return ec.StartDebugging(exe, options);
   }
   Word PR() const { return ec.Cpu().GetPR(); }

@@ -88,15 +88,13 @@ TEST_F(ExecutionControlTest, StartShowsTheProgramStoppedAtItsStart) {
   int row = ec.FindRowOfAddress(0x100);
   // The panes in the documented order.
   std::vector<std::string> want = {"show",
-                                   "breakpoints",
+                                   "panes breakpoints",
                                    "pointer 1",
-                                   "rebuilt " + std::to_string(ec.Disassembly().RowCount()) + " top",
-                                   "scroll " + std::to_string(row),
-                                   "select " + std::to_string(row),
+                                   "panes disassembly rebuilt top start " + std::to_string(row),
                                    "pointer 0",
-                                   "reset memory 256",
-                                   "registers",
-                                   "watches"};
+                                   "panes memory start cell 256",
+                                   "panes registers",
+                                   "panes watches"};
   ASSERT_GE(ui.calls.size(), want.size());
   EXPECT_EQ(std::vector<std::string>(ui.calls.begin(), ui.calls.begin() + static_cast<long>(want.size())), want);
   // Watches: every label in symbol file order, no literal, values filled.
@@ -145,7 +143,8 @@ TEST_F(ExecutionControlTest, GoStopsAtBreakpointsButNotTheOneItStartsOn) {
   EXPECT_EQ(ec.Cpu().GetRegister(1), 0);
   EXPECT_EQ(Enabling(), kStopped);
   EXPECT_EQ(ec.StatusText(), StatusKeysText());
-  EXPECT_TRUE(ui.Called("select " + std::to_string(ec.FindRowOfAddress(0x104))));
+  EXPECT_TRUE(ui.Focused(Focus::Kind::Next, ec.FindRowOfAddress(0x104)));
+  EXPECT_EQ(ui.calls.back(), "stopped Breakpoint");
 
   ASSERT_TRUE(ec.Go());  // starts on LOOP's breakpoint, runs one round
   EXPECT_EQ(PR(), 0x104);
@@ -160,9 +159,9 @@ TEST_F(ExecutionControlTest, GoStopsAtBreakpointsButNotTheOneItStartsOn) {
   ui.onTurn = nullptr;
   // The store into RES patched its row only.
   EXPECT_EQ(std::string(ec.Disassembly().Row(ec.FindRowOfAddress(0x117)).text), "0117  0006       RES      ****    ");
-  EXPECT_FALSE(ui.Called("rebuilt " + std::to_string(ec.Disassembly().RowCount()) + " keep"));
-  EXPECT_TRUE(ui.Called("fill"));
-  EXPECT_TRUE(ui.Called("memory"));
+  EXPECT_FALSE(ui.RebuiltKeepingView());
+  EXPECT_TRUE(ui.Told(Pane::Disassembly));
+  EXPECT_TRUE(ui.Told(Pane::Memory));
 }
 
 TEST_F(ExecutionControlTest, StepRunsNestedCallsTraceEntersThem) {
@@ -170,7 +169,7 @@ TEST_F(ExecutionControlTest, StepRunsNestedCallsTraceEntersThem) {
   ec.AddBreakpoint(0x10B);
   ec.Go();
   ASSERT_EQ(PR(), 0x10B);
-  ui.calls.clear();
+  ui.Clear();
   ui.turns = 0;
   ec.Step();
   EXPECT_EQ(PR(), 0x10D);
@@ -180,7 +179,9 @@ TEST_F(ExecutionControlTest, StepRunsNestedCallsTraceEntersThem) {
   EXPECT_EQ(ui.calls.front(), "show");
   EXPECT_EQ(ui.calls[1], "state Stepping");
   EXPECT_EQ(ui.calls[2], "status " + StatusStepText());
-  EXPECT_EQ(ui.calls.back(), "status " + StatusKeysText());
+  ASSERT_GE(ui.calls.size(), 2u);
+  EXPECT_EQ(ui.calls[ui.calls.size() - 2], "status " + StatusKeysText());
+  EXPECT_EQ(ui.calls.back(), "stopped Stepped");
   EXPECT_EQ(ui.turns, 0);  // a short routine needs no turn
   EXPECT_EQ(Enabling(), kStopped);
 
@@ -253,7 +254,7 @@ TEST_F(ExecutionControlTest, EndProgramDuringGo) {
 TEST_F(ExecutionControlTest, InputDuringGoRefreshesFirstAndCannotBePaused) {
   ASSERT_TRUE(Start(EchoProgram()));
   console.lines = {"ABC"};
-  ui.calls.clear();
+  ui.Clear();
   console.onRead = [&] {
     EXPECT_FALSE(ec.Pause());
     Word pr = PR();
@@ -265,7 +266,9 @@ TEST_F(ExecutionControlTest, InputDuringGoRefreshesFirstAndCannotBePaused) {
   // The panes were shown before the program waited for input.
   auto read = std::find(ui.calls.begin(), ui.calls.end(), "read");
   ASSERT_NE(read, ui.calls.end());
-  EXPECT_NE(std::find(ui.calls.begin(), read, "registers"), read);
+  EXPECT_NE(
+      std::find_if(ui.calls.begin(), read, [](const std::string& c) { return c.rfind("panes registers", 0) == 0; }),
+      read);
   EXPECT_EQ(console.written.front(), "ABC");
   EXPECT_EQ(ec.Mem()[0x120], 3);
   EXPECT_EQ(std::string(ec.Disassembly().Row(ec.FindRowOfAddress(0x110)).text), "0110  0041       BUF      ****    ");
@@ -453,6 +456,55 @@ TEST_F(ExecutionControlTest, AnUndefinedWordSaysWhyTheProgramCannotGoOn) {
   EXPECT_EQ(ec.LastStop(), StopReason::ProgramEnd);
 }
 
+// Every command that executed the program reports one Stopped record when it
+// returns, with its reason and PR; End Program given while a command executes
+// is reported by that command, not twice.
+TEST_F(ExecutionControlTest, EachCommandReportsItsStopOnce) {
+  using testing::FakeUi;
+  struct Case {
+    const char* what;
+    std::function<ProgramImage()> program;
+    std::function<void(ExecutionControl&, FakeUi&)> command;
+    StopReason reason;
+  };
+  const Case cases[] = {
+      {"trace", SumProgram, [](ExecutionControl& c, FakeUi&) { c.Trace(); }, StopReason::Stepped},
+      {"go to a breakpoint", SumProgram,
+       [](ExecutionControl& c, FakeUi&) {
+         c.AddBreakpoint(AddBy::Address, "104");
+         c.Go();
+       },
+       StopReason::Breakpoint},
+      {"go to the end", SumProgram, [](ExecutionControl& c, FakeUi&) { c.Go(); }, StopReason::ProgramEnd},
+      {"end while stopped", SumProgram, [](ExecutionControl& c, FakeUi&) { c.EndProgram(); }, StopReason::EndedByUser},
+      {"end during go", ForeverProgram,
+       [](ExecutionControl& c, FakeUi& u) {
+         u.onTurn = [&] { c.EndProgram(); };
+         c.Go();
+       },
+       StopReason::EndedByUser},
+      {"pause during go", ForeverProgram,
+       [](ExecutionControl& c, FakeUi& u) {
+         u.onTurn = [&] { c.Pause(); };
+         c.Go();
+       },
+       StopReason::Paused},
+      {"overflow", OverflowProgram, [](ExecutionControl& c, FakeUi&) { c.Trace(); }, StopReason::StackOverflow},
+  };
+  for (const Case& c : cases) {
+    ASSERT_TRUE(Start(c.program())) << c.what;
+    ec.ClearBreakpoints();  // the same module keeps them from the case before
+    ui.Clear();
+    c.command(ec, ui);
+    ui.onTurn = nullptr;
+    ASSERT_EQ(ui.stops.size(), 1u) << c.what;
+    EXPECT_EQ(FakeUi::ReasonName(ui.stops[0].reason), std::string(FakeUi::ReasonName(c.reason))) << c.what;
+    EXPECT_EQ(ui.stops[0].pr, PR()) << c.what;
+    EXPECT_EQ(ui.stops[0].reason, ec.LastStop()) << c.what;
+    EXPECT_FALSE(ui.stops[0].source.Found()) << c.what;  // no source lines attached
+  }
+}
+
 TEST_F(ExecutionControlTest, StackOverflowUnderTrace) {
   ASSERT_TRUE(Start(OverflowProgram()));
   ec.Trace();
@@ -498,12 +550,12 @@ TEST_F(ExecutionControlTest, StepOverANeverReturningCallStaysResponsive) {
 TEST_F(ExecutionControlTest, AnimateRefreshesAndWaitsAfterEveryInstruction) {
   ASSERT_TRUE(Start(SumProgram()));
   ec.AddBreakpoint(0x104);
-  ui.calls.clear();
+  ui.Clear();
   ASSERT_TRUE(ec.GoAnimate());
   EXPECT_EQ(PR(), 0x104);
   EXPECT_EQ(ui.waits, 2);
   EXPECT_EQ(ui.Count("wait 80"), 2);
-  EXPECT_EQ(ui.Count("registers"), 2);
+  EXPECT_EQ(ui.CountTold(Pane::Registers), 2);
   EXPECT_EQ(ui.turns, 0);  // the waits are the turns
   // The window is shown again before every instruction, as a closed one reopens.
   EXPECT_EQ(ui.Count("show"), 1 + 2);
@@ -521,11 +573,10 @@ TEST_F(ExecutionControlTest, AnimateRefreshesAndWaitsAfterEveryInstruction) {
 
 TEST_F(ExecutionControlTest, SelfModifyingCodeRebuildsTheListing) {
   ASSERT_TRUE(Start(SelfModifyingProgram()));
-  int rows = ec.Disassembly().RowCount();
   ec.Trace();
-  ui.calls.clear();
+  ui.Clear();
   ec.Trace();  // ST GR1,0105H: program code
-  EXPECT_TRUE(ui.Called("rebuilt " + std::to_string(rows) + " keep"));
+  EXPECT_TRUE(ui.Called("panes disassembly rebuilt"));
   EXPECT_EQ(std::string(ec.Disassembly().Row(ec.FindRowOfAddress(0x105)).text), "0105  8100                RET     ");
   ec.Trace();
   ec.Trace();  // the stored RET ends the program
@@ -534,13 +585,13 @@ TEST_F(ExecutionControlTest, SelfModifyingCodeRebuildsTheListing) {
   // Under GO the rebuild happens once, before the panes are shown, under the
   // wait pointer, and the background pointer comes back after it.
   ASSERT_TRUE(Start(SelfModifyingProgram()));
-  ui.calls.clear();
+  ui.Clear();
   ASSERT_TRUE(ec.Go());
   std::vector<std::string> pointers;
   for (const auto& c : ui.calls)
-    if (c.rfind("pointer", 0) == 0 || c.rfind("rebuilt", 0) == 0) pointers.push_back(c);
-  EXPECT_EQ(pointers, (std::vector<std::string>{"pointer 2", "pointer 1", "rebuilt " + std::to_string(rows) + " keep",
-                                                "pointer 2", "pointer 0"}));
+    if (c.rfind("pointer", 0) == 0 || c.find("rebuilt") != std::string::npos) pointers.push_back(c);
+  EXPECT_EQ(pointers, (std::vector<std::string>{"pointer 2", "pointer 1", "panes disassembly rebuilt", "pointer 2",
+                                                "pointer 0"}));
 }
 
 TEST_F(ExecutionControlTest, BreakpointsAndWatchesSurviveOnlyForTheSameModule) {
@@ -598,15 +649,14 @@ TEST_F(ExecutionControlTest, PushPatchesTheStackRowOnly) {
   ProgramImage p;
   p.words = {0x7000, 0x1234, 0x7110, 0x8100};  // PUSH #1234 / POP GR1 / RET
   ASSERT_TRUE(Start(p));
-  int rows = ec.Disassembly().RowCount();
-  ui.calls.clear();
+  ui.Clear();
   ec.Trace();
   Word sp = ec.Cpu().GetSP();
   EXPECT_EQ(std::string(ec.Disassembly().Row(ec.FindRowOfAddress(sp)).text),
             Hex4(sp) + "  1234                ****    ");
-  EXPECT_FALSE(ui.Called("rebuilt " + std::to_string(rows) + " keep"));
-  EXPECT_TRUE(ui.Called("fill"));
-  EXPECT_TRUE(ui.Called("memory"));
+  EXPECT_FALSE(ui.RebuiltKeepingView());
+  EXPECT_TRUE(ui.Told(Pane::Disassembly));
+  EXPECT_TRUE(ui.Told(Pane::Memory));
   ec.Trace();
   EXPECT_EQ(ec.Cpu().GetRegister(1), 0x1234);
 }
@@ -667,8 +717,10 @@ TEST_F(ExecutionControlTest, PlainRun) {
   EXPECT_EQ(PR(), 0x100);
   EXPECT_EQ(Enabling(),
             "End=0 Start=1 Go=0 Animate=0 Trace=0 Step=0 Pause=0 BreakPoint=0 Watch=0 JumpPopups=0 WatchPopup=0");
-  EXPECT_FALSE(ui.Called("registers"));
+  EXPECT_FALSE(ui.Told(Pane::Registers));
   EXPECT_TRUE(ui.boxes.empty());
+  ASSERT_EQ(ui.stops.size(), 1u);
+  EXPECT_EQ(ui.stops[0].reason, StopReason::ProgramEnd);
 
   console.written.clear();
   EXPECT_FALSE(ec.RunProgram(OverflowProgram().Write("plainover"), options));
@@ -725,12 +777,11 @@ TEST_F(ExecutionControlTest, PlainRunEndedWhileInputPending) {
 
 TEST_F(ExecutionControlTest, MemoryAndRegisterEdits) {
   ASSERT_TRUE(Start(SumProgram()));
-  int rows = ec.Disassembly().RowCount();
-  ui.calls.clear();
+  ui.Clear();
   EXPECT_TRUE(ec.SetMemory(0x0104, 0x8100) == Refusal::None);  // RET over ADDA: code changes
   EXPECT_EQ(ui.calls,
-            (std::vector<std::string>{"memory", "pointer 1", "rebuilt " + std::to_string(rows) + " keep", "pointer 0",
-                                      "watches", "mark " + std::to_string(ec.FindRowOfAddress(0x100))}));
+            (std::vector<std::string>{"panes memory", "pointer 1", "panes disassembly rebuilt", "pointer 0",
+                                      "panes watches", "panes prmoved " + std::to_string(ec.FindRowOfAddress(0x100))}));
   EXPECT_EQ(ec.Watches().Rows()[1].HexText(), "8100");
 
   struct Case {

@@ -143,27 +143,20 @@ ProgramImage StoreProgram() {
   return p;
 }
 
-class PaneTest : public DebuggerFixture {
- protected:
-  std::vector<std::string> CallsStartingWith(const std::string& prefix) const {
-    std::vector<std::string> out;
-    for (const auto& c : ui.calls)
-      if (c.rfind(prefix, 0) == 0) out.push_back(c);
-    return out;
-  }
-};
+class PaneTest : public DebuggerFixture {};
 
 TEST_F(PaneTest, JumpsMoveThePanesThroughThePort) {
   ASSERT_TRUE(Start(StoreProgram()));
-  ui.calls.clear();
+  ui.Clear();
   ASSERT_EQ(ec.Jump(JumpKind::DisassemblyAddress, 0x107), Refusal::None);
-  EXPECT_EQ(ui.calls, (std::vector<std::string>{"select 0", "select " + std::to_string(ec.FindRowOfAddress(0x107))}));
-  ui.calls.clear();
+  EXPECT_EQ(ui.calls,
+            std::vector<std::string>{"panes jump " + std::to_string(ec.FindRowOfAddress(0x107)) + " from start"});
+  ui.Clear();
   ASSERT_EQ(ec.Jump(JumpKind::DisassemblyLabel, 0x107), Refusal::None);
-  EXPECT_EQ(ui.calls, std::vector<std::string>{"select " + std::to_string(ec.FindRowOfAddress(0x107))});
-  ui.calls.clear();
+  EXPECT_EQ(ui.calls, std::vector<std::string>{"panes jump " + std::to_string(ec.FindRowOfAddress(0x107))});
+  ui.Clear();
   ASSERT_EQ(ec.Jump(JumpKind::MemoryAddress, 0x10f), Refusal::None);
-  EXPECT_EQ(ui.calls, (std::vector<std::string>{"cell 0", "cell 271"}));
+  EXPECT_EQ(ui.calls, std::vector<std::string>{"panes jump cell 271 from start"});
 }
 
 // The panes show the machine as of their last refresh, and mark what differs
@@ -174,9 +167,9 @@ TEST_F(PaneTest, ChangeMarksLastUntilTheNextRunCommand) {
   EXPECT_FALSE(panes.RegisterChanged(CCpu::kPR));
   EXPECT_FALSE(panes.WordChanged(0x107));
 
-  ui.calls.clear();
+  ui.Clear();
   ec.Trace();  // LAD GR1,1
-  EXPECT_EQ(CallsStartingWith("marks reset").size(), 1u);
+  EXPECT_EQ(ui.CountTold(Pane::ChangeMarks), 1);
   EXPECT_TRUE(panes.RegisterChanged(CCpu::kGR0 + 1));
   EXPECT_TRUE(panes.RegisterChanged(CCpu::kPR));
   EXPECT_FALSE(panes.RegisterChanged(CCpu::kGR0 + 2));
@@ -212,9 +205,9 @@ TEST_F(PaneTest, StoredRowsAreMarkedAndNewWatchesAreNot) {
   const int res = ec.FindRowOfAddress(0x107);
   const int st = ec.FindRowOfAddress(0x102);
   ec.Trace();
-  ui.calls.clear();
-  ec.Trace();                                       // ST GR1,RES
-  EXPECT_EQ(CallsStartingWith("fill").size(), 2u);  // the marks of the stop went, then the store shows
+  ui.Clear();
+  ec.Trace();                                     // ST GR1,RES
+  EXPECT_EQ(ui.CountTold(Pane::Disassembly), 2);  // the marks of the stop went, then the store shows
   EXPECT_TRUE(ec.DisassemblyRowChanged(res));
   EXPECT_FALSE(ec.DisassemblyRowChanged(st));
   EXPECT_FALSE(ec.DisassemblyRowChanged(-1));
@@ -262,22 +255,23 @@ TEST_F(PaneTest, TheCurrentRowFollowsPrUnderEdits) {
   ASSERT_TRUE(Start(StoreProgram()));
   ec.Trace();  // PR 0102H
   const int before = ec.FindRowOfAddress(0x102);
-  ui.calls.clear();
+  ui.Clear();
   // NOP over LAD's first word at 0100H: 0100H and 0101H become two rows, so
   // the row of 0102H has a higher index now.
   ASSERT_TRUE(ec.SetMemory(0x0100, 0x0000) == Refusal::None);
   const int after = ec.FindRowOfAddress(0x102);
   EXPECT_EQ(after, before + 1);
-  EXPECT_EQ(ui.calls.back(), "mark " + std::to_string(after));
-  EXPECT_TRUE(CallsStartingWith("select").empty());
-  EXPECT_TRUE(CallsStartingWith("scroll").empty());
+  EXPECT_EQ(ui.calls.back(), "panes prmoved " + std::to_string(after));
+  for (const PanesChanged& c : ui.changes)
+    EXPECT_TRUE(c.focus.kind == Focus::Kind::None || c.focus.kind == Focus::Kind::PrMoved);
 
-  ui.calls.clear();
+  ui.Clear();
   ASSERT_TRUE(ec.SetRegister(Register::PR, 0x104) == Refusal::None);
-  EXPECT_EQ(ui.calls, (std::vector<std::string>{"registers", "mark " + std::to_string(ec.FindRowOfAddress(0x104))}));
-  ui.calls.clear();
+  EXPECT_EQ(ui.calls, (std::vector<std::string>{"panes registers",
+                                                "panes prmoved " + std::to_string(ec.FindRowOfAddress(0x104))}));
+  ui.Clear();
   ASSERT_TRUE(ec.SetRegister(Register::GR1, 0x5) == Refusal::None);  // other registers leave the row alone
-  EXPECT_EQ(ui.calls, std::vector<std::string>{"registers"});
+  EXPECT_EQ(ui.calls, std::vector<std::string>{"panes registers"});
 }
 
 // Mended: an input call whose buffer has rows missing reports it once, not
@@ -313,13 +307,12 @@ TEST_F(PaneTest, AnInputCallReportsMissingRowsOnce) {
 TEST_F(PaneTest, RefreshAllPanesShowsEverythingInOneCall) {
   ASSERT_TRUE(Start(StoreProgram()));
   ec.Trace();
-  ui.calls.clear();
+  ui.Clear();
   ASSERT_TRUE(ec.RefreshAllPanes());
-  const int rows = ec.Disassembly().RowCount();
   const std::string row = std::to_string(ec.FindRowOfAddress(ec.Cpu().GetPR()));
   EXPECT_EQ(ui.calls,
-            (std::vector<std::string>{"pointer 1", "rebuilt " + std::to_string(rows) + " keep", "pointer 0",
-                                      "breakpoints", "select " + row, "registers", "watches", "fill", "memory"}));
+            (std::vector<std::string>{"pointer 1", "panes disassembly rebuilt", "pointer 0", "panes breakpoints",
+                                      "panes disassembly memory registers watches next " + row}));
 }
 
 }  // namespace

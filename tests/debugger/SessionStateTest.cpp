@@ -137,13 +137,13 @@ class SessionPortTest : public testing::DebuggerFixture {};
 TEST_F(SessionPortTest, ThePortIsToldOncePerChange) {
   testing::ProgramImage p = testing::EchoProgram();
   std::string exe = p.Write("once");
-  ui.calls.clear();
+  ui.Clear();
   ASSERT_TRUE(ec.StartDebugging(exe, options));
   auto states = [&] {
     std::vector<std::string> s;
     for (const std::string& c : ui.calls)
       if (c.rfind("state ", 0) == 0) s.push_back(c.substr(6));
-    ui.calls.clear();
+    ui.Clear();
     return s;
   };
   EXPECT_EQ(states(), std::vector<std::string>{"Stopped"});
