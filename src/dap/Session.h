@@ -26,7 +26,7 @@
 #include "common/MessageSink.h"
 #include "common/TextRules.h"
 #include "dap/CallChain.h"
-#include "rpc/Transport.h"
+#include "dap/Adapter.h"
 #include "dap/Values.h"
 #include "debugger/ExecutionControl.h"
 #include "debugger/SourceLines.h"

@@ -471,7 +471,7 @@ TEST_F(ExecutionControlTest, EachCommandReportsItsStopOnce) {
       {"trace", SumProgram, [](ExecutionControl& c, FakeUi&) { c.Trace(); }, StopReason::Stepped},
       {"go to a breakpoint", SumProgram,
        [](ExecutionControl& c, FakeUi&) {
-         c.AddBreakpoint(AddBy::Address, "104");
+         c.AddBreakpoint(0x104);
          c.Go();
        },
        StopReason::Breakpoint},
