@@ -70,7 +70,7 @@ struct ListingRow {
   Word address = 0;
   Shape shape = Shape::OneWord;
   bool expansion = false;  // a line of a macro's expansion, led by the statement's label field
-  bool reference = false;  // the address word (a DC constant's word) may name a label left to the linker
+  bool reference = false;  // the address word (a DC constant's word) is shown as "---- E" when left to the linker
   std::int32_t count = 1;  // rows for that many consecutive addresses; the text is on the first
   std::string text;        // what the row shows after the words
 };
@@ -204,8 +204,8 @@ class Assembler {
   // Which line produced which words, in address order (relative addresses).
   std::vector<LineRun> lineRuns;
   // What generation placed, statement by statement, for the listing (kept
-  // only while a listing is wanted); the statements' texts point into the
-  // source being assembled.
+  // only while a listing is wanted). The statements' texts point into the
+  // text given to AssembleText and are good only as long as it is.
   bool recordListing = false;
   std::vector<ListedStatement> listedStatements;
   std::vector<ListingRow> listingRows;
