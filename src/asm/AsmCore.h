@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "common/BuildOptions.h"
+#include "common/InstructionSet.h"
 #include "common/MessageSink.h"
 #include "common/Word.h"
 #include "link/LineMap.h"
@@ -67,6 +68,37 @@ struct SLiteralTbl {
   Word valueAddress = 0;
   std::string text;
   std::int32_t first = 0;
+};
+
+// What generation placed for a statement, as the listing prints it. A row names
+// addresses, not words: the listing reads the words from the finished image,
+// once the references are resolved.
+struct ListingRow {
+  enum class Shape : std::uint8_t {
+    OneWord,   // the word and the blank columns of a second
+    TwoWords,  // an instruction with its address word
+    Bare,      // only the word (further words of a DS or of a DC string)
+  };
+  Word address = 0;
+  Shape shape = Shape::OneWord;
+  bool expansion = false;  // a line of a macro's expansion, led by the statement's label field
+  bool reference = false;  // the address word (a DC constant's word) is shown as "---- E" when left to the linker
+  std::int32_t count = 1;  // rows for that many consecutive addresses; the text is on the first
+  std::string text;        // what the row shows after the words
+};
+
+struct ListedStatement {
+  // Where the source line goes: on the first row, or on a line of its own
+  // before the rows (a macro, or nothing placed) or after them (an END after
+  // its program's literals).
+  enum class Source : std::uint8_t { FirstRow, Before, After };
+  std::int32_t line = 0;
+  std::string_view text;  // the source line as read
+  Source source = Source::FirstRow;
+  bool literals = false;         // rows of placed literals: listed only when the assembly has no errors
+  std::int32_t labelLength = 0;  // of a macro statement, to lead its expansion lines
+  std::size_t firstRow = 0;
+  std::size_t rowCount = 0;
 };
 
 struct SErrorTbl {
@@ -128,8 +160,9 @@ class Assembler {
   void GenerateLine(const SAsmLine& line);
   void CheckStartEnd();
   void ResolveFile();
-  // Builds the listing of `source` (already assembled) into `out`.
-  void BuildListing(std::string_view source, std::int32_t lineCount, std::string& out);
+  // Prints the listing of the text just assembled into `out`, from the rows
+  // generation recorded (when asked to, see AssembleText).
+  void BuildListing(std::string& out) const;
   bool WriteObjectFile(const std::string& objectPath);
   // The object's tables as the file stores them, signed with `fileName`; false
   // (with the message) when a table has more rows than a count word holds.
@@ -184,6 +217,12 @@ class Assembler {
   std::string sourcePath;
   // Which line produced which words, in address order (relative addresses).
   std::vector<LineRun> lineRuns;
+  // What generation placed, statement by statement, for the listing (kept
+  // only while a listing is wanted). The statements' texts point into the
+  // text given to AssembleText and are good only as long as it is.
+  bool recordListing = false;
+  std::vector<ListedStatement> listedStatements;
+  std::vector<ListingRow> listingRows;
 
  private:
   struct LabelInfo {
@@ -201,7 +240,15 @@ class Assembler {
   bool Fits(std::int32_t words) const { return locationCounter + words < 65536; }
   void AddressWord(const char* operand, std::int32_t address);
   void GenerateDc(const SAsmLine& line);
-  void GenerateMacro(const SAsmLine& line, const Word* words, int count, int refA, int refB);
+  struct ExpansionStep;
+  void GenerateExpansion(const SAsmLine& line, const InstructionDef& ins);
+  void GenerateMacro(const SAsmLine& line, const ExpansionStep* steps, int count);
+  // A listing row for what the current statement placed.
+  void ListRow(std::int32_t address, ListingRow::Shape shape, std::int32_t count = 1, std::string text = {},
+               bool expansion = false, bool reference = false);
+  ListedStatement* ListedNow() {
+    return recordListing && !listedStatements.empty() ? &listedStatements.back() : nullptr;
+  }
   void PlaceLiterals();
   void EndOfProgram();
   // Records words [from, locationCounter) as produced by `line`.

@@ -74,6 +74,7 @@ void Assembler::AssembleText(std::string_view source, std::string* listing) {
   std::int32_t n = 0;
   const std::string crText = J(u8"行の途中にCR(復帰)だけの改行があります。そこから行末まではアセンブルされません。");
   const std::string nulText = J(u8"行の途中にNUL文字があります。そこから行末まではアセンブルされません。");
+  recordListing = listing != nullptr;
   while (reader.Next(text)) {
     line_.lineNumber = ++n;
     if (reader.CutBy() != LineReader::Cut::None)
@@ -84,6 +85,7 @@ void Assembler::AssembleText(std::string_view source, std::string* listing) {
     if (line_.mnemonic[0]) std::memcpy(lastMnemonic, line_.mnemonic, sizeof lastMnemonic);
     CheckLine(line_);
     const std::int32_t before = locationCounter;
+    if (recordListing) listedStatements.push_back({.line = n, .text = text, .firstRow = listingRows.size()});
     GenerateLine(line_);
     const InstructionDef* ins = FindInstruction(line_.mnemonic);
     RecordRun(before, line_.lineNumber, ins && ins->form != OperandForm::Dc && ins->form != OperandForm::Ds);
@@ -91,7 +93,7 @@ void Assembler::AssembleText(std::string_view source, std::string* listing) {
   lineCount = n;
   CheckStartEnd();
   ResolveFile();
-  if (listing) BuildListing(source, lineCount, *listing);
+  if (listing) BuildListing(*listing);
 }
 
 void Assembler::AssembleFileBytes(std::string_view bytes, std::string* listing) {

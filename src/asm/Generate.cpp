@@ -62,9 +62,18 @@ void CopyName(char (&dst)[N], const char* src) {
 consteval Word Ins(std::string_view name, unsigned r = 0, unsigned x = 0) {
   return EncodeFirstWord(OpCodeOf(name), r, x);
 }
-// The expansions below are as long as the table says (the listing relies on it).
+// The expansions below are as long as the table says (the checks and the
+// addresses of later statements rely on it).
 static_assert(WordsOf("IN") == 12 && WordsOf("OUT") == 12);
 static_assert(WordsOf("RPUSH") == 14 && WordsOf("RPOP") == 7);
+
+// The instruction field and first operand of an expansion line: the name
+// padded to eight columns.
+std::string Expanded(std::string_view name, std::string_view operands) {
+  std::string text(name);
+  text.resize(8, ' ');
+  return text.append(operands);
+}
 
 const char* TooLarge() { return reinterpret_cast<const char*>(u8"プログラムが大きすぎてメモリに格納できません。"); }
 
@@ -116,21 +125,60 @@ void Assembler::AddressWord(const char* op, std::int32_t address) {
   }
 }
 
-void Assembler::GenerateMacro(const SAsmLine& line, const Word* words, int count, int refA, int refB) {
-  if (!Fits(count)) return ReportLineError(line.lineNumber, DiagCode::ProgramTooLarge, J(TooLarge()));
-  for (int k = 0; k < count; ++k) codeImage[locationCounter + k] = words[k];
-  if (refA >= 0) RecordReference(line.operand1, locationCounter + refA);
-  if (refB >= 0) RecordReference(line.operand2, locationCounter + refB);
-  locationCounter += count;
+// One instruction of a macro's expansion: its words and its line in the listing.
+struct Assembler::ExpansionStep {
+  Word first = 0;
+  bool twoWords = false;
+  Word second = 0;
+  int operand = 0;  // 1 or 2: the second word refers to that operand of the statement
+  std::string text;
+};
+
+void Assembler::GenerateMacro(const SAsmLine& line, const ExpansionStep* steps, int count) {
+  int words = 0;
+  for (int k = 0; k < count; ++k) words += steps[k].twoWords ? 2 : 1;
+  if (!Fits(words)) return ReportLineError(line.lineNumber, DiagCode::ProgramTooLarge, J(TooLarge()));
+  if (ListedStatement* s = ListedNow()) {
+    s->source = ListedStatement::Source::Before;
+    s->labelLength = static_cast<std::int32_t>(std::strlen(line.label));
+  }
+  for (int k = 0; k < count; ++k) {
+    const ExpansionStep& step = steps[k];
+    ListRow(locationCounter, step.twoWords ? ListingRow::Shape::TwoWords : ListingRow::Shape::OneWord, 1, step.text,
+            true, step.operand != 0);
+    codeImage[locationCounter++] = step.first;
+    if (!step.twoWords) continue;
+    codeImage[locationCounter] = step.second;
+    if (step.operand) RecordReference(step.operand == 1 ? line.operand1 : line.operand2, locationCounter);
+    ++locationCounter;
+  }
+}
+
+void Assembler::ListRow(std::int32_t address, ListingRow::Shape shape, std::int32_t count, std::string text,
+                        bool expansion, bool reference) {
+  ListedStatement* s = ListedNow();
+  if (!s || count <= 0) return;
+  listingRows.push_back({static_cast<Word>(address), shape, expansion, reference, count, std::move(text)});
+  ++s->rowCount;
 }
 
 void Assembler::GenerateDc(const SAsmLine& line) {
   for (int k = 0; k < line.dcCount; ++k) {
     const char* op = line.dcOperands[k];
-    dataAddressList.push_back(static_cast<Word>(locationCounter));
+    const std::int32_t at = locationCounter;
+    dataAddressList.push_back(static_cast<Word>(at));
+    // Each operand's words are one group of rows; an empty string (reported)
+    // still has its row, showing the word at an address it does not take.
+    auto list = [&] {
+      const std::int32_t placed = locationCounter - at;
+      if (placed == 0 && op[0] != '\'') return;
+      ListRow(at, ListingRow::Shape::OneWord, 1, {}, false, op[0] != '\'');
+      ListRow(at + 1, ListingRow::Shape::Bare, placed - 1);
+    };
     auto put = [&](Word w) {
       if (!Fits(1)) {
         ReportLineError(line.lineNumber, DiagCode::ProgramTooLarge, J(TooLarge()));
+        if (locationCounter > at) list();
         return false;
       }
       codeImage[locationCounter++] = w;
@@ -147,10 +195,10 @@ void Assembler::GenerateDc(const SAsmLine& line) {
       for (std::size_t i = 1; i < end; ++i)
         if (!put(CharWord(op[i]))) return;
     } else if (IsLetter(c)) {
-      std::int32_t at = locationCounter;
       if (!put(0)) return;
       RecordReference(op, at);
     }
+    list();
   }
 }
 
@@ -162,6 +210,7 @@ void Assembler::GenerateLine(const SAsmLine& line) {
   const Word code = static_cast<Word>(ins->code << 8);
   auto one = [&](Word w) {
     if (!Fits(1)) return ReportLineError(line.lineNumber, DiagCode::ProgramTooLarge, J(TooLarge()));
+    ListRow(locationCounter, ListingRow::Shape::OneWord);
     codeImage[locationCounter++] = w;
   };
   switch (ins->form) {
@@ -169,12 +218,17 @@ void Assembler::GenerateLine(const SAsmLine& line) {
       programLiterals.clear();
       return;
     case OperandForm::End:
+      if (ListedStatement* s = ListedNow()) {
+        s->source = ListedStatement::Source::After;
+        s->literals = true;
+      }
       PlaceLiterals();
       EndOfProgram();
       return;
     case OperandForm::RegAdr:
     case OperandForm::Adr: {
       if (!Fits(2)) return ReportLineError(line.lineNumber, DiagCode::ProgramTooLarge, J(TooLarge()));
+      ListRow(locationCounter, ListingRow::Shape::TwoWords, 1, {}, false, true);
       bool regAdr = ins->form == OperandForm::RegAdr;
       int r = regAdr ? RegisterNumber(line.operand1) : 0;
       int x = RegisterNumber(regAdr ? line.operand3 : line.operand2);
@@ -195,28 +249,47 @@ void Assembler::GenerateLine(const SAsmLine& line) {
       if (n >= 65536 || !Fits(static_cast<std::int32_t>(n)))
         return ReportLineError(line.lineNumber, DiagCode::ProgramTooLarge, J(TooLarge()));
       for (std::int64_t k = 0; k < n; ++k) dataAddressList.push_back(static_cast<Word>(locationCounter + k));
+      ListRow(locationCounter, ListingRow::Shape::OneWord);
+      ListRow(locationCounter + 1, ListingRow::Shape::Bare, static_cast<std::int32_t>(n) - 1);
       locationCounter += static_cast<std::int32_t>(n);
       return;
     }
     case OperandForm::Dc:
       return GenerateDc(line);
-    case OperandForm::InOut: {
-      const Word svc = ins->code;
-      const Word words[12] = {Ins("PUSH", 0, 1), 0, Ins("PUSH", 0, 2), 0,   Ins("LAD", 1), 0,
-                              Ins("LAD", 2),     0, Ins("SVC"),        svc, Ins("POP", 2), Ins("POP", 1)};
-      return GenerateMacro(line, words, static_cast<int>(std::size(words)), 5, 7);
-    }
+    case OperandForm::InOut:
     case OperandForm::RPushPop:
-      if (ins->code == 0) {
-        const Word words[14] = {Ins("PUSH", 0, 1), 0, Ins("PUSH", 0, 2), 0, Ins("PUSH", 0, 3), 0, Ins("PUSH", 0, 4), 0,
-                                Ins("PUSH", 0, 5), 0, Ins("PUSH", 0, 6), 0, Ins("PUSH", 0, 7), 0};
-        return GenerateMacro(line, words, static_cast<int>(std::size(words)), -1, -1);
-      } else {
-        const Word words[7] = {Ins("POP", 7), Ins("POP", 6), Ins("POP", 5), Ins("POP", 4),
-                               Ins("POP", 3), Ins("POP", 2), Ins("POP", 1)};
-        return GenerateMacro(line, words, static_cast<int>(std::size(words)), -1, -1);
-      }
+      return GenerateExpansion(line, *ins);
   }
+}
+
+void Assembler::GenerateExpansion(const SAsmLine& line, const InstructionDef& ins) {
+  auto address = [](const char* operand) {
+    std::string text = operand;
+    if (text.size() < 8) text.resize(8, ' ');
+    return text;
+  };
+  constexpr Word push = Ins("PUSH"), pop = Ins("POP");
+  auto reg = [](int r) { return "GR" + std::to_string(r); };
+  if (ins.form == OperandForm::InOut) {
+    const ExpansionStep steps[] = {
+        {Ins("PUSH", 0, 1), true, 0, 0, Expanded("PUSH", "0,GR1")},
+        {Ins("PUSH", 0, 2), true, 0, 0, Expanded("PUSH", "0,GR2")},
+        {Ins("LAD", 1), true, 0, 1, Expanded("LAD", "GR1," + address(line.operand1))},
+        {Ins("LAD", 2), true, 0, 2, Expanded("LAD", "GR2," + address(line.operand2))},
+        {Ins("SVC"), true, ins.code, 0, Expanded("SVC", std::to_string(ins.code))},
+        {Ins("POP", 2), false, 0, 0, Expanded("POP", "GR2")},
+        {Ins("POP", 1), false, 0, 0, Expanded("POP", "GR1")},
+    };
+    return GenerateMacro(line, steps, static_cast<int>(std::size(steps)));
+  }
+  ExpansionStep steps[7];
+  for (int k = 0; k < 7; ++k) {
+    // RPUSH saves GR1 to GR7, RPOP restores them in the opposite order.
+    const int r = ins.code == 0 ? k + 1 : 7 - k;
+    steps[k] = ins.code == 0 ? ExpansionStep{static_cast<Word>(push | r), true, 0, 0, Expanded("PUSH", "0," + reg(r))}
+                             : ExpansionStep{static_cast<Word>(pop | r << 4), false, 0, 0, Expanded("POP", reg(r))};
+  }
+  GenerateMacro(line, steps, static_cast<int>(std::size(steps)));
 }
 
 void Assembler::PlaceLiterals() {
@@ -258,6 +331,8 @@ void Assembler::PlaceLiterals() {
     }
     // The value belongs to the line that first used the literal.
     RecordRun(valueStart, LineOfAddress(lit.refAddress), false);
+    ListRow(valueStart, ListingRow::Shape::OneWord, 1, lit.text + "\tDC\t" + lit.text.substr(1));
+    ListRow(valueStart + 1, ListingRow::Shape::OneWord, locationCounter - valueStart - 1);
   }
   for (SLiteralTbl& lit : programLiterals) {
     lit.programNumber = programNumber;

@@ -1,13 +1,12 @@
-// The assembly listing: every source line with its number, address and words,
-// macro expansions, DS/DC words, each program's literals, the diagnostics and
-// the error total. Lines are analysed a second time (silently); the words come
-// from the finished code image.
+// The assembly listing: every source line with its number, the addresses and
+// words generation placed for it (macro expansions, DS and DC words, each
+// program's literals), the diagnostics and the error total. The rows come
+// from generation's records; the words from the finished code image.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <memory>
 
 #include "asm/AsmCore.h"
-#include "asm/Instructions.h"
 
 namespace tolvane {
 
@@ -27,288 +26,135 @@ void LineNo(std::string& out, std::int32_t n) {
   out.append(b, static_cast<std::size_t>(len));
 }
 
+// Prints statements from their records. The words are read from the image at
+// print time, when every reference is resolved; a word still left to the
+// linker shows as "---- E".
 class ListingWriter {
  public:
-  ListingWriter(const std::vector<Word>& image, std::string& out) : image_(image), out_(out) {}
+  ListingWriter(const std::vector<Word>& image, const std::vector<SRefTbl>& references, std::string& out)
+      : image_(image), external_(kMemoryWords, 0), out_(out) {
+    for (const SRefTbl& r : references)
+      if (r.state == RefExternal) external_[r.address] = 1;
+  }
 
+  // A line with no words: the number and 25 blanks before the text.
   void Other(std::int32_t n, std::string_view src) {
     LineNo(out_, n);
     out_.append(25, ' ');
     out_.append(src);
     out_.push_back('\n');
   }
-  // " %.4hX:" after the line number or the 7 blanks of a continuation line.
-  void Address(std::int32_t a) {
+
+  // Without `withLiterals` a program's literals are left out, and the
+  // addresses after them close up: later rows show the address and words that
+  // many words lower (the listing of a failed assembly numbers only what it
+  // shows).
+  void Statement(const ListedStatement& s, const std::vector<ListingRow>& rows, bool withLiterals) {
+    if (s.literals && !withLiterals) {
+      for (std::size_t i = 0; i < s.rowCount; ++i) hidden_ += rows[s.firstRow + i].count;
+      return Other(s.line, s.text);
+    }
+    if (s.rowCount == 0) return Other(s.line, s.text);
+    if (s.source == ListedStatement::Source::Before) Other(s.line, s.text);
+    // A macro's expansion lines keep the statement's label and the blanks
+    // after it on the first line; later ones blank the label out.
+    const std::size_t labelLength = std::min(static_cast<std::size_t>(s.labelLength), s.text.size());
+    std::size_t run = labelLength;
+    while (run < s.text.size() && IsBlank(s.text[run])) ++run;
+    std::string lead(s.text.substr(0, run));
+    for (std::size_t i = 0; i < s.rowCount; ++i) {
+      const ListingRow& row = rows[s.firstRow + i];
+      for (std::int32_t k = 0; k < row.count; ++k) {
+        const bool head = i == 0 && k == 0 && s.source == ListedStatement::Source::FirstRow;
+        if (head)
+          LineNo(out_, s.line);
+        else
+          out_.append(7, ' ');
+        Words(static_cast<std::int32_t>(row.address) + k - hidden_, row);
+        if (head) {
+          out_.append(s.text);
+        } else if (k == 0 && row.expansion) {
+          out_.append(lead).append(row.text);
+          std::fill_n(lead.begin(), labelLength, ' ');
+        } else if (k == 0) {
+          out_.append(row.text);
+        }
+        out_.push_back('\n');
+      }
+    }
+    if (s.source == ListedStatement::Source::After) Other(s.line, s.text);
+  }
+
+ private:
+  // " %.4hX:" and the words of one row.
+  void Words(std::int32_t a, const ListingRow& row) {
     out_.push_back(' ');
     Hex4(out_, static_cast<Word>(a));
     out_.push_back(':');
-  }
-  void Continuation(std::int32_t a) {
-    out_.append(7, ' ');
-    Address(a);
-  }
-  void TwoWords(std::int32_t a, bool external, bool macro) {
     out_.push_back(' ');
-    Hex4(out_, Word_(a));
-    if (external) {
-      out_.append(macro ? " ---- E     1 " : " ---- E       ");
-    } else {
-      out_.push_back(' ');
-      Hex4(out_, Word_(a + 1));
-      out_.append(macro ? "       1 " : "         ");
-    }
-  }
-  void OneWord(std::int32_t a, bool macro) {
-    out_.push_back(' ');
-    Hex4(out_, Word_(a));
-    out_.append(macro ? "            1 " : "              ");
-  }
-  void Bare(std::int32_t a) {
-    out_.push_back(' ');
-    Hex4(out_, Word_(a));
-  }
-  void End(std::string_view src = {}) {
-    out_.append(src);
-    out_.push_back('\n');
-  }
-  std::string& Out() { return out_; }
-
- private:
-  Word Word_(std::int32_t a) const { return image_[static_cast<std::size_t>(a) & 0xFFFF]; }
-  const std::vector<Word>& image_;
-  std::string& out_;
-};
-
-// Characters of a literal's string from after its opening quote ('' is one).
-int LiteralChars(const std::string& t) {
-  int count = 0;
-  for (std::size_t k = 2; k < t.size(); ++k) {
-    if (t[k] == '\'') {
-      if (k + 1 < t.size() && t[k + 1] == '\'')
-        ++k;
-      else
+    const bool expansion = row.expansion;
+    switch (row.shape) {
+      case ListingRow::Shape::TwoWords:
+        Hex4(out_, At(a));
+        if (row.reference && IsExternal(a + 1)) {
+          out_.append(expansion ? " ---- E     1 " : " ---- E       ");
+        } else {
+          out_.push_back(' ');
+          Hex4(out_, At(a + 1));
+          out_.append(expansion ? "       1 " : "         ");
+        }
+        break;
+      case ListingRow::Shape::OneWord:
+        if (row.reference && IsExternal(a)) {
+          out_.append("---- E            ");
+        } else {
+          Hex4(out_, At(a));
+          out_.append(expansion ? "            1 " : "              ");
+        }
+        break;
+      case ListingRow::Shape::Bare:
+        Hex4(out_, At(a));
         break;
     }
-    ++count;
   }
-  return count;
+  Word At(std::int32_t a) const { return image_[static_cast<std::size_t>(a) & 0xFFFF]; }
+  bool IsExternal(std::int32_t a) const { return external_[static_cast<std::size_t>(a) & 0xFFFF] != 0; }
+
+  const std::vector<Word>& image_;
+  std::vector<std::uint8_t> external_;
+  std::string& out_;
+  std::int32_t hidden_ = 0;  // words of literals left out so far
+};
+
+// The stored diagnostics of line `n` (-1: of the whole file).
+void ErrorLines(std::string& out, const std::vector<SErrorTbl>& errors, std::int32_t n) {
+  for (const SErrorTbl& e : errors) {
+    if (e.lineNumber != n) continue;
+    char head[32];
+    if (n < 0)
+      std::snprintf(head, sizeof head, "(   ) : Error  ");
+    else
+      std::snprintf(head, sizeof head, "(%3d) : Error  ", static_cast<int>(n));
+    out.append(head);
+    out.append(e.text);
+    out.push_back('\n');
+  }
 }
 
 }  // namespace
 
-void Assembler::BuildListing(std::string_view source, std::int32_t lines, std::string& out) {
+void Assembler::BuildListing(std::string& out) const {
   out.clear();
-  out.reserve(source.size() * 2 + 4096);
-  std::vector<std::uint8_t> external(kMemoryWords, 0);
-  for (const SRefTbl& r : referenceTable)
-    if (r.state == RefExternal) external[r.address] = 1;
-
-  auto record = std::make_unique<SAsmLine>();
-  SAsmLine& line = *record;
-  ListingWriter w(codeImage, out);
-  LineReader reader(source);
-  // The listing keeps its own address; like generation, it never lets an item
-  // run past FFFEH (such a line was reported and shows no words).
-  std::int32_t la = 0;
-  auto fits = [&](std::int32_t words) { return la + words < 65536; };
-  std::int32_t program = 0;
-  std::size_t literalCursor = 0;
-  const std::size_t shown = errorList.size();
-
-  for (std::int32_t n = 1; n <= lines; ++n) {
-    std::string_view src;
-    if (!reader.Next(src)) break;  // the text is the one assembled: cannot happen
-    line.lineNumber = n;
-    suppressLineErrors = true;
-    AnalyseLine(line, src);
-    suppressLineErrors = false;
-
-    const InstructionDef* ins = line.mnemonic[0] ? FindInstruction(line.mnemonic) : nullptr;
-    OperandForm form = ins ? ins->form : OperandForm::Start;  // "other" when no kind
-    switch (form) {
-      case OperandForm::RegAdr:
-      case OperandForm::Adr:
-        if (!fits(2)) {
-          w.Other(n, src);
-          break;
-        }
-        LineNo(out, n);
-        w.Address(la);
-        w.TwoWords(la, external[la + 1] != 0, false);
-        w.End(src);
-        la += 2;
-        break;
-      case OperandForm::RegReg:
-      case OperandForm::Reg:
-      case OperandForm::None:
-        if (!fits(1)) {
-          w.Other(n, src);
-          break;
-        }
-        LineNo(out, n);
-        w.Address(la);
-        w.OneWord(la, false);
-        w.End(src);
-        la += 1;
-        break;
-      case OperandForm::InOut:
-      case OperandForm::RPushPop: {
-        w.Other(n, src);
-        const bool in = ins->form == OperandForm::InOut;
-        const int words = ins->words;
-        if (!fits(words)) break;
-        std::size_t labelLen = std::strlen(line.label);
-        std::size_t run = labelLen;
-        while (run < src.size() && IsBlank(src[run])) ++run;
-        std::string firstLead(src.substr(0, run));
-        std::string laterLead = std::string(labelLen, ' ') + std::string(src.substr(labelLen, run - labelLen));
-        bool firstLine = true;
-        auto expansion = [&](std::int32_t a, int kind, const std::string& text) {
-          // kind 2: two words, 3: two words whose second may be external, 1: one word
-          w.Continuation(a);
-          if (kind == 1)
-            w.OneWord(a, true);
-          else
-            w.TwoWords(a, kind == 3 && external[a + 1] != 0, true);
-          out.append(firstLine ? firstLead : laterLead);
-          firstLine = false;
-          w.End(text);
-        };
-        if (in) {
-          auto lad = [](const char* reg, const char* op) {
-            char b[300];
-            std::snprintf(b, sizeof b, "LAD     %s,%-8s", reg, op);
-            return std::string(b);
-          };
-          expansion(la, 2, "PUSH    0,GR1");
-          expansion(la + 2, 2, "PUSH    0,GR2");
-          expansion(la + 4, 3, lad("GR1", line.operand1));
-          expansion(la + 6, 3, lad("GR2", line.operand2));
-          expansion(la + 8, 2, ins->code == 1 ? "SVC     1" : "SVC     2");
-          expansion(la + 10, 1, "POP     GR2");
-          expansion(la + 11, 1, "POP     GR1");
-        } else if (ins->code == 0) {
-          for (int k = 0; k < 7; ++k) expansion(la + 2 * k, 2, "PUSH    0,GR" + std::to_string(k + 1));
-        } else {
-          for (int k = 0; k < 7; ++k) expansion(la + k, 1, "POP     GR" + std::to_string(7 - k));
-        }
-        la += words;
-        break;
-      }
-      case OperandForm::Ds: {
-        std::int64_t count = DecimalMagnitude(line.operand1);
-        if (count <= 0 || count >= 65536 || !fits(static_cast<std::int32_t>(count))) {
-          w.Other(n, src);
-          break;
-        }
-        LineNo(out, n);
-        w.Address(la);
-        w.OneWord(la, false);
-        w.End(src);
-        for (std::int32_t k = 1; k < count; ++k) {
-          w.Continuation(la + k);
-          w.Bare(la + k);
-          w.End();
-        }
-        la += static_cast<std::int32_t>(count);
-        break;
-      }
-      case OperandForm::Dc: {
-        // One group per operand; like generation, the line stops at the first
-        // word that would not fit. An empty string (reported) still has its
-        // group: one line showing the word at the address, which it does not
-        // advance.
-        bool any = false;
-        bool full = false;
-        for (int j = 0; j < line.dcCount && !full; ++j) {
-          const char* op = line.dcOperands[j];
-          int words = 1;
-          if (op[0] == '\'') {
-            std::size_t len = std::strlen(op);
-            words = len >= 2 ? static_cast<int>(len) - 2 : 0;
-          }
-          if (words > 0 && !fits(1)) break;
-          if (!any)
-            LineNo(out, n);
-          else
-            out.append(7, ' ');
-          w.Address(la);
-          if (op[0] != '\'' && external[la])
-            out.append(" ---- E            ");
-          else
-            w.OneWord(la, false);
-          w.End(any ? std::string_view() : src);
-          any = true;
-          if (words == 0) continue;
-          ++la;
-          for (int k = 1; k < words; ++k) {
-            if (!fits(1)) {
-              full = true;
-              break;
-            }
-            w.Continuation(la);
-            w.Bare(la);
-            w.End();
-            ++la;
-          }
-        }
-        if (!any) w.Other(n, src);
-        break;
-      }
-      case OperandForm::End:
-        ++program;
-        if (errorCount == 0) {
-          while (literalCursor < fileLiterals.size() && fileLiterals[literalCursor].programNumber < program)
-            ++literalCursor;
-          for (std::size_t i = literalCursor; i < fileLiterals.size() && fileLiterals[i].programNumber == program;
-               ++i) {
-            const SLiteralTbl& lit = fileLiterals[i];
-            if (!lit.first || !fits(1)) continue;
-            w.Continuation(la);
-            w.OneWord(la, false);
-            out.append(lit.text);
-            out.append("\tDC\t");
-            out.append(lit.text, 1, std::string::npos);
-            out.push_back('\n');
-            ++la;
-            if (lit.text.size() >= 2 && lit.text[1] == '\'') {
-              int chars = LiteralChars(lit.text);
-              for (int k = 1; k < chars && fits(1); ++k) {
-                w.Continuation(la);
-                w.OneWord(la, false);
-                w.End();
-                ++la;
-              }
-            }
-          }
-        }
-        w.Other(n, src);
-        break;
-      case OperandForm::Start:
-        w.Other(n, src);
-        break;
-    }
-
-    // The stored diagnostics of this line, under it.
-    for (std::size_t e = 0; e < shown; ++e) {
-      if (errorList[e].lineNumber != n) continue;
-      for (; e < shown && errorList[e].lineNumber == n; ++e) {
-        char head[32];
-        std::snprintf(head, sizeof head, "(%3d) : Error  ", static_cast<int>(n));
-        out.append(head);
-        out.append(errorList[e].text);
-        out.push_back('\n');
-      }
-      break;
-    }
+  std::size_t sourceBytes = 0;
+  for (const ListedStatement& s : listedStatements) sourceBytes += s.text.size();
+  out.reserve(sourceBytes * 2 + 4096);
+  ListingWriter w(codeImage, referenceTable, out);
+  for (const ListedStatement& s : listedStatements) {
+    // A program's literals are shown only for a clean assembly.
+    w.Statement(s, listingRows, errorCount == 0);
+    ErrorLines(out, errorList, s.line);
   }
-
-  for (std::size_t e = 0; e < shown; ++e) {
-    if (errorList[e].lineNumber != -1) continue;
-    out.append("(   ) : Error  ");
-    out.append(errorList[e].text);
-    out.push_back('\n');
-  }
+  ErrorLines(out, errorList, -1);
   out.push_back('\n');
   if (errorCount <= kShownErrors) {
     char total[32];

@@ -32,13 +32,19 @@ std::optional<Notice> PlanFiles(const std::vector<std::string>& paths, const Bui
   return std::nullopt;
 }
 
-std::optional<Notice> PlanProject(const std::string& projectPath, const BuildOptions& options, BuildPlan& plan) {
+std::optional<Notice> PlanProjectBuild(const std::string& projectPath, const std::string& entryFolder,
+                                       const BuildOptions& options, BuildPlan& plan) {
   plan = BuildPlan{};
   plan.options = options;
-  std::vector<std::string> entries;
-  if (std::optional<Notice> refused = ReadEntries(projectPath, entries)) return refused;
-  if (entries.empty()) return Error(DisplayPath(projectPath) + ": the project has no entries");
-  plan.files = EntryPaths(FolderOf(projectPath), entries);
+  if (std::optional<Notice> refused = ReadEntries(projectPath, plan.entries)) return refused;
+  plan.files = EntryPaths(entryFolder, plan.entries);
+  return std::nullopt;
+}
+
+std::optional<Notice> PlanProject(const std::string& projectPath, const BuildOptions& options, BuildPlan& plan) {
+  if (std::optional<Notice> refused = PlanProjectBuild(projectPath, FolderOf(projectPath), options, plan))
+    return refused;
+  if (plan.files.empty()) return Error(DisplayPath(projectPath) + ": the project has no entries");
   return std::nullopt;
 }
 

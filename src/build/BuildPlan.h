@@ -18,6 +18,9 @@ struct BuildPlan {
   // any other file is an object file. The first is the main program unless
   // `chooseMain` is set.
   std::vector<std::string> files;
+  // A project's entries as its file names them (CP932), for the first files:
+  // the build checks those files before it starts and names a missing one so.
+  std::vector<std::string> entries;
   // A folder without a project file: which program is the main one is known
   // only once the sources are assembled (ChooseMainProgram).
   bool chooseMain = false;
@@ -32,7 +35,14 @@ std::optional<Notice> PlanFiles(const std::vector<std::string>& paths, const Bui
 // A project file: its entries as Project Open reads them (ReadEntries), found
 // in its folder as the IDE's build finds them (CP932 names, any letter case).
 // Entries need not exist yet; the build reports a missing one.
+// A project without entries is refused.
 std::optional<Notice> PlanProject(const std::string& projectPath, const BuildOptions& options, BuildPlan& plan);
+
+// The same as the IDE's project build reads it: the entries found in
+// `entryFolder` (the open project's folder), and a project without entries
+// planned as it is (its link reports that nothing was given).
+std::optional<Notice> PlanProjectBuild(const std::string& projectPath, const std::string& entryFolder,
+                                       const BuildOptions& options, BuildPlan& plan);
 
 // A folder: with a project file (the first .mak by name) its entries, then
 // every other source of the folder; without one every source, sorted by name,

@@ -27,12 +27,9 @@ const Notice& LinkFailed() {
   return notice;
 }
 
-// The project's entries from its file on disk, as paths in its folder.
-std::optional<Notice> EntryPaths(const Project& project, std::vector<std::string>& entries,
-                                 std::vector<std::string>& paths) {
-  if (std::optional<Notice> refused = ReadEntries(project.FileName(), entries)) return refused;
-  paths = build::EntryPaths(project.EntryFolder(), entries);
-  return std::nullopt;
+// The open project's plan: its entries from its file on disk, as paths in its folder.
+std::optional<Notice> PlanOf(const Project& project, const BuildOptions& options, BuildPlan& plan) {
+  return PlanProjectBuild(project.FileName(), project.EntryFolder(), options, plan);
 }
 
 }  // namespace
@@ -164,18 +161,22 @@ StepResult Builder::AssembleAll(const Workspace& workspace, const Project& proje
     if (options.listing) OpenListing(page->path);
     return {kStepSucceeded, std::nullopt};
   }
-  std::vector<std::string> entries, paths;
-  if (std::optional<Notice> refused = EntryPaths(project, entries, paths)) return Refused(*refused);
+  BuildPlan plan;
+  if (std::optional<Notice> refused = PlanOf(project, options, plan)) return Refused(*refused);
+  return AssemblePlan(plan);
+}
+
+StepResult Builder::AssemblePlan(const BuildPlan& plan) {
   // Every entry is checked before anything is assembled.
-  for (std::size_t i = 0; i < entries.size(); ++i)
-    if (!IsFile(paths[i])) return Refused(Error(ShownEntry(entries[i]) + InputProblemText(paths[i])));
+  for (std::size_t i = 0; i < plan.entries.size() && i < plan.files.size(); ++i)
+    if (!IsFile(plan.files[i])) return Refused(Error(ShownEntry(plan.entries[i]) + InputProblemText(plan.files[i])));
   messages_.ClearMessages();
   bool failed = false;
-  for (std::size_t i = 0; i < entries.size(); ++i) {
-    if (!IsSourceName(entries[i])) continue;  // an object entry is only linked
-    if (!AssembleOne(paths[i], options)) failed = true;
+  for (const std::string& path : plan.files) {
+    if (!IsSourceName(path)) continue;  // an object file is only linked
+    if (!AssembleOne(path, plan.options)) failed = true;
     // Its listing is shown whether or not it assembled: the errors are marked there.
-    if (options.listing) OpenListing(paths[i]);
+    if (plan.options.listing) OpenListing(path);
   }
   return {failed ? kStepFailed : kStepSucceeded, std::nullopt};
 }
@@ -184,8 +185,9 @@ StepResult Builder::LinkAll(const Workspace& workspace, const Project& project, 
   if (project.IsModified()) return Refused(Warning(PleaseSave(project.FileName())));
   std::vector<std::string> paths;
   if (project.IsOpen()) {
-    std::vector<std::string> entries;
-    if (std::optional<Notice> refused = EntryPaths(project, entries, paths)) return Refused(*refused);
+    BuildPlan plan;
+    if (std::optional<Notice> refused = PlanOf(project, options, plan)) return Refused(*refused);
+    paths = std::move(plan.files);
   } else {
     const EditorPage* page = workspace.Current();
     if (!page) return Refused(Error(J(u8"リンクできません。")));
@@ -250,17 +252,15 @@ BuildResult Builder::RunCommand(const Workspace& workspace, const Project& proje
 
 BuildResult Builder::BuildProjectFile(const std::string& projectPath, const BuildOptions& options,
                                       const EntriesSeen& opened) {
-  std::vector<std::string> entries;
-  if (std::optional<Notice> refused = ReadEntries(projectPath, entries)) {
+  BuildPlan plan;
+  if (std::optional<Notice> refused = PlanProjectBuild(projectPath, FolderOf(projectPath), options, plan)) {
     BuildResult result;
     result.assembled = kStepRefused;
     result.notice = refused;
     return result;
   }
-  if (opened) opened(entries);
-  Project project;
-  project.Opened(projectPath, entries);
-  return BuildCommand({}, project, options);
+  if (opened) opened(plan.entries);
+  return RunPlan(plan);
 }
 
 BuildResult Builder::BuildFiles(const std::vector<std::string>& paths, const BuildOptions& options) {
@@ -276,21 +276,18 @@ BuildResult Builder::BuildFiles(const std::vector<std::string>& paths, const Bui
 
 BuildResult Builder::RunPlan(const BuildPlan& plan) {
   BuildResult result;
-  if (plan.files.empty() || plan.chooseMain) {
+  if (plan.chooseMain) {
     result.assembled = kStepRefused;
     result.notice = Error(J(u8"アセンブルできません。"));
     return result;
   }
+  CloseListings();
   result.target = plan.MainProgram();
-  messages_.ClearMessages();
-  bool failed = false;
-  for (const std::string& path : plan.files)
-    if (IsSourceName(path) && !AssembleOne(path, plan.options)) failed = true;
-  result.assembled = failed ? kStepFailed : kStepSucceeded;
-  if (failed) {
-    result.notice = AssemblyFailed();
-    return result;
-  }
+  StepResult assembled = AssemblePlan(plan);
+  result.assembled = assembled.outcome;
+  if (assembled.outcome == kStepFailed) result.notice = AssemblyFailed();
+  if (assembled.outcome == kStepRefused) result.notice = std::move(assembled.notice);
+  if (assembled.outcome != kStepSucceeded) return result;
   result.linked = tools_.Link(plan.files, plan.options, messages_) ? kStepSucceeded : kStepFailed;
   if (result.linked == kStepFailed) result.notice = LinkFailed();
   return result;

@@ -130,20 +130,24 @@ class Builder {
   // Files named on a command line: every source (IsSourceName) is assembled,
   // then all are linked in order (others as object files). `target` is the first.
   BuildResult BuildFiles(const std::vector<std::string>& paths, const BuildOptions& options);
-  // A build plan (BuildPlan.h) to disk: its sources assembled, then all its
-  // files linked in order. A plan that still has to choose its main program
-  // is refused (only the grader, which links in memory, chooses).
+  // A build plan (BuildPlan.h) to disk: a project's entries checked on disk,
+  // its sources assembled, then all its files linked in order. A plan that
+  // still has to choose its main program is refused (only the grader, which
+  // links in memory, chooses).
   BuildResult RunPlan(const BuildPlan& plan);
 
   // A project file named on a command line, built as Project Open and then
-  // Build leave it: its lines read as entries, then every entry checked on disk
-  // and built. `opened`, when given, sees the entries before the build starts.
+  // Build leave it: its plan (PlanProjectBuild) run to disk. `opened`, when
+  // given, sees the entries before the build starts.
   using EntriesSeen = std::function<void(const std::vector<std::string>& entries)>;
   BuildResult BuildProjectFile(const std::string& projectPath, const BuildOptions& options,
                                const EntriesSeen& opened = {});
 
  private:
   bool AssembleOne(const std::string& path, const BuildOptions& options);
+  // The assembly step of a plan: after the checks of a project's entries the
+  // messages are cleared and every source is assembled, its listing shown.
+  StepResult AssemblePlan(const BuildPlan& plan);
   void CloseListings();
   void OpenListing(const std::string& path);
   // Assembly, then link when it succeeded, with the boxes of their failures.

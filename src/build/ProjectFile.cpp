@@ -11,6 +11,7 @@
 #include "common/ChangeExtension.h"
 #include "common/Cp932.h"
 #include "common/SourceEncoding.h"
+#include "common/SourceLines.h"
 
 namespace tolvane::build {
 
@@ -62,23 +63,13 @@ std::string Utf16ToUtf8(const std::string& bytes, std::size_t from, bool bigEndi
   return out;
 }
 
-std::vector<std::string> SplitLines(const std::string& text) {
+// A project's lines; a final line break ends the last entry rather than
+// starting an empty one.
+std::vector<std::string> EntryLines(const std::string& text) {
+  std::vector<LineSpan> spans = SplitLines(text, LoneCr::EndsLine);
+  if (spans.back().length == 0) spans.pop_back();
   std::vector<std::string> lines;
-  std::string line;
-  bool pending = false;  // a line has begun that no break has ended yet
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const char c = text[i];
-    if (c == '\r' || c == '\n') {
-      lines.push_back(line);
-      line.clear();
-      pending = false;
-      if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-    } else {
-      line += c;
-      pending = true;
-    }
-  }
-  if (pending) lines.push_back(line);
+  for (const LineSpan& span : spans) lines.push_back(text.substr(span.offset, span.length));
   return lines;
 }
 
@@ -87,7 +78,7 @@ std::vector<std::string> SplitLines(const std::string& text) {
 bool Unconvertible(const std::string& path, const std::string& text, const std::vector<std::size_t>& unheld,
                    std::vector<std::string>& lines, std::string& error, bool* unconvertible) {
   if (unconvertible) *unconvertible = true;
-  lines = SplitLines(text.substr(0, unheld.front()));
+  lines = EntryLines(text.substr(0, unheld.front()));
   error = DisplayPath(path) + J(u8": Shift-JIS(CP932)で表せない文字があります。");
   return false;
 }
@@ -119,7 +110,7 @@ bool ReadProjectFile(const std::string& path, std::vector<std::string>& lines, s
       DecodeToCp932(utf16 ? std::string(kUtf8ByteOrderMark) + Utf16ToUtf8(bytes, 2, bytes[0] == '\xFE') : bytes);
   std::string text = std::move(decoded.cp932);
   if (!decoded.unheld.empty()) return Unconvertible(path, text, decoded.unheld, lines, error, unconvertible);
-  lines = SplitLines(text);
+  lines = EntryLines(text);
   return true;
 }
 

@@ -158,23 +158,37 @@ void MatchMiddle(const std::vector<std::string>& a, const std::vector<std::strin
 
 }  // namespace
 
+std::vector<LineSpan> SplitLines(std::string_view text, LoneCr loneCr) {
+  std::vector<LineSpan> lines;
+  const bool crEnds = loneCr == LoneCr::EndsLine;
+  std::size_t start = 0;
+  for (;;) {
+    const std::size_t at = text.find_first_of(crEnds ? "\r\n" : "\n", start);
+    if (at == std::string_view::npos) {
+      std::size_t length = text.size() - start;
+      if (!crEnds && length > 0 && text.back() == '\r') --length;
+      lines.push_back({start, length, 0});
+      return lines;
+    }
+    std::size_t end = at;
+    if (text[at] == '\n' && at > start && text[at - 1] == '\r') --end;  // (found only when a lone CR stays)
+    std::size_t breakLength = at + 1 - end;
+    if (text[at] == '\r' && at + 1 < text.size() && text[at + 1] == '\n') breakLength = 2;
+    lines.push_back({start, end - start, breakLength});
+    start = end + breakLength;
+  }
+}
+
 SourceLines SplitSourceLines(std::string_view bytes, TextEncoding encoding, bool byteOrderMark) {
   SourceLines file;
   file.encoding = encoding;
   file.byteOrderMark = byteOrderMark && encoding == TextEncoding::Utf8 && bytes.starts_with(kUtf8ByteOrderMark);
   if (file.byteOrderMark) bytes.remove_prefix(kUtf8ByteOrderMark.size());
   file.lines.clear();
-  std::size_t start = 0;
-  for (;;) {
-    const std::size_t at = bytes.find_first_of("\r\n", start);
-    if (at == std::string_view::npos) {
-      file.lines.push_back({std::string(bytes.substr(start)), {}});
-      return file;
-    }
-    const std::size_t endSize = bytes[at] == '\r' && at + 1 < bytes.size() && bytes[at + 1] == '\n' ? 2 : 1;
-    file.lines.push_back({std::string(bytes.substr(start, at - start)), std::string(bytes.substr(at, endSize))});
-    start = at + endSize;
-  }
+  for (const LineSpan& line : SplitLines(bytes, LoneCr::EndsLine))
+    file.lines.push_back({std::string(bytes.substr(line.offset, line.length)),
+                          std::string(bytes.substr(line.offset + line.length, line.breakLength))});
+  return file;
 }
 
 std::string ShownLine(const SourceLines& file, std::size_t i) {

@@ -14,6 +14,28 @@
 
 namespace tolvane {
 
+// One line of a text: where it starts, its length, and the length of the
+// line break that ends it (0 on the last line).
+struct LineSpan {
+  std::size_t offset = 0;
+  std::size_t length = 0;
+  std::size_t breakLength = 0;
+  friend bool operator==(const LineSpan&, const LineSpan&) = default;
+};
+
+// What a CR that is not followed by an LF does.
+enum class LoneCr {
+  EndsLine,  // it is a line break, as editors show it
+  InLine,    // it stays in the line, as the assembler numbers lines (by LFs); one
+             // that ends the text is left out of the last line
+};
+
+// The one rule for splitting a text into lines: at LF and CR LF, and at a lone
+// CR as `loneCr` says. There is always a line; after a final break the last
+// one is empty. (The assembler cuts these lines further into pieces of at
+// most 255 bytes: asm's LineReader.)
+std::vector<LineSpan> SplitLines(std::string_view text, LoneCr loneCr);
+
 struct SourceLine {
   std::string bytes;  // the line without its end (and without a byte-order mark)
   std::string end;    // "\r\n", "\n" or "\r"; empty on the last line only

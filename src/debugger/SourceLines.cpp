@@ -8,6 +8,7 @@
 #include "common/BinaryIo.h"
 #include "common/Cp932.h"
 #include "common/SourceEncoding.h"
+#include "common/SourceLines.h"
 #include "debugger/ExecutionControl.h"
 
 namespace tolvane::debugger {
@@ -54,16 +55,8 @@ namespace {
 // The assembler reads a line of 255 bytes or more as several lines, so its
 // line numbers part from the editor's after such a line.
 bool HasLongLine(std::string_view bytes) {
-  std::size_t start = 0;
-  while (start < bytes.size()) {
-    std::size_t end = bytes.find('\n', start);
-    if (end == std::string_view::npos) end = bytes.size();
-    std::size_t length = end - start;
-    if (length > 0 && end < bytes.size() && bytes[end - 1] == '\r') --length;
-    if (length >= 255) return true;
-    start = end + 1;
-  }
-  return false;
+  const std::vector<LineSpan> lines = SplitLines(bytes, LoneCr::InLine);
+  return std::any_of(lines.begin(), lines.end(), [](const LineSpan& line) { return line.length >= 255; });
 }
 }  // namespace
 
@@ -206,19 +199,12 @@ std::string_view SourceLines::LineText(int source, std::int32_t line) {
       t.bytes.clear();
     // The lines as the assembler numbered and shows them: a UTF-8 source decoded.
     t.bytes = DecodeToCp932(t.bytes).cp932;
-    for (std::size_t start = 0; start < t.bytes.size();) {
-      t.starts.push_back(static_cast<std::uint32_t>(start));
-      const std::size_t nl = t.bytes.find('\n', start);
-      start = nl == std::string::npos ? t.bytes.size() : nl + 1;
-    }
+    for (const LineSpan& span : SplitLines(t.bytes, LoneCr::InLine))
+      t.lines.emplace_back(static_cast<std::uint32_t>(span.offset), static_cast<std::uint32_t>(span.length));
   }
-  if (static_cast<std::size_t>(line) > t.starts.size()) return {};
-  const std::size_t from = t.starts[static_cast<std::size_t>(line - 1)];
-  std::size_t to =
-      static_cast<std::size_t>(line) < t.starts.size() ? t.starts[static_cast<std::size_t>(line)] : t.bytes.size();
-  if (to > from && t.bytes[to - 1] == '\n') --to;
-  if (to > from && t.bytes[to - 1] == '\r') --to;
-  return std::string_view(t.bytes).substr(from, to - from);
+  if (static_cast<std::size_t>(line) > t.lines.size()) return {};
+  const auto [from, length] = t.lines[static_cast<std::size_t>(line - 1)];
+  return std::string_view(t.bytes).substr(from, length);
 }
 
 std::vector<std::string> ChangedSources(const std::string& modulePath) {

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "common/Word.h"
@@ -100,7 +101,7 @@ class SourceLines {
   struct Text {
     bool read = false;
     std::string bytes;
-    std::vector<std::uint32_t> starts;  // of each line in `bytes`
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> lines;  // offset and length of each line in `bytes`
   };
   std::vector<Source> sources_;
   std::vector<Text> texts_;  // by source, read on demand

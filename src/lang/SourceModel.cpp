@@ -9,6 +9,7 @@
 #include "asm/AsmCore.h"
 #include "asm/Instructions.h"
 #include "common/Cp932.h"
+#include "common/SourceLines.h"
 #include "common/TextRules.h"
 
 namespace tolvane::lang {
@@ -132,17 +133,11 @@ void SourceModel::Analyse() {
   operands_.clear();
   programs_.assign(1, Program{});
   uses_.clear();
-  std::size_t at = 0;
-  for (;;) {
-    const std::size_t nl = text_.find('\n', at);
+  for (const LineSpan& span : SplitLines(text_, LoneCr::InLine)) {
     SourceLine line;
-    line.offset = at;
-    std::size_t end = nl == std::string::npos ? text_.size() : nl;
-    if (end > at && text_[end - 1] == '\r') --end;
-    line.length = static_cast<std::int32_t>(end - at);
+    line.offset = span.offset;
+    line.length = static_cast<std::int32_t>(span.length);
     lines_.push_back(std::move(line));
-    if (nl == std::string::npos) break;
-    at = nl + 1;
   }
   for (std::int32_t i = 0; i < LineCount(); ++i) {
     SourceLine& line = lines_[i];

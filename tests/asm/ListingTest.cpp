@@ -155,4 +155,63 @@ TEST(Listing, EmptyDcStringKeepsItsLine) {
       "      2 Errors\n";
   EXPECT_EQ(ListingOf(src), want);
 }
+
+// The listing prints what generation recorded for each statement: the rows
+// of its addresses, a macro's expansion lines with their texts, an END's
+// literals. Nothing is recorded when no listing is wanted.
+TEST(Listing, PrintedFromWhatGenerationRecorded) {
+  NullSink sink;
+  const std::string src = "P\tSTART\nLBL\tOUT\tA,B\n\tDS\t2\n\tLD\tGR1,='AB'\nA\tDC\t'XY',P\nB\tDC\t2\n\tEND\n";
+  auto a = std::make_unique<Assembler>(sink);
+  std::string listing;
+  a->AssembleText(src, &listing);
+  ASSERT_EQ(a->listedStatements.size(), 7u);
+  using Shape = ListingRow::Shape;
+  struct Row {
+    Word address;
+    Shape shape;
+    std::int32_t count;
+    std::string text;
+    bool operator==(const Row&) const = default;
+  };
+  auto rowsOf = [&](std::size_t statement) {
+    const ListedStatement& s = a->listedStatements[statement];
+    std::vector<Row> rows;
+    for (std::size_t i = 0; i < s.rowCount; ++i) {
+      const ListingRow& r = a->listingRows[s.firstRow + i];
+      rows.push_back({r.address, r.shape, r.count, r.text});
+    }
+    return rows;
+  };
+  const ListedStatement& out = a->listedStatements[1];
+  EXPECT_EQ(out.line, 2);
+  EXPECT_EQ(out.text, "LBL\tOUT\tA,B");
+  EXPECT_EQ(out.source, ListedStatement::Source::Before);
+  EXPECT_EQ(out.labelLength, 3);
+  EXPECT_EQ(rowsOf(1), (std::vector<Row>{{0x0000, Shape::TwoWords, 1, "PUSH    0,GR1"},
+                                         {0x0002, Shape::TwoWords, 1, "PUSH    0,GR2"},
+                                         {0x0004, Shape::TwoWords, 1, "LAD     GR1,A       "},
+                                         {0x0006, Shape::TwoWords, 1, "LAD     GR2,B       "},
+                                         {0x0008, Shape::TwoWords, 1, "SVC     2"},
+                                         {0x000A, Shape::OneWord, 1, "POP     GR2"},
+                                         {0x000B, Shape::OneWord, 1, "POP     GR1"}}));
+  EXPECT_EQ(rowsOf(2), (std::vector<Row>{{0x000C, Shape::OneWord, 1, ""}, {0x000D, Shape::Bare, 1, ""}}));
+  EXPECT_EQ(rowsOf(3), (std::vector<Row>{{0x000E, Shape::TwoWords, 1, ""}}));
+  EXPECT_EQ(rowsOf(4),
+            (std::vector<Row>{
+                {0x0010, Shape::OneWord, 1, ""}, {0x0011, Shape::Bare, 1, ""}, {0x0012, Shape::OneWord, 1, ""}}));
+  EXPECT_EQ(a->listedStatements[6].source, ListedStatement::Source::After);
+  EXPECT_EQ(rowsOf(6),
+            (std::vector<Row>{{0x0014, Shape::OneWord, 1, "='AB'\tDC\t'AB'"}, {0x0015, Shape::OneWord, 1, ""}}));
+  EXPECT_NE(listing.find("        0014: 0041              ='AB'\tDC\t'AB'\n"
+                         "        0015: 0042              \n"
+                         "     7                          \tEND\n"),
+            std::string::npos)
+      << Cp932ToUtf8(listing);
+
+  auto quiet = std::make_unique<Assembler>(sink);
+  quiet->AssembleText(src, nullptr);
+  EXPECT_TRUE(quiet->listedStatements.empty() && quiet->listingRows.empty());
+}
+
 }  // namespace

@@ -67,7 +67,7 @@ class FakeTools : public build::BuildTools {
   }
   bool Link(const std::vector<std::string>& paths, const BuildOptions&, MessageSink&) override {
     linked.push_back(paths);
-    if (events) events->push_back("link " + paths.front());
+    if (events) events->push_back("link " + (paths.empty() ? std::string("(nothing)") : paths.front()));
     return linkResult;
   }
 };

@@ -322,3 +322,46 @@ TEST(Builder, TheRealToolsBuildATwoFileProjectNamedAfterItsMainRoutine) {
     EXPECT_TRUE(IsFile(dir.Path(name))) << name;
   EXPECT_FALSE(IsFile(dir.Path("twosub.exe")));
 }
+
+// A project file named on a command line and the IDE's open project build
+// from one plan: the same steps, boxes and program for every kind of project.
+TEST(Builder, ACommandLineProjectBuildsAsTheOpenProjectDoes) {
+  const std::string projects[] = {
+      "main.cas\r\nlib.obj\r\nSUB.CAS\r\n",  // sources and an object, other letter case
+      "main.cas\r\ngone.cas\r\n",            // a missing entry: refused by its name
+      "main.cas\r\n../main.cas\r\n",         // outside the folder
+      "main.cas\r\n\r\nlib.obj\r\n",         // an empty line
+      "",                                    // no entries: nothing assembled, the link says so
+  };
+  for (const std::string& mak : projects) {
+    Fixture ide, cli;
+    for (Fixture* f : {&ide, &cli})
+      for (const char* name : {"main.cas", "lib.obj", "sub.cas"}) f->dir.Write(name, "x");
+    ide.OpenProject(mak);
+    cli.dir.Write("p.mak", mak);
+    const BuildResult a = ide.builder.BuildCommand(ide.workspace, ide.project, ide.options);
+    std::vector<std::string> seen;
+    const BuildResult b = cli.builder.BuildProjectFile(cli.dir.Path("p.mak"), cli.options,
+                                                       [&](const std::vector<std::string>& e) { seen = e; });
+    // Each in its own folder: compared without it.
+    const auto bare = [](const Fixture& f, std::string text) {
+      for (std::size_t at; (at = text.find(f.dir.Folder())) != std::string::npos;)
+        text.erase(at, f.dir.Folder().size());
+      return text;
+    };
+    // (Only the IDE has a listing viewer to close.)
+    for (Fixture* f : {&ide, &cli}) std::erase(f->events, "close listings");
+    ASSERT_EQ(ide.events.size(), cli.events.size()) << mak;
+    for (std::size_t i = 0; i < ide.events.size(); ++i) EXPECT_EQ(bare(ide, ide.events[i]), bare(cli, cli.events[i]));
+    EXPECT_EQ(a.assembled, b.assembled) << mak;
+    EXPECT_EQ(a.linked, b.linked) << mak;
+    ASSERT_EQ(a.notice.has_value(), b.notice.has_value()) << mak;
+    if (a.notice) {
+      EXPECT_EQ(bare(ide, a.notice->text), bare(cli, b.notice->text)) << mak;
+    }
+    EXPECT_EQ(bare(ide, a.target), bare(cli, b.target)) << mak;
+    if (b.assembled != kStepRefused) {
+      EXPECT_EQ(seen, ide.project.Entries()) << mak;
+    }
+  }
+}

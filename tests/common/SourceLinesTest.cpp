@@ -212,3 +212,34 @@ TEST(SourceLinesTest, CharacterCp932CannotHold) {
 }
 
 }  // namespace
+
+// The one line splitter, under both rules for a lone CR: each case gives the
+// lines' texts and break lengths.
+TEST(SplitLines, BreaksUnderBothRulesForALoneCr) {
+  struct Case {
+    std::string text;
+    std::vector<std::pair<std::string, std::size_t>> endsLine, inLine;
+  };
+  const Case cases[] = {
+      {"", {{"", 0}}, {{"", 0}}},
+      {"a", {{"a", 0}}, {{"a", 0}}},
+      {"a\n", {{"a", 1}, {"", 0}}, {{"a", 1}, {"", 0}}},
+      {"a\r\nb", {{"a", 2}, {"b", 0}}, {{"a", 2}, {"b", 0}}},
+      {"a\rb\n", {{"a", 1}, {"b", 1}, {"", 0}}, {{"a\rb", 1}, {"", 0}}},
+      {"a\r", {{"a", 1}, {"", 0}}, {{"a", 0}}},
+      {"a\r\r\n", {{"a", 1}, {"", 2}, {"", 0}}, {{"a\r", 2}, {"", 0}}},
+      {"\n\r\n", {{"", 1}, {"", 2}, {"", 0}}, {{"", 1}, {"", 2}, {"", 0}}},
+  };
+  for (const Case& c : cases) {
+    for (const LoneCr rule : {LoneCr::EndsLine, LoneCr::InLine}) {
+      std::vector<std::pair<std::string, std::size_t>> got;
+      std::size_t next = 0;
+      for (const LineSpan& line : SplitLines(c.text, rule)) {
+        EXPECT_EQ(line.offset, next) << c.text;  // the lines and breaks cover the text in order
+        next = line.offset + line.length + line.breakLength;
+        got.emplace_back(c.text.substr(line.offset, line.length), line.breakLength);
+      }
+      EXPECT_EQ(got, rule == LoneCr::EndsLine ? c.endsLine : c.inLine) << c.text;
+    }
+  }
+}
