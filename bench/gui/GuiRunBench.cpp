@@ -13,11 +13,11 @@
 #include <cstdio>
 
 #include "app/Shell.h"
+#include "debugger/TerminalRun.h"
 #include "forms/DialogPort.h"
 #include "forms/dlgOption_f.h"
 #include "forms/frmMain_f.h"
 #include "link/LoadModule.h"
-#include "debugger/TerminalRun.h"
 
 namespace {
 

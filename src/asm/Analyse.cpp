@@ -101,7 +101,7 @@ class FieldReader {
   // at `e`, and ends the line's analysis.
   std::size_t Fail(DiagCode code, const char8_t* text, std::size_t b, std::size_t e, bool operand = true) {
     while (e < len_ && !(operand ? EndsOperand(text_, e) : EndsField(text_, e))) ++e;
-    as_.ReportLineError(n_, code, J(text), Pos(b, std::min(e, len_)));
+    as_.ReportLineError(n_, code, Cp932Text(text), Pos(b, std::min(e, len_)));
     return kFail;
   }
   static FieldPos Pos(std::size_t b, std::size_t e) {
@@ -416,7 +416,7 @@ void Assembler::AnalyseLine(SAsmLine& line, std::string_view text) {
   std::size_t p = 0;
   while (p < text.size() && IsBlank(text[p])) ++p;
   if (p == text.size()) {
-    ReportLineError(line.lineNumber, DiagCode::BlankLine, J(u8"空白行は認められません。"));
+    ReportLineError(line.lineNumber, DiagCode::BlankLine, Cp932Text(u8"空白行は認められません。"));
     return;
   }
   if (text[p] == ';') return;

@@ -72,8 +72,9 @@ void Assembler::AssembleText(std::string_view source, std::string* listing) {
   LineReader reader(source);
   std::string_view text;
   std::int32_t n = 0;
-  const std::string crText = J(u8"行の途中にCR(復帰)だけの改行があります。そこから行末まではアセンブルされません。");
-  const std::string nulText = J(u8"行の途中にNUL文字があります。そこから行末まではアセンブルされません。");
+  const std::string crText =
+      Cp932Text(u8"行の途中にCR(復帰)だけの改行があります。そこから行末まではアセンブルされません。");
+  const std::string nulText = Cp932Text(u8"行の途中にNUL文字があります。そこから行末まではアセンブルされません。");
   recordListing = listing != nullptr;
   while (reader.Next(text)) {
     line_.lineNumber = ++n;
@@ -142,13 +143,13 @@ int Assembler::Assemble(const std::string& path, BuildOptions options) {
         break;
       case FileReadResult::CannotOpen:
       case FileReadResult::TooLarge:  // (no limit is asked for)
-        ReportFileError(DiagCode::SourceCannotOpen, path, J(u8"がオープンできません。"));
+        ReportFileError(DiagCode::SourceCannotOpen, path, Cp932Text(u8"がオープンできません。"));
         return 0;
       case FileReadResult::ReadError:
-        ReportFileError(DiagCode::SourceReadFailed, path, J(u8" の読み込み中にエラーが発生しました。"));
+        ReportFileError(DiagCode::SourceReadFailed, path, Cp932Text(u8" の読み込み中にエラーが発生しました。"));
         return 0;
       case FileReadResult::CannotClose:
-        ReportFileError(DiagCode::SourceCannotClose, path, J(u8"がクローズできません。"));
+        ReportFileError(DiagCode::SourceCannotClose, path, Cp932Text(u8"がクローズできません。"));
         return 0;
     }
     symbolTable.reserve(1024);
@@ -167,12 +168,12 @@ int Assembler::Assemble(const std::string& path, BuildOptions options) {
       AtomicFile file;
       if (!file.Open(listingPath)) {
         ReportFileError(DiagCode::OutputCannotOpen, listingPath,
-                        OutputFailureText(file, J(u8" がオープンできません。")));
+                        OutputFailureText(file, Cp932Text(u8" がオープンできません。")));
         return 0;
       }
       if (!file.Write(listing) || !file.Commit()) {
         ReportFileError(DiagCode::OutputCannotClose, listingPath,
-                        OutputFailureText(file, J(u8" がクローズできません。")));
+                        OutputFailureText(file, Cp932Text(u8" がクローズできません。")));
         return 0;
       }
     }
@@ -186,7 +187,7 @@ int Assembler::Assemble(const std::string& path, BuildOptions options) {
     WriteObjectLineMap(objectPath, source);
     return 1;
   } catch (const std::bad_alloc&) {
-    ReportSystemError(DiagCode::OutOfMemory, J(u8"メモリが確保できません。(near heap領域)"));
+    ReportSystemError(DiagCode::OutOfMemory, Cp932Text(u8"メモリが確保できません。(near heap領域)"));
     return 0;
   }
 }
@@ -215,7 +216,7 @@ bool Assembler::AssembleInMemory(const std::string& name, std::string_view sourc
     ReportErrorTotal();
     return errorCount == 0 && MakeObject(ChangeExtension(name, ".obj"), out);
   } catch (const std::bad_alloc&) {
-    ReportSystemError(DiagCode::OutOfMemory, J(u8"メモリが確保できません。(near heap領域)"));
+    ReportSystemError(DiagCode::OutOfMemory, Cp932Text(u8"メモリが確保できません。(near heap領域)"));
     return false;
   }
 }
@@ -245,7 +246,7 @@ int Assemble(const std::string& sourcePath, BuildOptions options, MessageSink& s
                            -1,
                            0,
                            {},
-                           J(u8"メモリが確保できません。(near heap領域)")});
+                           Cp932Text(u8"メモリが確保できません。(near heap領域)")});
     return 0;
   }
   return assembler->Assemble(sourcePath, options);
@@ -256,8 +257,14 @@ bool AssembleToObject(const std::string& name, std::string_view source, MessageS
     auto assembler = std::make_unique<Assembler>(sink);
     return assembler->AssembleInMemory(name, source, out);
   } catch (const std::bad_alloc&) {
-    sink.AppendDiagnostic(
-        {DiagCode::OutOfMemory, Severity::Error, name, 0, -1, 0, {}, J(u8"メモリが確保できません。(near heap領域)")});
+    sink.AppendDiagnostic({DiagCode::OutOfMemory,
+                           Severity::Error,
+                           name,
+                           0,
+                           -1,
+                           0,
+                           {},
+                           Cp932Text(u8"メモリが確保できません。(near heap領域)")});
     return false;
   }
 }

@@ -19,10 +19,13 @@ bool AddressLike(const char* t) {
 
 void Assembler::CheckLine(const SAsmLine& line) {
   const std::int32_t n = line.lineNumber;
-  auto report = [&](DiagCode code, const char8_t* msg) { ReportLineError(n, code, J(msg), line.Pos(FieldOf(code))); };
+  auto report = [&](DiagCode code, const char8_t* msg) {
+    ReportLineError(n, code, Cp932Text(msg), line.Pos(FieldOf(code)));
+  };
   // A register name where a label must be: the field it stands in is marked.
   auto reserved = [&](DiagField field) {
-    ReportLineError(n, DiagCode::ReservedLabel, J(u8"予約語(GR0～GR7)はラベルに使用できません。"), line.Pos(field));
+    ReportLineError(n, DiagCode::ReservedLabel, Cp932Text(u8"予約語(GR0～GR7)はラベルに使用できません。"),
+                    line.Pos(field));
   };
 
   if (line.label[0] && !line.mnemonic[0]) return report(DiagCode::InstructionMissing, u8"命令部が存在しません。");
@@ -89,7 +92,7 @@ void Assembler::CheckLine(const SAsmLine& line) {
     case OperandForm::Dc:
       for (int k = 0; k < line.dcCount; ++k)
         if (std::strcmp(line.dcOperands[k], "''") == 0)
-          return ReportLineError(n, DiagCode::DcStringEmpty, J(u8"文字定数の文字数は0であってはなりません。"),
+          return ReportLineError(n, DiagCode::DcStringEmpty, Cp932Text(u8"文字定数の文字数は0であってはなりません。"),
                                  line.dcFields[k]);
       return;
     case OperandForm::Reg:

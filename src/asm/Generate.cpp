@@ -137,7 +137,7 @@ struct Assembler::ExpansionStep {
 void Assembler::GenerateMacro(const SAsmLine& line, const ExpansionStep* steps, int count) {
   int words = 0;
   for (int k = 0; k < count; ++k) words += steps[k].twoWords ? 2 : 1;
-  if (!Fits(words)) return ReportLineError(line.lineNumber, DiagCode::ProgramTooLarge, J(TooLarge()));
+  if (!Fits(words)) return ReportLineError(line.lineNumber, DiagCode::ProgramTooLarge, Cp932Text(TooLarge()));
   if (ListedStatement* s = ListedNow()) {
     s->source = ListedStatement::Source::Before;
     s->labelLength = static_cast<std::int32_t>(std::strlen(line.label));
@@ -177,7 +177,7 @@ void Assembler::GenerateDc(const SAsmLine& line) {
     };
     auto put = [&](Word w) {
       if (!Fits(1)) {
-        ReportLineError(line.lineNumber, DiagCode::ProgramTooLarge, J(TooLarge()));
+        ReportLineError(line.lineNumber, DiagCode::ProgramTooLarge, Cp932Text(TooLarge()));
         if (locationCounter > at) list();
         return false;
       }
@@ -209,7 +209,7 @@ void Assembler::GenerateLine(const SAsmLine& line) {
   if (!ins) return;
   const Word code = static_cast<Word>(ins->code << 8);
   auto one = [&](Word w) {
-    if (!Fits(1)) return ReportLineError(line.lineNumber, DiagCode::ProgramTooLarge, J(TooLarge()));
+    if (!Fits(1)) return ReportLineError(line.lineNumber, DiagCode::ProgramTooLarge, Cp932Text(TooLarge()));
     ListRow(locationCounter, ListingRow::Shape::OneWord);
     codeImage[locationCounter++] = w;
   };
@@ -227,7 +227,7 @@ void Assembler::GenerateLine(const SAsmLine& line) {
       return;
     case OperandForm::RegAdr:
     case OperandForm::Adr: {
-      if (!Fits(2)) return ReportLineError(line.lineNumber, DiagCode::ProgramTooLarge, J(TooLarge()));
+      if (!Fits(2)) return ReportLineError(line.lineNumber, DiagCode::ProgramTooLarge, Cp932Text(TooLarge()));
       ListRow(locationCounter, ListingRow::Shape::TwoWords, 1, {}, false, true);
       bool regAdr = ins->form == OperandForm::RegAdr;
       int r = regAdr ? RegisterNumber(line.operand1) : 0;
@@ -247,7 +247,7 @@ void Assembler::GenerateLine(const SAsmLine& line) {
       std::int64_t n = DecimalMagnitude(line.operand1);
       if (n <= 0) return;  // a negative count (reported) reserves nothing
       if (n >= 65536 || !Fits(static_cast<std::int32_t>(n)))
-        return ReportLineError(line.lineNumber, DiagCode::ProgramTooLarge, J(TooLarge()));
+        return ReportLineError(line.lineNumber, DiagCode::ProgramTooLarge, Cp932Text(TooLarge()));
       for (std::int64_t k = 0; k < n; ++k) dataAddressList.push_back(static_cast<Word>(locationCounter + k));
       ListRow(locationCounter, ListingRow::Shape::OneWord);
       ListRow(locationCounter + 1, ListingRow::Shape::Bare, static_cast<std::int32_t>(n) - 1);
@@ -309,7 +309,7 @@ void Assembler::PlaceLiterals() {
     codeImage[lit.refAddress] = static_cast<Word>(locationCounter);
     lit.valueAddress = static_cast<Word>(locationCounter);
     auto put = [&](Word w) {
-      if (!Fits(1)) return ReportError(DiagCode::ProgramTooLarge, J(TooLarge()));
+      if (!Fits(1)) return ReportError(DiagCode::ProgramTooLarge, Cp932Text(TooLarge()));
       dataAddressList.push_back(static_cast<Word>(locationCounter));
       codeImage[locationCounter++] = w;
     };
@@ -344,8 +344,8 @@ void Assembler::PlaceLiterals() {
 }
 
 void Assembler::EndOfProgram() {
-  const std::string dupHead = J(u8"ラベル(");
-  const std::string dupTail = J(u8")が重複しています。");
+  const std::string dupHead = Cp932Text(u8"ラベル(");
+  const std::string dupTail = Cp932Text(u8")が重複しています。");
   // Every pair i < j of equal names is one report; a name's entry i is
   // followed by (count in the program - entries seen so far) later ones.
   for (std::size_t i = symbolStart_; i < symbolTable.size(); ++i) {
@@ -376,19 +376,21 @@ void Assembler::EndOfProgram() {
 }
 
 void Assembler::CheckStartEnd() {
-  if (std::strcmp(lastMnemonic, "END") != 0) ReportError(DiagCode::EndMissing, J(u8"END文で終了していません。"));
+  if (std::strcmp(lastMnemonic, "END") != 0)
+    ReportError(DiagCode::EndMissing, Cp932Text(u8"END文で終了していません。"));
   if (startEndBalance > 0)
-    ReportError(DiagCode::StartDuplicated, J(u8"START - END が対になっていません。（STARTが重複しています。）"));
+    ReportError(DiagCode::StartDuplicated,
+                Cp932Text(u8"START - END が対になっていません。（STARTが重複しています。）"));
 }
 
 void Assembler::ResolveFile() {
-  const std::string startHead = J(u8"START命令のラベル(");
+  const std::string startHead = Cp932Text(u8"START命令のラベル(");
   for (const SSymbolTbl& s : symbolTable) {
     if (!s.isStart) continue;
     LabelInfo& info = labels_[NameKey(s.name)];
     ++info.startSeen;
     if (info.startCount > info.startSeen)
-      ReportErrorParts(DiagCode::StartLabelDuplicated, startHead, s.name, J(u8")が重複しています。"));
+      ReportErrorParts(DiagCode::StartLabelDuplicated, startHead, s.name, Cp932Text(u8")が重複しています。"));
   }
   auto firstOf = [&](const char* name) -> std::int32_t {
     std::uint64_t key = NameKey(name);
@@ -400,7 +402,7 @@ void Assembler::ResolveFile() {
     if (!s.entryName[0]) continue;
     std::int32_t at = firstOf(s.entryName);
     if (at < 0) {
-      ReportErrorParts(DiagCode::StartEntryUnknown, startHead, s.entryName, J(u8")が参照できません。"));
+      ReportErrorParts(DiagCode::StartEntryUnknown, startHead, s.entryName, Cp932Text(u8")が参照できません。"));
       break;
     }
     s.address = symbolTable[at].address;
@@ -413,8 +415,8 @@ void Assembler::ResolveFile() {
     } else if (symbolTable[at].isStart) {
       codeImage[ref.address] = symbolTable[at].address;
     } else {
-      ReportErrorParts(DiagCode::ExternalNotStartLabel, J(u8"外部参照ラベル("), ref.name,
-                       J(u8")はSTART命令のラベルでなければなりません。"));
+      ReportErrorParts(DiagCode::ExternalNotStartLabel, Cp932Text(u8"外部参照ラベル("), ref.name,
+                       Cp932Text(u8")はSTART命令のラベルでなければなりません。"));
     }
   }
 }

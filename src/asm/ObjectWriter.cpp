@@ -26,7 +26,7 @@ bool Assembler::MakeObject(const std::string& fileName, ObjectFile& out) {
   // address, say) cannot be represented, and a truncated count would make
   // the file unreadable.
   if (out.labels.size() > 0xFFFF || out.relocations.size() > 0xFFFF || out.dataAddresses.size() > 0xFFFF) {
-    ReportFileError(DiagCode::TableTooLarge, fileName, J(u8"の表の項目数が65535を超えています。"));
+    ReportFileError(DiagCode::TableTooLarge, fileName, Cp932Text(u8"の表の項目数が65535を超えています。"));
     return false;
   }
   return true;
@@ -38,7 +38,7 @@ bool Assembler::WriteObjectFile(const std::string& objectPath) {
   BinaryWriter out;
   if (!out.Open(objectPath)) {
     ReportFileError(DiagCode::OutputCannotOpen, objectPath,
-                    OutputFailureText(out.File(), J(u8"がオープンできません。")));
+                    OutputFailureText(out.File(), Cp932Text(u8"がオープンできません。")));
     return false;
   }
   out.PutString(obj.fileName);
@@ -61,7 +61,7 @@ bool Assembler::WriteObjectFile(const std::string& objectPath) {
   words(obj.dataAddresses);
   if (!out.Close()) {
     ReportFileError(DiagCode::OutputCannotClose, objectPath,
-                    OutputFailureText(out.File(), J(u8" がクローズできません。")));
+                    OutputFailureText(out.File(), Cp932Text(u8" がクローズできません。")));
     return false;
   }
   return true;

@@ -22,7 +22,7 @@ Notice Error(const std::string& text) { return {NoticeKind::Error, text}; }
 std::optional<Notice> PlanFiles(const std::vector<std::string>& paths, const BuildOptions& options, BuildPlan& plan) {
   plan = BuildPlan{};
   plan.options = options;
-  if (paths.empty()) return Error(J(u8"アセンブルできません。"));
+  if (paths.empty()) return Error(Cp932Text(u8"アセンブルできません。"));
   for (const std::string& path : paths) {
     // What the tools will read: the source itself, or the object file of any other name.
     const std::string needed = IsSourceName(path) ? path : ChangeExtension(path, ".obj");

@@ -16,14 +16,14 @@ Notice Warning(const std::string& text) { return {NoticeKind::Warning, text}; }
 
 StepResult Refused(Notice notice) { return {kStepRefused, std::move(notice)}; }
 
-std::string PleaseSave(const std::string& path) { return DisplayPath(path) + J(u8"を保存してください。"); }
+std::string PleaseSave(const std::string& path) { return DisplayPath(path) + Cp932Text(u8"を保存してください。"); }
 
 const Notice& AssemblyFailed() {
-  static const Notice notice = Error(J(u8"アセンブル中にエラーが発生しました。"));
+  static const Notice notice = Error(Cp932Text(u8"アセンブル中にエラーが発生しました。"));
   return notice;
 }
 const Notice& LinkFailed() {
-  static const Notice notice = Error(J(u8"リンク中にエラーが発生しました。"));
+  static const Notice notice = Error(Cp932Text(u8"リンク中にエラーが発生しました。"));
   return notice;
 }
 
@@ -70,11 +70,12 @@ std::optional<Notice> ReadEntries(const std::string& projectPath, std::vector<st
       case EntryProblem::None:
         break;
       case EntryProblem::Empty:
-        return Error(DisplayPath(projectPath) + J(u8"の") + std::to_string(i + 1) + J(u8"行目が空です。"));
+        return Error(DisplayPath(projectPath) + Cp932Text(u8"の") + std::to_string(i + 1) +
+                     Cp932Text(u8"行目が空です。"));
       case EntryProblem::NotBareName:
-        return Error(DisplayPath(projectPath) + J(u8"の") + std::to_string(i + 1) + J(u8"行目の") +
+        return Error(DisplayPath(projectPath) + Cp932Text(u8"の") + std::to_string(i + 1) + Cp932Text(u8"行目の") +
                      ShownEntry(lines[i]) +
-                     J(u8"はプロジェクトファイルと同じディレクトリのファイル名ではありません。"));
+                     Cp932Text(u8"はプロジェクトファイルと同じディレクトリのファイル名ではありません。"));
     }
   }
   entries = std::move(lines);
@@ -89,7 +90,8 @@ std::optional<Notice> ReadProjectForOpen(const std::string& projectPath, std::ve
     if (!IsFile(path)) {
       entries.clear();
       if (KindBehindPath(path) != PathKind::Missing) return Error(ShownEntry(entry) + InputProblemText(path));
-      return Error(ShownEntry(entry) + J(u8"が存在しません。") + "\n" + J(u8"同じディレクトリに追加してください。"));
+      return Error(ShownEntry(entry) + Cp932Text(u8"が存在しません。") + "\n" +
+                   Cp932Text(u8"同じディレクトリに追加してください。"));
     }
   }
   return std::nullopt;
@@ -97,13 +99,13 @@ std::optional<Notice> ReadProjectForOpen(const std::string& projectPath, std::ve
 
 std::optional<Notice> RunExeTarget(const Workspace& workspace, const Project& project, std::string& target) {
   target = Target(workspace, project);
-  if (target.empty()) return Error(J(u8"実行できません。"));
+  if (target.empty()) return Error(Cp932Text(u8"実行できません。"));
   return std::nullopt;
 }
 
 std::optional<Notice> DebugStartTarget(const Workspace& workspace, const Project& project, std::string& target) {
   target = Target(workspace, project);
-  if (target.empty()) return Error(J(u8"実行できません。"));
+  if (target.empty()) return Error(Cp932Text(u8"実行できません。"));
   if (project.IsOpen()) return std::nullopt;
   // A single file: its load module must be there already.
   const std::string program = ChangeExtension(target, ".exe");
@@ -140,7 +142,7 @@ int UnsavedPage(const Workspace& workspace, bool currentOnly) {
 
 StepResult Builder::AssembleCurrent(const Workspace& workspace, const BuildOptions& options) {
   const EditorPage* page = workspace.Current();
-  if (!page) return Refused(Error(J(u8"アセンブルできません。")));
+  if (!page) return Refused(Error(Cp932Text(u8"アセンブルできません。")));
   // An untitled page counts as modified until saved, so it is refused here.
   if (UnsavedPage(workspace, true)) return Refused(Warning(PleaseSave(page->path)));
   messages_.ClearMessages();
@@ -155,7 +157,7 @@ StepResult Builder::AssembleAll(const Workspace& workspace, const Project& proje
   if (project.IsModified()) return Refused(Warning(PleaseSave(project.FileName())));
   if (!project.IsOpen()) {
     const EditorPage* page = workspace.Current();
-    if (!page) return Refused(Error(J(u8"アセンブルできません。")));
+    if (!page) return Refused(Error(Cp932Text(u8"アセンブルできません。")));
     messages_.ClearMessages();
     if (!AssembleOne(page->path, options)) return {kStepFailed, std::nullopt};
     if (options.listing) OpenListing(page->path);
@@ -190,7 +192,7 @@ StepResult Builder::LinkAll(const Workspace& workspace, const Project& project, 
     paths = std::move(plan.files);
   } else {
     const EditorPage* page = workspace.Current();
-    if (!page) return Refused(Error(J(u8"リンクできません。")));
+    if (!page) return Refused(Error(Cp932Text(u8"リンクできません。")));
     paths.push_back(page->path);
   }
   return {tools_.Link(paths, options, messages_) ? kStepSucceeded : kStepFailed, std::nullopt};
@@ -242,7 +244,7 @@ BuildResult Builder::RunCommand(const Workspace& workspace, const Project& proje
   BuildResult result;
   result.target = Target(workspace, project);
   if (result.target.empty()) {
-    result.notice = Error(J(u8"アセンブルできません。"));
+    result.notice = Error(Cp932Text(u8"アセンブルできません。"));
     return result;
   }
   CloseListings();
@@ -278,7 +280,7 @@ BuildResult Builder::RunPlan(const BuildPlan& plan) {
   BuildResult result;
   if (plan.chooseMain) {
     result.assembled = kStepRefused;
-    result.notice = Error(J(u8"アセンブルできません。"));
+    result.notice = Error(Cp932Text(u8"アセンブルできません。"));
     return result;
   }
   CloseListings();

@@ -79,7 +79,7 @@ bool Unconvertible(const std::string& path, const std::string& text, const std::
                    std::vector<std::string>& lines, std::string& error, bool* unconvertible) {
   if (unconvertible) *unconvertible = true;
   lines = EntryLines(text.substr(0, unheld.front()));
-  error = DisplayPath(path) + J(u8": Shift-JIS(CP932)で表せない文字があります。");
+  error = DisplayPath(path) + Cp932Text(u8": Shift-JIS(CP932)で表せない文字があります。");
   return false;
 }
 

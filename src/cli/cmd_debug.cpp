@@ -29,7 +29,6 @@
 #include "debugger/Jumps.h"
 #include "debugger/Refusal.h"
 #include "debugger/SourceLines.h"
-#include "debugger/TextChecks.h"
 #include "link/LoadModule.h"
 #include "machine/StdioRun.h"
 
@@ -227,9 +226,9 @@ AddBy Classify(const std::string& text, const SymbolIndex& symbols) {
   return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ? AddBy::Label : AddBy::Address;
 }
 
-class Session {
+class TerminalDebugger {
  public:
-  Session(TerminalUi& ui, ExecutionControl& ec, SourceShow& source, std::string program, BuildOptions options)
+  TerminalDebugger(TerminalUi& ui, ExecutionControl& ec, SourceShow& source, std::string program, BuildOptions options)
       : ui_(ui), ec_(ec), source_(source), program_(std::move(program)), options_(options) {}
 
   bool Start() {
@@ -478,7 +477,7 @@ class Session {
     for (int i = 0; i < count && row + i < ec_.Disassembly().RowCount(); ++i) PrintRow(row + i);
   }
 
-  void PrintBreaksHeader() { PrintLine(J(u8"アドレス ラベル    有効／無効")); }
+  void PrintBreaksHeader() { PrintLine(Cp932Text(u8"アドレス ラベル    有効／無効")); }
   void PrintBreakRow(const Breakpoint& b) {
     std::string label = b.label;
     if (label.size() < 9) label.resize(9, ' ');
@@ -499,7 +498,7 @@ class Session {
 
   // The header and every row, or the row at `only`.
   void PrintWatches(int only = -1) {
-    PrintLine(J(u8"アドレス ラベル    16進数 論理値 算術値 文字"));
+    PrintLine(Cp932Text(u8"アドレス ラベル    16進数 論理値 算術値 文字"));
     const std::vector<Watch>& rows = ec_.Watches().Rows();
     for (std::size_t i = 0; i < rows.size(); ++i) {
       if (only >= 0 && i != static_cast<std::size_t>(only)) continue;
@@ -520,14 +519,14 @@ class Session {
     std::string dump = RegisterDumpText(gr, c.GetPR(), c.GetSP(), c.GetFR());
     dump.erase(dump.find('\r'), 1);
     PrintLine(dump);
-    PrintLine(J(u8"     16進数 2進数                論理値 算術値"));
+    PrintLine(Cp932Text(u8"     16進数 2進数                論理値 算術値"));
     for (int i = 0; i < 8; ++i) {
       Word v = gr[static_cast<std::size_t>(i)];
-      PrintLine("GR" + std::to_string(i) + "  " + RegisterHexText(v) + "  " + RegisterBinaryText(v) + "  " +
+      PrintLine("GR" + std::to_string(i) + "  " + Hex4(v) + "  " + RegisterBinaryText(v) + "  " +
                 RegisterLogicalText(v) + " " + RegisterArithmeticText(v));
     }
-    PrintLine("PR   " + RegisterHexText(c.GetPR()));
-    PrintLine("SP   " + RegisterHexText(c.GetSP()));
+    PrintLine("PR   " + Hex4(c.GetPR()));
+    PrintLine("SP   " + Hex4(c.GetSP()));
     PrintLine("FR   " + FlagText(c.GetFR()));
   }
 
@@ -587,7 +586,7 @@ int CmdDebug(const Args& args) {
   SourceShow source;
   ui.source = &source;
   console.source = &source;
-  Session session(ui, ec, source, program, options);
+  TerminalDebugger session(ui, ec, source, program, options);
   if (!session.Start()) return 1;
 
   struct sigaction sa {};

@@ -149,7 +149,7 @@ int CmdDump(const Args& args) {
     case FileReadResult::TooLarge:
       return Fail(path, TooLargeText());
     default:
-      return Fail(path, J(u8"がオープンできません。"));
+      return Fail(path, Cp932Text(u8"がオープンできません。"));
   }
   switch (KindOf(bytes)) {
     case Kind::Object:
@@ -161,7 +161,8 @@ int CmdDump(const Args& args) {
     case Kind::Unknown:
       break;
   }
-  return Fail(path, J(u8"はCASLのオブジェクトファイル、実行可能ファイル、シンボルファイルのいずれでもありません。"));
+  return Fail(path,
+              Cp932Text(u8"はCASLのオブジェクトファイル、実行可能ファイル、シンボルファイルのいずれでもありません。"));
 }
 
 }  // namespace tolvane::cli

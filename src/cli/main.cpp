@@ -23,8 +23,7 @@ struct Command {
 const Command kCommands[] = {
     {"asm", CmdAsm, &kAsmHelp},    {"link", CmdLink, &kLinkHelp}, {"build", CmdBuild, &kBuildHelp},
     {"run", CmdRun, &kRunHelp},    {"go", CmdGo, &kGoHelp},       {"debug", CmdDebug, &kDebugHelp},
-    {"dump", CmdDump, &kDumpHelp},    {"test", CmdTest, &kTestHelp},
-    {"lsp", CmdLsp, &kLspHelp},
+    {"dump", CmdDump, &kDumpHelp}, {"test", CmdTest, &kTestHelp}, {"lsp", CmdLsp, &kLspHelp},
     {"dap", CmdDap, &kDapHelp},
 };
 
@@ -97,7 +96,7 @@ int main(int argc, char** argv) {
     } catch (const std::bad_alloc&) {
       // Every command says so in words, as the assembler and linker do.
       std::fprintf(stderr, "tolvane-cli %s: ", c.name);
-      PrintCp932(stderr, tolvane::J(u8"メモリが確保できません。"));
+      PrintCp932(stderr, tolvane::Cp932Text(u8"メモリが確保できません。"));
       std::fputc('\n', stderr);
       return 1;
     }

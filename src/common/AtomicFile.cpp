@@ -126,20 +126,20 @@ PathKind KindBehindPath(const std::string& path) {
 std::string InputProblemText(const std::string& path) {
   const PathKind kind = KindBehindPath(path);
   if (kind == PathKind::File) return std::string();
-  if (kind == PathKind::Missing) return J(u8"が存在しません。");
-  return J(u8"は") + PathKindText(kind) + J(u8"のため読み込めません。");
+  if (kind == PathKind::Missing) return Cp932Text(u8"が存在しません。");
+  return Cp932Text(u8"は") + PathKindText(kind) + Cp932Text(u8"のため読み込めません。");
 }
 
 std::string PathKindText(PathKind kind) {
   switch (kind) {
     case PathKind::Folder:
-      return J(u8"フォルダ");
+      return Cp932Text(u8"フォルダ");
     case PathKind::Device:
-      return J(u8"デバイス");
+      return Cp932Text(u8"デバイス");
     case PathKind::Fifo:
-      return J(u8"名前付きパイプ");
+      return Cp932Text(u8"名前付きパイプ");
     case PathKind::Socket:
-      return J(u8"ソケット");
+      return Cp932Text(u8"ソケット");
     case PathKind::Missing:
     case PathKind::File:
     case PathKind::Link:
@@ -292,16 +292,18 @@ bool SameFile(const std::string& a, const std::string& b) {
   return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
 
-std::string RefusedOutputText(PathKind kind) { return J(u8"は") + PathKindText(kind) + J(u8"のため書き込めません。"); }
+std::string RefusedOutputText(PathKind kind) {
+  return Cp932Text(u8"は") + PathKindText(kind) + Cp932Text(u8"のため書き込めません。");
+}
 
 std::string OutputFailureText(const AtomicFile& file, const std::string& usual) {
   // Whatever stands in the way is named: "cannot be opened" sends the user
   // looking for a permission problem when a folder has the output's name.
   if (file.Refused() != PathKind::Missing) return RefusedOutputText(file.Refused());
-  if (file.Error() == ENOSPC || file.Error() == EDQUOT) return usual + J(u8"ディスクに空きがありません。");
+  if (file.Error() == ENOSPC || file.Error() == EDQUOT) return usual + Cp932Text(u8"ディスクに空きがありません。");
   return usual;
 }
 
-std::string OutputIsAnInputText() { return J(u8"は入力ファイルと同じファイルのため書き込めません。"); }
+std::string OutputIsAnInputText() { return Cp932Text(u8"は入力ファイルと同じファイルのため書き込めません。"); }
 
 }  // namespace tolvane

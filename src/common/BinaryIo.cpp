@@ -82,7 +82,7 @@ FileReadResult ReadInto(const std::string& path, Buffer& out, std::size_t maxByt
 
 }  // namespace
 
-std::string TooLargeText() { return J(u8"は大きすぎるため読み込めません。"); }
+std::string TooLargeText() { return Cp932Text(u8"は大きすぎるため読み込めません。"); }
 
 FileReadResult ReadWholeFile(const std::string& path, std::string& out, std::size_t maxBytes) {
   return ReadInto(path, out, maxBytes);

@@ -83,7 +83,7 @@ bool Utf8ToCp932(const std::string& utf8, std::string& out, std::size_t* badOffs
   return false;
 }
 
-std::string J(const char* utf8) {
+std::string Cp932Text(const char* utf8) {
   std::string out;
   if (!Utf8ToCp932(utf8, out)) {
     std::fprintf(stderr, "message text not representable in CP932: %s\n", utf8);

@@ -17,7 +17,7 @@ bool Utf8ToCp932(const std::string& utf8, std::string& out, std::size_t* badOffs
 
 // CP932 bytes of a UTF-8 text known to be convertible (the program's own
 // Japanese messages, written readably in the source).
-std::string J(const char* utf8);
-inline std::string J(const char8_t* utf8) { return J(reinterpret_cast<const char*>(utf8)); }
+std::string Cp932Text(const char* utf8);
+inline std::string Cp932Text(const char8_t* utf8) { return Cp932Text(reinterpret_cast<const char*>(utf8)); }
 
 }  // namespace tolvane

@@ -53,7 +53,7 @@ EncodingGuess DetectEncoding(std::string_view bytes) {
   return {TextEncoding::Cp932, false};
 }
 
-std::string UnheldCharacterText() { return J(u8"Shift-JIS(CP932)で表せない文字があります。"); }
+std::string UnheldCharacterText() { return Cp932Text(u8"Shift-JIS(CP932)で表せない文字があります。"); }
 
 DecodedText DecodeToCp932(std::string_view bytes) {
   DecodedText result;

@@ -122,4 +122,10 @@ bool IsLabelText(std::string_view text) {
   return !IsGeneralRegisterName(text);
 }
 
+std::string Hex4(Word w) {
+  std::string s(4, '0');
+  PutHex4(s.data(), w);
+  return s;
+}
+
 }  // namespace tolvane

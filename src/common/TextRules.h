@@ -5,6 +5,7 @@
 // thing wherever it is typed. The text is CP932 bytes; only ASCII characters
 // carry meaning here (a full-width digit is not a digit).
 #include <optional>
+#include <string>
 #include <string_view>
 
 #include "common/Word.h"
@@ -53,5 +54,16 @@ std::optional<Word> ReadLenientHex(std::string_view text);
 // first, then upper-case letters and digits; GR0-GR7 are register names and
 // never labels.
 bool IsLabelText(std::string_view text);
+
+// Four upper-case hexadecimal digits, as every address and word is shown.
+std::string Hex4(Word w);
+// Writes the four digits to out[0..3].
+inline void PutHex4(char* out, Word w) {
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  out[0] = kDigits[(w >> 12) & 0xF];
+  out[1] = kDigits[(w >> 8) & 0xF];
+  out[2] = kDigits[(w >> 4) & 0xF];
+  out[3] = kDigits[w & 0xF];
+}
 
 }  // namespace tolvane

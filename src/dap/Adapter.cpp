@@ -5,11 +5,11 @@
 #include <string>
 
 #include "common/Cp932.h"
-#include "dap/Session.h"
+#include "dap/Server.h"
 
 namespace tolvane::dap {
 
-void Session::Handle(const Transport::Incoming& in) {
+void Server::Handle(const Transport::Incoming& in) {
   switch (in.kind) {
     case Transport::Incoming::Kind::None:
       return;
@@ -38,41 +38,41 @@ void Session::Handle(const Transport::Incoming& in) {
   Dispatch(r);
 }
 
-void Session::Dispatch(Request& r) {
+void Server::Dispatch(Request& r) {
   // The requests, by the file that serves them.
   static const Command kCommands[] = {
       // Launch.cpp
-      {"initialize", &Session::Initialize, false, false},
-      {"launch", &Session::Launch, true, false},
-      {"attach", &Session::Attach, false, false},
-      {"terminate", &Session::Terminate, false, false},
-      {"disconnect", &Session::Disconnect, false, false},
+      {"initialize", &Server::Initialize, false, false},
+      {"launch", &Server::Launch, true, false},
+      {"attach", &Server::Attach, false, false},
+      {"terminate", &Server::Terminate, false, false},
+      {"disconnect", &Server::Disconnect, false, false},
       // Breakpoints.cpp
-      {"setBreakpoints", &Session::SetBreakpoints, false, false},
-      {"setInstructionBreakpoints", &Session::SetInstructionBreakpoints, false, false},
-      {"setFunctionBreakpoints", &Session::SetFunctionBreakpoints, false, false},
-      {"setExceptionBreakpoints", &Session::SetExceptionBreakpoints, false, false},
+      {"setBreakpoints", &Server::SetBreakpoints, false, false},
+      {"setInstructionBreakpoints", &Server::SetInstructionBreakpoints, false, false},
+      {"setFunctionBreakpoints", &Server::SetFunctionBreakpoints, false, false},
+      {"setExceptionBreakpoints", &Server::SetExceptionBreakpoints, false, false},
       // Stepping.cpp
-      {"configurationDone", &Session::ConfigurationDone, true, true},
-      {"continue", &Session::Continue, true, true},
-      {"next", &Session::Next, true, true},
-      {"stepIn", &Session::StepIn, true, true},
-      {"stepOut", &Session::StepOut, true, true},
-      {"stepBack", &Session::StepBack, true, true},
-      {"reverseContinue", &Session::ReverseContinue, true, true},
-      {"pause", &Session::Pause, false, true},
-      {"exceptionInfo", &Session::ExceptionInfo, false, true},
+      {"configurationDone", &Server::ConfigurationDone, true, true},
+      {"continue", &Server::Continue, true, true},
+      {"next", &Server::Next, true, true},
+      {"stepIn", &Server::StepIn, true, true},
+      {"stepOut", &Server::StepOut, true, true},
+      {"stepBack", &Server::StepBack, true, true},
+      {"reverseContinue", &Server::ReverseContinue, true, true},
+      {"pause", &Server::Pause, false, true},
+      {"exceptionInfo", &Server::ExceptionInfo, false, true},
       // Variables.cpp
-      {"threads", &Session::Threads, false, false},
-      {"stackTrace", &Session::StackTrace, false, true},
-      {"scopes", &Session::Scopes, false, true},
-      {"variables", &Session::Variables, false, true},
-      {"setVariable", &Session::SetVariable, true, true},
-      {"evaluate", &Session::Evaluate, false, false},
+      {"threads", &Server::Threads, false, false},
+      {"stackTrace", &Server::StackTrace, false, true},
+      {"scopes", &Server::Scopes, false, true},
+      {"variables", &Server::Variables, false, true},
+      {"setVariable", &Server::SetVariable, true, true},
+      {"evaluate", &Server::Evaluate, false, false},
       // Memory.cpp
-      {"readMemory", &Session::ReadMemory, false, true},
-      {"writeMemory", &Session::WriteMemory, true, true},
-      {"disassemble", &Session::Disassemble, false, true},
+      {"readMemory", &Server::ReadMemory, false, true},
+      {"writeMemory", &Server::WriteMemory, true, true},
+      {"disassemble", &Server::Disassemble, false, true},
   };
   const Command* command = nullptr;
   for (const Command& c : kCommands)
@@ -92,7 +92,7 @@ void Session::Dispatch(Request& r) {
   }
 }
 
-void Session::Send(json message) {
+void Server::Send(json message) {
   if (gone_) return;
   message["seq"] = nextSeq_++;
   if (transport_.Send(message.dump(-1, ' ', false, json::error_handler_t::replace))) return;
@@ -101,14 +101,14 @@ void Session::Send(json message) {
   ClientGone();
 }
 
-void Session::Respond(Request& r, json body) {
+void Server::Respond(Request& r, json body) {
   json m{{"type", "response"}, {"request_seq", r.seq}, {"success", true}, {"command", r.command}};
   if (!body.is_null()) m["body"] = std::move(body);
   r.answered = true;
   Send(std::move(m));
 }
 
-void Session::Refuse(Request& r, const std::string& message) {
+void Server::Refuse(Request& r, const std::string& message) {
   if (r.answered) {
     // A run request was answered before it ran; what went wrong since is news.
     Log(message);
@@ -123,20 +123,20 @@ void Session::Refuse(Request& r, const std::string& message) {
         {"body", {{"error", {{"id", 1}, {"format", message}, {"showUser", true}}}}}});
 }
 
-void Session::Event(const char* name, json body) {
+void Server::Event(const char* name, json body) {
   json m{{"type", "event"}, {"event", name}};
   if (!body.is_null()) m["body"] = std::move(body);
   Send(std::move(m));
 }
 
-void Session::Output(const char* category, const std::string& utf8, json extra) {
+void Server::Output(const char* category, const std::string& utf8, json extra) {
   extra["category"] = category;
   extra["output"] = utf8;
   Event("output", std::move(extra));
 }
 
 // Message lines name files by their own bytes inside CP932 text.
-std::string Session::MessageText(const std::string& cp932) const {
+std::string Server::MessageText(const std::string& cp932) const {
   std::string out;
   marks_.Split(
       cp932, [&](std::string_view t) { out += Cp932ToUtf8(std::string(t)); },
@@ -144,14 +144,14 @@ std::string Session::MessageText(const std::string& cp932) const {
   return out;
 }
 
-void Session::ClientGone() {
+void Server::ClientGone() {
   if (quit_) return;
   quit_ = true;
   if (launched_ && ec_->DebuggingActive()) ec_->EndProgram();
 }
 
 // Handles what the client sent meanwhile, without waiting.
-void Session::Pump() {
+void Server::Pump() {
   for (;;) {
     Transport::Incoming in = transport_.Receive(false);
     if (in.kind == Transport::Incoming::Kind::None) return;
@@ -160,20 +160,20 @@ void Session::Pump() {
   }
 }
 
-json Session::SourceJson(const std::string& path) {
+json Server::SourceJson(const std::string& path) {
   const std::string resolved = debugger::SourceLines::Resolve(path);
   return {{"name", FileName(resolved)}, {"path", resolved}};
 }
 
 // The source and line of the word at `address`, into `j`.
-void Session::PlaceAt(Word address, json& j) const {
+void Server::PlaceAt(Word address, json& j) const {
   const debugger::SourceLocation at = lines_.Locate(address);
   if (!at.Found()) return;
   j["source"] = SourceJson(lines_.Sources()[static_cast<std::size_t>(at.source)].resolved);
   j["line"] = ClientLine(at.line);
 }
 
-Adapter::Adapter(Transport& transport) : session_(std::make_unique<Session>(transport)) {}
+Adapter::Adapter(Transport& transport) : session_(std::make_unique<Server>(transport)) {}
 Adapter::~Adapter() = default;
 int Adapter::Run() { return session_->Run(); }
 

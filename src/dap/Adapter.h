@@ -17,7 +17,7 @@ using rpc::Transport;
 // A message body above this is refused unread.
 constexpr std::size_t kMaxMessage = std::size_t{16} << 20;
 
-class Session;
+class Server;
 
 class Adapter {
  public:
@@ -31,7 +31,7 @@ class Adapter {
   int Run();
 
  private:
-  std::unique_ptr<Session> session_;
+  std::unique_ptr<Server> session_;
 };
 
 }  // namespace tolvane::dap

@@ -3,14 +3,14 @@
 #include <set>
 
 #include "common/Cp932.h"
-#include "dap/Session.h"
+#include "common/TextRules.h"
+#include "dap/Server.h"
 #include "dap/SourceSteps.h"
-#include "debugger/TextChecks.h"
 #include "machine/StdioRun.h"
 
 namespace tolvane::dap {
 
-json Session::BreakpointJson(const UserBreakpoint* b, bool verified, const std::string& message) const {
+json Server::BreakpointJson(const UserBreakpoint* b, bool verified, const std::string& message) const {
   json j{{"verified", verified}};
   if (b) {
     j["id"] = b->id;
@@ -24,20 +24,20 @@ json Session::BreakpointJson(const UserBreakpoint* b, bool verified, const std::
 }
 
 // The hit count of a breakpoint that stays (same place, same condition) goes on.
-void Session::KeepHits(UserBreakpoint& b, const std::vector<UserBreakpoint>& before) {
+void Server::KeepHits(UserBreakpoint& b, const std::vector<UserBreakpoint>& before) {
   for (const UserBreakpoint& o : before)
     if (o.address == b.address && o.hitText == b.hitText) b.hits = o.hits;
 }
 
 // Reads a breakpoint's hit condition; false (with the message) when it is bad.
-bool Session::ReadHit(const json& want, UserBreakpoint& b, std::string& message) {
+bool Server::ReadHit(const json& want, UserBreakpoint& b, std::string& message) {
   b.hitText = Arg(want, "hitCondition", std::string());
   if (ParseHitCondition(b.hitText, b.hit)) return true;
   message = "not a hit count: " + b.hitText + " (N, >=N, ==N, >N, <N, <=N or %N)";
   return false;
 }
 
-void Session::SetBreakpoints(Request& r) {
+void Server::SetBreakpoints(Request& r) {
   const json& source = Need(r.args, "source");
   if (!source.is_object()) throw Refusal{"'source' must be an object"};
   const std::string path = Arg(source, "path", std::string());
@@ -78,13 +78,13 @@ void Session::SetBreakpoints(Request& r) {
   });
 }
 
-std::vector<json> Session::List(const json& args) {
+std::vector<json> Server::List(const json& args) {
   const json& list = Need(args, "breakpoints");
   if (!list.is_array()) throw Refusal{"'breakpoints' must be a list"};
   return std::vector<json>(list.begin(), list.end());
 }
 
-void Session::SetInstructionBreakpoints(Request& r) {
+void Server::SetInstructionBreakpoints(Request& r) {
   ReplaceBreakpoints(r, List(r.args), instructionBreakpoints_, [](const json& want, std::string& message) {
     const std::string ref = NeedString(want, "instructionReference");
     const std::int64_t offset = Arg(want, "offset", std::int64_t{0});
@@ -101,7 +101,7 @@ void Session::SetInstructionBreakpoints(Request& r) {
 }
 
 // Function breakpoints are the program's labels.
-void Session::SetFunctionBreakpoints(Request& r) {
+void Server::SetFunctionBreakpoints(Request& r) {
   ReplaceBreakpoints(r, List(r.args), functionBreakpoints_, [this](const json& want, std::string& message) {
     const Bytes label = InputLineToCp932(NeedString(want, "name"));
     std::optional<Word> address;
@@ -119,8 +119,8 @@ void Session::SetFunctionBreakpoints(Request& r) {
 // One list of breakpoints replaced by the client's: `place` gives each its
 // address, or says why it has none. An unverified one keeps the line asked for.
 template <class Place>
-void Session::ReplaceBreakpoints(Request& r, const std::vector<json>& wanted, std::vector<UserBreakpoint>& list,
-                                 Place place) {
+void Server::ReplaceBreakpoints(Request& r, const std::vector<json>& wanted, std::vector<UserBreakpoint>& list,
+                                Place place) {
   std::vector<UserBreakpoint> placed;
   json answers = json::array();
   for (const json& want : wanted) {
@@ -146,7 +146,7 @@ void Session::ReplaceBreakpoints(Request& r, const std::vector<json>& wanted, st
 }
 
 template <class F>
-void Session::ForEachUserBreakpoint(F f) {
+void Server::ForEachUserBreakpoint(F f) {
   for (auto& [path, list] : sourceBreakpoints_)
     for (UserBreakpoint& b : list) f(b);
   for (UserBreakpoint& b : instructionBreakpoints_) f(b);
@@ -155,7 +155,7 @@ void Session::ForEachUserBreakpoint(F f) {
 
 // The one breakpoint table holds the addresses of all the client's
 // breakpoints and, during a step, the return address it runs to.
-void Session::SyncTable() {
+void Server::SyncTable() {
   if (!launched_) return;
   std::set<Word> wanted;
   if (!noDebug_) ForEachUserBreakpoint([&](UserBreakpoint& b) { wanted.insert(b.address); });
@@ -169,7 +169,7 @@ void Session::SyncTable() {
     if (!table.IsEnabledAt(a)) table.AddRow(a, ec_->Symbols().LabelOfAddress(a));
 }
 
-bool Session::IsUserBreakpointAt(Word address) {
+bool Server::IsUserBreakpointAt(Word address) {
   bool found = false;
   if (!noDebug_) ForEachUserBreakpoint([&](UserBreakpoint& b) { found = found || b.address == address; });
   return found;
@@ -177,7 +177,7 @@ bool Session::IsUserBreakpointAt(Word address) {
 
 // Counts a hit of every breakpoint at the address; the ids of those whose
 // hit count says stop.
-std::vector<int> Session::CountHits(Word address) {
+std::vector<int> Server::CountHits(Word address) {
   std::vector<int> ids;
   if (noDebug_) return ids;
   ForEachUserBreakpoint([&](UserBreakpoint& b) {
@@ -188,7 +188,7 @@ std::vector<int> Session::CountHits(Word address) {
   return ids;
 }
 
-std::vector<int> Session::BreakpointIdsAt(Word address) {
+std::vector<int> Server::BreakpointIdsAt(Word address) {
   std::vector<int> ids;
   ForEachUserBreakpoint([&](UserBreakpoint& b) {
     if (b.address == address) ids.push_back(b.id);

@@ -6,12 +6,12 @@
 #include "common/ChangeExtension.h"
 #include "common/Cp932.h"
 #include "common/TextRules.h"
-#include "dap/Session.h"
+#include "dap/Server.h"
 #include "machine/StdioRun.h"
 
 namespace tolvane::dap {
 
-void Session::Initialize(Request& r) {
+void Server::Initialize(Request& r) {
   if (initialized_) throw Refusal{"initialize was already sent"};
   initialized_ = true;
   linesStartAt1_ = Arg(r.args, "linesStartAt1", true);
@@ -38,7 +38,7 @@ void Session::Initialize(Request& r) {
 
 // A message line of the build, with the source and line it is about. A
 // total above zero counts as an error too.
-void Session::BuildLine(const Diagnostic& d) {
+void Server::BuildLine(const Diagnostic& d) {
   const bool error = d.severity == Severity::Error || d.code == DiagCode::AssembleTooManyErrors ||
                      (ShapeOf(d.code) == DiagShape::Total && d.subject != "0");
   json extra = json::object();
@@ -49,7 +49,7 @@ void Session::BuildLine(const Diagnostic& d) {
   Output(error ? "stderr" : "console", MessageText(MessageLine(d)) + "\n", std::move(extra));
 }
 
-void Session::ShowNotice(const build::Notice& notice) {
+void Server::ShowNotice(const build::Notice& notice) {
   const BoxKind kind = notice.kind == build::NoticeKind::Warning       ? BoxKind::Warning
                        : notice.kind == build::NoticeKind::Information ? BoxKind::Information
                                                                        : BoxKind::Error;
@@ -59,7 +59,7 @@ void Session::ShowNotice(const build::Notice& notice) {
     ShowMessageBox(kind, notice.text, BoxButtons::Ok);
 }
 
-Word Session::HexOption(const json& args, const char* name, Word fallback) {
+Word Server::HexOption(const json& args, const char* name, Word fallback) {
   const std::string text = Arg(args, name, std::string());
   if (text.empty()) return fallback;
   const std::optional<Word> w = ParseHexWord(text);
@@ -67,7 +67,7 @@ Word Session::HexOption(const json& args, const char* name, Word fallback) {
   return *w;
 }
 
-void Session::Launch(Request& r) {
+void Server::Launch(Request& r) {
   if (launched_) throw Refusal{"a program has already been launched"};
   std::vector<std::string> programs;
   const json& program = Need(r.args, "program");
@@ -160,7 +160,7 @@ void Session::Launch(Request& r) {
   Event("initialized");
 }
 
-build::BuildResult Session::Build(const std::vector<std::string>& programs, bool project, const BuildOptions& options) {
+build::BuildResult Server::Build(const std::vector<std::string>& programs, bool project, const BuildOptions& options) {
   BuildSink sink(*this);
   build::CoreTools tools;
   build::BuildResult result;
@@ -178,7 +178,7 @@ build::BuildResult Session::Build(const std::vector<std::string>& programs, bool
   return result;
 }
 
-void Session::Terminate(Request& r) {
+void Server::Terminate(Request& r) {
   Respond(r);
   if (terminatedSent_) return;
   terminateRequested_ = true;
@@ -186,7 +186,7 @@ void Session::Terminate(Request& r) {
   if (!running_) SendEnd();  // a run in progress says so when it returns
 }
 
-void Session::Disconnect(Request& r) {
+void Server::Disconnect(Request& r) {
   // A launched program goes with its adapter.
   if (launched_ && Live()) ec_->EndProgram();
   Respond(r);

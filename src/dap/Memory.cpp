@@ -2,21 +2,21 @@
 #include <cstdio>
 
 #include "common/Cp932.h"
-#include "dap/DisassemblyRow.h"
 #include "dap/Base64.h"
-#include "dap/Session.h"
+#include "dap/DisassemblyRow.h"
+#include "dap/Server.h"
 
 namespace tolvane::dap {
 
 // Memory in the protocol's bytes: word w is bytes 2w (high) and 2w + 1 (low).
-std::int64_t Session::FirstByte(const json& args) const {
+std::int64_t Server::FirstByte(const json& args) const {
   Word base;
   const std::string ref = NeedString(args, "memoryReference");
   if (!ParseMemoryReference(ref, base)) throw Refusal{"not a memory reference: " + ref};
   return 2LL * base + Arg(args, "offset", std::int64_t{0});
 }
 
-void Session::ReadMemory(Request& r) {
+void Server::ReadMemory(Request& r) {
   std::int64_t at = FirstByte(r.args);
   std::int64_t count = Need(r.args, "count").get<std::int64_t>();
   if (count < 0) throw Refusal{"'count' must not be negative"};
@@ -44,7 +44,7 @@ void Session::ReadMemory(Request& r) {
   Respond(r, body);
 }
 
-void Session::WriteMemory(Request& r) {
+void Server::WriteMemory(Request& r) {
   const std::int64_t at = FirstByte(r.args);
   std::string bytes;
   if (!Base64Decode(NeedString(r.args, "data"), bytes)) throw Refusal{"'data' is not base64"};
@@ -68,7 +68,7 @@ void Session::WriteMemory(Request& r) {
   Invalidated();
 }
 
-void Session::Disassemble(Request& r) {
+void Server::Disassemble(Request& r) {
   const std::int64_t byte = FirstByte(r.args);
   const std::int64_t offset = Arg(r.args, "instructionOffset", std::int64_t{0});
   const std::int64_t count = Need(r.args, "instructionCount").get<std::int64_t>();

@@ -1,11 +1,11 @@
 // The debugger's ports over the protocol: message boxes and the run's lines
 // as output events, IN from the launch's input or the debug console.
 #include "common/Cp932.h"
-#include "dap/Session.h"
+#include "dap/Server.h"
 
 namespace tolvane::dap {
 
-BoxAnswer Session::ShowMessageBox(BoxKind kind, const std::string& text, BoxButtons buttons) {
+BoxAnswer Server::ShowMessageBox(BoxKind kind, const std::string& text, BoxButtons buttons) {
   if (!muted_) {
     std::string t = MessageText(text);
     std::replace(t.begin(), t.end(), '\n', ' ');
@@ -15,7 +15,7 @@ BoxAnswer Session::ShowMessageBox(BoxKind kind, const std::string& text, BoxButt
 }
 
 // IN: the launch's input lines first, then lines typed into the debug console.
-Bytes Session::ConsoleReadLine() {
+Bytes Server::ConsoleReadLine() {
   if (!launchInput_.empty()) {
     Bytes line = std::move(launchInput_.front());
     launchInput_.pop_front();
@@ -32,7 +32,7 @@ Bytes Session::ConsoleReadLine() {
   return quit_ ? Bytes(1, '\x1A') : Bytes();
 }
 
-void Session::ConsoleWrite(const Bytes& text) {
+void Server::ConsoleWrite(const Bytes& text) {
   if (muted_ && !withdrawn_.empty()) {
     // Going back replays steps that are still in the history: their output
     // lines stand again, and were never taken back in the client's console.
@@ -45,7 +45,7 @@ void Session::ConsoleWrite(const Bytes& text) {
   if (!muted_) Output("stdout", Cp932ToUtf8(text) + "\n");
 }
 
-void Session::ConsoleMessage(const Bytes& text) {
+void Server::ConsoleMessage(const Bytes& text) {
   if (muted_) return;
   std::string t = text;
   for (std::size_t p; (p = t.find("\r\n")) != std::string::npos;) t.erase(p, 1);
@@ -54,9 +54,9 @@ void Session::ConsoleMessage(const Bytes& text) {
 
 // The debug console cannot take back what it shows: it says which lines no longer stand.
 // How a run request ended is told by the stop's record, never read from the console.
-void Session::OnStopped(const debugger::Stopped& stop) { lastStop_ = stop.reason; }
+void Server::OnStopped(const debugger::Stopped& stop) { lastStop_ = stop.reason; }
 
-void Session::ConsoleWithdrawOutput() {
+void Server::ConsoleWithdrawOutput() {
   if (outputs_.empty()) {
     withdrawn_.emplace_back();
     return;
@@ -65,7 +65,7 @@ void Session::ConsoleWithdrawOutput() {
   outputs_.pop_back();
 }
 
-void Session::ReportWithdrawals() {
+void Server::ReportWithdrawals() {
   std::size_t shown = 0;
   for (const Bytes& line : withdrawn_) {
     if (shown++ == kWithdrawalsShown) {

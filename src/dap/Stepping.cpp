@@ -2,14 +2,14 @@
 // by line and by instruction, pause, going back, and what the client is told
 // after each.
 #include "common/Cp932.h"
-#include "dap/Session.h"
+#include "dap/Server.h"
 #include "dap/SourceSteps.h"
 #include "debugger/TerminalRun.h"
 #include "machine/StdioRun.h"
 
 namespace tolvane::dap {
 
-void Session::ConfigurationDone(Request& r) {
+void Server::ConfigurationDone(Request& r) {
   if (configured_) throw Refusal{"configurationDone was already sent"};
   configured_ = true;
   Respond(r);
@@ -29,33 +29,33 @@ void Session::ConfigurationDone(Request& r) {
   Forward([this] { return RunFree(std::nullopt); });
 }
 
-void Session::ExceptionInfo(Request& r) {
+void Server::ExceptionInfo(Request& r) {
   if (!exception_) throw Refusal{"the program is not stopped at an exception"};
   Respond(r, {{"exceptionId", exception_->id}, {"description", exception_->text}, {"breakMode", "always"}});
 }
 
-Session::Exception Session::UndefinedException() const {
+Server::Exception Server::UndefinedException() const {
   return Exception{"UndefinedInstruction", debugger::UndefinedWordMessage(ec_->Mem()[Pr()], Pr())};
 }
 
-void Session::Continue(Request& r) {
+void Server::Continue(Request& r) {
   Respond(r, {{"allThreadsContinued", true}});
   Forward([this] { return RunFree(std::nullopt); });
 }
 
-void Session::Next(Request& r) {
+void Server::Next(Request& r) {
   const bool instruction = Granular(r);
   Respond(r);
   Forward([this, instruction] { return instruction ? NextInstruction() : StepLine(true); });
 }
 
-void Session::StepIn(Request& r) {
+void Server::StepIn(Request& r) {
   const bool instruction = Granular(r);
   Respond(r);
   Forward([this, instruction] { return instruction ? TraceOnce() : StepLine(false); });
 }
 
-void Session::StepOut(Request& r) {
+void Server::StepOut(Request& r) {
   Respond(r);
   Forward([this] {
     const std::vector<CallFrame> frames = Frames(2);
@@ -66,7 +66,7 @@ void Session::StepOut(Request& r) {
   });
 }
 
-void Session::Pause(Request& r) {
+void Server::Pause(Request& r) {
   if (!running_) {
     Respond(r);  // stopped already
     return;
@@ -79,7 +79,7 @@ void Session::Pause(Request& r) {
 }
 
 template <class F>
-void Session::Forward(F step) {
+void Server::Forward(F step) {
   if (terminatedSent_) return;
   userPause_ = false;
   const bool giveUp = reportedUndefinedAt_ && *reportedUndefinedAt_ == Pr() && IsUndefinedAt(Pr());
@@ -99,7 +99,7 @@ void Session::Forward(F step) {
 }
 
 // What the client is told after a run request.
-void Session::Finish(const Stop& stop) {
+void Server::Finish(const Stop& stop) {
   if (quit_) return;
   if (!Live()) {
     if (lastStop_ == StopReason::StackOverflow && !terminateRequested_) {
@@ -120,7 +120,7 @@ void Session::Finish(const Stop& stop) {
   SendStopped(stop);
 }
 
-void Session::SendStopped(const Stop& stop) {
+void Server::SendStopped(const Stop& stop) {
   ReportWithdrawals();
   json body{{"reason", stop.reason}, {"threadId", kThreadId}, {"allThreadsStopped", true}};
   if (!stop.hitIds.empty()) body["hitBreakpointIds"] = stop.hitIds;
@@ -131,14 +131,14 @@ void Session::SendStopped(const Stop& stop) {
   Event("stopped", std::move(body));
 }
 
-void Session::SendEnd() {
+void Server::SendEnd() {
   if (terminatedSent_) return;
   terminatedSent_ = true;
   Event("exited", {{"exitCode", RunExitStatus(lastStop_)}});
   Event("terminated");
 }
 
-Session::Stop Session::TraceOnce() {
+Server::Stop Server::TraceOnce() {
   const Word pr = Pr();
   const bool undefined = IsUndefinedAt(pr);
   ec_->Trace();
@@ -147,13 +147,13 @@ Session::Stop Session::TraceOnce() {
   return Stop{"step", {}};
 }
 
-Session::Stop Session::NextInstruction() {
+Server::Stop Server::NextInstruction() {
   if (IsCallAt(Pr())) return RunFree(ReturnTarget{static_cast<Word>(Pr() + 2), static_cast<Word>(Sp() - 1)});
   return TraceOnce();
 }
 
 // Steps until a line begins (IsStepStop); `over` steps over routines.
-Session::Stop Session::StepLine(bool over) {
+Server::Stop Server::StepLine(bool over) {
   for (int n = 1;; ++n) {
     Stop s = over ? NextInstruction() : TraceOnce();
     if (s.reason != "step" || exception_ || quit_ || !Live()) return s;
@@ -167,7 +167,7 @@ Session::Stop Session::StepLine(bool over) {
 
 // GO until a breakpoint whose hit count says stop, a pause, an exception,
 // the end, or (with a target) the return from the routine.
-Session::Stop Session::RunFree(std::optional<ReturnTarget> target) {
+Server::Stop Server::RunFree(std::optional<ReturnTarget> target) {
   if (target) {
     tempStop_ = target->address;
     SyncTable();
@@ -210,7 +210,7 @@ Session::Stop Session::RunFree(std::optional<ReturnTarget> target) {
 // back by windows that double and traces forward through each window to
 // look at every state, which is cheap.
 template <class F>
-bool Session::GoBack(F wanted) {
+bool Server::GoBack(F wanted) {
   const std::size_t recorded = ec_->BackStepsAvailable();
   muted_ = true;
   std::size_t done = 0, window = 1;
@@ -240,7 +240,7 @@ bool Session::GoBack(F wanted) {
   return found;
 }
 
-void Session::Backward(Request& r, bool toBreakpoint) {
+void Server::Backward(Request& r, bool toBreakpoint) {
   if (terminatedSent_) throw Refusal{"the program has ended"};
   if (ec_->BackStepsAvailable() == 0) throw Refusal{"nothing to go back to: no executed instruction is recorded"};
   const bool instruction = Granular(r);

@@ -4,7 +4,6 @@
 
 #include "common/TextRules.h"
 #include "debugger/Formats.h"
-#include "debugger/TextChecks.h"
 #include "machine/Cpu.h"
 #include "machine/StdioRun.h"
 
@@ -60,7 +59,7 @@ const char* NotationName(Notation n) {
 std::string NotationText(Notation n, Word w) {
   switch (n) {
     case Notation::Hex:
-      return debugger::Hex4(w);
+      return Hex4(w);
     case Notation::Binary:
       return debugger::RegisterBinaryText(w).substr(1);  // without the pane's leading blank
     case Notation::Logical:
@@ -113,11 +112,11 @@ bool ParseNotation(Notation n, std::string_view text, Word& out) {
 }
 
 std::string RegisterValueText(Word w) {
-  return debugger::Hex4(w) + " (" + debugger::WatchLogicalText(w) + ", " + debugger::WatchArithmeticText(w) + ")";
+  return Hex4(w) + " (" + debugger::WatchLogicalText(w) + ", " + debugger::WatchArithmeticText(w) + ")";
 }
 
 std::string WordValueText(Word w) {
-  std::string s = debugger::Hex4(w) + " (" + debugger::WatchLogicalText(w) + ", " + debugger::WatchArithmeticText(w);
+  std::string s = Hex4(w) + " (" + debugger::WatchLogicalText(w) + ", " + debugger::WatchArithmeticText(w);
   if (Printable(w)) s += std::string(", '") + static_cast<char>(w & 0xFF) + "'";
   return s + ")";
 }

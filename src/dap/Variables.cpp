@@ -1,20 +1,20 @@
 // What the client looks at: the thread, the CALL chain, the scopes and their
 // variables, edits of registers and words, and evaluate.
 #include "common/Cp932.h"
-#include "dap/Session.h"
+#include "common/TextRules.h"
+#include "dap/Server.h"
 #include "debugger/Formats.h"
-#include "debugger/TextChecks.h"
 #include "machine/RegisterDump.h"
 #include "machine/StdioRun.h"
 
 namespace tolvane::dap {
 
-void Session::Threads(Request& r) {
+void Server::Threads(Request& r) {
   json thread{{"id", kThreadId}, {"name", programName_.empty() ? std::string("COMET II") : programName_}};
   Respond(r, {{"threads", json::array({thread})}});
 }
 
-void Session::StackTrace(Request& r) {
+void Server::StackTrace(Request& r) {
   const std::vector<CallFrame> frames = Frames();
   const std::int64_t start = std::max<std::int64_t>(0, Arg(r.args, "startFrame", std::int64_t{0}));
   std::int64_t levels = Arg(r.args, "levels", std::int64_t{0});
@@ -34,7 +34,7 @@ void Session::StackTrace(Request& r) {
   Respond(r, {{"stackFrames", std::move(list)}, {"totalFrames", frames.size()}});
 }
 
-void Session::Scopes(Request& r) {
+void Server::Scopes(Request& r) {
   auto scope = [](const char* name, int ref, const char* hint) {
     json j{{"name", name}, {"variablesReference", ref}, {"expensive", false}};
     if (hint) j["presentationHint"] = hint;
@@ -45,14 +45,14 @@ void Session::Scopes(Request& r) {
 }
 
 // The words of a label: up to the next address that has a name.
-int Session::LabelSpan(Word address) const {
+int Server::LabelSpan(Word address) const {
   int next = kMemoryWords;
   for (const SymbolRecord& s : ec_->Symbols().Records())
     if (s.address > address && s.address < next) next = s.address;
   return std::min(next - address, kMaxWordsShown);
 }
 
-json Session::WordVariable(const std::string& name, Word address, int children) const {
+json Server::WordVariable(const std::string& name, Word address, int children) const {
   json j{{"name", name},
          {"value", WordValueText(ec_->Mem()[address])},
          {"variablesReference", children > 1 ? WordsRef(address, children) : 0},
@@ -61,7 +61,7 @@ json Session::WordVariable(const std::string& name, Word address, int children) 
   return j;
 }
 
-json Session::RegisterVariable(int index) const {
+json Server::RegisterVariable(int index) const {
   const Word v = ec_->Cpu().Registers()[static_cast<std::size_t>(index)];
   json j{{"name", RegisterName(index)},
          {"value", index == CCpu::kFR ? Cp932ToUtf8(FlagText(v)) : RegisterValueText(v)},
@@ -71,7 +71,7 @@ json Session::RegisterVariable(int index) const {
   return j;
 }
 
-json Session::Children(int ref) {
+json Server::Children(int ref) {
   json list = json::array();
   const CCpu& cpu = ec_->Cpu();
   if (ref == kRegistersRef) {
@@ -102,7 +102,7 @@ json Session::Children(int ref) {
     const Word first = static_cast<Word>((ref - kWordsRef) & 0xFFFF);
     for (int k = 0; k < count; ++k) {
       const Word a = static_cast<Word>(first + k);
-      list.push_back(WordVariable(debugger::Hex4(a), a, 0));
+      list.push_back(WordVariable(Hex4(a), a, 0));
     }
   } else {
     throw Refusal{"no such variables: " + std::to_string(ref)};
@@ -110,7 +110,7 @@ json Session::Children(int ref) {
   return list;
 }
 
-void Session::Variables(Request& r) {
+void Server::Variables(Request& r) {
   const std::int64_t ref = Need(r.args, "variablesReference").get<std::int64_t>();
   if (ref <= 0 || ref > 0x7FFFFFFF) throw Refusal{"no such variables: " + std::to_string(ref)};
   json all = Children(static_cast<int>(ref));
@@ -122,28 +122,27 @@ void Session::Variables(Request& r) {
   Respond(r, {{"variables", std::move(page)}});
 }
 
-void Session::Refuse(debugger::Refusal why, const std::string& typed) {
-  if (why != debugger::Refusal::None)
-    throw Refusal{Cp932ToUtf8(debugger::Explain(why, InputLineToCp932(typed)).text)};
+void Server::Refuse(debugger::Refusal why, const std::string& typed) {
+  if (why != debugger::Refusal::None) throw Refusal{Cp932ToUtf8(debugger::Explain(why, InputLineToCp932(typed)).text)};
 }
 
-void Session::ChangeRegister(int index, Word value, const std::string& typed) {
+void Server::ChangeRegister(int index, Word value, const std::string& typed) {
   Refuse(ec_->SetRegister(static_cast<Register>(index), value), typed);
 }
 
-void Session::ChangeWord(Word address, const std::string& value) {
+void Server::ChangeWord(Word address, const std::string& value) {
   const debugger::Entry e = debugger::ReadValueEntry(value);
   Refuse(e.refusal, value);
   Refuse(ec_->SetMemory(address, e.address), value);
 }
 
-int Session::RegisterIndex(const std::string& name) const {
+int Server::RegisterIndex(const std::string& name) const {
   for (int i = 0; i <= CCpu::kSP; ++i)
     if (name == RegisterName(i)) return i;
   throw Refusal{"no register " + name};
 }
 
-void Session::SetRegisterValue(int index, const std::string& value) {
+void Server::SetRegisterValue(int index, const std::string& value) {
   if (index == CCpu::kFR) {
     // Three flag digits OF SF ZF as the register dialog takes them, or FR's value.
     std::string bits = value;
@@ -159,7 +158,7 @@ void Session::SetRegisterValue(int index, const std::string& value) {
   ChangeRegister(index, e.address, value);
 }
 
-void Session::SetVariable(Request& r) {
+void Server::SetVariable(Request& r) {
   const std::int64_t ref = Need(r.args, "variablesReference").get<std::int64_t>();
   const std::string name = NeedString(r.args, "name");
   const std::string value = NeedString(r.args, "value");
@@ -201,20 +200,20 @@ void Session::SetVariable(Request& r) {
   Invalidated();
 }
 
-void Session::Invalidated() {
+void Server::Invalidated() {
   if (invalidatedEvents_) Event("invalidated", {{"areas", json::array({"variables"})}});
 }
 
 // A line typed into the debug console while an IN waits for one; "^Z"
 // alone is the end of input, as Ctrl+Z in the IDE's console.
-Bytes Session::ConsoleLine(const std::string& typed) {
+Bytes Server::ConsoleLine(const std::string& typed) {
   std::string t = typed;
   while (!t.empty() && (t.back() == '\n' || t.back() == '\r')) t.pop_back();
   if (t == "^Z") return Bytes(1, '\x1A');
   return InputLineToCp932(t);
 }
 
-void Session::Evaluate(Request& r) {
+void Server::Evaluate(Request& r) {
   const std::string expression = NeedString(r.args, "expression");
   const std::string context = Arg(r.args, "context", std::string());
   if (inputWaiting_ && (context.empty() || context == "repl")) {

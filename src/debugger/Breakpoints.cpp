@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "debugger/TextChecks.h"
+#include "common/TextRules.h"
 
 namespace tolvane::debugger {
 

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "common/InstructionSet.h"
-#include "debugger/TextChecks.h"
+#include "common/TextRules.h"
 
 namespace tolvane::debugger {
 namespace {

@@ -4,17 +4,17 @@
 #include <cstdio>
 
 #include "common/Cp932.h"
+#include "common/TextRules.h"
 #include "debugger/Formats.h"
-#include "debugger/TextChecks.h"
 #include "machine/Cpu.h"
 #include "machine/StepJournal.h"
 
 namespace tolvane::debugger {
 
-#define TOLVANE_TEXT(fn, literal)            \
-  const std::string& fn() {                  \
-    static const std::string s = J(literal); \
-    return s;                                \
+#define TOLVANE_TEXT(fn, literal)                    \
+  const std::string& fn() {                          \
+    static const std::string s = Cp932Text(literal); \
+    return s;                                        \
   }
 TOLVANE_TEXT(ProgramEndedMessage, u8"プログラムは終了しました。")
 TOLVANE_TEXT(DebuggingGuardMessage, u8"デバッグ中です。デバッグを終了しますか？")
@@ -34,9 +34,9 @@ std::string UndefinedWordMessage(Word word, Word pr) {
 std::string UndefinedWordStatusText(Word word, Word pr) {
   char buf[16];
   std::snprintf(buf, sizeof buf, "%04X", static_cast<unsigned>(pr));
-  std::string text = "   " + std::string(buf) + J(u8"番地の命令(");
+  std::string text = "   " + std::string(buf) + Cp932Text(u8"番地の命令(");
   std::snprintf(buf, sizeof buf, "%04X", static_cast<unsigned>(word));
-  return text + buf + J(u8")は未定義です。先に進めません。");
+  return text + buf + Cp932Text(u8")は未定義です。先に進めません。");
 }
 
 std::string StepLimitMessage(std::uint64_t instructions) {

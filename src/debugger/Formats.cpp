@@ -3,11 +3,9 @@
 #include <cstdio>
 
 #include "common/Cp932.h"
-#include "debugger/TextChecks.h"
+#include "common/TextRules.h"
 
 namespace tolvane::debugger {
-
-std::string RegisterHexText(Word w) { return Hex4(w); }
 
 std::string RegisterBinaryText(Word w) {
   std::string s;
@@ -41,8 +39,6 @@ std::string FlagBitsText(Word fr) {
 
 std::string MemoryRowAddressText(int row) { return Hex4(static_cast<Word>(row * 8)); }
 
-std::string MemoryWordText(Word w) { return Hex4(w); }
-
 std::string MemoryCharText(Word w) {
   unsigned b = w & 0xFF;
   return std::string(1, b >= 0x20 && b <= 0x7E ? static_cast<char>(b) : '.');
@@ -52,7 +48,7 @@ std::string MemoryDumpLine(const Word* memory, int row) {
   std::string s = MemoryRowAddressText(row) + " ";
   for (int k = 0; k < 8; ++k) {
     s += ' ';
-    s += MemoryWordText(memory[(row * 8 + k) & 0xFFFF]);
+    s += Hex4(memory[(row * 8 + k) & 0xFFFF]);
   }
   s += "  ";
   for (int k = 0; k < 8; ++k) s += MemoryCharText(memory[(row * 8 + k) & 0xFFFF]);
@@ -60,7 +56,7 @@ std::string MemoryDumpLine(const Word* memory, int row) {
 }
 
 std::string MemoryTooltipText(Word address, Word value) {
-  static const std::string kFormat = J(u8"%.4hX番地\n 16進数   %.4hX\n 論理値 %6hu\n 算術値 %6hd\n 文字　 %6c");
+  static const std::string kFormat = Cp932Text(u8"%.4hX番地\n 16進数   %.4hX\n 論理値 %6hu\n 算術値 %6hd\n 文字　 %6c");
   unsigned b = value & 0xFF;
   int ch = b >= 0x20 && b <= 0x7E ? static_cast<int>(b) : '.';
   char buf[128];

@@ -2,6 +2,7 @@
 #include <array>
 #include <string>
 
+#include "common/TextRules.h"
 #include "common/Word.h"
 #include "machine/RegisterDump.h"
 
@@ -15,7 +16,6 @@ using tolvane::FlagText;
 using tolvane::RegisterDumpText;
 
 // Register pane fields.
-std::string RegisterHexText(Word w);         // "%.4hX"
 std::string RegisterBinaryText(Word w);      // " 0000 0000 0000 0000"
 std::string RegisterLogicalText(Word w);     // "%5d" of 0..65535
 std::string RegisterArithmeticText(Word w);  // "%6d" of -32768..32767
@@ -30,7 +30,6 @@ std::string FlagBitsText(Word fr);
 // Memory dump pane: row r covers addresses 8r .. 8r + 7.
 inline constexpr int kMemoryDumpRows = 8192;
 std::string MemoryRowAddressText(int row);  // column 0
-std::string MemoryWordText(Word w);         // columns 1-8
 std::string MemoryCharText(Word w);         // columns 9-16: the low byte if 20H-7EH, else "."
 // One line of a dump: "AAAA  wwww wwww ... wwww  cccccccc" (the CLI's `mem`).
 std::string MemoryDumpLine(const Word* memory, int row);

@@ -25,7 +25,7 @@ RefusalBox Explain(Refusal why, std::string_view typed) {
       {Refusal::AlreadySet, BoxKind::Information, u8"既に設定してあります。", false},
   };
   for (const Row& r : kRows)
-    if (r.why == why) return {r.kind, (r.afterTyped ? std::string(typed) : std::string()) + J(r.text)};
+    if (r.why == why) return {r.kind, (r.afterTyped ? std::string(typed) : std::string()) + Cp932Text(r.text)};
   return {};
 }
 

@@ -4,10 +4,10 @@
 
 namespace tolvane::debugger {
 
-#define TOLVANE_TEXT(fn, literal)            \
-  const std::string& fn() {                  \
-    static const std::string s = J(literal); \
-    return s;                                \
+#define TOLVANE_TEXT(fn, literal)                    \
+  const std::string& fn() {                          \
+    static const std::string s = Cp932Text(literal); \
+    return s;                                        \
   }
 TOLVANE_TEXT(StatusKeysText, u8"   Ｆ５-実行(GO)　 Ｆ６-アニメート実行 　Ｆ７-トレース　 Ｆ８-ステップ　 ")
 TOLVANE_TEXT(StatusGoText, u8"   「実行(GO)」の実行中です。 　 （Ｆ３-一時停止）")

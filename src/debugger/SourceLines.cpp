@@ -16,39 +16,42 @@ namespace tolvane::debugger {
 namespace fs = std::filesystem;
 
 std::string SourceChangedMessage(const std::string& path) {
-  return path + J(u8"はビルド後に変更されています。逆アセンブルのみでデバッグします。");
+  return path + Cp932Text(u8"はビルド後に変更されています。逆アセンブルのみでデバッグします。");
 }
 std::string SourceMissingMessage(const std::string& path) {
-  return path + J(u8"が見つかりません。逆アセンブルのみでデバッグします。");
+  return path + Cp932Text(u8"が見つかりません。逆アセンブルのみでデバッグします。");
 }
 std::string SourceEditedMessage(const std::string& path) {
-  return path + J(u8"は編集中です。逆アセンブルのみでデバッグします。");
+  return path + Cp932Text(u8"は編集中です。逆アセンブルのみでデバッグします。");
 }
 std::string SourceLongLinesMessage(const std::string& path) {
-  return path + J(u8"に255バイト以上の行があります。逆アセンブルのみでデバッグします。");
+  return path + Cp932Text(u8"に255バイト以上の行があります。逆アセンブルのみでデバッグします。");
 }
 std::string ModuleChangedMessage(const std::string& path) {
-  return path + J(u8"は行対応表と一致しません。逆アセンブルのみでデバッグします。");
+  return path + Cp932Text(u8"は行対応表と一致しません。逆アセンブルのみでデバッグします。");
 }
 std::string LineMapUnreadableMessage(const std::string& path) {
-  return path + J(u8"は行対応表として読めません。逆アセンブルのみでデバッグします。");
+  return path + Cp932Text(u8"は行対応表として読めません。逆アセンブルのみでデバッグします。");
 }
 std::string NoInstructionOnLineMessage() {
-  return J(u8"この行には命令がありません。ブレークポイントは設定できません。");
+  return Cp932Text(u8"この行には命令がありません。ブレークポイントは設定できません。");
 }
 std::string NotASourceMessage(const std::string& path) {
-  return path + J(u8"はデバッグ中のプログラムのソースではありません。");
+  return path + Cp932Text(u8"はデバッグ中のプログラムのソースではありません。");
 }
-std::string NoSourceLinesMessage() { return J(u8"ソースの行の情報がありません。逆アセンブルのみでデバッグします。"); }
+std::string NoSourceLinesMessage() {
+  return Cp932Text(u8"ソースの行の情報がありません。逆アセンブルのみでデバッグします。");
+}
 std::string BreakpointDroppedMessage(const std::string& path, int line) {
-  return path + "(" + std::to_string(line) + ")" + J(u8"には命令がないため、ブレークポイントを外しました。");
+  return path + "(" + std::to_string(line) + ")" + Cp932Text(u8"には命令がないため、ブレークポイントを外しました。");
 }
 
 std::string RebuildQuestion(const std::vector<std::string>& paths) {
   std::string names;
-  for (const std::string& p : paths) names += (names.empty() ? "" : J(u8"、")) + p;
-  return names + J(u8"はビルド後に変更されています。ビルドしてからデバッグしますか？\n"
-                   u8"（「いいえ」: 変更されたソースは逆アセンブルのみでデバッグします）");
+  for (const std::string& p : paths) names += (names.empty() ? "" : Cp932Text(u8"、")) + p;
+  return names + Cp932Text(
+                     u8"はビルド後に変更されています。ビルドしてからデバッグしますか？\n"
+                     u8"（「いいえ」: 変更されたソースは逆アセンブルのみでデバッグします）");
 }
 
 namespace {

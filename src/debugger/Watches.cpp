@@ -4,7 +4,6 @@
 
 #include "common/TextRules.h"
 #include "debugger/Formats.h"
-#include "debugger/TextChecks.h"
 
 namespace tolvane::debugger {
 

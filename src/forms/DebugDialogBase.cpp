@@ -108,8 +108,8 @@ QHBoxLayout* TDebugDialog::OkCancelHelpRow(QPushButton** ok) {
   row->addStretch(1);
   *ok = NamedButton(this, QStringLiteral("btnOk"), QStringLiteral("OK"));
   (*ok)->setDefault(true);
-  QPushButton* cancel = NamedButton(this, QStringLiteral("btnCancel"), U(u8"キャンセル"));
-  QPushButton* help = NamedButton(this, QStringLiteral("btnHelp"), U(u8"ヘルプ"));
+  QPushButton* cancel = NamedButton(this, QStringLiteral("btnCancel"), UiText(u8"キャンセル"));
+  QPushButton* help = NamedButton(this, QStringLiteral("btnHelp"), UiText(u8"ヘルプ"));
   row->addWidget(*ok);
   row->addWidget(cancel);
   row->addWidget(help);
@@ -124,12 +124,12 @@ TAddEntryDialog::TAddEntryDialog(QWidget* parent, const QString& formName, const
                                  const QString& helpTopic)
     : TDebugDialog(parent, formName, caption, helpTopic) {
   auto* layout = new QVBoxLayout(this);
-  group_ = new QGroupBox(U(u8"追加"), this);
+  group_ = new QGroupBox(UiText(u8"追加"), this);
   group_->setObjectName(QStringLiteral("RadioGroup1"));
   auto* items = new QVBoxLayout(group_);
-  byLabel_ = new QRadioButton(U(u8"ラベル名で追加"), group_);
+  byLabel_ = new QRadioButton(UiText(u8"ラベル名で追加"), group_);
   byLabel_->setObjectName(QStringLiteral("RadioGroup1Label"));
-  byAddress_ = new QRadioButton(U(u8"アドレスで追加"), group_);
+  byAddress_ = new QRadioButton(UiText(u8"アドレスで追加"), group_);
   byAddress_->setObjectName(QStringLiteral("RadioGroup1Address"));
   byLabel_->setChecked(true);
   items->addWidget(byLabel_);
@@ -137,7 +137,7 @@ TAddEntryDialog::TAddEntryDialog(QWidget* parent, const QString& formName, const
   layout->addWidget(group_);
   edit_ = new QLineEdit(this);
   edit_->setObjectName(QStringLiteral("editAddAddress"));
-  edit_->setAccessibleName(U(u8"ラベル名またはアドレス"));
+  edit_->setAccessibleName(UiText(u8"ラベル名またはアドレス"));
   layout->addWidget(edit_);
   QPushButton* ok = nullptr;
   layout->addLayout(OkCancelHelpRow(&ok));

@@ -5,7 +5,6 @@
 #include "common/TextRules.h"
 #include "debugger/ExecutionControl.h"
 #include "debugger/Formats.h"
-#include "debugger/TextChecks.h"
 #include "forms/DialogPort.h"
 #include "forms/Utf8.h"
 
@@ -152,9 +151,9 @@ void TUnAssembleModel::SetPrRow(int row) {
 QString TUnAssembleModel::MarkWords(int row) const {
   const unsigned marks = MarksOf(row);
   QStringList words;
-  if (marks & kPrMark) words << U(u8"次に実行する命令");
-  if (marks & kEnabledMark) words << U(u8"ブレークポイント");
-  if (marks & kDisabledMark) words << U(u8"無効なブレークポイント");
+  if (marks & kPrMark) words << UiText(u8"次に実行する命令");
+  if (marks & kEnabledMark) words << UiText(u8"ブレークポイント");
+  if (marks & kDisabledMark) words << UiText(u8"無効なブレークポイント");
   return words.join(QStringLiteral("、"));
 }
 
@@ -171,7 +170,7 @@ QVariant TUnAssembleModel::data(const QModelIndex& index, int role) const {
   if (role == Qt::AccessibleDescriptionRole) {
     QString words = MarkWords(r);
     if (inTable && core_->DisassemblyRowChanged(r))
-      words += (words.isEmpty() ? QString() : QStringLiteral("、")) + U(u8"変更あり");
+      words += (words.isEmpty() ? QString() : QStringLiteral("、")) + UiText(u8"変更あり");
     return words;
   }
   if (role != Qt::DisplayRole && role != Qt::AccessibleTextRole) return {};
@@ -233,12 +232,12 @@ QVariant TMemoryDumpModel::data(const QModelIndex& index, int role) const {
     case Qt::AccessibleTextRole: {
       const Word w = panes.ShownWord(a);
       if (role == Qt::DisplayRole) painted_[a] = Key(a);
-      return Latin(IsWordColumn(index.column()) ? debugger::MemoryWordText(w) : debugger::MemoryCharText(w));
+      return Latin(IsWordColumn(index.column()) ? Hex4(w) : debugger::MemoryCharText(w));
     }
     case kChangedRole:
       return panes.WordChanged(a);
     case Qt::AccessibleDescriptionRole:
-      return panes.WordChanged(a) ? U(u8"変更あり") : QString();
+      return panes.WordChanged(a) ? UiText(u8"変更あり") : QString();
     default:
       return {};
   }
@@ -328,7 +327,7 @@ QVariant TWatchPaneModel::data(const QModelIndex& index, int role) const {
     case Qt::BackgroundRole:
       return changed && index.column() >= 2 ? QVariant(PaneChangedColor()) : QVariant();
     case Qt::AccessibleDescriptionRole:
-      return changed ? U(u8"変更あり") : QString();
+      return changed ? UiText(u8"変更あり") : QString();
     default:
       return {};
   }
@@ -337,7 +336,7 @@ QVariant TWatchPaneModel::data(const QModelIndex& index, int role) const {
 QVariant TWatchPaneModel::headerData(int section, Qt::Orientation orientation, int role) const {
   if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
   static const char8_t* const kCaptions[] = {u8"アドレス", u8"ラベル", u8"16進数", u8"論理値", u8"算術値", u8"文字"};
-  return section >= 0 && section < 6 ? U(kCaptions[section]) : QVariant();
+  return section >= 0 && section < 6 ? UiText(kCaptions[section]) : QVariant();
 }
 
 }  // namespace tolvane::forms

@@ -20,7 +20,7 @@ TDebug::TDebug(QWidget* parent) : QWidget(parent, Qt::Window | Qt::WindowStaysOn
   bar->setFixedHeight(25);
   auto* barLayout = new QHBoxLayout(bar);
   barLayout->setContentsMargins(2, 0, 2, 0);
-  clear_ = new QPushButton(U(u8"クリア"), bar);
+  clear_ = new QPushButton(UiText(u8"クリア"), bar);
   clear_->setObjectName(QStringLiteral("btnClear"));
   ok_ = new QPushButton(QStringLiteral("OK"), bar);
   ok_->setObjectName(QStringLiteral("btnOk"));

@@ -60,7 +60,7 @@ BoxAnswer QtDialogPort::Ask(BoxKind kind, const QString& text, BoxButtons button
       {QMessageBox::Cancel, u8"キャンセル"},
   };
   for (const auto& [button, caption] : kTexts)
-    if (QAbstractButton* b = box.button(button)) b->setText(U(caption));
+    if (QAbstractButton* b = box.button(button)) b->setText(UiText(caption));
   switch (box.exec()) {
     case QMessageBox::Yes:
       return BoxAnswer::Yes;

@@ -184,7 +184,7 @@ EditorLanguage::EditorLanguage(QPlainTextEdit* editor) : QObject(editor), editor
   completer_->setWidget(editor);
   completer_->setCompletionMode(QCompleter::PopupCompletion);
   completer_->setCaseSensitivity(Qt::CaseInsensitive);
-  completer_->popup()->setAccessibleName(U(u8"入力候補"));
+  completer_->popup()->setAccessibleName(UiText(u8"入力候補"));
   if (auto* list = qobject_cast<QListView*>(completer_->popup())) list->setUniformItemSizes(true);
   completer_->popup()->setTextElideMode(Qt::ElideNone);
   connect(completer_, qOverload<const QModelIndex&>(&QCompleter::activated), this, &EditorLanguage::Choose);
@@ -208,7 +208,7 @@ EditorLanguage::EditorLanguage(QPlainTextEdit* editor) : QObject(editor), editor
 
   references_ = new QListWidget(editor);
   references_->setWindowFlags(Qt::Popup);
-  references_->setAccessibleName(U(u8"参照"));
+  references_->setAccessibleName(UiText(u8"参照"));
   auto jump = [this](QListWidgetItem* item) {
     const QVariant fix = item->data(Qt::UserRole + 3);
     if (fix.isValid()) {  // a quick fix, not a place
@@ -377,7 +377,7 @@ void EditorLanguage::Insert(const lang::Completion& completion) {
 void EditorLanguage::ShowReferences() {
   const auto refs = Service().References(name_, PositionOf(editor_->textCursor()), true);
   references_->clear();
-  references_->setAccessibleName(U(u8"参照"));
+  references_->setAccessibleName(UiText(u8"参照"));
   for (const lang::Location& l : refs) {
     QPlainTextEdit* page = Pages().count(l.document) ? Pages()[l.document] : nullptr;
     if (!page) continue;
@@ -393,7 +393,7 @@ void EditorLanguage::ShowReferences() {
 void EditorLanguage::ShowSymbols() {
   Analyse();
   references_->clear();
-  references_->setAccessibleName(U(u8"シンボル"));
+  references_->setAccessibleName(UiText(u8"シンボル"));
   const QString page = QString::fromStdString(name_);
   std::function<void(const lang::Symbol&, int)> add = [&](const lang::Symbol& s, int depth) {
     auto* item = new QListWidgetItem(QString(depth * 4, u' ') + FromCp932(s.name), references_);
@@ -409,7 +409,7 @@ void EditorLanguage::ShowSymbols() {
 void EditorLanguage::ShowQuickFixes() {
   const lang::Position at = PositionOf(editor_->textCursor());
   references_->clear();
-  references_->setAccessibleName(U(u8"修正"));
+  references_->setAccessibleName(UiText(u8"修正"));
   fixes_.clear();
   for (const lang::CodeAction& a : Service().CodeActions(name_, at.line, at.line)) {
     auto* item = new QListWidgetItem(FromCp932(a.title), references_);
@@ -447,7 +447,7 @@ void EditorLanguage::AskRename() {
   QTextCursor c = editor_->textCursor();
   c.select(QTextCursor::WordUnderCursor);
   QString name = c.selectedText();
-  if (Dialogs().GetText(editor_, U(u8"ラベルの名前の変更"), U(u8"新しい名前:"), name)) Rename(name);
+  if (Dialogs().GetText(editor_, UiText(u8"ラベルの名前の変更"), UiText(u8"新しい名前:"), name)) Rename(name);
 }
 
 void EditorLanguage::FormatPage() {

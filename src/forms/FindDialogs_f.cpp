@@ -20,7 +20,7 @@ namespace tolvane::forms {
 namespace {
 
 QPushButton* Button(const char8_t* caption, const char* name, QWidget* parent) {
-  auto* button = new QPushButton(U(caption), parent);
+  auto* button = new QPushButton(UiText(caption), parent);
   button->setObjectName(QString::fromLatin1(name));
   button->setAutoDefault(false);
   return button;
@@ -37,14 +37,14 @@ TSearchDialog::TSearchDialog(const QString& name, const QString& caption, QWidge
   find_ = new QLineEdit(this);
   find_->setObjectName(QStringLiteral("editFind"));
   // Heard without the label's "(&N):".
-  find_->setAccessibleName(U(u8"検索する文字列"));
-  matchCase_ = new QCheckBox(U(u8"大文字と小文字を区別する(&C)"), this);
+  find_->setAccessibleName(UiText(u8"検索する文字列"));
+  matchCase_ = new QCheckBox(UiText(u8"大文字と小文字を区別する(&C)"), this);
   matchCase_->setObjectName(QStringLiteral("chkMatchCase"));
   matchCase_->setChecked(true);
   // Off at start: the plain search stays as it always was.
-  wholeWord_ = new QCheckBox(U(u8"単語単位で探す(&W)"), this);
+  wholeWord_ = new QCheckBox(UiText(u8"単語単位で探す(&W)"), this);
   wholeWord_->setObjectName(QStringLiteral("chkWholeWord"));
-  wrapAround_ = new QCheckBox(U(u8"先頭（末尾）から再検索する(&Z)"), this);
+  wrapAround_ = new QCheckBox(UiText(u8"先頭（末尾）から再検索する(&Z)"), this);
   wrapAround_->setObjectName(QStringLiteral("chkWrapAround"));
   cancel_ = Button(u8"キャンセル", "btnCancel", this);
   connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
@@ -90,14 +90,14 @@ void TSearchDialog::showEvent(QShowEvent* event) {
 
 // ---------------------------------------------------------------------------
 
-TFindDialog::TFindDialog(QWidget* parent) : TSearchDialog(QStringLiteral("FindDialog1"), U(u8"検索"), parent) {
-  auto* label = new QLabel(U(u8"検索する文字列(&N):"), this);
+TFindDialog::TFindDialog(QWidget* parent) : TSearchDialog(QStringLiteral("FindDialog1"), UiText(u8"検索"), parent) {
+  auto* label = new QLabel(UiText(u8"検索する文字列(&N):"), this);
   label->setBuddy(find_);
-  auto* direction = new QGroupBox(U(u8"方向"), this);
+  auto* direction = new QGroupBox(UiText(u8"方向"), this);
   direction->setObjectName(QStringLiteral("grpDirection"));
-  up_ = new QRadioButton(U(u8"上へ(&U)"), direction);
+  up_ = new QRadioButton(UiText(u8"上へ(&U)"), direction);
   up_->setObjectName(QStringLiteral("rbUp"));
-  down_ = new QRadioButton(U(u8"下へ(&D)"), direction);
+  down_ = new QRadioButton(UiText(u8"下へ(&D)"), direction);
   down_->setObjectName(QStringLiteral("rbDown"));
   down_->setChecked(true);
   auto* directionLayout = new QHBoxLayout(direction);
@@ -131,13 +131,14 @@ void TFindDialog::SetSearchDown(bool down) { (down ? down_ : up_)->setChecked(tr
 
 // ---------------------------------------------------------------------------
 
-TReplaceDialog::TReplaceDialog(QWidget* parent) : TSearchDialog(QStringLiteral("ReplaceDialog1"), U(u8"置換"), parent) {
-  auto* findLabel = new QLabel(U(u8"検索する文字列(&N):"), this);
+TReplaceDialog::TReplaceDialog(QWidget* parent)
+    : TSearchDialog(QStringLiteral("ReplaceDialog1"), UiText(u8"置換"), parent) {
+  auto* findLabel = new QLabel(UiText(u8"検索する文字列(&N):"), this);
   findLabel->setBuddy(find_);
   replace_ = new QLineEdit(this);
   replace_->setObjectName(QStringLiteral("editReplace"));
-  replace_->setAccessibleName(U(u8"置換後の文字列"));
-  auto* replaceLabel = new QLabel(U(u8"置換後の文字列(&P):"), this);
+  replace_->setAccessibleName(UiText(u8"置換後の文字列"));
+  auto* replaceLabel = new QLabel(UiText(u8"置換後の文字列(&P):"), this);
   replaceLabel->setBuddy(replace_);
 
   findNext_ = Button(u8"次を検索(&F)", "btnFindNext", this);
@@ -216,7 +217,7 @@ void TFindReplace::DialogClose() {
 }
 
 void TFindReplace::NotFound(const QString& pattern) {
-  Dialogs().Ask(BoxKind::Information, U(u8"検索文字列 ' ") + pattern + U(u8" ' は見つかりませんでした。"));
+  Dialogs().Ask(BoxKind::Information, UiText(u8"検索文字列 ' ") + pattern + UiText(u8" ' は見つかりませんでした。"));
 }
 
 void TFindReplace::FindDialog1Find() {

@@ -32,7 +32,7 @@ bool OpenHelpTopic(QWidget* owner, const QString& topic) {
   const qsizetype hash = topic.indexOf(QLatin1Char('#'));
   const QFileInfo page(QDir(HelpFolder()).filePath(hash < 0 ? topic : topic.left(hash)));
   if (!page.isFile()) {
-    Dialogs().Ask(BoxKind::Error, U(u8"ヘルプファイルが見つかりません。"));
+    Dialogs().Ask(BoxKind::Error, UiText(u8"ヘルプファイルが見つかりません。"));
     return false;
   }
   THelpViewer::Instance().ShowPage(page.absoluteFilePath(), hash < 0 ? QString() : topic.mid(hash + 1));

@@ -28,7 +28,7 @@ THelpViewer& THelpViewer::Instance() {
 
 THelpViewer::THelpViewer(QWidget* parent) : QWidget(parent, Qt::Window) {
   setObjectName(QStringLiteral("frmHelp"));
-  setWindowTitle(U(u8"Tolvane ヘルプ"));
+  setWindowTitle(UiText(u8"Tolvane ヘルプ"));
   // Closing the main window ends the application even while help is open.
   setAttribute(Qt::WA_QuitOnClose, false);
   resize(900, 760);
@@ -36,22 +36,22 @@ THelpViewer::THelpViewer(QWidget* parent) : QWidget(parent, Qt::Window) {
   auto* bar = new QToolBar(this);
   bar->setObjectName(QStringLiteral("ToolBar1"));
   bar->setToolButtonStyle(Qt::ToolButtonTextOnly);
-  back_ = bar->addAction(U(u8"← 戻る"));
+  back_ = bar->addAction(UiText(u8"← 戻る"));
   back_->setObjectName(QStringLiteral("actBack"));
   back_->setShortcut(QKeySequence::Back);
-  back_->setToolTip(U(u8"前のページに戻る (Alt+←)"));
-  forward_ = bar->addAction(U(u8"進む →"));
+  back_->setToolTip(UiText(u8"前のページに戻る (Alt+←)"));
+  forward_ = bar->addAction(UiText(u8"進む →"));
   forward_->setObjectName(QStringLiteral("actForward"));
   forward_->setShortcut(QKeySequence::Forward);
-  forward_->setToolTip(U(u8"次のページに進む (Alt+→)"));
-  home_ = bar->addAction(U(u8"目次"));
+  forward_->setToolTip(UiText(u8"次のページに進む (Alt+→)"));
+  home_ = bar->addAction(UiText(u8"目次"));
   home_->setObjectName(QStringLiteral("actHome"));
   home_->setShortcut(QKeySequence(Qt::ALT | Qt::Key_Home));
-  home_->setToolTip(U(u8"ヘルプの目次 (Alt+Home)"));
+  home_->setToolTip(UiText(u8"ヘルプの目次 (Alt+Home)"));
 
   browser_ = new QTextBrowser(this);
   browser_->setObjectName(QStringLiteral("brwsHelp"));
-  browser_->setAccessibleName(U(u8"ヘルプの本文"));
+  browser_->setAccessibleName(UiText(u8"ヘルプの本文"));
   browser_->setOpenLinks(true);
   browser_->setOpenExternalLinks(true);
 
@@ -80,7 +80,7 @@ void THelpViewer::Home() {
 void THelpViewer::UpdateTitle() {
   // "Tolvane ヘルプ - " and the page's title, unless that already names the help.
   const QString title = browser_->documentTitle();
-  const QString help = U(u8"Tolvane ヘルプ");
+  const QString help = UiText(u8"Tolvane ヘルプ");
   setWindowTitle(title.isEmpty() ? help : title.startsWith(help) ? title : help + QStringLiteral(" - ") + title);
 }
 

@@ -151,10 +151,13 @@ void LineGutter::MarksChanged() {
   // off and puts it on again, and the breakpoints come one line at a time.
   if (describePending_) return;
   describePending_ = true;
-  QMetaObject::invokeMethod(this, [this] {
-    describePending_ = false;
-    setAccessibleDescription(MarksDescription());
-  }, Qt::QueuedConnection);
+  QMetaObject::invokeMethod(
+      this,
+      [this] {
+        describePending_ = false;
+        setAccessibleDescription(MarksDescription());
+      },
+      Qt::QueuedConnection);
 }
 
 QString LineGutter::MarksDescription() const {
@@ -171,7 +174,7 @@ QString LineGutter::MarksDescription() const {
     if (lines.isEmpty()) continue;
     QStringList numbers;
     for (int line : lines) numbers << QString::number(line);
-    parts << U(kind.words) + QLatin1Char(' ') + numbers.join(QLatin1Char(','));
+    parts << UiText(kind.words) + QLatin1Char(' ') + numbers.join(QLatin1Char(','));
   }
   return parts.join(QStringLiteral("; "));
 }

@@ -52,11 +52,11 @@ QString OptionFilePath() {
 
 QString OptionFileProblem(const QString& path) {
   const QFileInfo link(path);
-  if (link.isSymLink() && !link.exists()) return path + U(u8"は存在しないファイルへのリンクです。");
+  if (link.isSymLink() && !link.exists()) return path + UiText(u8"は存在しないファイルへのリンクです。");
   const PathKind kind = KindBehind(path);
   if (kind == PathKind::Missing || kind == PathKind::Link) return QString();
-  if (kind != PathKind::File) return path + U(u8"は") + FromCp932(PathKindText(kind)) + U(u8"です。");
-  if (QFileInfo(path).size() > kMaxOptionFileBytes) return path + U(u8"は大きすぎます。");
+  if (kind != PathKind::File) return path + UiText(u8"は") + FromCp932(PathKindText(kind)) + UiText(u8"です。");
+  if (QFileInfo(path).size() > kMaxOptionFileBytes) return path + UiText(u8"は大きすぎます。");
   return QString();
 }
 
@@ -68,7 +68,7 @@ bool PrepareOptionFileForWrite(const QString& path, QString& why, QString& kept)
   if (!QFileInfo::exists(path) || ReadsAsOptions(path)) return true;
   // A link's target that is not an options file is someone else's file.
   if (QFileInfo(path).isSymLink()) {
-    why = path + U(u8"のリンク先はオプションのファイルではないため、書き換えません。");
+    why = path + UiText(u8"のリンク先はオプションのファイルではないため、書き換えません。");
     return false;
   }
   QFile file(path);
@@ -76,10 +76,10 @@ bool PrepareOptionFileForWrite(const QString& path, QString& why, QString& kept)
   int error = 0;
   if (!file.open(QIODevice::ReadOnly) ||
       !WriteFileAtomically(PathBytes(bad), file.readAll().toStdString(), {}, &error)) {
-    why = path + U(u8"の控えを") + bad + U(u8"に残せないため、書き換えません。");
+    why = path + UiText(u8"の控えを") + bad + UiText(u8"に残せないため、書き換えません。");
     return false;
   }
-  kept = U(u8"読めなかった") + path + U(u8"は") + bad + U(u8"に残しました。");
+  kept = UiText(u8"読めなかった") + path + UiText(u8"は") + bad + UiText(u8"に残しました。");
   return true;
 }
 

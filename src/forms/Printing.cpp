@@ -145,11 +145,11 @@ class TdlgPrinterSetup : public QDialog {
  public:
   TdlgPrinterSetup(QWidget* parent, const QPrinter& printer, bool pdf) : QDialog(parent) {
     setObjectName(QStringLiteral("PrinterSetupDialog1"));
-    setWindowTitle(U(u8"プリンタの設定"));
+    setWindowTitle(UiText(u8"プリンタの設定"));
     printers_ = new QComboBox(this);
     printers_->setObjectName(QStringLiteral("cmbboxPrinter"));
     for (const QString& name : QPrinterInfo::availablePrinterNames()) printers_->addItem(name, name);
-    printers_->addItem(U(u8"PDFファイルに出力"), QString());
+    printers_->addItem(UiText(u8"PDFファイルに出力"), QString());
     const int current = pdf ? printers_->count() - 1 : printers_->findData(printer.printerName());
     printers_->setCurrentIndex(current >= 0 ? current : 0);
 
@@ -161,10 +161,10 @@ class TdlgPrinterSetup : public QDialog {
     const int paper = paper_->findData(static_cast<int>(printer.pageLayout().pageSize().id()));
     paper_->setCurrentIndex(paper >= 0 ? paper : 0);
 
-    auto* orientation = new QGroupBox(U(u8"印刷の向き"), this);
-    portrait_ = new QRadioButton(U(u8"縦(&O)"), orientation);
+    auto* orientation = new QGroupBox(UiText(u8"印刷の向き"), this);
+    portrait_ = new QRadioButton(UiText(u8"縦(&O)"), orientation);
     portrait_->setObjectName(QStringLiteral("rbPortrait"));
-    landscape_ = new QRadioButton(U(u8"横(&A)"), orientation);
+    landscape_ = new QRadioButton(UiText(u8"横(&A)"), orientation);
     landscape_->setObjectName(QStringLiteral("rbLandscape"));
     (printer.pageLayout().orientation() == QPageLayout::Landscape ? landscape_ : portrait_)->setChecked(true);
     auto* orientationLayout = new QHBoxLayout(orientation);
@@ -175,8 +175,8 @@ class TdlgPrinterSetup : public QDialog {
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     auto* form = new QFormLayout;
-    form->addRow(U(u8"プリンタ(&P):"), printers_);
-    form->addRow(U(u8"用紙サイズ(&Z):"), paper_);
+    form->addRow(UiText(u8"プリンタ(&P):"), printers_);
+    form->addRow(UiText(u8"用紙サイズ(&Z):"), paper_);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
     layout->addWidget(orientation);
@@ -246,11 +246,11 @@ QString FailureText(Failure failure) {
     case Failure::None:
       return {};
     case Failure::PageTooShort:
-      return U(
+      return UiText(
           u8"用紙が短すぎて、ヘッダとフッタの間に1行も印刷できません。"
           u8"フォントを小さくするか、大きな用紙を選んでください。");
     case Failure::CannotBegin:
-      return U(u8"印刷を開始できません。");
+      return UiText(u8"印刷を開始できません。");
   }
   return {};
 }
@@ -289,16 +289,16 @@ bool TPrinting::Run(QWidget* parent, const QString& title, Draw draw) {
     if (PrintsToPdf()) {
       const QString folder = lastPdfFolder_.isEmpty() ? QDir::currentPath() : lastPdfFolder_;
       const QString path =
-          Dialogs().GetSaveFileName(parent, U(u8"PDFファイルに印刷"), QDir(folder).filePath(PdfName(title)),
-                                    U(u8"PDFファイル(*.pdf)"), QStringLiteral("pdf"));
+          Dialogs().GetSaveFileName(parent, UiText(u8"PDFファイルに印刷"), QDir(folder).filePath(PdfName(title)),
+                                    UiText(u8"PDFファイル(*.pdf)"), QStringLiteral("pdf"));
       if (path.isEmpty()) return false;
       lastPdfFolder_ = QFileInfo(path).absolutePath();
       printer_->setOutputFormat(QPrinter::PdfFormat);
       printer_->setOutputFileName(path);
-      cannotBegin = path + U(u8"に書き込めません。");
+      cannotBegin = path + UiText(u8"に書き込めません。");
     } else {
       printer_->setOutputFileName(QString());
-      cannotBegin = U(u8"プリンタ「") + printer_->printerName() + U(u8"」で印刷を開始できません。");
+      cannotBegin = UiText(u8"プリンタ「") + printer_->printerName() + UiText(u8"」で印刷を開始できません。");
     }
   }
   // Every job carries its own title.

@@ -35,7 +35,7 @@ class ModifiedDot : public QWidget {
   void SetModified(bool modified) {
     if (modified_ == modified) return;
     modified_ = modified;
-    setAccessibleName(modified ? U(u8"変更あり") : QString());
+    setAccessibleName(modified ? UiText(u8"変更あり") : QString());
     update();
   }
 
@@ -193,7 +193,7 @@ void ShowTabModified(QTabWidget* tabs, int index, bool modified, const QString& 
   }
   dot->SetModified(modified);
   QString tip = path;
-  if (modified && !path.isEmpty()) tip += QLatin1Char('\n') + U(u8"変更あり");
+  if (modified && !path.isEmpty()) tip += QLatin1Char('\n') + UiText(u8"変更あり");
   tabs->setTabToolTip(index, tip);
 }
 

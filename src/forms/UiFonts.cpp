@@ -7,9 +7,9 @@
 
 namespace tolvane::forms {
 
-QString FontGothic() { return U(u8"ＭＳ ゴシック"); }
-QString FontPGothic() { return U(u8"ＭＳ Ｐゴシック"); }
-QString FontMincho() { return U(u8"ＭＳ 明朝"); }
+QString FontGothic() { return UiText(u8"ＭＳ ゴシック"); }
+QString FontPGothic() { return UiText(u8"ＭＳ Ｐゴシック"); }
+QString FontMincho() { return UiText(u8"ＭＳ 明朝"); }
 QString FontFixedSys() { return QStringLiteral("FixedSys"); }
 
 namespace {

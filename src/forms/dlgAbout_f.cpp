@@ -26,7 +26,7 @@ QLabel* Label(const QString& text, const char* name, QWidget* parent, int pixels
 
 TdlgAbout::TdlgAbout(QWidget* parent) : QDialog(parent) {
   setObjectName(QStringLiteral("dlgAbout"));
-  setWindowTitle(U(u8"ﾊﾞｰｼﾞｮﾝ情報"));
+  setWindowTitle(UiText(u8"ﾊﾞｰｼﾞｮﾝ情報"));
   setModal(true);
   // A fixed dialog border: the box keeps its size, with a close button only.
   setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
@@ -42,10 +42,10 @@ TdlgAbout::TdlgAbout(QWidget* parent) : QDialog(parent) {
   icon_->setFixedSize(141, 148);
   name_ = Label(QStringLiteral("Tolvane"), "ProductName", this, 29, true);
   version_ = Label(QStringLiteral("Version 2.6.3"), "Label1", this, 19, true);
-  auto* credits = Label(U(u8"CASL II 統合開発環境"), "Copyright", this);
+  auto* credits = Label(UiText(u8"CASL II 統合開発環境"), "Copyright", this);
   // One date a line: each fits the box, so that wrapping never cuts a date
   // ("2024年4" / "月").
-  comments_ = Label(U(u8"初版 2019年4月\n2.6.3版 2024年4月"), "Comments", this);
+  comments_ = Label(UiText(u8"初版 2019年4月\n2.6.3版 2024年4月"), "Comments", this);
   comments_->setWordWrap(true);
 
   // The link label: blue, underlined, a hand over it, reachable by the
@@ -54,10 +54,10 @@ TdlgAbout::TdlgAbout(QWidget* parent) : QDialog(parent) {
   link_ = Label(QString(), "StaticText1", this);
   link_->setTextFormat(Qt::RichText);
   link_->setText(QStringLiteral("<a href=\"help:index.html\" style=\"color:#0000ff\">%1</a>")
-                     .arg(U(u8"Tolvaneのヘルプ (help/index.html)").toHtmlEscaped()));
+                     .arg(UiText(u8"Tolvaneのヘルプ (help/index.html)").toHtmlEscaped()));
   link_->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
   link_->setCursor(Qt::PointingHandCursor);
-  link_->setToolTip(U(u8"ヘルプの目次を開きます"));
+  link_->setToolTip(UiText(u8"ヘルプの目次を開きます"));
   connect(link_, &QLabel::linkActivated, this, &TdlgAbout::StaticText1Click);
 
   ok_ = new QPushButton(QStringLiteral("OK"), this);

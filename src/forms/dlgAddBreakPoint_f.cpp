@@ -6,7 +6,7 @@
 namespace tolvane::forms {
 
 TdlgAddBreakPoint::TdlgAddBreakPoint(QWidget* parent)
-    : TAddEntryDialog(parent, QStringLiteral("dlgAddBreakPoint"), U(u8"ブレークポイントの追加"),
+    : TAddEntryDialog(parent, QStringLiteral("dlgAddBreakPoint"), UiText(u8"ブレークポイントの追加"),
                       QStringLiteral("HID00000042.htm")) {}
 
 debugger::DialogResult TdlgAddBreakPoint::Submit(debugger::AddBy by, const std::string& text) {

@@ -6,7 +6,7 @@
 namespace tolvane::forms {
 
 TdlgAddWatch::TdlgAddWatch(QWidget* parent)
-    : TAddEntryDialog(parent, QStringLiteral("dlgAddWatch"), U(u8"ウォッチ式の追加"),
+    : TAddEntryDialog(parent, QStringLiteral("dlgAddWatch"), UiText(u8"ウォッチ式の追加"),
                       QStringLiteral("HID00000013.htm")) {}
 
 debugger::DialogResult TdlgAddWatch::Submit(debugger::AddBy by, const std::string& text) {

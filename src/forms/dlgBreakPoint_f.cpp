@@ -14,12 +14,13 @@ namespace tolvane::forms {
 TdlgBreakPoint::TdlgBreakPoint(QWidget* parent)
     : TDebugDialog(parent, QStringLiteral("dlgBreakPoint"), QStringLiteral("BreakPoint"),
                    QStringLiteral("HID00000043.htm")) {
-  list_ = ReportList(this, QStringLiteral("lstvBreakPoint"), {U(u8"アドレス"), U(u8"ラベル"), U(u8"有効／無効")}, 90);
-  QPushButton* onOff = NamedButton(this, QStringLiteral("btnOnOff"), U(u8"有効／無効"));
-  QPushButton* add = NamedButton(this, QStringLiteral("btnAdd"), U(u8"追加..."));
-  QPushButton* del = NamedButton(this, QStringLiteral("btnDelete"), U(u8"削除"));
-  QPushButton* ok = NamedButton(this, QStringLiteral("btnOk"), U(u8"ＯＫ"));
-  QPushButton* help = NamedButton(this, QStringLiteral("btnHelp"), U(u8"ヘルプ"));
+  list_ = ReportList(this, QStringLiteral("lstvBreakPoint"),
+                     {UiText(u8"アドレス"), UiText(u8"ラベル"), UiText(u8"有効／無効")}, 90);
+  QPushButton* onOff = NamedButton(this, QStringLiteral("btnOnOff"), UiText(u8"有効／無効"));
+  QPushButton* add = NamedButton(this, QStringLiteral("btnAdd"), UiText(u8"追加..."));
+  QPushButton* del = NamedButton(this, QStringLiteral("btnDelete"), UiText(u8"削除"));
+  QPushButton* ok = NamedButton(this, QStringLiteral("btnOk"), UiText(u8"ＯＫ"));
+  QPushButton* help = NamedButton(this, QStringLiteral("btnHelp"), UiText(u8"ヘルプ"));
   ok->setDefault(true);  // Enter in the list
   ListAndButtons(this, list_, {onOff, add, del, ok, help});
   connect(onOff, &QPushButton::clicked, this, &TdlgBreakPoint::btnOnOffClick);

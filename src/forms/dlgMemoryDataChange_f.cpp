@@ -6,7 +6,7 @@
 namespace tolvane::forms {
 
 TdlgMemoryDataChange::TdlgMemoryDataChange(QWidget* parent)
-    : TDataChangeDialog(parent, QStringLiteral("dlgMemoryDataChange"), U(u8"メモリの変更"),
+    : TDataChangeDialog(parent, QStringLiteral("dlgMemoryDataChange"), UiText(u8"メモリの変更"),
                         QStringLiteral("HID00000044.htm")) {}
 
 debugger::DialogResult TdlgMemoryDataChange::Submit(const std::string& name, const std::string& data) {

@@ -81,12 +81,12 @@ bool ReadText(QSettings& settings, const char* key, QString& out) {
 }
 
 const QString& FailedLoad() {
-  static const QString s = U(u8"レジストリ情報が取得できませんでしたので、適当な値で初期化します。");
+  static const QString s = UiText(u8"レジストリ情報が取得できませんでしたので、適当な値で初期化します。");
   return s;
 }
 
 void ReportUnstored(const QString& path, const QString& why = QString()) {
-  Dialogs().Ask(BoxKind::Error, path + U(u8"にオプションを保存できませんでした。") +
+  Dialogs().Ask(BoxKind::Error, path + UiText(u8"にオプションを保存できませんでした。") +
                                     (why.isEmpty() ? QString() : QStringLiteral("\n") + why));
 }
 
@@ -234,7 +234,7 @@ void TRadioGroup::SetItemIndex(int index) {
 
 TdlgOption::TdlgOption(QWidget* parent) : QDialog(parent) {
   setObjectName(QStringLiteral("dlgOption"));
-  setWindowTitle(U(u8"オプション"));
+  setWindowTitle(UiText(u8"オプション"));
   setModal(true);
 
   auto* layout = new QVBoxLayout(this);
@@ -245,42 +245,42 @@ TdlgOption::TdlgOption(QWidget* parent) : QDialog(parent) {
   auto page = [this](int number, const char8_t* caption) {
     auto* sheet = new QWidget(pages_);
     sheet->setObjectName(QStringLiteral("TabSheet%1").arg(number));
-    pages_->addTab(sheet, U(caption));
+    pages_->addTab(sheet, UiText(caption));
     auto* sheetLayout = new QVBoxLayout(sheet);
     sheetLayout->setContentsMargins(6, 6, 6, 6);
     return sheetLayout;
   };
-  const QStringList doOrNot = {U(u8"する"), U(u8"しない")};
-  const QStringList writeOrNot = {U(u8"出力する"), U(u8"出力しない")};
+  const QStringList doOrNot = {UiText(u8"する"), UiText(u8"しない")};
+  const QStringList writeOrNot = {UiText(u8"出力する"), UiText(u8"出力しない")};
 
   // Editor.
   QVBoxLayout* editor = page(1, u8"エディタ");
-  auto* view = new QGroupBox(U(u8"表示"), pages_);
+  auto* view = new QGroupBox(UiText(u8"表示"), pages_);
   view->setObjectName(QStringLiteral("GroupBox1"));
   auto* grid = new QGridLayout(view);
   grid->setContentsMargins(8, 4, 8, 4);
-  auto* nameLabel = new QLabel(U(u8"フォント名"), view);
+  auto* nameLabel = new QLabel(UiText(u8"フォント名"), view);
   fontName_ = new QComboBox(view);
   fontName_->setObjectName(QStringLiteral("cmbboxFontName"));
   fontName_->addItems(FontNames());
   nameLabel->setBuddy(fontName_);
-  auto* sizeLabel = new QLabel(U(u8"サイズ"), view);
+  auto* sizeLabel = new QLabel(UiText(u8"サイズ"), view);
   fontSize_ = new QComboBox(view);
   fontSize_->setObjectName(QStringLiteral("cmbboxFontSize"));
   for (int size : FontSizes()) fontSize_->addItem(QString::number(size));
   sizeLabel->setBuddy(fontSize_);
-  auto* fore = new QPushButton(U(u8"文字色..."), view);
+  auto* fore = new QPushButton(UiText(u8"文字色..."), view);
   fore->setObjectName(QStringLiteral("btnForeColor"));
-  auto* back = new QPushButton(U(u8"背景色..."), view);
+  auto* back = new QPushButton(UiText(u8"背景色..."), view);
   back->setObjectName(QStringLiteral("btnBackColor"));
   // What the pages will look like, so that a choice can be seen before OK.
-  sample_ = new QLabel(U(u8"Aa Bb 012 あア漢"), view);
+  sample_ = new QLabel(UiText(u8"Aa Bb 012 あア漢"), view);
   sample_->setObjectName(QStringLiteral("lblSample"));
   sample_->setAutoFillBackground(true);
   sample_->setFrameShape(QFrame::StyledPanel);
   sample_->setAlignment(Qt::AlignCenter);
   sample_->setFixedHeight(28);
-  sample_->setAccessibleName(U(u8"見本"));
+  sample_->setAccessibleName(UiText(u8"見本"));
   grid->addWidget(nameLabel, 0, 0);
   grid->addWidget(fontName_, 0, 1);
   grid->addWidget(fore, 0, 2);
@@ -290,32 +290,33 @@ TdlgOption::TdlgOption(QWidget* parent) : QDialog(parent) {
   grid->addWidget(sample_, 2, 0, 1, 3);
   grid->setColumnStretch(1, 1);
   editor->addWidget(view);
-  autoIndent_ = new TRadioGroup(QStringLiteral("radiogAutoIndent"), U(u8"オートインデント"), doOrNot, pages_);
+  autoIndent_ = new TRadioGroup(QStringLiteral("radiogAutoIndent"), UiText(u8"オートインデント"), doOrNot, pages_);
   editor->addWidget(autoIndent_);
-  newFileEncoding_ = new TRadioGroup(QStringLiteral("radiogNewFileEncoding"), U(u8"新規ファイルの文字コード"),
-                                     {U(u8"Shift-JIS (CP932)"), U(u8"UTF-8"), U(u8"UTF-8 (BOM付き)")}, pages_);
+  newFileEncoding_ =
+      new TRadioGroup(QStringLiteral("radiogNewFileEncoding"), UiText(u8"新規ファイルの文字コード"),
+                      {UiText(u8"Shift-JIS (CP932)"), UiText(u8"UTF-8"), UiText(u8"UTF-8 (BOM付き)")}, pages_);
   editor->addWidget(newFileEncoding_);
   editor->addStretch();
 
   // Assembler.
   QVBoxLayout* assembler = page(2, u8"アセンブラ");
-  listing_ = new TRadioGroup(QStringLiteral("radiogL"), U(u8"リスティングファイル"), writeOrNot, pages_);
+  listing_ = new TRadioGroup(QStringLiteral("radiogL"), UiText(u8"リスティングファイル"), writeOrNot, pages_);
   assembler->addWidget(listing_);
   assembler->addStretch();
 
   // Linker.
   QVBoxLayout* linker = page(3, u8"リンカ");
   auto hexField = [this](const char8_t* caption, const char* name, const char* groupName) {
-    auto* group = new QGroupBox(U(caption), pages_);
+    auto* group = new QGroupBox(UiText(caption), pages_);
     group->setObjectName(QString::fromLatin1(groupName));
     auto* row = new QHBoxLayout(group);
     row->setContentsMargins(8, 4, 8, 4);
     auto* edit = new QLineEdit(group);
     edit->setObjectName(QString::fromLatin1(name));
-    edit->setAccessibleName(U(caption));
+    edit->setAccessibleName(UiText(caption));
     edit->setMaximumWidth(90);
     row->addWidget(edit);
-    row->addWidget(new QLabel(U(u8"Ｈ"), group));
+    row->addWidget(new QLabel(UiText(u8"Ｈ"), group));
     row->addStretch();
     return std::make_pair(group, edit);
   };
@@ -323,7 +324,7 @@ TdlgOption::TdlgOption(QWidget* parent) : QDialog(parent) {
   auto [originGroup, origin] = hexField(u8"プログラムの先頭アドレス", "editORG", "GroupBox3");
   stack_ = stack;
   origin_ = origin;
-  symbolFile_ = new TRadioGroup(QStringLiteral("radiogSYM"), U(u8"シンボルファイル"), writeOrNot, pages_);
+  symbolFile_ = new TRadioGroup(QStringLiteral("radiogSYM"), UiText(u8"シンボルファイル"), writeOrNot, pages_);
   auto* fields = new QHBoxLayout;
   fields->addWidget(stackGroup);
   fields->addWidget(originGroup);
@@ -333,23 +334,24 @@ TdlgOption::TdlgOption(QWidget* parent) : QDialog(parent) {
 
   // Debugger.
   QVBoxLayout* debugger = page(4, u8"デバッガ");
-  symbolicDebug_ = new TRadioGroup(QStringLiteral("radiogDOSYM"), U(u8"シンボリックデバッグ"), doOrNot, pages_);
-  unAsm_ = new TRadioGroup(QStringLiteral("radiogUnAsm"), U(u8"逆アセンブル（データ領域のデータ）"),
-                           {U(u8"データとして逆アセンブル"), U(u8"機械語と同じなら機械語として逆アセンブル")}, pages_);
+  symbolicDebug_ = new TRadioGroup(QStringLiteral("radiogDOSYM"), UiText(u8"シンボリックデバッグ"), doOrNot, pages_);
+  unAsm_ = new TRadioGroup(QStringLiteral("radiogUnAsm"), UiText(u8"逆アセンブル（データ領域のデータ）"),
+                           {UiText(u8"データとして逆アセンブル"), UiText(u8"機械語と同じなら機械語として逆アセンブル")},
+                           pages_);
   debugger->addWidget(symbolicDebug_);
   debugger->addWidget(unAsm_);
   debugger->addStretch();
 
   // Run.
   QVBoxLayout* running = page(5, u8"実行");
-  run_ = new TRadioGroup(QStringLiteral("radiogRun"), U(u8"実行後のレジスタの内容"),
-                         {U(u8"表示する"), U(u8"表示しない")}, pages_);
+  run_ = new TRadioGroup(QStringLiteral("radiogRun"), UiText(u8"実行後のレジスタの内容"),
+                         {UiText(u8"表示する"), UiText(u8"表示しない")}, pages_);
   running->addWidget(run_);
   running->addStretch();
 
   auto* buttons = new QHBoxLayout;
   auto button = [this, buttons](const char* name, const char8_t* caption) {
-    auto* b = new QPushButton(U(caption), this);
+    auto* b = new QPushButton(UiText(caption), this);
     b->setObjectName(QString::fromLatin1(name));
     b->setAutoDefault(false);
     buttons->addWidget(b);
@@ -463,7 +465,7 @@ void TdlgOption::btnOKClick() {
   for (QLineEdit* field : {stack_, origin_}) {
     Word ignored = 0;
     if (HexOptionValue(field->text(), ignored)) continue;
-    Dialogs().Ask(BoxKind::Error, field->text() + U(u8"は正しいデータではありません。"));
+    Dialogs().Ask(BoxKind::Error, field->text() + UiText(u8"は正しいデータではありません。"));
     pages_->setCurrentIndex(2);
     field->setFocus();
     field->selectAll();

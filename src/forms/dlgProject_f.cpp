@@ -26,7 +26,7 @@ namespace tolvane::forms {
 namespace {
 
 QPushButton* Button(QWidget* parent, const char* name, const char8_t* caption) {
-  auto* button = new QPushButton(U(caption), parent);
+  auto* button = new QPushButton(UiText(caption), parent);
   button->setObjectName(QString::fromLatin1(name));
   button->setAutoDefault(false);
   return button;
@@ -36,8 +36,8 @@ QToolButton* ArrowButton(QWidget* parent, const char* name, Qt::ArrowType arrow,
   auto* button = new QToolButton(parent);
   button->setObjectName(QString::fromLatin1(name));
   button->setArrowType(arrow);
-  button->setToolTip(U(hint));
-  button->setAccessibleName(U(hint));
+  button->setToolTip(UiText(hint));
+  button->setAccessibleName(UiText(hint));
   button->setFixedSize(28, 28);
   return button;
 }
@@ -45,24 +45,24 @@ QToolButton* ArrowButton(QWidget* parent, const char* name, Qt::ArrowType arrow,
 
 TdlgProject::TdlgProject(QWidget* parent) : QDialog(parent) {
   setObjectName(QStringLiteral("dlgProject"));
-  setWindowTitle(U(u8"プロジェクトの管理"));
+  setWindowTitle(UiText(u8"プロジェクトの管理"));
   setModal(true);
 
   auto* layout = new QVBoxLayout(this);
-  auto* group1 = new QGroupBox(U(u8"メインルーチン"), this);
+  auto* group1 = new QGroupBox(UiText(u8"メインルーチン"), this);
   group1->setObjectName(QStringLiteral("GroupBox1"));
   auto* group1Layout = new QHBoxLayout(group1);
   mainRoutine_ = new QLineEdit(group1);
   mainRoutine_->setObjectName(QStringLiteral("editMainRoutin"));
   mainRoutine_->setReadOnly(true);
-  mainRoutine_->setAccessibleName(U(u8"メインルーチン"));
+  mainRoutine_->setAccessibleName(UiText(u8"メインルーチン"));
   group1Layout->addWidget(mainRoutine_);
   layout->addWidget(group1);
 
-  auto* group2 = new QGroupBox(U(u8"プロジェクトファイルの編集"), this);
+  auto* group2 = new QGroupBox(UiText(u8"プロジェクトファイルの編集"), this);
   group2->setObjectName(QStringLiteral("GroupBox2"));
   auto* grid = new QGridLayout(group2);
-  auto* label1 = new QLabel(U(u8"ファイル名"), group2);
+  auto* label1 = new QLabel(UiText(u8"ファイル名"), group2);
   label1->setObjectName(QStringLiteral("Label1"));
   fileName_ = new QLabel(group2);
   fileName_->setObjectName(QStringLiteral("lblMakeFileName"));
@@ -78,7 +78,7 @@ TdlgProject::TdlgProject(QWidget* parent) : QDialog(parent) {
   list_ = new QListWidget(group2);
   list_->setObjectName(QStringLiteral("lstbProject"));
   list_->setSelectionMode(QAbstractItemView::SingleSelection);
-  list_->setAccessibleName(U(u8"プロジェクトのファイル"));
+  list_->setAccessibleName(UiText(u8"プロジェクトのファイル"));
   grid->addWidget(list_, 1, 0, 4, 1);
 
   auto* arrows = new QVBoxLayout;
@@ -168,23 +168,24 @@ void TdlgProject::btnAddClick() {
   // Only files of the project's folder belong to it: the folder of its file
   // once saved, the current folder before.
   const QString folder = main_->ProjectFolder();
-  const QString path = Dialogs().GetOpenFileName(this, QString(), folder,
-                                                 U(u8"CASLソースファイル(*.cas);;CASLオブジェクトファイル(*.obj)"));
+  const QString path = Dialogs().GetOpenFileName(
+      this, QString(), folder, UiText(u8"CASLソースファイル(*.cas);;CASLオブジェクトファイル(*.obj)"));
   if (path.isEmpty()) return;
   const QFileInfo chosen(path);
   if (QDir::cleanPath(chosen.absolutePath()) != QDir::cleanPath(folder)) {
-    Dialogs().Ask(BoxKind::Warning, U(u8"プロジェクトファイルと同じディレクトリのファイル\nしか追加できません。"));
+    Dialogs().Ask(BoxKind::Warning, UiText(u8"プロジェクトファイルと同じディレクトリのファイル\nしか追加できません。"));
     return;
   }
   const QString name = chosen.fileName();
   std::string entry;
   if (name.isEmpty() || !ToCp932(name, entry)) {
-    Dialogs().Ask(BoxKind::Error, name + U(u8"はShift-JIS(CP932)で表せない名前のため、プロジェクトに追加できません。"));
+    Dialogs().Ask(BoxKind::Error,
+                  name + UiText(u8"はShift-JIS(CP932)で表せない名前のため、プロジェクトに追加できません。"));
     return;
   }
   build::Project& project = main_->ProjectState();
   if (project.Find(entry) >= 0) {
-    Dialogs().Ask(BoxKind::Information, name + U(u8"は既に追加されています。"));
+    Dialogs().Ask(BoxKind::Information, name + UiText(u8"は既に追加されています。"));
     return;
   }
   if (build::IsSourceName(entry) && main_->Editor()) main_->Editor()->OpenFile(chosen.absoluteFilePath());

@@ -6,7 +6,7 @@
 namespace tolvane::forms {
 
 TdlgRegisterDataChange::TdlgRegisterDataChange(QWidget* parent)
-    : TDataChangeDialog(parent, QStringLiteral("dlgRegisterDataChange"), U(u8"レジスタの変更"),
+    : TDataChangeDialog(parent, QStringLiteral("dlgRegisterDataChange"), UiText(u8"レジスタの変更"),
                         QStringLiteral("HID00000045.htm")) {}
 
 debugger::DialogResult TdlgRegisterDataChange::Submit(const std::string& name, const std::string& data) {

@@ -13,11 +13,11 @@ namespace tolvane::forms {
 
 TdlgWatch::TdlgWatch(QWidget* parent)
     : TDebugDialog(parent, QStringLiteral("dlgWatch"), QStringLiteral("Watch"), QStringLiteral("HID00000014.htm")) {
-  list_ = ReportList(this, QStringLiteral("lstvWatch"), {U(u8"アドレス"), U(u8"ラベル")}, 90);
-  btnAdd_ = NamedButton(this, QStringLiteral("btnAdd"), U(u8"追加..."));
-  QPushButton* del = NamedButton(this, QStringLiteral("btnDelete"), U(u8"削除"));
-  btnOk_ = NamedButton(this, QStringLiteral("btnOk"), U(u8"ＯＫ"));
-  QPushButton* help = NamedButton(this, QStringLiteral("btnHelp"), U(u8"ヘルプ"));
+  list_ = ReportList(this, QStringLiteral("lstvWatch"), {UiText(u8"アドレス"), UiText(u8"ラベル")}, 90);
+  btnAdd_ = NamedButton(this, QStringLiteral("btnAdd"), UiText(u8"追加..."));
+  QPushButton* del = NamedButton(this, QStringLiteral("btnDelete"), UiText(u8"削除"));
+  btnOk_ = NamedButton(this, QStringLiteral("btnOk"), UiText(u8"ＯＫ"));
+  QPushButton* help = NamedButton(this, QStringLiteral("btnHelp"), UiText(u8"ヘルプ"));
   btnOk_->setDefault(true);  // Enter in the list
   ListAndButtons(this, list_, {btnAdd_, del, btnOk_, help});
   connect(btnAdd_, &QPushButton::clicked, this, &TdlgWatch::btnAddClick);

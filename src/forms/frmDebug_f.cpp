@@ -21,9 +21,9 @@
 #include <algorithm>
 #include <functional>
 
+#include "common/TextRules.h"
 #include "debugger/ExecutionControl.h"
 #include "debugger/Formats.h"
-#include "debugger/TextChecks.h"
 #include "forms/AccessibleRows.h"
 #include "forms/AsmHighlighter.h"
 #include "forms/DebugPaneModels.h"
@@ -312,7 +312,7 @@ void TPaneGrid::resizeEvent(QResizeEvent* event) {
 
 TfrmDebug::TfrmDebug(QWidget* parent) : TDockForm(4, parent) {
   setObjectName(QStringLiteral("frmDebug"));
-  setWindowTitle(U(u8"デバッグウインドウ"));
+  setWindowTitle(UiText(u8"デバッグウインドウ"));
   auto* body = new QWidget(this);
   body->setObjectName(QStringLiteral("frmDebugBody"));
   auto* layout = new QVBoxLayout(body);
@@ -329,7 +329,7 @@ TfrmDebug::TfrmDebug(QWidget* parent) : TDockForm(4, parent) {
   statusLabel_->setObjectName(QStringLiteral("StatusBar1Text"));
   // A screen reader reads the label's text as its name (and hears it change);
   // a name of its own would hide the text.
-  statusLabel_->setAccessibleDescription(U(u8"デバッグの状態"));
+  statusLabel_->setAccessibleDescription(UiText(u8"デバッグの状態"));
   // A long status text is cut at the window's edge: it must not hold the
   // window (and the debug panel of the main window) at its own width.
   statusLabel_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
@@ -384,7 +384,7 @@ void TfrmDebug::BuildPanes() {
   // Disassembly: the mark column (20 pixels, fixed) and the text column of 1000.
   unAssemble_ = new TPaneGrid;
   unAssemble_->setObjectName(QStringLiteral("sgrdUnAssemblePane"));
-  unAssemble_->setAccessibleName(U(u8"逆アセンブル"));
+  unAssemble_->setAccessibleName(UiText(u8"逆アセンブル"));
   unAssembleModel_ = new TUnAssembleModel(this);
   unAssemble_->setModel(unAssembleModel_);
   unAssemble_->SetFixedColumnWidth(20);
@@ -395,7 +395,7 @@ void TfrmDebug::BuildPanes() {
   // Memory dump: widths follow the screen's pixels per logical inch.
   memory_ = new TPaneGrid;
   memory_->setObjectName(QStringLiteral("sgrdMemoryDumpPane"));
-  memory_->setAccessibleName(U(u8"メモリダンプ"));
+  memory_->setAccessibleName(UiText(u8"メモリダンプ"));
   memoryModel_ = new TMemoryDumpModel(this);
   memory_->setModel(memoryModel_);
   const qreal dpi = screen() ? screen()->logicalDotsPerInchX() : 96.0;
@@ -428,7 +428,7 @@ void TfrmDebug::BuildPanes() {
   // Watches.
   watches_ = new QTableView;
   watches_->setObjectName(QStringLiteral("lstvWatchPane"));
-  watches_->setAccessibleName(U(u8"ウォッチ"));
+  watches_->setAccessibleName(UiText(u8"ウォッチ"));
   watchModel_ = new TWatchPaneModel(this);
   watches_->setModel(watchModel_);
   watches_->setFont(GothicPixels(kPaneFontPixels));
@@ -522,7 +522,7 @@ void TfrmDebug::BuildRegisterPane() {
   } headings[] = {
       {u8"16進数", kHexColor}, {u8"2進数", kBinaryColor}, {u8"論理値", kLogicalColor}, {u8"算術値", kArithmeticColor}};
   for (int c = 0; c < 4; ++c) {
-    auto* l = new QLabel(U(headings[c].text), panel6_);
+    auto* l = new QLabel(UiText(headings[c].text), panel6_);
     l->setFont(GothicPixels(12));
     l->setFixedHeight(13);
     QPalette p = l->palette();
@@ -554,7 +554,7 @@ void TfrmDebug::BuildRegisterPane() {
     QLineEdit* ari = keep(RegisterEdit(panel6_, base + QStringLiteral("AsADecimal"), kArithmeticColor, 6));
     // What a screen reader says for each field: the register and the notation.
     for (int c = 0; c < 4; ++c)
-      QList<QLineEdit*>{hex, bin, log, ari}[c]->setAccessibleName(gr + QLatin1Char(' ') + U(headings[c].text));
+      QList<QLineEdit*>{hex, bin, log, ari}[c]->setAccessibleName(gr + QLatin1Char(' ') + UiText(headings[c].text));
     hex->setText(kZero);
     bin->setText(QString::fromLatin1(debugger::kRegisterBinaryInitial));
     log->setText(kZero);
@@ -600,7 +600,7 @@ QMenu* TfrmDebug::AddMenu(QWidget* pane, const QString& name) {
 }
 
 QAction* TfrmDebug::AddItem(QMenu* menu, const QString& name, const char8_t* caption) {
-  QAction* a = menu->addAction(U(caption));
+  QAction* a = menu->addAction(UiText(caption));
   a->setObjectName(name);
   items_.insert(name, a);
   return a;
@@ -820,13 +820,13 @@ void TfrmDebug::RefreshRegisters() {
   for (int i = 0; i < 8; ++i) {
     const Word v = panes.ShownRegister(CCpu::kGR0 + i);
     const QString base = QStringLiteral("editGR%1").arg(i);
-    set(base, latin(debugger::RegisterHexText(v)));
+    set(base, latin(Hex4(v)));
     set(base + QStringLiteral("AsBinary"), latin(debugger::RegisterBinaryText(v)));
     set(base + QStringLiteral("AsLDecimal"), latin(debugger::RegisterLogicalText(v)));
     set(base + QStringLiteral("AsADecimal"), latin(debugger::RegisterArithmeticText(v)));
   }
-  set(QStringLiteral("editPR"), latin(debugger::RegisterHexText(panes.ShownRegister(CCpu::kPR))));
-  set(QStringLiteral("editSP"), latin(debugger::RegisterHexText(panes.ShownRegister(CCpu::kSP))));
+  set(QStringLiteral("editPR"), latin(Hex4(panes.ShownRegister(CCpu::kPR))));
+  set(QStringLiteral("editSP"), latin(Hex4(panes.ShownRegister(CCpu::kSP))));
   set(QStringLiteral("editFR"), FromCp932(debugger::FlagText(panes.ShownRegister(CCpu::kFR))));
   RepaintRegisterMarks();
   UpdatePrMark();
@@ -851,7 +851,7 @@ void TfrmDebug::RepaintRegisterMarks() {
       QPalette p = e->palette();
       p.setColor(QPalette::Base, ground);
       e->setPalette(p);
-      e->setAccessibleDescription(changed ? U(u8"変更あり") : QString());
+      e->setAccessibleDescription(changed ? UiText(u8"変更あり") : QString());
     }
   }
 }
@@ -887,7 +887,7 @@ void TfrmDebug::sgrdMemoryDumpPaneDblClick() {
   if (row < 0 || !TMemoryDumpModel::IsWordColumn(column)) return;
   const Word address = TMemoryDumpModel::AddressOf(row, column);
   auto latin = [](const std::string& s) { return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size())); };
-  memoryDialog_->Open(latin(debugger::Hex4(address)), latin(debugger::Hex4(core_->Mem()[address])));
+  memoryDialog_->Open(latin(Hex4(address)), latin(Hex4(core_->Mem()[address])));
 }
 
 void TfrmDebug::RegisterDblClick(const QString& fieldName) {
@@ -929,18 +929,18 @@ void AskAndJump(QWidget* owner, ExecutionControl* core, ExecutionControl::JumpKi
 }  // namespace
 
 void TfrmDebug::pmnuUnAssemblePaneJumpAddressClick() {
-  AskAndJump(this, core_, ExecutionControl::JumpKind::DisassemblyAddress, U(u8"指定行へジャンプ"),
-             U(u8"アドレスを１６進数で入力してください"));
+  AskAndJump(this, core_, ExecutionControl::JumpKind::DisassemblyAddress, UiText(u8"指定行へジャンプ"),
+             UiText(u8"アドレスを１６進数で入力してください"));
 }
 
 void TfrmDebug::pmnuUnAssemblePaneJumpLabelClick() {
-  AskAndJump(this, core_, ExecutionControl::JumpKind::DisassemblyLabel, U(u8"指定行へジャンプ"),
-             U(u8"ラベル名を入力してください"));
+  AskAndJump(this, core_, ExecutionControl::JumpKind::DisassemblyLabel, UiText(u8"指定行へジャンプ"),
+             UiText(u8"ラベル名を入力してください"));
 }
 
 void TfrmDebug::pmnuMemoryDumpPaneJumpAddressClick() {
-  AskAndJump(this, core_, ExecutionControl::JumpKind::MemoryAddress, U(u8"指定アドレスへジャンプ"),
-             U(u8"アドレスを１６進数で入力してください"));
+  AskAndJump(this, core_, ExecutionControl::JumpKind::MemoryAddress, UiText(u8"指定アドレスへジャンプ"),
+             UiText(u8"アドレスを１６進数で入力してください"));
 }
 
 void TfrmDebug::pmnuDebugWindowPrintClick() {

@@ -271,7 +271,7 @@ void EditorControl::focusInEvent(QFocusEvent* event) {
 
 TfrmEditor::TfrmEditor(QWidget* parent) : TDockForm(1, parent) {
   setObjectName(QStringLiteral("frmEditor"));
-  setWindowTitle(U(u8"ソースコード"));
+  setWindowTitle(UiText(u8"ソースコード"));
 
   auto* content = new QWidget(this);
   setWidget(content);
@@ -304,7 +304,7 @@ TfrmEditor::TfrmEditor(QWidget* parent) : TDockForm(1, parent) {
   statusBar_->addWidget(panel1_);
   panel2_ = new QLabel(statusBar_);
   panel2_->setObjectName(QStringLiteral("StatusPanelEncoding"));
-  panel2_->setAccessibleName(U(u8"文字コード"));
+  panel2_->setAccessibleName(UiText(u8"文字コード"));
   statusBar_->addPermanentWidget(panel2_);
   layout->addWidget(statusBar_);
 
@@ -338,7 +338,7 @@ TfrmEditor::TfrmEditor(QWidget* parent) : TDockForm(1, parent) {
       popup_->addSeparator()->setObjectName(QString::fromLatin1(item.name));
       continue;
     }
-    QAction* action = popup_->addAction(U(item.caption));
+    QAction* action = popup_->addAction(UiText(item.caption));
     action->setObjectName(QString::fromLatin1(item.name));
     action->setEnabled(false);
     const QString command = QString::fromLatin1(item.command);
@@ -433,7 +433,7 @@ QAction* TfrmEditor::PopupAction(const QString& name) const { return popup_->fin
 void TfrmEditor::SetTabCaption(int i, const QString& caption) {
   pageControl_->setTabText(i - 1, caption);
   // A screen reader names the text control after its file.
-  editors_[i]->setAccessibleName(caption.isEmpty() ? QString() : U(u8"ソースコード: ") + caption);
+  editors_[i]->setAccessibleName(caption.isEmpty() ? QString() : UiText(u8"ソースコード: ") + caption);
 }
 
 void TfrmEditor::ShowTab(int i, bool visible) {
@@ -474,7 +474,7 @@ void TfrmEditor::HideFreeTabs() {
 
 int TfrmEditor::NewFile() {
   if (openCount_ >= kPages) {
-    Dialogs().Ask(BoxKind::Information, U(u8"これ以上開けません。"));
+    Dialogs().Ask(BoxKind::Information, UiText(u8"これ以上開けません。"));
     return 0;
   }
   ++untitledCounter_;
@@ -509,12 +509,13 @@ bool TfrmEditor::LoadInto(int i, const QString& path, QString& error, const Text
   const std::string name = PathBytes(path);
   struct stat st {};
   if (::stat(name.c_str(), &st) != 0) {
-    error = path + U(u8"がオープンできません。(") + QString::fromLocal8Bit(std::strerror(errno)) + QStringLiteral(")");
+    error =
+        path + UiText(u8"がオープンできません。(") + QString::fromLocal8Bit(std::strerror(errno)) + QStringLiteral(")");
     return false;
   }
   // A FIFO would wait for a writer forever, a device could be endless.
   if (!S_ISREG(st.st_mode)) {
-    error = path + U(u8"は通常のファイルではないため開けません。");
+    error = path + UiText(u8"は通常のファイルではないため開けません。");
     return false;
   }
   const QString limit = QString::number(kMaxFileBytes);
@@ -523,15 +524,16 @@ bool TfrmEditor::LoadInto(int i, const QString& path, QString& error, const Text
     case FileReadResult::Ok:
       break;
     case FileReadResult::TooLarge:
-      error = path + U(u8"は大きすぎるため開けません。(開けるのは") + limit + U(u8"バイトまでのファイルです)");
+      error =
+          path + UiText(u8"は大きすぎるため開けません。(開けるのは") + limit + UiText(u8"バイトまでのファイルです)");
       return false;
     case FileReadResult::CannotOpen:
-      error =
-          path + U(u8"がオープンできません。(") + QString::fromLocal8Bit(std::strerror(errno)) + QStringLiteral(")");
+      error = path + UiText(u8"がオープンできません。(") + QString::fromLocal8Bit(std::strerror(errno)) +
+              QStringLiteral(")");
       return false;
     case FileReadResult::ReadError:
     case FileReadResult::CannotClose:
-      error = path + U(u8"の読み込み中にエラーが発生しました。");
+      error = path + UiText(u8"の読み込み中にエラーが発生しました。");
       return false;
   }
   FileFormat format = FormatOfFile(bytes);
@@ -564,9 +566,9 @@ bool TfrmEditor::LoadInto(int i, const QString& path, QString& error, const Text
     qsizetype end = text.indexOf(QLatin1Char('\n'), start);
     if (end < 0) end = text.size();
     if (end - start > kMaxLineChars) {
-      error = path + U(u8"は") + QString::number(line) + U(u8"行目が長すぎるため開けません。(") +
-              QString::number(end - start) + U(u8"文字あります。開けるのは1行") + QString::number(kMaxLineChars) +
-              U(u8"文字までです)");
+      error = path + UiText(u8"は") + QString::number(line) + UiText(u8"行目が長すぎるため開けません。(") +
+              QString::number(end - start) + UiText(u8"文字あります。開けるのは1行") + QString::number(kMaxLineChars) +
+              UiText(u8"文字までです)");
       return false;
     }
     if (end == text.size()) break;
@@ -582,11 +584,11 @@ bool TfrmEditor::LoadInto(int i, const QString& path, QString& error, const Text
 
 bool TfrmEditor::OpenFile(const QString& path) {
   if (PageOfPath(path) != 0) {
-    Dialogs().Ask(BoxKind::Information, path + U(u8"は既に開かれています。"));
+    Dialogs().Ask(BoxKind::Information, path + UiText(u8"は既に開かれています。"));
     return false;
   }
   if (openCount_ >= kPages) {
-    Dialogs().Ask(BoxKind::Information, U(u8"これ以上開けません。"));
+    Dialogs().Ask(BoxKind::Information, UiText(u8"これ以上開けません。"));
     return false;
   }
   const int remembered = currentPage_;
@@ -624,10 +626,10 @@ bool TfrmEditor::OpenFile(const QString& path) {
 
 void TfrmEditor::NoticeUnreadableBytes(int i) {
   if (formats_[i].encoding != TextEncoding::Utf8 || !HasUnreadableBytes(originals_[i])) return;
-  Dialogs().Ask(BoxKind::Warning, filePaths_[i] + U(u8"にはUTF-8として読めないバイトがあります。"
-                                                    u8"読めないバイトは「\uFFFD」と表示し、"
-                                                    u8"編集しない限り元のバイトのまま保存します。"
-                                                    u8"Shift-JIS (CP932)のファイルであれば開き直してください。"));
+  Dialogs().Ask(BoxKind::Warning, filePaths_[i] + UiText(u8"にはUTF-8として読めないバイトがあります。"
+                                                         u8"読めないバイトは「\uFFFD」と表示し、"
+                                                         u8"編集しない限り元のバイトのまま保存します。"
+                                                         u8"Shift-JIS (CP932)のファイルであれば開き直してください。"));
 }
 
 std::vector<std::string> TfrmEditor::PageLines(int i) const {
@@ -650,7 +652,7 @@ bool TfrmEditor::WriteFile(int i, const QString& path) {
   const FileFormat& format = formats_[i];
   const ComposedFile composed = ComposePage(i, format);
   if (!composed.ok) {
-    Dialogs().Ask(BoxKind::Error, path + U(u8"を保存できません。") + Cp932Problem(PageLines(i), composed));
+    Dialogs().Ask(BoxKind::Error, path + UiText(u8"を保存できません。") + Cp932Problem(PageLines(i), composed));
     return false;
   }
   // The old file stays as it was unless every byte reached the disk: a full
@@ -658,7 +660,7 @@ bool TfrmEditor::WriteFile(int i, const QString& path) {
   int error = 0;
   if (!WriteFileAtomically(PathBytes(path), composed.bytes, {.followLink = true, .keepMode = true, .sync = true},
                            &error)) {
-    Dialogs().ShowPlain(path + U(u8"を保存できません。(") + QString::fromLocal8Bit(std::strerror(error)) +
+    Dialogs().ShowPlain(path + UiText(u8"を保存できません。(") + QString::fromLocal8Bit(std::strerror(error)) +
                         QStringLiteral(")"));
     return false;
   }
@@ -670,14 +672,15 @@ QString TfrmEditor::Cp932Problem(const std::vector<std::string>& lines, const Co
   const QString rest = QString::fromStdString(lines[composed.badLine].substr(composed.badOffset));
   const char32_t code = rest.isEmpty() ? 0 : rest.toUcs4().value(0);
   const QString character = QString::fromUcs4(&code, 1);
-  return QString::number(composed.badLine + 1) + U(u8"行目の文字「") + character +
+  return QString::number(composed.badLine + 1) + UiText(u8"行目の文字「") + character +
          QStringLiteral("」(U+%1)").arg(static_cast<uint>(code), 4, 16, QLatin1Char('0')).toUpper() +
-         U(u8"はShift-JIS(CP932)で表せません。");
+         UiText(u8"はShift-JIS(CP932)で表せません。");
 }
 
 QString TfrmEditor::FormatText(const FileFormat& format) {
-  QString text = format.encoding == TextEncoding::Utf8 ? (format.byteOrderMark ? U(u8"UTF-8 (BOM付き)") : U(u8"UTF-8"))
-                                                       : U(u8"Shift-JIS (CP932)");
+  QString text = format.encoding == TextEncoding::Utf8
+                     ? (format.byteOrderMark ? UiText(u8"UTF-8 (BOM付き)") : UiText(u8"UTF-8"))
+                     : UiText(u8"Shift-JIS (CP932)");
   switch (format.breaks) {
     case FileFormat::Breaks::CrLf:
       return text + QStringLiteral("  CRLF");
@@ -695,9 +698,9 @@ void TfrmEditor::ShowFormat() {
   const bool page = currentPage_ > 0;
   const bool utf8 = page && formats_[currentPage_].encoding == TextEncoding::Utf8;
   panel2_->setText(page ? FormatText(formats_[currentPage_]) : QString());
-  reopenAction_->setText(utf8 ? U(u8"Shift-JIS (CP932)で開き直す(&E)") : U(u8"UTF-8で開き直す(&E)"));
+  reopenAction_->setText(utf8 ? UiText(u8"Shift-JIS (CP932)で開き直す(&E)") : UiText(u8"UTF-8で開き直す(&E)"));
   reopenAction_->setEnabled(page && !PageUntitled(currentPage_));
-  convertAction_->setText(utf8 ? U(u8"Shift-JIS (CP932)に変換(&V)") : U(u8"UTF-8に変換(&V)"));
+  convertAction_->setText(utf8 ? UiText(u8"Shift-JIS (CP932)に変換(&V)") : UiText(u8"UTF-8に変換(&V)"));
   convertAction_->setEnabled(page);
 }
 
@@ -712,8 +715,9 @@ void TfrmEditor::SetNewFileEncoding(int choice) {
 bool TfrmEditor::ReopenInOtherEncoding() {
   const int i = currentPage_;
   if (i == 0 || PageUntitled(i)) return false;
-  if (PageModified(i) && Dialogs().Ask(BoxKind::Confirm, filePaths_[i] + U(u8"の変更は失われます。開き直しますか？"),
-                                       BoxButtons::YesNo) != BoxAnswer::Yes)
+  if (PageModified(i) &&
+      Dialogs().Ask(BoxKind::Confirm, filePaths_[i] + UiText(u8"の変更は失われます。開き直しますか？"),
+                    BoxButtons::YesNo) != BoxAnswer::Yes)
     return false;
   const TextEncoding other = formats_[i].encoding == TextEncoding::Utf8 ? TextEncoding::Cp932 : TextEncoding::Utf8;
   QString error;
@@ -740,7 +744,8 @@ bool TfrmEditor::ConvertToOtherEncoding() {
     target.encoding = TextEncoding::Cp932;
     target.byteOrderMark = false;
     if (const ComposedFile composed = ComposePage(i, target); !composed.ok) {
-      Dialogs().Ask(BoxKind::Error, filePaths_[i] + U(u8"を変換できません。") + Cp932Problem(PageLines(i), composed));
+      Dialogs().Ask(BoxKind::Error,
+                    filePaths_[i] + UiText(u8"を変換できません。") + Cp932Problem(PageLines(i), composed));
       return false;
     }
     format.encoding = TextEncoding::Cp932;
@@ -779,7 +784,7 @@ bool TfrmEditor::ConfirmOverwriteIfChanged(int i, const QString& path) {
   const DiskStamp now = StampOf(path);
   // A file that is gone is simply written again.
   if (!now.exists || now == diskStamps_[i]) return true;
-  return Dialogs().Ask(BoxKind::Confirm, path + U(u8"は他のプログラムによって変更されています。上書きしますか？"),
+  return Dialogs().Ask(BoxKind::Confirm, path + UiText(u8"は他のプログラムによって変更されています。上書きしますか？"),
                        BoxButtons::YesNo) == BoxAnswer::Yes;
 }
 
@@ -792,7 +797,7 @@ void TfrmEditor::CheckFilesChangedOnDisk() {
     if (!now.exists || now == diskStamps_[i] || now == offeredStamps_[i]) continue;
     offeredStamps_[i] = now;
     if (Dialogs().Ask(BoxKind::Confirm,
-                      filePaths_[i] + U(u8"は他のプログラムによって変更されました。再読み込みしますか？"),
+                      filePaths_[i] + UiText(u8"は他のプログラムによって変更されました。再読み込みしますか？"),
                       BoxButtons::YesNo) != BoxAnswer::Yes)
       continue;
     // The page may have changed while the question was open.
@@ -826,12 +831,12 @@ bool TfrmEditor::EnsureDirectory(const QString& path) {
   const QString directory = QFileInfo(path).absolutePath();
   if (::chdir(PathBytes(directory).c_str()) == 0) return true;
   const BoxAnswer answer =
-      Dialogs().Ask(BoxKind::Confirm, U(u8"ディレクトリ") + directory + U(u8"が存在しません。作成しますか？"),
+      Dialogs().Ask(BoxKind::Confirm, UiText(u8"ディレクトリ") + directory + UiText(u8"が存在しません。作成しますか？"),
                     BoxButtons::YesNoCancel);
   if (answer != BoxAnswer::Yes) return false;
   const std::string bytes = PathBytes(directory);
   if (::mkdir(bytes.c_str(), 0777) != 0 || ::chdir(bytes.c_str()) != 0) {
-    Dialogs().ShowPlain(directory + U(u8"を作成できません。"));
+    Dialogs().ShowPlain(directory + UiText(u8"を作成できません。"));
     return false;
   }
   return true;
@@ -859,8 +864,8 @@ bool TfrmEditor::SaveCurrentAs(const QString& path) {
 // untitled name. False only when the chosen path could not be written;
 // `saved` tells whether the page was written.
 bool TfrmEditor::SaveUntitledThroughDialog(int i) {
-  const QString chosen = Dialogs().GetSaveFileName(this, QString(), untitledNames_[i], U(u8"CASLソースファイル(*.cas)"),
-                                                   QStringLiteral("cas"));
+  const QString chosen = Dialogs().GetSaveFileName(this, QString(), untitledNames_[i],
+                                                   UiText(u8"CASLソースファイル(*.cas)"), QStringLiteral("cas"));
   if (chosen.isEmpty()) return true;
   const QString old = filePaths_[i];
   if (!SavePageAs(chosen, i)) return false;
@@ -885,7 +890,7 @@ bool TfrmEditor::SaveAll() {
 // or whose save dialog is cancelled keeps the page (and its text).
 bool TfrmEditor::AskAndSave(int i, bool viaSaveAll) {
   const BoxAnswer answer =
-      Dialogs().Ask(BoxKind::Confirm, filePaths_[i] + U(u8"に変更を保存しますか？"), BoxButtons::YesNoCancel);
+      Dialogs().Ask(BoxKind::Confirm, filePaths_[i] + UiText(u8"に変更を保存しますか？"), BoxButtons::YesNoCancel);
   if (answer == BoxAnswer::Cancel) return false;
   if (answer == BoxAnswer::No) return true;
   if (viaSaveAll || i != currentPage_) {
@@ -902,7 +907,7 @@ bool TfrmEditor::AskAndSave(int i, bool viaSaveAll) {
 
 BoxAnswer TfrmEditor::AskToSave(int i) {
   const BoxAnswer answer =
-      Dialogs().Ask(BoxKind::Confirm, filePaths_[i] + U(u8"に変更を保存しますか？"), BoxButtons::YesNoCancel);
+      Dialogs().Ask(BoxKind::Confirm, filePaths_[i] + UiText(u8"に変更を保存しますか？"), BoxButtons::YesNoCancel);
   if (answer != BoxAnswer::Yes) return answer;
   if (PageUntitled(i) ? !SaveUntitledThroughDialog(i) : !SavePage(i)) return BoxAnswer::Cancel;
   return PageModified(i) ? BoxAnswer::Cancel : BoxAnswer::Yes;

@@ -48,7 +48,7 @@ void TListingEdit::mousePressEvent(QMouseEvent* event) {
 
 TfrmList::TfrmList(QWidget* parent) : TDockForm(2, parent) {
   setObjectName(QStringLiteral("frmList"));
-  setWindowTitle(U(u8"リスティングファイル"));
+  setWindowTitle(UiText(u8"リスティングファイル"));
 
   auto* body = new QWidget(this);
   auto* layout = new QVBoxLayout(body);
@@ -61,12 +61,12 @@ TfrmList::TfrmList(QWidget* parent) : TDockForm(2, parent) {
   pages_->setTabPosition(QTabWidget::North);
   popup_ = new QMenu(this);
   popup_->setObjectName(QStringLiteral("pmnuList"));
-  print_ = popup_->addAction(U(u8"印刷(&P)"));
+  print_ = popup_->addAction(UiText(u8"印刷(&P)"));
   print_->setObjectName(QStringLiteral("pmnuPrint"));
   print_->setEnabled(false);
-  selectAll_ = popup_->addAction(U(u8"全て選択(&L)"));
+  selectAll_ = popup_->addAction(UiText(u8"全て選択(&L)"));
   selectAll_->setObjectName(QStringLiteral("pmnuSelectAll"));
-  copy_ = popup_->addAction(U(u8"コピー(&C)"));
+  copy_ = popup_->addAction(UiText(u8"コピー(&C)"));
   copy_->setObjectName(QStringLiteral("pmnuCopy"));
   copy_->setEnabled(false);
   connect(print_, &QAction::triggered, this, &TfrmList::pmnuPrintClick);
@@ -159,7 +159,7 @@ bool TfrmList::OpenListing(const std::string& sourcePath) {
   edit->setPlainText(text);
   edit->document()->setModified(false);
   pages_->setTabText(k - 1, BareName(path));
-  edit->setAccessibleName(U(u8"リスティングファイル: ") + BareName(path));
+  edit->setAccessibleName(UiText(u8"リスティングファイル: ") + BareName(path));
   ShownTabsChanged(pages_->tabBar());
   paths_[k - 1] = QFileInfo(PathFromBytes(path)).absoluteFilePath();
   pages_->setTabToolTip(k - 1, paths_[k - 1]);

@@ -90,19 +90,19 @@ class ReadablePathSink : public MessageSink {
 };
 
 const QString& CaptionEditor() {
-  static const QString s = U(u8"ソースコード");
+  static const QString s = UiText(u8"ソースコード");
   return s;
 }
 const QString& CaptionList() {
-  static const QString s = U(u8"リスティングファイル");
+  static const QString s = UiText(u8"リスティングファイル");
   return s;
 }
 const QString& CaptionMessage() {
-  static const QString s = U(u8"メッセージ");
+  static const QString s = UiText(u8"メッセージ");
   return s;
 }
 const QString& CaptionStandardIo() {
-  static const QString s = U(u8"標準入出力");
+  static const QString s = UiText(u8"標準入出力");
   return s;
 }
 
@@ -149,7 +149,7 @@ QIcon ButtonIcon(const CommandRow& row) {
     font.setBold(true);
     p.setFont(font);
     p.setPen(enabled ? Qt::white : QColor(0xf4, 0xf4, 0xf4));
-    p.drawText(QRect(0, 0, 20, 20), Qt::AlignCenter, U(row.glyph));
+    p.drawText(QRect(0, 0, 20, 20), Qt::AlignCenter, UiText(row.glyph));
     p.end();
     icon.addPixmap(pixmap, enabled ? QIcon::Normal : QIcon::Disabled);
   }
@@ -534,7 +534,7 @@ void TfrmMain::BuildMenusAndToolbar() {
   bar->setObjectName(QStringLiteral("MainMenu1"));
   QHash<QString, QMenu*> menus;
   for (const MenuRow& m : kMenus) {
-    QMenu* menu = bar->addMenu(U(m.caption));
+    QMenu* menu = bar->addMenu(UiText(m.caption));
     menu->setObjectName(QString::fromLatin1(m.name));
     menus.insert(QString::fromLatin1(m.name), menu);
   }
@@ -546,7 +546,7 @@ void TfrmMain::BuildMenusAndToolbar() {
       menu->addSeparator()->setObjectName(name);
       continue;
     }
-    QAction* action = menu->addAction(U(row.caption));
+    QAction* action = menu->addAction(UiText(row.caption));
     action->setObjectName(name);
     if (row.shortcut) {
       action->setShortcut(QKeySequence(QString::fromLatin1(row.shortcut)));
@@ -559,11 +559,12 @@ void TfrmMain::BuildMenusAndToolbar() {
     connect(action, &QAction::triggered, this, [this, name] { RunCommand(name); });
     if (row.hint) {
       // The toolbar button holds its own enabled state.
-      auto* button = new QAction(U(row.hint), this);
+      auto* button = new QAction(UiText(row.hint), this);
       button->setObjectName(QLatin1Char('s') + name);
       // The tooltip tells the key too: "実行 (F9)".
       const QString key = action->shortcut().toString(QKeySequence::NativeText);
-      button->setToolTip(key.isEmpty() ? U(row.hint) : U(row.hint) + QStringLiteral(" (") + key + QLatin1Char(')'));
+      button->setToolTip(key.isEmpty() ? UiText(row.hint)
+                                       : UiText(row.hint) + QStringLiteral(" (") + key + QLatin1Char(')'));
       button->setIcon(ButtonIcon(row));
       action->setIcon(button->icon());
       button->setEnabled(row.startEnabled);
@@ -573,9 +574,9 @@ void TfrmMain::BuildMenusAndToolbar() {
   }
 
   // Known to the code as ToolBar1; a user (and a screen reader) calls it ツールバー.
-  toolBar_ = addToolBar(U(u8"ツールバー"));
+  toolBar_ = addToolBar(UiText(u8"ツールバー"));
   toolBar_->setObjectName(QStringLiteral("ToolBar1"));
-  toolBar_->setAccessibleName(U(u8"ツールバー"));
+  toolBar_->setAccessibleName(UiText(u8"ツールバー"));
   toolBar_->setMovable(false);
   toolBar_->setIconSize(QSize(20, 20));
   toolBar_->setToolButtonStyle(Qt::ToolButtonIconOnly);
@@ -595,7 +596,7 @@ void TfrmMain::BuildRecentFilesMenu() {
   QAction* before = items_.value(QStringLiteral("mnuExit"));
   if (!file || !before) return;
   // Above Exit, with a separator of its own.
-  recentMenu_ = new QMenu(U(u8"最近使ったファイル(&F)"), file);
+  recentMenu_ = new QMenu(UiText(u8"最近使ったファイル(&F)"), file);
   recentMenu_->setObjectName(QStringLiteral("mnuRecentFiles"));
   file->insertMenu(before, recentMenu_);
   file->insertSeparator(before)->setObjectName(QStringLiteral("N13"));
@@ -716,7 +717,7 @@ void TfrmMain::SetWindows(const DockedWindows& windows) {
     // The program waits for a line: said in the status line, wherever the
     // student is looking (the console may be a page behind another).
     if (QStatusBar* bar = statusBar(); bar && !bar->findChild<QLabel*>(QStringLiteral("lblInputWaiting"))) {
-      auto* waiting = new QLabel(U(u8"入力待ち: 標準入出力ウインドウに入力してEnter (入力の終わりはCtrl+Z)"), bar);
+      auto* waiting = new QLabel(UiText(u8"入力待ち: 標準入出力ウインドウに入力してEnter (入力の終わりはCtrl+Z)"), bar);
       waiting->setObjectName(QStringLiteral("lblInputWaiting"));
       waiting->setVisible(false);
       bar->addPermanentWidget(waiting);
@@ -933,7 +934,7 @@ bool TfrmMain::Guard() { return !core_ || !core_->DebuggingGuard(); }
 
 bool TfrmMain::RefuseWhileDebugging() {
   if (core_ && core_->DebuggingActive()) {
-    Dialogs().Ask(BoxKind::Information, U(u8"デバッグ中です。デバッグを終了してから実行してください。"));
+    Dialogs().Ask(BoxKind::Information, UiText(u8"デバッグ中です。デバッグを終了してから実行してください。"));
     return true;
   }
   return false;
@@ -956,8 +957,8 @@ bool TfrmMain::FormCloseQuery() {
   if (!Guard()) return false;
   if (windows_.editor && !windows_.editor->QueryClose()) return false;
   if (project_.IsModified()) {
-    const BoxAnswer answer =
-        Dialogs().Ask(BoxKind::Confirm, ProjectFileName() + U(u8"に変更を保存しますか？"), BoxButtons::YesNoCancel);
+    const BoxAnswer answer = Dialogs().Ask(BoxKind::Confirm, ProjectFileName() + UiText(u8"に変更を保存しますか？"),
+                                           BoxButtons::YesNoCancel);
     if (answer == BoxAnswer::Cancel) return false;
     // Not saved (a cancelled Save As, a failed write): stay open rather than lose the changes.
     if (answer == BoxAnswer::Yes && !SaveProject()) return false;
@@ -990,7 +991,7 @@ void TfrmMain::mnuNewClick() {
 
 bool TfrmMain::RoomForAnotherPage() {
   if (windows_.editor->OpenCount() < TfrmEditor::kPages) return true;
-  Dialogs().Ask(BoxKind::Warning, U(u8"これ以上開けません。"));
+  Dialogs().Ask(BoxKind::Warning, UiText(u8"これ以上開けません。"));
   return false;
 }
 
@@ -1002,7 +1003,7 @@ void TfrmMain::NoteRecentFile(const QString& path) {
 void TfrmMain::mnuOpenClick() {
   if (!windows_.editor || !RoomForAnotherPage()) return;
   const QString path =
-      Dialogs().GetOpenFileName(this, QString(), QDir::currentPath(), U(u8"CASLソースファイル(*.cas);;全て(*)"));
+      Dialogs().GetOpenFileName(this, QString(), QDir::currentPath(), UiText(u8"CASLソースファイル(*.cas);;全て(*)"));
   if (path.isEmpty()) return;
   OpenPath(path);
 }
@@ -1034,7 +1035,7 @@ bool TfrmMain::SaveAsCommand() {
   const int page = editor->CurrentPage();
   const QString preset = page ? QFileInfo(editor->PagePath(page)).fileName() : QString();
   const QString chosen =
-      Dialogs().GetSaveFileName(this, QString(), preset, U(u8"CASLソースファイル(*.cas)"), QStringLiteral("cas"));
+      Dialogs().GetSaveFileName(this, QString(), preset, UiText(u8"CASLソースファイル(*.cas)"), QStringLiteral("cas"));
   if (chosen.isEmpty()) return false;
   const QString old = page ? editor->PagePath(page) : QString();
   if (!editor->SaveCurrentAs(chosen)) return false;
@@ -1145,7 +1146,7 @@ void TfrmMain::mnuPrintClick() {
   if (!Guard()) return;
   TextPrintout printout;
   if (!TextPrintoutFor(printTarget, printout)) {
-    Dialogs().Ask(BoxKind::Warning, U(u8"印刷の対象にフォーカスがありません。"));
+    Dialogs().Ask(BoxKind::Warning, UiText(u8"印刷の対象にフォーカスがありません。"));
     return;
   }
   QApplication::setOverrideCursor(Qt::WaitCursor);
@@ -1452,11 +1453,11 @@ void TfrmMain::ExplainDebugStartUnavailable() {
   if (running_ || (core_ && core_->DebuggingActive())) return;
   if (!windows_.editor || (windows_.editor->OpenCount() == 0 && !project_.IsOpen())) {
     Dialogs().Ask(BoxKind::Information,
-                  U(u8"デバッグするプログラムがありません。ソースファイルを開いてビルド(Ctrl+F9)すると、"
-                    u8"デバッグを開始(F4)できます。"));
+                  UiText(u8"デバッグするプログラムがありません。ソースファイルを開いてビルド(Ctrl+F9)すると、"
+                         u8"デバッグを開始(F4)できます。"));
     return;
   }
-  if (Dialogs().Ask(BoxKind::Confirm, U(u8"まだビルドしていません。ビルドしてデバッグを開始しますか？"),
+  if (Dialogs().Ask(BoxKind::Confirm, UiText(u8"まだビルドしていません。ビルドしてデバッグを開始しますか？"),
                     BoxButtons::YesNo) != BoxAnswer::Yes)
     return;
   if (!SaveBeforeBuilding(false) || !LinkAndOfferTarget(&build::Builder::BuildCommand)) return;

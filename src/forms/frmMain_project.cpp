@@ -19,7 +19,7 @@ namespace tolvane::forms {
 namespace {
 
 const QString& NoProject() {
-  static const QString s = U(u8"プロジェクトは存在しません。");
+  static const QString s = UiText(u8"プロジェクトは存在しません。");
   return s;
 }
 
@@ -27,9 +27,9 @@ const QString& NoProject() {
 // of them (a project of thousands would otherwise make a box too tall to read).
 QString UnopenedSourcesText(const QStringList& names) {
   constexpr qsizetype kNamed = 20;
-  QString text = U(u8"これ以上開けません。次のソースは開きませんでした。");
+  QString text = UiText(u8"これ以上開けません。次のソースは開きませんでした。");
   for (qsizetype i = 0; i < names.size() && i < kNamed; ++i) text += QStringLiteral("\n") + names[i];
-  if (names.size() > kNamed) text += QStringLiteral("\n") + U(u8"ほか%1個").arg(names.size() - kNamed);
+  if (names.size() > kNamed) text += QStringLiteral("\n") + UiText(u8"ほか%1個").arg(names.size() - kNamed);
   return text;
 }
 }  // namespace
@@ -58,8 +58,8 @@ void TfrmMain::MarkProjectModified() {
 
 bool TfrmMain::CloseProject() {
   if (project_.IsModified()) {
-    const BoxAnswer answer =
-        Dialogs().Ask(BoxKind::Confirm, ProjectFileName() + U(u8"に変更を保存しますか？"), BoxButtons::YesNoCancel);
+    const BoxAnswer answer = Dialogs().Ask(BoxKind::Confirm, ProjectFileName() + UiText(u8"に変更を保存しますか？"),
+                                           BoxButtons::YesNoCancel);
     if (answer == BoxAnswer::Cancel) return false;
     // A save that did not happen keeps the project rather than drop its changes.
     if (answer == BoxAnswer::Yes && !SaveProject()) return false;
@@ -84,12 +84,12 @@ bool TfrmMain::SaveProject() {
 bool TfrmMain::SaveProjectAs(const QString& path) {
   const QString directory = QFileInfo(path).absolutePath();
   if (!QDir::setCurrent(directory)) {
-    const BoxAnswer answer =
-        Dialogs().Ask(BoxKind::Confirm, U(u8"ディレクトリ") + directory + U(u8"が存在しません。作成しますか？"),
-                      BoxButtons::YesNoCancel);
+    const BoxAnswer answer = Dialogs().Ask(
+        BoxKind::Confirm, UiText(u8"ディレクトリ") + directory + UiText(u8"が存在しません。作成しますか？"),
+        BoxButtons::YesNoCancel);
     if (answer != BoxAnswer::Yes) return false;
     if (!QDir().mkdir(directory) || !QDir::setCurrent(directory)) {
-      Dialogs().ShowPlain(directory + U(u8"を作成できません。"));
+      Dialogs().ShowPlain(directory + UiText(u8"を作成できません。"));
       return false;
     }
   }
@@ -109,8 +109,8 @@ bool TfrmMain::ProjectSaveAsCommand() {
     return false;
   }
   const QString preset = QFileInfo(ProjectFileName()).fileName();
-  const QString chosen =
-      Dialogs().GetSaveFileName(this, QString(), preset, U(u8"CASLプロジェクトファイル(*.mak)"), QStringLiteral("mak"));
+  const QString chosen = Dialogs().GetSaveFileName(this, QString(), preset, UiText(u8"CASLプロジェクトファイル(*.mak)"),
+                                                   QStringLiteral("mak"));
   if (chosen.isEmpty() || !SaveProjectAs(chosen)) return false;
   project_.SetFileName(PathBytes(QFileInfo(chosen).absoluteFilePath()));
   ProjectChanged();
@@ -142,8 +142,8 @@ void TfrmMain::mnuProjectNewClick() {
 }
 
 void TfrmMain::mnuProjectOpenClick() {
-  const QString path =
-      Dialogs().GetOpenFileName(this, QString(), QDir::currentPath(), U(u8"CASLプロジェクトファイル(*.mak);;全て(*)"));
+  const QString path = Dialogs().GetOpenFileName(this, QString(), QDir::currentPath(),
+                                                 UiText(u8"CASLプロジェクトファイル(*.mak);;全て(*)"));
   if (path.isEmpty()) return;
   OpenProjectPath(path);
 }
@@ -199,11 +199,12 @@ void TfrmMain::mnuProjectAddClick() {
   const QString name = QFileInfo(editor->PagePath(page)).fileName();
   std::string entry;
   if (!ToCp932(name, entry)) {
-    Dialogs().Ask(BoxKind::Error, name + U(u8"はShift-JIS(CP932)で表せない名前のため、プロジェクトに追加できません。"));
+    Dialogs().Ask(BoxKind::Error,
+                  name + UiText(u8"はShift-JIS(CP932)で表せない名前のため、プロジェクトに追加できません。"));
     return;
   }
   if (project_.Find(entry) >= 0) {
-    Dialogs().Ask(BoxKind::Information, name + U(u8"は既に追加されています。"));
+    Dialogs().Ask(BoxKind::Information, name + UiText(u8"は既に追加されています。"));
     return;
   }
   if (!project_.IsOpen()) project_.OpenUnsaved();
@@ -218,7 +219,7 @@ void TfrmMain::mnuProjectDeleteClick() {
   std::string entry;
   const int k = ToCp932(name, entry) ? project_.Find(entry) : -1;
   if (k < 0) {
-    Dialogs().Ask(BoxKind::Information, name + U(u8"は存在しません。"));
+    Dialogs().Ask(BoxKind::Information, name + UiText(u8"は存在しません。"));
     return;
   }
   project_.RemoveAt(k);
@@ -235,8 +236,8 @@ void TfrmMain::UpdateProjectAfterRename(const QString& oldPath, const QString& n
   if (!ToCp932(QFileInfo(oldPath).fileName(), oldEntry) || project_.Find(oldEntry) < 0) return;
   const QString newName = QFileInfo(newPath).fileName();
   if (!ToCp932(newName, newEntry)) {
-    Dialogs().Ask(BoxKind::Warning, newName + U(u8"はShift-JIS(CP932)で表せない名前のため、プロジェクトの") +
-                                        QFileInfo(oldPath).fileName() + U(u8"をそのままにします。"));
+    Dialogs().Ask(BoxKind::Warning, newName + UiText(u8"はShift-JIS(CP932)で表せない名前のため、プロジェクトの") +
+                                        QFileInfo(oldPath).fileName() + UiText(u8"をそのままにします。"));
     return;
   }
   // The entry keeps its place, so a renamed main routine stays the main routine.

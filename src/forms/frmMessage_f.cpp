@@ -38,11 +38,11 @@ bool IsUtf8(const std::string& bytes) {
 
 TfrmMessage::TfrmMessage(QWidget* parent) : TDockForm(0, parent) {
   setObjectName(QStringLiteral("frmMessage"));
-  setWindowTitle(U(u8"メッセージ"));
+  setWindowTitle(UiText(u8"メッセージ"));
 
   memo_ = new QPlainTextEdit(this);
   memo_->setObjectName(QStringLiteral("memoMessage"));
-  memo_->setAccessibleName(U(u8"メッセージ"));
+  memo_->setAccessibleName(UiText(u8"メッセージ"));
   memo_->setReadOnly(true);
   memo_->setUndoRedoEnabled(false);
   memo_->setLineWrapMode(QPlainTextEdit::NoWrap);
@@ -59,9 +59,9 @@ TfrmMessage::TfrmMessage(QWidget* parent) : TDockForm(0, parent) {
 
   popup_ = new QMenu(this);
   popup_->setObjectName(QStringLiteral("pmnuMessage"));
-  selectAll_ = popup_->addAction(U(u8"全て選択(&L)"));
+  selectAll_ = popup_->addAction(UiText(u8"全て選択(&L)"));
   selectAll_->setObjectName(QStringLiteral("pmnuSelectAll"));
-  copy_ = popup_->addAction(U(u8"コピー(&C)"));
+  copy_ = popup_->addAction(UiText(u8"コピー(&C)"));
   copy_->setObjectName(QStringLiteral("pmnuCopy"));
   copy_->setEnabled(false);
   connect(selectAll_, &QAction::triggered, this, &TfrmMessage::pmnuSelectAllClick);

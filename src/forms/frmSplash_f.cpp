@@ -71,7 +71,7 @@ TfrmSplash::TfrmSplash(QWidget* parent)
   picture->setPixmap(ProductPicture());
   picture->setAlignment(Qt::AlignCenter);
 
-  auto* credits = new QLabel(U(u8"CASL II 統合開発環境 — Tolvane 開発チーム"), panel);
+  auto* credits = new QLabel(UiText(u8"CASL II 統合開発環境 — Tolvane 開発チーム"), panel);
   credits->setObjectName(QStringLiteral("Copyright"));
   credits->setAlignment(Qt::AlignCenter);
 

@@ -106,11 +106,11 @@ void TMemoStandardIo::insertFromMimeData(const QMimeData* source) {
 
 TfrmStandardIo::TfrmStandardIo(QWidget* parent) : TDockForm(3, parent) {
   setObjectName(QStringLiteral("frmStandardIo"));
-  setWindowTitle(U(u8"標準入出力"));
+  setWindowTitle(UiText(u8"標準入出力"));
 
   memo_ = new TMemoStandardIo(this, this);
   memo_->setObjectName(QStringLiteral("memoStandardIo"));
-  memo_->setAccessibleName(U(u8"標準入出力"));
+  memo_->setAccessibleName(UiText(u8"標準入出力"));
   memo_->setUndoRedoEnabled(false);
   memo_->setLineWrapMode(QPlainTextEdit::NoWrap);
   memo_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -125,11 +125,11 @@ TfrmStandardIo::TfrmStandardIo(QWidget* parent) : TDockForm(3, parent) {
 
   popup_ = new QMenu(this);
   popup_->setObjectName(QStringLiteral("pmnuStandardIo"));
-  print_ = popup_->addAction(U(u8"印刷(&P)"));
+  print_ = popup_->addAction(UiText(u8"印刷(&P)"));
   print_->setObjectName(QStringLiteral("pmnuPrint"));
-  selectAll_ = popup_->addAction(U(u8"全て選択(&L)"));
+  selectAll_ = popup_->addAction(UiText(u8"全て選択(&L)"));
   selectAll_->setObjectName(QStringLiteral("pmnuSelectAll"));
-  copy_ = popup_->addAction(U(u8"コピー(&C)"));
+  copy_ = popup_->addAction(UiText(u8"コピー(&C)"));
   copy_->setObjectName(QStringLiteral("pmnuCopy"));
   copy_->setEnabled(false);
   connect(print_, &QAction::triggered, this, &TfrmStandardIo::pmnuPrintClick);
@@ -195,7 +195,7 @@ void TfrmStandardIo::ShowWaiting(bool waiting) {
   }
   memo_->setExtraSelections(marks);
   // Told to a screen reader as well: the console's state, not only its colours.
-  memo_->setAccessibleDescription(waiting ? U(u8"入力待ち") : QString());
+  memo_->setAccessibleDescription(waiting ? UiText(u8"入力待ち") : QString());
 }
 
 void TfrmStandardIo::TrimTop() {
@@ -474,7 +474,7 @@ void TfrmStandardIo::pmnuPrintClick() {
 
 void TfrmStandardIo::closeEvent(QCloseEvent* event) {
   if (pending_) {
-    Dialogs().Ask(BoxKind::Warning, U(u8"INマクロの実行中は閉じれません。"));
+    Dialogs().Ask(BoxKind::Warning, UiText(u8"INマクロの実行中は閉じれません。"));
     event->ignore();
     return;
   }

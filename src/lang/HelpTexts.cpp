@@ -20,8 +20,8 @@ std::string Decode(std::string_view html) {  // tags out, <br> as a line break, 
       if (html.substr(i, 3) == "<br") out += '\n';
       i = e + 1;
     } else if (html[i] == '&') {
-      static const std::pair<std::string_view, char> kEntities[] = {{"&lt;", '<'}, {"&gt;", '>'}, {"&amp;", '&'},
-                                                                    {"&quot;", '"'}};
+      static const std::pair<std::string_view, char> kEntities[] = {
+          {"&lt;", '<'}, {"&gt;", '>'}, {"&amp;", '&'}, {"&quot;", '"'}};
       bool done = false;
       for (const auto& [name, c] : kEntities)
         if (html.substr(i, name.size()) == name) {

@@ -9,17 +9,12 @@
 #include "asm/AsmCore.h"
 #include "asm/Instructions.h"
 #include "common/Cp932.h"
+#include "common/TextRules.h"
 #include "lang/HelpTexts.h"
 
 namespace tolvane::lang {
 
 namespace {
-
-std::string Hex(Word w) {
-  char buf[8];
-  std::snprintf(buf, sizeof buf, "%04X", static_cast<unsigned>(w));
-  return buf;
-}
 
 // The words a constant stands for, as the assembler makes them: decimal and
 // hexadecimal constants one word each, a quoted string one word per byte.
@@ -48,7 +43,7 @@ std::vector<Word> ConstantWords(std::string_view c) {
 
 std::string WordList(const std::vector<Word>& words) {
   std::string s;
-  for (std::size_t i = 0; i < words.size() && i < 16; ++i) s += (i ? " " : "") + Hex(words[i]);
+  for (std::size_t i = 0; i < words.size() && i < 16; ++i) s += (i ? " " : "") + Hex4(words[i]);
   if (words.size() > 16) s += " ...";
   return s;
 }
@@ -246,15 +241,17 @@ std::optional<Hover> LanguageService::HoverAt(const std::string& document, Posit
     if (!text.empty() && text[0] == '=') {
       const auto words = ConstantWords(text.substr(1));
       if (words.empty()) return std::nullopt;
-      return Hover{J(u8"リテラル ") + std::string(text) + "\n" + J(u8"値: ") + WordList(words), at.line, op};
+      return Hover{Cp932Text(u8"リテラル ") + std::string(text) + "\n" + Cp932Text(u8"値: ") + WordList(words), at.line,
+                   op};
     }
   }
   const auto w = LabelAt(*m, at);
   if (!w) return std::nullopt;
   const auto def = Resolve(document, *m, m->Line(w->line).program, w->name);
   if (!def)
-    return Hover{w->name + "\n" + J(u8"外部参照（リンクのときにほかのプログラムの START ラベルと結び付けられます）"),
-                 w->line, w->span};
+    return Hover{
+        w->name + "\n" + Cp932Text(u8"外部参照（リンクのときにほかのプログラムの START ラベルと結び付けられます）"),
+        w->line, w->span};
   const SourceModel& dm = documents_.at(def->document);
   std::string text = Trimmed(dm.LineText(def->line));
   if (def->document != document) text += "\n(" + def->document + ")";
@@ -265,7 +262,7 @@ std::optional<Hover> LanguageService::HoverAt(const std::string& document, Posit
       auto v = ConstantWords(dm.Piece(def->line, op));
       words.insert(words.end(), v.begin(), v.end());
     }
-    if (!words.empty()) text += "\n" + J(u8"値: ") + WordList(words);
+    if (!words.empty()) text += "\n" + Cp932Text(u8"値: ") + WordList(words);
   }
   return Hover{text, w->line, w->span};
 }
@@ -348,22 +345,22 @@ RenameResult LanguageService::Rename(const std::string& document, Position at, c
   const SourceModel* m = Find(document);
   const auto w = m ? LabelAt(*m, at) : std::nullopt;
   if (!w) {
-    result.error = J(u8"ここにはラベルがありません。");
+    result.error = Cp932Text(u8"ここにはラベルがありません。");
     return result;
   }
   if (!IsLabelName(newName)) {
-    result.error = J(u8"ラベルは英大文字で始まる８文字までの英大文字・数字で、GR0～GR7 以外です: ") + newName;
+    result.error = Cp932Text(u8"ラベルは英大文字で始まる８文字までの英大文字・数字で、GR0～GR7 以外です: ") + newName;
     return result;
   }
   const auto def = Resolve(document, *m, m->Line(w->line).program, w->name);
   if (!def) {
-    result.error = J(u8"ラベルの定義が見つかりません: ") + w->name;
+    result.error = Cp932Text(u8"ラベルの定義が見つかりません: ") + w->name;
     return result;
   }
   const SourceModel& dm = documents_.at(def->document);
   const Program& p = dm.Programs()[dm.Line(def->line).program];
   if (p.labels.count(newName) || dm.StartLine(newName) >= 0) {
-    result.error = J(u8"ラベル(") + newName + J(u8")が重複しています。");
+    result.error = Cp932Text(u8"ラベル(") + newName + Cp932Text(u8")が重複しています。");
     return result;
   }
   for (const Location& loc : References(document, at, true))
@@ -426,14 +423,14 @@ std::vector<CodeAction> LanguageService::CodeActions(const std::string& document
     if (d.diagnostic.code == DiagCode::EndMissing) {
       const std::int32_t lastLine = m->LineCount() - 1;
       const std::int32_t len = m->Line(lastLine).length;
-      out.push_back({J(u8"END を追加"), k, {{lastLine, {len, 0}, len == 0 ? "\tEND\n" : "\n\tEND\n"}}});
+      out.push_back({Cp932Text(u8"END を追加"), k, {{lastLine, {len, 0}, len == 0 ? "\tEND\n" : "\n\tEND\n"}}});
     } else if (d.diagnostic.code == DiagCode::StartNotFirst) {
       // Before the program's first line that is not a comment.
       std::int32_t line = d.line;
       const std::int32_t program = m->Line(line).program;
       while (line > 0 && m->Line(line - 1).program == program) --line;
       while (line < d.line && m->Line(line).commentOnly) ++line;
-      out.push_back({J(u8"START を追加"), k, {{line, {0, 0}, ProgramNameFor(document) + "\tSTART\n"}}});
+      out.push_back({Cp932Text(u8"START を追加"), k, {{line, {0, 0}, ProgramNameFor(document) + "\tSTART\n"}}});
     }
   }
   auto upperCase = [](std::string_view piece, bool& lower) {
@@ -467,7 +464,7 @@ std::vector<CodeAction> LanguageService::CodeActions(const std::string& document
           for (const Span& op : m->Operands(j))
             if (m->Piece(j, op) == label) edits.push_back({j, op, upper});
         }
-        out.push_back({J(u8"ラベル ") + upper + J(u8" に直す"), diagnosticOn(i), std::move(edits)});
+        out.push_back({Cp932Text(u8"ラベル ") + upper + Cp932Text(u8" に直す"), diagnosticOn(i), std::move(edits)});
       }
     }
     // An operand in lower case that names a label once in capitals.
@@ -475,7 +472,7 @@ std::vector<CodeAction> LanguageService::CodeActions(const std::string& document
       bool lower = false;
       const std::string upper = upperCase(m->Piece(i, op), lower);
       if (!lower || !IsLabelName(upper) || !Resolve(document, *m, l.program, upper)) continue;
-      out.push_back({J(u8"ラベル ") + upper + J(u8" に直す"), diagnosticOn(i), {{i, op, upper}}});
+      out.push_back({Cp932Text(u8"ラベル ") + upper + Cp932Text(u8" に直す"), diagnosticOn(i), {{i, op, upper}}});
     }
   }
   return out;

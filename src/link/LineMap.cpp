@@ -142,7 +142,7 @@ bool WriteLineMap(const std::string& path, const LineMap& map, std::string* why)
   const bool ok = file.Open(path) && file.Write(FormatLineMap(map)) && file.Commit();
   if (!ok && why) {
     *why = file.Refused() != PathKind::Missing ? RefusedOutputText(file.Refused())
-                                               : OutputFailureText(file, J(u8"に行対応表を書き込めません。"));
+                                               : OutputFailureText(file, Cp932Text(u8"に行対応表を書き込めません。"));
   }
   // No stale map may stay to describe a file it no longer matches.
   if (!ok) RemoveLineMap(path);
@@ -169,13 +169,13 @@ LineMapRead ReadLineMapFile(const std::string& path, LineMap& out) {
 bool ReadLineMap(const std::string& path, LineMap& out) { return ReadLineMapFile(path, out) == LineMapRead::Ok; }
 
 std::string LineMapProblemText(LineMapRead problem) {
-  const std::string without = J(u8"行の情報なしで続けます。");
+  const std::string without = Cp932Text(u8"行の情報なしで続けます。");
   switch (problem) {
     case LineMapRead::TooLarge:
       return TooLargeText() + without;
     case LineMapRead::Unreadable:
     case LineMapRead::Malformed:
-      return J(u8"は行対応表として読めません。") + without;
+      return Cp932Text(u8"は行対応表として読めません。") + without;
     case LineMapRead::Ok:
     case LineMapRead::Missing:
       break;

@@ -28,7 +28,7 @@ class LinkRun {
 
   bool Run(const std::vector<std::string>& objectNames) {
     if (objectNames.empty()) {
-      Error(DiagCode::NoObjectFiles, J(u8"リンクするオブジェクトファイルが指定されていません。"));
+      Error(DiagCode::NoObjectFiles, Cp932Text(u8"リンクするオブジェクトファイルが指定されていません。"));
       return false;
     }
     std::vector<std::string> paths;
@@ -55,7 +55,7 @@ class LinkRun {
     // The symbol file counts its records in one word; more would wrap the count
     // and leave a file that reads back as garbage.
     if (options_.symbolFile && labels_.size() > 0xFFFF) {
-      Error(DiagCode::TableTooLarge, symPath + J(u8"の表の項目数が65535を超えています。"), symPath);
+      Error(DiagCode::TableTooLarge, symPath + Cp932Text(u8"の表の項目数が65535を超えています。"), symPath);
       return false;
     }
 
@@ -83,7 +83,7 @@ class LinkRun {
     linesKnown_ = true;
     Progress(name);
     if (objects.empty()) {
-      Error(DiagCode::NoObjectFiles, J(u8"リンクするオブジェクトファイルが指定されていません。"));
+      Error(DiagCode::NoObjectFiles, Cp932Text(u8"リンクするオブジェクトファイルが指定されていません。"));
       return false;
     }
     if (!CheckOptions() || !Combine(objects, module)) return false;
@@ -94,11 +94,12 @@ class LinkRun {
  private:
   bool CheckOptions() {
     if (options_.origin < kLowestOrigin || options_.origin > kHighestOrigin) {
-      Error(DiagCode::OriginOutOfRange, J(u8"プログラムの配置開始番地は100H～EFFFHの範囲でなければなりません。"));
+      Error(DiagCode::OriginOutOfRange,
+            Cp932Text(u8"プログラムの配置開始番地は100H～EFFFHの範囲でなければなりません。"));
       return false;
     }
     if (options_.stackSize >= kStackSizeLimit) {
-      Error(DiagCode::StackTooLarge, J(u8"スタックのサイズが大きすぎます。"));
+      Error(DiagCode::StackTooLarge, Cp932Text(u8"スタックのサイズが大きすぎます。"));
       return false;
     }
     return true;
@@ -113,7 +114,7 @@ class LinkRun {
 
     if (entries_.empty()) {
       Error(DiagCode::NoStartLabel,
-            J(u8"実行開始番地が決まりません。どのオブジェクトファイルにもSTART命令のラベルがありません。"));
+            Cp932Text(u8"実行開始番地が決まりません。どのオブジェクトファイルにもSTART命令のラベルがありません。"));
       return false;
     }
     const Word start = entries_.front().address;
@@ -125,7 +126,7 @@ class LinkRun {
     const std::uint32_t programEnd = base_;
     const std::uint32_t initialSp = programEnd + options_.stackSize;  // deliberately not reduced modulo 65536
     if (initialSp >= kSystemArea) {
-      Error(DiagCode::NoStackRoom, J(u8"スタック領域が確保できません。"));
+      Error(DiagCode::NoStackRoom, Cp932Text(u8"スタック領域が確保できません。"));
       return false;
     }
     module.origin = origin;
@@ -167,7 +168,7 @@ class LinkRun {
         externalWhere_.push_back({bases_.size() - 1, x.address});
       }
       if (base_ + obj.code.size() > kSystemArea) {
-        Error(DiagCode::ProgramTooLargeToLoad, J(u8"プログラムが大きすぎてメモリに格納できません。"));
+        Error(DiagCode::ProgramTooLargeToLoad, Cp932Text(u8"プログラムが大きすぎてメモリに格納できません。"));
         return false;
       }
       for (std::size_t i = 0; i < obj.code.size(); ++i) image_[base_ + i] = obj.code[i];
@@ -188,7 +189,8 @@ class LinkRun {
     for (const SymbolRecord& e : entries_) {
       if (--remaining[e.name] == 0) continue;
       ++errorCount_;
-      Error(DiagCode::EntryDuplicated, J(u8"外部参照のSTART命令のラベル(") + e.name + J(u8")が重複している。"), e.name);
+      Error(DiagCode::EntryDuplicated,
+            Cp932Text(u8"外部参照のSTART命令のラベル(") + e.name + Cp932Text(u8")が重複している。"), e.name);
     }
   }
 
@@ -213,7 +215,7 @@ class LinkRun {
                    -1,
                    0,
                    x.name,
-                   J(u8"外部参照ラベル") + x.name + J(u8"が参照できません。")};
+                   Cp932Text(u8"外部参照ラベル") + x.name + Cp932Text(u8"が参照できません。")};
       SourceOf(externalWhere_[k].first, externalWhere_[k].second, d.file, d.line);
       sink_.AppendDiagnostic(d);
     }
@@ -267,8 +269,14 @@ bool Link(const std::vector<std::string>& objectNames, BuildOptions options, Mes
     LinkRun run(options, sink);
     return run.Run(objectNames);
   } catch (const std::bad_alloc&) {
-    sink.AppendDiagnostic(
-        {DiagCode::OutOfMemory, Severity::Error, {}, 0, -1, 0, {}, J(u8"メモリが確保できません。(near heap領域)")});
+    sink.AppendDiagnostic({DiagCode::OutOfMemory,
+                           Severity::Error,
+                           {},
+                           0,
+                           -1,
+                           0,
+                           {},
+                           Cp932Text(u8"メモリが確保できません。(near heap領域)")});
     return false;
   }
 }
@@ -284,8 +292,14 @@ bool LinkObjects(std::vector<ObjectFile> objects, const std::vector<LineMapSourc
     LinkRun run(options, sink);
     return run.RunInMemory(objects, lines, name, module);
   } catch (const std::bad_alloc&) {
-    sink.AppendDiagnostic(
-        {DiagCode::OutOfMemory, Severity::Error, {}, 0, -1, 0, {}, J(u8"メモリが確保できません。(near heap領域)")});
+    sink.AppendDiagnostic({DiagCode::OutOfMemory,
+                           Severity::Error,
+                           {},
+                           0,
+                           -1,
+                           0,
+                           {},
+                           Cp932Text(u8"メモリが確保できません。(near heap領域)")});
     return false;
   }
 }

@@ -80,7 +80,7 @@ bool OpenOutput(BinaryWriter& out, const std::string& path, MessageSink& sink) {
                            -1,
                            0,
                            path,
-                           path + OutputFailureText(out.File(), J(u8"がオープンできません。"))});
+                           path + OutputFailureText(out.File(), Cp932Text(u8"がオープンできません。"))});
     return false;
   }
   out.PutString(path);
@@ -96,7 +96,7 @@ bool CloseOutput(BinaryWriter& out, const std::string& path, MessageSink& sink) 
                          -1,
                          0,
                          path,
-                         path + OutputFailureText(out.File(), J(u8"がクローズできません。"))});
+                         path + OutputFailureText(out.File(), Cp932Text(u8"がクローズできません。"))});
   return false;
 }
 
@@ -119,20 +119,20 @@ Bytes ModuleReadErrorText(ModuleReadError error, const std::string& path, bool s
     case ModuleReadError::None:
       return {};
     case ModuleReadError::CannotOpen:
-      return path + J(u8"がオープンできません。");
+      return path + Cp932Text(u8"がオープンできません。");
     case ModuleReadError::TooLarge:
       return path + TooLargeText();
     case ModuleReadError::WrongSignature:
-      return path + (symbolFile ? J(u8"はCASLのシンボルファイルではありません。")
-                                : J(u8"はCASLの実行可能ファイルではありません。"));
+      return path + (symbolFile ? Cp932Text(u8"はCASLのシンボルファイルではありません。")
+                                : Cp932Text(u8"はCASLの実行可能ファイルではありません。"));
     case ModuleReadError::Truncated:
-      return path + J(u8"は壊れています。(ファイルが途中で終わっています)");
+      return path + Cp932Text(u8"は壊れています。(ファイルが途中で終わっています)");
     case ModuleReadError::NameTooLong:
-      return path + J(u8"は壊れています。(255バイトを超える名前があります)");
+      return path + Cp932Text(u8"は壊れています。(255バイトを超える名前があります)");
     case ModuleReadError::Unterminated:
-      return path + J(u8"は壊れています。(名前の途中でファイルが終わっています)");
+      return path + Cp932Text(u8"は壊れています。(名前の途中でファイルが終わっています)");
     case ModuleReadError::ImagePastMemory:
-      return path + J(u8"は壊れています。(プログラムがFFFFH番地を超えています)");
+      return path + Cp932Text(u8"は壊れています。(プログラムがFFFFH番地を超えています)");
   }
   return {};
 }

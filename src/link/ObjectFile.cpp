@@ -65,21 +65,21 @@ Bytes ObjectReadErrorText(ObjectReadError error) {
     case ObjectReadError::None:
       return {};
     case ObjectReadError::CannotOpen:
-      return J(u8"がオープンできません。");
+      return Cp932Text(u8"がオープンできません。");
     case ObjectReadError::TooLarge:
       return TooLargeText();
     case ObjectReadError::NotObject:
-      return J(u8"はCASLのオブジェクトファイルではありません。");
+      return Cp932Text(u8"はCASLのオブジェクトファイルではありません。");
     case ObjectReadError::Truncated:
-      return J(u8"は壊れています。(ファイルが途中で終わっています)");
+      return Cp932Text(u8"は壊れています。(ファイルが途中で終わっています)");
     case ObjectReadError::NameTooLong:
-      return J(u8"は壊れています。(255バイトを超える名前があります)");
+      return Cp932Text(u8"は壊れています。(255バイトを超える名前があります)");
     case ObjectReadError::Unterminated:
-      return J(u8"は壊れています。(名前の途中でファイルが終わっています)");
+      return Cp932Text(u8"は壊れています。(名前の途中でファイルが終わっています)");
     case ObjectReadError::RelocationOutsideCode:
-      return J(u8"は壊れています。(再配置アドレスがコードの範囲外です)");
+      return Cp932Text(u8"は壊れています。(再配置アドレスがコードの範囲外です)");
     case ObjectReadError::ExternalOutsideCode:
-      return J(u8"は壊れています。(外部参照のアドレスがコードの範囲外です)");
+      return Cp932Text(u8"は壊れています。(外部参照のアドレスがコードの範囲外です)");
   }
   return {};
 }

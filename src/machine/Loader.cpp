@@ -5,7 +5,7 @@
 
 namespace tolvane {
 
-Bytes StackTooSmallText() { return J(u8"実行のために必要なスタック領域が足りません。"); }
+Bytes StackTooSmallText() { return Cp932Text(u8"実行のために必要なスタック領域が足りません。"); }
 
 namespace {
 void FillPattern(Memory& memory, unsigned from, unsigned to, std::initializer_list<Word> pattern) {

@@ -43,7 +43,7 @@ struct Fixture {
   }
 };
 
-Notice Err(const char8_t* text) { return {NoticeKind::Error, J(text)}; }
+Notice Err(const char8_t* text) { return {NoticeKind::Error, Cp932Text(text)}; }
 Notice Err(const std::string& cp932) { return {NoticeKind::Error, cp932}; }
 
 }  // namespace
@@ -105,7 +105,11 @@ TEST(Builder, RefusalsComeBeforeAnyToolRunsInTheirOrder) {
   };
   const std::string mak = "p.mak";
   const Case cases[] = {
-      {"modified page first", "main.cas\r\n", true, true, {NoticeKind::Warning, J(u8"page.casを保存してください。")}},
+      {"modified page first",
+       "main.cas\r\n",
+       true,
+       true,
+       {NoticeKind::Warning, Cp932Text(u8"page.casを保存してください。")}},
       {"then the modified project", "main.cas\r\n", false, true, {NoticeKind::Warning, ""}},
       {"an entry missing on disk", "main.cas\r\ngone.cas\r\n", false, false, Err(u8"gone.casが存在しません。")},
       {"an entry outside the folder", "main.cas\r\n../main.cas\r\n", false, false,
@@ -122,8 +126,8 @@ TEST(Builder, RefusalsComeBeforeAnyToolRunsInTheirOrder) {
     f.Page("page.cas", c.modifiedPage);
     Notice want = c.notice;
     if (want.text.empty() && want.kind == NoticeKind::Warning)
-      want.text = f.dir.Path(mak) + J(u8"を保存してください。");
-    if (want.text.empty()) want.text = f.dir.Path(mak) + J(u8"の2行目が空です。");
+      want.text = f.dir.Path(mak) + Cp932Text(u8"を保存してください。");
+    if (want.text.empty()) want.text = f.dir.Path(mak) + Cp932Text(u8"の2行目が空です。");
     if (want.text[0] == '\t') want.text = f.dir.Path(mak) + want.text.substr(1);  // (the project's path first)
     const BuildResult r = f.builder.BuildCommand(f.workspace, f.project, f.options);
     EXPECT_EQ(r.assembled, kStepRefused) << c.what;
@@ -181,7 +185,7 @@ TEST(Builder, SingleFileStepsUseTheCurrentPage) {
   EXPECT_EQ(f.events, (std::vector<std::string>{"close listings", "clear", "assemble " + f.dir.Path("a.cas"),
                                                 "listing " + f.dir.Path("a.cas")}));
   r = f.builder.BuildCommand(f.workspace, f.project, f.options);
-  EXPECT_EQ(r.notice, (Notice{NoticeKind::Warning, J(u8"other.casを保存してください。")}));
+  EXPECT_EQ(r.notice, (Notice{NoticeKind::Warning, Cp932Text(u8"other.casを保存してください。")}));
   // Link does not care about modified pages.
   f.events.clear();
   r = f.builder.LinkCommand(f.workspace, f.project, f.options);
@@ -203,7 +207,8 @@ TEST(Builder, TargetsOfRunExeAndDebugStart) {
   f.Page(f.dir.Path("a.cas"));
   EXPECT_FALSE(RunExeTarget(f.workspace, f.project, target));
   EXPECT_EQ(target, f.dir.Path("a.cas"));
-  EXPECT_EQ(DebugStartTarget(f.workspace, f.project, target), Err(f.dir.Path("a.exe") + J(u8"が存在しません。")));
+  EXPECT_EQ(DebugStartTarget(f.workspace, f.project, target),
+            Err(f.dir.Path("a.exe") + Cp932Text(u8"が存在しません。")));
   f.dir.Write("a.exe", "x");
   EXPECT_FALSE(DebugStartTarget(f.workspace, f.project, target));
   // With a project: its folder and main routine, the load module unchecked.
@@ -220,7 +225,7 @@ TEST(Builder, ProjectOpenChecksEveryEntryOnDisk) {
   dir.Write("p.mak", "a.cas\r\nb.obj\r\nc.cas\r\n");
   std::vector<std::string> entries;
   EXPECT_EQ(ReadProjectForOpen(dir.Path("p.mak"), entries),
-            Err(J(u8"c.casが存在しません。") + "\n" + J(u8"同じディレクトリに追加してください。")));
+            Err(Cp932Text(u8"c.casが存在しません。") + "\n" + Cp932Text(u8"同じディレクトリに追加してください。")));
   EXPECT_TRUE(entries.empty());
   dir.Write("C.CAS", "x");
   EXPECT_FALSE(ReadProjectForOpen(dir.Path("p.mak"), entries));
@@ -232,7 +237,7 @@ TEST(Builder, ProjectOpenChecksEveryEntryOnDisk) {
 // stays short and never carries an escape sequence, a NUL or a lead byte
 // that would swallow the text after it.
 TEST(Builder, ARefusedEntryIsShownShortAndHarmless) {
-  const std::string tail = J(u8"はプロジェクトファイルと同じディレクトリのファイル名ではありません。");
+  const std::string tail = Cp932Text(u8"はプロジェクトファイルと同じディレクトリのファイル名ではありません。");
   struct Case {
     const char* what;
     std::string line;
@@ -242,18 +247,19 @@ TEST(Builder, ARefusedEntryIsShownShortAndHarmless) {
       {"a NUL byte", std::string("a\0b/c", 5), "a\\x00b/c"},
       {"a trailing lead byte", "dir/\x83", "dir/\\x83"},
       {"a lead byte before a byte that cannot follow it", "x/\x83\x09", "x/\\x83\\x09"},
-      {"whole characters kept", J(u8"../メイン.cas"), J(u8"../メイン.cas")},
-      {"a 10 MB line", "../" + std::string(10 * 1024 * 1024, 'a'), "../" + std::string(77, 'a') + J(u8"…")},
-      {"a cut after a whole character", "../" + std::string(75, 'a') + J(u8"ソース"),
-       "../" + std::string(75, 'a') + J(u8"ソ…")},
-      {"a cut that would split a character", "../" + std::string(76, 'a') + J(u8"ソース"),
-       "../" + std::string(76, 'a') + J(u8"…")},
+      {"whole characters kept", Cp932Text(u8"../メイン.cas"), Cp932Text(u8"../メイン.cas")},
+      {"a 10 MB line", "../" + std::string(10 * 1024 * 1024, 'a'), "../" + std::string(77, 'a') + Cp932Text(u8"…")},
+      {"a cut after a whole character", "../" + std::string(75, 'a') + Cp932Text(u8"ソース"),
+       "../" + std::string(75, 'a') + Cp932Text(u8"ソ…")},
+      {"a cut that would split a character", "../" + std::string(76, 'a') + Cp932Text(u8"ソース"),
+       "../" + std::string(76, 'a') + Cp932Text(u8"…")},
   };
   for (const Case& c : cases) {
     ScratchFolder dir;
     dir.Write("p.mak", "main.cas\r\n" + c.line + "\r\n");
     std::vector<std::string> entries;
-    EXPECT_EQ(ReadEntries(dir.Path("p.mak"), entries), Err(dir.Path("p.mak") + J(u8"の2行目の") + c.shown + tail))
+    EXPECT_EQ(ReadEntries(dir.Path("p.mak"), entries),
+              Err(dir.Path("p.mak") + Cp932Text(u8"の2行目の") + c.shown + tail))
         << c.what;
   }
 }
@@ -265,8 +271,8 @@ TEST(Builder, InputsThatAreNotFilesSayWhatTheyAre) {
   f.dir.Write("main.cas", "x");
   std::filesystem::create_directory(f.dir.Path("dir.cas"));
   ASSERT_EQ(mkfifo(f.dir.Path("fifo.obj").c_str(), 0600), 0);
-  const std::string folder = J(u8"はフォルダのため読み込めません。");
-  const std::string fifo = J(u8"は名前付きパイプのため読み込めません。");
+  const std::string folder = Cp932Text(u8"はフォルダのため読み込めません。");
+  const std::string fifo = Cp932Text(u8"は名前付きパイプのため読み込めません。");
   // Files on a command line.
   EXPECT_EQ(f.builder.BuildFiles({f.dir.Path("dir.cas")}, f.options).notice, Err(f.dir.Path("dir.cas") + folder));
   EXPECT_EQ(f.builder.BuildFiles({f.dir.Path("main.cas"), f.dir.Path("fifo")}, f.options).notice,
@@ -299,7 +305,7 @@ TEST(Builder, FilesFromACommandLineFollowTheSameRules) {
   EXPECT_EQ(r.target, f.dir.Path("m.CAS"));
   f.tools.assembled.clear();
   r = f.builder.BuildFiles({f.dir.Path("m.CAS"), f.dir.Path("t.obj")}, f.options);
-  EXPECT_EQ(r.notice, Err(f.dir.Path("t.obj") + J(u8"が存在しません。")));
+  EXPECT_EQ(r.notice, Err(f.dir.Path("t.obj") + Cp932Text(u8"が存在しません。")));
   EXPECT_TRUE(f.tools.assembled.empty());
 }
 

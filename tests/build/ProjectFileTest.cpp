@@ -10,8 +10,8 @@ using namespace tolvane::build;
 using tolvane::test::ScratchFolder;
 
 namespace {
-const std::string kMain = J(u8"メイン.cas");  // 83 81 83 43 83 93 ...
-const std::string kSo = J(u8"ソース.obj");    // ソ is 83 5C: its second byte is a backslash
+const std::string kMain = Cp932Text(u8"メイン.cas");  // 83 81 83 43 83 93 ...
+const std::string kSo = Cp932Text(u8"ソース.obj");    // ソ is 83 5C: its second byte is a backslash
 // Bytes of a literal that holds zero bytes.
 template <std::size_t N>
 std::string Raw(const char (&s)[N]) {
@@ -50,7 +50,7 @@ TEST(ProjectFile, ReadsEveryLineBreakAndByteOrderMark) {
       {"UTF-16LE mark",
        Raw("\xFF\xFE"
            "a\0.\0c\0a\0s\0\r\0\n\0\xBD\x30\xFC\x30.\0o\0b\0j\0"),
-       {"a.cas", J(u8"ソー.obj")}},
+       {"a.cas", Cp932Text(u8"ソー.obj")}},
       {"UTF-16BE mark", Raw("\xFE\xFF\0a\0.\0c\0a\0s\0\n"), {"a.cas"}},
       // Without a mark: valid UTF-8 holding Japanese is UTF-8, anything else CP932.
       {"UTF-8 without a mark", Cp932ToUtf8(kMain) + "\nx.obj\n", {kMain, "x.obj"}},
@@ -127,7 +127,7 @@ TEST(EntryRules, SourcesAreTheCasExtensionInAnyCase) {
 
 TEST(EntryRules, LetterCaseFoldsOnlyAsciiLettersOutsideDoubleByteCharacters) {
   EXPECT_TRUE(SameNameIgnoringCase("Main.CAS", "main.cas"));
-  EXPECT_TRUE(SameNameIgnoringCase(J(u8"メインA.cas"), J(u8"メインa.CAS")));
+  EXPECT_TRUE(SameNameIgnoringCase(Cp932Text(u8"メインA.cas"), Cp932Text(u8"メインa.CAS")));
   // 83 41 (ア) and 83 61 (ャ) differ only in what would be a letter's case.
   EXPECT_FALSE(SameNameIgnoringCase("\x83\x41.cas", "\x83\x61.cas"));
   EXPECT_FALSE(SameNameIgnoringCase("a.cas", "a.cas "));

@@ -180,7 +180,7 @@ TEST_F(AtomicFileTest, NodesThatAreNotFilesAreNeverReplaced) {
     EXPECT_FALSE(file.Open(Path(c.name)) && file.Write("X") && file.Commit()) << c.name;
     EXPECT_EQ(file.Refused(), c.kind) << c.name;
     EXPECT_EQ(file.Error(), c.error) << c.name;
-    EXPECT_EQ(OutputFailureText(file, J(u8"がオープンできません。")), J(c.text)) << c.name;
+    EXPECT_EQ(OutputFailureText(file, Cp932Text(u8"がオープンできません。")), Cp932Text(c.text)) << c.name;
     EXPECT_EQ(KindOfPath(Path(c.name)), before) << c.name;
   }
   close(sock);

@@ -19,7 +19,7 @@ struct Case {
 };
 
 const std::string kBom = "\xEF\xBB\xBF";
-const std::string kHello = J(u8"こんにちは");  // CP932 bytes
+const std::string kHello = Cp932Text(u8"こんにちは");  // CP932 bytes
 
 std::vector<Case> Cases() {
   const EncodingGuess cp932{TextEncoding::Cp932, false};
@@ -37,7 +37,7 @@ std::vector<Case> Cases() {
        " DC '" + kHello + "'\n",
        {}},
       {"UTF-8 mark, ASCII after it", kBom + "PROG START\n", marked, "PROG START\n", {}},
-      {"UTF-8 mark, Japanese after it", kBom + "; \xE3\x81\x82\n", marked, "; " + J(u8"あ") + "\n", {}},
+      {"UTF-8 mark, Japanese after it", kBom + "; \xE3\x81\x82\n", marked, "; " + Cp932Text(u8"あ") + "\n", {}},
       {"UTF-8 mark alone", kBom, marked, "", {}},
       // Without a mark, invalid UTF-8 is CP932 whatever it holds.
       {"overlong UTF-8 form", "\xC0\xAF", cp932, "\xC0\xAF", {}},
@@ -45,7 +45,7 @@ std::vector<Case> Cases() {
       {"truncated UTF-8 at the end", "A\xE3\x81\x82\xE3\x81", cp932, "A\xE3\x81\x82\xE3\x81", {}},
       // With a mark the file is UTF-8: a broken sequence stands as one unheld character.
       {"marked file with an invalid byte", kBom + "A\xFF" + "B", marked, "A?B", {1}},
-      {"emoji in UTF-8", "'\xF0\x9F\x98\x80' \xE3\x81\x82", utf8, "'?' " + J(u8"あ"), {1}},
+      {"emoji in UTF-8", "'\xF0\x9F\x98\x80' \xE3\x81\x82", utf8, "'?' " + Cp932Text(u8"あ"), {1}},
       {"two unheld characters on two lines", "\xF0\x9F\x98\x80\n\xC3\xA9x\n", utf8, "?\n?x\n", {0, 2}},
       // Characters whose CP932 forms are often mapped differently by other converters.
       {"wave dash and minus", "\xE3\x80\x9C\xE2\x88\x92", utf8, "\x81\x60\x81\x7C", {}},

@@ -32,7 +32,7 @@ TEST(TextRules, Addresses) {
                              {"G", std::nullopt},
                              {"-1", std::nullopt}});
   // Full-width digits are not hexadecimal digits.
-  EXPECT_EQ(ParseAddress(J(u8"１２")), std::nullopt);
+  EXPECT_EQ(ParseAddress(Cp932Text(u8"１２")), std::nullopt);
   // The adapter's form also takes CASL II's "#" and blanks around.
   ExpectWords(ParseHexWord, {{"#0100", 0x100}, {" 1a0 ", 0x1A0}, {"#", std::nullopt}, {"#10000", std::nullopt}});
 }

@@ -6,8 +6,8 @@
 
 #include "DebuggerTestSupport.h"
 #include "common/Cp932.h"
+#include "common/TextRules.h"
 #include "debugger/Formats.h"
-#include "debugger/TextChecks.h"
 #include "machine/Loader.h"
 #include "machine/RegisterDump.h"
 
@@ -111,7 +111,7 @@ TEST_F(ExecutionControlTest, GoRunsToTheEndAndReinitialises) {
             (std::vector<std::string>{"Program terminated normally",
                                       "GR0=0000 GR1=0006 GR2=0000 GR3=0007 GR4=0009 GR5=0000 GR6=0000 GR7=0000\r\n"
                                       ">PR=0100 SP=0127 FR=(OF=0 SF=0 ZF=1) zero"}));
-  EXPECT_EQ(ui.boxes, std::vector<std::string>{"Information:" + J(u8"プログラムは終了しました。")});
+  EXPECT_EQ(ui.boxes, std::vector<std::string>{"Information:" + Cp932Text(u8"プログラムは終了しました。")});
   EXPECT_EQ(PR(), 0x100);
   EXPECT_EQ(ec.Cpu().GetSP(), 0x127);
   EXPECT_EQ(ec.Mem()[0x127], 0xF000);
@@ -402,7 +402,7 @@ TEST_F(ExecutionControlTest, AnUndefinedWordSaysWhyTheProgramCannotGoOn) {
   p.words = {0x1210, 0x0001, 0xFF00, 0x8100};  // LAD GR1,1 / an undefined word / RET
   const std::string message = "Undefined instruction FF00 at PR=0102: the program cannot go on";
   const std::string note = UndefinedWordStatusText(0xFF00, 0x0102);
-  EXPECT_EQ(note, J(u8"   0102番地の命令(FF00)は未定義です。先に進めません。"));
+  EXPECT_EQ(note, Cp932Text(u8"   0102番地の命令(FF00)は未定義です。先に進めません。"));
 
   ASSERT_TRUE(Start(p));
   ec.Trace();
@@ -509,7 +509,7 @@ TEST_F(ExecutionControlTest, StackOverflowUnderTrace) {
   ASSERT_TRUE(Start(OverflowProgram()));
   ec.Trace();
   ASSERT_GE(console.written.size(), 2u);
-  EXPECT_EQ(console.written[0], J(u8"スタックオーバーフロー"));
+  EXPECT_EQ(console.written[0], Cp932Text(u8"スタックオーバーフロー"));
   EXPECT_EQ(console.written[1], "Program terminated abnormally");
   EXPECT_EQ(PR(), 0x100);
   EXPECT_EQ(Enabling(), kEndedByUser);
@@ -699,7 +699,7 @@ TEST_F(ExecutionControlTest, DebuggingGuard) {
   ASSERT_TRUE(Start(SumProgram()));
   ui.answers = {BoxAnswer::No};
   EXPECT_TRUE(ec.DebuggingGuard());
-  EXPECT_EQ(ui.boxes.back(), "Confirm:" + J(u8"デバッグ中です。デバッグを終了しますか？"));
+  EXPECT_EQ(ui.boxes.back(), "Confirm:" + Cp932Text(u8"デバッグ中です。デバッグを終了しますか？"));
   EXPECT_TRUE(ec.DebuggingActive());
   EXPECT_EQ(Enabling(), kStopped);
   ui.answers = {BoxAnswer::Yes};
@@ -724,7 +724,7 @@ TEST_F(ExecutionControlTest, PlainRun) {
 
   console.written.clear();
   EXPECT_FALSE(ec.RunProgram(OverflowProgram().Write("plainover"), options));
-  EXPECT_EQ(console.written[0], J(u8"スタックオーバーフロー"));
+  EXPECT_EQ(console.written[0], Cp932Text(u8"スタックオーバーフロー"));
   EXPECT_EQ(console.written[1], "Program terminated abnormally");
 
   // A load failure stops at once with the loader's box.
@@ -806,7 +806,7 @@ TEST_F(ExecutionControlTest, PanesReportAPcWithoutRow) {
   ASSERT_EQ(ec.FindRowOfAddress(0), -1);
   ec.SetRegister(Register::PR, 0x0);
   EXPECT_FALSE(ec.RefreshPanes());
-  EXPECT_EQ(ui.boxes.back(), "Error:" + J(u8"逆アセンブルがうまくいっていません。"));
+  EXPECT_EQ(ui.boxes.back(), "Error:" + Cp932Text(u8"逆アセンブルがうまくいっていません。"));
   EXPECT_EQ(Enabling(), kEndedByUser);
 }
 
@@ -825,7 +825,7 @@ TEST_F(ExecutionControlTest, GoStoppingWhereNoRowIsEndsTheProgram) {
   console.written.clear();
   ASSERT_TRUE(ec.Go());
   EXPECT_EQ(PR(), 0x0000);
-  EXPECT_EQ(ui.boxes, std::vector<std::string>{"Error:" + J(u8"逆アセンブルがうまくいっていません。")});
+  EXPECT_EQ(ui.boxes, std::vector<std::string>{"Error:" + Cp932Text(u8"逆アセンブルがうまくいっていません。")});
   EXPECT_EQ(console.written.front(), "Program terminated abnormally");
   EXPECT_EQ(Enabling(), kEndedByUser);
   EXPECT_EQ(ec.StatusText(), "");
@@ -847,7 +847,7 @@ TEST_F(ExecutionControlTest, EndDuringGoWhereNoRowIsReportsTheEndOnce) {
     if (ui.turns == 2) ec.EndProgram();
   };
   ASSERT_TRUE(ec.Go());
-  EXPECT_EQ(ui.boxes, std::vector<std::string>{"Error:" + J(u8"逆アセンブルがうまくいっていません。")});
+  EXPECT_EQ(ui.boxes, std::vector<std::string>{"Error:" + Cp932Text(u8"逆アセンブルがうまくいっていません。")});
   ASSERT_EQ(console.written.size(), 2u);  // one termination line and one register dump
   EXPECT_EQ(console.written[0], "Program terminated abnormally");
   EXPECT_EQ(Enabling(), kEndedByUser);

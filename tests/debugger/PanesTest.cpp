@@ -7,8 +7,8 @@
 
 #include "DebuggerTestSupport.h"
 #include "common/Cp932.h"
+#include "common/TextRules.h"
 #include "debugger/Jumps.h"
-#include "debugger/TextChecks.h"
 
 namespace tolvane::debugger {
 namespace {
@@ -43,8 +43,8 @@ JumpResult JumpTo(JumpKind kind, const Disassembler& dis, const SymbolIndex& sym
   return r;
 }
 
-const std::string kNotValid = J(u8"は正しいデータではありません。");
-const std::string kCannot = J(u8"にはジャンプできません。");
+const std::string kNotValid = Cp932Text(u8"は正しいデータではありません。");
+const std::string kCannot = Cp932Text(u8"にはジャンプできません。");
 
 // 0100H LD GR1,#0200 (two words), 0102H LD GR1,#0000 whose row was patched
 // onto its second word (an input stored there): rows start at 0100H and 0103H,

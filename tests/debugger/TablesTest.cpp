@@ -10,10 +10,10 @@
 namespace tolvane::debugger {
 namespace {
 
-const std::string kNotLabel = J(u8"ラベルとして正しくありません。もう一度入力してください。");
-const std::string kNoLabel = J(u8"このラベルは存在しません。");
-const std::string kNotAddress = J(u8"アドレスとして正しくありません。もう一度入力してください。");
-const std::string kAlready = J(u8"既に設定してあります。");
+const std::string kNotLabel = Cp932Text(u8"ラベルとして正しくありません。もう一度入力してください。");
+const std::string kNoLabel = Cp932Text(u8"このラベルは存在しません。");
+const std::string kNotAddress = Cp932Text(u8"アドレスとして正しくありません。もう一度入力してください。");
+const std::string kAlready = Cp932Text(u8"既に設定してあります。");
 
 std::string Listing(const BreakpointTable& t) {
   std::string s;

@@ -5,7 +5,6 @@
 #include "common/TextRules.h"
 #include "debugger/Formats.h"
 #include "debugger/SymbolIndex.h"
-#include "debugger/TextChecks.h"
 
 namespace tolvane::debugger {
 namespace {
@@ -57,7 +56,7 @@ TEST(PaneFormats, FlagText) {
 }
 
 TEST(PaneFormats, RegisterFields) {
-  EXPECT_EQ(RegisterHexText(0x1a), "001A");
+  EXPECT_EQ(Hex4(0x1a), "001A");
   EXPECT_EQ(RegisterBinaryText(0x8001), " 1000 0000 0000 0001");
   EXPECT_EQ(RegisterBinaryText(0), " 0000 0000 0000 0000");
   EXPECT_EQ(RegisterLogicalText(0x8000), "32768");
@@ -76,9 +75,9 @@ TEST(PaneFormats, MemoryCellsAndTooltip) {
   EXPECT_EQ(MemoryRowAddressText(0x21), "0108");
 
   EXPECT_EQ(MemoryTooltipText(0x0123, 0x8000),
-            J(u8"0123番地\n 16進数   8000\n 論理値  32768\n 算術値 -32768\n 文字　      ."));
+            Cp932Text(u8"0123番地\n 16進数   8000\n 論理値  32768\n 算術値 -32768\n 文字　      ."));
   EXPECT_EQ(MemoryTooltipText(0xFFFF, 0x0041),
-            J(u8"FFFF番地\n 16進数   0041\n 論理値     65\n 算術値     65\n 文字　      A"));
+            Cp932Text(u8"FFFF番地\n 16進数   0041\n 論理値     65\n 算術値     65\n 文字　      A"));
 
   Word mem[16] = {0x48, 0x49, 0, 0, 0, 0, 0, 0xFFFF, 1};
   EXPECT_EQ(MemoryDumpLine(mem, 0), "0000  0048 0049 0000 0000 0000 0000 0000 FFFF  HI......");

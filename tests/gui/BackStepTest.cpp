@@ -52,12 +52,12 @@ class BackStepTest : public QObject {
     ShellFixture f;
     QAction* item = f.Main()->Item("mnuBackStep");
     QVERIFY(item);
-    QCOMPARE(item->text(), U(u8"バックステップ(&K)"));
+    QCOMPARE(item->text(), UiText(u8"バックステップ(&K)"));
     QCOMPARE(item->shortcut(), QKeySequence(QStringLiteral("Shift+F7")));
     QVERIFY(!item->isEnabled());
     QAction* button = f.Main()->Item("smnuBackStep");
     QVERIFY(button);
-    QCOMPARE(button->toolTip(), U(u8"バックステップ (Shift+F7)"));
+    QCOMPARE(button->toolTip(), UiText(u8"バックステップ (Shift+F7)"));
     const QStringList layout = ToolbarLayout();
     QCOMPARE(layout.indexOf("smnuBackStep"), layout.indexOf("smnuTrace") + 1);
     QVERIFY(f.Main()->findChild<QToolBar*>("ToolBar1")->actions().contains(button));
@@ -133,7 +133,7 @@ class BackStepTest : public QObject {
     QVERIFY(f.Main()->IsEnabled("mnuGo") && f.Main()->IsEnabled("mnuTrace") && f.Main()->IsEnabled("mnuEndProgram"));
     QVERIFY(!f.Main()->IsEnabled("mnuDebugStart"));
     QCOMPARE(f.shell.Debug()->StatusText(),
-             U(u8"   Ｆ５-実行(GO)　 Ｆ６-アニメート実行 　Ｆ７-トレース　 Ｆ８-ステップ　 "));
+             UiText(u8"   Ｆ５-実行(GO)　 Ｆ６-アニメート実行 　Ｆ７-トレース　 Ｆ８-ステップ　 "));
 
     // Debug Start clears what could be undone.
     f.Main()->RunCommand("mnuEndProgram");

@@ -17,7 +17,7 @@ using namespace tolvane::testing;
 
 namespace {
 QByteArray Cp932(const char8_t* utf8) {
-  const std::string bytes = J(utf8);
+  const std::string bytes = Cp932Text(utf8);
   return QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size()));
 }
 
@@ -62,7 +62,7 @@ class BuildRunFilesTest : public QObject {
     const QString src = f.Write("echo.cas", Cp932(kEcho));
     QVERIFY(f.Main()->OpenPath(src));
     TfrmStandardIo* console = f.Main()->Windows().standardIo;
-    QString typed = U(u8"abcあいう");
+    QString typed = UiText(u8"abcあいう");
     connect(console, &TfrmStandardIo::inputPendingChanged, this, [&](bool pending) {
       if (pending) QTimer::singleShot(0, this, [&] { TypeLine(console->memoStandardIo(), typed); });
     });
@@ -77,7 +77,7 @@ class BuildRunFilesTest : public QObject {
     const QString text = console->Text();
     QVERIFY2(text.contains(typed + QLatin1Char('\n')) || text.contains(typed + QLatin1Char('\r')), qPrintable(text));
     QVERIFY2(text.count(typed) >= 2, qPrintable(text));  // typed, then echoed by OUT
-    QVERIFY2(text.contains(U(u8"終わり")), qPrintable(text));
+    QVERIFY2(text.contains(UiText(u8"終わり")), qPrintable(text));
     QVERIFY2(text.contains(QStringLiteral("Program terminated normally")), qPrintable(text));
     QVERIFY2(text.contains(QStringLiteral("GR0=")), qPrintable(text));
     // The listing of the run is open in the listing viewer.
@@ -93,7 +93,7 @@ class BuildRunFilesTest : public QObject {
     const QString src = f.Write("bad.cas", "BAD\tSTART\r\n\tLD\tGR9,X\r\n\tRET\r\n\tEND\r\n");
     QVERIFY(f.Main()->OpenPath(src));
     f.Main()->RunCommand("mnuBuild");
-    QCOMPARE(f.dialogs.Texts(), QStringList({U(u8"アセンブル中にエラーが発生しました。")}));
+    QCOMPARE(f.dialogs.Texts(), QStringList({UiText(u8"アセンブル中にエラーが発生しました。")}));
     const QStringList lines = MessageLines(f.Main());
     QVERIFY(!lines.isEmpty());
     QCOMPARE(lines.first(), QStringLiteral("Assemble[%1]").arg(src));
@@ -110,7 +110,7 @@ class BuildRunFilesTest : public QObject {
   // opens, and the diagnostic leads back to it.
   void japaneseFileNamesInMessageLines() {
     ShellFixture f(false);
-    const QString src = f.Write(U(u8"試験.cas"), "BAD\tSTART\r\n\tRET\r\n\tLD\tGR9,X\r\n\tEND\r\n");
+    const QString src = f.Write(UiText(u8"試験.cas"), "BAD\tSTART\r\n\tRET\r\n\tLD\tGR9,X\r\n\tEND\r\n");
     QVERIFY(f.Main()->OpenPath(src));
     f.Main()->RunCommand("mnuAssemble");
     const QStringList lines = MessageLines(f.Main());
@@ -128,7 +128,7 @@ class BuildRunFilesTest : public QObject {
     ed->insertPlainText(QStringLiteral("OK\tSTART\n\tRET\n\tEND\n"));
     QVERIFY(f.Editor()->SaveCurrent());
     f.Main()->RunCommand("mnuBuild");
-    QVERIFY(MessageLines(f.Main()).contains(QStringLiteral("LINK[%1]").arg(f.Path(U(u8"試験.exe")))));
+    QVERIFY(MessageLines(f.Main()).contains(QStringLiteral("LINK[%1]").arg(f.Path(UiText(u8"試験.exe")))));
     QCOMPARE(f.Main()->Windows().list->ListingCount(), 1);
   }
 
@@ -137,7 +137,8 @@ class BuildRunFilesTest : public QObject {
   // and the jump opens that very file, also after its page was closed.
   void aDiagnosticLeadsBackToAFileWithAnAwkwardName() {
     ShellFixture f(false);
-    const QString src = f.Write(U(u8"課題〜1 (2) : Error  [a].cas"), "BAD\tSTART\r\n\tRET\r\n\tLD\tGR9,X\r\n\tEND\r\n");
+    const QString src =
+        f.Write(UiText(u8"課題〜1 (2) : Error  [a].cas"), "BAD\tSTART\r\n\tRET\r\n\tLD\tGR9,X\r\n\tEND\r\n");
     QVERIFY(f.Main()->OpenPath(src));
     f.Main()->RunCommand("mnuAssemble");
     TfrmMessage* messages = f.Main()->Windows().message;
@@ -214,8 +215,8 @@ class BuildRunFilesTest : public QObject {
     f.Main()->RunCommand("mnuRun");
     f.dialogs.Answer(BoxAnswer::No);
     f.Main()->RunCommand("mnuAssemble");
-    QCOMPARE(f.dialogs.Texts(), QStringList({U(u8"デバッグ中です。デバッグを終了してから実行してください。"),
-                                             U(u8"デバッグ中です。デバッグを終了しますか？")}));
+    QCOMPARE(f.dialogs.Texts(), QStringList({UiText(u8"デバッグ中です。デバッグを終了してから実行してください。"),
+                                             UiText(u8"デバッグ中です。デバッグを終了しますか？")}));
     QVERIFY(f.Main()->IsEnabled("mnuGo"));
     // Yes ends the program and the command goes on.
     f.dialogs.Answer(BoxAnswer::Yes);
@@ -232,7 +233,7 @@ class BuildRunFilesTest : public QObject {
     f.Main()->RunCommand("mnuBuild");
     f.Main()->RunCommand("mnuDebugStart");
     f.Main()->RunCommand("mnuGo");
-    QCOMPARE(f.dialogs.Texts(), QStringList({U(u8"プログラムは終了しました。")}));
+    QCOMPARE(f.dialogs.Texts(), QStringList({UiText(u8"プログラムは終了しました。")}));
     QVERIFY(f.Main()->Windows().standardIo->Text().contains(QStringLiteral("GR1=0005")));
     QVERIFY(!f.Main()->IsEnabled("mnuGo") && f.Main()->IsEnabled("mnuDebugStart"));
     // Closing the last file resets the shell: no debugging command stays on.

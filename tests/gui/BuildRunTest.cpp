@@ -36,10 +36,10 @@ class BuildRunTest : public QObject {
     f.Main()->RunCommand("mnuAssemble");
     QCOMPARE(f.dialogs.boxes.size(), 3);
     QCOMPARE(f.dialogs.boxes[0].kind, BoxKind::Error);
-    QCOMPARE(f.dialogs.boxes[0].text, U(u8"アセンブルできません。"));
-    QCOMPARE(f.dialogs.boxes[1].text, U(u8"Noname1.casに変更を保存しますか？"));
+    QCOMPARE(f.dialogs.boxes[0].text, UiText(u8"アセンブルできません。"));
+    QCOMPARE(f.dialogs.boxes[1].text, UiText(u8"Noname1.casに変更を保存しますか？"));
     QCOMPARE(f.dialogs.boxes[2].kind, BoxKind::Warning);
-    QCOMPARE(f.dialogs.boxes[2].text, U(u8"Noname1.casを保存してください。"));
+    QCOMPARE(f.dialogs.boxes[2].text, UiText(u8"Noname1.casを保存してください。"));
     QVERIFY(f.fake.assembled.isEmpty());
     QVERIFY(!f.Main()->IsEnabled("mnuLink"));
   }
@@ -57,7 +57,7 @@ class BuildRunTest : public QObject {
     // A failing assembly: the error box, Link stays as it was.
     f.fake.assembleResult = false;
     f.Main()->RunCommand("mnuAssemble");
-    QCOMPARE(f.dialogs.Texts(), QStringList({U(u8"アセンブル中にエラーが発生しました。")}));
+    QCOMPARE(f.dialogs.Texts(), QStringList({UiText(u8"アセンブル中にエラーが発生しました。")}));
   }
 
   void buildOffersToSaveTheOtherPages() {
@@ -68,7 +68,7 @@ class BuildRunTest : public QObject {
     QVERIFY(f.Main()->OpenPath(a));
     f.dialogs.Answer(BoxAnswer::Yes);
     f.Main()->RunCommand("mnuBuild");
-    QCOMPARE(f.dialogs.Texts(), QStringList({b + U(u8"に変更を保存しますか？")}));
+    QCOMPARE(f.dialogs.Texts(), QStringList({b + UiText(u8"に変更を保存しますか？")}));
     QCOMPARE(f.Read(b), QByteArray("XB"));
     QVERIFY(!f.Editor()->PageModified(1));
     QCOMPARE(f.fake.assembled, QStringList({a}));
@@ -84,15 +84,15 @@ class BuildRunTest : public QObject {
     QCOMPARE(key->shortcut(), QKeySequence(Qt::Key_F4));
     key->trigger();
     QCOMPARE(f.dialogs.Texts(),
-             QStringList{U(u8"デバッグするプログラムがありません。ソースファイルを開いてビルド(Ctrl+F9)すると、"
-                           u8"デバッグを開始(F4)できます。")});
+             QStringList{UiText(u8"デバッグするプログラムがありません。ソースファイルを開いてビルド(Ctrl+F9)すると、"
+                                u8"デバッグを開始(F4)できます。")});
     const QString a = f.Write("a.cas", "A");
     QVERIFY(f.Main()->OpenPath(a));
     // No: nothing is built.
     f.dialogs.Clear();
     f.dialogs.Answer(BoxAnswer::No);
     key->trigger();
-    QCOMPARE(f.dialogs.Texts(), QStringList{U(u8"まだビルドしていません。ビルドしてデバッグを開始しますか？")});
+    QCOMPARE(f.dialogs.Texts(), QStringList{UiText(u8"まだビルドしていません。ビルドしてデバッグを開始しますか？")});
     QVERIFY(f.fake.assembled.isEmpty());
     // Yes: built, linked and started.
     f.Write("a.exe", "X");  // what the stand-in linker would have written
@@ -115,7 +115,7 @@ class BuildRunTest : public QObject {
     TfrmStandardIo* console = f.Main()->Windows().standardIo;
     console->ConsoleBeginInput();
     QVERIFY(waiting->isVisible());
-    QVERIFY(waiting->text().startsWith(U(u8"入力待ち")));
+    QVERIFY(waiting->text().startsWith(UiText(u8"入力待ち")));
     console->ConsoleCancelInput();
     QVERIFY(!waiting->isVisible());
   }
@@ -123,7 +123,7 @@ class BuildRunTest : public QObject {
   void linkWithoutAPageAndItsOutcomes() {
     ShellFixture f;
     f.Main()->RunCommand("mnuLink");
-    QCOMPARE(f.dialogs.Texts(), QStringList({U(u8"リンクできません。")}));
+    QCOMPARE(f.dialogs.Texts(), QStringList({UiText(u8"リンクできません。")}));
     const QString a = f.Write("a.cas", "A");
     QVERIFY(f.Main()->OpenPath(a));
     // Link does not care about unsaved text: it links what is on disk.
@@ -135,7 +135,7 @@ class BuildRunTest : public QObject {
     f.fake.linkResult = false;
     f.dialogs.Clear();
     f.Main()->RunCommand("mnuLink");
-    QCOMPARE(f.dialogs.Texts(), QStringList({U(u8"リンク中にエラーが発生しました。")}));
+    QCOMPARE(f.dialogs.Texts(), QStringList({UiText(u8"リンク中にエラーが発生しました。")}));
   }
 
   void buildChecksEveryPageAndStopsAfterAFailedAssembly() {
@@ -146,13 +146,13 @@ class BuildRunTest : public QObject {
     f.dialogs.Answer(BoxAnswer::No);
     f.Main()->RunCommand("mnuBuild");
     QCOMPARE(f.dialogs.Texts(),
-             QStringList({U(u8"Noname1.casに変更を保存しますか？"), U(u8"Noname1.casを保存してください。")}));
+             QStringList({UiText(u8"Noname1.casに変更を保存しますか？"), UiText(u8"Noname1.casを保存してください。")}));
     QVERIFY(f.fake.assembled.isEmpty());
     // Cancel: nothing more is said, nothing is built.
     f.dialogs.Clear();
     f.dialogs.Answer(BoxAnswer::Cancel);
     f.Main()->RunCommand("mnuBuild");
-    QCOMPARE(f.dialogs.Texts(), QStringList({U(u8"Noname1.casに変更を保存しますか？")}));
+    QCOMPARE(f.dialogs.Texts(), QStringList({UiText(u8"Noname1.casに変更を保存しますか？")}));
     QVERIFY(f.fake.assembled.isEmpty());
     f.dialogs.Clear();
     f.dialogs.Answer(BoxAnswer::No);
@@ -160,8 +160,8 @@ class BuildRunTest : public QObject {
     f.Main()->RunCommand("mnuClose");
     f.fake.assembleResult = false;
     f.Main()->RunCommand("mnuBuild");
-    QCOMPARE(f.dialogs.Texts(),
-             QStringList({U(u8"Noname1.casに変更を保存しますか？"), U(u8"アセンブル中にエラーが発生しました。")}));
+    QCOMPARE(f.dialogs.Texts(), QStringList({UiText(u8"Noname1.casに変更を保存しますか？"),
+                                             UiText(u8"アセンブル中にエラーが発生しました。")}));
     QVERIFY(f.fake.linked.empty());
     f.fake.assembleResult = true;
     f.Main()->RunCommand("mnuBuild");
@@ -176,14 +176,14 @@ class BuildRunTest : public QObject {
   void runHoldsTheBuildItemsWhileTheProgramRuns() {
     ShellFixture f;
     f.Main()->RunCommand("mnuRun");
-    QCOMPARE(f.dialogs.Texts(), QStringList({U(u8"アセンブルできません。")}));
+    QCOMPARE(f.dialogs.Texts(), QStringList({UiText(u8"アセンブルできません。")}));
     const QString a = f.Write("a.cas", "A");
     QVERIFY(f.Main()->OpenPath(a));
     QStringList enabledDuringRun;
     f.fake.duringRun = [&] {
       for (const QString& n : TfrmMain::RunHoldGroup())
         if (f.Main()->IsEnabled(n)) enabledDuringRun << n;
-      QCOMPARE(f.Main()->ActivePageCaption(TfrmMain::DockArea::Message), U(u8"標準入出力"));
+      QCOMPARE(f.Main()->ActivePageCaption(TfrmMain::DockArea::Message), UiText(u8"標準入出力"));
       QVERIFY(f.Main()->IsRunning());
     };
     f.Main()->RunCommand("mnuRun");
@@ -203,7 +203,7 @@ class BuildRunTest : public QObject {
     f.fake.debugging = true;
     f.Main()->RunCommand("mnuRun");
     f.Main()->RunCommand("mnuRunExe");
-    const QString refusal = U(u8"デバッグ中です。デバッグを終了してから実行してください。");
+    const QString refusal = UiText(u8"デバッグ中です。デバッグを終了してから実行してください。");
     QCOMPARE(f.dialogs.Texts(), QStringList({refusal, refusal}));
     QCOMPARE(f.dialogs.boxes[0].kind, BoxKind::Information);
     QVERIFY(f.fake.ran.isEmpty() && f.fake.assembled.isEmpty());
@@ -213,12 +213,12 @@ class BuildRunTest : public QObject {
     ShellFixture f;
     f.Main()->RunCommand("mnuRunExe");
     f.Main()->RunCommand("mnuDebugStart");
-    QCOMPARE(f.dialogs.Texts(), QStringList({U(u8"実行できません。"), U(u8"実行できません。")}));
+    QCOMPARE(f.dialogs.Texts(), QStringList({UiText(u8"実行できません。"), UiText(u8"実行できません。")}));
     const QString a = f.Write("a.cas", "A");
     QVERIFY(f.Main()->OpenPath(a));
     f.dialogs.Clear();
     f.Main()->RunCommand("mnuDebugStart");
-    QCOMPARE(f.dialogs.Texts(), QStringList({f.Path("a.exe") + U(u8"が存在しません。")}));
+    QCOMPARE(f.dialogs.Texts(), QStringList({f.Path("a.exe") + UiText(u8"が存在しません。")}));
     f.Write("a.exe", "x");
     f.Main()->RunCommand("mnuDebugStart");
     QCOMPARE(f.fake.debugged, QStringList({a}));
@@ -234,7 +234,7 @@ class BuildRunTest : public QObject {
     f.Main()->RunCommand("mnuListingFile");
     QVERIFY(f.Main()->Windows().message->ActivateLine(1));
     QCOMPARE(f.Editor()->PageEditor(1)->textCursor().blockNumber(), 2);
-    QCOMPARE(f.Main()->ActivePageCaption(TfrmMain::DockArea::Edit), U(u8"ソースコード"));
+    QCOMPARE(f.Main()->ActivePageCaption(TfrmMain::DockArea::Edit), UiText(u8"ソースコード"));
     // The source is opened again when it was closed meanwhile.
     QVERIFY(f.Main()->OpenPath(f.Write("b.cas", "B")));
     f.Editor()->ActivatePage(1);
@@ -268,18 +268,18 @@ class BuildRunTest : public QObject {
     f.fake.assembled.clear();
     f.dialogs.Clear();
     f.Main()->RunCommand("mnuBuild");
-    QCOMPARE(f.dialogs.Texts(), QStringList({U(u8"gone.casが存在しません。")}));
+    QCOMPARE(f.dialogs.Texts(), QStringList({UiText(u8"gone.casが存在しません。")}));
     QVERIFY(f.fake.assembled.isEmpty());
     // So is an entry that names a folder, said as such; a blank line in the
     // middle is named by its number, and an entry outside the folder is no
     // entry at all.
     QVERIFY(QDir(f.Dir()).mkdir("folder.cas"));
     const std::pair<const char*, QString> refusals[] = {
-        {"main.cas\r\nfolder.cas\r\n", U(u8"folder.casはフォルダのため読み込めません。")},
-        {"main.cas\r\n\r\nsub.cas\r\n", f.Path("p.mak") + U(u8"の2行目が空です。")},
+        {"main.cas\r\nfolder.cas\r\n", UiText(u8"folder.casはフォルダのため読み込めません。")},
+        {"main.cas\r\n\r\nsub.cas\r\n", f.Path("p.mak") + UiText(u8"の2行目が空です。")},
         {"main.cas\r\n../sub.cas\r\n",
          f.Path("p.mak") +
-             U(u8"の2行目の../sub.casはプロジェクトファイルと同じディレクトリのファイル名ではありません。")},
+             UiText(u8"の2行目の../sub.casはプロジェクトファイルと同じディレクトリのファイル名ではありません。")},
     };
     for (const auto& [project, text] : refusals) {
       f.Write("p.mak", project);
@@ -295,7 +295,7 @@ class BuildRunTest : public QObject {
     f.dialogs.Clear();
     f.Main()->RunCommand("mnuBuild");
     f.Main()->RunCommand("mnuLink");
-    const QString save = f.Path("p.mak") + U(u8"を保存してください。");
+    const QString save = f.Path("p.mak") + UiText(u8"を保存してください。");
     QCOMPARE(f.dialogs.Texts(), QStringList({save, save}));
   }
 };

@@ -94,7 +94,7 @@ class ConsoleWindowTest : public QObject {
 
   void startsWithPromptReadOnly() {
     QCOMPARE(console_->objectName(), QStringLiteral("frmStandardIo"));
-    QCOMPARE(console_->windowTitle(), U(u8"標準入出力"));
+    QCOMPARE(console_->windowTitle(), UiText(u8"標準入出力"));
     QCOMPARE(console_->memoStandardIo()->objectName(), QStringLiteral("memoStandardIo"));
     QCOMPARE(console_->Text(), QStringLiteral(">"));
     QVERIFY(console_->memoStandardIo()->isReadOnly());
@@ -130,7 +130,7 @@ class ConsoleWindowTest : public QObject {
       // Waiting: the input line stands out, and a screen reader is told.
       QCOMPARE(memo->extraSelections().size(), 1);
       QCOMPARE(memo->extraSelections().first().cursor.blockNumber(), 1);
-      QCOMPARE(memo->accessibleDescription(), U(u8"入力待ち"));
+      QCOMPARE(memo->accessibleDescription(), UiText(u8"入力待ち"));
       Type(memo, QStringLiteral("IN"));
       Key(memo, Qt::Key_Return);
     });
@@ -212,7 +212,7 @@ class ConsoleWindowTest : public QObject {
       // Room made by deleting a character takes one more (a double-byte one
       // needs two bytes and does not fit).
       Key(memo(), Qt::Key_Backspace);
-      Type(memo(), U(u8"あ"));
+      Type(memo(), UiText(u8"あ"));
       Type(memo(), QStringLiteral("z"));
       Key(memo(), Qt::Key_Return);
     });
@@ -226,7 +226,7 @@ class ConsoleWindowTest : public QObject {
 
   void japaneseInputIsStoredSignExtended() {
     In([this] {
-      Type(memo(), U(u8"あｱ"));
+      Type(memo(), UiText(u8"あｱ"));
       Key(memo(), Qt::Key_Return);
     });
     // あ is 82H A0H in CP932, the half-width ｱ is B1H.
@@ -234,7 +234,7 @@ class ConsoleWindowTest : public QObject {
     QCOMPARE(memory_[0x1000], Word{0xFF82});
     QCOMPARE(memory_[0x1001], Word{0xFFA0});
     QCOMPARE(memory_[0x1002], Word{0xFFB1});
-    QCOMPARE(Lines().first(), U(u8">あｱ"));
+    QCOMPARE(Lines().first(), UiText(u8">あｱ"));
   }
 
   void inputMethodTextJoinsTheInputLine() {
@@ -244,11 +244,11 @@ class ConsoleWindowTest : public QObject {
       start.setPosition(1);
       console_->memoStandardIo()->setTextCursor(start);
       QInputMethodEvent commit;
-      commit.setCommitString(U(u8"漢字") + QString::fromUcs4(U"\U0001F600"));
+      commit.setCommitString(UiText(u8"漢字") + QString::fromUcs4(U"\U0001F600"));
       QApplication::sendEvent(memo(), &commit);
       Key(memo(), Qt::Key_Return);
     });
-    QCOMPARE(Lines(), (QStringList{QStringLiteral(">old"), U(u8">漢字"), QStringLiteral(">")}));
+    QCOMPARE(Lines(), (QStringList{QStringLiteral(">old"), UiText(u8">漢字"), QStringLiteral(">")}));
     QCOMPARE(memory_[0x2000], Word{4});
   }
 
@@ -359,9 +359,9 @@ class ConsoleWindowTest : public QObject {
 
   void writeConvertsCp932AndBreaksLines() {
     ConsolePort& port = *console_;
-    port.ConsoleWrite(J(u8"スタックオーバーフロー"));
+    port.ConsoleWrite(Cp932Text(u8"スタックオーバーフロー"));
     port.ConsoleWrite(std::string("GR0=0001\r\n>PR=0002"));
-    QCOMPARE(Lines(), (QStringList{U(u8">スタックオーバーフロー"), QStringLiteral(">GR0=0001"),
+    QCOMPARE(Lines(), (QStringList{UiText(u8">スタックオーバーフロー"), QStringLiteral(">GR0=0001"),
                                    QStringLiteral(">PR=0002"), QStringLiteral(">")}));
     QCOMPARE(console_->memoStandardIo()->textCursor().position(),
              console_->memoStandardIo()->document()->characterCount() - 1);
@@ -405,7 +405,7 @@ class ConsoleWindowTest : public QObject {
       QVERIFY(console_->isVisible());
       QCOMPARE(dialogs_.boxes.size(), std::size_t{1});
       QCOMPARE(dialogs_.boxes[0].kind, BoxKind::Warning);
-      QCOMPARE(dialogs_.boxes[0].text, U(u8"INマクロの実行中は閉じれません。"));
+      QCOMPARE(dialogs_.boxes[0].text, UiText(u8"INマクロの実行中は閉じれません。"));
       Key(memo(), Qt::Key_Return);
     });
     QVERIFY(console_->close());
@@ -435,9 +435,9 @@ class ConsoleWindowTest : public QObject {
 
   void popupMenu() {
     QCOMPARE(console_->pmnuStandardIo()->objectName(), QStringLiteral("pmnuStandardIo"));
-    QCOMPARE(console_->pmnuPrint()->text(), U(u8"印刷(&P)"));
-    QCOMPARE(console_->pmnuSelectAll()->text(), U(u8"全て選択(&L)"));
-    QCOMPARE(console_->pmnuCopy()->text(), U(u8"コピー(&C)"));
+    QCOMPARE(console_->pmnuPrint()->text(), UiText(u8"印刷(&P)"));
+    QCOMPARE(console_->pmnuSelectAll()->text(), UiText(u8"全て選択(&L)"));
+    QCOMPARE(console_->pmnuCopy()->text(), UiText(u8"コピー(&C)"));
     QVERIFY(!console_->pmnuCopy()->isEnabled());
     console_->ConsoleWrite(QStringLiteral("copy me"));
     console_->pmnuStandardIoPopup();

@@ -56,7 +56,7 @@ const char kForever[] = "FOREVER\tSTART\r\nL1\tADDA\tGR1,GR2\r\n\tJUMP\tL1\r\n\t
 // Reads a line.
 const char kReader[] = "READER\tSTART\r\n\tIN\tBUF,LEN\r\n\tRET\r\nBUF\tDS\t256\r\nLEN\tDS\t1\r\n\tEND\r\n";
 
-QString Keys() { return U(u8"   Ｆ５-実行(GO)　 Ｆ６-アニメート実行 　Ｆ７-トレース　 Ｆ８-ステップ　 "); }
+QString Keys() { return UiText(u8"   Ｆ５-実行(GO)　 Ｆ６-アニメート実行 　Ｆ７-トレース　 Ｆ８-ステップ　 "); }
 
 // Runs `act` with the modal dialog that the next call brings up, from inside
 // its own event loop.
@@ -145,7 +145,7 @@ class DebugWindowTest : public QObject {
 
   void layoutNamesAndSizes() {
     TfrmDebug d;
-    QCOMPARE(d.windowTitle(), U(u8"デバッグウインドウ"));
+    QCOMPARE(d.windowTitle(), UiText(u8"デバッグウインドウ"));
     for (const char* n : {"StatusBar1", "Panel1", "Panel2", "Panel4", "Panel5", "Panel6", "Panel7", "Splitter1",
                           "Splitter2", "Splitter3", "sgrdUnAssemblePane", "sgrdMemoryDumpPane", "lstvWatchPane"})
       QVERIFY2(d.findChild<QWidget*>(QLatin1String(n)), n);
@@ -172,8 +172,8 @@ class DebugWindowTest : public QObject {
     // Watches: six columns with their captions and widths.
     QStringList captions;
     for (int c = 0; c < 6; ++c) captions << d.WatchModel()->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString();
-    QCOMPARE(captions,
-             QStringList({U(u8"アドレス"), U(u8"ラベル"), U(u8"16進数"), U(u8"論理値"), U(u8"算術値"), U(u8"文字")}));
+    QCOMPARE(captions, QStringList({UiText(u8"アドレス"), UiText(u8"ラベル"), UiText(u8"16進数"), UiText(u8"論理値"),
+                                    UiText(u8"算術値"), UiText(u8"文字")}));
     const int widths[] = {76, 90, 60, 60, 60};
     for (int c = 0; c < 5; ++c) QCOMPARE(d.WatchPane()->columnWidth(c), widths[c]);
     // The register fields before the first refresh, read-only.
@@ -198,10 +198,10 @@ class DebugWindowTest : public QObject {
       for (QAction* a : d.PaneMenu(QLatin1String(m.menu))->actions()) names << a->objectName();
       QCOMPARE(names, m.items);
     }
-    QCOMPARE(d.PaneItem("pmnuUnAssemblePaneJumpLabel")->text(), U(u8"ラベルを指定してジャンプ(&L)"));
-    QCOMPARE(d.PaneItem("pmnuMemoryDumpPaneJumpAddress")->text(), U(u8"アドレスを指定してジャンプ(&A)"));
-    QCOMPARE(d.PaneItem("pmnuDebugWindowPrintFromReg")->text(), U(u8"デバッグウインドウの印刷(&P)"));
-    QCOMPARE(d.PaneItem("pmnuUnAssemblePaneJumpPr")->text(), U(u8"PRの行へジャンプ(&R)"));
+    QCOMPARE(d.PaneItem("pmnuUnAssemblePaneJumpLabel")->text(), UiText(u8"ラベルを指定してジャンプ(&L)"));
+    QCOMPARE(d.PaneItem("pmnuMemoryDumpPaneJumpAddress")->text(), UiText(u8"アドレスを指定してジャンプ(&A)"));
+    QCOMPARE(d.PaneItem("pmnuDebugWindowPrintFromReg")->text(), UiText(u8"デバッグウインドウの印刷(&P)"));
+    QCOMPARE(d.PaneItem("pmnuUnAssemblePaneJumpPr")->text(), UiText(u8"PRの行へジャンプ(&R)"));
     for (const char* n : {"pmnuUnAssemblePaneJumpAddress", "pmnuUnAssemblePaneJumpLabel", "pmnuUnAssemblePaneJumpPr",
                           "pmnuMemoryDumpPaneJumpAddress", "pmnuWatch"})
       QVERIFY2(!d.PaneItem(QLatin1String(n))->isEnabled(), n);
@@ -329,9 +329,9 @@ class DebugWindowTest : public QObject {
     QVERIFY(s.Core().SetMemory(0x0200, 0x8000) == debugger::Refusal::None);
     TMemoryDumpModel* m = s.Debug()->MemoryDumpModel();
     QCOMPARE(m->ToolTipText(m->index(0x40, 0)),
-             U(u8"0200番地\n 16進数   8000\n 論理値  32768\n 算術値 -32768\n 文字　      ."));
+             UiText(u8"0200番地\n 16進数   8000\n 論理値  32768\n 算術値 -32768\n 文字　      ."));
     QCOMPARE(m->ToolTipText(m->index(0x21, 0)),
-             U(u8"0108番地\n 16進数   8001\n 論理値  32769\n 算術値 -32767\n 文字　      ."));
+             UiText(u8"0108番地\n 16進数   8001\n 論理値  32769\n 算術値 -32767\n 文字　      ."));
     QVERIFY(m->ToolTipText(m->index(0x40, 8)).isEmpty());  // character cells have none
     // Through the grid: a word cell shows it, a character cell hides it.
     s.Mem()->scrollTo(m->index(0x40, 0));
@@ -352,7 +352,7 @@ class DebugWindowTest : public QObject {
     QCOMPARE(s.Core().Breakpoints().FindEnabledBreakpoint(0x104), 0);
     QCOMPARE(s.MarkPixel(loop), QColor(255, 0, 0));
     QCOMPARE(s.Debug()->UnAssembleModel()->headerData(loop, Qt::Vertical, Qt::AccessibleTextRole).toString(),
-             U(u8"ブレークポイント"));
+             UiText(u8"ブレークポイント"));
     // A double-click on the mark column does nothing.
     QHeaderView* marks = s.Dis()->verticalHeader();
     s.DoubleClickAt(marks->viewport(), QPoint(8, marks->sectionViewportPosition(loop) + 8));
@@ -374,13 +374,13 @@ class DebugWindowTest : public QObject {
   void jumpsAskAgainAndReport() {
     Session s;
     ScriptedDialogs& d = s.f.dialogs;
-    const QString byAddress = U(u8"指定行へジャンプ|アドレスを１６進数で入力してください|");
+    const QString byAddress = UiText(u8"指定行へジャンプ|アドレスを１６進数で入力してください|");
     // Invalid text: the warning, then the same question with an empty text.
     d.TextAnswer(QStringLiteral("xyz"));
     d.TextAnswer(QStringLiteral("0103"));  // the second word of LD at 0102H
     s.Debug()->pmnuUnAssemblePaneJumpAddressClick();
     QCOMPARE(d.textQueries, QStringList({byAddress, byAddress}));
-    QCOMPARE(d.Texts(), QStringList({U(u8"xyzは正しいデータではありません。")}));
+    QCOMPARE(d.Texts(), QStringList({UiText(u8"xyzは正しいデータではありません。")}));
     QCOMPARE(d.boxes[0].kind, BoxKind::Warning);
     QCOMPARE(s.Debug()->CurrentDisassemblyRow(), s.RowOf(0x102));
     // By label: unknown names end the command with the information.
@@ -388,9 +388,10 @@ class DebugWindowTest : public QObject {
     d.TextAnswer(QStringLiteral("loop"));
     d.TextAnswer(QStringLiteral("NOPE"));
     s.Debug()->pmnuUnAssemblePaneJumpLabelClick();
-    const QString byLabel = U(u8"指定行へジャンプ|ラベル名を入力してください|");
+    const QString byLabel = UiText(u8"指定行へジャンプ|ラベル名を入力してください|");
     QCOMPARE(d.textQueries, QStringList({byLabel, byLabel}));
-    QCOMPARE(d.Texts(), QStringList({U(u8"loopは正しいデータではありません。"), U(u8"NOPEにはジャンプできません。")}));
+    QCOMPARE(d.Texts(),
+             QStringList({UiText(u8"loopは正しいデータではありません。"), UiText(u8"NOPEにはジャンプできません。")}));
     QCOMPARE(d.boxes[1].kind, BoxKind::Information);
     d.Clear();
     d.TextAnswer(QStringLiteral("RES"));
@@ -406,9 +407,9 @@ class DebugWindowTest : public QObject {
     d.TextAnswer(QStringLiteral("1G"));
     d.TextAnswer(QStringLiteral("ffff"));
     s.Debug()->pmnuMemoryDumpPaneJumpAddressClick();
-    const QString memory = U(u8"指定アドレスへジャンプ|アドレスを１６進数で入力してください|");
+    const QString memory = UiText(u8"指定アドレスへジャンプ|アドレスを１６進数で入力してください|");
     QCOMPARE(d.textQueries, QStringList({memory, memory}));
-    QCOMPARE(d.Texts(), QStringList({U(u8"1Gは正しいデータではありません。")}));
+    QCOMPARE(d.Texts(), QStringList({UiText(u8"1Gは正しいデータではありません。")}));
     QCOMPARE(s.Mem()->currentIndex(), s.Debug()->MemoryDumpModel()->index(8191, 7));
     QVERIFY(d.unexpected.isEmpty());
   }
@@ -417,7 +418,7 @@ class DebugWindowTest : public QObject {
     Session s;
     auto* dialog = s.f.Main()->findChild<TdlgMemoryDataChange*>();
     QVERIFY(dialog);
-    QCOMPARE(dialog->windowTitle(), U(u8"メモリの変更"));
+    QCOMPARE(dialog->windowTitle(), UiText(u8"メモリの変更"));
     QWidget* shown = nullptr;
     QString name, data;
     bool focused = false, stayedOpen = false;
@@ -439,7 +440,7 @@ class DebugWindowTest : public QObject {
     QCOMPARE(data, QStringLiteral("0000"));
     QVERIFY(focused);
     QVERIFY(stayedOpen);
-    QCOMPARE(s.f.dialogs.Texts(), QStringList({U(u8"1Gは正しいデータではありません。")}));
+    QCOMPARE(s.f.dialogs.Texts(), QStringList({UiText(u8"1Gは正しいデータではありません。")}));
     QCOMPARE(s.f.dialogs.boxes[0].kind, BoxKind::Error);
     QVERIFY(!dialog->isVisible());
     QCOMPARE(s.Core().Mem()[0x109], Word{0x41});
@@ -475,7 +476,7 @@ class DebugWindowTest : public QObject {
     s.Trace(2);
     auto* dialog = s.f.Main()->findChild<TdlgRegisterDataChange*>();
     QVERIFY(dialog);
-    QCOMPARE(dialog->windowTitle(), U(u8"レジスタの変更"));
+    QCOMPARE(dialog->windowTitle(), UiText(u8"レジスタの変更"));
     // By field: the name and the text the dialog starts with.
     struct Case {
       const char* field;
@@ -505,9 +506,9 @@ class DebugWindowTest : public QObject {
       dialog->btnOkClick();
       return s.f.dialogs.boxes.isEmpty() ? QString() : s.f.dialogs.boxes[0].text;
     };
-    QCOMPARE(submit("FR", "7"), U(u8"7は正しいデータではありません。"));
+    QCOMPARE(submit("FR", "7"), UiText(u8"7は正しいデータではありません。"));
     QCOMPARE(s.f.dialogs.boxes[0].kind, BoxKind::Warning);
-    QCOMPARE(submit("FR", "1G"), U(u8"1Gは正しいデータではありません。"));
+    QCOMPARE(submit("FR", "1G"), UiText(u8"1Gは正しいデータではありません。"));
     QCOMPARE(s.f.dialogs.boxes[0].kind, BoxKind::Error);
     QCOMPARE(submit("FR", "101"), QString());
     QCOMPARE(s.Field("editFR"), QStringLiteral("(OF=1 SF=0 ZF=1) zero overflow"));
@@ -539,7 +540,7 @@ class DebugWindowTest : public QObject {
     };
     QTimer::singleShot(30, this, pauseWhenRunning);
     s.f.Main()->RunCommand("mnuGo");
-    QCOMPARE(during, U(u8"   「実行(GO)」の実行中です。 　 （Ｆ３-一時停止）"));
+    QCOMPARE(during, UiText(u8"   「実行(GO)」の実行中です。 　 （Ｆ３-一時停止）"));
     QCOMPARE(s.Debug()->StatusText(), Keys());
     QVERIFY(s.Core().InstructionCount() > 2);
     // The panes show where GO stopped.
@@ -549,7 +550,7 @@ class DebugWindowTest : public QObject {
       s.f.Main()->RunCommand("mnuPause");
     });
     s.f.Main()->RunCommand("mnuGoAnimate");
-    QCOMPARE(during, U(u8"   「アニメート実行」の実行中です。 　 （Ｆ３-一時停止）"));
+    QCOMPARE(during, UiText(u8"   「アニメート実行」の実行中です。 　 （Ｆ３-一時停止）"));
     QCOMPARE(s.Debug()->StatusText(), Keys());
     s.Trace();
     QCOMPARE(s.Debug()->StatusText(), Keys());
@@ -579,14 +580,14 @@ class DebugWindowTest : public QObject {
     // The IN macro: trace until the SVC waits.
     endWhenWaiting();
     for (int i = 0; i < 10 && during.isEmpty() && s.Core().DebuggingActive(); ++i) s.Trace();
-    QCOMPARE(during, U(u8"   「トレース」の実行中です。"));
+    QCOMPARE(during, UiText(u8"   「トレース」の実行中です。"));
     QCOMPARE(s.Debug()->StatusText(), QString());
     // Step over the same.
     s.f.Main()->RunCommand("mnuDebugStart");
     during.clear();
     endWhenWaiting();
     for (int i = 0; i < 10 && during.isEmpty() && s.Core().DebuggingActive(); ++i) s.f.Main()->RunCommand("mnuStep");
-    QCOMPARE(during, U(u8"   「ステップ」の実行中です。"));
+    QCOMPARE(during, UiText(u8"   「ステップ」の実行中です。"));
     QCOMPARE(s.Debug()->StatusText(), QString());
   }
 
@@ -595,7 +596,7 @@ class DebugWindowTest : public QObject {
     QVERIFY(s.Debug()->PaneItem("pmnuUnAssemblePaneJumpAddress")->isEnabled());
     QVERIFY(s.Debug()->PaneItem("pmnuWatch")->isEnabled());
     s.f.Main()->RunCommand("mnuGo");
-    QCOMPARE(s.f.dialogs.Texts(), QStringList({U(u8"プログラムは終了しました。")}));
+    QCOMPARE(s.f.dialogs.Texts(), QStringList({UiText(u8"プログラムは終了しました。")}));
     QCOMPARE(s.Debug()->StatusText(), QString());
     QVERIFY(!s.Debug()->PaneItem("pmnuUnAssemblePaneJumpLabel")->isEnabled());
     QVERIFY(s.Debug()->PaneItem("pmnuWatch")->isEnabled());  // a normal end leaves the watch item
@@ -637,7 +638,7 @@ class DebugWindowTest : public QObject {
     auto* list = s.f.Main()->findChild<TdlgBreakPoint*>();
     auto* add = s.f.Main()->findChild<TdlgAddBreakPoint*>();
     QVERIFY(list && add);
-    QCOMPARE(add->windowTitle(), U(u8"ブレークポイントの追加"));
+    QCOMPARE(add->windowTitle(), UiText(u8"ブレークポイントの追加"));
     QCOMPARE(add->ItemIndex(), 0);
     // The entry dialog's checks, each message keeping it open.
     struct Step {
@@ -669,7 +670,7 @@ class DebugWindowTest : public QObject {
       QVERIFY(focused);
       QCOMPARE(open, st.message != nullptr);
       if (st.message) {
-        QCOMPARE(s.f.dialogs.Texts(), QStringList({U(st.message)}));
+        QCOMPARE(s.f.dialogs.Texts(), QStringList({UiText(st.message)}));
         QCOMPARE(s.f.dialogs.boxes[0].kind, st.kind);
       }
     }
@@ -718,7 +719,7 @@ class DebugWindowTest : public QObject {
     auto* list = s.f.Main()->findChild<TdlgWatch*>();
     auto* add = s.f.Main()->findChild<TdlgAddWatch*>();
     QVERIFY(list && add);
-    QCOMPARE(add->windowTitle(), U(u8"ウォッチ式の追加"));
+    QCOMPARE(add->windowTitle(), UiText(u8"ウォッチ式の追加"));
     auto copy = [&] {
       QStringList out;
       for (int i = 0; i < list->List()->topLevelItemCount(); ++i)
@@ -758,7 +759,7 @@ class DebugWindowTest : public QObject {
       });
       list->btnAddClick();
       QCOMPARE(open, st.message != nullptr);
-      if (st.message) QCOMPARE(s.f.dialogs.Texts(), QStringList({U(st.message)}));
+      if (st.message) QCOMPARE(s.f.dialogs.Texts(), QStringList({UiText(st.message)}));
     }
     QCOMPARE(list->focusWidget(), list->findChild<QPushButton*>("btnOk"));
     list->List()->setCurrentItem(list->List()->topLevelItem(1));  // LOOP
@@ -776,7 +777,7 @@ class DebugWindowTest : public QObject {
     auto* add = s.f.Main()->findChild<TdlgAddBreakPoint*>();
     add->show();
     add->btnHelpClick();
-    QCOMPARE(s.f.dialogs.Texts(), QStringList({U(u8"ヘルプファイルが見つかりません。")}));
+    QCOMPARE(s.f.dialogs.Texts(), QStringList({UiText(u8"ヘルプファイルが見つかりません。")}));
     QCOMPARE(s.f.dialogs.boxes[0].kind, BoxKind::Error);
     QVERIFY(add->isVisible());
     add->hide();
@@ -816,7 +817,7 @@ class DebugWindowTest : public QObject {
     // A breakpoint on PR's row: both marks, in the picture and in words.
     s.Core().ToggleBreakpointAt(0x102);
     QCOMPARE(marksOf(0x102), unsigned(TUnAssembleModel::kPrMark | TUnAssembleModel::kEnabledMark));
-    const QString words = U(u8"次に実行する命令、ブレークポイント");
+    const QString words = UiText(u8"次に実行する命令、ブレークポイント");
     QCOMPARE(s.Debug()->UnAssembleModel()->headerData(s.RowOf(0x102), Qt::Vertical, Qt::AccessibleTextRole), words);
     QCOMPARE(s.Debug()->UnAssembleModel()->index(s.RowOf(0x102), 0).data(Qt::AccessibleDescriptionRole), words);
     QCOMPARE(s.Debug()->UnAssembleModel()->index(s.RowOf(0x104), 0).data(Qt::AccessibleDescriptionRole), QString());
@@ -993,7 +994,7 @@ class DebugWindowTest : public QObject {
     QCOMPARE(QApplication::activeWindow(), static_cast<QWidget*>(s.f.Main()));
     // The line reached the program, which ran to its end.
     QVERIFY(console->Text().contains(QStringLiteral(">abc\n")));
-    QCOMPARE(s.f.dialogs.Texts(), QStringList({U(u8"プログラムは終了しました。")}));
+    QCOMPARE(s.f.dialogs.Texts(), QStringList({UiText(u8"プログラムは終了しました。")}));
   }
 
   // The client area a floating debug window opens with, within the screen.

@@ -147,7 +147,7 @@ class EditorFilesTest : public QObject {
     f.dialogs.Answer(BoxAnswer::No);
     QVERIFY(!e->SaveCurrent());
     QCOMPARE(f.dialogs.Texts(),
-             QStringList({path + U(u8"は他のプログラムによって変更されています。上書きしますか？")}));
+             QStringList({path + UiText(u8"は他のプログラムによって変更されています。上書きしますか？")}));
     QCOMPARE(f.Read(path), QByteArray("THEIRS"));
     QVERIFY(e->PageModified(1));
     // Yes writes; after that, saving again asks nothing.
@@ -192,7 +192,8 @@ class EditorFilesTest : public QObject {
     ChangeBehindTheEditor(b, "B THEIRS");
     f.dialogs.Answer(BoxAnswer::Yes);
     e->CheckFilesChangedOnDisk();
-    QCOMPARE(f.dialogs.Texts(), QStringList({a + U(u8"は他のプログラムによって変更されました。再読み込みしますか？")}));
+    QCOMPARE(f.dialogs.Texts(),
+             QStringList({a + UiText(u8"は他のプログラムによって変更されました。再読み込みしますか？")}));
     QCOMPARE(e->PageEditor(1)->toPlainText(), QStringLiteral("N1\nN2\nN3\nN4"));
     QVERIFY(!e->PageModified(1));
     QCOMPARE(e->PageEditor(1)->textCursor().blockNumber(), 1);  // the caret stays on its line
@@ -230,12 +231,12 @@ class EditorFilesTest : public QObject {
       QString path, message;
     };
     const Case cases[] = {
-        {fifo, fifo + U(u8"は通常のファイルではないため開けません。")},
-        {QStringLiteral("/dev/zero"), U(u8"/dev/zeroは通常のファイルではないため開けません。")},
-        {f.Dir(), f.Dir() + U(u8"は通常のファイルではないため開けません。")},
-        {huge, huge + U(u8"は大きすぎるため開けません。(開けるのは16777216バイトまでのファイルです)")},
+        {fifo, fifo + UiText(u8"は通常のファイルではないため開けません。")},
+        {QStringLiteral("/dev/zero"), UiText(u8"/dev/zeroは通常のファイルではないため開けません。")},
+        {f.Dir(), f.Dir() + UiText(u8"は通常のファイルではないため開けません。")},
+        {huge, huge + UiText(u8"は大きすぎるため開けません。(開けるのは16777216バイトまでのファイルです)")},
         {longLine,
-         longLine + U(u8"は2行目が長すぎるため開けません。(10001文字あります。開けるのは1行10000文字までです)")},
+         longLine + UiText(u8"は2行目が長すぎるため開けません。(10001文字あります。開けるのは1行10000文字までです)")},
     };
     for (const Case& c : cases) {
       f.dialogs.Clear();

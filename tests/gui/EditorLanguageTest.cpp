@@ -85,7 +85,7 @@ class EditorLanguageTest : public QObject {
     QTRY_COMPARE(p.Lang(0)->UnderlinedLines(), std::vector<int>{3});
     const auto lines = p.Lang(0)->DiagnosticLines();
     QCOMPARE(lines.size(), 1u);
-    QCOMPARE(lines[0].second, U(u8" (  4) : Error  CASLIIにない命令があります。"));
+    QCOMPARE(lines[0].second, UiText(u8" (  4) : Error  CASLIIにない命令があります。"));
     // The hover over that line gives the same text.
     QTextCursor at(p.editors[0]->document()->findBlockByNumber(3));
     QVERIFY(p.Lang(0)->HoverText(at).contains(lines[0].second));
@@ -100,7 +100,7 @@ class EditorLanguageTest : public QObject {
     QListWidget* list = p.Lang(0)->ReferenceList();
     QTRY_VERIFY(list->isVisible());
     QCOMPARE(list->count(), 1);
-    QCOMPARE(list->item(0)->text(), U(u8"ラベル LOOP に直す"));
+    QCOMPARE(list->item(0)->text(), UiText(u8"ラベル LOOP に直す"));
     QTest::keyClick(list, Qt::Key_Return);
     QCOMPARE(p.editors[0]->document()->findBlockByNumber(1).text(), QStringLiteral("\tJUMP\tLOOP"));
     QTRY_VERIFY(p.Lang(0)->UnderlinedLines().empty());
@@ -170,8 +170,8 @@ class EditorLanguageTest : public QObject {
     completer->setCompletionPrefix(QStringLiteral("OUT"));
     completer->popup()->setCurrentIndex(completer->completionModel()->index(0, 0));
     QTest::keyClick(completer->popup(), Qt::Key_Tab);
-    QCOMPARE(p.editors[0]->document()->findBlockByNumber(3).text(), U(u8"\tOUT\t出力領域,出力文字長領域"));
-    QCOMPARE(p.editors[0]->textCursor().selectedText(), U(u8"出力領域"));
+    QCOMPARE(p.editors[0]->document()->findBlockByNumber(3).text(), UiText(u8"\tOUT\t出力領域,出力文字長領域"));
+    QCOMPARE(p.editors[0]->textCursor().selectedText(), UiText(u8"出力領域"));
   }
 
   void enterStartsALineUnlessAnItemWasChosen() {
@@ -236,14 +236,14 @@ class EditorLanguageTest : public QObject {
     p.Caret(0, 2, 1);
     QTest::keyClick(p.editors[0], Qt::Key_Period, Qt::ControlModifier);
     QTRY_VERIFY(list->isVisible());
-    QCOMPARE(list->item(0)->text(), U(u8"ラベル BUF に直す"));
+    QCOMPARE(list->item(0)->text(), UiText(u8"ラベル BUF に直す"));
     QTest::keyClick(list, Qt::Key_Return);
     QCOMPARE(p.editors[0]->document()->findBlockByNumber(2).text(), QStringLiteral("BUF\tDS\t6"));
     // Renaming onto a label that exists says why in a box.
     p.editors[0]->setPlainText(QString::fromLatin1(kSource));
     p.Caret(0, 4, 0);
     QVERIFY(!p.Lang(0)->Rename(QStringLiteral("MAIN")));
-    QCOMPARE(dialogs.Texts(), QStringList{U(u8"ラベル(MAIN)が重複しています。")});
+    QCOMPARE(dialogs.Texts(), QStringList{UiText(u8"ラベル(MAIN)が重複しています。")});
   }
 
   void referencesRenameAndFormat() {

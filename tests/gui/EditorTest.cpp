@@ -77,10 +77,10 @@ class EditorTest : public QObject {
       const char* name;
       QByteArray bytes;
     };
-    const QString expected = U(u8"日本\nB");
+    const QString expected = UiText(u8"日本\nB");
     const Case cases[] = {
         {"sjis.cas", QByteArray("\x93\xfa\x96\x7b\r\nB")},
-        {"utf8.cas", QByteArray("\xEF\xBB\xBF") + QString(U(u8"日本\rB")).toUtf8()},
+        {"utf8.cas", QByteArray("\xEF\xBB\xBF") + QString(UiText(u8"日本\rB")).toUtf8()},
         {"utf16le.cas", QByteArray("\xFF\xFE\xE5\x65\x2C\x67\x0A\x00\x42\x00", 10)},
         {"utf16be.cas", QByteArray("\xFE\xFF\x65\xE5\x67\x2C\x00\x0A\x00\x42", 10)},
     };
@@ -98,7 +98,7 @@ class EditorTest : public QObject {
     e->ActivatePage(2);
     e->PageEditor(2)->insertPlainText("x");
     QVERIFY(e->SaveCurrent());
-    QCOMPARE(f.Read("utf8.cas"), QByteArray("\xEF\xBB\xBF") + QString(U(u8"x日本\rB")).toUtf8());
+    QCOMPARE(f.Read("utf8.cas"), QByteArray("\xEF\xBB\xBF") + QString(UiText(u8"x日本\rB")).toUtf8());
     QVERIFY(!e->PageModified(2));
   }
 
@@ -111,7 +111,8 @@ class EditorTest : public QObject {
     // No: nothing is written, the page stays untitled and modified.
     f.dialogs.Answer(BoxAnswer::No);
     QVERIFY(!e->SaveCurrentAs(target));
-    QCOMPARE(f.dialogs.boxes.last().text, U(u8"ディレクトリ") + f.Path("sub") + U(u8"が存在しません。作成しますか？"));
+    QCOMPARE(f.dialogs.boxes.last().text,
+             UiText(u8"ディレクトリ") + f.Path("sub") + UiText(u8"が存在しません。作成しますか？"));
     QVERIFY(e->PageUntitled(1) && e->PageModified(1));
     // Yes creates one level, writes, and makes the folder current.
     f.dialogs.Answer(BoxAnswer::Yes);
@@ -225,12 +226,12 @@ class EditorTest : public QObject {
     TfrmEditor* e = f.Editor();
     const QString path = f.Write("keep.cas", "OLD\r\n");
     QVERIFY(e->OpenFile(path));
-    SetText(e->PageEditor(1), U(u8"LINE1\nＡ😀B"));
+    SetText(e->PageEditor(1), UiText(u8"LINE1\nＡ😀B"));
     QVERIFY(!e->SaveCurrent());
     QCOMPARE(f.dialogs.boxes.size(), 1);
     QCOMPARE(f.dialogs.boxes[0].kind, BoxKind::Error);
     const QString text = f.dialogs.boxes[0].text;
-    QVERIFY2(text.startsWith(path) && text.contains(QStringLiteral("2")) && text.contains(U(u8"😀")) &&
+    QVERIFY2(text.startsWith(path) && text.contains(QStringLiteral("2")) && text.contains(UiText(u8"😀")) &&
                  text.contains(QStringLiteral("U+1F600")),
              qPrintable(text));
     QVERIFY(e->PageModified(1));
@@ -312,8 +313,8 @@ class EditorTest : public QObject {
     QCOMPARE(TfrmEditor::CaretColumn(QStringLiteral("\tAB")), 11);
     QCOMPARE(TfrmEditor::CaretColumn(QStringLiteral("ABCDEFG\t")), 9);
     QCOMPARE(TfrmEditor::CaretColumn(QStringLiteral("ABCDEFGH\t")), 17);
-    QCOMPARE(TfrmEditor::CaretColumn(U(u8"日本\t")), 9);
-    QCOMPARE(TfrmEditor::CaretColumn(U(u8"ｶﾅ")), 3);
+    QCOMPARE(TfrmEditor::CaretColumn(UiText(u8"日本\t")), 9);
+    QCOMPARE(TfrmEditor::CaretColumn(UiText(u8"ｶﾅ")), 3);
     ShellFixture f;
     TfrmEditor* e = f.Editor();
     e->NewFile();
@@ -323,9 +324,9 @@ class EditorTest : public QObject {
     e->SetAutoIndent(false);
     Type(ed, QStringLiteral("\tAB"));
     QCOMPARE(e->CaretText(), QStringLiteral("5 : 11"));
-    Type(ed, U(u8"漢ｶ"));
+    Type(ed, UiText(u8"漢ｶ"));
     QCOMPARE(e->CaretText(), QStringLiteral("5 : 14"));
-    QCOMPARE(ed->toPlainText(), U(u8"1\n2\n3\n4\n\tAB漢ｶ"));
+    QCOMPARE(ed->toPlainText(), UiText(u8"1\n2\n3\n4\n\tAB漢ｶ"));
   }
 
   void goToLineOpensOrActivatesThePage() {
@@ -349,7 +350,7 @@ class EditorTest : public QObject {
     f.Main()->RunCommand("mnuNew");
     QAction* close = f.Editor()->PopupAction("pmnuClose");
     QVERIFY(close && close->isEnabled());
-    QCOMPARE(close->text(), U(u8"閉じる(&C)"));
+    QCOMPARE(close->text(), UiText(u8"閉じる(&C)"));
     f.dialogs.Answer(BoxAnswer::No);
     close->trigger();
     QCOMPARE(f.Editor()->OpenCount(), 0);

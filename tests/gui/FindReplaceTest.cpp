@@ -215,7 +215,7 @@ class FindReplaceTest : public QObject {
     QCOMPARE(control->textCursor().selectedText(), QStringLiteral("gr1"));
     QCOMPARE(control->textCursor().selectionStart(), 10);
     QTest::mouseClick(dialog->btnFindNext(), Qt::LeftButton);
-    QCOMPARE(f.dialogs.Texts(), QStringList{U(u8"検索文字列 ' gr1 ' は見つかりませんでした。")});
+    QCOMPARE(f.dialogs.Texts(), QStringList{UiText(u8"検索文字列 ' gr1 ' は見つかりませんでした。")});
     QCOMPARE(f.dialogs.boxes.at(0).kind, BoxKind::Information);
     // Upward with the case ignored walks back to the first line's GR1.
     dialog->SetSearchDown(false);
@@ -282,7 +282,7 @@ class FindReplaceTest : public QObject {
     // Nothing left: Replace All and Find Next say so.
     QTest::mouseClick(dialog->btnReplaceAll(), Qt::LeftButton);
     QTest::mouseClick(dialog->btnFindNext(), Qt::LeftButton);
-    QCOMPARE(f.dialogs.Texts(), QStringList(2, U(u8"検索文字列 ' one ' は見つかりませんでした。")));
+    QCOMPARE(f.dialogs.Texts(), QStringList(2, UiText(u8"検索文字列 ' one ' は見つかりませんでした。")));
     dialog->reject();
     QVERIFY(f.dialogs.unexpected.isEmpty());
   }
@@ -297,7 +297,7 @@ class FindReplaceTest : public QObject {
     f.dialogs.Answer(BoxAnswer::No);
     f.Main()->RunCommand("mnuReplace");
     QVERIFY(!f.Main()->FindReplace()->ReplaceDialog1()->isVisible());
-    QCOMPARE(f.dialogs.Texts(), QStringList(2, U(u8"デバッグ中です。デバッグを終了しますか？")));
+    QCOMPARE(f.dialogs.Texts(), QStringList(2, UiText(u8"デバッグ中です。デバッグを終了しますか？")));
   }
 };
 

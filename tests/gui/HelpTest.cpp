@@ -129,10 +129,10 @@ class HelpTest : public QObject {
     SetHelpFolder(kSourceHelp);
     QVERIFY(OpenHelpTopic(nullptr, QStringLiteral("index.html")));
     QTextBrowser* browser = THelpViewer::Instance().Browser();
-    QVERIFY(browser->toPlainText().contains(U(u8"はじめに")));
-    QCOMPARE(browser->documentTitle(), U(u8"Tolvane ヘルプ 目次"));
+    QVERIFY(browser->toPlainText().contains(UiText(u8"はじめに")));
+    QCOMPARE(browser->documentTitle(), UiText(u8"Tolvane ヘルプ 目次"));
     QVERIFY(OpenHelpTopic(nullptr, QStringLiteral("HID00000046.htm")));
-    QVERIFY(browser->toPlainText().contains(U(u8"オプション")));
+    QVERIFY(browser->toPlainText().contains(UiText(u8"オプション")));
   }
 
   void aMissingPageIsReported() {
@@ -140,12 +140,12 @@ class HelpTest : public QObject {
     QTemporaryDir empty;
     SetHelpFolder(empty.path());
     QVERIFY(!OpenHelpTopic(f.Main(), QStringLiteral("HID00000046.htm")));
-    QCOMPARE(f.dialogs.Texts(), QStringList{U(u8"ヘルプファイルが見つかりません。")});
+    QCOMPARE(f.dialogs.Texts(), QStringList{UiText(u8"ヘルプファイルが見つかりません。")});
     QCOMPARE(f.dialogs.boxes.at(0).kind, BoxKind::Error);
     // The help menu reports the same when the folder has no index.
     f.dialogs.Clear();
     f.Main()->RunCommand("mnuContents");
-    QCOMPARE(f.dialogs.Texts(), QStringList{U(u8"ヘルプファイルが見つかりません。")});
+    QCOMPARE(f.dialogs.Texts(), QStringList{UiText(u8"ヘルプファイルが見つかりません。")});
   }
 
   // Help asked for from a modal dialog is usable while the dialog stays open,
@@ -202,7 +202,7 @@ class HelpTest : public QObject {
       options->reject();
     });
     f.Main()->RunCommand("mnuOption");
-    QCOMPARE(f.dialogs.Texts(), QStringList{U(u8"ヘルプファイルが見つかりません。")});
+    QCOMPARE(f.dialogs.Texts(), QStringList{UiText(u8"ヘルプファイルが見つかりません。")});
     QVERIFY(stayedOpen);
     QVERIFY(helpShown);
   }
@@ -212,7 +212,7 @@ class HelpTest : public QObject {
     SetHelpFolder(kSourceHelp);
     TdlgAbout about;
     QCOMPARE(about.objectName(), QStringLiteral("dlgAbout"));
-    QCOMPARE(about.windowTitle(), U(u8"ﾊﾞｰｼﾞｮﾝ情報"));
+    QCOMPARE(about.windowTitle(), UiText(u8"ﾊﾞｰｼﾞｮﾝ情報"));
     QCOMPARE(about.size(), QSize(363, 188));
     QCOMPARE(about.minimumSize(), about.maximumSize());
     QCOMPARE(about.palette().color(QPalette::Window), QColor(Qt::white));

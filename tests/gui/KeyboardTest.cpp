@@ -117,8 +117,8 @@ class KeyboardTest : public QObject {
       shortcuts << key;
     }
     // The captions keep their words; Debug Start and Animate took other letters.
-    QCOMPARE(f.Main()->Item("mnuDebugStart")->text(), U(u8"デバッグ開始(&D)"));
-    QCOMPARE(f.Main()->Item("mnuGoAnimate")->text(), U(u8"アニメート実行(&N)"));
+    QCOMPARE(f.Main()->Item("mnuDebugStart")->text(), UiText(u8"デバッグ開始(&D)"));
+    QCOMPARE(f.Main()->Item("mnuGoAnimate")->text(), UiText(u8"アニメート実行(&N)"));
     QCOMPARE(f.Main()->Item("mnuAssemble")->shortcut(), QKeySequence(QStringLiteral("Ctrl+F7")));
 
     // Assemble's key assembles the current file.

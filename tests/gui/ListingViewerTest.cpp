@@ -61,7 +61,7 @@ class ListingViewerTest : public QObject {
 
   void startsEmpty() {
     QCOMPARE(viewer_->objectName(), QStringLiteral("frmList"));
-    QCOMPARE(viewer_->windowTitle(), U(u8"リスティングファイル"));
+    QCOMPARE(viewer_->windowTitle(), UiText(u8"リスティングファイル"));
     QCOMPARE(viewer_->PageControl1()->objectName(), QStringLiteral("PageControl1"));
     QCOMPARE(viewer_->PageControl1()->count(), 10);
     for (int k = 1; k <= 10; ++k) {
@@ -78,14 +78,14 @@ class ListingViewerTest : public QObject {
     QCOMPARE(viewer_->StatusPanel(0)->width(), 200);
     QCOMPARE(viewer_->StatusPanel(1)->width(), 50);
     QCOMPARE(viewer_->pmnuList()->objectName(), QStringLiteral("pmnuList"));
-    QCOMPARE(viewer_->pmnuPrint()->text(), U(u8"印刷(&P)"));
+    QCOMPARE(viewer_->pmnuPrint()->text(), UiText(u8"印刷(&P)"));
     QVERIFY(!viewer_->pmnuPrint()->isEnabled());
     QVERIFY(!viewer_->pmnuCopy()->isEnabled());
   }
 
   void threeListingsThreeTabsFirstInFront() {
     QVERIFY(viewer_->OpenListing(Listing("one", "ONE\r\n")));
-    QVERIFY(viewer_->OpenListing(Listing("two", J(u8"TWO\tコメント\r\nsecond\r\n"))));
+    QVERIFY(viewer_->OpenListing(Listing("two", Cp932Text(u8"TWO\tコメント\r\nsecond\r\n"))));
     QVERIFY(viewer_->OpenListing(Listing("three", "THREE")));
     QCOMPARE(viewer_->ListingCount(), 3);
     QCOMPARE(viewer_->ActiveListing(), 1);
@@ -97,7 +97,7 @@ class ListingViewerTest : public QObject {
       QCOMPARE(viewer_->PageControl1()->tabText(k - 1), names[k - 1]);
     }
     QVERIFY(!TabVisible(4));
-    QCOMPARE(viewer_->ListingControl(2)->toPlainText(), U(u8"TWO\tコメント\nsecond\n"));
+    QCOMPARE(viewer_->ListingControl(2)->toPlainText(), UiText(u8"TWO\tコメント\nsecond\n"));
     QCOMPARE(viewer_->ListingControl(3)->toPlainText(), QStringLiteral("THREE"));
 
     // Building again replaces the tabs.
@@ -119,13 +119,13 @@ class ListingViewerTest : public QObject {
   void japaneseFileNameAndMissingListing() {
     // Paths are handed over as the file-system bytes the assembler wrote the
     // listing under; the listing's text is CP932.
-    QDir(dir_->path()).mkdir(U(u8"作業"));
-    const QByteArray folder = QFile::encodeName(dir_->filePath(U(u8"作業")));
-    const std::string source = folder.toStdString() + QFile::encodeName(U(u8"/表.cas")).toStdString();
-    WriteBytes(folder.toStdString() + QFile::encodeName(U(u8"/表.lst")).toStdString(), J(u8"表"));
+    QDir(dir_->path()).mkdir(UiText(u8"作業"));
+    const QByteArray folder = QFile::encodeName(dir_->filePath(UiText(u8"作業")));
+    const std::string source = folder.toStdString() + QFile::encodeName(UiText(u8"/表.cas")).toStdString();
+    WriteBytes(folder.toStdString() + QFile::encodeName(UiText(u8"/表.lst")).toStdString(), Cp932Text(u8"表"));
     QVERIFY(viewer_->OpenListing(source));
-    QCOMPARE(viewer_->PageControl1()->tabText(0), U(u8"表.lst"));
-    QCOMPARE(viewer_->ListingControl(1)->toPlainText(), U(u8"表"));
+    QCOMPARE(viewer_->PageControl1()->tabText(0), UiText(u8"表.lst"));
+    QCOMPARE(viewer_->ListingControl(1)->toPlainText(), UiText(u8"表"));
     // No listing written (the assembly stopped early): no page is taken.
     QVERIFY(!viewer_->OpenListing(Path("missing") + ".cas"));
     QCOMPARE(viewer_->ListingCount(), 1);
@@ -143,7 +143,8 @@ class ListingViewerTest : public QObject {
     // Past a million characters, as a 20,000-line build writes; the summary at
     // the end must still be there.
     std::string big;
-    for (int i = 0; i < 25000; ++i) big += "   " + std::to_string(i) + " 0000 1234 5678\tLD\tGR1,DATA,GR2   ; padding the line out\r\n";
+    for (int i = 0; i < 25000; ++i)
+      big += "   " + std::to_string(i) + " 0000 1234 5678\tLD\tGR1,DATA,GR2   ; padding the line out\r\n";
     big += "0 Errors\r\n";
     QVERIFY(big.size() > 1048576);
     QVERIFY(viewer_->OpenListing(Listing("big", big)));
@@ -164,7 +165,7 @@ class ListingViewerTest : public QObject {
         {u8"ABCDEFGH\tX", 9, 17}, {u8"あ\tX", 2, 9},   // a double-byte character takes two cells
         {u8"あい", 2, 5},         {u8"ｱ", 1, 2},       // half-width katakana takes one
     };
-    for (const Case& c : cases) QCOMPARE(TfrmList::CaretColumn(U(c.line), c.chars), c.column);
+    for (const Case& c : cases) QCOMPARE(TfrmList::CaretColumn(UiText(c.line), c.chars), c.column);
   }
 
   void statusShowsTheCaretPosition() {

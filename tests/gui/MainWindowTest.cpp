@@ -81,10 +81,10 @@ class MainWindowTest : public QObject {
       QString caption;
     };
     const Case cases[] = {
-        {w.editor, TfrmMain::DockArea::Edit, U(u8"ソースコード")},
-        {w.list, TfrmMain::DockArea::Edit, U(u8"リスティングファイル")},
-        {w.message, TfrmMain::DockArea::Message, U(u8"メッセージ")},
-        {w.standardIo, TfrmMain::DockArea::Message, U(u8"標準入出力")},
+        {w.editor, TfrmMain::DockArea::Edit, UiText(u8"ソースコード")},
+        {w.list, TfrmMain::DockArea::Edit, UiText(u8"リスティングファイル")},
+        {w.message, TfrmMain::DockArea::Message, UiText(u8"メッセージ")},
+        {w.standardIo, TfrmMain::DockArea::Message, UiText(u8"標準入出力")},
         {w.debug, TfrmMain::DockArea::Debug, QString()},
     };
     for (const Case& c : cases) {
@@ -97,8 +97,8 @@ class MainWindowTest : public QObject {
     QVERIFY(f.Main()->tabifiedDockWidgets(w.editor).contains(w.list));
     QVERIFY(f.Main()->tabifiedDockWidgets(w.message).contains(w.standardIo));
     // The message page and the editor page are in front.
-    QCOMPARE(f.Main()->ActivePageCaption(TfrmMain::DockArea::Edit), U(u8"ソースコード"));
-    QCOMPARE(f.Main()->ActivePageCaption(TfrmMain::DockArea::Message), U(u8"メッセージ"));
+    QCOMPARE(f.Main()->ActivePageCaption(TfrmMain::DockArea::Edit), UiText(u8"ソースコード"));
+    QCOMPARE(f.Main()->ActivePageCaption(TfrmMain::DockArea::Message), UiText(u8"メッセージ"));
     // No page tabs of the editor or the listing viewer are visible yet.
     auto* pages = w.editor->findChild<QTabWidget*>("PageControl1");
     for (int i = 0; i < pages->count(); ++i) QVERIFY(!pages->isTabVisible(i));
@@ -166,8 +166,9 @@ class MainWindowTest : public QObject {
     QMenuBar* bar = f.Main()->menuBar();
     QStringList menus;
     for (QAction* a : bar->actions()) menus << a->text();
-    QCOMPARE(menus, QStringList({U(u8"ファイル(&F)"), U(u8"編集(&E)"), U(u8"表示(&V)"), U(u8"プロジェクト(&P)"),
-                                 U(u8"実行(&R)"), U(u8"オプション(&O)"), U(u8"ヘルプ(&H)")}));
+    QCOMPARE(menus, QStringList({UiText(u8"ファイル(&F)"), UiText(u8"編集(&E)"), UiText(u8"表示(&V)"),
+                                 UiText(u8"プロジェクト(&P)"), UiText(u8"実行(&R)"), UiText(u8"オプション(&O)"),
+                                 UiText(u8"ヘルプ(&H)")}));
     struct Case {
       const char* name;
       const char8_t* caption;
@@ -191,7 +192,7 @@ class MainWindowTest : public QObject {
     for (const Case& c : cases) {
       QAction* a = f.Main()->Item(c.name);
       QVERIFY2(a, c.name);
-      QCOMPARE(a->text(), U(c.caption));
+      QCOMPARE(a->text(), UiText(c.caption));
       QCOMPARE(a->shortcut(), QKeySequence(QString::fromLatin1(c.shortcut)));
     }
     // The toolbar, left to right, with hints as tooltips.
@@ -199,8 +200,8 @@ class MainWindowTest : public QObject {
     for (QAction* a : f.Main()->findChild<QToolBar*>("ToolBar1")->actions())
       buttons << (a->isSeparator() ? QStringLiteral("|") : a->objectName());
     QCOMPARE(buttons, ToolbarLayout());
-    QCOMPARE(f.Main()->Item("smnuCopy")->toolTip(), U(u8"コピー (Ctrl+C)"));
-    QCOMPARE(f.Main()->Item("smnuDebugWindow")->toolTip(), U(u8"デバッグウインドウ"));
+    QCOMPARE(f.Main()->Item("smnuCopy")->toolTip(), UiText(u8"コピー (Ctrl+C)"));
+    QCOMPARE(f.Main()->Item("smnuDebugWindow")->toolTip(), UiText(u8"デバッグウインドウ"));
   }
 
   void itemsEnabledAtStart() {
@@ -248,7 +249,7 @@ class MainWindowTest : public QObject {
     f.Main()->MarkProjectModified();
     f.dialogs.Answer(BoxAnswer::Cancel);
     f.Main()->RunCommand("mnuClose");
-    QCOMPARE(f.dialogs.Texts(), QStringList({f.Path("p.mak") + U(u8"に変更を保存しますか？")}));
+    QCOMPARE(f.dialogs.Texts(), QStringList({f.Path("p.mak") + UiText(u8"に変更を保存しますか？")}));
     QCOMPARE(f.Editor()->OpenCount(), 0);
     QVERIFY(f.Main()->ProjectOpen());
     QVERIFY(f.Main()->IsEnabled("mnuSave") && f.Main()->IsEnabled("mnuProjectEdit"));
@@ -306,7 +307,7 @@ class MainWindowTest : public QObject {
     QCOMPARE(f.dialogs.openDialogs, 0);
     QCOMPARE(f.dialogs.boxes.size(), 1);
     QCOMPARE(f.dialogs.boxes[0].kind, BoxKind::Warning);
-    QCOMPARE(f.dialogs.boxes[0].text, U(u8"これ以上開けません。"));
+    QCOMPARE(f.dialogs.boxes[0].text, UiText(u8"これ以上開けません。"));
     // New refuses an eleventh page with an information box.
     f.Main()->RunCommand("mnuNew");
     QCOMPARE(f.dialogs.boxes.size(), 2);
@@ -335,7 +336,7 @@ class MainWindowTest : public QObject {
     f.Main()->RunCommand("mnuNew");
     QCOMPARE(f.Editor()->OpenCount(), 0);
     QCOMPARE(f.dialogs.boxes.size(), 1);
-    QCOMPARE(f.dialogs.boxes[0].text, U(u8"デバッグ中です。デバッグを終了しますか？"));
+    QCOMPARE(f.dialogs.boxes[0].text, UiText(u8"デバッグ中です。デバッグを終了しますか？"));
     QCOMPARE(f.dialogs.boxes[0].buttons, BoxButtons::YesNo);
     // Yes ends the program and lets the command proceed.
     f.dialogs.Answer(BoxAnswer::Yes);
@@ -377,8 +378,9 @@ class MainWindowTest : public QObject {
       if (asks) f.dialogs.Answer(BoxAnswer::No);
       QVERIFY2(f.Main()->RunCommand(name), qPrintable(name));
       // One box, and nothing of the command itself happened.
-      QCOMPARE(f.dialogs.Texts(), QStringList(asks ? U(u8"デバッグ中です。デバッグを終了しますか？")
-                                                   : U(u8"デバッグ中です。デバッグを終了してから実行してください。")));
+      QCOMPARE(f.dialogs.Texts(),
+               QStringList(asks ? UiText(u8"デバッグ中です。デバッグを終了しますか？")
+                                : UiText(u8"デバッグ中です。デバッグを終了してから実行してください。")));
       QVERIFY2(f.fake.debugging && f.fake.endProgramCalls == 0, qPrintable(name));
       QCOMPARE(f.dialogs.openDialogs, 0);
       QVERIFY2(f.dialogs.unexpected.isEmpty(), qPrintable(name));
@@ -405,8 +407,8 @@ class MainWindowTest : public QObject {
     QVERIFY(!f.Main()->close());
     QVERIFY(f.Main()->isVisible());
     QCOMPARE(f.dialogs.Texts(),
-             QStringList({U(u8"Noname1.casに変更を保存しますか？"), b + U(u8"に変更を保存しますか？"),
-                          f.Path("p.mak") + U(u8"に変更を保存しますか？")}));
+             QStringList({UiText(u8"Noname1.casに変更を保存しますか？"), b + UiText(u8"に変更を保存しますか？"),
+                          f.Path("p.mak") + UiText(u8"に変更を保存しますか？")}));
     // While debugging, the guard's No keeps the window before anything else is asked.
     f.dialogs.Clear();
     f.fake.debugging = true;
@@ -512,13 +514,13 @@ class MainWindowTest : public QObject {
   void viewCommandsBringTheirPageToTheFront() {
     ShellFixture f;
     f.Main()->RunCommand("mnuStandardIo");
-    QCOMPARE(f.Main()->ActivePageCaption(TfrmMain::DockArea::Message), U(u8"標準入出力"));
+    QCOMPARE(f.Main()->ActivePageCaption(TfrmMain::DockArea::Message), UiText(u8"標準入出力"));
     f.Main()->RunCommand("mnuListingFile");
-    QCOMPARE(f.Main()->ActivePageCaption(TfrmMain::DockArea::Edit), U(u8"リスティングファイル"));
+    QCOMPARE(f.Main()->ActivePageCaption(TfrmMain::DockArea::Edit), UiText(u8"リスティングファイル"));
     f.Main()->RunCommand("mnuMessageWindow");
-    QCOMPARE(f.Main()->ActivePageCaption(TfrmMain::DockArea::Message), U(u8"メッセージ"));
+    QCOMPARE(f.Main()->ActivePageCaption(TfrmMain::DockArea::Message), UiText(u8"メッセージ"));
     f.Main()->RunCommand("mnuSourceCode");
-    QCOMPARE(f.Main()->ActivePageCaption(TfrmMain::DockArea::Edit), U(u8"ソースコード"));
+    QCOMPARE(f.Main()->ActivePageCaption(TfrmMain::DockArea::Edit), UiText(u8"ソースコード"));
   }
 };
 

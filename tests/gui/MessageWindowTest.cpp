@@ -46,13 +46,13 @@ class MessageWindowTest : public QObject {
 
   void namesAndMenu() {
     QCOMPARE(window_->objectName(), QStringLiteral("frmMessage"));
-    QCOMPARE(window_->windowTitle(), U(u8"メッセージ"));
+    QCOMPARE(window_->windowTitle(), UiText(u8"メッセージ"));
     QCOMPARE(window_->memoMessage()->objectName(), QStringLiteral("memoMessage"));
     QVERIFY(window_->memoMessage()->isReadOnly());
     QCOMPARE(window_->memoMessage()->lineWrapMode(), QPlainTextEdit::NoWrap);
     QCOMPARE(window_->pmnuMessage()->objectName(), QStringLiteral("pmnuMessage"));
-    QCOMPARE(window_->pmnuSelectAll()->text(), U(u8"全て選択(&L)"));
-    QCOMPARE(window_->pmnuCopy()->text(), U(u8"コピー(&C)"));
+    QCOMPARE(window_->pmnuSelectAll()->text(), UiText(u8"全て選択(&L)"));
+    QCOMPARE(window_->pmnuCopy()->text(), UiText(u8"コピー(&C)"));
     QVERIFY(!window_->pmnuCopy()->isEnabled());
     QVERIFY(window_->memoMessage()->font().fixedPitch());
   }
@@ -62,10 +62,10 @@ class MessageWindowTest : public QObject {
     MessageSink& sink = *window_;
     sink.AppendMessageLine("Assemble[a.cas]");
     QVERIFY(window_->isVisible());  // no main window connected: it shows itself
-    sink.AppendMessageLine(J(u8" (  3) : Error  ラベルが不正です"));
+    sink.AppendMessageLine(Cp932Text(u8" (  3) : Error  ラベルが不正です"));
     sink.AppendMessageLine("");
     sink.AppendMessageLine("   1 Errors");
-    QCOMPARE(Shown(), (QStringList{QStringLiteral("Assemble[a.cas]"), U(u8" (  3) : Error  ラベルが不正です"),
+    QCOMPARE(Shown(), (QStringList{QStringLiteral("Assemble[a.cas]"), UiText(u8" (  3) : Error  ラベルが不正です"),
                                    QString(), QStringLiteral("   1 Errors")}));
     QCOMPARE(window_->Text(), Shown().join(QStringLiteral("\r\n")) + QStringLiteral("\r\n"));
     QCOMPARE(window_->Lines().size(), std::size_t{4});
@@ -94,7 +94,7 @@ class MessageWindowTest : public QObject {
   // read back, so a bare line that looks like a diagnostic leads nowhere.
   void diagnosticsKnowTheirSource() {
     const std::string work = "C:\\work\\a.cas";
-    const std::string japanesePath = J(u8"C:\\作業\\表.cas");
+    const std::string japanesePath = Cp932Text(u8"C:\\作業\\表.cas");
     struct Case {
       Diagnostic sent;  // through AppendDiagnostic, or AppendMessageLine when `bare`
       bool bare;
@@ -139,19 +139,19 @@ class MessageWindowTest : public QObject {
   void pathsShowAsFileNamesAndTextsAsCp932() {
     // The tools name files by the file-system bytes they were given (UTF-8
     // here) and write everything else in CP932.
-    const std::string source = QFile::encodeName(U(u8"/tmp/作業/表.cas")).toStdString();
-    const std::string object = QFile::encodeName(U(u8"/tmp/作業/表.obj")).toStdString();
-    const std::string exe = QFile::encodeName(U(u8"/tmp/作業/表.exe")).toStdString();
+    const std::string source = QFile::encodeName(UiText(u8"/tmp/作業/表.cas")).toStdString();
+    const std::string object = QFile::encodeName(UiText(u8"/tmp/作業/表.obj")).toStdString();
+    const std::string exe = QFile::encodeName(UiText(u8"/tmp/作業/表.exe")).toStdString();
     // The names are those of the progress records before the lines.
     window_->AppendDiagnostic(RecordOf(source, 0, Severity::Info, "Assemble[" + source + "]"));
-    window_->AppendMessageLine(" Error:  " + source + J(u8"がオープンできません。"));
-    window_->AppendMessageLine(J(u8" (  2) : Error  ラベルが不正です"));
+    window_->AppendMessageLine(" Error:  " + source + Cp932Text(u8"がオープンできません。"));
+    window_->AppendMessageLine(Cp932Text(u8" (  2) : Error  ラベルが不正です"));
     window_->AppendDiagnostic(RecordOf(exe, 0, Severity::Info, "LINK[" + exe + "]"));
-    window_->AppendMessageLine(" Error:  " + object + J(u8"が読めません"));
-    QCOMPARE(Shown(),
-             (QStringList{U(u8"Assemble[/tmp/作業/表.cas]"), U(u8" Error:  /tmp/作業/表.casがオープンできません。"),
-                          U(u8" (  2) : Error  ラベルが不正です"), U(u8"LINK[/tmp/作業/表.exe]"),
-                          U(u8" Error:  /tmp/作業/表.objが読めません")}));
+    window_->AppendMessageLine(" Error:  " + object + Cp932Text(u8"が読めません"));
+    QCOMPARE(Shown(), (QStringList{UiText(u8"Assemble[/tmp/作業/表.cas]"),
+                                   UiText(u8" Error:  /tmp/作業/表.casがオープンできません。"),
+                                   UiText(u8" (  2) : Error  ラベルが不正です"), UiText(u8"LINK[/tmp/作業/表.exe]"),
+                                   UiText(u8" Error:  /tmp/作業/表.objが読めません")}));
     // A new run starts from the CP932 reading again.
     window_->ClearMessages();
     window_->AppendMessageLine(" Error:  " + source);
@@ -163,7 +163,7 @@ class MessageWindowTest : public QObject {
   // U+FF5E) still leads back to its own file.
   void doubleClickAsksForTheSourceLine() {
     window_->show();
-    const QString name = U(u8"/tmp/作業〜1 (2) : Error  [x]/prog].cas");
+    const QString name = UiText(u8"/tmp/作業〜1 (2) : Error  [x]/prog].cas");
     const std::string path = QFile::encodeName(name).toStdString();
     window_->AppendDiagnostic(RecordOf(path, 0, Severity::Info, "Assemble[" + path + "]"));
     window_->AppendDiagnostic(RecordOf(path, 12, Severity::Error, " ( 12) : Error  bad"));

@@ -50,7 +50,7 @@ void PressOk(TdlgOption& dialog) {
 }
 
 const QString& FailedLoad() {
-  static const QString s = U(u8"レジストリ情報が取得できませんでしたので、適当な値で初期化します。");
+  static const QString s = UiText(u8"レジストリ情報が取得できませんでしたので、適当な値で初期化します。");
   return s;
 }
 
@@ -133,8 +133,8 @@ class OptionsTest : public QObject {
       if (c.fails) {
         // The file that did not read is kept aside before the defaults replace it.
         const QString bad = folder.File() + QStringLiteral(".bad");
-        QCOMPARE(dialogs.Texts(), QStringList({FailedLoad() + "\n" + U(u8"読めなかった") + folder.File() + U(u8"は") +
-                                               bad + U(u8"に残しました。")}));
+        QCOMPARE(dialogs.Texts(), QStringList({FailedLoad() + "\n" + UiText(u8"読めなかった") + folder.File() +
+                                               UiText(u8"は") + bad + UiText(u8"に残しました。")}));
         QFile kept(bad);
         QVERIFY(kept.open(QIODevice::ReadOnly));
         QCOMPARE(kept.readAll(), before);
@@ -189,13 +189,13 @@ class OptionsTest : public QObject {
       ScriptedDialogs dialogs;
       TdlgOption dialog;
       dialog.LoadOptions();
-      QCOMPARE(dialogs.Texts(), QStringList({FailedLoad() + "\n" + file + U(c.why)}));
+      QCOMPARE(dialogs.Texts(), QStringList({FailedLoad() + "\n" + file + UiText(c.why)}));
       QVERIFY2(dialog.Values() == OptionValues(), c.what);
       // OK in the dialog refuses to write there too.
       dialogs.Clear();
       PressOk(dialog);
       QCOMPARE(dialogs.Texts(),
-               QStringList({file + U(u8"にオプションを保存できませんでした。") + "\n" + file + U(c.why)}));
+               QStringList({file + UiText(u8"にオプションを保存できませんでした。") + "\n" + file + UiText(c.why)}));
       // The recent files, kept in the same file, go through the same checks.
       TRecentFiles recent;
       QVERIFY2(recent.Files().isEmpty(), c.what);
@@ -224,11 +224,11 @@ class OptionsTest : public QObject {
     ScriptedDialogs dialogs;
     TdlgOption dialog;
     dialog.LoadOptions();
-    const QString why = file + U(u8"のリンク先はオプションのファイルではないため、書き換えません。");
+    const QString why = file + UiText(u8"のリンク先はオプションのファイルではないため、書き換えません。");
     QCOMPARE(dialogs.Texts(), QStringList({FailedLoad() + "\n" + why}));
     dialogs.Clear();
     PressOk(dialog);
-    QCOMPARE(dialogs.Texts(), QStringList({file + U(u8"にオプションを保存できませんでした。") + "\n" + why}));
+    QCOMPARE(dialogs.Texts(), QStringList({file + UiText(u8"にオプションを保存できませんでした。") + "\n" + why}));
     TRecentFiles().Add(folder.Dir() + "/a.cas");
     QFile f(other);
     QVERIFY(f.open(QIODevice::ReadOnly));
@@ -362,7 +362,8 @@ class OptionsTest : public QObject {
         QLineEdit* edit = Control<QLineEdit>(d, field);
         edit->setText(QString::fromLatin1(text));
         d->btnOKClick();
-        QCOMPARE(f.dialogs.Texts(), QStringList({QString::fromLatin1(text) + U(u8"は正しいデータではありません。")}));
+        QCOMPARE(f.dialogs.Texts(),
+                 QStringList({QString::fromLatin1(text) + UiText(u8"は正しいデータではありません。")}));
         QCOMPARE(f.dialogs.boxes[0].kind, BoxKind::Error);
         QVERIFY(d->isVisible());
         QCOMPARE(QApplication::focusWidget(), edit);
@@ -456,8 +457,8 @@ class OptionsTest : public QObject {
     d->FormShow();
     Control<QComboBox>(d, "cmbboxFontSize")->setCurrentText("16");
     d->btnOKClick();
-    QCOMPARE(f.dialogs.Texts(),
-             QStringList({file + U(u8"にオプションを保存できませんでした。") + "\n" + file + U(u8"はフォルダです。")}));
+    QCOMPARE(f.dialogs.Texts(), QStringList({file + UiText(u8"にオプションを保存できませんでした。") + "\n" + file +
+                                             UiText(u8"はフォルダです。")}));
     QCOMPARE(f.dialogs.boxes[0].kind, BoxKind::Error);
     // The choice still holds for this session.
     QCOMPARE(f.Editor()->PageEditor(1)->font().pointSize(), 16);

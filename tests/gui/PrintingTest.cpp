@@ -96,11 +96,11 @@ class PrintingTest : public QObject {
         {u8"", u8""},
     };
     for (const Case& c : cases) {
-      const std::string expanded = ExpandTabs(J(c.line));
-      QCOMPARE(QString::fromStdString(Cp932ToUtf8(expanded)), U(c.expanded));
+      const std::string expanded = ExpandTabs(Cp932Text(c.line));
+      QCOMPARE(QString::fromStdString(Cp932ToUtf8(expanded)), UiText(c.expanded));
     }
     // A character without a CP932 form prints as "?" rather than losing the line.
-    QCOMPARE(QString::fromStdString(Cp932ToUtf8(PrintableCp932(U(u8"a😀\tb")))), QStringLiteral("a?\tb"));
+    QCOMPARE(QString::fromStdString(Cp932ToUtf8(PrintableCp932(UiText(u8"a😀\tb")))), QStringLiteral("a?\tb"));
   }
 
   void textPagesAreLaidOutByLines() {
@@ -191,7 +191,7 @@ class PrintingTest : public QObject {
     };
     // Nothing has lost the focus yet.
     print(0);
-    QCOMPARE(f.dialogs.Texts(), QStringList{U(u8"印刷の対象にフォーカスがありません。")});
+    QCOMPARE(f.dialogs.Texts(), QStringList{UiText(u8"印刷の対象にフォーカスがありません。")});
     QCOMPARE(f.dialogs.boxes.at(0).kind, BoxKind::Warning);
     QCOMPARE(s.jobs, 0);
 
@@ -224,7 +224,7 @@ class PrintingTest : public QObject {
     f.Editor()->close();
     print(1);
     QVERIFY(s.texts.isEmpty());
-    QCOMPARE(f.dialogs.Texts(), QStringList{U(u8"印刷の対象にフォーカスがありません。")});
+    QCOMPARE(f.dialogs.Texts(), QStringList{UiText(u8"印刷の対象にフォーカスがありません。")});
     QVERIFY(f.dialogs.unexpected.isEmpty());
   }
 
@@ -238,7 +238,7 @@ class PrintingTest : public QObject {
     QApplication::setActiveWindow(f.Main());
     QTRY_VERIFY(f.Editor()->PageEditor(1)->hasFocus());
     f.Main()->RunCommand("mnuPrint");
-    QCOMPARE(f.dialogs.Texts(), QStringList{U(u8"印刷の対象にフォーカスがありません。")});
+    QCOMPARE(f.dialogs.Texts(), QStringList{UiText(u8"印刷の対象にフォーカスがありません。")});
     QCOMPARE(s.jobs, 0);
 
     // The editor hands the focus to the console: the editor is printed.
@@ -263,7 +263,7 @@ class PrintingTest : public QObject {
     f.Main()->printTarget = 1;
     f.dialogs.Answer(BoxAnswer::No);
     f.Main()->RunCommand("mnuPrint");
-    QCOMPARE(f.dialogs.Texts(), QStringList{U(u8"デバッグ中です。デバッグを終了しますか？")});
+    QCOMPARE(f.dialogs.Texts(), QStringList{UiText(u8"デバッグ中です。デバッグを終了しますか？")});
     QCOMPARE(s.jobs, 0);
 
     // The debug window with its panes shown is printed as a picture without the question.
@@ -294,7 +294,7 @@ class PrintingTest : public QObject {
     f.fake.debugging = false;
     f.dialogs.Clear();
     f.Main()->RunCommand("mnuPrint");
-    QCOMPARE(f.dialogs.Texts(), QStringList{U(u8"印刷の対象にフォーカスがありません。")});
+    QCOMPARE(f.dialogs.Texts(), QStringList{UiText(u8"印刷の対象にフォーカスがありません。")});
     QCOMPARE(s.pictures.size(), 1);
   }
 
@@ -324,7 +324,7 @@ class PrintingTest : public QObject {
     // A PDF file that cannot be written is reported, not taken as printed.
     f.dialogs.SaveAnswer(f.Path("no such folder/prog.pdf"));
     f.Main()->RunCommand("mnuPrint");
-    QCOMPARE(f.dialogs.Texts(), QStringList{f.Path("no such folder/prog.pdf") + U(u8"に書き込めません。")});
+    QCOMPARE(f.dialogs.Texts(), QStringList{f.Path("no such folder/prog.pdf") + UiText(u8"に書き込めません。")});
     QCOMPARE(f.dialogs.boxes.at(0).kind, BoxKind::Error);
     // Cancelling the file name prints nothing and says nothing.
     f.dialogs.Clear();
@@ -338,7 +338,7 @@ class PrintingTest : public QObject {
     f.fake.debugging = true;
     f.dialogs.Answer(BoxAnswer::No);
     f.Main()->RunCommand("mnuPrintSetup");  // refused: no dialog
-    QCOMPARE(f.dialogs.Texts(), QStringList{U(u8"デバッグ中です。デバッグを終了しますか？")});
+    QCOMPARE(f.dialogs.Texts(), QStringList{UiText(u8"デバッグ中です。デバッグを終了しますか？")});
     f.fake.debugging = false;
     bool seen = false;
     QTimer::singleShot(0, [&] {

@@ -59,7 +59,7 @@ class ProjectTest : public QObject {
     f.Main()->RunCommand("mnuProjectSave");
     QCOMPARE(f.dialogs.savePresets, QStringList({"Project.Mak"}));
     QCOMPARE(f.dialogs.Texts(),
-             QStringList({U(u8"ディレクトリ") + f.Path("sub") + U(u8"が存在しません。作成しますか？")}));
+             QStringList({UiText(u8"ディレクトリ") + f.Path("sub") + UiText(u8"が存在しません。作成しますか？")}));
     QCOMPARE(f.Read("sub/p.mak"), QByteArray("Noname1.cas\r\n"));
     QVERIFY(!f.Main()->ProjectModified());
     QCOMPARE(d->lblMakeFileName()->text(), f.Path("sub/p.mak"));
@@ -70,7 +70,7 @@ class ProjectTest : public QObject {
     f.Main()->RunCommand("mnuProjectSave");
     f.Main()->RunCommand("mnuProjectSaveAs");
     QCOMPARE(f.dialogs.Texts(),
-             QStringList({U(u8"プロジェクトは存在しません。"), U(u8"プロジェクトは存在しません。")}));
+             QStringList({UiText(u8"プロジェクトは存在しません。"), UiText(u8"プロジェクトは存在しません。")}));
     QVERIFY(f.dialogs.unexpected.isEmpty());
   }
 
@@ -144,7 +144,7 @@ class ProjectTest : public QObject {
     f.Write("two/b.cas", "x");
     f.dialogs.OpenAnswer(f.Path("two/q.mak"));
     f.Main()->RunCommand("mnuProjectOpen");
-    QCOMPARE(f.dialogs.Texts(), QStringList({U(u8"c.casが存在しません。\n同じディレクトリに追加してください。")}));
+    QCOMPARE(f.dialogs.Texts(), QStringList({UiText(u8"c.casが存在しません。\n同じディレクトリに追加してください。")}));
     QCOMPARE(f.Main()->ProjectFileName(), f.Path("one/p.mak"));
     QCOMPARE(f.Main()->Target(), f.Path("one/main.cas"));
     QCOMPARE(f.Editor()->OpenCount(), 2);
@@ -162,7 +162,7 @@ class ProjectTest : public QObject {
   // The sources beyond the editor's ten pages are told in one box that names
   // them (the first twenty of them), not in one box each.
   void sourcesBeyondTenPagesAreToldInOneBox() {
-    const QString head = U(u8"これ以上開けません。次のソースは開きませんでした。");
+    const QString head = UiText(u8"これ以上開けません。次のソースは開きませんでした。");
     struct Case {
       int sources;
       QString text;
@@ -172,7 +172,7 @@ class ProjectTest : public QObject {
          [&] {
            QString t = head;
            for (int i = 11; i <= 30; ++i) t += QStringLiteral("\ns%1.cas").arg(i);
-           return t + "\n" + U(u8"ほか10個");
+           return t + "\n" + UiText(u8"ほか10個");
          }()},
     };
     for (const Case& c : cases) {
@@ -192,28 +192,28 @@ class ProjectTest : public QObject {
 
   void projectFilesAreCp932AndNamesCp932CannotHoldAreRefused() {
     ShellFixture f;
-    const QString main = U(u8"メイン.cas");
+    const QString main = UiText(u8"メイン.cas");
     f.Write(main, "x");
-    f.Write("p.mak", QByteArray::fromStdString(J(u8"メイン.cas\r\n")));
+    f.Write("p.mak", QByteArray::fromStdString(Cp932Text(u8"メイン.cas\r\n")));
     QVERIFY(f.Main()->OpenProjectPath(f.Path("p.mak")));
     QCOMPARE(f.Editor()->PagePath(1), f.Path(main));
     QCOMPARE(Entries(f), QStringList({main}));
     // A page whose name CP932 cannot hold is not added.
-    QVERIFY(f.Main()->OpenPath(f.Write(U(u8"\U0001F600.cas"), "x")));
+    QVERIFY(f.Main()->OpenPath(f.Write(UiText(u8"\U0001F600.cas"), "x")));
     f.Main()->RunCommand("mnuProjectAdd");
     QCOMPARE(f.dialogs.boxes.size(), 1);
     QCOMPARE(f.dialogs.boxes[0].kind, BoxKind::Error);
     QCOMPARE(Entries(f), QStringList({main}));
     // Adding the page again in other letter case is refused as already added.
-    f.Write(U(u8"メイン.CAS"), "x");
-    QVERIFY(f.Main()->OpenPath(f.Path(U(u8"メイン.CAS"))));
+    f.Write(UiText(u8"メイン.CAS"), "x");
+    QVERIFY(f.Main()->OpenPath(f.Path(UiText(u8"メイン.CAS"))));
     f.dialogs.Clear();
     f.Main()->RunCommand("mnuProjectAdd");
-    QCOMPARE(f.dialogs.Texts(), QStringList({U(u8"メイン.CASは既に追加されています。")}));
+    QCOMPARE(f.dialogs.Texts(), QStringList({UiText(u8"メイン.CASは既に追加されています。")}));
     // Saving writes CP932 with CR LF.
     f.Main()->ProjectState().MarkModified();
     f.Main()->RunCommand("mnuProjectSave");
-    QCOMPARE(f.Read("p.mak"), QByteArray::fromStdString(J(u8"メイン.cas\r\n")));
+    QCOMPARE(f.Read("p.mak"), QByteArray::fromStdString(Cp932Text(u8"メイン.cas\r\n")));
     QVERIFY(!f.Main()->ProjectModified());
   }
 
@@ -232,13 +232,13 @@ class ProjectTest : public QObject {
     f.Main()->RunCommand("mnuProjectDelete");
     QCOMPARE(Entries(f), QStringList({"a.cas"}));
     f.Main()->RunCommand("mnuProjectDelete");
-    QCOMPARE(f.dialogs.Texts(), QStringList({U(u8"b.casは存在しません。")}));
+    QCOMPARE(f.dialogs.Texts(), QStringList({UiText(u8"b.casは存在しません。")}));
     // Removing the last entry asks, then closes the project and its group.
     f.Main()->EnableProjectGroup(true);
     f.Editor()->ActivatePage(1);
     f.dialogs.Answer(BoxAnswer::No);
     f.Main()->RunCommand("mnuProjectDelete");
-    QCOMPARE(f.dialogs.Texts().last(), U(u8"Project.Makに変更を保存しますか？"));
+    QCOMPARE(f.dialogs.Texts().last(), UiText(u8"Project.Makに変更を保存しますか？"));
     QVERIFY(!f.Main()->ProjectOpen());
     for (const QString& n : TfrmMain::ProjectGroup()) QVERIFY2(!f.Main()->IsEnabled(n), qPrintable(n));
     // With no page open, Add adds no empty entry.
@@ -326,7 +326,7 @@ class ProjectTest : public QObject {
     d->btnDeleteClick();
     f.dialogs.Answer(BoxAnswer::No);
     d->btnDeleteClick();
-    QCOMPARE(f.dialogs.Texts().last(), f.Path("q.mak") + U(u8"に変更を保存しますか？"));
+    QCOMPARE(f.dialogs.Texts().last(), f.Path("q.mak") + UiText(u8"に変更を保存しますか？"));
     QVERIFY(!f.Main()->ProjectOpen());
     QVERIFY(ListItems(d).isEmpty());
     QVERIFY(d->editMainRoutin()->text().isEmpty());
@@ -359,8 +359,8 @@ class ProjectTest : public QObject {
     d->btnAddClick();
     QCOMPARE(ListItems(d), QStringList({"a.cas", "b.cas", "lib.obj"}));
     QCOMPARE(f.dialogs.Texts(),
-             QStringList({U(u8"プロジェクトファイルと同じディレクトリのファイル\nしか追加できません。"),
-                          U(u8"B.casは既に追加されています。")}));
+             QStringList({UiText(u8"プロジェクトファイルと同じディレクトリのファイル\nしか追加できません。"),
+                          UiText(u8"B.casは既に追加されています。")}));
     QCOMPARE(f.dialogs.boxes[0].kind, BoxKind::Warning);
     // A source is opened in the editor, an object is not.
     QVERIFY(f.Editor()->PageOfPath(f.Path("proj/b.cas")) != 0);

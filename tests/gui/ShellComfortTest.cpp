@@ -116,7 +116,7 @@ class ShellComfortTest : public QObject {
     f.Editor()->PageEditor(1)->insertPlainText(QStringLiteral("x"));
     f.dialogs.Answer(BoxAnswer::Cancel);
     QTest::mouseClick(closeButton(0), Qt::LeftButton);
-    QCOMPARE(f.dialogs.Texts(), QStringList{f.Path("a.cas") + U(u8"に変更を保存しますか？")});
+    QCOMPARE(f.dialogs.Texts(), QStringList{f.Path("a.cas") + UiText(u8"に変更を保存しますか？")});
     QCOMPARE(f.Editor()->OpenCount(), 2);
 
     f.dialogs.Answer(BoxAnswer::No);
@@ -138,12 +138,12 @@ class ShellComfortTest : public QObject {
     const auto name = [](QObject* o) { return QAccessible::queryAccessibleInterface(o)->text(QAccessible::Name); };
     QToolBar* toolBar = f.Main()->findChild<QToolBar*>("ToolBar1");
     QVERIFY(toolBar);
-    QCOMPARE(name(toolBar), U(u8"ツールバー"));
-    QCOMPARE(name(f.Editor()->PageEditor(1)), U(u8"ソースコード: a.cas"));
-    QCOMPARE(name(f.Main()->Windows().message->memoMessage()), U(u8"メッセージ"));
-    QCOMPARE(name(f.Main()->Windows().standardIo->memoStandardIo()), U(u8"標準入出力"));
+    QCOMPARE(name(toolBar), UiText(u8"ツールバー"));
+    QCOMPARE(name(f.Editor()->PageEditor(1)), UiText(u8"ソースコード: a.cas"));
+    QCOMPARE(name(f.Main()->Windows().message->memoMessage()), UiText(u8"メッセージ"));
+    QCOMPARE(name(f.Main()->Windows().standardIo->memoStandardIo()), UiText(u8"標準入出力"));
     // The find field is named by its label.
-    QCOMPARE(name(f.Main()->FindReplace()->FindDialog1()->editFind()), U(u8"検索する文字列"));
+    QCOMPARE(name(f.Main()->FindReplace()->FindDialog1()->editFind()), UiText(u8"検索する文字列"));
 
     // The editor's tab bar: one open page, one tab to hear of; then two.
     const auto tabNames = [](QTabBar* bar) {

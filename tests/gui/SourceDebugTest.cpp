@@ -145,7 +145,8 @@ class SourceDebugTest : public QObject {
     QVERIFY(s.Core().DebuggingActive());
     QCOMPARE(s.CurrentLine(), 0);
     QVERIFY(!s.Page()->isReadOnly());
-    QVERIFY(s.Status().contains(QString::fromStdString(Cp932ToUtf8(J(u8"逆アセンブルのみでデバッグします。")))));
+    QVERIFY(
+        s.Status().contains(QString::fromStdString(Cp932ToUtf8(Cp932Text(u8"逆アセンブルのみでデバッグします。")))));
   }
 
   void gutterBreakpointIsTheTablesAndStopsGo() {
@@ -315,7 +316,8 @@ class SourceDebugTest : public QObject {
     QVERIFY(s.Core().DebuggingActive());
     QCOMPARE(s.CurrentLine(), 0);
     QVERIFY(!s.Page()->isReadOnly());
-    QVERIFY(s.Status().contains(QString::fromStdString(Cp932ToUtf8(J(u8"逆アセンブルのみでデバッグします。")))));
+    QVERIFY(
+        s.Status().contains(QString::fromStdString(Cp932ToUtf8(Cp932Text(u8"逆アセンブルのみでデバッグします。")))));
     QVERIFY(s.f.Main()->findChild<QLabel*>(QStringLiteral("lblSourceDebug"))->isVisible());
   }
 };

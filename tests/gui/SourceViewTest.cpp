@@ -194,7 +194,7 @@ class SourceViewTest : public QObject {
     EditorControl* ed = e->PageEditor(1);
     LineGutter* g = e->PageGutter(1);
     QVERIFY(g && g->isVisible());
-    QCOMPARE(g->accessibleName(), U(u8"行番号"));
+    QCOMPARE(g->accessibleName(), UiText(u8"行番号"));
     // Three digits at least; the text starts after the gutter.
     const int digit = QFontMetrics(ed->font()).horizontalAdvance(QLatin1Char('9'));
     const int narrow = g->GutterWidth();
@@ -312,7 +312,7 @@ class SourceViewTest : public QObject {
     QCOMPARE(count(6, colours.disabledBreakpointMark) + count(6, colours.breakpointMark), 0);
     // A screen reader hears which lines carry which marks.
     QTRY_COMPARE(g->accessibleDescription(),
-                 U(u8"実行中の行 3,5,6; ブレークポイント 4,5; 無効なブレークポイント 2,3"));
+                 UiText(u8"実行中の行 3,5,6; ブレークポイント 4,5; 無効なブレークポイント 2,3"));
   }
 
   // The line the debugged program stands at comes into view with lines of
@@ -341,16 +341,16 @@ class SourceViewTest : public QObject {
     // With the listing in front, the source page comes to the front.
     f.Main()->RunCommand("mnuListingFile");
     QCoreApplication::processEvents();
-    QCOMPARE(f.Main()->ActivePageCaption(TfrmMain::DockArea::Edit), U(u8"リスティングファイル"));
+    QCOMPARE(f.Main()->ActivePageCaption(TfrmMain::DockArea::Edit), UiText(u8"リスティングファイル"));
     marked->ShowExecutionLine(61);
     QCoreApplication::processEvents();
-    QCOMPARE(f.Main()->ActivePageCaption(TfrmMain::DockArea::Edit), U(u8"ソースコード"));
+    QCOMPARE(f.Main()->ActivePageCaption(TfrmMain::DockArea::Edit), UiText(u8"ソースコード"));
     QVERIFY(!e->visibleRegion().isEmpty());
     // Taking the mark away leaves the listing where the user put it.
     f.Main()->RunCommand("mnuListingFile");
     marked->ShowExecutionLine(0);
     QCoreApplication::processEvents();
-    QCOMPARE(f.Main()->ActivePageCaption(TfrmMain::DockArea::Edit), U(u8"リスティングファイル"));
+    QCOMPARE(f.Main()->ActivePageCaption(TfrmMain::DockArea::Edit), UiText(u8"リスティングファイル"));
   }
 
   // The same on a real debugging session: trace and step, with the listing
@@ -367,10 +367,10 @@ class SourceViewTest : public QObject {
     for (const char* command : {"mnuTrace", "mnuStep"}) {
       f.Main()->RunCommand("mnuListingFile");
       QCoreApplication::processEvents();
-      QCOMPARE(f.Main()->ActivePageCaption(TfrmMain::DockArea::Edit), U(u8"リスティングファイル"));
+      QCOMPARE(f.Main()->ActivePageCaption(TfrmMain::DockArea::Edit), UiText(u8"リスティングファイル"));
       f.Main()->RunCommand(command);
       QCoreApplication::processEvents();
-      QVERIFY2(f.Main()->ActivePageCaption(TfrmMain::DockArea::Edit) == U(u8"ソースコード"), command);
+      QVERIFY2(f.Main()->ActivePageCaption(TfrmMain::DockArea::Edit) == UiText(u8"ソースコード"), command);
     }
   }
 
@@ -431,7 +431,7 @@ class SourceViewTest : public QObject {
     ShellFixture f;
     TfrmEditor* e = f.Editor();
     auto* tabs = e->findChild<QTabWidget*>("PageControl1");
-    const QString modified = U(u8"変更あり");
+    const QString modified = UiText(u8"変更あり");
     QVERIFY(e->OpenFile(f.Write("a.cas", "A")));
     QCOMPARE(TabMark(e, 1)->accessibleName(), QString());
     QCOMPARE(tabs->tabToolTip(0), f.Path("a.cas"));

@@ -67,7 +67,7 @@ class TypedTextTest : public QObject {
         QCOMPARE(s.Core().Cpu().GetRegister(1), *c.value);
         QCOMPARE(s.Core().Mem()[0x0103], *c.value);
       } else {
-        const QString refused = text + U(u8"は正しいデータではありません。");
+        const QString refused = text + UiText(u8"は正しいデータではありません。");
         QCOMPARE(byRegister, refused);
         QCOMPARE(byMemory, refused);
         QCOMPARE(registerKind, BoxKind::Error);
@@ -76,9 +76,9 @@ class TypedTextTest : public QObject {
       }
     }
     // FR: a value first (error), then one of the six flag combinations (warning).
-    QCOMPARE(s.Submit(reg, QStringLiteral("FR"), QStringLiteral("-1")), U(u8"-1は正しいデータではありません。"));
+    QCOMPARE(s.Submit(reg, QStringLiteral("FR"), QStringLiteral("-1")), UiText(u8"-1は正しいデータではありません。"));
     QCOMPARE(s.f.dialogs.boxes[0].kind, BoxKind::Warning);
-    QCOMPARE(s.Submit(reg, QStringLiteral("FR"), QStringLiteral("#5")), U(u8"#5は正しいデータではありません。"));
+    QCOMPARE(s.Submit(reg, QStringLiteral("FR"), QStringLiteral("#5")), UiText(u8"#5は正しいデータではありません。"));
     QCOMPARE(s.f.dialogs.boxes[0].kind, BoxKind::Warning);
     QCOMPARE(s.Submit(reg, QStringLiteral("FR"), QStringLiteral("110")), QString());
     QCOMPARE(s.Core().Cpu().GetFR(), Word{6});
@@ -94,8 +94,8 @@ class TypedTextTest : public QObject {
       add->Edit()->setText(QString::fromLatin1(c.text));
       add->btnOkClick();
       QCOMPARE(s.f.dialogs.Texts(),
-               QStringList({c.wellFormed ? U(u8"このラベルは存在しません。")
-                                         : U(u8"ラベルとして正しくありません。もう一度入力してください。")}));
+               QStringList({c.wellFormed ? UiText(u8"このラベルは存在しません。")
+                                         : UiText(u8"ラベルとして正しくありません。もう一度入力してください。")}));
     }
     QCOMPARE(s.Core().Breakpoints().Count(), 0);
   }

@@ -53,7 +53,7 @@ class WindowsShellTest : public QObject {
     };
     for (const Case& c : cases) {
       QCOMPARE(c.dialog->objectName(), QString::fromLatin1(c.name));
-      QCOMPARE(c.dialog->windowTitle(), U(c.caption));
+      QCOMPARE(c.dialog->windowTitle(), UiText(c.caption));
       QVERIFY(c.dialog->isModal());
       QVERIFY(!c.dialog->isVisible());
     }
@@ -79,7 +79,7 @@ class WindowsShellTest : public QObject {
   void debugWindowShell() {
     TfrmDebug window;
     QCOMPARE(window.objectName(), QStringLiteral("frmDebug"));
-    QCOMPARE(window.windowTitle(), U(u8"デバッグウインドウ"));
+    QCOMPARE(window.windowTitle(), UiText(u8"デバッグウインドウ"));
     QVERIFY(window.Panel1());
     QCOMPARE(window.Panel1()->objectName(), QStringLiteral("Panel1"));
     QVERIFY(window.Panel1()->isHidden());
@@ -108,7 +108,7 @@ class WindowsShellTest : public QObject {
     QCOMPARE(trace.windowTitle(), QStringLiteral("Debug Window"));
     QCOMPARE(trace.size(), QSize(500, 365));
     QVERIFY(trace.windowFlags() & Qt::WindowStaysOnTopHint);
-    QCOMPARE(trace.btnClear()->text(), U(u8"クリア"));
+    QCOMPARE(trace.btnClear()->text(), UiText(u8"クリア"));
     QCOMPARE(trace.btnOk()->text(), QStringLiteral("OK"));
     QCOMPARE(trace.reditDebug()->objectName(), QStringLiteral("reditDebug"));
     QCOMPARE(trace.reditDebug()->lineWrapMode(), QTextEdit::NoWrap);

@@ -135,10 +135,10 @@ TEST_F(LanguageServiceTest, HoverTexts) {
     Position at;
     std::vector<std::string> contains;
   } cases[] = {
-      {{1, 2}, {J(u8"LD（ロード）"), "LD r,adr[,x]", "LD r1,r2", "OF:0"}},
-      {{5, 2}, {"OUT", J(u8"出力文字長領域")}},
-      {{0, 6}, {"START", J(u8"プログラムの始まり")}},
-      {{1, 4}, {"GR1", J(u8"汎用レジスタ")}},
+      {{1, 2}, {Cp932Text(u8"LD（ロード）"), "LD r,adr[,x]", "LD r1,r2", "OF:0"}},
+      {{5, 2}, {"OUT", Cp932Text(u8"出力文字長領域")}},
+      {{0, 6}, {"START", Cp932Text(u8"プログラムの始まり")}},
+      {{1, 4}, {"GR1", Cp932Text(u8"汎用レジスタ")}},
       {{3, 15}, {"=1", "0001"}},
       {{1, 9}, {"DATA\tDC\t10,-1,#00FF", "000A FFFF 00FF"}},
       {{5, 6}, {"MSG\tDC\t'A B'", "0041 0020 0042"}},
@@ -153,7 +153,7 @@ TEST_F(LanguageServiceTest, HoverTexts) {
   EXPECT_FALSE(service.HoverAt("a.cas", {4, 14}));  // comment
   const auto far = service.HoverAt("b.cas", {3, 6});
   ASSERT_TRUE(far);
-  EXPECT_NE(far->text.find(J(u8"外部参照")), std::string::npos);
+  EXPECT_NE(far->text.find(Cp932Text(u8"外部参照")), std::string::npos);
 }
 
 TEST_F(LanguageServiceTest, CompletionByColumn) {
@@ -175,7 +175,7 @@ TEST_F(LanguageServiceTest, CompletionByColumn) {
       {"LD", "LD\tr,adr", {{3, 1}, {5, 3}}},
       {"JUMP", "JUMP\tadr", {{5, 3}}},
       {"RET", "RET", {}},
-      {"OUT", J(u8"OUT\t出力領域,出力文字長領域"), {{4, 8}, {13, 14}}},
+      {"OUT", Cp932Text(u8"OUT\t出力領域,出力文字長領域"), {{4, 8}, {13, 14}}},
   };
   for (const Insertion& want : insertions) {
     const Completion* c = find(ops, want.label);
@@ -330,7 +330,7 @@ TEST(LanguageServiceDiagnostics, AssemblerRecordsOnEditorLinesAndFields) {
       EXPECT_EQ(d.diagnostic.code, w.code);
       EXPECT_EQ(d.diagnostic.severity, Severity::Error);
       EXPECT_EQ(d.diagnostic.line, w.assemblerLine);
-      EXPECT_EQ(d.diagnostic.message, J(w.message));
+      EXPECT_EQ(d.diagnostic.message, Cp932Text(w.message));
     }
   }
 }

@@ -95,8 +95,8 @@ TEST_F(LineMapFiles, ReadsAreBoundedAndNeverWait) {
 // One object's map that is too large, malformed or does not fit where the
 // object is placed costs that object's lines and one note; the other's stay.
 TEST_F(LineMapFiles, ABadObjectMapCostsOnlyItsOwnLines) {
-  const std::string tooLarge = J(u8"は大きすぎるため読み込めません。行の情報なしで続けます。");
-  const std::string unreadable = J(u8"は行対応表として読めません。行の情報なしで続けます。");
+  const std::string tooLarge = Cp932Text(u8"は大きすぎるため読み込めません。行の情報なしで続けます。");
+  const std::string unreadable = Cp932Text(u8"は行対応表として読めません。行の情報なしで続けます。");
   struct Case {
     const char* what;
     std::function<void()> spoil;  // makes b.olm bad

@@ -122,7 +122,7 @@ TEST_F(Linking, NoSymbolFileWhenNotWanted) {
 }
 
 TEST_F(Linking, DuplicateEntriesAreReportedPerLaterCopy) {
-  std::string dup = J(u8"外部参照のSTART命令のラベル(MAIN)が重複している。");
+  std::string dup = Cp932Text(u8"外部参照のSTART命令のラベル(MAIN)が重複している。");
   EXPECT_FALSE(LinkObjects({Program("MAIN", 1), Program("MAIN", 1)}));
   EXPECT_EQ(sink.lines, Expect({dup}));
   EXPECT_TRUE(NoOutput());
@@ -136,10 +136,10 @@ TEST_F(Linking, DuplicateEntriesAreReportedPerLaterCopy) {
 TEST_F(Linking, UnresolvedExternalsAreAllReportedAfterDuplicates) {
   ObjectFile a = Program("MAIN", 4);
   a.externals = {{"NOPE", 1}, {"SUB", 2}, {"ALSO", 3}};
-  std::string dup = J(u8"外部参照のSTART命令のラベル(MAIN)が重複している。");
+  std::string dup = Cp932Text(u8"外部参照のSTART命令のラベル(MAIN)が重複している。");
   EXPECT_FALSE(LinkObjects({a, Program("SUB", 1), Program("MAIN", 1)}));
-  EXPECT_EQ(sink.lines,
-            Expect({dup, J(u8"外部参照ラベルNOPEが参照できません。"), J(u8"外部参照ラベルALSOが参照できません。")}));
+  EXPECT_EQ(sink.lines, Expect({dup, Cp932Text(u8"外部参照ラベルNOPEが参照できません。"),
+                                Cp932Text(u8"外部参照ラベルALSOが参照できません。")}));
   EXPECT_TRUE(NoOutput());
 }
 
@@ -151,7 +151,7 @@ TEST_F(Linking, AnUnresolvedReferenceNamesItsSourceLine) {
   ObjectFile main = Program("MAIN", 2), sub = Program("SUB", 4);
   sub.externals = {{"NOPE", 3}};
   const LineMapSource subLines{"src/sub.cas", {}, {{0, 1, 1, true}, {1, 1, 4, true}, {2, 2, 7, true}}};
-  const std::string text = " Error:  " + J(u8"外部参照ラベルNOPEが参照できません。");
+  const std::string text = " Error:  " + Cp932Text(u8"外部参照ラベルNOPEが参照できません。");
   auto unresolved = [&]() -> const Diagnostic* {
     for (const Diagnostic& d : sink.records)
       if (MessageLine(d) == text) return &d;
@@ -286,7 +286,7 @@ TEST_F(Linking, EachCodeComesFromItsFault) {
     ASSERT_NE(got, nullptr);
     EXPECT_EQ(got->code, c.code);
     EXPECT_EQ(got->subject, c.subject);
-    EXPECT_EQ(MessageLine(*got), " Error:  " + J(c.text));
+    EXPECT_EQ(MessageLine(*got), " Error:  " + Cp932Text(c.text));
   }
   // An object that is not there names its path.
   sink.records.clear();
@@ -294,7 +294,7 @@ TEST_F(Linking, EachCodeComesFromItsFault) {
   ASSERT_EQ(sink.records.size(), 2u);
   EXPECT_EQ(sink.records[1].code, DiagCode::ObjectUnreadable);
   EXPECT_EQ(sink.records[1].subject, P("gone.obj"));
-  EXPECT_EQ(MessageLine(sink.records[1]), " Error:  " + P("gone.obj") + J(u8"がオープンできません。"));
+  EXPECT_EQ(MessageLine(sink.records[1]), " Error:  " + P("gone.obj") + Cp932Text(u8"がオープンできません。"));
   // Progress and total.
   sink.records.clear();
   EXPECT_TRUE(LinkObjects({Program("MAIN", 2)}));
@@ -339,7 +339,7 @@ TEST_F(Linking, OriginStackAndSizeLimits) {
       continue;
     }
     EXPECT_FALSE(ok) << c.what;
-    EXPECT_EQ(sink.lines, Expect({J(c.error)})) << c.what;
+    EXPECT_EQ(sink.lines, Expect({Cp932Text(c.error)})) << c.what;
     EXPECT_FALSE(fs::exists(dir / "a0.exe")) << c.what;
   }
 }
@@ -355,8 +355,8 @@ TEST_F(Linking, BadInputsStopTheLinkWithTheirMessage) {
     std::vector<std::string> names;
     std::string error;
   } cases[] = {
-      {{"a0.obj", "missing.obj", "a1.obj"}, P("missing.obj") + J(u8"がオープンできません。")},
-      {{"a0.obj", "a1.obj", "missing.obj"}, P("a1.obj") + J(u8"はCASLのオブジェクトファイルではありません。")},
+      {{"a0.obj", "missing.obj", "a1.obj"}, P("missing.obj") + Cp932Text(u8"がオープンできません。")},
+      {{"a0.obj", "a1.obj", "missing.obj"}, P("a1.obj") + Cp932Text(u8"はCASLのオブジェクトファイルではありません。")},
   };
   for (const Case& c : cases) {
     std::vector<std::string> names;
@@ -372,14 +372,16 @@ TEST_F(Linking, ObjectsWithoutAnyEntryGiveAClearError) {
   ObjectFile a = Program("X", 2);
   a.entries.clear();
   EXPECT_FALSE(LinkObjects({a, a}));
-  EXPECT_EQ(sink.lines,
-            Expect({J(u8"実行開始番地が決まりません。どのオブジェクトファイルにもSTART命令のラベルがありません。")}));
+  EXPECT_EQ(
+      sink.lines,
+      Expect({Cp932Text(u8"実行開始番地が決まりません。どのオブジェクトファイルにもSTART命令のラベルがありません。")}));
   EXPECT_TRUE(NoOutput());
 
   sink.lines.clear();
   EXPECT_FALSE(Link({}, {}, sink));
-  EXPECT_EQ(sink.lines,
-            (std::vector<std::string>{" Error:  " + J(u8"リンクするオブジェクトファイルが指定されていません。")}));
+  EXPECT_EQ(
+      sink.lines,
+      (std::vector<std::string>{" Error:  " + Cp932Text(u8"リンクするオブジェクトファイルが指定されていません。")}));
 }
 
 TEST_F(Linking, SourceNamesManyInputsAndLongPaths) {
@@ -420,7 +422,7 @@ TEST_F(Linking, MoreSymbolsThanTheSymbolFileCanCountAreRefused) {
     b.labels.push_back({"M" + std::to_string(i), 0});
   }
   EXPECT_FALSE(LinkObjects({a, b}));
-  EXPECT_EQ(sink.lines, Expect({P("a0.sym") + J(u8"の表の項目数が65535を超えています。")}));
+  EXPECT_EQ(sink.lines, Expect({P("a0.sym") + Cp932Text(u8"の表の項目数が65535を超えています。")}));
   EXPECT_TRUE(NoOutput());
   // Without a symbol file the same objects link.
   BuildOptions noSym;
@@ -431,11 +433,11 @@ TEST_F(Linking, MoreSymbolsThanTheSymbolFileCanCountAreRefused) {
 TEST_F(Linking, OutputThatCannotBeWrittenIsReported) {
   fs::create_directory(dir / "a0.exe");  // a folder where the load module should go
   EXPECT_FALSE(LinkObjects({Program("MAIN", 1)}));
-  EXPECT_EQ(sink.lines.back(), " Error:  " + P("a0.exe") + J(u8"はフォルダのため書き込めません。"));
+  EXPECT_EQ(sink.lines.back(), " Error:  " + P("a0.exe") + Cp932Text(u8"はフォルダのため書き込めません。"));
   fs::remove(dir / "a0.exe");
   fs::create_directory(dir / "a0.sym");
   EXPECT_FALSE(LinkObjects({Program("MAIN", 1)}));
-  EXPECT_EQ(sink.lines.back(), " Error:  " + P("a0.sym") + J(u8"はフォルダのため書き込めません。"));
+  EXPECT_EQ(sink.lines.back(), " Error:  " + P("a0.sym") + Cp932Text(u8"はフォルダのため書き込めません。"));
 }
 
 }  // namespace

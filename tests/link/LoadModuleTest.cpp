@@ -119,12 +119,12 @@ TEST_F(ModuleFiles, RefusedFilesShowOneErrorBox) {
     bool symbol;
     std::string text;
   } cases[] = {
-      {"none.exe", false, J(u8"がオープンできません。")},
-      {"none.sym", true, J(u8"がオープンできません。")},
-      {"p.sym", false, J(u8"はCASLの実行可能ファイルではありません。")},
-      {"p.exe", true, J(u8"はCASLのシンボルファイルではありません。")},
-      {"cut.exe", false, J(u8"は壊れています。(ファイルが途中で終わっています)")},
-      {"past.exe", false, J(u8"は壊れています。(プログラムがFFFFH番地を超えています)")},
+      {"none.exe", false, Cp932Text(u8"がオープンできません。")},
+      {"none.sym", true, Cp932Text(u8"がオープンできません。")},
+      {"p.sym", false, Cp932Text(u8"はCASLの実行可能ファイルではありません。")},
+      {"p.exe", true, Cp932Text(u8"はCASLのシンボルファイルではありません。")},
+      {"cut.exe", false, Cp932Text(u8"は壊れています。(ファイルが途中で終わっています)")},
+      {"past.exe", false, Cp932Text(u8"は壊れています。(プログラムがFFFFH番地を超えています)")},
   };
   for (const Case& c : cases) {
     RecordingBox box;

@@ -157,9 +157,9 @@ TEST_F(ObjectFileOnDisk, ReportsOneErrorLineNamingThePath) {
   ByteVec cut = ObjectBytes(Sample());
   cut.resize(cut.size() - 3);
   std::vector<Case> cases = {
-      {"missing.obj", {}, J(u8"がオープンできません。")},
-      {"wrong.obj", ObjectBytes(wrong), J(u8"はCASLのオブジェクトファイルではありません。")},
-      {"cut.obj", cut, J(u8"は壊れています。(ファイルが途中で終わっています)")},
+      {"missing.obj", {}, Cp932Text(u8"がオープンできません。")},
+      {"wrong.obj", ObjectBytes(wrong), Cp932Text(u8"はCASLのオブジェクトファイルではありません。")},
+      {"cut.obj", cut, Cp932Text(u8"は壊れています。(ファイルが途中で終わっています)")},
   };
   for (const Case& c : cases) {
     if (!c.bytes.empty()) WriteBytes(dir / c.file, c.bytes);
@@ -174,7 +174,7 @@ TEST_F(ObjectFileOnDisk, ReportsOneErrorLineNamingThePath) {
   ObjectFile out;
   EXPECT_FALSE(ReadObjectFile(dir.string(), out, sink));
   ASSERT_EQ(sink.lines.size(), 1u);
-  EXPECT_EQ(sink.lines[0], " Error:  " + dir.string() + J(u8"がオープンできません。"));
+  EXPECT_EQ(sink.lines[0], " Error:  " + dir.string() + Cp932Text(u8"がオープンできません。"));
 }
 
 TEST_F(ObjectFileOnDisk, RenamedFileKeepsItsStoredSignature) {

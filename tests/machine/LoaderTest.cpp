@@ -139,14 +139,14 @@ TEST_F(LoaderTest, MissingSymbolFileFailsTheLoad) {
   ASSERT_FALSE(LoadProgram(Path("prog.exe"), true, cpu_, *mem_, program_, boxes_, &end_));
   ASSERT_EQ(boxes_.boxes.size(), 1u);
   EXPECT_EQ(boxes_.boxes[0].first, BoxKind::Error);
-  EXPECT_EQ(boxes_.boxes[0].second, Path("prog.sym") + J(u8"がオープンできません。"));
+  EXPECT_EQ(boxes_.boxes[0].second, Path("prog.sym") + Cp932Text(u8"がオープンできません。"));
   EXPECT_EQ(end_.enabled, 0);
 }
 
 TEST_F(LoaderTest, MissingOrForeignLoadModule) {
   ASSERT_FALSE(LoadProgram(Path("none.exe"), false, cpu_, *mem_, program_, boxes_, &end_));
   ASSERT_EQ(boxes_.boxes.size(), 1u);
-  EXPECT_EQ(boxes_.boxes[0].second, Path("none.exe") + J(u8"がオープンできません。"));
+  EXPECT_EQ(boxes_.boxes[0].second, Path("none.exe") + Cp932Text(u8"がオープンできません。"));
   {
     std::FILE* f = std::fopen(Path("text.exe").c_str(), "wb");
     std::fputs("hello\n", f);
@@ -164,7 +164,7 @@ TEST_F(LoaderTest, StackTooSmallForTheEndAddress) {
   ASSERT_FALSE(LoadProgram(Path("prog.exe"), false, cpu_, *mem_, program_, boxes_, &end_));
   ASSERT_EQ(boxes_.boxes.size(), 1u);
   EXPECT_EQ(boxes_.boxes[0].first, BoxKind::Error);
-  EXPECT_EQ(boxes_.boxes[0].second, J(u8"実行のために必要なスタック領域が足りません。"));
+  EXPECT_EQ(boxes_.boxes[0].second, Cp932Text(u8"実行のために必要なスタック領域が足りません。"));
   EXPECT_EQ(end_.enabled, 0);
 }
 

@@ -42,8 +42,8 @@ bool FakeCore::StartDebugging(const std::string& target, const BuildOptions&) {
 
 bool FakeCore::DebuggingGuard() {
   if (!debugging) return false;
-  const BoxAnswer answer =
-      forms::Dialogs().Ask(BoxKind::Confirm, forms::U(u8"デバッグ中です。デバッグを終了しますか？"), BoxButtons::YesNo);
+  const BoxAnswer answer = forms::Dialogs().Ask(
+      BoxKind::Confirm, forms::UiText(u8"デバッグ中です。デバッグを終了しますか？"), BoxButtons::YesNo);
   if (answer == BoxAnswer::Yes) {
     EndProgram();
     return false;

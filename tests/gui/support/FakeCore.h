@@ -22,7 +22,7 @@ class FakeCore : public forms::ShellCore {
   QStringList ran;       // RunProgram targets
   QStringList debugged;  // StartDebugging targets
   int endProgramCalls = 0;
-  std::function<void()> duringRun;       // runs inside RunProgram
+  std::function<void()> duringRun;  // runs inside RunProgram
   // What each assembly reports after its "Assemble[...]", as records about the
   // source being assembled (the file is filled in).
   struct Line {

@@ -70,6 +70,6 @@ class ScriptedDialogs : public forms::DialogPort {
 };
 
 // UTF-8 literal to QString, as the windows write theirs.
-using forms::U;
+using forms::UiText;
 
 }  // namespace tolvane::testing

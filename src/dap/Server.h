@@ -25,8 +25,8 @@
 #include "common/InstructionSet.h"
 #include "common/MessageSink.h"
 #include "common/TextRules.h"
-#include "dap/CallChain.h"
 #include "dap/Adapter.h"
+#include "dap/CallChain.h"
 #include "dap/Values.h"
 #include "debugger/ExecutionControl.h"
 #include "debugger/SourceLines.h"
@@ -94,9 +94,9 @@ inline std::string NeedString(const json& args, const char* name) {
   return v.get<std::string>();
 }
 
-class Session : private debugger::DebuggerUiPort, private ConsolePort {
+class Server : private debugger::DebuggerUiPort, private ConsolePort {
  public:
-  explicit Session(Transport& transport)
+  explicit Server(Transport& transport)
       : transport_(transport),
         ec_(std::make_unique<ExecutionControl>(static_cast<DebuggerUiPort&>(*this), static_cast<ConsolePort&>(*this))) {
   }
@@ -113,7 +113,7 @@ class Session : private debugger::DebuggerUiPort, private ConsolePort {
     json args = json::object();
     bool answered = false;
   };
-  using Handler = void (Session::*)(Request&);
+  using Handler = void (Server::*)(Request&);
   struct Command {
     const char* name;
     Handler handler;
@@ -214,14 +214,14 @@ class Session : private debugger::DebuggerUiPort, private ConsolePort {
 
   class BuildSink : public MessageSink {
    public:
-    explicit BuildSink(Session& s) : s_(s) {}
+    explicit BuildSink(Server& s) : s_(s) {}
     void AppendMessageLine(const std::string& line) override {
       s_.BuildLine({DiagCode::None, {}, {}, 0, -1, 0, {}, line});
     }
     void AppendDiagnostic(const Diagnostic& d) override { s_.BuildLine(d); }
 
    private:
-    Session& s_;
+    Server& s_;
   };
   void BuildLine(const Diagnostic& d);
   void ShowNotice(const build::Notice& notice);
