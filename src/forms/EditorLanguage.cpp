@@ -116,7 +116,7 @@ class CompletionModel : public QAbstractListModel {
   QStringList labels_;
 };
 
-// Wavy lines under the lines with errors, drawn over the page's text.
+// Wavy lines under the fields with errors, drawn over the page's text.
 class DiagnosticUnderline : public QWidget {
  public:
   explicit DiagnosticUnderline(QPlainTextEdit* editor) : QWidget(editor->viewport()), editor_(editor) {
@@ -129,8 +129,8 @@ class DiagnosticUnderline : public QWidget {
       if (dy) Follow();
     });
   }
-  void SetLines(std::vector<int> lines) {
-    lines_ = std::move(lines);
+  void SetMarks(std::vector<EditorLanguage::Underline> marks) {
+    marks_ = std::move(marks);
     update();
   }
   void Follow() {
@@ -144,12 +144,14 @@ class DiagnosticUnderline : public QWidget {
     QPainter p(this);
     p.setPen(QPen(QColor(0xE0, 0x20, 0x20), 1));
     QTextDocument* doc = editor_->document();
-    for (int line : lines_) {
-      const QTextBlock block = doc->findBlockByNumber(line);
+    for (const EditorLanguage::Underline& m : marks_) {
+      const QTextBlock block = doc->findBlockByNumber(m.line);
       if (!block.isValid() || !block.isVisible()) continue;
+      const int length = block.length() - 1;
       QTextCursor c(block);
+      c.setPosition(block.position() + std::min(m.first, length));
       const QRect a = editor_->cursorRect(c);
-      c.movePosition(QTextCursor::EndOfBlock);
+      c.setPosition(block.position() + (m.end < 0 ? length : std::min(m.end, length)));
       QRect b = editor_->cursorRect(c);
       if (a.bottom() < 0 || a.top() > height()) continue;
       const int right = std::max(b.right(), a.left() + editor_->fontMetrics().horizontalAdvance(u'M'));
@@ -163,7 +165,7 @@ class DiagnosticUnderline : public QWidget {
 
  private:
   QPlainTextEdit* editor_;
-  std::vector<int> lines_;
+  std::vector<EditorLanguage::Underline> marks_;
 };
 
 EditorLanguage::EditorLanguage(QPlainTextEdit* editor) : QObject(editor), editor_(editor) {
@@ -253,10 +255,26 @@ void EditorLanguage::Analyse() {
   if (!dirty_) return;
   dirty_ = false;
   Service().SetDocument(name_, ServiceText(editor_->toPlainText()));
+  // The records' fields are byte columns of the text the service read; the
+  // page counts characters.
+  std::vector<Underline> marks;
+  for (const lang::PlacedDiagnostic& d : Service().Diagnostics(name_)) {
+    Underline m{d.line};
+    if (!d.span.Empty()) {
+      const QString text = editor_->document()->findBlockByNumber(d.line).text();
+      m.first = CharColumn(text, d.span.start);
+      m.end = CharColumn(text, d.span.start + d.span.length);
+    }
+    marks.push_back(m);
+  }
+  underlined_ = marks;
+  underline_->SetMarks(std::move(marks));
+}
+
+std::vector<int> EditorLanguage::UnderlinedLines() const {
   std::vector<int> lines;
-  for (const lang::PlacedDiagnostic& d : Service().Diagnostics(name_)) lines.push_back(d.line);
-  underlined_ = lines;
-  underline_->SetLines(std::move(lines));
+  for (const Underline& m : underlined_) lines.push_back(m.line);
+  return lines;
 }
 
 std::vector<std::pair<int, QString>> EditorLanguage::DiagnosticLines() {

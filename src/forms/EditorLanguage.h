@@ -47,8 +47,16 @@ class EditorLanguage : public QObject {
   void FormatPage();  // one undo step
   QString HoverText(const QTextCursor& at);
 
-  // The lines (from 0) underlined now.
-  const std::vector<int>& UnderlinedLines() const { return underlined_; }
+  // What is underlined now: the field a diagnostic is about, in characters of
+  // its line (from 0), or the whole line when the diagnostic names no field.
+  struct Underline {
+    int line = 0;
+    int first = 0;  // the first character
+    int end = -1;   // after the last character; -1: to the end of the line
+    friend bool operator==(const Underline&, const Underline&) = default;
+  };
+  const std::vector<Underline>& Underlines() const { return underlined_; }
+  std::vector<int> UnderlinedLines() const;
   QCompleter* Completer() const { return completer_; }
   QListWidget* ReferenceList() const { return references_; }
 
@@ -79,7 +87,7 @@ class EditorLanguage : public QObject {
   bool chosen_ = false;  // the student moved the list's highlight with the arrow keys
   QListWidget* references_ = nullptr;
   DiagnosticUnderline* underline_ = nullptr;
-  std::vector<int> underlined_;
+  std::vector<Underline> underlined_;
   std::vector<std::vector<lang::TextEdit>> fixes_;  // of the quick-fix list shown
 };
 

@@ -7,6 +7,7 @@
 #include <QTabWidget>
 #include <QTextBlock>
 #include <QtTest>
+#include <algorithm>
 
 #include "forms/EditorLanguage.h"
 #include "forms/Utf8.h"
@@ -83,12 +84,25 @@ class EditorLanguageTest : public QObject {
     QTest::keyClick(p.editors[0], Qt::Key_End, Qt::ShiftModifier);
     QTest::keyClicks(p.editors[0], QStringLiteral("ld"));
     QTRY_COMPARE(p.Lang(0)->UnderlinedLines(), std::vector<int>{3});
+    // Under the instruction field only.
+    QCOMPARE(p.Lang(0)->Underlines().front(), (EditorLanguage::Underline{3, 1, 3}));
     const auto lines = p.Lang(0)->DiagnosticLines();
     QCOMPARE(lines.size(), 1u);
     QCOMPARE(lines[0].second, UiText(u8" (  4) : Error  CASLIIにない命令があります。"));
     // The hover over that line gives the same text.
     QTextCursor at(p.editors[0]->document()->findBlockByNumber(3));
     QVERIFY(p.Lang(0)->HoverText(at).contains(lines[0].second));
+  }
+
+  // The records count bytes of CP932; the page counts characters.
+  void theUnderlineCoversTheFieldInCharacters() {
+    Pages p;
+    p.editors[0]->setPlainText(UiText(u8"MAIN\tSTART\n\tLD\tGR1,'あい',GR9\n\tRET\nあい\tDC\t1\n\tEND\n"));
+    p.Lang(0)->DiagnosticLines();
+    const std::vector<EditorLanguage::Underline> marks = p.Lang(0)->Underlines();
+    // 'あい' is bytes 8-13 but characters 8-11; the label あい bytes 0-3 but characters 0-1.
+    QVERIFY(std::find(marks.begin(), marks.end(), EditorLanguage::Underline{1, 8, 12}) != marks.end());
+    QVERIFY(std::find(marks.begin(), marks.end(), EditorLanguage::Underline{3, 0, 2}) != marks.end());
   }
 
   void quickFixFromTheKeyboard() {
