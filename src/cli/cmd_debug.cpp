@@ -267,9 +267,7 @@ class TerminalDebugger {
         switch (LineAddress(a[0], address)) {
           case LineArg::NotALine: {
             const Entry e = ReadEntry(Classify(a[0], ec_.Symbols()), a[0], ec_.Symbols());
-            if (!Refused(e.refusal) &&
-                !Refused(e.label.empty() ? ec_.AddBreakpoint(e.address) : ec_.AddBreakpoint(e.address, e.label)))
-              PrintBreakAt(e.address);
+            if (!Refused(e.refusal) && !Refused(ec_.AddBreakpoint(e.address, e.label))) PrintBreakAt(e.address);
             break;
           }
           case LineArg::Found:

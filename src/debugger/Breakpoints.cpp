@@ -65,10 +65,9 @@ void BreakpointTable::Delete(int index) {
   Recount(a);
 }
 
-DialogResult BreakpointTable::Add(AddBy by, const std::string& text, const SymbolIndex& symbols) {
-  const Entry e = ReadEntry(by, text, symbols);
-  if (!e.Ok()) return DialogResult::From(e.refusal);
-  return DialogResult::From(Add(e.address, by == AddBy::Label ? e.label : symbols.LabelOfAddress(e.address)));
+Refusal BreakpointTable::Add(const Entry& entry, const SymbolIndex& symbols) {
+  if (!entry.Ok()) return entry.refusal;
+  return Add(entry.address, entry.label.empty() ? symbols.LabelOfAddress(entry.address) : entry.label);
 }
 
 Refusal BreakpointTable::Add(Word address, std::string label) {

@@ -43,8 +43,10 @@ class BreakpointTable {
   void SwitchEnabled(int index);
   void Delete(int index);
 
-  // The add dialog's OK with the typed text. On acceptance the row was added (enabled).
-  DialogResult Add(AddBy by, const std::string& text, const SymbolIndex& symbols);
+  // An entry as the add dialog, `break` and the adapter read it: an enabled
+  // row labelled with the entry's label or else the address's; the entry's
+  // own refusal, or AlreadySet when the address has a row.
+  Refusal Add(const Entry& entry, const SymbolIndex& symbols);
   // Adds an enabled row with the label; AlreadySet when the address has a row.
   Refusal Add(Word address, std::string label);
 

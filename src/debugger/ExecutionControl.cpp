@@ -794,12 +794,8 @@ BreakpointTable::Toggle ExecutionControl::ToggleBreakpointAt(Word address) {
   return t;
 }
 
-Refusal ExecutionControl::AddBreakpoint(Word address) {
-  return AddBreakpoint(address, symbols_.LabelOfAddress(address));
-}
-
-Refusal ExecutionControl::AddBreakpoint(Word address, std::string label) {
-  const Refusal r = breakpoints_.Add(address, std::move(label));
+Refusal ExecutionControl::AddBreakpoint(Word address, const std::string& label) {
+  const Refusal r = breakpoints_.Add(Entry::Of(address, label), symbols_);
   if (r == Refusal::None) ui_.OnPanesChanged(PanesChanged::Of(Pane::Breakpoints));
   return r;
 }

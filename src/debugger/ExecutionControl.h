@@ -256,8 +256,7 @@ class ExecutionControl {
   BreakpointTable::Toggle ToggleBreakpointAt(Word address);
   // An enabled breakpoint at the address, labelled with the label given or
   // else the address's label; AlreadySet when the address has one.
-  Refusal AddBreakpoint(Word address);
-  Refusal AddBreakpoint(Word address, std::string label);
+  Refusal AddBreakpoint(Word address, const std::string& label = {});
   void SwitchBreakpoint(int index);
   void DeleteBreakpoint(int index);
   void ClearBreakpoints();

@@ -13,8 +13,7 @@ debugger::DialogResult TdlgAddBreakPoint::Submit(debugger::AddBy by, const std::
   // The core repaints the disassembly's marks and the list.
   const debugger::Entry e = debugger::ReadEntry(by, text, Core()->Symbols());
   if (!e.Ok()) return debugger::DialogResult::From(e.refusal);
-  return debugger::DialogResult::From(by == debugger::AddBy::Label ? Core()->AddBreakpoint(e.address, e.label)
-                                                                   : Core()->AddBreakpoint(e.address));
+  return debugger::DialogResult::From(Core()->AddBreakpoint(e.address, e.label));
 }
 
 }  // namespace tolvane::forms

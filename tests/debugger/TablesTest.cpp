@@ -50,7 +50,7 @@ TEST(BreakpointTable, AddDialog) {
   };
   for (const Step& s : steps) {
     std::string before = Listing(t);
-    DialogResult r = t.Add(s.by, s.text, sym);
+    DialogResult r = DialogResult::From(t.Add(ReadEntry(s.by, s.text, sym), sym));
     EXPECT_EQ(r.accepted, s.message == nullptr) << s.text;
     if (s.message) {
       std::string m = s.message;
@@ -81,7 +81,7 @@ TEST(BreakpointTable, EnableDisableToggleAndQueries) {
   EXPECT_EQ(t.FindEnabledBreakpoint(0x0104), -1);
   EXPECT_EQ(t.FindDisabledBreakpoint(0x0104), 0);
   // Adding the address again is refused and leaves it disabled.
-  EXPECT_FALSE(t.Add(AddBy::Address, "104", sym).accepted);
+  EXPECT_EQ(t.Add(ReadEntry(AddBy::Address, "104", sym), sym), Refusal::AlreadySet);
   EXPECT_EQ(Listing(t), "0104,LOOP,0;");
   // Toggling a disabled breakpoint removes it rather than enabling it.
   EXPECT_EQ(t.ToggleBreakpointAt(0x0104, sym), BreakpointTable::Toggle::Removed);
